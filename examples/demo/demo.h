@@ -1,0 +1,53 @@
+// The demo host's shared state. Each scene lives in its own file and is
+// called from main in turn; a scene draws, presents, and may write a
+// screenshot into ctx.outDir.
+#pragma once
+#include <kestrel.h>
+#include <string>
+
+// The GDI device, counting the drawing operations that a frame replays, so
+// the demo can show how little a mostly static frame costs.
+class CountingGraph : public KGraphGDI {
+public:
+    long m_ops = 0;
+
+protected:
+    long _clearsprite(SPRITE_DATA* s, long l, long t, long r, long b, DWORD c) override
+    {
+        m_ops++;
+        return KGraphGDI::_clearsprite(s, l, t, r, b, c);
+    }
+    long _bltsprite(SPRITE_DATA* d, long x, long y, SPRITE_DATA* s, long l, long t, long r,
+                    long b) override
+    {
+        m_ops++;
+        return KGraphGDI::_bltsprite(d, x, y, s, l, t, r, b);
+    }
+    long _bltsprite_ck(SPRITE_DATA* d, long x, long y, SPRITE_DATA* s, long l, long t, long r,
+                       long b) override
+    {
+        m_ops++;
+        return KGraphGDI::_bltsprite_ck(d, x, y, s, l, t, r, b);
+    }
+    void _line(SPRITE_DATA* s, long x1, long y1, long x2, long y2, DWORD c) override
+    {
+        m_ops++;
+        KGraphGDI::_line(s, x1, y1, x2, y2, c);
+    }
+};
+
+struct DemoContext {
+    HWND hwnd;
+    CountingGraph* graph;
+    std::string outDir;
+    int clientW;
+    int clientH;
+};
+
+// Writes the window's surface as <outDir>/<name>.png and says so.
+bool DemoScreenshot(DemoContext& ctx, const char* name);
+// Pictures of every format from disk and from a zip archive (scene_pictures.cpp).
+void ScenePictures(DemoContext& ctx);
+
+void SceneFrames(DemoContext& ctx);
+void SceneText(DemoContext& ctx);

@@ -1,0 +1,231 @@
+// KRenderEngine: the graph device's recorder of each frame's drawing.
+//
+// Every recorded drawing call of a KSprite becomes one command in the
+// recording list. Once a frame, Render compares the commands drawn on the
+// cut sprite with the previous frame's and hands only what changed to the
+// device. Created and owned by the device; the host never makes one.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+#include <vector>
+#include "klink.h"
+#include "kspritedata.h"
+#include "kfont_2.h"
+
+class KGraph;
+
+#define KRE_STATE_NOTDRAW 1     // the command is not drawn
+#define KRE_STATE_NOTPROCESS 2  // drawn whole; its whole rectangle counts as changed
+// A previous-frame command that may no longer match: what it read changed
+// or is gone. It still counts as vanished.
+#define KRE_STATE_STALE 0x20000000u
+
+// Operation codes of a command. 3, 11 and 14 are never recorded.
+enum {
+    KRE_OP_BLT = 1,
+    KRE_OP_CLEAR = 2,
+    KRE_OP_BLT_CK = 4,
+    KRE_OP_PRINTF = 5,
+    KRE_OP_LINE = 6,
+    KRE_OP_BLT_ZOOM = 7,
+    KRE_OP_BLT_ALPHA = 8,
+    KRE_OP_PRINTF_WIDTH = 9,
+    KRE_OP_BLT_ADDITIVE = 10,
+    KRE_OP_BLT_ALPHA_CK = 12,
+    KRE_OP_BLT_ALPHA_SPR = 13,
+    KRE_OP_FILL_ALPHA_SPR = 15,
+    KRE_OP_BLT_ZOOM_ALPHA = 16,
+    KRE_OP_BLT_ZOOM_CK = 17,
+};
+
+#define KRE_PARAMBUFF_SIZE 102400
+
+// A line command's source rectangle left: the line runs from its top-right
+// to its bottom-left pixel.
+#define KRE_LINE_DOWNLEFT 1
+
+// One parameter buffer of a command list.
+struct KRE_PARAMBUFF {
+    DWORD used;           // bytes written
+    BYTE* data;           // KRE_PARAMBUFF_SIZE bytes
+    KRE_PARAMBUFF* next;  // null at the end of the chain
+};
+
+// Parameter blocks, kept in the recording list's buffers; a command's param
+// holds the block's address.
+struct KRE_TEXT_PARAM {
+    KFont* font;
+    DWORD colour;
+    const char* text;  // the copy stored just before the block
+    long width;        // only for the width-limited form
+};
+
+struct KRE_ALPHA_PARAM {
+    SPRITE_DATA* alpha;  // KCM_GRAY
+    long ax, ay;         // the alpha pixel under the source's top-left
+};
+
+class KRenderEngine {
+public:
+    KRenderEngine();
+    ~KRenderEngine();
+    KRenderEngine(const KRenderEngine&) = delete;
+    KRenderEngine& operator=(const KRenderEngine&) = delete;
+
+    KGraph* GetGraph() const { return m_Graph; }
+
+    // One command.
+    struct rectlist_node {
+        RECT rcDst;          // destination pixels, right and bottom exclusive
+        SPRITE_DATA* dst;
+        RECT rcSrc;          // source pixels, where the command has a source
+        SPRITE_DATA* src;    // for KRE_OP_FILL_ALPHA_SPR: the fill colour
+        DWORD op;
+        uintptr_t param;     // byte, colour, or the address of a parameter block
+        DWORD state;         // KRE_STATE_NOTDRAW | KRE_STATE_NOTPROCESS
+        rectlist_node() : rcDst{0, 0, 0, 0}, dst(NULL), rcSrc{0, 0, 0, 0}, src(NULL), op(0),
+                          param(0), state(0) {}
+    };
+
+    // One command list with its chain of parameter buffers.
+    struct rectlist {
+        typedef KLink<rectlist_node, 16, 16> List;
+        typedef List::Node Node;
+        List list;
+        KRE_PARAMBUFF* first = NULL;
+        KRE_PARAMBUFF* current = NULL;  // the buffer being written
+        BYTE* write = NULL;             // next free byte of current
+        DWORD capacity = 0;             // bytes of all buffers
+    };
+    typedef rectlist::Node Node;
+
+private:
+    friend class KGraph;
+    friend class KGraphGDI;
+    friend class KSprite;
+    friend struct KRenderEngineAccess;  // tests
+
+    long Init(KGraph* graph);
+    void Release();
+
+    // Frame control.
+    void SetCutMode(bool on);
+    void SetCutSpr(SPRITE_DATA* spr);
+    bool GetCutMode() const { return m_bCutMode; }
+    SPRITE_DATA* GetCutSpr() const { return m_sprCut; }
+    void Clear();
+    void Redraw();
+    void Update(SPRITE_DATA* spr, long l, long t, long r, long b);
+    int Render();
+    int RenderCut();
+    // Drops every recorded and previous command that names a sprite block
+    // or font about to be freed.
+    void ForgetSprite(SPRITE_DATA* spr);
+    void ForgetFont(KFont* font);
+
+    // Recorders.
+    void Blt(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src, long l, long t, long r, long b);
+    void Blt_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src, long l, long t, long r, long b);
+    void Blt_zoom(SPRITE_DATA* dst, long x, long y, long w, long h, SPRITE_DATA* src,
+                  long l, long t, long sw, long sh);
+    void Blt_zoom_alpha(SPRITE_DATA* dst, long x, long y, long w, long h, SPRITE_DATA* src,
+                        long l, long t, long sw, long sh, BYTE alpha);
+    void Blt_zoom_ck(SPRITE_DATA* dst, long x, long y, long w, long h, SPRITE_DATA* src,
+                     long l, long t, long sw, long sh);
+    void Blt_additive(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                      long l, long t, long r, long b, BYTE level);
+    void Blt_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                   long l, long t, long r, long b, BYTE alpha);
+    void Blt_alpha_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                      long l, long t, long r, long b, BYTE alpha);
+    void Blt_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                   long l, long t, long r, long b, SPRITE_DATA* alpha, long ax, long ay);
+    void Blt_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
+                   long l, long t, long r, long b, SPRITE_DATA* alpha, long ax, long ay);
+    void Clear(SPRITE_DATA* dst, long l, long t, long r, long b, DWORD colour);
+    void Line(SPRITE_DATA* dst, long x1, long y1, long x2, long y2, DWORD colour);
+    void Printf(SPRITE_DATA* dst, KFont* font, long x, long y, DWORD colour, const char* text);
+    void Printf(SPRITE_DATA* dst, int height, long x, long y, DWORD colour, const char* text);
+    void Printf(SPRITE_DATA* dst, int height, long x, long y, DWORD colour, const char* text,
+                long width);
+    void Printf(SPRITE_DATA* dst, KFont* font, long x, long y, DWORD colour, const char* text,
+                long width);
+    void Printf(SPRITE_DATA* dst, int height, long x, long y, DWORD colour,
+                KFONT_ALIGN_TYPE align, const char* text);
+    void Printf(SPRITE_DATA* dst, KFont* font, long x, long y, DWORD colour,
+                KFONT_ALIGN_TYPE align, const char* text);
+
+    // Parameter buffers.
+    BYTE* RequestParamSize(rectlist* list, DWORD size);
+    void SaveParam(rectlist* list, const void* data, DWORD size);
+    KRE_PARAMBUFF* CreateParamBuff();
+    void ClearParamBuff(rectlist* list);
+    void ReleaseParamBuff(rectlist* list);
+
+    // Device gateway for KSprite.
+    SPRITE_DATA* _createsprite(long w, long h, KESTREL_COLOR_MODE cm, DWORD flags);
+    void ReleaseSprite(SPRITE_DATA*& spr);
+    long _clearsprite(SPRITE_DATA* spr, long l, long t, long r, long b, DWORD colour);
+    long _locksprite(SPRITE_DATA* spr, void** bits, DWORD& pitch, long& w, long& h);
+    long _unlocksprite(SPRITE_DATA* spr);
+    long _locksprite_r(SPRITE_DATA* spr, RECT* rc, void** bits, DWORD& pitch, long& w, long& h);
+    SPRITE_DATA* GetBackScreenData();
+    KFont* GetDefaultFont();
+
+    // Node state.
+    void ClearState(rectlist_node* n) { n->state = 0; }
+    void SetStateNotDraw(rectlist_node* n) { n->state |= m_dwNotDraw; }
+    void ClrStateNotDraw(rectlist_node* n) { n->state &= ~m_dwNotDraw; }
+    void SetStateNotProcess(rectlist_node* n) { n->state |= m_dwNotProcess; }
+    void ClrStateNotProcess(rectlist_node* n) { n->state &= ~m_dwNotProcess; }
+    bool IsDrawNode(const rectlist_node* n) const { return (n->state & m_dwNotDraw) == 0; }
+    DWORD IsNotProcessNode(const rectlist_node* n) const { return n->state & m_dwNotProcess; }
+
+    // Frame comparison (krenderengine_frame.cpp).
+    void BuildingFrame();
+    bool EquNode(const rectlist_node* a, const rectlist_node* b) const;
+    bool IsInList(rectlist* list, rectlist_node* node);
+    void AddToList(rectlist* list, const rectlist_node* node, bool draw);
+    bool RectInNode(const rectlist_node* node, RECT& rect) const;
+    int CutNode(rectlist_node* node, RECT& rect, rectlist_node* piece);
+    void CutList(rectlist* list, RECT& rect);
+    void PreFrame(rectlist* list, RECT& rect);
+    void ThisFrame(rectlist* list, void* cursor, RECT& rect);
+    void Replay(const rectlist_node* node);
+
+    rectlist* NewList();
+    void EmptyList(rectlist* list);
+    Node* TakeSpare(rectlist* list);
+    void Append(rectlist* list);
+    void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
+    void _indexPrevious();
+    template <class Pred>
+    void _dropIf(rectlist* list, Pred pred);
+    template <class Pred>
+    void _markStale(rectlist* list, Pred pred);
+    // Where all six Printf forms end: font draws, h is the height used for
+    // the visibility test and the destination rectangle.
+    void _text(SPRITE_DATA* dst, KFont* font, long h, long x, long y, DWORD colour,
+               KFONT_ALIGN_TYPE align, const char* text, bool withWidth, long width);
+
+    DWORD m_dwNotDraw;      // KRE_STATE_NOTDRAW
+    DWORD m_dwNotProcess;   // KRE_STATE_NOTPROCESS
+    KGraph* m_Graph;        // not owned
+    rectlist* m_pRecord;    // this frame's commands
+    rectlist* m_pPrev;      // the last replayed frame's cut-sprite commands
+    rectlist* m_pDraw;      // what Render replays
+    rectlist* m_pWork;      // this frame's cut-sprite commands and their states
+    bool m_bCutMode;        // frame comparison on
+    SPRITE_DATA* m_sprCut;  // null = no cut sprite
+
+    // The previous frame's commands sorted by a hash of what every equal
+    // command shares (op, destination and its rectangle), in list order
+    // within one hash, so a match is found without a walk of the list.
+    struct PrevKey {
+        uint64_t hash;
+        DWORD order;
+        Node* node;
+    };
+    std::vector<PrevKey> m_prevIndex;
+    long m_nMatchedOrder;  // list order of the last previous command matched
+};

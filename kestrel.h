@@ -1,0 +1,5 @@
+// Kestrel: every public header of the library.
+#pragma once
+#include <windows.h>
+#include <kbase.h>
+#include "graph/doit.h"

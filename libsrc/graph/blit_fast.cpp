@@ -1,0 +1,374 @@
+// The fast blitters: SSE2 (always present on x86-64), eight 16-bit pixels
+// per step in 16-bit lanes, with the row loop inside each kernel. Every
+// formula is the reference's, lane by lane. A blend's last one to seven
+// pixels go through the scalar formulas; copies and fills, whose pixels may
+// be written twice, end with one vector overlapping the one before. Nothing
+// outside the rectangle is read or written.
+#include "blit.h"
+
+#include <cstdint>
+#include <cstring>
+#include <emmintrin.h>
+
+namespace kblit {
+namespace fast {
+
+namespace {
+
+inline __m128i Load8(const WORD* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store8(WORD* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline void StoreAligned8(WORD* p, __m128i v) { _mm_store_si128(reinterpret_cast<__m128i*>(p), v); }
+
+WORD* DstRow(const Rows& r, long j) { return reinterpret_cast<WORD*>(r.dst + j * r.dstPitch); }
+const WORD* SrcRow(const Rows& r, long j) { return reinterpret_cast<const WORD*>(r.src + j * r.srcPitch); }
+const BYTE* LevRow(const Rows& r, long j) { return r.lev + j * r.levPitch; }
+
+// The first 16-byte boundary after p; at most eight pixels on.
+inline WORD* AlignedAfter(WORD* p)
+{
+    return reinterpret_cast<WORD*>((reinterpret_cast<uintptr_t>(p) + 16) & ~uintptr_t(15));
+}
+
+// Eight levels widened to 16-bit lanes.
+inline __m128i Levels8(const BYTE* m)
+{
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(m)), _mm_setzero_si128());
+}
+
+// blend() on eight pixels; a6 = A >> 2 and a5 = A >> 3 per lane, ia6 = 63 - a6
+// and ia5 = 31 - a5. The products and sums stay below 65536 (see BlendPixel),
+// so 16-bit lanes with logical shifts give exactly the scalar result.
+inline __m128i Blend8(__m128i s, __m128i d, __m128i a6, __m128i ia6, __m128i a5, __m128i ia5)
+{
+    const __m128i c03f0 = _mm_set1_epi16(0x03F0);
+    const __m128i c07e0 = _mm_set1_epi16(0x07E0);
+    const __m128i c001f = _mm_set1_epi16(0x001F);
+    const __m128i c0200 = _mm_set1_epi16(0x0200);
+    const __m128i c0010 = _mm_set1_epi16(16);
+
+    __m128i x = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(s, 1), c03f0), a6),
+                              _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(d, 1), c03f0), ia6));
+    x = _mm_add_epi16(x, c0200);
+    const __m128i green = _mm_and_si128(_mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 6)), 5), c07e0);
+
+    __m128i y = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(s, c001f), a5),
+                              _mm_mullo_epi16(_mm_and_si128(d, c001f), ia5));
+    y = _mm_add_epi16(y, c0010);
+    const __m128i blue = _mm_srli_epi16(_mm_add_epi16(y, _mm_srli_epi16(y, 5)), 5);
+
+    __m128i z = _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(s, 11), a5),
+                              _mm_mullo_epi16(_mm_srli_epi16(d, 11), ia5));
+    z = _mm_add_epi16(z, c0010);
+    const __m128i red = _mm_slli_epi16(_mm_srli_epi16(_mm_add_epi16(z, _mm_srli_epi16(z, 5)), 5), 11);
+
+    return _mm_or_si128(_mm_or_si128(red, green), blue);
+}
+
+// Blend through eight per-pixel levels.
+inline __m128i BlendLevels8(__m128i s, __m128i d, __m128i level)
+{
+    const __m128i a6 = _mm_srli_epi16(level, 2);
+    const __m128i a5 = _mm_srli_epi16(level, 3);
+    return Blend8(s, d, a6, _mm_sub_epi16(_mm_set1_epi16(63), a6),
+                  a5, _mm_sub_epi16(_mm_set1_epi16(31), a5));
+}
+
+// Lanes where the source pixel is 0 keep the destination.
+inline __m128i KeepWhereZero(__m128i s, __m128i d, __m128i r)
+{
+    const __m128i zero = _mm_cmpeq_epi16(s, _mm_setzero_si128());
+    return _mm_or_si128(_mm_and_si128(zero, d), _mm_andnot_si128(zero, r));
+}
+
+// What a group of eight levels asks for: all 255 copy, all 0 skip.
+enum Group { kMixed, kOpaque, kClear };
+inline Group Classify(const BYTE* m)
+{
+    const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(m));
+    if ((_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(-1))) & 0xFF) == 0xFF) return kOpaque;
+    if ((_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) & 0xFF) == 0xFF) return kClear;
+    return kMixed;
+}
+
+// additive() on eight pixels with the level's grey pixel k in every lane.
+// A condition "when bit b of v is set" becomes a lane mask by shifting bit b
+// to the top and spreading it with an arithmetic shift.
+template <int Bit>
+inline __m128i BitMask(__m128i v)
+{
+    return _mm_srai_epi16(_mm_slli_epi16(v, 15 - Bit), 15);
+}
+
+inline __m128i Additive8(__m128i s, __m128i d, __m128i k)
+{
+    const __m128i f7df = _mm_set1_epi16(static_cast<short>(0xF7DF));
+
+    const __m128i s1 = _mm_and_si128(s, f7df);
+    __m128i a = _mm_sub_epi16(s1, k);
+    // s1 >= k (unsigned) exactly when k - s1 saturates to 0; below it,
+    // a keeps only the bits of 0x08FF.
+    const __m128i notBelow = _mm_cmpeq_epi16(_mm_subs_epu16(k, s1), _mm_setzero_si128());
+    a = _mm_andnot_si128(_mm_andnot_si128(notBelow, _mm_set1_epi16(static_cast<short>(0xF700))), a);
+    a = _mm_andnot_si128(_mm_and_si128(BitMask<11>(a), _mm_set1_epi16(0x0FC0)), a);   // & 0xF03F
+    a = _mm_andnot_si128(_mm_and_si128(BitMask<5>(a), _mm_set1_epi16(0x003F)), a);    // & 0xFFC0
+
+    const __m128i d1 = _mm_and_si128(d, f7df);
+    // Where the 16-bit sum wraps, the saturated sum is 0xFFFF and sets the
+    // red field; elsewhere it equals the sum and adds nothing.
+    __m128i e = _mm_add_epi16(d1, a);
+    e = _mm_or_si128(e, _mm_and_si128(_mm_adds_epu16(d1, a), _mm_set1_epi16(static_cast<short>(0xF800))));
+    e = _mm_or_si128(e, _mm_and_si128(BitMask<11>(e), _mm_set1_epi16(0x07E0)));
+    return _mm_or_si128(e, _mm_and_si128(BitMask<5>(e), _mm_set1_epi16(0x001F)));
+}
+
+// Stores one vector at each end unaligned (a fill may repeat pixels) and
+// the 16-byte-aligned middle in between, so no store splits a cache line at
+// any x. A colour whose two bytes are equal (black, white) is a byte fill,
+// which the C library does with wider stores still.
+inline void Fill16Row(WORD* d, long n, WORD c)
+{
+    if (n <= 0) return;
+    if ((c & 0xFF) == (c >> 8)) {
+        std::memset(d, c & 0xFF, size_t(n) * 2);
+        return;
+    }
+    if (n < 8) {
+        for (long i = 0; i < n; ++i) d[i] = c;
+        return;
+    }
+    const __m128i v = _mm_set1_epi16(static_cast<short>(c));
+    WORD* const end = d + n;
+    Store8(d, v);
+    WORD* p = AlignedAfter(d);
+    for (; p + 32 <= end; p += 32) {
+        StoreAligned8(p, v);
+        StoreAligned8(p + 8, v);
+        StoreAligned8(p + 16, v);
+        StoreAligned8(p + 24, v);
+    }
+    for (; p + 8 <= end; p += 8) StoreAligned8(p, v);
+    Store8(end - 8, v);
+}
+
+inline void Fill8Row(BYTE* d, long n, BYTE c)
+{
+    if (n > 0) std::memset(d, c, size_t(n));
+}
+
+// The fill's pattern: unaligned first and last vectors, aligned stores in
+// between, so no store splits a cache line; stores go in address order. The
+// few vectors after the wide loop are all loaded before any is stored:
+// short rows are mostly these.
+inline void CopyRow(WORD* d, const WORD* s, long n)
+{
+    if (n < 8) {
+        for (long i = 0; i < n; ++i) d[i] = s[i];
+        return;
+    }
+    WORD* const end = d + n;
+    const __m128i last = Load8(s + n - 8);
+    Store8(d, Load8(s));
+    WORD* p = AlignedAfter(d);
+    const WORD* q = s + (p - d);
+    for (; p + 32 <= end; p += 32, q += 32) {
+        const __m128i v0 = Load8(q), v1 = Load8(q + 8), v2 = Load8(q + 16), v3 = Load8(q + 24);
+        StoreAligned8(p, v0);
+        StoreAligned8(p + 8, v1);
+        StoreAligned8(p + 16, v2);
+        StoreAligned8(p + 24, v3);
+    }
+    const long left = (end - p) / 8;   // 0 to 3 whole vectors
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i r0 = left > 0 ? Load8(q) : zero;
+    const __m128i r1 = left > 1 ? Load8(q + 8) : zero;
+    const __m128i r2 = left > 2 ? Load8(q + 16) : zero;
+    if (left > 0) StoreAligned8(p, r0);
+    if (left > 1) StoreAligned8(p + 8, r1);
+    if (left > 2) StoreAligned8(p + 16, r2);
+    Store8(end - 8, last);
+}
+
+// Eight source pixels at a time: a group wholly 0 (transparent areas) is
+// skipped; any other is merged with the destination without further
+// branches, which stay unpredictable on ragged edges.
+inline void CopyKeyRow(WORD* d, const WORD* s, long n)
+{
+    if (n < 8) {
+        for (long i = 0; i < n; ++i)
+            if (s[i] != 0) d[i] = s[i];
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    auto group = [&](long i) {
+        const __m128i sv = Load8(s + i);
+        const __m128i key = _mm_cmpeq_epi16(sv, zero);
+        if (_mm_movemask_epi8(key) == 0xFFFF) return;
+        Store8(d + i, _mm_or_si128(_mm_and_si128(key, Load8(d + i)), sv));
+    };
+    long i = 0;
+    for (; i + 8 <= n; i += 8) group(i);
+    // The last eight again: a keyed copy gives the same pixels when repeated.
+    if (i < n) group(n - 8);
+}
+
+inline void BlendConstRow(WORD* d, const WORD* s, long n, BYTE a)
+{
+    const __m128i a6 = _mm_set1_epi16(short(a >> 2)), ia6 = _mm_set1_epi16(short(63 - (a >> 2)));
+    const __m128i a5 = _mm_set1_epi16(short(a >> 3)), ia5 = _mm_set1_epi16(short(31 - (a >> 3)));
+    long i = 0;
+    for (; i + 8 <= n; i += 8)
+        Store8(d + i, Blend8(Load8(s + i), Load8(d + i), a6, ia6, a5, ia5));
+    for (; i < n; ++i) d[i] = BlendPixel(s[i], d[i], a);
+}
+
+inline void BlendConstKeyRow(WORD* d, const WORD* s, long n, BYTE a)
+{
+    const __m128i a6 = _mm_set1_epi16(short(a >> 2)), ia6 = _mm_set1_epi16(short(63 - (a >> 2)));
+    const __m128i a5 = _mm_set1_epi16(short(a >> 3)), ia5 = _mm_set1_epi16(short(31 - (a >> 3)));
+    const __m128i zero = _mm_setzero_si128();
+    long i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m128i sv = Load8(s + i);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(sv, zero)) == 0xFFFF) continue;
+        const __m128i dv = Load8(d + i);
+        Store8(d + i, KeepWhereZero(sv, dv, Blend8(sv, dv, a6, ia6, a5, ia5)));
+    }
+    for (; i < n; ++i)
+        if (s[i] != 0) d[i] = BlendPixel(s[i], d[i], a);
+}
+
+// Groups whose levels are all 255 are copied and all 0 skipped: blend()
+// gives exactly those pixels, so the shortcut changes nothing but time.
+inline void BlendMaskRow(WORD* d, const WORD* s, const BYTE* m, long n)
+{
+    long i = 0;
+    for (; i + 8 <= n; i += 8) {
+        switch (Classify(m + i)) {
+        case kClear: break;
+        case kOpaque: Store8(d + i, Load8(s + i)); break;
+        case kMixed: Store8(d + i, BlendLevels8(Load8(s + i), Load8(d + i), Levels8(m + i))); break;
+        }
+    }
+    for (; i < n; ++i) d[i] = BlendPixel(s[i], d[i], m[i]);
+}
+
+inline void BlendColourMaskRow(WORD* d, WORD c, const BYTE* m, long n)
+{
+    const __m128i cv = _mm_set1_epi16(static_cast<short>(c));
+    long i = 0;
+    for (; i + 8 <= n; i += 8) {
+        switch (Classify(m + i)) {
+        case kClear: break;
+        case kOpaque: Store8(d + i, cv); break;
+        case kMixed: Store8(d + i, BlendLevels8(cv, Load8(d + i), Levels8(m + i))); break;
+        }
+    }
+    for (; i < n; ++i) d[i] = BlendPixel(c, d[i], m[i]);
+}
+
+inline void AdditiveRow(WORD* d, const WORD* s, long n, BYTE v)
+{
+    const WORD k = AdditiveKey(v);
+    const __m128i kv = _mm_set1_epi16(static_cast<short>(k));
+    long i = 0;
+    for (; i + 8 <= n; i += 8) Store8(d + i, Additive8(Load8(s + i), Load8(d + i), kv));
+    for (; i < n; ++i) d[i] = AdditivePixel(s[i], d[i], k);
+}
+
+}  // namespace
+
+void Fill16(const Rows& r, WORD c)
+{
+    for (long j = 0; j < r.h; ++j) Fill16Row(DstRow(r, j), r.w, c);
+}
+
+void Fill8(const Rows& r, BYTE c)
+{
+    for (long j = 0; j < r.h; ++j) Fill8Row(r.dst + j * r.dstPitch, r.w, c);
+}
+
+// A sprite blitted onto itself may overlap its own rows: each row then goes
+// through memmove, top row first.
+void Copy(const Rows& r)
+{
+    if (r.w <= 0 || r.h <= 0) return;
+    const uintptr_t d0 = reinterpret_cast<uintptr_t>(r.dst), s0 = reinterpret_cast<uintptr_t>(r.src);
+    const uintptr_t bytes = uintptr_t(r.w) * 2;
+    const uintptr_t d1 = d0 + uintptr_t(r.h - 1) * uintptr_t(r.dstPitch) + bytes;
+    const uintptr_t s1 = s0 + uintptr_t(r.h - 1) * uintptr_t(r.srcPitch) + bytes;
+    if (d0 < s1 && s0 < d1) {
+        for (long j = 0; j < r.h; ++j) std::memmove(DstRow(r, j), SrcRow(r, j), bytes);
+        return;
+    }
+    for (long j = 0; j < r.h; ++j) CopyRow(DstRow(r, j), SrcRow(r, j), r.w);
+}
+
+void CopyKey(const Rows& r)
+{
+    for (long j = 0; j < r.h; ++j) CopyKeyRow(DstRow(r, j), SrcRow(r, j), r.w);
+}
+
+void BlendConst(const Rows& r, BYTE a)
+{
+    for (long j = 0; j < r.h; ++j) BlendConstRow(DstRow(r, j), SrcRow(r, j), r.w, a);
+}
+
+void BlendConstKey(const Rows& r, BYTE a)
+{
+    for (long j = 0; j < r.h; ++j) BlendConstKeyRow(DstRow(r, j), SrcRow(r, j), r.w, a);
+}
+
+void BlendMask(const Rows& r)
+{
+    for (long j = 0; j < r.h; ++j) BlendMaskRow(DstRow(r, j), SrcRow(r, j), LevRow(r, j), r.w);
+}
+
+void BlendColourMask(const Rows& r, WORD c)
+{
+    for (long j = 0; j < r.h; ++j) BlendColourMaskRow(DstRow(r, j), c, LevRow(r, j), r.w);
+}
+
+void Additive(const Rows& r, BYTE v)
+{
+    for (long j = 0; j < r.h; ++j) AdditiveRow(DstRow(r, j), SrcRow(r, j), r.w, v);
+}
+
+// Starts the accumulators at the first visible column and row directly
+// (column i samples floor(i * sw / w)) instead of walking up to them. Sizes
+// are 32-bit values (the device checks), so the products fit in 64 bits.
+void Zoom(const ZoomJob& z)
+{
+    if (z.w <= 0 || z.h <= 0 || z.i0 >= z.i1 || z.j0 >= z.j1) return;
+    const long qx = z.sw / z.w, rx = z.sw % z.w;
+    const long qy = z.sh / z.h, ry = z.sh % z.h;
+    const long ox0 = z.i0 * qx + (z.i0 * rx) / z.w, ex0 = (z.i0 * rx) % z.w;
+    long oy = z.j0 * qy + (z.j0 * ry) / z.h, ey = (z.j0 * ry) % z.h;
+    const long n = z.i1 - z.i0;
+    for (long j = z.j0; j < z.j1; ++j) {
+        const WORD* srow = reinterpret_cast<const WORD*>(z.src->lpRows[z.sy + oy]) + z.sx;
+        WORD* drow = reinterpret_cast<WORD*>(z.dst->lpRows[z.y + j]) + z.x + z.i0;
+        long ox = ox0, ex = ex0;
+        if (z.key) {
+            for (long i = 0; i < n; ++i) {
+                const WORD s = srow[ox];
+                if (s != 0) drow[i] = s;
+                ex += rx;
+                if (ex >= z.w) { ex -= z.w; ++ox; }
+                ox += qx;
+            }
+        } else {
+            for (long i = 0; i < n; ++i) {
+                drow[i] = srow[ox];
+                ex += rx;
+                if (ex >= z.w) { ex -= z.w; ++ox; }
+                ox += qx;
+            }
+        }
+        ey += ry;
+        if (ey >= z.h) { ey -= z.h; ++oy; }
+        oy += qy;
+    }
+}
+
+}  // namespace fast
+}  // namespace kblit

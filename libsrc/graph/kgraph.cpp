@@ -1,0 +1,245 @@
+// KGraph: device creation, the frame, and the members every device shares.
+#include "kgraph.h"
+#include "kgraph_gdi.h"
+#include "krenderengine.h"
+#include "kspritemanager.h"
+#include "kfont_2.h"
+#include <kbase.h>
+#include <new>
+
+KGraph::KGraph()
+    : m_hWnd(NULL), m_hInstance(NULL), m_nScreenW(0), m_nScreenH(0),
+      m_rcWindow{0, 0, 0, 0}, m_rcClient{0, 0, 0, 0}, m_bIs555(false),
+      m_kcmDefault(KCM_R5G6B5), m_RenderEngine(NULL), m_pDefaultFont(NULL),
+      m_sprManager(NULL)
+{
+}
+
+KGraph::KGraph(HWND hwnd, HINSTANCE hinst) : KGraph()
+{
+    m_hWnd = hwnd;
+    m_hInstance = hinst;
+}
+
+KGraph::~KGraph()
+{
+    m_dwState.SetState(0);
+}
+
+void KGraph::SetHWND(HWND hwnd)
+{
+    KASSERT(hwnd);
+    m_hWnd = hwnd;
+}
+
+void KGraph::SetInstance(HINSTANCE hinst)
+{
+    KASSERT(hinst);
+    m_hInstance = hinst;
+}
+
+// Their results are ignored: a device without a window keeps what it had.
+void KGraph::GetRenderRect()
+{
+    ::GetClientRect(m_hWnd, &m_rcClient);
+    ::GetWindowRect(m_hWnd, &m_rcWindow);
+}
+
+void KGraph::ReleaseBackScreen()
+{
+    m_sprBackScreen.Release();
+}
+
+KSprite* KGraph::CreateSprite(long w, long h, KESTREL_COLOR_MODE cm, DWORD flags)
+{
+    SPRITE_DATA* data = _createsprite(w, h, cm, flags);
+    if (data == NULL)
+        return NULL;  // a handle without data would fail on first use
+    KSprite* lps = new (std::nothrow) KSprite;
+    if (lps == NULL) {
+        _releasesprite(data);
+        KRet(3, "KGraph::CreateSprite: out of memory");
+        return NULL;
+    }
+    lps->m_lps = data;
+    lps->m_RenderEngine = m_RenderEngine;
+    lps->SetRect();
+    return lps;
+}
+
+KSprite* KGraph::CreateSprite(SPRITE_DATA* data)
+{
+    KASSERT(data != NULL);
+    if (data == NULL)
+        return NULL;
+    KSprite* lps = new (std::nothrow) KSprite;
+    if (lps == NULL) {
+        KRet(3, "KGraph::CreateSprite: out of memory");
+        return NULL;
+    }
+    data->ref++;
+    lps->m_lps = data;
+    lps->m_RenderEngine = m_RenderEngine;
+    lps->SetRect();
+    return lps;
+}
+
+void KGraph::ReleaseKSprite(KSprite*& lps)
+{
+    KASSERT(lps);
+    delete lps;
+    lps = NULL;
+}
+
+WORD KGraph::R5G6B5_To_A1R5G5B5(WORD c) const
+{
+    if (c == 0)
+        return 0;  // the colour key stays the key
+    return WORD((c & 0x001F) | ((c & 0xFFC0) >> 1) | 0x8000);
+}
+
+void KGraph::SetDefaultFont(KFont* font)
+{
+    KASSERT(font != NULL);
+    m_pDefaultFont = font;
+}
+
+void KGraph::ReleaseKFont(KFont*& font)
+{
+    if (font != NULL) {
+        if (m_RenderEngine != NULL)
+            m_RenderEngine->ForgetFont(font);  // its text must not be drawn again
+        font->Release();
+        delete font;
+    }
+    font = NULL;
+}
+
+long KGraph::CreateRenderEngine()
+{
+    if (m_RenderEngine == NULL) {
+        m_RenderEngine = new (std::nothrow) KRenderEngine;
+        if (m_RenderEngine == NULL)
+            return KRet(3, "KGraph::CreateRenderEngine");
+    }
+    return m_RenderEngine->Init(this);
+}
+
+void KGraph::ReleaseRenderEngine()
+{
+    delete m_RenderEngine;
+    m_RenderEngine = NULL;
+}
+
+void KGraph::Clear()
+{
+    KASSERT(m_RenderEngine);
+    if (m_RenderEngine)
+        m_RenderEngine->Clear();
+}
+
+void KGraph::SetCutMode(bool on)
+{
+    m_RenderEngine->SetCutMode(on);
+}
+
+void KGraph::SetCutSpr(SPRITE_DATA* spr)
+{
+    m_RenderEngine->SetCutSpr(spr);
+}
+
+void KGraph::Redraw()
+{
+    m_RenderEngine->Redraw();
+}
+
+// One frame: replay what was recorded and, when anything was drawn, copy the
+// whole client rectangle of the back screen into the window.
+long KGraph::Render()
+{
+    long n = m_RenderEngine->Render();
+    if (n == 0)
+        return 0;
+    return _render(m_sprBackScreen.GetData(), m_rcWindow, m_rcClient);
+}
+
+long KGraph::Render(RECT& rc)
+{
+    m_RenderEngine->Render();
+    RECT moved = rc;
+    ::OffsetRect(&moved, m_rcWindow.left, m_rcWindow.top);
+    return _render(m_sprBackScreen.GetData(), moved, rc);
+}
+
+void KGraph::RenderToBack()
+{
+    m_RenderEngine->Render();
+}
+
+void KGraph::RenderToScreen(RECT& rc)
+{
+    RECT moved = rc;
+    ::OffsetRect(&moved, m_rcWindow.left, m_rcWindow.top);
+    _render(m_sprBackScreen.GetData(), moved, rc);
+}
+
+void KGraph::IAmInit()
+{
+    KASSERT(!IsInited());
+    m_dwState.Set(KGRAPH_STATE_INIT);
+}
+
+void KGraph::IAmRelease()
+{
+    KASSERT(IsInited());
+    m_dwState.Clr(KGRAPH_STATE_INIT);
+}
+
+KGraph* CreateKGraph(KESTREL_RENDER_MODE mode, bool b1, DWORD w, DWORD h,
+                     KESTREL_COLOR_MODE cm, bool b2, bool fallback)
+{
+    KGraph* pGraph = NULL;
+    if (mode == KRM_GDI)
+        pGraph = new (std::nothrow) KGraphGDI;
+    KASSERT(pGraph != NULL);
+    if (pGraph == NULL)
+        return NULL;
+    if (pGraph->Init(b1, w, h, cm, b2) == 0)
+        return pGraph;
+    ReleaseKGraph(pGraph);
+    if (fallback && (long)mode > 0)
+        return CreateKGraph(KESTREL_RENDER_MODE(mode - 1), b1, w, h, cm, b2, fallback);
+    return NULL;
+}
+
+void ReleaseKGraph(KGraph*& pGraph)
+{
+    KASSERT(pGraph != NULL);
+    delete pGraph;
+}
+
+// ---- Pictures: Load through the sprite cache.
+KSprite* KGraph::Load(const char* filename, DWORD flags, CUnPackFile* pack)
+{
+    KASSERT(m_sprManager != NULL);
+    KASSERT(filename != NULL);
+    if (m_sprManager == NULL || filename == NULL)
+        return NULL;
+    SPRITE_DATA* alpha = NULL;
+    SPRITE_DATA* data = m_sprManager->Load(alpha, filename, GetDefaultColorMode(), flags, pack);
+    if (data == NULL)
+        return NULL;  // the cache has reported it
+    KSprite* lps = new (std::nothrow) KSprite;
+    KASSERT(lps != NULL);
+    if (lps == NULL) {
+        _releasesprite(alpha);
+        _releasesprite(data);
+        return NULL;
+    }
+    lps->m_lps = data;
+    lps->m_lpsAlpha = alpha;
+    lps->m_RenderEngine = m_RenderEngine;
+    lps->SetRect();
+    return lps;
+}
+// ---- end of pictures

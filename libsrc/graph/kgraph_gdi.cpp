@@ -1,0 +1,333 @@
+// KGraphGDI: pixel blocks in memory, start-up and shut-down, the back
+// screen, locking, lines and presentation into the host's window.
+#include "kgraph_gdi.h"
+#include "krenderengine.h"
+#include "kspritemanager.h"
+#include "kfont_2.h"
+#include <kbase.h>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// The largest block a sprite may take: what the 32-bit fields of the format
+// (pitch, sizes) can describe, and far more than any game screen needs.
+const uint64_t kMaxSpriteBlock = 0x7FFFFFFFu;
+// Pixel rows start on this boundary so the blitters may use wide loads.
+const size_t kPixelAlign = 32;
+
+size_t RoundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
+
+}  // namespace
+
+KGraphGDI::KGraphGDI() : m_kcmScreen(KCM_R5G6B5) {}
+
+KGraphGDI::~KGraphGDI()
+{
+    Release();
+}
+
+void KGraphGDI::Release()
+{
+    if (!IsInited())
+        return;
+    ReleaseBackScreen();  // goes through the engine to _releasesprite, which needs the cache
+    delete m_sprManager;
+    m_sprManager = NULL;
+    ReleaseRenderEngine();
+    IAmRelease();
+}
+
+long KGraphGDI::Init(bool, DWORD w, DWORD h, KESTREL_COLOR_MODE cm, bool b2)
+{
+    CreateRenderEngine();
+    CreateSpriteManager();
+    m_kcmDefault = KCM_R5G6B5;
+    _get_screen_colormode_gdi(cm);  // a failure is reported; start-up goes on
+
+    SPRITE_DATA* back = _createbackscreen_gdi(long(w), long(h), cm, b2);
+    if (back == NULL) {
+        // Nothing else will free what this start-up made: Release only acts
+        // on an initialised device.
+        delete m_sprManager;
+        m_sprManager = NULL;
+        ReleaseRenderEngine();
+        return KRet(-1, "_init_gdi:_createbackscreen");
+    }
+    m_sprBackScreen.m_lps = back;
+    m_nScreenW = long(w);
+    m_nScreenH = long(h);
+    m_sprBackScreen.m_RenderEngine = m_RenderEngine;
+    m_sprBackScreen.SetRect();
+    GetRenderRect();
+    IAmInit();
+    return 0;
+}
+
+// A font that could not be made has reported why; the caller gets null.
+KFont* KGraphGDI::CreateSmoothFont(HFONT font)
+{
+    KSmoothVectorFont* f = new (std::nothrow) KSmoothVectorFont(this, font, 512, 512);
+    if (f == NULL) {
+        KRet(3, "CreateSmoothFont: out of memory");
+        return NULL;
+    }
+    if (!f->IsInited()) {
+        delete f;
+        return NULL;
+    }
+    return f;
+}
+
+KFont* KGraphGDI::CreateFontA(HFONT font)
+{
+    KVectorFont* f = new (std::nothrow) KVectorFont(this, font, 1024);
+    if (f == NULL) {
+        KRet(3, "CreateFontA: out of memory");
+        return NULL;
+    }
+    if (!f->IsInited()) {
+        delete f;
+        return NULL;
+    }
+    return f;
+}
+
+void KGraphGDI::ReSizeBackScreen(long w, long h, KESTREL_COLOR_MODE cm, bool b)
+{
+    SPRITE_DATA* back = m_sprBackScreen.GetData();
+    if (back != NULL && ((unsigned long)w > (unsigned long)back->width ||
+                         (unsigned long)h > (unsigned long)back->height))
+        ReleaseBackScreen();
+
+    if (m_sprBackScreen.GetData() == NULL) {
+        back = _createbackscreen_gdi(w, h, cm, b);
+        if (back == NULL) {
+            KRet(-1, "ReSizeBackScreen:_createbackscreen");
+            return;
+        }
+        m_sprBackScreen.m_lps = back;
+        // A new block: nothing drawn on the old one is known to be in it.
+        if (m_RenderEngine != NULL) {
+            Clear();
+            Redraw();
+        }
+    }
+    m_nScreenW = w;
+    m_nScreenH = h;
+    m_sprBackScreen.m_RenderEngine = m_RenderEngine;
+    GetRenderRect();
+    m_sprBackScreen.SetRect(0, 0, w, h);
+    SetCutSpr(m_sprBackScreen.GetData());
+}
+
+long KGraphGDI::CreateSpriteManager()
+{
+    m_sprManager = new (std::nothrow) KSpriteManager(this);
+    KASSERT(m_sprManager != NULL);
+    return m_sprManager != NULL ? 0 : 3;
+}
+
+void KGraphGDI::_beginrender() {}
+void KGraphGDI::_endrender() {}
+
+// Copies the part of the back screen under the client rectangle to the same
+// place in the window. A client rectangle larger than the back screen is
+// clipped to it: nothing outside the block is ever read.
+long KGraphGDI::_render(SPRITE_DATA* spr, RECT&, RECT& client)
+{
+    if (spr == NULL)
+        return E_FAIL;
+    RECT rc = client;
+    if (rc.left < 0) rc.left = 0;
+    if (rc.top < 0) rc.top = 0;
+    if (rc.right > spr->width) rc.right = LONG(spr->width);
+    if (rc.bottom > spr->height) rc.bottom = LONG(spr->height);
+    if (rc.right <= rc.left || rc.bottom <= rc.top)
+        return 0;  // nothing of the back screen lies under the client area
+
+    struct {
+        BITMAPINFOHEADER header;
+        DWORD masks[3];
+    } bmi = {};
+    const LONG rows = rc.bottom - rc.top;
+    bmi.header.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.header.biWidth = LONG(spr->pitch / 2);
+    bmi.header.biHeight = -rows;  // top-down
+    bmi.header.biPlanes = 1;
+    bmi.header.biBitCount = 16;
+    bmi.header.biCompression = BI_BITFIELDS;
+    bmi.masks[0] = 0xF800;
+    bmi.masks[1] = 0x07E0;
+    bmi.masks[2] = 0x001F;
+
+    HDC dc = ::GetDC(m_hWnd);
+    int copied = ::SetDIBitsToDevice(dc, rc.left, rc.top, DWORD(rc.right - rc.left), DWORD(rows),
+                                     rc.left, 0, 0, UINT(rows), spr->lpRows[rc.top],
+                                     reinterpret_cast<BITMAPINFO*>(&bmi), DIB_RGB_COLORS);
+    ::ReleaseDC(m_hWnd, dc);
+    return copied != 0 ? 0 : E_FAIL;
+}
+
+SPRITE_DATA* KGraphGDI::_createsprite(long w, long h, KESTREL_COLOR_MODE cm, DWORD flags)
+{
+    if (cm != KCM_R5G6B5 && cm != KCM_GRAY)
+        return NULL;
+    if (w <= 0 || h <= 0) {
+        KRet(-1, "_createsprite: bad size %ld x %ld", w, h);
+        return NULL;
+    }
+    const uint64_t alignwidth = (uint64_t(w) + 3) & ~uint64_t(3);
+    const uint64_t pitch = cm == KCM_R5G6B5 ? alignwidth * 2 : alignwidth;
+    const uint64_t table = offsetof(SPRITE_DATA, lpRows) + uint64_t(h) * sizeof(BYTE*);
+    const uint64_t pixels = pitch * uint64_t(h);
+    if (pitch > kMaxSpriteBlock || uint64_t(h) > kMaxSpriteBlock ||
+        pixels > kMaxSpriteBlock || table + kPixelAlign + pixels > kMaxSpriteBlock) {
+        KRet(3, "_createsprite: %ld x %ld is too large", w, h);
+        return NULL;
+    }
+    const size_t header = RoundUp(size_t(table), kPixelAlign);
+    const size_t total = RoundUp(header + size_t(pixels), kPixelAlign);
+    void* tmp = std::aligned_alloc(kPixelAlign, total);
+    KASSERT(tmp != NULL);
+    if (tmp == NULL)
+        return NULL;
+
+    SPRITE_DATA* spr = static_cast<SPRITE_DATA*>(tmp);
+    spr->flags = flags;
+    spr->width = w;
+    spr->height = h;
+    spr->alignwidth = long(alignwidth);
+    spr->rows = h;
+    spr->pitch = DWORD(pitch);
+    spr->ref = 1;
+    spr->kcm = cm;
+    spr->reserved[0] = 0;
+    spr->reserved[1] = 0;
+    BYTE* row = static_cast<BYTE*>(tmp) + header;
+    for (long r = 0; r < h; r++, row += pitch)
+        spr->lpRows[r] = row;
+    return spr;
+}
+
+void KGraphGDI::_releasesprite(SPRITE_DATA*& spr)
+{
+    KASSERT(m_sprManager != NULL);
+    if (spr == NULL)
+        return;
+    if (spr->ref < 2) {
+        if (m_sprManager != NULL)
+            m_sprManager->Release(spr);
+        if (m_RenderEngine != NULL)
+            m_RenderEngine->ForgetSprite(spr);
+        std::free(spr);
+        spr = NULL;
+    } else {
+        spr->ref--;
+    }
+}
+
+long KGraphGDI::_locksprite(SPRITE_DATA* spr, void** bits, DWORD& pitch, long& w, long& h)
+{
+    w = spr->width;
+    h = spr->height;
+    pitch = spr->pitch;
+    *bits = spr->lpRows[0];
+    return 0;
+}
+
+long KGraphGDI::_unlocksprite(SPRITE_DATA*)
+{
+    return 0;
+}
+
+long KGraphGDI::_locksprite_r(SPRITE_DATA* spr, RECT* rc, void** bits, DWORD& pitch,
+                              long& w, long& h)
+{
+    if (rc == NULL)
+        return _locksprite(spr, bits, pitch, w, h);
+    w = rc->right - rc->left;
+    h = rc->bottom - rc->top;
+    pitch = spr->pitch;
+    const int bytesPerPixel = spr->kcm == KCM_GRAY ? 1 : 2;
+    *bits = spr->lpRows[0] + size_t(rc->top) * spr->pitch + size_t(rc->left) * bytesPerPixel;
+    return 0;
+}
+
+void KGraphGDI::_setcolorkey(void*) {}
+
+static long Clamp(long v, long hi)
+{
+    return v < 0 ? 0 : (v > hi ? hi : v);
+}
+
+// Endpoints outside the sprite are moved to its edge, not clipped.
+void KGraphGDI::_line(SPRITE_DATA* spr, long x1, long y1, long x2, long y2, DWORD colour)
+{
+    KASSERT(spr);
+    if (spr == NULL)
+        return;
+    void* bits;
+    DWORD pitch;
+    long w, h;
+    _locksprite(spr, &bits, pitch, w, h);
+    x1 = Clamp(x1, w - 1);
+    x2 = Clamp(x2, w - 1);
+    y1 = Clamp(y1, h - 1);
+    y2 = Clamp(y2, h - 1);
+    long dx = x2 - x1, dy = y2 - y1;
+    const long xstep = dx > 0 ? 1 : (dx < 0 ? -1 : 0);
+    const long ystep = dy > 0 ? 1 : (dy < 0 ? -1 : 0);
+    dx = dx < 0 ? -dx : dx;
+    dy = dy < 0 ? -dy : dy;
+    const long n = dx > dy ? dx : dy;
+
+    if (spr->kcm >= KCM_R5G6B5 && spr->kcm <= KCM_A4R4G4B4) {
+        const WORD c = WORD(colour);
+        long x = x1, y = y1, xsum = 0, ysum = 0;
+        for (long i = 0; i <= n; i++) {
+            *SpritePixel16(spr, x, y) = c;
+            xsum += dx;
+            ysum += dy;
+            if (xsum >= n) {
+                xsum -= n;
+                x += xstep;
+            }
+            if (ysum >= n) {
+                ysum -= n;
+                y += ystep;
+            }
+        }
+    } else {
+        OutputLog("_line_ds7:没有定义的kcm!");
+    }
+    _unlocksprite(spr);
+}
+
+void KGraphGDI::_printanything()
+{
+    Debug("**********   printf everything for gdi   **********");
+    Debug("bIs555=%s", m_bIs555 ? "true" : "false");
+    Debug("****************    printf end.    ****************");
+}
+
+long KGraphGDI::_get_screen_colormode_gdi(KESTREL_COLOR_MODE&)
+{
+    m_kcmScreen = KCM_R5G6B5;
+    RegisterColorFunc(KCM_R5G6B5);
+    DEVMODEA mode = {};
+    mode.dmSize = 156;
+    if (!::EnumDisplaySettingsA(NULL, ENUM_CURRENT_SETTINGS, &mode))
+        return KRet(E_FAIL, "_get_screen_colormode_gdi:EnumDisplaySettings");
+    return 0;
+}
+
+SPRITE_DATA* KGraphGDI::_createbackscreen_gdi(long w, long h, KESTREL_COLOR_MODE cm, bool)
+{
+    SPRITE_DATA* spr = _createsprite(w, h, cm, 0);
+    if (spr == NULL)
+        KRet(-1, "_createbackscreen_gdi:_createsprite");
+    return spr;
+}

@@ -1,0 +1,270 @@
+// The GDI device's drawing primitives: the fill and the ten blits. Each slot
+// checks its sprites, clips the rectangle and hands the rows to the fast
+// kernels (blit_fast.cpp); no slot reads or writes outside its sprites.
+#include "kgraph_gdi.h"
+
+#include <cstdint>
+#include <kbase.h>
+
+#include "blit.h"
+
+namespace {
+
+// The clipped rectangle of a blit.
+struct BlitRect {
+    long x, y;      // where it lands in the destination
+    long l, t;      // where it is read in the source (for the colour blend: in the alpha sprite's frame)
+    long w, h;
+};
+
+// Win32 coordinates are 32-bit. A value outside that range is no rectangle
+// a caller can mean; refusing it keeps every sum below far from overflow.
+bool Fits32(long v) { return v >= INT32_MIN && v <= INT32_MAX; }
+template <class... V> bool AllFit32(V... v) { return (Fits32(v) && ...); }
+
+// The blits move 2-byte pixels; a grey (1-byte) sprite would be overrun.
+bool Is16(const SPRITE_DATA* spr) { return spr && KcmBitsPerPixel(spr->kcm) == 16; }
+bool IsGray(const SPRITE_DATA* spr) { return spr && spr->kcm == KCM_GRAY; }
+
+// The family's clip, on signed values and in this order: the destination's
+// left and top (moving the source alike), the source's right and bottom
+// (tested on r and b as given), then the destination's right and bottom.
+// Callers keep the source's left and top inside the source; should one not,
+// its columns and rows before the source are dropped the same way, so
+// nothing outside it is read. Returns false when nothing is left.
+bool ClipBlit(BlitRect& rc, long r, long b, const SPRITE_DATA* dst, long srcW, long srcH,
+              bool clipSourceOrigin)
+{
+    if (rc.y < 0) { rc.h += rc.y; rc.t -= rc.y; rc.y = 0; }
+    if (rc.x < 0) { rc.w += rc.x; rc.l -= rc.x; rc.x = 0; }
+    if (r > srcW) rc.w = srcW - rc.l;
+    if (b > srcH) rc.h = srcH - rc.t;
+    if (clipSourceOrigin) {
+        if (rc.t < 0) { rc.h += rc.t; rc.y -= rc.t; rc.t = 0; }
+        if (rc.l < 0) { rc.w += rc.l; rc.x -= rc.l; rc.l = 0; }
+    }
+    if (rc.x + rc.w > dst->width) rc.w = dst->width - rc.x;
+    if (rc.y + rc.h > dst->height) rc.h = dst->height - rc.y;
+    return rc.w >= 1 && rc.h >= 1;
+}
+
+// The alpha sprite is read from (ax, ay) onward, already moved by what the
+// clip took off the left and top. Columns and rows that would fall before or
+// past the alpha sprite are dropped from the whole rectangle, so a smaller
+// alpha sprite (or a view into one) is never read past its end.
+bool ClipAlpha(BlitRect& rc, long& ax, long& ay, const SPRITE_DATA* alpha)
+{
+    if (ax < 0) { rc.w += ax; rc.x -= ax; rc.l -= ax; ax = 0; }
+    if (ay < 0) { rc.h += ay; rc.y -= ay; rc.t -= ay; ay = 0; }
+    if (ax + rc.w > alpha->width) rc.w = alpha->width - ax;
+    if (ay + rc.h > alpha->height) rc.h = alpha->height - ay;
+    return rc.w >= 1 && rc.h >= 1;
+}
+
+// The clipped rectangle as the kernels take it.
+kblit::Rows RowsOf(SPRITE_DATA* dst, SPRITE_DATA* src, const BlitRect& rc)
+{
+    kblit::Rows rows{};
+    rows.dst = dst->lpRows[rc.y] + rc.x * 2;
+    rows.dstPitch = long(dst->pitch);
+    if (src) {
+        rows.src = src->lpRows[rc.t] + rc.l * 2;
+        rows.srcPitch = long(src->pitch);
+    }
+    rows.w = rc.w;
+    rows.h = rc.h;
+    return rows;
+}
+
+// The same with the levels of an alpha sprite read from (ax, ay).
+kblit::Rows RowsOf(SPRITE_DATA* dst, SPRITE_DATA* src, const BlitRect& rc,
+                   const SPRITE_DATA* alpha, long ax, long ay)
+{
+    kblit::Rows rows = RowsOf(dst, src, rc);
+    rows.lev = alpha->lpRows[ay] + ax;
+    rows.levPitch = long(alpha->pitch);
+    return rows;
+}
+
+// The checks and clip that slots 13, 14 and 19 to 22 share: true when
+// something is left to draw; otherwise the caller returns its failure result.
+bool ClipPlain(SPRITE_DATA* dst, SPRITE_DATA* src, long x, long y, long l, long t, long r, long b,
+               BlitRect& rc)
+{
+    if (!Is16(dst) || !Is16(src) || !AllFit32(x, y, l, t, r, b)) return false;
+    rc = BlitRect{x, y, l, t, r - l, b - t};
+    return ClipBlit(rc, r, b, dst, src->width, src->height, true);
+}
+
+// Slots 15 and 17. The destination rectangle is clipped to the destination
+// (the pixels that remain sample the source as they would unclipped); a
+// source rectangle that leaves the source is refused.
+long ZoomBlit(SPRITE_DATA* dst, long x, long y, long w, long h,
+              SPRITE_DATA* src, long sx, long sy, long sw, long sh, bool key)
+{
+    if (!AllFit32(x, y, w, h, sx, sy, sw, sh)) return E_FAIL;
+    if (w <= 0 || h <= 0) return 0;
+    if (!Is16(dst) || !Is16(src)) return 2;
+    if (sx < 0 || sy < 0 || sw < 1 || sh < 1 || sx + sw > src->width || sy + sh > src->height)
+        return E_FAIL;
+    kblit::ZoomJob job{dst, x, y, w, h, src, sx, sy, sw, sh, 0, w, 0, h, key};
+    if (x < 0) job.i0 = -x;
+    if (y < 0) job.j0 = -y;
+    if (x + w > dst->width) job.i1 = dst->width - x;
+    if (y + h > dst->height) job.j1 = dst->height - y;
+    if (job.i0 >= job.i1 || job.j0 >= job.j1) return 2;
+    kblit::fast::Zoom(job);
+    return 0;
+}
+
+}  // namespace
+
+long KGraphGDI::_clearsprite(SPRITE_DATA* lps, long l, long t, long r, long b, DWORD colour)
+{
+    KASSERT(lps);
+    if (!lps || !AllFit32(l, t, r, b)) return E_FAIL;
+    if (r < 0 || b < 0) return E_FAIL;
+    if (l < 0) l = 0;
+    if (t < 0) t = 0;
+    long w = r - l, h = b - t;
+    if (r > lps->width) w = lps->width - l;
+    if (b > lps->height) h = lps->height - t;
+    if (w < 1 || h < 1) return KRet(2, "_clearsprite_gdi");
+
+    const BlitRect rc{l, t, 0, 0, w, h};
+    switch (KcmBitsPerPixel(lps->kcm)) {
+    case 16:
+        kblit::fast::Fill16(RowsOf(lps, nullptr, rc), WORD(colour));
+        return 0;
+    case 8: {
+        // Grey levels are one byte: fill byte-wise with the low byte.
+        kblit::Rows rows = RowsOf(lps, nullptr, rc);
+        rows.dst = lps->lpRows[t] + l;
+        kblit::fast::Fill8(rows, BYTE(colour));
+        return 0;
+    }
+    default:
+        return E_FAIL;   // no other pixel size is ever made
+    }
+}
+
+long KGraphGDI::_bltsprite(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                           long l, long t, long r, long b)
+{
+    KASSERT(dst);
+    KASSERT(src);
+    BlitRect rc;
+    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return 2;
+    kblit::fast::Copy(RowsOf(dst, src, rc));
+    return 0;
+}
+
+long KGraphGDI::_bltsprite_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                              long l, long t, long r, long b)
+{
+    KASSERT(dst);
+    KASSERT(src);
+    BlitRect rc;
+    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return 2;
+    kblit::fast::CopyKey(RowsOf(dst, src, rc));
+    return 0;
+}
+
+long KGraphGDI::_bltsprite_zoom(SPRITE_DATA* dst, long x, long y, long w, long h,
+                                SPRITE_DATA* src, long sx, long sy, long sw, long sh)
+{
+    return ZoomBlit(dst, x, y, w, h, src, sx, sy, sw, sh, false);
+}
+
+// This device has no scaled blend: it draws nothing and succeeds.
+long KGraphGDI::_bltsprite_zoom_alpha(SPRITE_DATA*, long, long, long, long,
+                                      SPRITE_DATA*, long, long, long, long, BYTE)
+{
+    return 0;
+}
+
+long KGraphGDI::_bltsprite_zoom_ck(SPRITE_DATA* dst, long x, long y, long w, long h,
+                                   SPRITE_DATA* src, long sx, long sy, long sw, long sh)
+{
+    return ZoomBlit(dst, x, y, w, h, src, sx, sy, sw, sh, true);
+}
+
+// One colour through an alpha sprite (the smooth font's glyphs). The
+// rectangle is clipped with the alpha sprite in the source's place.
+long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
+                                 long l, long t, long r, long b,
+                                 SPRITE_DATA* alpha, long ax, long ay)
+{
+    KASSERT(dst != NULL && alpha != NULL);
+    if (dst && alpha) {
+        KASSERT(alpha->kcm == KCM_GRAY);
+        KASSERT(dst->kcm == KCM_R5G6B5);
+    }
+    if (!AllFit32(x, y, l, t, r, b, ax, ay)) return KRet(2, "_bltsprite_alpha");
+    if (r - l <= 0 || b - t <= 0) return 0;
+    if (!Is16(dst) || !IsGray(alpha)) return KRet(2, "_bltsprite_alpha");
+
+    BlitRect rc{x, y, l, t, r - l, b - t};
+    if (!ClipBlit(rc, r, b, dst, alpha->width, alpha->height, false)) return KRet(2, "_bltsprite_alpha");
+    long ax1 = ax + (rc.l - l), ay1 = ay + (rc.t - t);
+    if (!ClipAlpha(rc, ax1, ay1, alpha)) return KRet(2, "_bltsprite_alpha");
+
+    kblit::fast::BlendColourMask(RowsOf(dst, nullptr, rc, alpha, ax1, ay1), WORD(colour));
+    return 0;
+}
+
+// A source blended through an alpha sprite, which stays in register with it.
+long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                                 long l, long t, long r, long b,
+                                 SPRITE_DATA* alpha, long ax, long ay)
+{
+    KASSERT(dst != NULL && src != NULL && alpha != NULL);
+    if (alpha) KASSERT(alpha->kcm == KCM_GRAY);
+    if (!AllFit32(l, t, r, b, ax, ay)) return KRet(2, "_bltsprite_alpha");
+    if (r - l <= 0 || b - t <= 0) return 0;
+    BlitRect rc;
+    if (!IsGray(alpha) || !ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(2, "_bltsprite_alpha");
+    long ax1 = ax + (rc.l - l), ay1 = ay + (rc.t - t);
+    if (!ClipAlpha(rc, ax1, ay1, alpha)) return KRet(2, "_bltsprite_alpha");
+
+    kblit::fast::BlendMask(RowsOf(dst, src, rc, alpha, ax1, ay1));
+    return 0;
+}
+
+// A source blended with one level. Levels 252 to 255 give the source's
+// pixels and 0 to 3 the destination's (the formula's own results), so those
+// are a copy and nothing.
+long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                                 long l, long t, long r, long b, BYTE alpha)
+{
+    if (!AllFit32(l, t, r, b)) return KRet(2, "_bltsprite_alpha");
+    if (r - l <= 0 || b - t <= 0) return 0;
+    BlitRect rc;
+    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(2, "_bltsprite_alpha");
+    if (alpha >= 252) kblit::fast::Copy(RowsOf(dst, src, rc));
+    else if (alpha >= 4) kblit::fast::BlendConst(RowsOf(dst, src, rc), alpha);
+    return 0;
+}
+
+long KGraphGDI::_bltsprite_alpha_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                                    long l, long t, long r, long b, BYTE alpha)
+{
+    if (!AllFit32(l, t, r, b)) return KRet(2, "_bltsprite_alpha_ck");
+    if (r - l <= 0 || b - t <= 0) return 0;
+    BlitRect rc;
+    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(2, "_bltsprite_alpha_ck");
+    if (alpha >= 252) kblit::fast::CopyKey(RowsOf(dst, src, rc));
+    else if (alpha >= 4) kblit::fast::BlendConstKey(RowsOf(dst, src, rc), alpha);
+    return 0;
+}
+
+long KGraphGDI::_bltsprite_additive(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                                    long l, long t, long r, long b, BYTE level)
+{
+    if (!AllFit32(l, t, r, b)) return KRet(2, "_bltsprite_additive");
+    if (r - l <= 0 || b - t <= 0) return 0;
+    BlitRect rc;
+    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(2, "_bltsprite_additive");
+    kblit::fast::Additive(RowsOf(dst, src, rc), level);
+    return 0;
+}

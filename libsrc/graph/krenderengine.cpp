@@ -1,0 +1,578 @@
+// KRenderEngine: set-up, the recorders, parameter buffers and the device
+// gateway. The frame comparison and replay are in krenderengine_frame.cpp.
+#include "krenderengine.h"
+#include "kgraph.h"
+#include <kbase.h>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Parameter blocks hold pointers: every saved item starts on this boundary.
+const DWORD kParamAlign = alignof(KRE_TEXT_PARAM);
+
+DWORD AlignedSize(DWORD size)
+{
+    return (size + kParamAlign - 1) / kParamAlign * kParamAlign;
+}
+
+}  // namespace
+
+KRenderEngine::KRenderEngine()
+    : m_dwNotDraw(KRE_STATE_NOTDRAW), m_dwNotProcess(KRE_STATE_NOTPROCESS), m_Graph(NULL),
+      m_pRecord(NULL), m_pPrev(NULL), m_pDraw(NULL), m_pWork(NULL), m_bCutMode(false),
+      m_sprCut(NULL), m_nMatchedOrder(-1)
+{
+    Init(NULL);
+}
+
+KRenderEngine::~KRenderEngine()
+{
+    Release();
+}
+
+KRenderEngine::rectlist* KRenderEngine::NewList()
+{
+    rectlist* list = new (std::nothrow) rectlist;
+    if (list == NULL)
+        return NULL;
+    list->first = list->current = CreateParamBuff();
+    list->capacity = list->first != NULL ? KRE_PARAMBUFF_SIZE : 0;
+    return list;
+}
+
+// The first call makes the lists; later calls only change the device, so
+// the cut settings survive the device's own Init.
+long KRenderEngine::Init(KGraph* graph)
+{
+    m_Graph = graph;
+    if (m_pRecord != NULL)
+        return 0;
+    m_pRecord = NewList();
+    m_pPrev = NewList();
+    m_pDraw = NewList();
+    m_pWork = NewList();
+    if (!m_pRecord || !m_pPrev || !m_pDraw || !m_pWork) {
+        Release();
+        return KRet(3, "KRenderEngine::Init()");
+    }
+    SetCutMode(true);
+    SetCutSpr(graph != NULL ? graph->GetBackScreenData() : NULL);
+    return 0;
+}
+
+void KRenderEngine::Release()
+{
+    rectlist** slots[4] = {&m_pRecord, &m_pPrev, &m_pDraw, &m_pWork};
+    for (rectlist** slot : slots) {
+        if (*slot == NULL)
+            continue;
+        ReleaseParamBuff(*slot);
+        delete *slot;
+        *slot = NULL;
+    }
+}
+
+void KRenderEngine::SetCutMode(bool on)
+{
+    m_bCutMode = on;
+    if (!on)
+        m_sprCut = NULL;
+}
+
+void KRenderEngine::SetCutSpr(SPRITE_DATA* spr)
+{
+    m_sprCut = spr;
+}
+
+void KRenderEngine::EmptyList(rectlist* list)
+{
+    list->list.Clear();
+    ClearParamBuff(list);
+}
+
+void KRenderEngine::Clear()
+{
+    if (m_pRecord)
+        EmptyList(m_pRecord);
+}
+
+void KRenderEngine::Redraw()
+{
+    if (!m_pPrev)
+        return;
+    EmptyList(m_pPrev);
+    EmptyList(m_pDraw);
+    EmptyList(m_pWork);
+}
+
+// Forgets the previous commands that read spr, so the next frame draws
+// every command using it again.
+// The previous commands that read spr no longer match anything, so each
+// command using spr counts as new next frame; they still count as vanished,
+// so where they drew is repainted even when nothing draws there again.
+void KRenderEngine::Update(SPRITE_DATA* spr, long, long, long, long)
+{
+    if (!m_pPrev)
+        return;
+    _markStale(m_pPrev, [spr](const rectlist_node* n) {
+        return n->src == spr && n->op != KRE_OP_FILL_ALPHA_SPR;
+    });
+}
+
+// Frames are compared by sprite and font address. Once a block or a font is
+// gone, a new one may get its address: no previous command that names the
+// old one may match again (its area is repainted next frame), and no
+// recorded one may be drawn from freed memory.
+void KRenderEngine::ForgetSprite(SPRITE_DATA* spr)
+{
+    if (m_pPrev == NULL || spr == NULL)
+        return;
+    auto uses = [spr](const rectlist_node* n) {
+        if (n->dst == spr)
+            return true;
+        if (n->op == KRE_OP_FILL_ALPHA_SPR)
+            return reinterpret_cast<const KRE_ALPHA_PARAM*>(n->param)->alpha == spr;
+        if (n->src == spr)
+            return true;
+        return n->op == KRE_OP_BLT_ALPHA_SPR &&
+               reinterpret_cast<const KRE_ALPHA_PARAM*>(n->param)->alpha == spr;
+    };
+    _markStale(m_pPrev, uses);
+    _dropIf(m_pRecord, uses);
+}
+
+void KRenderEngine::ForgetFont(KFont* font)
+{
+    if (m_pPrev == NULL || font == NULL)
+        return;
+    auto uses = [font](const rectlist_node* n) {
+        return (n->op == KRE_OP_PRINTF || n->op == KRE_OP_PRINTF_WIDTH) &&
+               reinterpret_cast<const KRE_TEXT_PARAM*>(n->param)->font == font;
+    };
+    _markStale(m_pPrev, uses);
+    _dropIf(m_pRecord, uses);
+}
+
+template <class Pred>
+void KRenderEngine::_markStale(rectlist* list, Pred pred)
+{
+    Node* node = list->list.GetHead();
+    for (DWORD i = 0, n = list->list.GetCount(); i < n; i++, node = node->m_pNext)
+        if (pred(node))
+            node->state |= KRE_STATE_STALE;
+}
+
+template <class Pred>
+void KRenderEngine::_dropIf(rectlist* list, Pred pred)
+{
+    Node* prev = NULL;
+    Node* node = list->list.GetHead();
+    for (DWORD i = 0, n = list->list.GetCount(); i < n; i++) {
+        Node* next = node->m_pNext;
+        if (pred(node))
+            list->list.DeleteNext(prev);
+        else
+            prev = node;
+        node = next;
+    }
+}
+
+// ---- parameter buffers ----------------------------------------------------
+
+KRE_PARAMBUFF* KRenderEngine::CreateParamBuff()
+{
+    KRE_PARAMBUFF* buf = new (std::nothrow) KRE_PARAMBUFF;
+    if (buf == NULL)
+        return NULL;
+    buf->used = 0;
+    buf->next = NULL;
+    buf->data = new (std::nothrow) BYTE[KRE_PARAMBUFF_SIZE];
+    if (buf->data == NULL) {
+        delete buf;
+        return NULL;
+    }
+    return buf;
+}
+
+// Returns where the next saved parameter lands, chaining a new buffer when
+// the current one cannot hold size more bytes; null when no room can be made.
+BYTE* KRenderEngine::RequestParamSize(rectlist* list, DWORD size)
+{
+    if (size > KRE_PARAMBUFF_SIZE) {
+        KRet(-1, "KRenderEngine::RequestParamSize(%u): larger than a buffer", unsigned(size));
+        return NULL;  // no buffer could hold it: the command is dropped
+    }
+    size = AlignedSize(size);
+    if (list->current == NULL)
+        return NULL;
+    while (list->current->used + size >= KRE_PARAMBUFF_SIZE + 1) {
+        if (list->current->next == NULL) {
+            KRE_PARAMBUFF* buf = CreateParamBuff();
+            if (buf == NULL) {
+                KRet(3, "KRenderEngine::RequestParamSize()");
+                return NULL;
+            }
+            list->current->next = buf;
+            list->capacity += KRE_PARAMBUFF_SIZE;
+            OutputLog("list %x 's ParamBuff size is %d", (unsigned)(uintptr_t)list,
+                      (int)list->capacity);
+        }
+        list->current = list->current->next;
+    }
+    list->write = list->current->data + list->current->used;
+    return list->write;
+}
+
+// Stores size bytes at the write pointer; the caller has requested the room.
+void KRenderEngine::SaveParam(rectlist* list, const void* data, DWORD size)
+{
+    std::memcpy(list->write, data, size);
+    size = AlignedSize(size);
+    list->write += size;
+    list->current->used += size;
+}
+
+void KRenderEngine::ClearParamBuff(rectlist* list)
+{
+    for (KRE_PARAMBUFF* b = list->first; b != NULL; b = b->next)
+        b->used = 0;
+    list->current = list->first;
+    list->write = list->first != NULL ? list->first->data : NULL;
+}
+
+void KRenderEngine::ReleaseParamBuff(rectlist* list)
+{
+    KRE_PARAMBUFF* b = list->first;
+    while (b != NULL) {
+        KRE_PARAMBUFF* next = b->next;
+        delete[] b->data;
+        delete b;
+        b = next;
+    }
+    list->first = list->current = NULL;
+    list->write = NULL;
+}
+
+// ---- recorders -------------------------------------------------------------
+
+KRenderEngine::Node* KRenderEngine::TakeSpare(rectlist* list)
+{
+    return list->list.GetEnd();
+}
+
+void KRenderEngine::Append(rectlist* list)
+{
+    list->list.Add();
+}
+
+namespace {
+
+long Clamp(long v, long hi)
+{
+    return v < 0 ? 0 : (v > hi ? hi : v);
+}
+
+void SetDstRect(KRenderEngine::rectlist_node* n, long l, long t, long r, long b)
+{
+    n->rcDst = {LONG(l), LONG(t), LONG(r), LONG(b)};
+}
+
+void SetSrcRect(KRenderEngine::rectlist_node* n, long l, long t, long r, long b)
+{
+    n->rcSrc = {LONG(l), LONG(t), LONG(r), LONG(b)};
+}
+
+// The blits that take a source rectangle l, t, r, b and draw it at (x, y).
+void FillBlit(KRenderEngine::rectlist_node* n, SPRITE_DATA* dst, DWORD op, long x, long y,
+              SPRITE_DATA* src, long l, long t, long r, long b, uintptr_t param)
+{
+    n->dst = dst;
+    n->op = op;
+    n->state = 0;
+    SetDstRect(n, x, y, x + r - l, y + b - t);
+    SetSrcRect(n, l, t, r, b);
+    n->src = src;
+    n->param = param;
+}
+
+void FillZoom(KRenderEngine::rectlist_node* n, SPRITE_DATA* dst, DWORD op, long x, long y,
+              long w, long h, SPRITE_DATA* src, long l, long t, long sw, long sh,
+              uintptr_t param)
+{
+    n->dst = dst;
+    n->op = op;
+    n->state = 0;
+    SetDstRect(n, x, y, x + w, y + h);
+    SetSrcRect(n, l, t, l + sw, t + sh);
+    n->src = src;
+    n->param = param;
+}
+
+}  // namespace
+
+void KRenderEngine::Blt(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                        long l, long t, long r, long b)
+{
+    FillBlit(TakeSpare(m_pRecord), dst, KRE_OP_BLT, x, y, src, l, t, r, b, 0);
+    Append(m_pRecord);
+}
+
+void KRenderEngine::Blt_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                           long l, long t, long r, long b)
+{
+    FillBlit(TakeSpare(m_pRecord), dst, KRE_OP_BLT_CK, x, y, src, l, t, r, b, 0);
+    Append(m_pRecord);
+}
+
+void KRenderEngine::Blt_zoom(SPRITE_DATA* dst, long x, long y, long w, long h,
+                             SPRITE_DATA* src, long l, long t, long sw, long sh)
+{
+    FillZoom(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ZOOM, x, y, w, h, src, l, t, sw, sh, 0);
+    Append(m_pRecord);
+}
+
+void KRenderEngine::Blt_zoom_alpha(SPRITE_DATA* dst, long x, long y, long w, long h,
+                                   SPRITE_DATA* src, long l, long t, long sw, long sh,
+                                   BYTE alpha)
+{
+    FillZoom(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ZOOM_ALPHA, x, y, w, h, src, l, t, sw, sh,
+             alpha);
+    Append(m_pRecord);
+}
+
+void KRenderEngine::Blt_zoom_ck(SPRITE_DATA* dst, long x, long y, long w, long h,
+                                SPRITE_DATA* src, long l, long t, long sw, long sh)
+{
+    FillZoom(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ZOOM_CK, x, y, w, h, src, l, t, sw, sh, 0);
+    Append(m_pRecord);
+}
+
+void KRenderEngine::Blt_additive(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                                 long l, long t, long r, long b, BYTE level)
+{
+    FillBlit(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ADDITIVE, x, y, src, l, t, r, b, level);
+    Append(m_pRecord);
+}
+
+void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                              long l, long t, long r, long b, BYTE alpha)
+{
+    FillBlit(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ALPHA, x, y, src, l, t, r, b, alpha);
+    Append(m_pRecord);
+}
+
+void KRenderEngine::Blt_alpha_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                                 long l, long t, long r, long b, BYTE alpha)
+{
+    FillBlit(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ALPHA_CK, x, y, src, l, t, r, b, alpha);
+    Append(m_pRecord);
+}
+
+void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                              long l, long t, long r, long b, SPRITE_DATA* alpha,
+                              long ax, long ay)
+{
+    Node* tmp = TakeSpare(m_pRecord);
+    KASSERT(tmp != NULL);
+    KRE_ALPHA_PARAM block = {alpha, ax, ay};
+    BYTE* at = RequestParamSize(m_pRecord, sizeof(block));
+    if (tmp == NULL || at == NULL)
+        return;  // no room for the block: the command is dropped
+    SaveParam(m_pRecord, &block, sizeof(block));
+    FillBlit(tmp, dst, KRE_OP_BLT_ALPHA_SPR, x, y, src, l, t, r, b, uintptr_t(at));
+    Append(m_pRecord);
+}
+
+void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
+                              long l, long t, long r, long b, SPRITE_DATA* alpha,
+                              long ax, long ay)
+{
+    Node* tmp = TakeSpare(m_pRecord);
+    KASSERT(tmp != NULL);
+    KRE_ALPHA_PARAM block = {alpha, ax, ay};
+    BYTE* at = RequestParamSize(m_pRecord, sizeof(block));
+    if (tmp == NULL || at == NULL)
+        return;
+    SaveParam(m_pRecord, &block, sizeof(block));
+    // The colour rides in the source field.
+    FillBlit(tmp, dst, KRE_OP_FILL_ALPHA_SPR, x, y,
+             reinterpret_cast<SPRITE_DATA*>(uintptr_t(colour)), l, t, r, b, uintptr_t(at));
+    Append(m_pRecord);
+}
+
+void KRenderEngine::Clear(SPRITE_DATA* dst, long l, long t, long r, long b, DWORD colour)
+{
+    Node* n = TakeSpare(m_pRecord);
+    n->dst = dst;
+    n->op = KRE_OP_CLEAR;
+    n->state = 0;
+    SetDstRect(n, l, t, r, b);
+    n->param = colour;
+    Append(m_pRecord);
+}
+
+// The destination rectangle is the line's bounding box, so that comparing
+// and cutting see the pixels it covers. A diagonal running down to the left
+// is marked in the (otherwise unused) source rectangle, and replay draws it
+// from its real endpoints.
+void KRenderEngine::Line(SPRITE_DATA* dst, long x1, long y1, long x2, long y2, DWORD colour)
+{
+    // The device moves endpoints outside the sprite to its edge: record the
+    // line as it will be drawn, so that its rectangle holds its pixels.
+    if (dst != NULL) {
+        x1 = Clamp(x1, dst->width - 1);
+        x2 = Clamp(x2, dst->width - 1);
+        y1 = Clamp(y1, dst->height - 1);
+        y2 = Clamp(y2, dst->height - 1);
+    }
+    if (y2 < y1) {
+        long tx = x1, ty = y1;
+        x1 = x2;
+        y1 = y2;
+        x2 = tx;
+        y2 = ty;
+    }
+    Node* n = TakeSpare(m_pRecord);
+    n->dst = dst;
+    n->op = KRE_OP_LINE;
+    n->state = 0;
+    const bool downLeft = x2 < x1 && y2 > y1;
+    SetDstRect(n, x1 < x2 ? x1 : x2, y1, (x1 < x2 ? x2 : x1) + 1, y2 + 1);
+    SetSrcRect(n, downLeft ? KRE_LINE_DOWNLEFT : 0, 0, 0, 0);
+    n->param = colour;
+    Append(m_pRecord);
+}
+
+// ---- text ----------------------------------------------------------------
+
+namespace {
+
+long AlignedLeft(long x, long w, KFONT_ALIGN_TYPE align)
+{
+    if (align == KFONT_ALIGN_RIGHT)
+        return x - w;
+    if (align == KFONT_ALIGN_CENTER)
+        return x - w / 2;
+    return x;
+}
+
+}  // namespace
+
+void KRenderEngine::Printf(SPRITE_DATA* dst, KFont* font, long x, long y, DWORD colour,
+                           const char* text)
+{
+    Printf(dst, font, x, y, colour, KFONT_ALIGN_LEFT, text);
+}
+
+void KRenderEngine::Printf(SPRITE_DATA* dst, int height, long x, long y, DWORD colour,
+                           const char* text)
+{
+    Printf(dst, height, x, y, colour, KFONT_ALIGN_LEFT, text);
+}
+
+void KRenderEngine::Printf(SPRITE_DATA* dst, int height, long x, long y, DWORD colour,
+                           KFONT_ALIGN_TYPE align, const char* text)
+{
+    _text(dst, GetDefaultFont(), height, x, y, colour, align, text, false, 0);
+}
+
+void KRenderEngine::Printf(SPRITE_DATA* dst, KFont* font, long x, long y, DWORD colour,
+                           KFONT_ALIGN_TYPE align, const char* text)
+{
+    _text(dst, font, font != NULL ? font->GetHeight() : 0, x, y, colour, align, text, false, 0);
+}
+
+void KRenderEngine::Printf(SPRITE_DATA* dst, int height, long x, long y, DWORD colour,
+                           const char* text, long width)
+{
+    _text(dst, GetDefaultFont(), height, x, y, colour, KFONT_ALIGN_LEFT, text, true, width);
+}
+
+void KRenderEngine::Printf(SPRITE_DATA* dst, KFont* font, long x, long y, DWORD colour,
+                           const char* text, long width)
+{
+    _text(dst, font, font != NULL ? font->GetHeight() : 0, x, y, colour, KFONT_ALIGN_LEFT, text,
+          true, width);
+}
+
+// Text is copied into the parameter buffer; the font is not, so it must live
+// until the frame that recorded it has been replayed.
+void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y, DWORD colour,
+                          KFONT_ALIGN_TYPE align, const char* text, bool withWidth, long width)
+{
+    KASSERT(font != NULL);
+    KASSERT(text != NULL);
+    if (font == NULL || text == NULL)
+        return;
+    if (m_Graph->GetScreenH() - h < y || m_Graph->GetScreenW() < x)
+        return;  // wholly below or right of the back screen
+    const size_t n = std::strlen(text);
+    if (n >= KRE_PARAMBUFF_SIZE) {
+        KRet(-1, "KRenderEngine::Printf(): text of %zu bytes is larger than a buffer", n);
+        return;
+    }
+    const long w = font->GetStringWidth(text, unsigned(n));
+    const long left = AlignedLeft(x, w, align);
+
+    Node* node = TakeSpare(m_pRecord);
+    BYTE* copy = RequestParamSize(m_pRecord, DWORD(n + 1));
+    if (node == NULL || copy == NULL)
+        return;
+    SaveParam(m_pRecord, text, DWORD(n + 1));
+    KRE_TEXT_PARAM block = {font, colour, reinterpret_cast<const char*>(copy), width};
+    BYTE* at = RequestParamSize(m_pRecord, sizeof(block));
+    if (at == NULL)
+        return;
+    SaveParam(m_pRecord, &block, sizeof(block));
+
+    node->dst = dst;
+    node->op = withWidth ? KRE_OP_PRINTF_WIDTH : KRE_OP_PRINTF;
+    node->state = 0;
+    SetDstRect(node, left, y, left + w, y + h);
+    node->param = uintptr_t(at);
+    Append(m_pRecord);
+}
+
+// ---- device gateway ------------------------------------------------------
+
+SPRITE_DATA* KRenderEngine::_createsprite(long w, long h, KESTREL_COLOR_MODE cm, DWORD flags)
+{
+    return m_Graph->_createsprite(w, h, cm, flags);
+}
+
+void KRenderEngine::ReleaseSprite(SPRITE_DATA*& spr)
+{
+    m_Graph->_releasesprite(spr);
+}
+
+long KRenderEngine::_clearsprite(SPRITE_DATA* spr, long l, long t, long r, long b, DWORD colour)
+{
+    return m_Graph->_clearsprite(spr, l, t, r, b, colour);
+}
+
+long KRenderEngine::_locksprite(SPRITE_DATA* spr, void** bits, DWORD& pitch, long& w, long& h)
+{
+    return m_Graph->_locksprite(spr, bits, pitch, w, h);
+}
+
+long KRenderEngine::_unlocksprite(SPRITE_DATA* spr)
+{
+    return m_Graph->_unlocksprite(spr);
+}
+
+long KRenderEngine::_locksprite_r(SPRITE_DATA* spr, RECT* rc, void** bits, DWORD& pitch,
+                                  long& w, long& h)
+{
+    return m_Graph->_locksprite_r(spr, rc, bits, pitch, w, h);
+}
+
+SPRITE_DATA* KRenderEngine::GetBackScreenData()
+{
+    return m_Graph->GetBackScreenData();
+}
+
+KFont* KRenderEngine::GetDefaultFont()
+{
+    return m_Graph->GetDefaultFont();
+}

@@ -1,0 +1,486 @@
+// KRenderEngine: frame comparison and replay.
+//
+// While a cut sprite is set, this frame's commands on it are compared with
+// the previous frame's: new and changed commands are drawn whole, unchanged
+// ones only where they overlap the rectangle of a new, changed or vanished
+// command (they are cut into bands so that only the overlapping part is
+// drawn), and the rest of the cut sprite keeps what the last frame drew.
+#include "krenderengine.h"
+#include "kgraph.h"
+#include <kbase.h>
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// Marks a previous-frame command that this frame has already matched; it
+// lives only during BuildingFrame, whose last step empties that list.
+const DWORD KRE_STATE_MATCHED = 0x80000000u;
+// Marks a drawn-whole command whose rectangle has already been redrawn from
+// the commands under and over it.
+const DWORD KRE_STATE_SPREAD = 0x40000000u;
+
+uint64_t Mix(uint64_t h, uint64_t v)
+{
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    return h;
+}
+
+// What every two equal commands share: op, destination and its rectangle.
+uint64_t CommandHash(const KRenderEngine::rectlist_node* n)
+{
+    uint64_t h = n->op;
+    h = Mix(h, uint64_t(reinterpret_cast<uintptr_t>(n->dst)));
+    h = Mix(h, uint64_t(uint32_t(n->rcDst.left)) << 32 | uint32_t(n->rcDst.top));
+    h = Mix(h, uint64_t(uint32_t(n->rcDst.right)) << 32 | uint32_t(n->rcDst.bottom));
+    return h;
+}
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+const KRE_TEXT_PARAM* TextParam(const KRenderEngine::rectlist_node* n)
+{
+    return reinterpret_cast<const KRE_TEXT_PARAM*>(n->param);
+}
+
+const KRE_ALPHA_PARAM* AlphaParam(const KRenderEngine::rectlist_node* n)
+{
+    return reinterpret_cast<const KRE_ALPHA_PARAM*>(n->param);
+}
+
+bool SameText(const KRE_TEXT_PARAM* a, const KRE_TEXT_PARAM* b, bool width)
+{
+    if (a->font != b->font || a->colour != b->colour)
+        return false;
+    if (width && a->width != b->width)
+        return false;
+    return std::strcmp(a->text, b->text) == 0;
+}
+
+// Text, the scaled blits and diagonal lines cannot be cut into bands: a
+// band of them is not the same drawing on fewer pixels.
+bool IsCuttable(const KRenderEngine::rectlist_node* n)
+{
+    switch (n->op) {
+    case KRE_OP_PRINTF:
+    case KRE_OP_PRINTF_WIDTH:
+    case KRE_OP_BLT_ZOOM:
+    case KRE_OP_BLT_ZOOM_ALPHA:
+    case KRE_OP_BLT_ZOOM_CK:
+        return false;
+    case KRE_OP_LINE:
+        return n->rcDst.right - n->rcDst.left <= 1 || n->rcDst.bottom - n->rcDst.top <= 1;
+    default:
+        return true;
+    }
+}
+
+}  // namespace
+
+bool KRenderEngine::EquNode(const rectlist_node* a, const rectlist_node* b) const
+{
+    if (a->op != b->op || a->dst != b->dst || !SameRect(a->rcDst, b->rcDst))
+        return false;
+    switch (a->op) {
+    case KRE_OP_BLT:
+    case KRE_OP_BLT_CK:
+    case KRE_OP_BLT_ZOOM:
+    case KRE_OP_BLT_ZOOM_CK:
+        return a->src == b->src && SameRect(a->rcSrc, b->rcSrc);
+    case KRE_OP_BLT_ZOOM_ALPHA:
+        return a->src == b->src && SameRect(a->rcSrc, b->rcSrc) && a->param == b->param;
+    case KRE_OP_CLEAR:
+        return a->param == b->param;
+    case KRE_OP_LINE:  // the source rectangle holds the direction
+        return a->param == b->param && a->rcSrc.left == b->rcSrc.left;
+    case 3:
+        return false;
+    case KRE_OP_PRINTF:
+        return SameText(TextParam(a), TextParam(b), false);
+    case KRE_OP_PRINTF_WIDTH:
+        return SameText(TextParam(a), TextParam(b), true);
+    case KRE_OP_BLT_ALPHA:
+    case KRE_OP_BLT_ADDITIVE:
+    case KRE_OP_BLT_ALPHA_CK:
+        return a->src == b->src && SameRect(a->rcSrc, b->rcSrc) && a->param == b->param;
+    case KRE_OP_BLT_ALPHA_SPR:
+    case KRE_OP_FILL_ALPHA_SPR:
+        return false;  // their parameter blocks live in two different lists
+    default:
+        return true;
+    }
+}
+
+// Sorts the previous frame's commands by hash, keeping list order within a
+// hash, so IsInList finds the first equal command without walking the list.
+void KRenderEngine::_indexPrevious()
+{
+    m_prevIndex.clear();
+    Node* node = NULL;
+    Node* cursor = NULL;
+    DWORD order = 0;
+    do {
+        m_pPrev->list.GetNext(node, cursor);
+        if (node != NULL) {
+            node->state &= ~KRE_STATE_MATCHED;
+            m_prevIndex.push_back(PrevKey{CommandHash(node), order++, node});
+        }
+    } while (cursor != NULL);
+    std::sort(m_prevIndex.begin(), m_prevIndex.end(), [](const PrevKey& a, const PrevKey& b) {
+        return a.hash != b.hash ? a.hash < b.hash : a.order < b.order;
+    });
+}
+
+// True when list holds a command equal to node; the first one in list order
+// is then taken out (for the previous-frame list: marked as matched).
+bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
+{
+    if (list == m_pPrev) {
+        const uint64_t h = CommandHash(node);
+        auto it = std::lower_bound(m_prevIndex.begin(), m_prevIndex.end(), h,
+                                   [](const PrevKey& k, uint64_t v) { return k.hash < v; });
+        for (; it != m_prevIndex.end() && it->hash == h; ++it) {
+            if ((it->node->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) == 0 &&
+                EquNode(it->node, node)) {
+                // Matches keep the previous frame's order: a command that
+                // moved in front of one already matched changes what is on
+                // top where they overlap, so it counts as changed (and the
+                // previous one as vanished).
+                if (m_nMatchedOrder >= 0 && long(it->order) < m_nMatchedOrder)
+                    return false;
+                it->node->state |= KRE_STATE_MATCHED;
+                m_nMatchedOrder = long(it->order);
+                return true;
+            }
+        }
+        return false;
+    }
+    Node* prev = NULL;
+    for (Node* a = list->list.GetHead(); a != NULL && a != list->list.GetEnd(); a = a->m_pNext) {
+        if (EquNode(a, node)) {
+            list->list.DeleteNext(prev);
+            return true;
+        }
+        prev = a;
+    }
+    return false;
+}
+
+void KRenderEngine::AddToList(rectlist* list, const rectlist_node* node, bool draw)
+{
+    Node* n = TakeSpare(list);
+    if (n == NULL)
+        return;
+    static_cast<rectlist_node&>(*n) = *node;
+    if (draw)
+        ClrStateNotDraw(n);
+    else
+        SetStateNotDraw(n);
+    Append(list);
+}
+
+bool KRenderEngine::RectInNode(const rectlist_node* node, RECT& r) const
+{
+    const RECT& n = node->rcDst;
+    if (r.right <= n.left || r.bottom <= n.top || r.left >= n.right || r.top >= n.bottom)
+        return false;
+    r.left = std::max(r.left, n.left);
+    r.right = std::min(r.right, n.right);
+    r.top = std::max(r.top, n.top);
+    r.bottom = std::min(r.bottom, n.bottom);
+    return true;
+}
+
+// Moves one band of node outside r (above, left, below, right, in that
+// order) into piece. Text and scaled blits are not cut: they become drawn
+// whole instead.
+int KRenderEngine::CutNode(rectlist_node* node, RECT& r, rectlist_node* piece)
+{
+    RECT& d = node->rcDst;
+    RECT& s = node->rcSrc;
+    const LONG above = r.top - d.top, left = r.left - d.left;
+    const LONG below = d.bottom - r.bottom, right = d.right - r.right;
+    if (above <= 0 && left <= 0 && below <= 0 && right <= 0)
+        return 0;
+    if (!IsCuttable(node)) {
+        SetStateNotProcess(node);
+        return 0;
+    }
+    *piece = *node;
+    if (above > 0) {
+        piece->rcDst.bottom = r.top;
+        piece->rcSrc.bottom = piece->rcSrc.top + above;
+        d.top = r.top;
+        s.top += above;
+    } else if (left > 0) {
+        piece->rcDst.right = r.left;
+        piece->rcSrc.right = piece->rcSrc.left + left;
+        d.left = r.left;
+        s.left += left;
+    } else if (below > 0) {
+        piece->rcDst.top = r.bottom;
+        piece->rcSrc.top = piece->rcSrc.bottom - below;
+        d.bottom = r.bottom;
+        s.bottom -= below;
+    } else {
+        piece->rcDst.left = r.right;
+        piece->rcSrc.left = piece->rcSrc.right - right;
+        d.right = r.right;
+        s.right -= right;
+    }
+    return 1;
+}
+
+// Cuts the commands of list (from cursor, null = the head) that carry every
+// bit of filter by rect: the part inside rect stays in the command, the bands
+// around it become commands of their own right after it; then clears the
+// bits clearAfter of each command that overlapped.
+void KRenderEngine::_cut(rectlist* list, RECT& rect, void* start, DWORD filter, DWORD clearAfter)
+{
+    Node* node = NULL;
+    Node* cursor = static_cast<Node*>(start);
+    if (list->list.GetCount() == 0)
+        return;
+    do {
+        list->list.GetNext(node, cursor);
+        if (node == NULL || (node->state & filter) != filter)
+            continue;
+        RECT r = rect;
+        if (!RectInNode(node, r))
+            continue;
+        for (;;) {
+            Node* piece = TakeSpare(list);
+            if (piece == NULL || CutNode(node, r, piece) != 1)
+                break;
+            Append(list);
+            list->list.MoveAfter(node, piece);
+        }
+        node->state &= ~clearAfter;
+    } while (cursor != NULL);
+}
+
+void KRenderEngine::CutList(rectlist* list, RECT& rect)
+{
+    _cut(list, rect, NULL, 0, 0);
+}
+
+// An uncuttable command touched here is drawn whole, so it keeps NotProcess:
+// its whole rectangle is then redrawn under and over it like a new one's.
+void KRenderEngine::PreFrame(rectlist* list, RECT& rect)
+{
+    _cut(list, rect, NULL, m_dwNotDraw, m_dwNotDraw);
+}
+
+void KRenderEngine::ThisFrame(rectlist* list, void* cursor, RECT& rect)
+{
+    _cut(list, rect, cursor, m_dwNotDraw, m_dwNotDraw);
+}
+
+void KRenderEngine::BuildingFrame()
+{
+    _indexPrevious();
+    m_nMatchedOrder = -1;
+    const bool haveCut = m_sprCut != NULL;
+
+    // 1. Sort this frame's commands: on the cut sprite into the work list
+    // (unchanged ones not drawn, new ones drawn whole), others into the draw
+    // list and out of the recording list.
+    Node* node = NULL;
+    Node* cursor = NULL;
+    Node* kept = NULL;  // the last command left in the recording list
+    if (m_pRecord->list.GetCount() != 0) {
+        do {
+            m_pRecord->list.GetNext(node, cursor);
+            if (node == NULL)
+                break;
+            if (haveCut && node->dst == m_sprCut) {
+                if (IsInList(m_pPrev, node)) {
+                    AddToList(m_pWork, node, false);
+                } else {
+                    SetStateNotProcess(node);
+                    AddToList(m_pWork, node, true);
+                }
+                kept = node;
+            } else {
+                AddToList(m_pDraw, node, true);
+                m_pRecord->list.DeleteNext(kept);
+            }
+        } while (cursor != NULL);
+    }
+
+    // 2. What vanished or changed since the last frame is redrawn from the
+    // unchanged commands under it.
+    if (haveCut && m_pPrev->list.GetCount() != 0) {
+        cursor = NULL;
+        do {
+            m_pPrev->list.GetNext(node, cursor);
+            if (node != NULL && (node->state & KRE_STATE_MATCHED) == 0 && IsDrawNode(node) &&
+                node->dst == m_sprCut) {
+                RECT rc = node->rcDst;
+                PreFrame(m_pWork, rc);
+            }
+        } while (cursor != NULL);
+    }
+
+    // 3. So is what is drawn whole in this frame. Cutting by one rectangle
+    // can turn an uncuttable command into a drawn-whole one anywhere in the
+    // list, whose rectangle is then dirty too: repeat until none is left.
+    bool again = haveCut && m_pWork->list.GetCount() != 0;
+    while (again) {
+        again = false;
+        cursor = NULL;
+        do {
+            m_pWork->list.GetNext(node, cursor);
+            if (node != NULL && IsDrawNode(node) && node->dst == m_sprCut &&
+                IsNotProcessNode(node) && (node->state & KRE_STATE_SPREAD) == 0) {
+                node->state |= KRE_STATE_SPREAD;
+                RECT rc = node->rcDst;
+                ThisFrame(m_pWork, NULL, rc);
+                again = true;
+            }
+        } while (cursor != NULL);
+    }
+
+    // 4.
+    EmptyList(m_pPrev);
+    m_prevIndex.clear();
+}
+
+// Draws one command through the device primitive of its code.
+void KRenderEngine::Replay(const rectlist_node* n)
+{
+    KGraph* g = m_Graph;
+    const RECT& d = n->rcDst;
+    const RECT& s = n->rcSrc;
+    switch (n->op) {
+    case KRE_OP_BLT:
+        g->_bltsprite(n->dst, d.left, d.top, n->src, s.left, s.top, s.right, s.bottom);
+        break;
+    case KRE_OP_CLEAR:
+        g->_clearsprite(n->dst, d.left, d.top, d.right, d.bottom, DWORD(n->param));
+        break;
+    case KRE_OP_BLT_CK:
+        g->_bltsprite_ck(n->dst, d.left, d.top, n->src, s.left, s.top, s.right, s.bottom);
+        break;
+    case KRE_OP_PRINTF: {
+        const KRE_TEXT_PARAM* p = TextParam(n);
+        p->font->DrawString(n->dst, d.left, d.top, p->colour, p->text);
+        break;
+    }
+    case KRE_OP_LINE:
+        if (n->rcSrc.left == KRE_LINE_DOWNLEFT)
+            g->_line(n->dst, d.right - 1, d.top, d.left, d.bottom - 1, DWORD(n->param));
+        else
+            g->_line(n->dst, d.left, d.top, d.right - 1, d.bottom - 1, DWORD(n->param));
+        break;
+    case KRE_OP_BLT_ZOOM:
+        g->_bltsprite_zoom(n->dst, d.left, d.top, d.right - d.left, d.bottom - d.top, n->src,
+                           s.left, s.top, s.right - s.left, s.bottom - s.top);
+        break;
+    case KRE_OP_BLT_ALPHA:
+        g->_bltsprite_alpha(n->dst, d.left, d.top, n->src, s.left, s.top, s.right, s.bottom,
+                            BYTE(n->param));
+        break;
+    case KRE_OP_PRINTF_WIDTH: {
+        const KRE_TEXT_PARAM* p = TextParam(n);
+        p->font->DrawString(n->dst, d.left, d.top, p->colour, p->text, p->width, false);
+        break;
+    }
+    case KRE_OP_BLT_ADDITIVE:
+        g->_bltsprite_additive(n->dst, d.left, d.top, n->src, s.left, s.top, s.right, s.bottom,
+                               BYTE(n->param));
+        break;
+    case KRE_OP_BLT_ALPHA_CK:
+        g->_bltsprite_alpha_ck(n->dst, d.left, d.top, n->src, s.left, s.top, s.right, s.bottom,
+                               BYTE(n->param));
+        break;
+    case KRE_OP_BLT_ALPHA_SPR: {
+        const KRE_ALPHA_PARAM* p = AlphaParam(n);
+        g->_bltsprite_alpha(n->dst, d.left, d.top, n->src, s.left, s.top, s.right, s.bottom,
+                            p->alpha, p->ax, p->ay);
+        break;
+    }
+    case KRE_OP_FILL_ALPHA_SPR: {
+        const KRE_ALPHA_PARAM* p = AlphaParam(n);
+        g->_bltsprite_alpha(n->dst, d.left, d.top, DWORD(reinterpret_cast<uintptr_t>(n->src)),
+                            s.left, s.top, s.right, s.bottom, p->alpha, p->ax, p->ay);
+        break;
+    }
+    case KRE_OP_BLT_ZOOM_ALPHA:
+        g->_bltsprite_zoom_alpha(n->dst, d.left, d.top, d.right - d.left, d.bottom - d.top,
+                                 n->src, s.left, s.top, s.right - s.left, s.bottom - s.top,
+                                 BYTE(n->param));
+        break;
+    case KRE_OP_BLT_ZOOM_CK:
+        g->_bltsprite_zoom_ck(n->dst, d.left, d.top, d.right - d.left, d.bottom - d.top, n->src,
+                              s.left, s.top, s.right - s.left, s.bottom - s.top);
+        break;
+    default:
+        break;  // no such code is recorded
+    }
+}
+
+int KRenderEngine::RenderCut()
+{
+    int count = 0;
+    Node* node = NULL;
+    Node* cursor = NULL;
+    if (m_pWork->list.GetCount() != 0) {
+        do {
+            m_pWork->list.GetNext(node, cursor);
+            if (node != NULL && IsDrawNode(node)) {
+                count++;
+                Replay(node);
+            }
+        } while (cursor != NULL);
+    }
+    EmptyList(m_pWork);
+    return count;
+}
+
+// One frame: build, rotate the lists, replay, empty. Returns how many
+// commands were drawn.
+int KRenderEngine::Render()
+{
+    if (m_pRecord == NULL || m_Graph == NULL)
+        return 0;
+    int count = 0;
+    SPRITE_DATA* back = GetBackScreenData();
+    const bool cutIsBack = m_sprCut != NULL && m_sprCut == back;
+    if (m_bCutMode) {
+        BuildingFrame();
+        std::swap(m_pRecord, m_pPrev);
+        if (cutIsBack)
+            std::swap(m_pDraw, m_pWork);
+    } else {
+        std::swap(m_pRecord, m_pDraw);
+    }
+
+    m_Graph->_beginrender();
+    Node* node = NULL;
+    Node* cursor = NULL;
+    if (m_pDraw->list.GetCount() != 0) {
+        do {
+            m_pDraw->list.GetNext(node, cursor);
+            if (node == NULL || !IsDrawNode(node))
+                continue;
+            // A command that reads another cut sprite first brings it up to
+            // date. It is counted itself too: it draws.
+            if (!cutIsBack && m_sprCut != NULL && node->src == m_sprCut &&
+                node->op != KRE_OP_FILL_ALPHA_SPR)
+                count += RenderCut();
+            count++;
+            Replay(node);
+        } while (cursor != NULL);
+    }
+    m_Graph->_endrender();
+
+    EmptyList(m_pDraw);
+    EmptyList(m_pRecord);
+    EmptyList(m_pWork);
+    return count;
+}

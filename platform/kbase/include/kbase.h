@@ -1,0 +1,11 @@
+// The engine's base library: reports and logs, debug assertions, files and
+// packed archives.
+#pragma once
+
+#include <windows.h>
+
+#include "kassert.h"
+#include "kfile.h"
+#include "klog.h"
+#include "kret.h"
+#include "unpackfile.h"

@@ -1,0 +1,12 @@
+// The Win32 subset Kestrel is written against, backed on Linux by the
+// headless desktop. No min/max macros are defined.
+#pragma once
+
+#include "win32_types.h"
+#include "win32_string.h"
+#include "win32_rect.h"
+#include "win32_time.h"
+#include "win32_user.h"
+#include "win32_gdi.h"
+#include "win32_font.h"
+#include "win32_resource.h"

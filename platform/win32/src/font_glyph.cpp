@@ -1,0 +1,176 @@
+// GetGlyphOutlineA: one glyph of a memory context's font as Win32 glyph
+// metrics and a 1-bit or 65-level bitmap, rendered by FreeType.
+//
+// Bitmap rows run top-down and each is padded to 4 bytes: 1-bit rows hold
+// the leftmost pixel in the most significant bit, grey rows one byte a pixel
+// from 0 (empty) to 64 (covered). The black box is the tight box around the
+// rendered pixels.
+#include "font_internal.h"
+#include "desktop_internal.h"
+
+#include FT_OUTLINE_H
+
+#include <cstring>
+
+using namespace win32font;
+
+namespace {
+
+// Rendered bitmaps larger than this are refused (a 4096-pixel font's
+// largest glyphs stay well below it).
+const uint64_t kMaxGlyphBytes = 256u << 20;
+// Synthetic italic leans a glyph by this much (16.16): about 12 degrees.
+const FT_Fixed kItalicShear = 0x0366A;
+
+bool IsIdentity(const MAT2* m)
+{
+    return m->eM11.value == 1 && m->eM11.fract == 0 && m->eM12.value == 0 &&
+           m->eM12.fract == 0 && m->eM21.value == 0 && m->eM21.fract == 0 &&
+           m->eM22.value == 1 && m->eM22.fract == 0;
+}
+
+// Reads one pixel of a FreeType bitmap as coverage 0 to 255.
+struct Source {
+    const FT_Bitmap* bm;
+    bool mono;
+    unsigned At(unsigned x, unsigned y) const
+    {
+        const unsigned char* row = bm->buffer + size_t(y) * unsigned(bm->pitch);
+        if (mono)
+            return (row[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0;
+        return row[x];
+    }
+};
+
+// The tight box around the non-zero pixels; false when there are none.
+bool InkBox(const Source& src, unsigned& left, unsigned& top, unsigned& right, unsigned& bottom)
+{
+    const unsigned w = src.bm->width, h = src.bm->rows;
+    left = w;
+    top = h;
+    right = 0;
+    bottom = 0;
+    for (unsigned y = 0; y < h; ++y) {
+        for (unsigned x = 0; x < w; ++x) {
+            if (src.At(x, y) == 0)
+                continue;
+            if (x < left) left = x;
+            if (x >= right) right = x + 1;
+            if (y < top) top = y;
+            if (y >= bottom) bottom = y + 1;
+        }
+    }
+    return right > left && bottom > top;
+}
+
+// Renders a glyph into out (gm and bits as GetGlyphOutlineA returns them).
+// format is GGO_METRICS (measured as GGO_GRAY8_BITMAP, no bits kept),
+// GGO_BITMAP or GGO_GRAY8_BITMAP.
+bool Render(Registry& r, Realized& font, UINT code, UINT format, GlyphResult& out)
+{
+    char32_t ch = 0;
+    if (!GbkToUnicode(code, ch))
+        return false;
+    FT_UInt index = 0;
+    Face& face = FaceForChar(r, font, ch, index);
+    const bool mono = format == GGO_BITMAP;
+    const FT_Int32 load = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
+    if (FT_Load_Glyph(face.face, index, load) != 0)
+        return false;
+    FT_GlyphSlot slot = face.face->glyph;
+    if (slot->format != FT_GLYPH_FORMAT_OUTLINE)
+        return false;
+    FT_Pos advance = slot->advance.x;
+    if (face.syntheticItalic) {
+        FT_Matrix shear = {0x10000, kItalicShear, 0, 0x10000};
+        FT_Outline_Transform(&slot->outline, &shear);
+    }
+    if (face.syntheticBold) {
+        const FT_Pos strength = font.em64 / 24;
+        FT_Outline_Embolden(&slot->outline, strength);
+        advance += strength;
+    }
+    if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0)
+        return false;
+    const FT_Bitmap& bm = slot->bitmap;
+    if (bm.rows > 0 && bm.pitch <= 0)
+        return false;  // FreeType renders top-down; anything else is not ours
+
+    out.gm.gmCellIncX = SHORT((advance + 32) >> 6);
+    out.gm.gmCellIncY = 0;
+    out.bits.clear();
+    Source src{&bm, mono};
+    unsigned left, top, right, bottom;
+    if (!InkBox(src, left, top, right, bottom)) {
+        // No pixels: Win32 gives a 1 x 1 box and no bits.
+        out.gm.gmBlackBoxX = 1;
+        out.gm.gmBlackBoxY = 1;
+        out.gm.gmptGlyphOrigin.x = 0;
+        out.gm.gmptGlyphOrigin.y = 0;
+        return true;
+    }
+    const unsigned w = right - left, h = bottom - top;
+    out.gm.gmBlackBoxX = w;
+    out.gm.gmBlackBoxY = h;
+    out.gm.gmptGlyphOrigin.x = LONG(slot->bitmap_left + int(left));
+    out.gm.gmptGlyphOrigin.y = LONG(slot->bitmap_top - int(top));
+    if (format == GGO_METRICS)
+        return true;
+
+    const uint64_t pitch = mono ? (uint64_t(w) + 31) / 32 * 4 : (uint64_t(w) + 3) / 4 * 4;
+    if (pitch * h > kMaxGlyphBytes)
+        return false;
+    out.bits.assign(size_t(pitch * h), 0);
+    for (unsigned y = 0; y < h; ++y) {
+        BYTE* row = out.bits.data() + size_t(y) * pitch;
+        for (unsigned x = 0; x < w; ++x) {
+            const unsigned v = src.At(left + x, top + y);
+            if (mono) {
+                if (v != 0)
+                    row[x >> 3] |= BYTE(0x80 >> (x & 7));
+            } else {
+                row[x] = BYTE((v * 64 + 127) / 255);
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+DWORD WINAPI GetGlyphOutlineA(HDC dc, UINT code, UINT format, LPGLYPHMETRICS gm, DWORD size,
+                              LPVOID buffer, const MAT2* matrix)
+{
+    if (desktop::detail::ShouldFail("GetGlyphOutlineA"))
+        return GDI_ERROR;
+    if (gm == nullptr || matrix == nullptr || !IsIdentity(matrix))
+        return GDI_ERROR;
+    if (format != GGO_METRICS && format != GGO_BITMAP && format != GGO_GRAY8_BITMAP)
+        return GDI_ERROR;
+    Registry& r = Fonts();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    Font* font = RealizedFontOf(r, dc);
+    if (font == nullptr)
+        return GDI_ERROR;
+
+    GlyphResult& last = font->realized->last;
+    if (!last.valid || last.code != code || last.format != format) {
+        last.valid = true;
+        last.code = code;
+        last.format = format;
+        last.failed = !Render(r, *font->realized, code, format, last);
+    }
+    if (last.failed)
+        return GDI_ERROR;
+    *gm = last.gm;
+    if (format == GGO_METRICS)
+        return 0;
+    const DWORD needed = DWORD(last.bits.size());
+    if (buffer == nullptr || size == 0)
+        return needed;
+    if (size < needed)
+        return GDI_ERROR;
+    if (needed != 0)
+        std::memcpy(buffer, last.bits.data(), needed);
+    return needed;
+}

@@ -1,0 +1,103 @@
+// The font side of the Win32 GDI subset: logical fonts, memory device
+// contexts that hold a selected font, and the faces behind them. Not
+// installed: nothing outside kplatform sees it.
+#pragma once
+
+#include <windows.h>
+
+#include "font_gbk.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace win32font {
+
+// Font handles lie in their own range above 4 GiB, so a handle cut to 32
+// bits, or a handle of another kind, is never taken for a font.
+constexpr uintptr_t kFontHandleBase = uintptr_t(0x46) << 32;
+
+// One opened face with what must be drawn on top of it because the installed
+// face lacks the asked weight or slant.
+struct Face {
+    FT_Face face = nullptr;
+    bool syntheticBold = false;
+    bool syntheticItalic = false;
+    std::string file;
+    int index = 0;
+};
+
+// The last glyph rendered for a font: callers ask for the size first and
+// then for the bits, so the second call reuses the first one's work.
+struct GlyphResult {
+    UINT code = 0;
+    UINT format = 0;
+    bool valid = false;
+    bool failed = false;
+    GLYPHMETRICS gm = {};
+    std::vector<BYTE> bits;
+};
+
+// A font once it has been matched to installed faces and sized.
+struct Realized {
+    Face primary;
+    Face fallback;               // double-byte text the primary face lacks
+    bool fallbackTried = false;
+    FT_F26Dot6 em64 = 0;         // the em size in 1/64 pixels
+    TEXTMETRICA tm = {};
+    GlyphResult last;
+    ~Realized();
+};
+
+struct Font {
+    LOGFONTA lf = {};
+    bool stock = false;
+    int selected = 0;            // memory contexts holding it
+    bool realizeFailed = false;
+    std::unique_ptr<Realized> realized;
+};
+
+struct MemoryDc {
+    HFONT font = nullptr;
+};
+
+// Everything the font calls share; one mutex guards all of it (FreeType
+// objects are not safe to share across threads).
+struct Registry {
+    std::mutex mutex;
+    std::map<uintptr_t, std::unique_ptr<Font>> fonts;
+    std::map<uintptr_t, MemoryDc> dcs;
+    uint64_t fontSerial = 0;
+    HFONT stockSystem = nullptr;
+    HFONT stockGui = nullptr;
+    FT_Library library = nullptr;  // made on first use, kept for the process
+
+    // All of these expect the mutex held.
+    Font* FindFont(HGDIOBJ handle);
+    MemoryDc* FindDc(HDC dc);
+    HFONT AddFont(const LOGFONTA& lf, bool stock);
+    HFONT StockFont(int object);    // null for a number that is not a stock font
+};
+
+// Kept for the life of the process, so no face outlives its library.
+Registry& Fonts();
+
+// The font selected into a memory context, matched and sized; null when the
+// context is unknown or no face could be opened. Expects the mutex held.
+Font* RealizedFontOf(Registry& r, HDC dc);
+
+// Matches the font to installed faces and sizes them; false when nothing can
+// be opened. Expects the mutex held.
+bool Realize(Registry& r, Font& font);
+// The face that holds the character (the primary one, else the fallback for
+// double-byte text, else the primary face's missing-glyph box) and the glyph
+// index in it. Expects the mutex held.
+Face& FaceForChar(Registry& r, Realized& font, char32_t ch, FT_UInt& index);
+
+}  // namespace win32font

@@ -1,0 +1,187 @@
+// Window creation and destruction, and the two message calls that run a
+// window procedure at once.
+#include "desktop_internal.h"
+
+#include <vector>
+
+using namespace desktop::detail;
+
+namespace {
+
+// The default size the desktop gives a window that asks for CW_USEDEFAULT.
+constexpr int kDefaultWidth = 800;
+constexpr int kDefaultHeight = 600;
+
+// Makes the window object and puts it in the table. Null when the class is
+// unknown, the parent is not a window or the surface cannot be made.
+HWND _insertWindow(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                   int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                   RECT& placed)
+{
+    Desktop& d = State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    WindowClass* c = d.FindClass(className);
+    if (c == nullptr)
+        return nullptr;
+    if (parent != nullptr && d.FindWindow(parent) == nullptr)
+        return nullptr;
+
+    if (x == CW_USEDEFAULT) {
+        x = 0;
+        y = 0;
+    }
+    if (width == CW_USEDEFAULT) {
+        width = kDefaultWidth;
+        height = kDefaultHeight;
+    }
+    auto w = std::make_unique<Window>();
+    w->atom = c->atom;
+    w->proc = c->proc;
+    w->text = windowName ? windowName : "";
+    w->style = style;
+    w->exStyle = exStyle;
+    w->parent = parent;
+    w->id = reinterpret_cast<UINT_PTR>(menu);
+    w->instance = instance;
+    w->window = WindowRectAt(x, y, width, height);
+    w->client = ClientOfWindow(style, w->window);
+    const int64_t cw = int64_t(w->client.right) - w->client.left;
+    const int64_t ch = int64_t(w->client.bottom) - w->client.top;
+    if (cw > kMaxSurfaceSide || ch > kMaxSurfaceSide || !w->surface.Resize(int(cw), int(ch)))
+        return nullptr;
+
+    const HWND hwnd = d.NewWindowHandle();
+    w->hwnd = hwnd;
+    placed = w->window;
+    d.windows[reinterpret_cast<uintptr_t>(hwnd)] = std::move(w);
+    ++c->windows;
+    return hwnd;
+}
+
+// Takes the window out of the table; its class may then be unregistered.
+void _eraseWindow(HWND hwnd)
+{
+    Desktop& d = State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    auto it = d.windows.find(reinterpret_cast<uintptr_t>(hwnd));
+    if (it == d.windows.end())
+        return;
+    auto c = d.classes.find(it->second->atom);
+    if (c != d.classes.end() && c->second.windows > 0)
+        --c->second.windows;
+    d.windows.erase(it);
+}
+
+// Sends the window its end and removes it, after the windows it owns, as
+// Win32 does. False when it is no window.
+bool _destroyWindow(HWND hwnd)
+{
+    std::vector<HWND> owned;
+    {
+        Desktop& d = State();
+        std::lock_guard<std::mutex> lock(d.mutex);
+        Window* w = d.FindWindow(hwnd);
+        if (w == nullptr)
+            return false;
+        if (w->destroying)
+            return true;  // called again from its own WM_DESTROY
+        w->destroying = true;
+        for (const auto& entry : d.windows)
+            if (entry.second->parent == hwnd)
+                owned.push_back(entry.second->hwnd);
+    }
+    for (HWND other : owned)
+        _destroyWindow(other);
+    // The window is still valid while it hears its end.
+    CallProcedure(hwnd, WM_DESTROY, 0, 0);
+    CallProcedure(hwnd, WM_NCDESTROY, 0, 0);
+    _eraseWindow(hwnd);
+    return true;
+}
+
+}  // namespace
+
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param)
+{
+    if (ShouldFail("CreateWindowExA"))
+        return nullptr;
+    // Child windows (placed in the parent's client area, destroyed with it,
+    // without a surface of their own) come with the framework's controls;
+    // until then a child request fails rather than pretend. WS_CHILD without a
+    // parent makes a top-level window.
+    if ((style & WS_CHILD) && parent != nullptr)
+        return nullptr;
+    RECT rc = {};
+    const HWND hwnd = _insertWindow(exStyle, className, windowName, style, x, y, width, height,
+                                    parent, menu, instance, rc);
+    if (hwnd == nullptr)
+        return nullptr;
+
+    // Both creation messages carry the window's settled rectangle.
+    CREATESTRUCTA cs = {};
+    cs.lpCreateParams = param;
+    cs.hInstance = instance;
+    cs.hMenu = menu;
+    cs.hwndParent = parent;
+    cs.cx = rc.right - rc.left;
+    cs.cy = rc.bottom - rc.top;
+    cs.x = rc.left;
+    cs.y = rc.top;
+    cs.style = LONG(style);
+    cs.lpszName = windowName;
+    cs.lpszClass = className;
+    cs.dwExStyle = exStyle;
+
+    if (!CallProcedure(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
+        // Refused before creation: the window only hears its non-client end.
+        CallProcedure(hwnd, WM_NCDESTROY, 0, 0);
+        _eraseWindow(hwnd);
+        return nullptr;
+    }
+    if (CallProcedure(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+        _destroyWindow(hwnd);
+        return nullptr;
+    }
+    // The procedure may have destroyed the window while it was being made.
+    return IsWindow(hwnd) ? hwnd : nullptr;
+}
+
+BOOL WINAPI DestroyWindow(HWND hwnd)
+{
+    if (ShouldFail("DestroyWindow"))
+        return FALSE;
+    return _destroyWindow(hwnd) ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsWindow(HWND hwnd)
+{
+    Desktop& d = State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    return d.FindWindow(hwnd) != nullptr ? TRUE : FALSE;
+}
+
+HWND WINAPI GetParent(HWND hwnd)
+{
+    Desktop& d = State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    const Window* w = d.FindWindow(hwnd);
+    return w ? w->parent : nullptr;
+}
+
+LRESULT WINAPI DefWindowProcA(HWND, UINT msg, WPARAM, LPARAM)
+{
+    switch (msg) {
+    case WM_NCCREATE:
+        return TRUE;  // let creation go on
+    default:
+        return 0;
+    }
+}
+
+LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    // Sent messages run at once on the calling thread.
+    return CallProcedure(hwnd, msg, wParam, lParam);
+}

@@ -1,0 +1,233 @@
+// The image object: one device-independent bitmap block (header, palette,
+// rows) with its information record and optional alpha and selection planes.
+//
+// Rows are numbered from the bottom: row 0 is the last row of the picture and
+// the first row of the pixel block. Pixel blocks, planes and buffers handed to
+// the caller live on the C heap (free them with free()).
+#pragma once
+
+#include <cstdio>
+
+#include "rasterdefs.h"
+#include "rasterfile.h"
+
+class RasterImage;
+struct RasterCodec;
+
+// Information about an image and its last load or operation.
+struct RasterImageInfo {
+    DWORD dwEffWidth;          // bytes per pixel row
+    BYTE* pBits;               // the bottom row inside the block
+    RasterImage* pGhost;       // image whose block this one only borrows
+    RasterImage* pParent;      // image of which this one is a layer
+    DWORD dwType;              // format id
+    char szLastError[256];     // text of the last failure
+    long nProgress;            // 0..100 during long operations
+    long nEscape;              // non-zero stops long operations; -1 asks a decoder for the size only
+    long nTransIndex;          // transparent palette index, -1 for none
+    RGBQUAD rgbTransColor;     // transparent or background colour
+    BYTE nJpegQuality;
+    BYTE nJpegScale;
+    long nFrame;               // frame or page to decode
+    long nNumFrames;           // frames found by the last decode
+    DWORD dwFrameDelay;
+    long nXDPI;
+    long nYDPI;
+    RECT rSelectionBox;
+    BYTE nAlphaMax;            // global alpha factor
+    bool bAlphaPaletteEnabled; // palette reserved bytes act as alpha
+    bool bEnabled;
+    long nXOffset;
+    long nYOffset;
+    DWORD dwCodecOption;
+    RGBQUAD rgbLastColor;      // one-entry cache of GetNearestIndex
+    BYTE nLastColorIndex;
+    bool bLastColorValid;
+    long nNumLayers;
+    DWORD dwFlags;             // free for the host
+};
+
+class RasterImage {
+public:
+    // Construction and destruction.
+    explicit RasterImage(DWORD imagetype = 0);
+    RasterImage(DWORD width, DWORD height, DWORD bpp, DWORD imagetype = 0);
+    RasterImage(const RasterImage& src, bool copypixels = true, bool copyselection = true,
+                bool copyalpha = true);
+    // Loading constructors: the result is not reported; test IsValid.
+    RasterImage(const char* filename, DWORD imagetype);
+    RasterImage(FILE* stream, DWORD imagetype);
+    RasterImage(RasterFile* stream, DWORD imagetype);
+    RasterImage(BYTE* buffer, DWORD size, DWORD imagetype);
+    virtual ~RasterImage();
+
+    RasterImage& operator=(const RasterImage& src);
+
+    // False, freeing nothing, while the image only borrows another's block.
+    bool Destroy();
+    // The new block, or null with szLastError set. bpp is raised to 1, 4, 8 or 24.
+    void* Create(DWORD width, DWORD height, DWORD bpp, DWORD imagetype = 0);
+    void Clear(BYTE value = 0);
+    bool CreateFromArray(BYTE* array, DWORD width, DWORD height, DWORD bpp, DWORD bytesperline,
+                         bool flipimage);
+    bool CreateFromMatrix(BYTE** matrix, DWORD width, DWORD height, DWORD bpp,
+                          DWORD bytesperline, bool flipimage);
+    void Copy(const RasterImage& src, bool copypixels = true, bool copyselection = true,
+              bool copyalpha = true);
+    // Moves from's block, planes, layers and information into this image and
+    // leaves from empty.
+    bool Transfer(RasterImage& from);
+
+    // Queries and settings.
+    BYTE* GetBits(DWORD row = 0) const;
+    long GetSize() const;
+    bool IsInside(long x, long y) const;
+    RGBQUAD GetTransColor() const;
+    BYTE GetColorType() const;
+    void SetXDPI(long dpi);
+    void SetYDPI(long dpi);
+    void SetFlags(DWORD flags, bool lockReservedFlags = true);
+    static int CompareColors(const void* a, const void* b);
+    static const char* GetVersion();
+
+    void* GetDIB() const { return pDib; }
+    DWORD GetWidth() const { return (DWORD)header.biWidth; }
+    DWORD GetHeight() const { return (DWORD)header.biHeight; }
+    DWORD GetEffWidth() const { return info.dwEffWidth; }
+    DWORD GetNumColors() const { return header.biClrUsed; }
+    WORD GetBpp() const { return header.biBitCount; }
+    DWORD GetClrImportant() const { return header.biClrImportant; }
+    DWORD GetType() const { return info.dwType; }
+    const char* GetLastError() const { return info.szLastError; }
+    bool IsValid() const { return pDib != NULL; }
+    bool IsIndexed() const { return header.biClrUsed != 0; }
+    DWORD GetFrameDelay() const { return info.dwFrameDelay; }
+    void SetFrameDelay(DWORD delay) { info.dwFrameDelay = delay; }
+    void GetOffset(long* x, long* y) const;
+    void SetOffset(long x, long y);
+    BYTE GetJpegQuality() const { return info.nJpegQuality; }
+    void SetJpegQuality(BYTE quality) { info.nJpegQuality = quality; }
+    BYTE GetJpegScale() const { return info.nJpegScale; }
+    void SetJpegScale(BYTE scale) { info.nJpegScale = scale; }
+    long GetXDPI() const { return info.nXDPI; }
+    long GetYDPI() const { return info.nYDPI; }
+    long GetProgress() const { return info.nProgress; }
+    void SetProgress(long progress) { info.nProgress = progress; }
+    long GetEscape() const { return info.nEscape; }
+    void SetEscape(long escape) { info.nEscape = escape; }
+    long GetTransIndex() const { return info.nTransIndex; }
+    void SetTransIndex(long index) { info.nTransIndex = index; }
+    void SetTransColor(RGBQUAD colour);
+    bool IsTransparent() const { return info.nTransIndex >= 0; }
+    DWORD GetCodecOption() const { return info.dwCodecOption; }
+    void SetCodecOption(DWORD option) { info.dwCodecOption = option; }
+    DWORD GetFlags() const { return info.dwFlags; }
+    bool IsEnabled() const { return info.bEnabled; }
+    void Enable(bool enable = true) { info.bEnabled = enable; }
+    long GetNumFrames() const { return info.nNumFrames; }
+    long GetFrame() const { return info.nFrame; }
+    void SetFrame(long frame) { info.nFrame = frame; }
+    bool SelectionIsValid() const { return pSelection != NULL; }
+    void SelectionGetBox(RECT& box) const { box = info.rSelectionBox; }
+    BYTE AlphaGetMax() const { return info.nAlphaMax; }
+    void AlphaSetMax(BYTE max) { info.nAlphaMax = max; }
+    bool AlphaIsValid() const { return pAlpha != NULL; }
+    BYTE* AlphaGetBits() const { return pAlpha; }
+    void AlphaPaletteEnable(bool enable = true) { info.bAlphaPaletteEnabled = enable; }
+    bool AlphaPaletteIsEnabled() const { return info.bAlphaPaletteEnabled; }
+    RasterImage* GetParent() const { return info.pParent; }
+    long GetNumLayers() const { return info.nNumLayers; }
+
+    // Palette.
+    DWORD GetPaletteSize() const;
+    RGBQUAD* GetPalette() const;
+    RGBQUAD GetPaletteColor(BYTE index) const;
+    bool GetPaletteColor(BYTE index, BYTE* red, BYTE* green, BYTE* blue) const;
+    void SetPaletteColor(BYTE index, BYTE red, BYTE green, BYTE blue, BYTE alpha = 0);
+    void SetPaletteColor(BYTE index, RGBQUAD colour);
+    void SetPaletteColor(BYTE index, COLORREF colour);
+    void SetPalette(DWORD n, BYTE* red, BYTE* green = NULL, BYTE* blue = NULL);
+    void SetPalette(rgb_color* rgb, DWORD n = 256);
+    void SetPalette(RGBQUAD* palette, DWORD n = 256);
+    void SetGrayPalette();
+    void BlendPalette(COLORREF colour, long percent);
+    bool IsGrayScale() const;
+    void SwapIndex(BYTE index1, BYTE index2);
+    void SetStdPalette();
+    void SetClrImportant(DWORD n);
+    BYTE GetNearestIndex(RGBQUAD colour);
+
+    // Pixels; y counts from the bottom row.
+    BYTE GetPixelIndex(long x, long y) const;
+    void SetPixelIndex(long x, long y, BYTE index);
+    RGBQUAD GetPixelColor(long x, long y, bool getAlpha = true) const;
+    void SetPixelColor(long x, long y, RGBQUAD colour, bool setAlpha = false);
+    void SetPixelColor(long x, long y, COLORREF colour);
+    BYTE GetPixelGray(long x, long y) const;
+    bool IsTransparent(long x, long y) const;
+    static RGBQUAD RGBtoRGBQUAD(COLORREF colour);
+    static COLORREF RGBQUADtoRGB(RGBQUAD colour);
+    void DrawLine(int startX, int endX, int startY, int endY, RGBQUAD colour,
+                  bool setAlpha = false);
+    void DrawLine(int startX, int endX, int startY, int endY, COLORREF colour);
+
+    // Alpha plane and alpha palette.
+    void AlphaCreate();
+    void AlphaDelete();
+    void AlphaClear();
+    void AlphaSet(BYTE level);
+    void AlphaSet(long x, long y, BYTE level);
+    bool AlphaSet(RasterImage& from);
+    BYTE AlphaGet(long x, long y) const;
+    void AlphaInvert();
+    bool AlphaCopy(RasterImage& from);
+    void AlphaPaletteClear();
+    bool AlphaPaletteIsValid() const;
+    bool AlphaFlip();
+    bool AlphaMirror();
+    void AlphaStrip();
+    bool AlphaSplit(RasterImage* dest);
+    bool AlphaPaletteSplit(RasterImage* dest);
+
+    // Geometry.
+    bool Flip();
+
+    // Loading and saving by format id.
+    bool Decode(RasterFile* stream, DWORD imagetype);
+    bool Decode(FILE* stream, DWORD imagetype);
+    bool Decode(BYTE* buffer, DWORD size, DWORD imagetype);
+    bool Load(const char* filename, DWORD imagetype = 0);
+    bool LoadResource(HRSRC resource, DWORD imagetype, HMODULE module = NULL);
+    bool Encode(RasterFile* stream, DWORD imagetype);
+    bool Encode(FILE* stream, DWORD imagetype);
+    // buffer must be null on entry; on success it holds a C-heap block of
+    // `size` bytes that the caller frees with free().
+    bool Encode(BYTE*& buffer, long& size, DWORD imagetype);
+    bool Save(const char* filename, DWORD imagetype);
+    bool Encode(RasterFile* stream, RasterImage** images, int count, DWORD imagetype);
+    bool Encode(FILE* stream, RasterImage** images, int count, DWORD imagetype);
+
+protected:
+    void Startup(DWORD imagetype);
+    void CopyInfo(const RasterImage& src);
+    void Ghost(RasterImage* from);
+    void Bitfield2RGB(BYTE* src, WORD redmask, WORD greenmask, WORD bluemask, BYTE bpp);
+    void RGBtoBGR(BYTE* buffer, int length);
+    bool EncodeSafeCheck(RasterFile* stream);
+
+    // Copies at most 255 characters of text into szLastError.
+    void _seterror(const char* text);
+    void _clearcolorcache() { info.bLastColorValid = false; }
+
+    void* pDib;
+    BITMAPINFOHEADER header;
+    RasterImageInfo info;
+    BYTE* pSelection;
+    BYTE* pAlpha;
+    RasterImage** pLayers;
+
+private:
+    bool _decodewith(const RasterCodec& codec, RasterFile* stream, DWORD imagetype,
+                     bool probing);
+    BYTE _pixelindex(long x, long y) const;  // (x, y) known to be inside
+};

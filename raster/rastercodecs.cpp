@@ -1,0 +1,29 @@
+// The codecs that exist, in the order a probe (format id 0) tries them:
+// BMP, JPEG, ICO, GIF, PNG, TIFF, TGA, PCX, WBMP, WMF, the JPEG-2000 family.
+// A new codec adds its file and one line here, in its place in that order.
+#include "rastercodecs.h"
+
+namespace {
+
+const RasterCodec* const kCodecs[] = {
+    &g_RasterCodecBMP,
+};
+
+}  // namespace
+
+const RasterCodec* const* RasterCodecTable(size_t* count)
+{
+    *count = sizeof(kCodecs) / sizeof(kCodecs[0]);
+    return kCodecs;
+}
+
+const RasterCodec* RasterFindCodec(DWORD imagetype)
+{
+    size_t n;
+    const RasterCodec* const* codecs = RasterCodecTable(&n);
+    for (size_t i = 0; i < n; i++) {
+        if (codecs[i]->dwFirstId <= imagetype && imagetype <= codecs[i]->dwLastId)
+            return codecs[i];
+    }
+    return NULL;
+}

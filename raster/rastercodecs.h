@@ -1,0 +1,37 @@
+// The codec table behind the format dispatch. Each codec file defines one
+// RasterCodec; rastercodecs.cpp lists them in the order the probe tries them.
+// A format whose codec is not in the table is a decoder that recognises
+// nothing and an encoder that does not know the format.
+#pragma once
+
+#include <cstddef>
+
+#include "rasterimage.h"
+
+struct RasterCodec {
+    DWORD dwFirstId;  // format ids the codec handles, dwFirstId..dwLastId
+    DWORD dwLastId;
+    // A typed decode that fails still reports the frame count it found
+    // (multi-frame formats).
+    bool bReportsFrames;
+    // A new codec object (a complete image), or null when memory runs out.
+    RasterImage* (*pfnMake)();
+    // The codec's own decode and encode on an object pfnMake made. The id is
+    // the requested one (0 while probing) for codecs that serve several ids.
+    bool (*pfnDecode)(RasterImage* codec, RasterFile* stream, DWORD imagetype);
+    bool (*pfnEncode)(RasterImage* codec, RasterFile* stream, DWORD imagetype);
+    // Multipage encode, or null when the format has none.
+    bool (*pfnEncodeMulti)(RasterImage* codec, RasterFile* stream, RasterImage** images, int count);
+};
+
+// The codecs in probe order, and how many there are.
+const RasterCodec* const* RasterCodecTable(size_t* count);
+// The codec for a format id, or null.
+const RasterCodec* RasterFindCodec(DWORD imagetype);
+
+// A decoder may allocate this much for pixels that a file merely claims; a
+// larger image must be backed by the data the file actually holds.
+constexpr unsigned long long RASTER_UNBACKED_LIMIT = 16ULL << 20;
+
+// One entry per codec file.
+extern const RasterCodec g_RasterCodecBMP;

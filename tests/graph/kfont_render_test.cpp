@@ -1,0 +1,101 @@
+// Text recorded through the render engine and replayed in a frame shows the
+// same pixels as the same text drawn at once, with both glyph fonts.
+#include <string>
+#include "desktop_fixture.h"
+#include "test_graph.h"
+
+namespace {
+
+const long kW = 160;
+const long kH = 64;
+const WORD kBack = 0x2104;
+
+class RecordedText : public DesktopTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        ASSERT_EQ(g.Init(false, kW, kH, KCM_R5G6B5, false), 0);
+        hwnd = MakeWindow(kW, kH);
+        g.SetHWND(hwnd);
+        g.ReSizeBackScreen(kW, kH, KCM_R5G6B5, false);
+        hfont = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0,
+                            "\xCB\xCE\xCC\xE5");  // SimSun, by its own name
+        font = GetParam() ? g.CreateSmoothFont(hfont) : g.CreateFontA(hfont);
+        ASSERT_NE(font, nullptr);
+        immediate = g.CreateSprite(kW, kH, KCM_R5G6B5, 0);
+    }
+    void TearDown() override
+    {
+        g.ReleaseKSprite(immediate);
+        g.ReleaseKFont(font);
+        DeleteObject(hfont);
+        DesktopTest::TearDown();
+    }
+    void ExpectWindowEqualsImmediate()
+    {
+        for (long y = 0; y < kH; y++)
+            for (long x = 0; x < kW; x++)
+                ASSERT_EQ(SurfaceTo565(desktop::Pixel(hwnd, int(x), int(y))),
+                          Px16(immediate->GetData(), x, y))
+                    << "at " << x << "," << y;
+    }
+
+    TestGraph g;
+    HWND hwnd = nullptr;
+    HFONT hfont = nullptr;
+    KFont* font = nullptr;
+    KSprite* immediate = nullptr;
+};
+
+TEST_P(RecordedText, ReplayedTextEqualsImmediateText)
+{
+    const char* english = "Score: 1200";
+    const char* chinese = "\xB7\xD6\xCA\xFD\xA3\xBA\xD2\xBB\xC7\xA7";  // 分数：一千
+    KSprite* back = g.GetBackScreen();
+    back->Clear(kBack);
+    back->Printf(font, 4, 2, 0xFFE0, "%s", english);
+    back->Printf(font, 4, 22, 0xF800, "%s", chinese);
+    back->Printf(font, 4, 42, 0x07FF, 60, "%s %s", english, chinese);
+    ASSERT_EQ(g.Render(), 0);
+
+    immediate->_clear(kBack);
+    font->DrawString(immediate->GetData(), 4, 2, 0xFFE0, english);
+    font->DrawString(immediate->GetData(), 4, 22, 0xF800, chinese);
+    font->DrawString(immediate->GetData(), 4, 42, 0x07FF,
+                     (std::string(english) + " " + chinese).c_str(), 60, false);
+    ExpectWindowEqualsImmediate();
+
+    // The next frame moves the Chinese line; only it changes on screen.
+    back->Clear(kBack);
+    back->Printf(font, 4, 2, 0xFFE0, "%s", english);
+    back->Printf(font, 30, 24, 0xF800, "%s", chinese);
+    back->Printf(font, 4, 42, 0x07FF, 60, "%s %s", english, chinese);
+    ASSERT_EQ(g.Render(), 0);
+    immediate->_clear(kBack);
+    font->DrawString(immediate->GetData(), 4, 2, 0xFFE0, english);
+    font->DrawString(immediate->GetData(), 30, 24, 0xF800, chinese);
+    font->DrawString(immediate->GetData(), 4, 42, 0x07FF,
+                     (std::string(english) + " " + chinese).c_str(), 60, false);
+    ExpectWindowEqualsImmediate();
+}
+
+TEST_P(RecordedText, ImmediatePrintfOfASpriteDrawsAtOnce)
+{
+    immediate->_clear(kBack);
+    EXPECT_EQ(immediate->_printf(font, 3, 3, 0xFFFF, "%d", 7), 0);
+    bool drawn = false;
+    for (long y = 0; y < kH && !drawn; y++)
+        for (long x = 0; x < kW && !drawn; x++)
+            drawn = Px16(immediate->GetData(), x, y) != kBack;
+    EXPECT_TRUE(drawn);
+}
+
+std::string FontKind(const ::testing::TestParamInfo<bool>& info)
+{
+    return info.param ? "Smooth" : "Bitmap";
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, RecordedText, ::testing::Values(false, true), FontKind);
+
+}  // namespace

@@ -1,0 +1,171 @@
+// The property that matters most: drawing only what changed gives, pixel
+// for pixel, the back screen that drawing every command gives.
+#include <cstdint>
+#include <random>
+#include <vector>
+#include "box_font.h"
+#include "desktop_fixture.h"
+#include "engine_access.h"
+#include "test_graph.h"
+
+namespace {
+
+const long kW = 96;
+const long kH = 72;
+
+enum Kind {
+    kBlt, kBltCk, kAlpha, kAlphaCk, kAdditive, kAlphaSpr, kFillAlpha, kClear, kLine, kText,
+    kZoom, kZoomCk, kKinds
+};
+
+struct Item {
+    Kind kind;
+    long x, y, w, h;     // position; size for fills, zooms and lines
+    int sprite;          // which source sprite
+    DWORD value;         // colour, alpha or level
+};
+
+// One device with the same sprites as its twin.
+struct Side {
+    TestGraph g;
+    std::vector<KSprite*> sprites;  // 16-bit sources, some colour-keyed
+    KSprite* bg = nullptr;
+    KSprite* alpha = nullptr;
+    BoxFont font{8};
+
+    Side(bool cut, uint32_t seed)
+    {
+        g.Init(false, kW, kH, KCM_R5G6B5, false);
+        g.ReSizeBackScreen(kW, kH, KCM_R5G6B5, false);
+        if (!cut)
+            g.SetCutMode(false);
+        g.GetBackScreen()->_clear(0);
+        std::mt19937 rng(seed);
+        bg = g.CreateSprite(kW, kH, KCM_R5G6B5, 0);
+        Paint(bg, rng, false);
+        for (int i = 0; i < 4; i++) {
+            KSprite* s = g.CreateSprite(6 + 5 * i, 5 + 4 * i, KCM_R5G6B5, i % 2 ? KSPR_COLORKEY : 0);
+            Paint(s, rng, i % 2 == 1);
+            sprites.push_back(s);
+        }
+        alpha = g.CreateSprite(40, 40, KCM_GRAY, 0);
+        for (long y = 0; y < 40; y++)
+            for (long x = 0; x < 40; x++)
+                alpha->GetData()->lpRows[y][x] = BYTE(rng());
+    }
+    ~Side()
+    {
+        for (KSprite* s : sprites)
+            g.ReleaseKSprite(s);
+        g.ReleaseKSprite(bg);
+        g.ReleaseKSprite(alpha);
+    }
+    static void Paint(KSprite* s, std::mt19937& rng, bool holes)
+    {
+        SPRITE_DATA* d = s->GetData();
+        for (long y = 0; y < d->height; y++)
+            for (long x = 0; x < d->width; x++)
+                *SpritePixel16(d, x, y) = (holes && rng() % 4 == 0) ? 0 : WORD(rng() | 1);
+    }
+
+    void Record(const Item& it)
+    {
+        KSprite* back = g.GetBackScreen();
+        KSprite* s = sprites[it.sprite];
+        const long sw = s->GetWidth(), sh = s->GetHeight();
+        switch (it.kind) {
+        case kBlt: s->Draw(it.x, it.y); break;
+        case kBltCk: s->Draw_ck(it.x, it.y); break;
+        case kAlpha: s->Draw_alpha(it.x, it.y, BYTE(it.value)); break;
+        case kAlphaCk: s->Draw_alpha_ck(it.x, it.y, BYTE(it.value)); break;
+        case kAdditive: s->Draw_additive(it.x, it.y, BYTE(it.value)); break;
+        case kAlphaSpr: back->Blt_alpha(it.x, it.y, s, 0, 0, sw, sh, alpha); break;
+        case kFillAlpha: back->Blt_alpha(it.x, it.y, it.value, 0, 0, it.w, it.h, alpha); break;
+        case kClear: back->Clear(it.x, it.y, it.w, it.h, it.value); break;
+        case kLine: back->Line(it.x, it.y, it.x + it.w, it.y + it.h, it.value); break;
+        case kText: back->Printf(&font, it.x, it.y, it.value, "t%u", unsigned(it.value % 97)); break;
+        case kZoom: s->Draw_zoom(it.x, it.y, it.w, it.h); break;
+        default: back->Blt_zoom_ck(it.x, it.y, it.w, it.h, s, 0, 0, sw, sh); break;
+        }
+    }
+
+    void Frame(const std::vector<Item>& items)
+    {
+        bg->Draw(0, 0);
+        for (const Item& it : items)
+            Record(it);
+        g.Render();
+    }
+};
+
+Item RandomItem(std::mt19937& rng)
+{
+    Item it;
+    it.kind = Kind(rng() % kKinds);
+    it.x = long(rng() % (kW + 20)) - 10;
+    it.y = long(rng() % (kH + 20)) - 10;
+    it.w = long(rng() % 30) + 1;
+    it.h = long(rng() % 30) + 1;
+    if (it.kind == kLine) {  // any direction, straight or diagonal
+        it.w = long(rng() % 41) - 20;
+        it.h = rng() % 3 == 0 ? 0 : long(rng() % 41) - 20;
+    }
+    it.sprite = int(rng() % 4);
+    it.value = rng() & 0xFFFF;
+    return it;
+}
+
+void Mutate(std::vector<Item>& items, std::mt19937& rng)
+{
+    for (size_t i = 0; i < items.size(); i++) {
+        const unsigned r = rng() % 100;
+        if (r < 10) {
+            items[i].x += long(rng() % 9) - 4;
+            items[i].y += long(rng() % 9) - 4;
+        } else if (r < 14) {
+            items[i].value = rng() & 0xFFFF;
+        } else if (r < 17) {
+            items.erase(items.begin() + long(i));
+        } else if (r < 20 && i + 1 < items.size()) {
+            std::swap(items[i], items[i + 1]);  // a change of stacking order
+        }
+    }
+    while (rng() % 3 == 0)
+        items.insert(items.begin() + long(rng() % (items.size() + 1)), RandomItem(rng));
+}
+
+using RandomFrames = DesktopTest;
+
+TEST_F(RandomFrames, ComparedFramesEqualFullRedraws)
+{
+    for (uint32_t seq = 0; seq < 300; seq++) {
+        Side cut(true, seq), full(false, seq);
+        std::mt19937 rng(1000 + seq);
+        std::vector<Item> items;
+        const int start = int(rng() % 12);
+        for (int i = 0; i < start; i++)
+            items.push_back(RandomItem(rng));
+        for (int frame = 0; frame < 20; frame++) {
+            if (frame > 0)
+                Mutate(items, rng);
+            if (frame % 7 == 6) {  // a source sprite changes its pixels
+                int which = int(rng() % 4);
+                std::mt19937 paint(seq * 31 + frame);
+                Side::Paint(cut.sprites[which], paint, which % 2 == 1);
+                std::mt19937 same(seq * 31 + frame);
+                Side::Paint(full.sprites[which], same, which % 2 == 1);
+                cut.sprites[which]->Updata();
+            }
+            cut.Frame(items);
+            full.Frame(items);
+            SPRITE_DATA* a = cut.g.GetBackScreenData();
+            SPRITE_DATA* b = full.g.GetBackScreenData();
+            for (long y = 0; y < kH; y++)
+                for (long x = 0; x < kW; x++)
+                    ASSERT_EQ(Px16(a, x, y), Px16(b, x, y))
+                        << "sequence " << seq << " frame " << frame << " at " << x << "," << y;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,600 @@
+// Recording commands and replaying only what changed since the last frame.
+#include <cstring>
+#include <string>
+#include "box_font.h"
+#include "desktop_fixture.h"
+#include "engine_access.h"
+#include "test_graph.h"
+
+namespace {
+
+using Access = KRenderEngineAccess;
+
+const long kW = 64;
+const long kH = 48;
+
+class RenderEngine : public DesktopTest {
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        ASSERT_EQ(g.Init(false, kW, kH, KCM_R5G6B5, false), 0);
+        hwnd = MakeWindow(kW, kH);
+        g.SetHWND(hwnd);
+        g.ReSizeBackScreen(kW, kH, KCM_R5G6B5, false);
+        back = g.GetBackScreen();
+        engine = g.GetRenderEngine();
+    }
+    void TearDown() override
+    {
+        for (KSprite* s : owned)
+            g.ReleaseKSprite(s);
+        DesktopTest::TearDown();
+    }
+    // A sprite filled with one colour.
+    KSprite* Solid(long w, long h, WORD colour, KESTREL_COLOR_MODE cm = KCM_R5G6B5)
+    {
+        KSprite* s = g.CreateSprite(w, h, cm, 0);
+        s->_clear(colour);
+        owned.push_back(s);
+        return s;
+    }
+    // One frame, counted by the engine (KGraph::Render returns the presentation's result).
+    int Frame() { return Access::Render(engine); }
+    WORD BackPx(long x, long y) { return Px16(g.GetBackScreenData(), x, y); }
+    std::vector<Access::Command> Recorded() { return Access::Recorded(engine); }
+
+    TestGraph g;
+    HWND hwnd = nullptr;
+    KSprite* back = nullptr;
+    KRenderEngine* engine = nullptr;
+    std::vector<KSprite*> owned;
+};
+
+TEST_F(RenderEngine, RecordsBlitsWithTheirRectangles)
+{
+    KSprite* s = Solid(10, 8, 0x1234);
+    s->SetRect(2, 1, 7, 5);
+    s->Draw(20, 30);
+    s->Draw_zoom(1, 2, 30, 40);
+    back->Blt_alpha(3, 4, s, 0, 0, 10, 8, BYTE(0x80));
+    auto c = Recorded();
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_EQ(c[0].op, DWORD(KRE_OP_BLT));
+    EXPECT_EQ(c[0].dst, g.GetBackScreenData());
+    EXPECT_EQ(c[0].src, s->GetData());
+    EXPECT_EQ(c[0].rcDst.left, 20);
+    EXPECT_EQ(c[0].rcDst.top, 30);
+    EXPECT_EQ(c[0].rcDst.right, 25);
+    EXPECT_EQ(c[0].rcDst.bottom, 34);
+    EXPECT_EQ(c[0].rcSrc.left, 2);
+    EXPECT_EQ(c[0].rcSrc.bottom, 5);
+    EXPECT_EQ(c[1].op, DWORD(KRE_OP_BLT_ZOOM));
+    EXPECT_EQ(c[1].rcDst.right, 31);
+    EXPECT_EQ(c[1].rcDst.bottom, 42);
+    EXPECT_EQ(c[1].rcSrc.right, 7);  // left + source width
+    EXPECT_EQ(c[1].rcSrc.bottom, 5);
+    EXPECT_EQ(c[2].op, DWORD(KRE_OP_BLT_ALPHA));
+    EXPECT_EQ(c[2].param, 0x80u);
+    EXPECT_EQ(c[2].state, 0u);
+}
+
+TEST_F(RenderEngine, LineKeepsTheUpperEndpointFirst)
+{
+    back->Line(10, 20, 5, 3, 0xFFFF);
+    auto c = Recorded();
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].rcDst.left, 5);
+    EXPECT_EQ(c[0].rcDst.top, 3);
+    EXPECT_EQ(c[0].rcDst.right, 11);
+    EXPECT_EQ(c[0].rcDst.bottom, 21);
+}
+
+TEST_F(RenderEngine, LineRunningDownLeftIsDrawnFromItsRealEndpoints)
+{
+    back->_clear(0);
+    back->Line(9, 0, 0, 9, 0xFFFF);
+    ASSERT_GT(Frame(), 0);
+    for (int i = 0; i < 10; i++)
+        EXPECT_EQ(BackPx(9 - i, i), 0xFFFF) << i;
+    EXPECT_EQ(BackPx(0, 0), 0);
+    EXPECT_EQ(BackPx(9, 9), 0);
+}
+
+TEST_F(RenderEngine, RectRecordsFourStraightSides)
+{
+    back->Rect(10, 10, 20, 15, 0xF800);
+    auto c = Recorded();
+    ASSERT_EQ(c.size(), 4u);
+    EXPECT_EQ(c[0].rcDst.top, 10);        // top side on y = 10
+    EXPECT_EQ(c[0].rcDst.bottom, 11);
+    EXPECT_EQ(c[1].rcDst.left, 10);       // left side on x = 10
+    EXPECT_EQ(c[1].rcDst.right, 11);
+    EXPECT_EQ(c[2].rcDst.left, 19);       // right side on x = 19
+    EXPECT_EQ(c[2].rcDst.right, 20);
+    EXPECT_EQ(c[3].rcDst.top, 14);        // bottom side on y = 14
+    EXPECT_EQ(c[3].rcDst.bottom, 15);
+    back->_clear(0);
+    g.Render();
+    EXPECT_EQ(BackPx(10, 10), 0xF800);
+    EXPECT_EQ(BackPx(19, 14), 0xF800);
+    EXPECT_EQ(BackPx(15, 12), 0);
+}
+
+TEST_F(RenderEngine, ClearTakesWidthAndHeight)
+{
+    back->_clear(0);
+    back->Clear(5, 5, 10, 10, 0x07E0);
+    auto c = Recorded();
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].rcDst.right, 15);
+    EXPECT_EQ(c[0].rcDst.bottom, 15);
+    g.Render();
+    EXPECT_EQ(BackPx(5, 5), 0x07E0);
+    EXPECT_EQ(BackPx(14, 14), 0x07E0);
+    EXPECT_EQ(BackPx(15, 14), 0);
+}
+
+TEST_F(RenderEngine, TextBelowOrRightOfTheScreenIsNotRecorded)
+{
+    BoxFont font(16);
+    back->Printf(&font, 0, kH - 16, 0x10, "a");   // last visible line
+    back->Printf(&font, 0, kH - 15, 0x10, "a");   // below
+    back->Printf(&font, kW + 1, 0, 0x10, "a");    // right
+    back->Printf(&font, kW, 0, 0x10, "a");        // at the edge: kept
+    back->Printf(&font, -30, -10, 0x10, "a");     // negative: kept
+    EXPECT_EQ(Recorded().size(), 3u);
+}
+
+TEST_F(RenderEngine, AlignedTextGetsItsLeftEdgeFromTheWidth)
+{
+    g.ReSizeBackScreen(200, kH, KCM_R5G6B5, false);
+    BoxFont font(16);  // 8 pixels a single-byte character
+    back->Printf(&font, 100, 0, 0, KFONT_ALIGN_RIGHT, "abcde");    // 40 wide
+    back->Printf(&font, 100, 0, 0, KFONT_ALIGN_CENTER, "abcde");   // 40 wide
+    back->Printf(&font, 10, 0, 0, KFONT_ALIGN_TYPE(7), "ab");      // as left
+    auto c = Recorded();
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_EQ(c[0].rcDst.left, 60);
+    EXPECT_EQ(c[0].rcDst.right, 100);
+    EXPECT_EQ(c[1].rcDst.left, 80);
+    EXPECT_EQ(c[2].rcDst.left, 10);
+    EXPECT_EQ(c[2].rcDst.bottom, 16);
+}
+
+TEST_F(RenderEngine, CentredOddWidthTruncatesTowardZero)
+{
+    g.ReSizeBackScreen(200, kH, KCM_R5G6B5, false);
+    BoxFont font(2);  // 1 pixel a single-byte character
+    std::string text(41, 'x');
+    back->Printf(&font, 100, 0, 0, KFONT_ALIGN_CENTER, "%s", text.c_str());
+    auto c = Recorded();
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].rcDst.left, 80);
+}
+
+TEST_F(RenderEngine, RecordedTextCopiesTheTextAndWidthLimit)
+{
+    BoxFont font(8);
+    char text[16];
+    std::strcpy(text, "abc");
+    back->Printf(&font, 4, 4, 0x100, 9L, "%s", text);
+    std::strcpy(text, "zzz");  // the caller's buffer changes: the record does not
+    auto c = Recorded();
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].op, DWORD(KRE_OP_PRINTF_WIDTH));
+    const KRE_TEXT_PARAM* p = reinterpret_cast<const KRE_TEXT_PARAM*>(c[0].param);
+    EXPECT_EQ(p->font, &font);
+    EXPECT_EQ(p->colour, 0x100u);
+    EXPECT_STREQ(p->text, "abc");
+    EXPECT_EQ(p->width, 9);
+    EXPECT_EQ(c[0].rcDst.right, 4 + 12);  // the full width, not the limit
+    back->_clear(0);
+    g.Render();
+    EXPECT_EQ(BackPx(4, 4), WORD(0x100 + 'a'));
+    EXPECT_EQ(BackPx(8, 4), WORD(0x100 + 'b'));
+    EXPECT_EQ(BackPx(12, 4), 0);  // the third character does not fit in 9 pixels
+}
+
+TEST_F(RenderEngine, HeightFormsNeedADefaultFont)
+{
+    back->Printf(16, 0, 0, 0, "no font");
+    EXPECT_TRUE(Recorded().empty());
+    BoxFont font(16);
+    g.SetDefaultFont(&font);
+    back->Printf(10, 0, 0, 0, "ab");
+    auto c = Recorded();
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].rcDst.bottom, 10);  // the given height, the default font's width
+    EXPECT_EQ(c[0].rcDst.right, 16);
+}
+
+TEST_F(RenderEngine, LongFormattedTextIsCut)
+{
+    BoxFont font(2);
+    std::string text(1000, 'q');
+    back->Printf(&font, 0, 0, 0, "%s", text.c_str());
+    auto c = Recorded();
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(std::strlen(reinterpret_cast<const KRE_TEXT_PARAM*>(c[0].param)->text), 255u);
+}
+
+TEST_F(RenderEngine, BusyFrameChainsAParameterBufferAndReusesIt)
+{
+    BoxFont font(2);
+    std::string text(200, 'w');
+    Log();
+    for (int i = 0; i < 600; i++)  // about 130 KB of text and blocks
+        back->Printf(&font, 0, 0, 0, "%s", text.c_str());
+    EXPECT_EQ(Access::RecordCapacity(engine), 2u * KRE_PARAMBUFF_SIZE);
+    char expected[64];
+    std::snprintf(expected, sizeof(expected), "list %x 's ParamBuff size is %d",
+                  unsigned(uintptr_t(Access::RecordList(engine))), 2 * KRE_PARAMBUFF_SIZE);
+    EXPECT_TRUE(Logged(expected));
+    for (auto& c : Recorded())
+        ASSERT_EQ(std::strlen(reinterpret_cast<const KRE_TEXT_PARAM*>(c.param)->text), 200u);
+    g.Render();
+    // The recording list takes turns with the previous frame's: once each has
+    // grown, busy frames allocate nothing more.
+    for (int i = 0; i < 600; i++)
+        back->Printf(&font, 0, 0, 0, "%s", text.c_str());
+    g.Render();
+    Log();
+    for (int frame = 0; frame < 3; frame++) {
+        for (int i = 0; i < 600; i++)
+            back->Printf(&font, 0, 0, 0, "%s", text.c_str());
+        g.Render();
+    }
+    for (auto& e : Log())
+        EXPECT_EQ(e.text.find("ParamBuff"), std::string::npos) << e.text;
+}
+
+TEST_F(RenderEngine, RequestLargerThanABufferIsRefused)
+{
+    EXPECT_EQ(Access::Request(engine, KRE_PARAMBUFF_SIZE + 1), nullptr);
+    EXPECT_NE(Access::Request(engine, KRE_PARAMBUFF_SIZE), nullptr);
+}
+
+TEST_F(RenderEngine, SecondInitOnlyChangesTheDevice)
+{
+    SPRITE_DATA* cut = Access::CutSpr(engine);
+    ASSERT_EQ(cut, g.GetBackScreenData());
+    TestGraph other;
+    EXPECT_EQ(g.CreateRenderEngine(), 0);
+    EXPECT_EQ(Access::CutSpr(engine), cut);
+    EXPECT_EQ(engine->GetGraph(), &g);
+}
+
+// ---- frames on the back screen as cut sprite --------------------------------
+
+TEST_F(RenderEngine, IdenticalFramesReplayNothingAndAreNotPresented)
+{
+    KSprite* bg = Solid(kW, kH, 0x0011);
+    KSprite* s = Solid(8, 8, 0xF800);
+    auto record = [&] {
+        bg->Draw(0, 0);
+        s->Draw(10, 10);
+        back->Line(0, 0, 20, 0, 0xFFFF);
+    };
+    record();
+    EXPECT_EQ(Frame(), 3);
+    record();
+    EXPECT_EQ(Frame(), 0);
+    for (int frame = 0; frame < 3; frame++) {  // through the device: one presentation
+        record();
+        if (frame == 0)
+            s->Updata();
+        EXPECT_EQ(g.Render(), 0);
+    }
+    EXPECT_EQ(desktop::PresentCount(hwnd), 1);
+}
+
+TEST_F(RenderEngine, MovedSpriteRedrawsOnlyTheOldAndNewRectangles)
+{
+    KSprite* bg = Solid(kW, kH, 0x0011);
+    KSprite* s = Solid(8, 8, 0xF800);
+    bg->Draw(0, 0);
+    s->Draw(10, 10);
+    g.Render();
+    // Mark pixels: one outside both rectangles, one in the old, one in the new.
+    *SpritePixel16(g.GetBackScreenData(), 40, 40) = 0xABCD;
+    *SpritePixel16(g.GetBackScreenData(), 11, 11) = 0xABCD;
+    bg->Draw(0, 0);
+    s->Draw(20, 10);
+    EXPECT_EQ(Frame(), 3);  // the sprite, and the background inside both rectangles
+    EXPECT_EQ(BackPx(40, 40), 0xABCD);  // not redrawn
+    bg->Draw(0, 0);
+    s->Draw(20, 10);
+    EXPECT_EQ(g.Render(), 0);  // unchanged again: nothing presented
+    EXPECT_EQ(BackPx(11, 11), 0x0011);  // old place: background again
+    EXPECT_EQ(BackPx(20, 10), 0xF800);
+    EXPECT_EQ(BackPx(27, 17), 0xF800);
+    EXPECT_EQ(BackPx(28, 17), 0x0011);
+    EXPECT_EQ(desktop::PresentCount(hwnd), 1);  // only the first frame
+}
+
+TEST_F(RenderEngine, VanishedAreaNobodyCoversKeepsItsPixels)
+{
+    KSprite* bg = Solid(32, 32, 0x0011);
+    KSprite* s = Solid(8, 8, 0xF800);
+    bg->Draw(0, 0);
+    s->Draw(40, 10);  // outside the background
+    g.Render();
+    bg->Draw(0, 0);
+    EXPECT_EQ(Frame(), 0);
+    EXPECT_EQ(BackPx(40, 10), 0xF800);
+}
+
+TEST_F(RenderEngine, AlphaSpriteBlitsAreDrawnEveryFrame)
+{
+    KSprite* s = Solid(4, 4, 0xFFFF);
+    KSprite* a = Solid(4, 4, 0x80, KCM_GRAY);
+    for (int frame = 0; frame < 3; frame++) {
+        back->Blt_alpha(0, 0, s, 0, 0, 4, 4, a);
+        EXPECT_EQ(Frame(), 1) << frame;
+    }
+}
+
+TEST_F(RenderEngine, CommandsOnOtherSpritesAreDroppedWhileTheBackScreenIsCut)
+{
+    KSprite* own = Solid(8, 8, 0x0001);
+    KSprite* s = Solid(8, 8, 0xF800);
+    own->Blt(0, 0, s, 0, 0, 8, 8);
+    own->Clear(0x07E0);
+    EXPECT_EQ(Frame(), 0);
+    EXPECT_EQ(Px16(own->GetData(), 3, 3), 0x0001);
+    own->_blt(0, 0, s, 0, 0, 8, 8);  // the immediate form draws
+    EXPECT_EQ(Px16(own->GetData(), 3, 3), 0xF800);
+}
+
+TEST_F(RenderEngine, WithoutCutSpriteEveryCommandIsDrawnAndCounted)
+{
+    g.SetCutSpr(nullptr);
+    KSprite* s = Solid(8, 8, 0xF800);
+    for (int frame = 0; frame < 2; frame++) {
+        s->Draw(0, 0);
+        back->Blt_zoom_alpha(0, 0, 4, 4, s, 0, 0, 8, 8, 0x80);  // draws nothing, counts
+        back->Clear(20, 20, 2, 2, 0x1F);
+        EXPECT_EQ(Frame(), 3);
+    }
+    EXPECT_EQ(BackPx(21, 21), 0x1F);
+    g.SetCutMode(false);
+    s->Draw(0, 0);
+    EXPECT_EQ(Frame(), 1);
+}
+
+TEST_F(RenderEngine, SecondOfTwoEqualCommandsCountsAsNew)
+{
+    KSprite* s = Solid(8, 8, 0xF800);
+    s->Draw(0, 0);
+    g.Render();
+    s->Draw(0, 0);
+    s->Draw(0, 0);
+    EXPECT_EQ(Frame(), 2);  // the new one whole, the unchanged one under it
+}
+
+TEST_F(RenderEngine, UpdataRedrawsCommandsThatReadTheSprite)
+{
+    KSprite* s = Solid(8, 8, 0xF800);
+    KSprite* other = Solid(8, 8, 0x001F);
+    s->Draw(0, 0);
+    other->Draw(20, 0);
+    g.Render();
+    s->_clear(0x07E0);
+    other->Updata();  // a sprite no previous command... reads: the other one
+    s->Draw(0, 0);
+    other->Draw(20, 0);
+    EXPECT_EQ(Frame(), 1);  // other is redrawn, s still looks unchanged
+    EXPECT_EQ(BackPx(0, 0), 0xF800);
+    s->Updata();
+    s->Draw(0, 0);
+    other->Draw(20, 0);
+    EXPECT_EQ(Frame(), 1);
+    EXPECT_EQ(BackPx(0, 0), 0x07E0);
+
+    KSprite* unused = Solid(2, 2, 0);
+    s->Draw(0, 0);
+    g.Render();
+    unused->Updata();
+    s->Draw(0, 0);
+    EXPECT_EQ(Frame(), 0);
+}
+
+TEST_F(RenderEngine, ChangedTextIsDrawnWholeAndEverythingUnderItInItsRectangle)
+{
+    BoxFont font(8);
+    KSprite* bg = Solid(kW, kH, 0x0011);
+    bg->Draw(0, 0);
+    back->Printf(&font, 0, 0, 0x100, "abcd");
+    g.Render();
+    *SpritePixel16(g.GetBackScreenData(), 2, 2) = 0xABCD;
+    *SpritePixel16(g.GetBackScreenData(), 40, 40) = 0xABCD;
+    bg->Draw(0, 0);
+    back->Printf(&font, 0, 0, 0x100, "ab");  // shorter: its rectangle is 8 wide
+    EXPECT_EQ(Frame(), 2);
+    EXPECT_EQ(BackPx(2, 2), WORD(0x100 + 'a'));
+    EXPECT_EQ(BackPx(9, 2), 0x0011);  // the vanished text's area
+    EXPECT_EQ(BackPx(40, 40), 0xABCD);
+}
+
+TEST_F(RenderEngine, UnchangedTextTouchingAChangeIsDrawnWhole)
+{
+    BoxFont font(8);
+    KSprite* bg = Solid(kW, kH, 0x0011);
+    KSprite* s = Solid(4, 4, 0xF800);
+    bg->Draw(0, 0);
+    back->Printf(&font, 0, 0, 0x100, "abcd");
+    s->Draw(30, 30);
+    g.Render();
+    *SpritePixel16(g.GetBackScreenData(), 14, 2) = 0xABCD;  // inside the text, far from the change
+    bg->Draw(0, 0);
+    back->Printf(&font, 0, 0, 0x100, "abcd");
+    s->Draw(2, 2);  // now overlaps the text
+    g.Render();
+    EXPECT_EQ(BackPx(14, 2), WORD(0x100 + 'd'));
+    EXPECT_EQ(BackPx(31, 31), 0x0011);
+}
+
+TEST_F(RenderEngine, AnotherCutSpriteIsBroughtUpToDateBeforeItIsRead)
+{
+    KSprite* canvas = Solid(8, 8, 0x0001);
+    KSprite* s = Solid(4, 4, 0xF800);
+    g.SetCutSpr(canvas->GetData());
+    canvas->Blt(0, 0, s, 0, 0, 4, 4);
+    canvas->Draw(10, 10);  // reads the canvas
+    EXPECT_EQ(Frame(), 2);  // the canvas command and the command reading it
+    EXPECT_EQ(BackPx(10, 10), 0xF800);
+    EXPECT_EQ(BackPx(15, 15), 0x0001);
+
+    canvas->Blt(0, 0, s, 0, 0, 4, 4);
+    canvas->Draw(10, 10);
+    EXPECT_EQ(Frame(), 1);  // canvas unchanged: only the reader draws
+    canvas->Blt(0, 0, s, 0, 0, 4, 4);
+    canvas->Draw(10, 10);
+    EXPECT_EQ(g.Render(), 0);
+    EXPECT_EQ(desktop::PresentCount(hwnd), 1);  // the reader drew: the window is repainted
+}
+
+TEST_F(RenderEngine, FreedBlockAtTheSameAddressIsDrawnAfresh)
+{
+    KSprite* bg = Solid(kW, kH, 0x0011);
+    KSprite* a = g.CreateSprite(8, 8, KCM_R5G6B5, 0);
+    a->_clear(0xF800);
+    bg->Draw(0, 0);
+    a->Draw(4, 4);
+    g.Render();
+    SPRITE_DATA* old = a->GetData();
+    g.ReleaseKSprite(a);
+    for (auto& c : Access::Previous(engine)) {
+        if (c.src == old)
+            EXPECT_TRUE(c.state & KRE_STATE_STALE);
+    }
+    KSprite* b = g.CreateSprite(8, 8, KCM_R5G6B5, 0);  // usually the same address
+    owned.push_back(b);
+    b->_clear(0x001F);
+    bg->Draw(0, 0);
+    b->Draw(4, 4);
+    g.Render();
+    EXPECT_EQ(BackPx(5, 5), 0x001F);
+}
+
+TEST_F(RenderEngine, ReleasedFontLeavesNoTextBehind)
+{
+    KFont* font = new BoxFont(8);
+    back->Printf(font, 0, 0, 0x100, "ab");
+    g.Render();
+    back->Printf(font, 0, 20, 0x100, "ab");  // recorded, then the font goes
+    g.ReleaseKFont(font);
+    ASSERT_EQ(Access::Previous(engine).size(), 1u);
+    EXPECT_TRUE(Access::Previous(engine)[0].state & KRE_STATE_STALE);
+    EXPECT_TRUE(Recorded().empty());
+    g.Render();  // nothing left to draw with the freed font
+}
+
+TEST_F(RenderEngine, NewBackScreenBlockIsDrawnWhole)
+{
+    KSprite* s = Solid(8, 8, 0xF800);
+    s->Draw(0, 0);
+    g.Render();
+    g.ReSizeBackScreen(kW * 2, kH, KCM_R5G6B5, false);  // a new block
+    back->_clear(0);
+    s->Draw(0, 0);
+    EXPECT_EQ(Frame(), 1);
+    EXPECT_EQ(BackPx(3, 3), 0xF800);
+}
+
+TEST_F(RenderEngine, ColourKeyTurnsTheKeyIntoZeroAndBlackIntoOne)
+{
+    KSprite* s = Solid(4, 2, 0x1234);
+    *SpritePixel16(s->GetData(), 1, 0) = 0xF800;
+    *SpritePixel16(s->GetData(), 2, 0) = 0xF800;
+    *SpritePixel16(s->GetData(), 3, 1) = 0;
+    s->SetColorKey(1, 0);
+    EXPECT_TRUE(s->GetData()->flags & KSPR_COLORKEY);
+    EXPECT_EQ(Px16(s->GetData(), 1, 0), 0);
+    EXPECT_EQ(Px16(s->GetData(), 2, 0), 0);
+    EXPECT_EQ(Px16(s->GetData(), 3, 1), 1);
+    EXPECT_EQ(Px16(s->GetData(), 0, 0), 0x1234);
+
+    KSprite* t = Solid(2, 2, 0x0F0F);
+    t->SetColorKey(DWORD(0x10F0F));  // the low 16 bits name the key
+    EXPECT_EQ(Px16(t->GetData(), 1, 1), 0);
+    t->SetColorKey(50, 50);  // outside: only the flag
+    EXPECT_EQ(Px16(t->GetData(), 1, 1), 0);
+    t->SetNoColorKey();
+    EXPECT_EQ(Px16(t->GetData(), 1, 1), 1);
+    EXPECT_TRUE(t->GetData()->flags & KSPR_COLORKEY);  // flags are left alone
+
+    KSprite* grey = Solid(2, 2, 0, KCM_GRAY);
+    grey->SetColorKey(0, 0);
+    EXPECT_TRUE(grey->GetData()->flags & KSPR_COLORKEY);
+    EXPECT_EQ(Px8(grey->GetData(), 0, 0), 0);
+}
+
+TEST_F(RenderEngine, IsColorKeyReadsFromTheViewsCorner)
+{
+    KSprite* s = Solid(10, 10, 0x1111);
+    *SpritePixel16(s->GetData(), 2, 2) = 0;
+    RECT rc = {2, 2, 6, 6};
+    KSprite view(*s, rc);
+    EXPECT_TRUE(view.IsColorKey(0, 0));
+    EXPECT_FALSE(view.IsColorKey(1, 0));
+    EXPECT_FALSE(s->IsColorKey(0, 0));
+    EXPECT_FALSE(view.IsColorKey(4, 0));    // outside the view
+    EXPECT_FALSE(view.IsColorKey(-1, 0));
+    KSprite* grey = Solid(2, 2, 0, KCM_GRAY);
+    EXPECT_FALSE(grey->IsColorKey(0, 0));
+}
+
+TEST_F(RenderEngine, MasksOfTheSourceRectangle)
+{
+    KSprite* s = Solid(4, 1, 0);
+    *SpritePixel16(s->GetData(), 1, 0) = 0x001F;
+    *SpritePixel16(s->GetData(), 2, 0) = 0xF800;
+    *SpritePixel16(s->GetData(), 3, 0) = 0x0008;
+    KSprite* m = s->ChangeToMask();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->GetData()->kcm, KCM_GRAY);
+    EXPECT_EQ(Px8(m->GetData(), 0, 0), 0);
+    EXPECT_EQ(Px8(m->GetData(), 1, 0), 255);
+    EXPECT_EQ(Px8(m->GetData(), 2, 0), 255);
+    KSprite* ex = s->ChangeToMaskEx();
+    EXPECT_EQ(Px8(ex->GetData(), 0, 0), 0);
+    EXPECT_EQ(Px8(ex->GetData(), 1, 0), 248);
+    EXPECT_EQ(Px8(ex->GetData(), 2, 0), 0);   // pure red has no blue
+    EXPECT_EQ(Px8(ex->GetData(), 3, 0), 64);
+    g.ReleaseKSprite(m);
+    g.ReleaseKSprite(ex);
+
+    s->SetRect(2, 0, 4, 1);
+    KSprite* part = s->ChangeToMask();
+    EXPECT_EQ(part->GetWidth(), 2);
+    EXPECT_EQ(Px8(part->GetData(), 0, 0), 255);
+    g.ReleaseKSprite(part);
+
+    KSprite* grey = Solid(3, 3, 9, KCM_GRAY);
+    KSprite* none = grey->ChangeToMaskEx();  // other modes give an empty mask
+    EXPECT_EQ(Px8(none->GetData(), 1, 1), 0);
+    g.ReleaseKSprite(none);
+}
+
+TEST_F(RenderEngine, DrawAlphaUsesOwnAlphaDataOrBlitsPlainly)
+{
+    KSprite* s = Solid(4, 4, 0xFFFF);
+    s->Draw_alpha(1, 1);
+    auto c = Recorded();
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].op, DWORD(KRE_OP_BLT));
+}
+
+TEST_F(RenderEngine, CopiedHandleHoldsItsOwnReference)
+{
+    KSprite* s = Solid(4, 4, 0xFFFF);
+    {
+        KSprite copy(*s);
+        EXPECT_EQ(s->GetData()->ref, 2u);
+    }
+    EXPECT_EQ(s->GetData()->ref, 1u);
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+// Reads the render engine's private state for tests.
+#pragma once
+#include <doit.h>
+#include <vector>
+
+struct KRenderEngineAccess {
+    typedef KRenderEngine::rectlist_node Command;
+
+    static SPRITE_DATA* CutSpr(KRenderEngine* e) { return e->GetCutSpr(); }
+    static bool CutMode(KRenderEngine* e) { return e->GetCutMode(); }
+
+    static std::vector<Command> List(KRenderEngine::rectlist* list)
+    {
+        std::vector<Command> out;
+        KRenderEngine::Node* node = nullptr;
+        KRenderEngine::Node* cursor = nullptr;
+        if (list->list.GetCount() == 0)
+            return out;
+        do {
+            list->list.GetNext(node, cursor);
+            if (node)
+                out.push_back(*node);
+        } while (cursor);
+        return out;
+    }
+    static std::vector<Command> Recorded(KRenderEngine* e) { return List(e->m_pRecord); }
+    static std::vector<Command> Previous(KRenderEngine* e) { return List(e->m_pPrev); }
+    // One frame of the engine alone: the number of commands replayed.
+    static int Render(KRenderEngine* e) { return e->Render(); }
+    static DWORD RecordCapacity(KRenderEngine* e) { return e->m_pRecord->capacity; }
+    static KRenderEngine::rectlist* RecordList(KRenderEngine* e) { return e->m_pRecord; }
+    static BYTE* Request(KRenderEngine* e, DWORD size)
+    {
+        return e->RequestParamSize(e->m_pRecord, size);
+    }
+};
