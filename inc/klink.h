@@ -286,6 +286,28 @@ public:
         return E_FAIL;
     }
 
+    // Commits the element filled into m_End as the element right after
+    // where, an element the caller holds, without a search: cutting a
+    // command into pieces beside it stays cheap. The element is copied into
+    // the spare node behind m_End, which leaves the spare chain for its place.
+    long AddAfter(Node* where)
+    {
+        if (!where || !m_End) return E_FAIL;
+        if (!m_End->m_pNext) {
+            Node* block = alloc(GROWTH);
+            if (!block) return KRet(-1, "KLink::Add()");
+            m_End->m_pNext = block;
+        }
+        Node* node = m_End->m_pNext;
+        m_End->m_pNext = node->m_pNext;
+        if (this->m_Tail == node) this->m_Tail = m_End;
+        static_cast<T&>(*node) = static_cast<const T&>(*m_End);
+        node->m_pNext = where->m_pNext;
+        where->m_pNext = node;
+        ++m_uUsed;
+        return 0;
+    }
+
     // Moves node to just after where; a null where means the first node
     // once node is taken out (so moving the first node this way swaps it
     // with the second). Both are found before anything is unlinked: a move

@@ -199,6 +199,9 @@ private:
     void Append(rectlist* list);
     void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
     void _indexPrevious();
+    int _countDirty();
+    void _cutDirty();
+    void _drawAllWork();
     template <class Pred>
     void _dropIf(rectlist* list, Pred pred);
     template <class Pred>
@@ -218,14 +221,18 @@ private:
     bool m_bCutMode;        // frame comparison on
     SPRITE_DATA* m_sprCut;  // null = no cut sprite
 
-    // The previous frame's commands sorted by a hash of what every equal
-    // command shares (op, destination and its rectangle), in list order
-    // within one hash, so a match is found without a walk of the list.
+    // The previous frame's commands by a hash of what every two equal
+    // commands share (op, destination and its rectangle): a table of chains,
+    // each in list order, so a match is found without a walk of the list.
+    // Its storage is kept from frame to frame.
     struct PrevKey {
         uint64_t hash;
-        DWORD order;
         Node* node;
+        int next;  // the next entry of the same bucket, -1 at the end
     };
-    std::vector<PrevKey> m_prevIndex;
+    std::vector<PrevKey> m_prevIndex;  // in list order
+    std::vector<int> m_prevBuckets;    // first entry of each bucket, -1 when empty
+    std::vector<RECT> m_dirty;         // _countDirty's rectangles
+    std::vector<Node*> m_uncut;        // _countDirty's uncuttable unchanged commands
     long m_nMatchedOrder;  // list order of the last previous command matched
 };

@@ -21,9 +21,16 @@ const DWORD KRE_STATE_MATCHED = 0x80000000u;
 // the commands under and over it.
 const DWORD KRE_STATE_SPREAD = 0x40000000u;
 
+// Folds v into h so that every bit of both reaches the low bits, which
+// pick the bucket (a 64-bit finaliser).
 uint64_t Mix(uint64_t h, uint64_t v)
 {
-    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    h ^= v;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 33;
     return h;
 }
 
@@ -115,24 +122,29 @@ bool KRenderEngine::EquNode(const rectlist_node* a, const rectlist_node* b) cons
     }
 }
 
-// Sorts the previous frame's commands by hash, keeping list order within a
-// hash, so IsInList finds the first equal command without walking the list.
+// Indexes the previous frame's commands by hash, each bucket's chain in
+// list order.
 void KRenderEngine::_indexPrevious()
 {
     m_prevIndex.clear();
-    Node* node = NULL;
-    Node* cursor = NULL;
-    DWORD order = 0;
-    do {
-        m_pPrev->list.GetNext(node, cursor);
-        if (node != NULL) {
-            node->state &= ~KRE_STATE_MATCHED;
-            m_prevIndex.push_back(PrevKey{CommandHash(node), order++, node});
-        }
-    } while (cursor != NULL);
-    std::sort(m_prevIndex.begin(), m_prevIndex.end(), [](const PrevKey& a, const PrevKey& b) {
-        return a.hash != b.hash ? a.hash < b.hash : a.order < b.order;
-    });
+    const size_t n = m_pPrev->list.GetCount();
+    size_t buckets = 64;
+    while (buckets < 2 * n)
+        buckets *= 2;
+    m_prevBuckets.assign(buckets, -1);
+    if (n == 0)
+        return;
+    Node* node = m_pPrev->list.GetHead();
+    for (size_t i = 0; i < n; i++, node = node->m_pNext) {
+        node->state &= ~KRE_STATE_MATCHED;
+        m_prevIndex.push_back(PrevKey{CommandHash(node), node, -1});
+    }
+    // Chains are built from the back so that each runs in list order.
+    for (size_t i = n; i-- > 0;) {
+        int& head = m_prevBuckets[m_prevIndex[i].hash & (buckets - 1)];
+        m_prevIndex[i].next = head;
+        head = int(i);
+    }
 }
 
 // True when list holds a command equal to node; the first one in list order
@@ -140,22 +152,24 @@ void KRenderEngine::_indexPrevious()
 bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
 {
     if (list == m_pPrev) {
+        if (m_prevIndex.empty())
+            return false;
         const uint64_t h = CommandHash(node);
-        auto it = std::lower_bound(m_prevIndex.begin(), m_prevIndex.end(), h,
-                                   [](const PrevKey& k, uint64_t v) { return k.hash < v; });
-        for (; it != m_prevIndex.end() && it->hash == h; ++it) {
-            if ((it->node->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) == 0 &&
-                EquNode(it->node, node)) {
-                // Matches keep the previous frame's order: a command that
-                // moved in front of one already matched changes what is on
-                // top where they overlap, so it counts as changed (and the
-                // previous one as vanished).
-                if (m_nMatchedOrder >= 0 && long(it->order) < m_nMatchedOrder)
-                    return false;
-                it->node->state |= KRE_STATE_MATCHED;
-                m_nMatchedOrder = long(it->order);
-                return true;
-            }
+        for (int i = m_prevBuckets[h & (m_prevBuckets.size() - 1)]; i >= 0;
+             i = m_prevIndex[i].next) {
+            Node* prev = m_prevIndex[i].node;
+            if (m_prevIndex[i].hash != h || (prev->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) ||
+                !EquNode(prev, node))
+                continue;
+            // Matches keep the previous frame's order: a command that moved
+            // in front of one already matched changes what is on top where
+            // they overlap, so it only matches an equal command further on;
+            // with none it counts as changed (and the one it left as vanished).
+            if (i < m_nMatchedOrder)
+                continue;
+            prev->state |= KRE_STATE_MATCHED;
+            m_nMatchedOrder = i;
+            return true;
         }
         return false;
     }
@@ -256,8 +270,7 @@ void KRenderEngine::_cut(rectlist* list, RECT& rect, void* start, DWORD filter, 
             Node* piece = TakeSpare(list);
             if (piece == NULL || CutNode(node, r, piece) != 1)
                 break;
-            Append(list);
-            list->list.MoveAfter(node, piece);
+            list->list.AddAfter(node);  // the piece goes right after its command
         }
         node->state &= ~clearAfter;
     } while (cursor != NULL);
@@ -280,6 +293,52 @@ void KRenderEngine::ThisFrame(rectlist* list, void* cursor, RECT& rect)
     _cut(list, rect, cursor, m_dwNotDraw, m_dwNotDraw);
 }
 
+// Cutting costs a walk of the work list for every dirty rectangle. Past
+// this many, drawing every command whole (the same pixels as a full
+// redraw) is cheaper than working out what changed.
+static const int kMaxDirtyRects = 48;
+
+// Every command of the work list, pieces included, is drawn: the pieces of a
+// command cover it once, so each pixel is drawn as a full redraw draws it.
+void KRenderEngine::_drawAllWork()
+{
+    Node* node = m_pWork->list.GetHead();
+    for (DWORD i = 0, n = m_pWork->list.GetCount(); i < n; i++, node = node->m_pNext)
+        ClrStateNotDraw(node);
+}
+
+// How many rectangles a frame would redraw: those of the commands that are
+// new or vanished, and of every uncuttable unchanged command that touches
+// one of them (it is then drawn whole, and its rectangle is dirty too).
+// Counting stops past the budget.
+int KRenderEngine::_countDirty()
+{
+    m_dirty.clear();
+    m_uncut.clear();
+    Node* node = m_pRecord->list.GetHead();
+    for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext) {
+        if (node->dst != m_sprCut)
+            continue;
+        if (IsNotProcessNode(node))
+            m_dirty.push_back(node->rcDst);
+        else if (!IsCuttable(node))
+            m_uncut.push_back(node);
+    }
+    for (const PrevKey& k : m_prevIndex)
+        if ((k.node->state & KRE_STATE_MATCHED) == 0 && k.node->dst == m_sprCut)
+            m_dirty.push_back(k.node->rcDst);
+    for (size_t d = 0; d < m_dirty.size() && int(m_dirty.size()) <= kMaxDirtyRects; d++) {
+        for (size_t u = 0; u < m_uncut.size(); u++) {
+            RECT r = m_dirty[d];
+            if (m_uncut[u] != NULL && RectInNode(m_uncut[u], r)) {
+                m_dirty.push_back(m_uncut[u]->rcDst);
+                m_uncut[u] = NULL;
+            }
+        }
+    }
+    return int(m_dirty.size());
+}
+
 void KRenderEngine::BuildingFrame()
 {
     _indexPrevious();
@@ -288,10 +347,12 @@ void KRenderEngine::BuildingFrame()
 
     // 1. Sort this frame's commands: on the cut sprite into the work list
     // (unchanged ones not drawn, new ones drawn whole), others into the draw
-    // list and out of the recording list.
+    // list and out of the recording list. The work list is only made when
+    // something changed: an unchanged frame draws nothing of the cut sprite.
     Node* node = NULL;
     Node* cursor = NULL;
     Node* kept = NULL;  // the last command left in the recording list
+    int fresh = 0, matched = 0;
     if (m_pRecord->list.GetCount() != 0) {
         do {
             m_pRecord->list.GetNext(node, cursor);
@@ -299,10 +360,10 @@ void KRenderEngine::BuildingFrame()
                 break;
             if (haveCut && node->dst == m_sprCut) {
                 if (IsInList(m_pPrev, node)) {
-                    AddToList(m_pWork, node, false);
+                    matched++;
                 } else {
                     SetStateNotProcess(node);
-                    AddToList(m_pWork, node, true);
+                    fresh++;
                 }
                 kept = node;
             } else {
@@ -311,11 +372,32 @@ void KRenderEngine::BuildingFrame()
             }
         } while (cursor != NULL);
     }
+    const int vanished = int(m_pPrev->list.GetCount()) - matched;
+    if (haveCut && fresh + vanished > 0) {
+        node = m_pRecord->list.GetHead();
+        for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext)
+            AddToList(m_pWork, node, IsNotProcessNode(node) != 0);
 
+        if (_countDirty() > kMaxDirtyRects)
+            _drawAllWork();
+        else
+            _cutDirty();
+    }
+
+    // 4.
+    EmptyList(m_pPrev);
+    m_prevIndex.clear();
+}
+
+// Steps 2 and 3 of a frame: the unchanged commands are drawn inside the
+// rectangles of what vanished or changed, and of what is drawn whole.
+void KRenderEngine::_cutDirty()
+{
+    Node* node = NULL;
+    Node* cursor = NULL;
     // 2. What vanished or changed since the last frame is redrawn from the
     // unchanged commands under it.
-    if (haveCut && m_pPrev->list.GetCount() != 0) {
-        cursor = NULL;
+    if (m_pPrev->list.GetCount() != 0) {
         do {
             m_pPrev->list.GetNext(node, cursor);
             if (node != NULL && (node->state & KRE_STATE_MATCHED) == 0 && IsDrawNode(node) &&
@@ -329,7 +411,7 @@ void KRenderEngine::BuildingFrame()
     // 3. So is what is drawn whole in this frame. Cutting by one rectangle
     // can turn an uncuttable command into a drawn-whole one anywhere in the
     // list, whose rectangle is then dirty too: repeat until none is left.
-    bool again = haveCut && m_pWork->list.GetCount() != 0;
+    bool again = m_pWork->list.GetCount() != 0;
     while (again) {
         again = false;
         cursor = NULL;
@@ -344,10 +426,6 @@ void KRenderEngine::BuildingFrame()
             }
         } while (cursor != NULL);
     }
-
-    // 4.
-    EmptyList(m_pPrev);
-    m_prevIndex.clear();
 }
 
 // Draws one command through the device primitive of its code.

@@ -142,7 +142,7 @@ TEST_F(RandomFrames, ComparedFramesEqualFullRedraws)
         Side cut(true, seq), full(false, seq);
         std::mt19937 rng(1000 + seq);
         std::vector<Item> items;
-        const int start = int(rng() % 12);
+        const int start = int(rng() % (seq % 2 ? 12 : 60));  // some frames exceed the dirty budget
         for (int i = 0; i < start; i++)
             items.push_back(RandomItem(rng));
         for (int frame = 0; frame < 20; frame++) {

@@ -466,8 +466,9 @@ TEST_F(RenderEngine, FreedBlockAtTheSameAddressIsDrawnAfresh)
     SPRITE_DATA* old = a->GetData();
     g.ReleaseKSprite(a);
     for (auto& c : Access::Previous(engine)) {
-        if (c.src == old)
+        if (c.src == old) {
             EXPECT_TRUE(c.state & KRE_STATE_STALE);
+        }
     }
     KSprite* b = g.CreateSprite(8, 8, KCM_R5G6B5, 0);  // usually the same address
     owned.push_back(b);
