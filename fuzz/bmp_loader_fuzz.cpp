@@ -4,12 +4,19 @@
 #include <klog.h>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
 namespace {
 KGraph* g_graph = nullptr;
 std::string g_path;
+// The scratch files go when the run ends.
+void RemoveScratch()
+{
+    std::remove(g_path.c_str());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -17,6 +24,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     kbase::SetEcho(false);
     g_graph = CreateKGraph(KRM_GDI, false, 16, 16, KCM_R5G6B5, false, false);
     g_path = "/tmp/kestrel-bmp-fuzz-" + std::to_string(getpid()) + ".bmp";
+    std::atexit(RemoveScratch);
     return g_graph != nullptr ? 0 : 1;
 }
 

@@ -4,6 +4,7 @@
 #include <klog.h>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 #include <unistd.h>
@@ -75,6 +76,12 @@ std::vector<uint8_t> Zip(const char* name, const uint8_t* data, size_t size)
     return z;
 }
 
+// The scratch files go when the run ends.
+void RemoveScratch()
+{
+    std::remove(g_zip.c_str());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -82,6 +89,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     kbase::SetEcho(false);
     g_graph = CreateKGraph(KRM_GDI, false, 16, 16, KCM_R5G6B5, false, false);
     g_zip = "/tmp/kestrel-kpc-fuzz-" + std::to_string(getpid()) + ".zip";
+    std::atexit(RemoveScratch);
     return g_graph != nullptr ? 0 : 1;
 }
 

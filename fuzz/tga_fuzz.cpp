@@ -5,6 +5,7 @@
 #include <klog.h>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 #include <unistd.h>
@@ -77,6 +78,13 @@ std::vector<uint8_t> Zip(const char* name, const uint8_t* data, size_t size)
     return z;
 }
 
+// The scratch files go when the run ends.
+void RemoveScratch()
+{
+    std::remove(g_zip.c_str());
+    std::remove(g_path.c_str());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -85,6 +93,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     g_graph = CreateKGraph(KRM_GDI, false, 16, 16, KCM_R5G6B5, false, false);
     g_zip = "/tmp/kestrel-tga-fuzz-" + std::to_string(getpid()) + ".zip";
     g_path = "/tmp/kestrel-tga-fuzz-" + std::to_string(getpid()) + ".tga";
+    std::atexit(RemoveScratch);
     return g_graph != nullptr ? 0 : 1;
 }
 

@@ -115,6 +115,8 @@ int main(int argc, char** argv)
         return 1;
     }
     SceneFrames(ctx);
+    ScenePictures(ctx);
+    SceneText(ctx);
 
     delete graph;
     DestroyWindow(hwnd);

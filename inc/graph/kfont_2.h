@@ -1,4 +1,6 @@
-// KFont: the engine's font interface over double-byte text.
+// KFont: the engine's font interface over double-byte text, and the two
+// glyph-cache fonts built on GDI glyph outlines, KVectorFont and
+// KSmoothVectorFont.
 #pragma once
 #include <windows.h>
 #include "kstate.h"

@@ -66,9 +66,9 @@ long KGraphGDI::Init(bool, DWORD w, DWORD h, KESTREL_COLOR_MODE cm, bool b2)
     return 0;
 }
 
-// A font that could not be made has reported why; the caller gets null.
 KFont* KGraphGDI::CreateSmoothFont(HFONT font)
 {
+    // A font that could not be made has reported why; the caller gets null.
     KSmoothVectorFont* f = new (std::nothrow) KSmoothVectorFont(this, font, 512, 512);
     if (f == NULL) {
         KRet(3, "CreateSmoothFont: out of memory");

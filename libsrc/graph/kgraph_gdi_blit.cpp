@@ -131,15 +131,17 @@ long KGraphGDI::_clearsprite(SPRITE_DATA* lps, long l, long t, long r, long b, D
     if (b > lps->height) h = lps->height - t;
     if (w < 1 || h < 1) return KRet(2, "_clearsprite_gdi");
 
-    const BlitRect rc{l, t, 0, 0, w, h};
     switch (KcmBitsPerPixel(lps->kcm)) {
     case 16:
-        kblit::fast::Fill16(RowsOf(lps, nullptr, rc), WORD(colour));
+        kblit::fast::Fill16(RowsOf(lps, nullptr, BlitRect{l, t, 0, 0, w, h}), WORD(colour));
         return 0;
     case 8: {
         // Grey levels are one byte: fill byte-wise with the low byte.
-        kblit::Rows rows = RowsOf(lps, nullptr, rc);
+        kblit::Rows rows{};
         rows.dst = lps->lpRows[t] + l;
+        rows.dstPitch = long(lps->pitch);
+        rows.w = w;
+        rows.h = h;
         kblit::fast::Fill8(rows, BYTE(colour));
         return 0;
     }

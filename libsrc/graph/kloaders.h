@@ -136,8 +136,10 @@ inline void PackBgr565Row(WORD* dst, const BYTE* src, long width)
     long x = 0;
 #ifdef KLOADERS_SSSE3
     static const bool ssse3 = __builtin_cpu_supports("ssse3");
-    if (ssse3)
+    if (ssse3) {
         x = PackBgr565Ssse3(dst, src, width);
+        src += size_t(x) * 3;
+    }
 #endif
     for (; x < width; x++, src += 3)
         dst[x] = Pack565(src[2], src[1], src[0]);

@@ -99,11 +99,11 @@ Case MakeCase(Rows& rows, long w)
 
 // Runs ref and fast on copies of the same case and compares whole buffers.
 template <class Kernel>
-void CompareKernel(const char* name, Kernel run)
+void CompareKernel(const char* name, Kernel run, int reps = 16)
 {
     Rows rows(12345);
     for (long w = 0; w <= kMaxRow; ++w) {
-        for (int rep = 0; rep < 16; ++rep) {
+        for (int rep = 0; rep < reps; ++rep) {
             Case a = MakeCase(rows, w);
             Case b = a;
             run(a.Rows(), true);
@@ -212,10 +212,10 @@ TEST(BlitKernels, ConstantBlendsMatchReferenceAtEveryLevel)
     for (unsigned a = 0; a < 256; ++a) {
         CompareKernel("BlendConst", [a](const kblit::Rows& r, bool fast) {
             (fast ? kblit::fast::BlendConst : kblit::ref::BlendConst)(r, BYTE(a));
-        });
+        }, 4);
         CompareKernel("BlendConstKey", [a](const kblit::Rows& r, bool fast) {
             (fast ? kblit::fast::BlendConstKey : kblit::ref::BlendConstKey)(r, BYTE(a));
-        });
+        }, 4);
     }
 }
 
@@ -236,7 +236,7 @@ TEST(BlitKernels, AdditiveMatchesReferenceAtEveryLevel)
     for (unsigned v = 0; v < 256; ++v)
         CompareKernel("Additive", [v](const kblit::Rows& r, bool fast) {
             (fast ? kblit::fast::Additive : kblit::ref::Additive)(r, BYTE(v));
-        });
+        }, 4);
 }
 
 // Every pair of 16-bit pixels through one vector pass of each lane-wise

@@ -127,17 +127,18 @@ TEST_F(Bmp, ThreeByTwo24BitLoadsToExactR5G6B5BottomRowLast)
 
 TEST_F(Bmp, SavedSpriteLoadsBackWithTheSamePixels)
 {
-    SPRITE_DATA* s = g._createsprite(5, 3, KCM_R5G6B5, 0);
+    // 13 pixels a row: eight at a time and a tail of five.
+    SPRITE_DATA* s = g._createsprite(13, 3, KCM_R5G6B5, 0);
     for (long y = 0; y < 3; y++)
-        for (long x = 0; x < 5; x++)
-            *SpritePixel16(s, x, y) = WORD(0x1357 * (y * 5 + x + 1));
+        for (long x = 0; x < 13; x++)
+            *SpritePixel16(s, x, y) = WORD(0x1357 * (y * 13 + x + 1));
     g._savebmp(Path("r.bmp").c_str(), s);
     const Bytes file = ReadFile(Path("r.bmp"));
-    EXPECT_EQ(file.size(), 54u + 16u * 3u);
+    EXPECT_EQ(file.size(), 54u + 40u * 3u);
     SPRITE_DATA* back = Load(Path("r.bmp"));
     ASSERT_NE(back, nullptr);
     for (long y = 0; y < 3; y++)
-        for (long x = 0; x < 5; x++)
+        for (long x = 0; x < 13; x++)
             EXPECT_EQ(Px16(back, x, y), Px16(s, x, y)) << x << "," << y;
     g._releasesprite(back);
     g._releasesprite(s);

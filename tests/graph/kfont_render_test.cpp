@@ -65,6 +65,11 @@ TEST_P(RecordedText, ReplayedTextEqualsImmediateText)
     font->DrawString(immediate->GetData(), 4, 42, 0x07FF,
                      (std::string(english) + " " + chinese).c_str(), 60, false);
     ExpectWindowEqualsImmediate();
+    int inked = 0;
+    for (long y = 0; y < kH; y++)
+        for (long x = 0; x < kW; x++)
+            inked += Px16(immediate->GetData(), x, y) != kBack;
+    EXPECT_GT(inked, 300);  // the text is there, not only the background
 
     // The next frame moves the Chinese line; only it changes on screen.
     back->Clear(kBack);
