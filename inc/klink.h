@@ -81,10 +81,10 @@ public:
     KLinkPool(const KLinkPool&) = delete;
     KLinkPool& operator=(const KLinkPool&) = delete;
 
-    // Frees every block; only the destructor may follow.
+    // Frees every block; only the destructor may follow. Repeating it does
+    // nothing.
     void Release()
     {
-        if (!m_Head) return;
         m_Head = m_End = m_Tail = nullptr;
         m_dwNodes = 0;
         m_uUsed = 0;
