@@ -199,9 +199,10 @@ private:
     void Append(rectlist* list);
     void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
     void _indexPrevious();
+    void _matchPrevious(Node* prev, long i);
     int _countDirty();
+    bool _touchesDirty(const rectlist_node* node) const;
     void _cutDirty();
-    void _drawAllWork();
     template <class Pred>
     void _dropIf(rectlist* list, Pred pred);
     template <class Pred>
@@ -235,4 +236,6 @@ private:
     std::vector<RECT> m_dirty;         // _countDirty's rectangles
     std::vector<Node*> m_uncut;        // _countDirty's uncuttable unchanged commands
     long m_nMatchedOrder;  // list order of the last previous command matched
+    Node* m_prevNext;      // the previous command after that one
+    bool m_bIndexed;       // m_prevIndex holds this frame's previous list
 };

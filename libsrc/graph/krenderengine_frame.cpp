@@ -123,22 +123,20 @@ bool KRenderEngine::EquNode(const rectlist_node* a, const rectlist_node* b) cons
 }
 
 // Indexes the previous frame's commands by hash, each bucket's chain in
-// list order.
+// list order. Built only when a command does not simply repeat the one
+// after the last match, so an unchanged frame never hashes at all.
 void KRenderEngine::_indexPrevious()
 {
     m_prevIndex.clear();
+    m_bIndexed = true;
     const size_t n = m_pPrev->list.GetCount();
     size_t buckets = 64;
     while (buckets < 2 * n)
         buckets *= 2;
     m_prevBuckets.assign(buckets, -1);
-    if (n == 0)
-        return;
     Node* node = m_pPrev->list.GetHead();
-    for (size_t i = 0; i < n; i++, node = node->m_pNext) {
-        node->state &= ~KRE_STATE_MATCHED;
+    for (size_t i = 0; i < n; i++, node = node->m_pNext)
         m_prevIndex.push_back(PrevKey{CommandHash(node), node, -1});
-    }
     // Chains are built from the back so that each runs in list order.
     for (size_t i = n; i-- > 0;) {
         int& head = m_prevBuckets[m_prevIndex[i].hash & (buckets - 1)];
@@ -147,28 +145,45 @@ void KRenderEngine::_indexPrevious()
     }
 }
 
+// Takes the previous command at list position i as this frame's match.
+void KRenderEngine::_matchPrevious(Node* prev, long i)
+{
+    prev->state |= KRE_STATE_MATCHED;
+    m_nMatchedOrder = i;
+    m_prevNext = prev->m_pNext;
+}
+
 // True when list holds a command equal to node; the first one in list order
 // is then taken out (for the previous-frame list: marked as matched).
+//
+// Matches keep the previous frame's order: a command that moved in front of
+// one already matched changes what is on top where they overlap, so it only
+// matches an equal command further on; with none it counts as changed (and
+// the one it left as vanished).
 bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
 {
     if (list == m_pPrev) {
-        if (m_prevIndex.empty())
+        const long count = long(m_pPrev->list.GetCount());
+        const long next = m_nMatchedOrder + 1;
+        // Most commands repeat the one after the last match.
+        if (next < count && m_prevNext != NULL &&
+            (m_prevNext->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) == 0 &&
+            EquNode(m_prevNext, node)) {
+            _matchPrevious(m_prevNext, next);
+            return true;
+        }
+        if (count == 0)
             return false;
+        if (!m_bIndexed)
+            _indexPrevious();
         const uint64_t h = CommandHash(node);
         for (int i = m_prevBuckets[h & (m_prevBuckets.size() - 1)]; i >= 0;
              i = m_prevIndex[i].next) {
             Node* prev = m_prevIndex[i].node;
-            if (m_prevIndex[i].hash != h || (prev->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) ||
-                !EquNode(prev, node))
+            if (i < m_nMatchedOrder || m_prevIndex[i].hash != h ||
+                (prev->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) || !EquNode(prev, node))
                 continue;
-            // Matches keep the previous frame's order: a command that moved
-            // in front of one already matched changes what is on top where
-            // they overlap, so it only matches an equal command further on;
-            // with none it counts as changed (and the one it left as vanished).
-            if (i < m_nMatchedOrder)
-                continue;
-            prev->state |= KRE_STATE_MATCHED;
-            m_nMatchedOrder = i;
+            _matchPrevious(prev, i);
             return true;
         }
         return false;
@@ -298,15 +313,6 @@ void KRenderEngine::ThisFrame(rectlist* list, void* cursor, RECT& rect)
 // redraw) is cheaper than working out what changed.
 static const int kMaxDirtyRects = 48;
 
-// Every command of the work list, pieces included, is drawn: the pieces of a
-// command cover it once, so each pixel is drawn as a full redraw draws it.
-void KRenderEngine::_drawAllWork()
-{
-    Node* node = m_pWork->list.GetHead();
-    for (DWORD i = 0, n = m_pWork->list.GetCount(); i < n; i++, node = node->m_pNext)
-        ClrStateNotDraw(node);
-}
-
 // How many rectangles a frame would redraw: those of the commands that are
 // new or vanished, and of every uncuttable unchanged command that touches
 // one of them (it is then drawn whole, and its rectangle is dirty too).
@@ -324,9 +330,10 @@ int KRenderEngine::_countDirty()
         else if (!IsCuttable(node))
             m_uncut.push_back(node);
     }
-    for (const PrevKey& k : m_prevIndex)
-        if ((k.node->state & KRE_STATE_MATCHED) == 0 && k.node->dst == m_sprCut)
-            m_dirty.push_back(k.node->rcDst);
+    node = m_pPrev->list.GetHead();
+    for (DWORD i = 0, n = m_pPrev->list.GetCount(); i < n; i++, node = node->m_pNext)
+        if ((node->state & KRE_STATE_MATCHED) == 0 && node->dst == m_sprCut)
+            m_dirty.push_back(node->rcDst);
     for (size_t d = 0; d < m_dirty.size() && int(m_dirty.size()) <= kMaxDirtyRects; d++) {
         for (size_t u = 0; u < m_uncut.size(); u++) {
             RECT r = m_dirty[d];
@@ -339,10 +346,21 @@ int KRenderEngine::_countDirty()
     return int(m_dirty.size());
 }
 
+bool KRenderEngine::_touchesDirty(const rectlist_node* node) const
+{
+    for (const RECT& d : m_dirty) {
+        RECT r = d;
+        if (RectInNode(node, r))
+            return true;
+    }
+    return false;
+}
+
 void KRenderEngine::BuildingFrame()
 {
-    _indexPrevious();
+    m_bIndexed = false;
     m_nMatchedOrder = -1;
+    m_prevNext = m_pPrev->list.GetCount() != 0 ? m_pPrev->list.GetHead() : NULL;
     const bool haveCut = m_sprCut != NULL;
 
     // 1. Sort this frame's commands: on the cut sprite into the work list
@@ -374,13 +392,17 @@ void KRenderEngine::BuildingFrame()
     }
     const int vanished = int(m_pPrev->list.GetCount()) - matched;
     if (haveCut && fresh + vanished > 0) {
+        const bool all = _countDirty() > kMaxDirtyRects;
+        // Unchanged commands that touch no dirty rectangle would never be
+        // drawn: they are left out of the work list, which keeps its walks
+        // as short as the change is small.
         node = m_pRecord->list.GetHead();
-        for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext)
-            AddToList(m_pWork, node, IsNotProcessNode(node) != 0);
-
-        if (_countDirty() > kMaxDirtyRects)
-            _drawAllWork();
-        else
+        for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext) {
+            const bool isNew = IsNotProcessNode(node) != 0;
+            if (all || isNew || _touchesDirty(node))
+                AddToList(m_pWork, node, all || isNew);
+        }
+        if (!all)
             _cutDirty();
     }
 
