@@ -1,22 +1,16 @@
 // Arbitrary bytes through the format dispatch with id 0, so that every
 // decoder that exists is tried in turn.
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-
 #include <raster.h>
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 0xFFFFFFFFu)
         return 0;
-    // An exactly sized heap copy, so that any read past the data is caught.
-    BYTE* copy = static_cast<BYTE*>(malloc(size == 0 ? 1 : size));
-    if (size != 0)
-        memcpy(copy, data, size);
+    const HeapCopy copy(data, size);
 
     RasterImage img;
-    if (img.Decode(copy, (DWORD)size, RASTER_FORMAT_UNKNOWN) && img.IsValid()) {
+    if (img.Decode(copy.Data(), (DWORD)size, RASTER_FORMAT_UNKNOWN) && img.IsValid()) {
         // What was decoded must be usable: read its pixels (the first 64K, to
         // keep the run fast), write it out again.
         unsigned sum = 0;
@@ -32,8 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     RasterImage sizeOnly;
     sizeOnly.SetEscape(-1);
-    sizeOnly.Decode(copy, (DWORD)size, RASTER_FORMAT_UNKNOWN);
-
-    free(copy);
+    sizeOnly.Decode(copy.Data(), (DWORD)size, RASTER_FORMAT_UNKNOWN);
     return 0;
 }

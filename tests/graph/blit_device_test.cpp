@@ -6,18 +6,12 @@
 #include <vector>
 
 #include "../../libsrc/graph/blit.h"
-#include "desktop_fixture.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
 
 namespace {
 
-class BlitDevice : public DesktopTest {
+class BlitDevice : public GraphTest<> {
 protected:
-    void SetUp() override
-    {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, 64, 48, KCM_R5G6B5, false), 0);
-    }
     void TearDown() override
     {
         for (SPRITE_DATA*& s : m_made) g._releasesprite(s);
@@ -68,7 +62,6 @@ protected:
         return log[0].text + "=" + std::to_string(log[0].code);
     }
 
-    TestGraph g;
     std::vector<SPRITE_DATA*> m_made;
 };
 

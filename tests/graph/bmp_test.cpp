@@ -1,12 +1,8 @@
 // BMP: 24-bit bitmaps read into 16-bit sprites and written back, and files
 // whose sizes do not hold up.
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
-#include "desktop_fixture.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
+#include "picture_bytes.h"
 
 namespace {
 
@@ -16,74 +12,9 @@ public:
     using KGraph::_savebmp;
 };
 
-using Bytes = std::vector<BYTE>;
-
-Bytes ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const Bytes& data)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-}
-
-void Put16(Bytes& b, WORD v)
-{
-    b.push_back(BYTE(v));
-    b.push_back(BYTE(v >> 8));
-}
-
-void Put32(Bytes& b, DWORD v)
-{
-    for (int i = 0; i < 4; i++)
-        b.push_back(BYTE(v >> (8 * i)));
-}
-
-DWORD Get32(const Bytes& b, size_t at)
-{
-    return DWORD(b[at]) | DWORD(b[at + 1]) << 8 | DWORD(b[at + 2]) << 16 | DWORD(b[at + 3]) << 24;
-}
-
-// A bitmap built byte by byte: the 54 header bytes and `pixels` (already in
-// file order). `size` 0 means the true file size.
-Bytes BmpBytes(int32_t w, int32_t h, WORD bits, const Bytes& pixels, DWORD size = 0)
-{
-    Bytes b = {'B', 'M'};
-    Put32(b, size ? size : DWORD(54 + pixels.size()));
-    Put32(b, 0);
-    Put32(b, 54);
-    Put32(b, 40);
-    Put32(b, DWORD(w));
-    Put32(b, DWORD(h));
-    Put16(b, 1);
-    Put16(b, bits);
-    for (int i = 0; i < 6; i++)
-        Put32(b, 0);
-    b.insert(b.end(), pixels.begin(), pixels.end());
-    return b;
-}
-
-class Bmp : public DesktopTest {
+class Bmp : public PictureTest<BmpGraph> {
 protected:
-    void SetUp() override
-    {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, 64, 48, KCM_R5G6B5, false), 0);
-        char pattern[] = "/tmp/kestrel-bmp-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
-        g.Release();
-        DesktopTest::TearDown();
-    }
-    std::string Path(const char* name) { return dir + "/" + name; }
+    Bmp() : PictureTest("kestrel-bmp-") {}
     SPRITE_DATA* Load(const std::string& path, KESTREL_COLOR_MODE mode = KCM_R5G6B5,
                       DWORD flags = 0)
     {
@@ -92,16 +23,6 @@ protected:
         EXPECT_EQ(alpha, nullptr);
         return s;
     }
-    bool Reported(long code, const std::string& text)
-    {
-        for (auto& e : Log())
-            if (e.kind == kbase::LogEntry::Report && e.code == code && e.text == text)
-                return true;
-        return false;
-    }
-
-    BmpGraph g;
-    std::string dir;
 };
 
 TEST_F(Bmp, ThreeByTwo24BitLoadsToExactR5G6B5BottomRowLast)
@@ -243,7 +164,7 @@ TEST_F(Bmp, MissingFileReportsSevenAndUnwritableSaveToo)
     EXPECT_EQ(Load(Path("none.bmp")), nullptr);
     EXPECT_TRUE(Reported(7, "_loadbmp(" + Path("none.bmp") + ",,)"));
     SPRITE_DATA* s = g._createsprite(1, 1, KCM_R5G6B5, 0);
-    const std::string bad = dir + "/no/such.bmp";
+    const std::string bad = Path("no/such.bmp");
     g._savebmp(bad.c_str(), s);
     EXPECT_TRUE(Reported(7, "_savebmp(" + bad + ")"));
     g._releasesprite(s);

@@ -1,14 +1,8 @@
 // JPEG loading: grey, colour and four-channel pictures into R5G6B5 sprites,
 // the rearrangement of four-channel pixels, and streams that do not decode.
-#include <cstdio>
-#include <cstdlib>
-#include <jpeglib.h>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
-#include "desktop_fixture.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
+#include "test_jpeg.h"
 #include "../../libsrc/graph/kloaders.h"
 
 namespace {
@@ -18,87 +12,13 @@ public:
     using KGraph::_loadjpg;
 };
 
-using Bytes = std::vector<BYTE>;
-
-void WriteFile(const std::string& path, const Bytes& data)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-}
-
-// Encodes samples of `comps` components per pixel with libjpeg, without
-// chroma subsampling, so flat 8 x 8 blocks decode flat. JCS_UNKNOWN stores
-// the components as given.
-Bytes EncodeJpeg(const Bytes& samples, int w, int h, int comps, J_COLOR_SPACE space,
-                 int quality = 100)
-{
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = JDIMENSION(w);
-    c.image_height = JDIMENSION(h);
-    c.input_components = comps;
-    c.in_color_space = space;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, quality, TRUE);
-    c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<BYTE*>(&samples[size_t(c.next_scanline) * size_t(w * comps)]);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes jpg(out, out + size);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return jpg;
-}
-
-// w x h pixels of one colour.
-Bytes Flat(int w, int h, std::initializer_list<BYTE> pixel)
-{
-    Bytes b;
-    for (int i = 0; i < w * h; i++)
-        b.insert(b.end(), pixel);
-    return b;
-}
-
-class Jpeg : public DesktopTest {
+class Jpeg : public PictureTest<JpegGraph> {
 protected:
-    void SetUp() override
-    {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, 64, 48, KCM_R5G6B5, false), 0);
-        char pattern[] = "/tmp/kestrel-jpeg-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
-        g.Release();
-        DesktopTest::TearDown();
-    }
-    std::string Path(const char* name) { return dir + "/" + name; }
+    Jpeg() : PictureTest("kestrel-jpeg-") {}
     SPRITE_DATA* Decode(Bytes jpg, KESTREL_COLOR_MODE mode = KCM_R5G6B5)
     {
         return g._loadjpg(jpg.data(), DWORD(jpg.size()), mode, 0);
     }
-    bool Reported(const std::string& text)
-    {
-        for (auto& e : Log())
-            if (e.kind == kbase::LogEntry::Report && e.code == E_FAIL && e.text == text)
-                return true;
-        return false;
-    }
-
-    JpegGraph g;
-    std::string dir;
 };
 
 TEST_F(Jpeg, GreyPictureGivesTheGreyInAllThreeChannels)
@@ -143,7 +63,7 @@ TEST_F(Jpeg, FourChannelPicturesAreSwappedAndPremultiplied)
 TEST_F(Jpeg, TwoChannelPicturesAreRefusedAsUnreadable)
 {
     EXPECT_EQ(Decode(EncodeJpeg(Flat(8, 8, {1, 2}), 8, 8, 2, JCS_UNKNOWN)), nullptr);
-    EXPECT_TRUE(Reported("KGraph::_loadjpeg(dat) read jpeg data fail"));
+    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) read jpeg data fail"));
 }
 
 TEST_F(Jpeg, DamagedStreamsFailWithTheirStep)
@@ -155,21 +75,21 @@ TEST_F(Jpeg, DamagedStreamsFailWithTheirStep)
         b = BYTE((seed = seed * 1103515245u + 12345u) >> 16);
     const Bytes good = EncodeJpeg(noise, 64, 64, 3, JCS_RGB, 90);
     EXPECT_EQ(Decode(Bytes(good.begin(), good.begin() + long(good.size() / 2))), nullptr);
-    EXPECT_TRUE(Reported("KGraph::_loadjpeg(dat) read jpeg data fail"));
+    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) read jpeg data fail"));
     EXPECT_EQ(Decode(Bytes(good.begin(), good.end() - 2)), nullptr);  // no end marker
-    EXPECT_TRUE(Reported("KGraph::_loadjpeg(dat) read jpeg data fail"));
+    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) read jpeg data fail"));
 
     EXPECT_EQ(Decode(Bytes({0xFF, 0xD8, 0xFF})), nullptr);
-    EXPECT_TRUE(Reported("KGraph::_loadjpeg(dat) ijl read file head fail"));
+    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) ijl read file head fail"));
     EXPECT_EQ(Decode(Bytes(100, 0x42)), nullptr);
-    EXPECT_TRUE(Reported("KGraph::_loadjpeg(dat) ijl read file head fail"));
+    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) ijl read file head fail"));
 
     // Corrupt entropy data in the middle of the scan.
     Bytes corrupt = good;
     for (size_t i = corrupt.size() / 2; i < corrupt.size() / 2 + 16; i++)
         corrupt[i] = 0xFF;
     EXPECT_EQ(Decode(corrupt), nullptr);
-    EXPECT_TRUE(Reported("KGraph::_loadjpeg(dat) read jpeg data fail"));
+    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) read jpeg data fail"));
 }
 
 TEST_F(Jpeg, OversizedHeaderIsRefusedBeforeTheBufferIsMade)
@@ -188,7 +108,7 @@ TEST_F(Jpeg, OversizedHeaderIsRefusedBeforeTheBufferIsMade)
     jpg[sof + 7] = 0xEA;  // width 60000
     jpg[sof + 8] = 0x60;
     EXPECT_EQ(Decode(jpg), nullptr);
-    EXPECT_TRUE(Reported("KGraph::_loadjpeg(dat) alloc imagebuff fail"));
+    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) alloc imagebuff fail"));
 }
 
 TEST_F(Jpeg, FileFormReadsTheWholeFileOrSaysWhy)
@@ -202,10 +122,10 @@ TEST_F(Jpeg, FileFormReadsTheWholeFileOrSaysWhy)
     g._releasesprite(s);
 
     EXPECT_EQ(g._loadjpg(alpha, Path("none.jpg").c_str(), KCM_R5G6B5, 0, nullptr), nullptr);
-    EXPECT_TRUE(Reported("KGraph::_loadjpeg(" + Path("none.jpg") + ") open fail"));
+    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(" + Path("none.jpg") + ") open fail"));
     WriteFile(Path("empty.jpg"), Bytes());
     EXPECT_EQ(g._loadjpg(alpha, Path("empty.jpg").c_str(), KCM_R5G6B5, 0, nullptr), nullptr);
-    EXPECT_TRUE(Reported("KGraph::_loadjpeg(dat) ijl read file head fail"));
+    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) ijl read file head fail"));
 }
 
 TEST_F(Jpeg, GreyModeGivesAClearedSprite)

@@ -1,8 +1,7 @@
 // The glyph cache: the most-recently-used node list, empty and failed
 // glyphs, the smooth font's cells, and making and releasing fonts.
 #include <vector>
-#include "desktop_fixture.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
 
 namespace {
 
@@ -37,20 +36,18 @@ HFONT MakeFont(int height)
     return CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
 }
 
-class GlyphCache : public DesktopTest {
+class GlyphCache : public GraphTest<> {
 protected:
     void SetUp() override
     {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, 64, 48, KCM_R5G6B5, false), 0);
+        ASSERT_NO_FATAL_FAILURE(GraphTest::SetUp());
         hfont = MakeFont(16);
     }
     void TearDown() override
     {
         DeleteObject(hfont);
-        DesktopTest::TearDown();
+        GraphTest::TearDown();
     }
-    TestGraph g;
     HFONT hfont = nullptr;
 };
 

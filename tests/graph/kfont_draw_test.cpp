@@ -3,8 +3,7 @@
 // here from the glyph bits GDI gives, placed and blended independently.
 #include <cstring>
 #include <vector>
-#include "desktop_fixture.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
 
 namespace {
 
@@ -65,12 +64,12 @@ struct Image {
     WORD Get(long x, long y) const { return px[y * kW + x]; }
 };
 
-class GlyphDrawing : public DesktopTest {
+class GlyphDrawing : public GraphTest<> {
 protected:
+    GlyphDrawing() : GraphTest(32, 32) {}
     void SetUp() override
     {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, 32, 32, KCM_R5G6B5, false), 0);
+        ASSERT_NO_FATAL_FAILURE(GraphTest::SetUp());
         hfont = CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
         dst = g.CreateSprite(kW, kH, KCM_R5G6B5, 0);
         dst->_clear(kBack);
@@ -81,7 +80,7 @@ protected:
         gdi.reset();
         g.ReleaseKSprite(dst);
         DeleteObject(hfont);
-        DesktopTest::TearDown();
+        GraphTest::TearDown();
     }
 
     // Where the bitmap font puts a glyph: its 1-bit rows, limited to the
@@ -123,7 +122,6 @@ protected:
                 ASSERT_EQ(Px16(dst->GetData(), x, y), img.Get(x, y)) << "at " << x << "," << y;
     }
 
-    TestGraph g;
     HFONT hfont = nullptr;
     KSprite* dst = nullptr;
     std::unique_ptr<GdiGlyphs> gdi;

@@ -1,8 +1,7 @@
 // Text recorded through the render engine and replayed in a frame shows the
 // same pixels as the same text drawn at once, with both glyph fonts.
 #include <string>
-#include "desktop_fixture.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
 
 namespace {
 
@@ -10,15 +9,13 @@ const long kW = 160;
 const long kH = 64;
 const WORD kBack = 0x2104;
 
-class RecordedText : public DesktopTest, public ::testing::WithParamInterface<bool> {
+class RecordedText : public GraphTest<>, public ::testing::WithParamInterface<bool> {
 protected:
+    RecordedText() : GraphTest(kW, kH) {}
     void SetUp() override
     {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, kW, kH, KCM_R5G6B5, false), 0);
-        hwnd = MakeWindow(kW, kH);
-        g.SetHWND(hwnd);
-        g.ReSizeBackScreen(kW, kH, KCM_R5G6B5, false);
+        ASSERT_NO_FATAL_FAILURE(GraphTest::SetUp());
+        hwnd = PresentInWindow();
         hfont = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0,
                             "\xCB\xCE\xCC\xE5");  // SimSun, by its own name
         font = GetParam() ? g.CreateSmoothFont(hfont) : g.CreateFontA(hfont);
@@ -30,7 +27,7 @@ protected:
         g.ReleaseKSprite(immediate);
         g.ReleaseKFont(font);
         DeleteObject(hfont);
-        DesktopTest::TearDown();
+        GraphTest::TearDown();
     }
     void ExpectWindowEqualsImmediate()
     {
@@ -41,7 +38,6 @@ protected:
                     << "at " << x << "," << y;
     }
 
-    TestGraph g;
     HWND hwnd = nullptr;
     HFONT hfont = nullptr;
     KFont* font = nullptr;

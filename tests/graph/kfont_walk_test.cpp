@@ -2,8 +2,7 @@
 // measuring double-byte text.
 #include <string>
 #include <vector>
-#include "desktop_fixture.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
 
 namespace {
 
@@ -118,12 +117,12 @@ TEST_F(FontWalk, NullTextOrDestinationAssertsAndDrawsNothing)
 }
 
 // Measuring, on the fixed-box font and on both glyph fonts of height 16.
-class Measuring : public DesktopTest, public ::testing::WithParamInterface<int> {
+class Measuring : public GraphTest<>, public ::testing::WithParamInterface<int> {
 protected:
+    Measuring() : GraphTest(32, 32) {}
     void SetUp() override
     {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, 32, 32, KCM_R5G6B5, false), 0);
+        ASSERT_NO_FATAL_FAILURE(GraphTest::SetUp());
         hfont = CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
         switch (GetParam()) {
         case 0: font = new RecordingFont(16); break;
@@ -137,9 +136,8 @@ protected:
     {
         g.ReleaseKFont(font);
         DeleteObject(hfont);
-        DesktopTest::TearDown();
+        GraphTest::TearDown();
     }
-    TestGraph g;
     HFONT hfont = nullptr;
     KFont* font = nullptr;
 };

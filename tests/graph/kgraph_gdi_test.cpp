@@ -2,8 +2,7 @@
 // lines and presentation.
 #include <cstdint>
 #include <type_traits>
-#include "desktop_fixture.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
 
 static_assert(!std::is_copy_constructible<KGraph>::value, "a device is never copied");
 static_assert(!std::is_copy_assignable<KGraphGDI>::value, "a device is never copied");
@@ -17,15 +16,7 @@ struct KSpriteManagerAccess {
     static SPRITE_DATA* Find(KSpriteManager* m, const char* name) { return m->_find(name); }
 };
 
-class GdiDevice : public DesktopTest {
-protected:
-    void SetUp() override
-    {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, 64, 48, KCM_R5G6B5, false), 0);
-    }
-    TestGraph g;
-};
+using GdiDevice = GraphTest<>;
 
 TEST_F(GdiDevice, CreateSpriteRoundsWidthToFourAndPitchToEightBytes)
 {

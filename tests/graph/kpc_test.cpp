@@ -1,14 +1,12 @@
 // The kpc picture file: raw and JPEG-payload round trips, the run-length
 // mask, and files that lie about their lengths.
-#include <cstdio>
 #include <cstdlib>
-#include <jpeglib.h>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
-#include "desktop_fixture.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
+#include "picture_bytes.h"
+#include "test_jpeg.h"
 
 namespace {
 
@@ -20,102 +18,21 @@ public:
     using KGraph::_set_spritecolorkey_maskrle;
 };
 
-using Bytes = std::vector<BYTE>;
-
-Bytes ReadFile(const std::string& path)
+// The sprite's pixels encoded as JPEG.
+Bytes SpriteJpeg(SPRITE_DATA* spr, int quality)
 {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const Bytes& data)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-}
-
-void Put32(Bytes& b, DWORD v)
-{
-    for (int i = 0; i < 4; i++)
-        b.push_back(BYTE(v >> (8 * i)));
-}
-
-DWORD Get32(const Bytes& b, size_t at)
-{
-    return DWORD(b[at]) | DWORD(b[at + 1]) << 8 | DWORD(b[at + 2]) << 16 | DWORD(b[at + 3]) << 24;
-}
-
-// A kpc built byte by byte: a picture chunk of `len` with the header fields,
-// then `payload`.
-Bytes KpcBytes(DWORD flags, DWORD datasize, DWORD w, DWORD h, const Bytes& payload,
-               const char* tag = "Kkpc", DWORD len = 24)
-{
-    Bytes b(tag, tag + 4);
-    Put32(b, len);
-    Put32(b, flags);
-    Put32(b, 4);
-    Put32(b, datasize);
-    Put32(b, w);
-    Put32(b, h);
-    Put32(b, 0);
-    b.insert(b.end(), payload.begin(), payload.end());
-    return b;
-}
-
-// The sprite's pixels encoded as JPEG (4:4:4, so flat 8 x 8 blocks stay flat).
-Bytes EncodeJpeg(SPRITE_DATA* spr, int quality)
-{
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = JDIMENSION(spr->width);
-    c.image_height = JDIMENSION(spr->height);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, quality, TRUE);
-    c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
-    jpeg_start_compress(&c, TRUE);
-    std::vector<BYTE> row(size_t(spr->width) * 3);
-    while (c.next_scanline < c.image_height) {
+    Bytes rgb;
+    for (long y = 0; y < spr->height; y++)
         for (long x = 0; x < spr->width; x++) {
-            DWORD rgb = color24b_565(Px16(spr, x, long(c.next_scanline)));
-            row[x * 3] = BYTE(rgb >> 16);
-            row[x * 3 + 1] = BYTE(rgb >> 8);
-            row[x * 3 + 2] = BYTE(rgb);
+            const DWORD c = color24b_565(Px16(spr, x, y));
+            rgb.insert(rgb.end(), {BYTE(c >> 16), BYTE(c >> 8), BYTE(c)});
         }
-        JSAMPROW p = row.data();
-        jpeg_write_scanlines(&c, &p, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes jpg(out, out + size);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return jpg;
+    return EncodeJpeg(rgb, int(spr->width), int(spr->height), 3, JCS_RGB, quality);
 }
 
-class Kpc : public DesktopTest {
+class Kpc : public PictureTest<KpcGraph> {
 protected:
-    void SetUp() override
-    {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, 64, 48, KCM_R5G6B5, false), 0);
-        char pattern[] = "/tmp/kestrel-kpc-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
-        g.Release();
-        DesktopTest::TearDown();
-    }
-    std::string Path(const char* name) { return dir + "/" + name; }
+    Kpc() : PictureTest("kestrel-kpc-") {}
 
     SPRITE_DATA* Sprite(long w, long h, const std::vector<WORD>& px, DWORD flags = 0)
     {
@@ -132,13 +49,6 @@ protected:
         EXPECT_EQ(alpha, nullptr);
         return s;
     }
-    bool Reported(long code, const std::string& text)
-    {
-        for (auto& e : Log())
-            if (e.kind == kbase::LogEntry::Report && e.code == code && e.text == text)
-                return true;
-        return false;
-    }
     std::vector<BYTE> Mask(SPRITE_DATA* s)
     {
         DWORD len = 0;
@@ -147,9 +57,6 @@ protected:
         std::free(m);
         return out;
     }
-
-    KpcGraph g;
-    std::string dir;
 };
 
 TEST_F(Kpc, RawFileHoldsHeaderAndRowsAndLoadsBackExactly)
@@ -213,7 +120,7 @@ TEST_F(Kpc, JpegPayloadWithMaskRoundTripsWithinJpegLossAndExactMask)
         for (int x = 4; x < 8; x++)
             px[y * 16 + x] = 0;
     SPRITE_DATA* s = Sprite(16, 16, px, KSPR_COLORKEY);
-    const Bytes jpg = EncodeJpeg(s, 95);
+    const Bytes jpg = SpriteJpeg(s, 95);
     WriteFile(Path("src.jpg"), jpg);
     ASSERT_EQ(g._savekpc(Path("pic.kpc").c_str(), Path("src.jpg").c_str(), s), 0);
 
@@ -389,7 +296,7 @@ TEST_F(Kpc, RunLengthPixelsAreRefusedButJpegFlagWins)
     EXPECT_TRUE(Logged("_loadkpc(" + Path("rle.kpc") + "):不支持该rle压缩方式!"));
 
     SPRITE_DATA* src = Sprite(8, 8, std::vector<WORD>(64, 0xF800));
-    const Bytes jpg = EncodeJpeg(src, 100);
+    const Bytes jpg = SpriteJpeg(src, 100);
     WriteFile(Path("both.kpc"), KpcBytes(0x1 | 0x2, DWORD(jpg.size() - 2), 8, 8,
                                          Bytes(jpg.begin() + 2, jpg.end())));
     SPRITE_DATA* s = Load(Path("both.kpc"));
@@ -446,7 +353,7 @@ TEST_F(Kpc, WritersRefuseWhatTheyCannotStoreAndLeaveNoFile)
     EXPECT_TRUE(Reported(E_FAIL, "_savekpc() 不支持该颜色格式!"));
     EXPECT_FALSE(std::filesystem::exists(Path("e.kpc")));
 
-    EXPECT_EQ(g._savekpc((dir + "/no/such/dir.kpc").c_str(), 0u, s), 7);
+    EXPECT_EQ(g._savekpc(Path("no/such/dir.kpc").c_str(), 0u, s), 7);
     g._releasesprite(grey);
     g._releasesprite(s);
 }

@@ -2,9 +2,8 @@
 #include <cstring>
 #include <string>
 #include "box_font.h"
-#include "desktop_fixture.h"
 #include "engine_access.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
 
 namespace {
 
@@ -13,15 +12,13 @@ using Access = KRenderEngineAccess;
 const long kW = 64;
 const long kH = 48;
 
-class RenderEngine : public DesktopTest {
+class RenderEngine : public GraphTest<> {
 protected:
+    RenderEngine() : GraphTest(kW, kH) {}
     void SetUp() override
     {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, kW, kH, KCM_R5G6B5, false), 0);
-        hwnd = MakeWindow(kW, kH);
-        g.SetHWND(hwnd);
-        g.ReSizeBackScreen(kW, kH, KCM_R5G6B5, false);
+        ASSERT_NO_FATAL_FAILURE(GraphTest::SetUp());
+        hwnd = PresentInWindow();
         back = g.GetBackScreen();
         engine = g.GetRenderEngine();
     }
@@ -29,7 +26,7 @@ protected:
     {
         for (KSprite* s : owned)
             g.ReleaseKSprite(s);
-        DesktopTest::TearDown();
+        GraphTest::TearDown();
     }
     // A sprite filled with one colour.
     KSprite* Solid(long w, long h, WORD colour, KESTREL_COLOR_MODE cm = KCM_R5G6B5)
@@ -44,7 +41,6 @@ protected:
     WORD BackPx(long x, long y) { return Px16(g.GetBackScreenData(), x, y); }
     std::vector<Access::Command> Recorded() { return Access::Recorded(engine); }
 
-    TestGraph g;
     HWND hwnd = nullptr;
     KSprite* back = nullptr;
     KRenderEngine* engine = nullptr;

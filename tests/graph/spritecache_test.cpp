@@ -1,195 +1,50 @@
 // The sprite cache and KGraph::Load: sharing by name, dispatch by extension,
 // pictures from a packed archive, and failures that leave nothing cached.
-#include <cstdio>
-#include <cstdlib>
-#include <jpeglib.h>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <utility>
 #include <vector>
-#include "desktop_fixture.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
+#include "picture_bytes.h"
+#include "test_jpeg.h"
 
 namespace {
-
-using Bytes = std::vector<BYTE>;
-
-void WriteFile(const std::string& path, const Bytes& data)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-}
-
-void Put16(Bytes& b, WORD v)
-{
-    b.push_back(BYTE(v));
-    b.push_back(BYTE(v >> 8));
-}
-
-void Put32(Bytes& b, DWORD v)
-{
-    Put16(b, WORD(v));
-    Put16(b, WORD(v >> 16));
-}
-
-DWORD Crc32(const Bytes& data)
-{
-    DWORD crc = 0xFFFFFFFF;
-    for (BYTE byte : data) {
-        crc ^= byte;
-        for (int k = 0; k < 8; k++)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
-// A zip archive of stored (uncompressed) entries, written byte by byte.
-Bytes Zip(const std::vector<std::pair<std::string, Bytes>>& entries)
-{
-    Bytes out, central;
-    for (const auto& [name, data] : entries) {
-        const DWORD offset = DWORD(out.size());
-        const DWORD crc = Crc32(data);
-        Put32(out, 0x04034b50);
-        Put16(out, 20);
-        Put16(out, 0);
-        Put16(out, 0);  // stored
-        Put32(out, 0);  // time and date
-        Put32(out, crc);
-        Put32(out, DWORD(data.size()));
-        Put32(out, DWORD(data.size()));
-        Put16(out, WORD(name.size()));
-        Put16(out, 0);
-        out.insert(out.end(), name.begin(), name.end());
-        out.insert(out.end(), data.begin(), data.end());
-
-        Put32(central, 0x02014b50);
-        Put16(central, 20);
-        Put16(central, 20);
-        Put16(central, 0);
-        Put16(central, 0);
-        Put32(central, 0);
-        Put32(central, crc);
-        Put32(central, DWORD(data.size()));
-        Put32(central, DWORD(data.size()));
-        Put16(central, WORD(name.size()));
-        Put32(central, 0);  // extra and comment lengths
-        Put32(central, 0);  // disk, internal attributes
-        Put32(central, 0);  // external attributes
-        Put32(central, offset);
-        central.insert(central.end(), name.begin(), name.end());
-    }
-    const DWORD at = DWORD(out.size());
-    out.insert(out.end(), central.begin(), central.end());
-    Put32(out, 0x06054b50);
-    Put32(out, 0);
-    Put16(out, WORD(entries.size()));
-    Put16(out, WORD(entries.size()));
-    Put32(out, DWORD(central.size()));
-    Put32(out, at);
-    Put16(out, 0);
-    return out;
-}
 
 // A raw kpc of w x h pixels of one value.
 Bytes RawKpc(DWORD w, DWORD h, WORD pixel)
 {
-    Bytes b = {'K', 'k', 'p', 'c'};
-    Put32(b, 24);
-    for (DWORD v : {0u, 4u, w * h * 2, w, h, 0u})
-        Put32(b, v);
+    Bytes rows;
     for (DWORD i = 0; i < w * h; i++)
-        Put16(b, pixel);
-    return b;
+        Put16(rows, pixel);
+    return KpcBytes(0, w * h * 2, w, h, rows);
 }
 
 // A 32-bit TGA of w x h pixels (blue, green, red, alpha).
-Bytes Tga(WORD w, WORD h, Bytes pixel)
+Bytes Tga(WORD w, WORD h, std::initializer_list<BYTE> pixel)
 {
-    Bytes b(18, 0);
-    b[2] = 2;
-    b[12] = BYTE(w);
-    b[13] = BYTE(w >> 8);
-    b[14] = BYTE(h);
-    b[15] = BYTE(h >> 8);
-    b[16] = 32;
-    b[17] = 8;
-    for (int i = 0; i < w * h; i++)
-        for (BYTE p : pixel)
-            b.push_back(p);
-    return b;
+    return TgaBytes(w, h, Flat(w, h, pixel));
 }
 
 // An 8 x 8 JPEG of one colour.
 Bytes Jpeg(BYTE r, BYTE g, BYTE b)
 {
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = 8;
-    c.image_height = 8;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 100, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    BYTE row[24];
-    for (int x = 0; x < 8; x++) {
-        row[x * 3] = r;
-        row[x * 3 + 1] = g;
-        row[x * 3 + 2] = b;
-    }
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW p = row;
-        jpeg_write_scanlines(&c, &p, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes jpg(out, out + size);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return jpg;
+    return EncodeJpeg(Flat(8, 8, {r, g, b}), 8, 8, 3, JCS_RGB);
 }
 
-class SpriteCache : public DesktopTest {
+class SpriteCache : public PictureTest<> {
 protected:
-    void SetUp() override
-    {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, 64, 48, KCM_R5G6B5, false), 0);
-        char pattern[] = "/tmp/kestrel-cache-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
+    SpriteCache() : PictureTest("kestrel-cache-") {}
     void TearDown() override
     {
         pack.Close();
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
-        g.Release();
-        DesktopTest::TearDown();
+        PictureTest::TearDown();
     }
-    std::string Path(const std::string& name) { return dir + "/" + name; }
     KSprite* Load(const std::string& path, CUnPackFile* from = nullptr)
     {
         return g.Load(path.c_str(), 0, from);
     }
     size_t Cached() { return g.GetSpriteManager()->GetCount(); }
-    bool Has(kbase::LogEntry::Kind kind, const std::string& text)
-    {
-        for (auto& e : Log())
-            if (e.kind == kind && e.text == text)
-                return true;
-        return false;
-    }
 
-    TestGraph g;
     CUnPackFile pack;
-    std::string dir;
 };
 
 TEST_F(SpriteCache, SameNameSharesOneBlockUntilItsLastHolderGoes)
@@ -308,10 +163,10 @@ TEST_F(SpriteCache, NamesTooLongForARecordLoadButAreNotShared)
 
 TEST_F(SpriteCache, PicturesLoadFromAnArchiveButBmpAlwaysFromDisk)
 {
-    WriteFile(Path("pack.zip"), Zip({{"pics/a.kpc", RawKpc(3, 2, 0x0F0F)},
-                                     {"pics/t.tga", Tga(1, 1, {255, 0, 0, 9})},
-                                     {"pics/j.jpg", Jpeg(0, 255, 0)},
-                                     {"pics/b.bmp", Bytes(60, 0)}}));
+    WriteFile(Path("pack.zip"), StoredZip({{"pics/a.kpc", RawKpc(3, 2, 0x0F0F)},
+                                           {"pics/t.tga", Tga(1, 1, {255, 0, 0, 9})},
+                                           {"pics/j.jpg", Jpeg(0, 255, 0)},
+                                           {"pics/b.bmp", Bytes(60, 0)}}));
     ASSERT_TRUE(pack.Open(Path("pack.zip").c_str()));
 
     KSprite* kpc = Load("pics\\a.kpc", &pack);
@@ -337,8 +192,8 @@ TEST_F(SpriteCache, DamagedOrMissingArchiveEntriesFail)
     cutKpc.resize(cutKpc.size() - 1);
     Bytes cutTga = Tga(4, 4, {1, 2, 3, 4});
     cutTga.resize(18 + 4 * 4 * 4 - 1);
-    WriteFile(Path("pack.zip"), Zip({{"cut.kpc", cutKpc}, {"cut.tga", cutTga},
-                                     {"head.tga", Bytes(10, 0)}, {"empty.jpg", Bytes()}}));
+    WriteFile(Path("pack.zip"), StoredZip({{"cut.kpc", cutKpc}, {"cut.tga", cutTga},
+                                           {"head.tga", Bytes(10, 0)}, {"empty.jpg", Bytes()}}));
     ASSERT_TRUE(pack.Open(Path("pack.zip").c_str()));
 
     EXPECT_EQ(Load("cut.kpc", &pack), nullptr);

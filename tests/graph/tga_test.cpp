@@ -1,11 +1,8 @@
 // TGA: 32-bit Targa files into a colour sprite and a grey alpha sprite, and
 // the headers and sizes the loader refuses.
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
-#include "desktop_fixture.h"
-#include "test_graph.h"
+#include "graph_fixture.h"
+#include "picture_bytes.h"
 
 namespace {
 
@@ -14,52 +11,11 @@ public:
     using KGraph::_loadtga;
 };
 
-using Bytes = std::vector<BYTE>;
-
-void WriteFile(const std::string& path, const Bytes& data)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-}
-
-// The 18 header bytes, then `pixels` (blue, green, red, alpha; bottom row first).
-Bytes TgaBytes(WORD w, WORD h, const Bytes& pixels, BYTE type = 2, BYTE depth = 32,
-               BYTE descriptor = 8, BYTE idLength = 0)
-{
-    Bytes b(18, 0);
-    b[0] = idLength;
-    b[2] = type;
-    b[12] = BYTE(w);
-    b[13] = BYTE(w >> 8);
-    b[14] = BYTE(h);
-    b[15] = BYTE(h >> 8);
-    b[16] = depth;
-    b[17] = descriptor;
-    for (BYTE p : pixels)
-        b.push_back(p);
-    return b;
-}
-
 const char* kFail = "KGraph::_loadtga(%) fail!";
 
-class Tga : public DesktopTest {
+class Tga : public PictureTest<TgaGraph> {
 protected:
-    void SetUp() override
-    {
-        DesktopTest::SetUp();
-        ASSERT_EQ(g.Init(false, 64, 48, KCM_R5G6B5, false), 0);
-        char pattern[] = "/tmp/kestrel-tga-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
-        g.Release();
-        DesktopTest::TearDown();
-    }
-    std::string Path(const char* name) { return dir + "/" + name; }
+    Tga() : PictureTest("kestrel-tga-") {}
     SPRITE_DATA* Load(const char* name, const Bytes& bytes, SPRITE_DATA*& alpha,
                       KESTREL_COLOR_MODE mode = KCM_R5G6B5)
     {
@@ -67,9 +23,6 @@ protected:
         alpha = nullptr;
         return g._loadtga(alpha, Path(name).c_str(), mode, 0, nullptr);
     }
-
-    TgaGraph g;
-    std::string dir;
 };
 
 TEST_F(Tga, ThirtyTwoBitFileGivesColourAndGreyAlphaBottomRowLast)

@@ -1,6 +1,7 @@
 // Failure injection: an armed Win32 call fails once, as Win32 would, and the
 // call after it works again.
 #include "platform_fixture.h"
+#include "../support/paint_surface.h"
 
 using FailureTest = PlatformTest;
 
@@ -10,16 +11,7 @@ DWORD g_bits[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0x00FFFFFF};
 
 int Present(HWND hwnd)
 {
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = 2;
-    bmi.bmiHeader.biHeight = -2;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    HDC dc = GetDC(hwnd);
-    const int n = SetDIBitsToDevice(dc, 0, 0, 2, 2, 0, 0, 0, 2, g_bits, &bmi, DIB_RGB_COLORS);
-    ReleaseDC(hwnd, dc);
-    return n;
+    return PaintSurface(hwnd, 2, 2, g_bits);
 }
 
 }  // namespace

@@ -12,53 +12,15 @@ TEST(Ijl, ServiceIsLinkedIntoThisSuite)
 }
 #else
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <jpeglib.h>
 #include <memory>
 #include <vector>
 #include <ijl.h>
+#include "../support/test_jpeg.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes Encode(const Bytes& samples, int w, int h, int comps, J_COLOR_SPACE space)
-{
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = JDIMENSION(w);
-    c.image_height = JDIMENSION(h);
-    c.input_components = comps;
-    c.in_color_space = space;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 100, TRUE);
-    c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(&samples[size_t(c.next_scanline) * size_t(w * comps)]);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes jpg(out, out + size);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return jpg;
-}
-
-Bytes Flat(int w, int h, std::initializer_list<uint8_t> pixel)
-{
-    Bytes b;
-    for (int i = 0; i < w * h; i++)
-        b.insert(b.end(), pixel);
-    return b;
-}
 
 // The stream in a heap block of exactly its size, so a read past it is caught.
 struct Input {
@@ -105,13 +67,13 @@ protected:
 
 TEST_F(Ijl, ParametersComeFromTheHeader)
 {
-    Input in(Encode(Flat(5, 3, {1, 2, 3}), 5, 3, 3, JCS_RGB));
+    Input in(EncodeJpeg(Flat(5, 3, {1, 2, 3}), 5, 3, 3, JCS_RGB));
     ASSERT_EQ(Params(in), IJL_OK);
     EXPECT_EQ(jcp.JPGWidth, 5u);
     EXPECT_EQ(jcp.JPGHeight, 3u);
     EXPECT_EQ(jcp.JPGChannels, 3u);
 
-    Input grey(Encode(Flat(7, 2, {9}), 7, 2, 1, JCS_GRAYSCALE));
+    Input grey(EncodeJpeg(Flat(7, 2, {9}), 7, 2, 1, JCS_GRAYSCALE));
     ASSERT_EQ(Params(grey), IJL_OK);
     EXPECT_EQ(jcp.JPGChannels, 1u);
 }
@@ -121,7 +83,7 @@ TEST_F(Ijl, ColourDecodesToPaddedBgrRowsTopFirst)
     Bytes px = Flat(5, 8, {255, 0, 0});
     Bytes blue = Flat(5, 8, {0, 0, 255});
     px.insert(px.end(), blue.begin(), blue.end());
-    Input in(Encode(px, 5, 16, 3, JCS_RGB));
+    Input in(EncodeJpeg(px, 5, 16, 3, JCS_RGB));
     ASSERT_EQ(Params(in), IJL_OK);
     Layout(IJL_YCBCR, IJL_BGR, 3);
     EXPECT_EQ(stride, 16u);  // 15 pixel bytes and one of padding
@@ -147,7 +109,7 @@ TEST_F(Ijl, ColourDecodesToPaddedBgrRowsTopFirst)
 
 TEST_F(Ijl, GreyIsSpreadOverThreeEqualBytes)
 {
-    Input in(Encode(Flat(3, 2, {77}), 3, 2, 1, JCS_GRAYSCALE));
+    Input in(EncodeJpeg(Flat(3, 2, {77}), 3, 2, 1, JCS_GRAYSCALE));
     ASSERT_EQ(Params(in), IJL_OK);
     Layout(IJL_G, IJL_BGR, 3);
     ASSERT_EQ(ijlRead(&jcp, IJL_JBUFF_READWHOLEIMAGE), IJL_OK);
@@ -158,7 +120,7 @@ TEST_F(Ijl, GreyIsSpreadOverThreeEqualBytes)
 TEST_F(Ijl, FourComponentsGiveColourAndAlpha)
 {
     // Luma 100, chroma neutral, alpha 200: grey 100 with alpha 200.
-    Input in(Encode(Flat(8, 8, {100, 128, 128, 200}), 8, 8, 4, JCS_UNKNOWN));
+    Input in(EncodeJpeg(Flat(8, 8, {100, 128, 128, 200}), 8, 8, 4, JCS_UNKNOWN));
     ASSERT_EQ(Params(in), IJL_OK);
     EXPECT_EQ(jcp.JPGChannels, 4u);
     Layout(IJL_YCBCRA_FPX, IJL_RGBA_FPX, 4);
@@ -176,7 +138,7 @@ TEST_F(Ijl, MisuseGivesErrorCodes)
     EXPECT_EQ(ijlRead(&fresh, IJL_JBUFF_READPARAMS), IJL_ERR_NOT_INITIALIZED);
     EXPECT_EQ(ijlFree(&fresh), IJL_ERR_NOT_INITIALIZED);
 
-    Input in(Encode(Flat(8, 8, {1, 2, 3}), 8, 8, 3, JCS_RGB));
+    Input in(EncodeJpeg(Flat(8, 8, {1, 2, 3}), 8, 8, 3, JCS_RGB));
     EXPECT_EQ(ijlRead(&jcp, IJL_JBUFF_READPARAMS), IJL_ERR_ARGUMENT);  // no input yet
     jcp.JPGFile = "picture.jpg";
     jcp.JPGBytes = in.data.get();
@@ -210,7 +172,7 @@ TEST_F(Ijl, DamagedStreamsFailWithoutReadingOrWritingPastTheirBuffers)
     unsigned seed = 7;
     for (uint8_t& b : noise)
         b = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
-    const Bytes good = Encode(noise, 32, 32, 3, JCS_RGB);
+    const Bytes good = EncodeJpeg(noise, 32, 32, 3, JCS_RGB);
 
     for (size_t cut : {size_t(1), size_t(20), good.size() / 3, good.size() - 2}) {
         Input in(Bytes(good.begin(), good.begin() + long(cut)));

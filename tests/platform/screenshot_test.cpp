@@ -1,5 +1,6 @@
 // Screenshots: the surface written as an 8-bit RGB PNG, read back with libpng.
 #include "platform_fixture.h"
+#include "../support/paint_surface.h"
 
 #include <png.h>
 
@@ -66,15 +67,7 @@ TEST_F(ScreenshotTest, SurfaceRoundTripsThroughPng)
     std::vector<DWORD> rows(7 * 3);
     for (size_t i = 0; i < rows.size(); ++i)
         rows[i] = DWORD((i * 0x0B0D11 + 0x010203) & 0xFFFFFF);
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = 7;
-    bmi.bmiHeader.biHeight = -3;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    HDC dc = GetDC(hwnd);
-    ASSERT_EQ(SetDIBitsToDevice(dc, 0, 0, 7, 3, 0, 0, 0, 3, rows.data(), &bmi, DIB_RGB_COLORS), 3);
-    ReleaseDC(hwnd, dc);
+    ASSERT_EQ(PaintSurface(hwnd, 7, 3, rows.data()), 3);
 
     ASSERT_TRUE(desktop::SaveSurfacePng(hwnd, Path("shot.png").c_str()));
     const Png png = DecodePng(ReadBytes("shot.png"));

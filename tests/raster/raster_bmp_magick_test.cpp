@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <raster.h>
+#include "test_files.h"
 
 namespace {
 
@@ -34,41 +35,11 @@ protected:
     {
         if (!HaveMagick())
             GTEST_SKIP() << "ImageMagick (convert) is not installed";
-        char tmpl[] = "/tmp/raster_magick_XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(tmpl));
-        m_dir = tmpl;
-    }
-    void TearDown() override
-    {
-        if (!m_dir.empty())
-            system(("rm -rf '" + m_dir + "'").c_str());
     }
 
-    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+    std::string Path(const std::string& name) const { return m_tmp.Path(name); }
 
     static bool Run(const std::string& cmd) { return system((cmd + " 2>/dev/null").c_str()) == 0; }
-
-    static std::vector<BYTE> ReadFile(const std::string& path)
-    {
-        std::vector<BYTE> out;
-        FILE* fp = fopen(path.c_str(), "rb");
-        if (fp == nullptr)
-            return out;
-        BYTE buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof(buf), fp)) > 0)
-            out.insert(out.end(), buf, buf + n);
-        fclose(fp);
-        return out;
-    }
-
-    static void WriteFile(const std::string& path, const std::vector<BYTE>& bytes)
-    {
-        FILE* fp = fopen(path.c_str(), "wb");
-        ASSERT_NE(nullptr, fp);
-        fwrite(bytes.data(), 1, bytes.size(), fp);
-        fclose(fp);
-    }
 
     // ImageMagick's reading of a picture, as 8-bit RGB.
     Rgb8 MagickPixels(const std::string& path)
@@ -149,7 +120,7 @@ protected:
             }
     }
 
-    std::string m_dir;
+    TempDir m_tmp{"raster_magick_"};
 };
 
 TEST_F(MagickTest, OurBmpsReadBackIdentically)

@@ -11,6 +11,7 @@
 #include <desktop/desktop.h>
 #include <raster.h>
 #include <win32_resource.h>
+#include "test_files.h"
 
 namespace {
 
@@ -34,14 +35,6 @@ std::vector<BYTE> SampleBmp(DWORD w = 3, DWORD h = 2)
 std::string TempPath(const char* name)
 {
     return ::testing::TempDir() + "raster_dispatch_" + name;
-}
-
-void WriteFile(const std::string& path, const std::vector<BYTE>& bytes)
-{
-    FILE* fp = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, fp);
-    fwrite(bytes.data(), 1, bytes.size(), fp);
-    fclose(fp);
 }
 
 TEST(RasterDecode, ProbeRejectsGarbage)

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <rasterimage.h>
+#include "test_raster.h"
 
 namespace {
 
@@ -20,16 +21,6 @@ public:
     RasterImageInfo& MutableInfo() { return info; }
     const BITMAPINFOHEADER& Header() const { return header; }
 };
-
-RGBQUAD Quad(BYTE r, BYTE g, BYTE b, BYTE a = 0)
-{
-    RGBQUAD q;
-    q.rgbRed = r;
-    q.rgbGreen = g;
-    q.rgbBlue = b;
-    q.rgbReserved = a;
-    return q;
-}
 
 TEST(RasterImageCreate, RaisesDepthAndSizesTheBlock)
 {

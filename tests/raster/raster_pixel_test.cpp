@@ -3,18 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <rasterimage.h>
+#include "test_raster.h"
 
 namespace {
-
-RGBQUAD Quad(BYTE r, BYTE g, BYTE b, BYTE a = 0)
-{
-    RGBQUAD q;
-    q.rgbRed = r;
-    q.rgbGreen = g;
-    q.rgbBlue = b;
-    q.rgbReserved = a;
-    return q;
-}
 
 TEST(RasterPixels, FourBitPixelsShareBytesHighNibbleFirst)
 {
