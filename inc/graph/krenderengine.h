@@ -200,6 +200,7 @@ private:
     void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
     void _indexPrevious();
     void _matchPrevious(Node* prev, long i);
+    void _vanishUpTo(Node* stop);
     int _countDirty();
     bool _touchesDirty(const rectlist_node* node) const;
     void _cutDirty();
@@ -230,12 +231,14 @@ private:
         uint64_t hash;
         Node* node;
         int next;  // the next entry of the same bucket, -1 at the end
+        long pos;  // the command's position in the previous-frame list
     };
-    std::vector<PrevKey> m_prevIndex;  // in list order
+    std::vector<PrevKey> m_prevIndex;  // in list order, from the first unmatched
     std::vector<int> m_prevBuckets;    // first entry of each bucket, -1 when empty
     std::vector<RECT> m_dirty;         // _countDirty's rectangles
     std::vector<Node*> m_uncut;        // _countDirty's uncuttable unchanged commands
     long m_nMatchedOrder;  // list order of the last previous command matched
     Node* m_prevNext;      // the previous command after that one
     bool m_bIndexed;       // m_prevIndex holds this frame's previous list
+    int m_nMisses;         // commands this frame found nothing nearby for
 };

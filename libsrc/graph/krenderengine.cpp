@@ -21,7 +21,7 @@ DWORD AlignedSize(DWORD size)
 KRenderEngine::KRenderEngine()
     : m_dwNotDraw(KRE_STATE_NOTDRAW), m_dwNotProcess(KRE_STATE_NOTPROCESS), m_Graph(NULL),
       m_pRecord(NULL), m_pPrev(NULL), m_pDraw(NULL), m_pWork(NULL), m_bCutMode(false),
-      m_sprCut(NULL), m_nMatchedOrder(-1), m_prevNext(NULL), m_bIndexed(false)
+      m_sprCut(NULL), m_nMatchedOrder(-1), m_prevNext(NULL), m_bIndexed(false), m_nMisses(0)
 {
     Init(NULL);
 }

@@ -14,6 +14,14 @@
 
 namespace {
 
+// Cutting costs a walk of the work list for every dirty rectangle. Past
+// this many, drawing every command whole (the same pixels as a full
+// redraw) is cheaper than working out what changed.
+const int kMaxDirtyRects = 48;
+
+// How far past the last match a command is looked for before the index.
+const long kLookAhead = 8;
+
 // Marks a previous-frame command that this frame has already matched; it
 // lives only during BuildingFrame, whose last step empties that list.
 const DWORD KRE_STATE_MATCHED = 0x80000000u;
@@ -127,27 +135,30 @@ bool KRenderEngine::EquNode(const rectlist_node* a, const rectlist_node* b) cons
 // after the last match, so an unchanged frame never hashes at all.
 void KRenderEngine::_indexPrevious()
 {
+    // Commands before the last match can no longer match: leave them out.
     m_prevIndex.clear();
     m_bIndexed = true;
-    const size_t n = m_pPrev->list.GetCount();
+    const long first = m_nMatchedOrder + 1;
+    const long count = long(m_pPrev->list.GetCount());
     size_t buckets = 64;
-    while (buckets < 2 * n)
+    while (buckets < 2 * size_t(count - first))
         buckets *= 2;
     m_prevBuckets.assign(buckets, -1);
-    Node* node = m_pPrev->list.GetHead();
-    for (size_t i = 0; i < n; i++, node = node->m_pNext)
-        m_prevIndex.push_back(PrevKey{CommandHash(node), node, -1});
+    Node* node = m_prevNext;
+    for (long i = first; i < count; i++, node = node->m_pNext)
+        m_prevIndex.push_back(PrevKey{CommandHash(node), node, -1, i});
     // Chains are built from the back so that each runs in list order.
-    for (size_t i = n; i-- > 0;) {
-        int& head = m_prevBuckets[m_prevIndex[i].hash & (buckets - 1)];
-        m_prevIndex[i].next = head;
-        head = int(i);
+    for (size_t k = m_prevIndex.size(); k-- > 0;) {
+        int& head = m_prevBuckets[m_prevIndex[k].hash & (buckets - 1)];
+        m_prevIndex[k].next = head;
+        head = int(k);
     }
 }
 
 // Takes the previous command at list position i as this frame's match.
 void KRenderEngine::_matchPrevious(Node* prev, long i)
 {
+    _vanishUpTo(prev);
     prev->state |= KRE_STATE_MATCHED;
     m_nMatchedOrder = i;
     m_prevNext = prev->m_pNext;
@@ -165,25 +176,32 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
     if (list == m_pPrev) {
         const long count = long(m_pPrev->list.GetCount());
         const long next = m_nMatchedOrder + 1;
-        // Most commands repeat the one after the last match.
-        if (next < count && m_prevNext != NULL &&
-            (m_prevNext->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) == 0 &&
-            EquNode(m_prevNext, node)) {
-            _matchPrevious(m_prevNext, next);
-            return true;
+        // Most commands repeat the one after the last match, or one a little
+        // further when a few before it went.
+        Node* ahead = m_prevNext;
+        for (long i = next; i < count && i < next + kLookAhead; i++, ahead = ahead->m_pNext) {
+            if ((ahead->state & KRE_STATE_STALE) == 0 && EquNode(ahead, node)) {
+                _matchPrevious(ahead, i);
+                return true;
+            }
         }
-        if (count == 0)
+        if (next + kLookAhead >= count)
+            return false;  // nothing else is left after the last match
+        // The first command that is not nearby is taken as new without a
+        // search: a single change then costs no index. Matching fewer
+        // commands is always safe, it only redraws more.
+        if (!m_bIndexed && m_nMisses++ == 0)
             return false;
         if (!m_bIndexed)
             _indexPrevious();
         const uint64_t h = CommandHash(node);
-        for (int i = m_prevBuckets[h & (m_prevBuckets.size() - 1)]; i >= 0;
-             i = m_prevIndex[i].next) {
-            Node* prev = m_prevIndex[i].node;
-            if (i < m_nMatchedOrder || m_prevIndex[i].hash != h ||
-                (prev->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) || !EquNode(prev, node))
+        for (int k = m_prevBuckets[h & (m_prevBuckets.size() - 1)]; k >= 0;
+             k = m_prevIndex[k].next) {
+            const PrevKey& e = m_prevIndex[k];
+            if (e.pos < m_nMatchedOrder || e.hash != h ||
+                (e.node->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) || !EquNode(e.node, node))
                 continue;
-            _matchPrevious(prev, i);
+            _matchPrevious(e.node, e.pos);
             return true;
         }
         return false;
@@ -308,32 +326,13 @@ void KRenderEngine::ThisFrame(rectlist* list, void* cursor, RECT& rect)
     _cut(list, rect, cursor, m_dwNotDraw, m_dwNotDraw);
 }
 
-// Cutting costs a walk of the work list for every dirty rectangle. Past
-// this many, drawing every command whole (the same pixels as a full
-// redraw) is cheaper than working out what changed.
-static const int kMaxDirtyRects = 48;
 
 // How many rectangles a frame would redraw: those of the commands that are
-// new or vanished, and of every uncuttable unchanged command that touches
-// one of them (it is then drawn whole, and its rectangle is dirty too).
-// Counting stops past the budget.
+// new or vanished (gathered while matching), and of every uncuttable
+// unchanged command that touches one of them (it is then drawn whole, and
+// its rectangle is dirty too). Counting stops past the budget.
 int KRenderEngine::_countDirty()
 {
-    m_dirty.clear();
-    m_uncut.clear();
-    Node* node = m_pRecord->list.GetHead();
-    for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext) {
-        if (node->dst != m_sprCut)
-            continue;
-        if (IsNotProcessNode(node))
-            m_dirty.push_back(node->rcDst);
-        else if (!IsCuttable(node))
-            m_uncut.push_back(node);
-    }
-    node = m_pPrev->list.GetHead();
-    for (DWORD i = 0, n = m_pPrev->list.GetCount(); i < n; i++, node = node->m_pNext)
-        if ((node->state & KRE_STATE_MATCHED) == 0 && node->dst == m_sprCut)
-            m_dirty.push_back(node->rcDst);
     for (size_t d = 0; d < m_dirty.size() && int(m_dirty.size()) <= kMaxDirtyRects; d++) {
         for (size_t u = 0; u < m_uncut.size(); u++) {
             RECT r = m_dirty[d];
@@ -344,6 +343,18 @@ int KRenderEngine::_countDirty()
         }
     }
     return int(m_dirty.size());
+}
+
+// The previous commands from m_prevNext up to (not including) stop found
+// no match and never will, since matches keep list order: they vanished.
+void KRenderEngine::_vanishUpTo(Node* stop)
+{
+    const long count = long(m_pPrev->list.GetCount());
+    for (long i = m_nMatchedOrder + 1; i < count && m_prevNext != stop;
+         i++, m_prevNext = m_prevNext->m_pNext) {
+        if (m_prevNext->dst == m_sprCut)
+            m_dirty.push_back(m_prevNext->rcDst);
+    }
 }
 
 bool KRenderEngine::_touchesDirty(const rectlist_node* node) const
@@ -358,6 +369,9 @@ bool KRenderEngine::_touchesDirty(const rectlist_node* node) const
 
 void KRenderEngine::BuildingFrame()
 {
+    m_dirty.clear();
+    m_uncut.clear();
+    m_nMisses = 0;
     m_bIndexed = false;
     m_nMatchedOrder = -1;
     m_prevNext = m_pPrev->list.GetCount() != 0 ? m_pPrev->list.GetHead() : NULL;
@@ -379,8 +393,11 @@ void KRenderEngine::BuildingFrame()
             if (haveCut && node->dst == m_sprCut) {
                 if (IsInList(m_pPrev, node)) {
                     matched++;
+                    if (!IsCuttable(node))
+                        m_uncut.push_back(node);
                 } else {
                     SetStateNotProcess(node);
+                    m_dirty.push_back(node->rcDst);
                     fresh++;
                 }
                 kept = node;
@@ -390,6 +407,8 @@ void KRenderEngine::BuildingFrame()
             }
         } while (cursor != NULL);
     }
+    if (haveCut)
+        _vanishUpTo(NULL);  // the previous commands after the last match
     const int vanished = int(m_pPrev->list.GetCount()) - matched;
     if (haveCut && fresh + vanished > 0) {
         const bool all = _countDirty() > kMaxDirtyRects;
