@@ -3,3 +3,4 @@
 #include <windows.h>
 #include <kbase.h>
 #include "graph/doit.h"
+#include "windows/kwnd.h"

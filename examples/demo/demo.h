@@ -51,3 +51,5 @@ void ScenePictures(DemoContext& ctx);
 
 void SceneFrames(DemoContext& ctx);
 void SceneText(DemoContext& ctx);
+void SceneAnim(DemoContext& ctx);
+int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd);  // the window tree and game loop (scene_windows.cpp)

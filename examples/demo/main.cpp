@@ -1,8 +1,11 @@
 // The demo host: a small game screen built from Kestrel on the headless
-// desktop. It makes the main window and the graph device, draws, presents,
-// and writes screenshots as PNG into the folder named on the command line.
+// desktop. It registers the framework's window class, makes its main window
+// (a KestrelMainWnd with a message table of its own) and the graph device,
+// runs the scenes, ends in the framework's game loop, and writes screenshots
+// as PNG into the folder named on the command line.
 #include "demo.h"
 #include <desktop/desktop.h>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -11,24 +14,60 @@ namespace {
 const int kClientW = 640;
 const int kClientH = 480;
 
-LRESULT CALLBACK DemoWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+// The host's module: on the headless desktop it carries its icon resource
+// the way a Windows executable would.
+HINSTANCE DemoModule()
 {
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return reinterpret_cast<HINSTANCE>(uintptr_t(0x400000));
 }
 
-HWND CreateMainWindow()
-{
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DemoWndProc;
-    wc.lpszClassName = "KestrelDemo";
-    if (!RegisterClassA(&wc))
-        return NULL;
-    RECT rc = {0, 0, kClientW, kClientH};
-    const DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
-    AdjustWindowRect(&rc, style, FALSE);
-    return CreateWindowExA(0, "KestrelDemo", "Kestrel demo", style, 40, 40, rc.right - rc.left,
-                           rc.bottom - rc.top, NULL, NULL, NULL, NULL);
-}
+// The game's main window: the framework's main window with a message table
+// of its own. Controls notify it with WM_COMMAND; S saves a screenshot,
+// Escape ends the game loop. Each idle frame renders the window tree and
+// paces itself to 50 frames a second.
+class DemoMainWnd : public KestrelMainWnd {
+    KWND_DECLARE_MESSAGES()
+public:
+    DemoContext* m_ctx = nullptr;
+    KestrelFPS m_fps;
+    int m_frames = 0;
+    int m_presented = 0;
+    int m_shots = 0;
+
+    DemoMainWnd() { m_fps.SetFPS(50); }
+
+    int OnIdle() override
+    {
+        m_fps.Wait();
+        const int before = desktop::PresentCount(m_hWnd);
+        m_ctx->graph->m_ops = 0;
+        Render(NULL);
+        m_frames++;
+        if (desktop::PresentCount(m_hWnd) != before) {
+            m_presented++;
+            std::printf("demo: idle frame %3d at %5u ms: %3ld drawing operations replayed, "
+                        "presented\n",
+                        m_frames, timeGetTime(), m_ctx->graph->m_ops);
+        }
+        return m_frames >= 1000 ? 1 : 0;  // a safety net: the script ends with Escape
+    }
+    int OnCommand(WPARAM id, LPARAM code)
+    {
+        std::printf("demo: control %u notified 0x%08X at %u ms\n", unsigned(id), unsigned(code),
+                    timeGetTime());
+        return 0;
+    }
+    int OnKeyDown(WPARAM key, LPARAM)
+    {
+        if (key == 'S') {
+            const std::string name = "windows-" + std::to_string(++m_shots);
+            DemoScreenshot(*m_ctx, name.c_str());
+        } else if (key == VK_ESCAPE) {
+            PostQuitMessage(0);
+        }
+        return 0;
+    }
+};
 
 // A test pattern written straight into the back screen through Lock: a
 // gradient in every channel, then a checker of the primaries along the top.
@@ -75,16 +114,33 @@ bool DemoScreenshot(DemoContext& ctx, const char* name)
     return true;
 }
 
+KWND_BEGIN_MESSAGES(DemoMainWnd, KestrelMainWnd)
+    KWND_MESSAGE(WM_COMMAND, DemoMainWnd::OnCommand)
+    KWND_MESSAGE(WM_KEYDOWN, DemoMainWnd::OnKeyDown)
+KWND_END_MESSAGES()
+
 int main(int argc, char** argv)
 {
     const std::string outDir = argc > 1 ? argv[1] : ".";
     desktop::Reset();
 
-    HWND hwnd = CreateMainWindow();
-    if (hwnd == NULL) {
+    // Start-up in the framework's order: the window class, then the main window.
+    static const BYTE kIcon[6] = {0, 0, 1, 0, 1, 0};
+    desktop::RegisterResource(DemoModule(), RT_GROUP_ICON, "APP_ICON", kIcon, sizeof(kIcon));
+    KestrelWnd::Init(DemoModule());
+    DemoMainWnd mainWnd;
+    RECT frame = {0, 0, kClientW, kClientH};
+    const DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    AdjustWindowRect(&frame, style, FALSE);
+    if (mainWnd.Create(KestrelWnd::m_ClassName, "Kestrel demo", style, 40, 40,
+                       frame.right - frame.left, frame.bottom - frame.top, (HWND)NULL, 0) != 0) {
         std::fprintf(stderr, "demo: cannot create the main window\n");
         return 1;
     }
+    HWND hwnd = mainWnd.GetHandle();
+    // The main window's own rectangle is the client area it draws into.
+    mainWnd.SetRect(0, 0, kClientW, kClientH);
+    mainWnd.SetClientArea(0, 0, kClientW, kClientH);
     // The host's own device class: the GDI device, counting what it replays.
     CountingGraph* graph = new CountingGraph;
     if (graph->Init(false, kClientW, kClientH, KCM_R5G6B5, false) != 0) {
@@ -93,6 +149,7 @@ int main(int argc, char** argv)
         return 1;
     }
     graph->SetHWND(hwnd);
+    mainWnd.SetGraph(graph);
     RECT client;
     GetClientRect(hwnd, &client);
     graph->ReSizeBackScreen(client.right, client.bottom, KCM_R5G6B5, false);
@@ -110,6 +167,7 @@ int main(int argc, char** argv)
                 desktop::PresentCount(hwnd));
 
     DemoContext ctx{hwnd, graph, outDir, kClientW, kClientH};
+    mainWnd.m_ctx = &ctx;
     if (!DemoScreenshot(ctx, "frame-pattern")) {
         delete graph;
         return 1;
@@ -117,8 +175,14 @@ int main(int argc, char** argv)
     SceneFrames(ctx);
     ScenePictures(ctx);
     SceneText(ctx);
+    SceneAnim(ctx);
+    const int windows = SceneWindows(ctx, mainWnd);
+    std::printf("demo: the game loop ran %d idle frames, %d of them presented\n",
+                mainWnd.m_frames, mainWnd.m_presented);
 
+    // The windows give their sprites back while the device still exists.
+    mainWnd.KestrelWnd::Release();
     delete graph;
     DestroyWindow(hwnd);
-    return result == 0 ? 0 : 1;
+    return result == 0 && windows == 0 ? 0 : 1;
 }

@@ -9,3 +9,7 @@
 #include "kfont_2.h"
 #include "kgraph.h"
 #include "kgraph_gdi.h"
+#include "ani.h"
+#include "aniplayer.h"
+#include "karea.h"
+#include "sprload.h"

@@ -212,14 +212,18 @@ TEST_F(WindowTest, StyleProcedureAndParentData)
     EXPECT_EQ(SendMessageA(hwnd, WM_USER + 1, 1, 2), 3);
 }
 
-TEST_F(WindowTest, ParentMustBeAWindowAndChildWindowsAreNotYetMade)
+TEST_F(WindowTest, ParentMustBeAWindow)
 {
     HWND parent = MakeWindow(WS_POPUP, 0, 0, 10, 10);
     EXPECT_EQ(CreateWindowExA(0, "TestWindow", "", WS_POPUP, 0, 0, 5, 5,
                               reinterpret_cast<HWND>(uintptr_t(0x1234)), NULL, NULL, NULL),
               nullptr);
-    EXPECT_EQ(CreateWindowExA(0, "TestWindow", "", WS_CHILD, 0, 0, 5, 5, parent, NULL, NULL, NULL),
+    EXPECT_EQ(CreateWindowExA(0, "TestWindow", "", WS_CHILD, 0, 0, 5, 5,
+                              reinterpret_cast<HWND>(uintptr_t(0x1234)), NULL, NULL, NULL),
               nullptr);
+    HWND child = CreateWindowExA(0, "TestWindow", "", WS_CHILD, 0, 0, 5, 5, parent, NULL, NULL, NULL);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(GetParent(child), parent);
 }
 
 TEST_F(WindowTest, FramelessClientEqualsWindow)

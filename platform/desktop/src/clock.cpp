@@ -5,6 +5,8 @@
 #include <desktop/desktop.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 namespace desktop {
@@ -75,7 +77,16 @@ void ClockSleep(DWORD ms)
     Clock& c = TheClock();
     {
         std::lock_guard<std::mutex> lock(c.mutex);
+        if (c.manual && ms == INFINITE) {
+            // Nothing ever wakes a sleep for ever on a clock only the
+            // sleeper moves: say so instead of hanging.
+            std::fprintf(stderr, "desktop: Sleep(INFINITE) on the manual clock never returns\n");
+            std::fflush(stderr);
+            std::abort();
+        }
         if (c.manual) {
+            // Timers and scripted input falling due meanwhile are picked up
+            // by the next look at the queue.
             c.manualMs += ms;
             return;
         }
@@ -84,6 +95,17 @@ void ClockSleep(DWORD ms)
         std::this_thread::yield();
     else
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool ClockJumpTo(DWORD ms)
+{
+    Clock& c = TheClock();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    if (!c.manual)
+        return false;
+    if (int32_t(ms - c.manualMs) > 0)
+        c.manualMs = ms;  // only forward
+    return true;
 }
 
 void ResetClock()

@@ -5,11 +5,14 @@
 
 #include <windows.h>
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace desktop {
@@ -47,8 +50,17 @@ struct WindowClass {
     int windows = 0;            // live windows of the class
 };
 
-// One window object. Later additions (message queue, timers, children, focus)
-// hang off this record and the table that owns it.
+// A timer of SetTimer. `due` is a clock time; it is due once the clock has
+// reached it (compared across the 2^32 wrap).
+struct Timer {
+    UINT elapse = 0;
+    DWORD due = 0;
+    TIMERPROC proc = nullptr;
+};
+
+// One window object. A child window (WS_CHILD with a parent) keeps its
+// rectangles in its parent's client coordinates and has no surface; a
+// top-level window keeps them in screen coordinates.
 struct Window {
     HWND hwnd = nullptr;
     ATOM atom = 0;  // its class
@@ -56,15 +68,50 @@ struct Window {
     std::string text;
     DWORD style = 0;
     DWORD exStyle = 0;
-    HWND parent = nullptr;
+    HWND parent = nullptr;  // the parent of a child, the owner of a top-level window
+    bool child = false;
     UINT_PTR id = 0;  // the HMENU argument of creation
     HINSTANCE instance = nullptr;
-    RECT window = {};  // screen coordinates
-    RECT client = {};  // the client area, screen coordinates
+    RECT window = {};
+    RECT client = {};
     LONG_PTR userData = 0;
     Surface surface;
     int presents = 0;
     bool destroying = false;  // DestroyWindow is under way
+    std::thread::id thread;   // the thread whose queue gets its messages
+    bool minimized = false;
+    bool invalid = false;     // needs WM_PAINT
+    RECT invalidRect = {};    // client coordinates, while invalid
+    std::map<UINT_PTR, Timer> timers;
+};
+
+// One thread's message queue. Posted messages and input are first in,
+// first out; a quit request waits behind the posted messages.
+struct Queue {
+    std::deque<MSG> posted;
+    std::deque<MSG> input;
+    bool quit = false;
+    int quitCode = 0;
+    std::map<UINT_PTR, Timer> threadTimers;  // SetTimer with no window
+    HWND focus = nullptr;
+    // Keys down as of the key messages this thread has removed: what
+    // TranslateMessage reads, in step with the message it translates.
+    bool keys[256] = {};
+    std::condition_variable wake;  // a message may have arrived
+};
+
+// Input a test scripted for a moment of the clock. It joins the target's
+// queue once the clock has reached `time`.
+enum class InputKind { Mouse, Key, Char };
+struct ScriptedInput {
+    DWORD time = 0;
+    uint64_t serial = 0;  // keeps events of the same moment in script order
+    InputKind kind = InputKind::Mouse;
+    HWND top = nullptr;
+    UINT msg = 0;
+    int x = 0;
+    int y = 0;
+    UINT code = 0;  // virtual key or character
 };
 
 enum class DcKind { Window, Screen };
@@ -89,6 +136,19 @@ struct Desktop {
     std::map<ATOM, WindowClass> classes;
     std::map<uintptr_t, DeviceContext> dcs;
     DisplayMode display;
+
+    // The window manager: queues by thread, activation, the pointer and the
+    // keys held, and input waiting for its moment.
+    std::map<std::thread::id, std::unique_ptr<Queue>> queues;
+    HWND active = nullptr;
+    POINT cursorPos = {0, 0};
+    HCURSOR cursor = nullptr;
+    WPARAM buttons = 0;  // MK_LBUTTON | MK_RBUTTON held
+    bool keys[256] = {};
+    std::vector<ScriptedInput> scripted;
+    uint64_t scriptSerial = 0;
+    UINT_PTR threadTimerSerial = 0;
+
     // Handle numbers only grow, across Reset too, so a stale handle never
     // names a newer object.
     uint64_t windowSerial = 0;
@@ -97,6 +157,17 @@ struct Desktop {
 
     // All of these expect the mutex held.
     Window* FindWindow(HWND hwnd);
+    // The calling thread's queue (or another thread's), made on first use.
+    Queue& QueueOf(std::thread::id thread);
+    Queue& MyQueue() { return QueueOf(std::this_thread::get_id()); }
+    // The queue that gets the window's messages; null for no window.
+    Queue* QueueOfWindow(HWND hwnd);
+    // The top-left of the window's client area in screen coordinates.
+    POINT ClientOrigin(const Window& w);
+    // Visible, and every parent visible too.
+    bool IsShown(const Window& w);
+    // True when `w` is `ancestor` or lies below it.
+    bool IsWithin(HWND w, HWND ancestor);
     WindowClass* FindClass(LPCSTR nameOrAtom);
     HWND NewWindowHandle();
     HDC NewDcHandle();
@@ -121,6 +192,34 @@ RECT ClientOfWindow(DWORD style, const RECT& window);
 // gone or has no procedure.
 LRESULT CallProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// Marks the whole client area (rc null) or rc of the window as needing
+// WM_PAINT. The mutex must be held.
+void Invalidate(Window& w, const RECT* rc);
+
+// Retrieval in Win32's order for the calling thread: posted messages, then
+// WM_QUIT, then input, then WM_PAINT, then due timers. Filters as
+// GetMessageA's (hwnd null: any; (HWND)-1: thread messages only; min and max
+// both 0: any message). With `remove` the message leaves the queue (a
+// WM_PAINT stays until its window is validated; a timer starts its next
+// period). The mutex must be held.
+bool Retrieve(Desktop& d, MSG* out, HWND filter, UINT min, UINT max, bool remove);
+// Blocks the calling thread until a message can be retrieved. On the manual
+// clock it moves the clock to the next timer or scripted input instead of
+// waiting; when nothing can ever come it reports and aborts the process
+// rather than hang. `lock` holds the mutex.
+void WaitForMessage(Desktop& d, std::unique_lock<std::mutex>& lock, HWND filter, UINT min,
+                    UINT max, const char* caller);
+// Moves scripted input whose moment has come into its window's queue.
+void DeliverDueInput(Desktop& d);
+// Places a mouse, key or character event in the right queue now.
+void DeliverInput(Desktop& d, const ScriptedInput& e);
+// Sends WM_ACTIVATE to the window that loses activation and to the one that
+// gets it (null: none); lock not held.
+void Activate(HWND hwnd);
+// Forgets the window in the window manager: queued messages, focus,
+// activation. The mutex must be held.
+void ForgetWindow(Desktop& d, HWND hwnd);
+
 // Failure injection: true when a failure of the named call was armed (and
 // uses it up).
 bool ShouldFail(const char* win32Name);
@@ -130,6 +229,11 @@ void ClearArmedFailures();
 DWORD ClockNow();
 void ClockSleep(DWORD ms);
 void ResetClock();
+// On the manual clock, moves the time forward to `ms` (false on the real
+// clock).
+bool ClockJumpTo(DWORD ms);
+// True when clock time `t` has come at `now`, across the 2^32 wrap.
+inline bool TimeReached(DWORD now, DWORD t) { return int32_t(now - t) >= 0; }
 
 }  // namespace detail
 }  // namespace desktop

@@ -57,6 +57,47 @@ WindowClass* Desktop::FindClass(LPCSTR nameOrAtom)
     return nullptr;
 }
 
+Queue& Desktop::QueueOf(std::thread::id thread)
+{
+    std::unique_ptr<Queue>& q = queues[thread];
+    if (!q)
+        q = std::make_unique<Queue>();
+    return *q;
+}
+
+Queue* Desktop::QueueOfWindow(HWND hwnd)
+{
+    const Window* w = FindWindow(hwnd);
+    return w ? &QueueOf(w->thread) : nullptr;
+}
+
+POINT Desktop::ClientOrigin(const Window& w)
+{
+    POINT at = {w.client.left, w.client.top};
+    for (const Window* p = w.child ? FindWindow(w.parent) : nullptr; p != nullptr;
+         p = p->child ? FindWindow(p->parent) : nullptr) {
+        at.x = LONG(int64_t(at.x) + p->client.left);
+        at.y = LONG(int64_t(at.y) + p->client.top);
+    }
+    return at;
+}
+
+bool Desktop::IsShown(const Window& w)
+{
+    for (const Window* p = &w; p != nullptr; p = p->child ? FindWindow(p->parent) : nullptr)
+        if (!(p->style & WS_VISIBLE))
+            return false;
+    return true;
+}
+
+bool Desktop::IsWithin(HWND hwnd, HWND ancestor)
+{
+    for (const Window* p = FindWindow(hwnd); p != nullptr; p = p->child ? FindWindow(p->parent) : nullptr)
+        if (p->hwnd == ancestor)
+            return true;
+    return false;
+}
+
 HWND Desktop::NewWindowHandle()
 {
     ++windowSerial;
@@ -113,6 +154,22 @@ RECT ClientOfWindow(DWORD style, const RECT& window)
     return client;
 }
 
+void Invalidate(Window& w, const RECT* rc)
+{
+    RECT area = {0, 0, w.client.right - w.client.left, w.client.bottom - w.client.top};
+    if (rc != nullptr) {
+        RECT part;
+        if (!IntersectRect(&part, rc, &area))
+            return;
+        area = part;
+    }
+    if (w.invalid)
+        UnionRect(&w.invalidRect, &w.invalidRect, &area);
+    else
+        w.invalidRect = area;
+    w.invalid = true;
+}
+
 LRESULT CallProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     WNDPROC proc = nullptr;
@@ -137,6 +194,23 @@ void Reset()
         d.dcs.clear();
         d.display = detail::DisplayMode();
         d.atomSerial = 0;
+        // Queues are emptied, not dropped: another thread may still hold one.
+        for (auto& entry : d.queues) {
+            detail::Queue& q = *entry.second;
+            q.posted.clear();
+            q.input.clear();
+            q.quit = false;
+            q.quitCode = 0;
+            q.threadTimers.clear();
+            q.focus = nullptr;
+            std::fill(std::begin(q.keys), std::end(q.keys), false);
+        }
+        d.active = nullptr;
+        d.cursorPos = POINT{0, 0};
+        d.cursor = nullptr;
+        d.buttons = 0;
+        std::fill(std::begin(d.keys), std::end(d.keys), false);
+        d.scripted.clear();
     }
     detail::ClearArmedFailures();
     detail::ResetClock();

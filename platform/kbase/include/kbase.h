@@ -8,4 +8,5 @@
 #include "kfile.h"
 #include "klog.h"
 #include "kret.h"
+#include "kthread.h"
 #include "unpackfile.h"

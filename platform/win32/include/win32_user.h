@@ -300,6 +300,10 @@ typedef struct tagMSG {
 #define IDC_HAND MAKEINTRESOURCEA(32649)
 #define IDC_APPSTARTING MAKEINTRESOURCEA(32650)
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
+#define IDI_HAND MAKEINTRESOURCEA(32513)
+#define IDI_QUESTION MAKEINTRESOURCEA(32514)
+#define IDI_EXCLAMATION MAKEINTRESOURCEA(32515)
+#define IDI_ASTERISK MAKEINTRESOURCEA(32516)
 
 // Classes. Names compare without regard to case. Registering a name that is
 // already registered fails (0). A class with windows left cannot be
@@ -307,16 +311,96 @@ typedef struct tagMSG {
 ATOM WINAPI RegisterClassA(const WNDCLASSA* wc);
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE hInstance);
 
-// Windows. CreateWindowExA makes top-level windows: it sends WM_NCCREATE and
-// WM_CREATE to the procedure before it returns.
+// Windows. CreateWindowExA sends WM_NCCREATE and WM_CREATE to the procedure
+// before it returns, and nothing after them: no WM_SIZE, WM_MOVE or
+// activation (ShowWindow activates). With WS_CHILD and a parent it makes a
+// child window placed in the parent's client coordinates, without a surface
+// of its own, destroyed with its parent; WS_CHILD without a parent makes a
+// top-level window. The window belongs to the calling thread. A window made
+// with WS_VISIBLE needs painting at once.
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
                             int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param);
+// Destroys first the top-level windows it owns, then sends WM_DESTROY to the
+// window and after it to its children (each child's own children follow it),
+// then WM_NCDESTROY from the deepest child up to the window. Its timers and
+// queued messages go with it.
 BOOL WINAPI DestroyWindow(HWND hwnd);
 BOOL WINAPI IsWindow(HWND hwnd);
+// The parent of a child window, the owner of a top-level one.
 HWND WINAPI GetParent(HWND hwnd);
+// What the default procedure does, and nothing more: TRUE for WM_NCCREATE;
+// WM_PAINT validates the window; WM_IME_CHAR sends WM_CHAR (the lead byte,
+// then the trail byte of a double-byte code); WM_ACTIVATE that activates a
+// window that is not minimised gives it the focus; WM_CLOSE destroys it.
+// Everything else: 0.
 LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Runs the window's procedure at once on the calling thread (re-entrantly,
+// from inside another procedure too) and returns its result.
 LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Showing and activation. ShowWindow returns whether the window was visible
+// before. For a top-level window the activating commands (SW_SHOWNORMAL,
+// SW_SHOW, SW_RESTORE, SW_SHOWMAXIMIZED, SW_SHOWMINIMIZED, SW_SHOWDEFAULT)
+// make it the active window, sending WM_ACTIVATE (LOWORD WA_INACTIVE, HIWORD
+// minimised flag) to the window that was active and then WM_ACTIVATE
+// (WA_ACTIVE) to it, unless it was active already in the same minimised
+// state. SW_MINIMIZE, SW_SHOWMINNOACTIVE and SW_FORCEMINIMIZE minimise it
+// and SW_HIDE hides it; an active window so minimised or hidden gets
+// WM_ACTIVATE (WA_INACTIVE) and loses activation, and the focus inside it is
+// dropped (WM_KILLFOCUS). SW_SHOWNA and SW_SHOWNOACTIVATE show without
+// activating. A child window only changes its visibility. No WM_SIZE or
+// WM_MOVE is sent.
+BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow);
+BOOL WINAPI IsWindowVisible(HWND hwnd);  // itself and every parent visible
+BOOL WINAPI IsIconic(HWND hwnd);         // minimised
+HWND WINAPI GetActiveWindow(void);
+
+// Keyboard focus of the calling thread. SetFocus sends WM_KILLFOCUS (wParam
+// the new focus) to the window that had it, then WM_SETFOCUS (wParam the old
+// focus) to the new one, before it returns; it returns the old focus, or
+// null (nothing changed) for a window that does not exist or belongs to
+// another thread. A null window only takes the focus away.
+HWND WINAPI SetFocus(HWND hwnd);
+HWND WINAPI GetFocus(void);
+
+// Painting. InvalidateRect marks the rectangle (the whole client area for
+// null) as needing WM_PAINT. BeginPaint validates the window and returns a
+// device context on it, with the bounds of what was invalid in rcPaint;
+// EndPaint gives the context back.
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *PPAINTSTRUCT, *LPPAINTSTRUCT;
+BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT paint);
+BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
+
+// Cursors and icons. The standard ones (instance null, IDC_* or IDI_*) have
+// fixed handles; LoadIconA of a module gives its RT_GROUP_ICON resource of
+// that name (registered with desktop::RegisterResource) one stable handle,
+// null when there is none. SetCursor returns the cursor shown before;
+// GetCursorPos is the pointer in screen coordinates, which injected mouse
+// input moves (see desktop/desktop.h).
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
+HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
+HCURSOR WINAPI SetCursor(HCURSOR cursor);
+HCURSOR WINAPI GetCursor(void);
+BOOL WINAPI GetCursorPos(LPPOINT point);
+
+// Class data of the window's class, shared by every window of it. On 64-bit
+// the values are pointer-sized, as for the window data below; the set calls
+// return the previous value (0 for an unknown window or index).
+ULONG_PTR WINAPI GetClassLongA(HWND hwnd, int index);
+ULONG_PTR WINAPI SetClassLongA(HWND hwnd, int index, LONG_PTR value);
+ULONG_PTR WINAPI GetClassLongPtrA(HWND hwnd, int index);
+ULONG_PTR WINAPI SetClassLongPtrA(HWND hwnd, int index, LONG_PTR value);
+#define GCLP_HCURSOR GCL_HCURSOR
+#define GCLP_HICON GCL_HICON
 
 // Window data. On 64-bit the values are pointer-sized, so user data can hold
 // an address (the Long and LongPtr forms are the same calls).
@@ -327,7 +411,12 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);
 
 // Geometry. The window rectangle is in screen coordinates; the client
 // rectangle starts at (0, 0). A window whose style has WS_CAPTION has a frame
-// 3 pixels wide on the left, right and bottom and 23 pixels on top.
+// 3 pixels wide on the left, right and bottom and 23 pixels on top. A child
+// window is placed (MoveWindow, SetWindowPos) in its parent's client
+// coordinates. A move sends WM_MOVE (the client area's top-left: in screen
+// coordinates for a top-level window, in the parent's client coordinates for
+// a child) and a change of size sends WM_SIZE (SIZE_RESTORED, the client
+// width and height) and makes the window need painting.
 BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect);
 BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect);
 BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);

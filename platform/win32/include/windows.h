@@ -7,6 +7,7 @@
 #include "win32_rect.h"
 #include "win32_time.h"
 #include "win32_user.h"
+#include "win32_message.h"
 #include "win32_gdi.h"
 #include "win32_font.h"
 #include "win32_resource.h"

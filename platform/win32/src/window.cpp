@@ -1,5 +1,5 @@
-// Window creation and destruction, and the two message calls that run a
-// window procedure at once.
+// Window creation and destruction, and SendMessageA, which runs a window
+// procedure at once.
 #include "desktop_internal.h"
 
 #include <vector>
@@ -13,7 +13,8 @@ constexpr int kDefaultWidth = 800;
 constexpr int kDefaultHeight = 600;
 
 // Makes the window object and puts it in the table. Null when the class is
-// unknown, the parent is not a window or the surface cannot be made.
+// unknown, the parent is not a window or the surface cannot be made. A child
+// window gets no surface: it is drawn, if at all, on its top-level window.
 HWND _insertWindow(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                    int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                    RECT& placed)
@@ -41,14 +42,19 @@ HWND _insertWindow(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD sty
     w->style = style;
     w->exStyle = exStyle;
     w->parent = parent;
+    w->child = (style & WS_CHILD) && parent != nullptr;
+    w->minimized = (style & WS_MINIMIZE) != 0;
     w->id = reinterpret_cast<UINT_PTR>(menu);
     w->instance = instance;
+    w->thread = std::this_thread::get_id();
     w->window = WindowRectAt(x, y, width, height);
     w->client = ClientOfWindow(style, w->window);
-    const int64_t cw = int64_t(w->client.right) - w->client.left;
-    const int64_t ch = int64_t(w->client.bottom) - w->client.top;
-    if (cw > kMaxSurfaceSide || ch > kMaxSurfaceSide || !w->surface.Resize(int(cw), int(ch)))
-        return nullptr;
+    if (!w->child) {
+        const int64_t cw = int64_t(w->client.right) - w->client.left;
+        const int64_t ch = int64_t(w->client.bottom) - w->client.top;
+        if (cw > kMaxSurfaceSide || ch > kMaxSurfaceSide || !w->surface.Resize(int(cw), int(ch)))
+            return nullptr;
+    }
 
     const HWND hwnd = d.NewWindowHandle();
     w->hwnd = hwnd;
@@ -69,34 +75,74 @@ void _eraseWindow(HWND hwnd)
     auto c = d.classes.find(it->second->atom);
     if (c != d.classes.end() && c->second.windows > 0)
         --c->second.windows;
+    ForgetWindow(d, hwnd);
     d.windows.erase(it);
 }
 
-// Sends the window its end and removes it, after the windows it owns, as
-// Win32 does. False when it is no window.
-bool _destroyWindow(HWND hwnd)
+// The top-level windows `hwnd` owns, or its child windows, in table order.
+std::vector<HWND> _windowsBelow(HWND hwnd, bool children)
 {
-    std::vector<HWND> owned;
-    {
-        Desktop& d = State();
-        std::lock_guard<std::mutex> lock(d.mutex);
-        Window* w = d.FindWindow(hwnd);
-        if (w == nullptr)
-            return false;
-        if (w->destroying)
-            return true;  // called again from its own WM_DESTROY
-        w->destroying = true;
-        for (const auto& entry : d.windows)
-            if (entry.second->parent == hwnd)
-                owned.push_back(entry.second->hwnd);
-    }
-    for (HWND other : owned)
-        _destroyWindow(other);
-    // The window is still valid while it hears its end.
+    Desktop& d = State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    std::vector<HWND> found;
+    for (const auto& entry : d.windows)
+        if (entry.second->parent == hwnd && entry.second->child == children)
+            found.push_back(entry.second->hwnd);
+    return found;
+}
+
+// Marks the window as going; false when it is no window or already going
+// (DestroyWindow called again from its own WM_DESTROY).
+bool _startDestroying(HWND hwnd, bool& already)
+{
+    Desktop& d = State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    Window* w = d.FindWindow(hwnd);
+    if (w == nullptr)
+        return false;
+    already = w->destroying;
+    w->destroying = true;
+    return true;
+}
+
+// WM_DESTROY to the window, then to each child with its own children after
+// it; then WM_NCDESTROY from the deepest child up, each window leaving the
+// table as it hears its end.
+void _destroyTree(HWND hwnd)
+{
     CallProcedure(hwnd, WM_DESTROY, 0, 0);
+    for (HWND child : _windowsBelow(hwnd, true)) {
+        bool already = false;
+        if (_startDestroying(child, already) && !already)
+            _destroyTree(child);
+    }
     CallProcedure(hwnd, WM_NCDESTROY, 0, 0);
     _eraseWindow(hwnd);
+}
+
+// Destroys the windows it owns first, as Win32 does, then the window and its
+// children. False when it is no window.
+bool _destroyWindow(HWND hwnd)
+{
+    bool already = false;
+    if (!_startDestroying(hwnd, already))
+        return false;
+    if (already)
+        return true;
+    for (HWND owned : _windowsBelow(hwnd, false))
+        _destroyWindow(owned);
+    _destroyTree(hwnd);
     return true;
+}
+
+// A window made visible needs painting at once.
+void _afterCreation(HWND hwnd)
+{
+    Desktop& d = State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    if (Window* w = d.FindWindow(hwnd))
+        if (w->style & WS_VISIBLE)
+            Invalidate(*w, nullptr);
 }
 
 }  // namespace
@@ -106,12 +152,6 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
                             HINSTANCE instance, LPVOID param)
 {
     if (ShouldFail("CreateWindowExA"))
-        return nullptr;
-    // Child windows (placed in the parent's client area, destroyed with it,
-    // without a surface of their own) come with the framework's controls;
-    // until then a child request fails rather than pretend. WS_CHILD without a
-    // parent makes a top-level window.
-    if ((style & WS_CHILD) && parent != nullptr)
         return nullptr;
     RECT rc = {};
     const HWND hwnd = _insertWindow(exStyle, className, windowName, style, x, y, width, height,
@@ -145,7 +185,10 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
         return nullptr;
     }
     // The procedure may have destroyed the window while it was being made.
-    return IsWindow(hwnd) ? hwnd : nullptr;
+    if (!IsWindow(hwnd))
+        return nullptr;
+    _afterCreation(hwnd);
+    return hwnd;
 }
 
 BOOL WINAPI DestroyWindow(HWND hwnd)
@@ -168,16 +211,6 @@ HWND WINAPI GetParent(HWND hwnd)
     std::lock_guard<std::mutex> lock(d.mutex);
     const Window* w = d.FindWindow(hwnd);
     return w ? w->parent : nullptr;
-}
-
-LRESULT WINAPI DefWindowProcA(HWND, UINT msg, WPARAM, LPARAM)
-{
-    switch (msg) {
-    case WM_NCCREATE:
-        return TRUE;  // let creation go on
-    default:
-        return 0;
-    }
 }
 
 LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)

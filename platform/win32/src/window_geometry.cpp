@@ -5,13 +5,18 @@ using namespace desktop::detail;
 
 namespace {
 
-// Places the window at (x, y) with the given outer size and resizes its
-// surface to the new client area, keeping the pixels that overlap. Nothing
-// changes when the surface cannot be made.
-//
-// Win32 also sends WM_WINDOWPOSCHANGING/CHANGED, WM_MOVE and WM_SIZE here;
-// those come with the message queue. Until then a move is silent.
-BOOL _placeWindow(HWND hwnd, int x, int y, int width, int height)
+// What a placement changed, for the messages it sends.
+struct Placed {
+    bool moved = false;
+    bool resized = false;
+    RECT client = {};  // the new client area, in the window's own coordinates
+};
+
+// Places the window at (x, y) (a child: in its parent's client coordinates)
+// with the given outer size and resizes a top-level window's surface to the
+// new client area, keeping the pixels that overlap. Nothing changes when the
+// surface cannot be made. A new size makes the window need painting.
+BOOL _placeWindow(HWND hwnd, int x, int y, int width, int height, Placed& placed)
 {
     Desktop& d = State();
     std::lock_guard<std::mutex> lock(d.mutex);
@@ -22,10 +27,39 @@ BOOL _placeWindow(HWND hwnd, int x, int y, int width, int height)
     const RECT client = ClientOfWindow(w->style, window);
     const int64_t cw = int64_t(client.right) - client.left;
     const int64_t ch = int64_t(client.bottom) - client.top;
-    if (cw > kMaxSurfaceSide || ch > kMaxSurfaceSide || !w->surface.Resize(int(cw), int(ch)))
+    if (cw > kMaxSurfaceSide || ch > kMaxSurfaceSide)
         return FALSE;
+    if (!w->child && !w->surface.Resize(int(cw), int(ch)))
+        return FALSE;
+    placed.moved = client.left != w->client.left || client.top != w->client.top;
+    placed.resized = client.right - client.left != w->client.right - w->client.left ||
+                     client.bottom - client.top != w->client.bottom - w->client.top;
+    placed.client = client;
     w->window = window;
     w->client = client;
+    if (placed.resized)
+        Invalidate(*w, nullptr);
+    return TRUE;
+}
+
+// WM_MOVE with the client area's new top-left, WM_SIZE with its new size;
+// each coordinate a signed 16-bit half of lParam.
+void _tellPlacement(HWND hwnd, const Placed& placed)
+{
+    const RECT& c = placed.client;
+    if (placed.moved)
+        SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(WORD(c.left), WORD(c.top)));
+    if (placed.resized)
+        SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED,
+                     MAKELPARAM(WORD(c.right - c.left), WORD(c.bottom - c.top)));
+}
+
+BOOL _move(HWND hwnd, int x, int y, int width, int height)
+{
+    Placed placed;
+    if (!_placeWindow(hwnd, x, y, width, height, placed))
+        return FALSE;
+    _tellPlacement(hwnd, placed);
     return TRUE;
 }
 
@@ -76,6 +110,14 @@ BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect)
     if (w == nullptr)
         return FALSE;
     *rect = w->window;
+    if (w->child) {
+        // Stored in the parent's client coordinates; asked for on the screen.
+        const Window* parent = d.FindWindow(w->parent);
+        if (parent != nullptr) {
+            const POINT origin = d.ClientOrigin(*parent);
+            OffsetRect(rect, origin.x, origin.y);
+        }
+    }
     return TRUE;
 }
 
@@ -83,11 +125,11 @@ BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL)
 {
     if (ShouldFail("MoveWindow"))
         return FALSE;
-    return _placeWindow(hwnd, x, y, width, height);
+    return _move(hwnd, x, y, width, height);
 }
 
-// Z-order, activation and showing are not modelled yet: only the position
-// and size flags are honoured.
+// Only the position and size flags are honoured: there is no z-order, and
+// showing and activation go through ShowWindow.
 BOOL WINAPI SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT flags)
 {
     if (ShouldFail("SetWindowPos"))
@@ -109,7 +151,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT fla
         cx = now.right - now.left;
         cy = now.bottom - now.top;
     }
-    return _placeWindow(hwnd, x, y, cx, cy);
+    return _move(hwnd, x, y, cx, cy);
 }
 
 BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL, DWORD)

@@ -4,12 +4,17 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 namespace desktop {
 
 // Destroys every window (without sending it messages: its procedure may
-// belong to a test that has ended), every class and device context, clears
-// the presentation counters and armed failures, restores the default display
-// mode (1024 x 768, 32 bits, 60 Hz) and switches back to the real clock.
+// belong to a test that has ended), every class and device context, empties
+// every message queue and drops its timers, focus and quit request, forgets
+// activation, scripted input, the buttons and keys held, the pointer position
+// and cursor, clears the presentation counters and armed failures, restores
+// the default display mode (1024 x 768, 32 bits, 60 Hz) and switches back to
+// the real clock.
 // Handles are never reused, so a handle kept from before Reset stays invalid.
 void Reset();
 
@@ -38,12 +43,44 @@ void FailOnce(const char* win32Name);
 void ClearFailures();
 
 // The clock behind timeGetTime and Sleep. On the manual clock time stands
-// still until AdvanceClock or Sleep moves it; AdvanceClock does nothing on the
-// real clock.
+// still until AdvanceClock or Sleep moves it, or a wait for a message
+// (GetMessageA, WaitMessage) moves it to the next timer or scripted input;
+// a wait for which nothing can come, and Sleep(INFINITE), end the process
+// with a report on standard error instead of hanging. AdvanceClock does
+// nothing on the real clock.
 void UseManualClock(DWORD startMs);
 void UseRealClock();
 void AdvanceClock(DWORD ms);
 bool IsManualClock();
+
+// Input at a top-level window, in its client coordinates. Mouse messages are
+// WM_MOUSEMOVE and the left and right button messages (down, up, double
+// click); the event lands on the deepest shown, enabled child window under
+// the point (in that child's client coordinates) or on the window itself,
+// moves the pointer (GetCursorPos), and carries in wParam the buttons held
+// once it has happened (MK_LBUTTON, MK_RBUTTON) with MK_SHIFT and MK_CONTROL
+// while those keys are down. Key messages are WM_KEYDOWN, WM_KEYUP,
+// WM_SYSKEYDOWN and WM_SYSKEYUP with a virtual key; characters are WM_CHAR,
+// or WM_IME_CHAR for a code above 0xFF (a double-byte code, lead byte high).
+// Keys and characters go to the focus window when it lies in that window,
+// else to the window. Each becomes an input message in the queue of the
+// window's thread. False for a window that is not top-level or a message
+// that is no such input.
+bool InjectMouse(HWND top, UINT msg, int x, int y);
+bool InjectKey(HWND top, UINT msg, UINT vk);
+bool InjectChar(HWND top, UINT code);
+// The same, scripted: the event happens when the clock reaches atMs (events
+// of one moment in the order scripted). On the manual clock a wait for a
+// message moves the clock to it.
+bool ScriptMouse(DWORD atMs, HWND top, UINT msg, int x, int y);
+bool ScriptKey(DWORD atMs, HWND top, UINT msg, UINT vk);
+bool ScriptChar(DWORD atMs, HWND top, UINT code);
+// Scripted events that have not happened yet.
+size_t PendingInput();
+// Places the pointer (screen coordinates) without sending anything.
+void SetCursorPos(int x, int y);
+// The cursor SetCursor showed last (null at start).
+HCURSOR CurrentCursor();
 
 // The display mode EnumDisplaySettingsA reports (frequency 60 Hz).
 void SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel);
