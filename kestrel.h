@@ -4,3 +4,4 @@
 #include <kbase.h>
 #include "graph/doit.h"
 #include "windows/kwnd.h"
+#include <raster.h>
