@@ -121,6 +121,10 @@ public:
     // (x, y, x + w, y + h).
     void SetRect(int x, int y, int w, int h);
     void SetClientArea(int x, int y, int w, int h);
+    // Timers of the base library's timer service on this window: WM_TIMER
+    // with wParam id every period milliseconds.
+    _kwndTimer* SetKTimer(KThreadSystem* system, DWORD id, DWORD period);
+    void KillKTimer(_kwndTimer*& timer);
 
     HWND GetHandle() const { return m_hWnd; }
     KGraph* GetGraph() const { return m_Graph; }

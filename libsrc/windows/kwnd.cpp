@@ -161,6 +161,16 @@ void KestrelWnd::SetKFont(KFont* kfont)
     m_Font = kfont;
 }
 
+_kwndTimer* KestrelWnd::SetKTimer(KThreadSystem* system, DWORD id, DWORD period)
+{
+    return setKTimer(system, m_hWnd, id, period);
+}
+
+void KestrelWnd::KillKTimer(_kwndTimer*& timer)
+{
+    killKTimer(timer);
+}
+
 void KestrelWnd::SetRect(int x, int y, int w, int h)
 {
     ::SetRect(&m_Rect, x, y, x + w, y + h);

@@ -9,4 +9,5 @@
 #include "klog.h"
 #include "kret.h"
 #include "kthread.h"
+#include "ktimer.h"
 #include "unpackfile.h"
