@@ -7,6 +7,8 @@ namespace {
 
 const RasterCodec* const kCodecs[] = {
     &g_RasterCodecBMP,
+    &g_RasterCodecGIF,
+    &g_RasterCodecPNG,
 };
 
 }  // namespace

@@ -53,3 +53,4 @@ void SceneFrames(DemoContext& ctx);
 void SceneText(DemoContext& ctx);
 void SceneAnim(DemoContext& ctx);
 int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd);  // the window tree and game loop (scene_windows.cpp)
+void SceneGifPng(DemoContext& ctx);  // a GIF and a PNG picture as sprites (scene_gifpng.cpp)

@@ -176,6 +176,7 @@ int main(int argc, char** argv)
     ScenePictures(ctx);
     SceneText(ctx);
     SceneAnim(ctx);
+    SceneGifPng(ctx);
     const int windows = SceneWindows(ctx, mainWnd);
     std::printf("demo: the game loop ran %d idle frames, %d of them presented\n",
                 mainWnd.m_frames, mainWnd.m_presented);

@@ -1,7 +1,6 @@
 // JPEG loading through the JPEG decoding service (a file or archive entry,
-// and a stream in memory, which the kpc reader uses too), the four-channel
-// rearrangement, and the GIF and PNG entry points, which need the image
-// library's codecs and until then report that the format is not available.
+// and a stream in memory, which the kpc reader uses too) and the four-channel
+// rearrangement. GIF and PNG loading is in gifpng.cpp.
 #include "kgraph.h"
 #include "kloaders.h"
 #include <ijl.h>
@@ -154,41 +153,6 @@ SPRITE_DATA* KGraph::_loadjpg(SPRITE_DATA*&, const char* filename, KESTREL_COLOR
     SPRITE_DATA* spr = _loadjpg(buffer, size, mode, flags);
     delete[] buffer;
     return spr;
-}
-
-// GIF and PNG pictures are read through the image library's codecs. Until
-// they exist these loaders fail like any loader that cannot read its file
-// (a missing archive entry stays silent, as it will be then).
-SPRITE_DATA* KGraph::_loadgif(SPRITE_DATA*&, const char* filename, KESTREL_COLOR_MODE,
-                              DWORD, CUnPackFile* pack)
-{
-    KASSERT(filename);
-    if (filename == NULL)
-        return NULL;
-    if (pack != NULL) {
-        BYTE* entry = pack->UnPack(filename, NULL);
-        if (entry == NULL)
-            return NULL;
-        pack->ReleaseBuf(entry);
-    }
-    KRet(-1, "_loadgif(%s,,): GIF pictures are not available in this build", filename);
-    return NULL;
-}
-
-SPRITE_DATA* KGraph::_loadpng(SPRITE_DATA*&, const char* filename, KESTREL_COLOR_MODE,
-                              DWORD, CUnPackFile* pack)
-{
-    KASSERT(filename);
-    if (filename == NULL)
-        return NULL;
-    if (pack != NULL) {
-        BYTE* entry = pack->UnPack(filename, NULL);
-        if (entry == NULL)
-            return NULL;
-        pack->ReleaseBuf(entry);
-    }
-    KRet(-1, "_loadpng(%s,,): PNG pictures are not available in this build", filename);
-    return NULL;
 }
 
 bool KGraph::IsPNG(const char* filename)

@@ -6,3 +6,4 @@
 #include "rasterimage.h"
 #include "rasteriterator.h"
 #include "rasterbmp.h"
+#include "rastergif.h"

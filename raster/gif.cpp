@@ -1,0 +1,634 @@
+// The GIF decoder: the walk through the file's blocks, frame counting and
+// selection, the extensions, the colour tables and the compositing of frames.
+// The LZW decompressor and the row output are in giflzw.cpp.
+//
+// File layout (numbers little-endian): "GIF87a" or "GIF89a"; the logical
+// screen descriptor (width, height, flags, background index, aspect ratio);
+// the global colour table when the screen flags have bit 7 (2^(code + 1)
+// entries of red, green, blue); then blocks, each starting with an introducer
+// byte: 0x21 an extension (a label, then data sub-blocks of a length byte
+// 1..255 and that many bytes, ended by a zero length byte), 0x2C an image (a
+// 9-byte descriptor: left, top, width, height, flags; its own colour table
+// when the flags have bit 7; the LZW minimum code size; data sub-blocks), and
+// 0x3B the trailer.
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "rastercodecs.h"
+#include "rastergif.h"
+
+namespace {
+
+constexpr size_t kScreenSize = 13;
+constexpr size_t kDescriptorSize = 9;
+constexpr int kIntroExtension = 0x21;
+constexpr int kIntroImage = 0x2C;
+constexpr int kTrailer = 0x3B;
+constexpr BYTE kLabelGraphicControl = 0xF9;
+constexpr BYTE kLabelComment = 0xFE;
+constexpr BYTE kLabelApplication = 0xFF;
+// Lines are counted in 16-bit signed numbers.
+constexpr DWORD kMaxLineWidth = 32767;
+// The most pixels one byte of LZW data can give: a code of w bits stands for
+// fewer than 2^w pixels, so at 12 bits 4096 / 12 pixels a bit.
+constexpr unsigned long long kLzwPixelsPerByte = 2731;
+
+const char kNoFrame[] = "GIF file has no frame";
+const char kTooWide[] = "GIF line width above 32767";
+const char kTooLarge[] = "RASTER_MAX_MEMORY exceeded";
+const char kNoMemory[] = "RasterImage::Create can't allocate memory";
+
+WORD _word(const BYTE* p)
+{
+    return (WORD)(p[0] | (p[1] << 8));
+}
+
+unsigned long long _rowbytes(unsigned long long bpp, unsigned long long width)
+{
+    return ((bpp * width + 31) / 32) * 4;
+}
+
+int _depthfor(int colours)
+{
+    return colours <= 2 ? 1 : colours <= 16 ? 4 : 8;
+}
+
+}  // namespace
+
+RasterImageGIF::RasterImageGIF() : RasterImage(RASTER_FORMAT_GIF)
+{
+    memset(&gce, 0, sizeof(gce));
+    bInterlaced = nRowPos = nRowStep = nRowCount = nPass = 0;
+    nBufPos = nBufEnd = 0;
+    memset(ReadBuf, 0, sizeof(ReadBuf));
+    memset(Stack, 0, sizeof(Stack));
+    memset(Suffix, 0, sizeof(Suffix));
+    memset(Prefix, 0, sizeof(Prefix));
+    szComment[0] = 0;
+    nLoops = 0;
+    nDispMeth = 0;
+    m_nLineWidth = m_nLineBpp = 0;
+}
+
+void RasterImageGIF::SetComment(const char* sz)
+{
+    if (sz == NULL)
+        return;
+    strncpy(szComment, sz, sizeof(szComment) - 1);
+    szComment[sizeof(szComment) - 1] = 0;
+}
+
+void RasterImageGIF::GetComment(char* sz) const
+{
+    if (sz != NULL)
+        memcpy(sz, szComment, strlen(szComment) + 1);
+}
+
+bool RasterImageGIF::_fail(const char* text)
+{
+    _seterror(text);
+    return false;
+}
+
+bool RasterImageGIF::Decode(FILE* fp)
+{
+    if (fp == NULL)
+        return false;
+    RasterIOFile file(fp);
+    return Decode(&file);
+}
+
+bool RasterImageGIF::Decode(RasterFile* fp)
+{
+    if (fp == NULL)
+        return false;
+    nBufPos = nBufEnd = 0;
+    bool ok = _decode(fp);
+    // The stream is left right after the last byte the decoder used.
+    _handback(fp);
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Bytes through the read-ahead buffer.
+
+int RasterImageGIF::get_byte(RasterFile* fp)
+{
+    if (nBufPos >= nBufEnd) {
+        nBufEnd = (int)fp->Read(ReadBuf, 1, sizeof(ReadBuf));
+        nBufPos = 0;
+        if (nBufEnd <= 0) {
+            nBufEnd = 0;
+            return -1;
+        }
+    }
+    return ReadBuf[nBufPos++];
+}
+
+size_t RasterImageGIF::_readsome(RasterFile* fp, void* dst, size_t n)
+{
+    BYTE* out = static_cast<BYTE*>(dst);
+    size_t done = 0;
+    while (done < n) {
+        if (nBufPos >= nBufEnd) {
+            nBufEnd = (int)fp->Read(ReadBuf, 1, sizeof(ReadBuf));
+            nBufPos = 0;
+            if (nBufEnd <= 0) {
+                nBufEnd = 0;
+                break;
+            }
+        }
+        size_t take = (size_t)(nBufEnd - nBufPos);
+        if (take > n - done)
+            take = n - done;
+        memcpy(out + done, ReadBuf + nBufPos, take);
+        nBufPos += (int)take;
+        done += take;
+    }
+    return done;
+}
+
+bool RasterImageGIF::_read(RasterFile* fp, void* dst, size_t n)
+{
+    return _readsome(fp, dst, n) == n;
+}
+
+bool RasterImageGIF::_skip(RasterFile* fp, size_t n)
+{
+    size_t buffered = (size_t)(nBufEnd - nBufPos);
+    if (n <= buffered) {
+        nBufPos += (int)n;
+        return true;
+    }
+    n -= buffered;
+    nBufPos = nBufEnd = 0;
+    long size = fp->Size();
+    long pos = fp->Tell();
+    if (size >= 0 && pos >= 0 && (unsigned long long)n > (unsigned long long)(size > pos ? size - pos : 0))
+        return false;
+    return n <= (size_t)LONG_MAX && fp->Seek((long)n, SEEK_CUR);
+}
+
+long RasterImageGIF::_tell(RasterFile* fp)
+{
+    return fp->Tell() - (long)(nBufEnd - nBufPos);
+}
+
+void RasterImageGIF::_handback(RasterFile* fp)
+{
+    if (nBufEnd > nBufPos)
+        fp->Seek(-(long)(nBufEnd - nBufPos), SEEK_CUR);
+    nBufPos = nBufEnd = 0;
+}
+
+long long RasterImageGIF::_remaining(RasterFile* fp)
+{
+    long size = fp->Size();
+    long pos = _tell(fp);
+    if (size < 0 || pos < 0)
+        return -1;
+    return size > pos ? size - pos : 0;
+}
+
+bool RasterImageGIF::_plausible(unsigned long long blockBytes, unsigned long long pixels,
+                                long long dataBytes) const
+{
+    if (blockBytes <= RASTER_UNBACKED_LIMIT || dataBytes < 0)
+        return true;
+    return pixels <= (unsigned long long)dataBytes * kLzwPixelsPerByte;
+}
+
+// ---------------------------------------------------------------------------
+// Blocks.
+
+int RasterImageGIF::_nextblock(RasterFile* fp)
+{
+    for (;;) {
+        int b = get_byte(fp);
+        if (b < 0 || b == kIntroExtension || b == kIntroImage || b == kTrailer)
+            return b;
+    }
+}
+
+bool RasterImageGIF::_readframe(RasterFile* fp, Frame& frame)
+{
+    BYTE d[kDescriptorSize];
+    if (!_read(fp, d, sizeof(d)))
+        return false;
+    frame.left = _word(d);
+    frame.top = _word(d + 2);
+    frame.width = _word(d + 4);
+    frame.height = _word(d + 6);
+    frame.flags = d[8];
+    frame.local.nColors = (short)(1 << ((frame.flags & 7) + 1));
+    frame.local.nColorRes = 0;
+    if (!(frame.flags & 0x80))
+        return true;
+    return _read(fp, frame.local.Palette, (size_t)frame.local.nColors * 3);
+}
+
+bool RasterImageGIF::_skipdata(RasterFile* fp)
+{
+    if (get_byte(fp) < 0)  // the LZW minimum code size
+        return false;
+    for (;;) {
+        int n = get_byte(fp);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (!_skip(fp, (size_t)n))
+            return false;
+    }
+}
+
+void RasterImageGIF::_gatherdata(RasterFile* fp, int& codesize)
+{
+    m_data.clear();
+    m_terminated = false;
+    codesize = get_byte(fp);
+    if (codesize < 0)
+        return;
+    for (;;) {
+        int n = get_byte(fp);
+        if (n < 0)
+            return;
+        if (n == 0) {
+            m_terminated = true;
+            return;
+        }
+        size_t at = m_data.size();
+        m_data.resize(at + (size_t)n);
+        size_t got = _readsome(fp, m_data.data() + at, (size_t)n);
+        if (got < (size_t)n) {  // the file ends inside the sub-block
+            m_data.resize(at + got);
+            return;
+        }
+    }
+}
+
+bool RasterImageGIF::_takes(const Frame& frame, WORD screenWidth, WORD screenHeight) const
+{
+    // A frame that does not lie inside the screen, or has no pixels, is
+    // passed over; counting and decoding agree on it.
+    return frame.width != 0 && frame.height != 0 && (DWORD)frame.left + frame.width <= screenWidth &&
+           (DWORD)frame.top + frame.height <= screenHeight;
+}
+
+// Extension blocks after their introducer. A failed or malformed read ends
+// the walk through the file; anything after the blocks this decoder reads is
+// passed over sub-block by sub-block.
+bool RasterImageGIF::DecodeExtension(RasterFile* fp)
+{
+    int label = get_byte(fp);
+    if (label < 0)
+        return false;
+    bool ok = true;
+    if (label == kLabelGraphicControl) {
+        int length = get_byte(fp);
+        BYTE d[4];
+        // The block is four bytes long; another length ends the walk.
+        ok = length == 4 && _read(fp, d, 4);
+        if (ok) {
+            gce.flags = d[0];
+            gce.delay = _word(d + 1);
+            gce.transindex = d[3];
+            // A block without the transparency bit keeps the index in force.
+            if (gce.flags & 1)
+                info.nTransIndex = gce.transindex;
+            info.dwFrameDelay = gce.delay;
+            nDispMeth = (gce.flags >> 2) & 7;
+        }
+    } else if (label == kLabelComment) {
+        int length = get_byte(fp);
+        if (length < 0)
+            return false;
+        // A zero length is the end of the blocks: the comment is empty.
+        ok = length == 0 || _read(fp, szComment, (size_t)length);
+        if (ok)
+            szComment[length] = 0;
+        if (length == 0)
+            return ok;
+    } else if (label == kLabelApplication) {
+        BYTE id[11];
+        ok = get_byte(fp) == 11 && _read(fp, id, sizeof(id));  // the identifier is not compared
+        if (ok) {
+            int length = get_byte(fp);
+            if (length <= 0)
+                return length == 0;  // no data sub-block: the blocks end here
+            BYTE data[255];
+            ok = _read(fp, data, (size_t)length);
+            if (ok && length > 2)
+                nLoops = data[1] + 256 * data[2];
+        }
+    }
+    while (ok) {
+        int length = get_byte(fp);
+        if (length <= 0 || !_skip(fp, (size_t)length))
+            break;
+    }
+    return ok;
+}
+
+int RasterImageGIF::get_num_frames(RasterFile* fp, WORD screenWidth, WORD screenHeight)
+{
+    long start = _tell(fp);
+    // The extensions read while counting belong to later frames: the frame
+    // decoded first must not inherit them.
+    tag_GraphicControl keepGce = gce;
+    long keepTrans = info.nTransIndex;
+    DWORD keepDelay = info.dwFrameDelay;
+    int keepDisposal = nDispMeth;
+
+    int count = 0;
+    for (;;) {
+        int b = _nextblock(fp);
+        if (b < 0 || b == kTrailer)
+            break;
+        if (b == kIntroExtension) {
+            if (!DecodeExtension(fp))
+                break;
+            continue;
+        }
+        Frame frame;
+        if (!_readframe(fp, frame))
+            break;
+        if (_takes(frame, screenWidth, screenHeight))
+            count++;
+        if (!_skipdata(fp))
+            break;
+    }
+
+    gce = keepGce;
+    info.nTransIndex = keepTrans;
+    info.dwFrameDelay = keepDelay;
+    nDispMeth = keepDisposal;
+    nBufPos = nBufEnd = 0;
+    fp->Seek(start, SEEK_SET);
+    return count;
+}
+
+// ---------------------------------------------------------------------------
+// Frames.
+
+void RasterImageGIF::_setpalette(RasterImage& target, const tag_TabCol& table) const
+{
+    BYTE red[256], green[256], blue[256];
+    int n = table.nColors;
+    for (int i = 0; i < n; i++) {
+        red[i] = table.Palette[i].r;
+        green[i] = table.Palette[i].g;
+        blue[i] = table.Palette[i].b;
+    }
+    if (info.nTransIndex == -1) {
+        target.SetPalette((DWORD)n, red, green, blue);
+        return;
+    }
+    // A transparent index may lie past the table: the entries after it are white.
+    for (int i = n; i < 256; i++)
+        red[i] = green[i] = blue[i] = 255;
+    target.SetPalette(256, red, green, blue);
+}
+
+bool RasterImageGIF::_decodeframe(RasterFile* fp, RasterImage& target, const Frame& frame)
+{
+    int codesize = 0;
+    _gatherdata(fp, codesize);
+    RasterIterator iter(&target);
+    iter.MoveToTop();
+    bInterlaced = frame.flags & 0x40;
+    nRowCount = frame.height;
+    nRowStep = 8;
+    nRowPos = 0;
+    nPass = 0;
+    m_nLineWidth = frame.width;
+    m_nLineBpp = target.GetBpp();
+    // Other decoder failures end the frame with the rows it delivered.
+    if (decoder(&iter, frame.width, codesize) == kStackOverrun)
+        return _fail("GIF LZW code chain overruns the decode stack");
+    return true;
+}
+
+void RasterImageGIF::GifMix(RasterImage& imgsrc2, long lxOffset, long lyOffset)
+{
+    // Only the positions that lie inside imgsrc2 are painted: the rest of
+    // this picture keeps what it shows.
+    long x0 = lxOffset < 0 ? -lxOffset : 0, y0 = lyOffset < 0 ? -lyOffset : 0;
+    long x1 = (long)imgsrc2.GetWidth() - lxOffset, y1 = (long)imgsrc2.GetHeight() - lyOffset;
+    if (x1 > (long)GetWidth())
+        x1 = (long)GetWidth();
+    if (y1 > (long)GetHeight())
+        y1 = (long)GetHeight();
+    long trans = imgsrc2.GetTransIndex();
+    for (long y = y0; y < y1; y++) {
+        for (long x = x0; x < x1; x++) {
+            BYTE i = imgsrc2.GetPixelIndex(x + lxOffset, y + lyOffset);
+            if (trans == -1 || i != (BYTE)trans)
+                SetPixelIndex(x, y, i);
+        }
+    }
+}
+
+void RasterImageGIF::_fillrect(const Frame& area, BYTE index)
+{
+    long height = (long)GetHeight();
+    for (long y = area.top; y < (long)area.top + area.height && y < height; y++)
+        for (long x = area.left; x < (long)area.left + area.width && x < (long)GetWidth(); x++)
+            SetPixelIndex(x, height - 1 - y, index);
+}
+
+void RasterImageGIF::_paintcomposite(RasterImage& composite, const Frame& frame, WORD screenHeight) const
+{
+    // Every pixel is copied in its palette colour, the transparent ones too.
+    long h = (long)GetHeight(), w = (long)GetWidth();
+    for (long y = 0; y < h; y++)
+        for (long x = 0; x < w; x++)
+            composite.SetPixelColor(frame.left + x, (long)screenHeight - 1 - frame.top - y,
+                                    GetPixelColor(x, h - 1 - y, true), false);
+}
+
+void RasterImageGIF::_adopt(RasterImage& picture)
+{
+    RasterImageInfo keep = info;
+    Transfer(picture);
+    keep.pBits = info.pBits;
+    keep.dwEffWidth = info.dwEffWidth;
+    info = keep;
+    _clearcolorcache();
+}
+
+bool RasterImageGIF::_readscreen(RasterFile* fp, Walk& walk)
+{
+    BYTE screen[kScreenSize];
+    if (!_read(fp, screen, sizeof(screen)) || memcmp(screen, "GIF8", 4) != 0)
+        return false;
+    walk.screenWidth = _word(screen + 6);
+    walk.screenHeight = _word(screen + 8);
+    const BYTE flags = screen[10];
+    walk.background = screen[11];
+    walk.global.nColors = (short)(1 << ((flags & 7) + 1));
+    walk.global.nColorRes = (short)(((flags & 0x70) >> 3) + 1);
+    memset(walk.global.Palette, 0, sizeof(walk.global.Palette));
+    walk.hasGlobal = (flags & 0x80) != 0;
+    walk.trueColour = walk.hasGlobal ? 0 : 1;
+    // A table cut short leaves nothing after it: no frame.
+    if (walk.hasGlobal && !_read(fp, walk.global.Palette, (size_t)walk.global.nColors * 3))
+        walk.screenWidth = walk.screenHeight = 0;
+    walk.fileData = _remaining(fp);
+    return true;
+}
+
+bool RasterImageGIF::_decode(RasterFile* fp)
+{
+    Walk walk;
+    if (!_readscreen(fp, walk))
+        return false;
+    info.nNumFrames = get_num_frames(fp, walk.screenWidth, walk.screenHeight);
+    if (info.nNumFrames == 0)
+        return _fail(kNoFrame);
+    if (info.nFrame < 0 || info.nFrame >= info.nNumFrames)
+        return false;
+
+    for (;;) {
+        int b = _nextblock(fp);
+        if (b < 0)
+            break;
+        if (info.nEscape > 0)
+            return false;
+        if (b == kTrailer)
+            break;
+        if (b == kIntroExtension) {
+            if (!DecodeExtension(fp))
+                break;
+            continue;
+        }
+        Frame frame;
+        if (!_readframe(fp, frame))
+            break;
+        if (info.nEscape == -1) {  // the size only
+            header.biWidth = frame.width;
+            header.biHeight = frame.height;
+            return true;
+        }
+        if (!_takes(frame, walk.screenWidth, walk.screenHeight)) {
+            if (!_skipdata(fp))
+                break;
+            continue;
+        }
+        if (!_takeframe(fp, walk, frame))
+            return false;
+        if (info.nFrame == walk.taken) {
+            _finishtruecolour(walk);
+            return true;
+        }
+        walk.taken++;
+    }
+    return _fail(kNoFrame);
+}
+
+bool RasterImageGIF::_takeframe(RasterFile* fp, Walk& walk, const Frame& frame)
+{
+    if (walk.taken == 0 && frame.width != walk.screenWidth && frame.height != walk.screenHeight)
+        walk.trueColour++;
+    if (frame.width > kMaxLineWidth)
+        return _fail(kTooWide);
+    // A frame's own table serves that frame only; the others use the global one.
+    const bool local = (frame.flags & 0x80) != 0;
+    const tag_TabCol& table = local ? frame.local : walk.global;
+    const int disposal = (gce.flags >> 2) & 7;
+    if (walk.taken == 0)
+        walk.firstTrans = info.nTransIndex;
+    // Frames that keep or clear what lies under them are painted onto the
+    // picture so far, when they share its palette; the others stand alone.
+    const bool compose = walk.taken > 0 && (disposal == 1 || disposal == 2) && walk.trueColour < 2 &&
+                         !local && IsValid();
+
+    const int bpp = _depthfor(table.nColors);
+    unsigned long long pixels = (unsigned long long)frame.width * frame.height;
+    if (!_plausible(_rowbytes(bpp, frame.width) * frame.height, pixels, _remaining(fp)))
+        return _fail(kTooLarge);
+    std::unique_ptr<RasterImage> piece;
+    RasterImage* target = this;
+    if (compose) {
+        piece.reset(new (std::nothrow) RasterImage(RASTER_FORMAT_GIF));
+        if (!piece)
+            return _fail(kNoMemory);
+        target = piece.get();
+    }
+    if (target->Create(frame.width, frame.height, (DWORD)bpp, RASTER_FORMAT_GIF) == NULL)
+        return _fail(target->GetLastError());
+    if (local || walk.hasGlobal)
+        _setpalette(*target, table);
+    target->SetTransIndex(info.nTransIndex);
+    if (!_decodeframe(fp, *target, frame) || info.nEscape != 0)
+        return false;
+
+    if (compose) {
+        // What the frame before asked for once it had been shown: a cleared
+        // rectangle shows the background (transparent when there is one).
+        if (walk.lastOnCanvas && walk.lastDisposal == 2)
+            _fillrect(walk.last, walk.firstTrans != -1 ? (BYTE)walk.firstTrans : walk.background);
+        GifMix(*piece, -(long)frame.left, (long)frame.top + frame.height - (long)GetHeight());
+        info.nTransIndex = walk.firstTrans;
+    }
+    if (walk.trueColour >= 2 && !_painttruecolour(walk, frame))
+        return false;
+    walk.last = frame;
+    walk.lastDisposal = disposal;
+    walk.lastOnCanvas = compose || walk.taken == 0;
+    return true;
+}
+
+bool RasterImageGIF::_painttruecolour(Walk& walk, const Frame& frame)
+{
+    info.nFrame = info.nNumFrames - 1;  // every frame is painted
+    if (!walk.composite) {
+        const WORD w = walk.screenWidth, h = walk.screenHeight;
+        if (!_plausible(_rowbytes(24, w) * h, (unsigned long long)w * h, walk.fileData))
+            return _fail(kTooLarge);
+        walk.composite.reset(new (std::nothrow) RasterImage(w, h, 24, RASTER_FORMAT_GIF));
+        if (!walk.composite)
+            return _fail(kNoMemory);
+        if (!walk.composite->IsValid())
+            return _fail(walk.composite->GetLastError());
+    }
+    _paintcomposite(*walk.composite, frame, walk.screenHeight);
+    return true;
+}
+
+void RasterImageGIF::_finishtruecolour(Walk& walk)
+{
+    if (walk.trueColour < 2 || !walk.composite)
+        return;
+    // The transparent index read last names the transparent colour.
+    RGBQUAD trans = GetPaletteColor((BYTE)(info.nTransIndex & 0xFF));
+    _adopt(*walk.composite);
+    if (gce.flags & 1) {
+        trans.rgbReserved = 0;
+        info.rgbTransColor = trans;
+        info.nTransIndex = 0;
+    } else {
+        info.nTransIndex = -1;
+    }
+}
+
+namespace {
+
+RasterImage* _gifmake()
+{
+    return new (std::nothrow) RasterImageGIF;
+}
+
+bool _gifdecode(RasterImage* codec, RasterFile* stream, DWORD)
+{
+    return static_cast<RasterImageGIF*>(codec)->Decode(stream);
+}
+
+}  // namespace
+
+// GIF is read only for now: no encoder, so encoding reports an unknown format.
+const RasterCodec g_RasterCodecGIF = {
+    RASTER_FORMAT_GIF, RASTER_FORMAT_GIF, true, _gifmake, _gifdecode, NULL, NULL,
+};

@@ -1,0 +1,173 @@
+// The GIF codec (format id 2): GIF87a and GIF89a files decoded into the
+// image's own pixels and palette with our own LZW decompressor, one frame at
+// a time (nFrame, 0 = the first), with the graphic-control, comment and
+// loop-count extensions, interlacing and the compositing of frames. A file
+// without a global colour table whose first frame differs from the screen in
+// both width and height is a true-colour GIF: every frame is painted onto one
+// 24-bit picture of the screen's size.
+//
+// Encoding GIF is not part of this codec yet: the dispatch reports the format
+// as unknown for encoding.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "rasterimage.h"
+#include "rasteriterator.h"
+
+class RasterImageGIF : public RasterImage {
+public:
+    // The four data bytes of a graphic control extension, in file order.
+    struct tag_GraphicControl {
+        BYTE flags;       // bit 0 transparent index valid, bit 1 user input, bits 2-4 disposal
+        WORD delay;       // hundredths of a second
+        BYTE transindex;  // the transparent palette index
+    };
+
+    // A colour table: 2^(code + 1) entries of red, green, blue.
+    struct tag_TabCol {
+        short nColors;
+        short nColorRes;  // from the screen flags; not used
+        rgb_color Palette[256];
+    };
+
+    RasterImageGIF();
+
+    // Decodes the frame nFrame (or, for a true-colour GIF, every frame onto one
+    // picture) into this image. nEscape -1 asks for the size of the first image
+    // descriptor only.
+    bool Decode(RasterFile* fp);
+    // The same over a C stream, which is only used, never closed.
+    bool Decode(FILE* fp);
+
+    void SetDisposalMethod(int dm) { nDispMeth = dm; }
+    long GetDisposalMethod() const { return nDispMeth; }
+    void SetLoops(int loops) { nLoops = loops; }
+    long GetLoops() const { return nLoops; }
+    // At most 255 characters are kept; a null text is ignored.
+    void SetComment(const char* sz);
+    // Copies the comment with its terminating NUL (at most 256 bytes) into sz;
+    // a null sz is ignored.
+    void GetComment(char* sz) const;
+
+protected:
+    // Where a frame lies on the screen and which colour table it brings.
+    struct Frame {
+        WORD left;
+        WORD top;
+        WORD width;
+        WORD height;
+        BYTE flags;  // bit 7 local colour table, bit 6 interlaced, bits 0-2 table size code
+        tag_TabCol local;
+    };
+
+    // Reads one extension after its introducer byte 0x21; false when the read
+    // fails or the block is malformed, which ends the walk through the file.
+    bool DecodeExtension(RasterFile* fp);
+    // The frames a decode can take, from the current position to the trailer;
+    // the position and the per-frame extension values are restored.
+    int get_num_frames(RasterFile* fp, WORD screenWidth, WORD screenHeight);
+    // The next byte through the read-ahead buffer, or -1.
+    int get_byte(RasterFile* fp);
+    // Decompresses the gathered data of one frame into the rows of the
+    // iterator's image. 0 when the data ended (well-formed or not), -1 when
+    // the frame's rows were full, -10 when the row buffer cannot be made, -20
+    // for a bad minimum code size, kStackOverrun for a code chain longer than
+    // the table can hold.
+    int decoder(RasterIterator* iter, int linewidth, int codesize);
+    // Stores one decoded row (len pixels of one byte each) into the frame.
+    int out_line(RasterIterator* iter, BYTE* pixels, int len);
+    // Paints the pixels of imgsrc2 that are not its transparent index onto this
+    // image, imgsrc2's pixel (x + lxOffset, y + lyOffset) landing on (x, y).
+    void GifMix(RasterImage& imgsrc2, long lxOffset, long lyOffset);
+
+    static constexpr int kStackOverrun = -30;
+
+    tag_GraphicControl gce;  // the graphic control block read last
+    int bInterlaced;         // the frame being decoded is interlaced
+    int nRowPos;             // next row of an interlaced frame, from the top
+    int nRowStep;            // row step of the current interlace pass
+    int nRowCount;           // rows of the frame being decoded
+    int nPass;               // interlace passes finished
+    int nBufPos;             // read position in ReadBuf
+    int nBufEnd;             // bytes in ReadBuf
+    BYTE ReadBuf[16384];
+    BYTE Stack[4096];        // a decoded string, reversed
+    BYTE Suffix[4096];
+    WORD Prefix[4096];
+    char szComment[256];
+    int nLoops;
+    int nDispMeth;
+
+private:
+    // What the walk through the frames carries from one frame to the next.
+    struct Walk {
+        WORD screenWidth = 0;
+        WORD screenHeight = 0;
+        BYTE background = 0;
+        bool hasGlobal = false;
+        tag_TabCol global;
+        int trueColour = 0;       // 2 or more: every frame goes onto one 24-bit picture
+        long long fileData = -1;  // bytes after the screen descriptor, -1 unknown
+        long firstTrans = -1;     // the first frame's transparent index
+        long taken = 0;           // frames taken before this one
+        // The frame taken before, its disposal method, and whether it was
+        // painted onto this image in screen coordinates.
+        Frame last = {};
+        int lastDisposal = 0;
+        bool lastOnCanvas = false;
+        std::unique_ptr<RasterImage> composite;  // the true-colour picture
+    };
+
+    bool _decode(RasterFile* fp);
+    // The screen descriptor and the global colour table.
+    bool _readscreen(RasterFile* fp, Walk& walk);
+    // Decodes a frame that lies inside the screen and composes it.
+    bool _takeframe(RasterFile* fp, Walk& walk, const Frame& frame);
+    bool _painttruecolour(Walk& walk, const Frame& frame);
+    // The true-colour picture replaces the last frame once all are painted.
+    void _finishtruecolour(Walk& walk);
+    bool _fail(const char* text);
+    // Bytes through the read-ahead buffer: reads (all or as many as there
+    // are), skips, the logical position, and handing the unread bytes back.
+    bool _read(RasterFile* fp, void* dst, size_t n);
+    size_t _readsome(RasterFile* fp, void* dst, size_t n);
+    bool _skip(RasterFile* fp, size_t n);
+    long _tell(RasterFile* fp);
+    void _handback(RasterFile* fp);
+    // Bytes after the logical position, or -1 when the stream cannot tell.
+    long long _remaining(RasterFile* fp);
+    // Whether an image block this large is backed by the data that is left
+    // (dataBytes -1: unknown). Small blocks always are.
+    bool _plausible(unsigned long long blockBytes, unsigned long long pixels,
+                    long long dataBytes) const;
+    // The next block introducer (0x21, 0x2C or 0x3B), passing over other
+    // bytes, or -1 at the end of the data.
+    int _nextblock(RasterFile* fp);
+    // The image descriptor after its 0x2C and the frame's own colour table.
+    bool _readframe(RasterFile* fp, Frame& frame);
+    // Passes over a frame's LZW data: the code size byte and the sub-blocks.
+    bool _skipdata(RasterFile* fp);
+    // Collects a frame's sub-blocks into m_data; m_terminated tells whether a
+    // zero-length block ended them rather than the end of the file.
+    void _gatherdata(RasterFile* fp, int& codesize);
+    bool _takes(const Frame& frame, WORD screenWidth, WORD screenHeight) const;
+    // Decodes one frame's data into target, already created at the frame's
+    // size; false (with the text) when the data is refused.
+    bool _decodeframe(RasterFile* fp, RasterImage& target, const Frame& frame);
+    void _setpalette(RasterImage& target, const tag_TabCol& table) const;
+    // Fills a rectangle given in screen coordinates (rows from the top) with
+    // one index.
+    void _fillrect(const Frame& area, BYTE index);
+    // Paints this frame onto the true-colour picture at its place.
+    void _paintcomposite(RasterImage& composite, const Frame& frame, WORD screenHeight) const;
+    // Takes over another image's pixels, keeping this image's information.
+    void _adopt(RasterImage& picture);
+
+    std::vector<BYTE> m_data;  // the gathered LZW data of the frame being decoded
+    bool m_terminated = false;
+    int m_nLineWidth;          // pixels and bits per pixel of the frame's rows
+    int m_nLineBpp;
+};

@@ -1,0 +1,335 @@
+// GIF and PNG loading into sprites through the image library: exact R5G6B5
+// pixels with the rows turned top first, from disk and from a zip archive,
+// through the sprite cache, and pictures that do not load.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+#include <raster.h>
+#include "desktop_fixture.h"
+#include "test_graph.h"
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+class PictureGraph : public TestGraph {
+public:
+    using KGraph::_loadgif;
+    using KGraph::_loadpng;
+};
+
+void WriteBytes(const std::string& path, const Bytes& data)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+}
+
+void Put16(Bytes& b, unsigned v)
+{
+    b.push_back(BYTE(v));
+    b.push_back(BYTE(v >> 8));
+}
+
+void Put32(Bytes& b, unsigned v)
+{
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+
+unsigned Crc32(const Bytes& data)
+{
+    unsigned crc = 0xFFFFFFFF;
+    for (BYTE byte : data) {
+        crc ^= byte;
+        for (int k = 0; k < 8; k++)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// A zip archive of one stored entry.
+Bytes Zip(const std::string& name, const Bytes& data)
+{
+    Bytes z;
+    const unsigned crc = Crc32(data);
+    Put32(z, 0x04034b50);
+    for (unsigned v : {20u, 0u, 0u, 0u, 0u})  // version, flags, stored, time, date
+        Put16(z, v);
+    Put32(z, crc);
+    Put32(z, unsigned(data.size()));
+    Put32(z, unsigned(data.size()));
+    Put16(z, unsigned(name.size()));
+    Put16(z, 0);
+    z.insert(z.end(), name.begin(), name.end());
+    z.insert(z.end(), data.begin(), data.end());
+    const unsigned central = unsigned(z.size());
+    Put32(z, 0x02014b50);
+    for (unsigned v : {20u, 20u, 0u, 0u, 0u, 0u})
+        Put16(z, v);
+    Put32(z, crc);
+    Put32(z, unsigned(data.size()));
+    Put32(z, unsigned(data.size()));
+    Put16(z, unsigned(name.size()));
+    for (int i = 0; i < 6; i++)  // extra, comment, disk, attributes
+        Put16(z, 0);
+    Put32(z, 0);  // offset of the local header
+    z.insert(z.end(), name.begin(), name.end());
+    const unsigned centralSize = unsigned(z.size()) - central;
+    Put32(z, 0x06054b50);
+    Put32(z, 0);
+    Put16(z, 1);
+    Put16(z, 1);
+    Put32(z, centralSize);
+    Put32(z, central);
+    Put16(z, 0);
+    return z;
+}
+
+// A GIF of 8-bit indices (rows from the top) with a 256-entry table whose
+// entry i is `palette(i)` as 0xRRGGBB. The data is every index as a 9-bit
+// literal code, with a clear code before the table would widen the codes.
+template <typename Palette>
+Bytes Gif(int w, int h, const Bytes& indices, Palette palette)
+{
+    Bytes g = {'G', 'I', 'F', '8', '9', 'a'};
+    Put16(g, unsigned(w));
+    Put16(g, unsigned(h));
+    g.insert(g.end(), {0xF7, 0, 0});
+    for (int i = 0; i < 256; i++) {
+        const unsigned c = palette(i);
+        g.insert(g.end(), {BYTE(c >> 16), BYTE(c >> 8), BYTE(c)});
+    }
+    g.push_back(0x2C);
+    Put16(g, 0);
+    Put16(g, 0);
+    Put16(g, unsigned(w));
+    Put16(g, unsigned(h));
+    g.push_back(0);
+    g.push_back(8);
+    Bytes codes;
+    unsigned acc = 0;
+    int bits = 0, sinceClear = 0;
+    auto put = [&](unsigned code) {
+        acc |= code << bits;
+        for (bits += 9; bits >= 8; bits -= 8, acc >>= 8)
+            codes.push_back(BYTE(acc));
+    };
+    put(256);
+    for (BYTE i : indices) {
+        if (sinceClear == 254) {
+            put(256);
+            sinceClear = 0;
+        }
+        put(i);
+        sinceClear++;
+    }
+    put(257);
+    if (bits > 0)
+        codes.push_back(BYTE(acc));
+    for (size_t at = 0; at < codes.size(); at += 255) {
+        const size_t n = std::min<size_t>(255, codes.size() - at);
+        g.push_back(BYTE(n));
+        g.insert(g.end(), codes.begin() + long(at), codes.begin() + long(at + n));
+    }
+    g.push_back(0);
+    g.push_back(0x3B);
+    return g;
+}
+
+unsigned GifColour(int i)
+{
+    return unsigned((i * 7) & 0xFF) << 16 | unsigned((255 - i) & 0xFF) << 8 | unsigned((i * 13) & 0xFF);
+}
+
+// A 24-bit PNG written by the image library's own writer.
+Bytes Png(int w, int h, unsigned (*colour)(int x, int yTop))
+{
+    RasterImage img(DWORD(w), DWORD(h), 24, 0);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            img.SetPixelColor(x, h - 1 - y, RGBQUAD{BYTE(colour(x, y)), BYTE(colour(x, y) >> 8), BYTE(colour(x, y) >> 16), 0});
+    BYTE* buf = nullptr;
+    long size = 0;
+    if (!img.Encode(buf, size, RASTER_FORMAT_PNG))
+        return Bytes();
+    Bytes out(buf, buf + size);
+    free(buf);
+    return out;
+}
+
+unsigned PngColour(int x, int yTop)
+{
+    return unsigned(x * 40) << 16 | unsigned(yTop * 60) << 8 | unsigned((x * yTop * 30) & 0xFF);
+}
+
+WORD To565(unsigned rgb)
+{
+    return WORD(((rgb >> 8) & 0xF800) | ((rgb >> 5) & 0x07E0) | ((rgb & 0xFF) >> 3));
+}
+
+class GifPngLoader : public DesktopTest {
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        ASSERT_EQ(g.Init(false, 64, 48, KCM_R5G6B5, false), 0);
+        char pattern[] = "/tmp/kestrel-gifpng-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        for (int y = 0; y < 5; y++)
+            for (int x = 0; x < 6; x++)
+                indices.push_back(BYTE(x * 40 + y * 3));
+        gif = Gif(6, 5, indices, GifColour);
+        png = Png(7, 4, PngColour);
+        ASSERT_FALSE(png.empty());
+    }
+    void TearDown() override
+    {
+        pack.Close();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+        g.Release();
+        DesktopTest::TearDown();
+    }
+    std::string Path(const std::string& name) { return dir + "/" + name; }
+    bool Debugged(const std::string& text)
+    {
+        for (auto& e : Log())
+            if (e.kind == kbase::LogEntry::DebugLine && e.text == text)
+                return true;
+        return false;
+    }
+    void ExpectGifPixels(SPRITE_DATA* s)
+    {
+        ASSERT_NE(s, nullptr);
+        ASSERT_EQ(s->width, 6);
+        ASSERT_EQ(s->height, 5);
+        for (int y = 0; y < 5; y++)
+            for (int x = 0; x < 6; x++)
+                ASSERT_EQ(Px16(s, x, y), To565(GifColour(indices[size_t(y) * 6 + size_t(x)]))) << x << "," << y;
+    }
+    void ExpectPngPixels(SPRITE_DATA* s)
+    {
+        ASSERT_NE(s, nullptr);
+        ASSERT_EQ(s->width, 7);
+        ASSERT_EQ(s->height, 4);
+        for (int y = 0; y < 4; y++)
+            for (int x = 0; x < 7; x++)
+                ASSERT_EQ(Px16(s, x, y), To565(PngColour(x, y))) << x << "," << y;
+    }
+
+    PictureGraph g;
+    CUnPackFile pack;
+    std::string dir;
+    Bytes indices;
+    Bytes gif, png;
+    SPRITE_DATA* alpha = nullptr;
+};
+
+TEST_F(GifPngLoader, PicturesFromDiskBecomeExactSpritesTopRowFirst)
+{
+    WriteBytes(Path("a.gif"), gif);
+    WriteBytes(Path("b.png"), png);
+    SPRITE_DATA* s = g._loadgif(alpha, Path("a.gif").c_str(), KCM_R5G6B5, 0, nullptr);
+    ExpectGifPixels(s);
+    EXPECT_EQ(alpha, nullptr);
+    g._releasesprite(s);
+    s = g._loadpng(alpha, Path("b.png").c_str(), KCM_R5G6B5, 0x11, nullptr);
+    ExpectPngPixels(s);
+    EXPECT_EQ(s->flags & KSPR_COLORKEY, KSPR_COLORKEY);
+    EXPECT_EQ(alpha, nullptr);
+    g._releasesprite(s);
+}
+
+TEST_F(GifPngLoader, PicturesFromAnArchiveMatchThoseFromDisk)
+{
+    WriteBytes(Path("g.zip"), Zip("pics/a.gif", gif));
+    ASSERT_TRUE(pack.Open(Path("g.zip").c_str()));
+    SPRITE_DATA* s = g._loadgif(alpha, "pics\\a.gif", KCM_R5G6B5, 0, &pack);
+    ExpectGifPixels(s);
+    g._releasesprite(s);
+    pack.Close();
+
+    WriteBytes(Path("p.zip"), Zip("b.png", png));
+    ASSERT_TRUE(pack.Open(Path("p.zip").c_str()));
+    s = g._loadpng(alpha, "b.png", KCM_R5G6B5, 0, &pack);
+    ExpectPngPixels(s);
+    g._releasesprite(s);
+
+    // A missing entry fails without a word.
+    Log();
+    EXPECT_EQ(g._loadpng(alpha, "gone.png", KCM_R5G6B5, 0, &pack), nullptr);
+    EXPECT_EQ(g._loadgif(alpha, "gone.gif", KCM_R5G6B5, 0, &pack), nullptr);
+    EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(GifPngLoader, TheSpriteCacheLoadsThemByExtension)
+{
+    std::filesystem::create_directories(Path("pics"));
+    WriteBytes(Path("pics/A.GIF"), gif);
+    WriteBytes(Path("pics/b.png"), png);
+    KSprite* a = g.Load(Path("pics/A.GIF").c_str(), 0, nullptr);
+    ASSERT_NE(a, nullptr);
+    ExpectGifPixels(a->GetData());
+    // The engine's '\' separators reach the file as well.
+    std::string backslashed = Path("pics\\b.png");
+    KSprite* b = g.Load(backslashed.c_str(), 0, nullptr);
+    ASSERT_NE(b, nullptr);
+    ExpectPngPixels(b->GetData());
+    g.ReleaseKSprite(a);
+    g.ReleaseKSprite(b);
+}
+
+TEST_F(GifPngLoader, PicturesThatDoNotLoadSaySo)
+{
+    EXPECT_EQ(g._loadgif(alpha, Path("none.gif").c_str(), KCM_R5G6B5, 0, nullptr), nullptr);
+    EXPECT_TRUE(Debugged("_loadgif(" + Path("none.gif") + ",,) create fail"));
+
+    // Truncated and damaged files: every prefix fails or loads, nothing more.
+    for (size_t n : {size_t(0), size_t(6), size_t(13), size_t(800), gif.size() / 2}) {
+        WriteBytes(Path("cut.gif"), Bytes(gif.begin(), gif.begin() + long(std::min(n, gif.size()))));
+        SPRITE_DATA* s = g._loadgif(alpha, Path("cut.gif").c_str(), KCM_R5G6B5, 0, nullptr);
+        if (s != nullptr)
+            g._releasesprite(s);
+    }
+    WriteBytes(Path("cut.gif"), Bytes(gif.begin(), gif.begin() + 20));
+    EXPECT_EQ(g._loadgif(alpha, Path("cut.gif").c_str(), KCM_R5G6B5, 0, nullptr), nullptr);
+    EXPECT_TRUE(Debugged("_loadgif(" + Path("cut.gif") + ",,) create fail"));
+
+    Bytes bent = png;
+    bent[17] ^= 0xFF;  // the width in the IHDR: its CRC no longer matches
+    WriteBytes(Path("bent.png"), bent);
+    EXPECT_EQ(g._loadpng(alpha, Path("bent.png").c_str(), KCM_R5G6B5, 0, nullptr), nullptr);
+    EXPECT_TRUE(Debugged("_loadpng(" + Path("bent.png") + ",,) create fail"));
+    for (size_t n = 0; n < png.size(); n += 5) {
+        WriteBytes(Path("cut.png"), Bytes(png.begin(), png.begin() + long(n)));
+        EXPECT_EQ(g._loadpng(alpha, Path("cut.png").c_str(), KCM_R5G6B5, 0, nullptr), nullptr) << n;
+    }
+
+    // The sprite cache keeps nothing of a failed load.
+    EXPECT_EQ(g.Load(Path("bent.png").c_str(), 0, nullptr), nullptr);
+    EXPECT_EQ(g.GetSpriteManager()->GetCount(), 0u);
+}
+
+TEST_F(GifPngLoader, OtherColourModesGiveAClearedSprite)
+{
+    WriteBytes(Path("a.gif"), gif);
+    WriteBytes(Path("b.png"), png);
+    SPRITE_DATA* s = g._loadgif(alpha, Path("a.gif").c_str(), KCM_GRAY, 0, nullptr);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->width, 6);
+    for (int x = 0; x < 6; x++)
+        EXPECT_EQ(Px8(s, x, 4), 0);
+    EXPECT_TRUE(Debugged("_loadgif() imperfection!"));
+    g._releasesprite(s);
+    s = g._loadpng(alpha, Path("b.png").c_str(), KCM_GRAY, 0, nullptr);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(Px8(s, 6, 3), 0);
+    EXPECT_TRUE(Debugged("_loadpng() imperfection!"));
+    g._releasesprite(s);
+}
+
+}  // namespace
