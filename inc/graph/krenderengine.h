@@ -236,6 +236,8 @@ private:
     std::vector<PrevKey> m_prevIndex;  // in list order, from the first unmatched
     std::vector<int> m_prevBuckets;    // first entry of each bucket, -1 when empty
     std::vector<RECT> m_dirty;         // _countDirty's rectangles
+    std::vector<RECT> m_vanished;      // of the commands that vanished, in list order
+    RECT m_dirtyBox = {0, 0, 0, 0};    // the bounds of m_dirty
     std::vector<Node*> m_uncut;        // _countDirty's uncuttable unchanged commands
     long m_nMatchedOrder;  // list order of the last previous command matched
     Node* m_prevNext;      // the previous command after that one

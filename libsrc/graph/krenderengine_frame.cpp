@@ -352,13 +352,19 @@ void KRenderEngine::_vanishUpTo(Node* stop)
     const long count = long(m_pPrev->list.GetCount());
     for (long i = m_nMatchedOrder + 1; i < count && m_prevNext != stop;
          i++, m_prevNext = m_prevNext->m_pNext) {
-        if (m_prevNext->dst == m_sprCut)
+        if (m_prevNext->dst == m_sprCut) {
             m_dirty.push_back(m_prevNext->rcDst);
+            m_vanished.push_back(m_prevNext->rcDst);
+        }
     }
 }
 
 bool KRenderEngine::_touchesDirty(const rectlist_node* node) const
 {
+    const RECT& n = node->rcDst;
+    if (n.right <= m_dirtyBox.left || n.bottom <= m_dirtyBox.top || n.left >= m_dirtyBox.right ||
+        n.top >= m_dirtyBox.bottom)
+        return false;  // nowhere near any dirty rectangle
     for (const RECT& d : m_dirty) {
         RECT r = d;
         if (RectInNode(node, r))
@@ -370,6 +376,7 @@ bool KRenderEngine::_touchesDirty(const rectlist_node* node) const
 void KRenderEngine::BuildingFrame()
 {
     m_dirty.clear();
+    m_vanished.clear();
     m_uncut.clear();
     m_nMisses = 0;
     m_bIndexed = false;
@@ -412,6 +419,16 @@ void KRenderEngine::BuildingFrame()
     const int vanished = int(m_pPrev->list.GetCount()) - matched;
     if (haveCut && fresh + vanished > 0) {
         const bool all = _countDirty() > kMaxDirtyRects;
+        m_dirtyBox = {0, 0, 0, 0};
+        if (!all && !m_dirty.empty()) {
+            m_dirtyBox = m_dirty[0];
+            for (const RECT& d : m_dirty) {
+                m_dirtyBox.left = std::min(m_dirtyBox.left, d.left);
+                m_dirtyBox.top = std::min(m_dirtyBox.top, d.top);
+                m_dirtyBox.right = std::max(m_dirtyBox.right, d.right);
+                m_dirtyBox.bottom = std::max(m_dirtyBox.bottom, d.bottom);
+            }
+        }
         // Unchanged commands that touch no dirty rectangle would never be
         // drawn: they are left out of the work list, which keeps its walks
         // as short as the change is small.
@@ -438,16 +455,8 @@ void KRenderEngine::_cutDirty()
     Node* cursor = NULL;
     // 2. What vanished or changed since the last frame is redrawn from the
     // unchanged commands under it.
-    if (m_pPrev->list.GetCount() != 0) {
-        do {
-            m_pPrev->list.GetNext(node, cursor);
-            if (node != NULL && (node->state & KRE_STATE_MATCHED) == 0 && IsDrawNode(node) &&
-                node->dst == m_sprCut) {
-                RECT rc = node->rcDst;
-                PreFrame(m_pWork, rc);
-            }
-        } while (cursor != NULL);
-    }
+    for (RECT rc : m_vanished)
+        PreFrame(m_pWork, rc);
 
     // 3. So is what is drawn whole in this frame. Cutting by one rectangle
     // can turn an uncuttable command into a drawn-whole one anywhere in the
