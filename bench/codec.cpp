@@ -13,8 +13,6 @@
 // target speaks of). The GIF cases need giflib (KESTREL_HAVE_GIFLIB).
 #include <benchmark/benchmark.h>
 
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,24 +27,11 @@
 
 #include <raster.h>
 
+#include "bench_util.h"
+
 namespace {
 
 using Bytes = std::vector<BYTE>;
-
-// Smooth colour with a little noise: a photo's share of detail for the coder.
-void PhotoPixel(long x, long y, long w, long h, BYTE* rgb)
-{
-    static unsigned seed = 12345;
-    seed = seed * 1103515245u + 12345u;
-    const int noise = int((seed >> 16) & 15) - 8;
-    const double fx = double(x) / double(w), fy = double(y) / double(h);
-    const double c[3] = {127 + 120 * std::sin(7 * fx + 3 * fy), 127 + 120 * std::sin(5 * fy + 1),
-                         127 + 120 * std::cos(9 * (fx - fy))};
-    for (int i = 0; i < 3; i++) {
-        const int v = int(c[i]) + noise;
-        rgb[i] = BYTE(v < 0 ? 0 : v > 255 ? 255 : v);
-    }
-}
 
 // w x h pixels, rows from the top, `channels` bytes each (red, green, blue,
 // then alpha as a soft vignette).
@@ -66,7 +51,8 @@ Bytes Picture(long w, long h, int channels)
     return px;
 }
 
-Bytes PngOfPixels(const Bytes& px, long w, long h, int channels)
+// libpng's description of w x h RGB (or, with 4 channels, RGBA) pixels.
+png_image PngImage(long w, long h, int channels)
 {
     png_image image;
     std::memset(&image, 0, sizeof(image));
@@ -74,6 +60,12 @@ Bytes PngOfPixels(const Bytes& px, long w, long h, int channels)
     image.width = png_uint_32(w);
     image.height = png_uint_32(h);
     image.format = channels == 4 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    return image;
+}
+
+Bytes PngOfPixels(const Bytes& px, long w, long h, int channels)
+{
+    png_image image = PngImage(w, h, channels);
     png_alloc_size_t size = 0;
     if (!png_image_write_to_memory(&image, nullptr, &size, 0, px.data(), 0, nullptr))
         return Bytes();
@@ -104,33 +96,11 @@ RasterImage* ImageOfPixels(const Bytes& px, long w, long h, int channels)
     return img;
 }
 
-struct Timing {
-    double base = 0;
-    double ours = 0;
-};
-
 template <typename Base, typename Ours>
 void Compare(benchmark::State& state, long w, long h, Base base, Ours ours)
 {
-    Timing t;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        const bool baseOk = base();
-        const auto t1 = std::chrono::steady_clock::now();
-        const bool oursOk = ours();
-        const auto t2 = std::chrono::steady_clock::now();
-        if (!baseOk || !oursOk) {
-            state.SkipWithError(baseOk ? "ours failed" : "baseline failed");
-            return;
-        }
-        t.base += std::chrono::duration<double>(t1 - t0).count();
-        t.ours += std::chrono::duration<double>(t2 - t1).count();
-    }
-    const double mp = double(w) * double(h) / 1e6 * double(state.iterations());
-    state.counters["ours_ms_per_MP"] = t.ours * 1e3 / mp;
-    state.counters["base_ms_per_MP"] = t.base * 1e3 / mp;
-    state.counters["ratio"] = t.base / t.ours;
-    state.counters["time_x"] = t.ours / t.base;
+    CompareWithBaseline(state, w, h, base, ours,
+                        [](bool baseOk) { return baseOk ? "ours failed" : "baseline failed"; });
 }
 
 bool OursDecode(const Bytes& file, DWORD type)
@@ -169,12 +139,7 @@ bool LibpngDecode(const Bytes& file, int channels)
 
 bool LibpngEncode(const Bytes& px, long w, long h, int channels)
 {
-    png_image image;
-    std::memset(&image, 0, sizeof(image));
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(w);
-    image.height = png_uint_32(h);
-    image.format = channels == 4 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    png_image image = PngImage(w, h, channels);
     png_alloc_size_t size = px.size() + px.size() / 2 + 1024;
     Bytes out(size);
     const bool ok = png_image_write_to_memory(&image, out.data(), &size, 0, px.data(), 0, nullptr) != 0;

@@ -12,8 +12,6 @@
 // figure the JPEG target of at most 1.15 speaks of).
 #include <benchmark/benchmark.h>
 
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +23,8 @@
 #include <desktop/desktop.h>
 #include <kestrel.h>
 
+#include "bench_util.h"
+
 namespace {
 
 KGraph* g_graph = nullptr;
@@ -33,21 +33,6 @@ std::string g_dir;
 std::string PicturePath(const char* kind, long w, long h)
 {
     return g_dir + "/" + kind + "-" + std::to_string(w) + "x" + std::to_string(h);
-}
-
-// Smooth colour with a little noise: a photo's share of detail for the coder.
-void PhotoPixel(long x, long y, long w, long h, BYTE* rgb)
-{
-    static unsigned seed = 12345;
-    seed = seed * 1103515245u + 12345u;
-    const int noise = int((seed >> 16) & 15) - 8;
-    const double fx = double(x) / double(w), fy = double(y) / double(h);
-    const double c[3] = {127 + 120 * std::sin(7 * fx + 3 * fy), 127 + 120 * std::sin(5 * fy + 1),
-                         127 + 120 * std::cos(9 * (fx - fy))};
-    for (int i = 0; i < 3; i++) {
-        const int v = int(c[i]) + noise;
-        rgb[i] = BYTE(v < 0 ? 0 : v > 255 ? 255 : v);
-    }
 }
 
 bool WriteJpeg(const std::string& path, long w, long h)
@@ -179,25 +164,9 @@ bool OursLoad(const std::string& path)
 template <typename Base>
 void Compare(benchmark::State& state, const std::string& path, long w, long h, Base base)
 {
-    double tBase = 0, tOurs = 0;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        const bool baseOk = base(path);
-        const auto t1 = std::chrono::steady_clock::now();
-        const bool oursOk = OursLoad(path);
-        const auto t2 = std::chrono::steady_clock::now();
-        if (!baseOk || !oursOk) {
-            state.SkipWithError(("cannot load " + path).c_str());
-            return;
-        }
-        tBase += std::chrono::duration<double>(t1 - t0).count();
-        tOurs += std::chrono::duration<double>(t2 - t1).count();
-    }
-    const double mp = double(w) * double(h) / 1e6 * double(state.iterations());
-    state.counters["ours_ms_per_MP"] = tOurs * 1e3 / mp;
-    state.counters["base_ms_per_MP"] = tBase * 1e3 / mp;
-    state.counters["ratio"] = tBase / tOurs;
-    state.counters["time_x"] = tOurs / tBase;
+    CompareWithBaseline(
+        state, w, h, [&] { return base(path); }, [&] { return OursLoad(path); },
+        [&](bool) { return "cannot load " + path; });
 }
 
 void BM_JpegThroughCacheVsLibjpeg(benchmark::State& state)

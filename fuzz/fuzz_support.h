@@ -1,9 +1,9 @@
-// What the fuzz targets share: little-endian fields, a zip archive of stored
-// entries (packed game data reaches the loaders that way), scratch files that
-// go when the run ends, the input in a heap block of its own size, and the
-// small device the picture loaders run on. Header-only: a fuzz target links
-// the library alone, and the graph tests build their archives with this same
-// code.
+// What the fuzz targets share: little-endian fields, a bitmap header, a zip
+// archive of stored entries (packed game data reaches the loaders that way),
+// scratch files that go when the run ends, the input in a heap block of its
+// own size, and the small device the picture loaders run on. Header-only: a
+// fuzz target links the library alone, and the graph tests build their
+// archives with this same code.
 #pragma once
 #include <kestrel.h>
 #include <klog.h>
@@ -26,6 +26,26 @@ inline void Put32(std::vector<uint8_t>& b, uint32_t v)
 {
     Put16(b, uint16_t(v));
     Put16(b, uint16_t(v >> 16));
+}
+
+// The 54 header bytes of an uncompressed bitmap whose pixels start right after
+// them: the file header (`fileSize` as the file claims it), then the 40-byte
+// information header with w, h and the bits per pixel and every later field 0.
+inline void PutBmpHeader(std::vector<uint8_t>& b, uint32_t fileSize, int32_t w, int32_t h,
+                         uint16_t bits)
+{
+    b.push_back('B');
+    b.push_back('M');
+    Put32(b, fileSize);
+    Put32(b, 0);
+    Put32(b, 54);
+    Put32(b, 40);
+    Put32(b, uint32_t(w));
+    Put32(b, uint32_t(h));
+    Put16(b, 1);
+    Put16(b, bits);
+    for (int i = 0; i < 6; i++)
+        Put32(b, 0);
 }
 
 // The CRC-32 a zip entry records (reflected, polynomial 0xEDB88320).

@@ -11,17 +11,8 @@ namespace {
 std::vector<uint8_t> Bmp(int32_t w, int32_t h, uint8_t blue)
 {
     const uint32_t row = (uint32_t(w) * 3 + 3) & ~3u;
-    std::vector<uint8_t> b = {'B', 'M'};
-    Put32(b, 54 + row * uint32_t(h));
-    Put32(b, 0);
-    Put32(b, 54);
-    Put32(b, 40);
-    Put32(b, uint32_t(w));
-    Put32(b, uint32_t(h));
-    Put16(b, 1);
-    Put16(b, 24);
-    for (int i = 0; i < 6; i++)
-        Put32(b, 0);
+    std::vector<uint8_t> b;
+    PutBmpHeader(b, 54 + row * uint32_t(h), w, h, 24);
     for (int32_t y = 0; y < h; y++)
         for (uint32_t x = 0; x < row; x++)
             b.push_back(x % 3 == 0 ? blue : 0);

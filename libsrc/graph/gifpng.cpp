@@ -64,6 +64,9 @@ struct SpriteOps {
 SPRITE_DATA* LoadPicture(const SpriteOps& ops, const char* name, const char* filename,
                          KESTREL_COLOR_MODE mode, DWORD flags, CUnPackFile* pack, DWORD type)
 {
+    KASSERT(filename);
+    if (filename == NULL)
+        return NULL;
     bool missing = false;
     RasterImage* img = OpenPicture(filename, pack, type, missing);
     if (missing)
@@ -102,9 +105,6 @@ SPRITE_DATA* LoadPicture(const SpriteOps& ops, const char* name, const char* fil
 SPRITE_DATA* KGraph::_loadgif(SPRITE_DATA*&, const char* filename, KESTREL_COLOR_MODE mode,
                               DWORD flags, CUnPackFile* pack)
 {
-    KASSERT(filename);
-    if (filename == NULL)
-        return NULL;
     const SpriteOps ops = {this, &KGraph::_createsprite, &KGraph::_clearsprite, &KGraph::_locksprite,
                            &KGraph::_unlocksprite};
     return LoadPicture(ops, "_loadgif", filename, mode, flags, pack, RASTER_FORMAT_GIF);
@@ -113,9 +113,6 @@ SPRITE_DATA* KGraph::_loadgif(SPRITE_DATA*&, const char* filename, KESTREL_COLOR
 SPRITE_DATA* KGraph::_loadpng(SPRITE_DATA*&, const char* filename, KESTREL_COLOR_MODE mode,
                               DWORD flags, CUnPackFile* pack)
 {
-    KASSERT(filename);
-    if (filename == NULL)
-        return NULL;
     const SpriteOps ops = {this, &KGraph::_createsprite, &KGraph::_clearsprite, &KGraph::_locksprite,
                            &KGraph::_unlocksprite};
     return LoadPicture(ops, "_loadpng", filename, mode, flags, pack, RASTER_FORMAT_PNG);

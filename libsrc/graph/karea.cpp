@@ -6,9 +6,81 @@
 
 namespace {
 
+typedef KArea::List::Node Node;
+
 bool IsEmptyRect(const RECT& r)
 {
     return r.left >= r.right || r.top >= r.bottom;
+}
+
+// Calls f with every rectangle of the region, in list order.
+template <class F>
+void ForEachRect(KArea& area, F f)
+{
+    void* pos = NULL;
+    do {
+        KAreaData* d = NULL;
+        area.GetData(d, pos);
+        if (d != NULL)
+            f(*d);
+    } while (pos != NULL);
+}
+
+// A cut needs the node and its rectangle.
+bool HasCutTarget(void* pos, KAreaData* dat)
+{
+    KASSERT(pos != NULL);
+    KASSERT(dat != NULL);
+    return pos != NULL && dat != NULL;
+}
+
+// Appends a rectangle as the last of the list; null when the list cannot
+// grow (it has reported why).
+Node* AppendRect(KArea::List& list, const RECT& rect, DWORD_PTR data, BYTE state)
+{
+    Node* node = list.GetEnd();
+    if (node == NULL || list.Add() != 0)
+        return NULL;
+    node->rect = rect;
+    node->data = data;
+    node->state.SetState(state);
+    return node;
+}
+
+// Appends the pieces of a cut rectangle with its data and state: all of
+// them, or none.
+bool AppendPieces(KArea::List& list, const KAreaData& cut, const RECT* pieces, int count,
+                  Node** out)
+{
+    // Copies: the rectangle cut is a node of the same list.
+    const DWORD_PTR data = cut.data;
+    const BYTE state = cut.GetState();
+    for (int i = 0; i < count; i++) {
+        out[i] = AppendRect(list, pieces[i], data, state);
+        if (out[i] == NULL) {
+            while (i-- > 0)
+                list.Delete(out[i]);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Appends the two halves of the rectangle at pos, across x = at (or, with
+// acrossX false, y = at): left or top half first. False, with nothing
+// changed, unless the line lies strictly inside the rectangle.
+bool AppendHalves(KArea::List& list, void* pos, KAreaData* dat, long at, bool acrossX,
+                  Node* half[2])
+{
+    if (!HasCutTarget(pos, dat))
+        return false;
+    RECT halves[2] = {dat->rect, dat->rect};
+    LONG& firstEnd = acrossX ? halves[0].right : halves[0].bottom;
+    LONG& secondStart = acrossX ? halves[1].left : halves[1].top;
+    if (!(secondStart < at && at < firstEnd))
+        return false;
+    firstEnd = secondStart = LONG(at);
+    return AppendPieces(list, *dat, halves, 2, half);
 }
 
 }  // namespace
@@ -44,13 +116,7 @@ void KArea::GetData(KAreaData*& data, void*& pos)
 
 KAreaData* KArea::_insert(const RECT& rect, DWORD_PTR data, BYTE state)
 {
-    Node* node = m_List.GetEnd();
-    if (node == NULL || m_List.Add() != 0)
-        return NULL;  // the list has reported why
-    node->rect = rect;
-    node->data = data;
-    node->state.SetState(state);
-    return node;
+    return AppendRect(m_List, rect, data, state);
 }
 
 KAreaData* KArea::Insert(RECT& rect, DWORD data, BYTE state)
@@ -72,13 +138,7 @@ void KArea::Insert(KArea& other)
 {
     if (&other == this)
         return;  // the walk would meet its own copies
-    void* pos = NULL;
-    do {
-        KAreaData* d = NULL;
-        other.GetData(d, pos);
-        if (d != NULL)
-            Insert(*d);
-    } while (pos != NULL);
+    ForEachRect(other, [this](KAreaData& d) { Insert(d); });
 }
 
 // ---- Cutting
@@ -96,78 +156,37 @@ void KArea::_replace(void*& pos, KAreaData*& dat, Node* const* before, int count
 
 bool KArea::CutArea_X(void*& pos, KAreaData*& dat, long x, bool right)
 {
-    Node* dst = static_cast<Node*>(pos);
-    KASSERT(dst != NULL);
-    KASSERT(dat != NULL);
-    if (dst == NULL || dat == NULL)
+    Node* half[2];
+    if (!AppendHalves(m_List, pos, dat, x, true, half))
         return false;
-    const RECT r = dat->rect;
-    if (!(r.left < x && x < r.right))
-        return false;
-    const DWORD_PTR data = dat->data;
-    const BYTE state = dat->GetState();
-    Node* lp = static_cast<Node*>(_insert(RECT{r.left, r.top, LONG(x), r.bottom}, data, state));
-    Node* rp = static_cast<Node*>(_insert(RECT{LONG(x), r.top, r.right, r.bottom}, data, state));
-    if (lp == NULL || rp == NULL) {
-        if (lp != NULL)
-            m_List.Delete(lp);
-        return false;
-    }
-    Node* const before = right ? rp : lp;
-    _replace(pos, dat, &before, 1, right ? lp : rp);
+    _replace(pos, dat, &half[right ? 1 : 0], 1, half[right ? 0 : 1]);
     return true;
 }
 
 bool KArea::CutArea_Y(void*& pos, KAreaData*& dat, long y, bool bottom)
 {
-    Node* dst = static_cast<Node*>(pos);
-    KASSERT(dst != NULL);
-    KASSERT(dat != NULL);
-    if (dst == NULL || dat == NULL)
+    Node* half[2];
+    if (!AppendHalves(m_List, pos, dat, y, false, half))
         return false;
-    const RECT r = dat->rect;
-    if (!(r.top < y && y < r.bottom))
-        return false;
-    const DWORD_PTR data = dat->data;
-    const BYTE state = dat->GetState();
-    Node* up = static_cast<Node*>(_insert(RECT{r.left, r.top, r.right, LONG(y)}, data, state));
-    Node* lo = static_cast<Node*>(_insert(RECT{r.left, LONG(y), r.right, r.bottom}, data, state));
-    if (up == NULL || lo == NULL) {
-        if (up != NULL)
-            m_List.Delete(up);
-        return false;
-    }
-    Node* const before = bottom ? lo : up;
-    _replace(pos, dat, &before, 1, bottom ? up : lo);
+    _replace(pos, dat, &half[bottom ? 1 : 0], 1, half[bottom ? 0 : 1]);
     return true;
 }
 
 bool KArea::CutArea(void*& pos, KAreaData*& dat, long x, long y, BYTE which)
 {
-    Node* dst = static_cast<Node*>(pos);
-    KASSERT(dst != NULL);
-    KASSERT(dat != NULL);
-    if (dst == NULL || dat == NULL)
+    if (!HasCutTarget(pos, dat))
         return false;
     const RECT r = dat->rect;
     if (!(r.left < x && x < r.right && r.top < y && y < r.bottom && which < 4))
         return false;
-    const DWORD_PTR data = dat->data;
-    const BYTE state = dat->GetState();
     const LONG cx = LONG(x), cy = LONG(y);
     const RECT quarter[4] = {{r.left, r.top, cx, cy},
                              {cx, r.top, r.right, cy},
                              {r.left, cy, cx, r.bottom},
                              {cx, cy, r.right, r.bottom}};
     Node* q[4] = {NULL, NULL, NULL, NULL};
-    for (int i = 0; i < 4; i++) {
-        q[i] = static_cast<Node*>(_insert(quarter[i], data, state));
-        if (q[i] == NULL) {
-            while (i-- > 0)
-                m_List.Delete(q[i]);
-            return false;
-        }
-    }
+    if (!AppendPieces(m_List, *dat, quarter, 4, q))
+        return false;
     // The three quarters that go before the node, by which one stays current.
     static const int kBefore[4][3] = {{1, 2, 3}, {0, 2, 3}, {0, 1, 3}, {0, 2, 1}};
     Node* const before[3] = {q[kBefore[which][0]], q[kBefore[which][1]], q[kBefore[which][2]]};
@@ -237,13 +256,7 @@ void KArea::Sub(KArea& other)
         Clear();
         return;
     }
-    void* pos = NULL;
-    do {
-        KAreaData* d = NULL;
-        other.GetData(d, pos);
-        if (d != NULL)
-            Sub(d->rect);
-    } while (pos != NULL);
+    ForEachRect(other, [this](KAreaData& d) { Sub(d.rect); });
 }
 
 // ---- Union
@@ -285,13 +298,7 @@ void KArea::Add(KArea& other)
 {
     if (&other == this)
         return;  // a region already holds itself
-    void* pos = NULL;
-    do {
-        KAreaData* d = NULL;
-        other.GetData(d, pos);
-        if (d != NULL)
-            Add(*d);
-    } while (pos != NULL);
+    ForEachRect(other, [this](KAreaData& d) { Add(d); });
 }
 
 // ---- Scratch region
@@ -316,13 +323,9 @@ void KArea::ReleaseTmpArea()
 void KArea::DebugLink()
 {
     Debug("------------------------------------------------>");
-    void* pos = NULL;
-    do {
-        KAreaData* d = NULL;
-        GetData(d, pos);
-        if (d != NULL)
-            Debug("%d %d %d %d", int(d->rect.left), int(d->rect.top), int(d->rect.right),
-                  int(d->rect.bottom));
-    } while (pos != NULL);
+    ForEachRect(*this, [](KAreaData& d) {
+        Debug("%d %d %d %d", int(d.rect.left), int(d.rect.top), int(d.rect.right),
+              int(d.rect.bottom));
+    });
     Debug("<------------------------------------------------");
 }

@@ -3,90 +3,22 @@
 // through the sprite cache, and pictures that do not load.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 #include <raster.h>
 #include "desktop_fixture.h"
+#include "encoded_bytes.h"
+#include "picture_bytes.h"
 #include "test_graph.h"
 
 namespace {
-
-using Bytes = std::vector<BYTE>;
 
 class PictureGraph : public TestGraph {
 public:
     using KGraph::_loadgif;
     using KGraph::_loadpng;
 };
-
-void WriteBytes(const std::string& path, const Bytes& data)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-}
-
-void Put16(Bytes& b, unsigned v)
-{
-    b.push_back(BYTE(v));
-    b.push_back(BYTE(v >> 8));
-}
-
-void Put32(Bytes& b, unsigned v)
-{
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
-
-unsigned Crc32(const Bytes& data)
-{
-    unsigned crc = 0xFFFFFFFF;
-    for (BYTE byte : data) {
-        crc ^= byte;
-        for (int k = 0; k < 8; k++)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
-// A zip archive of one stored entry.
-Bytes Zip(const std::string& name, const Bytes& data)
-{
-    Bytes z;
-    const unsigned crc = Crc32(data);
-    Put32(z, 0x04034b50);
-    for (unsigned v : {20u, 0u, 0u, 0u, 0u})  // version, flags, stored, time, date
-        Put16(z, v);
-    Put32(z, crc);
-    Put32(z, unsigned(data.size()));
-    Put32(z, unsigned(data.size()));
-    Put16(z, unsigned(name.size()));
-    Put16(z, 0);
-    z.insert(z.end(), name.begin(), name.end());
-    z.insert(z.end(), data.begin(), data.end());
-    const unsigned central = unsigned(z.size());
-    Put32(z, 0x02014b50);
-    for (unsigned v : {20u, 20u, 0u, 0u, 0u, 0u})
-        Put16(z, v);
-    Put32(z, crc);
-    Put32(z, unsigned(data.size()));
-    Put32(z, unsigned(data.size()));
-    Put16(z, unsigned(name.size()));
-    for (int i = 0; i < 6; i++)  // extra, comment, disk, attributes
-        Put16(z, 0);
-    Put32(z, 0);  // offset of the local header
-    z.insert(z.end(), name.begin(), name.end());
-    const unsigned centralSize = unsigned(z.size()) - central;
-    Put32(z, 0x06054b50);
-    Put32(z, 0);
-    Put16(z, 1);
-    Put16(z, 1);
-    Put32(z, centralSize);
-    Put32(z, central);
-    Put16(z, 0);
-    return z;
-}
 
 // A GIF of 8-bit indices (rows from the top) with a 256-entry table whose
 // entry i is `palette(i)` as 0xRRGGBB. The data is every index as a 9-bit
@@ -151,13 +83,7 @@ Bytes Png(int w, int h, unsigned (*colour)(int x, int yTop))
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
             img.SetPixelColor(x, h - 1 - y, RGBQUAD{BYTE(colour(x, y)), BYTE(colour(x, y) >> 8), BYTE(colour(x, y) >> 16), 0});
-    BYTE* buf = nullptr;
-    long size = 0;
-    if (!img.Encode(buf, size, RASTER_FORMAT_PNG))
-        return Bytes();
-    Bytes out(buf, buf + size);
-    free(buf);
-    return out;
+    return EncodedBytes(img, RASTER_FORMAT_PNG);
 }
 
 unsigned PngColour(int x, int yTop)
@@ -176,9 +102,6 @@ protected:
     {
         DesktopTest::SetUp();
         ASSERT_EQ(g.Init(false, 64, 48, KCM_R5G6B5, false), 0);
-        char pattern[] = "/tmp/kestrel-gifpng-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
         for (int y = 0; y < 5; y++)
             for (int x = 0; x < 6; x++)
                 indices.push_back(BYTE(x * 40 + y * 3));
@@ -189,12 +112,10 @@ protected:
     void TearDown() override
     {
         pack.Close();
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
         g.Release();
         DesktopTest::TearDown();
     }
-    std::string Path(const std::string& name) { return dir + "/" + name; }
+    std::string Path(const std::string& name) { return tmp.Path(name); }
     bool Debugged(const std::string& text)
     {
         for (auto& e : Log())
@@ -223,7 +144,7 @@ protected:
 
     PictureGraph g;
     CUnPackFile pack;
-    std::string dir;
+    TempDir tmp{"kestrel-gifpng-"};
     Bytes indices;
     Bytes gif, png;
     SPRITE_DATA* alpha = nullptr;
@@ -231,8 +152,8 @@ protected:
 
 TEST_F(GifPngLoader, PicturesFromDiskBecomeExactSpritesTopRowFirst)
 {
-    WriteBytes(Path("a.gif"), gif);
-    WriteBytes(Path("b.png"), png);
+    WriteFile(Path("a.gif"), gif);
+    WriteFile(Path("b.png"), png);
     SPRITE_DATA* s = g._loadgif(alpha, Path("a.gif").c_str(), KCM_R5G6B5, 0, nullptr);
     ExpectGifPixels(s);
     EXPECT_EQ(alpha, nullptr);
@@ -246,14 +167,14 @@ TEST_F(GifPngLoader, PicturesFromDiskBecomeExactSpritesTopRowFirst)
 
 TEST_F(GifPngLoader, PicturesFromAnArchiveMatchThoseFromDisk)
 {
-    WriteBytes(Path("g.zip"), Zip("pics/a.gif", gif));
+    WriteFile(Path("g.zip"), StoredZip({{"pics/a.gif", gif}}));
     ASSERT_TRUE(pack.Open(Path("g.zip").c_str()));
     SPRITE_DATA* s = g._loadgif(alpha, "pics\\a.gif", KCM_R5G6B5, 0, &pack);
     ExpectGifPixels(s);
     g._releasesprite(s);
     pack.Close();
 
-    WriteBytes(Path("p.zip"), Zip("b.png", png));
+    WriteFile(Path("p.zip"), StoredZip({{"b.png", png}}));
     ASSERT_TRUE(pack.Open(Path("p.zip").c_str()));
     s = g._loadpng(alpha, "b.png", KCM_R5G6B5, 0, &pack);
     ExpectPngPixels(s);
@@ -269,8 +190,8 @@ TEST_F(GifPngLoader, PicturesFromAnArchiveMatchThoseFromDisk)
 TEST_F(GifPngLoader, TheSpriteCacheLoadsThemByExtension)
 {
     std::filesystem::create_directories(Path("pics"));
-    WriteBytes(Path("pics/A.GIF"), gif);
-    WriteBytes(Path("pics/b.png"), png);
+    WriteFile(Path("pics/A.GIF"), gif);
+    WriteFile(Path("pics/b.png"), png);
     KSprite* a = g.Load(Path("pics/A.GIF").c_str(), 0, nullptr);
     ASSERT_NE(a, nullptr);
     ExpectGifPixels(a->GetData());
@@ -290,22 +211,22 @@ TEST_F(GifPngLoader, PicturesThatDoNotLoadSaySo)
 
     // Truncated and damaged files: every prefix fails or loads, nothing more.
     for (size_t n : {size_t(0), size_t(6), size_t(13), size_t(800), gif.size() / 2}) {
-        WriteBytes(Path("cut.gif"), Bytes(gif.begin(), gif.begin() + long(std::min(n, gif.size()))));
+        WriteFile(Path("cut.gif"), Bytes(gif.begin(), gif.begin() + long(std::min(n, gif.size()))));
         SPRITE_DATA* s = g._loadgif(alpha, Path("cut.gif").c_str(), KCM_R5G6B5, 0, nullptr);
         if (s != nullptr)
             g._releasesprite(s);
     }
-    WriteBytes(Path("cut.gif"), Bytes(gif.begin(), gif.begin() + 20));
+    WriteFile(Path("cut.gif"), Bytes(gif.begin(), gif.begin() + 20));
     EXPECT_EQ(g._loadgif(alpha, Path("cut.gif").c_str(), KCM_R5G6B5, 0, nullptr), nullptr);
     EXPECT_TRUE(Debugged("_loadgif(" + Path("cut.gif") + ",,) create fail"));
 
     Bytes bent = png;
     bent[17] ^= 0xFF;  // the width in the IHDR: its CRC no longer matches
-    WriteBytes(Path("bent.png"), bent);
+    WriteFile(Path("bent.png"), bent);
     EXPECT_EQ(g._loadpng(alpha, Path("bent.png").c_str(), KCM_R5G6B5, 0, nullptr), nullptr);
     EXPECT_TRUE(Debugged("_loadpng(" + Path("bent.png") + ",,) create fail"));
     for (size_t n = 0; n < png.size(); n += 5) {
-        WriteBytes(Path("cut.png"), Bytes(png.begin(), png.begin() + long(n)));
+        WriteFile(Path("cut.png"), Bytes(png.begin(), png.begin() + long(n)));
         EXPECT_EQ(g._loadpng(alpha, Path("cut.png").c_str(), KCM_R5G6B5, 0, nullptr), nullptr) << n;
     }
 
@@ -316,8 +237,8 @@ TEST_F(GifPngLoader, PicturesThatDoNotLoadSaySo)
 
 TEST_F(GifPngLoader, OtherColourModesGiveAClearedSprite)
 {
-    WriteBytes(Path("a.gif"), gif);
-    WriteBytes(Path("b.png"), png);
+    WriteFile(Path("a.gif"), gif);
+    WriteFile(Path("b.png"), png);
     SPRITE_DATA* s = g._loadgif(alpha, Path("a.gif").c_str(), KCM_GRAY, 0, nullptr);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->width, 6);

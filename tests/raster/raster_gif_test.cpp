@@ -16,10 +16,10 @@
 
 #include <raster.h>
 #include <rastergif.h>
+#include "magick.h"
+#include "test_files.h"
 
 namespace {
-
-using Bytes = std::vector<BYTE>;
 
 // Codes packed least significant bit first.
 class BitPacker {
@@ -674,60 +674,18 @@ TEST(GifEncode, EncodingGifIsNotAvailable)
 // ---------------------------------------------------------------------------
 // Cross-checks with ImageMagick, which reads the same files independently.
 
-bool HaveMagick()
-{
-    static const bool have = system("convert -version >/dev/null 2>&1") == 0;
-    return have;
-}
-
-class GifMagick : public ::testing::Test {
+class GifMagick : public MagickFixture {
 protected:
-    void SetUp() override
-    {
-        if (!HaveMagick())
-            GTEST_SKIP() << "ImageMagick (convert) is not installed";
-        char tmpl[] = "/tmp/raster_gif_magick_XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(tmpl));
-        m_dir = tmpl;
-    }
-    void TearDown() override
-    {
-        if (!m_dir.empty())
-            system(("rm -rf '" + m_dir + "'").c_str());
-    }
-
-    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
-    static bool Run(const std::string& cmd) { return system((cmd + " 2>/dev/null").c_str()) == 0; }
-
-    static Bytes ReadAll(const std::string& path)
-    {
-        Bytes out;
-        FILE* fp = fopen(path.c_str(), "rb");
-        if (fp == nullptr)
-            return out;
-        BYTE buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof(buf), fp)) > 0)
-            out.insert(out.end(), buf, buf + n);
-        fclose(fp);
-        return out;
-    }
-    static void WriteAll(const std::string& path, const Bytes& bytes)
-    {
-        FILE* fp = fopen(path.c_str(), "wb");
-        ASSERT_NE(nullptr, fp);
-        fwrite(bytes.data(), 1, bytes.size(), fp);
-        fclose(fp);
-    }
+    GifMagick() : MagickFixture("raster_gif_magick_") {}
 
     // ImageMagick's pixels of `source` (a file, or a frame of one) as 8-bit RGBA.
     Bytes MagickRgba(const std::string& source, const std::string& options = "")
     {
         std::string out = Path("magick.rgba");
         remove(out.c_str());
-        if (!Run("convert '" + source + "' " + options + " -depth 8 'rgba:" + out + "'"))
+        if (!RunQuiet("convert '" + source + "' " + options + " -depth 8 'rgba:" + out + "'"))
             return Bytes();
-        return ReadAll(out);
+        return ReadFile(out);
     }
 
     // Our picture against ImageMagick's RGBA: opaque pixels by colour,
@@ -757,29 +715,11 @@ protected:
                 }
             }
     }
-
-    // A colourful PPM picture.
-    std::string Source(int w, int h)
-    {
-        std::string path = Path("source.ppm");
-        std::string head = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-        Bytes d(head.begin(), head.end());
-        for (int y = 0; y < h; y++)
-            for (int x = 0; x < w; x++) {
-                d.push_back((BYTE)(x * 255 / (w - 1)));
-                d.push_back((BYTE)(y * 255 / (h - 1)));
-                d.push_back((BYTE)((x * 37 + y * 91) & 0xFF));
-            }
-        WriteAll(path, d);
-        return path;
-    }
-
-    std::string m_dir;
 };
 
 TEST_F(GifMagick, ItsInterlacedAndTransparentFilesDecodeToItsPixels)
 {
-    std::string src = Source(61, 43);
+    std::string src = SourcePicture(61, 43);
     struct Variant {
         const char* name;
         const char* options;
@@ -793,7 +733,7 @@ TEST_F(GifMagick, ItsInterlacedAndTransparentFilesDecodeToItsPixels)
     };
     for (const Variant& v : variants) {
         std::string gif = Path(std::string("v") + std::to_string(&v - variants) + ".gif");
-        ASSERT_TRUE(Run("convert '" + src + "' " + v.options + " '" + gif + "'")) << v.name;
+        ASSERT_TRUE(RunQuiet("convert '" + src + "' " + v.options + " '" + gif + "'")) << v.name;
         RasterImage ours;
         ASSERT_TRUE(ours.Load(gif.c_str(), RASTER_FORMAT_GIF)) << v.name << ": " << ours.GetLastError();
         ExpectSame(ours, MagickRgba(gif), v.name);
@@ -825,15 +765,15 @@ TEST_F(GifMagick, FramesOfEveryDisposalMatchItsFrames)
         .image(0, 0, 3, 2, Pixels(3, 2, [](int x, int) { return x == 1 ? 0 : 7; }))
         .trailer();
     std::string gif = Path("frames.gif");
-    WriteAll(gif, f);
-    ASSERT_TRUE(Run("convert '" + gif + "' -coalesce +adjoin -depth 8 'rgba:" + Path("c-%d.rgba") + "'"));
+    WriteFile(gif, f);
+    ASSERT_TRUE(RunQuiet("convert '" + gif + "' -coalesce +adjoin -depth 8 'rgba:" + Path("c-%d.rgba") + "'"));
     const bool composed[] = {true, true, true, true, false, false};
     for (int n = 0; n < 6; n++) {
         RasterImage ours;
         ours.SetFrame(n);
         ASSERT_TRUE(ours.Load(gif.c_str(), RASTER_FORMAT_GIF)) << n;
         EXPECT_EQ(6, ours.GetNumFrames());
-        Bytes theirs = composed[n] ? ReadAll(Path("c-" + std::to_string(n) + ".rgba"))
+        Bytes theirs = composed[n] ? ReadFile(Path("c-" + std::to_string(n) + ".rgba"))
                                    : MagickRgba(gif + "[" + std::to_string(n) + "]");
         ExpectSame(ours, theirs, "frame " + std::to_string(n));
     }

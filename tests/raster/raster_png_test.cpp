@@ -17,10 +17,11 @@
 #include <vector>
 
 #include <raster.h>
+#include "encoded_bytes.h"
+#include "magick.h"
+#include "test_files.h"
 
 namespace {
-
-using Bytes = std::vector<BYTE>;
 
 // A PNG as libpng writes it. Samples are given per channel, rows from the
 // top; palette colours and keys as 0xRRGGBB.
@@ -481,13 +482,7 @@ TEST(PngDecode, ProbeFindsPngAfterTheOtherDecoders)
 
 Bytes Encode(RasterImage& img)
 {
-    BYTE* buf = nullptr;
-    long size = 0;
-    if (!img.Encode(buf, size, RASTER_FORMAT_PNG))
-        return Bytes();
-    Bytes out(buf, buf + size);
-    free(buf);
-    return out;
+    return EncodedBytes(img, RASTER_FORMAT_PNG);
 }
 
 TEST(PngEncode, TheColourTypeFollowsTheImage)
@@ -674,56 +669,22 @@ TEST(PngEncode, FailuresReportTheirText)
 // ---------------------------------------------------------------------------
 // Cross-checks with ImageMagick (and pngcheck).
 
-bool HaveTool(const char* probe)
-{
-    return system((std::string(probe) + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-class PngMagick : public ::testing::Test {
+class PngMagick : public MagickFixture {
 protected:
-    void SetUp() override
-    {
-        static const bool have = HaveTool("convert -version");
-        if (!have)
-            GTEST_SKIP() << "ImageMagick (convert) is not installed";
-        char tmpl[] = "/tmp/raster_png_magick_XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(tmpl));
-        m_dir = tmpl;
-    }
-    void TearDown() override
-    {
-        if (!m_dir.empty())
-            system(("rm -rf '" + m_dir + "'").c_str());
-    }
-
-    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
-
-    void Write(const std::string& path, const Bytes& bytes)
-    {
-        FILE* fp = fopen(path.c_str(), "wb");
-        ASSERT_NE(nullptr, fp);
-        fwrite(bytes.data(), 1, bytes.size(), fp);
-        fclose(fp);
-    }
+    PngMagick() : MagickFixture("raster_png_magick_") {}
 
     // ImageMagick's reading as 16-bit RGBA samples, most significant byte first.
     std::vector<int> Magick(const std::string& path)
     {
         std::string out = path + ".rgba";
         std::vector<int> v;
-        if (system(("convert '" + path + "' -depth 16 -endian MSB 'rgba:" + out + "' 2>/dev/null").c_str()) != 0)
+        if (!RunQuiet("convert '" + path + "' -depth 16 -endian MSB 'rgba:" + out + "'"))
             return v;
-        FILE* fp = fopen(out.c_str(), "rb");
-        if (fp == nullptr)
-            return v;
-        int hi, lo;
-        while ((hi = fgetc(fp)) != EOF && (lo = fgetc(fp)) != EOF)
-            v.push_back(hi << 8 | lo);
-        fclose(fp);
+        const Bytes d = ReadFile(out);
+        for (size_t i = 0; i + 1 < d.size(); i += 2)
+            v.push_back(d[i] << 8 | d[i + 1]);
         return v;
     }
-
-    std::string m_dir;
 };
 
 TEST_F(PngMagick, EveryColourTypeAndDepthDecodesToItsPixelsAndAlpha)
@@ -781,7 +742,7 @@ TEST_F(PngMagick, EveryColourTypeAndDepthDecodesToItsPixelsAndAlpha)
         else if (k.trans)
             s.transKey = s.sample(3, 0, 0) << 16 | s.sample(3, 0, 1) << 8 | s.sample(3, 0, 2);
         std::string path = Path(std::string("case") + std::to_string(&k - cases) + ".png");
-        Write(path, MakePng(s));
+        WriteFile(path, MakePng(s));
 
         RasterImage ours;
         ASSERT_TRUE(ours.Load(path.c_str(), RASTER_FORMAT_PNG)) << k.name << ": " << ours.GetLastError();

@@ -2,17 +2,8 @@
 
 Bytes BmpBytes(int32_t w, int32_t h, uint16_t bits, const Bytes& pixels, uint32_t size)
 {
-    Bytes b = {'B', 'M'};
-    Put32(b, size ? size : uint32_t(54 + pixels.size()));
-    Put32(b, 0);
-    Put32(b, 54);
-    Put32(b, 40);
-    Put32(b, uint32_t(w));
-    Put32(b, uint32_t(h));
-    Put16(b, 1);
-    Put16(b, bits);
-    for (int i = 0; i < 6; i++)
-        Put32(b, 0);
+    Bytes b;
+    PutBmpHeader(b, size ? size : uint32_t(54 + pixels.size()), w, h, bits);
     b.insert(b.end(), pixels.begin(), pixels.end());
     return b;
 }
