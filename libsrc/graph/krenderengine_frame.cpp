@@ -392,20 +392,24 @@ void KRenderEngine::BuildingFrame()
     Node* cursor = NULL;
     Node* kept = NULL;  // the last command left in the recording list
     int fresh = 0, matched = 0;
+    // Once more commands are new than the budget allows, the frame is drawn
+    // whole and the rest need not be matched.
+    bool overBudget = false;
     if (m_pRecord->list.GetCount() != 0) {
         do {
             m_pRecord->list.GetNext(node, cursor);
             if (node == NULL)
                 break;
             if (haveCut && node->dst == m_sprCut) {
-                if (IsInList(m_pPrev, node)) {
+                if (!overBudget && IsInList(m_pPrev, node)) {
                     matched++;
                     if (!IsCuttable(node))
                         m_uncut.push_back(node);
                 } else {
                     SetStateNotProcess(node);
-                    m_dirty.push_back(node->rcDst);
-                    fresh++;
+                    if (!overBudget)
+                        m_dirty.push_back(node->rcDst);
+                    overBudget = ++fresh > kMaxDirtyRects;
                 }
                 kept = node;
             } else {
@@ -414,11 +418,11 @@ void KRenderEngine::BuildingFrame()
             }
         } while (cursor != NULL);
     }
-    if (haveCut)
+    if (haveCut && !overBudget)
         _vanishUpTo(NULL);  // the previous commands after the last match
     const int vanished = int(m_pPrev->list.GetCount()) - matched;
     if (haveCut && fresh + vanished > 0) {
-        const bool all = _countDirty() > kMaxDirtyRects;
+        const bool all = overBudget || _countDirty() > kMaxDirtyRects;
         m_dirtyBox = {0, 0, 0, 0};
         if (!all && !m_dirty.empty()) {
             m_dirtyBox = m_dirty[0];
