@@ -344,16 +344,8 @@ int RasterImageGIF::get_num_frames(RasterFile* fp, WORD screenWidth, WORD screen
 
     int count = 0;
     for (;;) {
-        int b = _nextblock(fp);
-        if (b < 0 || b == kTrailer)
-            break;
-        if (b == kIntroExtension) {
-            if (!DecodeExtension(fp))
-                break;
-            continue;
-        }
         Frame frame;
-        if (!_readframe(fp, frame))
+        if (_nextframe(fp, frame, false) <= 0)
             break;
         if (_takes(frame, screenWidth, screenHeight))
             count++;
@@ -480,6 +472,28 @@ bool RasterImageGIF::_readscreen(RasterFile* fp, Walk& walk)
     return true;
 }
 
+// Reads up to the next image descriptor, applying the extensions met on
+// the way: 1 with the frame read, 0 at the end (trailer or bad data), -1
+// when the caller asked to stop (only when escapable).
+int RasterImageGIF::_nextframe(RasterFile* fp, Frame& frame, bool escapable)
+{
+    for (;;) {
+        const int b = _nextblock(fp);
+        if (b < 0)
+            return 0;
+        if (escapable && info.nEscape > 0)
+            return -1;
+        if (b == kTrailer)
+            return 0;
+        if (b == kIntroExtension) {
+            if (!DecodeExtension(fp))
+                return 0;
+            continue;
+        }
+        return _readframe(fp, frame) ? 1 : 0;
+    }
+}
+
 bool RasterImageGIF::_decode(RasterFile* fp)
 {
     Walk walk;
@@ -492,20 +506,11 @@ bool RasterImageGIF::_decode(RasterFile* fp)
         return false;
 
     for (;;) {
-        int b = _nextblock(fp);
-        if (b < 0)
-            break;
-        if (info.nEscape > 0)
-            return false;
-        if (b == kTrailer)
-            break;
-        if (b == kIntroExtension) {
-            if (!DecodeExtension(fp))
-                break;
-            continue;
-        }
         Frame frame;
-        if (!_readframe(fp, frame))
+        const int got = _nextframe(fp, frame, true);
+        if (got < 0)
+            return false;  // cancelled
+        if (got == 0)
             break;
         if (info.nEscape == -1) {  // the size only
             header.biWidth = frame.width;

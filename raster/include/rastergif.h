@@ -148,6 +148,7 @@ private:
     int _nextblock(RasterFile* fp);
     // The image descriptor after its 0x2C and the frame's own colour table.
     bool _readframe(RasterFile* fp, Frame& frame);
+    int _nextframe(RasterFile* fp, Frame& frame, bool escapable);
     // Passes over a frame's LZW data: the code size byte and the sub-blocks.
     bool _skipdata(RasterFile* fp);
     // Collects a frame's sub-blocks into m_data; m_terminated tells whether a
