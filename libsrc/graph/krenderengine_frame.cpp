@@ -158,7 +158,8 @@ void KRenderEngine::_indexPrevious()
 // Takes the previous command at list position i as this frame's match.
 void KRenderEngine::_matchPrevious(Node* prev, long i)
 {
-    _vanishUpTo(prev);
+    if (m_prevNext != prev)
+        _vanishUpTo(prev);
     prev->state |= KRE_STATE_MATCHED;
     m_nMatchedOrder = i;
     m_prevNext = prev->m_pNext;
