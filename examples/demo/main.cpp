@@ -121,6 +121,8 @@ KWND_END_MESSAGES()
 
 int main(int argc, char** argv)
 {
+    // Line by line, so the library's log lines on stderr fall between ours.
+    std::setvbuf(stdout, NULL, _IOLBF, 0);
     const std::string outDir = argc > 1 ? argv[1] : ".";
     desktop::Reset();
 
