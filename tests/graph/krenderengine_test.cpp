@@ -369,6 +369,54 @@ TEST_F(RenderEngine, SecondOfTwoEqualCommandsCountsAsNew)
     EXPECT_EQ(Frame(), 2);  // the new one whole, the unchanged one under it
 }
 
+// A row of small tiles that do not overlap: matching them is what decides
+// how many commands a frame replays.
+TEST_F(RenderEngine, InsertedAndRemovedCommandsLeaveTheOthersMatched)
+{
+    KSprite* tile = Solid(2, 2, 0x07E0);
+    KSprite* odd = Solid(2, 2, 0xF800);
+    auto row = [&](int skipFrom, int skipTo, bool extraFirst) {
+        if (extraFirst)
+            odd->Draw(0, 40);
+        for (int i = 0; i < 30; i++)
+            if (i < skipFrom || i >= skipTo)
+                tile->Draw(2 * i, 0);
+    };
+    row(0, 0, false);
+    EXPECT_EQ(Frame(), 30);
+    row(0, 0, true);  // one new command in front of all the others
+    EXPECT_EQ(Frame(), 1);
+    row(0, 0, true);
+    EXPECT_EQ(Frame(), 0);
+    row(5, 25, true);  // twenty go from the middle: further than a look ahead
+    // The first command after the gap is taken as new without a search (it
+    // is drawn again, which is always safe); the ones after it are found.
+    EXPECT_EQ(Frame(), 1);
+    for (int i = 5; i < 25; i++)
+        EXPECT_EQ(BackPx(2 * i, 0), 0x07E0);  // vanished areas keep their pixels
+    row(0, 0, true);  // they come back: drawn again, the rest unchanged
+    EXPECT_EQ(Frame(), 20);
+}
+
+TEST_F(RenderEngine, StackingOrderChangeRedrawsWhereTheTwoOverlap)
+{
+    KSprite* bg = Solid(kW, kH, 0x0011);
+    KSprite* red = Solid(8, 8, 0xF800);
+    KSprite* blue = Solid(8, 8, 0x001F);
+    bg->Draw(0, 0);
+    red->Draw(0, 0);
+    blue->Draw(4, 4);
+    Frame();
+    EXPECT_EQ(BackPx(5, 5), 0x001F);
+    bg->Draw(0, 0);
+    blue->Draw(4, 4);
+    red->Draw(0, 0);  // now on top
+    EXPECT_GT(Frame(), 0);
+    EXPECT_EQ(BackPx(5, 5), 0xF800);
+    EXPECT_EQ(BackPx(10, 10), 0x001F);
+    EXPECT_EQ(BackPx(20, 20), 0x0011);
+}
+
 TEST_F(RenderEngine, UpdataRedrawsCommandsThatReadTheSprite)
 {
     KSprite* s = Solid(8, 8, 0xF800);
