@@ -99,6 +99,8 @@ private:
     friend struct KAniAccess;  // tests
 
     bool _hasFrame(DWORD index) const;
+
+    KSprite* _currentForSize();
     // Playback over a cursor (frame index and clock) that the caller keeps:
     // the animation's own, or a player's.
     long _nextFrame(DWORD& cur) const;

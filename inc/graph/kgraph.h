@@ -121,6 +121,7 @@ protected:
     virtual void _line(SPRITE_DATA* spr, long x1, long y1, long x2, long y2, DWORD colour) = 0;
     virtual void _printanything() = 0;
 
+    long _present(RECT& rc);
     bool IsInited() const { return m_dwState.Has(KGRAPH_STATE_INIT); }
     void IAmInit();
     void IAmRelease();

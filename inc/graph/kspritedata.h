@@ -25,3 +25,14 @@ inline WORD* SpritePixel16(SPRITE_DATA* spr, long x, long y)
 {
     return reinterpret_cast<WORD*>(spr->lpRows[y]) + x;
 }
+
+// Moves each end of a line that lies outside the sprite to its edge: how
+// the device draws lines, and how the recorder sizes them, alike.
+inline void ClampLineEnds(const SPRITE_DATA* spr, long& x1, long& y1, long& x2, long& y2)
+{
+    auto clamp = [](long v, long hi) { return v < 0 ? 0 : (v > hi ? hi : v); };
+    x1 = clamp(x1, spr->width - 1);
+    x2 = clamp(x2, spr->width - 1);
+    y1 = clamp(y1, spr->height - 1);
+    y2 = clamp(y2, spr->height - 1);
+}

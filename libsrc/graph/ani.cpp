@@ -290,21 +290,24 @@ KSprite* KAni::GetSprite(DWORD index)
     return _hasFrame(index) ? m_Frames[index].spr : NULL;
 }
 
-long KAni::GetWidth()
+// The current frame's sprite for the size queries, asserted as they are.
+KSprite* KAni::_currentForSize()
 {
     KASSERT(m_dwCurFrame < m_dwMaxFrame);
     if (m_dwCurFrame < m_dwMaxFrame)
         KASSERT(m_Frames != NULL && m_Frames[m_dwCurFrame].spr != NULL);
-    KSprite* spr = _hasFrame(m_dwCurFrame) ? m_Frames[m_dwCurFrame].spr : NULL;
+    return _hasFrame(m_dwCurFrame) ? m_Frames[m_dwCurFrame].spr : NULL;
+}
+
+long KAni::GetWidth()
+{
+    KSprite* spr = _currentForSize();
     return spr != NULL ? long(spr->GetRectWidth()) : 0;
 }
 
 long KAni::GetHeight()
 {
-    KASSERT(m_dwCurFrame < m_dwMaxFrame);
-    if (m_dwCurFrame < m_dwMaxFrame)
-        KASSERT(m_Frames != NULL && m_Frames[m_dwCurFrame].spr != NULL);
-    KSprite* spr = _hasFrame(m_dwCurFrame) ? m_Frames[m_dwCurFrame].spr : NULL;
+    KSprite* spr = _currentForSize();
     return spr != NULL ? long(spr->GetRectHeight()) : 0;
 }
 

@@ -166,6 +166,13 @@ long KGraph::Render()
 long KGraph::Render(RECT& rc)
 {
     m_RenderEngine->Render();
+    return _present(rc);
+}
+
+// Copies rc of the back screen to the same place in the window, whether or
+// not anything was drawn.
+long KGraph::_present(RECT& rc)
+{
     RECT moved = rc;
     ::OffsetRect(&moved, m_rcWindow.left, m_rcWindow.top);
     return _render(m_sprBackScreen.GetData(), moved, rc);
@@ -178,9 +185,7 @@ void KGraph::RenderToBack()
 
 void KGraph::RenderToScreen(RECT& rc)
 {
-    RECT moved = rc;
-    ::OffsetRect(&moved, m_rcWindow.left, m_rcWindow.top);
-    _render(m_sprBackScreen.GetData(), moved, rc);
+    _present(rc);
 }
 
 void KGraph::IAmInit()

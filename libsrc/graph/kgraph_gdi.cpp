@@ -258,11 +258,6 @@ long KGraphGDI::_locksprite_r(SPRITE_DATA* spr, RECT* rc, void** bits, DWORD& pi
 
 void KGraphGDI::_setcolorkey(void*) {}
 
-static long Clamp(long v, long hi)
-{
-    return v < 0 ? 0 : (v > hi ? hi : v);
-}
-
 // Endpoints outside the sprite are moved to its edge, not clipped.
 void KGraphGDI::_line(SPRITE_DATA* spr, long x1, long y1, long x2, long y2, DWORD colour)
 {
@@ -273,10 +268,7 @@ void KGraphGDI::_line(SPRITE_DATA* spr, long x1, long y1, long x2, long y2, DWOR
     DWORD pitch;
     long w, h;
     _locksprite(spr, &bits, pitch, w, h);
-    x1 = Clamp(x1, w - 1);
-    x2 = Clamp(x2, w - 1);
-    y1 = Clamp(y1, h - 1);
-    y2 = Clamp(y2, h - 1);
+    ClampLineEnds(spr, x1, y1, x2, y2);
     long dx = x2 - x1, dy = y2 - y1;
     const long xstep = dx > 0 ? 1 : (dx < 0 ? -1 : 0);
     const long ystep = dy > 0 ? 1 : (dy < 0 ? -1 : 0);

@@ -268,11 +268,6 @@ void KRenderEngine::Append(rectlist* list)
 
 namespace {
 
-long Clamp(long v, long hi)
-{
-    return v < 0 ? 0 : (v > hi ? hi : v);
-}
-
 void SetDstRect(KRenderEngine::rectlist_node* n, long l, long t, long r, long b)
 {
     n->rcDst = {LONG(l), LONG(t), LONG(r), LONG(b)};
@@ -420,12 +415,8 @@ void KRenderEngine::Line(SPRITE_DATA* dst, long x1, long y1, long x2, long y2, D
 {
     // The device moves endpoints outside the sprite to its edge: record the
     // line as it will be drawn, so that its rectangle holds its pixels.
-    if (dst != NULL) {
-        x1 = Clamp(x1, dst->width - 1);
-        x2 = Clamp(x2, dst->width - 1);
-        y1 = Clamp(y1, dst->height - 1);
-        y2 = Clamp(y2, dst->height - 1);
-    }
+    if (dst != NULL)
+        ClampLineEnds(dst, x1, y1, x2, y2);
     if (y2 < y1) {
         long tx = x1, ty = y1;
         x1 = x2;

@@ -209,6 +209,8 @@ bool Retrieve(Desktop& d, MSG* out, HWND filter, UINT min, UINT max, bool remove
 // rather than hang. `lock` holds the mutex.
 void WaitForMessage(Desktop& d, std::unique_lock<std::mutex>& lock, HWND filter, UINT min,
                     UINT max, const char* caller);
+// A queued message as GetMessageA hands it out.
+MSG MakeMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD time, POINT pt);
 // Moves scripted input whose moment has come into its window's queue.
 void DeliverDueInput(Desktop& d);
 // Places a mouse, key or character event in the right queue now.

@@ -90,15 +90,8 @@ Window* _keyTarget(Desktop& d, Window* top)
 
 void _queueInput(Desktop& d, Window* target, UINT msg, WPARAM wParam, LPARAM lParam, DWORD time)
 {
-    MSG m = {};
-    m.hwnd = target->hwnd;
-    m.message = msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    m.time = time;
-    m.pt = d.cursorPos;
     Queue& q = d.QueueOf(target->thread);
-    q.input.push_back(m);
+    q.input.push_back(MakeMessage(target->hwnd, msg, wParam, lParam, time, d.cursorPos));
     q.wake.notify_all();
 }
 

@@ -29,17 +29,6 @@ bool _matches(const MSG& m, HWND filter, UINT min, UINT max)
     return (min == 0 && max == 0) || (m.message >= min && m.message <= max);
 }
 
-MSG _message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD time, POINT pt)
-{
-    MSG m = {};
-    m.hwnd = hwnd;
-    m.message = msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    m.time = time;
-    m.pt = pt;
-    return m;
-}
 
 bool _takeFrom(std::deque<MSG>& queue, MSG* out, HWND filter, UINT min, UINT max, bool remove)
 {
@@ -77,7 +66,7 @@ bool _takePaint(Desktop& d, std::thread::id me, MSG* out, HWND filter, UINT min,
         const Window& w = *entry.second;
         if (w.thread != me || !w.invalid || !_paintable(d, w))
             continue;
-        const MSG m = _message(w.hwnd, WM_PAINT, 0, 0, now, d.cursorPos);
+        const MSG m = MakeMessage(w.hwnd, WM_PAINT, 0, 0, now, d.cursorPos);
         if (_matches(m, filter, min, max)) {
             *out = m;  // stays until the window is validated
             return true;
@@ -95,7 +84,7 @@ bool _takeTimer(Desktop& d, Queue& q, std::thread::id me, MSG* out, HWND filter,
     auto consider = [&](HWND hwnd, UINT_PTR id, Timer& t) {
         if (!TimeReached(now, t.due))
             return;
-        const MSG m = _message(hwnd, WM_TIMER, id, reinterpret_cast<LPARAM>(t.proc), now,
+        const MSG m = MakeMessage(hwnd, WM_TIMER, id, reinterpret_cast<LPARAM>(t.proc), now,
                                d.cursorPos);
         if (!_matches(m, filter, min, max))
             return;
@@ -158,6 +147,18 @@ bool _nextEvent(Desktop& d, Queue& q, std::thread::id me, DWORD now, DWORD& next
 
 }  // namespace
 
+MSG MakeMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD time, POINT pt)
+{
+    MSG m = {};
+    m.hwnd = hwnd;
+    m.message = msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.time = time;
+    m.pt = pt;
+    return m;
+}
+
 bool Retrieve(Desktop& d, MSG* out, HWND filter, UINT min, UINT max, bool remove)
 {
     const std::thread::id me = std::this_thread::get_id();
@@ -167,7 +168,7 @@ bool Retrieve(Desktop& d, MSG* out, HWND filter, UINT min, UINT max, bool remove
         return true;
     if (q.quit) {
         // WM_QUIT passes every number filter, as on Win32.
-        *out = _message(nullptr, WM_QUIT, WPARAM(q.quitCode), 0, now, d.cursorPos);
+        *out = MakeMessage(nullptr, WM_QUIT, WPARAM(q.quitCode), 0, now, d.cursorPos);
         if (remove)
             q.quit = false;
         return true;

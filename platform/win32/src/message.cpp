@@ -61,14 +61,7 @@ BOOL WINAPI PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     Queue* q = hwnd == nullptr ? &d.MyQueue() : d.QueueOfWindow(hwnd);
     if (q == nullptr)
         return FALSE;
-    MSG m = {};
-    m.hwnd = hwnd;
-    m.message = msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    m.time = ClockNow();
-    m.pt = d.cursorPos;
-    q->posted.push_back(m);
+    q->posted.push_back(MakeMessage(hwnd, msg, wParam, lParam, ClockNow(), d.cursorPos));
     q->wake.notify_all();
     return TRUE;
 }
