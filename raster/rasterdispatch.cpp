@@ -6,7 +6,7 @@
 
 #include <win32_resource.h>
 
-#include "rastercodecs.h"
+#include "codecs/rastercodecs.h"
 #include "rasterimage.h"
 
 RasterImage::RasterImage(const char* filename, DWORD imagetype)

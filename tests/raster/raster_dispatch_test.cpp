@@ -10,7 +10,7 @@
 
 #include <desktop/desktop.h>
 #include <raster.h>
-#include <raster/rastercodecs.h>
+#include <raster/codecs/rastercodecs.h>
 #include <win32_resource.h>
 #include "test_files.h"
 
