@@ -7,6 +7,7 @@ namespace {
 
 const RasterCodec* const kCodecs[] = {
     &g_RasterCodecBMP,
+    &g_RasterCodecJPG,
     &g_RasterCodecGIF,
     &g_RasterCodecPNG,
 };

@@ -36,4 +36,5 @@ constexpr unsigned long long RASTER_UNBACKED_LIMIT = 16ULL << 20;
 // One entry per codec file.
 extern const RasterCodec g_RasterCodecBMP;
 extern const RasterCodec g_RasterCodecGIF;
+extern const RasterCodec g_RasterCodecJPG;
 extern const RasterCodec g_RasterCodecPNG;

@@ -7,3 +7,4 @@
 #include "rasteriterator.h"
 #include "rasterbmp.h"
 #include "rastergif.h"
+#include "rasterjpg.h"
