@@ -307,8 +307,6 @@ bool RasterJpgCoder::Decode(RasterImageJPG& img, JpgDecodeState* st)
     jpeg_CreateDecompress(cinfo, JPEG_LIB_VERSION, sizeof(*cinfo));
     cinfo->src = static_cast<jpeg_source_mgr*>(st->stream);
     jpeg_read_header(cinfo, TRUE);
-    if (!_backed(img, st))
-        return false;
     _options(img, cinfo);
 
     if (img.info.nEscape == -1) {  // the size only
@@ -317,6 +315,8 @@ bool RasterJpgCoder::Decode(RasterImageJPG& img, JpgDecodeState* st)
         img.header.biHeight = (LONG)cinfo->output_height;
         return true;
     }
+    if (!_backed(img, st))
+        return false;
 
     jpeg_start_decompress(cinfo);
     if (img.Create(cinfo->output_width, cinfo->output_height, 8 * (DWORD)cinfo->output_components,
