@@ -3,8 +3,7 @@
 // density and extra marker sections), a small writer lays out EXIF's TIFF
 // structure in either byte order, and djpeg's PNM output is read back.
 #pragma once
-#include <jpeglib.h>
-
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +11,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <jpeglib.h>  // after <cstdio>, which it needs
 
 #include "test_files.h"
 

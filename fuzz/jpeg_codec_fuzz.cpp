@@ -1,0 +1,70 @@
+// Arbitrary bytes through the image library's JPEG decoder (RasterImage's
+// decode with format JPEG). The first byte chooses the scale (bits 0-1: 1, 2,
+// 4, 8), grey output (bit 2), quantisation to 32 colours (bit 3) in one pass
+// (bit 4), plain upsampling (bit 5) and a size-only request (bit 7); the rest
+// is the file, in a heap block of exactly its size. The stream must stay
+// inside the data, and whatever decodes must encode again and read back at
+// the same size.
+#include <cstdlib>
+#include <vector>
+
+#include <raster.h>
+
+namespace {
+
+DWORD Options(uint8_t b)
+{
+    DWORD o = 0;
+    if (b & 4)
+        o |= JPG_DECODE_GRAYSCALE;
+    if (b & 8)
+        o |= JPG_DECODE_QUANTIZE;
+    if (b & 16)
+        o |= JPG_DECODE_ONE_PASS;
+    if (b & 32)
+        o |= JPG_DECODE_NO_FANCY_UPSAMPLING;
+    return o;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0 || size > 0xFFFFFFFFu)
+        return 0;
+    std::vector<BYTE> file(data + 1, data + size);
+    RasterMemFile in(file.empty() ? nullptr : file.data(), (DWORD)file.size());
+    RasterImage img;
+    img.SetJpegScale(BYTE(1 << (data[0] & 3)));
+    img.SetCodecOption(Options(data[0]));
+    img.SetJpegQuality(32);
+    if (data[0] & 0x80)
+        img.SetEscape(-1);
+    const bool ok = img.Decode(&in, RASTER_FORMAT_JPG);
+    if (!file.empty() && (in.Tell() < 0 || in.Tell() > (long)file.size()))
+        abort();
+    if (!ok || !img.IsValid())
+        return 0;
+
+    unsigned sum = 0;
+    const long w = (long)img.GetWidth(), h = (long)img.GetHeight();
+    for (long y = 0; y < h; y += 7)
+        for (long x = 0; x < w; x += 7)
+            sum += img.GetPixelColor(x, y, false).rgbGreen;
+    volatile unsigned keep = sum;
+    (void)keep;
+
+    // A grey or colour picture (not a quantised palette) must encode again.
+    if (img.GetNumColors() != 0 && !img.IsGrayScale())
+        return 0;
+    BYTE* out = nullptr;
+    long n = 0;
+    if (!img.Encode(out, n, RASTER_FORMAT_JPG))
+        abort();
+    RasterImage back;
+    const bool again = back.Decode(out, (DWORD)n, RASTER_FORMAT_JPG);
+    free(out);
+    if (!again || back.GetWidth() != img.GetWidth() || back.GetHeight() != img.GetHeight())
+        abort();
+    return 0;
+}
