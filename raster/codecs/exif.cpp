@@ -7,6 +7,7 @@
 // 64-bit arithmetic before a byte is read, and a directory is read at most
 // once (and never more than kMaxDepth links deep), so loops and wild links in
 // a damaged block end in a text, never in a stray read.
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -70,6 +71,19 @@ int ToInt(double v)
     if (v <= -2147483648.0)
         return (int)-2147483647 - 1;
     return (int)v;
+}
+
+// A double as a float: NaN becomes 0 and values past a float's range stop
+// at its largest.
+float ToFloat(double v)
+{
+    if (!(v == v))
+        return 0.0f;
+    if (v > FLT_MAX)
+        return FLT_MAX;
+    if (v < -FLT_MAX)
+        return -FLT_MAX;
+    return (float)v;
 }
 
 // Copies at most `limit` characters of a value of `count` bytes, stopping at
@@ -336,7 +350,7 @@ bool RasterExifInfo::ReadExifSection(BYTE* data, unsigned length)
         return false;
 
     if (pRecord->fFocalplaneXRes != 0)
-        pRecord->fCCDWidth = (float)(nExifImageWidth * (double)pRecord->fFocalplaneUnits /
+        pRecord->fCCDWidth = ToFloat(nExifImageWidth * (double)pRecord->fFocalplaneUnits /
                                      pRecord->fFocalplaneXRes);
     return true;
 }
@@ -436,41 +450,41 @@ void RasterExifInfo::_entry(BYTE* entry, BYTE* offsetBase, unsigned long long ex
             record->nOrientation = 0;
         }
         break;
-    case kTagFNumber: if (number) record->fApertureFNumber = (float)v; break;
+    case kTagFNumber: if (number) record->fApertureFNumber = ToFloat(v); break;
     case kTagAperture:
     case kTagMaxAperture:
         if (number && record->fApertureFNumber == 0)
-            record->fApertureFNumber = (float)exp(v * log(2.0) * 0.5);
+            record->fApertureFNumber = ToFloat(exp(v * log(2.0) * 0.5));
         break;
-    case kTagFocalLength: if (number) record->fFocalLength = (float)v; break;
-    case kTagSubjectDistance: if (number) record->fDistance = (float)v; break;
-    case kTagExposureTime: if (number) record->fExposureTime = (float)v; break;
+    case kTagFocalLength: if (number) record->fFocalLength = ToFloat(v); break;
+    case kTagSubjectDistance: if (number) record->fDistance = ToFloat(v); break;
+    case kTagExposureTime: if (number) record->fExposureTime = ToFloat(v); break;
     case kTagShutterSpeed:
         if (number && record->fExposureTime == 0)
-            record->fExposureTime = (float)(1.0 / exp(v * log(2.0)));
+            record->fExposureTime = ToFloat(1.0 / exp(v * log(2.0)));
         break;
     case kTagFlash: if (number) record->bFlashUsed = (ToInt(v) & 7) != 0; break;
-    case kTagExposureBias: if (number) record->fExposureBias = (float)v; break;
-    case kTagBrightness: if (number) record->fBrightness = (float)v; break;
+    case kTagExposureBias: if (number) record->fExposureBias = ToFloat(v); break;
+    case kTagBrightness: if (number) record->fBrightness = ToFloat(v); break;
     case kTagLightSource: if (number) record->nLightSource = ToInt(v); break;
     case kTagMeteringMode: if (number) record->nMeteringMode = ToInt(v); break;
     case kTagExposureProgram: if (number) record->nExposureProgram = ToInt(v); break;
     case kTagISOEquivalent:
         if (number) {
             record->nISOequivalent = ToInt(v);
-            if (record->nISOequivalent < 50)
+            if (record->nISOequivalent >= 0 && record->nISOequivalent < 50)
                 record->nISOequivalent *= 200;
         }
         break;
     case kTagCompressionLevel: if (number) record->nCompressionLevel = ToInt(v); break;
-    case kTagXResolution: if (number) record->fXResolution = (float)v; break;
-    case kTagYResolution: if (number) record->fYResolution = (float)v; break;
+    case kTagXResolution: if (number) record->fXResolution = ToFloat(v); break;
+    case kTagYResolution: if (number) record->fYResolution = ToFloat(v); break;
     case kTagResolutionUnit:
         if (number && UnitFactor(ToInt(v), factor))
             record->fResolutionUnit = factor;
         break;
-    case kTagFocalPlaneXRes: if (number) record->fFocalplaneXRes = (float)v; break;
-    case kTagFocalPlaneYRes: if (number) record->fFocalplaneYRes = (float)v; break;
+    case kTagFocalPlaneXRes: if (number) record->fFocalplaneXRes = ToFloat(v); break;
+    case kTagFocalPlaneYRes: if (number) record->fFocalplaneYRes = ToFloat(v); break;
     case kTagFocalPlaneUnits:
         if (number && UnitFactor(ToInt(v), factor))
             record->fFocalplaneUnits = factor;

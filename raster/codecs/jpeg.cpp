@@ -192,6 +192,16 @@ struct JpgEncodeState {
     RasterFileJpg* stream;
 };
 
+// A resolution from EXIF as whole dots per inch (truncated), kept within a
+// long's range whatever the file holds.
+long _exifdpi(float resolution, float unit)
+{
+    const double dpi = (double)resolution / unit;
+    if (!(dpi == dpi))
+        return 0;
+    return dpi >= 2147483647.0 ? 2147483647 : dpi <= -2147483647.0 ? -2147483647 : (long)dpi;
+}
+
 UINT16 _density(long dpi)
 {
     return (UINT16)(dpi < 0 ? 0 : dpi > 65535 ? 65535 : dpi);
@@ -319,6 +329,11 @@ bool RasterJpgCoder::Decode(RasterImageJPG& img, JpgDecodeState* st)
         return false;
 
     jpeg_start_decompress(cinfo);
+    // Grey, colour, CMYK and palette output fit the image's pixels; files of
+    // two or of five and more components do not.
+    const int comps = cinfo->output_components;
+    if (comps != 1 && comps != 3 && comps != 4)
+        ERREXIT(cinfo, JERR_CONVERSION_NOTIMPL);
     if (img.Create(cinfo->output_width, cinfo->output_height, 8 * (DWORD)cinfo->output_components,
                    RASTER_FORMAT_JPG) == NULL)
         return false;
@@ -391,9 +406,9 @@ void RasterJpgCoder::_resolution(RasterImageJPG& img, j_decompress_ptr cinfo, bo
     const bool exifX = hasExif && exif.fXResolution != 0 && exif.fResolutionUnit != 0;
     const bool exifY = hasExif && exif.fYResolution != 0 && exif.fResolutionUnit != 0;
     if (exifX)
-        img.SetXDPI((long)(exif.fXResolution / exif.fResolutionUnit));
+        img.SetXDPI(_exifdpi(exif.fXResolution, exif.fResolutionUnit));
     if (exifY)
-        img.SetYDPI((long)(exif.fYResolution / exif.fResolutionUnit));
+        img.SetYDPI(_exifdpi(exif.fYResolution, exif.fResolutionUnit));
     if (!cinfo->saw_JFIF_marker)
         return;
     long x = cinfo->X_density, y = cinfo->Y_density;

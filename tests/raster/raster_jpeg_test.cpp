@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -233,7 +235,8 @@ RasterImage* Shaded(DWORD w, DWORD h, Bytes& rgb)
 }
 
 // What libjpeg itself writes for the same pixels with the codec's settings.
-Bytes LibjpegEncode(const Bytes& rgb, DWORD w, DWORD h, int quality, bool baseline, bool grey)
+Bytes LibjpegEncode(const Bytes& rgb, DWORD w, DWORD h, int quality, bool baseline, bool grey,
+                    int smoothing = 0)
 {
     jpeg_compress_struct c;
     jpeg_error_mgr e;
@@ -249,6 +252,7 @@ Bytes LibjpegEncode(const Bytes& rgb, DWORD w, DWORD h, int quality, bool baseli
     jpeg_set_defaults(&c);
     if (grey)
         jpeg_set_colorspace(&c, JCS_GRAYSCALE);
+    c.smoothing_factor = smoothing;
     jpeg_set_quality(&c, quality, baseline ? TRUE : FALSE);
     c.density_unit = 1;
     c.X_density = c.Y_density = 96;
@@ -302,6 +306,17 @@ TEST(RasterJpeg, EncodesWhatLibjpegWritesAtTheQualityAsked)
     img->SetJpegQuality(75);
     img->SetCodecOption(JPG_ENCODE_GRAYSCALE);
     EXPECT_EQ(EncodedBytes(*img, RASTER_FORMAT_JPG), LibjpegEncode(rgb, 53, 27, 75, false, true));
+
+    // Smoothing, through the codec class that carries the factor.
+    RasterImageJPG jpg;
+    jpg.Copy(*img);
+    jpg.nSmoothingFactor = 40;
+    jpg.SetCodecOption(JPG_ENCODE_SMOOTHING);
+    RasterMemFile out;
+    ASSERT_TRUE(out.Open());
+    ASSERT_TRUE(jpg.Encode(&out));
+    const Bytes smoothed(out.GetBuffer(false), out.GetBuffer(false) + out.Size());
+    EXPECT_EQ(smoothed, LibjpegEncode(rgb, 53, 27, 75, false, false, 40));
 }
 
 TEST(RasterJpeg, OptionsOfAnotherFormatDoNotChangeAnEncode)
@@ -388,30 +403,37 @@ TEST(RasterJpeg, GreyImagesEncodeAsOneComponentAndColourPalettesAreRefused)
     EXPECT_STREQ(colour.GetLastError(), "JPEG can save only RGB or GreyScale images");
 }
 
-// A stream whose writes fail after `room` bytes.
+// A stream that takes only `room` bytes and then writes short.
 class FullDisk : public RasterMemFile {
 public:
     explicit FullDisk(size_t room) : m_room(room) { Open(); }
     size_t Write(const void* buffer, size_t size, size_t count) override
     {
-        if (size * count > m_room)
-            return 0;
-        m_room -= size * count;
-        return RasterMemFile::Write(buffer, size, count);
+        const size_t n = std::min(size * count, m_room);
+        m_room -= n;
+        return n == 0 ? 0 : RasterMemFile::Write(buffer, 1, n) / size;
     }
 
 private:
     size_t m_room;
 };
 
-TEST(RasterJpeg, AFailedWriteIsReported)
+TEST(RasterJpeg, AShortWriteIsReported)
 {
     Bytes rgb;
-    std::unique_ptr<RasterImage> img(Shaded(300, 200, rgb));
-    for (size_t room : {size_t(0), size_t(5000)}) {
-        FullDisk disk(room);
-        EXPECT_FALSE(img->Encode(&disk, RASTER_FORMAT_JPG));
-        EXPECT_STREQ(img->GetLastError(), "Output file write error --- out of disk space?");
+    std::unique_ptr<RasterImage> big(Shaded(300, 200, rgb));
+    std::unique_ptr<RasterImage> small(Shaded(8, 8, rgb));
+    // Nothing written; a full buffer written short; the last, partial buffer
+    // written short (the file would lose its end).
+    const struct {
+        RasterImage* img;
+        size_t room;
+    } cases[] = {{big.get(), 0}, {big.get(), 5000}, {small.get(), 100}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.room);
+        FullDisk disk(c.room);
+        EXPECT_FALSE(c.img->Encode(&disk, RASTER_FORMAT_JPG));
+        EXPECT_STREQ(c.img->GetLastError(), "Output file write error --- out of disk space?");
     }
 }
 
@@ -496,6 +518,20 @@ TEST(RasterJpeg, DamagedAndCancelledDecodes)
     EXPECT_FALSE(DecodeWith(cancelled, jpg));
     EXPECT_STREQ(cancelled.GetLastError(), "Cancelled");
     EXPECT_FALSE(cancelled.IsValid());
+}
+
+TEST(RasterJpeg, ComponentCountsWithoutAPixelLayoutAreRefused)
+{
+    {
+        JpegRecipe r;  // two components (libjpeg itself refuses more than four)
+        r.components = 2;
+        r.input = JCS_UNKNOWN;
+        r.full444 = true;
+        r.jfif = false;
+        RasterImage img;
+        EXPECT_FALSE(DecodeWith(img, MakeJpeg(r)));
+        EXPECT_STREQ(img.GetLastError(), "Unsupported color conversion request");
+    }
 }
 
 TEST(RasterJpeg, SizesTheDataCannotBackAreRefused)
