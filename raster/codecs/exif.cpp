@@ -346,7 +346,12 @@ bool RasterExifInfo::ReadExifSection(BYTE* data, unsigned length)
     BYTE* lastRefd = data;
     if (!_directory(offsetBase, exifLength, 8, pRecord, &lastRefd, 0))
         return false;
-    if (firstOffset > 8 && !_directory(offsetBase, exifLength, firstOffset, pRecord, &lastRefd, 0))
+    // The first directory proper, unless the walk from offset 8 read it already.
+    bool seen = false;
+    for (unsigned long long v : m_visited)
+        seen = seen || v == firstOffset;
+    if (firstOffset > 8 && !seen &&
+        !_directory(offsetBase, exifLength, firstOffset, pRecord, &lastRefd, 0))
         return false;
 
     if (pRecord->fFocalplaneXRes != 0)
@@ -498,10 +503,8 @@ void RasterExifInfo::_entry(BYTE* entry, BYTE* offsetBase, unsigned long long ex
         break;
     case kTagExifOffset:
     case kTagInteropOffset: {
-        if (byteCount < 4) {
-            ok = _fail("Illegal subdirectory link");
-            return;
-        }
+        // Four bytes are there either way: the entry's own value field, or
+        // more than four bytes elsewhere.
         const unsigned long long sub = Read32(value);
         // A sub-directory needs room for its entry count at least.
         if (sub + 2 > exifLength) {

@@ -324,6 +324,22 @@ TEST(RasterExif, LoopsKeepWhatWasReadBeforeThem)
     EXPECT_EQ(img.ExifRecord.nOrientation, 5);
 }
 
+TEST(RasterExif, FirstDirectoryAfterOffsetEight)
+{
+    // An empty directory at 8 (as the walk always reads there) and the real
+    // one at 14, where the header points.
+    for (bool bigEndian : {false, true}) {
+        ExifWriter w(bigEndian);
+        w.Append({0, 0, 0, 0, 0, 0});
+        const uint32_t main = w.AddDirectory({w.Ascii(271, "Fourteen")});
+        w.Patch32(4, main);
+        Bytes payload = w.Payload();
+        RasterExifInfo reader;
+        EXPECT_TRUE(reader.ReadExifSection(payload.data(), unsigned(payload.size() + 2)));
+        EXPECT_STREQ(reader.GetRecord()->szCameraMake, "Fourteen");
+    }
+}
+
 TEST(RasterExif, ValueConversions)
 {
     RasterExifInfo reader;
