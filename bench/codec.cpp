@@ -273,7 +273,8 @@ void BM_JpegDecodeVsLibjpeg(benchmark::State& state)
     const int quality = int(state.range(2));
     const bool subsampled = state.range(3) != 0;
     const Bytes& file = g_jpeg[JpegName(w, h, quality, subsampled)];
-    Compare(state, w, h, [&] { return LibjpegDecode(file); }, [&] { return OursDecode(file, RASTER_FORMAT_JPG); });
+    Compare(state, w, h, [&] { return LibjpegDecode(file); },
+            [&] { return OursDecode(file, RASTER_FORMAT_JPG); });
 }
 
 void BM_JpegEncodeVsLibjpeg(benchmark::State& state)

@@ -30,8 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     RasterExifInfo reader;
     reader.ReadExifSection(payload.data(), (unsigned)payload.size() + 2);
     const RasterExifRecord* r = reader.GetRecord();
-    if (r->pThumbnail != nullptr &&
-        (r->pThumbnail < payload.data() || r->pThumbnail + r->dwThumbnailSize > payload.data() + payload.size()))
+    const BYTE* begin = payload.data();
+    const BYTE* end = begin + payload.size();
+    if (r->pThumbnail != nullptr && (r->pThumbnail < begin || r->pThumbnail + r->dwThumbnailSize > end))
         abort();
     return 0;
 }

@@ -186,7 +186,8 @@ TEST(RasterExif, SectionWalk)
         {"length below 2", stream({{0xFF, 0xE3, 0, 1}}), false, "invalid marker", 0},
         {"cut section", stream({{0xFF, 0xE3, 0, 9, 1, 2}}), false, "Premature end of file?", 0},
         {"cut marker", stream({other, {0xFF}}), false, "Premature end of file?", 1},
-        {"twenty-one kept", stream(std::vector<Bytes>(21, other)), false, "Too many sections in jpg file", 20},
+        {"twenty-one kept", stream(std::vector<Bytes>(21, other)), false,
+         "Too many sections in jpg file", 20},
         {"dropped ones do not count", stream([&] {
              std::vector<Bytes> v(19, other);
              v.insert(v.end(), 10, app0);

@@ -336,7 +336,8 @@ TEST(RasterJpeg, EncodesReadBackByDjpegAndImageMagick)
         if (magick) {
             TempDir dir("kjpegq");
             WriteFile(dir.Path("q.jpg"), jpg);
-            FILE* p = popen(("identify -format '%Q %w %h' " + dir.Path("q.jpg") + " 2>/dev/null").c_str(), "r");
+            const std::string cmd = "identify -format '%Q %w %h' " + dir.Path("q.jpg") + " 2>/dev/null";
+            FILE* p = popen(cmd.c_str(), "r");
             ASSERT_NE(p, nullptr);
             int q = 0, w = 0, h = 0;
             EXPECT_EQ(fscanf(p, "%d %d %d", &q, &w, &h), 3);

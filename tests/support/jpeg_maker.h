@@ -168,7 +168,10 @@ public:
         return b;
     }
 
-    Entry Ascii(uint16_t tag, const std::string& s) const { return {tag, 2, uint32_t(s.size() + 1), Text(s)}; }
+    Entry Ascii(uint16_t tag, const std::string& s) const
+    {
+        return {tag, 2, uint32_t(s.size() + 1), Text(s)};
+    }
     Entry Undefined(uint16_t tag, const Bytes& v) const { return {tag, 7, uint32_t(v.size()), v}; }
     Entry ShortTag(uint16_t tag, uint16_t v) const { return {tag, 3, 1, Short(v)}; }
     Entry LongTag(uint16_t tag, uint32_t v) const { return {tag, 4, 1, Long(v)}; }
