@@ -1,9 +1,35 @@
-// Geometric transformations.
+// Geometric transformations: quarter and half turns, mirror images, turns by
+// any angle, cutting, shearing, margins, thumbnails and polar distortions.
+// Built without fused multiply-add: the sampling positions must come out the
+// same on every compiler.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "rasterimage.h"
+
+namespace {
+
+// dst(x, y) takes src(sx, sy): the index for palette images, else the colour.
+// Points outside src take its outside rules.
+inline void CopySample(RasterImage& dst, long x, long y, const RasterImage& src, long sx, long sy)
+{
+    if (src.IsIndexed())
+        dst.SetPixelIndex(x, y, src.GetPixelIndex(sx, sy));
+    else
+        dst.SetPixelColor(x, y, src.GetPixelColor(sx, sy, true), false);
+}
+
+long Clamp(long v, long m)
+{
+    return v < 0 ? 0 : v > m ? m : v;
+}
+
+}  // namespace
 
 // Turns the picture upside down: whole padded rows are copied in reverse order
 // into a working copy, which then replaces this image. The alpha plane turns
@@ -27,5 +53,505 @@ bool RasterImage::Flip()
     if (flipped->AlphaIsValid() && !flipped->AlphaFlip())
         return false;
     Transfer(*flipped);
+    return true;
+}
+
+// Left and right change places; 8- and 24-bit rows are reversed byte by byte
+// and pixel by pixel, packed depths go through the pixel calls.
+bool RasterImage::Mirror()
+{
+    if (pDib == NULL)
+        return false;
+    if (GetWidth() == 0 || GetHeight() == 0)
+        return true;
+    std::unique_ptr<RasterImage> mirrored(new (std::nothrow) RasterImage(*this, false, false, true));
+    if (!mirrored || !mirrored->IsValid() || (pAlpha != NULL && !mirrored->AlphaIsValid()))
+        return false;
+    const long width = (long)GetWidth(), height = (long)GetHeight();
+    const WORD bpp = GetBpp();
+    for (long y = 0; y < height; y++) {
+        const BYTE* src = info.pBits + (size_t)y * info.dwEffWidth;
+        BYTE* dst = mirrored->info.pBits + (size_t)y * info.dwEffWidth;
+        if (bpp == 8) {
+            for (long x = 0; x < width; x++)
+                dst[x] = src[width - 1 - x];
+        } else if (bpp == 24) {
+            for (long x = 0; x < width; x++)
+                memcpy(dst + 3 * x, src + 3 * (width - 1 - x), 3);
+        } else {
+            for (long x = 0; x < width; x++)
+                mirrored->SetPixelIndex(x, y, GetPixelIndex(width - 1 - x, y));
+        }
+    }
+    if (mirrored->AlphaIsValid() && !mirrored->AlphaMirror())
+        return false;
+    Transfer(*mirrored);
+    return true;
+}
+
+namespace {
+
+// The 1-bit quarter turns move whole source bytes: every set bit is ORed
+// into the destination, whose rows start cleared. Bits that land outside the
+// destination (the filler bits at the end of a source row) are dropped.
+void TurnBits(const RasterImage& src, RasterImage& dst, bool left)
+{
+    const long srcRows = (long)src.GetHeight();
+    const long srcBytes = (long)src.GetEffWidth();
+    const long e = (long)dst.GetEffWidth();
+    const long dstRows = (long)dst.GetHeight();
+    const long lineup = 8 * e - (long)dst.GetWidth();
+    BYTE* bits = dst.GetBits(0);
+    for (long y = 0; y < srcRows; y++) {
+        const BYTE* row = src.GetBits(0) + (size_t)y * srcBytes;
+        long column;
+        BYTE mask;
+        if (left) {
+            column = e - 1 - (y + lineup) / 8;
+            mask = (BYTE)(1 << ((y + lineup) % 8));
+        } else {
+            column = y / 8;
+            mask = (BYTE)(0x80 >> (y % 8));
+        }
+        for (long b = 0; b < srcBytes; b++) {
+            BYTE v = row[b];
+            if (v == 0)
+                continue;
+            for (int z = 0; z < 8; z++) {
+                long dstRow = left ? 8 * b + z : (dstRows - 1 - 8 * b) - z;
+                if (dstRow < 0 || dstRow >= dstRows)
+                    break;
+                if (v & (0x80 >> z))
+                    bits[(size_t)dstRow * e + column] |= mask;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+bool RasterImage::RotateLeft(RasterImage* target)
+{
+    if (pDib == NULL)
+        return false;
+    const long newWidth = (long)GetHeight(), newHeight = (long)GetWidth();
+    RasterImage turned;
+    if (!_workingcopy(turned, (DWORD)newWidth, (DWORD)newHeight, GetBpp()))
+        return false;
+    if (GetBpp() == 1) {
+        turned.Clear(0);
+        TurnBits(*this, turned, true);
+    } else {
+        for (long x = 0; x < newWidth; x++) {
+            _rowprogress(x, newWidth);
+            for (long y = 0; y < newHeight; y++)
+                CopySample(turned, x, y, *this, y, newWidth - 1 - x);
+        }
+    }
+    if (pAlpha != NULL) {
+        turned.AlphaCreate();
+        for (long y = 0; y < newHeight; y++)
+            for (long x = 0; x < newWidth; x++)
+                turned.AlphaSet(x, y, AlphaGet(y, newWidth - 1 - x));
+    }
+    _handover(turned, target);
+    return true;
+}
+
+bool RasterImage::RotateRight(RasterImage* target)
+{
+    if (pDib == NULL)
+        return false;
+    const long newWidth = (long)GetHeight(), newHeight = (long)GetWidth();
+    RasterImage turned;
+    if (!_workingcopy(turned, (DWORD)newWidth, (DWORD)newHeight, GetBpp()))
+        return false;
+    if (GetBpp() == 1) {
+        turned.Clear(0);
+        TurnBits(*this, turned, false);
+    } else {
+        for (long y = 0; y < newHeight; y++) {
+            _rowprogress(y, newHeight);
+            for (long x = 0; x < newWidth; x++)
+                CopySample(turned, x, y, *this, newHeight - 1 - y, x);
+        }
+    }
+    if (pAlpha != NULL) {
+        turned.AlphaCreate();
+        for (long y = 0; y < newHeight; y++)
+            for (long x = 0; x < newWidth; x++)
+                turned.AlphaSet(x, y, AlphaGet(newHeight - 1 - y, x));
+    }
+    _handover(turned, target);
+    return true;
+}
+
+bool RasterImage::Rotate180(RasterImage* target)
+{
+    if (pDib == NULL)
+        return false;
+    const long width = (long)GetWidth(), height = (long)GetHeight();
+    RasterImage turned;
+    if (!_workingcopy(turned, (DWORD)width, (DWORD)height, GetBpp()))
+        return false;
+    if (pAlpha != NULL)
+        turned.AlphaCreate();
+    for (long y = 0; y < height; y++) {
+        _rowprogress(y, height);
+        for (long x = 0; x < width; x++) {
+            CopySample(turned, width - 1 - x, height - 1 - y, *this, x, y);
+            turned.AlphaSet(width - 1 - x, height - 1 - y, AlphaGet(x, y));
+        }
+    }
+    _handover(turned, target);
+    return true;
+}
+
+namespace {
+
+// The products of the turn for one axis, computed once per column: the sum
+// of two rounded products is then the same as the formula computed per pixel.
+struct TurnTables {
+    std::vector<double> cosines, sines;
+    TurnTables(long first, long count, double c, double s) : cosines(count), sines(count)
+    {
+        for (long i = 0; i < count; i++) {
+            cosines[i] = (double)(first + i) * c;
+            sines[i] = (double)(first + i) * s;
+        }
+    }
+};
+
+}  // namespace
+
+bool RasterImage::Rotate(float angle, RasterImage* target)
+{
+    if (pDib == NULL)
+        return false;
+    // acos of a single-precision 0 is the single-precision right angle.
+    const double theta = -(double)angle * (double)std::acos(0.0f) / 90;
+    const double c = cos(theta), s = sin(theta);
+    const long width = (long)GetWidth(), height = (long)GetHeight();
+
+    // The corners (the fourth at width - 1) turned and floored.
+    const long px[4] = {0, width, 0, width - 1};
+    const long py[4] = {0, 0, height, height};
+    long minX = 0, minY = 0, maxX = 0, maxY = 0;
+    for (int i = 1; i < 4; i++) {
+        long tx = (long)floor((double)px[i] * c - (double)py[i] * s);
+        long ty = (long)floor((double)px[i] * s + (double)py[i] * c);
+        minX = tx < minX ? tx : minX;
+        maxX = tx > maxX ? tx : maxX;
+        minY = ty < minY ? ty : minY;
+        maxY = ty > maxY ? ty : maxY;
+    }
+    const long newWidth = maxX + 2 - minX, newHeight = maxY + 2 - minY;
+    RasterImage turned;
+    if (!_workingcopy(turned, (DWORD)newWidth, (DWORD)newHeight, GetBpp()))
+        return false;
+    if (pAlpha != NULL) {
+        turned.AlphaCreate();
+        turned.AlphaClear();
+    }
+
+    // Columns minX .. maxX + 1 land inside the copy (the loop's last column
+    // and row fall outside it and are dropped).
+    TurnTables columns(minX, newWidth, c, s);
+    const WORD bpp = GetBpp();
+    const RGBQUAD outside = GetPixelColor(-1, -1, true);
+    const BYTE outsideIndex = GetPixelIndex(-1, -1);
+    const size_t srcStride = info.dwEffWidth;
+    const BYTE* srcBits = info.pBits;
+    for (long y = minY; y <= maxY + 2; y++) {
+        const long ny = y - minY;
+        if (_rowprogress(ny, newHeight))
+            break;
+        if (ny >= newHeight)
+            continue;
+        const double yc = (double)y * c, ys = (double)y * s;
+        BYTE* dst = turned.info.pBits + (size_t)ny * turned.info.dwEffWidth;
+        BYTE* dstAlpha = turned.pAlpha != NULL ? turned.pAlpha + (size_t)ny * newWidth : NULL;
+        for (long nx = 0; nx < newWidth; nx++) {
+            const long oldX = (long)(columns.cosines[nx] + ys - 0.5);
+            const long oldY = (long)(yc - columns.sines[nx] - 0.5);
+            const bool inside = (unsigned long)oldX < (unsigned long)width &&
+                                (unsigned long)oldY < (unsigned long)height;
+            if (bpp == 24) {
+                BYTE* d = dst + 3 * nx;
+                if (inside) {
+                    const BYTE* p = srcBits + (size_t)oldY * srcStride + 3 * (size_t)oldX;
+                    d[0] = p[0];
+                    d[1] = p[1];
+                    d[2] = p[2];
+                } else {
+                    d[0] = outside.rgbBlue;
+                    d[1] = outside.rgbGreen;
+                    d[2] = outside.rgbRed;
+                }
+            } else if (bpp == 8) {
+                dst[nx] = inside ? srcBits[(size_t)oldY * srcStride + oldX] : outsideIndex;
+            } else {
+                turned.SetPixelIndex(nx, ny, inside ? _pixelindex(oldX, oldY) : outsideIndex);
+            }
+            if (dstAlpha != NULL)
+                dstAlpha[nx] = inside ? pAlpha[(size_t)oldY * width + oldX] : 0;
+        }
+    }
+    _handover(turned, target);
+    return true;
+}
+
+bool RasterImage::Crop(long left, long top, long right, long bottom, RasterImage* target)
+{
+    if (pDib == NULL)
+        return false;
+    const long width = (long)GetWidth(), height = (long)GetHeight();
+    long startx = Clamp(left, width), endx = Clamp(right, width);
+    long starty = height - Clamp(top, height), endy = height - Clamp(bottom, height);
+    if (startx == endx || starty == endy)
+        return false;
+    if (startx > endx)
+        std::swap(startx, endx);
+    if (starty > endy)
+        std::swap(starty, endy);
+    const long newWidth = endx - startx;
+    RasterImage cut;
+    if (!_freshcopy(cut, (DWORD)newWidth, (DWORD)(endy - starty)))
+        return false;
+    const WORD bpp = GetBpp();
+    for (long y = starty; y < endy; y++) {
+        _rowprogress(y, endy);
+        if (bpp == 8 || bpp == 24) {
+            memcpy(cut.info.pBits + (size_t)(y - starty) * cut.info.dwEffWidth,
+                   info.pBits + (size_t)y * info.dwEffWidth + (size_t)(bpp * startx) / 8,
+                   (size_t)(newWidth * bpp) / 8);
+        } else {
+            for (long x = startx; x < endx; x++)
+                cut.SetPixelIndex(x - startx, y - starty, _pixelindex(x, y));
+        }
+    }
+    if (pAlpha != NULL) {
+        cut.AlphaCreate();
+        if (cut.pAlpha != NULL) {
+            for (long y = starty; y < endy; y++)
+                memcpy(cut.pAlpha + (size_t)(y - starty) * newWidth,
+                       pAlpha + (size_t)y * width + startx, (size_t)newWidth);
+        }
+    }
+    _handover(cut, target);
+    return true;
+}
+
+bool RasterImage::CropRotatedRectangle(long x, long y, long w, long h, float angle,
+                                       RasterImage* target)
+{
+    if (pDib == NULL)
+        return false;
+    if (fabs(angle) < 0.0002)
+        return Crop(x, y, x + w, y + h, target);
+    const double c = cos((double)angle), s = sin((double)angle);
+    const long startx = std::min(x, x - (long)(h * s));
+    const long endx = x + (long)(w * c);
+    const long endy = y + (long)(h * c + w * s);
+    if (!IsInside(startx, y) || !IsInside(endx, endy))
+        return false;
+    RasterImage work;
+    if (!_fullcopy(work, true, false, true))
+        return false;
+    if (!work.Crop(startx, y, endx, endy) ||
+        !work.Rotate((float)(-angle * 57.29577951308232))) {
+        _seterror(work.GetLastError());
+        return false;
+    }
+    const long W = (long)work.GetWidth(), H = (long)work.GetHeight();
+    if (!work.Crop((W - w) / 2, (H + h) / 2, (W + w) / 2, (H - h) / 2)) {
+        _seterror(work.GetLastError());
+        return false;
+    }
+    _handover(work, target);
+    return true;
+}
+
+bool RasterImage::Skew(float xgain, float ygain, long xpivot, long ypivot)
+{
+    if (pDib == NULL)
+        return false;
+    RasterImage sheared;
+    if (!_fullcopy(sheared, pSelection != NULL, true, true))
+        return false;
+    long xmin = 0, xmax = (long)GetWidth(), ymin = 0, ymax = (long)GetHeight();
+    if (pSelection != NULL) {
+        xmin = info.rSelectionBox.left;
+        xmax = info.rSelectionBox.right;
+        ymin = info.rSelectionBox.bottom;
+        ymax = info.rSelectionBox.top;
+    }
+    for (long y = ymin; y < ymax; y++) {
+        if (_rowprogress(y, (long)GetHeight()))
+            break;
+        for (long x = xmin; x < xmax; x++) {
+            if (!SelectionIsInside(x, y))
+                continue;
+            const long nx = x + (long)((float)(y - ypivot) * xgain);
+            const long ny = y + (long)((float)(x - xpivot) * ygain);
+            CopySample(sheared, x, y, *this, nx, ny);
+            sheared.AlphaSet(x, y, AlphaGet(nx, ny));
+        }
+    }
+    _handover(sheared, NULL);
+    return true;
+}
+
+bool RasterImage::Expand(long left, long top, long right, long bottom, RGBQUAD canvas,
+                         RasterImage* target)
+{
+    if (pDib == NULL)
+        return false;
+    if (left < 0 || top < 0 || right < 0 || bottom < 0)
+        return false;
+    const long width = (long)GetWidth(), height = (long)GetHeight();
+    const long newWidth = width + left + right, newHeight = height + top + bottom;
+    if (newWidth > INT32_MAX || newHeight > INT32_MAX) {
+        _seterror("RASTER_MAX_MEMORY exceeded");
+        return false;
+    }
+    RasterImage expanded;
+    if (!_freshcopy(expanded, (DWORD)newWidth, (DWORD)newHeight))
+        return false;
+    const WORD bpp = GetBpp();
+    if (bpp == 8 || bpp == 24) {
+        if (bpp == 24) {
+            for (long y = 0; y < newHeight; y++) {
+                BYTE* d = expanded.info.pBits + (size_t)y * expanded.info.dwEffWidth;
+                for (long x = 0; x < newWidth; x++, d += 3) {
+                    d[0] = canvas.rgbBlue;
+                    d[1] = canvas.rgbGreen;
+                    d[2] = canvas.rgbRed;
+                }
+            }
+        } else {
+            expanded.Clear(expanded.GetNearestIndex(canvas));
+        }
+        const size_t bytes = (size_t)(bpp / 8);
+        for (long y = bottom; y < bottom + height; y++) {
+            _rowprogress(y - bottom, height);
+            memcpy(expanded.info.pBits + (size_t)y * expanded.info.dwEffWidth + bytes * left,
+                   info.pBits + (size_t)(y - bottom) * info.dwEffWidth, bytes * width);
+        }
+    } else {
+        const BYTE canvasIndex = expanded.GetNearestIndex(canvas);
+        for (long y = 0; y < newHeight; y++) {
+            _rowprogress(y, newHeight);
+            for (long x = 0; x < newWidth; x++) {
+                const bool inside = x >= left && x < left + width && y >= bottom &&
+                                    y < bottom + height;
+                expanded.SetPixelIndex(x, y,
+                                       inside ? _pixelindex(x - left, y - bottom) : canvasIndex);
+            }
+        }
+    }
+    _handover(expanded, target);
+    return true;
+}
+
+bool RasterImage::Expand(long newWidth, long newHeight, RGBQUAD canvas, RasterImage* target)
+{
+    if (pDib == NULL)
+        return false;
+    const long width = (long)GetWidth(), height = (long)GetHeight();
+    if (newWidth < width || newHeight < height)
+        return false;
+    const long left = (newWidth - width) / 2, top = (newHeight - height) / 2;
+    return Expand(left, top, newWidth - (width + left), newHeight - (height + top), canvas,
+                  target);
+}
+
+bool RasterImage::Thumbnail(long newWidth, long newHeight, RGBQUAD canvas, RasterImage* target)
+{
+    if (pDib == NULL)
+        return false;
+    if (newWidth < 1 || newHeight <= 0)
+        return false;
+    RasterImage thumb;
+    if (!_fullcopy(thumb, true, true, true))
+        return false;
+    const long width = (long)GetWidth(), height = (long)GetHeight();
+    if (width > newWidth || height > newHeight) {
+        const float aspect = (float)newWidth / newHeight;
+        const float scale = (float)width >= (float)height * aspect ? (float)newWidth / width
+                                                                  : (float)newHeight / height;
+        // A strip far longer than the box still keeps one pixel across.
+        long w = (long)(width * scale), h = (long)(height * scale);
+        w = w < 1 ? 1 : w;
+        h = h < 1 ? 1 : h;
+        if (!thumb.Resample(w, h, 0)) {
+            _seterror(thumb.GetLastError());
+            return false;
+        }
+    }
+    if (!thumb.Expand(newWidth, newHeight, canvas)) {
+        _seterror(thumb.GetLastError());
+        return false;
+    }
+    _handover(thumb, target);
+    return true;
+}
+
+bool RasterImage::CircleTransform(int type, long rmax, float k)
+{
+    if (pDib == NULL)
+        return false;
+    RasterImage distorted;
+    if (!_fullcopy(distorted, pSelection != NULL, true, true))
+        return false;
+    long xmin = 0, xmax = (long)GetWidth(), ymin = 0, ymax = (long)GetHeight();
+    if (pSelection != NULL) {
+        xmin = info.rSelectionBox.left;
+        xmax = info.rSelectionBox.right;
+        ymin = info.rSelectionBox.bottom;
+        ymax = info.rSelectionBox.top;
+    }
+    const long xmid = (long)GetWidth() / 2, ymid = (long)GetHeight() / 2;
+    if (rmax == 0)
+        rmax = (long)std::sqrt((float)((xmid - xmin) * (xmid - xmin) + (ymid - ymin) * (ymid - ymin)));
+    if (k == 0)
+        k = 1;
+    for (long y = ymin; y < ymax; y++) {
+        if (_rowprogress(y, (long)GetHeight()))
+            break;
+        for (long x = xmin; x < xmax; x++) {
+            if (!SelectionIsInside(x, y))
+                continue;
+            const long nx = xmid - x, ny = ymid - y;
+            const double radius = std::sqrt((float)(nx * nx + ny * ny));
+            long sx = x, sy = y;  // a negative type copies the pixel
+            if (type < 0) {
+            } else if (radius >= rmax) {
+                sx = sy = -1;
+            } else if (type <= 2) {
+                double angle = atan2((double)ny, (double)nx);
+                double nr;
+                if (type == 0) {
+                    nr = radius * radius / rmax;
+                } else if (type == 1) {
+                    nr = sqrt(radius * rmax);
+                } else {
+                    nr = radius;
+                    angle += radius / k;
+                }
+                sx = (long)(cos(angle) * nr) + xmid;
+                sy = ymid - (long)(sin(angle) * nr);
+            } else if (type == 3) {
+                const double angle = atan2((double)ny, (double)nx);
+                sx = (long)fabs(xmax * angle / 6.2831852);
+                sy = (long)fabs(ymax * radius / rmax);
+            } else {
+                sx = x + (x % 32) - 16;
+            }
+            CopySample(distorted, x, y, *this, sx, sy);
+            distorted.AlphaSet(x, y, AlphaGet(sx, sy));
+        }
+    }
+    _handover(distorted, NULL);
     return true;
 }

@@ -189,8 +189,66 @@ public:
     bool AlphaSplit(RasterImage* dest);
     bool AlphaPaletteSplit(RasterImage* dest);
 
-    // Geometry.
+    // Geometry. Operations with a target leave this image unchanged and hand
+    // their result to the target when one is given.
     bool Flip();
+    bool Mirror();
+    bool RotateLeft(RasterImage* target = NULL);
+    bool RotateRight(RasterImage* target = NULL);
+    // Any angle in degrees, positive clockwise; the canvas grows to hold the
+    // turned corners.
+    bool Rotate(float angle, RasterImage* target = NULL);
+    bool Rotate180(RasterImage* target = NULL);
+    // mode 1 nearest neighbour, 2 bicubic, any other: box average when
+    // shrinking a 24-bit image both ways, else bilinear.
+    bool Resample(long newWidth, long newHeight, int mode = 1, RasterImage* target = NULL);
+    // The rectangle counts y from the top.
+    bool Crop(long left, long top, long right, long bottom, RasterImage* target = NULL);
+    bool Crop(const RECT& rect, RasterImage* target = NULL)
+    {
+        return Crop(rect.left, rect.top, rect.right, rect.bottom, target);
+    }
+    // A w x h rectangle whose corner (x, y) counts y from the top, turned by
+    // angle radians.
+    bool CropRotatedRectangle(long x, long y, long w, long h, float angle,
+                              RasterImage* target = NULL);
+    bool Skew(float xgain, float ygain, long xpivot = 0, long ypivot = 0);
+    bool Expand(long left, long top, long right, long bottom, RGBQUAD canvas,
+                RasterImage* target = NULL);
+    bool Expand(long newWidth, long newHeight, RGBQUAD canvas, RasterImage* target = NULL);
+    bool Thumbnail(long newWidth, long newHeight, RGBQUAD canvas, RasterImage* target = NULL);
+    // type 0 pinch, 1 punch, 2 swirl, 3 polar unwrap, 4 and above bathroom
+    // glass; rmax 0 reaches the area's corner, k 0 counts as 1.
+    bool CircleTransform(int type, long rmax = 0, float k = 1.0f);
+    // The cubic B-spline weight of a sample at distance x.
+    static float b3spline(float x);
+
+    // Colour and depth.
+    bool GrayScale();
+    bool Negative();
+    bool DecreaseBpp(DWORD bits, bool errorDiffusion, RGBQUAD* palette = NULL,
+                     DWORD importantColours = 0);
+    bool IncreaseBpp(DWORD bits);
+    // method 1 ordered, any other error diffusion; the result has 1 bit per pixel.
+    bool Dither(long method = 0);
+
+    // Selection plane: one byte per pixel, non-zero is selected.
+    bool SelectionCreate();
+    bool SelectionDelete();
+    bool SelectionClear();
+    bool SelectionIsInside(long x, long y) const;
+    bool SelectionInvert();
+    bool SelectionCopy(RasterImage& from);
+    // Rectangles and points here count y from the bottom row.
+    bool SelectionAddRect(RECT r);
+    bool SelectionAddEllipse(RECT r);
+    // Outlines separated by a point whose x is -1; each closes on its start.
+    bool SelectionAddPolygon(POINT* points, long count);
+    bool SelectionAddColor(RGBQUAD colour);
+    bool SelectionAddPixel(int x, int y);
+    // ORs the pixels whose selection byte is 255 into an existing region; row
+    // y of the plane is the band [y, y + 1) of the region.
+    bool SelectionToHRGN(HRGN& region);
 
     // Loading and saving by format id.
     bool Decode(RasterFile* stream, DWORD imagetype);
@@ -225,6 +283,16 @@ protected:
     BYTE* pSelection;
     BYTE* pAlpha;
     RasterImage** pLayers;
+
+    // Working copies of the transformations. Each returns false, with the
+    // reason in this image's szLastError, when the copy cannot be made.
+    bool _workingcopy(RasterImage& copy, DWORD width, DWORD height, DWORD bpp);
+    bool _freshcopy(RasterImage& copy, DWORD width, DWORD height);
+    bool _fullcopy(RasterImage& copy, bool pixels, bool selection, bool alpha);
+    void _handover(RasterImage& copy, RasterImage* target);
+    // Reports row of rows done; true when the caller asks to stop.
+    bool _rowprogress(long row, long rows);
+    void _selectionresetbox();
 
 private:
     bool _decodewith(const RasterCodec& codec, RasterFile* stream, DWORD imagetype,

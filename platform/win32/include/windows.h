@@ -10,4 +10,5 @@
 #include "win32_message.h"
 #include "win32_gdi.h"
 #include "win32_font.h"
+#include "win32_region.h"
 #include "win32_resource.h"

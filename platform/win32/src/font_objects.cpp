@@ -2,6 +2,7 @@
 // GetStockObject and DeleteObject.
 #include "font_internal.h"
 #include "desktop_internal.h"
+#include "region_internal.h"
 
 #include <cstring>
 
@@ -117,6 +118,8 @@ HGDIOBJ WINAPI GetStockObject(int object)
 
 BOOL WINAPI DeleteObject(HGDIOBJ object)
 {
+    if (win32region::DeleteRegion(object))
+        return TRUE;
     Registry& r = Fonts();
     std::lock_guard<std::mutex> lock(r.mutex);
     Font* font = r.FindFont(object);

@@ -1,0 +1,387 @@
+// Resizing: nearest neighbour, bicubic B-spline, box averaging in fixed point
+// and bilinear interpolation. Each path computes its sampling positions and
+// weights in single precision exactly as the formulas are written (built
+// without fused multiply-add), so every compiler gives the same pixels.
+// Per-column values are computed once per row or once per image; that only
+// reorders when a product is formed, never how.
+#include <emmintrin.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "rasterimage.h"
+
+float RasterImage::b3spline(float x)
+{
+    // P(t) = t^3 for t > 0, else 0.
+    const float a = x + 2.0f, b = x + 1.0f, d = x - 1.0f;
+    const float pa = a > 0.0f ? a * a * a : 0.0f;
+    const float pb = b > 0.0f ? b * b * b : 0.0f;
+    const float pc = x > 0.0f ? x * x * x : 0.0f;
+    const float pd = d > 0.0f ? d * d * d : 0.0f;
+    return (pa - 4.0f * pb + 6.0f * pc - 4.0f * pd) * 0.16666667f;
+}
+
+namespace {
+
+long ClampTo(long v, long last)
+{
+    return v < 0 ? 0 : v > last ? last : v;
+}
+
+// The source column of each new column for nearest-neighbour sampling:
+// (long)(x * k) with the product formed in single precision.
+std::vector<long> NearestPositions(long count, float k)
+{
+    std::vector<long> at((size_t)count);
+    for (long i = 0; i < count; i++)
+        at[(size_t)i] = (long)((float)i * k);
+    return at;
+}
+
+}  // namespace
+
+namespace {
+
+// Mode 1. 24-bit pixels move as bytes; palette pixels keep the colour through
+// the working copy's nearest index, worked out once per palette entry (the
+// copy has the same palette, so the search gives the same answer for every
+// pixel of an entry).
+void ResampleNearest(RasterImage& src, RasterImage& out, float kx, float ky,
+                     bool (*progress)(RasterImage&, long, long))
+{
+    const long width = (long)src.GetWidth(), height = (long)src.GetHeight();
+    const long nw = (long)out.GetWidth(), nh = (long)out.GetHeight();
+    const std::vector<long> cols = NearestPositions(nw, kx);
+    const RGBQUAD outside = src.GetPixelColor(-1, -1, true);
+    if (src.GetBpp() == 24) {
+        for (long y = 0; y < nh; y++) {
+            if (progress(src, y, nh))
+                break;
+            const long sy = (long)((float)y * ky);
+            const BYTE* row = (unsigned long)sy < (unsigned long)height ? src.GetBits((DWORD)sy) : NULL;
+            BYTE* d = out.GetBits((DWORD)y);
+            for (long x = 0; x < nw; x++, d += 3) {
+                const long sx = cols[(size_t)x];
+                if (row != NULL && (unsigned long)sx < (unsigned long)width) {
+                    const BYTE* p = row + 3 * sx;
+                    d[0] = p[0];
+                    d[1] = p[1];
+                    d[2] = p[2];
+                } else {
+                    d[0] = outside.rgbBlue;
+                    d[1] = outside.rgbGreen;
+                    d[2] = outside.rgbRed;
+                }
+            }
+        }
+        return;
+    }
+    BYTE lut[256];
+    for (DWORD i = 0; i < 256; i++)
+        lut[i] = i < src.GetNumColors() ? out.GetNearestIndex(src.GetPaletteColor((BYTE)i)) : 0;
+    const BYTE outsideIndex = out.GetNearestIndex(outside);
+    for (long y = 0; y < nh; y++) {
+        if (progress(src, y, nh))
+            break;
+        const long sy = (long)((float)y * ky);
+        for (long x = 0; x < nw; x++) {
+            const long sx = cols[(size_t)x];
+            out.SetPixelIndex(x, y, src.IsInside(sx, sy) ? lut[src.GetPixelIndex(sx, sy)]
+                                                         : outsideIndex);
+        }
+    }
+}
+
+// Mode 2: sixteen samples weighted by the cubic B-spline, positions clamped
+// to the image.
+void ResampleBicubic(RasterImage& src, RasterImage& out, float kx, float ky,
+                     bool (*progress)(RasterImage&, long, long))
+{
+    const long width = (long)src.GetWidth(), height = (long)src.GetHeight();
+    const long nw = (long)out.GetWidth(), nh = (long)out.GetHeight();
+    const bool palette = src.IsIndexed();
+    // Per column: the first sample column and the four horizontal weights.
+    std::vector<int> ixs((size_t)nw);
+    std::vector<float> wxs((size_t)nw * 4);
+    for (long x = 0; x < nw; x++) {
+        const float fx = (float)((float)x * kx - 0.5);
+        const float ax = fx - floorf(fx);
+        ixs[(size_t)x] = (int)floorf(fx);
+        for (int n = -1; n <= 2; n++)
+            wxs[(size_t)x * 4 + (size_t)(n + 1)] = RasterImage::b3spline(ax - (float)n);
+    }
+    for (long y = 0; y < nh; y++) {
+        if (progress(src, y, nh))
+            break;
+        const float fy = (float)((float)y * ky - 0.5);
+        const int iy = (int)floorf(fy);
+        const float ay = fy - floorf(fy);
+        float wy[4];
+        long rows[4];
+        for (int m = -1; m <= 2; m++) {
+            wy[m + 1] = RasterImage::b3spline((float)m - ay);
+            rows[m + 1] = ClampTo(iy + m, height - 1);
+        }
+        BYTE* d = out.GetBits((DWORD)y);
+        for (long x = 0; x < nw; x++) {
+            float sr = 0, sg = 0, sb = 0;
+            const int ix = ixs[(size_t)x];
+            const float* wx = &wxs[(size_t)x * 4];
+            for (int m = 0; m < 4; m++) {
+                const float w1 = wy[m];
+                const BYTE* row = src.GetBits((DWORD)rows[m]);
+                for (int n = 0; n < 4; n++) {
+                    const float w = w1 * wx[n];
+                    const long xx = ClampTo(ix + n - 1, width - 1);
+                    BYTE b, g, r;
+                    if (palette) {
+                        const RGBQUAD c = src.GetPixelColor(xx, rows[m], true);
+                        b = c.rgbBlue;
+                        g = c.rgbGreen;
+                        r = c.rgbRed;
+                    } else {
+                        b = row[3 * xx];
+                        g = row[3 * xx + 1];
+                        r = row[3 * xx + 2];
+                    }
+                    sr += r * w;
+                    sg += g * w;
+                    sb += b * w;
+                }
+            }
+            const BYTE r = (BYTE)(long)sr, g = (BYTE)(long)sg, b = (BYTE)(long)sb;
+            if (palette) {
+                RGBQUAD c = {b, g, r, 0};
+                out.SetPixelColor(x, y, c, false);
+            } else {
+                d[3 * x] = b;
+                d[3 * x + 1] = g;
+                d[3 * x + 2] = r;
+            }
+        }
+    }
+}
+
+// Shrinking a 24-bit image both ways: every source pixel adds its share,
+// scaled by 1000, to the one to four destination pixels it covers. Two rows
+// of sums are kept: the current destination row and the carry into the next.
+// The sums are 64-bit: far shrinks add up more than 32 bits hold.
+void ResampleBox(RasterImage& src, RasterImage& out, float kx, float ky,
+                 bool (*progress)(RasterImage&, long, long))
+{
+    const long width = (long)src.GetWidth(), height = (long)src.GetHeight();
+    const long nw = (long)out.GetWidth(), nh = (long)out.GetHeight();
+    // One pixel past the last column takes the spill of the last straddle;
+    // a second one absorbs any further straddle that rounding could add.
+    std::vector<int64_t> rowA((size_t)(nw + 3) * 3, 0), rowB((size_t)(nw + 3) * 3, 0);
+    int64_t* cur = rowA.data();
+    int64_t* carry = rowB.data();
+    const int64_t norm = (long)(1000.0f * kx * ky);
+    long dstRow = 0;
+    float edgeY = ky - 1;
+    // Stores a pixel's three sums, divided, into the pending destination row.
+    auto store = [&](long column, const int64_t* sums) {
+        if (column >= nw || dstRow >= nh || norm == 0)
+            return;
+        BYTE* d = out.GetBits((DWORD)dstRow) + 3 * column;
+        for (int i = 0; i < 3; i++)
+            d[i] = (BYTE)(sums[i] / norm);
+    };
+    for (long y = 0; y < height; y++) {
+        if (progress(src, y, height))
+            break;
+        const BYTE* p = src.GetBits((DWORD)y);
+        float edgeX = kx - 1;
+        long dx = 0;
+        if ((float)y < edgeY) {
+            for (long x = 0; x < width; x++, p += 3) {
+                int64_t* c = cur + 3 * dx;
+                if ((float)x < edgeX) {
+                    for (int i = 0; i < 3; i++)
+                        c[i] += (int64_t)p[i] * 1000;
+                } else {
+                    const int64_t fX = (long)(((float)x - edgeX) * 1000);
+                    for (int i = 0; i < 3; i++) {
+                        c[i] += (1000 - fX) * p[i];
+                        c[i + 3] += fX * p[i];
+                    }
+                    if (dx <= nw) {
+                        dx++;
+                        edgeX += kx;
+                    }
+                }
+            }
+        } else {
+            const int64_t fY = (long)(((float)y - edgeY) * 1000);
+            for (long x = 0; x < width; x++, p += 3) {
+                int64_t* c = cur + 3 * dx;
+                int64_t* k = carry + 3 * dx;
+                if ((float)x < edgeX) {
+                    for (int i = 0; i < 3; i++) {
+                        c[i] += (1000 - fY) * p[i];
+                        k[i] += fY * p[i];
+                    }
+                } else {
+                    const int64_t fX = (long)(((float)x - edgeX) * 1000);
+                    for (int i = 0; i < 3; i++)
+                        c[i] += ((1000 - fY) * (1000 - fX) * p[i]) / 1000;
+                    store(dx, c);
+                    for (int i = 0; i < 3; i++) {
+                        k[i] += ((1000 - fX) * fY * p[i]) / 1000;
+                        c[i + 3] += ((1000 - fY) * fX * p[i]) / 1000;
+                        k[i + 3] = (fY * fX * p[i]) / 1000;
+                    }
+                    if (dx <= nw) {
+                        dx++;
+                        edgeX += kx;
+                    }
+                }
+            }
+            if (dx < nw)
+                store(dx, cur + 3 * dx);
+            std::swap(cur, carry);
+            carry[0] = carry[1] = carry[2] = 0;
+            dstRow++;
+            edgeY += ky;
+        }
+    }
+    if (dstRow < nh) {
+        for (long x = 0; x < nw; x++)
+            store(x, cur + 3 * x);
+    }
+}
+
+// Bilinear weights of one axis: the sample and its neighbour (clamped to the
+// last pixel) and the fraction towards the neighbour.
+struct LinearPosition {
+    long i0, i1;
+    float f;
+};
+
+std::vector<LinearPosition> LinearPositions(long count, float k, long last)
+{
+    std::vector<LinearPosition> at((size_t)count);
+    for (long i = 0; i < count; i++) {
+        const float fi = (float)i * k;
+        const long i0 = (long)fi;
+        at[(size_t)i].f = fi - (float)i0;
+        at[(size_t)i].i0 = i0 < last ? i0 : last;
+        at[(size_t)i].i1 = i0 + 1 < last ? i0 + 1 : last;
+    }
+    return at;
+}
+
+// Loads a 24-bit pixel's three bytes as floats (blue, green, red, 0).
+inline __m128 LoadPixel(const BYTE* p)
+{
+    const __m128i v = _mm_cvtsi32_si128(p[0] | (p[1] << 8) | (p[2] << 16));
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(v, zero), zero));
+}
+
+void ResampleBilinear(RasterImage& src, RasterImage& out, float kx, float ky,
+                      bool (*progress)(RasterImage&, long, long))
+{
+    const long nw = (long)out.GetWidth(), nh = (long)out.GetHeight();
+    const std::vector<LinearPosition> cols = LinearPositions(nw, kx, (long)src.GetWidth() - 1);
+    const std::vector<LinearPosition> rows = LinearPositions(nh, ky, (long)src.GetHeight() - 1);
+    const bool palette = src.IsIndexed();
+    const __m128 one = _mm_set1_ps(1.0f);
+    for (long y = 0; y < nh; y++) {
+        if (progress(src, y, nh))
+            break;
+        const LinearPosition& ry = rows[(size_t)y];
+        const float dy = ry.f;
+        if (!palette) {
+            // Four lanes compute blue, green and red side by side with the
+            // same single-precision operations as the formula per channel.
+            const BYTE* r0 = src.GetBits((DWORD)ry.i0);
+            const BYTE* r1 = src.GetBits((DWORD)ry.i1);
+            BYTE* d = out.GetBits((DWORD)y);
+            const __m128 vdy = _mm_set1_ps(dy), vdy1 = _mm_set1_ps(1.0f - dy);
+            for (long x = 0; x < nw; x++, d += 3) {
+                const LinearPosition& cx = cols[(size_t)x];
+                const __m128 c1 = LoadPixel(r0 + 3 * cx.i0), c2 = LoadPixel(r0 + 3 * cx.i1);
+                const __m128 c3 = LoadPixel(r1 + 3 * cx.i0), c4 = LoadPixel(r1 + 3 * cx.i1);
+                const __m128 left = _mm_add_ps(_mm_mul_ps(c1, vdy1), _mm_mul_ps(c3, vdy));
+                const __m128 right = _mm_add_ps(_mm_mul_ps(c2, vdy1), _mm_mul_ps(c4, vdy));
+                const __m128 vdx = _mm_set1_ps(cx.f);
+                const __m128 value = _mm_add_ps(_mm_mul_ps(left, _mm_sub_ps(one, vdx)),
+                                                _mm_mul_ps(right, vdx));
+                const __m128i v = _mm_cvttps_epi32(value);
+                d[0] = (BYTE)_mm_cvtsi128_si32(v);
+                d[1] = (BYTE)_mm_cvtsi128_si32(_mm_srli_si128(v, 4));
+                d[2] = (BYTE)_mm_cvtsi128_si32(_mm_srli_si128(v, 8));
+            }
+            continue;
+        }
+        for (long x = 0; x < nw; x++) {
+            const LinearPosition& cx = cols[(size_t)x];
+            const float dx = cx.f;
+            const RGBQUAD q1 = src.GetPaletteColor(src.GetPixelIndex(cx.i0, ry.i0));
+            const RGBQUAD q2 = src.GetPaletteColor(src.GetPixelIndex(cx.i1, ry.i0));
+            const RGBQUAD q3 = src.GetPaletteColor(src.GetPixelIndex(cx.i0, ry.i1));
+            const RGBQUAD q4 = src.GetPaletteColor(src.GetPixelIndex(cx.i1, ry.i1));
+            const BYTE* c1 = &q1.rgbBlue;
+            const BYTE* c2 = &q2.rgbBlue;
+            const BYTE* c3 = &q3.rgbBlue;
+            const BYTE* c4 = &q4.rgbBlue;
+            BYTE v[3];
+            for (int i = 0; i < 3; i++) {
+                const float left = c1[i] * (1 - dy) + c3[i] * dy;
+                const float right = c2[i] * (1 - dy) + c4[i] * dy;
+                v[i] = (BYTE)(long)(left * (1 - dx) + right * dx);
+            }
+            RGBQUAD c = {v[0], v[1], v[2], 0};
+            out.SetPixelColor(x, y, c, false);
+        }
+    }
+}
+
+}  // namespace
+
+bool RasterImage::Resample(long newWidth, long newHeight, int mode, RasterImage* target)
+{
+    if (pDib == NULL || newWidth <= 0 || newHeight <= 0)
+        return false;
+    const long width = (long)GetWidth(), height = (long)GetHeight();
+    if (newWidth == width && newHeight == height) {
+        // Resampling into this very image would otherwise copy it onto itself.
+        if (target != NULL && target != this)
+            target->Copy(*this, true, true, true);
+        return true;
+    }
+    const float kx = (float)width / newWidth, ky = (float)height / newHeight;
+    RasterImage out;
+    if (!_workingcopy(out, (DWORD)newWidth, (DWORD)newHeight, GetBpp()))
+        return false;
+    auto progress = [](RasterImage& image, long row, long rows) {
+        return image._rowprogress(row, rows);
+    };
+    // Only an empty source gets here without a pixel to sample.
+    if (width > 0 && height > 0) {
+        if (mode == 1)
+            ResampleNearest(*this, out, kx, ky, progress);
+        else if (mode == 2)
+            ResampleBicubic(*this, out, kx, ky, progress);
+        else if (width > newWidth && height > newHeight && GetBpp() == 24)
+            ResampleBox(*this, out, kx, ky, progress);
+        else
+            ResampleBilinear(*this, out, kx, ky, progress);
+    }
+    if (pAlpha != NULL) {
+        out.AlphaCreate();
+        const std::vector<long> cols = NearestPositions(newWidth, kx);
+        for (long y = 0; y < newHeight; y++) {
+            const long sy = (long)((float)y * ky);
+            for (long x = 0; x < newWidth; x++)
+                out.AlphaSet(x, y, AlphaGet(cols[(size_t)x], sy));
+        }
+    }
+    _handover(out, target);
+    return true;
+}
