@@ -64,7 +64,17 @@ void ResampleNearest(RasterImage& src, RasterImage& out, float kx, float ky,
             const long sy = (long)((float)y * ky);
             const BYTE* row = (unsigned long)sy < (unsigned long)height ? src.GetBits((DWORD)sy) : NULL;
             BYTE* d = out.GetBits((DWORD)y);
-            for (long x = 0; x < nw; x++, d += 3) {
+            long x = 0;
+            if (row != NULL) {
+                // Four bytes at a time where both sides have a byte to spare
+                // after the pixel: the next pixel overwrites the fourth.
+                for (; x + 1 < nw && cols[(size_t)x] + 1 < width; x++, d += 3) {
+                    uint32_t v;
+                    memcpy(&v, row + 3 * cols[(size_t)x], 4);
+                    memcpy(d, &v, 4);
+                }
+            }
+            for (; x < nw; x++, d += 3) {
                 const long sx = cols[(size_t)x];
                 if (row != NULL && (unsigned long)sx < (unsigned long)width) {
                     const BYTE* p = row + 3 * sx;
@@ -275,12 +285,62 @@ std::vector<LinearPosition> LinearPositions(long count, float k, long last)
     return at;
 }
 
-// Loads a 24-bit pixel's three bytes as floats (blue, green, red, 0).
-inline __m128 LoadPixel(const BYTE* p)
+// One new 24-bit row. The vertical mix of each source column,
+// c(row0) x (1 - dy) + c(row1) x dy, is the same for every new pixel that
+// reads the column, so it is made once per row for all columns (the very
+// products and sums of the formula); each new pixel then mixes two of them
+// across, four lanes holding blue, green and red side by side.
+void BilinearRow(const BYTE* row0, const BYTE* row1, long width, float dy,
+                 const std::vector<LinearPosition>& cols, std::vector<float>& vertical, BYTE* dst,
+                 long nw)
 {
-    const __m128i v = _mm_cvtsi32_si128(p[0] | (p[1] << 8) | (p[2] << 16));
+    const long bytes = 3 * width;
+    float* v = vertical.data();
+    const __m128 vdy = _mm_set1_ps(dy), vdy1 = _mm_set1_ps(1.0f - dy);
     const __m128i zero = _mm_setzero_si128();
-    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(v, zero), zero));
+    long i = 0;
+    for (; i + 16 <= bytes; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row0 + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row1 + i));
+        const __m128i a16[2] = {_mm_unpacklo_epi8(a, zero), _mm_unpackhi_epi8(a, zero)};
+        const __m128i b16[2] = {_mm_unpacklo_epi8(b, zero), _mm_unpackhi_epi8(b, zero)};
+        for (int h = 0; h < 2; h++) {
+            const __m128 fa0 = _mm_cvtepi32_ps(_mm_unpacklo_epi16(a16[h], zero));
+            const __m128 fa1 = _mm_cvtepi32_ps(_mm_unpackhi_epi16(a16[h], zero));
+            const __m128 fb0 = _mm_cvtepi32_ps(_mm_unpacklo_epi16(b16[h], zero));
+            const __m128 fb1 = _mm_cvtepi32_ps(_mm_unpackhi_epi16(b16[h], zero));
+            _mm_storeu_ps(v + i + 8 * h, _mm_add_ps(_mm_mul_ps(fa0, vdy1), _mm_mul_ps(fb0, vdy)));
+            _mm_storeu_ps(v + i + 8 * h + 4, _mm_add_ps(_mm_mul_ps(fa1, vdy1), _mm_mul_ps(fb1, vdy)));
+        }
+    }
+    for (; i + 4 <= bytes; i += 4) {
+        uint32_t a, b;
+        memcpy(&a, row0 + i, 4);
+        memcpy(&b, row1 + i, 4);
+        const __m128 fa = _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128((int)a), zero), zero));
+        const __m128 fb = _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128((int)b), zero), zero));
+        _mm_storeu_ps(v + i, _mm_add_ps(_mm_mul_ps(fa, vdy1), _mm_mul_ps(fb, vdy)));
+    }
+    for (; i < bytes; i++)
+        v[i] = row0[i] * (1 - dy) + row1[i] * dy;
+    const __m128 one = _mm_set1_ps(1.0f);
+    for (long x = 0; x < nw; x++, dst += 3) {
+        const LinearPosition& cx = cols[(size_t)x];
+        const __m128 left = _mm_loadu_ps(v + 3 * cx.i0), right = _mm_loadu_ps(v + 3 * cx.i1);
+        const __m128 vdx = _mm_set1_ps(cx.f);
+        const __m128 value = _mm_add_ps(_mm_mul_ps(left, _mm_sub_ps(one, vdx)), _mm_mul_ps(right, vdx));
+        // Truncated to whole numbers, then the low byte of each (0..255 here).
+        const __m128i w = _mm_cvttps_epi32(value);
+        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(w, zero), zero);
+        const uint32_t px = (uint32_t)_mm_cvtsi128_si32(packed);
+        if (x + 1 < nw) {
+            memcpy(dst, &px, 4);  // the next pixel overwrites the fourth byte
+        } else {
+            dst[0] = (BYTE)px;
+            dst[1] = (BYTE)(px >> 8);
+            dst[2] = (BYTE)(px >> 16);
+        }
+    }
 }
 
 void ResampleBilinear(RasterImage& src, RasterImage& out, float kx, float ky,
@@ -290,33 +350,18 @@ void ResampleBilinear(RasterImage& src, RasterImage& out, float kx, float ky,
     const std::vector<LinearPosition> cols = LinearPositions(nw, kx, (long)src.GetWidth() - 1);
     const std::vector<LinearPosition> rows = LinearPositions(nh, ky, (long)src.GetHeight() - 1);
     const bool palette = src.IsIndexed();
-    const __m128 one = _mm_set1_ps(1.0f);
+    const long srcWidth = (long)src.GetWidth();
+    // One row of vertical mixes, three floats a pixel, and room for the
+    // fourth lane read past the last pixel.
+    std::vector<float> vertical(palette ? 0 : (size_t)srcWidth * 3 + 4, 0.0f);
     for (long y = 0; y < nh; y++) {
         if (progress(src, y, nh))
             break;
         const LinearPosition& ry = rows[(size_t)y];
         const float dy = ry.f;
         if (!palette) {
-            // Four lanes compute blue, green and red side by side with the
-            // same single-precision operations as the formula per channel.
-            const BYTE* r0 = src.GetBits((DWORD)ry.i0);
-            const BYTE* r1 = src.GetBits((DWORD)ry.i1);
-            BYTE* d = out.GetBits((DWORD)y);
-            const __m128 vdy = _mm_set1_ps(dy), vdy1 = _mm_set1_ps(1.0f - dy);
-            for (long x = 0; x < nw; x++, d += 3) {
-                const LinearPosition& cx = cols[(size_t)x];
-                const __m128 c1 = LoadPixel(r0 + 3 * cx.i0), c2 = LoadPixel(r0 + 3 * cx.i1);
-                const __m128 c3 = LoadPixel(r1 + 3 * cx.i0), c4 = LoadPixel(r1 + 3 * cx.i1);
-                const __m128 left = _mm_add_ps(_mm_mul_ps(c1, vdy1), _mm_mul_ps(c3, vdy));
-                const __m128 right = _mm_add_ps(_mm_mul_ps(c2, vdy1), _mm_mul_ps(c4, vdy));
-                const __m128 vdx = _mm_set1_ps(cx.f);
-                const __m128 value = _mm_add_ps(_mm_mul_ps(left, _mm_sub_ps(one, vdx)),
-                                                _mm_mul_ps(right, vdx));
-                const __m128i v = _mm_cvttps_epi32(value);
-                d[0] = (BYTE)_mm_cvtsi128_si32(v);
-                d[1] = (BYTE)_mm_cvtsi128_si32(_mm_srli_si128(v, 4));
-                d[2] = (BYTE)_mm_cvtsi128_si32(_mm_srli_si128(v, 8));
-            }
+            BilinearRow(src.GetBits((DWORD)ry.i0), src.GetBits((DWORD)ry.i1), srcWidth, dy, cols,
+                        vertical, out.GetBits((DWORD)y), nw);
             continue;
         }
         for (long x = 0; x < nw; x++) {
