@@ -2,6 +2,7 @@
 // without error diffusion, more bits, and black and white by dithering.
 // Every conversion that builds a new image carries the selection and alpha
 // planes into it.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -20,12 +21,25 @@ inline BYTE ClampByte(long v)
     return (BYTE)(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
-// The nearest palette index of many colours. The search depends only on the
-// palette and the colour, so remembering its answers gives the same indices
-// as searching for every pixel.
+// The nearest palette index of many colours: the lowest index at the least
+// squared distance among the entries GetNearestIndex searches (the first
+// biClrImportant ones when set). The entries are sorted by green, and the
+// search walks outwards from the colour's green until the green difference
+// alone exceeds the best distance; answers are remembered per colour. Both
+// only change how fast the same answer is found.
 class NearestIndexCache {
 public:
-    explicit NearestIndexCache(RasterImage& image) : m_image(image), m_keys(4096, 0), m_values(4096, 0) {}
+    explicit NearestIndexCache(const RasterImage& image) : m_keys(4096, 0), m_values(4096, 0)
+    {
+        DWORD n = image.GetClrImportant() != 0 ? image.GetClrImportant() : image.GetNumColors();
+        n = n < image.GetNumColors() ? n : image.GetNumColors();
+        for (DWORD i = 0; i < n; i++) {
+            const RGBQUAD c = image.GetPaletteColor((BYTE)i);
+            m_entries.push_back(Entry{c.rgbGreen, c.rgbRed, c.rgbBlue, (int)i});
+        }
+        std::stable_sort(m_entries.begin(), m_entries.end(),
+                         [](const Entry& a, const Entry& b) { return a.g < b.g; });
+    }
     BYTE Find(RGBQUAD c)
     {
         const uint32_t rgb = (uint32_t)c.rgbBlue | ((uint32_t)c.rgbGreen << 8) | ((uint32_t)c.rgbRed << 16);
@@ -33,13 +47,39 @@ public:
         const size_t slot = (size_t)((rgb * 2654435761u) >> 20);
         if (m_keys[slot] != key) {
             m_keys[slot] = key;
-            m_values[slot] = m_image.GetNearestIndex(c);
+            m_values[slot] = Search(c.rgbRed, c.rgbGreen, c.rgbBlue);
         }
         return m_values[slot];
     }
 
 private:
-    RasterImage& m_image;
+    struct Entry {
+        int g, r, b, index;
+    };
+
+    BYTE Search(int r, int g, int b) const
+    {
+        const long count = (long)m_entries.size();
+        long hi = std::lower_bound(m_entries.begin(), m_entries.end(), g,
+                                   [](const Entry& e, int v) { return e.g < v; }) -
+                  m_entries.begin();
+        long lo = hi - 1;
+        int best = 1 << 30, bestIndex = 0;
+        auto consider = [&](const Entry& e) {
+            const int d = (e.g - g) * (e.g - g) + (e.r - r) * (e.r - r) + (e.b - b) * (e.b - b);
+            if (d < best || (d == best && e.index < bestIndex)) {
+                best = d;
+                bestIndex = e.index;
+            }
+        };
+        for (; hi < count && (m_entries[hi].g - g) * (m_entries[hi].g - g) <= best; hi++)
+            consider(m_entries[hi]);
+        for (; lo >= 0 && (m_entries[lo].g - g) * (m_entries[lo].g - g) <= best; lo--)
+            consider(m_entries[lo]);
+        return (BYTE)bestIndex;
+    }
+
+    std::vector<Entry> m_entries;
     std::vector<uint32_t> m_keys;
     std::vector<BYTE> m_values;
 };
@@ -287,8 +327,11 @@ bool RasterImage::Dither(long method)
             }
             continue;
         }
+        // The grey image is 8 bits deep: its rows are read and written directly.
+        BYTE* row = GetBits((DWORD)y);
+        BYTE* above = y + 1 < height ? GetBits((DWORD)y + 1) : NULL;
         for (long x = 0; x < width; x++) {
-            const long g = _pixelindex(x, y);
+            const long g = row[x];
             long error;
             if (g > 128) {
                 out.SetPixelIndex(x, y, 1);
@@ -297,11 +340,14 @@ bool RasterImage::Dither(long method)
                 out.SetPixelIndex(x, y, 0);
                 error = g;
             }
-            static const struct { int dx, dy, k; } spread[4] = {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}};
-            for (const auto& s : spread) {
-                const long px = x + s.dx, py = y + s.dy;
-                if (IsInside(px, py))
-                    SetPixelIndex(px, py, ClampByte((long)_pixelindex(px, py) + (error * s.k) / 16));
+            if (x + 1 < width)
+                row[x + 1] = ClampByte(row[x + 1] + (error * 7) / 16);
+            if (above != NULL) {
+                if (x > 0)
+                    above[x - 1] = ClampByte(above[x - 1] + (error * 3) / 16);
+                above[x] = ClampByte(above[x] + (error * 5) / 16);
+                if (x + 1 < width)
+                    above[x + 1] = ClampByte(above[x + 1] + (error * 1) / 16);
             }
         }
     }

@@ -141,8 +141,9 @@ TEST(RasterColour, NegativeOfPaletteImages)
 TEST(RasterColour, DecreaseWithoutDiffusionPicksTheNearestEntry)
 {
     std::vector<RGBQUAD> given(256);
+    // The upper half repeats the lower one: ties go to the lower index.
     for (int i = 0; i < 256; i++)
-        given[i] = Quad((BYTE)(i * 37), (BYTE)(i * 91), (BYTE)(i * 13));
+        given[i] = Quad((BYTE)(i % 128 * 37), (BYTE)(i % 128 * 91), (BYTE)(i % 128 * 13));
     const struct {
         int from, bits;
         bool palette;
