@@ -225,6 +225,28 @@ void FloodFrom(PolygonPlane& plane, const Box& box, long sx, long sy, std::vecto
     }
 }
 
+// Whether the point (x, y) lies inside any outline (crossing count per
+// outline; outlines are separated by points whose x is -1).
+bool InsideAnyOutline(const POINT* points, long count, long x, long y)
+{
+    long first = 0;
+    for (long i = 0; i <= count; i++) {
+        if (i < count && points[i].x != -1)
+            continue;
+        bool inside = false;
+        for (long a = first; a < i; a++) {
+            const POINT p = points[a], q = points[a + 1 < i ? a + 1 : first];
+            if ((p.y > y) != (q.y > y) &&
+                (double)x < p.x + (double)(y - p.y) * (q.x - p.x) / (double)(q.y - p.y))
+                inside = !inside;
+        }
+        if (inside)
+            return true;
+        first = i + 1;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool RasterImage::SelectionAddPolygon(POINT* points, long count)
@@ -278,17 +300,26 @@ bool RasterImage::SelectionAddPolygon(POINT* points, long count)
     if (box.left > box.right || box.bottom > box.top)
         return true;
 
-    // Flood the outside from every pixel of the box's edges.
+    // Flood the outside from every pixel of the box's edges. Where the
+    // outlines reach past the image the box was cut at its edge, and an edge
+    // pixel may lie inside an outline: such a pixel seeds nothing, or the
+    // flood would run through the inside. (Inside the image the edges are the
+    // margin, outside every outline, and all of them seed.)
+    const bool cut = box.left == 0 || box.bottom == 0 || box.right == width - 1 || box.top == height - 1;
     const size_t boxPixels = (size_t)(box.right - box.left + 1) * (size_t)(box.top - box.bottom + 1);
     std::vector<long> queue((2 * boxPixels + 1) * 2);
+    auto seed = [&](long x, long y) {
+        if (plane.at(x, y) == 0 && !(cut && InsideAnyOutline(points, count, x, y)))
+            FloodFrom(plane, box, x, y, queue);
+    };
     for (long x = box.left; x <= box.right; x++)
-        FloodFrom(plane, box, x, box.bottom, queue);
+        seed(x, box.bottom);
     for (long y = box.bottom; y <= box.top; y++)
-        FloodFrom(plane, box, box.right, y, queue);
+        seed(box.right, y);
     for (long x = box.left; x <= box.right; x++)
-        FloodFrom(plane, box, x, box.top, queue);
+        seed(x, box.top);
     for (long y = box.bottom; y <= box.top; y++)
-        FloodFrom(plane, box, box.left, y, queue);
+        seed(box.left, y);
 
     for (long y = box.bottom; y <= box.top; y++) {
         for (long x = box.left; x <= box.right; x++) {

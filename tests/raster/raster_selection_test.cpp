@@ -176,6 +176,9 @@ TEST(RasterSelection, PolygonsSelectOutlineAndInside)
         {{3, 3}, {30, 3}, {30, 20}, {20, 20}, {20, 10}, {10, 10}, {10, 20}, {3, 20}},  // concave
         {{3, 3}, {12, 3}, {6, 12}, {-1, -1}, {18, 5}, {30, 6}, {25, 18}},          // two outlines
         {{2, 2}, {32, 2}, {32, 21}, {2, 21}, {-1, 0}, {10, 8}, {20, 8}, {15, 15}},  // one inside another
+        {{-20, -10}, {60, 5}, {10, 50}},                                // larger than the image
+        {{20, -5}, {50, 12}, {20, 30}, {28, 12}},                       // concave, past two edges
+        {{0, 0}, {35, 0}, {35, 23}, {0, 23}},                           // the whole image
     };
     for (size_t k = 0; k < cases.size(); k++) {
         SCOPED_TRACE(k);
