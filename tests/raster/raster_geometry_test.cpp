@@ -250,6 +250,11 @@ TEST(RasterGeometry, ThumbnailShrinksThenCentres)
         return y >= 25 && y < 75 ? 0xC86432u : 0x5A3C1Eu;
     }));
     EXPECT_FALSE(src.Thumbnail(0, 10, Canvas()));
+    // A strip far longer than the box keeps a row (its scaled height rounds to 0).
+    RasterImage strip(1000, 2, 24, 0);
+    ASSERT_TRUE(strip.Thumbnail(10, 10, Canvas()));
+    EXPECT_EQ(10u, strip.GetWidth());
+    EXPECT_EQ(10u, strip.GetHeight());
 }
 
 TEST(RasterGeometry, SkewShearsOnlyTheSelection)
