@@ -262,16 +262,13 @@ bool RasterImage::Rotate(float angle, RasterImage* target)
     const BYTE outsideIndex = GetPixelIndex(-1, -1);
     const size_t srcStride = info.dwEffWidth;
     const BYTE* srcBits = info.pBits;
-    for (long y = minY; y <= maxY + 2; y++) {
-        const long ny = y - minY;
-        if (_rowprogress(ny, newHeight))
-            break;
-        if (ny >= newHeight)
-            continue;
+    // One stretch [x0, x1) of new row ny.
+    auto turnRow = [&](long ny, long x0, long x1) {
+        const long y = ny + minY;
         const double yc = (double)y * c, ys = (double)y * s;
         BYTE* dst = turned.info.pBits + (size_t)ny * turned.info.dwEffWidth;
         BYTE* dstAlpha = turned.pAlpha != NULL ? turned.pAlpha + (size_t)ny * newWidth : NULL;
-        for (long nx = 0; nx < newWidth; nx++) {
+        for (long nx = x0; nx < x1; nx++) {
             const long oldX = (long)(columns.cosines[nx] + ys - 0.5);
             const long oldY = (long)(yc - columns.sines[nx] - 0.5);
             const bool inside = (unsigned long)oldX < (unsigned long)width &&
@@ -296,6 +293,28 @@ bool RasterImage::Rotate(float angle, RasterImage* target)
             if (dstAlpha != NULL)
                 dstAlpha[nx] = inside ? pAlpha[(size_t)oldY * width + oldX] : 0;
         }
+    };
+    // Rows go in bands, each band in tiles of columns: a tile reads a small
+    // patch of the source instead of a long diagonal through every row. The
+    // loop runs over one row more than the copy holds (it is dropped), and
+    // progress and escape are taken row by row before each band: an escape
+    // stops before the first row that saw it, as a row loop would.
+    const long kBand = 16, kTile = 64;
+    for (long band = 0; band <= newHeight; band += kBand) {
+        long end = band;
+        bool escaped = false;
+        for (; end < band + kBand && end <= newHeight; end++) {
+            if (_rowprogress(end, newHeight)) {
+                escaped = true;
+                break;
+            }
+        }
+        const long rows = (end < newHeight ? end : newHeight);
+        for (long x0 = 0; x0 < newWidth; x0 += kTile)
+            for (long ny = band; ny < rows; ny++)
+                turnRow(ny, x0, x0 + kTile < newWidth ? x0 + kTile : newWidth);
+        if (escaped)
+            break;
     }
     _handover(turned, target);
     return true;
