@@ -285,13 +285,32 @@ std::vector<LinearPosition> LinearPositions(long count, float k, long last)
     return at;
 }
 
+// The across mix of one new column: where its two vertical mixes start and
+// their weights 1 - dx and dx in every lane.
+struct ColumnMix {
+    __m128 w0, w1;
+    long o0, o1;
+};
+
+std::vector<ColumnMix> ColumnMixes(const std::vector<LinearPosition>& cols)
+{
+    std::vector<ColumnMix> mixes(cols.size());
+    for (size_t i = 0; i < cols.size(); i++) {
+        mixes[i].w0 = _mm_set1_ps(1 - cols[i].f);
+        mixes[i].w1 = _mm_set1_ps(cols[i].f);
+        mixes[i].o0 = 3 * cols[i].i0;
+        mixes[i].o1 = 3 * cols[i].i1;
+    }
+    return mixes;
+}
+
 // One new 24-bit row. The vertical mix of each source column,
 // c(row0) x (1 - dy) + c(row1) x dy, is the same for every new pixel that
 // reads the column, so it is made once per row for all columns (the very
 // products and sums of the formula); each new pixel then mixes two of them
 // across, four lanes holding blue, green and red side by side.
 void BilinearRow(const BYTE* row0, const BYTE* row1, long width, float dy,
-                 const std::vector<LinearPosition>& cols, std::vector<float>& vertical, BYTE* dst,
+                 const std::vector<ColumnMix>& mixes, std::vector<float>& vertical, BYTE* dst,
                  long nw)
 {
     const long bytes = 3 * width;
@@ -323,23 +342,28 @@ void BilinearRow(const BYTE* row0, const BYTE* row1, long width, float dy,
     }
     for (; i < bytes; i++)
         v[i] = row0[i] * (1 - dy) + row1[i] * dy;
-    const __m128 one = _mm_set1_ps(1.0f);
-    for (long x = 0; x < nw; x++, dst += 3) {
-        const LinearPosition& cx = cols[(size_t)x];
-        const __m128 left = _mm_loadu_ps(v + 3 * cx.i0), right = _mm_loadu_ps(v + 3 * cx.i1);
-        const __m128 vdx = _mm_set1_ps(cx.f);
-        const __m128 value = _mm_add_ps(_mm_mul_ps(left, _mm_sub_ps(one, vdx)), _mm_mul_ps(right, vdx));
+    long x = 0;
+    // Two new pixels a step; the eight bytes stored hold both, and the two
+    // past them belong to the next pixel, written after.
+    for (; x + 2 < nw; x += 2, dst += 6) {
+        const ColumnMix& a = mixes[(size_t)x];
+        const ColumnMix& b = mixes[(size_t)x + 1];
+        const __m128 va = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(v + a.o0), a.w0), _mm_mul_ps(_mm_loadu_ps(v + a.o1), a.w1));
+        const __m128 vb = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(v + b.o0), b.w0), _mm_mul_ps(_mm_loadu_ps(v + b.o1), b.w1));
         // Truncated to whole numbers, then the low byte of each (0..255 here).
-        const __m128i w = _mm_cvttps_epi32(value);
-        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(w, zero), zero);
+        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(_mm_cvttps_epi32(va), _mm_cvttps_epi32(vb)), zero);
+        const uint64_t two = (uint64_t)_mm_cvtsi128_si64(packed);
+        const uint64_t six = (two & 0xFFFFFFu) | (((two >> 32) & 0xFFFFFFu) << 24);
+        memcpy(dst, &six, 8);
+    }
+    for (; x < nw; x++, dst += 3) {
+        const ColumnMix& a = mixes[(size_t)x];
+        const __m128 va = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(v + a.o0), a.w0), _mm_mul_ps(_mm_loadu_ps(v + a.o1), a.w1));
+        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(_mm_cvttps_epi32(va), zero), zero);
         const uint32_t px = (uint32_t)_mm_cvtsi128_si32(packed);
-        if (x + 1 < nw) {
-            memcpy(dst, &px, 4);  // the next pixel overwrites the fourth byte
-        } else {
-            dst[0] = (BYTE)px;
-            dst[1] = (BYTE)(px >> 8);
-            dst[2] = (BYTE)(px >> 16);
-        }
+        dst[0] = (BYTE)px;
+        dst[1] = (BYTE)(px >> 8);
+        dst[2] = (BYTE)(px >> 16);
     }
 }
 
@@ -354,13 +378,14 @@ void ResampleBilinear(RasterImage& src, RasterImage& out, float kx, float ky,
     // One row of vertical mixes, three floats a pixel, and room for the
     // fourth lane read past the last pixel.
     std::vector<float> vertical(palette ? 0 : (size_t)srcWidth * 3 + 4, 0.0f);
+    const std::vector<ColumnMix> mixes = palette ? std::vector<ColumnMix>() : ColumnMixes(cols);
     for (long y = 0; y < nh; y++) {
         if (progress(src, y, nh))
             break;
         const LinearPosition& ry = rows[(size_t)y];
         const float dy = ry.f;
         if (!palette) {
-            BilinearRow(src.GetBits((DWORD)ry.i0), src.GetBits((DWORD)ry.i1), srcWidth, dy, cols,
+            BilinearRow(src.GetBits((DWORD)ry.i0), src.GetBits((DWORD)ry.i1), srcWidth, dy, mixes,
                         vertical, out.GetBits((DWORD)y), nw);
             continue;
         }
