@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "rasterimage.h"
 
@@ -156,7 +158,7 @@ namespace {
 // the box's edges reached, 0 elsewhere.
 struct PolygonPlane {
     long width, height;
-    std::vector<BYTE> cells;
+    BYTE* cells;
     BYTE& at(long x, long y) { return cells[(size_t)y * width + x]; }
     void mark(long x, long y)
     {
@@ -192,25 +194,32 @@ struct Box {
     long left, right, bottom, top;  // inclusive on every side
 };
 
+// The flood's ring queue: offsets (x, y) from the seed, one entry per pixel
+// of the box at most (a pixel is marked 2 while it waits, so it is never
+// queued twice) and one more, so that a full ring is not taken for empty.
+struct FloodQueue {
+    int32_t* entries;
+    size_t length;
+};
+
 // Marks with 1 every 0 pixel of the box connected to the seed, a row run at a
-// time. The ring queue holds offsets from the seed; each marked pixel queues
-// at most its two vertical neighbours, so twice the box's pixels plus one
-// entries never overflow.
-void FloodFrom(PolygonPlane& plane, const Box& box, long sx, long sy, std::vector<long>& queue)
+// time. Pixels waiting in the queue stop a run like the outline does; their
+// own turn continues it, so the same pixels end up marked.
+void FloodFrom(PolygonPlane& plane, const Box& box, long sx, long sy, FloodQueue& queue)
 {
     if (plane.at(sx, sy) != 0)
         return;
-    const size_t length = queue.size() / 2;
     size_t read = 0, write = 0;
     auto push = [&](long x, long y) {
-        queue[2 * write] = x - sx;
-        queue[2 * write + 1] = y - sy;
-        write = write + 1 == length ? 0 : write + 1;
+        plane.at(x, y) = 2;
+        queue.entries[2 * write] = (int32_t)(x - sx);
+        queue.entries[2 * write + 1] = (int32_t)(y - sy);
+        write = write + 1 == queue.length ? 0 : write + 1;
     };
     push(sx, sy);
     while (read != write) {
-        const long px = sx + queue[2 * read], py = sy + queue[2 * read + 1];
-        read = read + 1 == length ? 0 : read + 1;
+        const long px = sx + queue.entries[2 * read], py = sy + queue.entries[2 * read + 1];
+        read = read + 1 == queue.length ? 0 : read + 1;
         auto visit = [&](long x) {
             plane.at(x, py) = 1;
             if (py - 1 >= box.bottom && plane.at(x, py - 1) == 0)
@@ -218,7 +227,8 @@ void FloodFrom(PolygonPlane& plane, const Box& box, long sx, long sy, std::vecto
             if (py + 1 <= box.top && plane.at(x, py + 1) == 0)
                 push(x, py + 1);
         };
-        for (long x = px; x <= box.right && plane.at(x, py) == 0; x++)
+        visit(px);
+        for (long x = px + 1; x <= box.right && plane.at(x, py) == 0; x++)
             visit(x);
         for (long x = px - 1; x >= box.left && plane.at(x, py) == 0; x--)
             visit(x);
@@ -260,8 +270,11 @@ bool RasterImage::SelectionAddPolygon(POINT* points, long count)
     const long width = (long)GetWidth(), height = (long)GetHeight();
     if (width == 0 || height == 0)
         return true;
-    PolygonPlane plane{width, height, {}};
-    plane.cells.assign((size_t)width * height, 0);
+    // Both scratch blocks are released on every way out.
+    std::unique_ptr<BYTE, decltype(&free)> cells(static_cast<BYTE*>(calloc((size_t)width * height, 1)), &free);
+    if (!cells)
+        return false;
+    PolygonPlane plane{width, height, cells.get()};
 
     // The local box keeps one background pixel around the outlines.
     Box box = {width, 0, height, 0};
@@ -307,7 +320,10 @@ bool RasterImage::SelectionAddPolygon(POINT* points, long count)
     // margin, outside every outline, and all of them seed.)
     const bool cut = box.left == 0 || box.bottom == 0 || box.right == width - 1 || box.top == height - 1;
     const size_t boxPixels = (size_t)(box.right - box.left + 1) * (size_t)(box.top - box.bottom + 1);
-    std::vector<long> queue((2 * boxPixels + 1) * 2);
+    std::unique_ptr<int32_t[]> entries(new (std::nothrow) int32_t[(boxPixels + 1) * 2]);
+    if (!entries)
+        return false;
+    FloodQueue queue = {entries.get(), boxPixels + 1};
     auto seed = [&](long x, long y) {
         if (plane.at(x, y) == 0 && !(cut && InsideAnyOutline(points, count, x, y)))
             FloodFrom(plane, box, x, y, queue);
