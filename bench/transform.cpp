@@ -30,6 +30,8 @@
 
 namespace {
 
+bool g_wide = false;  // the baseline reads the 32-bit copy of the picture
+
 constexpr long kSide = 4096;
 
 RasterImage& Picture()
@@ -49,7 +51,6 @@ RasterImage& Picture()
 #ifdef KESTREL_HAVE_PIXMAN
 // The picture as pixman sees it: the same 24-bit rows, or (wide) the same
 // pixels widened to 32 bits, the format of pixman's fast paths.
-bool g_wide = false;
 
 pixman_image_t* Source()
 {
@@ -181,8 +182,12 @@ void RegisterAll()
     Picture();
 #ifdef KESTREL_HAVE_PIXMAN
     Source();
-    // Against pixman's 32-bit fast paths (other pixels in memory, the same picture).
-    for (bool wide : {false, true}) {
+    // Also against pixman's 32-bit fast paths (other pixels in memory, the same picture).
+    const bool wides[] = {false, true};
+#else
+    const bool wides[] = {false};
+#endif
+    for (bool wide : wides) {
         const std::string suffix = wide ? "/pixman_x8r8g8b8" : "";
         auto regw = [wide](const std::string& name, std::function<void(benchmark::State&)> fn) {
             benchmark::RegisterBenchmark(name.c_str(), [fn, wide](benchmark::State& st) {
@@ -200,7 +205,6 @@ void RegisterAll()
         regw("rotate/33.3" + suffix, [](benchmark::State& s) { Turn(s, 33.3f); });
         regw("rotate/-45" + suffix, [](benchmark::State& s) { Turn(s, -45.0f); });
     }
-#endif
     auto reg = [](const char* name, std::function<void(benchmark::State&)> fn) {
         benchmark::RegisterBenchmark(name, [fn](benchmark::State& st) { fn(st); })
             ->Unit(benchmark::kMillisecond)
