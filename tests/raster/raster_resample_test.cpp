@@ -89,32 +89,33 @@ TEST(RasterResample, Bicubic)
     // Rows of 29 pixels end in a filler byte, rows of 32 do not.
     for (int bpp : {8, 24}) {
         for (const Size& to : kSizes) {
-          for (long sw : {29L, 32L}) {
-            SCOPED_TRACE(std::to_string(bpp) + " " + std::to_string(to.w) + "x" + std::to_string(to.h));
-            auto src = RandomImage(sw, 17, bpp, (unsigned)(bpp + to.h), false);
-            RasterImage out;
-            ASSERT_TRUE(src->Resample(to.w, to.h, 2, &out));
-            const float kx = (float)sw / to.w, ky = (float)17 / to.h;
-            EXPECT_TRUE(SamePixels(out, to.w, to.h, [&](long x, long y) {
-                const float fy = (float)(y * ky - 0.5), fx = (float)(x * kx - 0.5);
-                const int iy = (int)floorf(fy), ix = (int)floorf(fx);
-                const float ay = fy - floorf(fy), ax = fx - floorf(fx);
-                float sr = 0, sg = 0, sb = 0;
-                for (int m = -1; m <= 2; m++) {
-                    const float w1 = Spline(m - ay);
-                    const long yy = std::min(std::max(iy + m, 0), 16);
-                    for (int n = -1; n <= 2; n++) {
-                        const float w = w1 * Spline(ax - n);
-                        const long xx = std::min(std::max(ix + n, 0), (int)sw - 1);
-                        const RGBQUAD c = src->GetPixelColor(xx, yy, true);
-                        sr += c.rgbRed * w;
-                        sg += c.rgbGreen * w;
-                        sb += c.rgbBlue * w;
+            for (long sw : {29L, 32L}) {
+                SCOPED_TRACE(std::to_string(bpp) + " " + std::to_string(to.w) + "x" +
+                             std::to_string(to.h) + " from " + std::to_string(sw));
+                auto src = RandomImage(sw, 17, bpp, (unsigned)(bpp + to.h), false);
+                RasterImage out;
+                ASSERT_TRUE(src->Resample(to.w, to.h, 2, &out));
+                const float kx = (float)sw / to.w, ky = (float)17 / to.h;
+                EXPECT_TRUE(SamePixels(out, to.w, to.h, [&](long x, long y) {
+                    const float fy = (float)(y * ky - 0.5), fx = (float)(x * kx - 0.5);
+                    const int iy = (int)floorf(fy), ix = (int)floorf(fx);
+                    const float ay = fy - floorf(fy), ax = fx - floorf(fx);
+                    float sr = 0, sg = 0, sb = 0;
+                    for (int m = -1; m <= 2; m++) {
+                        const float w1 = Spline(m - ay);
+                        const long yy = std::min(std::max(iy + m, 0), 16);
+                        for (int n = -1; n <= 2; n++) {
+                            const float w = w1 * Spline(ax - n);
+                            const long xx = std::min(std::max(ix + n, 0), (int)sw - 1);
+                            const RGBQUAD c = src->GetPixelColor(xx, yy, true);
+                            sr += c.rgbRed * w;
+                            sg += c.rgbGreen * w;
+                            sb += c.rgbBlue * w;
+                        }
                     }
-                }
-                return Stored(*src, (BYTE)(long)sr, (BYTE)(long)sg, (BYTE)(long)sb);
-            }));
-          }
+                    return Stored(*src, (BYTE)(long)sr, (BYTE)(long)sg, (BYTE)(long)sb);
+                }));
+            }
         }
     }
 }
