@@ -64,7 +64,8 @@ pixman_image_t* Source()
         for (long y = 0; y < kSide; y++) {
             const BYTE* row = Picture().GetBits((DWORD)y);
             for (long x = 0; x < kSide; x++)
-                px[y * kSide + x] = row[3 * x] | (row[3 * x + 1] << 8) | ((uint32_t)row[3 * x + 2] << 16);
+                px[y * kSide + x] =
+                    row[3 * x] | (row[3 * x + 1] << 8) | ((uint32_t)row[3 * x + 2] << 16);
         }
         wide = pixman_image_create_bits(PIXMAN_x8r8g8b8, kSide, kSide, px, kSide * 4);
     }
@@ -78,8 +79,8 @@ bool PixmanRun(const pixman_transform_t& t, pixman_filter_t filter, const pixman
     pixman_image_t* src = Source();
     pixman_image_set_transform(src, &t);
     pixman_image_set_filter(src, filter, params, nparams);
-    pixman_image_t* dst =
-        pixman_image_create_bits(g_wide ? PIXMAN_x8r8g8b8 : PIXMAN_r8g8b8, (int)w, (int)h, nullptr, 0);
+    pixman_image_t* dst = pixman_image_create_bits(g_wide ? PIXMAN_x8r8g8b8 : PIXMAN_r8g8b8, (int)w,
+                                                   (int)h, nullptr, 0);
     if (dst == nullptr)
         return false;
     pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, (int)w, (int)h);
@@ -114,7 +115,8 @@ void Scale(benchmark::State& state, long w, long h, int mode)
         if (mode == 1)
             return PixmanScale(w, h, PIXMAN_FILTER_NEAREST);
         if (mode == 2)
-            return PixmanScale(w, h, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, PIXMAN_KERNEL_CUBIC, true);
+            return PixmanScale(w, h, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, PIXMAN_KERNEL_CUBIC,
+                               true);
         if (w < kSide && h < kSide)
             return PixmanScale(w, h, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, PIXMAN_KERNEL_BOX, true);
         return PixmanScale(w, h, PIXMAN_FILTER_BILINEAR);
@@ -122,7 +124,8 @@ void Scale(benchmark::State& state, long w, long h, int mode)
 #else
     auto base = [] { return true; };
 #endif
-    CompareWithBaseline(state, w, h, base, ours, [](bool ok) { return ok ? "ours failed" : "pixman failed"; });
+    CompareWithBaseline(state, w, h, base, ours,
+                        [](bool ok) { return ok ? "ours failed" : "pixman failed"; });
 }
 
 void Turn(benchmark::State& state, float angle)
@@ -154,7 +157,8 @@ void Turn(benchmark::State& state, float angle)
 #else
     auto base = [] { return true; };
 #endif
-    CompareWithBaseline(state, w, h, base, ours, [](bool ok) { return ok ? "ours failed" : "pixman failed"; });
+    CompareWithBaseline(state, w, h, base, ours,
+                        [](bool ok) { return ok ? "ours failed" : "pixman failed"; });
 }
 
 // Mpixel/s of a conversion of a fresh copy of a 2048 x 2048 picture.
@@ -190,18 +194,27 @@ void RegisterAll()
     for (bool wide : wides) {
         const std::string suffix = wide ? "/pixman_x8r8g8b8" : "";
         auto regw = [wide](const std::string& name, std::function<void(benchmark::State&)> fn) {
-            benchmark::RegisterBenchmark(name.c_str(), [fn, wide](benchmark::State& st) {
-                g_wide = wide;
-                fn(st);
-                g_wide = false;
-            })->Unit(benchmark::kMillisecond)->MinTime(0.5);
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [fn, wide](benchmark::State& st) {
+                                             g_wide = wide;
+                                             fn(st);
+                                             g_wide = false;
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->MinTime(0.5);
         };
-        regw("resample/nearest/down_2731" + suffix, [](benchmark::State& s) { Scale(s, 2731, 2731, 1); });
-        regw("resample/nearest/up_5000" + suffix, [](benchmark::State& s) { Scale(s, 5000, 5000, 1); });
-        regw("resample/bilinear/up_5000" + suffix, [](benchmark::State& s) { Scale(s, 5000, 5000, 0); });
-        regw("resample/bilinear/down_2731x5000" + suffix, [](benchmark::State& s) { Scale(s, 2731, 5000, 0); });
-        regw("resample/box/down_1024" + suffix, [](benchmark::State& s) { Scale(s, 1024, 1024, 0); });
-        regw("resample/bicubic/up_5000" + suffix, [](benchmark::State& s) { Scale(s, 5000, 5000, 2); });
+        regw("resample/nearest/down_2731" + suffix,
+             [](benchmark::State& s) { Scale(s, 2731, 2731, 1); });
+        regw("resample/nearest/up_5000" + suffix,
+             [](benchmark::State& s) { Scale(s, 5000, 5000, 1); });
+        regw("resample/bilinear/up_5000" + suffix,
+             [](benchmark::State& s) { Scale(s, 5000, 5000, 0); });
+        regw("resample/bilinear/down_2731x5000" + suffix,
+             [](benchmark::State& s) { Scale(s, 2731, 5000, 0); });
+        regw("resample/box/down_1024" + suffix,
+             [](benchmark::State& s) { Scale(s, 1024, 1024, 0); });
+        regw("resample/bicubic/up_5000" + suffix,
+             [](benchmark::State& s) { Scale(s, 5000, 5000, 2); });
         regw("rotate/33.3" + suffix, [](benchmark::State& s) { Turn(s, 33.3f); });
         regw("rotate/-45" + suffix, [](benchmark::State& s) { Turn(s, -45.0f); });
     }
@@ -210,8 +223,10 @@ void RegisterAll()
             ->Unit(benchmark::kMillisecond)
             ->MinTime(0.5);
     };
-    reg("dither/ordered", [](benchmark::State& s) { Convert(s, [](RasterImage& i) { return i.Dither(1); }); });
-    reg("dither/diffusion", [](benchmark::State& s) { Convert(s, [](RasterImage& i) { return i.Dither(0); }); });
+    reg("dither/ordered",
+        [](benchmark::State& s) { Convert(s, [](RasterImage& i) { return i.Dither(1); }); });
+    reg("dither/diffusion",
+        [](benchmark::State& s) { Convert(s, [](RasterImage& i) { return i.Dither(0); }); });
     reg("decreasebpp/8", [](benchmark::State& s) {
         Convert(s, [](RasterImage& i) { return i.DecreaseBpp(8, false); });
     });

@@ -42,7 +42,8 @@ public:
     }
     BYTE Find(RGBQUAD c)
     {
-        const uint32_t rgb = (uint32_t)c.rgbBlue | ((uint32_t)c.rgbGreen << 8) | ((uint32_t)c.rgbRed << 16);
+        const uint32_t rgb =
+            (uint32_t)c.rgbBlue | ((uint32_t)c.rgbGreen << 8) | ((uint32_t)c.rgbRed << 16);
         const uint32_t key = rgb | 0x1000000u;  // the top bit tells a used slot
         const size_t slot = (size_t)((rgb * 2654435761u) >> 20);
         if (m_keys[slot] != key) {
@@ -199,8 +200,8 @@ bool RasterImage::DecreaseBpp(DWORD bits, bool errorDiffusion, RGBQUAD* palette,
         return false;
     if (GetBpp() < bits)
         return false;
-    if (GetBpp() == bits && (importantColours == 0 || (GetClrImportant() != 0 &&
-                                                       GetClrImportant() < importantColours)))
+    if (GetBpp() == bits &&
+        (importantColours == 0 || (GetClrImportant() != 0 && GetClrImportant() < importantColours)))
         return true;
 
     const long width = (long)GetWidth(), height = (long)GetHeight();
@@ -238,7 +239,9 @@ bool RasterImage::DecreaseBpp(DWORD bits, bool errorDiffusion, RGBQUAD* palette,
             const long er = (long)c.rgbRed - ce.rgbRed;
             const long eg = (long)c.rgbGreen - ce.rgbGreen;
             const long eb = (long)c.rgbBlue - ce.rgbBlue;
-            static const struct { int dx, dy, k; } spread[4] = {{1, 0, 7}, {-1, 1, 2}, {0, 1, 4}, {1, 1, 1}};
+            static const struct {
+                int dx, dy, k;
+            } spread[4] = {{1, 0, 7}, {-1, 1, 2}, {0, 1, 4}, {1, 1, 1}};
             for (const auto& s : spread) {
                 const long px = x + s.dx, py = y + s.dy;
                 if (!IsInside(px, py))

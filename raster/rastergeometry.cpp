@@ -49,7 +49,8 @@ bool RasterImage::Flip()
     DWORD height = GetHeight();
     BYTE* dst = flipped->GetBits(0);
     for (DWORD y = 0; y < height; y++)
-        memcpy(dst + (size_t)y * rowbytes, info.pBits + (size_t)(height - 1 - y) * rowbytes, rowbytes);
+        memcpy(dst + (size_t)y * rowbytes, info.pBits + (size_t)(height - 1 - y) * rowbytes,
+               rowbytes);
     if (flipped->AlphaIsValid() && !flipped->AlphaFlip())
         return false;
     Transfer(*flipped);
@@ -64,7 +65,8 @@ bool RasterImage::Mirror()
         return false;
     if (GetWidth() == 0 || GetHeight() == 0)
         return true;
-    std::unique_ptr<RasterImage> mirrored(new (std::nothrow) RasterImage(*this, false, false, true));
+    std::unique_ptr<RasterImage> mirrored(new (std::nothrow)
+                                              RasterImage(*this, false, false, true));
     if (!mirrored || !mirrored->IsValid() || (pAlpha != NULL && !mirrored->AlphaIsValid()))
         return false;
     const long width = (long)GetWidth(), height = (long)GetHeight();
@@ -377,8 +379,7 @@ bool RasterImage::CropRotatedRectangle(long x, long y, long w, long h, float ang
     RasterImage work;
     if (!_fullcopy(work, true, false, true))
         return false;
-    if (!work.Crop(startx, y, endx, endy) ||
-        !work.Rotate((float)(-angle * 57.29577951308232))) {
+    if (!work.Crop(startx, y, endx, endy) || !work.Rotate((float)(-angle * 57.29577951308232))) {
         _seterror(work.GetLastError());
         return false;
     }
@@ -462,8 +463,8 @@ bool RasterImage::Expand(long left, long top, long right, long bottom, RGBQUAD c
         for (long y = 0; y < newHeight; y++) {
             _rowprogress(y, newHeight);
             for (long x = 0; x < newWidth; x++) {
-                const bool inside = x >= left && x < left + width && y >= bottom &&
-                                    y < bottom + height;
+                const bool inside =
+                    x >= left && x < left + width && y >= bottom && y < bottom + height;
                 expanded.SetPixelIndex(x, y,
                                        inside ? _pixelindex(x - left, y - bottom) : canvasIndex);
             }
@@ -481,8 +482,7 @@ bool RasterImage::Expand(long newWidth, long newHeight, RGBQUAD canvas, RasterIm
     if (newWidth < width || newHeight < height)
         return false;
     const long left = (newWidth - width) / 2, top = (newHeight - height) / 2;
-    return Expand(left, top, newWidth - (width + left), newHeight - (height + top), canvas,
-                  target);
+    return Expand(left, top, newWidth - (width + left), newHeight - (height + top), canvas, target);
 }
 
 bool RasterImage::Thumbnail(long newWidth, long newHeight, RGBQUAD canvas, RasterImage* target)
@@ -498,7 +498,7 @@ bool RasterImage::Thumbnail(long newWidth, long newHeight, RGBQUAD canvas, Raste
     if (width > newWidth || height > newHeight) {
         const float aspect = (float)newWidth / newHeight;
         const float scale = (float)width >= (float)height * aspect ? (float)newWidth / width
-                                                                  : (float)newHeight / height;
+                                                                   : (float)newHeight / height;
         // A strip far longer than the box still keeps one pixel across.
         long w = (long)(width * scale), h = (long)(height * scale);
         w = w < 1 ? 1 : w;
@@ -532,7 +532,8 @@ bool RasterImage::CircleTransform(int type, long rmax, float k)
     }
     const long xmid = (long)GetWidth() / 2, ymid = (long)GetHeight() / 2;
     if (rmax == 0)
-        rmax = (long)std::sqrt((float)((xmid - xmin) * (xmid - xmin) + (ymid - ymin) * (ymid - ymin)));
+        rmax =
+            (long)std::sqrt((float)((xmid - xmin) * (xmid - xmin) + (ymid - ymin) * (ymid - ymin)));
     if (k == 0)
         k = 1;
     for (long y = ymin; y < ymax; y++) {

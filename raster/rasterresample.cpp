@@ -62,7 +62,8 @@ void ResampleNearest(RasterImage& src, RasterImage& out, float kx, float ky,
             if (progress(src, y, nh))
                 break;
             const long sy = (long)((float)y * ky);
-            const BYTE* row = (unsigned long)sy < (unsigned long)height ? src.GetBits((DWORD)sy) : NULL;
+            const BYTE* row =
+                (unsigned long)sy < (unsigned long)height ? src.GetBits((DWORD)sy) : NULL;
             BYTE* d = out.GetBits((DWORD)y);
             long x = 0;
             if (row != NULL) {
@@ -100,8 +101,8 @@ void ResampleNearest(RasterImage& src, RasterImage& out, float kx, float ky,
         const long sy = (long)((float)y * ky);
         for (long x = 0; x < nw; x++) {
             const long sx = cols[(size_t)x];
-            out.SetPixelIndex(x, y, src.IsInside(sx, sy) ? lut[src.GetPixelIndex(sx, sy)]
-                                                         : outsideIndex);
+            out.SetPixelIndex(x, y,
+                              src.IsInside(sx, sy) ? lut[src.GetPixelIndex(sx, sy)] : outsideIndex);
         }
     }
 }
@@ -119,14 +120,15 @@ inline __m128 PixelFloats(const BYTE* p, bool fourth)
     else
         v = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16);
     const __m128i zero = _mm_setzero_si128();
-    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128((int)v), zero), zero));
+    return _mm_cvtepi32_ps(
+        _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128((int)v), zero), zero));
 }
 
 // One new 24-bit row of the bicubic mode. The lanes hold blue, green and red
 // and take the same products and sums, in the same order, as the formula per
 // channel.
-void BicubicRow(RasterImage& src, const long rows[4], const float wy[4], const std::vector<int>& ixs,
-                const std::vector<float>& wxs, BYTE* d, long nw)
+void BicubicRow(RasterImage& src, const long rows[4], const float wy[4],
+                const std::vector<int>& ixs, const std::vector<float>& wxs, BYTE* d, long nw)
 {
     const long width = (long)src.GetWidth();
     const long rowBytes = (long)src.GetEffWidth();
@@ -383,15 +385,18 @@ void BilinearRow(const BYTE* row0, const BYTE* row1, long width, float dy,
             const __m128 fb0 = _mm_cvtepi32_ps(_mm_unpacklo_epi16(b16[h], zero));
             const __m128 fb1 = _mm_cvtepi32_ps(_mm_unpackhi_epi16(b16[h], zero));
             _mm_storeu_ps(v + i + 8 * h, _mm_add_ps(_mm_mul_ps(fa0, vdy1), _mm_mul_ps(fb0, vdy)));
-            _mm_storeu_ps(v + i + 8 * h + 4, _mm_add_ps(_mm_mul_ps(fa1, vdy1), _mm_mul_ps(fb1, vdy)));
+            _mm_storeu_ps(v + i + 8 * h + 4,
+                          _mm_add_ps(_mm_mul_ps(fa1, vdy1), _mm_mul_ps(fb1, vdy)));
         }
     }
     for (; i + 4 <= bytes; i += 4) {
         uint32_t a, b;
         memcpy(&a, row0 + i, 4);
         memcpy(&b, row1 + i, 4);
-        const __m128 fa = _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128((int)a), zero), zero));
-        const __m128 fb = _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128((int)b), zero), zero));
+        const __m128 fa = _mm_cvtepi32_ps(
+            _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128((int)a), zero), zero));
+        const __m128 fb = _mm_cvtepi32_ps(
+            _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128((int)b), zero), zero));
         _mm_storeu_ps(v + i, _mm_add_ps(_mm_mul_ps(fa, vdy1), _mm_mul_ps(fb, vdy)));
     }
     for (; i < bytes; i++)
@@ -402,17 +407,21 @@ void BilinearRow(const BYTE* row0, const BYTE* row1, long width, float dy,
     for (; x + 2 < nw; x += 2, dst += 6) {
         const ColumnMix& a = mixes[(size_t)x];
         const ColumnMix& b = mixes[(size_t)x + 1];
-        const __m128 va = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(v + a.o0), a.w0), _mm_mul_ps(_mm_loadu_ps(v + a.o1), a.w1));
-        const __m128 vb = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(v + b.o0), b.w0), _mm_mul_ps(_mm_loadu_ps(v + b.o1), b.w1));
+        const __m128 va = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(v + a.o0), a.w0),
+                                     _mm_mul_ps(_mm_loadu_ps(v + a.o1), a.w1));
+        const __m128 vb = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(v + b.o0), b.w0),
+                                     _mm_mul_ps(_mm_loadu_ps(v + b.o1), b.w1));
         // Truncated to whole numbers, then the low byte of each (0..255 here).
-        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(_mm_cvttps_epi32(va), _mm_cvttps_epi32(vb)), zero);
+        const __m128i packed =
+            _mm_packus_epi16(_mm_packs_epi32(_mm_cvttps_epi32(va), _mm_cvttps_epi32(vb)), zero);
         const uint64_t two = (uint64_t)_mm_cvtsi128_si64(packed);
         const uint64_t six = (two & 0xFFFFFFu) | (((two >> 32) & 0xFFFFFFu) << 24);
         memcpy(dst, &six, 8);
     }
     for (; x < nw; x++, dst += 3) {
         const ColumnMix& a = mixes[(size_t)x];
-        const __m128 va = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(v + a.o0), a.w0), _mm_mul_ps(_mm_loadu_ps(v + a.o1), a.w1));
+        const __m128 va = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(v + a.o0), a.w0),
+                                     _mm_mul_ps(_mm_loadu_ps(v + a.o1), a.w1));
         const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(_mm_cvttps_epi32(va), zero), zero);
         const uint32_t px = (uint32_t)_mm_cvtsi128_si32(packed);
         dst[0] = (BYTE)px;

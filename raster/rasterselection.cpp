@@ -271,7 +271,8 @@ bool RasterImage::SelectionAddPolygon(POINT* points, long count)
     if (width == 0 || height == 0)
         return true;
     // Both scratch blocks are released on every way out.
-    std::unique_ptr<BYTE, decltype(&free)> cells(static_cast<BYTE*>(calloc((size_t)width * height, 1)), &free);
+    std::unique_ptr<BYTE, decltype(&free)> cells(
+        static_cast<BYTE*>(calloc((size_t)width * height, 1)), &free);
     if (!cells)
         return false;
     PolygonPlane plane{width, height, cells.get()};
@@ -318,8 +319,10 @@ bool RasterImage::SelectionAddPolygon(POINT* points, long count)
     // pixel may lie inside an outline: such a pixel seeds nothing, or the
     // flood would run through the inside. (Inside the image the edges are the
     // margin, outside every outline, and all of them seed.)
-    const bool cut = box.left == 0 || box.bottom == 0 || box.right == width - 1 || box.top == height - 1;
-    const size_t boxPixels = (size_t)(box.right - box.left + 1) * (size_t)(box.top - box.bottom + 1);
+    const bool cut =
+        box.left == 0 || box.bottom == 0 || box.right == width - 1 || box.top == height - 1;
+    const size_t boxPixels =
+        (size_t)(box.right - box.left + 1) * (size_t)(box.top - box.bottom + 1);
     std::unique_ptr<int32_t[]> entries(new (std::nothrow) int32_t[(boxPixels + 1) * 2]);
     if (!entries)
         return false;

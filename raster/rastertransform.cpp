@@ -18,7 +18,7 @@ bool RasterImage::_workingcopy(RasterImage& copy, DWORD width, DWORD height, DWO
     copy.header.biYPelsPerMeter = header.biYPelsPerMeter;
     if (GetPalette() != NULL && copy.GetPalette() != NULL)
         copy.SetPalette(GetPalette(), GetNumColors() < copy.GetNumColors() ? GetNumColors()
-                                                                          : copy.GetNumColors());
+                                                                           : copy.GetNumColors());
     return true;
 }
 
@@ -42,7 +42,8 @@ bool RasterImage::_fullcopy(RasterImage& copy, bool pixels, bool selection, bool
     copy.Copy(*this, pixels, selection, alpha);
     if (!copy.IsValid() || (selection && pSelection != NULL && copy.pSelection == NULL) ||
         (alpha && pAlpha != NULL && copy.pAlpha == NULL)) {
-        _seterror(copy.IsValid() ? "RasterImage::Create can't allocate memory" : copy.GetLastError());
+        _seterror(copy.IsValid() ? "RasterImage::Create can't allocate memory"
+                                 : copy.GetLastError());
         return false;
     }
     return true;

@@ -27,8 +27,8 @@ bool Same(const std::vector<RECT>& got, const std::vector<RECT>& want)
     if (got.size() != want.size())
         return false;
     for (size_t i = 0; i < got.size(); i++)
-        if (got[i].left != want[i].left || got[i].top != want[i].top || got[i].right != want[i].right ||
-            got[i].bottom != want[i].bottom)
+        if (got[i].left != want[i].left || got[i].top != want[i].top ||
+            got[i].right != want[i].right || got[i].bottom != want[i].bottom)
             return false;
     return true;
 }
@@ -60,7 +60,10 @@ TEST(Win32Region, UnionsAreBanded)
         std::vector<RECT> rects;
     } cases[] = {
         // Overlapping: three bands.
-        {{0, 0, 10, 10}, {5, 5, 15, 15}, COMPLEXREGION, {{0, 0, 10, 5}, {0, 5, 15, 10}, {5, 10, 15, 15}}},
+        {{0, 0, 10, 10},
+         {5, 5, 15, 15},
+         COMPLEXREGION,
+         {{0, 0, 10, 5}, {0, 5, 15, 10}, {5, 10, 15, 15}}},
         // Side by side in one band: merged.
         {{0, 0, 5, 5}, {5, 0, 10, 5}, SIMPLEREGION, {{0, 0, 10, 5}}},
         // One above the other with the same span: one band.
@@ -92,7 +95,8 @@ TEST(Win32Region, UnionsAreBanded)
 
 TEST(Win32Region, OtherOperations)
 {
-    HRGN a = CreateRectRgn(0, 0, 10, 10), b = CreateRectRgn(5, 0, 15, 10), d = CreateRectRgn(0, 0, 0, 0);
+    HRGN a = CreateRectRgn(0, 0, 10, 10), b = CreateRectRgn(5, 0, 15, 10),
+         d = CreateRectRgn(0, 0, 0, 0);
     EXPECT_EQ(SIMPLEREGION, CombineRgn(d, a, b, RGN_AND));
     EXPECT_TRUE(Same(Rects(d), {{5, 0, 10, 10}}));
     EXPECT_EQ(SIMPLEREGION, CombineRgn(d, a, b, RGN_DIFF));

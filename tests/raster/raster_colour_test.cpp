@@ -48,7 +48,10 @@ TEST(RasterColour, GreyWeightsOfTrueColour)
     const struct {
         RGBQUAD c;
         BYTE grey;
-    } cases[] = {{Quad(255, 0, 0), 76}, {Quad(0, 255, 0), 149}, {Quad(0, 0, 255), 29}, {Quad(255, 255, 255), 255}};
+    } cases[] = {{Quad(255, 0, 0), 76},
+                 {Quad(0, 255, 0), 149},
+                 {Quad(0, 0, 255), 29},
+                 {Quad(255, 255, 255), 255}};
     for (const auto& c : cases) {
         RasterImage img(1, 1, 24, 0);
         img.SetPixelColor(0, 0, c.c, false);
@@ -62,7 +65,8 @@ TEST(RasterColour, GreyWeightsOfTrueColour)
     ASSERT_TRUE(grey.GrayScale());
     EXPECT_EQ(8, grey.GetBpp());
     EXPECT_TRUE(grey.IsGrayScale());
-    EXPECT_TRUE(SamePixels(grey, 13, 7, [&](long x, long y) { return Grey(src->GetPixelColor(x, y, false)); }));
+    EXPECT_TRUE(SamePixels(grey, 13, 7,
+                           [&](long x, long y) { return Grey(src->GetPixelColor(x, y, false)); }));
     EXPECT_TRUE(SameAlpha(grey, [&](long x, long y) { return src->AlphaGet(x, y); }));
     EXPECT_TRUE(grey.SelectionIsInside(4, 4));
     EXPECT_FALSE(grey.SelectionIsInside(5, 4));
@@ -79,7 +83,8 @@ TEST(RasterColour, GreyOfPaletteImagesKeepsTheTransparentPixels)
         EXPECT_EQ(8, grey.GetBpp());
         EXPECT_TRUE(grey.IsGrayScale());
         EXPECT_EQ(Grey(src->GetPaletteColor(1)), grey.GetTransIndex());
-        EXPECT_TRUE(SamePixels(grey, 11, 6, [&](long x, long y) { return Grey(src->GetPixelColor(x, y, false)); }));
+        EXPECT_TRUE(SamePixels(
+            grey, 11, 6, [&](long x, long y) { return Grey(src->GetPixelColor(x, y, false)); }));
         EXPECT_TRUE(SameAlpha(grey, [&](long x, long y) { return src->AlphaGet(x, y); }));
         for (long y = 0; y < 6; y++) {
             for (long x = 0; x < 11; x++) {
@@ -148,8 +153,9 @@ TEST(RasterColour, DecreaseWithoutDiffusionPicksTheNearestEntry)
         int from, bits;
         bool palette;
         DWORD important;
-    } cases[] = {{24, 8, false, 0}, {24, 4, false, 0}, {24, 1, false, 0}, {24, 8, true, 0},
-                 {24, 8, true, 10}, {8, 4, false, 0}, {8, 1, true, 0}, {4, 1, false, 0}, {8, 8, true, 20}};
+    } cases[] = {{24, 8, false, 0}, {24, 4, false, 0}, {24, 1, false, 0},
+                 {24, 8, true, 0},  {24, 8, true, 10}, {8, 4, false, 0},
+                 {8, 1, true, 0},   {4, 1, false, 0},  {8, 8, true, 20}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.bits));
         auto src = RandomImage(17, 9, c.from, (unsigned)(c.from + c.bits), true);
@@ -220,7 +226,8 @@ TEST(RasterColour, DecreaseWithErrorDiffusion)
                 int* p = &c[(y * 19 + x) * 3];
                 const BYTE i = NearestOf(pal, Quad((BYTE)p[0], (BYTE)p[1], (BYTE)p[2]));
                 want[y * 19 + x] = i;
-                const int e[3] = {p[0] - pal[i].rgbRed, p[1] - pal[i].rgbGreen, p[2] - pal[i].rgbBlue};
+                const int e[3] = {p[0] - pal[i].rgbRed, p[1] - pal[i].rgbGreen,
+                                  p[2] - pal[i].rgbBlue};
                 const int spread[4][3] = {{1, 0, 7}, {-1, 1, 2}, {0, 1, 4}, {1, 1, 1}};
                 for (const auto& s : spread) {
                     const long nx = x + s[0], ny = y + s[1];
@@ -251,14 +258,16 @@ TEST(RasterColour, IncreaseToEveryDepth)
         if (c.to < 24) {
             EXPECT_TRUE(SamePixels(out, 13, 5, [&](long x, long y) { return Sample(*src, x, y); }));
             for (DWORD i = 0; i < src->GetNumColors(); i++)
-                EXPECT_EQ(src->GetPaletteColor((BYTE)i).rgbRed, out.GetPaletteColor((BYTE)i).rgbRed);
+                EXPECT_EQ(src->GetPaletteColor((BYTE)i).rgbRed,
+                          out.GetPaletteColor((BYTE)i).rgbRed);
         } else {
             EXPECT_TRUE(SamePixels(out, 13, 5, [&](long x, long y) {
                 const RGBQUAD q = src->GetPixelColor(x, y, false);
                 return (uint32_t)q.rgbBlue | (uint32_t)q.rgbGreen << 8 | (uint32_t)q.rgbRed << 16;
             }));
             // The random palette carries alpha: it becomes the alpha plane.
-            EXPECT_TRUE(SameAlpha(out, [&](long x, long y) { return src->GetPixelColor(x, y, false).rgbReserved; }));
+            EXPECT_TRUE(SameAlpha(
+                out, [&](long x, long y) { return src->GetPixelColor(x, y, false).rgbReserved; }));
             EXPECT_EQ(src->GetPaletteColor(1).rgbGreen, out.GetTransColor().rgbGreen);
         }
     }
@@ -288,7 +297,8 @@ TEST(RasterColour, OrderedDither)
     flat.SetGrayPalette();
     flat.Clear(128);
     ASSERT_TRUE(flat.Dither(1));
-    EXPECT_TRUE(SamePixels(flat, 8, 8, [&](long x, long y) { return matrix[y % 4][x % 4] >= 8 ? 0u : 1u; }));
+    EXPECT_TRUE(SamePixels(flat, 8, 8,
+                           [&](long x, long y) { return matrix[y % 4][x % 4] >= 8 ? 0u : 1u; }));
 }
 
 TEST(RasterColour, ErrorDiffusionDither)

@@ -30,17 +30,27 @@ TEST(RasterGeometry, QuarterAndHalfTurnsOfEveryDepth)
     };
     const Turn turns[] = {
         {"left", &RasterImage::RotateLeft, true,
-         [](long x, long y, long, long h, long& sx, long& sy) { sx = y; sy = h - 1 - x; }},
+         [](long x, long y, long, long h, long& sx, long& sy) {
+             sx = y;
+             sy = h - 1 - x;
+         }},
         {"right", &RasterImage::RotateRight, true,
-         [](long x, long y, long w, long, long& sx, long& sy) { sx = w - 1 - y; sy = x; }},
+         [](long x, long y, long w, long, long& sx, long& sy) {
+             sx = w - 1 - y;
+             sy = x;
+         }},
         {"180", &RasterImage::Rotate180, false,
-         [](long x, long y, long w, long h, long& sx, long& sy) { sx = w - 1 - x; sy = h - 1 - y; }},
+         [](long x, long y, long w, long h, long& sx, long& sy) {
+             sx = w - 1 - x;
+             sy = h - 1 - y;
+         }},
     };
     for (const Turn& t : turns) {
         for (int bpp : kDepths) {
             for (long w : {1L, 13L, 32L}) {
                 const long h = 9;
-                SCOPED_TRACE(std::string(t.name) + " bpp " + std::to_string(bpp) + " w " + std::to_string(w));
+                SCOPED_TRACE(std::string(t.name) + " bpp " + std::to_string(bpp) + " w " +
+                             std::to_string(w));
                 auto src = RandomImage(w, h, bpp, (unsigned)(bpp * 100 + w), true);
                 src->SelectionCreate();
                 src->SetXDPI(300);
@@ -59,7 +69,7 @@ TEST(RasterGeometry, QuarterAndHalfTurnsOfEveryDepth)
                 }));
                 EXPECT_TRUE(SamePalette(out, *src));
                 EXPECT_FALSE(out.SelectionIsValid());
-                EXPECT_EQ(300, out.GetXDPI());  // the information record goes along
+                EXPECT_EQ(300, out.GetXDPI());              // the information record goes along
                 EXPECT_EQ((long)w, (long)src->GetWidth());  // the source is untouched with a target
             }
         }
@@ -74,7 +84,8 @@ TEST(RasterGeometry, TurnsInPlaceReplaceTheImage)
     ASSERT_TRUE(img->RotateLeft());
     EXPECT_TRUE(SamePixels(*img, 5, 3, [&](long x, long y) { return Sample(before, x, y); }));
     ASSERT_TRUE(img->Rotate180());
-    EXPECT_TRUE(SamePixels(*img, 5, 3, [&](long x, long y) { return Sample(before, 4 - x, 2 - y); }));
+    EXPECT_TRUE(
+        SamePixels(*img, 5, 3, [&](long x, long y) { return Sample(before, 4 - x, 2 - y); }));
     RasterImage out;
     ASSERT_TRUE(img->Rotate180(&out));
     EXPECT_EQ(100 * 2 / 3, img->GetProgress());  // the last row's progress, left on the source
@@ -198,7 +209,8 @@ TEST(RasterGeometry, CropCountsRowsFromTheTop)
         // left 3, top 2, right 17, bottom 9 (y from the top), corners swapped.
         ASSERT_TRUE(src->Crop(17, 9, 3, 2, &out));
         // Rows 2..8 from the top are rows 3..9 from the bottom.
-        EXPECT_TRUE(SamePixels(out, 14, 7, [&](long x, long y) { return Sample(*src, x + 3, y + 3); }));
+        EXPECT_TRUE(
+            SamePixels(out, 14, 7, [&](long x, long y) { return Sample(*src, x + 3, y + 3); }));
         EXPECT_TRUE(SameAlpha(out, [&](long x, long y) { return src->AlphaGet(x + 3, y + 3); }));
         EXPECT_EQ(3, out.GetTransIndex());
         EXPECT_EQ(90, out.GetJpegQuality());  // a fresh information record
@@ -246,9 +258,8 @@ TEST(RasterGeometry, ThumbnailShrinksThenCentres)
             src.SetPixelColor(x, y, Quad(200, 100, 50), false);
     RasterImage out;
     ASSERT_TRUE(src.Thumbnail(100, 100, Canvas(), &out));
-    EXPECT_TRUE(SamePixels(out, 100, 100, [](long, long y) {
-        return y >= 25 && y < 75 ? 0xC86432u : 0x5A3C1Eu;
-    }));
+    EXPECT_TRUE(SamePixels(out, 100, 100,
+                           [](long, long y) { return y >= 25 && y < 75 ? 0xC86432u : 0x5A3C1Eu; }));
     EXPECT_FALSE(src.Thumbnail(0, 10, Canvas()));
     // A strip far longer than the box keeps a row (its scaled height rounds to 0).
     RasterImage strip(1000, 2, 24, 0);
@@ -269,7 +280,9 @@ TEST(RasterGeometry, SkewShearsOnlyTheSelection)
             }
             RasterImage before(*src);
             ASSERT_TRUE(src->Skew(0.5f, -0.25f, 4, 3));
-            auto moved = [&](long x, long y) { return !selected || (x >= 3 && x < 12 && y >= 2 && y < 9); };
+            auto moved = [&](long x, long y) {
+                return !selected || (x >= 3 && x < 12 && y >= 2 && y < 9);
+            };
             auto from = [](long x, long y, long& nx, long& ny) {
                 nx = x + (long)((float)(y - 3) * 0.5f);
                 ny = y + (long)((float)(x - 4) * -0.25f);
@@ -357,13 +370,15 @@ TEST(RasterGeometry, CropRotatedRectangleIsCropTurnCrop)
         long ox, oy;
         turn.From(x + left, y + bottom, ox, oy);
         if (ox < 0 || ox >= cw || oy < 0 || oy >= ch)
-            return Sample(*src, startx, 30 - endy);  // the first cut's outside rule: its pixel (0, 0)
+            return Sample(*src, startx,
+                          30 - endy);  // the first cut's outside rule: its pixel (0, 0)
         return Sample(*src, ox + startx, oy + (30 - endy));
     }));
     EXPECT_FALSE(src->CropRotatedRectangle(35, 5, 12, 8, angle));  // a corner outside
     RasterImage straight;
     ASSERT_TRUE(src->CropRotatedRectangle(2, 3, 5, 4, 0.0001f, &straight));
-    EXPECT_TRUE(SamePixels(straight, 5, 4, [&](long x, long y) { return Sample(*src, x + 2, y + 23); }));
+    EXPECT_TRUE(
+        SamePixels(straight, 5, 4, [&](long x, long y) { return Sample(*src, x + 2, y + 23); }));
 }
 
 TEST(RasterGeometry, ACopyPastTheMemoryCapLeavesTheImageAlone)

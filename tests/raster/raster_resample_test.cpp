@@ -60,7 +60,8 @@ TEST(RasterResample, NearestNeighbour)
 {
     for (int bpp : {4, 8, 24}) {
         for (const Size& to : kSizes) {
-            SCOPED_TRACE(std::to_string(bpp) + " " + std::to_string(to.w) + "x" + std::to_string(to.h));
+            SCOPED_TRACE(std::to_string(bpp) + " " + std::to_string(to.w) + "x" +
+                         std::to_string(to.h));
             auto src = RandomImage(29, 17, bpp, (unsigned)(bpp + to.w), true);
             RasterImage out;
             ASSERT_TRUE(src->Resample(to.w, to.h, 1, &out));
@@ -126,9 +127,11 @@ TEST(RasterResample, Bilinear)
     const struct {
         int bpp;
         Size to;
-    } cases[] = {{24, {60, 40}}, {24, {20, 40}}, {24, {60, 10}}, {8, {13, 9}}, {8, {70, 30}}, {4, {31, 19}}};
+    } cases[] = {{24, {60, 40}}, {24, {20, 40}}, {24, {60, 10}},
+                 {8, {13, 9}},   {8, {70, 30}},  {4, {31, 19}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.bpp) + " " + std::to_string(c.to.w) + "x" + std::to_string(c.to.h));
+        SCOPED_TRACE(std::to_string(c.bpp) + " " + std::to_string(c.to.w) + "x" +
+                     std::to_string(c.to.h));
         auto src = RandomImage(29, 17, c.bpp, (unsigned)(c.bpp * 3 + c.to.w), true);
         RasterImage out;
         ASSERT_TRUE(src->Resample(c.to.w, c.to.h, 0, &out));
@@ -138,8 +141,10 @@ TEST(RasterResample, Bilinear)
             const int iY = (int)fY, iX = (int)fX;
             const int iY1 = std::min(16, iY + 1), iX1 = std::min(28, iX + 1);
             const float dy = fY - iY, dx = fX - iX;
-            const RGBQUAD c1 = src->GetPixelColor(iX, iY, false), c2 = src->GetPixelColor(iX1, iY, false);
-            const RGBQUAD c3 = src->GetPixelColor(iX, iY1, false), c4 = src->GetPixelColor(iX1, iY1, false);
+            const RGBQUAD c1 = src->GetPixelColor(iX, iY, false),
+                          c2 = src->GetPixelColor(iX1, iY, false);
+            const RGBQUAD c3 = src->GetPixelColor(iX, iY1, false),
+                          c4 = src->GetPixelColor(iX1, iY1, false);
             auto mix = [&](BYTE a1, BYTE a2, BYTE a3, BYTE a4) {
                 const float left = a1 * (1 - dy) + a3 * dy, right = a2 * (1 - dy) + a4 * dy;
                 return (BYTE)(long)(left * (1 - dx) + right * dx);
@@ -180,8 +185,9 @@ TEST(RasterResample, BoxAverageOfWholeBlocks)
         RasterImage out;
         ASSERT_TRUE(src->Resample(c.nw, c.nh, 0, &out));
         const long bw = c.w / c.nw, bh = c.h / c.nh;
-        EXPECT_TRUE(SamePixels(out, c.nw, c.nh,
-                               [&](long x, long y) { return BlockMean(*src, x * bw, y * bh, bw, bh); }));
+        EXPECT_TRUE(SamePixels(out, c.nw, c.nh, [&](long x, long y) {
+            return BlockMean(*src, x * bw, y * bh, bw, bh);
+        }));
     }
 }
 
@@ -211,9 +217,12 @@ TEST(RasterResample, BoxAverageOfFractionalBlocksStaysNearTheAreaMean)
             for (int ch = 0; ch < 3; ch++) {
                 double sum = 0, area = 0;
                 for (long sy = (long)(y * ky); sy < std::min(61L, (long)((y + 1) * ky) + 1); sy++)
-                    for (long sx = (long)(x * kx); sx < std::min(97L, (long)((x + 1) * kx) + 1); sx++) {
-                        const double wx = std::max(0.0, std::min((double)sx + 1, (x + 1) * kx) - std::max((double)sx, x * kx));
-                        const double wy = std::max(0.0, std::min((double)sy + 1, (y + 1) * ky) - std::max((double)sy, y * ky));
+                    for (long sx = (long)(x * kx); sx < std::min(97L, (long)((x + 1) * kx) + 1);
+                         sx++) {
+                        const double wx = std::max(0.0, std::min((double)sx + 1, (x + 1) * kx) -
+                                                            std::max((double)sx, x * kx));
+                        const double wy = std::max(0.0, std::min((double)sy + 1, (y + 1) * ky) -
+                                                            std::max((double)sy, y * ky));
                         const RGBQUAD c = src->GetPixelColor(sx, sy, false);
                         sum += wx * wy * (&c.rgbBlue)[ch];
                         area += wx * wy;

@@ -15,7 +15,8 @@ using namespace transform_test;
 
 namespace {
 
-::testing::AssertionResult SameSelection(const RasterImage& img, const std::function<bool(long, long)>& want)
+::testing::AssertionResult SameSelection(const RasterImage& img,
+                                         const std::function<bool(long, long)>& want)
 {
     int bad = 0;
     ::testing::AssertionResult r = ::testing::AssertionFailure();
@@ -28,13 +29,15 @@ namespace {
     return r << bad << " pixels differ";
 }
 
-::testing::AssertionResult BoxIs(const RasterImage& img, LONG left, LONG bottom, LONG right, LONG top)
+::testing::AssertionResult BoxIs(const RasterImage& img, LONG left, LONG bottom, LONG right,
+                                 LONG top)
 {
     RECT b;
     img.SelectionGetBox(b);
     if (b.left == left && b.bottom == bottom && b.right == right && b.top == top)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "box l" << b.left << " b" << b.bottom << " r" << b.right << " t" << b.top;
+    return ::testing::AssertionFailure()
+           << "box l" << b.left << " b" << b.bottom << " r" << b.right << " t" << b.top;
 }
 
 long Clamp(long v, long m)
@@ -69,31 +72,34 @@ TEST(RasterSelection, Rectangles)
         RECT r;
         LONG left, bottom, right, top;  // the box after the addition
     } cases[] = {
-        {{0, 10, 10, 0}, 0, 0, 10, 10},
-        {{10, 0, 0, 10}, 0, 0, 10, 10},
-        {{3, 2, 7, 5}, 3, 2, 7, 5},
-        {{-5, -3, 30, 40}, 0, 0, 20, 15},
+        {{0, 10, 10, 0}, 0, 0, 10, 10},     {{10, 0, 0, 10}, 0, 0, 10, 10},
+        {{3, 2, 7, 5}, 3, 2, 7, 5},         {{-5, -3, 30, 40}, 0, 0, 20, 15},
         {{18, 14, 25, 20}, 18, 14, 20, 15},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.r.left);
         RasterImage img(20, 15, 24, 0);
         ASSERT_TRUE(img.SelectionAddRect(c.r));
-        const long l = Clamp(std::min(c.r.left, c.r.right), 20), rt = Clamp(std::max(c.r.left, c.r.right), 20);
-        const long b = Clamp(std::min(c.r.top, c.r.bottom), 15), t = Clamp(std::max(c.r.top, c.r.bottom), 15);
-        EXPECT_TRUE(SameSelection(img, [&](long x, long y) { return x >= l && x < rt && y >= b && y < t; }));
+        const long l = Clamp(std::min(c.r.left, c.r.right), 20),
+                   rt = Clamp(std::max(c.r.left, c.r.right), 20);
+        const long b = Clamp(std::min(c.r.top, c.r.bottom), 15),
+                   t = Clamp(std::max(c.r.top, c.r.bottom), 15);
+        EXPECT_TRUE(SameSelection(
+            img, [&](long x, long y) { return x >= l && x < rt && y >= b && y < t; }));
         EXPECT_TRUE(BoxIs(img, c.left, c.bottom, c.right, c.top));
     }
 }
 
 TEST(RasterSelection, Ellipses)
 {
-    const RECT cases[] = {{2, 3, 18, 13}, {18, 13, 2, 3}, {5, 5, 12, 9}, {-10, -8, 6, 30}, {15, 12, 40, 60}, {-40, -40, -20, -20}};
+    const RECT cases[] = {{2, 3, 18, 13},   {18, 13, 2, 3},   {5, 5, 12, 9},
+                          {-10, -8, 6, 30}, {15, 12, 40, 60}, {-40, -40, -20, -20}};
     for (const RECT& r : cases) {
         SCOPED_TRACE(r.left);
         RasterImage img(20, 15, 8, 0);
         ASSERT_TRUE(img.SelectionAddEllipse(r));
-        const long xr = std::labs((long)r.right - r.left) / 2, yr = std::labs((long)r.top - r.bottom) / 2;
+        const long xr = std::labs((long)r.right - r.left) / 2,
+                   yr = std::labs((long)r.top - r.bottom) / 2;
         const long xc = ((long)r.right + r.left) / 2, yc = ((long)r.top + r.bottom) / 2;
         EXPECT_TRUE(SameSelection(img, [&](long x, long y) {
             if (x < Clamp(xc - xr, 20) || x >= Clamp(xc + xr, 20))
@@ -172,13 +178,14 @@ bool InsideAny(const std::vector<POINT>& pts, long x, long y)
 TEST(RasterSelection, PolygonsSelectOutlineAndInside)
 {
     const std::vector<std::vector<POINT>> cases = {
-        {{5, 3}, {30, 8}, {12, 20}},                                   // a triangle
+        {{5, 3}, {30, 8}, {12, 20}},                                                   // a triangle
         {{3, 3}, {30, 3}, {30, 20}, {20, 20}, {20, 10}, {10, 10}, {10, 20}, {3, 20}},  // concave
-        {{3, 3}, {12, 3}, {6, 12}, {-1, -1}, {18, 5}, {30, 6}, {25, 18}},          // two outlines
-        {{2, 2}, {32, 2}, {32, 21}, {2, 21}, {-1, 0}, {10, 8}, {20, 8}, {15, 15}},  // one inside another
-        {{-20, -10}, {60, 5}, {10, 50}},                                // larger than the image
-        {{20, -5}, {50, 12}, {20, 30}, {28, 12}},                       // concave, past two edges
-        {{0, 0}, {35, 0}, {35, 23}, {0, 23}},                           // the whole image
+        {{3, 3}, {12, 3}, {6, 12}, {-1, -1}, {18, 5}, {30, 6}, {25, 18}},           // two outlines
+        {{2, 2}, {32, 2}, {32, 21}, {2, 21}, {-1, 0}, {10, 8}, {20, 8}, {15, 15}},  // one inside
+                                                                                    // another
+        {{-20, -10}, {60, 5}, {10, 50}},           // larger than the image
+        {{20, -5}, {50, 12}, {20, 30}, {28, 12}},  // concave, past two edges
+        {{0, 0}, {35, 0}, {35, 23}, {0, 23}},      // the whole image
     };
     for (size_t k = 0; k < cases.size(); k++) {
         SCOPED_TRACE(k);
@@ -186,7 +193,8 @@ TEST(RasterSelection, PolygonsSelectOutlineAndInside)
         RasterImage img(36, 24, 24, 0);
         ASSERT_TRUE(img.SelectionAddPolygon(pts.data(), (long)pts.size()));
         const auto outline = Outline(pts, 36, 24);
-        EXPECT_TRUE(SameSelection(img, [&](long x, long y) { return outline[y][x] || InsideAny(pts, x, y); }));
+        EXPECT_TRUE(SameSelection(
+            img, [&](long x, long y) { return outline[y][x] || InsideAny(pts, x, y); }));
     }
     std::vector<POINT> tri = {{5, 3}, {30, 8}, {12, 20}};
     RasterImage img(36, 24, 24, 0);
@@ -241,7 +249,8 @@ TEST(RasterSelection, CopyNeedsTheSameSize)
     a.SelectionAddRect(r);
     EXPECT_FALSE(c.SelectionCopy(a));
     ASSERT_TRUE(b.SelectionCopy(a));
-    EXPECT_TRUE(SameSelection(b, [](long x, long y) { return x >= 1 && x < 3 && y >= 1 && y < 4; }));
+    EXPECT_TRUE(
+        SameSelection(b, [](long x, long y) { return x >= 1 && x < 3 && y >= 1 && y < 4; }));
     EXPECT_TRUE(BoxIs(b, 1, 1, 3, 4));
 }
 
@@ -269,7 +278,8 @@ TEST(RasterSelection, RegionHoldsThePixelsOf255)
     ASSERT_TRUE(img.SelectionToHRGN(region));
     for (long y = 0; y < 30; y++)
         for (long x = 0; x < 40; x++)
-            EXPECT_EQ(img.Plane()[y * 40 + x] == 255, (bool)PtInRegion(region, (int)x, (int)y)) << x << "," << y;
+            EXPECT_EQ(img.Plane()[y * 40 + x] == 255, (bool)PtInRegion(region, (int)x, (int)y))
+                << x << "," << y;
     DeleteObject(region);
 
     PlaneImage ones(3, 3);
