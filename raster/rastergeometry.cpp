@@ -29,6 +29,19 @@ long Clamp(long v, long m)
     return v < 0 ? 0 : v > m ? m : v;
 }
 
+// A product truncated toward zero. Gains are the caller's: a product past
+// any image (or not a number) becomes a far-away point, which samples the
+// outside like any other.
+long TruncateOffset(float v)
+{
+    const float far = 1e12f;
+    if (!(v > -far))
+        return -(long)far;
+    if (v > far)
+        return (long)far;
+    return (long)v;
+}
+
 }  // namespace
 
 // Turns the picture upside down: whole padded rows are copied in reverse order
@@ -412,8 +425,8 @@ bool RasterImage::Skew(float xgain, float ygain, long xpivot, long ypivot)
         for (long x = xmin; x < xmax; x++) {
             if (!SelectionIsInside(x, y))
                 continue;
-            const long nx = x + (long)((float)(y - ypivot) * xgain);
-            const long ny = y + (long)((float)(x - xpivot) * ygain);
+            const long nx = x + TruncateOffset((float)(y - ypivot) * xgain);
+            const long ny = y + TruncateOffset((float)(x - xpivot) * ygain);
             CopySample(sheared, x, y, *this, nx, ny);
             sheared.AlphaSet(x, y, AlphaGet(nx, ny));
         }

@@ -170,23 +170,21 @@ struct PolygonPlane {
 // The segment twice, stepped along x and along y, so that it has no gaps.
 void DrawSegment(PolygonPlane& plane, POINT from, POINT to)
 {
+    // Only steps that land inside the image can mark a pixel: the others are
+    // skipped, so far-away corners cost nothing.
     if (from.x != to.x) {
-        const float slope = (float)((to.y - from.y) / (double)(to.x - from.x));
-        const long step = from.x > to.x ? -1 : 1;
-        for (long x = from.x;; x += step) {
+        const float slope = (float)(((double)to.y - from.y) / ((double)to.x - from.x));
+        const long first = std::max<long>(std::min<long>(from.x, to.x), 0);
+        const long last = std::min<long>(std::max<long>(from.x, to.x), plane.width - 1);
+        for (long x = first; x <= last; x++)
             plane.mark(x, (long)(from.y + (float)(x - from.x) * slope));
-            if (x == to.x)
-                break;
-        }
     }
     if (from.y != to.y) {
-        const float slope = (float)((to.x - from.x) / (double)(to.y - from.y));
-        const long step = from.y > to.y ? -1 : 1;
-        for (long y = from.y;; y += step) {
+        const float slope = (float)(((double)to.x - from.x) / ((double)to.y - from.y));
+        const long first = std::max<long>(std::min<long>(from.y, to.y), 0);
+        const long last = std::min<long>(std::max<long>(from.y, to.y), plane.height - 1);
+        for (long y = first; y <= last; y++)
             plane.mark((long)(from.x + (float)(y - from.y) * slope), y);
-            if (y == to.y)
-                break;
-        }
     }
 }
 
@@ -247,7 +245,7 @@ bool InsideAnyOutline(const POINT* points, long count, long x, long y)
         for (long a = first; a < i; a++) {
             const POINT p = points[a], q = points[a + 1 < i ? a + 1 : first];
             if ((p.y > y) != (q.y > y) &&
-                (double)x < p.x + (double)(y - p.y) * (q.x - p.x) / (double)(q.y - p.y))
+                (double)x < p.x + (double)(y - p.y) * ((double)q.x - p.x) / ((double)q.y - p.y))
                 inside = !inside;
         }
         if (inside)

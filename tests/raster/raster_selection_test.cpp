@@ -135,21 +135,18 @@ std::vector<std::vector<bool>> Outline(const std::vector<POINT>& pts, long w, lo
             start = i;
         const POINT a = pts[i];
         const POINT b = (i + 1 == pts.size() || pts[i + 1].x == -1) ? pts[start] : pts[i + 1];
+        // Steps outside the image mark nothing; they are not walked.
         if (a.x != b.x) {
-            const float slope = (float)((b.y - a.y) / (double)(b.x - a.x));
-            for (long x = a.x;; x += a.x > b.x ? -1 : 1) {
+            const float slope = (float)(((double)b.y - a.y) / ((double)b.x - a.x));
+            for (long x = std::max<long>(0, std::min(a.x, b.x));
+                 x <= std::min<long>(w - 1, std::max(a.x, b.x)); x++)
                 set(x, (long)(a.y + (x - a.x) * slope));
-                if (x == b.x)
-                    break;
-            }
         }
         if (a.y != b.y) {
-            const float slope = (float)((b.x - a.x) / (double)(b.y - a.y));
-            for (long y = a.y;; y += a.y > b.y ? -1 : 1) {
+            const float slope = (float)(((double)b.x - a.x) / ((double)b.y - a.y));
+            for (long y = std::max<long>(0, std::min(a.y, b.y));
+                 y <= std::min<long>(h - 1, std::max(a.y, b.y)); y++)
                 set((long)(a.x + (y - a.y) * slope), y);
-                if (y == b.y)
-                    break;
-            }
         }
     }
     return on;
@@ -165,7 +162,8 @@ bool InsideAny(const std::vector<POINT>& pts, long x, long y)
         bool in = false;
         for (size_t a = first, n = i - first; n > 0 && a < i; a++) {
             const POINT p = pts[a], q = pts[a + 1 < i ? a + 1 : first];
-            if ((p.y > y) != (q.y > y) && x < p.x + (double)(y - p.y) * (q.x - p.x) / (q.y - p.y))
+            if ((p.y > y) != (q.y > y) &&
+                x < p.x + (double)(y - p.y) * ((double)q.x - p.x) / ((double)q.y - p.y))
                 in = !in;
         }
         if (in)
@@ -212,6 +210,14 @@ TEST(RasterSelection, PolygonsAtTheEdges)
     std::vector<POINT> below = {{-5, -9}, {-3, -2}, {-8, -4}};
     ASSERT_TRUE(img.SelectionAddPolygon(below.data(), 3));
     EXPECT_TRUE(SameSelection(img, [](long, long) { return false; }));
+
+    // Corners far outside: only the steps inside the image are walked.
+    std::vector<POINT> huge = {{-2000000000, -2000000000}, {2000000000, 5}, {3, 2000000000}};
+    RasterImage big(20, 15, 8, 0);
+    ASSERT_TRUE(big.SelectionAddPolygon(huge.data(), 3));
+    const auto outline = Outline(huge, 20, 15);
+    EXPECT_TRUE(
+        SameSelection(big, [&](long x, long y) { return outline[y][x] || InsideAny(huge, x, y); }));
 
     RasterImage dot(1, 1, 24, 0);
     std::vector<POINT> around = {{0, 0}, {3, 0}, {0, 3}};
