@@ -243,6 +243,9 @@ bool RasterImage::Rotate(float angle, RasterImage* target)
 {
     if (pDib == NULL)
         return false;
+    // No canvas holds a turn by an angle that is not a number.
+    if (!std::isfinite(angle))
+        return false;
     // acos of a single-precision 0 is the single-precision right angle.
     const double theta = -(double)angle * (double)std::acos(0.0f) / 90;
     const double c = cos(theta), s = sin(theta);
@@ -380,6 +383,8 @@ bool RasterImage::CropRotatedRectangle(long x, long y, long w, long h, float ang
                                        RasterImage* target)
 {
     if (pDib == NULL)
+        return false;
+    if (!std::isfinite(angle))
         return false;
     if (fabs(angle) < 0.0002)
         return Crop(x, y, x + w, y + h, target);
@@ -547,7 +552,7 @@ bool RasterImage::CircleTransform(int type, long rmax, float k)
     if (rmax == 0)
         rmax =
             (long)std::sqrt((float)((xmid - xmin) * (xmid - xmin) + (ymid - ymin) * (ymid - ymin)));
-    if (k == 0)
+    if (k == 0 || std::isnan(k))
         k = 1;
     for (long y = ymin; y < ymax; y++) {
         if (_rowprogress(y, (long)GetHeight()))

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rasterimage.h"
+#include "rasternearest.h"
 
 float RasterImage::b3spline(float x)
 {
@@ -166,6 +167,8 @@ void ResampleBicubic(RasterImage& src, RasterImage& out, float kx, float ky,
     const long width = (long)src.GetWidth(), height = (long)src.GetHeight();
     const long nw = (long)out.GetWidth(), nh = (long)out.GetHeight();
     const bool palette = src.IsIndexed();
+    // Palette pixels store the nearest entry of their colour.
+    rasternearest::NearestIndexCache nearest(out);
     // Per column: the first sample column and the four horizontal weights.
     std::vector<int> ixs((size_t)nw);
     std::vector<float> wxs((size_t)nw * 4);
@@ -188,9 +191,8 @@ void ResampleBicubic(RasterImage& src, RasterImage& out, float kx, float ky,
             wy[m + 1] = RasterImage::b3spline((float)m - ay);
             rows[m + 1] = ClampTo(iy + m, height - 1);
         }
-        BYTE* d = out.GetBits((DWORD)y);
         if (!palette) {
-            BicubicRow(src, rows, wy, ixs, wxs, d, nw);
+            BicubicRow(src, rows, wy, ixs, wxs, out.GetBits((DWORD)y), nw);
             continue;
         }
         for (long x = 0; x < nw; x++) {
@@ -219,15 +221,8 @@ void ResampleBicubic(RasterImage& src, RasterImage& out, float kx, float ky,
                     sb += b * w;
                 }
             }
-            const BYTE r = (BYTE)(long)sr, g = (BYTE)(long)sg, b = (BYTE)(long)sb;
-            if (palette) {
-                RGBQUAD c = {b, g, r, 0};
-                out.SetPixelColor(x, y, c, false);
-            } else {
-                d[3 * x] = b;
-                d[3 * x + 1] = g;
-                d[3 * x + 2] = r;
-            }
+            const RGBQUAD c = {(BYTE)(long)sb, (BYTE)(long)sg, (BYTE)(long)sr, 0};
+            out.SetPixelIndex(x, y, nearest.Find(c));
         }
     }
 }
@@ -442,6 +437,7 @@ void ResampleBilinear(RasterImage& src, RasterImage& out, float kx, float ky,
     // fourth lane read past the last pixel.
     std::vector<float> vertical(palette ? 0 : (size_t)srcWidth * 3 + 4, 0.0f);
     const std::vector<ColumnMix> mixes = palette ? std::vector<ColumnMix>() : ColumnMixes(cols);
+    rasternearest::NearestIndexCache nearest(out);
     for (long y = 0; y < nh; y++) {
         if (progress(src, y, nh))
             break;
@@ -469,8 +465,8 @@ void ResampleBilinear(RasterImage& src, RasterImage& out, float kx, float ky,
                 const float right = c2[i] * (1 - dy) + c4[i] * dy;
                 v[i] = (BYTE)(long)(left * (1 - dx) + right * dx);
             }
-            RGBQUAD c = {v[0], v[1], v[2], 0};
-            out.SetPixelColor(x, y, c, false);
+            const RGBQUAD c = {v[0], v[1], v[2], 0};
+            out.SetPixelIndex(x, y, nearest.Find(c));
         }
     }
 }

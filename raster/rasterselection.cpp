@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "rasterimage.h"
 
@@ -401,7 +402,12 @@ bool RasterImage::SelectionToHRGN(HRGN& region)
 {
     if (pSelection == NULL || region == NULL)
         return false;
+    // Each run of 255 in a row is the rectangle [start, end) x [y, y + 1).
+    // The runs go to the region in one union rather than one at a time: the
+    // same pixels, without rebuilding the region for every run.
     const long width = (long)GetWidth(), height = (long)GetHeight();
+    std::vector<BYTE> list(sizeof(RGNDATAHEADER));
+    DWORD count = 0;
     for (long y = 0; y < height; y++) {
         const BYTE* row = pSelection + (size_t)y * width;
         long x = 0;
@@ -413,12 +419,24 @@ bool RasterImage::SelectionToHRGN(HRGN& region)
             const long start = x;
             while (x < width && row[x] == 255)
                 x++;
-            HRGN run = CreateRectRgn((int)start, (int)y, (int)x, (int)y + 1);
-            if (run == NULL)
-                return false;
-            CombineRgn(region, run, region, RGN_OR);
-            DeleteObject(run);
+            const RECT run = {(LONG)start, (LONG)y, (LONG)x, (LONG)(y + 1)};
+            const BYTE* bytes = reinterpret_cast<const BYTE*>(&run);
+            list.insert(list.end(), bytes, bytes + sizeof(run));
+            count++;
         }
     }
+    if (list.size() > UINT32_MAX)
+        return false;
+    RGNDATAHEADER header = {sizeof(RGNDATAHEADER),
+                            RDH_RECTANGLES,
+                            count,
+                            (DWORD)(count * sizeof(RECT)),
+                            {0, 0, (LONG)width, (LONG)height}};
+    memcpy(list.data(), &header, sizeof(header));
+    HRGN runs = ExtCreateRegion(NULL, (DWORD)list.size(), reinterpret_cast<RGNDATA*>(list.data()));
+    if (runs == NULL)
+        return false;
+    CombineRgn(region, runs, region, RGN_OR);
+    DeleteObject(runs);
     return true;
 }

@@ -121,10 +121,12 @@ TEST(Win32Region, RandomUnionsHoldTheirPixelsInCanonicalBands)
     for (int round = 0; round < 20; round++) {
         std::vector<std::vector<bool>> want(40, std::vector<bool>(50, false));
         HRGN acc = CreateRectRgn(0, 0, 0, 0);
+        std::vector<RECT> pieces;
         for (int i = 0; i < 15; i++) {
             const int l = (int)(rng() % 50), t = (int)(rng() % 40);
             const int r = l + (int)(rng() % 12), b = t + (int)(rng() % 9);
             HRGN piece = CreateRectRgn(l, t, r, b);
+            pieces.push_back(RECT{l, t, r, b});
             CombineRgn(acc, piece, acc, RGN_OR);
             DeleteObject(piece);
             for (int y = t; y < std::min(b, 40); y++)
@@ -134,6 +136,20 @@ TEST(Win32Region, RandomUnionsHoldTheirPixelsInCanonicalBands)
         for (int y = 0; y < 40; y++)
             for (int x = 0; x < 50; x++)
                 ASSERT_EQ(want[y][x], (bool)PtInRegion(acc, x, y)) << x << "," << y;
+        // The same rectangles as one list give the same region.
+        std::vector<char> list(sizeof(RGNDATAHEADER) + pieces.size() * sizeof(RECT));
+        RGNDATA* data = reinterpret_cast<RGNDATA*>(list.data());
+        data->rdh = {sizeof(RGNDATAHEADER),
+                     RDH_RECTANGLES,
+                     (DWORD)pieces.size(),
+                     (DWORD)(pieces.size() * sizeof(RECT)),
+                     {0, 0, 0, 0}};
+        memcpy(data->Buffer, pieces.data(), pieces.size() * sizeof(RECT));
+        HRGN once = ExtCreateRegion(nullptr, (DWORD)list.size(), data);
+        ASSERT_NE(nullptr, once);
+        EXPECT_TRUE(Same(Rects(once), Rects(acc)));
+        EXPECT_EQ(nullptr, ExtCreateRegion(nullptr, (DWORD)list.size() - 1, data));
+        DeleteObject(once);
         // Bands: sorted, equal tops and bottoms inside a band, rectangles that
         // neither overlap nor touch, and touching bands that differ.
         const std::vector<RECT> rects = Rects(acc);

@@ -42,6 +42,11 @@ typedef struct _RGNDATA {
 // Freed with DeleteObject.
 HRGN WINAPI CreateRectRgn(int left, int top, int right, int bottom);
 HRGN WINAPI CreateRectRgnIndirect(const RECT* rect);
+// The union of the rectangles of a region list (an RGNDATAHEADER and its
+// nCount rectangles, which may overlap and come in any order); bytes is the
+// size of data. Only a null transform is supported. Null on failure.
+typedef struct tagXFORM XFORM;
+HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* data);
 // dest = src1 op src2 (src2 is not read for RGN_COPY); dest may be either
 // source. The type of the result, or ERROR for an unknown handle or mode
 // (dest is then unchanged).

@@ -1,5 +1,6 @@
-// GDI regions kept in banded form (see win32_region.h): creation, the four
-// set operations and copy, the bounding box and the rectangle list.
+// GDI regions kept in banded form (see win32_region.h): creation from a
+// rectangle or a rectangle list, the four set operations and copy, the
+// bounding box and the rectangle list.
 #include "region_internal.h"
 #include "desktop_internal.h"
 
@@ -164,6 +165,32 @@ RECT BoundsOf(const Region& r)
     return box;
 }
 
+// The union of many rectangles, merged in pairs level by level so that the
+// work stays near n log n whatever their order.
+Region UnionOf(std::vector<Region> parts)
+{
+    if (parts.empty())
+        return Region();
+    while (parts.size() > 1) {
+        std::vector<Region> next;
+        for (size_t i = 0; i + 1 < parts.size(); i += 2)
+            next.push_back(Combine(parts[i], parts[i + 1], RGN_OR));
+        if (parts.size() % 2 == 1)
+            next.push_back(std::move(parts.back()));
+        parts = std::move(next);
+    }
+    return std::move(parts.front());
+}
+
+HRGN Register(std::unique_ptr<Region> region)
+{
+    Registry& r = Regions();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    const uintptr_t handle = kRegionHandleBase + ++r.serial * 16;
+    r.regions[handle] = std::move(region);
+    return reinterpret_cast<HRGN>(handle);
+}
+
 }  // namespace
 
 namespace win32region {
@@ -186,11 +213,29 @@ HRGN WINAPI CreateRectRgn(int left, int top, int right, int bottom)
     const LONG t = std::min(top, bottom), b = std::max(top, bottom);
     if (l < rt && t < b)
         region->push_back(Band{t, b, {Span{l, rt}}});
-    Registry& r = Regions();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    const uintptr_t handle = kRegionHandleBase + ++r.serial * 16;
-    r.regions[handle] = std::move(region);
-    return reinterpret_cast<HRGN>(handle);
+    return Register(std::move(region));
+}
+
+HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* data)
+{
+    if (transform != nullptr || data == nullptr || bytes < sizeof(RGNDATAHEADER))
+        return nullptr;
+    RGNDATAHEADER header;
+    memcpy(&header, &data->rdh, sizeof(header));
+    if (header.iType != RDH_RECTANGLES ||
+        (uint64_t)header.nCount * sizeof(RECT) > bytes - sizeof(RGNDATAHEADER))
+        return nullptr;
+    std::vector<Region> parts;
+    parts.reserve(header.nCount);
+    for (DWORD i = 0; i < header.nCount; i++) {
+        RECT rc;
+        memcpy(&rc, data->Buffer + (size_t)i * sizeof(RECT), sizeof(rc));
+        const LONG l = std::min(rc.left, rc.right), rt = std::max(rc.left, rc.right);
+        const LONG t = std::min(rc.top, rc.bottom), b = std::max(rc.top, rc.bottom);
+        if (l < rt && t < b)
+            parts.push_back(Region{Band{t, b, {Span{l, rt}}}});
+    }
+    return Register(std::unique_ptr<Region>(new Region(UnionOf(std::move(parts)))));
 }
 
 HRGN WINAPI CreateRectRgnIndirect(const RECT* rect)
