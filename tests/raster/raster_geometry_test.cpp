@@ -192,6 +192,13 @@ TEST(RasterGeometry, EscapeHandsOverTheCanvasAsFarAsItGot)
     EXPECT_TRUE(SamePixels(*src, ref.Width(), ref.Height(), [](long, long) { return 0u; }));
     EXPECT_TRUE(SameAlpha(*src, [](long, long) { return (BYTE)0; }));
 
+    // A shear without selection rewrites every pixel: stopped before the
+    // first row, none is written.
+    auto sheared = RandomImage(9, 9, 24, 6);
+    sheared->SetEscape(1);
+    ASSERT_TRUE(sheared->Skew(0.5f, 0.5f));
+    EXPECT_TRUE(SamePixels(*sheared, 9, 9, [](long, long) { return 0u; }));
+
     auto other = RandomImage(9, 9, 24, 5);
     RasterImage out;
     ASSERT_TRUE(other->Rotate(30.0f, &out));
