@@ -58,6 +58,16 @@ struct Timer {
     TIMERPROC proc = nullptr;
 };
 
+// What a window of the built-in "EDIT" class keeps beside its text: byte
+// offsets into the text, the caret at `caret` and the selection running
+// from `anchor` to it.
+struct EditData {
+    size_t anchor = 0;
+    size_t caret = 0;
+    size_t limit = 0;  // bytes at most; 0: no limit of the caller's
+    int lead = -1;     // a double-byte lead byte waiting for its trail byte
+};
+
 // One window object. A child window (WS_CHILD with a parent) keeps its
 // rectangles in its parent's client coordinates and has no surface; a
 // top-level window keeps them in screen coordinates.
@@ -83,6 +93,7 @@ struct Window {
     bool invalid = false;     // needs WM_PAINT
     RECT invalidRect = {};    // client coordinates, while invalid
     std::map<UINT_PTR, Timer> timers;
+    EditData edit;  // windows of the "EDIT" class only
 };
 
 // One thread's message queue. Posted messages and input are first in,
@@ -148,6 +159,12 @@ struct Desktop {
     std::vector<ScriptedInput> scripted;
     uint64_t scriptSerial = 0;
     UINT_PTR threadTimerSerial = 0;
+    HWND capture = nullptr;  // the window holding the mouse capture
+
+    // Requests PlaySoundA recorded (name, flags), oldest first.
+    std::vector<std::pair<std::string, DWORD>> sounds;
+    // The process's clipboard text, which "EDIT" windows copy to and paste from.
+    std::string clipboard;
 
     // Handle numbers only grow, across Reset too, so a stale handle never
     // names a newer object.
@@ -172,9 +189,17 @@ struct Desktop {
     HWND NewWindowHandle();
     HDC NewDcHandle();
     ATOM NewAtom();  // 0 when every atom is taken
+
+private:
+    WindowClass* _registerEdit();
 };
 
 Desktop& State();
+
+// The procedure of the built-in "EDIT" class (win32/src/edit.cpp); the class
+// is registered when its name is first looked up, and again after Reset.
+LRESULT CALLBACK EditWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+constexpr const char* kEditClassName = "EDIT";
 
 // Window handles lie above 4 GiB, so a handle cut to 32 bits is caught.
 constexpr uintptr_t kWindowHandleBase = uintptr_t(1) << 32;
@@ -191,6 +216,13 @@ RECT ClientOfWindow(DWORD style, const RECT& window);
 // Calls the window's current procedure, outside the lock. 0 when the window is
 // gone or has no procedure.
 LRESULT CallProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// The default procedure's WM_SETTEXT, WM_GETTEXT and WM_GETTEXTLENGTH on
+// the window's own text (lock not held).
+LRESULT DefTextMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Copies at most size - 1 bytes of text and a NUL into buffer; the bytes
+// copied.
+size_t CopyText(const std::string& text, char* buffer, WPARAM size);
 
 // Marks the whole client area (rc null) or rc of the window as needing
 // WM_PAINT. The mutex must be held.

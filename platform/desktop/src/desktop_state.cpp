@@ -54,7 +54,23 @@ WindowClass* Desktop::FindClass(LPCSTR nameOrAtom)
     for (auto& entry : classes)
         if (_stricmp(entry.second.name.c_str(), nameOrAtom) == 0)
             return &entry.second;
+    if (_stricmp(nameOrAtom, kEditClassName) == 0)
+        return _registerEdit();
     return nullptr;
+}
+
+// The built-in class exists in every process without being registered.
+WindowClass* Desktop::_registerEdit()
+{
+    const ATOM atom = NewAtom();
+    if (atom == 0)
+        return nullptr;
+    WindowClass& c = classes[atom];
+    c.atom = atom;
+    c.name = kEditClassName;
+    c.style = CS_DBLCLKS;
+    c.proc = EditWindowProc;
+    return &c;
 }
 
 Queue& Desktop::QueueOf(std::thread::id thread)
@@ -211,6 +227,9 @@ void Reset()
         d.buttons = 0;
         std::fill(std::begin(d.keys), std::end(d.keys), false);
         d.scripted.clear();
+        d.capture = nullptr;
+        d.sounds.clear();
+        d.clipboard.clear();
     }
     detail::ClearArmedFailures();
     detail::ResetClock();

@@ -77,6 +77,22 @@ Window* _hitChild(Desktop& d, Window* w, LONG& x, LONG& y)
     }
 }
 
+// The window holding the capture when it lies in `top`, with (x, y) made
+// its client coordinates; else null.
+Window* _captureIn(Desktop& d, Window* top, LONG& x, LONG& y)
+{
+    if (d.capture == nullptr || !d.IsWithin(d.capture, top->hwnd))
+        return nullptr;
+    Window* c = d.FindWindow(d.capture);
+    if (c == nullptr)
+        return nullptr;
+    const POINT topOrigin = d.ClientOrigin(*top);
+    const POINT origin = d.ClientOrigin(*c);
+    x = LONG(int64_t(x) + topOrigin.x - origin.x);
+    y = LONG(int64_t(y) + topOrigin.y - origin.y);
+    return c;
+}
+
 // Keys and characters go to the focus window when it lies in `top`, else to
 // `top` itself.
 Window* _keyTarget(Desktop& d, Window* top)
@@ -102,7 +118,9 @@ void _deliverMouse(Desktop& d, Window* top, const ScriptedInput& e)
     d.cursorPos.y = LONG(int64_t(origin.y) + e.y);
     d.buttons = _buttonsAfter(d.buttons, e.msg);
     LONG x = e.x, y = e.y;
-    Window* target = _hitChild(d, top, x, y);
+    Window* target = _captureIn(d, top, x, y);
+    if (target == nullptr)
+        target = _hitChild(d, top, x, y);
     WPARAM keys = d.buttons;
     if (d.keys[VK_SHIFT])
         keys |= MK_SHIFT;

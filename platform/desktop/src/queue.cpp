@@ -238,6 +238,8 @@ void ForgetWindow(Desktop& d, HWND hwnd)
     }
     if (d.active == hwnd)
         d.active = nullptr;
+    if (d.capture == hwnd)
+        d.capture = nullptr;
     d.scripted.erase(std::remove_if(d.scripted.begin(), d.scripted.end(),
                                     [hwnd](const ScriptedInput& e) { return e.top == hwnd; }),
                      d.scripted.end());

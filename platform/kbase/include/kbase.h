@@ -8,6 +8,7 @@
 #include "kfile.h"
 #include "klog.h"
 #include "kret.h"
+#include "ktable.h"
 #include "kthread.h"
 #include "ktimer.h"
 #include "unpackfile.h"

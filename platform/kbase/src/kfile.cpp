@@ -1,9 +1,12 @@
 // KFile over a C stream. Names may use '\' as the separator, as the host's
-// data files do.
+// data files do, and a file to read is found without regard to case when
+// its exact name is missing.
 #include "kfile.h"
 
 #include <string>
 
+#include <dirent.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 namespace {
@@ -15,6 +18,66 @@ std::string _hostPath(const char* name)
         if (c == '\\')
             c = '/';
     return path;
+}
+
+bool _exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// The entry of folder `dir` whose name matches `name` without regard to
+// ASCII case; empty when there is none.
+std::string _findFolded(const std::string& dir, const std::string& name)
+{
+    DIR* folder = opendir(dir.empty() ? "." : dir.c_str());
+    if (folder == nullptr)
+        return std::string();
+    std::string found;
+    while (const dirent* entry = readdir(folder)) {
+        if (strcasecmp(entry->d_name, name.c_str()) == 0) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    closedir(folder);
+    return found;
+}
+
+// The host's data files name pictures and tables in whatever case; on a
+// case-sensitive file system the path is matched one part at a time. Empty
+// when some part has no match.
+std::string _foldedPath(const std::string& path)
+{
+    std::string out;
+    size_t pos = 0;
+    if (!path.empty() && path[0] == '/') {
+        out = "/";
+        pos = 1;
+    }
+    while (pos <= path.size()) {
+        size_t slash = path.find('/', pos);
+        if (slash == std::string::npos)
+            slash = path.size();
+        const std::string part = path.substr(pos, slash - pos);
+        pos = slash + 1;
+        if (part.empty() || part == "." || part == "..") {
+            if (!part.empty())
+                out += part + (slash < path.size() ? "/" : "");
+            continue;
+        }
+        std::string next = out + part;
+        if (!_exists(next)) {
+            const std::string match = _findFolded(out, part);
+            if (match.empty())
+                return std::string();
+            next = out + match;
+        }
+        out = next;
+        if (slash < path.size())
+            out += "/";
+    }
+    return out;
 }
 
 }  // namespace
@@ -33,6 +96,11 @@ long KFile::Open(const char* name, DWORD mode)
         return -1;
     const std::string path = _hostPath(name);
     FILE* fp = std::fopen(path.c_str(), mode == 1 ? "rb" : "wb");
+    if (fp == nullptr && mode == 1) {
+        const std::string folded = _foldedPath(path);
+        if (!folded.empty())
+            fp = std::fopen(folded.c_str(), "rb");
+    }
     if (fp == nullptr)
         return -1;
     // A folder opens as a stream on Linux but is no file to read.

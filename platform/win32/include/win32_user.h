@@ -330,7 +330,8 @@ BOOL WINAPI IsWindow(HWND hwnd);
 // The parent of a child window, the owner of a top-level one.
 HWND WINAPI GetParent(HWND hwnd);
 // What the default procedure does, and nothing more: TRUE for WM_NCCREATE;
-// WM_PAINT validates the window; WM_IME_CHAR sends WM_CHAR (the lead byte,
+// WM_PAINT validates the window; WM_SETTEXT, WM_GETTEXT and
+// WM_GETTEXTLENGTH keep and read the window's text; WM_IME_CHAR sends WM_CHAR (the lead byte,
 // then the trail byte of a double-byte code); WM_ACTIVATE that activates a
 // window that is not minimised gives it the focus; WM_CLOSE destroys it.
 // Everything else: 0.
@@ -428,3 +429,57 @@ BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyl
 // the screen, which takes drawing and shows it nowhere.
 HDC WINAPI GetDC(HWND hwnd);
 int WINAPI ReleaseDC(HWND hwnd, HDC dc);
+
+// Window text. SetWindowTextA sends WM_SETTEXT (lParam the text) and
+// GetWindowTextA sends WM_GETTEXT (wParam the buffer's size in bytes, lParam
+// the buffer), so a class with text of its own (the "EDIT" class) answers
+// for itself; the default procedure keeps the text of every other window.
+// WM_GETTEXT copies at most size - 1 bytes and always ends them with a NUL;
+// it returns the bytes copied.
+BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text);
+int WINAPI GetWindowTextA(HWND hwnd, LPSTR buffer, int size);
+int WINAPI GetWindowTextLengthA(HWND hwnd);
+
+// Client coordinates of the window to and from screen coordinates.
+BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point);
+BOOL WINAPI ScreenToClient(HWND hwnd, LPPOINT point);
+
+// Mouse capture: while a window of the calling thread holds it, mouse input
+// at its top-level window goes to it, in its client coordinates, wherever
+// the pointer is. SetCapture returns the previous holder.
+HWND WINAPI SetCapture(HWND hwnd);
+BOOL WINAPI ReleaseCapture(void);
+HWND WINAPI GetCapture(void);
+
+// The state of a key as of the key messages the calling thread has
+// retrieved: bit 15 set while it is down.
+SHORT WINAPI GetKeyState(int vk);
+
+// The built-in "EDIT" class: one line of text bytes (double-byte GBK
+// characters are kept whole), a selection in byte offsets and a limit.
+//   WM_SETTEXT      replaces the text whatever the limit; selection (0, 0)
+//   WM_GETTEXT      as for any window
+//   EM_LIMITTEXT    wParam bytes at most (0: no limit beyond the class's own)
+//   EM_SETSEL       (wParam, lParam) clamped to the text; -1 stands for its end
+//   EM_GETSEL       writes start and end through wParam and lParam
+//                   (DWORD*, either may be null); returns MAKELONG(start, end)
+//   WM_CHAR         a byte from 0x20 up replaces the selection while the
+//                   limit allows; a lead byte waits for its trail byte and
+//                   the pair goes in whole or not at all; backspace deletes
+//                   the selection or the character before the caret; Ctrl-C,
+//                   Ctrl-V and Ctrl-X (3, 0x16, 0x18) copy, paste and cut
+//                   through the process's clipboard
+//   WM_KEYDOWN      Left, Right, Home, End (Shift extends the selection),
+//                   Delete
+#define ES_LEFT 0x0000L
+#define ES_MULTILINE 0x0004L
+#define ES_PASSWORD 0x0020L
+#define ES_AUTOVSCROLL 0x0040L
+#define ES_AUTOHSCROLL 0x0080L
+#define ES_READONLY 0x0800L
+#define ES_WANTRETURN 0x1000L
+#define EM_GETSEL 0x00B0
+#define EM_SETSEL 0x00B1
+#define EM_LIMITTEXT 0x00C5
+#define EM_SETLIMITTEXT EM_LIMITTEXT
+#define EM_GETLIMITTEXT 0x00D5

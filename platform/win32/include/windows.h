@@ -12,3 +12,4 @@
 #include "win32_font.h"
 #include "win32_region.h"
 #include "win32_resource.h"
+#include "win32_sound.h"

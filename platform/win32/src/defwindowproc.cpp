@@ -41,6 +41,10 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0)
             SetFocus(hwnd);
         return 0;
+    case WM_SETTEXT:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+        return DefTextMessage(hwnd, msg, wParam, lParam);
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;

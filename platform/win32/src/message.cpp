@@ -6,10 +6,13 @@ using namespace desktop::detail;
 
 namespace {
 
-// The character a key types, or 0: letters (upper case with Shift), digits,
-// the space and the control keys that have a character.
-WPARAM _charOfKey(WPARAM vk, bool shift)
+// The character a key types, or 0: letters (upper case with Shift, control
+// codes 1 to 26 with Ctrl), digits, the space and the control keys that have
+// a character.
+WPARAM _charOfKey(WPARAM vk, bool shift, bool control)
 {
+    if (vk >= 'A' && vk <= 'Z' && control)
+        return vk - 'A' + 1;
     if (vk >= 'A' && vk <= 'Z')
         return shift ? vk : vk - 'A' + 'a';
     if (vk >= '0' && vk <= '9')
@@ -122,7 +125,7 @@ BOOL WINAPI TranslateMessage(const MSG* msg)
         Desktop& d = State();
         std::lock_guard<std::mutex> lock(d.mutex);
         Queue& q = d.MyQueue();
-        const WPARAM c = _charOfKey(msg->wParam, q.keys[VK_SHIFT]);
+        const WPARAM c = _charOfKey(msg->wParam, q.keys[VK_SHIFT], q.keys[VK_CONTROL]);
         if (c != 0) {
             // The character is the next message the thread retrieves.
             MSG m = *msg;

@@ -167,3 +167,33 @@ BOOL WINAPI AdjustWindowRect(LPRECT rect, DWORD style, BOOL)
         return FALSE;
     return _widenByFrame(rect, style);
 }
+
+namespace {
+
+// Adds (sign 1) or takes away (sign -1) the window's client origin.
+BOOL _shiftByOrigin(HWND hwnd, LPPOINT point, int sign)
+{
+    if (point == nullptr)
+        return FALSE;
+    Desktop& d = State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    const Window* w = d.FindWindow(hwnd);
+    if (w == nullptr)
+        return FALSE;
+    const POINT origin = d.ClientOrigin(*w);
+    point->x = LONG(int64_t(point->x) + sign * int64_t(origin.x));
+    point->y = LONG(int64_t(point->y) + sign * int64_t(origin.y));
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point)
+{
+    return _shiftByOrigin(hwnd, point, 1);
+}
+
+BOOL WINAPI ScreenToClient(HWND hwnd, LPPOINT point)
+{
+    return _shiftByOrigin(hwnd, point, -1);
+}

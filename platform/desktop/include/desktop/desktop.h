@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace desktop {
 
@@ -81,6 +83,14 @@ size_t PendingInput();
 void SetCursorPos(int x, int y);
 // The cursor SetCursor showed last (null at start).
 HCURSOR CurrentCursor();
+
+// The sound requests PlaySoundA recorded since the last call (or Reset),
+// oldest first, and forgets them.
+struct SoundRequest {
+    std::string name;  // empty for a null sound
+    DWORD flags;
+};
+std::vector<SoundRequest> TakeSounds();
 
 // The display mode EnumDisplaySettingsA reports (frequency 60 Hz).
 void SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel);
