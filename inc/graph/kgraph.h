@@ -50,6 +50,10 @@ public:
     KSprite* GetBackScreen() { return &m_sprBackScreen; }
     SPRITE_DATA* GetBackScreenData() { return m_sprBackScreen.GetData(); }
     void ReleaseBackScreen();
+    // A recorded fill of the back screen: of (l, t, r, b), right and bottom
+    // exclusive, or of its whole rectangle. Drawn with the frame's commands.
+    void ClearBackScreen(long l, long t, long r, long b, DWORD colour);
+    void ClearBackScreen(DWORD colour);
     KSprite* CreateSprite(long w, long h, KESTREL_COLOR_MODE cm, DWORD flags);
     KSprite* CreateSprite(SPRITE_DATA* data);
     void ReleaseKSprite(KSprite*& lps);

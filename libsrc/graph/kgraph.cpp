@@ -50,6 +50,17 @@ void KGraph::ReleaseBackScreen()
     m_sprBackScreen.Release();
 }
 
+void KGraph::ClearBackScreen(long l, long t, long r, long b, DWORD colour)
+{
+    RECT rc = {LONG(l), LONG(t), LONG(r), LONG(b)};
+    m_sprBackScreen.Clear(rc, colour);
+}
+
+void KGraph::ClearBackScreen(DWORD colour)
+{
+    m_sprBackScreen.Clear(colour);
+}
+
 KSprite* KGraph::CreateSprite(long w, long h, KESTREL_COLOR_MODE cm, DWORD flags)
 {
     SPRITE_DATA* data = _createsprite(w, h, cm, flags);
