@@ -39,6 +39,8 @@ class KFont;
 #define KWND_STATE_BACKEX2 0x04000000       // ChangeSize composes the back by DrawBackEx2
 #define KWND_STATE_BACKEX 0x02000000        // ChangeSize composes the back by DrawBackEx (wins)
 #define KWND_STATE_BACK 0x01000000          // DrawWndBack draws the back sprite
+// The one low bit the controls share: their pictures are colour-keyed.
+#define KWND_STATE_COLORKEY 0x00000001
 
 // Notification codes: the LPARAM of a message a control posts to its
 // parent's window, with the control's id as WPARAM.
