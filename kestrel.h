@@ -4,4 +4,6 @@
 #include <kbase.h>
 #include "graph/doit.h"
 #include "windows/kwnd.h"
+#include "windows/wndback.h"
+#include "windows/wndctl.h"
 #include <raster.h>

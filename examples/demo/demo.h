@@ -53,4 +53,7 @@ void SceneFrames(DemoContext& ctx);
 void SceneText(DemoContext& ctx);
 void SceneAnim(DemoContext& ctx);
 int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd);  // the window tree and game loop (scene_windows.cpp)
-void SceneGifPng(DemoContext& ctx);  // a GIF and a PNG picture as sprites (scene_gifpng.cpp)
+void SceneGifPng(DemoContext& ctx);
+// A dialog-like screen of skins, buttons and edit fields driven by a script
+// of clicks and typing (scene_controls.cpp).
+int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd);  // a GIF and a PNG picture as sprites (scene_gifpng.cpp)

@@ -179,6 +179,7 @@ int main(int argc, char** argv)
     SceneText(ctx);
     SceneAnim(ctx);
     SceneGifPng(ctx);
+    const int controls = SceneControls(ctx, mainWnd);
     const int windows = SceneWindows(ctx, mainWnd);
     std::printf("demo: the game loop ran %d idle frames, %d of them presented\n",
                 mainWnd.m_frames, mainWnd.m_presented);
@@ -187,5 +188,5 @@ int main(int argc, char** argv)
     mainWnd.KestrelWnd::Release();
     delete graph;
     DestroyWindow(hwnd);
-    return result == 0 && windows == 0 ? 0 : 1;
+    return result == 0 && windows == 0 && controls == 0 ? 0 : 1;
 }

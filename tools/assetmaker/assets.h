@@ -15,3 +15,9 @@ extern const char* const kAssetArchive;
 // `graph`'s sprites. False, with the reason in `error`, when one cannot be
 // written.
 bool MakePictureAssets(KGraph* graph, const std::string& dir, std::string* error);
+
+// The skins of the demo's dialog screen (skins.cpp): a nine-piece frame and
+// its table, a tiled backdrop and its table, a four-state button strip and
+// an edit field's back, written into `dir`.
+extern const std::vector<std::string> kSkinFiles;
+bool MakeSkinAssets(KGraph* graph, const std::string& dir, std::string* error);

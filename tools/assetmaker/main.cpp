@@ -21,7 +21,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::string error;
-    const bool ok = MakePictureAssets(graph, argv[1], &error);
+    const bool ok =
+        MakePictureAssets(graph, argv[1], &error) && MakeSkinAssets(graph, argv[1], &error);
     ReleaseKGraph(graph);
     if (!ok) {
         std::fprintf(stderr, "kestrel_assetmaker: %s\n", error.c_str());
@@ -30,5 +31,7 @@ int main(int argc, char** argv)
     for (const std::string& name : kAssetPictures)
         std::printf("%s/%s\n", argv[1], name.c_str());
     std::printf("%s/%s\n", argv[1], kAssetArchive);
+    for (const std::string& name : kSkinFiles)
+        std::printf("%s/%s\n", argv[1], name.c_str());
     return 0;
 }
