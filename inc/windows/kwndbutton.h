@@ -76,6 +76,8 @@ public:
     int OnMouseLeave(WPARAM wParam, LPARAM lParam);
     int OnTimer(WPARAM wParam, LPARAM lParam);
     int OnDestroy(WPARAM wParam, LPARAM lParam);
+    // The window text is about to change: the caption is read again.
+    int OnSetText(WPARAM wParam, LPARAM lParam);
 
 protected:
     // The picture the current state shows (may be null).
@@ -87,4 +89,13 @@ protected:
     DWORD m_dwTextColor;
     DWORD m_dwMsg;
     char* m_szSound;  // owned, new[]
+
+private:
+    // The caption as last read from the window text, and its width in the
+    // font it was measured with: a frame reads neither again while both hold.
+    void _refreshCaption();
+    char m_szCaption[32];
+    long m_nCaptionWidth;
+    KFont* m_pCaptionFont;
+    bool m_bCaptionStale;
 };

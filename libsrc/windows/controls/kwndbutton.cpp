@@ -18,9 +18,14 @@ KWND_BEGIN_MESSAGES(KWndButton, KestrelWnd)
     KWND_MESSAGE(KWM_MOUSELEAVE, KWndButton::OnMouseLeave)
     KWND_MESSAGE(WM_TIMER, KWndButton::OnTimer)
     KWND_MESSAGE(WM_DESTROY, KWndButton::OnDestroy)
+    KWND_MESSAGE(WM_SETTEXT, KWndButton::OnSetText)
 KWND_END_MESSAGES()
 
-KWndButton::KWndButton() : m_Sprite{}, m_dwTextColor(0), m_dwMsg(WM_COMMAND), m_szSound(NULL) {}
+KWndButton::KWndButton()
+    : m_Sprite{}, m_dwTextColor(0), m_dwMsg(WM_COMMAND), m_szSound(NULL), m_szCaption{},
+      m_nCaptionWidth(0), m_pCaptionFont(NULL), m_bCaptionStale(true)
+{
+}
 
 KWndButton::~KWndButton()
 {
@@ -213,9 +218,8 @@ void KWndButton::DrawWndItem(RECT*)
         }
     }
     if (m_dwState.Has(KWNDBUTTON_STATE_TEXT) && m_Graph != NULL && m_Font != NULL) {
-        char caption[32];
-        GetWindowTextA(m_hWnd, caption, sizeof(caption));
-        long dx = (GetWidth() - m_Font->GetStringWidth(caption)) >> 1;
+        _refreshCaption();
+        long dx = (GetWidth() - m_nCaptionWidth) >> 1;
         long dy = (GetHeight() - m_Font->GetHeight()) >> 1;
         if (m_dwState.Has(KWNDBUTTON_STATE_PRESSED)) {
             dx++;
@@ -223,8 +227,24 @@ void KWndButton::DrawWndItem(RECT*)
         }
         // The caption is text, never a format: "100%" draws as written.
         m_Graph->GetBackScreen()->Printf(m_Font, left + dx, top + dy, m_dwTextColor, "%s",
-                                         caption);
+                                         m_szCaption);
     }
+}
+
+void KWndButton::_refreshCaption()
+{
+    if (!m_bCaptionStale && m_pCaptionFont == m_Font)
+        return;
+    GetWindowTextA(m_hWnd, m_szCaption, sizeof(m_szCaption));
+    m_nCaptionWidth = m_Font->GetStringWidth(m_szCaption);
+    m_pCaptionFont = m_Font;
+    m_bCaptionStale = false;
+}
+
+int KWndButton::OnSetText(WPARAM, LPARAM)
+{
+    m_bCaptionStale = true;
+    return 0;  // the default procedure keeps the text
 }
 
 int KWndButton::OnLButtonDown(WPARAM, LPARAM)
