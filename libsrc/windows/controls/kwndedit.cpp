@@ -287,7 +287,7 @@ int KWndEdit::OnSetFoucs(WPARAM, LPARAM)
     }
     // The field holds 255 bytes: the shared window must not take more, or
     // reading back would cut the text.
-    const long limit = (m_nLimit < 0 || m_nLimit > KWNDEDIT_MAX_TEXT) ? KWNDEDIT_MAX_TEXT : m_nLimit;
+    const long limit = (m_nLimit <= 0 || m_nLimit > KWNDEDIT_MAX_TEXT) ? KWNDEDIT_MAX_TEXT : m_nLimit;
     SendMessageA(_editWnd, EM_LIMITTEXT, WPARAM(limit), 0);
     SetWindowTextA(_editWnd, m_szText);
     _sendSel();
