@@ -160,6 +160,16 @@ struct Desktop {
     uint64_t scriptSerial = 0;
     UINT_PTR threadTimerSerial = 0;
     HWND capture = nullptr;  // the window holding the mouse capture
+    // The earliest due time of every timer of every thread, while
+    // `timersKnown`: until then no timer can be due, and a queue that is
+    // read does not look through them all. SetTimer and Reset forget it.
+    bool timersKnown = false;
+    bool anyTimer = false;
+    DWORD firstDue = 0;
+    // Whether any window that can be painted needs it, while `paintKnown`:
+    // Invalidate, a new style and Reset forget it.
+    bool paintKnown = false;
+    bool anyInvalid = false;
 
     // Requests PlaySoundA recorded (name, flags), oldest first.
     std::vector<std::pair<std::string, DWORD>> sounds;

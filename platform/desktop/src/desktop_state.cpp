@@ -184,6 +184,7 @@ void Invalidate(Window& w, const RECT* rc)
     else
         w.invalidRect = area;
     w.invalid = true;
+    State().paintKnown = false;
 }
 
 LRESULT CallProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -228,6 +229,8 @@ void Reset()
         std::fill(std::begin(d.keys), std::end(d.keys), false);
         d.scripted.clear();
         d.capture = nullptr;
+        d.timersKnown = false;
+        d.paintKnown = false;
         d.sounds.clear();
         d.clipboard.clear();
     }

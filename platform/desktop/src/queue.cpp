@@ -62,9 +62,15 @@ bool _paintable(Desktop& d, const Window& w)
 bool _takePaint(Desktop& d, std::thread::id me, MSG* out, HWND filter, UINT min, UINT max,
                 DWORD now)
 {
+    if (d.paintKnown && !d.anyInvalid)
+        return false;  // no window of any thread needs painting
+    bool any = false;
     for (auto& entry : d.windows) {
         const Window& w = *entry.second;
-        if (w.thread != me || !w.invalid || !_paintable(d, w))
+        if (!w.invalid || !_paintable(d, w))
+            continue;
+        any = true;
+        if (w.thread != me)
             continue;
         const MSG m = MakeMessage(w.hwnd, WM_PAINT, 0, 0, now, d.cursorPos);
         if (_matches(m, filter, min, max)) {
@@ -72,6 +78,11 @@ bool _takePaint(Desktop& d, std::thread::id me, MSG* out, HWND filter, UINT min,
             return true;
         }
     }
+    // Windows are validated elsewhere without a word: "none" holds until
+    // the next Invalidate (which showing or restoring a window does, and
+    // so does a new style), "some" only until the next look.
+    d.paintKnown = !any;
+    d.anyInvalid = any;
     return false;
 }
 
@@ -79,8 +90,17 @@ bool _takePaint(Desktop& d, std::thread::id me, MSG* out, HWND filter, UINT min,
 bool _takeTimer(Desktop& d, Queue& q, std::thread::id me, MSG* out, HWND filter, UINT min,
                 UINT max, bool remove, DWORD now)
 {
+    if (d.timersKnown && (!d.anyTimer || !TimeReached(now, d.firstDue)))
+        return false;  // no timer of any thread is due yet
     Timer* best = nullptr;
     MSG bestMsg = {};
+    bool any = false;
+    DWORD first = 0;
+    auto note = [&](const Timer& t) {
+        if (!any || int32_t(t.due - first) < 0)
+            first = t.due;
+        any = true;
+    };
     auto consider = [&](HWND hwnd, UINT_PTR id, Timer& t) {
         if (!TimeReached(now, t.due))
             return;
@@ -95,12 +115,22 @@ bool _takeTimer(Desktop& d, Queue& q, std::thread::id me, MSG* out, HWND filter,
     };
     for (auto& entry : d.windows) {
         Window& w = *entry.second;
-        if (w.thread == me)
-            for (auto& t : w.timers)
+        for (auto& t : w.timers) {
+            note(t.second);
+            if (w.thread == me)
                 consider(w.hwnd, t.first, t.second);
+        }
     }
-    for (auto& t : q.threadTimers)
-        consider(nullptr, t.first, t.second);
+    for (auto& entry : d.queues)
+        for (auto& t : entry.second->threadTimers) {
+            note(t.second);
+            if (entry.second.get() == &q)
+                consider(nullptr, t.first, t.second);
+        }
+    // Known until a timer is set again or this one moves on.
+    d.timersKnown = !(best != nullptr && remove);
+    d.anyTimer = any;
+    d.firstDue = first;
     if (best == nullptr)
         return false;
     *out = bestMsg;

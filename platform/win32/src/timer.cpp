@@ -36,6 +36,7 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
     t.elapse = _period(elapse);
     t.due = ClockNow() + t.elapse;
     t.proc = proc;
+    d.timersKnown = false;
     if (hwnd != nullptr) {
         Window* w = d.FindWindow(hwnd);
         if (w == nullptr)

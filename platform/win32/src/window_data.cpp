@@ -54,6 +54,7 @@ LONG_PTR _setLong(HWND hwnd, int index, LONG_PTR value)
     case GWL_STYLE:
         old = LONG_PTR(w->style);
         w->style = DWORD(value);
+        d.paintKnown = false;  // a window shown this way may need painting
         break;
     case GWL_EXSTYLE:
         old = LONG_PTR(w->exStyle);
