@@ -102,4 +102,12 @@ protected:
     DWORD m_dwColor4;    // kept, not read
     KSprite* m_sprEdit;  // owned back picture
     UINT m_nDstID;       // the id Enter sends
+
+private:
+    // The width of the text as drawn, measured again only when it or the
+    // font changed: most frames draw a field as it was.
+    long _shownWidth(const char* shown);
+    char m_szMeasured[KWNDEDIT_MAX_TEXT + 1];
+    long m_nMeasuredWidth;
+    KFont* m_pMeasuredFont;
 };

@@ -62,7 +62,8 @@ void _copyCut(char* dst, const char* src, long max)
 KWndEdit::KWndEdit()
     : m_bBlink(0), m_nSelStart(0), m_nSelEnd(0), m_nFirst(0), m_nAnchor(0), m_szText{},
       m_nLimit(0), m_dwColor1(0xFFFFFFFF), m_dwSelColor(0xF7F7F7F7), m_dwTextColor(0),
-      m_dwColor4(0), m_sprEdit(NULL), m_nDstID(0)
+      m_dwColor4(0), m_sprEdit(NULL), m_nDstID(0), m_szMeasured{}, m_nMeasuredWidth(0),
+      m_pMeasuredFont(NULL)
 {
 }
 
@@ -277,6 +278,16 @@ long KWndEdit::_indexAt(long x)
     return _toText(first + m_Font->GetStringEnd(shown + first, x - m_Rect.left));
 }
 
+long KWndEdit::_shownWidth(const char* shown)
+{
+    if (m_pMeasuredFont != m_Font || std::strcmp(shown, m_szMeasured) != 0) {
+        std::strcpy(m_szMeasured, shown);
+        m_nMeasuredWidth = m_Font->GetStringWidth(shown);
+        m_pMeasuredFont = m_Font;
+    }
+    return m_nMeasuredWidth;
+}
+
 int KWndEdit::OnSetFoucs(WPARAM, LPARAM)
 {
     if (_focusWnd != NULL && _focusWnd != m_hWnd && IsWindow(_focusWnd)) {
@@ -395,7 +406,7 @@ void KWndEdit::DrawWndItem(RECT*)
         _display(shown);
         const long selStart = _toDisplay(m_nSelStart), selEnd = _toDisplay(m_nSelEnd);
         c = m_Font->GetStringWidth(shown, unsigned(selEnd));
-        const long T = m_Font->GetStringWidth(shown);
+        const long T = _shownWidth(shown);
         long f = 0;
         if (T > W) {
             f = std::min(long(m_Font->GetStringBegin(shown, W)), selStart);
