@@ -118,3 +118,28 @@ TEST_F(TimerTest, FailedSetTimerMakesNoTimer)
 }
 
 }  // namespace
+
+namespace {
+
+// Reading the queue when nothing is due skips looking through every timer
+// and window; whatever becomes due or needs painting afterwards still comes.
+TEST_F(TimerTest, WhatComesDueAfterAnEmptyLookStillArrives)
+{
+    SetTimer(m_a, 1, 500, nullptr);
+    EXPECT_TRUE(Due().empty());
+    SetTimer(m_b, 2, 100, nullptr);  // earlier than anything seen so far
+    desktop::AdvanceClock(100);
+    EXPECT_EQ(Due(), (Fired{{m_b, 2}}));
+    desktop::AdvanceClock(400);
+    EXPECT_EQ(Due(), (Fired{{m_b, 2}, {m_a, 1}}));  // the one due first comes first
+
+    MSG m;
+    HWND hidden = MakeWindow(WS_POPUP, 0, 0, 10, 10);
+    InvalidateRect(hidden, nullptr, FALSE);  // not shown: nothing to paint
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+    SetWindowLongA(hidden, GWL_STYLE, WS_POPUP | WS_VISIBLE);  // shown by its style
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+    EXPECT_EQ(m.hwnd, hidden);
+}
+
+}  // namespace
