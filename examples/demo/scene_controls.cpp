@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 namespace {
 
@@ -37,6 +38,23 @@ void Frame(DemoContext& ctx, KestrelMainWnd& mainWnd, KWndBack& backdrop, KWndBa
         dialog.GetData()->Draw_ck(kDialog.left, kDialog.top);
     mainWnd.Render(NULL);
     (void)ctx;
+}
+
+// The field's bytes for the log: double-byte text as \xNN escapes, since
+// the log is UTF-8 and the text code page 936.
+std::string Escaped(const char* text)
+{
+    std::string out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; p++) {
+        char hex[8];
+        if (*p < 0x80) {
+            out += char(*p);
+        } else {
+            std::snprintf(hex, sizeof(hex), "\\x%02X", *p);
+            out += hex;
+        }
+    }
+    return out;
 }
 
 void Caption(KWndButton& b, KFont* font, const char* text)
@@ -150,8 +168,8 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     const std::vector<desktop::SoundRequest> sounds = desktop::TakeSounds();
     std::printf("demo: controls: name \"%s\" (%zu bytes), password %zu bytes, %zu hover "
                 "sounds requested\n",
-                name.GetText(), std::strlen(name.GetText()), std::strlen(password.GetText()),
-                sounds.size());
+                Escaped(name.GetText()).c_str(), std::strlen(name.GetText()),
+                std::strlen(password.GetText()), sounds.size());
     for (const desktop::SoundRequest& s : sounds)
         std::printf("demo: controls: sound %s (flags 0x%X)\n", s.name.c_str(), unsigned(s.flags));
 
