@@ -57,6 +57,22 @@ TEST_F(EditTest, TypingGoesToTheClickedFieldUpToItsLimit)
     EXPECT_EQ(Drawn(m_a, 9), "abcdefghi");
 }
 
+TEST_F(EditTest, NoLimitStillStopsAtWhatTheFieldHolds)
+{
+    // 0 and 1 give the shared window no limit of its own; 1000 more than
+    // the field holds.
+    for (int n : {0, 1, 1000}) {
+        m_a.ClearText();
+        m_a.LimitText(n);
+        Click(m_b);
+        Click(m_a);
+        Type(std::string(254, 'a'));
+        TypeCode(kZhongCode);  // would end at byte 256
+        Type("bc");
+        EXPECT_EQ(std::string(m_a.GetText()), std::string(254, 'a') + "b") << n;
+    }
+}
+
 TEST_F(EditTest, NothingTypedIsLostWhenTheFocusMovesBeforeAFrame)
 {
     Click(m_a);
