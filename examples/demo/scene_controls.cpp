@@ -23,8 +23,12 @@ struct Fonts {
     KFont* font = NULL;
 };
 
-// Dispatches what is waiting, then draws a frame: the skins under the
-// window tree.
+// Where the fields stand; an empty field draws nothing of its own, so the
+// screen marks their places.
+const RECT kFieldWells[2] = {{219, 159, 421, 181}, {219, 209, 421, 231}};
+
+// Dispatches what is waiting, then draws a frame: the skins and the fields'
+// wells under the window tree.
 void Frame(DemoContext& ctx, KestrelMainWnd& mainWnd, KWndBack& backdrop, KWndBack& dialog)
 {
     MSG msg;
@@ -36,8 +40,9 @@ void Frame(DemoContext& ctx, KestrelMainWnd& mainWnd, KWndBack& backdrop, KWndBa
         backdrop.GetData()->Draw(0, 0);
     if (dialog.GetData() != NULL)
         dialog.GetData()->Draw_ck(kDialog.left, kDialog.top);
+    for (const RECT& r : kFieldWells)
+        ctx.graph->ClearBackScreen(r.left, r.top, r.right, r.bottom, color16b_565(236, 236, 226));
     mainWnd.Render(NULL);
-    (void)ctx;
 }
 
 // The field's bytes for the log: double-byte text as \xNN escapes, since
