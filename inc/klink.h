@@ -227,9 +227,15 @@ public:
         return m_End;
     }
 
-    // Commits m_End, filled in place by the caller.
+    // Commits m_End, filled in place by the caller. A spare node behind it
+    // is the common case, inline: every recorded command passes here.
     long Add()
     {
+        if (m_End && m_End->m_pNext) {
+            m_End = m_End->m_pNext;
+            ++m_uUsed;
+            return 0;
+        }
         return this->commit([this](int n) { return alloc(n); });
     }
     // Copies e into m_End, then commits it.

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <cstdint>
 #include <vector>
+#include "kdirtygrid.h"
 #include "klink.h"
 #include "kspritedata.h"
 #include "kfont_2.h"
@@ -201,7 +202,13 @@ private:
     void _indexPrevious();
     void _matchPrevious(Node* prev, long i);
     void _vanishUpTo(Node* stop);
+    void _addDirty(const RECT& r, bool vanished);
+    bool _mostlyDirty() const;
     int _countDirty();
+    void _gatherCutCommands();
+    KDirtyGrid* _chooseGrid();
+    void _buildFromGrid(KDirtyGrid& grid);
+    void _buildExact();
     bool _touchesDirty(const rectlist_node* node) const;
     void _cutDirty();
     template <class Pred>
@@ -242,5 +249,13 @@ private:
     long m_nMatchedOrder;  // list order of the last previous command matched
     Node* m_prevNext;      // the previous command after that one
     bool m_bIndexed;       // m_prevIndex holds this frame's previous list
+    long m_nIndexEnd;      // list position past the last command indexed
     int m_nMisses;         // commands this frame found nothing nearby for
+
+    // Where this frame must be redrawn, on grids of 16, 32 and 64 pixel
+    // cells, used once changes are too many for cutting by each rectangle.
+    KDirtyGrid m_grids[3];
+    bool m_bWhole;         // this frame's cut-sprite commands are all drawn whole
+    long m_nCutCommands;   // this frame's commands on the cut sprite
+    double m_cutArea;      // and the pixels of their rectangles
 };

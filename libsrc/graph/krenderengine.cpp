@@ -21,7 +21,8 @@ DWORD AlignedSize(DWORD size)
 KRenderEngine::KRenderEngine()
     : m_dwNotDraw(KRE_STATE_NOTDRAW), m_dwNotProcess(KRE_STATE_NOTPROCESS), m_Graph(NULL),
       m_pRecord(NULL), m_pPrev(NULL), m_pDraw(NULL), m_pWork(NULL), m_bCutMode(false),
-      m_sprCut(NULL), m_nMatchedOrder(-1), m_prevNext(NULL), m_bIndexed(false), m_nMisses(0)
+      m_sprCut(NULL), m_nMatchedOrder(-1), m_prevNext(NULL), m_bIndexed(false), m_nIndexEnd(0),
+      m_nMisses(0), m_bWhole(false), m_nCutCommands(0), m_cutArea(0)
 {
     Init(NULL);
 }
@@ -403,6 +404,8 @@ void KRenderEngine::Clear(SPRITE_DATA* dst, long l, long t, long r, long b, DWOR
     n->op = KRE_OP_CLEAR;
     n->state = 0;
     SetDstRect(n, l, t, r, b);
+    SetSrcRect(n, 0, 0, 0, 0);
+    n->src = NULL;
     n->param = colour;
     Append(m_pRecord);
 }
@@ -431,6 +434,7 @@ void KRenderEngine::Line(SPRITE_DATA* dst, long x1, long y1, long x2, long y2, D
     const bool downLeft = x2 < x1 && y2 > y1;
     SetDstRect(n, x1 < x2 ? x1 : x2, y1, (x1 < x2 ? x2 : x1) + 1, y2 + 1);
     SetSrcRect(n, downLeft ? KRE_LINE_DOWNLEFT : 0, 0, 0, 0);
+    n->src = NULL;
     n->param = colour;
     Append(m_pRecord);
 }
@@ -521,6 +525,8 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
     node->op = withWidth ? KRE_OP_PRINTF_WIDTH : KRE_OP_PRINTF;
     node->state = 0;
     SetDstRect(node, left, y, left + w, y + h);
+    SetSrcRect(node, 0, 0, 0, 0);
+    node->src = NULL;
     node->param = uintptr_t(at);
     Append(m_pRecord);
 }

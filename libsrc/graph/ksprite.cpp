@@ -2,6 +2,7 @@
 #include "ksprite.h"
 #include "krenderengine.h"
 #include "kgraph.h"
+#include "kformat.h"
 #include <kbase.h>
 #include <cstdarg>
 #include <cstdio>
@@ -128,9 +129,11 @@ KGraph* KSprite::_graph() const
     return m_RenderEngine->GetGraph();
 }
 
+// Every recorded drawing call asks for the back screen: read straight from
+// the device, without a call.
 SPRITE_DATA* KSprite::_back() const
 {
-    return m_RenderEngine->GetBackScreenData();
+    return m_RenderEngine->GetGraph()->GetBackScreenData();
 }
 
 #define KSPRITE_NEEDS_ENGINE()      \
@@ -342,7 +345,7 @@ void _formatText(char* buf, size_t size, const char* format, va_list args)
         buf[n] = '\0';
         return;
     }
-    std::vsnprintf(buf, size, format, args);
+    KFormatText(buf, size, format, args);  // the common conversions without the C library
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+// KDirtyGrid: where a frame has to be redrawn, as marked cells of a grid over
+// the cut sprite, merged into a few disjoint rectangles.
+//
+// Many small changes spread over the screen make many overlapping dirty
+// rectangles; cutting every command by each of them costs more than a full
+// redraw. Marking them on a grid of cells instead bounds the work by the
+// number of cells, and merging the marked cells into rectangles (runs of a
+// row, joined with the same run of the rows below) gives disjoint pieces, so
+// no pixel is drawn twice by one command. Coarser cells give fewer, larger
+// pieces for more pixels: the render engine weighs the two.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+#include <vector>
+
+class KDirtyGrid {
+public:
+    // Cells of 1 << shift pixels over a w x h sprite; no cell marked.
+    void Reset(long w, long h, int shift);
+    // Makes this grid the grid of `fine` with cells twice as wide and high:
+    // a cell is marked when any of the four under it is.
+    void Coarsen(const KDirtyGrid& fine);
+    // Marks every cell r touches (r clipped to the sprite).
+    void Mark(const RECT& r);
+    // True when a marked cell lies under r.
+    bool Touches(const RECT& r) const;
+
+    long MarkedCells() const { return m_marked; }
+    long Cells() const { return m_cols * m_rows; }
+    // Pixels of the sprite inside marked cells.
+    long MarkedPixels() const;
+
+    // Merges the marked cells into disjoint rectangles (clipped to the
+    // sprite), which Rects then holds.
+    void Merge();
+    const std::vector<RECT>& Rects() const { return m_rects; }
+    // Calls f (index) once for each merged rectangle under r.
+    template <class F>
+    void ForEachRect(const RECT& r, F f);
+
+private:
+    // The cells r covers, clipped to the grid; false when none.
+    bool cellRange(const RECT& r, long& x0, long& y0, long& x1, long& y1) const;
+
+    long m_w = 0, m_h = 0;
+    long m_cols = 0, m_rows = 0;
+    int m_shift = 0;
+    long m_marked = 0;
+    std::vector<uint8_t> m_marks;   // one per cell, row by row
+    std::vector<int> m_owner;       // the merged rectangle of each marked cell
+    std::vector<RECT> m_rects;
+    std::vector<uint32_t> m_seen;   // per rectangle: the last visit that reported it
+    uint32_t m_visit = 0;
+    struct Run {
+        long x0, x1;
+        int rect;
+    };
+    std::vector<Run> m_runs, m_above;  // Merge's runs of this row and the last
+};
+
+template <class F>
+void KDirtyGrid::ForEachRect(const RECT& r, F f)
+{
+    long x0, y0, x1, y1;
+    if (!cellRange(r, x0, y0, x1, y1))
+        return;
+    if (++m_visit == 0) {  // wrapped: forget every earlier visit
+        std::fill(m_seen.begin(), m_seen.end(), 0u);
+        m_visit = 1;
+    }
+    for (long y = y0; y < y1; y++) {
+        const long row = y * m_cols;
+        for (long x = x0; x < x1; x++) {
+            if (!m_marks[size_t(row + x)])
+                continue;
+            const int id = m_owner[size_t(row + x)];
+            if (m_seen[size_t(id)] == m_visit)
+                continue;
+            m_seen[size_t(id)] = m_visit;
+            f(id);
+        }
+    }
+}

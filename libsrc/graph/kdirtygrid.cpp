@@ -1,0 +1,130 @@
+// KDirtyGrid: marked cells of a grid merged into disjoint rectangles.
+#include "kdirtygrid.h"
+#include <algorithm>
+
+void KDirtyGrid::Reset(long w, long h, int shift)
+{
+    m_w = w > 0 ? w : 0;
+    m_h = h > 0 ? h : 0;
+    m_shift = shift;
+    const long cell = 1L << shift;
+    m_cols = (m_w + cell - 1) >> shift;
+    m_rows = (m_h + cell - 1) >> shift;
+    // assign keeps the storage: a steady frame allocates nothing.
+    m_marks.assign(size_t(m_cols * m_rows), 0);
+    m_marked = 0;
+    m_rects.clear();
+}
+
+void KDirtyGrid::Coarsen(const KDirtyGrid& fine)
+{
+    Reset(fine.m_w, fine.m_h, fine.m_shift + 1);
+    for (long y = 0; y < fine.m_rows; y++) {
+        const uint8_t* src = &fine.m_marks[size_t(y * fine.m_cols)];
+        uint8_t* dst = &m_marks[size_t((y >> 1) * m_cols)];
+        for (long x = 0; x < fine.m_cols; x++) {
+            if (src[x] && !dst[x >> 1]) {
+                dst[x >> 1] = 1;
+                m_marked++;
+            }
+        }
+    }
+}
+
+bool KDirtyGrid::cellRange(const RECT& r, long& x0, long& y0, long& x1, long& y1) const
+{
+    const long l = std::max<long>(r.left, 0), t = std::max<long>(r.top, 0);
+    const long rr = std::min<long>(r.right, m_w), b = std::min<long>(r.bottom, m_h);
+    if (l >= rr || t >= b)
+        return false;
+    x0 = l >> m_shift;
+    y0 = t >> m_shift;
+    x1 = ((rr - 1) >> m_shift) + 1;
+    y1 = ((b - 1) >> m_shift) + 1;
+    return true;
+}
+
+void KDirtyGrid::Mark(const RECT& r)
+{
+    long x0, y0, x1, y1;
+    if (!cellRange(r, x0, y0, x1, y1))
+        return;
+    for (long y = y0; y < y1; y++) {
+        uint8_t* row = &m_marks[size_t(y * m_cols)];
+        for (long x = x0; x < x1; x++) {
+            m_marked += row[x] == 0;
+            row[x] = 1;
+        }
+    }
+}
+
+bool KDirtyGrid::Touches(const RECT& r) const
+{
+    long x0, y0, x1, y1;
+    if (m_marked == 0 || !cellRange(r, x0, y0, x1, y1))
+        return false;
+    for (long y = y0; y < y1; y++) {
+        const uint8_t* row = &m_marks[size_t(y * m_cols)];
+        for (long x = x0; x < x1; x++)
+            if (row[x])
+                return true;
+    }
+    return false;
+}
+
+long KDirtyGrid::MarkedPixels() const
+{
+    // Only the last column and row can be cut short by the sprite's edge.
+    const long cell = 1L << m_shift;
+    const long lastW = m_w - (m_cols - 1) * cell, lastH = m_h - (m_rows - 1) * cell;
+    long px = 0;
+    for (long y = 0; y < m_rows; y++) {
+        const long h = y + 1 == m_rows ? lastH : cell;
+        const uint8_t* row = &m_marks[size_t(y * m_cols)];
+        for (long x = 0; x < m_cols; x++)
+            if (row[x])
+                px += h * (x + 1 == m_cols ? lastW : cell);
+    }
+    return px;
+}
+
+void KDirtyGrid::Merge()
+{
+    m_rects.clear();
+    m_owner.resize(m_marks.size());
+    m_above.clear();
+    const long cell = 1L << m_shift;
+    for (long y = 0; y < m_rows; y++) {
+        const uint8_t* row = &m_marks[size_t(y * m_cols)];
+        m_runs.clear();
+        size_t a = 0;  // the first run of the row above not yet passed
+        for (long x = 0; x < m_cols;) {
+            if (!row[x]) {
+                x++;
+                continue;
+            }
+            const long x0 = x;
+            while (x < m_cols && row[x])
+                x++;
+            // A run exactly under one of the row above continues its rectangle.
+            while (a < m_above.size() && m_above[a].x1 <= x0)
+                a++;
+            int id;
+            if (a < m_above.size() && m_above[a].x0 == x0 && m_above[a].x1 == x) {
+                id = m_above[a].rect;
+                m_rects[size_t(id)].bottom = LONG(std::min((y + 1) * cell, m_h));
+            } else {
+                id = int(m_rects.size());
+                m_rects.push_back(RECT{LONG(x0 * cell), LONG(y * cell),
+                                       LONG(std::min(x * cell, m_w)),
+                                       LONG(std::min((y + 1) * cell, m_h))});
+            }
+            m_runs.push_back(Run{x0, x, id});
+            for (long i = x0; i < x; i++)
+                m_owner[size_t(y * m_cols + i)] = id;
+        }
+        m_above.swap(m_runs);
+    }
+    m_seen.assign(m_rects.size(), 0u);
+    m_visit = 0;
+}
