@@ -236,7 +236,7 @@ public:
             ++m_uUsed;
             return 0;
         }
-        return this->commit([this](int n) { return alloc(n); });
+        return addGrowing();
     }
     // Copies e into m_End, then commits it.
     long Add(const T& e)
@@ -337,6 +337,12 @@ public:
     }
 
 private:
+    // Add when a new block may be needed: out of line, so Add stays small.
+    long addGrowing()
+    {
+        return this->commit([this](int n) { return alloc(n); });
+    }
+
     // Searches the elements for node, keeping its predecessor.
     bool find(Node* node, Node*& prev) const
     {

@@ -10,6 +10,7 @@
 // pieces for more pixels: the render engine weighs the two.
 #pragma once
 #include <windows.h>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -40,7 +41,18 @@ public:
 
 private:
     // The cells r covers, clipped to the grid; false when none.
-    bool cellRange(const RECT& r, long& x0, long& y0, long& x1, long& y1) const;
+    bool cellRange(const RECT& r, long& x0, long& y0, long& x1, long& y1) const
+    {
+        const long l = r.left > 0 ? r.left : 0, t = r.top > 0 ? r.top : 0;
+        const long rr = r.right < m_w ? r.right : m_w, b = r.bottom < m_h ? r.bottom : m_h;
+        if (l >= rr || t >= b)
+            return false;
+        x0 = l >> m_shift;
+        y0 = t >> m_shift;
+        x1 = ((rr - 1) >> m_shift) + 1;
+        y1 = ((b - 1) >> m_shift) + 1;
+        return true;
+    }
 
     long m_w = 0, m_h = 0;
     long m_cols = 0, m_rows = 0;
@@ -64,6 +76,15 @@ void KDirtyGrid::ForEachRect(const RECT& r, F f)
     long x0, y0, x1, y1;
     if (!cellRange(r, x0, y0, x1, y1))
         return;
+    // A large command meets fewer rectangles than it covers cells.
+    if (size_t((x1 - x0) * (y1 - y0)) > m_rects.size()) {
+        for (size_t id = 0; id < m_rects.size(); id++) {
+            const RECT& d = m_rects[id];
+            if (d.left < r.right && r.left < d.right && d.top < r.bottom && r.top < d.bottom)
+                f(int(id));
+        }
+        return;
+    }
     if (++m_visit == 0) {  // wrapped: forget every earlier visit
         std::fill(m_seen.begin(), m_seen.end(), 0u);
         m_visit = 1;

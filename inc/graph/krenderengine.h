@@ -125,8 +125,34 @@ private:
     void ForgetFont(KFont* font);
 
     // Recorders.
-    void Blt(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src, long l, long t, long r, long b);
-    void Blt_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src, long l, long t, long r, long b);
+    // The plain and colour-keyed blits are most of a frame's commands: they
+    // record inline, without a call.
+    __attribute__((always_inline)) void Blt(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                                            long l, long t, long r, long b)
+    {
+        _recordBlit(dst, KRE_OP_BLT, x, y, src, l, t, r, b, 0);
+    }
+    __attribute__((always_inline)) void Blt_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                                               long l, long t, long r, long b)
+    {
+        _recordBlit(dst, KRE_OP_BLT_CK, x, y, src, l, t, r, b, 0);
+    }
+    // Fills the spare node with a blit of the source rectangle l, t, r, b
+    // to (x, y) and appends it; every field is set, so that equal commands
+    // have equal records. Always inline: a call would cost as much again.
+    __attribute__((always_inline)) void _recordBlit(SPRITE_DATA* dst, DWORD op, long x, long y, SPRITE_DATA* src, long l,
+                     long t, long r, long b, uintptr_t param)
+    {
+        rectlist_node* n = m_pRecord->list.GetEnd();
+        n->rcDst = {LONG(x), LONG(y), LONG(x + r - l), LONG(y + b - t)};
+        n->dst = dst;
+        n->rcSrc = {LONG(l), LONG(t), LONG(r), LONG(b)};
+        n->src = src;
+        n->op = op;
+        n->param = param;
+        n->state = 0;
+        m_pRecord->list.Add();
+    }
     void Blt_zoom(SPRITE_DATA* dst, long x, long y, long w, long h, SPRITE_DATA* src,
                   long l, long t, long sw, long sh);
     void Blt_zoom_alpha(SPRITE_DATA* dst, long x, long y, long w, long h, SPRITE_DATA* src,
@@ -203,7 +229,7 @@ private:
     void _matchPrevious(Node* prev, long i);
     void _vanishUpTo(Node* stop);
     void _addDirty(const RECT& r, bool vanished);
-    bool _mostlyDirty() const;
+    bool _mostlyDirty(long seen, long total) const;
     int _countDirty();
     void _gatherCutCommands();
     KDirtyGrid* _chooseGrid();
@@ -242,6 +268,7 @@ private:
     };
     std::vector<PrevKey> m_prevIndex;  // in list order, from the first unmatched
     std::vector<int> m_prevBuckets;    // first entry of each bucket, -1 when empty
+    std::vector<int> m_prevTails;      // last entry of each bucket, -1 when empty
     std::vector<RECT> m_dirty;         // _countDirty's rectangles
     std::vector<RECT> m_vanished;      // of the commands that vanished, in list order
     RECT m_dirtyBox = {0, 0, 0, 0};    // the bounds of m_dirty
@@ -250,11 +277,13 @@ private:
     Node* m_prevNext;      // the previous command after that one
     bool m_bIndexed;       // m_prevIndex holds this frame's previous list
     long m_nIndexEnd;      // list position past the last command indexed
+    Node* m_indexNext;     // the previous command at that position
     int m_nMisses;         // commands this frame found nothing nearby for
 
     // Where this frame must be redrawn, on grids of 16, 32 and 64 pixel
     // cells, used once changes are too many for cutting by each rectangle.
     KDirtyGrid m_grids[3];
+    std::vector<char> m_uncutMarked;  // per m_uncut: marked on the grid already
     bool m_bWhole;         // this frame's cut-sprite commands are all drawn whole
     long m_nCutCommands;   // this frame's commands on the cut sprite
     double m_cutArea;      // and the pixels of their rectangles

@@ -1,6 +1,7 @@
 // KDirtyGrid: marked cells of a grid merged into disjoint rectangles.
 #include "kdirtygrid.h"
 #include <algorithm>
+#include <cstring>
 
 void KDirtyGrid::Reset(long w, long h, int shift)
 {
@@ -31,19 +32,6 @@ void KDirtyGrid::Coarsen(const KDirtyGrid& fine)
     }
 }
 
-bool KDirtyGrid::cellRange(const RECT& r, long& x0, long& y0, long& x1, long& y1) const
-{
-    const long l = std::max<long>(r.left, 0), t = std::max<long>(r.top, 0);
-    const long rr = std::min<long>(r.right, m_w), b = std::min<long>(r.bottom, m_h);
-    if (l >= rr || t >= b)
-        return false;
-    x0 = l >> m_shift;
-    y0 = t >> m_shift;
-    x1 = ((rr - 1) >> m_shift) + 1;
-    y1 = ((b - 1) >> m_shift) + 1;
-    return true;
-}
-
 void KDirtyGrid::Mark(const RECT& r)
 {
     long x0, y0, x1, y1;
@@ -51,10 +39,9 @@ void KDirtyGrid::Mark(const RECT& r)
         return;
     for (long y = y0; y < y1; y++) {
         uint8_t* row = &m_marks[size_t(y * m_cols)];
-        for (long x = x0; x < x1; x++) {
-            m_marked += row[x] == 0;
-            row[x] = 1;
-        }
+        for (long x = x0; x < x1; x++)
+            m_marked += 1 - row[x];
+        std::memset(row + x0, 1, size_t(x1 - x0));
     }
 }
 

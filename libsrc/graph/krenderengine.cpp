@@ -21,7 +21,7 @@ DWORD AlignedSize(DWORD size)
 KRenderEngine::KRenderEngine()
     : m_dwNotDraw(KRE_STATE_NOTDRAW), m_dwNotProcess(KRE_STATE_NOTPROCESS), m_Graph(NULL),
       m_pRecord(NULL), m_pPrev(NULL), m_pDraw(NULL), m_pWork(NULL), m_bCutMode(false),
-      m_sprCut(NULL), m_nMatchedOrder(-1), m_prevNext(NULL), m_bIndexed(false), m_nIndexEnd(0),
+      m_sprCut(NULL), m_nMatchedOrder(-1), m_prevNext(NULL), m_bIndexed(false), m_nIndexEnd(0), m_indexNext(NULL),
       m_nMisses(0), m_bWhole(false), m_nCutCommands(0), m_cutArea(0)
 {
     Init(NULL);
@@ -307,20 +307,6 @@ void FillZoom(KRenderEngine::rectlist_node* n, SPRITE_DATA* dst, DWORD op, long 
 
 }  // namespace
 
-void KRenderEngine::Blt(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
-                        long l, long t, long r, long b)
-{
-    FillBlit(TakeSpare(m_pRecord), dst, KRE_OP_BLT, x, y, src, l, t, r, b, 0);
-    Append(m_pRecord);
-}
-
-void KRenderEngine::Blt_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
-                           long l, long t, long r, long b)
-{
-    FillBlit(TakeSpare(m_pRecord), dst, KRE_OP_BLT_CK, x, y, src, l, t, r, b, 0);
-    Append(m_pRecord);
-}
-
 void KRenderEngine::Blt_zoom(SPRITE_DATA* dst, long x, long y, long w, long h,
                              SPRITE_DATA* src, long l, long t, long sw, long sh)
 {
@@ -347,22 +333,19 @@ void KRenderEngine::Blt_zoom_ck(SPRITE_DATA* dst, long x, long y, long w, long h
 void KRenderEngine::Blt_additive(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                  long l, long t, long r, long b, BYTE level)
 {
-    FillBlit(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ADDITIVE, x, y, src, l, t, r, b, level);
-    Append(m_pRecord);
+    _recordBlit(dst, KRE_OP_BLT_ADDITIVE, x, y, src, l, t, r, b, level);
 }
 
 void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                               long l, long t, long r, long b, BYTE alpha)
 {
-    FillBlit(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ALPHA, x, y, src, l, t, r, b, alpha);
-    Append(m_pRecord);
+    _recordBlit(dst, KRE_OP_BLT_ALPHA, x, y, src, l, t, r, b, alpha);
 }
 
 void KRenderEngine::Blt_alpha_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                  long l, long t, long r, long b, BYTE alpha)
 {
-    FillBlit(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ALPHA_CK, x, y, src, l, t, r, b, alpha);
-    Append(m_pRecord);
+    _recordBlit(dst, KRE_OP_BLT_ALPHA_CK, x, y, src, l, t, r, b, alpha);
 }
 
 void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,

@@ -33,17 +33,29 @@ const long kLookAhead = 8;
 // whole previous frame.
 const long kIndexWindow = 512;
 
-// Cells of the finest dirty grid: 16 pixels.
+// Cells of the finest dirty grid: 16 pixels; the others double it. Finer
+// cells would redraw fewer pixels for more work in building the frame.
 const int kFineShift = 4;
+const int kGrids = 3;
 
 // Once changes cover this share of the cut sprite's cells, the frame is
 // drawn whole without matching the rest of it.
 const double kMostlyDirty = 0.85;
 
+// After this many commands, changes covering more than this many times
+// their share of the commands seen are taken to go on at that rate.
+const long kProjectAfter = 128;
+const double kProjectedShare = 1.5;
+
 // What one clipped replay costs beyond its pixels (call, clipping, setting
 // up the rows), in pixels of a plain blit: measured with bench/blit, where a
 // 32 x 32 blit runs at about 80 % of the speed of a full-screen one.
 const double kPieceCost = 256.0;
+
+// What building the pieces costs for each command of the frame, in the same
+// pixels: about 150 instructions, where a full redraw spends about two a
+// pixel.
+const double kCommandCost = 64.0;
 
 // A frame whose dirty area would cost more than this share of a full redraw
 // is drawn whole: the pieces' estimate is rough, and the whole frame needs
@@ -204,28 +216,41 @@ bool KRenderEngine::EquNode(const rectlist_node* a, const rectlist_node* b) cons
 }
 
 // Indexes the previous frame's commands by hash, each bucket's chain in
-// list order. Built only when a command does not simply repeat the one
-// after the last match, so an unchanged frame never hashes at all.
+// list order, up to kIndexWindow commands past the last match. Built only
+// when a command does not simply repeat one just after the last match, so an
+// unchanged frame never hashes at all; afterwards only extended, so no
+// previous command is hashed twice in a frame.
 void KRenderEngine::_indexPrevious()
 {
-    // Commands before the last match can no longer match: leave them out.
-    m_prevIndex.clear();
-    m_bIndexed = true;
+    const long count = long(m_pPrev->list.GetCount());
     const long first = m_nMatchedOrder + 1;
-    const long count = std::min(long(m_pPrev->list.GetCount()), first + kIndexWindow);
-    m_nIndexEnd = count;
-    size_t buckets = 64;
-    while (buckets < 2 * size_t(count - first))
-        buckets *= 2;
-    m_prevBuckets.assign(buckets, -1);
-    Node* node = m_prevNext;
-    for (long i = first; i < count; i++, node = node->m_pNext)
-        m_prevIndex.push_back(PrevKey{CommandHash(node), node, -1, i});
-    // Chains are built from the back so that each runs in list order.
-    for (size_t k = m_prevIndex.size(); k-- > 0;) {
-        int& head = m_prevBuckets[m_prevIndex[k].hash & (buckets - 1)];
-        m_prevIndex[k].next = head;
-        head = int(k);
+    if (!m_bIndexed) {
+        m_bIndexed = true;
+        m_prevIndex.clear();
+        size_t buckets = 64;
+        while (buckets < 2 * size_t(count - first))
+            buckets *= 2;
+        m_prevBuckets.assign(buckets, -1);
+        m_prevTails.assign(buckets, -1);
+        m_nIndexEnd = first;
+        m_indexNext = m_prevNext;
+    }
+    if (m_nIndexEnd < first) {  // matching went past what was indexed
+        m_nIndexEnd = first;
+        m_indexNext = m_prevNext;
+    }
+    const size_t mask = m_prevBuckets.size() - 1;
+    const long end = std::min(count, first + kIndexWindow);
+    for (; m_nIndexEnd < end; m_nIndexEnd++, m_indexNext = m_indexNext->m_pNext) {
+        const uint64_t h = CommandHash(m_indexNext);
+        const int k = int(m_prevIndex.size());
+        m_prevIndex.push_back(PrevKey{h, m_indexNext, -1, m_nIndexEnd});
+        int& tail = m_prevTails[h & mask];
+        if (tail < 0)
+            m_prevBuckets[h & mask] = k;
+        else
+            m_prevIndex[size_t(tail)].next = k;
+        tail = k;
     }
 }
 
@@ -251,26 +276,31 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
     if (list == m_pPrev) {
         const long count = long(m_pPrev->list.GetCount());
         const long next = m_nMatchedOrder + 1;
-        // Most commands repeat the one after the last match, or one a little
-        // further when a few before it went.
-        Node* ahead = m_prevNext;
-        for (long i = next; i < count && i < next + kLookAhead; i++, ahead = ahead->m_pNext) {
-            if ((ahead->state & KRE_STATE_STALE) == 0 && EquNode(ahead, node)) {
-                _matchPrevious(ahead, i);
-                return true;
+        // Once the index is built it finds the first equal command past the
+        // last match as the look ahead would, for the price of one hash.
+        const bool indexed =
+            m_bIndexed && (m_nIndexEnd >= count || next <= m_nIndexEnd - kIndexWindow / 2);
+        if (!indexed) {
+            // Most commands repeat the one after the last match, or one a
+            // little further when a few before it went.
+            Node* ahead = m_prevNext;
+            for (long i = next; i < count && i < next + kLookAhead; i++, ahead = ahead->m_pNext) {
+                if ((ahead->state & KRE_STATE_STALE) == 0 && EquNode(ahead, node)) {
+                    _matchPrevious(ahead, i);
+                    return true;
+                }
             }
-        }
-        if (next + kLookAhead >= count)
-            return false;  // nothing else is left after the last match
-        // The first command that is not nearby is taken as new without a
-        // search: a single change then costs no index. Matching fewer
-        // commands is always safe, it only redraws more.
-        if (!m_bIndexed && m_nMisses++ == 0)
-            return false;
-        // The index covers a window past the last match; once matching has
-        // moved half way through it, the window moves on.
-        if (!m_bIndexed || (m_nIndexEnd < count && next > m_nIndexEnd - kIndexWindow / 2))
+            if (next + kLookAhead >= count)
+                return false;  // nothing else is left after the last match
+            // The first command that is not nearby is taken as new without a
+            // search: a single change then costs no index. Matching fewer
+            // commands is always safe, it only redraws more.
+            if (!m_bIndexed && m_nMisses++ == 0)
+                return false;
+            // The index covers a window past the last match; once matching
+            // has moved half way through it, it is extended.
             _indexPrevious();
+        }
         const uint64_t h = CommandHash(node);
         for (int k = m_prevBuckets[h & (m_prevBuckets.size() - 1)]; k >= 0;
              k = m_prevIndex[k].next) {
@@ -459,10 +489,17 @@ void KRenderEngine::_addDirty(const RECT& r, bool vanished)
 }
 
 // True once the changes cover so much of the cut sprite that drawing the
-// frame whole is as cheap as anything.
-bool KRenderEngine::_mostlyDirty() const
+// frame whole is as cheap as anything, or when after `seen` of `total`
+// commands they already cover far more than their share of it: changes
+// that keep coming at that rate end up covering everything, and each one
+// matched before that decision is work thrown away. (Deciding wrongly only
+// redraws more.)
+bool KRenderEngine::_mostlyDirty(long seen, long total) const
 {
-    return double(m_grids[0].MarkedCells()) > kMostlyDirty * double(m_grids[0].Cells());
+    const double marked = double(m_grids[0].MarkedCells()) / double(m_grids[0].Cells());
+    if (marked > kMostlyDirty)
+        return true;
+    return seen >= kProjectAfter && marked > kProjectedShare * double(seen) / double(total);
 }
 
 void KRenderEngine::BuildingFrame()
@@ -524,7 +561,7 @@ void KRenderEngine::BuildingFrame()
                     SetStateNotProcess(node);
                     fresh++;
                     _addDirty(node->rcDst, false);
-                    whole = _mostlyDirty();
+                    whole = _mostlyDirty(long(i) + 1, long(count));
                 }
             }
         } else {
@@ -536,7 +573,7 @@ void KRenderEngine::BuildingFrame()
     }
     if (haveCut && !whole) {
         _vanishUpTo(NULL);  // the previous commands after the last match
-        whole = _mostlyDirty();
+        whole = _mostlyDirty(1, 1);
     }
     const long vanished = prevCount - matched;
     if (haveCut && (whole || fresh + vanished > 0)) {
@@ -572,20 +609,15 @@ void KRenderEngine::BuildingFrame()
     m_prevIndex.clear();
 }
 
-// What deciding how to redraw a changed frame needs of its commands: the
-// unchanged ones that cannot be cut, their number and area.
+// The unchanged commands of a changed frame that cannot be cut: touching a
+// dirty area makes them drawn whole.
 void KRenderEngine::_gatherCutCommands()
 {
     m_uncut.clear();
-    m_nCutCommands = long(m_pRecord->list.GetCount());
-    m_cutArea = 0;
     Node* node = m_pRecord->list.GetHead();
-    for (long i = 0; i < m_nCutCommands; i++, node = node->m_pNext) {
-        m_cutArea += double(node->rcDst.right - node->rcDst.left) *
-                     double(node->rcDst.bottom - node->rcDst.top);
+    for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext)
         if (!IsNotProcessNode(node) && !IsCuttable(node))
             m_uncut.push_back(node);
-    }
 }
 
 // Few dirty rectangles: every unchanged command is cut by each of them, so
@@ -624,7 +656,13 @@ void KRenderEngine::_buildExact()
 KDirtyGrid* KRenderEngine::_chooseGrid()
 {
     const double area = double(m_sprCut->width) * double(m_sprCut->height);
-    if (area <= 0 || m_nCutCommands == 0)
+    m_nCutCommands = long(m_pRecord->list.GetCount());
+    m_cutArea = 0;
+    Node* node = m_pRecord->list.GetHead();
+    for (long i = 0; i < m_nCutCommands; i++, node = node->m_pNext)
+        m_cutArea += double(node->rcDst.right - node->rcDst.left) *
+                     double(node->rcDst.bottom - node->rcDst.top);
+    if (area <= 0 || m_nCutCommands == 0 || m_cutArea <= 0)
         return NULL;
     // Commands are taken as squares of the mean area spread evenly over the
     // sprite: a rectangle w x h then meets about n (w + c)(h + c) / area of
@@ -634,29 +672,34 @@ KDirtyGrid* KRenderEngine::_chooseGrid()
     const double depth = m_cutArea / area;
     const double c = std::sqrt(m_cutArea / n);
     const double full = m_cutArea + kPieceCost * n;
+    // Building the pieces walks every command and the cells under it.
+    const double build = kCommandCost * n;
     KDirtyGrid* best = NULL;
     double bestCost = kWholeShare * full;
-    for (int g = 0; g < 3; g++) {
+    m_uncutMarked.assign(m_uncut.size(), 0);
+    for (int g = 0; g < kGrids; g++) {
         KDirtyGrid& grid = m_grids[g];
-        if (g > 0)
+        if (g > 0) {
             grid.Coarsen(m_grids[g - 1]);
-        else
-            for (const RECT& d : m_dirty)  // the cascade of _countDirty, if it ran
+        } else {
+            for (const RECT& d : m_dirty)  // with the cascade of _countDirty, if it ran
                 grid.Mark(d);
+        }
+        // The cascade: what a coarser grid marks stays marked, so a command
+        // marked on a finer grid is marked on every coarser one too.
         bool again = true;
         while (again) {
             again = false;
-            for (Node* u : m_uncut) {
-                if (u != NULL && grid.Touches(u->rcDst)) {
-                    RECT r = u->rcDst;
-                    long before = grid.MarkedCells();
-                    grid.Mark(r);
-                    again = again || grid.MarkedCells() != before;
-                }
+            for (size_t u = 0; u < m_uncut.size(); u++) {
+                if (m_uncut[u] == NULL || m_uncutMarked[u] || !grid.Touches(m_uncut[u]->rcDst))
+                    continue;
+                grid.Mark(m_uncut[u]->rcDst);
+                m_uncutMarked[u] = 1;
+                again = true;
             }
         }
         grid.Merge();
-        double cost = 0;
+        double cost = build;
         for (const RECT& r : grid.Rects()) {
             const double w = r.right - r.left, h = r.bottom - r.top;
             cost += depth * w * h + kPieceCost * n * (w + c) * (h + c) / area;
