@@ -229,7 +229,7 @@ private:
     void _matchPrevious(Node* prev, long i);
     void _vanishUpTo(Node* stop);
     void _addDirty(const RECT& r, bool vanished);
-    bool _mostlyDirty(long seen, long total) const;
+    bool _mostlyDirty(long fresh, long seen, long total) const;
     int _countDirty();
     void _gatherCutCommands();
     KDirtyGrid* _chooseGrid();
