@@ -285,6 +285,9 @@ private:
     KDirtyGrid m_grids[3];
     std::vector<char> m_uncutMarked;  // per m_uncut: marked on the grid already
     bool m_bWhole;         // this frame's cut-sprite commands are all drawn whole
+    // How the last frame of the cut sprite was built.
+    enum FrameMode { kFrameUnchanged, kFrameExact, kFrameGrid, kFrameWhole };
+    FrameMode m_lastMode;
     long m_nCutCommands;   // this frame's commands on the cut sprite
     double m_cutArea;      // and the pixels of their rectangles
 };

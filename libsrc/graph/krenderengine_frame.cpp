@@ -522,6 +522,7 @@ void KRenderEngine::BuildingFrame()
     m_bIndexed = false;
     m_nMatchedOrder = -1;
     m_bWhole = false;
+    m_lastMode = kFrameUnchanged;
     m_nCutCommands = 0;
     m_cutArea = 0;
     const long prevCount = long(m_pPrev->list.GetCount());
@@ -603,14 +604,17 @@ void KRenderEngine::BuildingFrame()
             // replays the recorded commands themselves; another cut sprite
             // gets them in its work list.
             m_bWhole = true;
+            m_lastMode = kFrameWhole;
             if (m_sprCut != GetBackScreenData()) {
                 node = m_pRecord->list.GetHead();
                 for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext)
                     AddToList(m_pWork, node, true);
             }
         } else if (exact) {
+            m_lastMode = kFrameExact;
             _buildExact();
         } else {
+            m_lastMode = kFrameGrid;
             _buildFromGrid(*grid);
         }
     }

@@ -1,6 +1,7 @@
 // The property that matters most: drawing only what changed gives, pixel
 // for pixel, the back screen that drawing every command gives.
 #include <cstdint>
+#include <cstdlib>
 #include <random>
 #include <vector>
 #include "box_font.h"
@@ -12,6 +13,10 @@ namespace {
 
 const long kW = 96;
 const long kH = 72;
+// A larger screen for frames of many commands, where the changes are many
+// small rectangles that cluster or spread.
+const long kBigW = 640;
+const long kBigH = 480;
 
 enum Kind {
     kBlt, kBltCk, kAlpha, kAlphaCk, kAdditive, kAlphaSpr, kFillAlpha, kClear, kLine, kText,
@@ -33,15 +38,15 @@ struct Side {
     KSprite* alpha = nullptr;
     BoxFont font{8};
 
-    Side(bool cut, uint32_t seed)
+    Side(bool cut, uint32_t seed, long w = kW, long h = kH)
     {
-        g.Init(false, kW, kH, KCM_R5G6B5, false);
-        g.ReSizeBackScreen(kW, kH, KCM_R5G6B5, false);
+        g.Init(false, w, h, KCM_R5G6B5, false);
+        g.ReSizeBackScreen(w, h, KCM_R5G6B5, false);
         if (!cut)
             g.SetCutMode(false);
         g.GetBackScreen()->_clear(0);
         std::mt19937 rng(seed);
-        bg = g.CreateSprite(kW, kH, KCM_R5G6B5, 0);
+        bg = g.CreateSprite(w, h, KCM_R5G6B5, 0);
         Paint(bg, rng, false);
         for (int i = 0; i < 4; i++) {
             KSprite* s = g.CreateSprite(6 + 5 * i, 5 + 4 * i, KCM_R5G6B5, i % 2 ? KSPR_COLORKEY : 0);
@@ -98,12 +103,12 @@ struct Side {
     }
 };
 
-Item RandomItem(std::mt19937& rng)
+Item RandomItem(std::mt19937& rng, long w = kW, long h = kH)
 {
     Item it;
     it.kind = Kind(rng() % kKinds);
-    it.x = long(rng() % (kW + 20)) - 10;
-    it.y = long(rng() % (kH + 20)) - 10;
+    it.x = long(rng() % unsigned(w + 20)) - 10;
+    it.y = long(rng() % unsigned(h + 20)) - 10;
     it.w = long(rng() % 30) + 1;
     it.h = long(rng() % 30) + 1;
     if (it.kind == kLine) {  // any direction, straight or diagonal
@@ -136,6 +141,17 @@ void Mutate(std::vector<Item>& items, std::mt19937& rng)
 
 using RandomFrames = DesktopTest;
 
+// The back screens of both sides are equal pixel for pixel.
+void ExpectSamePictures(Side& cut, Side& full, long w, long h, uint32_t seq, int frame)
+{
+    SPRITE_DATA* a = cut.g.GetBackScreenData();
+    SPRITE_DATA* b = full.g.GetBackScreenData();
+    for (long y = 0; y < h; y++)
+        for (long x = 0; x < w; x++)
+            ASSERT_EQ(Px16(a, x, y), Px16(b, x, y))
+                << "sequence " << seq << " frame " << frame << " at " << x << "," << y;
+}
+
 TEST_F(RandomFrames, ComparedFramesEqualFullRedraws)
 {
     for (uint32_t seq = 0; seq < 300; seq++) {
@@ -166,6 +182,50 @@ TEST_F(RandomFrames, ComparedFramesEqualFullRedraws)
                         << "sequence " << seq << " frame " << frame << " at " << x << "," << y;
         }
     }
+}
+
+// Frames of a few hundred commands where a part of them changes each frame:
+// either all near one point (a cluster, as where a fight goes on) or spread
+// evenly (as when many sprites move a little). Such frames have more dirty
+// rectangles than cutting by each one pays for, so they are redrawn in the
+// merged cells of a grid, or whole; either way the picture is the full
+// redraw's.
+TEST_F(RandomFrames, ManyClusteredOrSpreadChangesEqualFullRedraws)
+{
+    int gridFrames = 0;
+    for (uint32_t seq = 0; seq < 24; seq++) {
+        const bool clustered = seq % 2 == 0;
+        Side cut(true, seq, kBigW, kBigH), full(false, seq, kBigW, kBigH);
+        std::mt19937 rng(5000 + seq);
+        std::vector<Item> items;
+        for (int i = 0; i < 400 + int(rng() % 200); i++) {
+            Item it = RandomItem(rng, kBigW, kBigH);
+            if (it.kind != kText && it.kind != kZoom && it.kind != kLine)
+                it.w = it.h = long(rng() % 12) + 4;  // mostly small pieces
+            items.push_back(it);
+        }
+        for (int frame = 0; frame < 8; frame++) {
+            const long cx = long(rng() % kBigW), cy = long(rng() % kBigH);
+            const long radius = 40 + long(rng() % 60);
+            const unsigned share = 4 + rng() % 8;  // per cent of items that change
+            for (Item& it : items) {
+                const bool near = std::labs(it.x - cx) < radius && std::labs(it.y - cy) < radius;
+                if (clustered ? !near : rng() % 100 >= share)
+                    continue;
+                if (rng() % 4 == 0) {
+                    it.value = rng() & 0xFFFF;
+                } else {
+                    it.x += long(rng() % 7) - 3;
+                    it.y += long(rng() % 7) - 3;
+                }
+            }
+            cut.Frame(items);
+            full.Frame(items);
+            gridFrames += KRenderEngineAccess::LastFrameUsedGrid(cut.g.GetRenderEngine());
+            ASSERT_NO_FATAL_FAILURE(ExpectSamePictures(cut, full, kBigW, kBigH, seq, frame));
+        }
+    }
+    EXPECT_GT(gridFrames, 20);  // the grid is what these frames exercise
 }
 
 }  // namespace

@@ -1,0 +1,86 @@
+// The dirty grid against a brute-force picture of the same marks.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <random>
+#include <set>
+#include <vector>
+#include "kdirtygrid.h"
+
+namespace {
+
+// True when the non-empty rectangle a shares a pixel with b (none when b is empty).
+bool Overlap(const RECT& a, const RECT& b)
+{
+    return b.left < b.right && b.top < b.bottom && a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+RECT RandomRect(std::mt19937& rng, long w, long h)
+{
+    const LONG l = LONG(rng() % unsigned(w + 40)) - 20, t = LONG(rng() % unsigned(h + 40)) - 20;
+    return RECT{l, t, l + LONG(rng() % 60), t + LONG(rng() % 60)};  // some empty
+}
+
+// Marked rectangles, merged, cover exactly the pixels of the marked cells
+// (cells every marked rectangle touches), each pixel once; Touches and
+// ForEachRect agree with a search of every rectangle; a coarser grid holds
+// what its finer one holds.
+TEST(DirtyGrid, MergedRectanglesCoverTheMarkedCellsOnce)
+{
+    std::mt19937 rng(11);
+    for (int round = 0; round < 200; round++) {
+        const long w = 1 + long(rng() % 200), h = 1 + long(rng() % 150);
+        const int shift = 2 + int(rng() % 4);
+        const long cell = 1L << shift;
+        KDirtyGrid grid, coarse;
+        grid.Reset(w, h, shift);
+        std::vector<char> want(size_t(w * h), 0);
+        for (int k = int(rng() % 12); k > 0; k--) {
+            RECT r = RandomRect(rng, w, h);
+            grid.Mark(r);
+            // The cells the part of r on the sprite touches.
+            r.left = std::max<LONG>(r.left, 0);
+            r.top = std::max<LONG>(r.top, 0);
+            r.right = std::min<LONG>(r.right, LONG(w));
+            r.bottom = std::min<LONG>(r.bottom, LONG(h));
+            for (long y = 0; y < h; y++)
+                for (long x = 0; x < w; x++) {
+                    const RECT c{LONG(x / cell * cell), LONG(y / cell * cell),
+                                 LONG(x / cell * cell + cell), LONG(y / cell * cell + cell)};
+                    if (Overlap(c, r))
+                        want[size_t(y * w + x)] = 1;
+                }
+        }
+        grid.Merge();
+        std::vector<int> got(size_t(w * h), 0);
+        long pixels = 0;
+        for (const RECT& r : grid.Rects()) {
+            ASSERT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= w && r.bottom <= h);
+            for (long y = r.top; y < r.bottom; y++)
+                for (long x = r.left; x < r.right; x++)
+                    got[size_t(y * w + x)]++;
+            pixels += (r.right - r.left) * (r.bottom - r.top);
+        }
+        for (long i = 0; i < w * h; i++)
+            ASSERT_EQ(got[size_t(i)], int(want[size_t(i)])) << "round " << round << " pixel " << i;
+        EXPECT_EQ(grid.MarkedPixels(), pixels);
+
+        for (int q = 0; q < 20; q++) {
+            const RECT r = RandomRect(rng, w, h);
+            std::set<int> expect, seen;
+            for (size_t id = 0; id < grid.Rects().size(); id++)
+                if (Overlap(grid.Rects()[id], r))
+                    expect.insert(int(id));
+            grid.ForEachRect(r, [&](int id) { EXPECT_TRUE(seen.insert(id).second); });
+            EXPECT_EQ(seen, expect) << "round " << round;
+            EXPECT_EQ(grid.Touches(r), !expect.empty());
+        }
+
+        coarse.Coarsen(grid);
+        coarse.Merge();
+        for (const RECT& r : grid.Rects())
+            EXPECT_TRUE(coarse.Touches(r));
+        EXPECT_GE(coarse.MarkedPixels(), grid.MarkedPixels());
+    }
+}
+
+}  // namespace
