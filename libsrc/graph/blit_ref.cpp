@@ -1,6 +1,14 @@
 // The reference blitters: one pixel at a time, straight from the formulas.
 // Slow on purpose and kept obviously right; tests and benchmarks measure the
 // fast kernels against these.
+//
+// They are built without vectorisation, so that "n times the reference"
+// means n times a pixel-at-a-time loop, whatever the compiler would make of
+// these loops on its own. (GCC takes the pragma; other compilers build the
+// file as it stands.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("no-tree-vectorize")
+#endif
 #include "blit.h"
 
 namespace kblit {
