@@ -279,6 +279,8 @@ private:
     long m_nIndexEnd;      // list position past the last command indexed
     Node* m_indexNext;     // the previous command at that position
     int m_nMisses;         // commands this frame found nothing nearby for
+    long m_nLastMissAt;    // m_nMatchedOrder when the last of them missed
+    size_t m_nMarkedDirty; // m_dirty's rectangles marked on the grid while matching
 
     // Where this frame must be redrawn, on grids of 16, 32 and 64 pixel
     // cells, used once changes are too many for cutting by each rectangle.

@@ -42,13 +42,16 @@ const int kGrids = 3;
 // drawn whole without matching the rest of it.
 const double kMostlyDirty = 0.85;
 
-// After this many commands, changes covering more than this many times
-// their share of the commands seen are taken to go on at that rate.
+// After this many commands, the changes seen so far are taken to go on at
+// the same rate; when they would end up covering this share of the cut
+// sprite's cells, the frame is drawn whole at once. Redrawing that much in
+// pieces costs about what a full redraw does (measured with bench/frame),
+// and the matching left would be thrown away.
 const long kProjectAfter = 128;
+const double kProjectedShare = 0.6;
 // After this many commands, a frame of which three in four changed so far
 // is taken as a new picture.
 const long kNewPictureAfter = 64;
-const double kProjectedShare = 1.5;
 
 // What one clipped replay costs beyond its pixels (call, clipping, setting
 // up the rows), in pixels of a plain blit: measured with bench/blit, where a
@@ -296,11 +299,16 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
             }
             if (next + kLookAhead >= count)
                 return false;  // nothing else is left after the last match
-            // The first command that is not nearby is taken as new without a
-            // search: a single change then costs no index. Matching fewer
-            // commands is always safe, it only redraws more.
-            if (!m_bIndexed && m_nMisses++ == 0)
+            // A command that is not nearby is taken as new without a search
+            // unless the one before it missed too: single changes, however
+            // many, then cost no index; two misses in a row mean the lists
+            // went out of step (a block of commands went or came). Matching
+            // fewer commands is always safe, it only redraws more.
+            m_nMisses++;
+            if (!m_bIndexed && m_nLastMissAt != m_nMatchedOrder) {
+                m_nLastMissAt = m_nMatchedOrder;
                 return false;
+            }
             // Nor is an index built for a frame that so far changed more
             // than it kept: it is likely a new picture, and indexing the
             // previous one would be work thrown away.
@@ -499,9 +507,7 @@ void KRenderEngine::_addDirty(const RECT& r, bool vanished)
 
 // True once the changes cover so much of the cut sprite that drawing the
 // frame whole is as cheap as anything, or when after `seen` of `total`
-// commands they already cover far more than their share of it: changes
-// that keep coming at that rate end up covering everything, and each one
-// matched before that decision is work thrown away. (Deciding wrongly only
+// commands they would, going on at the same rate. (Deciding wrongly only
 // redraws more.)
 bool KRenderEngine::_mostlyDirty(long fresh, long seen, long total) const
 {
@@ -519,6 +525,7 @@ void KRenderEngine::BuildingFrame()
     m_vanished.clear();
     m_uncut.clear();
     m_nMisses = 0;
+    m_nLastMissAt = -2;
     m_bIndexed = false;
     m_nMatchedOrder = -1;
     m_bWhole = false;
@@ -587,6 +594,7 @@ void KRenderEngine::BuildingFrame()
         _vanishUpTo(NULL);  // the previous commands after the last match
         whole = _mostlyDirty(0, 1, 1);
     }
+    m_nMarkedDirty = m_dirty.size();
     const long vanished = prevCount - matched;
     if (haveCut && (whole || fresh + vanished > 0)) {
         KDirtyGrid* grid = NULL;
@@ -697,8 +705,10 @@ KDirtyGrid* KRenderEngine::_chooseGrid()
         if (g > 0) {
             grid.Coarsen(m_grids[g - 1]);
         } else {
-            for (const RECT& d : m_dirty)  // with the cascade of _countDirty, if it ran
-                grid.Mark(d);
+            // What matching marked is there; add what _countDirty's cascade
+            // added, if it ran.
+            for (size_t d = m_nMarkedDirty; d < m_dirty.size(); d++)
+                grid.Mark(m_dirty[d]);
         }
         // The cascade: what a coarser grid marks stays marked, so a command
         // marked on a finer grid is marked on every coarser one too.
