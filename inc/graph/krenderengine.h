@@ -231,7 +231,6 @@ private:
     void _addDirty(const RECT& r, bool vanished);
     bool _mostlyDirty(long fresh, long seen, long total) const;
     int _countDirty();
-    void _gatherCutCommands();
     KDirtyGrid* _chooseGrid();
     void _buildFromGrid(KDirtyGrid& grid);
     void _buildExact();

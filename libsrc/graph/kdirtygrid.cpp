@@ -12,9 +12,17 @@ void KDirtyGrid::Reset(long w, long h, int shift)
     m_cols = (m_w + cell - 1) >> shift;
     m_rows = (m_h + cell - 1) >> shift;
     // assign keeps the storage: a steady frame allocates nothing.
-    m_marks.assign(size_t(m_cols * m_rows), 0);
+    const size_t cells = size_t(m_cols * m_rows);
+    m_marks.assign(cells, 0);
     m_marked = 0;
     m_rects.clear();
+    // No more rectangles than cells, nor runs than columns: reserved once
+    // for the sprite's size, merging allocates nothing in later frames.
+    m_rects.reserve(cells);
+    m_seen.reserve(cells);
+    m_owner.reserve(cells);
+    m_runs.reserve(size_t(m_cols));
+    m_above.reserve(size_t(m_cols));
 }
 
 void KDirtyGrid::Coarsen(const KDirtyGrid& fine)

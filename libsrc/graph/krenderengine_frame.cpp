@@ -234,8 +234,8 @@ void KRenderEngine::_indexPrevious()
     if (!m_bIndexed) {
         m_bIndexed = true;
         m_prevIndex.clear();
-        size_t buckets = 64;
-        while (buckets < 2 * size_t(count - first))
+        size_t buckets = 64;  // by the whole list, so the table keeps one size
+        while (buckets < 2 * size_t(count))
             buckets *= 2;
         m_prevBuckets.assign(buckets, -1);
         m_prevTails.assign(buckets, -1);
@@ -534,6 +534,14 @@ void KRenderEngine::BuildingFrame()
     m_cutArea = 0;
     const long prevCount = long(m_pPrev->list.GetCount());
     m_prevNext = prevCount != 0 ? m_pPrev->list.GetHead() : NULL;
+    // Room for the most this frame can need, kept from frame to frame: a
+    // frame no larger than those before it allocates nothing.
+    const size_t most = size_t(prevCount) + m_pRecord->list.GetCount();
+    m_dirty.reserve(most);
+    m_vanished.reserve(size_t(prevCount));
+    m_uncut.reserve(most);
+    m_uncutMarked.reserve(most);
+    m_prevIndex.reserve(size_t(prevCount));
     const bool haveCut = m_sprCut != NULL;
     if (haveCut)
         m_grids[0].Reset(m_sprCut->width, m_sprCut->height, kFineShift);
@@ -558,6 +566,8 @@ void KRenderEngine::BuildingFrame()
             while (i < count && order + 1 < prevCount && node->dst == m_sprCut &&
                    (p->state & KRE_STATE_STALE) == 0 && SameRecord(p, node)) {
                 p->state |= KRE_STATE_MATCHED;
+                if (!IsCuttable(node))  // drawn whole if it meets a change
+                    m_uncut.push_back(node);
                 p = p->m_pNext;
                 order++;
                 kept = node;
@@ -576,6 +586,8 @@ void KRenderEngine::BuildingFrame()
             if (!whole) {
                 if (IsInList(m_pPrev, node)) {
                     matched++;
+                    if (!IsCuttable(node))
+                        m_uncut.push_back(node);
                 } else {
                     SetStateNotProcess(node);
                     fresh++;
@@ -600,7 +612,6 @@ void KRenderEngine::BuildingFrame()
         KDirtyGrid* grid = NULL;
         bool exact = false;
         if (!whole) {
-            _gatherCutCommands();
             exact = int(m_dirty.size()) <= kMaxDirtyRects && _countDirty() <= kMaxDirtyRects;
             if (!exact) {
                 grid = _chooseGrid();
@@ -630,17 +641,6 @@ void KRenderEngine::BuildingFrame()
     // 4.
     EmptyList(m_pPrev);
     m_prevIndex.clear();
-}
-
-// The unchanged commands of a changed frame that cannot be cut: touching a
-// dirty area makes them drawn whole.
-void KRenderEngine::_gatherCutCommands()
-{
-    m_uncut.clear();
-    Node* node = m_pRecord->list.GetHead();
-    for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext)
-        if (!IsNotProcessNode(node) && !IsCuttable(node))
-            m_uncut.push_back(node);
 }
 
 // Few dirty rectangles: every unchanged command is cut by each of them, so
