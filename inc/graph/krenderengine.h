@@ -140,8 +140,9 @@ private:
     // Fills the spare node with a blit of the source rectangle l, t, r, b
     // to (x, y) and appends it; every field is set, so that equal commands
     // have equal records. Always inline: a call would cost as much again.
-    __attribute__((always_inline)) void _recordBlit(SPRITE_DATA* dst, DWORD op, long x, long y, SPRITE_DATA* src, long l,
-                     long t, long r, long b, uintptr_t param)
+    __attribute__((always_inline)) void _recordBlit(SPRITE_DATA* dst, DWORD op, long x, long y,
+                                                    SPRITE_DATA* src, long l, long t, long r,
+                                                    long b, uintptr_t param)
     {
         rectlist_node* n = m_pRecord->list.GetEnd();
         n->rcDst = {LONG(x), LONG(y), LONG(x + r - l), LONG(y + b - t)};

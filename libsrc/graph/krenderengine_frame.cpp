@@ -20,8 +20,8 @@
 namespace {
 
 // Cutting costs a walk of the work list for every dirty rectangle. Past
-// this many, drawing every command whole (the same pixels as a full
-// redraw) is cheaper than working out what changed.
+// this many, the dirty area is marked on a grid instead (or the frame drawn
+// whole), which costs a walk of the frame in all.
 const int kMaxDirtyRects = 48;
 
 // How far past the last match a command is looked for before the index.
@@ -53,15 +53,16 @@ const double kProjectedShare = 0.6;
 // is taken as a new picture.
 const long kNewPictureAfter = 64;
 
-// What one clipped replay costs beyond its pixels (call, clipping, setting
-// up the rows), in pixels of a plain blit: measured with bench/blit, where a
-// 32 x 32 blit runs at about 80 % of the speed of a full-screen one.
+// What one clipped replay costs beyond its pixels (the call, clipping,
+// setting up the rows: a few hundred instructions), in pixels of a blit,
+// which takes one or two instructions a pixel.
 const double kPieceCost = 256.0;
 
 // What building a frame of many changes costs for each of its commands, in
 // the same pixels: matching with its misses, marking, the grids and the
-// pieces. Measured with bench/frame, where such a frame builds in about a
-// quarter of the time of a full redraw of 2000 commands.
+// pieces. Taken from bench/frame's profile (about 450 instructions a
+// command for 2000 commands with a tenth of them changed), with a margin
+// for the estimate of the pieces, which knows nothing of what each costs.
 const double kCommandCost = 320.0;
 
 // A frame whose dirty area would cost more than this share of a full redraw

@@ -11,7 +11,8 @@ namespace {
 // True when the non-empty rectangle a shares a pixel with b (none when b is empty).
 bool Overlap(const RECT& a, const RECT& b)
 {
-    return b.left < b.right && b.top < b.bottom && a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    return b.left < b.right && b.top < b.bottom && a.left < b.right && b.left < a.right &&
+           a.top < b.bottom && b.top < a.bottom;
 }
 
 RECT RandomRect(std::mt19937& rng, long w, long h)

@@ -27,7 +27,10 @@ struct KRenderEngineAccess {
     static std::vector<Command> Previous(KRenderEngine* e) { return List(e->m_pPrev); }
     // One frame of the engine alone: the number of commands replayed.
     static int Render(KRenderEngine* e) { return e->Render(); }
-    static bool LastFrameUsedGrid(KRenderEngine* e) { return e->m_lastMode == KRenderEngine::kFrameGrid; }
+    static bool LastFrameUsedGrid(KRenderEngine* e)
+    {
+        return e->m_lastMode == KRenderEngine::kFrameGrid;
+    }
     static DWORD RecordCapacity(KRenderEngine* e) { return e->m_pRecord->capacity; }
     static KRenderEngine::rectlist* RecordList(KRenderEngine* e) { return e->m_pRecord; }
     static BYTE* Request(KRenderEngine* e, DWORD size)
