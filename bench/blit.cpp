@@ -12,8 +12,8 @@
 // onto an 800 x 600 destination, from 32 x 32, 128 x 128 and full-screen
 // sources at an even and an odd x. Each case times a batch of baseline calls
 // and a batch of ours in every iteration, taking turns at going first, and
-// reports both in Mpixel/s and
-// their ratio (ours over the baseline; above 1 is faster). pixman rounds
+// reports both in Mpixel/s and their ratio (ours over the baseline; above 1
+// is faster). pixman rounds
 // differently from us: only speed is compared.
 #include <benchmark/benchmark.h>
 
