@@ -95,6 +95,21 @@ public:
     DWORD GetCount() const { return m_uUsed; }        // elements
     DWORD GetNodeCount() const { return m_dwNodes; }  // nodes of all blocks
 
+    // Makes sure at least n nodes are spare (m_End and those behind it),
+    // adding what is missing as one block: a list about to take many more
+    // elements than ever grows once instead of a block at a time. False when
+    // the block cannot be made (the list is as it was).
+    bool Reserve(DWORD n)
+    {
+        const DWORD spare = m_dwNodes - m_uUsed;
+        if (!m_End || spare >= n) return true;
+        Node* tail = m_Tail;
+        Node* block = makeBlock(int(n - spare));
+        if (!block) return false;
+        tail->m_pNext = block;
+        return true;
+    }
+
 protected:
     static constexpr bool kDoubly = KLinkIsDoubly<Node>::value;
 

@@ -281,6 +281,7 @@ private:
     int m_nMisses;         // commands this frame found nothing nearby for
     long m_nLastMissAt;    // m_nMatchedOrder when the last of them missed
     size_t m_nMarkedDirty; // m_dirty's rectangles marked on the grid while matching
+    size_t m_nMostWork;    // the most commands a work list has held
 
     // Where this frame must be redrawn, on grids of 16, 32 and 64 pixel
     // cells, used once changes are too many for cutting by each rectangle.

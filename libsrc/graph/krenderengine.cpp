@@ -23,6 +23,7 @@ KRenderEngine::KRenderEngine()
       m_pRecord(NULL), m_pPrev(NULL), m_pDraw(NULL), m_pWork(NULL), m_bCutMode(false),
       m_sprCut(NULL), m_nMatchedOrder(-1), m_prevNext(NULL), m_bIndexed(false),
       m_nIndexEnd(0), m_indexNext(NULL), m_nMisses(0), m_nLastMissAt(-2), m_nMarkedDirty(0),
+      m_nMostWork(0),
       m_bWhole(false), m_lastMode(kFrameUnchanged), m_nCutCommands(0), m_cutArea(0)
 {
     Init(NULL);

@@ -619,6 +619,12 @@ void KRenderEngine::BuildingFrame()
                 whole = grid == NULL;
             }
         }
+        // Room in the work list for more than the most any frame needed:
+        // once that falls short, it doubles, so it grows seldom and a
+        // steady frame allocates nothing.
+        const DWORD most = DWORD(m_nMostWork);
+        if (m_pWork->list.GetNodeCount() - m_pWork->list.GetCount() < most + most / 4)
+            m_pWork->list.Reserve(2 * most);
         if (whole) {
             // Drawn whole: while the cut sprite is the back screen, Render
             // replays the recorded commands themselves; another cut sprite
@@ -637,6 +643,7 @@ void KRenderEngine::BuildingFrame()
             m_lastMode = kFrameGrid;
             _buildFromGrid(*grid);
         }
+        m_nMostWork = std::max(m_nMostWork, size_t(m_pWork->list.GetCount()));
     }
 
     // 4.

@@ -202,6 +202,26 @@ TEST_F(KLinkTest, ClearThenAddReusesTheSameNodesInOrder)
     EXPECT_EQ(list.GetNodeCount(), 8u);
 }
 
+// Reserving makes the missing spare nodes as one block, behind the spares
+// already there; adding up to that many elements then makes no node.
+TEST_F(KLinkTest, ReserveAddsOneBlockBehindTheSparesAndAddsThenGrowNothing)
+{
+    ValueList list;
+    for (int i = 0; i < 3; ++i) Append(list, i);
+    EXPECT_TRUE(list.Reserve(1));  // the fourth node is spare already
+    EXPECT_EQ(list.GetNodeCount(), 4u);
+    EXPECT_TRUE(list.Reserve(11));
+    EXPECT_EQ(list.GetNodeCount(), 14u);
+    for (int i = 3; i < 13; ++i) Append(list, i);
+    EXPECT_EQ(list.GetNodeCount(), 14u);
+    std::vector<int> want;
+    for (int i = 0; i < 13; ++i) want.push_back(i);
+    EXPECT_EQ(Values(list), want);
+    Append(list, 13);  // the last spare: the next add grows by a block again
+    Append(list, 14);
+    EXPECT_EQ(list.GetNodeCount(), 18u);
+}
+
 TEST_F(KLinkTest, DeleteOfWhatIsNotListedFailsAndChangesNothing)
 {
     ValueList list;
