@@ -8,6 +8,7 @@
 
 #include "codecs/rastercodecs.h"
 #include "rasterimage.h"
+#include "rasterlimits.h"
 
 RasterImage::RasterImage(const char* filename, DWORD imagetype)
 {
@@ -42,7 +43,7 @@ bool RasterImage::_decodewith(const RasterCodec& codec, RasterFile* stream, DWOR
     std::unique_ptr<RasterImage> decoder(codec.pfnMake());
     if (!decoder) {
         if (!probing)
-            _seterror("RasterImage::Create can't allocate memory");
+            _seterror(rasterlimits::kTextNoMemory);
         return false;
     }
     decoder->CopyInfo(*this);
@@ -51,7 +52,9 @@ bool RasterImage::_decodewith(const RasterCodec& codec, RasterFile* stream, DWOR
     if (!probing) {
         if (codec.bReportsFrames)
             info.nNumFrames = decoder->info.nNumFrames;
-        _seterror(decoder->info.szLastError);
+        // Every failure says why, even where a decoder gave up without a word.
+        _seterror(decoder->info.szLastError[0] != 0 ? decoder->info.szLastError
+                                                    : rasterlimits::kTextDamaged);
     }
     return false;
 }
@@ -149,7 +152,7 @@ bool RasterImage::Encode(RasterFile* stream, DWORD imagetype)
     }
     std::unique_ptr<RasterImage> encoder(codec->pfnMake());
     if (!encoder) {
-        _seterror("RasterImage::Create can't allocate memory");
+        _seterror(rasterlimits::kTextNoMemory);
         return false;
     }
     // The encoder works on this image's own block and planes through a ghost;
@@ -174,7 +177,7 @@ bool RasterImage::Encode(BYTE*& buffer, long& size, DWORD imagetype)
         return false;
     RasterMemFile file;
     if (!file.Open()) {
-        _seterror("RasterImage::Create can't allocate memory");
+        _seterror(rasterlimits::kTextNoMemory);
         return false;
     }
     if (!Encode(&file, imagetype))
@@ -214,7 +217,7 @@ bool RasterImage::Encode(RasterFile* stream, RasterImage** images, int count, DW
     }
     std::unique_ptr<RasterImage> encoder(codec->pfnMake());
     if (!encoder) {
-        _seterror("RasterImage::Create can't allocate memory");
+        _seterror(rasterlimits::kTextNoMemory);
         return false;
     }
     encoder->Ghost(this);

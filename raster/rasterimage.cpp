@@ -7,6 +7,7 @@
 
 #include "rasterbytes.h"
 #include "rasterimage.h"
+#include "rasterlimits.h"
 
 namespace {
 
@@ -116,13 +117,13 @@ void* RasterImage::Create(DWORD width, DWORD height, DWORD bpp, DWORD imagetype)
     // Every size is formed in 64 bits and must fit the 32-bit fields of the
     // bitmap headers (LONG width and height, DWORD image and file sizes).
     uint64_t pixels = (uint64_t)width * height;
-    uint64_t effwidth = (((uint64_t)bpp * width + 31) / 32) * 4;
+    uint64_t effwidth = rasterlimits::RowBytes(bpp, width);
     uint64_t sizeimage = effwidth * height;
     DWORD colours = bpp == 1 ? 2 : bpp == 4 ? 16 : bpp == 8 ? 256 : 0;
     uint64_t total = 40 + (uint64_t)colours * 4 + sizeimage;
     if (pixels > UINT64_MAX / bpp || pixels * bpp / 256 > RASTER_MAX_MEMORY || width > INT32_MAX ||
         height > INT32_MAX || sizeimage > UINT32_MAX || total + 14 > UINT32_MAX) {
-        _seterror("RASTER_MAX_MEMORY exceeded");
+        _seterror(rasterlimits::kTextTooLarge);
         return NULL;
     }
 
@@ -144,7 +145,7 @@ void* RasterImage::Create(DWORD width, DWORD height, DWORD bpp, DWORD imagetype)
     pDib = calloc(1, (size_t)total);
     if (pDib == NULL) {
         info.pBits = NULL;
-        _seterror("RasterImage::Create can't allocate memory");
+        _seterror(rasterlimits::kTextNoMemory);
         return NULL;
     }
     rasterbytes::storeInfoHeader(static_cast<BYTE*>(pDib), header);

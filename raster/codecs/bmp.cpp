@@ -17,6 +17,7 @@
 #include "rasterbmp.h"
 #include "../rasterbytes.h"
 #include "rastercodecs.h"
+#include "../rasterlimits.h"
 
 namespace {
 
@@ -25,23 +26,17 @@ constexpr size_t kFileHeaderSize = 14;
 static_assert(sizeof(BITMAPFILEHEADER) == kFileHeaderSize, "BITMAPFILEHEADER is 14 bytes");
 constexpr size_t kCoreHeaderSize = 12;
 constexpr size_t kMaskBytes = 12;  // three DWORD masks
+const char kBitCount[] = "BMP bit count not supported";
 
-// Bytes after the stream position, or -1 when the stream cannot tell.
-long long _remaining(RasterFile* f)
-{
-    long size = f->Size();
-    long pos = f->Tell();
-    if (size < 0 || pos < 0)
-        return -1;
-    return size > pos ? size - pos : 0;
-}
+using rasterlimits::BytesLeft;
+using rasterlimits::RowBytes;
 
 // Moves n bytes forward; false when the data ends before that.
 bool _skip(RasterFile* f, uint64_t n)
 {
     if (n == 0)
         return true;
-    long long left = _remaining(f);
+    long long left = BytesLeft(f);
     if ((left >= 0 && n > (uint64_t)left) || n > (uint64_t)LONG_MAX)
         return false;
     return f->Seek((long)n, SEEK_CUR);
@@ -53,12 +48,6 @@ void _readorzero(RasterFile* f, BYTE* dst, size_t n)
     size_t got = n != 0 ? f->Read(dst, 1, n) : 0;
     if (got < n)
         memset(dst + got, 0, n - got);
-}
-
-// Padded bytes of one row of `bits`-bit pixels.
-uint64_t _rowbytes(uint64_t bits, uint64_t width)
-{
-    return ((bits * width + 31) / 32) * 4;
 }
 
 // Single bytes from a stream, read 4096 at a time, for the run-length decoders.
@@ -127,33 +116,46 @@ void _setnibble(BYTE* p, uint64_t pixel, BYTE value)
         *p = (BYTE)((*p & 0x0F) | (value << 4));
 }
 
-// Whether the data can back the image the header claims. Up to
-// RASTER_UNBACKED_LIMIT bytes are allocated on the header's word alone; a
-// larger image needs the raw pixel bytes it claims, or for run-length data
-// enough bytes to expand into it (a two-byte run fills at most 255 bytes).
-bool _plausible(RasterFile* f, const BITMAPINFOHEADER& bi, DWORD width, DWORD height)
+// Whether the data after the headers can back the image the header claims:
+// raw rows give 8 / bits pixels a byte, run-length codes at most
+// kRlePixelsPerByte. What it cannot back comes out of the host's allowance.
+bool _backed(RasterFile* f, const BITMAPINFOHEADER& bi, DWORD width, DWORD height)
 {
-    WORD bits = bi.biBitCount;
-    uint64_t depth = bits <= 1 ? 1 : bits <= 4 ? 4 : bits <= 8 ? 8 : 24;
-    uint64_t block = _rowbytes(depth, width) * height;
-    if (block <= RASTER_UNBACKED_LIMIT)
-        return true;
-    long long left = _remaining(f);
-    if (left < 0)
-        return true;  // the stream cannot tell its size
-    uint64_t need = UINT64_MAX;  // depths and compressions the codec does not read
-    if (bits == 1 || bits == 4 || bits == 8) {
-        if (bi.biCompression == BI_RGB)
-            need = _rowbytes(bits, width) * height;
-        else if (bi.biCompression == BI_RLE8 || bi.biCompression == BI_RLE4)
-            need = block / 128;
-    } else if (bits == 16 || bits == 24) {
-        need = _rowbytes(bits, width) * height;
-    } else if (bits == 32) {
-        need = (uint64_t)width * 4 * height;
-    }
-    return (uint64_t)left >= need;
+    const long long left = BytesLeft(f);
+    const uint64_t data = left > 0 ? (uint64_t)left : 0;
+    const uint64_t pixels = (uint64_t)width * height;
+    unsigned long long allowance = RasterGetUnbackedPixels();
+    if (bi.biCompression == BI_RLE8 || bi.biCompression == BI_RLE4)
+        return rasterlimits::Backed(pixels, left, rasterlimits::kRlePixelsPerByte, allowance);
+    return rasterlimits::Covered(pixels, data / bi.biBitCount * 8, allowance);
 }
+
+// The bit counts the codec reads.
+bool _readable(WORD bits)
+{
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// One channel of a 32-bit pixel under its bit-field mask, scaled to 8 bits
+// by keeping its top bits.
+struct Channel32 {
+    explicit Channel32(DWORD mask) : mask(mask)
+    {
+        if (mask != 0) {
+            shift = __builtin_ctz(mask);
+            width = __builtin_popcount(mask);
+        }
+    }
+    BYTE operator()(DWORD v) const
+    {
+        DWORD c = (v & mask) >> shift;
+        return (BYTE)(width >= 8 ? c >> (width - 8) : c << (8 - width));
+    }
+
+    DWORD mask;
+    int shift = 0;
+    int width = 8;
+};
 
 }  // namespace
 
@@ -213,7 +215,7 @@ bool RasterImageBMP::_readinfoheader(RasterFile* f, BITMAPINFOHEADER* h, DWORD m
             extra -= kMaskBytes;
         } else if (h->biSize != 40 && h->biSize != 64) {
             // Any other long form only for plain uncompressed pixels of exact size.
-            uint64_t expect = _rowbytes(h->biBitCount, (uint64_t)(int64_t)h->biWidth) *
+            uint64_t expect = RowBytes(h->biBitCount, (uint64_t)(int64_t)h->biWidth) *
                               (uint64_t)(int64_t)h->biHeight;
             if (h->biSizeImage != (DWORD)expect || h->biPlanes != 1 || h->biCompression != BI_RGB ||
                 h->biClrUsed != 0)
@@ -344,7 +346,7 @@ bool RasterImageBMP::_readpixels(RasterFile* f, const BITMAPINFOHEADER& bi, cons
         return true;
     case 16:
         // The 16-bit rows fit in the 24-bit block and expand in place.
-        _readorzero(f, info.pBits, (size_t)_rowbytes(16, width) * height);
+        _readorzero(f, info.pBits, (size_t)RowBytes(16, width) * height);
         Bitfield2RGB(info.pBits, (WORD)masks[0], (WORD)masks[1], (WORD)masks[2], 16);
         return true;
     case 24:
@@ -352,21 +354,35 @@ bool RasterImageBMP::_readpixels(RasterFile* f, const BITMAPINFOHEADER& bi, cons
             return _fail("unknown compression");
         _readorzero(f, info.pBits, header.biSizeImage);
         return true;
-    case 32: {
+    case 32:
         if (compression != BI_RGB && compression != BI_BITFIELDS)
             return _fail("unknown compression");
-        size_t n = (size_t)height * 4 * width;
-        std::unique_ptr<BYTE, decltype(&free)> buf(static_cast<BYTE*>(malloc(n == 0 ? 1 : n)), &free);
-        if (!buf)
-            return _fail("can't allocate memory");
-        _readorzero(f, buf.get(), n);
-        Bitfield2RGB(buf.get(), 0, 0, 0, 32);
-        return true;
-    }
+        return _read32(f, masks);
     default:
-        // Depths the codec does not read leave the image as Create zeroed it.
-        return true;
+        return _fail(kBitCount);
     }
+}
+
+// 32-bit rows, one at a time, each pixel's channels taken by the masks.
+bool RasterImageBMP::_read32(RasterFile* f, const DWORD masks[3])
+{
+    const DWORD width = GetWidth(), height = GetHeight();
+    const size_t rowBytes = (size_t)width * 4;
+    std::unique_ptr<BYTE[]> row(new (std::nothrow) BYTE[rowBytes == 0 ? 1 : rowBytes]);
+    if (!row)
+        return _fail(rasterlimits::kTextNoMemory);
+    const Channel32 red(masks[0]), green(masks[1]), blue(masks[2]);
+    for (DWORD y = 0; y < height; y++) {
+        _readorzero(f, row.get(), rowBytes);
+        BYTE* d = info.pBits + (size_t)y * info.dwEffWidth;
+        for (DWORD x = 0; x < width; x++, d += 3) {
+            const DWORD v = rasterbytes::get32(row.get() + 4 * (size_t)x);
+            d[0] = blue(v);
+            d[1] = green(v);
+            d[2] = red(v);
+        }
+    }
+    return true;
 }
 
 bool RasterImageBMP::Decode(RasterFile* f)
@@ -403,7 +419,11 @@ bool RasterImageBMP::Decode(RasterFile* f)
         return true;
     }
 
-    if (!_plausible(f, bi, width, height) || Create(width, height, bi.biBitCount, RASTER_FORMAT_BMP) == NULL)
+    if (!_readable(bi.biBitCount))
+        return _fail(kBitCount);
+    if (!_backed(f, bi, width, height))
+        return _fail(rasterlimits::kTextTooLarge);
+    if (Create(width, height, bi.biBitCount, RASTER_FORMAT_BMP) == NULL)
         return _fail("Can't allocate memory");
     header.biXPelsPerMeter = bi.biXPelsPerMeter;
     header.biYPelsPerMeter = bi.biYPelsPerMeter;
@@ -417,17 +437,21 @@ bool RasterImageBMP::Decode(RasterFile* f)
     if (info.nEscape != 0)
         return _fail("Cancelled");
 
-    if (bi.biBitCount == 16) {
-        if (bi.biCompression != BI_BITFIELDS) {
-            masks[0] = 0x7C00;  // 5-5-5
-            masks[1] = 0x03E0;
-            masks[2] = 0x001F;
-        } else if (!headerMasks) {
+    if (bi.biBitCount == 16 || bi.biBitCount == 32) {
+        if (bi.biCompression == BI_BITFIELDS && !headerMasks) {
             BYTE m[kMaskBytes];
             if (f->Read(m, 1, kMaskBytes) != kMaskBytes)
                 return _fail("Error reading BMP info");
             for (int i = 0; i < 3; i++)
                 masks[i] = rasterbytes::get32(m + 4 * i);
+        }
+        // Without bit fields, or with none set, the usual layouts: 5-5-5
+        // and 8-8-8 from the top.
+        if (bi.biCompression != BI_BITFIELDS || (masks[0] | masks[1] | masks[2]) == 0) {
+            const bool wide = bi.biBitCount == 32;
+            masks[0] = wide ? 0x00FF0000 : 0x7C00;
+            masks[1] = wide ? 0x0000FF00 : 0x03E0;
+            masks[2] = wide ? 0x000000FF : 0x001F;
         }
     }
     if (offbits != 0) {

@@ -18,6 +18,7 @@
 
 #include "rastercodecs.h"
 #include "rastergif.h"
+#include "../rasterlimits.h"
 
 namespace {
 
@@ -31,23 +32,18 @@ constexpr BYTE kLabelComment = 0xFE;
 constexpr BYTE kLabelApplication = 0xFF;
 // Lines are counted in 16-bit signed numbers.
 constexpr DWORD kMaxLineWidth = 32767;
-// The most pixels one byte of LZW data can give: a code of w bits stands for
-// fewer than 2^w pixels, so at 12 bits 4096 / 12 pixels a bit.
-constexpr unsigned long long kLzwPixelsPerByte = 2731;
 
 const char kNoFrame[] = "GIF file has no frame";
 const char kTooWide[] = "GIF line width above 32767";
-const char kTooLarge[] = "RASTER_MAX_MEMORY exceeded";
-const char kNoMemory[] = "RasterImage::Create can't allocate memory";
+const char kNotGif[] = "Not a GIF file";
+const char kNoSuchFrame[] = "GIF frame number out of range";
+const char kCancelled[] = "Cancelled";
+using rasterlimits::kTextNoMemory;
+using rasterlimits::kTextTooLarge;
 
 WORD _word(const BYTE* p)
 {
     return (WORD)(p[0] | (p[1] << 8));
-}
-
-unsigned long long _rowbytes(unsigned long long bpp, unsigned long long width)
-{
-    return ((bpp * width + 31) / 32) * 4;
 }
 
 int _depthfor(int colours)
@@ -69,7 +65,7 @@ RasterImageGIF::RasterImageGIF() : RasterImage(RASTER_FORMAT_GIF)
     szComment[0] = 0;
     nLoops = 0;
     nDispMeth = 0;
-    m_nLineWidth = m_nLineBpp = 0;
+    m_nLineWidth = m_nLineRows = m_nLineBpp = 0;
 }
 
 void RasterImageGIF::SetComment(const char* sz)
@@ -183,23 +179,6 @@ void RasterImageGIF::_handback(RasterFile* fp)
     nBufPos = nBufEnd = 0;
 }
 
-long long RasterImageGIF::_remaining(RasterFile* fp)
-{
-    long size = fp->Size();
-    long pos = _tell(fp);
-    if (size < 0 || pos < 0)
-        return -1;
-    return size > pos ? size - pos : 0;
-}
-
-bool RasterImageGIF::_plausible(unsigned long long blockBytes, unsigned long long pixels,
-                                long long dataBytes) const
-{
-    if (blockBytes <= RASTER_UNBACKED_LIMIT || dataBytes < 0)
-        return true;
-    return pixels <= (unsigned long long)dataBytes * kLzwPixelsPerByte;
-}
-
 // ---------------------------------------------------------------------------
 // Blocks.
 
@@ -271,10 +250,20 @@ void RasterImageGIF::_gatherdata(RasterFile* fp, int& codesize)
 
 bool RasterImageGIF::_takes(const Frame& frame, WORD screenWidth, WORD screenHeight) const
 {
-    // A frame that does not lie inside the screen, or has no pixels, is
-    // passed over; counting and decoding agree on it.
-    return frame.width != 0 && frame.height != 0 && (DWORD)frame.left + frame.width <= screenWidth &&
-           (DWORD)frame.top + frame.height <= screenHeight;
+    // A frame with no pixels, or wholly outside the screen, is passed over;
+    // one partly outside is shown clipped. Counting and decoding agree on it.
+    return frame.width != 0 && frame.height != 0 && frame.left < screenWidth &&
+           frame.top < screenHeight;
+}
+
+RasterImageGIF::Frame RasterImageGIF::_clip(const Frame& frame, WORD screenWidth, WORD screenHeight)
+{
+    Frame shown = frame;
+    if ((DWORD)frame.left + frame.width > screenWidth)
+        shown.width = (WORD)(screenWidth - frame.left);
+    if ((DWORD)frame.top + frame.height > screenHeight)
+        shown.height = (WORD)(screenHeight - frame.top);
+    return shown;
 }
 
 // Extension blocks after their introducer. A failed or malformed read ends
@@ -384,10 +373,8 @@ void RasterImageGIF::_setpalette(RasterImage& target, const tag_TabCol& table) c
     target.SetPalette(256, red, green, blue);
 }
 
-bool RasterImageGIF::_decodeframe(RasterFile* fp, RasterImage& target, const Frame& frame)
+bool RasterImageGIF::_decodeframe(RasterImage& target, const Frame& frame, int codesize)
 {
-    int codesize = 0;
-    _gatherdata(fp, codesize);
     RasterIterator iter(&target);
     iter.MoveToTop();
     bInterlaced = frame.flags & 0x40;
@@ -395,7 +382,10 @@ bool RasterImageGIF::_decodeframe(RasterFile* fp, RasterImage& target, const Fra
     nRowStep = 8;
     nRowPos = 0;
     nPass = 0;
-    m_nLineWidth = frame.width;
+    // The rows are decoded at the frame's width and height; what lies
+    // outside the screen is dropped on the way into the clipped target.
+    m_nLineWidth = (int)target.GetWidth();
+    m_nLineRows = (int)target.GetHeight();
     m_nLineBpp = target.GetBpp();
     // Other decoder failures end the frame with the rows it delivered.
     if (decoder(&iter, frame.width, codesize) == kStackOverrun)
@@ -433,7 +423,8 @@ void RasterImageGIF::_fillrect(const Frame& area, BYTE index)
 
 void RasterImageGIF::_paintcomposite(RasterImage& composite, const Frame& frame, WORD screenHeight) const
 {
-    // Every pixel is copied in its palette colour, the transparent ones too.
+    // Every pixel of the frame's rectangle (already clipped to the screen)
+    // is copied in its palette colour, the transparent ones too.
     long h = (long)GetHeight(), w = (long)GetWidth();
     for (long y = 0; y < h; y++)
         for (long x = 0; x < w; x++)
@@ -455,7 +446,7 @@ bool RasterImageGIF::_readscreen(RasterFile* fp, Walk& walk)
 {
     BYTE screen[kScreenSize];
     if (!_read(fp, screen, sizeof(screen)) || memcmp(screen, "GIF8", 4) != 0)
-        return false;
+        return _fail(kNotGif);
     walk.screenWidth = _word(screen + 6);
     walk.screenHeight = _word(screen + 8);
     const BYTE flags = screen[10];
@@ -468,7 +459,10 @@ bool RasterImageGIF::_readscreen(RasterFile* fp, Walk& walk)
     // A table cut short leaves nothing after it: no frame.
     if (walk.hasGlobal && !_read(fp, walk.global.Palette, (size_t)walk.global.nColors * 3))
         walk.screenWidth = walk.screenHeight = 0;
-    walk.fileData = _remaining(fp);
+    // What the stream has left, and what the read-ahead holds of it.
+    walk.fileData = rasterlimits::BytesLeft(fp);
+    if (walk.fileData >= 0)
+        walk.fileData += nBufEnd - nBufPos;
     return true;
 }
 
@@ -503,13 +497,13 @@ bool RasterImageGIF::_decode(RasterFile* fp)
     if (info.nNumFrames == 0)
         return _fail(kNoFrame);
     if (info.nFrame < 0 || info.nFrame >= info.nNumFrames)
-        return false;
+        return _fail(kNoSuchFrame);
 
     for (;;) {
         Frame frame;
         const int got = _nextframe(fp, frame, true);
         if (got < 0)
-            return false;  // cancelled
+            return _fail(kCancelled);
         if (got == 0)
             break;
         if (info.nEscape == -1) {  // the size only
@@ -535,6 +529,11 @@ bool RasterImageGIF::_decode(RasterFile* fp)
 
 bool RasterImageGIF::_takeframe(RasterFile* fp, Walk& walk, const Frame& frame)
 {
+    // The frame's own data is gathered first: it alone can back the pixels
+    // the descriptor claims.
+    int codesize = 0;
+    _gatherdata(fp, codesize);
+    const Frame shown = _clip(frame, walk.screenWidth, walk.screenHeight);
     if (walk.taken == 0 && frame.width != walk.screenWidth && frame.height != walk.screenHeight)
         walk.trueColour++;
     if (frame.width > kMaxLineWidth)
@@ -551,36 +550,38 @@ bool RasterImageGIF::_takeframe(RasterFile* fp, Walk& walk, const Frame& frame)
                          !local && IsValid();
 
     const int bpp = _depthfor(table.nColors);
-    unsigned long long pixels = (unsigned long long)frame.width * frame.height;
-    if (!_plausible(_rowbytes(bpp, frame.width) * frame.height, pixels, _remaining(fp)))
-        return _fail(kTooLarge);
+    const unsigned long long pixels = (unsigned long long)shown.width * shown.height;
+    if (!rasterlimits::Backed(pixels, (long long)m_data.size(), rasterlimits::kLzwPixelsPerByte, walk.unbacked))
+        return _fail(kTextTooLarge);
     std::unique_ptr<RasterImage> piece;
     RasterImage* target = this;
     if (compose) {
         piece.reset(new (std::nothrow) RasterImage(RASTER_FORMAT_GIF));
         if (!piece)
-            return _fail(kNoMemory);
+            return _fail(kTextNoMemory);
         target = piece.get();
     }
-    if (target->Create(frame.width, frame.height, (DWORD)bpp, RASTER_FORMAT_GIF) == NULL)
+    if (target->Create(shown.width, shown.height, (DWORD)bpp, RASTER_FORMAT_GIF) == NULL)
         return _fail(target->GetLastError());
     if (local || walk.hasGlobal)
         _setpalette(*target, table);
     target->SetTransIndex(info.nTransIndex);
-    if (!_decodeframe(fp, *target, frame) || info.nEscape != 0)
+    if (!_decodeframe(*target, frame, codesize))
         return false;
+    if (info.nEscape != 0)
+        return _fail(kCancelled);
 
     if (compose) {
         // What the frame before asked for once it had been shown: a cleared
         // rectangle shows the background (transparent when there is one).
         if (walk.lastOnCanvas && walk.lastDisposal == 2)
             _fillrect(walk.last, walk.firstTrans != -1 ? (BYTE)walk.firstTrans : walk.background);
-        GifMix(*piece, -(long)frame.left, (long)frame.top + frame.height - (long)GetHeight());
+        GifMix(*piece, -(long)shown.left, (long)shown.top + shown.height - (long)GetHeight());
         info.nTransIndex = walk.firstTrans;
     }
-    if (walk.trueColour >= 2 && !_painttruecolour(walk, frame))
+    if (walk.trueColour >= 2 && !_painttruecolour(walk, shown))
         return false;
-    walk.last = frame;
+    walk.last = shown;
     walk.lastDisposal = disposal;
     walk.lastOnCanvas = compose || walk.taken == 0;
     return true;
@@ -590,12 +591,14 @@ bool RasterImageGIF::_painttruecolour(Walk& walk, const Frame& frame)
 {
     info.nFrame = info.nNumFrames - 1;  // every frame is painted
     if (!walk.composite) {
+        // The screen is not data: the whole file must back its pixels.
         const WORD w = walk.screenWidth, h = walk.screenHeight;
-        if (!_plausible(_rowbytes(24, w) * h, (unsigned long long)w * h, walk.fileData))
-            return _fail(kTooLarge);
+        if (!rasterlimits::Backed((unsigned long long)w * h, walk.fileData, rasterlimits::kLzwPixelsPerByte,
+                                  walk.unbacked))
+            return _fail(kTextTooLarge);
         walk.composite.reset(new (std::nothrow) RasterImage(w, h, 24, RASTER_FORMAT_GIF));
         if (!walk.composite)
-            return _fail(kNoMemory);
+            return _fail(kTextNoMemory);
         if (!walk.composite->IsValid())
             return _fail(walk.composite->GetLastError());
     }

@@ -49,10 +49,13 @@ private:
 
 int RasterImageGIF::out_line(RasterIterator* iter, BYTE* pixels, int len)
 {
+    // Pixels right of the screen's edge are dropped.
+    const int width = m_nLineWidth;
+    if (len > width)
+        len = width;
     int bytes = len;
     if (m_nLineBpp < 8) {
         // Pixels the data did not deliver stay 0, as the frame was created.
-        int width = m_nLineWidth;
         if (len < width)
             memset(pixels + len, 0, (size_t)(width - len));
         // Packed in place: the high bits of a byte hold the leftmost pixel.
@@ -88,8 +91,11 @@ int RasterImageGIF::out_line(RasterIterator* iter, BYTE* pixels, int len)
     // over; rows after the fourth pass end the frame.
     if (nPass >= 4)
         return -1;
-    iter->SetY(nRowCount - nRowPos - 1);
-    iter->SetRow(pixels, bytes);
+    // Rows below the screen's edge are dropped.
+    if (nRowPos < m_nLineRows) {
+        iter->SetY(m_nLineRows - nRowPos - 1);
+        iter->SetRow(pixels, bytes);
+    }
     nRowPos += nRowStep;
     while (nRowPos >= nRowCount) {
         if (++nPass >= 4)

@@ -23,6 +23,7 @@
 #include <png.h>
 
 #include "rastercodecs.h"
+#include "../rasterlimits.h"
 #include "rasteriterator.h"
 
 namespace {
@@ -30,10 +31,6 @@ namespace {
 const char kCreateFailed[] = "Failed to create PNG structure";
 const char kInfoFailed[] = "Failed to initialize PNG info structure";
 const char kSaveFailed[] = "Error saving PNG file";
-const char kTooLarge[] = "RASTER_MAX_MEMORY exceeded";
-
-// Deflate turns at most 1032 bytes into one (a 258-byte match in two bits).
-constexpr unsigned long long kInflateRatio = 1032;
 // The largest ancillary chunk kept in memory, and how many are kept.
 constexpr png_alloc_size_t kChunkMallocMax = 8000000;
 constexpr png_uint_32 kChunkCacheMax = 1000;
@@ -206,12 +203,19 @@ bool RasterImagePNG::_readimage(RasterFile* fp, PngState* st)
         png_set_strip_16(png);
 
     const DWORD bpp = depth > 16 ? 24 : depth == 16 ? 8 : (DWORD)depth;
-    unsigned long long block = ((bpp * (unsigned long long)width + 31) / 32) * 4 * height;
-    unsigned long long raw = (((unsigned long long)width * depth + 7) / 8 + 1) * height;
-    long size = fp->Size(), pos = fp->Tell();
-    if (block > RASTER_UNBACKED_LIMIT && size >= 0 && pos >= 0 &&
-        raw > (unsigned long long)(size > pos ? size - pos : 0) * kInflateRatio)
-        return _fail(kTooLarge);
+    // The rows the rest of the file can inflate to: each row is its filter
+    // byte and its packed pixels.
+    const unsigned long long rawRow = ((unsigned long long)width * depth + 7) / 8 + 1;
+    const long long left = rasterlimits::BytesLeft(fp);
+    const unsigned long long inflated =
+        left > 0 ? (unsigned long long)left * rasterlimits::kDeflateBytesPerByte : 0;
+    const unsigned long long backedRows = inflated / rawRow;
+    unsigned long long allowance = RasterGetUnbackedPixels();
+    if (!rasterlimits::Covered((unsigned long long)width * height,
+                               backedRows > height ? (unsigned long long)width * height
+                                                   : backedRows * width,
+                               allowance))
+        return _fail(rasterlimits::kTextTooLarge);
     if (Create(width, height, bpp, RASTER_FORMAT_PNG) == NULL)
         return false;
     _readresolution(st);
@@ -225,7 +229,7 @@ bool RasterImagePNG::_readimage(RasterFile* fp, PngState* st)
         png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
         AlphaCreate();
         if (!AlphaIsValid())
-            return _fail("RasterImage::Create can't allocate memory");
+            return _fail(rasterlimits::kTextNoMemory);
     }
     if (colorType & PNG_COLOR_MASK_COLOR)
         png_set_bgr(png);
@@ -324,7 +328,7 @@ bool RasterImagePNG::_readrows(PngState* st, png_uint_32 width, png_uint_32 heig
     // Zeroed: the bytes past what libpng delivers are the rows' padding.
     st->row = static_cast<BYTE*>(calloc((size_t)((depth + 7) / 8) * width + 10, 1));
     if (st->row == NULL)
-        return _fail("RasterImage::Create can't allocate memory");
+        return _fail(rasterlimits::kTextNoMemory);
     BYTE* row = st->row;
     const int passes = png_set_interlace_handling(png);
     png_start_read_image(png);

@@ -29,10 +29,6 @@ const RasterCodec* const* RasterCodecTable(size_t* count);
 // The codec for a format id, or null.
 const RasterCodec* RasterFindCodec(DWORD imagetype);
 
-// A decoder may allocate this much for pixels that a file merely claims; a
-// larger image must be backed by the data the file actually holds.
-constexpr unsigned long long RASTER_UNBACKED_LIMIT = 16ULL << 20;
-
 // One entry per codec file.
 extern const RasterCodec g_RasterCodecBMP;
 extern const RasterCodec g_RasterCodecGIF;

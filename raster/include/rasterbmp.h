@@ -24,5 +24,6 @@ protected:
     bool _readpixels(RasterFile* stream, const BITMAPINFOHEADER& file, const DWORD masks[3]);
     void _readrle8(RasterFile* stream);
     void _readrle4(RasterFile* stream);
+    bool _read32(RasterFile* stream, const DWORD masks[3]);
     bool _fail(const char* text);
 };

@@ -26,6 +26,17 @@ constexpr DWORD RASTER_FORMAT_LIMIT = 16;
 // Largest image Create accepts: width x height x bits per pixel / 256 (0x0F424000).
 constexpr unsigned long long RASTER_MAX_MEMORY = 256000000ULL;
 
+// Pixels a decode may create beyond what the file's data can produce (a
+// header claims any size it likes; a cut or made-up file is shown only up to
+// this many pixels it does not hold). The default, 4194304 (2048 x 2048),
+// keeps a game that opens players' and mods' files safe from small files that
+// ask for gigabytes; a host that opens large damaged pictures on purpose
+// raises it. Valid files never need it: their data backs their size. The
+// setting is process-wide and may be changed at any time; a decode uses the
+// value it finds when it starts.
+void RasterSetUnbackedPixels(unsigned long long pixels);
+unsigned long long RasterGetUnbackedPixels();
+
 // GetColorType results.
 constexpr BYTE RASTER_COLORTYPE_PALETTE = 1;
 constexpr BYTE RASTER_COLORTYPE_COLOR = 2;

@@ -119,6 +119,7 @@ private:
         int lastDisposal = 0;
         bool lastOnCanvas = false;
         std::unique_ptr<RasterImage> composite;  // the true-colour picture
+        unsigned long long unbacked = RasterGetUnbackedPixels();  // pixels the data need not back
     };
 
     bool _decode(RasterFile* fp);
@@ -137,12 +138,6 @@ private:
     bool _skip(RasterFile* fp, size_t n);
     long _tell(RasterFile* fp);
     void _handback(RasterFile* fp);
-    // Bytes after the logical position, or -1 when the stream cannot tell.
-    long long _remaining(RasterFile* fp);
-    // Whether an image block this large is backed by the data that is left
-    // (dataBytes -1: unknown). Small blocks always are.
-    bool _plausible(unsigned long long blockBytes, unsigned long long pixels,
-                    long long dataBytes) const;
     // The next block introducer (0x21, 0x2C or 0x3B), passing over other
     // bytes, or -1 at the end of the data.
     int _nextblock(RasterFile* fp);
@@ -155,9 +150,12 @@ private:
     // zero-length block ended them rather than the end of the file.
     void _gatherdata(RasterFile* fp, int& codesize);
     bool _takes(const Frame& frame, WORD screenWidth, WORD screenHeight) const;
-    // Decodes one frame's data into target, already created at the frame's
-    // size; false (with the text) when the data is refused.
-    bool _decodeframe(RasterFile* fp, RasterImage& target, const Frame& frame);
+    // The part of a frame that lies on the screen.
+    static Frame _clip(const Frame& frame, WORD screenWidth, WORD screenHeight);
+    // Decodes the gathered data of one frame into target, already created at
+    // the frame's size clipped to the screen; false (with the text) when the
+    // data is refused.
+    bool _decodeframe(RasterImage& target, const Frame& frame, int codesize);
     void _setpalette(RasterImage& target, const tag_TabCol& table) const;
     // Fills a rectangle given in screen coordinates (rows from the top) with
     // one index.
@@ -169,6 +167,7 @@ private:
 
     std::vector<BYTE> m_data;  // the gathered LZW data of the frame being decoded
     bool m_terminated = false;
-    int m_nLineWidth;          // pixels and bits per pixel of the frame's rows
+    int m_nLineWidth;          // pixels, rows and bits per pixel of the frame as stored
+    int m_nLineRows;
     int m_nLineBpp;
 };

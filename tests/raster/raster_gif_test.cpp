@@ -246,7 +246,7 @@ TEST(GifDecode, BothVersionsDecodeToTheirIndicesAndPalette)
     bad.screen(7, 5, kFour, 0, "GIF9aa").image(0, 0, 7, 5, px).trailer();
     RasterImage img;
     EXPECT_FALSE(Load(img, bad));
-    EXPECT_STREQ("", img.GetLastError());
+    EXPECT_STREQ("Not a GIF file", img.GetLastError());
     EXPECT_FALSE(img.IsValid());
 }
 
@@ -343,7 +343,7 @@ TEST(GifDecode, SizeOnlyGivesTheFirstDescriptorWithoutPixels)
 
     // The first descriptor counts even when it lies outside the screen.
     Gif g;
-    g.screen(20, 10, kFour).image(18, 0, 9, 4, Bytes(36, 1)).image(0, 0, 20, 10, Bytes(200, 2)).trailer();
+    g.screen(20, 10, kFour).image(20, 0, 9, 4, Bytes(36, 1)).image(0, 0, 20, 10, Bytes(200, 2)).trailer();
     RasterImage outside;
     outside.SetEscape(-1);
     ASSERT_TRUE(Load(outside, g));
@@ -354,7 +354,7 @@ TEST(GifDecode, SizeOnlyGivesTheFirstDescriptorWithoutPixels)
 TEST(GifDecode, FilesThatOfferNoFrameFailWithAText)
 {
     Gif outside;
-    outside.screen(4, 4, kFour).image(2, 2, 4, 4, Bytes(16, 1)).image(0, 3, 1, 2, Bytes(2, 1)).trailer();
+    outside.screen(4, 4, kFour).image(4, 0, 4, 4, Bytes(16, 1)).image(0, 4, 1, 2, Bytes(2, 1)).trailer();
     Gif empty;
     empty.screen(0, 0, kFour).image(0, 0, 1, 1, Bytes(1, 1)).trailer();
     Gif badExtension;  // a graphic control block of 5 bytes ends the walk before any frame
@@ -378,16 +378,22 @@ TEST(GifDecode, CountingAndDecodingAgreeOnWhichFramesExist)
     Gif f;
     f.screen(4, 3, kFour)
         .image(0, 0, 4, 3, Bytes(12, 1))
-        .image(3, 0, 4, 3, Bytes(12, 2))  // outside: passed over whole
+        .image(4, 0, 4, 3, Bytes(12, 2))  // wholly outside: passed over
+        .image(3, 1, 4, 3, Bytes(12, 4))  // partly outside: clipped to 1 x 2
         .image(1, 1, 2, 2, Bytes(4, 3))
         .trailer();
     RasterImage img;
-    ASSERT_TRUE(Load(img, f, 1));
-    EXPECT_EQ(2, img.GetNumFrames());
+    ASSERT_TRUE(Load(img, f, 2));
+    EXPECT_EQ(3, img.GetNumFrames());
     EXPECT_EQ(2u, img.GetWidth());
     EXPECT_EQ(Bytes(4, 3), Indices(img));
-    EXPECT_FALSE(Load(img, f, 2));
-    EXPECT_EQ(2, img.GetNumFrames());  // a typed decode reports the count it found
+    ASSERT_TRUE(Load(img, f, 1));
+    EXPECT_EQ(1u, img.GetWidth());
+    EXPECT_EQ(2u, img.GetHeight());
+    EXPECT_EQ(Bytes(2, 4), Indices(img));
+    EXPECT_FALSE(Load(img, f, 3));
+    EXPECT_EQ(3, img.GetNumFrames());  // a typed decode reports the count it found
+    EXPECT_STREQ("GIF frame number out of range", img.GetLastError());
     EXPECT_FALSE(Load(img, f, -1));
 }
 
