@@ -4,6 +4,7 @@
 #include "kgraph.h"
 #include "kloaders.h"
 #include <ijl.h>
+#include "raster/rasterlimits.h"
 #include <new>
 
 void _swaprb_premultiply(BYTE* data, long width, long height)
@@ -64,6 +65,15 @@ SPRITE_DATA* KGraph::_loadjpg(void* data, DWORD size, KESTREL_COLOR_MODE mode, D
     }
     const long width = long(jcp.JPGWidth);
     const long height = long(jcp.JPGHeight);
+    // The header's size waits for the data to confirm it: pixels the stream
+    // cannot code come out of the host's allowance before anything is made.
+    unsigned long long allowance = RasterGetUnbackedPixels();
+    if (!rasterlimits::Backed(uint64_t(width) * uint64_t(height), (long long)size,
+                              rasterlimits::kJpegPixelsPerByte, allowance)) {
+        KRet(E_FAIL, "KGraph::_loadjpeg(dat) %ld x %ld picture larger than its data", width, height);
+        ijlFree(&jcp);
+        return NULL;
+    }
     const uint64_t pixelBytes = uint64_t(width) * uint64_t(channels);
     const uint64_t stride = (pixelBytes + 3) & ~uint64_t(3);
     const uint64_t total = stride * uint64_t(height);

@@ -108,7 +108,7 @@ TEST_F(Jpeg, OversizedHeaderIsRefusedBeforeTheBufferIsMade)
     jpg[sof + 7] = 0xEA;  // width 60000
     jpg[sof + 8] = 0x60;
     EXPECT_EQ(Decode(jpg), nullptr);
-    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) alloc imagebuff fail"));
+    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) 60000 x 60000 picture larger than its data"));
 }
 
 TEST_F(Jpeg, FileFormReadsTheWholeFileOrSaysWhy)

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 struct zip;
+struct zip_file;
 
 class CUnPackFile {
 public:
@@ -26,7 +27,8 @@ public:
 
     // A new buffer holding the whole entry, its size stored in *size (size
     // may be null). Null, with *size 0, when the archive is not open, there is
-    // no such entry, the entry exceeds INT_MAX bytes or cannot be read whole.
+    // no such entry, the entry exceeds INT_MAX bytes, claims a size its data
+    // does not hold, or cannot be read whole (each but a missing entry logged).
     // The caller gives the buffer back with ReleaseBuf.
     BYTE* UnPack(const char* name, int* size);
     void ReleaseBuf(BYTE* buffer);
@@ -37,4 +39,7 @@ private:
     std::unordered_map<std::string, uint64_t> m_Entries;
 
     static std::string _fold(const char* name);
+    // The whole of an open entry that claims `length` bytes, in a new
+    // buffer of at least length + 1 bytes; null when it holds more or fewer.
+    static BYTE* _readall(struct zip_file* file, int length);
 };

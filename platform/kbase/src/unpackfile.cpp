@@ -6,7 +6,19 @@
 #include <zip.h>
 
 #include <climits>
+#include <cstring>
 #include <new>
+
+#include "kret.h"
+
+namespace {
+
+// Deflate makes at most 1032 bytes of one.
+constexpr zip_uint64_t kInflateRatio = 1032;
+// The first buffer of an entry; it doubles as the data comes.
+constexpr int kFirstBlock = 64 << 10;
+
+}  // namespace
 
 CUnPackFile::CUnPackFile() : m_pZip(nullptr) {}
 
@@ -84,40 +96,84 @@ BYTE* CUnPackFile::UnPack(const char* name, int* size)
 
     zip_stat_t st;
     zip_stat_init(&st);
-    if (zip_stat_index(m_pZip, it->second, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+    if (zip_stat_index(m_pZip, it->second, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) {
+        KRet(-1, "CUnPackFile::UnPack(%s) entry cannot be read", name);
         return nullptr;
-    if (st.size > zip_uint64_t(INT_MAX))
+    }
+    if (st.size > zip_uint64_t(INT_MAX)) {
+        KRet(-1, "CUnPackFile::UnPack(%s) entry of %llu bytes is too large", name,
+             static_cast<unsigned long long>(st.size));
         return nullptr;
+    }
+    // What the entry's own data can become: a stored entry is its data, and
+    // deflate turns one byte into at most 1032 (a 258-byte match in 2 bits).
+    // A size above that is a lie, refused before anything is made for it.
+    if ((st.valid & ZIP_STAT_COMP_SIZE) && (st.valid & ZIP_STAT_COMP_METHOD)) {
+        const zip_uint64_t most = st.comp_method == ZIP_CM_STORE     ? st.comp_size
+                                  : st.comp_method == ZIP_CM_DEFLATE ? st.comp_size * kInflateRatio
+                                                                     : zip_uint64_t(INT_MAX);
+        if (st.size > most) {
+            KRet(-1, "CUnPackFile::UnPack(%s) entry claims %llu bytes its data cannot hold", name,
+                 static_cast<unsigned long long>(st.size));
+            return nullptr;
+        }
+    }
     const int length = int(st.size);
-
-    // One spare byte keeps an empty entry's buffer non-null.
-    BYTE* buffer = new (std::nothrow) BYTE[size_t(length) + 1];
-    if (buffer == nullptr)
-        return nullptr;
     zip_file_t* file = zip_fopen_index(m_pZip, it->second, 0);
     if (file == nullptr) {
-        delete[] buffer;
+        KRet(-1, "CUnPackFile::UnPack(%s) entry cannot be opened", name);
         return nullptr;
     }
-    zip_int64_t got = 0;
-    while (got < length) {
-        const zip_int64_t n = zip_fread(file, buffer + got, zip_uint64_t(length - got));
-        if (n <= 0)
-            break;
-        got += n;
-    }
+    BYTE* buffer = _readall(file, length);
     // Reading on at the end lets libzip check the entry's CRC; a damaged
     // entry fails there.
-    BYTE probe;
-    bool whole = got == length && zip_fread(file, &probe, 1) == 0;
-    if (zip_fclose(file) != 0)
-        whole = false;
-    if (!whole) {
+    if (zip_fclose(file) != 0 && buffer != nullptr) {
         delete[] buffer;
+        buffer = nullptr;
+    }
+    if (buffer == nullptr) {
+        KRet(-1, "CUnPackFile::UnPack(%s) entry does not hold the %d bytes it claims", name, length);
         return nullptr;
     }
     if (size != nullptr)
         *size = length;
+    return buffer;
+}
+
+BYTE* CUnPackFile::_readall(zip_file_t* file, int length)
+{
+    // The buffer grows with what actually inflates, so a size the data does
+    // not bear out costs no more than the data itself. One spare byte keeps
+    // an empty entry's buffer non-null.
+    size_t capacity = size_t(length < kFirstBlock ? length : kFirstBlock);
+    BYTE* buffer = new (std::nothrow) BYTE[capacity + 1];
+    if (buffer == nullptr)
+        return nullptr;
+    size_t got = 0;
+    while (got < size_t(length)) {
+        if (got == capacity) {
+            const size_t grown = capacity * 2 < size_t(length) ? capacity * 2 : size_t(length);
+            BYTE* bigger = new (std::nothrow) BYTE[grown + 1];
+            if (bigger == nullptr) {
+                delete[] buffer;
+                return nullptr;
+            }
+            std::memcpy(bigger, buffer, got);
+            delete[] buffer;
+            buffer = bigger;
+            capacity = grown;
+        }
+        const zip_int64_t n = zip_fread(file, buffer + got, zip_uint64_t(capacity - got));
+        if (n <= 0)
+            break;
+        got += size_t(n);
+    }
+    // The entry must end where its size says: one byte more is read to see.
+    BYTE probe;
+    if (got != size_t(length) || zip_fread(file, &probe, 1) != 0) {
+        delete[] buffer;
+        return nullptr;
+    }
     return buffer;
 }
 
