@@ -10,6 +10,13 @@
 #include "rasterimage.h"
 #include "rasterlimits.h"
 
+namespace {
+
+const char kNullStream[] = "null file handler";
+const char kCantOpen[] = "can't open file";
+
+}  // namespace
+
 RasterImage::RasterImage(const char* filename, DWORD imagetype)
 {
     Startup(imagetype);
@@ -61,8 +68,10 @@ bool RasterImage::_decodewith(const RasterCodec& codec, RasterFile* stream, DWOR
 
 bool RasterImage::Decode(RasterFile* stream, DWORD imagetype)
 {
-    if (stream == NULL)
+    if (stream == NULL) {
+        _seterror(kNullStream);
         return false;
+    }
     if (imagetype == RASTER_FORMAT_UNKNOWN) {
         long start = stream->Tell();
         size_t n;
@@ -85,28 +94,36 @@ bool RasterImage::Decode(RasterFile* stream, DWORD imagetype)
 
 bool RasterImage::Decode(FILE* stream, DWORD imagetype)
 {
-    if (stream == NULL)
+    if (stream == NULL) {
+        _seterror(kNullStream);
         return false;
+    }
     RasterIOFile file(stream);
     return Decode(&file, imagetype);
 }
 
 bool RasterImage::Decode(BYTE* buffer, DWORD size, DWORD imagetype)
 {
-    if (buffer == NULL)
+    if (buffer == NULL) {
+        _seterror(kNullStream);
         return false;
+    }
     RasterMemFile file(buffer, size);
     return Decode(&file, imagetype);
 }
 
 bool RasterImage::Load(const char* filename, DWORD imagetype)
 {
-    if (filename == NULL)
+    if (filename == NULL) {
+        _seterror(kNullStream);
         return false;
+    }
     if (imagetype >= 1 && imagetype < RASTER_FORMAT_LIMIT) {
         FILE* fp = fopen(filename, "rb");
-        if (fp == NULL)
+        if (fp == NULL) {
+            _seterror(kCantOpen);
             return false;
+        }
         bool ok = Decode(fp, imagetype);
         fclose(fp);
         if (ok)
@@ -118,8 +135,10 @@ bool RasterImage::Load(const char* filename, DWORD imagetype)
     memcpy(kept, info.szLastError, sizeof(kept));
 
     FILE* fp = fopen(filename, "rb");
-    if (fp == NULL)
+    if (fp == NULL) {
+        _seterror(kCantOpen);
         return false;
+    }
     bool ok = Decode(fp, RASTER_FORMAT_UNKNOWN);
     fclose(fp);
     if (!ok && imagetype != RASTER_FORMAT_UNKNOWN)

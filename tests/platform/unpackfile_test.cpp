@@ -4,6 +4,10 @@
 #include <zip.h>
 
 #include <climits>
+#include <fstream>
+#include <iterator>
+
+#include "alloc_counter.h"
 
 namespace {
 
@@ -177,4 +181,65 @@ TEST_F(UnPackTest, DoubleByteNamesMatchByteForByte)
     ASSERT_NE(buf, nullptr);
     EXPECT_EQ(size, 3);
     pack.ReleaseBuf(buf);
+}
+
+namespace {
+
+// The archive's bytes with the size both headers give its only entry
+// replaced by `claim`: the local header has it at 22, the central one at 24.
+std::vector<BYTE> LyingZip(const std::string& path, uint32_t claim)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<BYTE> zip((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto put = [&](size_t at) {
+        for (int i = 0; i < 4; i++)
+            zip[at + size_t(i)] = BYTE(claim >> (8 * i));
+    };
+    put(22);
+    for (size_t i = 0; i + 4 <= zip.size(); i++)
+        if (zip[i] == 'P' && zip[i + 1] == 'K' && zip[i + 2] == 1 && zip[i + 3] == 2)
+            put(i + 24);
+    return zip;
+}
+
+}  // namespace
+
+TEST_F(UnPackTest, SizesTheDataCannotBearOutAreRefusedWithATextAndCostLittle)
+{
+    const std::string many(100000, 'a');  // deflates to a few hundred bytes
+    struct Case {
+        const char* what;
+        bool deflate;
+        const std::string& data;
+        uint32_t claim;
+        std::string text;
+    } cases[] = {
+        {"stored, claims 2 GiB", false, m_text, 0x80000000u,
+         "CUnPackFile::UnPack(e.bin) entry of 2147483648 bytes is too large"},
+        {"stored, claims 2 GiB - 1", false, m_text, 0x7FFFFFFFu,
+         "CUnPackFile::UnPack(e.bin) entry claims 2147483647 bytes its data cannot hold"},
+        {"deflated, claims 2 GiB - 1", true, many, 0x7FFFFFFFu,
+         "CUnPackFile::UnPack(e.bin) entry claims 2147483647 bytes its data cannot hold"},
+        {"deflated, claims a little more", true, many, 100100,
+         "CUnPackFile::UnPack(e.bin) entry does not hold the 100100 bytes it claims"},
+        {"deflated, claims a little less", true, many, 99999,
+         "CUnPackFile::UnPack(e.bin) entry does not hold the 99999 bytes it claims"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(MakeZip(Path("lie.zip"), {{"e.bin", c.data}}, c.deflate));
+        const std::vector<BYTE> zip = LyingZip(Path("lie.zip"), c.claim);
+        std::ofstream(Path("lie.zip"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(zip.data()), std::streamsize(zip.size()));
+        CUnPackFile pack;
+        ASSERT_TRUE(pack.Open(Path("lie.zip").c_str())) << c.what;
+        kbase::ClearLog();
+        int size = -1;
+        const AllocCounter counter;
+        EXPECT_EQ(pack.UnPack("e.bin", &size), nullptr) << c.what;
+        EXPECT_EQ(size, 0) << c.what;
+        EXPECT_TRUE(kbase::LogContains(c.text)) << c.what;
+        if (AllocCounter::Available()) {
+            EXPECT_LT(counter.Peak(), size_t(1) << 20) << c.what;
+        }
+    }
 }

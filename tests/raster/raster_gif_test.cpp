@@ -16,6 +16,7 @@
 
 #include <raster.h>
 #include <rastergif.h>
+#include "alloc_counter.h"
 #include "magick.h"
 #include "test_files.h"
 
@@ -783,6 +784,98 @@ TEST_F(GifMagick, FramesOfEveryDisposalMatchItsFrames)
                                    : MagickRgba(gif + "[" + std::to_string(n) + "]");
         ExpectSame(ours, theirs, "frame " + std::to_string(n));
     }
+}
+
+// ---------------------------------------------------------------------------
+// What a small file may cost.
+
+// `count` frames of w x h at the screen's corner, each with a few codes of
+// data: a clear code, one pixel and the end code.
+Gif EmptyFrames(int w, int h, int count, bool global = true)
+{
+    Gif f;
+    f.screen(w, h, global ? std::vector<DWORD>{0x000000, 0xFFFFFF} : std::vector<DWORD>{});
+    for (int i = 0; i < count; i++)
+        f.descriptor(0, 0, w - (global ? 0 : 1), h - (global ? 0 : 1), 0).u8(2).raw(SubBlocks(Lzw(Bytes(1, 1), 2)));
+    return static_cast<Gif&>(f.trailer());
+}
+
+TEST(GifBounds, FramesTheirDataCannotFillAreRefusedCheaply)
+{
+    struct Case {
+        const char* what;
+        Gif file;
+        long frame;
+    } cases[] = {
+        {"twelve 2300 x 2300 frames, the first", EmptyFrames(2300, 2300, 12), 0},
+        {"twelve 2300 x 2300 frames, the last", EmptyFrames(2300, 2300, 12), 11},
+        {"true colour, twelve 2300 x 2300 frames", EmptyFrames(2300, 2300, 12, false), 0},
+        {"eight 32767 x 4095 frames, the eighth", EmptyFrames(32767, 4095, 8), 7},
+    };
+    for (const Case& c : cases) {
+        EXPECT_LE(c.file.size(), 256u) << c.what;
+        RasterImage img;
+        const AllocCounter counter;
+        EXPECT_FALSE(Load(img, c.file, c.frame)) << c.what;
+        EXPECT_STREQ("RASTER_MAX_MEMORY exceeded", img.GetLastError()) << c.what;
+        if (AllocCounter::Available()) {
+            EXPECT_LT(counter.Total(), size_t(1) << 20) << c.what;
+        }
+    }
+}
+
+TEST(GifBounds, TheAllowanceIsSpentOncePerDecode)
+{
+    // 1000 x 1000 frames with no data: four fit the allowance, the fifth not.
+    const Gif f = EmptyFrames(1000, 1000, 6);
+    for (long n = 0; n < 6; n++) {
+        RasterImage img;
+        const AllocCounter counter;
+        EXPECT_EQ(n < 4, Load(img, f, n)) << n;
+        if (AllocCounter::Available()) {
+            // Each frame's block, its palette and the row buffer; the last
+            // picture is kept, the others go as the next one comes.
+            EXPECT_LT(counter.Peak(), size_t(2) << 20) << n;
+        }
+    }
+    // Frames whose data backs them cost the allowance nothing.
+    const unsigned long long allowance = RasterGetUnbackedPixels();
+    RasterSetUnbackedPixels(0);
+    Gif backed;
+    const Bytes px = Pixels(40, 30, [](int x, int y) { return (x / 3 + y) & 1; });
+    backed.screen(40, 30, {0x000000, 0xFFFFFF});
+    for (int i = 0; i < 5; i++)
+        backed.image(0, 0, 40, 30, px);
+    backed.trailer();
+    RasterImage img;
+    EXPECT_TRUE(Load(img, backed, 4));
+    EXPECT_FALSE(Load(img, f, 0));
+    RasterSetUnbackedPixels(allowance);
+}
+
+TEST(GifBounds, FramesPartlyOutsideTheScreenAreClippedToIt)
+{
+    const Bytes px = Pixels(5, 4, [](int x, int y) { return (x + 3 * y) % 4; });
+    for (bool interlaced : {false, true}) {
+        Gif f;
+        f.screen(6, 5, kFour).image(3, 2, 5, 4, px, {}, interlaced).trailer();
+        RasterImage img;
+        ASSERT_TRUE(Load(img, f)) << interlaced << " " << img.GetLastError();
+        EXPECT_EQ(1, img.GetNumFrames());
+        ASSERT_EQ(3u, img.GetWidth());
+        ASSERT_EQ(3u, img.GetHeight());
+        Bytes shown;
+        for (int y = 0; y < 3; y++)
+            for (int x = 0; x < 3; x++)
+                shown.push_back(px[(size_t)y * 5 + x]);
+        EXPECT_EQ(shown, Indices(img)) << interlaced;
+    }
+    // Composed onto the picture so far, the clipped frame lands in place.
+    Gif two;
+    two.screen(4, 4, kFour).gce(1).image(0, 0, 4, 4, Bytes(16, 1)).gce(1).image(2, 3, 3, 2, Bytes(6, 2)).trailer();
+    RasterImage img;
+    ASSERT_TRUE(Load(img, two, 1));
+    EXPECT_EQ(Bytes({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2}), Indices(img));
 }
 
 }  // namespace
