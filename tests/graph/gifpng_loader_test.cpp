@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 #include <raster.h>
+#include "alloc_counter.h"
 #include "desktop_fixture.h"
 #include "encoded_bytes.h"
 #include "picture_bytes.h"
@@ -254,3 +255,42 @@ TEST_F(GifPngLoader, OtherColourModesGiveAClearedSprite)
 }
 
 }  // namespace
+
+TEST_F(GifPngLoader, SmallFilesThatClaimHugePicturesCostLittle)
+{
+    // 32 bytes: a 16384 x 8192 screen and frame of one-bit pixels with no
+    // data at all, which as a sprite would take 268 MB.
+    Bytes tiny = {'G', 'I', 'F', '8', '9', 'a'};
+    Put16(tiny, 16384);
+    Put16(tiny, 8192);
+    tiny.insert(tiny.end(), {0x80, 0, 0, 0, 0, 0, 255, 255, 255, 0x2C, 0, 0, 0, 0});
+    Put16(tiny, 16384);
+    Put16(tiny, 8192);
+    tiny.insert(tiny.end(), {0, 2, 0, 0x3B});
+    EXPECT_EQ(tiny.size(), 32u);
+    // A PNG header of 100000 x 100000 with the file cut after its IHDR.
+    Bytes huge = png;
+    huge.resize(33);
+    for (int i = 0; i < 2; i++) {
+        huge[16 + 4 * i] = 0;
+        huge[17 + 4 * i] = 0x01;
+        huge[18 + 4 * i] = 0x86;
+        huge[19 + 4 * i] = 0xA0;
+    }
+    const uint32_t crc = Crc32(huge.data() + 12, 17);
+    for (int i = 0; i < 4; i++)
+        huge[29 + i] = BYTE(crc >> (24 - 8 * i));
+    WriteFile(Path("tiny.gif"), tiny);
+    WriteFile(Path("huge.png"), huge);
+    WriteFile(Path("t.zip"), StoredZip({{"tiny.gif", tiny}, {"huge.png", huge}}));
+    ASSERT_TRUE(pack.Open(Path("t.zip").c_str()));
+    for (const char* name : {"tiny.gif", "huge.png"}) {
+        const AllocCounter counter;
+        EXPECT_EQ(g.Load(Path(name).c_str(), 0, nullptr), nullptr) << name;
+        EXPECT_EQ(g.Load(name, 0, &pack), nullptr) << name;
+        if (AllocCounter::Available()) {
+            EXPECT_LT(counter.Total(), size_t(4) << 20) << name;
+        }
+    }
+    EXPECT_EQ(g.GetSpriteManager()->GetCount(), 0u);
+}

@@ -1,6 +1,7 @@
 // JPEG loading: grey, colour and four-channel pictures into R5G6B5 sprites,
 // the rearrangement of four-channel pixels, and streams that do not decode.
 #include <string>
+#include "alloc_counter.h"
 #include "graph_fixture.h"
 #include "test_jpeg.h"
 #include "../../libsrc/graph/kloaders.h"
@@ -109,6 +110,19 @@ TEST_F(Jpeg, OversizedHeaderIsRefusedBeforeTheBufferIsMade)
     jpg[sof + 8] = 0x60;
     EXPECT_EQ(Decode(jpg), nullptr);
     EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) 60000 x 60000 picture larger than its data"));
+    // 26000 x 27000, which would ask 2.1 GB of a few hundred bytes: refused
+    // before any of it is made.
+    jpg[sof + 5] = 0x69;
+    jpg[sof + 6] = 0x78;
+    jpg[sof + 7] = 0x65;
+    jpg[sof + 8] = 0x90;
+    EXPECT_LT(jpg.size(), 1000u);
+    const AllocCounter counter;
+    EXPECT_EQ(Decode(jpg), nullptr);
+    EXPECT_TRUE(Reported(E_FAIL, "KGraph::_loadjpeg(dat) 26000 x 27000 picture larger than its data"));
+    if (AllocCounter::Available()) {
+        EXPECT_LT(counter.Total(), size_t(1) << 20);
+    }
 }
 
 TEST_F(Jpeg, FileFormReadsTheWholeFileOrSaysWhy)
