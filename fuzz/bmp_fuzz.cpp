@@ -5,6 +5,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    FuzzLimits();
     if (size > 0xFFFFFFFFu)
         return 0;
     const HeapCopy copy(data, size);

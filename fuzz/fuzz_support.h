@@ -7,6 +7,7 @@
 #pragma once
 #include <kestrel.h>
 #include <klog.h>
+#include <rasterdefs.h>
 #include <unistd.h>
 #include <cstdint>
 #include <cstdio>
@@ -109,13 +110,16 @@ inline std::vector<uint8_t> StoredZip(const ZipEntries& entries)
     return out;
 }
 
-// A file of this process under /tmp, rewritten for every input and removed
-// when the run ends (libFuzzer leaves by exit(), which runs destructors).
+// A file of this process in memory-backed /dev/shm where there is one
+// (rewriting a file on a disk costs milliseconds, which would bound a
+// target to a few hundred inputs a second), else under /tmp; rewritten for
+// every input and removed when the run ends (libFuzzer leaves by exit(),
+// which runs destructors).
 class ScratchFile {
 public:
-    // "/tmp/kestrel-<tag>-fuzz-<pid><ext>"
+    // "<dir>/kestrel-<tag>-fuzz-<pid><ext>"
     ScratchFile(const char* tag, const char* ext)
-        : m_path(std::string("/tmp/kestrel-") + tag + "-fuzz-" + std::to_string(getpid()) + ext)
+        : m_path(std::string(ScratchDir()) + "/kestrel-" + tag + "-fuzz-" + std::to_string(getpid()) + ext)
     {
     }
     ~ScratchFile() { std::remove(m_path.c_str()); }
@@ -136,6 +140,8 @@ public:
     bool Write(const std::vector<uint8_t>& bytes) const { return Write(bytes.data(), bytes.size()); }
 
 private:
+    static const char* ScratchDir() { return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp"; }
+
     std::string m_path;
 };
 
@@ -159,6 +165,21 @@ private:
     BYTE* m_data;
 };
 
+// Pixels a decode may make beyond what its data backs, under the fuzz
+// build: large enough to reach every path, small enough that an input
+// claiming a big picture costs microseconds, not milliseconds.
+constexpr unsigned long long kFuzzUnbackedPixels = 1ULL << 14;
+
+// Called first by every target that decodes pictures.
+inline void FuzzLimits()
+{
+    static const bool done = [] {
+        RasterSetUnbackedPixels(kFuzzUnbackedPixels);
+        return true;
+    }();
+    (void)done;
+}
+
 // The device the picture targets load through, made on first use: 16 x 16
 // R5G6B5, with the report echo off so that the run's output stays readable.
 // A device that cannot be made ends the run.
@@ -166,6 +187,7 @@ inline KGraph* FuzzGraph()
 {
     static KGraph* const graph = [] {
         kbase::SetEcho(false);
+        FuzzLimits();
         KGraph* made = CreateKGraph(KRM_GDI, false, 16, 16, KCM_R5G6B5, false, false);
         if (made == nullptr) {
             std::fprintf(stderr, "the fuzz device cannot be made\n");

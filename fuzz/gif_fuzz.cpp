@@ -6,10 +6,12 @@
 #include <vector>
 
 #include <raster.h>
+#include "fuzz_support.h"
 #include <rastergif.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    FuzzLimits();
     if (size == 0 || size > 0xFFFFFFFFu)
         return 0;
     std::vector<BYTE> file(data + 1, data + size);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <raster.h>
+#include "fuzz_support.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ bool SamePicture(const RasterImage& a, const RasterImage& b)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    FuzzLimits();
     if (size > 0xFFFFFFFFu)
         return 0;
     std::vector<BYTE> file(data, data + size);

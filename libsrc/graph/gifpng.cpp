@@ -37,15 +37,37 @@ RasterImage* OpenPicture(const char* filename, CUnPackFile* pack, DWORD type, bo
     return new (std::nothrow) RasterImage(path.c_str(), type);
 }
 
-// Every pixel of the picture into locked R5G6B5 rows.
+// Every pixel of the picture into locked R5G6B5 rows, a row at a time: the
+// 24-bit rows through the shared packer, the palette ones through a table
+// of the palette's 256 colours packed once.
 void PackPicture(const RasterImage& img, BYTE* bits, DWORD pitch, long w, long h)
 {
     const long bottom = long(img.GetHeight()) - 1;
+    const WORD depth = img.GetBpp();
+    if (img.GetBits(0) == NULL || w > long(img.GetWidth()) || h > long(img.GetHeight()))
+        return;
+    if (img.GetNumColors() == 0 && depth == 24) {
+        for (long r = 0; r < h; r++)
+            PackBgr565Row(reinterpret_cast<WORD*>(bits + size_t(r) * pitch), img.GetBits(DWORD(bottom - r)), w);
+        return;
+    }
+    WORD table[256];
+    for (int i = 0; i < 256; i++) {
+        const RGBQUAD c = img.GetPaletteColor(BYTE(i));
+        table[i] = Pack565(c.rgbRed, c.rgbGreen, c.rgbBlue);
+    }
     for (long r = 0; r < h; r++) {
         WORD* row = reinterpret_cast<WORD*>(bits + size_t(r) * pitch);
+        const BYTE* src = img.GetBits(DWORD(bottom - r));
         for (long x = 0; x < w; x++) {
-            const RGBQUAD c = img.GetPixelColor(x, bottom - r, false);
-            row[x] = Pack565(c.rgbRed, c.rgbGreen, c.rgbBlue);
+            BYTE index = 0;
+            if (depth == 8)
+                index = src[x];
+            else if (depth == 4)
+                index = BYTE((x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4));
+            else if (depth == 1)
+                index = BYTE((src[x >> 3] >> (7 - (x & 7))) & 1);
+            row[x] = table[index];
         }
     }
 }
