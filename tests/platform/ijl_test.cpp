@@ -193,5 +193,29 @@ TEST_F(Ijl, DamagedStreamsFailWithoutReadingOrWritingPastTheirBuffers)
     EXPECT_EQ(Params(junk), IJL_ERR_STREAM);
 }
 
+TEST_F(Ijl, HeadersDeclaringMoreThanTheStreamCanCodeAreRefused)
+{
+    Bytes jpg = EncodeJpeg(Flat(8, 8, {9, 9, 9}), 8, 8, 3, JCS_RGB);
+    size_t sof = 0;
+    for (size_t i = 0; i + 1 < jpg.size() && sof == 0; i++)
+        if (jpg[i] == 0xFF && jpg[i + 1] == 0xC0)
+            sof = i;
+    ASSERT_NE(sof, 0u);
+    // Height and width at +5 and +7; the stream codes at most 512 pixels a byte.
+    const uint64_t most = uint64_t(jpg.size()) * 512;
+    struct Case {
+        uint16_t h, w;
+    } cases[] = {{27000, 26000}, {1, 65000}, {uint16_t(most / 256), 256}, {uint16_t(most / 256 + 1), 256}};
+    for (const Case& c : cases) {
+        jpg[sof + 5] = uint8_t(c.h >> 8);
+        jpg[sof + 6] = uint8_t(c.h);
+        jpg[sof + 7] = uint8_t(c.w >> 8);
+        jpg[sof + 8] = uint8_t(c.w);
+        Input in(jpg);
+        const bool backed = uint64_t(c.h) * c.w <= most;
+        EXPECT_EQ(Params(in), backed ? IJL_OK : IJL_ERR_STREAM) << c.h << " x " << c.w;
+    }
+}
+
 }  // namespace
 #endif

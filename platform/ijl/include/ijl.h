@@ -17,7 +17,9 @@
 //   IJL_YCBCRA_FPX   4                      IJL_RGBA_FPX   4  (the fourth is alpha)
 //
 // Every other combination, a DIB size other than the picture's, and any
-// damage in the stream (a premature end, corrupt data) give an error code.
+// damage in the stream (a premature end, corrupt data, a Huffman-coded
+// header declaring more pixels than its stream could code: 512 a byte) give
+// an error code.
 // The service reads only JPGSizeBytes bytes of input and writes only the rows
 // the DIB fields describe.
 #pragma once

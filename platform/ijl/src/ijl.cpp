@@ -24,6 +24,17 @@ const uint32_t kInitialized = 0x314C4A49;  // "IJL1": set by ijlInit
 // pictures above all) stops here: a picture that would need more fails
 // instead of exhausting the host.
 const long kMaxDecoderMemory = 1L << 30;
+// Within that, what the stream can back: a coefficient block of 128 bytes
+// for every bit of data (each block takes a bit at least, see below), over
+// a floor that every ordinary picture stays under.
+const uint64_t kDecoderMemoryFloor = 16u << 20;
+const uint64_t kDecoderMemoryPerByte = 1024;
+// A Huffman-coded stream spends at least one bit on every 8 x 8 block of
+// every component, so one byte codes at most 512 pixels. A header that
+// declares more than its stream could code is refused before anyone lays
+// out a buffer for it. Arithmetic coding can go below a bit a block: its
+// pictures are bounded by the working memory alone.
+const uint64_t kPixelsPerByte = 512;
 
 // Rows handed to libjpeg per call.
 const int kRowBatch = 16;
@@ -88,7 +99,8 @@ void StartDecoder(jpeg_decompress_struct* cinfo, jpeg_source_mgr* src,
                   const JPEG_CORE_PROPERTIES* p)
 {
     jpeg_create_decompress(cinfo);
-    cinfo->mem->max_memory_to_use = kMaxDecoderMemory;
+    const uint64_t backed = kDecoderMemoryFloor + uint64_t(p->JPGSizeBytes) * kDecoderMemoryPerByte;
+    cinfo->mem->max_memory_to_use = backed < uint64_t(kMaxDecoderMemory) ? long(backed) : kMaxDecoderMemory;
     src->next_input_byte = p->JPGBytes;
     src->bytes_in_buffer = p->JPGSizeBytes;
     src->init_source = InitSource;
@@ -98,6 +110,13 @@ void StartDecoder(jpeg_decompress_struct* cinfo, jpeg_source_mgr* src,
     src->term_source = TermSource;
     cinfo->src = src;
     jpeg_read_header(cinfo, TRUE);
+}
+
+// Whether the stream is long enough to code the picture its header declares.
+bool Backed(const jpeg_decompress_struct& cinfo, const JPEG_CORE_PROPERTIES* p)
+{
+    return cinfo.arith_code ||
+           uint64_t(cinfo.image_width) * cinfo.image_height <= uint64_t(p->JPGSizeBytes) * kPixelsPerByte;
 }
 
 void PrepareErrors(jpeg_decompress_struct* cinfo, ErrorManager* err)
@@ -170,6 +189,10 @@ int ReadParams(JPEG_CORE_PROPERTIES* p)
         return err.code;
     }
     StartDecoder(&cinfo, &src, p);
+    if (!Backed(cinfo, p)) {
+        jpeg_destroy_decompress(&cinfo);
+        return IJL_ERR_STREAM;
+    }
     p->JPGWidth = cinfo.image_width;
     p->JPGHeight = cinfo.image_height;
     p->JPGChannels = uint32_t(cinfo.num_components);
@@ -196,6 +219,10 @@ int DecodeImage(JPEG_CORE_PROPERTIES* p, const Layout* layout)
         return err.code;
     }
     StartDecoder(&cinfo, &src, p);
+    if (!Backed(cinfo, p)) {
+        jpeg_destroy_decompress(&cinfo);
+        return IJL_ERR_STREAM;
+    }
     if (cinfo.num_components != layout->components || cinfo.image_width != p->DIBWidth ||
         cinfo.image_height != p->DIBHeight) {
         jpeg_destroy_decompress(&cinfo);
