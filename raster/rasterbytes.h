@@ -1,5 +1,7 @@
 // Little-endian reading and writing of file records, field by field. Every
 // length taken from a file is checked against what is left before it is used.
+// The one checked reader of the image library and of the engine's picture
+// loaders (libsrc/graph/kloaders.h reads files through it too).
 #pragma once
 
 #include <cstring>
@@ -62,6 +64,8 @@ public:
         return true;
     }
     size_t left() const { return m_left; }
+    // The unread bytes in place.
+    const BYTE* here() const { return m_p; }
 
 private:
     void _advance(size_t n)
@@ -89,6 +93,11 @@ inline BYTE* put32(BYTE* p, DWORD v)
     p[2] = (BYTE)(v >> 16);
     p[3] = (BYTE)(v >> 24);
     return p + 4;
+}
+
+inline WORD get16(const BYTE* p)
+{
+    return (WORD)(p[0] | (p[1] << 8));
 }
 
 inline DWORD get32(const BYTE* p)

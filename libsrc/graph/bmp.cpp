@@ -7,6 +7,7 @@
 // 3 bytes (blue, green, red) padded to a multiple of 4.
 #include "kgraph.h"
 #include "kloaders.h"
+#include "raster/rasterlimits.h"
 #include <cstdlib>
 
 namespace {
@@ -14,9 +15,10 @@ namespace {
 const WORD kBmpMagic = 0x4D42;  // "BM"
 const DWORD kBmpHeaderBytes = 54;  // 14-byte file header + 40-byte information header
 
+// 24-bit rows, padded to whole DWORDs.
 uint64_t BmpRowBytes(uint64_t width)
 {
-    return (width * 3 + 3) & ~uint64_t(3);
+    return rasterlimits::RowBytes(24, width);
 }
 
 BYTE* Put16(BYTE* p, WORD v)

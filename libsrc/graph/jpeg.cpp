@@ -75,7 +75,7 @@ SPRITE_DATA* KGraph::_loadjpg(void* data, DWORD size, KESTREL_COLOR_MODE mode, D
         return NULL;
     }
     const uint64_t pixelBytes = uint64_t(width) * uint64_t(channels);
-    const uint64_t stride = (pixelBytes + 3) & ~uint64_t(3);
+    const uint64_t stride = rasterlimits::RowBytes(8 * uint64_t(channels), uint64_t(width));
     const uint64_t total = stride * uint64_t(height);
     BYTE* buffer = (total != 0 && total <= kMaxPictureBytes)
                        ? new (std::nothrow) BYTE[size_t(total)] : NULL;

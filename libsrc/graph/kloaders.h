@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include "kspritedata.h"
+#include "raster/rasterbytes.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <tmmintrin.h>
@@ -18,15 +19,16 @@
 // device puts on a sprite block.
 const uint64_t kMaxPictureBytes = 0x7FFFFFFFu;
 
-// Little-endian reads that fail instead of running past the end. Over a
-// memory block the unread bytes stay in place (here()); over a file every
-// read is bounded by the file's size, so no length read from the file can ask
-// for more than the file holds.
+// Little-endian reads that fail instead of running past the end: the image
+// library's checked reader over a memory block, and over a file the same
+// reads bounded by the file's size, so that no length read from the file can
+// ask for more than the file holds. Over a memory block the unread bytes stay
+// in place (here()).
 class ByteReader {
 public:
-    ByteReader(const BYTE* p, size_t n) : m_p(p), m_left(n), m_file(NULL) {}
+    ByteReader(const BYTE* p, size_t n) : m_mem(p, n), m_file(NULL), m_fileLeft(0) {}
     // The file's read position must be 0.
-    explicit ByteReader(KFile* file) : m_p(NULL), m_left(file->GetSize()), m_file(file) {}
+    explicit ByteReader(KFile* file) : m_mem(NULL, 0), m_file(file), m_fileLeft(file->GetSize()) {}
 
     bool u8(BYTE& v) { return bytes(&v, 1); }
     bool u16(WORD& v)
@@ -34,7 +36,7 @@ public:
         BYTE b[2];
         if (!bytes(b, 2))
             return false;
-        v = WORD(b[0] | (b[1] << 8));
+        v = rasterbytes::get16(b);
         return true;
     }
     bool u32(DWORD& v)
@@ -42,49 +44,44 @@ public:
         BYTE b[4];
         if (!bytes(b, 4))
             return false;
-        v = DWORD(b[0]) | (DWORD(b[1]) << 8) | (DWORD(b[2]) << 16) | (DWORD(b[3]) << 24);
+        v = rasterbytes::get32(b);
         return true;
     }
     // All or nothing.
     bool bytes(void* dst, size_t n)
     {
-        if (n > m_left)
+        if (m_file == NULL)
+            return m_mem.bytes(dst, n);
+        if (n > m_fileLeft)
             return false;
-        if (m_file != NULL) {
-            if (m_file->Read(dst, DWORD(n)) != n) {
-                m_left = 0;  // the file changed under us: read nothing more
-                return false;
-            }
-        } else if (n != 0) {
-            std::memcpy(dst, m_p, n);
-            m_p += n;
+        if (m_file->Read(dst, DWORD(n)) != n) {
+            m_fileLeft = 0;  // the file changed under us: read nothing more
+            return false;
         }
-        m_left -= n;
+        m_fileLeft -= n;
         return true;
     }
     bool skip(size_t n)
     {
-        if (n > m_left)
+        if (m_file == NULL)
+            return m_mem.skip(n);
+        if (n > m_fileLeft)
             return false;
-        if (m_file != NULL) {
-            if (m_file->Seek(long(n), KFILE_SEEK_CURRENT) < 0) {
-                m_left = 0;
-                return false;
-            }
-        } else {
-            m_p += n;
+        if (m_file->Seek(long(n), KFILE_SEEK_CURRENT) < 0) {
+            m_fileLeft = 0;
+            return false;
         }
-        m_left -= n;
+        m_fileLeft -= n;
         return true;
     }
-    size_t left() const { return m_left; }
+    size_t left() const { return m_file != NULL ? m_fileLeft : m_mem.left(); }
     // The unread bytes in place; null over a file.
-    const BYTE* here() const { return m_p; }
+    const BYTE* here() const { return m_file != NULL ? NULL : m_mem.here(); }
 
 private:
-    const BYTE* m_p;
-    size_t m_left;
+    rasterbytes::ByteReader m_mem;
     KFile* m_file;
+    size_t m_fileLeft;
 };
 
 // Red, green and blue to a 16-bit pixel, as color16b_565 and color16b_555 do

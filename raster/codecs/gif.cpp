@@ -18,6 +18,7 @@
 
 #include "rastercodecs.h"
 #include "rastergif.h"
+#include "../rasterbytes.h"
 #include "../rasterlimits.h"
 
 namespace {
@@ -41,10 +42,7 @@ const char kCancelled[] = "Cancelled";
 using rasterlimits::kTextNoMemory;
 using rasterlimits::kTextTooLarge;
 
-WORD _word(const BYTE* p)
-{
-    return (WORD)(p[0] | (p[1] << 8));
-}
+using rasterbytes::get16;
 
 int _depthfor(int colours)
 {
@@ -196,10 +194,10 @@ bool RasterImageGIF::_readframe(RasterFile* fp, Frame& frame)
     BYTE d[kDescriptorSize];
     if (!_read(fp, d, sizeof(d)))
         return false;
-    frame.left = _word(d);
-    frame.top = _word(d + 2);
-    frame.width = _word(d + 4);
-    frame.height = _word(d + 6);
+    frame.left = get16(d);
+    frame.top = get16(d + 2);
+    frame.width = get16(d + 4);
+    frame.height = get16(d + 6);
     frame.flags = d[8];
     frame.local.nColors = (short)(1 << ((frame.flags & 7) + 1));
     frame.local.nColorRes = 0;
@@ -282,7 +280,7 @@ bool RasterImageGIF::DecodeExtension(RasterFile* fp)
         ok = length == 4 && _read(fp, d, 4);
         if (ok) {
             gce.flags = d[0];
-            gce.delay = _word(d + 1);
+            gce.delay = get16(d + 1);
             gce.transindex = d[3];
             // A block without the transparency bit keeps the index in force.
             if (gce.flags & 1)
@@ -447,8 +445,8 @@ bool RasterImageGIF::_readscreen(RasterFile* fp, Walk& walk)
     BYTE screen[kScreenSize];
     if (!_read(fp, screen, sizeof(screen)) || memcmp(screen, "GIF8", 4) != 0)
         return _fail(kNotGif);
-    walk.screenWidth = _word(screen + 6);
-    walk.screenHeight = _word(screen + 8);
+    walk.screenWidth = get16(screen + 6);
+    walk.screenHeight = get16(screen + 8);
     const BYTE flags = screen[10];
     walk.background = screen[11];
     walk.global.nColors = (short)(1 << ((flags & 7) + 1));
