@@ -367,6 +367,9 @@ bool RasterImageBMP::_readpixels(RasterFile* f, const BITMAPINFOHEADER& bi, cons
 bool RasterImageBMP::_read32(RasterFile* f, const DWORD masks[3])
 {
     const DWORD width = GetWidth(), height = GetHeight();
+    // No rows, or rows of nothing: no row buffer either, however wide.
+    if (width == 0 || height == 0)
+        return true;
     const size_t rowBytes = (size_t)width * 4;
     std::unique_ptr<BYTE[]> row(new (std::nothrow) BYTE[rowBytes == 0 ? 1 : rowBytes]);
     if (!row)

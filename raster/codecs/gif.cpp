@@ -44,6 +44,16 @@ using rasterlimits::kTextTooLarge;
 
 using rasterbytes::get16;
 
+// The palette index at column x of a row of 1-, 4- or 8-bit pixels.
+BYTE _indexat(const BYTE* row, int bpp, long x)
+{
+    if (bpp == 8)
+        return row[x];
+    if (bpp == 4)
+        return (BYTE)((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
+    return (BYTE)((row[x >> 3] >> (7 - (x & 7))) & 1);
+}
+
 int _depthfor(int colours)
 {
     return colours <= 2 ? 1 : colours <= 16 ? 4 : 8;
@@ -422,12 +432,30 @@ void RasterImageGIF::_fillrect(const Frame& area, BYTE index)
 void RasterImageGIF::_paintcomposite(RasterImage& composite, const Frame& frame, WORD screenHeight) const
 {
     // Every pixel of the frame's rectangle (already clipped to the screen)
-    // is copied in its palette colour, the transparent ones too.
-    long h = (long)GetHeight(), w = (long)GetWidth();
-    for (long y = 0; y < h; y++)
-        for (long x = 0; x < w; x++)
-            composite.SetPixelColor(frame.left + x, (long)screenHeight - 1 - frame.top - y,
-                                    GetPixelColor(x, h - 1 - y, true), false);
+    // is copied in its palette colour, the transparent ones too, a row at a
+    // time straight into the 24-bit rows.
+    const long h = (long)GetHeight(), w = (long)GetWidth();
+    if (GetBits(0) == NULL || composite.GetBits(0) == NULL || composite.GetBpp() != 24)
+        return;
+    RGBQUAD colours[256];
+    for (int i = 0; i < 256; i++)
+        colours[i] = GetPaletteColor((BYTE)i);
+    const int bpp = GetBpp();
+    const long room = (long)composite.GetWidth() - frame.left;
+    const long n = w < room ? w : room;
+    for (long y = 0; y < h; y++) {
+        const long cy = (long)screenHeight - 1 - frame.top - y;
+        if (cy < 0 || cy >= (long)composite.GetHeight())
+            continue;
+        BYTE* dst = composite.GetBits((DWORD)cy) + (size_t)frame.left * 3;
+        const BYTE* src = GetBits((DWORD)(h - 1 - y));
+        for (long x = 0; x < n; x++, dst += 3) {
+            const RGBQUAD c = colours[_indexat(src, bpp, x)];
+            dst[0] = c.rgbBlue;
+            dst[1] = c.rgbGreen;
+            dst[2] = c.rgbRed;
+        }
+    }
 }
 
 void RasterImageGIF::_adopt(RasterImage& picture)

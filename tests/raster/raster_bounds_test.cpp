@@ -83,6 +83,15 @@ TEST(RasterBounds, HeadersClaimingWhatTheirDataCannotHoldCostLittle)
         {"BMP 30000 x 30000 run-length, one end code", Bmp(30000, 30000, 8, 1, {0, 1}), RASTER_FORMAT_BMP},
         {"BMP 20000 x 20000 at 32 bits, masks only", Bmp(20000, 20000, 32, 3, Bytes(12, 0xFF)), RASTER_FORMAT_BMP},
     };
+    // No rows: nothing to make however wide they claim to be.
+    const Bytes flat = Bmp(2000000000, 0, 32, 0, Bytes(4, 0));
+    RasterImage img;
+    bool ok = false;
+    const size_t bytes = Allocated(img, flat, RASTER_FORMAT_BMP, ok);
+    EXPECT_TRUE(ok);
+    if (AllocCounter::Available()) {
+        EXPECT_LT(bytes, size_t(1) << 20);
+    }
     for (const Case& c : cases) {
         RasterImage img;
         bool ok = true;
