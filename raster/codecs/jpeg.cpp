@@ -25,6 +25,7 @@
 #include <jerror.h>
 
 #include "rastercodecs.h"
+#include "../rasterlimits.h"
 #include "rasteriterator.h"
 #include "rasterjpg.h"
 
@@ -354,18 +355,15 @@ bool RasterJpgCoder::_backed(RasterImageJPG& img, JpgDecodeState* st)
     for (int i = 0; i < cinfo->num_components; i++)
         blocks += (unsigned long long)cinfo->comp_info[i].width_in_blocks *
                   cinfo->comp_info[i].height_in_blocks;
-    // The larger of the coefficients a multi-scan file keeps and the pixels
-    // of the output, both about 128 bytes a block.
-    if (blocks * 128 <= RASTER_UNBACKED_LIMIT)
-        return true;
-    RasterFile* fp = st->stream->pStream;
-    const long size = fp->Size(), pos = fp->Tell();
-    if (size < 0 || pos < 0)
-        return true;
-    const unsigned long long left =
-        (unsigned long long)(size > pos ? size - pos : 0) + st->stream->Unread();
+    // Each block is 64 pixels of output (and 128 bytes of coefficients in a
+    // multi-scan file); what the data left cannot code comes out of the
+    // host's allowance of unbacked pixels.
     const unsigned long long perByte = cinfo->arith_code ? kBlocksPerByteArithmetic : kBlocksPerByteHuffman;
-    if (blocks <= left * perByte)
+    long long left = rasterlimits::BytesLeft(st->stream->pStream);
+    if (left >= 0)
+        left += (long long)st->stream->Unread();
+    unsigned long long allowance = RasterGetUnbackedPixels();
+    if (rasterlimits::Backed(blocks * 64, left, perByte * 64, allowance))
         return true;
     img._seterror(kTooLarge);
     return false;
