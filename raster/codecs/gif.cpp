@@ -660,9 +660,18 @@ bool _gifdecode(RasterImage* codec, RasterFile* stream, DWORD)
     return static_cast<RasterImageGIF*>(codec)->Decode(stream);
 }
 
+bool _gifencode(RasterImage* codec, RasterFile* stream, DWORD)
+{
+    return static_cast<RasterImageGIF*>(codec)->Encode(stream);
+}
+
+bool _gifencodemulti(RasterImage* codec, RasterFile* stream, RasterImage** images, int count)
+{
+    return static_cast<RasterImageGIF*>(codec)->Encode(stream, images, count, false);
+}
+
 }  // namespace
 
-// GIF is read only for now: no encoder, so encoding reports an unknown format.
 const RasterCodec g_RasterCodecGIF = {
-    RASTER_FORMAT_GIF, RASTER_FORMAT_GIF, true, _gifmake, _gifdecode, NULL, NULL,
+    RASTER_FORMAT_GIF, RASTER_FORMAT_GIF, true, _gifmake, _gifdecode, _gifencode, _gifencodemulti,
 };

@@ -6,8 +6,12 @@
 // both width and height is a true-colour GIF: every frame is painted onto one
 // 24-bit picture of the screen's size.
 //
-// Encoding GIF is not part of this codec yet: the dispatch reports the format
-// as unknown for encoding.
+//
+// Encoding writes a palette image as a one-frame GIF89a file, a list of
+// palette images as one animated file, and a true-colour image as a mosaic
+// of 17 x 15 frames with a table each. The data is coded by the compressor
+// the image's dwCodecOption names (GIF_COMPRESSION_*). A failed write makes
+// the encode fail ("Write Error in GIF file").
 #pragma once
 
 #include <cstdio>
@@ -16,6 +20,12 @@
 
 #include "rasterimage.h"
 #include "rasteriterator.h"
+
+// Compressors of the encoder, by the image's dwCodecOption; any other value
+// (0 by default) is run-length coding.
+constexpr DWORD GIF_COMPRESSION_NONE = 1;
+constexpr DWORD GIF_COMPRESSION_LZW = 2;
+constexpr DWORD GIF_COMPRESSION_RLE = 3;
 
 class RasterImageGIF : public RasterImage {
 public:
@@ -41,6 +51,17 @@ public:
     bool Decode(RasterFile* fp);
     // The same over a C stream, which is only used, never closed.
     bool Decode(FILE* fp);
+
+    // Writes this image: palette images as one frame, deeper ones as tiles.
+    bool Encode(RasterFile* fp);
+    bool Encode(FILE* fp);
+    // Writes pagecount palette images as one animated file: the first page's
+    // palette is the global table; later pages carry their own when
+    // bLocalColorMap is true. This object's loop count, disposal method and
+    // comment apply; each page brings its delay, offset, transparent index
+    // and compressor.
+    bool Encode(RasterFile* fp, RasterImage** pImages, int pagecount, bool bLocalColorMap);
+    bool Encode(FILE* fp, RasterImage** pImages, int pagecount, bool bLocalColorMap);
 
     void SetDisposalMethod(int dm) { nDispMeth = dm; }
     long GetDisposalMethod() const { return nDispMeth; }
@@ -85,6 +106,86 @@ protected:
 
     static constexpr int kStackOverrun = -30;
 
+    // The state of the run-length compressor.
+    struct tag_RLE {
+        int nRunPixel;      // pixel value of the current run
+        int nBaseCode;      // first code above the end code
+        int nRunCount;      // length of the current run
+        int nTablePixel;    // pixel whose runs the decoder's table holds
+        int nTableMax;      // longest run the decoder's table holds
+        int bJustCleared;   // nothing but a clear code since the last reset
+        int nOutBits;       // current code width
+        int nOutBitsInit;
+        int nOutCount;      // codes since the last clear: the decoder's table growth
+        int nOutBump;       // code count at which the width grows
+        int nOutBumpInit;
+        int nOutClear;      // code count at which a clear code must be sent
+        int nOutClearInit;
+        int nMaxOCodes;     // most codes before a clear
+        int nCodeClear;
+        int nCodeEOF;
+        unsigned int dwOBuf;  // bit accumulator
+        int nOBits;           // bits held in it
+        BYTE OBlock[256];     // the data sub-block being built
+        int nOBLen;
+    };
+
+    void EncodeHeader(RasterFile* fp);
+    void EncodeLoopExtension(RasterFile* fp);
+    void EncodeExtension(RasterFile* fp);
+    void EncodeComment(RasterFile* fp);
+    void EncodeBody(RasterFile* fp, bool bLocalColorMap = false);
+    bool EncodeRGB(RasterFile* fp);
+    void Putword(int w, RasterFile* fp);
+    // The next pixel index, top row first, or -1 after the last.
+    int GifNextPixel();
+
+    // One code per pixel, LZW, and run-length coding that any LZW reader
+    // decodes; each starts with init_bits-wide codes.
+    void compressNONE(int init_bits, RasterFile* outfile);
+    void compressLZW(int init_bits, RasterFile* outfile);
+    void compressRLE(int init_bits, RasterFile* outfile);
+    void output(short code);
+    void cl_hash(long hsize);
+    void char_out(int c);
+    void flush_char();
+
+    void rle_clear(tag_RLE* rle);
+    void rle_flush(tag_RLE* rle);
+    void rle_output_plain(int c, tag_RLE* rle);
+    void rle_flush_fromclear(int count, tag_RLE* rle);
+    void rle_reset_out_clear(tag_RLE* rle);
+    void rle_flush_withtable(int count, tag_RLE* rle);
+    unsigned int rle_compute_triangle_count(unsigned int count, unsigned int nrepcodes);
+    unsigned int rle_isqrt(unsigned int x);
+    void rle_flush_clearorrep(int count, tag_RLE* rle);
+    void rle_write_block(tag_RLE* rle);
+    void rle_block_out(BYTE c, tag_RLE* rle);
+    void rle_block_flush(tag_RLE* rle);
+    void rle_output(int val, tag_RLE* rle);
+    void rle_output_flush(tag_RLE* rle);
+
+    static constexpr long kHashSize = 5003;  // 80% occupancy of a 4096-code table
+
+    // Encoder state.
+    long nCurX = 0;
+    long nCurY = 0;
+    long lCountDown = 0;       // pixels still to send
+    unsigned long dwCurAccum = 0;
+    int nCurBits = 0;
+    long HashTab[kHashSize] = {};
+    WORD CodeTab[kHashSize] = {};
+    int nBits = 0;             // current code width
+    int nMaxCode = 0;          // largest code at this width
+    int nFreeEnt = 0;          // next free table entry
+    int bClearFlag = 0;        // a clear code was just sent
+    int nInitBits = 0;
+    RasterFile* pOutFile = NULL;
+    int nClearCode = 0;
+    int nEOFCode = 0;
+    int nAccumCount = 0;
+    BYTE Accum[256] = {};
+
     tag_GraphicControl gce;  // the graphic control block read last
     int bInterlaced;         // the frame being decoded is interlaced
     int nRowPos;             // next row of an interlaced frame, from the top
@@ -102,6 +203,19 @@ protected:
     int nDispMeth;
 
 private:
+    // Writes that remember a failure, so that a full disk fails the encode.
+    void _putc(RasterFile* fp, BYTE value);
+    void _write(RasterFile* fp, const void* data, size_t n);
+    // Whether everything written so far reached the stream; sets the text.
+    bool _writtenok(RasterFile* fp);
+    // The pixel indices of one row, unpacked to a byte each.
+    void _loadrow(long y);
+    // Checks every page of a multipage encode before anything is written.
+    bool _checkpages(RasterImage** pImages, int pagecount);
+
+    bool m_bWriteFailed = false;
+    std::vector<BYTE> m_row;  // the row GifNextPixel takes pixels from
+
     // What the walk through the frames carries from one frame to the next.
     struct Walk {
         WORD screenWidth = 0;

@@ -668,16 +668,6 @@ TEST(GifDecode, CancelledAndOutOfRangeRequests)
     EXPECT_TRUE(Load(img, f, 0));
 }
 
-TEST(GifEncode, EncodingGifIsNotAvailable)
-{
-    RasterImage img(4, 4, 8, 0);
-    BYTE* out = nullptr;
-    long size = 0;
-    EXPECT_FALSE(img.Encode(out, size, RASTER_FORMAT_GIF));
-    EXPECT_STREQ("Encode: Unknown format", img.GetLastError());
-    EXPECT_EQ(nullptr, out);
-}
-
 // ---------------------------------------------------------------------------
 // Cross-checks with ImageMagick, which reads the same files independently.
 
