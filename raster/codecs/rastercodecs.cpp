@@ -10,6 +10,7 @@ const RasterCodec* const kCodecs[] = {
     &g_RasterCodecJPG,
     &g_RasterCodecGIF,
     &g_RasterCodecPNG,
+    &g_RasterCodecTGA,
 };
 
 }  // namespace

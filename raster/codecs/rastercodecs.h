@@ -34,3 +34,4 @@ extern const RasterCodec g_RasterCodecBMP;
 extern const RasterCodec g_RasterCodecGIF;
 extern const RasterCodec g_RasterCodecJPG;
 extern const RasterCodec g_RasterCodecPNG;
+extern const RasterCodec g_RasterCodecTGA;
