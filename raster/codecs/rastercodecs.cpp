@@ -11,6 +11,7 @@ const RasterCodec* const kCodecs[] = {
     &g_RasterCodecGIF,
     &g_RasterCodecPNG,
     &g_RasterCodecTGA,
+    &g_RasterCodecPCX,
 };
 
 }  // namespace

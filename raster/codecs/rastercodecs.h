@@ -35,3 +35,4 @@ extern const RasterCodec g_RasterCodecGIF;
 extern const RasterCodec g_RasterCodecJPG;
 extern const RasterCodec g_RasterCodecPNG;
 extern const RasterCodec g_RasterCodecTGA;
+extern const RasterCodec g_RasterCodecPCX;

@@ -195,8 +195,9 @@ void ExpectDecoded(const TgaSpec& s, const std::vector<Pixel>& pic, const Raster
             const Pixel& p = pic[(size_t)y * s.w + x];
             RGBQUAD want = Expected(s, p), got = img.GetPixelColor(x, s.h - 1 - y, false);
             ASSERT_EQ(0, memcmp(&want, &got, 3)) << Describe(s) << " at " << x << "," << y;
-            if (s.depth == 32)
+            if (s.depth == 32) {
                 ASSERT_EQ(p.c.rgbReserved, img.AlphaGet(x, s.h - 1 - y)) << Describe(s);
+            }
         }
 }
 
@@ -348,8 +349,9 @@ protected:
                 ASSERT_TRUE((c.rgbRed >> shift) == (m[0] >> shift) && (c.rgbGreen >> shift) == (m[1] >> shift) &&
                             (c.rgbBlue >> shift) == (m[2] >> shift))
                     << what << " at " << x << "," << y << ": " << int(c.rgbRed) << " vs " << int(m[0]);
-                if (img.AlphaIsValid())
+                if (img.AlphaIsValid()) {
                     ASSERT_EQ(img.AlphaGet(x, h - 1 - y), m[3]) << what << " alpha at " << x << "," << y;
+                }
             }
     }
 };
