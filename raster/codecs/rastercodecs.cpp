@@ -12,6 +12,7 @@ const RasterCodec* const kCodecs[] = {
     &g_RasterCodecPNG,
     &g_RasterCodecTGA,
     &g_RasterCodecPCX,
+    &g_RasterCodecWBMP,
 };
 
 }  // namespace

@@ -36,3 +36,4 @@ extern const RasterCodec g_RasterCodecJPG;
 extern const RasterCodec g_RasterCodecPNG;
 extern const RasterCodec g_RasterCodecTGA;
 extern const RasterCodec g_RasterCodecPCX;
+extern const RasterCodec g_RasterCodecWBMP;
