@@ -16,6 +16,9 @@ namespace {
 constexpr int kMaxIntBytes = 4;
 // The encoder keeps to the pictures small devices show.
 constexpr DWORD kMaxSavedSide = 255;
+// Rows a file may leave out (they decode black): a picture larger than this
+// must be backed by its rows, so a few bytes never make a large allocation.
+constexpr unsigned long long kUnbackedBytes = 64 * 1024;
 
 // Reads one multi-byte integer; -1 when the data ends, -2 when it is longer
 // than kMaxIntBytes.
@@ -80,7 +83,7 @@ bool RasterImageWBMP::Decode(RasterFile* stream)
     const size_t rowBytes = ((size_t)width + 7) >> 3;
     const unsigned long long bytes = (unsigned long long)rowBytes * (unsigned long long)height;
     const long size = stream->Size(), pos = stream->Tell();
-    if (bytes > RASTER_UNBACKED_LIMIT && (size < 0 || pos < 0 || (unsigned long long)(size - pos) < bytes))
+    if (bytes > kUnbackedBytes && (size < 0 || pos < 0 || (unsigned long long)(size - pos) < bytes))
         return _fail("Corrupted WBMP");
 
     if (Create((DWORD)width, (DWORD)height, 1, RASTER_FORMAT_WBMP) == NULL || !IsValid())
