@@ -1,4 +1,4 @@
-// The GIF and PNG codecs of the image library against their baselines,
+// The codecs of the image library against their baselines,
 // measured in the same run on the same files held in memory:
 //   GIF decode  RasterImage::Decode (format GIF) against giflib decoding the
 //               same file line by line into an index buffer
@@ -12,6 +12,11 @@
 //   JPEG encode RasterImage::Encode (format JPEG) of a 24-bit image against
 //               libjpeg encoding the same pixels from RGB rows into memory,
 //               both at the same quality and chroma subsampling
+//   GIF encode  RasterImage::Encode (format GIF, LZW compressor) of an 8-bit
+//               image against giflib writing the same indices line by line;
+//               `size_x` is our file's size over giflib's
+//   TGA, PCX    RasterImage::Load of a file on disk against a plain fread of
+//               the same file into memory
 // Each iteration times one baseline run and one of ours; the counters give
 // both in milliseconds per megapixel, `ratio` (baseline over ours: above 1 is
 // faster) and `time_x` (ours over the baseline, the figure a "within 1.2x"
@@ -24,6 +29,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include <png.h>
 #include <jpeglib.h>  // after <cstdio>
@@ -401,7 +408,170 @@ void BM_GifDecodeVsGiflib(benchmark::State& state)
     Compare(state, w, h, [&] { return GiflibDecode(file); }, [&] { return OursDecode(file, RASTER_FORMAT_GIF); });
 }
 
+// The indices of GifOf's pictures, rows from the top.
+std::vector<GifPixelType> GifIndices(long w, long h, bool photo)
+{
+    std::vector<GifPixelType> px(size_t(w) * size_t(h));
+    for (long y = 0; y < h; y++)
+        for (long x = 0; x < w; x++) {
+            GifPixelType& p = px[size_t(y) * size_t(w) + size_t(x)];
+            if (photo) {
+                BYTE rgb[3];
+                PhotoPixel(x, y, w, h, rgb);
+                p = GifPixelType(rgb[0] / 43 * 42 + rgb[1] / 37 * 6 + rgb[2] / 43);
+            } else {
+                p = GifPixelType(((x / 48) * 7 + (y / 32) * 3) % 24 + ((x / 5 + y / 5) % 9 == 0 ? 200 : 0));
+            }
+        }
+    return px;
+}
+
+size_t g_giflibBytes = 0;
+
+bool GiflibEncode(const std::vector<GifPixelType>& px, long w, long h)
+{
+    Bytes out;
+    out.reserve(px.size());
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, AppendGif, &error);
+    if (gif == nullptr)
+        return false;
+    GifColorType colours[256] = {};
+    ColorMapObject* map = GifMakeMapObject(256, colours);
+    bool ok = EGifPutScreenDesc(gif, int(w), int(h), 8, 0, map) == GIF_OK &&
+              EGifPutImageDesc(gif, 0, 0, int(w), int(h), false, nullptr) == GIF_OK;
+    for (long y = 0; y < h && ok; y++)
+        ok = EGifPutLine(gif, const_cast<GifPixelType*>(&px[size_t(y) * size_t(w)]), int(w)) == GIF_OK;
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    g_giflibBytes = out.size();
+    benchmark::DoNotOptimize(out.data());
+    return ok;
+}
+
+size_t g_oursBytes = 0;
+
+bool OursGifEncode(RasterImage* img)
+{
+    BYTE* out = nullptr;
+    long size = 0;
+    if (!img->Encode(out, size, RASTER_FORMAT_GIF))
+        return false;
+    g_oursBytes = size_t(size);
+    benchmark::DoNotOptimize(out);
+    free(out);
+    return true;
+}
+
+void BM_GifLzwEncodeVsGiflib(benchmark::State& state)
+{
+    const long w = state.range(0), h = state.range(1);
+    const bool photo = state.range(2) != 0;
+    const std::vector<GifPixelType> px = GifIndices(w, h, photo);
+    RasterImage img(DWORD(w), DWORD(h), 8, 0);
+    for (long y = 0; y < h; y++)
+        std::memcpy(img.GetBits(DWORD(h - 1 - y)), &px[size_t(y) * size_t(w)], size_t(w));
+    img.SetCodecOption(2);  // LZW
+    Compare(state, w, h, [&] { return GiflibEncode(px, w, h); }, [&] { return OursGifEncode(&img); });
+    state.counters["size_x"] = double(g_oursBytes) / double(g_giflibBytes);
+}
+
 #endif  // KESTREL_HAVE_GIFLIB
+
+// ---------------------------------------------------------------------------
+// TGA and PCX from disk.
+
+std::map<std::string, std::string> g_files;  // name -> path of a file we wrote
+
+std::string CodecFileName(DWORD type, int variant, long w, long h)
+{
+    return std::to_string(type) + "-" + std::to_string(variant) + "-" + std::to_string(w) + "x" + std::to_string(h);
+}
+
+bool PlainRead(const std::string& path)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return false;
+    std::fseek(f, 0, SEEK_END);
+    const long n = std::ftell(f);
+    std::fseek(f, 0, SEEK_SET);
+    Bytes b(size_t(n > 0 ? n : 0));
+    const bool ok = std::fread(b.data(), 1, b.size(), f) == b.size();
+    std::fclose(f);
+    benchmark::DoNotOptimize(b.data());
+    return ok;
+}
+
+bool OursLoad(const std::string& path, DWORD type)
+{
+    RasterImage img;
+    const bool ok = img.Load(path.c_str(), type);
+    benchmark::DoNotOptimize(img.GetBits(0));
+    return ok && img.IsValid();
+}
+
+void BM_DecodeVsPlainRead(benchmark::State& state)
+{
+    const DWORD type = DWORD(state.range(0));
+    const int variant = int(state.range(1));
+    const long w = state.range(2), h = state.range(3);
+    const std::string& path = g_files[CodecFileName(type, variant, w, h)];
+    Compare(state, w, h, [&] { return PlainRead(path); }, [&] { return OursLoad(path, type); });
+}
+
+// Variants: TGA 0 = 24-bit, 1 = 8-bit mapped, 2 = 24-bit run-length coded
+// (written by hand: our encoder writes plain files); PCX 0 = 24-bit, 1 = 8-bit.
+bool WriteCodecFile(DWORD type, int variant, long w, long h, const std::string& path)
+{
+    RasterImage* rgb = ImageOfPixels(Picture(w, h, 3), w, h, 3);
+    bool ok;
+    if (variant == 1) {
+        RasterImage pal(DWORD(w), DWORD(h), 8, 0);
+        for (int i = 0; i < 256; i++)
+            pal.SetPaletteColor(BYTE(i), BYTE(i), BYTE(255 - i), BYTE(i * 7));
+        for (long y = 0; y < h; y++)
+            for (long x = 0; x < w; x++)
+                pal.SetPixelIndex(x, y, BYTE((rgb->GetPixelColor(x, y).rgbGreen & 0xF0) | ((x / 64) & 15)));
+        ok = pal.Save(path.c_str(), type);
+    } else if (variant == 2) {
+        // Run-length packets over the pixel stream: runs where neighbours
+        // agree, raw packets elsewhere.
+        Bytes out = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, BYTE(w), BYTE(w >> 8), BYTE(h), BYTE(h >> 8), 24, 0};
+        std::vector<uint32_t> px;
+        for (long y = 0; y < h; y++)
+            for (long x = 0; x < w; x++) {
+                RGBQUAD c = rgb->GetPixelColor(x, y);
+                px.push_back(uint32_t(c.rgbBlue & 0xF0) | uint32_t(c.rgbGreen & 0xF0) << 8 | uint32_t(c.rgbRed & 0xF0) << 16);
+            }
+        for (size_t i = 0; i < px.size();) {
+            size_t n = 1;
+            while (i + n < px.size() && n < 128 && px[i + n] == px[i])
+                n++;
+            if (n > 1) {
+                out.push_back(BYTE(0x80 | (n - 1)));
+                out.insert(out.end(), {BYTE(px[i]), BYTE(px[i] >> 8), BYTE(px[i] >> 16)});
+                i += n;
+                continue;
+            }
+            size_t m = 1;
+            while (i + m < px.size() && m < 128 && px[i + m] != px[i + m - 1])
+                m++;
+            out.push_back(BYTE(m - 1));
+            for (size_t k = 0; k < m; k++)
+                out.insert(out.end(), {BYTE(px[i + k]), BYTE(px[i + k] >> 8), BYTE(px[i + k] >> 16)});
+            i += m;
+        }
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ok = f != nullptr && std::fwrite(out.data(), 1, out.size(), f) == out.size();
+        if (f != nullptr)
+            ok = std::fclose(f) == 0 && ok;
+    } else {
+        ok = rgb->Save(path.c_str(), type);
+    }
+    delete rgb;
+    return ok;
+}
 
 const std::vector<std::pair<long, long>> kSizes = {{640, 480}, {1920, 1080}};
 const std::vector<std::pair<long, long>> kJpegSizes = {{640, 480}, {4000, 3000}};
@@ -420,6 +590,16 @@ BENCHMARK(BM_JpegDecodeVsLibjpeg)
 BENCHMARK(BM_JpegEncodeVsLibjpeg)
     ->ArgsProduct({{640}, {480}, {75, 95}})
     ->ArgsProduct({{4000}, {3000}, {75, 95}})
+    ->Unit(benchmark::kMillisecond);
+#ifdef KESTREL_HAVE_GIFLIB
+BENCHMARK(BM_GifLzwEncodeVsGiflib)
+    ->Args({640, 480, 1})->Args({1920, 1080, 1})->Args({640, 480, 0})->Args({1920, 1080, 0})
+    ->Unit(benchmark::kMillisecond);
+#endif
+BENCHMARK(BM_DecodeVsPlainRead)
+    ->Args({RASTER_FORMAT_TGA, 0, 1920, 1080})->Args({RASTER_FORMAT_TGA, 1, 1920, 1080})
+    ->Args({RASTER_FORMAT_TGA, 2, 1920, 1080})
+    ->Args({RASTER_FORMAT_PCX, 0, 1920, 1080})->Args({RASTER_FORMAT_PCX, 1, 1920, 1080})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngDecodeVsSimplified)
     ->Args({640, 480, 3})->Args({1920, 1080, 3})->Args({640, 480, 4})->Args({1920, 1080, 4})
@@ -460,6 +640,14 @@ int main(int argc, char** argv)
                 made = made && !file.empty();
             }
     }
+    char dir[] = "/tmp/kestrel-bench-codec-XXXXXX";
+    made = made && mkdtemp(dir) != nullptr;
+    for (DWORD type : {RASTER_FORMAT_TGA, RASTER_FORMAT_PCX})
+        for (int variant = 0; variant < (type == RASTER_FORMAT_TGA ? 3 : 2) && made; variant++) {
+            const std::string name = CodecFileName(type, variant, 1920, 1080);
+            g_files[name] = std::string(dir) + "/" + name;
+            made = WriteCodecFile(type, variant, 1920, 1080, g_files[name]);
+        }
     if (made)
         benchmark::RunSpecifiedBenchmarks();
     else
@@ -467,5 +655,8 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
     for (auto& [name, img] : g_images)
         delete img;
+    for (auto& [name, path] : g_files)
+        std::remove(path.c_str());
+    rmdir(dir);
     return made ? 0 : 1;
 }

@@ -472,43 +472,59 @@ void RasterImageGIF::compressLZW(int init_bits, RasterFile* outfile)
     cl_hash(kHashSize);
     output((short)nClearCode);
 
-    int c;
-    while ((c = GifNextPixel()) != -1) {
-        const long fcode = ((long)c << 12) + ent;
-        long i = ((long)c << hshift) ^ ent;
-        bool found = false;
-        if (HashTab[i] == fcode) {
-            found = true;
-        } else if (HashTab[i] >= 0) {
-            // Open addressing with a second hash: step back by a displacement
-            // that depends on where the search started.
-            const long disp = i == 0 ? 1 : kHashSize - i;
-            for (;;) {
-                i -= disp;
-                if (i < 0)
-                    i += kHashSize;
-                if (HashTab[i] == fcode) {
-                    found = true;
-                    break;
+    // The pixels are taken a row at a time: this loop is the encoder's hot path.
+    while (lCountDown > 0) {
+        if (nCurX == 0)
+            _loadrow(nCurY);
+        const long width = (long)GetWidth();
+        const long take = width - nCurX < lCountDown ? width - nCurX : lCountDown;
+        const BYTE* row = m_row.data() + nCurX;
+        for (long k = 0; k < take; k++) {
+            const int c = row[k];
+            const LONG fcode = ((LONG)c << 12) + ent;
+            long i = ((long)c << hshift) ^ ent;
+            if (HashTab[i] == fcode) {
+                ent = CodeTab[i];
+                continue;
+            }
+            bool found = false;
+            if (HashTab[i] >= 0) {
+                // Open addressing with a second hash: step back by a
+                // displacement that depends on where the search started.
+                const long disp = i == 0 ? 1 : kHashSize - i;
+                for (;;) {
+                    i -= disp;
+                    if (i < 0)
+                        i += kHashSize;
+                    if (HashTab[i] == fcode) {
+                        found = true;
+                        break;
+                    }
+                    if (HashTab[i] < 0)
+                        break;
                 }
-                if (HashTab[i] < 0)
-                    break;
+            }
+            if (found) {
+                ent = CodeTab[i];
+                continue;
+            }
+            output((short)ent);
+            ent = c;
+            if (nFreeEnt < kMaxCodes) {
+                CodeTab[i] = (WORD)nFreeEnt++;
+                HashTab[i] = fcode;
+            } else {
+                cl_hash(kHashSize);
+                nFreeEnt = nClearCode + 2;
+                bClearFlag = 1;
+                output((short)nClearCode);
             }
         }
-        if (found) {
-            ent = CodeTab[i];
-            continue;
-        }
-        output((short)ent);
-        ent = c;
-        if (nFreeEnt < kMaxCodes) {
-            CodeTab[i] = (WORD)nFreeEnt++;
-            HashTab[i] = fcode;
-        } else {
-            cl_hash(kHashSize);
-            nFreeEnt = nClearCode + 2;
-            bClearFlag = 1;
-            output((short)nClearCode);
+        lCountDown -= take;
+        nCurX += take;
+        if (nCurX == width) {
+            nCurX = 0;
+            nCurY--;
         }
     }
     output((short)ent);

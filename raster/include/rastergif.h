@@ -173,7 +173,7 @@ protected:
     long lCountDown = 0;       // pixels still to send
     unsigned long dwCurAccum = 0;
     int nCurBits = 0;
-    long HashTab[kHashSize] = {};
+    LONG HashTab[kHashSize] = {};  // (pixel << 12) + prefix code, -1 for a free slot
     WORD CodeTab[kHashSize] = {};
     int nBits = 0;             // current code width
     int nMaxCode = 0;          // largest code at this width
