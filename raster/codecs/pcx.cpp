@@ -159,8 +159,12 @@ bool RasterImagePCX::_unpack(const std::vector<BYTE>& data, size_t& at, std::vec
         if (at >= data.size())
             return _fail(kCorrupted);
         BYTE b = data[at++];
+        if ((b & 0xC0) != 0xC0) {
+            out[filled++] = b;
+            continue;
+        }
         size_t count = 1;
-        if ((b & 0xC0) == 0xC0) {
+        {
             count = b & 0x3F;
             if (at >= data.size())
                 return _fail(kCorrupted);

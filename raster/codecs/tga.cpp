@@ -68,50 +68,39 @@ void _expand16(const BYTE* p, BYTE* bgr)
     bgr[2] = (BYTE)(((w >> 10) & 0x1F) << 3);
 }
 
-// The pixels of a file in file order, from raw data or run-length packets.
-class PixelSource {
-public:
-    PixelSource(const BYTE* p, size_t n, size_t pixelBytes, bool packed)
-        : m_p(p), m_end(p + n), m_bytes(pixelBytes), m_packed(packed)
-    {
-    }
-
-    // The next pixel's bytes, or null when the data ends first.
-    const BYTE* next()
-    {
-        if (!m_packed)
-            return _take();
-        if (m_left == 0) {
-            if (m_p == m_end)
-                return NULL;
-            const BYTE h = *m_p++;
-            m_left = (h & 0x7F) + 1;
-            m_run = (h & 0x80) != 0;
-            if (m_run && (m_pixel = _take()) == NULL)
-                return NULL;
+// Run-length packets unpacked into `out` (pixels x pixelBytes bytes, in
+// file order); packets may cross row ends but never write past the picture.
+// False when the data ends first.
+bool _unpackrle(const BYTE* p, size_t n, size_t pixelBytes, std::vector<BYTE>& out)
+{
+    const BYTE* end = p + n;
+    BYTE* dst = out.data();
+    BYTE* const last = dst + out.size();
+    while (dst < last) {
+        if (p == end)
+            return false;
+        const BYTE h = *p++;
+        size_t count = (size_t)(h & 0x7F) + 1;
+        const size_t room = (size_t)(last - dst) / pixelBytes;
+        if (count > room)
+            count = room;
+        if (h & 0x80) {
+            if ((size_t)(end - p) < pixelBytes)
+                return false;
+            for (size_t i = 0; i < count; i++, dst += pixelBytes)
+                memcpy(dst, p, pixelBytes);
+            p += pixelBytes;
+        } else {
+            const size_t bytes = count * pixelBytes;
+            if ((size_t)(end - p) < bytes)
+                return false;
+            memcpy(dst, p, bytes);
+            dst += bytes;
+            p += bytes;
         }
-        m_left--;
-        return m_run ? m_pixel : _take();
     }
-
-private:
-    const BYTE* _take()
-    {
-        if ((size_t)(m_end - m_p) < m_bytes)
-            return NULL;
-        const BYTE* px = m_p;
-        m_p += m_bytes;
-        return px;
-    }
-
-    const BYTE* m_p;
-    const BYTE* m_end;
-    size_t m_bytes;
-    bool m_packed;
-    int m_left = 0;       // pixels left in the current packet
-    bool m_run = false;
-    const BYTE* m_pixel = NULL;
-};
+    return true;
+}
 
 class RasterImageTGA : public RasterImage {
 public:
@@ -185,26 +174,43 @@ bool RasterImageTGA::_readpixels(const TgaHeader& h, const BYTE* p, size_t n, bo
     const bool mirrored = (h.descriptor & 0x10) != 0;
     const bool topFirst = (h.descriptor & 0x20) != 0;
     const long width = h.width, height = h.height;
-    PixelSource src(p, n, pixelBytes, packed);
+    const size_t rowBytes = (size_t)width * pixelBytes;
+    // Packed pixels are unpacked first, so that both kinds convert alike.
+    std::vector<BYTE> unpacked;
+    if (packed) {
+        try {
+            unpacked.resize(rowBytes * (size_t)height);
+        } catch (const std::bad_alloc&) {
+            return _fail("RasterImage::Create can't allocate memory");
+        }
+        if (!_unpackrle(p, n, pixelBytes, unpacked))
+            return _fail(kCorrupted);
+        p = unpacked.data();
+        n = unpacked.size();
+    }
+    if (n / rowBytes < (size_t)height)
+        return _fail(kCorrupted);
     for (long r = 0; r < height; r++) {
         if (info.nEscape != 0)
             return _fail(kCancelled);
         // The image's rows count from the bottom of the picture.
         const long row = topFirst ? height - 1 - r : r;
         BYTE* dest = GetBits((DWORD)row);
-        for (long i = 0; i < width; i++) {
-            const BYTE* px = src.next();
-            if (px == NULL)
-                return _fail(kCorrupted);
+        const BYTE* src = p + rowBytes * (size_t)r;
+        if (!mirrored && (h.depth == 8 || h.depth == 24)) {
+            memcpy(dest, src, rowBytes);
+            continue;
+        }
+        for (long i = 0; i < width; i++, src += pixelBytes) {
             const long x = mirrored ? width - 1 - i : i;
             switch (h.depth) {
-            case 8: dest[x] = px[0]; break;
+            case 8: dest[x] = src[0]; break;
             case 15:
-            case 16: _expand16(px, dest + 3 * x); break;
-            case 24: memcpy(dest + 3 * x, px, 3); break;
+            case 16: _expand16(src, dest + 3 * x); break;
+            case 24: memcpy(dest + 3 * x, src, 3); break;
             default:
-                memcpy(dest + 3 * x, px, 3);
-                AlphaSet(x, row, px[3]);
+                memcpy(dest + 3 * x, src, 3);
+                AlphaSet(x, row, src[3]);
                 break;
             }
         }
