@@ -121,7 +121,8 @@ std::string Describe(const PcxSpec& s)
 void RandomPicture(const PcxSpec& s, unsigned seed, std::vector<RGBQUAD>& rgba, std::vector<BYTE>& idx)
 {
     std::mt19937 rng(seed);
-    const int colours = s.bits == 8 && s.planes == 1 ? 256 : 1 << (s.bits * (s.planes > 1 ? s.planes : 1));
+    // Indices of up to 8 bits; planes of 1 bit make 2^planes colours.
+    const int colours = s.bits == 8 ? 256 : 1 << (s.bits * s.planes);
     rgba.resize((size_t)s.w * s.h);
     idx.resize(rgba.size());
     for (size_t i = 0; i < rgba.size(); i++) {
