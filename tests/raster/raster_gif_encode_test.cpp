@@ -459,3 +459,40 @@ TEST_F(GifEncodeTools, GiftextSeesDelaysDisposalTransparencyAndLoops)
     EXPECT_NE(std::string::npos, ids.find("10 ")) << ids;
     EXPECT_NE(std::string::npos, ids.find("250 ")) << ids;
 }
+
+TEST_F(GifEncodeTools, ItReadsEveryPageOfAnAnimation)
+{
+    RasterImage p0 = RandomIndexed(12, 9, 8, 31, true);
+    RasterImage p1 = RandomIndexed(5, 4, 8, 32, false);
+    RasterImage p2 = RandomIndexed(12, 9, 4, 33, true);
+    p1.SetOffset(3, 2);
+    p1.SetTransIndex(p1.GetPixelIndex(0, 0));
+    p2.SetCodecOption(GIF_COMPRESSION_NONE);
+    RasterImage* pages[] = {&p0, &p1, &p2};
+    RasterImageGIF gif;
+    gif.SetDisposalMethod(1);
+    std::string path = Path("anim.gif");
+    WriteFile(path, EncodeWith(gif, pages, 3, true));
+    for (int i = 0; i < 3; i++) {
+        // Each page on its own, at its own size: transparent pixels have alpha 0.
+        std::string out = Path("page.rgba");
+        remove(out.c_str());
+        ASSERT_TRUE(RunQuiet("convert '" + path + "[" + std::to_string(i) + "]' +repage -depth 8 'rgba:" + out + "'"));
+        Bytes rgba = ReadFile(out);
+        const RasterImage& page = *pages[i];
+        const long w = (long)page.GetWidth(), h = (long)page.GetHeight();
+        ASSERT_EQ((size_t)w * h * 4, rgba.size()) << i;
+        for (long y = 0; y < h; y++)
+            for (long x = 0; x < w; x++) {
+                const BYTE* m = &rgba[((size_t)y * w + x) * 4];
+                const BYTE index = page.GetPixelIndex(x, h - 1 - y);
+                if (page.GetTransIndex() == index) {
+                    ASSERT_EQ(0, m[3]) << i << " at " << x << "," << y;
+                    continue;
+                }
+                RGBQUAD c = page.GetPaletteColor(index);
+                ASSERT_TRUE(m[3] == 255 && c.rgbRed == m[0] && c.rgbGreen == m[1] && c.rgbBlue == m[2])
+                    << i << " at " << x << "," << y;
+            }
+    }
+}
