@@ -496,3 +496,20 @@ TEST_F(GifEncodeTools, ItReadsEveryPageOfAnAnimation)
             }
     }
 }
+
+TEST(GifEncode, CStreamsOfTheCodecClass)
+{
+    RasterImageGIF gif;
+    ASSERT_NE(nullptr, gif.Create(3, 2, 8, 0));
+    RasterImage* pages[] = {&gif, &gif};
+    FILE* f = tmpfile();
+    ASSERT_NE(nullptr, f);
+    ASSERT_TRUE(gif.Encode(f));
+    ASSERT_TRUE(gif.Encode(f, pages, 2, false));
+    EXPECT_GT(ftell(f), 2 * 6);
+    fclose(f);
+    EXPECT_FALSE(gif.Encode(static_cast<FILE*>(nullptr)));
+    EXPECT_STREQ("null file handler", gif.GetLastError());
+    EXPECT_FALSE(gif.Encode(static_cast<FILE*>(nullptr), pages, 2, false));
+    EXPECT_STREQ("invalid file pointer", gif.GetLastError());
+}
