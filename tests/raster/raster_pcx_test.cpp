@@ -194,6 +194,9 @@ TEST(PcxDecode, BadAndTruncatedFiles)
     noTag[noTag.size() - 769] = 0x0B;
     Bytes narrow = with(66, 4);  // 4 bytes a line for 9 pixels
     Bytes planar8 = with(65, 2); // two planes of 8 bits
+    Bytes huge = good;           // 65535 x 65536 claimed by a few bytes
+    huge[8] = 0xFE;
+    huge[9] = huge[10] = huge[11] = huge[66] = huge[67] = 0xFF;
     struct Case {
         const char* what;
         Bytes file;
@@ -211,6 +214,7 @@ TEST(PcxDecode, BadAndTruncatedFiles)
         {"palette tag", noTag, "bad color map signature"},
         {"palette cut short", Bytes(good.begin(), good.end() - 10), "corrupted PCX"},
         {"x max below x min", with(4, 0x30), "corrupted PCX"},
+        {"claims 65535 x 65536", huge, "corrupted PCX"},
     };
     for (const Case& c : cases) {
         RasterImage img;
