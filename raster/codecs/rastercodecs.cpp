@@ -8,6 +8,7 @@ namespace {
 const RasterCodec* const kCodecs[] = {
     &g_RasterCodecBMP,
     &g_RasterCodecJPG,
+    &g_RasterCodecICO,
     &g_RasterCodecGIF,
     &g_RasterCodecPNG,
     &g_RasterCodecTGA,

@@ -31,6 +31,7 @@ const RasterCodec* RasterFindCodec(DWORD imagetype);
 
 // One entry per codec file.
 extern const RasterCodec g_RasterCodecBMP;
+extern const RasterCodec g_RasterCodecICO;
 extern const RasterCodec g_RasterCodecGIF;
 extern const RasterCodec g_RasterCodecJPG;
 extern const RasterCodec g_RasterCodecPNG;
