@@ -268,6 +268,8 @@ void ForgetWindow(Desktop& d, HWND hwnd);
 // uses it up).
 bool ShouldFail(const char* win32Name);
 void ClearArmedFailures();
+// Forgets the message boxes shown so far.
+void ClearMessageBoxes();
 
 // The clock behind timeGetTime and Sleep.
 DWORD ClockNow();

@@ -235,6 +235,7 @@ void Reset()
         d.clipboard.clear();
     }
     detail::ClearArmedFailures();
+    detail::ClearMessageBoxes();
     detail::ResetClock();
 }
 

@@ -425,6 +425,44 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
 BOOL WINAPI AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu);
 BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle);
 
+// Message boxes. The buttons and the default one come from the type; on the
+// headless desktop nobody answers, so the default button is the answer (see
+// desktop/desktop.h). 0 for a type with no such buttons.
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
+#define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_CANCELTRYCONTINUE 0x00000006L
+#define MB_ICONHAND 0x00000010L
+#define MB_ICONQUESTION 0x00000020L
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_ICONASTERISK 0x00000040L
+#define MB_ICONERROR MB_ICONHAND
+#define MB_ICONSTOP MB_ICONHAND
+#define MB_ICONWARNING MB_ICONEXCLAMATION
+#define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_DEFBUTTON1 0x00000000L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
+#define MB_APPLMODAL 0x00000000L
+#define MB_SYSTEMMODAL 0x00001000L
+#define MB_TASKMODAL 0x00002000L
+#define MB_TOPMOST 0x00040000L
+#define MB_TYPEMASK 0x0000000FL
+#define MB_DEFMASK 0x00000F00L
+#define IDOK 1
+#define IDCANCEL 2
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
+#define IDYES 6
+#define IDNO 7
+#define IDTRYAGAIN 10
+#define IDCONTINUE 11
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
 // Device contexts: GetDC(hwnd) draws on the window's surface; GetDC(NULL) is
 // the screen, which takes drawing and shows it nowhere.
 HDC WINAPI GetDC(HWND hwnd);

@@ -92,6 +92,19 @@ struct SoundRequest {
 };
 std::vector<SoundRequest> TakeSounds();
 
+// Message boxes: nobody reads them on the headless desktop, so MessageBoxA
+// records each one and answers at once with its default button, as a user
+// pressing Enter would. TakeMessageBoxes gives the boxes shown so far, oldest
+// first, and forgets them.
+struct MessageBoxShown {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+    int answer;
+};
+std::vector<MessageBoxShown> TakeMessageBoxes();
+
 // The display mode EnumDisplaySettingsA reports (frequency 60 Hz).
 void SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel);
 
