@@ -11,6 +11,7 @@ const RasterCodec* const kCodecs[] = {
     &g_RasterCodecICO,
     &g_RasterCodecGIF,
     &g_RasterCodecPNG,
+    &g_RasterCodecTIF,
     &g_RasterCodecTGA,
     &g_RasterCodecPCX,
     &g_RasterCodecWBMP,

@@ -8,3 +8,4 @@
 #include "rasterbmp.h"
 #include "rastergif.h"
 #include "rasterjpg.h"
+#include "rastertif.h"

@@ -1,0 +1,1042 @@
+// The TIFF codec (format id 6), through libtiff over the image library's
+// streams.
+//
+// Decoding reads one page. Grey and palette pages (any depth up to 16 bits,
+// with or without an alpha sample) and 8- or 16-bit RGB and CIE L*a*b* pages
+// are read a strip or a row of tiles at a time straight from libtiff's
+// decoded samples; every other layout (YCbCr, CMYK, separate planes, the log
+// encodings, RGB under 8 bits) goes through libtiff's RGBA reader, which
+// refuses what it cannot show, with its own explanation. Either way the rows
+// arrive in the file's own order and the orientation tag is applied last, so
+// every page comes out upright.
+//
+// Encoding writes 1, 4 and 8 bpp images as grey or palette pages, 24 bpp
+// images as RGB, and an alpha plane as an extra (unassociated alpha) sample.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "rastercodecs.h"
+#include "rastertif.h"
+#include "tiffstream.h"
+
+namespace {
+
+const char kOpenFailed[] = "Error encountered while opening TIFF file";
+const char kNoPage[] = "Error: page not present in TIFF file";
+const char kSizeOnly[] = "output dimensions returned";
+const char kCancelled[] = "Cancelled";
+const char kCantCreate[] = "RasterImageTIF can't create image";
+const char kNoRaster[] = "No space for raster buffer";
+const char kCorrupted[] = "Corrupted TIFF file!";
+const char kCorruptedTiles[] = "Corrupted tiled TIFF file!";
+const char kNoPixels[] = "TIFF page has no pixels";
+const char kTooLarge[] = "RASTER_MAX_MEMORY exceeded";
+const char kNoBuffer[] = "No space for TIFF row buffer";
+const char kSaveFailed[] = "Error saving TIFF file";
+const char kSaveDirFailed[] = "Error saving TIFF directory";
+const char kNoWriteCodec[] = "TIFF compression not available for writing";
+
+// The most one byte of a strip can decode to, by compression: a bound on
+// what a file of a given size can really hold. Codecs without a tighter
+// bound of their own get kRatioOther.
+constexpr unsigned long long kRatioOther = 1ULL << 16;
+
+unsigned long long _expansion(uint16_t compression)
+{
+    switch (compression) {
+    case COMPRESSION_NONE:
+        return 1;
+    case COMPRESSION_PACKBITS:
+        return 64;  // 128 bytes from a two-byte run
+    case COMPRESSION_LZW:
+        return 4096;  // a 12-bit code stands for at most 4096 bytes
+    case COMPRESSION_DEFLATE:
+    case COMPRESSION_ADOBE_DEFLATE:
+        return 1032;  // a 258-byte match in two bits
+    case COMPRESSION_JPEG:
+    case COMPRESSION_OJPEG:
+        return 1536;  // an 8 x 8 block of three samples costs at least a bit
+    default:
+        return kRatioOther;
+    }
+}
+
+// How the page's samples become pixels.
+enum TifLayout {
+    TIF_INDEX,    // grey or palette samples, with an optional alpha sample
+    TIF_PALETTE24, // palette indices past 8 bits, looked up into 24 bpp
+    TIF_RGB,      // 8- or 16-bit RGB, contiguous
+    TIF_LAB,      // 8- or 16-bit CIE L*a*b*, contiguous
+    TIF_RGBA,     // everything else, through libtiff's RGBA reader
+};
+
+struct TifPage {
+    uint32_t width, height, rowsPerStrip;
+    uint16_t compression, spp, bits, photometric, orientation, planar, sampleFormat;
+    uint16_t colours;  // colour samples per pixel (spp without the extra ones)
+    bool alpha;        // the first extra sample is alpha
+    bool associated;   // ... premultiplied into the colours
+    bool tiled;
+    uint32_t tileWidth, tileLength;
+    TifLayout layout;
+    DWORD bpp;
+};
+
+// An n-bit sample (n up to 16) of a row, samples packed from the high bits.
+inline unsigned _sample(const BYTE* row, size_t index, unsigned bits)
+{
+    if (bits == 8)
+        return row[index];
+    if (bits == 16) {
+        uint16_t v;
+        memcpy(&v, row + 2 * index, 2);  // libtiff delivers native byte order
+        return v;
+    }
+    const size_t bit = index * bits;
+    const BYTE* p = row + (bit >> 3);
+    // Up to 16 bits starting anywhere in a byte span at most three bytes.
+    const unsigned shift = (unsigned)(bit & 7);
+    const unsigned span = (shift + bits + 7) >> 3;
+    unsigned v = 0;
+    for (unsigned i = 0; i < span; i++)
+        v = (v << 8) | p[i];
+    return (v >> (span * 8 - shift - bits)) & ((1u << bits) - 1);
+}
+
+// A sample scaled to 0..255 (the high byte of a 16-bit one).
+inline BYTE _level(unsigned v, unsigned bits)
+{
+    if (bits == 8)
+        return (BYTE)v;
+    if (bits > 8)
+        return (BYTE)(v >> (bits - 8));
+    return (BYTE)(v * 255 / ((1u << bits) - 1));
+}
+
+inline BYTE _unpremultiply(BYTE c, BYTE a)
+{
+    if (a == 0)
+        return 0;
+    unsigned v = ((unsigned)c * 255 + a / 2) / a;
+    return (BYTE)(v > 255 ? 255 : v);
+}
+
+long _dpi(float value, uint16_t unit)
+{
+    double x = value;
+    if (unit == RESUNIT_CENTIMETER)
+        x = x * 2.54 + 0.5;
+    // A value no long can hold (or not a number) says nothing usable.
+    if (!(x >= 0 && x < 2147483647.0))
+        return -1;
+    return (long)x;
+}
+
+}  // namespace
+
+// The decoder's work on one page, with the buffers it owns.
+class RasterTifReader {
+public:
+    RasterTifReader(RasterImageTIF& img, RasterFile* stream) : m_img(img), m_stream(stream) {}
+    ~RasterTifReader()
+    {
+        if (m_tif != NULL)
+            TIFFClose(m_tif);
+    }
+    RasterTifReader(const RasterTifReader&) = delete;
+    RasterTifReader& operator=(const RasterTifReader&) = delete;
+
+    bool Run();
+
+private:
+    bool _fail(const char* text)
+    {
+        m_img._seterror(text);
+        return false;
+    }
+    bool _readtags();
+    void _readresolution();
+    bool _choose();
+    bool _backed();
+    void _setpalette();
+    bool _readdirect();
+    bool _readstrips(size_t line);
+    bool _readtiles(size_t line);
+    void _putrows(const BYTE* band, uint32_t ys, uint32_t nrow, size_t line);
+    void _putrow(const BYTE* src, DWORD y);
+    void _putlab(const BYTE* src, DWORD y);
+    bool _readrgba();
+
+    RasterImageTIF& m_img;
+    RasterFile* m_stream;
+    TIFF* m_tif = NULL;
+    long long m_held = -1;  // bytes from the start of the TIFF data to the stream's end
+    TifPage m_page = {};
+    uint16_t* m_map[3] = {NULL, NULL, NULL};  // the colour map, 2^bits entries each
+};
+
+bool RasterTifReader::Run()
+{
+    RasterImageInfo& info = m_img.info;
+    // Without TIFF's byte-order mark and magic number there is nothing to
+    // open; a probe passes on quietly instead of leaving libtiff's complaint.
+    const long start = m_stream->Tell();
+    const long size = m_stream->Size();
+    m_held = (start >= 0 && size >= start) ? (long long)(size - start) : -1;
+    BYTE magic[4] = {0, 0, 0, 0};
+    const size_t got = m_stream->Read(magic, 1, 4);
+    m_stream->Seek(start, SEEK_SET);
+    const bool intel = magic[0] == 'I' && magic[1] == 'I' && (magic[2] == 42 || magic[2] == 43) &&
+                       magic[3] == 0;
+    const bool motorola = magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 &&
+                          (magic[3] == 42 || magic[3] == 43);
+    if (got != 4 || (!intel && !motorola))
+        return _fail(kOpenFailed);
+
+    m_tif = RasterTiffOpen(m_stream, "TIFF IMAGE", "r", info.szLastError, 0);
+    if (m_tif == NULL)
+        return _fail(kOpenFailed);
+    const tdir_t pages = TIFFNumberOfDirectories(m_tif);
+    info.nNumFrames = (long)pages;
+    if (info.nFrame < 0 || info.nFrame >= (long)pages || !TIFFSetDirectory(m_tif, (tdir_t)info.nFrame))
+        return _fail(kNoPage);
+    if (!_readtags())
+        return false;
+    info.dwCodecOption = m_page.compression;
+
+    if (info.nEscape == -1) {
+        m_img.header.biWidth = (LONG)m_page.width;
+        m_img.header.biHeight = (LONG)m_page.height;
+        m_img._seterror(kSizeOnly);
+        return true;
+    }
+    _readresolution();
+    m_img.header.biClrUsed = 0;
+    info.nTransIndex = -1;
+    if (m_page.width == 0 || m_page.height == 0)
+        return _fail(kNoPixels);
+    if (!_choose() || !_backed())
+        return false;
+
+    if (info.nEscape != 0)
+        return _fail(kCancelled);
+    if (m_img.Create(m_page.width, m_page.height, m_page.bpp, RASTER_FORMAT_TIF) == NULL) {
+        if (strcmp(info.szLastError, kTooLarge) != 0)
+            m_img._seterror(kCantCreate);
+        return false;
+    }
+    if (m_page.alpha) {
+        m_img.AlphaCreate();
+        if (!m_img.AlphaIsValid())
+            return _fail(kCantCreate);
+    }
+    const bool ok = m_page.layout == TIF_RGBA ? _readrgba() : _readdirect();
+    if (!ok)
+        return false;
+    // The rows stand as the file stores them; turn them upright.
+    if (!m_img._orient(m_page.orientation))
+        return _fail(kCantCreate);
+    return true;
+}
+
+bool RasterTifReader::_readtags()
+{
+    TIFF* tif = m_tif;
+    TifPage& p = m_page;
+    p.compression = COMPRESSION_NONE;
+    p.photometric = 0;
+    p.orientation = ORIENTATION_TOPLEFT;
+    p.rowsPerStrip = 0xFFFFFFFF;
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &p.compression);
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &p.width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &p.height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &p.spp);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &p.bits);
+    TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &p.rowsPerStrip);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &p.photometric);
+    TIFFGetField(tif, TIFFTAG_ORIENTATION, &p.orientation);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &p.planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &p.sampleFormat);
+    if (p.rowsPerStrip == 0 || p.rowsPerStrip > p.height)
+        p.rowsPerStrip = p.height;
+
+    // The colour samples, and whether an extra one is alpha. Without an
+    // ExtraSamples tag, samples past the photometric's own count are taken
+    // as alpha all the same (files that forget the tag mean it so).
+    uint16_t natural = 1;
+    if (p.photometric == PHOTOMETRIC_RGB || p.photometric == PHOTOMETRIC_YCBCR ||
+        p.photometric == PHOTOMETRIC_CIELAB || p.photometric == PHOTOMETRIC_ICCLAB ||
+        p.photometric == PHOTOMETRIC_ITULAB || p.photometric == PHOTOMETRIC_LOGLUV)
+        natural = 3;
+    else if (p.photometric == PHOTOMETRIC_SEPARATED)
+        natural = 4;
+    uint16_t extraCount = 0;
+    uint16_t* extraTypes = NULL;
+    if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes) && extraCount > 0 &&
+        extraCount < p.spp) {
+        p.colours = (uint16_t)(p.spp - extraCount);
+        p.alpha = true;
+        p.associated = extraTypes != NULL && extraTypes[0] == EXTRASAMPLE_ASSOCALPHA;
+    } else {
+        p.colours = p.spp < natural ? p.spp : natural;
+        p.alpha = p.spp > natural;
+    }
+
+    p.tiled = TIFFIsTiled(tif) != 0;
+    if (p.tiled) {
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &p.tileWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &p.tileLength);
+    }
+    if (TIFFNumberOfStrips(tif) == 0)
+        return _fail(kCorrupted);
+    return true;
+}
+
+void RasterTifReader::_readresolution()
+{
+    uint16_t unit = RESUNIT_INCH;
+    TIFFGetFieldDefaulted(m_tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    float v = 0;
+    long dpi;
+    if (TIFFGetField(m_tif, TIFFTAG_XRESOLUTION, &v) && (dpi = _dpi(v, unit)) >= 0)
+        m_img.SetXDPI(dpi);
+    if (TIFFGetField(m_tif, TIFFTAG_YRESOLUTION, &v) && (dpi = _dpi(v, unit)) >= 0)
+        m_img.SetYDPI(dpi);
+    if (TIFFGetField(m_tif, TIFFTAG_XPOSITION, &v) && std::fabs(v) < 2147483647.0f)
+        m_img.info.nXOffset = (long)v;
+    if (TIFFGetField(m_tif, TIFFTAG_YPOSITION, &v) && std::fabs(v) < 2147483647.0f)
+        m_img.info.nYOffset = (long)v;
+}
+
+// Picks the layout and the image's depth.
+bool RasterTifReader::_choose()
+{
+    TifPage& p = m_page;
+    const bool plainSamples = p.sampleFormat == SAMPLEFORMAT_UINT || p.sampleFormat == SAMPLEFORMAT_VOID;
+    const bool contiguous = p.planar == PLANARCONFIG_CONTIG || p.spp == 1;
+    const bool greyOrPalette = p.photometric == PHOTOMETRIC_MINISWHITE ||
+                               p.photometric == PHOTOMETRIC_MINISBLACK ||
+                               p.photometric == PHOTOMETRIC_PALETTE;
+    p.layout = TIF_RGBA;
+    if (plainSamples && contiguous && p.bits >= 1 && p.bits <= 16) {
+        if (greyOrPalette && p.colours == 1 && p.spp <= 2)
+            p.layout = (p.photometric == PHOTOMETRIC_PALETTE && p.bits > 8) ? TIF_PALETTE24 : TIF_INDEX;
+        else if (p.photometric == PHOTOMETRIC_RGB && p.colours == 3 && (p.bits == 8 || p.bits == 16))
+            p.layout = TIF_RGB;
+        else if (p.photometric == PHOTOMETRIC_CIELAB && p.colours == 3 &&
+                 (p.bits == 8 || p.bits == 16))
+            p.layout = TIF_LAB;
+    }
+    switch (p.layout) {
+    case TIF_INDEX:
+        // One-bit and four-bit single samples keep their packing; every
+        // other depth is one byte a pixel.
+        p.bpp = (p.spp == 1 && (p.bits == 1 || p.bits == 4)) ? p.bits : 8;
+        break;
+    default:
+        p.bpp = 24;
+        break;
+    }
+    if (p.layout == TIF_RGBA) {
+        // Say now, with libtiff's own words, what the RGBA reader refuses.
+        char why[1024];
+        why[0] = 0;
+        if (!TIFFRGBAImageOK(m_tif, why))
+            return _fail(why[0] != 0 ? why : kCorrupted);
+        p.alpha = p.alpha && p.spp > p.colours;
+    }
+    if (p.tiled) {
+        const unsigned long long rowBits = (unsigned long long)p.tileWidth * p.spp * p.bits;
+        if (p.tileWidth == 0 || p.tileLength == 0 || (p.layout != TIF_RGBA && rowBits % 8 != 0))
+            return _fail(kCorruptedTiles);
+    }
+    return true;
+}
+
+// A large picture must be backed by the data the stream actually holds:
+// nothing is allocated for pixels the file merely claims.
+bool RasterTifReader::_backed()
+{
+    const TifPage& p = m_page;
+    const unsigned long long pixels = (unsigned long long)p.width * p.height;
+    const unsigned long long sampleBits = (unsigned long long)p.spp * p.bits;
+    // Far past anything Create accepts, and past what 64 bits can count.
+    if (pixels > (1ULL << 40) || sampleBits > (1ULL << 20))
+        return _fail(kTooLarge);
+    const unsigned long long raw = pixels * p.spp * p.bits / 8 + 1;
+    const unsigned long long block = pixels * p.bpp / 8;
+    const unsigned long long raster = p.layout == TIF_RGBA ? pixels * 4 : 0;
+    unsigned long long largest = block > raster ? block : raster;
+    if (raw > largest)
+        largest = raw;
+    if (largest <= RASTER_UNBACKED_LIMIT || m_held < 0)
+        return true;  // a stream that cannot say its size is trusted (Create still caps)
+    const unsigned long long held = (unsigned long long)m_held;
+    const unsigned long long ratio = _expansion(p.compression);
+    if (held > ~0ULL / ratio)
+        return true;
+    if (raw > held * ratio)
+        return _fail(kTooLarge);
+    return true;
+}
+
+void RasterTifReader::_setpalette()
+{
+    const TifPage& p = m_page;
+    RGBQUAD* pal = m_img.GetPalette();
+    const DWORD n = m_img.GetNumColors();
+    if (pal == NULL || n == 0)
+        return;
+    memset(pal, 0, 4 * (size_t)n);
+    const bool whiteIsZero = p.photometric == PHOTOMETRIC_MINISWHITE;
+    if (p.photometric != PHOTOMETRIC_PALETTE) {
+        // Grey: one-bit and four-bit pixels are the file's levels; deeper
+        // ones were scaled to 0..255 on the way in.
+        for (DWORD i = 0; i < n; i++) {
+            const BYTE v = (BYTE)((255 / (n - 1)) * i);
+            pal[i].rgbRed = pal[i].rgbGreen = pal[i].rgbBlue = whiteIsZero ? (BYTE)(255 - v) : v;
+        }
+        m_img._clearcolorcache();
+        return;
+    }
+    if (!TIFFGetField(m_tif, TIFFTAG_COLORMAP, &m_map[0], &m_map[1], &m_map[2]))
+        return;  // a palette page without its map stays black
+    // The map holds 2^bits entries; the image's palette holds at most 256.
+    const DWORD entries = p.bits >= 8 ? 256 : (1u << p.bits);
+    const DWORD count = entries < n ? entries : n;
+    // Old writers stored 8-bit colours in the map: a map with no value of
+    // 256 or more is taken byte for byte, any other one is scaled.
+    bool wide = false;
+    for (DWORD i = 0; i < count && !wide; i++)
+        wide = m_map[0][i] >= 256 || m_map[1][i] >= 256 || m_map[2][i] >= 256;
+    for (DWORD i = 0; i < count; i++) {
+        pal[i].rgbRed = wide ? (BYTE)(m_map[0][i] * 255u / 65535u) : (BYTE)m_map[0][i];
+        pal[i].rgbGreen = wide ? (BYTE)(m_map[1][i] * 255u / 65535u) : (BYTE)m_map[1][i];
+        pal[i].rgbBlue = wide ? (BYTE)(m_map[2][i] * 255u / 65535u) : (BYTE)m_map[2][i];
+    }
+    m_img._clearcolorcache();
+}
+
+bool RasterTifReader::_readdirect()
+{
+    const TifPage& p = m_page;
+    if (p.layout == TIF_INDEX || p.layout == TIF_PALETTE24) {
+        _setpalette();
+        if (p.layout == TIF_PALETTE24 &&
+            !TIFFGetField(m_tif, TIFFTAG_COLORMAP, &m_map[0], &m_map[1], &m_map[2]))
+            return _fail(kCorrupted);
+    }
+    const unsigned long long line64 = ((unsigned long long)p.width * p.spp * p.bits + 7) / 8;
+    return p.tiled ? _readtiles((size_t)line64) : _readstrips((size_t)line64);
+}
+
+bool RasterTifReader::_readstrips(size_t line)
+{
+    const TifPage& p = m_page;
+    // The buffer holds what one strip decodes to, at the file's own depth.
+    std::vector<BYTE> band;
+    try {
+        band.resize(line * p.rowsPerStrip);
+    } catch (const std::bad_alloc&) {
+        return _fail(kNoBuffer);
+    }
+    for (uint32_t ys = 0; ys < p.height; ys += p.rowsPerStrip) {
+        if (m_img.info.nEscape != 0)
+            return _fail(kCancelled);
+        const uint32_t nrow = p.rowsPerStrip < p.height - ys ? p.rowsPerStrip : p.height - ys;
+        const tmsize_t want = (tmsize_t)(line * nrow);
+        const tmsize_t got = TIFFReadEncodedStrip(m_tif, TIFFComputeStrip(m_tif, ys, 0), band.data(), want);
+        if (got < 0)
+            return _fail(kCorrupted);
+        // A strip that decodes short leaves the rest of its rows black.
+        if (got < want)
+            memset(band.data() + got, 0, (size_t)(want - got));
+        _putrows(band.data(), ys, nrow, line);
+    }
+    return true;
+}
+
+bool RasterTifReader::_readtiles(size_t line)
+{
+    const TifPage& p = m_page;
+    const size_t tileRow = (size_t)(((unsigned long long)p.tileWidth * p.spp * p.bits) / 8);
+    const size_t tileSize = tileRow * p.tileLength;
+    std::vector<BYTE> band, tile;
+    try {
+        band.resize(line * p.tileLength);
+        tile.resize(tileSize);
+    } catch (const std::bad_alloc&) {
+        return _fail(kNoBuffer);
+    }
+    for (uint32_t ys = 0; ys < p.height; ys += p.tileLength) {
+        if (m_img.info.nEscape != 0)
+            return _fail(kCancelled);
+        const uint32_t nrow = p.tileLength < p.height - ys ? p.tileLength : p.height - ys;
+        size_t offset = 0;
+        for (uint32_t column = 0; column < p.width; column += p.tileWidth, offset += tileRow) {
+            const tmsize_t got = TIFFReadEncodedTile(m_tif, TIFFComputeTile(m_tif, column, ys, 0, 0),
+                                                     tile.data(), (tmsize_t)tileSize);
+            if (got < 0)
+                return _fail(kCorruptedTiles);
+            if ((size_t)got < tileSize)
+                memset(tile.data() + got, 0, tileSize - (size_t)got);
+            // The right-most tile may stick out past the image's width.
+            const size_t cols = tileRow < line - offset ? tileRow : line - offset;
+            m_img.TileToStrip(band.data() + offset, tile.data(), nrow, (DWORD)cols, (int)(line - cols),
+                              (int)(tileRow - cols));
+        }
+        _putrows(band.data(), ys, nrow, line);
+    }
+    return true;
+}
+
+// Rows ys.. of the file (top-down) into the image (bottom-up).
+void RasterTifReader::_putrows(const BYTE* band, uint32_t ys, uint32_t nrow, size_t line)
+{
+    const DWORD height = m_page.height;
+    for (uint32_t i = 0; i < nrow; i++) {
+        const DWORD y = height - 1 - (ys + i);
+        if (m_page.layout == TIF_LAB)
+            _putlab(band + line * i, y);
+        else
+            _putrow(band + line * i, y);
+    }
+}
+
+void RasterTifReader::_putrow(const BYTE* src, DWORD y)
+{
+    const TifPage& p = m_page;
+    BYTE* dst = m_img.GetBits(y);
+    BYTE* plane = p.alpha ? m_img.AlphaGetBits() + (size_t)y * p.width : NULL;
+    const uint32_t width = p.width;
+    const unsigned bits = p.bits;
+    const unsigned spp = p.spp;
+    if (p.layout == TIF_INDEX) {
+        if (p.bpp != 8) {  // one or four bits, one sample: the packing matches
+            memcpy(dst, src, ((size_t)width * bits + 7) / 8);
+            return;
+        }
+        const bool palette = p.photometric == PHOTOMETRIC_PALETTE;
+        if (bits == 8 && spp == 1) {
+            memcpy(dst, src, width);
+            return;
+        }
+        for (uint32_t x = 0; x < width; x++) {
+            const unsigned v = _sample(src, (size_t)x * spp, bits);
+            dst[x] = palette ? (BYTE)v : _level(v, bits);
+            if (plane != NULL)
+                plane[x] = _level(_sample(src, (size_t)x * spp + 1, bits), bits);
+        }
+        return;
+    }
+    if (p.layout == TIF_PALETTE24) {
+        // Maps of more than 256 entries are written with 16-bit colours.
+        for (uint32_t x = 0; x < width; x++) {
+            const unsigned v = _sample(src, (size_t)x * spp, bits);
+            BYTE* px = dst + 3 * (size_t)x;
+            px[0] = (BYTE)(m_map[2][v] >> 8);
+            px[1] = (BYTE)(m_map[1][v] >> 8);
+            px[2] = (BYTE)(m_map[0][v] >> 8);
+            if (plane != NULL)
+                plane[x] = _level(_sample(src, (size_t)x * spp + 1, bits), bits);
+        }
+        return;
+    }
+    // RGB: the first three samples, then alpha when the page has it.
+    if (bits == 8 && spp == 3) {
+        for (uint32_t x = 0; x < width; x++, src += 3, dst += 3) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+        }
+        return;
+    }
+    for (uint32_t x = 0; x < width; x++) {
+        const size_t s = (size_t)x * spp;
+        BYTE r = _level(_sample(src, s, bits), bits);
+        BYTE g = _level(_sample(src, s + 1, bits), bits);
+        BYTE b = _level(_sample(src, s + 2, bits), bits);
+        if (plane != NULL) {
+            const BYTE a = _level(_sample(src, s + 3, bits), bits);
+            plane[x] = a;
+            if (p.associated) {
+                r = _unpremultiply(r, a);
+                g = _unpremultiply(g, a);
+                b = _unpremultiply(b, a);
+            }
+        }
+        BYTE* px = dst + 3 * (size_t)x;
+        px[0] = b;
+        px[1] = g;
+        px[2] = r;
+    }
+}
+
+// CIE L*a*b* (D65) to sRGB, one row.
+void RasterTifReader::_putlab(const BYTE* src, DWORD y)
+{
+    const TifPage& p = m_page;
+    BYTE* plane = p.alpha ? m_img.AlphaGetBits() + (size_t)y * p.width : NULL;
+    BYTE* dst = m_img.GetBits(y);
+    for (uint32_t x = 0; x < p.width; x++) {
+        const size_t s = (size_t)x * p.spp;
+        const int l = _level(_sample(src, s, p.bits), p.bits);
+        int a = _level(_sample(src, s + 1, p.bits), p.bits);
+        int b = _level(_sample(src, s + 2, p.bits), p.bits);
+        if (a > 127)
+            a -= 256;
+        if (b > 127)
+            b -= 256;
+        const double fy = (l / 2.55 + 16) / 116;
+        const double fx = a * 0.002 + fy;
+        const double fz = fy - b * 0.005;
+        const double X = fx * fx * fx * 0.95047, Y = fy * fy * fy, Z = fz * fz * fz * 1.0883;
+        double rgb[3] = {3.240479 * X - 1.53715 * Y - 0.498535 * Z,
+                         -0.969256 * X + 1.875992 * Y + 0.041556 * Z,
+                         0.055648 * X - 0.204043 * Y + 1.057311 * Z};
+        BYTE out[3];
+        for (int c = 0; c < 3; c++) {
+            double v = rgb[c];
+            v = v > 0.00304 ? 1.055 * pow(v, 0.41667) - 0.055 : 12.92 * v;
+            int n = (int)(v * 255);
+            out[c] = (BYTE)(n < 0 ? 0 : n > 255 ? 255 : n);
+        }
+        BYTE* px = dst + 3 * (size_t)x;
+        px[0] = out[2];
+        px[1] = out[1];
+        px[2] = out[0];
+        if (plane != NULL)
+            plane[x] = _level(_sample(src, s + 3, p.bits), p.bits);
+    }
+}
+
+bool RasterTifReader::_readrgba()
+{
+    const TifPage& p = m_page;
+    char why[1024];
+    why[0] = 0;
+    TIFFRGBAImage rgba;
+    if (!TIFFRGBAImageBegin(&rgba, m_tif, 1, why))
+        return _fail(why[0] != 0 ? why : kCorrupted);
+    // Rows in the file's own order, top row first: the orientation is
+    // applied afterwards, the same way as on the other paths.
+    rgba.req_orientation = rgba.orientation;
+    uint32_t* raster = static_cast<uint32_t*>(malloc((size_t)p.width * p.height * 4));
+    if (raster == NULL) {
+        TIFFRGBAImageEnd(&rgba);
+        return _fail(kNoRaster);
+    }
+    const int ok = TIFFRGBAImageGet(&rgba, raster, p.width, p.height);
+    TIFFRGBAImageEnd(&rgba);
+    if (!ok) {
+        free(raster);
+        return _fail(kCorrupted);
+    }
+    for (uint32_t r = 0; r < p.height; r++) {
+        if (m_img.info.nEscape != 0) {
+            free(raster);
+            return _fail(kCancelled);
+        }
+        const DWORD y = p.height - 1 - r;
+        const uint32_t* src = raster + (size_t)r * p.width;
+        BYTE* dst = m_img.GetBits(y);
+        BYTE* plane = p.alpha ? m_img.AlphaGetBits() + (size_t)y * p.width : NULL;
+        for (uint32_t x = 0; x < p.width; x++) {
+            const uint32_t v = src[x];
+            BYTE* px = dst + 3 * (size_t)x;
+            px[0] = (BYTE)TIFFGetB(v);
+            px[1] = (BYTE)TIFFGetG(v);
+            px[2] = (BYTE)TIFFGetR(v);
+            if (plane != NULL) {
+                // The RGBA reader hands out premultiplied colours.
+                const BYTE a = (BYTE)TIFFGetA(v);
+                plane[x] = a;
+                px[0] = _unpremultiply(px[0], a);
+                px[1] = _unpremultiply(px[1], a);
+                px[2] = _unpremultiply(px[2], a);
+            }
+        }
+    }
+    free(raster);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The codec object.
+
+RasterImageTIF::RasterImageTIF()
+    : RasterImage(RASTER_FORMAT_TIF), m_tiffHandle(NULL), m_isMultiPage(false), m_pagesWritten(0)
+{
+}
+
+RasterImageTIF::RasterImageTIF(const RasterImageTIF& src)
+    : RasterImage(src, true, true, true), m_tiffHandle(NULL), m_isMultiPage(false), m_pagesWritten(0)
+{
+}
+
+RasterImageTIF& RasterImageTIF::operator=(const RasterImageTIF& src)
+{
+    // An open file belongs to the object that opened it: only the image part
+    // is copied.
+    if (this != &src)
+        RasterImage::operator=(src);
+    return *this;
+}
+
+RasterImageTIF::~RasterImageTIF()
+{
+    if (m_tiffHandle != NULL)
+        TIFFClose(m_tiffHandle);
+}
+
+// Turns rows stored in the file's order into the upright picture the
+// orientation tag describes (where row 0 and column 0 of the file lie).
+bool RasterImageTIF::_orient(int orientation)
+{
+    switch (orientation) {
+    case ORIENTATION_BOTLEFT:
+        return Flip();
+    default:
+        return true;
+    }
+}
+
+void RasterImageTIF::_closehandle()
+{
+    if (m_tiffHandle != NULL)
+        TIFFClose(m_tiffHandle);
+    m_tiffHandle = NULL;
+    m_isMultiPage = false;
+    m_pagesWritten = 0;
+}
+
+bool RasterImageTIF::Decode(RasterFile* stream)
+{
+    if (stream == NULL) {
+        _seterror(kOpenFailed);
+        return false;
+    }
+    RasterTifReader reader(*this, stream);
+    return reader.Run();
+}
+
+bool RasterImageTIF::Decode(FILE* stream)
+{
+    if (stream == NULL) {
+        _seterror(kOpenFailed);
+        return false;
+    }
+    RasterIOFile file(stream);
+    return Decode(&file);
+}
+
+void RasterImageTIF::TileToStrip(BYTE* dest, BYTE* src, DWORD rows, DWORD cols, int destSkip,
+                                 int srcSkip)
+{
+    for (DWORD r = 0; r < rows; r++) {
+        memcpy(dest, src, cols);
+        dest += cols + destSkip;
+        src += cols + srcSkip;
+    }
+}
+
+TIFF* RasterImageTIF::TIFFOpenEx(RasterFile* stream)
+{
+    if (stream == NULL)
+        return NULL;
+    return TIFFOpenXFile(stream, "rb");
+}
+
+void RasterImageTIF::TIFFCloseEx(TIFF* tif)
+{
+    if (tif != NULL)
+        TIFFClose(tif);
+}
+
+// ---------------------------------------------------------------------------
+// Encoding.
+
+namespace {
+
+// Compressions libtiff here reads but cannot write, and those it lacks.
+bool _canwrite(uint16_t compression)
+{
+    if (compression == COMPRESSION_OJPEG || compression == COMPRESSION_THUNDERSCAN ||
+        compression == COMPRESSION_NEXT)
+        return false;
+    return TIFFIsCODECConfigured(compression) != 0;
+}
+
+// Whether entry i of the palette is the grey level i of the image's depth
+// (0, 17, 34 ... at 4 bits, 0, 1, 2 ... at 8).
+bool _greyramp(const RasterImage& img)
+{
+    const DWORD n = img.GetNumColors();
+    if (n < 2)
+        return false;
+    const DWORD step = 255 / (n - 1);
+    for (DWORD i = 0; i < n; i++) {
+        RGBQUAD c = img.GetPaletteColor((BYTE)i);
+        if (c.rgbRed != step * i || c.rgbGreen != step * i || c.rgbBlue != step * i)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool RasterImageTIF::EncodeBody(TIFF* tif, bool multiPage, int pageNumber, int pageCount)
+{
+    if (tif == NULL || pDib == NULL)
+        return false;
+    const uint32_t height = GetHeight(), width = GetWidth();
+    int bitcount = GetBpp();
+    uint16_t samples = (bitcount == 24 || bitcount == 32) ? 3 : 1;
+    if (bitcount == 24 && AlphaIsValid()) {
+        bitcount = 32;
+        samples = 4;
+    }
+    const uint16_t bitsPerSample = (uint16_t)(bitcount / samples);
+    uint16_t photometric = PHOTOMETRIC_MINISWHITE;
+    switch (bitcount) {
+    case 1:
+        // Min-is-white with the brighter entry first: the picture stays the
+        // same, its bits and entries exchanged in place.
+        if (CompareColors(GetPalette(), GetPalette() + 1) < 0) {
+            RGBQUAD* pal = GetPalette();
+            RGBQUAD t = pal[0];
+            pal[0] = pal[1];
+            pal[1] = t;
+            _clearcolorcache();
+            for (DWORD i = 0; i < header.biSizeImage; i++)
+                info.pBits[i] = (BYTE)~info.pBits[i];
+        }
+        break;
+    case 4:
+    case 8:
+        photometric = _greyramp(*this) ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_PALETTE;
+        break;
+    default:
+        photometric = PHOTOMETRIC_RGB;
+        break;
+    }
+    const bool indexAlpha = AlphaIsValid() && bitcount == 8;
+    if (indexAlpha)
+        samples = 2;
+
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bitsPerSample);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    uint32_t rowsPerStrip = TIFFDefaultStripSize(tif, 0xFFFFFFFF);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, (double)info.nXDPI);
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, (double)info.nYDPI);
+    // Readers must know the extra sample is alpha (straight, not
+    // premultiplied: the plane is kept beside unchanged colours).
+    if (samples == 4 || indexAlpha) {
+        const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
+    }
+    if (multiPage) {
+        char name[32];
+        snprintf(name, sizeof(name), "Page %d", pageNumber);
+        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+        TIFFSetField(tif, TIFFTAG_PAGENUMBER, (uint16_t)pageNumber, (uint16_t)pageCount);
+        TIFFSetField(tif, TIFFTAG_PAGENAME, name);
+    } else {
+        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0);
+    }
+
+    if (photometric == PHOTOMETRIC_PALETTE) {
+        // Entries past the palette's size stay black.
+        std::vector<uint16_t> map(3 * 256, 0);
+        const DWORD n = GetNumColors() < 256 ? GetNumColors() : 256;
+        for (DWORD i = 0; i < n; i++) {
+            RGBQUAD c = GetPaletteColor((BYTE)i);
+            map[i] = (uint16_t)(c.rgbRed * 65535u / 255u);
+            map[256 + i] = (uint16_t)(c.rgbGreen * 65535u / 255u);
+            map[512 + i] = (uint16_t)(c.rgbBlue * 65535u / 255u);
+        }
+        TIFFSetField(tif, TIFFTAG_COLORMAP, &map[0], &map[256], &map[512]);
+    }
+
+    // The option word is this format's only when the image is a TIFF image.
+    uint16_t compression;
+    if (info.dwType == RASTER_FORMAT_TIF && (info.dwCodecOption & 0xFFFF) != 0)
+        compression = (uint16_t)(info.dwCodecOption & 0xFFFF);
+    else if (bitcount == 1)
+        compression = COMPRESSION_CCITTFAX4;
+    else if (bitcount == 8)
+        compression = COMPRESSION_PACKBITS;
+    else if (bitcount == 24 || bitcount == 32)
+        compression = COMPRESSION_JPEG;
+    else
+        compression = COMPRESSION_NONE;
+    if (!_canwrite(compression)) {
+        _seterror(kNoWriteCodec);
+        return false;
+    }
+    if (!TIFFSetField(tif, TIFFTAG_COMPRESSION, compression))
+        return false;
+    if (compression == COMPRESSION_LZW && bitcount >= 8)
+        TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    if (compression == COMPRESSION_JPEG) {
+        TIFFSetField(tif, TIFFTAG_JPEGQUALITY, (int)info.nJpegQuality);
+        rowsPerStrip = (rowsPerStrip + 7) & ~7u;
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    }
+
+    std::vector<BYTE> buffer;
+    try {
+        if (indexAlpha)
+            buffer.resize(2 * (size_t)width);
+        else if (bitcount == 24)
+            buffer.resize(info.dwEffWidth);
+        else if (bitcount == 32)
+            buffer.resize(4 * (size_t)width);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (uint32_t y = 0; y < height; y++) {
+        const DWORD row = height - y - 1;
+        BYTE* bits = GetBits(row);
+        BYTE* out = bits;
+        if (indexAlpha) {
+            for (uint32_t x = 0; x < width; x++) {
+                buffer[2 * x] = bits[x];
+                buffer[2 * x + 1] = AlphaGet((long)x, (long)row);
+            }
+            out = buffer.data();
+        } else if (bitcount == 24 || bitcount == 32) {
+            const BYTE* plane = bitcount == 32 ? pAlpha + (size_t)row * width : NULL;
+            const size_t step = bitcount == 32 ? 4 : 3;
+            for (uint32_t x = 0; x < width; x++) {
+                BYTE* px = &buffer[step * x];
+                px[0] = bits[3 * x + 2];
+                px[1] = bits[3 * x + 1];
+                px[2] = bits[3 * x];
+                if (plane != NULL)
+                    px[3] = plane[x];
+            }
+            out = buffer.data();
+        }
+        if (TIFFWriteScanline(tif, out, y, 0) == -1)
+            return false;
+    }
+    return true;
+}
+
+bool RasterImageTIF::Encode(RasterFile* stream, bool append)
+{
+    if (stream == NULL) {
+        _seterror("null file handler");
+        return false;
+    }
+    if (pDib == NULL) {
+        _seterror("null image!!!");
+        return false;
+    }
+    if (m_tiffHandle == NULL) {
+        m_tiffHandle = RasterTiffOpen(stream, "TIFF IMAGE", "a", info.szLastError, 0);
+        if (m_tiffHandle == NULL) {
+            _seterror("initialization fail");
+            return false;
+        }
+    }
+    if (append || m_pagesWritten != 0)
+        m_isMultiPage = true;
+    m_pagesWritten += 1;
+    if (!EncodeBody(m_tiffHandle, m_isMultiPage, m_pagesWritten, m_pagesWritten)) {
+        // EncodeBody's own reason, where it gave one, stays.
+        if (strcmp(info.szLastError, kNoWriteCodec) != 0)
+            _seterror(kSaveFailed);
+        _closehandle();
+        return false;
+    }
+    // The directory is written here, not left to the close, so that a
+    // failure to write it is seen.
+    if (!TIFFWriteDirectory(m_tiffHandle)) {
+        _seterror(kSaveDirFailed);
+        _closehandle();
+        return false;
+    }
+    if (!append)
+        _closehandle();
+    return true;
+}
+
+bool RasterImageTIF::Encode(FILE* stream, bool append)
+{
+    RasterIOFile file(stream);
+    return Encode(stream != NULL ? &file : NULL, append);
+}
+
+bool RasterImageTIF::Encode(RasterFile* stream, RasterImage** images, int count)
+{
+    if (stream == NULL) {
+        _seterror("invalid file pointer");
+        return false;
+    }
+    if (images == NULL || count <= 0) {
+        _seterror("multipage TIFF, no images!");
+        return false;
+    }
+    RasterImageTIF pages;
+    for (int i = 0; i < count; i++) {
+        if (images[i] == NULL) {
+            _seterror("Bad image pointer");
+            return false;
+        }
+        pages.Ghost(images[i]);
+        if (!pages.Encode(stream, true)) {
+            _seterror(pages.info.szLastError[0] == 0 ? kSaveFailed : pages.info.szLastError);
+            return false;
+        }
+    }
+    // Closing completes the file; as a ghost the local object frees none of
+    // the images' blocks.
+    pages._closehandle();
+    return true;
+}
+
+bool RasterImageTIF::Encode(FILE* stream, RasterImage** images, int count)
+{
+    RasterIOFile file(stream);
+    return Encode(stream != NULL ? &file : NULL, images, count);
+}
+
+namespace {
+
+RasterImage* _tifmake()
+{
+    return new (std::nothrow) RasterImageTIF;
+}
+
+bool _tifdecode(RasterImage* codec, RasterFile* stream, DWORD)
+{
+    return static_cast<RasterImageTIF*>(codec)->Decode(stream);
+}
+
+bool _tifencode(RasterImage* codec, RasterFile* stream, DWORD)
+{
+    return static_cast<RasterImageTIF*>(codec)->Encode(stream, false);
+}
+
+bool _tifencodemulti(RasterImage* codec, RasterFile* stream, RasterImage** images, int count)
+{
+    return static_cast<RasterImageTIF*>(codec)->Encode(stream, images, count);
+}
+
+}  // namespace
+
+const RasterCodec g_RasterCodecTIF = {
+    RASTER_FORMAT_TIF, RASTER_FORMAT_TIF, true, _tifmake, _tifdecode, _tifencode, _tifencodemulti,
+};
