@@ -106,14 +106,16 @@ inline unsigned _sample(const BYTE* row, size_t index, unsigned bits)
     return (v >> (span * 8 - shift - bits)) & ((1u << bits) - 1);
 }
 
-// A sample scaled to 0..255 (the high byte of a 16-bit one).
+// A sample scaled to 0..255 (a 16-bit one as the level it reaches in steps
+// of 257, as other readers scale it).
 inline BYTE _level(unsigned v, unsigned bits)
 {
     if (bits == 8)
         return (BYTE)v;
-    if (bits > 8)
-        return (BYTE)(v >> (bits - 8));
-    return (BYTE)(v * 255 / ((1u << bits) - 1));
+    if (bits == 16)
+        return (BYTE)(v / 257);
+    const unsigned top = (1u << bits) - 1;
+    return (BYTE)((v * 255 + top / 2) / top);
 }
 
 inline BYTE _unpremultiply(BYTE c, BYTE a)
@@ -163,8 +165,8 @@ private:
     bool _backed();
     void _setpalette();
     bool _readdirect();
-    bool _readstrips(size_t line);
-    bool _readtiles(size_t line);
+    bool _readband(uint32_t ys, uint32_t nrow, uint16_t plane, BYTE* out, size_t line,
+                   std::vector<BYTE>& tile);
     void _putrows(const BYTE* band, uint32_t ys, uint32_t nrow, size_t line);
     void _putrow(const BYTE* src, DWORD y);
     void _putlab(const BYTE* src, DWORD y);
@@ -316,7 +318,8 @@ bool RasterTifReader::_choose()
 {
     TifPage& p = m_page;
     const bool plainSamples = p.sampleFormat == SAMPLEFORMAT_UINT || p.sampleFormat == SAMPLEFORMAT_VOID;
-    const bool contiguous = p.planar == PLANARCONFIG_CONTIG || p.spp == 1;
+    // Separate planes are interleaved a byte-aligned sample at a time.
+    const bool contiguous = p.planar == PLANARCONFIG_CONTIG || p.spp == 1 || p.bits % 8 == 0;
     const bool greyOrPalette = p.photometric == PHOTOMETRIC_MINISWHITE ||
                                p.photometric == PHOTOMETRIC_MINISBLACK ||
                                p.photometric == PHOTOMETRIC_PALETTE;
@@ -349,7 +352,8 @@ bool RasterTifReader::_choose()
         p.alpha = p.alpha && p.spp > p.colours;
     }
     if (p.tiled) {
-        const unsigned long long rowBits = (unsigned long long)p.tileWidth * p.spp * p.bits;
+        const unsigned long long rowBits = (unsigned long long)p.tileWidth * p.bits *
+                                           (p.planar == PLANARCONFIG_SEPARATE ? 1 : p.spp);
         if (p.tileWidth == 0 || p.tileLength == 0 || (p.layout != TIF_RGBA && rowBits % 8 != 0))
             return _fail(kCorruptedTiles);
     }
@@ -429,66 +433,78 @@ bool RasterTifReader::_readdirect()
             !TIFFGetField(m_tif, TIFFTAG_COLORMAP, &m_map[0], &m_map[1], &m_map[2]))
             return _fail(kCorrupted);
     }
-    const unsigned long long line64 = ((unsigned long long)p.width * p.spp * p.bits + 7) / 8;
-    return p.tiled ? _readtiles((size_t)line64) : _readstrips((size_t)line64);
-}
-
-bool RasterTifReader::_readstrips(size_t line)
-{
-    const TifPage& p = m_page;
-    // The buffer holds what one strip decodes to, at the file's own depth.
-    std::vector<BYTE> band;
+    // Rows are handled at the file's own depth, samples side by side; the
+    // planes of a separate-planes page are read one by one and interleaved.
+    const bool separate = p.planar == PLANARCONFIG_SEPARATE && p.spp > 1;
+    const size_t line = (size_t)(((unsigned long long)p.width * p.spp * p.bits + 7) / 8);
+    const size_t planeLine = (size_t)(((unsigned long long)p.width * p.bits + 7) / 8);
+    const uint32_t bandRows = p.tiled ? p.tileLength : p.rowsPerStrip;
+    const size_t tileRow = (size_t)(((unsigned long long)p.tileWidth * (separate ? 1 : p.spp) * p.bits) / 8);
+    std::vector<BYTE> band, plane, tile;
     try {
-        band.resize(line * p.rowsPerStrip);
+        band.resize(line * bandRows);
+        if (separate)
+            plane.resize(planeLine * bandRows);
+        if (p.tiled)
+            tile.resize(tileRow * p.tileLength);
     } catch (const std::bad_alloc&) {
         return _fail(kNoBuffer);
     }
-    for (uint32_t ys = 0; ys < p.height; ys += p.rowsPerStrip) {
+    const size_t bytesPerSample = p.bits / 8;
+    for (uint32_t ys = 0; ys < p.height; ys += bandRows) {
         if (m_img.info.nEscape != 0)
             return _fail(kCancelled);
-        const uint32_t nrow = p.rowsPerStrip < p.height - ys ? p.rowsPerStrip : p.height - ys;
-        const tmsize_t want = (tmsize_t)(line * nrow);
-        const tmsize_t got = TIFFReadEncodedStrip(m_tif, TIFFComputeStrip(m_tif, ys, 0), band.data(), want);
-        if (got < 0)
-            return _fail(kCorrupted);
-        // A strip that decodes short leaves the rest of its rows black.
-        if (got < want)
-            memset(band.data() + got, 0, (size_t)(want - got));
+        const uint32_t nrow = bandRows < p.height - ys ? bandRows : p.height - ys;
+        if (!separate) {
+            if (!_readband(ys, nrow, 0, band.data(), line, tile))
+                return false;
+        } else {
+            for (uint16_t s = 0; s < p.spp; s++) {
+                if (!_readband(ys, nrow, s, plane.data(), planeLine, tile))
+                    return false;
+                for (uint32_t r = 0; r < nrow; r++) {
+                    const BYTE* from = plane.data() + planeLine * r;
+                    BYTE* to = band.data() + line * r + bytesPerSample * s;
+                    for (uint32_t x = 0; x < p.width; x++, from += bytesPerSample, to += bytesPerSample * p.spp)
+                        memcpy(to, from, bytesPerSample);
+                }
+            }
+        }
         _putrows(band.data(), ys, nrow, line);
     }
     return true;
 }
 
-bool RasterTifReader::_readtiles(size_t line)
+// Rows ys..ys+nrow-1 of one sample plane (plane 0 for contiguous samples),
+// line bytes a row, from a strip or a row of tiles. What a strip or tile
+// does not hold (it decoded short) is left black.
+bool RasterTifReader::_readband(uint32_t ys, uint32_t nrow, uint16_t plane, BYTE* out, size_t line,
+                                std::vector<BYTE>& tile)
 {
     const TifPage& p = m_page;
-    const size_t tileRow = (size_t)(((unsigned long long)p.tileWidth * p.spp * p.bits) / 8);
-    const size_t tileSize = tileRow * p.tileLength;
-    std::vector<BYTE> band, tile;
-    try {
-        band.resize(line * p.tileLength);
-        tile.resize(tileSize);
-    } catch (const std::bad_alloc&) {
-        return _fail(kNoBuffer);
+    if (!p.tiled) {
+        const tmsize_t want = (tmsize_t)(line * nrow);
+        const tmsize_t got = TIFFReadEncodedStrip(m_tif, TIFFComputeStrip(m_tif, ys, plane), out, want);
+        if (got < 0)
+            return _fail(kCorrupted);
+        if (got < want)
+            memset(out + got, 0, (size_t)(want - got));
+        return true;
     }
-    for (uint32_t ys = 0; ys < p.height; ys += p.tileLength) {
-        if (m_img.info.nEscape != 0)
-            return _fail(kCancelled);
-        const uint32_t nrow = p.tileLength < p.height - ys ? p.tileLength : p.height - ys;
-        size_t offset = 0;
-        for (uint32_t column = 0; column < p.width; column += p.tileWidth, offset += tileRow) {
-            const tmsize_t got = TIFFReadEncodedTile(m_tif, TIFFComputeTile(m_tif, column, ys, 0, 0),
-                                                     tile.data(), (tmsize_t)tileSize);
-            if (got < 0)
-                return _fail(kCorruptedTiles);
-            if ((size_t)got < tileSize)
-                memset(tile.data() + got, 0, tileSize - (size_t)got);
-            // The right-most tile may stick out past the image's width.
-            const size_t cols = tileRow < line - offset ? tileRow : line - offset;
-            m_img.TileToStrip(band.data() + offset, tile.data(), nrow, (DWORD)cols, (int)(line - cols),
-                              (int)(tileRow - cols));
-        }
-        _putrows(band.data(), ys, nrow, line);
+    const size_t tileSize = tile.size();
+    const size_t tileRow = tileSize / p.tileLength;
+    size_t offset = 0;
+    for (uint32_t column = 0; column < p.width; column += p.tileWidth, offset += tileRow) {
+        const tmsize_t got = TIFFReadEncodedTile(m_tif, TIFFComputeTile(m_tif, column, ys, 0, plane),
+                                                 tile.data(), (tmsize_t)tileSize);
+        if (got < 0)
+            return _fail(kCorruptedTiles);
+        if ((size_t)got < tileSize)
+            memset(tile.data() + got, 0, tileSize - (size_t)got);
+        // The right-most tile may stick out past the image's width.
+        const size_t cols = tileRow < line - offset ? tileRow : line - offset;
+        m_img.TileToStrip(out + offset, tile.data(), nrow, (DWORD)cols, (int)(line - cols),
+                          (int)(tileRow - cols));
     }
     return true;
 }
@@ -537,9 +553,9 @@ void RasterTifReader::_putrow(const BYTE* src, DWORD y)
         for (uint32_t x = 0; x < width; x++) {
             const unsigned v = _sample(src, (size_t)x * spp, bits);
             BYTE* px = dst + 3 * (size_t)x;
-            px[0] = (BYTE)(m_map[2][v] >> 8);
-            px[1] = (BYTE)(m_map[1][v] >> 8);
-            px[2] = (BYTE)(m_map[0][v] >> 8);
+            px[0] = _level(m_map[2][v], 16);
+            px[1] = _level(m_map[1][v], 16);
+            px[2] = _level(m_map[0][v], 16);
             if (plane != NULL)
                 plane[x] = _level(_sample(src, (size_t)x * spp + 1, bits), bits);
         }
