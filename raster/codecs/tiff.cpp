@@ -634,12 +634,15 @@ bool RasterTifReader::_readrgba()
     const TifPage& p = m_page;
     char why[1024];
     why[0] = 0;
+    // Rows in the file's own order, top row first: the reader is told the
+    // page is stored upright (it would turn some orientations and not
+    // others), and the orientation is applied afterwards as on the other
+    // paths.
+    TIFFSetField(m_tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     TIFFRGBAImage rgba;
     if (!TIFFRGBAImageBegin(&rgba, m_tif, 1, why))
         return _fail(why[0] != 0 ? why : kCorrupted);
-    // Rows in the file's own order, top row first: the orientation is
-    // applied afterwards, the same way as on the other paths.
-    rgba.req_orientation = rgba.orientation;
+    rgba.req_orientation = ORIENTATION_TOPLEFT;
     uint32_t* raster = static_cast<uint32_t*>(malloc((size_t)p.width * p.height * 4));
     if (raster == NULL) {
         TIFFRGBAImageEnd(&rgba);
