@@ -964,7 +964,11 @@ bool RasterImageTIF::Encode(RasterFile* stream, bool append)
         return false;
     }
     if (m_tiffHandle == NULL) {
-        m_tiffHandle = RasterTiffOpen(stream, "TIFF IMAGE", "a", info.szLastError, 0);
+        // An empty stream gets a new file (it may be write-only: appending
+        // would read it); one that holds data gets pages added.
+        const long at = stream->Tell(), size = stream->Size();
+        const char* mode = (size <= 0 || at >= size) ? "w" : "a";
+        m_tiffHandle = RasterTiffOpen(stream, "TIFF IMAGE", mode, info.szLastError, 0);
         if (m_tiffHandle == NULL) {
             _seterror("initialization fail");
             return false;
@@ -1008,21 +1012,43 @@ bool RasterImageTIF::Encode(RasterFile* stream, RasterImage** images, int count)
         _seterror("multipage TIFF, no images!");
         return false;
     }
-    RasterImageTIF pages;
-    for (int i = 0; i < count; i++) {
-        if (images[i] == NULL) {
-            _seterror("Bad image pointer");
-            return false;
-        }
-        pages.Ghost(images[i]);
-        if (!pages.Encode(stream, true)) {
-            _seterror(pages.info.szLastError[0] == 0 ? kSaveFailed : pages.info.szLastError);
-            return false;
-        }
+    // libtiff reads back each directory it links to the next, so the pages
+    // are put together in memory and the finished file written out at once
+    // (the stream may be write-only).
+    RasterMemFile mem;
+    if (!mem.Open()) {
+        _seterror(kSaveFailed);
+        return false;
     }
-    // Closing completes the file; as a ghost the local object frees none of
-    // the images' blocks.
-    pages._closehandle();
+    {
+        RasterImageTIF pages;
+        for (int i = 0; i < count; i++) {
+            if (images[i] == NULL) {
+                _seterror("Bad image pointer");
+                return false;
+            }
+            // The ghost of the last page lets go of its pixels (it owns none)
+            // before it shows the next.
+            pages.info.pGhost = NULL;
+            pages.pDib = NULL;
+            pages.pSelection = NULL;
+            pages.pAlpha = NULL;
+            pages.pLayers = NULL;
+            pages.Ghost(images[i]);
+            if (!pages.Encode(&mem, true)) {
+                _seterror(pages.info.szLastError[0] == 0 ? kSaveFailed : pages.info.szLastError);
+                return false;
+            }
+        }
+        // Closing completes the file; as a ghost the local object frees none
+        // of the images' blocks.
+        pages._closehandle();
+    }
+    const size_t size = (size_t)mem.Size();
+    if (stream->Write(mem.GetBuffer(false), 1, size) != size) {
+        _seterror(kSaveFailed);
+        return false;
+    }
     return true;
 }
 

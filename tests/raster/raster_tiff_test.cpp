@@ -7,6 +7,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +58,9 @@ int MaxDiff(const Rgba& a, const Rgba& b, std::string* where)
     for (int y = 0; y < a.height; y++)
         for (int x = 0; x < a.width; x++)
             for (int c = 0; c < 4; c++) {
+                // The colour of a fully transparent pixel carries nothing.
+                if (c < 3 && a.at(x, y)[3] == 0 && b.at(x, y)[3] == 0)
+                    continue;
                 int d = std::abs(a.at(x, y)[c] - b.at(x, y)[c]);
                 if (d > worst) {
                     worst = d;
@@ -362,6 +366,326 @@ TEST_F(TiffTest, EveryOrientationTagGivesAnUprightPicture)
             EXPECT_LE(MaxDiff(Ours(img), theirs, &where), l.jpeg ? 3 : 0) << name << " " << where;
         }
     }
+}
+
+// A picture of our own at the given depth: a grey ramp palette for 8 bits,
+// colours otherwise, optionally with an alpha ramp.
+void Paint(RasterImage& img, DWORD w, DWORD h, WORD bpp, bool alpha, DWORD type = RASTER_FORMAT_TIF)
+{
+    ASSERT_NE(nullptr, img.Create(w, h, bpp, type));
+    if (bpp == 8)
+        img.SetGrayPalette();
+    else if (bpp == 4)
+        img.SetStdPalette();
+    else if (bpp == 1) {
+        img.SetPaletteColor(0, 0, 0, 0);
+        img.SetPaletteColor(1, 255, 255, 255);
+    }
+    if (alpha)
+        img.AlphaCreate();
+    for (DWORD y = 0; y < h; y++)
+        for (DWORD x = 0; x < w; x++) {
+            if (bpp <= 8)
+                img.SetPixelIndex((long)x, (long)y, (BYTE)((x * 7 + y * 3) % (1u << bpp)));
+            else
+                img.SetPixelColor((long)x, (long)y, RGB(x * 9, y * 17, (x * y) & 0xFF));
+            if (alpha)
+                img.AlphaSet((long)x, (long)y, (BYTE)(x * 255 / (w - 1)));
+        }
+}
+
+TEST_F(TiffTest, OurPagesReadBackExactlyByUsAndImageMagick)
+{
+    struct Case {
+        const char* name;
+        WORD bpp;
+        bool alpha;
+        DWORD compression;  // 0: the writer's default
+        int tolerance;
+    } cases[] = {
+        {"1 bit g4", 1, false, 0, 0},
+        {"4 bits", 4, false, 0, 0},
+        {"8 bits packbits", 8, false, 0, 0},
+        {"8 bits alpha", 8, true, 0, 0},
+        {"24 bits lzw", 24, false, COMPRESSION_LZW, 0},
+        {"24 bits deflate", 24, false, COMPRESSION_ADOBE_DEFLATE, 0},
+        {"24 bits none", 24, false, COMPRESSION_NONE, 0},
+        {"24 bits jpeg", 24, false, 0, 40},
+        {"24 bits alpha lzw", 24, true, COMPRESSION_LZW, 0},
+        {"1 bit g3", 1, false, COMPRESSION_CCITTFAX3, 0},
+    };
+    for (const Case& c : cases) {
+        RasterImageTIF img;
+        Paint(img, 21, 13, c.bpp, c.alpha);
+        img.SetCodecOption(c.compression);
+        img.SetXDPI(150);
+        const std::string path = Path("ours.tif");
+        ASSERT_TRUE(img.Save(path.c_str(), RASTER_FORMAT_TIF)) << c.name << img.GetLastError();
+        RasterImage back;
+        ASSERT_TRUE(back.Load(path.c_str(), RASTER_FORMAT_TIF)) << c.name << back.GetLastError();
+        EXPECT_EQ(150, back.GetXDPI()) << c.name;
+        EXPECT_EQ(c.alpha, back.AlphaIsValid()) << c.name;
+        std::string where;
+        EXPECT_LE(MaxDiff(Ours(back), Ours(img), &where), c.tolerance) << c.name << " " << where;
+        EXPECT_LE(MaxDiff(Magick(path), Ours(img), &where), c.tolerance) << c.name << " " << where;
+    }
+}
+
+TEST_F(TiffTest, MultiPageFilesCarryPageTagsAndReadBackPageByPage)
+{
+    RasterImage a, b, c;
+    Paint(a, 9, 5, 24, false);
+    Paint(b, 6, 4, 8, false);
+    Paint(c, 7, 3, 1, false);
+    a.SetCodecOption(COMPRESSION_LZW);
+    RasterImage* pages[] = {&a, &b, &c};
+    const std::string path = Path("pages.tif");
+    FILE* fp = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, fp);
+    ASSERT_TRUE(a.Encode(fp, pages, 3, RASTER_FORMAT_TIF)) << a.GetLastError();
+    fclose(fp);
+
+    for (int i = 0; i < 3; i++) {
+        RasterImage page;
+        page.SetFrame(i);
+        ASSERT_TRUE(page.Load(path.c_str(), RASTER_FORMAT_TIF)) << i << page.GetLastError();
+        EXPECT_EQ(3, page.GetNumFrames());
+        std::string where;
+        EXPECT_EQ(0, MaxDiff(Ours(page), Ours(*pages[i]), &where)) << i << " " << where;
+        EXPECT_EQ(0, MaxDiff(Magick(path + "[" + std::to_string(i) + "]"), Ours(page), &where))
+            << i << " " << where;
+    }
+    RasterImage past;
+    past.SetFrame(3);
+    EXPECT_FALSE(past.Load(path.c_str(), RASTER_FORMAT_TIF));
+    EXPECT_STREQ("Error: page not present in TIFF file", past.GetLastError());
+    EXPECT_EQ(3, past.GetNumFrames());
+
+    // tiffinfo sees three pages, named and numbered as written; tiffcp
+    // copies all three.
+    std::string info = Path("info.txt");
+    ASSERT_TRUE(RunQuiet("tiffinfo '" + path + "' > '" + info + "'"));
+    Bytes text = ReadFile(info);
+    std::string listing(text.begin(), text.end());
+    for (int i = 1; i <= 3; i++) {
+        EXPECT_NE(std::string::npos, listing.find("PageName: Page " + std::to_string(i)))
+            << listing;
+        EXPECT_NE(std::string::npos,
+                  listing.find("Page Number: " + std::to_string(i) + "-" + std::to_string(i)))
+            << listing;
+    }
+    EXPECT_NE(std::string::npos, listing.find("multi-page document")) << listing;
+    const std::string copy = Path("copy.tif");
+    ASSERT_TRUE(RunQuiet("tiffcp '" + path + "' '" + copy + "'"));
+    RasterImage third;
+    third.SetFrame(2);
+    ASSERT_TRUE(third.Load(copy.c_str(), RASTER_FORMAT_TIF));
+    EXPECT_EQ(3, third.GetNumFrames());
+}
+
+TEST_F(TiffTest, AppendedPagesAndASinglePage)
+{
+    RasterImage a, b;
+    Paint(a, 5, 5, 8, false);
+    Paint(b, 4, 3, 24, false);
+    RasterMemFile mem;
+    ASSERT_TRUE(mem.Open());
+    RasterImageTIF writer;
+    static_cast<RasterImage&>(writer) = a;
+    ASSERT_TRUE(writer.Encode(&mem, true));
+    static_cast<RasterImage&>(writer) = b;
+    ASSERT_TRUE(writer.Encode(&mem, false));
+    Bytes file(mem.GetBuffer(false), mem.GetBuffer(false) + mem.Size());
+    const std::string path = Path("two.tif");
+    WriteFile(path, file);
+    std::string info = Path("info.txt");
+    ASSERT_TRUE(RunQuiet("tiffinfo '" + path + "' > '" + info + "'"));
+    Bytes text = ReadFile(info);
+    std::string listing(text.begin(), text.end());
+    EXPECT_NE(std::string::npos, listing.find("Page Number: 1-1")) << listing;
+    EXPECT_NE(std::string::npos, listing.find("Page Number: 2-2")) << listing;
+    RasterImage second;
+    second.SetFrame(1);
+    ASSERT_TRUE(DecodeBytes(second, file));
+    EXPECT_EQ(4u, second.GetWidth());
+
+    // One page on a fresh object: no page tags.
+    Bytes single = EncodedBytes(a, RASTER_FORMAT_TIF);
+    ASSERT_FALSE(single.empty()) << a.GetLastError();
+    WriteFile(path, single);
+    ASSERT_TRUE(RunQuiet("tiffinfo '" + path + "' > '" + info + "'"));
+    text = ReadFile(info);
+    listing.assign(text.begin(), text.end());
+    EXPECT_EQ(std::string::npos, listing.find("Page Number")) << listing;
+    EXPECT_EQ(std::string::npos, listing.find("Page Name")) << listing;
+}
+
+TEST_F(TiffTest, EncodeRefusesWhatItCannotWrite)
+{
+    RasterImageTIF img;
+    Paint(img, 8, 8, 24, false);
+    struct Case {
+        DWORD compression;
+    } cases[] = {{COMPRESSION_OJPEG}, {COMPRESSION_THUNDERSCAN}, {COMPRESSION_NEXT}, {0xFFF0}};
+    for (const Case& c : cases) {
+        img.SetCodecOption(c.compression);
+        EXPECT_TRUE(EncodedBytes(img, RASTER_FORMAT_TIF).empty()) << c.compression;
+        EXPECT_STREQ("TIFF compression not available for writing", img.GetLastError());
+    }
+    // The option word of another format's image is not the TIFF writer's.
+    RasterImage other;
+    Paint(other, 8, 8, 24, false, RASTER_FORMAT_PNG);
+    other.SetCodecOption(COMPRESSION_THUNDERSCAN);
+    EXPECT_FALSE(EncodedBytes(other, RASTER_FORMAT_TIF).empty()) << other.GetLastError();
+
+    img.SetCodecOption(0);
+    RasterImage empty;
+    EXPECT_TRUE(EncodedBytes(empty, RASTER_FORMAT_TIF).empty());
+    EXPECT_STREQ("null image!!!", empty.GetLastError());
+    EXPECT_FALSE(img.Encode((RasterFile*)nullptr, false));
+    EXPECT_STREQ("null file handler", img.GetLastError());
+    EXPECT_FALSE(img.Encode((RasterFile*)nullptr, nullptr, 1));
+    EXPECT_STREQ("invalid file pointer", img.GetLastError());
+    RasterMemFile mem;
+    ASSERT_TRUE(mem.Open());
+    EXPECT_FALSE(img.Encode(&mem, nullptr, 0));
+    EXPECT_STREQ("multipage TIFF, no images!", img.GetLastError());
+    RasterImage* holes[] = {&img, nullptr};
+    EXPECT_FALSE(img.Encode(&mem, holes, 2));
+    EXPECT_STREQ("Bad image pointer", img.GetLastError());
+}
+
+// A little-endian TIFF of one 8-bit grey strip, built byte by byte; each tag
+// given is (tag, type, count, value), a count of 0 leaves the tag out.
+struct Tag {
+    uint16_t tag, type;
+    uint32_t count, value;
+};
+
+Bytes HandMadeTiff(uint32_t w, uint32_t h, std::vector<Tag> extra)
+{
+    const uint32_t dataAt = 8;
+    Bytes f = {'I', 'I', 42, 0};
+    auto put16 = [&](uint16_t v) { f.push_back((uint8_t)v); f.push_back((uint8_t)(v >> 8)); };
+    auto put32 = [&](uint32_t v) { put16((uint16_t)v); put16((uint16_t)(v >> 16)); };
+    const uint32_t pixels = w * h < 4096 ? w * h : 4096;
+    put32(dataAt + pixels);
+    for (uint32_t i = 0; i < pixels; i++)
+        f.push_back((uint8_t)(i * 13));
+    std::vector<Tag> tags = {{256, 4, 1, w}, {257, 4, 1, h}, {258, 3, 1, 8}, {259, 3, 1, 1},
+                             {262, 3, 1, 1}, {273, 4, 1, dataAt}, {277, 3, 1, 1}, {278, 4, 1, h},
+                             {279, 4, 1, pixels}};
+    for (const Tag& t : extra) {
+        bool replaced = false;
+        for (Tag& o : tags)
+            if (o.tag == t.tag) {
+                o = t;
+                replaced = true;
+            }
+        if (!replaced)
+            tags.push_back(t);
+    }
+    std::vector<Tag> kept;
+    for (const Tag& t : tags)
+        if (t.count != 0)
+            kept.push_back(t);
+    std::sort(kept.begin(), kept.end(), [](const Tag& a, const Tag& b) { return a.tag < b.tag; });
+    put16((uint16_t)kept.size());
+    for (const Tag& t : kept) {
+        put16(t.tag);
+        put16(t.type);
+        put32(t.count);
+        if (t.type == 3) {
+            put16((uint16_t)t.value);
+            put16(0);
+        } else {
+            put32(t.value);
+        }
+    }
+    put32(0);
+    return f;
+}
+
+TEST_F(TiffTest, HandMadeFilesDecodeOrFailWithATextAndAMessageBox)
+{
+    struct Case {
+        const char* name;
+        uint32_t w, h;
+        std::vector<Tag> tags;
+        const char* text;  // null: decodes
+    } cases[] = {
+        {"plain", 16, 4, {}, nullptr},
+        {"rows per strip past the height", 16, 4, {{278, 4, 1, 1000}}, nullptr},
+        {"zero width", 0, 4, {}, "Error encountered while opening TIFF file"},
+        {"no strip offsets", 16, 4, {{273, 4, 0, 0}}, "Error encountered while opening TIFF file"},
+        {"a strip past the data", 16, 4, {{273, 4, 1, 100000}}, "Corrupted TIFF file!"},
+        {"claims a huge picture", 100000, 100000, {}, "RASTER_MAX_MEMORY exceeded"},
+        {"RGB 4 bits", 16, 4, {{262, 3, 1, 2}, {277, 3, 1, 3}, {258, 3, 1, 4}}, nullptr},
+        {"float samples", 16, 4, {{339, 3, 1, 3}, {258, 3, 1, 32}}, nullptr},
+    };
+    for (const Case& c : cases) {
+        Bytes file = HandMadeTiff(c.w, c.h, c.tags);
+        desktop::TakeMessageBoxes();
+        RasterImage img;
+        const bool ok = DecodeBytes(img, file);
+        if (c.text == nullptr && std::string(c.name).find("bits") == std::string::npos &&
+            std::string(c.name).find("float") == std::string::npos) {
+            EXPECT_TRUE(ok) << c.name << ": " << img.GetLastError();
+            EXPECT_EQ(c.w, img.GetWidth()) << c.name;
+            continue;
+        }
+        EXPECT_FALSE(ok) << c.name;
+        EXPECT_FALSE(img.IsValid()) << c.name;
+        if (c.text != nullptr)
+            EXPECT_STREQ(c.text, img.GetLastError()) << c.name;
+        else  // libtiff's own explanation of what it cannot show
+            EXPECT_NE(0, img.GetLastError()[0]) << c.name;
+    }
+    // libtiff's complaint about a file it refuses goes to a message box.
+    Bytes broken = HandMadeTiff(0, 4, {});
+    desktop::TakeMessageBoxes();
+    RasterImage img;
+    EXPECT_FALSE(DecodeBytes(img, broken));
+    std::vector<desktop::MessageBoxShown> boxes = desktop::TakeMessageBoxes();
+    ASSERT_FALSE(boxes.empty());
+    const std::string caption = boxes.back().caption;
+    EXPECT_EQ(" Error", caption.substr(caption.size() - 6)) << caption;
+    EXPECT_EQ((UINT)MB_ICONEXCLAMATION, boxes.back().type);
+}
+
+TEST_F(TiffTest, SizeOnlyProbeAndEmbeddedStreams)
+{
+    Bytes file = HandMadeTiff(16, 4, {});
+    RasterImage size;
+    size.SetEscape(-1);
+    EXPECT_TRUE(DecodeBytes(size, file));
+    EXPECT_STREQ("output dimensions returned", size.GetLastError());
+    EXPECT_EQ(16u, size.GetWidth());
+    EXPECT_EQ(4u, size.GetHeight());
+    EXPECT_FALSE(size.IsValid());
+
+    // The probe finds TIFF after the formats before it, quietly.
+    desktop::TakeMessageBoxes();
+    RasterImage probed;
+    ASSERT_TRUE(DecodeBytes(probed, file, RASTER_FORMAT_UNKNOWN));
+    EXPECT_EQ((DWORD)RASTER_FORMAT_TIF, probed.GetType());
+    EXPECT_EQ(COMPRESSION_NONE, (int)probed.GetCodecOption());
+    RasterImage bmp;
+    Paint(bmp, 4, 4, 24, false);
+    Bytes bmpFile = EncodedBytes(bmp, RASTER_FORMAT_BMP);
+    RasterImage notTiff;
+    EXPECT_FALSE(DecodeBytes(notTiff, bmpFile));
+    EXPECT_STREQ("Error encountered while opening TIFF file", notTiff.GetLastError());
+    EXPECT_TRUE(desktop::TakeMessageBoxes().empty());
+
+    // A TIFF file 100 bytes into a stream reads from there.
+    Bytes padded(100, 0xAB);
+    padded.insert(padded.end(), file.begin(), file.end());
+    RasterMemFile mem(padded.data(), (DWORD)padded.size());
+    ASSERT_TRUE(mem.Seek(100, SEEK_SET));
+    RasterImageTIF inner;
+    ASSERT_TRUE(inner.Decode(&mem)) << inner.GetLastError();
+    EXPECT_EQ(13, inner.GetPixelIndex(1, 3));
 }
 
 }  // namespace
