@@ -789,6 +789,16 @@ bool _canwrite(uint16_t compression)
     return TIFFIsCODECConfigured(compression) != 0;
 }
 
+bool _blackandwhite(const RasterImage& img)
+{
+    RGBQUAD a = img.GetPaletteColor(0), b = img.GetPaletteColor(1);
+    const bool aBlack = a.rgbRed == 0 && a.rgbGreen == 0 && a.rgbBlue == 0;
+    const bool aWhite = a.rgbRed == 255 && a.rgbGreen == 255 && a.rgbBlue == 255;
+    const bool bBlack = b.rgbRed == 0 && b.rgbGreen == 0 && b.rgbBlue == 0;
+    const bool bWhite = b.rgbRed == 255 && b.rgbGreen == 255 && b.rgbBlue == 255;
+    return (aBlack && bWhite) || (aWhite && bBlack);
+}
+
 // Whether entry i of the palette is the grey level i of the image's depth
 // (0, 17, 34 ... at 4 bits, 0, 1, 2 ... at 8).
 bool _greyramp(const RasterImage& img)
@@ -822,9 +832,13 @@ bool RasterImageTIF::EncodeBody(TIFF* tif, bool multiPage, int pageNumber, int p
     uint16_t photometric = PHOTOMETRIC_MINISWHITE;
     switch (bitcount) {
     case 1:
-        // Min-is-white with the brighter entry first: the picture stays the
-        // same, its bits and entries exchanged in place.
-        if (CompareColors(GetPalette(), GetPalette() + 1) < 0) {
+        // Two colours other than black and white keep their colours in a
+        // palette page; a black and white picture is written min-is-white
+        // with the brighter entry first (the picture stays the same, its
+        // bits and entries exchanged in place).
+        if (!_blackandwhite(*this)) {
+            photometric = PHOTOMETRIC_PALETTE;
+        } else if (CompareColors(GetPalette(), GetPalette() + 1) < 0) {
             RGBQUAD* pal = GetPalette();
             RGBQUAD t = pal[0];
             pal[0] = pal[1];
@@ -913,27 +927,30 @@ bool RasterImageTIF::EncodeBody(TIFF* tif, bool multiPage, int pageNumber, int p
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
     }
 
+    // Every row goes through a work buffer: libtiff's predictor and some
+    // codecs change the row they are given in place.
     std::vector<BYTE> buffer;
     try {
         if (indexAlpha)
             buffer.resize(2 * (size_t)width);
-        else if (bitcount == 24)
-            buffer.resize(info.dwEffWidth);
         else if (bitcount == 32)
             buffer.resize(4 * (size_t)width);
+        else
+            buffer.resize(info.dwEffWidth);
     } catch (const std::bad_alloc&) {
         return false;
     }
     for (uint32_t y = 0; y < height; y++) {
         const DWORD row = height - y - 1;
         BYTE* bits = GetBits(row);
-        BYTE* out = bits;
-        if (indexAlpha) {
+        BYTE* out = buffer.data();
+        if (bitcount <= 8 && !indexAlpha) {
+            memcpy(out, bits, info.dwEffWidth);
+        } else if (indexAlpha) {
             for (uint32_t x = 0; x < width; x++) {
                 buffer[2 * x] = bits[x];
                 buffer[2 * x + 1] = AlphaGet((long)x, (long)row);
             }
-            out = buffer.data();
         } else if (bitcount == 24 || bitcount == 32) {
             const BYTE* plane = bitcount == 32 ? pAlpha + (size_t)row * width : NULL;
             const size_t step = bitcount == 32 ? 4 : 3;
@@ -945,7 +962,6 @@ bool RasterImageTIF::EncodeBody(TIFF* tif, bool multiPage, int pageNumber, int p
                 if (plane != NULL)
                     px[3] = plane[x];
             }
-            out = buffer.data();
         }
         if (TIFFWriteScanline(tif, out, y, 0) == -1)
             return false;
