@@ -716,9 +716,21 @@ RasterImageTIF::~RasterImageTIF()
 bool RasterImageTIF::_orient(int orientation)
 {
     switch (orientation) {
-    case ORIENTATION_BOTLEFT:
+    case ORIENTATION_TOPRIGHT:  // column 0 on the right
+        return Mirror();
+    case ORIENTATION_BOTRIGHT:  // row 0 at the bottom, column 0 on the right
+        return Rotate180();
+    case ORIENTATION_BOTLEFT:  // row 0 at the bottom
         return Flip();
-    default:
+    case ORIENTATION_LEFTTOP:  // rows and columns exchanged
+        return RotateRight() && Mirror();
+    case ORIENTATION_RIGHTTOP:  // row 0 on the right: the picture lies turned left
+        return RotateRight();
+    case ORIENTATION_RIGHTBOT:  // exchanged across the other diagonal
+        return RotateLeft() && Mirror();
+    case ORIENTATION_LEFTBOT:  // row 0 on the left: the picture lies turned right
+        return RotateLeft();
+    default:  // upright, or a value that says nothing
         return true;
     }
 }
