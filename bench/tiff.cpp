@@ -139,7 +139,8 @@ bool LibtiffStrips(const Bytes& file)
 bool OursDecode(const Bytes& file)
 {
     RasterImage img;
-    const bool ok = img.Decode(const_cast<BYTE*>(file.data()), DWORD(file.size()), RASTER_FORMAT_TIF);
+    BYTE* data = const_cast<BYTE*>(file.data());
+    const bool ok = img.Decode(data, DWORD(file.size()), RASTER_FORMAT_TIF);
     benchmark::DoNotOptimize(img.GetBits(0));
     return ok && img.IsValid();
 }

@@ -203,7 +203,8 @@ bool RasterTifReader::Run()
         return _fail(kOpenFailed);
     const tdir_t pages = TIFFNumberOfDirectories(m_tif);
     info.nNumFrames = (long)pages;
-    if (info.nFrame < 0 || info.nFrame >= (long)pages || !TIFFSetDirectory(m_tif, (tdir_t)info.nFrame))
+    if (info.nFrame < 0 || info.nFrame >= (long)pages ||
+        !TIFFSetDirectory(m_tif, (tdir_t)info.nFrame))
         return _fail(kNoPage);
     if (!_readtags())
         return false;
@@ -317,7 +318,8 @@ void RasterTifReader::_readresolution()
 bool RasterTifReader::_choose()
 {
     TifPage& p = m_page;
-    const bool plainSamples = p.sampleFormat == SAMPLEFORMAT_UINT || p.sampleFormat == SAMPLEFORMAT_VOID;
+    const bool plainSamples =
+        p.sampleFormat == SAMPLEFORMAT_UINT || p.sampleFormat == SAMPLEFORMAT_VOID;
     // Separate planes are interleaved a byte-aligned sample at a time.
     const bool contiguous = p.planar == PLANARCONFIG_CONTIG || p.spp == 1 || p.bits % 8 == 0;
     const bool greyOrPalette = p.photometric == PHOTOMETRIC_MINISWHITE ||
@@ -326,8 +328,10 @@ bool RasterTifReader::_choose()
     p.layout = TIF_RGBA;
     if (plainSamples && contiguous && p.bits >= 1 && p.bits <= 16) {
         if (greyOrPalette && p.colours == 1 && p.spp <= 2)
-            p.layout = (p.photometric == PHOTOMETRIC_PALETTE && p.bits > 8) ? TIF_PALETTE24 : TIF_INDEX;
-        else if (p.photometric == PHOTOMETRIC_RGB && p.colours == 3 && (p.bits == 8 || p.bits == 16))
+            p.layout = (p.photometric == PHOTOMETRIC_PALETTE && p.bits > 8) ? TIF_PALETTE24
+                                                                             : TIF_INDEX;
+        else if (p.photometric == PHOTOMETRIC_RGB && p.colours == 3 &&
+                 (p.bits == 8 || p.bits == 16))
             p.layout = TIF_RGB;
         else if (p.photometric == PHOTOMETRIC_CIELAB && p.colours == 3 &&
                  (p.bits == 8 || p.bits == 16))
@@ -439,7 +443,9 @@ bool RasterTifReader::_readdirect()
     const size_t line = (size_t)(((unsigned long long)p.width * p.spp * p.bits + 7) / 8);
     const size_t planeLine = (size_t)(((unsigned long long)p.width * p.bits + 7) / 8);
     const uint32_t bandRows = p.tiled ? p.tileLength : p.rowsPerStrip;
-    const size_t tileRow = (size_t)(((unsigned long long)p.tileWidth * (separate ? 1 : p.spp) * p.bits) / 8);
+    const unsigned long long tileBits =
+        (unsigned long long)p.tileWidth * (separate ? 1 : p.spp) * p.bits;
+    const size_t tileRow = (size_t)(tileBits / 8);
     std::vector<BYTE> band, plane, tile;
     try {
         band.resize(line * bandRows);
@@ -465,8 +471,11 @@ bool RasterTifReader::_readdirect()
                 for (uint32_t r = 0; r < nrow; r++) {
                     const BYTE* from = plane.data() + planeLine * r;
                     BYTE* to = band.data() + line * r + bytesPerSample * s;
-                    for (uint32_t x = 0; x < p.width; x++, from += bytesPerSample, to += bytesPerSample * p.spp)
+                    for (uint32_t x = 0; x < p.width; x++) {
                         memcpy(to, from, bytesPerSample);
+                        from += bytesPerSample;
+                        to += bytesPerSample * p.spp;
+                    }
                 }
             }
         }
@@ -484,7 +493,8 @@ bool RasterTifReader::_readband(uint32_t ys, uint32_t nrow, uint16_t plane, BYTE
     const TifPage& p = m_page;
     if (!p.tiled) {
         const tmsize_t want = (tmsize_t)(line * nrow);
-        const tmsize_t got = TIFFReadEncodedStrip(m_tif, TIFFComputeStrip(m_tif, ys, plane), out, want);
+        const uint32_t strip = TIFFComputeStrip(m_tif, ys, plane);
+        const tmsize_t got = TIFFReadEncodedStrip(m_tif, strip, out, want);
         if (got < 0)
             return _fail(kCorrupted);
         if (got < want)
@@ -495,8 +505,8 @@ bool RasterTifReader::_readband(uint32_t ys, uint32_t nrow, uint16_t plane, BYTE
     const size_t tileRow = tileSize / p.tileLength;
     size_t offset = 0;
     for (uint32_t column = 0; column < p.width; column += p.tileWidth, offset += tileRow) {
-        const tmsize_t got = TIFFReadEncodedTile(m_tif, TIFFComputeTile(m_tif, column, ys, 0, plane),
-                                                 tile.data(), (tmsize_t)tileSize);
+        const uint32_t index = TIFFComputeTile(m_tif, column, ys, 0, plane);
+        const tmsize_t got = TIFFReadEncodedTile(m_tif, index, tile.data(), (tmsize_t)tileSize);
         if (got < 0)
             return _fail(kCorruptedTiles);
         if ((size_t)got < tileSize)
@@ -692,7 +702,10 @@ RasterImageTIF::RasterImageTIF()
 }
 
 RasterImageTIF::RasterImageTIF(const RasterImageTIF& src)
-    : RasterImage(src, true, true, true), m_tiffHandle(NULL), m_isMultiPage(false), m_pagesWritten(0)
+    : RasterImage(src, true, true, true),
+      m_tiffHandle(NULL),
+      m_isMultiPage(false),
+      m_pagesWritten(0)
 {
 }
 

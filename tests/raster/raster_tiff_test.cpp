@@ -111,7 +111,8 @@ protected:
         std::string raw = path + ".rgba";
         std::string size = path + ".size";
         if (!RunQuiet("convert '" + path + "' " + options + " -depth 8 'rgba:" + raw + "'") ||
-            !RunQuiet("convert '" + path + "' " + options + " -format '%w %h' info: > '" + size + "'"))
+            !RunQuiet("convert '" + path + "' " + options + " -format '%w %h' info: > '" + size +
+                      "'"))
             return out;
         Bytes s = ReadFile(size);
         std::string text(s.begin(), s.end());
@@ -128,7 +129,8 @@ protected:
                           WORD bpp = 0)
     {
         RasterImage img;
-        ASSERT_TRUE(img.Load(path.c_str(), RASTER_FORMAT_TIF)) << name << ": " << img.GetLastError();
+        ASSERT_TRUE(img.Load(path.c_str(), RASTER_FORMAT_TIF))
+            << name << ": " << img.GetLastError();
         EXPECT_EQ(RASTER_FORMAT_TIF, img.GetType()) << name;
         if (bpp != 0) {
             EXPECT_EQ(bpp, img.GetBpp()) << name;
@@ -230,7 +232,8 @@ TEST_F(TiffTest, TiffcpFilesOfEveryCompressionAndLayoutDecodeToItsPixels)
     const std::string plain = Path("plain.tif");
     const std::string alpha = Path("alpha.tif");
     ASSERT_TRUE(RunQuiet("convert '" + SourcePicture(37, 23) + "' -compress none '" + plain + "'"));
-    ASSERT_TRUE(RunQuiet("convert '" + SourceWithAlpha(37, 23) + "' -compress none '" + alpha + "'"));
+    ASSERT_TRUE(
+        RunQuiet("convert '" + SourceWithAlpha(37, 23) + "' -compress none '" + alpha + "'"));
     int n = 0;
     for (const Case& c : cases) {
         std::string path = Path("tiffcp" + std::to_string(n++) + ".tif");
@@ -265,7 +268,9 @@ TEST_F(TiffTest, GreyAndPaletteDepthsUnpackToTheirLevels)
     const uint32_t w = 13, h = 7;
     for (const Case& c : cases) {
         const uint32_t top = (1u << c.bits) - 1;
-        auto value = [&](uint32_t x, uint32_t y) { return (x * 7 + y * 5) * 2654435761u % (top + 1); };
+        auto value = [&](uint32_t x, uint32_t y) {
+            return (x * 7 + y * 5) * 2654435761u % (top + 1);
+        };
         // A map whose entries are all distinct and use 16-bit values.
         std::vector<uint16_t> map(3 * (size_t)(top + 1));
         for (uint32_t i = 0; i <= top; i++) {
@@ -273,7 +278,8 @@ TEST_F(TiffTest, GreyAndPaletteDepthsUnpackToTheirLevels)
             map[top + 1 + i] = (uint16_t)(65535 - i * 257u);
             map[2 * (top + 1) + i] = (uint16_t)(i * 1021u);
         }
-        std::string path = Path(std::to_string(c.bits) + "-" + std::to_string(c.photometric) + ".tif");
+        std::string path =
+            Path(std::to_string(c.bits) + "-" + std::to_string(c.photometric) + ".tif");
         Bytes file = MakeTiff(
             w, h,
             [&](TIFF* tif) {
@@ -281,7 +287,8 @@ TEST_F(TiffTest, GreyAndPaletteDepthsUnpackToTheirLevels)
                 TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, c.bits);
                 TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, c.photometric);
                 if (c.photometric == PHOTOMETRIC_PALETTE)
-                    TIFFSetField(tif, TIFFTAG_COLORMAP, &map[0], &map[top + 1], &map[2 * (top + 1)]);
+                    TIFFSetField(tif, TIFFTAG_COLORMAP, &map[0], &map[top + 1],
+                                 &map[2 * (top + 1)]);
             },
             [&](uint32_t y) {
                 Bytes row(((size_t)w * c.bits + 7) / 8, 0);
