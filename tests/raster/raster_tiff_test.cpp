@@ -714,4 +714,38 @@ TEST_F(TiffTest, SizeOnlyProbeAndEmbeddedStreams)
     EXPECT_EQ(13, inner.GetPixelIndex(1, 3));
 }
 
+TEST_F(TiffTest, ResolutionInCentimetresAndPositionAreRead)
+{
+    Bytes file = MakeTiff(
+        4, 2,
+        [](TIFF* tif) {
+            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, 100.0);
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, 40.0);
+            TIFFSetField(tif, TIFFTAG_XPOSITION, 3.0);
+            TIFFSetField(tif, TIFFTAG_YPOSITION, 7.0);
+        },
+        [](uint32_t) { return Bytes(4, 9); }, Path("cm.tif"));
+    RasterImage img;
+    ASSERT_TRUE(DecodeBytes(img, file)) << img.GetLastError();
+    EXPECT_EQ(254, img.GetXDPI());  // 100 * 2.54 + 0.5, truncated
+    EXPECT_EQ(102, img.GetYDPI());
+    long x = 0, y = 0;
+    img.GetOffset(&x, &y);
+    EXPECT_EQ(3, x);
+    EXPECT_EQ(7, y);
+
+    RasterImageTIF codec;
+    EXPECT_EQ(nullptr, codec.TIFFOpenEx(nullptr));
+    codec.TIFFCloseEx(nullptr);
+    RasterMemFile mem(file.data(), (DWORD)file.size());
+    TIFF* tif = codec.TIFFOpenEx(&mem);
+    ASSERT_NE(nullptr, tif);
+    EXPECT_EQ(1, TIFFNumberOfDirectories(tif));
+    codec.TIFFCloseEx(tif);
+}
+
 }  // namespace
