@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "rastercodecs.h"
+#include "../rasterlimits.h"
 #include "rastertif.h"
 #include "tiffstream.h"
 
@@ -374,19 +375,14 @@ bool RasterTifReader::_backed()
     // Far past anything Create accepts, and past what 64 bits can count.
     if (pixels > (1ULL << 40) || sampleBits > (1ULL << 20))
         return _fail(kTooLarge);
-    const unsigned long long raw = pixels * p.spp * p.bits / 8 + 1;
-    const unsigned long long block = pixels * p.bpp / 8;
-    const unsigned long long raster = p.layout == TIF_RGBA ? pixels * 4 : 0;
-    unsigned long long largest = block > raster ? block : raster;
-    if (raw > largest)
-        largest = raw;
-    if (largest <= RASTER_UNBACKED_LIMIT || m_held < 0)
-        return true;  // a stream that cannot say its size is trusted (Create still caps)
-    const unsigned long long held = (unsigned long long)m_held;
+    // The data can give at most its size times the compression's expansion
+    // in sample bytes; pixels beyond that come out of the host's allowance.
+    const unsigned long long held = m_held > 0 ? (unsigned long long)m_held : 0;
     const unsigned long long ratio = _expansion(p.compression);
-    if (held > ~0ULL / ratio)
-        return true;
-    if (raw > held * ratio)
+    const unsigned long long bytes = held > ~0ULL / ratio ? ~0ULL : held * ratio;
+    const unsigned long long backed = bytes / (sampleBits ? sampleBits : 1) * 8;
+    unsigned long long allowance = RasterGetUnbackedPixels();
+    if (!rasterlimits::Covered(pixels, backed, allowance))
         return _fail(kTooLarge);
     return true;
 }

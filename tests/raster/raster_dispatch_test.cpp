@@ -129,8 +129,8 @@ TEST(RasterEncode, UnknownFormatsAndMultipage)
     RasterImage* pages[1] = {&img};
     EXPECT_FALSE(img.Encode(&f, pages, 1, RASTER_FORMAT_JPG));
     EXPECT_STREQ("Multipage Encode, Unsupported operation for this format", img.GetLastError());
-    EXPECT_FALSE(img.Encode(&f, pages, 1, RASTER_FORMAT_TIF));
-    EXPECT_STREQ("Encode: Unknown format", img.GetLastError());
+    EXPECT_FALSE(img.Encode(&f, pages, 1, RASTER_FORMAT_WMF));
+    EXPECT_STREQ("Multipage Encode, Unsupported operation for this format", img.GetLastError());
     EXPECT_EQ(0, f.Size());
 }
 
