@@ -33,6 +33,7 @@ const RasterCodec* RasterFindCodec(DWORD imagetype);
 extern const RasterCodec g_RasterCodecBMP;
 extern const RasterCodec g_RasterCodecICO;
 extern const RasterCodec g_RasterCodecGIF;
+extern const RasterCodec g_RasterCodecJAS;
 extern const RasterCodec g_RasterCodecJPG;
 extern const RasterCodec g_RasterCodecPNG;
 extern const RasterCodec g_RasterCodecTGA;

@@ -7,5 +7,6 @@
 #include "rasteriterator.h"
 #include "rasterbmp.h"
 #include "rastergif.h"
+#include "rasterjas.h"
 #include "rasterjpg.h"
 #include "rastertif.h"
