@@ -1,7 +1,8 @@
 // Portable anymap (P1 to P6) for the toolkit: plain and raw bitmaps, grey maps
 // and pixmaps with comments in the header and maxvals up to 65535. Samples
 // keep the precision their maxval needs; a maxval short of a power of two
-// less one is stretched to that full range. Bitmaps come out as one 1-bit
+// less one is stretched to 8 or 16 bits (stretching to its own precision
+// first would round twice on the way to the picture). Bitmaps come out as one 1-bit
 // component with 1 for white (the file's 1 is black).
 #include <cstdio>
 #include <vector>
@@ -189,7 +190,10 @@ Image* DecodePnm(Stream* s)
         SetError("pnm: image too large");
         return nullptr;
     }
-    ComponentParams p = {0, 0, 1, 1, width, height, bits ? 1 : PrecisionOf(maxval), false};
+    int prec = bits ? 1 : PrecisionOf(maxval);
+    if (!bits && maxval != (1u << prec) - 1)
+        prec = prec <= 8 ? 8 : 16;
+    ComponentParams p = {0, 0, 1, 1, width, height, prec, false};
     ComponentParams params[3] = {p, p, p};
     Image* img = ImageCreate(numcmpts, params, numcmpts == 3 ? CLRSPC_SRGB : CLRSPC_SGRAY);
     if (img == nullptr) {
