@@ -15,8 +15,13 @@ namespace {
 thread_local std::string t_error;
 thread_local int t_depth = 0;
 
-// A component may hold at most this many samples (a gigabyte of them).
+// A component may hold at most this many samples (a gigabyte of them; a
+// megabyte under the fuzzer).
+#ifdef KESTREL_FUZZ_LIMITS
+constexpr unsigned long long kMaxSamples = 1ULL << 18;
+#else
 constexpr unsigned long long kMaxSamples = 1ULL << 28;
+#endif
 
 const char* const kNames[FMT_COUNT] = {"jp2", "jpc", "pgx", "pnm", "ras"};
 

@@ -172,6 +172,10 @@ bool Backed(const opj_image_t* image, long long dataBytes)
     unsigned long long samples = 0;
     for (OPJ_UINT32 c = 0; c < image->numcomps; c++)
         samples += (unsigned long long)image->comps[c].w * image->comps[c].h;
+#ifdef KESTREL_FUZZ_LIMITS
+    if (samples > (1ULL << 18))
+        return false;
+#endif
     if (samples * 4 <= RASTER_UNBACKED_LIMIT)
         return true;
     return dataBytes >= 0 && samples <= (unsigned long long)dataBytes * kSamplesPerByte;
