@@ -170,8 +170,14 @@ bool RasterImageJAS::Decode(RasterFile* stream, DWORD formatId)
         if (call.image->cmpts.size() > 64)
             throw JasFailure{"error: too much components"};
 
+        // Deep, YCC and signed samples become 8-bit sRGB: their low bytes
+        // alone would be a wrong picture.
         const int depth = call.image->cmpts[0].p.prec;
-        if ((depth != 1 && depth != 4 && depth != 8) || call.image->clrspc == jp2::CLRSPC_SYCC) {
+        bool sgnd = false;
+        for (const jp2::Component& k : call.image->cmpts)
+            sgnd = sgnd || k.p.sgnd;
+        if ((depth != 1 && depth != 4 && depth != 8) || call.image->clrspc == jp2::CLRSPC_SYCC ||
+            sgnd) {
             jp2::Image* converted = jp2::ToSRGB(call.image);
             if (converted == nullptr)
                 throw JasFailure{"cannot convert to sRGB"};

@@ -13,7 +13,8 @@ namespace rasterjp2 {
 namespace {
 
 constexpr uint32_t kMagic = 0x59A66A95;
-constexpr uint32_t kTypeOld = 0, kTypeStandard = 1, kTypeEncoded = 2, kTypeRgb = 3;
+// Type 0, the old format, reads as the standard one.
+constexpr uint32_t kTypeStandard = 1, kTypeEncoded = 2, kTypeRgb = 3;
 constexpr uint32_t kMapNone = 0, kMapRgb = 1;
 constexpr size_t kHeaderSize = 32;
 // A run of up to 256 bytes costs three.

@@ -331,8 +331,9 @@ TEST(JasCodec, HandMadeFilesDecode)
         {"plain bitmap", "P1 2 1 1 0", RASTER_FORMAT_PNM, 1, RGBQUAD{0, 0, 0, 0}},
         {"pgx 12-bit", std::string("PG ML +12 1 1\n\x0F\xFF", 16), RASTER_FORMAT_PGX, 24,
          RGBQUAD{255, 255, 255, 0}},
-        {"pgx signed", std::string("PG LM -8 1 1\n\x80", 15), RASTER_FORMAT_PGX, 8,
-         RGBQUAD{0x80, 0x80, 0x80, 0}},
+        // -128, the least a signed 8-bit sample holds, is black.
+        {"pgx signed", std::string("PG LM -8 1 1\n\x80", 15), RASTER_FORMAT_PGX, 24,
+         RGBQUAD{0, 0, 0, 0}},
         {"ras 32", ras32, RASTER_FORMAT_RAS, 24, RGBQUAD{0x10, 0x20, 0x30, 0}},
         {"ras 32 rgb", ras32rgb, RASTER_FORMAT_RAS, 24, RGBQUAD{0x30, 0x20, 0x10, 0}},
     };
