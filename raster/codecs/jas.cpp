@@ -241,6 +241,19 @@ jp2::Image* MakeSource(const RasterImage& img, JasCall& call, bool colour)
     return image;
 }
 
+// Every entry a shade of grey. Stricter, entry i being level i, would refuse
+// the 1- and 4-bit grey pictures this codec itself decodes.
+bool GreyPalette(const RasterImage& img)
+{
+    const RGBQUAD* pal = img.GetPalette();
+    if (pal == NULL)
+        return false;
+    for (DWORD i = 0; i < img.GetNumColors(); i++)
+        if (pal[i].rgbRed != pal[i].rgbGreen || pal[i].rgbGreen != pal[i].rgbBlue)
+            return false;
+    return true;
+}
+
 const char* FormatName(DWORD formatId)
 {
     static const char* const kNames[] = {"jp2", "jpc", "pgx", "pnm", "ras"};
@@ -255,7 +268,7 @@ bool RasterImageJAS::Encode(RasterFile* stream, DWORD formatId)
 {
     if (EncodeSafeCheck(stream))
         return false;
-    if (header.biClrUsed != 0 && !IsGrayScale()) {
+    if (header.biClrUsed != 0 && !GreyPalette(*this)) {
         strcpy(info.szLastError, "JasPer can save only RGB or GrayScale images");
         return false;
     }

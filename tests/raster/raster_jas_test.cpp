@@ -283,30 +283,30 @@ TEST(JasCodec, FormatAndFrameRules)
     EXPECT_EQ(probed.GetPixelIndex(1, 0), 0x20);
 }
 
-// A 4-bit grey image (entry i is grey level i) writes one 8-bit component of
-// its indices; a 4-bit ramp from black to white is a palette, refused.
-TEST(JasCodec, FourBitGreyWritesIndices)
+// A 4-bit grey picture writes one 8-bit component of its grey levels: the
+// levels are the indices where entry i is level i, and 0, 17, .. 255 under
+// the black-to-white ramp the decoders make.
+TEST(JasCodec, FourBitGreyWritesLevels)
 {
-    RasterImage img(16, 1, 4, RASTER_FORMAT_BMP);
-    img.SetGrayPalette();
-    BYTE* none = nullptr;
-    long size = 0;
-    EXPECT_FALSE(img.Encode(none, size, RASTER_FORMAT_PNM));
-    EXPECT_STREQ(img.GetLastError(), "JasPer can save only RGB or GrayScale images");
-    for (long x = 0; x < 16; x++) {
-        img.SetPaletteColor((BYTE)x, (BYTE)x, (BYTE)x, (BYTE)x);
-        img.SetPixelIndex(x, 0, (BYTE)x);
+    for (bool ramp : {false, true}) {
+        RasterImage img(16, 1, 4, RASTER_FORMAT_BMP);
+        img.SetGrayPalette();
+        for (long x = 0; x < 16; x++) {
+            if (!ramp)
+                img.SetPaletteColor((BYTE)x, (BYTE)x, (BYTE)x, (BYTE)x);
+            img.SetPixelIndex(x, 0, (BYTE)x);
+        }
+        BYTE* out = nullptr;
+        long n = 0;
+        ASSERT_TRUE(img.Encode(out, n, RASTER_FORMAT_PNM)) << img.GetLastError();
+        Bytes file(out, out + n);
+        free(out);
+        const std::string head = "P5\n16 1\n255\n";
+        ASSERT_EQ(file.size(), head.size() + 16);
+        EXPECT_EQ(std::string(file.begin(), file.begin() + (long)head.size()), head);
+        for (int x = 0; x < 16; x++)
+            EXPECT_EQ(file[head.size() + (size_t)x], ramp ? x * 17 : x);
     }
-    BYTE* out = nullptr;
-    long n = 0;
-    ASSERT_TRUE(img.Encode(out, n, RASTER_FORMAT_PNM));
-    Bytes file(out, out + n);
-    free(out);
-    const std::string head = "P5\n16 1\n255\n";
-    ASSERT_EQ(file.size(), head.size() + 16);
-    EXPECT_EQ(std::string(file.begin(), file.begin() + (long)head.size()), head);
-    for (int x = 0; x < 16; x++)
-        EXPECT_EQ(file[head.size() + (size_t)x], x);
 }
 
 // Deep samples are scaled to 8 bits through the sRGB conversion; bitmaps
