@@ -3,6 +3,7 @@
 // start anywhere in the caller's file, so every seek adds that start.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include <openjpeg.h>
 
@@ -102,13 +103,20 @@ void QuietHandlers(opj_codec_t* codec)
 
 opj_stream_t* MakeStream(OpjIo* io, bool input)
 {
-    opj_stream_t* st = opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, input ? OPJ_TRUE : OPJ_FALSE);
+    // The stream's buffer need not outgrow the data (a small file then costs
+    // no megabyte buffer).
+    long long left = input ? StreamLeft(io->s) : -1;
+    OPJ_SIZE_T chunk = OPJ_J2K_STREAM_CHUNK_SIZE;
+    if (!input)
+        chunk = 1 << 16;
+    else if (left >= 0 && left < (long long)chunk)
+        chunk = (OPJ_SIZE_T)std::max<long long>(left, 4096);
+    opj_stream_t* st = opj_stream_create(chunk, input ? OPJ_TRUE : OPJ_FALSE);
     if (st == nullptr)
         return nullptr;
     opj_stream_set_user_data(st, io, nullptr);
     opj_stream_set_seek_function(st, SeekFn);
     if (input) {
-        long long left = StreamLeft(io->s);
         opj_stream_set_user_data_length(st, left > 0 ? (OPJ_UINT64)left : 0);
         opj_stream_set_read_function(st, ReadFn);
         opj_stream_set_skip_function(st, SkipReadFn);
@@ -173,12 +181,81 @@ bool Backed(const opj_image_t* image, long long dataBytes)
     for (OPJ_UINT32 c = 0; c < image->numcomps; c++)
         samples += (unsigned long long)image->comps[c].w * image->comps[c].h;
 #ifdef KESTREL_FUZZ_LIMITS
-    if (samples > (1ULL << 18))
+    if (samples > (1ULL << 14) || image->numcomps > 4)
         return false;
 #endif
     if (samples * 4 <= RASTER_UNBACKED_LIMIT)
         return true;
     return dataBytes >= 0 && samples <= (unsigned long long)dataBytes * kSamplesPerByte;
+}
+
+uint32_t Be32(const uint8_t* p)
+{
+    return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
+}
+
+// The codestream's size marker, read before OpenJPEG sees the data: OpenJPEG
+// sets up every tile the header announces, so a few bytes claiming millions
+// of tiles or a huge picture are refused here. Every tile of a complete
+// codestream has a tile-part of at least 14 bytes (its start and data
+// markers). True when the header is acceptable or is not found (OpenJPEG
+// then refuses it itself).
+bool SizeMarkerBacked(Stream* s, int fmt, long long dataBytes)
+{
+    const long start = StreamTell(s);
+    long long left = dataBytes;
+    if (fmt == FMT_JP2) {
+        // Boxes: a 32-bit length (1: a 64-bit one follows) and a type.
+        bool found = false;
+        while (!found && left >= 8) {
+            uint8_t box[16];
+            if (!StreamRead(s, box, 8))
+                break;
+            unsigned long long len = Be32(box);
+            long long head = 8;
+            if (len == 1) {
+                if (!StreamRead(s, box + 8, 8))
+                    break;
+                len = (unsigned long long)Be32(box + 8) << 32 | Be32(box + 12);
+                head = 16;
+            }
+            if (memcmp(box + 4, "jp2c", 4) == 0) {
+                found = true;
+                left -= head;
+            } else if (len < (unsigned long long)head || len > (unsigned long long)left ||
+                       len > 0x7FFFFFFF || !StreamSeek(s, (long)(StreamTell(s) + (long)len - head),
+                                                       SEEK_SET)) {
+                break;
+            } else {
+                left -= (long long)len;
+            }
+        }
+        if (!found) {
+            StreamSeek(s, start, SEEK_SET);
+            return true;
+        }
+    }
+    uint8_t siz[42];
+    bool ok = true;
+    if (StreamRead(s, siz, sizeof(siz)) && siz[0] == 0xFF && siz[1] == 0x4F && siz[2] == 0xFF &&
+        siz[3] == 0x51) {
+        const uint64_t x1 = Be32(siz + 8), y1 = Be32(siz + 12), x0 = Be32(siz + 16),
+                       y0 = Be32(siz + 20), tw = Be32(siz + 24), th = Be32(siz + 28),
+                       tx0 = Be32(siz + 32), ty0 = Be32(siz + 36);
+        const uint64_t comps = (uint64_t)siz[40] << 8 | siz[41];
+        if (x1 > x0 && y1 > y0 && tw > 0 && th > 0 && x1 > tx0 && y1 > ty0) {
+            const uint64_t tiles = ((x1 - tx0 + tw - 1) / tw) * ((y1 - ty0 + th - 1) / th);
+            const uint64_t samples = (x1 - x0) * (y1 - y0) * std::max<uint64_t>(comps, 1);
+            ok = tiles <= (uint64_t)std::max<long long>(left, 0) / 14 + 1 &&
+                 (samples * 4 <= RASTER_UNBACKED_LIMIT ||
+                  samples <= (uint64_t)std::max<long long>(left, 0) * kSamplesPerByte);
+#ifdef KESTREL_FUZZ_LIMITS
+            ok = ok && samples <= (1ULL << 14) && comps <= 4 && tiles <= 16;
+#endif
+        }
+    }
+    StreamSeek(s, start, SEEK_SET);
+    return ok;
 }
 
 }  // namespace
@@ -191,6 +268,10 @@ Image* DecodeOpj(Stream* s, int fmt)
         return nullptr;
     }
     const long long dataBytes = StreamLeft(s);
+    if (!SizeMarkerBacked(s, fmt, dataBytes)) {
+        SetError("jpeg-2000: image too large");
+        return nullptr;
+    }
     opj_codec_t* codec = opj_create_decompress(fmt == FMT_JP2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
     opj_stream_t* st = codec != nullptr ? MakeStream(&io, true) : nullptr;
     opj_image_t* image = nullptr;
