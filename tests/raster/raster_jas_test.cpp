@@ -21,6 +21,18 @@ class JasTest : public MagickFixture {
 protected:
     JasTest() : MagickFixture("kjas") {}
 
+    // netpbm and OpenJPEG's tools are the other references.
+    void SetUp() override
+    {
+        MagickFixture::SetUp();
+        if (IsSkipped())
+            return;
+        static const bool have = HaveTool("command -v opj_compress && command -v opj_decompress "
+                                          "&& command -v pnmtorast && command -v pnmdepth");
+        if (!have)
+            GTEST_SKIP() << "netpbm or OpenJPEG's tools are not installed";
+    }
+
     // ImageMagick's 8-bit RGB reading of a file, top row first.
     Bytes MagickRgb(const std::string& file)
     {
@@ -384,6 +396,53 @@ TEST(JasCodec, DamagedFilesFail)
             }
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Codestreams OpenJPEG's own encoder makes from raw samples: three
+// components of different sizes are three grey frames; 12-bit samples are
+// scaled to 8 through the sRGB conversion.
+TEST_F(JasTest, OpenJpegCodestreamsOfOddShapes)
+{
+    // 16 x 16 luma, then two 8 x 8 chroma planes.
+    Bytes raw;
+    for (int i = 0; i < 256; i++)
+        raw.push_back((uint8_t)i);
+    for (int i = 0; i < 128; i++)
+        raw.push_back((uint8_t)(200 - i));
+    WriteFile(Path("sub.raw"), raw);
+    const std::string sub = Path("sub.j2k");
+    ASSERT_TRUE(RunQuiet("opj_compress -n 2 -F 16,16,3,8,u@1x1:2x2:2x2 -i '" + Path("sub.raw") +
+                         "' -o '" + sub + "' >/dev/null"));
+    RasterImage frames[3];
+    const DWORD sides[3] = {16, 8, 8};
+    for (long f = 0; f < 3; f++) {
+        frames[f].SetFrame(f);
+        ASSERT_TRUE(frames[f].Load(sub.c_str(), RASTER_FORMAT_JPC)) << frames[f].GetLastError();
+        EXPECT_EQ(frames[f].GetNumFrames(), 3);
+        EXPECT_EQ(frames[f].GetWidth(), sides[f]);
+        EXPECT_EQ(frames[f].GetBpp(), 8);
+    }
+    EXPECT_EQ(frames[0].GetPixelIndex(5, 15), 5);  // the top row holds 0..15
+    EXPECT_EQ(frames[1].GetPixelIndex(0, 7), 200);
+    RasterImage past;
+    past.SetFrame(3);
+    EXPECT_FALSE(past.Load(sub.c_str(), RASTER_FORMAT_JPC));
+    EXPECT_STREQ(past.GetLastError(), "wrong frame!");
+
+    // One 12-bit component, big-endian samples 0, 4095.
+    WriteFile(Path("deep.raw"), Bytes{0x00, 0x00, 0x0F, 0xFF});
+    const std::string deep = Path("deep.j2k");
+    ASSERT_TRUE(RunQuiet("opj_compress -n 1 -F 2,1,1,12,u -i '" + Path("deep.raw") + "' -o '" +
+                         deep + "' >/dev/null"));
+    RasterImage img;
+    ASSERT_TRUE(img.Load(deep.c_str(), RASTER_FORMAT_JPC)) << img.GetLastError();
+    EXPECT_EQ(img.GetBpp(), 24);
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbGreen, 0);
+    EXPECT_EQ(img.GetPixelColor(1, 0).rgbGreen, 255);
 }
 
 }  // namespace
