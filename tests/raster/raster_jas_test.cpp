@@ -27,8 +27,8 @@ protected:
         MagickFixture::SetUp();
         if (IsSkipped())
             return;
-        static const bool have = HaveTool("command -v opj_compress && command -v opj_decompress "
-                                          "&& command -v pnmtorast && command -v pnmdepth");
+        static const bool have = HaveTool("(command -v opj_compress && command -v opj_decompress "
+                                          "&& command -v pnmtorast && command -v pnmdepth)");
         if (!have)
             GTEST_SKIP() << "netpbm or OpenJPEG's tools are not installed";
     }
