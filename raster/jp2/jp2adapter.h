@@ -85,6 +85,8 @@ struct Image {
     std::vector<Component> cmpts;
 };
 
+// Whether a component of these sizes may be made.
+bool ComponentFits(const ComponentParams& p);
 // Components of the given sizes, all samples zero; null when a size is out
 // of range or memory runs out.
 Image* ImageCreate(int numcmpts, const ComponentParams* params, int clrspc);

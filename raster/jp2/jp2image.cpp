@@ -25,13 +25,13 @@ constexpr unsigned long long kMaxSamples = 1ULL << 28;
 
 const char* const kNames[FMT_COUNT] = {"jp2", "jpc", "pgx", "pnm", "ras"};
 
-bool ValidParams(const ComponentParams& p)
+}  // namespace
+
+bool ComponentFits(const ComponentParams& p)
 {
     return p.width > 0 && p.height > 0 && p.prec >= 1 && p.prec <= 16 && p.hstep > 0 &&
            p.vstep > 0 && (unsigned long long)p.width * p.height <= kMaxSamples;
 }
-
-}  // namespace
 
 int Init()
 {
@@ -60,7 +60,7 @@ Image* ImageCreate(int numcmpts, const ComponentParams* params, int clrspc)
     if (numcmpts <= 0 || numcmpts > 16384)
         return nullptr;
     for (int c = 0; c < numcmpts; c++)
-        if (!ValidParams(params[c]))
+        if (!ComponentFits(params[c]))
             return nullptr;
     try {
         Image* image = new Image;
