@@ -433,6 +433,20 @@ TEST_F(JasTest, OpenJpegCodestreamsOfOddShapes)
     EXPECT_FALSE(past.Load(sub.c_str(), RASTER_FORMAT_JPC));
     EXPECT_STREQ(past.GetLastError(), "wrong frame!");
 
+    // Four equal components (colour and alpha): a colour picture, the
+    // alpha left aside.
+    WriteFile(Path("rgba.raw"), Bytes{10, 20, 30, 40, 50, 60, 70, 80});
+    const std::string rgba = Path("rgba.j2k");
+    ASSERT_TRUE(RunQuiet("opj_compress -n 1 -F 2,1,4,8,u -i '" + Path("rgba.raw") + "' -o '" +
+                         rgba + "' >/dev/null"));
+    RasterImage four;
+    ASSERT_TRUE(four.Load(rgba.c_str(), RASTER_FORMAT_JPC)) << four.GetLastError();
+    EXPECT_EQ(four.GetBpp(), 24);
+    const RGBQUAD q = four.GetPixelColor(1, 0, false);
+    EXPECT_EQ(q.rgbRed, 20);
+    EXPECT_EQ(q.rgbGreen, 40);
+    EXPECT_EQ(q.rgbBlue, 60);
+
     // One 12-bit component, big-endian samples 0, 4095.
     WriteFile(Path("deep.raw"), Bytes{0x00, 0x00, 0x0F, 0xFF});
     const std::string deep = Path("deep.j2k");
