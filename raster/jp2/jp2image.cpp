@@ -180,7 +180,7 @@ int DetectFormat(Stream* s)
 
 bool SamplesBacked(Stream* s, unsigned long long samples, unsigned long long perByte)
 {
-    if (samples * 4 <= RASTER_UNBACKED_LIMIT)
+    if (samples <= RasterGetUnbackedPixels())
         return true;
     long long left = StreamLeft(s);
     return left >= 0 && samples <= (unsigned long long)left * perByte;

@@ -195,7 +195,7 @@ bool Backed(const opj_image_t* image, long long dataBytes)
     if (samples > (1ULL << 14) || image->numcomps > 4)
         return false;
 #endif
-    if (samples * 4 <= RASTER_UNBACKED_LIMIT)
+    if (samples <= RasterGetUnbackedPixels())
         return true;
     return dataBytes >= 0 && samples <= (unsigned long long)dataBytes * kSamplesPerByte;
 }
@@ -258,7 +258,7 @@ bool SizeMarkerBacked(Stream* s, int fmt, long long dataBytes)
             const uint64_t tiles = ((x1 - tx0 + tw - 1) / tw) * ((y1 - ty0 + th - 1) / th);
             const uint64_t samples = (x1 - x0) * (y1 - y0) * std::max<uint64_t>(comps, 1);
             ok = tiles <= (uint64_t)std::max<long long>(left, 0) / 14 + 1 &&
-                 (samples * 4 <= RASTER_UNBACKED_LIMIT ||
+                 (samples <= RasterGetUnbackedPixels() ||
                   samples <= (uint64_t)std::max<long long>(left, 0) * kSamplesPerByte);
 #ifdef KESTREL_FUZZ_LIMITS
             ok = ok && samples <= (1ULL << 14) && comps <= 4 && tiles <= 16;
