@@ -5,7 +5,26 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <string>
+
+// The test command sets KESTREL_BENCH_ONCE to run every benchmark for one
+// iteration, which catches a benchmark that no longer runs without the time
+// a measurement takes. Otherwise a benchmark runs for its minimum time, or
+// its fixed number of iterations.
+inline bool BenchOnce()
+{
+    const char* v = std::getenv("KESTREL_BENCH_ONCE");
+    return v != nullptr && *v != '\0' && *v != '0';
+}
+inline benchmark::internal::Benchmark* BenchMinTime(benchmark::internal::Benchmark* b, double seconds)
+{
+    return BenchOnce() ? b->Iterations(1) : b->MinTime(seconds);
+}
+inline benchmark::internal::Benchmark* BenchIterations(benchmark::internal::Benchmark* b, int n)
+{
+    return b->Iterations(BenchOnce() ? 1 : n);
+}
 
 // Smooth colour with a little noise: a photo's share of detail for the coder.
 inline void PhotoPixel(long x, long y, long w, long h, unsigned char* rgb)

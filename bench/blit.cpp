@@ -16,6 +16,7 @@
 // is faster). pixman rounds
 // differently from us: only speed is compared.
 #include <benchmark/benchmark.h>
+#include "bench_util.h"
 
 #include <algorithm>
 #include <chrono>
@@ -165,8 +166,8 @@ std::string Name(const char* what, long size, bool odd, const std::string& extra
 
 void Register(const std::string& name, std::function<void(benchmark::State&)> fn)
 {
-    benchmark::RegisterBenchmark(name.c_str(), [fn](benchmark::State& st) { fn(st); })
-        ->MinTime(0.2)
+    BenchMinTime(benchmark::RegisterBenchmark(name.c_str(), [fn](benchmark::State& st) { fn(st); }),
+                 0.2)
         ->Unit(benchmark::kMicrosecond);
 }
 

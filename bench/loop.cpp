@@ -14,8 +14,10 @@
 // PeekMessageA then DispatchMessageA. Each case reports millions of messages
 // a second for both and the ratio of our time to the baseline's.
 #include <benchmark/benchmark.h>
+#include "bench_util.h"
 #include <desktop/desktop.h>
 #include <kestrel.h>
+#include <windowsx.h>
 
 #include <chrono>
 #include <cstdio>
@@ -223,7 +225,9 @@ void Args(benchmark::internal::Benchmark* b)
 
 }  // namespace
 
-BENCHMARK(BM_Loop)->Apply(Args)->Unit(benchmark::kMillisecond)->MinTime(0.3);
+BENCHMARK(BM_Loop)->Apply(Args)->Unit(benchmark::kMillisecond)->Apply([](benchmark::internal::Benchmark* b) {
+    BenchMinTime(b, 0.3);
+});
 
 int main(int argc, char** argv)
 {

@@ -10,6 +10,7 @@
 // the baseline, and ratio = baseline time / our time (10 or more means text
 // costs at most a tenth of rendering from outlines).
 #include <benchmark/benchmark.h>
+#include "bench_util.h"
 #include <doit.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -197,9 +198,9 @@ int main(int argc, char** argv)
         {"text/smooth/gb2312/thrash", smooth, &thrash, chinese, false},
     };
     for (const Case& c : cases) {
-        benchmark::RegisterBenchmark(c.name, [c](benchmark::State& st) {
+        BenchMinTime(benchmark::RegisterBenchmark(c.name, [c](benchmark::State& st) {
             Run(st, c.font, *c.frame, c.face, c.mono);
-        })->MinTime(0.3)->Unit(benchmark::kMicrosecond);
+        }), 0.3)->Unit(benchmark::kMicrosecond);
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include <win32_resource.h>
+#include <windows.h>
 
 #include "codecs/rastercodecs.h"
 #include "rasterimage.h"

@@ -155,7 +155,7 @@ long KAni::Load(const char* filename, KGraph* pGraph)
                           uint64_t(frames) * kAniFrameBytes;
     if (size != file.GetSize())
         return KRet(8, "KAni::Load(%s) %u images and %u frames do not match the file size %u",
-                    filename, images, frames, file.GetSize());
+                    filename, unsigned(images), unsigned(frames), unsigned(file.GetSize()));
 
     std::vector<std::string> names(images);
     for (DWORD i = 0; i < images; i++) {
@@ -163,7 +163,7 @@ long KAni::Load(const char* filename, KGraph* pGraph)
         if (!in.bytes(field, sizeof(field)))
             return KRet(8, "KAni::Load(%s) short file", filename);
         if (std::memchr(field, 0, sizeof(field)) == NULL)
-            return KRet(8, "KAni::Load(%s) image name %u has no end", filename, i);
+            return KRet(8, "KAni::Load(%s) image name %u has no end", filename, unsigned(i));
         names[i] = field;
     }
     std::vector<FileFrame> list(frames);
@@ -172,8 +172,8 @@ long KAni::Load(const char* filename, KGraph* pGraph)
         if (!in.u32(f.image) || !in.u32(f.delay) || !GetRect(in, f.rc))
             return KRet(8, "KAni::Load(%s) short file", filename);
         if (f.image >= images)
-            return KRet(8, "KAni::Load(%s) frame %u names image %u of %u", filename, j, f.image,
-                        images);
+            return KRet(8, "KAni::Load(%s) frame %u names image %u of %u", filename, unsigned(j),
+                        unsigned(f.image), unsigned(images));
     }
     file.Close();
     if (frames == 0) {
@@ -200,7 +200,7 @@ long KAni::Load(const char* filename, KGraph* pGraph)
     for (DWORD j = 0; j < frames; j++) {
         if (!RectInside(list[j].rc, pics[list[j].image])) {
             giveBack();
-            return KRet(8, "KAni::Load(%s) frame %u lies outside its image", filename, j);
+            return KRet(8, "KAni::Load(%s) frame %u lies outside its image", filename, unsigned(j));
         }
     }
 
@@ -208,7 +208,7 @@ long KAni::Load(const char* filename, KGraph* pGraph)
     for (DWORD j = 0; j < frames && result == 0; j++) {
         SetFrame(j, pics[list[j].image], list[j].rc, list[j].delay, list[j].image);
         if (m_Frames[j].spr == NULL)
-            result = KRet(3, "KAni::Load(%s) frame %u", filename, j);
+            result = KRet(3, "KAni::Load(%s) frame %u", filename, unsigned(j));
     }
     giveBack();
     if (result != 0) {
@@ -238,7 +238,7 @@ long KAni::Save(const char* filename, DWORD imageCount, const char* kpc)
         // A name cut to fit its field would name another file.
         const size_t len = strnlen(name, kAniNameBytes);
         if (len >= kAniNameBytes)
-            return KRet(-1, "KAni::Save(%s) image name %u is too long", filename, i);
+            return KRet(-1, "KAni::Save(%s) image name %u is too long", filename, unsigned(i));
         const size_t at = out.size();
         out.resize(at + kAniNameBytes, 0);
         std::memcpy(&out[at], name, len);
@@ -250,8 +250,8 @@ long KAni::Save(const char* filename, DWORD imageCount, const char* kpc)
         if (f.spr == NULL)
             return -1;
         if (f.image >= imageCount)
-            return KRet(-1, "KAni::Save(%s) frame %u names image %u of %u", filename, i, f.image,
-                        imageCount);
+            return KRet(-1, "KAni::Save(%s) frame %u names image %u of %u", filename, unsigned(i),
+                        unsigned(f.image), unsigned(imageCount));
         const RECT& rc = f.spr->GetRect();
         Put32(out, f.image);
         Put32(out, f.delay);

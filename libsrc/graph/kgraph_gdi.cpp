@@ -190,7 +190,9 @@ SPRITE_DATA* KGraphGDI::_createsprite(long w, long h, KESTREL_COLOR_MODE cm, DWO
     }
     const size_t header = RoundUp(size_t(table), kPixelAlign);
     const size_t total = RoundUp(header + size_t(pixels), kPixelAlign);
-    void* tmp = std::aligned_alloc(kPixelAlign, total);
+    // Aligned operator new rather than aligned_alloc, which not every C
+    // library offers; _releasesprite gives the block back the same way.
+    void* tmp = ::operator new(total, std::align_val_t(kPixelAlign), std::nothrow);
     KASSERT(tmp != NULL);
     if (tmp == NULL)
         return NULL;
@@ -222,7 +224,7 @@ void KGraphGDI::_releasesprite(SPRITE_DATA*& spr)
             m_sprManager->Release(spr);
         if (m_RenderEngine != NULL)
             m_RenderEngine->ForgetSprite(spr);
-        std::free(spr);
+        ::operator delete(static_cast<void*>(spr), std::align_val_t(kPixelAlign));
         spr = NULL;
     } else {
         spr->ref--;

@@ -489,7 +489,8 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
         return;  // wholly below or right of the back screen
     const size_t n = std::strlen(text);
     if (n >= KRE_PARAMBUFF_SIZE) {
-        KRet(-1, "KRenderEngine::Printf(): text of %zu bytes is larger than a buffer", n);
+        KRet(-1, "KRenderEngine::Printf(): text of %lu bytes is larger than a buffer",
+             static_cast<unsigned long>(n));
         return;
     }
     const long w = font->GetStringWidth(text, unsigned(n));

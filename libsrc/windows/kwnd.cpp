@@ -45,7 +45,7 @@ long KestrelWnd::_create(DWORD exStyle, const char* className, const char* title
     if (m_hWnd != NULL) {
         // A window left behind must not reach this object any more: when the
         // object goes, nothing else would unbind it.
-        SetWindowLongA(m_hWnd, GWL_USERDATA, 0);
+        SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
         m_hWnd = NULL;
     }
     HWND hwnd = CreateWindowExA(exStyle, className, title, style, x, y, w, h, parent,
@@ -56,7 +56,7 @@ long KestrelWnd::_create(DWORD exStyle, const char* className, const char* title
     m_ID = id;
     SetRect(x, y, w, h);
     SetClientArea(x, y, w, h);
-    SetWindowLongA(m_hWnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     return 0;
 }
 
@@ -140,7 +140,7 @@ void KestrelWnd::Release()
         _unlinkParent();
     }
     if (m_hWnd != NULL) {
-        SetWindowLongA(m_hWnd, GWL_USERDATA, 0);
+        SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
         PostMessageA(m_hWnd, WM_DESTROY, 0, 0);
         m_hWnd = NULL;
     }

@@ -3,6 +3,7 @@
 // with its coordinates unchanged; the child's own handlers act on it later,
 // from the same thread's loop.
 #include "kwnd.h"
+#include <windowsx.h>
 
 // A child with children of its own is hit inside its client area; any other
 // by its own test.

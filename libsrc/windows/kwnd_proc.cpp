@@ -1,6 +1,7 @@
 // The window procedure of the class "KestrelWindow", the table walk, the
 // root message table and KestrelWnd's own non-mouse handlers.
 #include "kwnd.h"
+#include <windowsx.h>
 
 // The root table: row 0 names no base.
 const KMessageFunc KestrelWnd::messageEntries[] = {
@@ -29,7 +30,7 @@ const KMessageFunc* KestrelWnd::GetMessageEntries()
 // the procedure's: a handler's result never reaches the caller.
 LRESULT CALLBACK KestrelWnd::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    KestrelWnd* obj = reinterpret_cast<KestrelWnd*>(GetWindowLongA(hWnd, GWL_USERDATA));
+    KestrelWnd* obj = reinterpret_cast<KestrelWnd*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
     if (obj == NULL)
         return DefWindowProcA(hWnd, msg, wParam, lParam);
     for (const KMessageFunc* table = obj->GetMessageEntries(); table != NULL;

@@ -1,6 +1,7 @@
 // Input injected at a top-level window: where mouse, key and character
 // messages land, what they carry, and scripted input in clock order.
 #include "platform_fixture.h"
+#include <windowsx.h>
 
 namespace {
 

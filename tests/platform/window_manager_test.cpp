@@ -2,6 +2,7 @@
 // activation, focus, painting, placement messages, the default procedure,
 // cursors, icons and class data.
 #include "platform_fixture.h"
+#include <windowsx.h>
 
 namespace {
 

@@ -2,6 +2,7 @@
 // child hit, through the real queue; the mouse-move router keeps the hover
 // child and tells it when the mouse has left.
 #include "kwnd_fixture.h"
+#include <windowsx.h>
 
 namespace {
 

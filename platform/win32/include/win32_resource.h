@@ -24,7 +24,6 @@
 // Type and name are strings (compared without regard to case) or numbers made
 // with MAKEINTRESOURCE. Null when the module holds no such resource.
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
-#define FindResource FindResourceA
 // Bytes of the resource; 0 for a handle that names none.
 DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
 // A handle to the resource's data; null for a handle that names none.

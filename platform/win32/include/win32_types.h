@@ -165,8 +165,6 @@ static_assert(sizeof(POINT) == 8, "POINT holds two 32-bit members");
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
-#define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
-#define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
 
 // Colours: COLORREF is 0x00BBGGRR.
 #define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))

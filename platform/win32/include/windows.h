@@ -13,3 +13,4 @@
 #include "win32_region.h"
 #include "win32_resource.h"
 #include "win32_sound.h"
+#include "win32_generic.h"
