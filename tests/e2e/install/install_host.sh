@@ -1,32 +1,78 @@
 #!/usr/bin/env bash
-# Installs the built library into a scratch prefix, then builds and runs a
-# small host the way the README tells a game to: with pkg-config, and with
-# CMake's find_package.
+# The README's steps for a game, run as a new user would run them: the
+# library installed from the build into a scratch prefix, then the README's
+# own game.cpp built with pkg-config and with CMake's find_package, in a clean
+# environment (no LD_LIBRARY_PATH, no compiler or pkg-config variables), and
+# each program must run and write its screenshot.
+#
+# usage: install_host.sh <build folder> <source folder>
 set -euo pipefail
-build="$1"
-source="$2"
+build="$(cd "$1" && pwd)"
+source="$(cd "$2" && pwd)"
+readme="$source/README.md"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
-libdir="$(ls -d "$work"/prefix/lib*/pkgconfig | head -n 1)"
-export PKG_CONFIG_PATH="$libdir"
-export LD_LIBRARY_PATH="$(dirname "$libdir")"
+# The fenced block that follows the marker line <!-- install-test: NAME -->.
+block() {
+  awk -v want="<!-- install-test: $1 -->" '
+    $0 == want { found = 1; next }
+    found && !inside && /^```/ { inside = 1; next }
+    inside && /^```/ { exit }
+    inside { print }
+  ' "$readme"
+}
 
-# shellcheck disable=SC2046
-g++ -std=c++17 -o "$work/host" "$source/tests/e2e/host.cpp" $(pkg-config --cflags --libs kestrel)
-"$work/host"
+for name in game.cpp CMakeLists.txt private-install private-host; do
+  if [ -z "$(block "$name")" ]; then
+    echo "install_host: README has no block marked $name" >&2
+    exit 1
+  fi
+done
 
-mkdir -p "$work/cmake-host"
-cat > "$work/cmake-host/CMakeLists.txt" <<CMAKE
-cmake_minimum_required(VERSION 3.25)
-project(host CXX)
-set(CMAKE_CXX_STANDARD 17)
-find_package(kestrel REQUIRED)
-add_executable(host "$source/tests/e2e/host.cpp")
-target_link_libraries(host PRIVATE kestrel::kestrel)
-CMAKE
-cmake -S "$work/cmake-host" -B "$work/cmake-host/build" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
-cmake --build "$work/cmake-host/build" >/dev/null
-"$work/cmake-host/build/host"
-echo "install_host: pkg-config and find_package hosts ran"
+# The clone's folder holds the build the README installs from; the game's
+# folder holds game.cpp and its CMakeLists.txt.
+mkdir -p "$work/home" "$work/clone" "$work/game"
+ln -s "$build" "$work/clone/build"
+block game.cpp > "$work/game/game.cpp"
+block CMakeLists.txt > "$work/game/CMakeLists.txt"
+{
+  echo 'set -euo pipefail'
+  echo 'cd "$CLONE"'
+  block private-install
+  echo 'cd "$GAME"'
+  block private-host
+} > "$work/steps.sh"
+
+env -i HOME="$work/home" PATH="/usr/local/bin:/usr/bin:/bin" CLONE="$work/clone" \
+    GAME="$work/game" bash "$work/steps.sh" > "$work/steps.log" 2>&1 || {
+  cat "$work/steps.log" >&2
+  echo "install_host: the README's steps failed" >&2
+  exit 1
+}
+
+# Neither program may need the loader told where the libraries are: every
+# library of the family is found through run paths alone.
+for program in "$work/game/game" "$work/game/build/game"; do
+  if env -i ldd "$program" | grep -q "not found"; then
+    env -i ldd "$program" >&2
+    echo "install_host: $program misses a library" >&2
+    exit 1
+  fi
+done
+
+# The screenshot shows the frame: the red box of the README's example.
+png="$work/game/game.png"
+if [ ! -s "$png" ]; then
+  echo "install_host: no screenshot" >&2
+  exit 1
+fi
+if command -v convert >/dev/null 2>&1; then
+  size="$(convert "$png" -format '%wx%h' info:)"
+  red="$(convert "$png" -format '%[pixel:p{100,100}]' info:)"
+  if [ "$size" != "640x480" ] || { [ "$red" != "srgb(255,0,0)" ] && [ "$red" != "red" ]; }; then
+    echo "install_host: screenshot $size, pixel (100,100) $red" >&2
+    exit 1
+  fi
+fi
+echo "install_host: the README's game built with pkg-config and with CMake, ran, and wrote game.png"
