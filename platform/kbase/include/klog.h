@@ -1,6 +1,6 @@
 // The base library's log sink. Every report, debug line, log line and failed
-// assertion is one entry: it is echoed to standard error (unless turned off)
-// and kept in memory, where tests read it. Thread-safe.
+// assertion is one entry: it is kept in memory, where the host and tests read
+// it, and echoed to standard error when the host asks for it. Thread-safe.
 #pragma once
 
 #include <string>
@@ -22,7 +22,8 @@ std::vector<LogEntry> TakeLog();
 void ClearLog();
 // True when the text of a kept entry contains `text`; nothing is forgotten.
 bool LogContains(const std::string& text);
-// Standard-error echo, on by default.
+// Standard-error echo: off unless the environment variable KESTREL_LOG is
+// "stderr" when the library first logs; SetEcho turns it on or off.
 void SetEcho(bool on);
 
 }  // namespace kbase

@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
 
@@ -13,10 +15,19 @@ namespace {
 // entries only.
 constexpr size_t kMaxEntries = 65536;
 
+// A game's own output is not the place for the library's chatter: entries
+// are echoed only when the host asks, by KESTREL_LOG=stderr in the
+// environment or by SetEcho.
+bool EchoAskedByEnvironment()
+{
+    const char* value = std::getenv("KESTREL_LOG");
+    return value != nullptr && std::strcmp(value, "stderr") == 0;
+}
+
 struct Sink {
     std::mutex mutex;
     std::deque<LogEntry> entries;
-    std::atomic<bool> echo{true};
+    std::atomic<bool> echo{EchoAskedByEnvironment()};
 };
 
 Sink& TheSink()
