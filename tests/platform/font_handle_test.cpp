@@ -11,9 +11,10 @@ namespace {
 const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
 
 HFONT Font(int height, const char* face, int weight = FW_NORMAL, bool italic = false,
-           DWORD charSet = DEFAULT_CHARSET)
+           DWORD charSet = DEFAULT_CHARSET, DWORD pitchAndFamily = 0)
 {
-    return CreateFontA(height, 0, 0, 0, weight, italic, 0, 0, charSet, 0, 0, 0, 0, face);
+    return CreateFontA(height, 0, 0, 0, weight, italic, 0, 0, charSet, 0, 0, 0, pitchAndFamily,
+                       face);
 }
 
 // A memory context with one font selected; frees both.
@@ -128,32 +129,84 @@ TEST_F(FontObjects, FaceWithoutBoldOrItalicGetsThemDrawn)
     EXPECT_GT(italic.gmBlackBoxX, regular.gmBlackBoxX);
 }
 
-TEST_F(FontObjects, WindowsFacesAndUnknownFacesFallBackToInstalledOnes)
+// The engine advances single-byte text by half the height, so every request
+// gets a monospace face but one that names a proportional face. Each request
+// is compared, glyph by glyph, with the installed face it must get.
+TEST_F(FontObjects, RequestsMapToMonospaceFacesUnlessAProportionalFaceIsNamed)
 {
-    Selected latin(Font(-16, "DejaVu Sans"));
-    Selected arial(Font(-16, "Arial"));
-    Selected unknown(Font(-16, "No Such Face Anywhere"));
-    Selected empty(Font(-16, ""));
-    for (UINT code : {UINT('A'), UINT('g'), UINT('7')}) {
-        const std::vector<BYTE> want = latin.Bits(code, GGO_GRAY8_BITMAP);
-        EXPECT_EQ(arial.Bits(code, GGO_GRAY8_BITMAP), want);
-        EXPECT_EQ(unknown.Bits(code, GGO_GRAY8_BITMAP), want);
-        EXPECT_EQ(empty.Bits(code, GGO_GRAY8_BITMAP), want);
+    const char* const latinMono = "DejaVu Sans Mono";
+    const char* const chineseMono = "WenQuanYi Micro Hei Mono";
+    const char* const latinProp = "DejaVu Sans";
+    const char* const chineseProp = "WenQuanYi Micro Hei";
+    const struct {
+        const char* face;
+        DWORD charSet;
+        DWORD pitch;
+        const char* want;
+    } cases[] = {
+        {"", DEFAULT_CHARSET, 0, latinMono},                     // the default
+        {"", GB2312_CHARSET, 0, chineseMono},
+        {"No Such Face Anywhere", DEFAULT_CHARSET, 0, latinMono},
+        {"No Such Face", GB2312_CHARSET, 0, chineseMono},
+        {"System", DEFAULT_CHARSET, 0, latinMono},
+        {"Courier New", DEFAULT_CHARSET, 0, latinMono},
+        {"Courier New", GB2312_CHARSET, 0, chineseMono},
+        {"SimSun", GB2312_CHARSET, 0, chineseMono},
+        {"NSimSun", DEFAULT_CHARSET, 0, chineseMono},
+        {"SimHei", GB2312_CHARSET, 0, chineseMono},
+        {"\xCB\xCE\xCC\xE5", GB2312_CHARSET, 0, chineseMono},          // SimSun's name in code page 936
+        {"\xD0\xC2\xCB\xCE\xCC\xE5", GB2312_CHARSET, 0, chineseMono},  // NSimSun's
+        {"\xBA\xDA\xCC\xE5", GB2312_CHARSET, 0, chineseMono},          // SimHei's
+        {"Arial", DEFAULT_CHARSET, FIXED_PITCH, latinMono},       // asked fixed-pitch
+        {"Arial", DEFAULT_CHARSET, FF_MODERN, latinMono},
+        {"", GB2312_CHARSET, FIXED_PITCH | FF_MODERN, chineseMono},
+        {"Arial", DEFAULT_CHARSET, 0, latinProp},                 // named proportional faces
+        {"Tahoma", DEFAULT_CHARSET, VARIABLE_PITCH | FF_SWISS, latinProp},
+        {"DejaVu Sans", DEFAULT_CHARSET, 0, latinProp},
+        {"Microsoft YaHei", GB2312_CHARSET, 0, chineseProp},
+        {"WenQuanYi Micro Hei", GB2312_CHARSET, 0, chineseProp},
+    };
+    for (const auto& c : cases) {
+        Selected asked(Font(-16, c.face, FW_NORMAL, false, c.charSet, c.pitch));
+        Selected want(Font(-16, c.want));
+        for (UINT code : {UINT('A'), UINT('i'), UINT('W'), 0xB0A1u})
+            EXPECT_EQ(asked.Bits(code, GGO_GRAY8_BITMAP), want.Bits(code, GGO_GRAY8_BITMAP))
+                << c.face << " charset " << c.charSet << " pitch " << c.pitch << " code " << code;
     }
+}
 
-    Selected chinese(Font(-16, "WenQuanYi Micro Hei"));
-    Selected simsun(Font(-16, "SimSun"));
-    Selected ownName(Font(-16, "\xCB\xCE\xCC\xE5"));  // SimSun's name in code page 936
-    Selected unknownGb(Font(-16, "No Such Face", FW_NORMAL, false, GB2312_CHARSET));
-    for (UINT code : {0xB0A1u, UINT('A')}) {
-        const std::vector<BYTE> want = chinese.Bits(code, GGO_GRAY8_BITMAP);
-        EXPECT_EQ(simsun.Bits(code, GGO_GRAY8_BITMAP), want);
-        EXPECT_EQ(ownName.Bits(code, GGO_GRAY8_BITMAP), want);
-        EXPECT_EQ(unknownGb.Bits(code, GGO_GRAY8_BITMAP), want);
+// In the monospace faces narrow and wide letters advance alike, by about
+// half the cell height, as the engine lays text out; the Chinese face's
+// characters take the whole em.
+TEST_F(FontObjects, MonospaceFacesAdvanceEveryLetterAlike)
+{
+    Selected latin(Font(16, ""));
+    Selected chinese(Font(16, "SimSun", FW_NORMAL, false, GB2312_CHARSET));
+    Selected proportional(Font(16, "Arial"));
+    GLYPHMETRICS i, w, han;
+    for (Selected* mono : {&latin, &chinese}) {
+        mono->Bits('i', GGO_GRAY8_BITMAP, &i);
+        mono->Bits('W', GGO_GRAY8_BITMAP, &w);
+        EXPECT_EQ(i.gmCellIncX, w.gmCellIncX);
+        EXPECT_NEAR(i.gmCellIncX, 16 / 2, 1);
     }
-    EXPECT_NE(arial.Bits('A', GGO_GRAY8_BITMAP), chinese.Bits('A', GGO_GRAY8_BITMAP));
-    // Double-byte text the Latin face lacks comes from the Chinese face.
-    EXPECT_EQ(arial.Bits(0xB0A1, GGO_GRAY8_BITMAP), chinese.Bits(0xB0A1, GGO_GRAY8_BITMAP));
+    chinese.Bits(0xB0A1, GGO_GRAY8_BITMAP, &han);
+    const TEXTMETRICA tm = chinese.Metrics();
+    EXPECT_EQ(han.gmCellIncX, tm.tmHeight - tm.tmInternalLeading);
+    proportional.Bits('i', GGO_GRAY8_BITMAP, &i);
+    proportional.Bits('W', GGO_GRAY8_BITMAP, &w);
+    EXPECT_LT(i.gmCellIncX, w.gmCellIncX);
+    // Double-byte text the Latin faces lack comes from the Chinese face of
+    // the same pitch.
+    Selected latinEm(Font(-16, "")), proportionalEm(Font(-16, "Arial"));
+    Selected chineseMonoEm(Font(-16, "WenQuanYi Micro Hei Mono"));
+    Selected chinesePropEm(Font(-16, "WenQuanYi Micro Hei"));
+    EXPECT_EQ(latinEm.Bits(0xB0A1, GGO_GRAY8_BITMAP), chineseMonoEm.Bits(0xB0A1, GGO_GRAY8_BITMAP));
+    EXPECT_EQ(proportionalEm.Bits(0xB0A1, GGO_GRAY8_BITMAP),
+              chinesePropEm.Bits(0xB0A1, GGO_GRAY8_BITMAP));
+    // The metrics say which is which (the bit set means variable pitch).
+    EXPECT_EQ(latin.Metrics().tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
+    EXPECT_EQ(proportional.Metrics().tmPitchAndFamily & TMPF_FIXED_PITCH, TMPF_FIXED_PITCH);
 }
 
 TEST_F(FontObjects, FaceNameOfAFullRecordNeedNotEndWithNul)

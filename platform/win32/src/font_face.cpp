@@ -17,39 +17,59 @@ namespace win32font {
 
 namespace {
 
-const char kLatinFallback[] = "DejaVu Sans";
-const char kChineseFallback[] = "WenQuanYi Micro Hei";
+// The engine lays text out fixed-pitch: a single-byte character advances half
+// the font's height, a double-byte one the whole height. So a font gets a
+// monospace face unless the host names a proportional one: the default, a
+// fixed-pitch request and the fixed-pitch faces games name all map to faces
+// whose glyphs fit those advances.
+const char kLatinFixed[] = "DejaVu Sans Mono";
+const char kChineseFixed[] = "WenQuanYi Micro Hei Mono";
+const char kLatinProportional[] = "DejaVu Sans";
+const char kChineseProportional[] = "WenQuanYi Micro Hei";
 // The cell height of a font whose height is 0.
 const int64_t kDefaultCellHeight = 16;
 // Larger fonts are refused: a glyph of one would take hundreds of megabytes.
 const int64_t kMaxHeight = 4096;
 
-// Windows faces a game names, and what stands in for them here.
+// Windows faces a game names, and what stands in for them here. A family of
+// null is the fixed-pitch default for the font's character set: the names
+// that stand for "the system's font" rather than for a design.
 struct Alias {
     const char* name;
     const char* family;
 };
 const Alias kAliases[] = {
-    {"Arial", kLatinFallback},
-    {"Tahoma", kLatinFallback},
-    {"Verdana", kLatinFallback},
-    {"System", kLatinFallback},
-    {"MS Shell Dlg", kLatinFallback},
-    {"MS Shell Dlg 2", kLatinFallback},
-    {"MS Sans Serif", kLatinFallback},
-    {"Microsoft Sans Serif", kLatinFallback},
-    {"SimSun", kChineseFallback},
-    {"NSimSun", kChineseFallback},
-    {"SimHei", kChineseFallback},
-    {"Microsoft YaHei", kChineseFallback},
-    {"KaiTi", kChineseFallback},
-    {"FangSong", kChineseFallback},
-    {"\xE5\xAE\x8B\xE4\xBD\x93", kChineseFallback},              // SimSun's own name
-    {"\xE6\x96\xB0\xE5\xAE\x8B\xE4\xBD\x93", kChineseFallback},  // NSimSun's
-    {"\xE9\xBB\x91\xE4\xBD\x93", kChineseFallback},              // SimHei's
-    {"\xE5\xBE\xAE\xE8\xBD\xAF\xE9\x9B\x85\xE9\xBB\x91", kChineseFallback},  // YaHei's
-    {"\xE6\xA5\xB7\xE4\xBD\x93", kChineseFallback},              // KaiTi's
-    {"\xE4\xBB\xBF\xE5\xAE\x8B", kChineseFallback},              // FangSong's
+    {"Arial", kLatinProportional},
+    {"Tahoma", kLatinProportional},
+    {"Verdana", kLatinProportional},
+    {"Times New Roman", kLatinProportional},
+    {"MS Sans Serif", kLatinProportional},
+    {"Microsoft Sans Serif", kLatinProportional},
+    {"System", nullptr},
+    {"MS Shell Dlg", nullptr},
+    {"MS Shell Dlg 2", nullptr},
+    {"Courier New", kLatinFixed},
+    {"Courier", kLatinFixed},
+    {"Lucida Console", kLatinFixed},
+    {"Consolas", kLatinFixed},
+    {"Fixedsys", kLatinFixed},
+    {"Terminal", kLatinFixed},
+    {"SimSun", kChineseFixed},
+    {"NSimSun", kChineseFixed},
+    {"SimHei", kChineseFixed},
+    {"KaiTi", kChineseFixed},
+    {"FangSong", kChineseFixed},
+    {"KaiTi_GB2312", kChineseFixed},
+    {"FangSong_GB2312", kChineseFixed},
+    {"Microsoft YaHei", kChineseProportional},
+    {"\xE5\xAE\x8B\xE4\xBD\x93", kChineseFixed},              // SimSun's own name
+    {"\xE6\x96\xB0\xE5\xAE\x8B\xE4\xBD\x93", kChineseFixed},  // NSimSun's
+    {"\xE9\xBB\x91\xE4\xBD\x93", kChineseFixed},              // SimHei's
+    {"\xE6\xA5\xB7\xE4\xBD\x93", kChineseFixed},              // KaiTi's
+    {"\xE4\xBB\xBF\xE5\xAE\x8B", kChineseFixed},              // FangSong's
+    {"\xE6\xA5\xB7\xE4\xBD\x93_GB2312", kChineseFixed},       // KaiTi_GB2312's
+    {"\xE4\xBB\xBF\xE5\xAE\x8B_GB2312", kChineseFixed},       // FangSong_GB2312's
+    {"\xE5\xBE\xAE\xE8\xBD\xAF\xE9\x9B\x85\xE9\xBB\x91", kChineseProportional},  // YaHei's
 };
 
 bool IsChineseCharset(BYTE charSet)
@@ -123,19 +143,41 @@ bool MatchFace(const std::string& family, const char* lang, int weight, bool ita
     return ok;
 }
 
-// The family to ask for: a known alias, the name itself when a face of that
-// family is installed, else the fallback for the font's character set.
+// True when the request asks for equal advances: FIXED_PITCH, or the modern
+// family, whose faces are fixed-pitch.
+bool WantsFixedPitch(const LOGFONTA& lf)
+{
+    return (lf.lfPitchAndFamily & 0x03) == FIXED_PITCH ||
+           (lf.lfPitchAndFamily & 0xF0) == FF_MODERN;
+}
+
+const char* FixedFamilyFor(const LOGFONTA& lf)
+{
+    return IsChineseCharset(lf.lfCharSet) ? kChineseFixed : kLatinFixed;
+}
+
+// The family to ask for. A fixed-pitch request gets a fixed-pitch face
+// whatever it names; otherwise a known alias, or the name itself when a face
+// of that family is installed; anything else (no name, a face that is not
+// here) the fixed-pitch face for the font's character set.
 std::string FamilyFor(const LOGFONTA& lf, int weight, bool italic)
 {
     const std::string name = FaceNameToUtf8(lf.lfFaceName);
     for (const Alias& alias : kAliases) {
-        if (strcasecmp(alias.name, name.c_str()) == 0)
-            return alias.family;
+        if (strcasecmp(alias.name, name.c_str()) != 0)
+            continue;
+        if (alias.family == nullptr || WantsFixedPitch(lf))
+            return FixedFamilyFor(lf);
+        if (alias.family == kLatinFixed && IsChineseCharset(lf.lfCharSet))
+            return kChineseFixed;
+        return alias.family;
     }
+    if (WantsFixedPitch(lf))
+        return FixedFamilyFor(lf);
     Match probe;
     if (!name.empty() && MatchFace(name, nullptr, weight, italic, true, probe))
         return name;
-    return IsChineseCharset(lf.lfCharSet) ? kChineseFallback : kLatinFallback;
+    return FixedFamilyFor(lf);
 }
 
 bool OpenFace(Registry& r, const Match& m, int weight, bool italic, FT_F26Dot6 em64, Face& face)
@@ -283,6 +325,8 @@ bool Realize(Registry& r, Font& font)
         FT_Set_Char_Size(face, 0, realized->em64, 72, 72) != 0)
         return false;
     FillMetrics(face, lf, realized->em64, realized->tm);
+    realized->fixedPitch = FT_IS_FIXED_WIDTH(face) || family == kLatinFixed ||
+                           family == kChineseFixed;
     font.realized = std::move(realized);
     font.realizeFailed = false;
     return true;
@@ -298,7 +342,8 @@ Face& FaceForChar(Registry& r, Realized& font, char32_t ch, FT_UInt& index)
         const int weight = font.tm.tmWeight;
         const bool italic = font.tm.tmItalic != 0;
         Match m;
-        if ((MatchFace(kChineseFallback, nullptr, weight, italic, true, m) ||
+        const char* family = font.fixedPitch ? kChineseFixed : kChineseProportional;
+        if ((MatchFace(family, nullptr, weight, italic, true, m) ||
              MatchFace("", "zh-cn", weight, italic, false, m)) &&
             !(m.file == font.primary.file && m.index == font.primary.index))
             OpenFace(r, m, weight, italic, font.em64, font.fallback);

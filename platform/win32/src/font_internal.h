@@ -49,6 +49,7 @@ struct Realized {
     Face primary;
     Face fallback;               // double-byte text the primary face lacks
     bool fallbackTried = false;
+    bool fixedPitch = false;     // the fallback is then fixed-pitch too
     FT_F26Dot6 em64 = 0;         // the em size in 1/64 pixels
     TEXTMETRICA tm = {};
     GlyphResult last;
