@@ -34,7 +34,8 @@ struct Fonts {
 
 bool MakeFonts(KGraph* graph, Fonts& f)
 {
-    f.latin = CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    f.latin = CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                          FIXED_PITCH | FF_MODERN, "Courier New");
     f.chinese = CreateFontA(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "SimSun");
     f.large = CreateFontA(30, 0, 0, 0, FW_BOLD, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "SimHei");
     f.bitmap = graph->CreateFontA(f.latin);
