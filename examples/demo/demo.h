@@ -46,6 +46,14 @@ struct DemoContext {
 
 // Writes the window's surface as <outDir>/<name>.png and says so.
 bool DemoScreenshot(DemoContext& ctx, const char* name);
+// Keeps a half-size copy of the window's surface for the contact sheet, and
+// writes the sheet of all copies kept, four to a row (contact_sheet.cpp).
+void KeepForContactSheet(HWND hwnd);
+bool WriteContactSheet(const std::string& path);
+// Draws a loaded picture by how it came: keyed pictures skip the key, one
+// with an alpha plane blends through it, the rest are copied
+// (scene_pictures.cpp).
+void DrawLoadedPicture(DemoContext& ctx, KSprite* pic, long x, long y);
 // Pictures of every format from disk and from a zip archive (scene_pictures.cpp).
 void ScenePictures(DemoContext& ctx);
 

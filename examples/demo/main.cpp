@@ -101,6 +101,19 @@ void DrawLines(KSprite* back)
     back->_line(-50, kClientH / 2, kClientW + 50, kClientH / 2, 0);  // clamped to the edges
 }
 
+// The library's reports and debug lines stay in its log unless KESTREL_LOG
+// asks for them; the demo says how many there were.
+void SummariseLog()
+{
+    int counts[4] = {0, 0, 0, 0};
+    for (const kbase::LogEntry& e : kbase::TakeLog())
+        counts[e.kind]++;
+    std::printf("demo: the library logged %d reports, %d debug lines, %d log lines and %d "
+                "failed assertions (KESTREL_LOG=stderr shows them)\n",
+                counts[kbase::LogEntry::Report], counts[kbase::LogEntry::DebugLine],
+                counts[kbase::LogEntry::Log], counts[kbase::LogEntry::Assert]);
+}
+
 }  // namespace
 
 bool DemoScreenshot(DemoContext& ctx, const char* name)
@@ -111,6 +124,7 @@ bool DemoScreenshot(DemoContext& ctx, const char* name)
         return false;
     }
     std::printf("demo: wrote %s\n", path.c_str());
+    KeepForContactSheet(ctx.hwnd);
     return true;
 }
 
@@ -121,7 +135,8 @@ KWND_END_MESSAGES()
 
 int main(int argc, char** argv)
 {
-    // Line by line, so the library's log lines on stderr fall between ours.
+    // Line by line, so that with KESTREL_LOG=stderr the library's log lines
+    // fall between ours.
     std::setvbuf(stdout, NULL, _IOLBF, 0);
     const std::string outDir = argc > 1 ? argv[1] : ".";
     desktop::Reset();
@@ -188,5 +203,12 @@ int main(int argc, char** argv)
     mainWnd.KestrelWnd::Release();
     delete graph;
     DestroyWindow(hwnd);
+
+    const std::string sheet = outDir + "/contact-sheet.png";
+    if (WriteContactSheet(sheet))
+        std::printf("demo: wrote %s (every screenshot, in the order taken)\n", sheet.c_str());
+    else
+        std::fprintf(stderr, "demo: cannot write %s\n", sheet.c_str());
+    SummariseLog();
     return result == 0 && windows == 0 && controls == 0 ? 0 : 1;
 }

@@ -1,48 +1,123 @@
-// The animation scene: a KAni file made and read back, played by two
-// players at different phases and places on the desktop's manual clock; then
-// a batch of pictures loaded by the background loader, with the messages it
-// posts to the main window as they arrive.
+// The animation scene: three KAni files (a bouncing ball, a spinning star, a
+// turning coin), each made from a strip of eight pictures, saved, read back
+// and played by two players at different phases on the desktop's manual
+// clock, with every frame of every strip shown below them; then a batch of
+// pictures loaded by the background loader, drawn as they came (keyed ones
+// keyed) beside the TGA, which the loader does not read.
 #include "demo.h"
 #include <assets.h>
 #include <desktop/desktop.h>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-const long kCell = 32;
-const int kFrames = 6;
+const long kCell = 72;
+const int kFrames = 8;
 const DWORD kDelay = 100;
 const WORD kGround = 0x2945;
+const double kPi = 3.14159265358979;
 
-// A strip of kFrames cells: a ball that bounces inside its cell, a little
-// lower and redder each frame, on black (the colour key once loaded keyed).
-KSprite* MakeStrip(KGraph* g)
+// The colour of a pixel of a frame, at (x, y) from the cell's centre; 0 (the
+// colour key) where the frame is see-through.
+using FramePainter = std::function<WORD(int frame, double x, double y)>;
+
+WORD Shade(int r, int g, int b, double light)
+{
+    auto c = [light](int v) { return BYTE(std::max(0.0, std::min(255.0, v * light))); };
+    const WORD w = WORD(rgb_565(c(r), c(g), c(b)));
+    return w == 0 ? 1 : w;  // never the key
+}
+
+// A ball that falls, squashes on the ground and rises again, with a shadow.
+WORD BallPixel(int f, double x, double y)
+{
+    const double t = double(f) / kFrames;
+    const double lift = std::fabs(std::sin(kPi * t));            // 0 on the ground
+    const double squash = f == 0 ? 0.75 : 1.0;
+    const double rx = 16 / squash, ry = 16 * squash;
+    const double cy = 34 - ry - lift * 36;                        // the ground is y = 34
+    const double sx = x / (10 + 8 * (1 - lift)), sy = (y - 32) / 3;
+    const double dx = x / rx, dy = (y - cy) / ry;
+    if (dx * dx + dy * dy <= 1) {
+        const double light = 1.25 - 0.5 * ((dx + 0.4) * (dx + 0.4) + (dy + 0.4) * (dy + 0.4));
+        return Shade(230, 60, 50, light);
+    }
+    if (sx * sx + sy * sy <= 1)
+        return Shade(20, 20, 24, 1);
+    return 0;
+}
+
+// A five-pointed star turning by a tenth of its symmetry each frame.
+WORD StarPixel(int f, double x, double y)
+{
+    const double angle = std::atan2(y, x) - f * (2 * kPi / 5) / kFrames;
+    const double r = std::sqrt(x * x + y * y);
+    // The outline's radius at this angle: between the points it dips to the
+    // inner radius along straight edges.
+    const double sector = 2 * kPi / 5;
+    double a = std::fmod(angle + kPi / 2, sector);
+    if (a < 0)
+        a += sector;
+    const double u = std::fabs(a - sector / 2) / (sector / 2);  // 0 at a point, 1 between
+    const double edge = 32 * (1 - u) + 13 * u;
+    if (r > edge)
+        return 0;
+    return r > edge - 3 ? Shade(200, 90, 20, 1) : Shade(255, 220, 60, 1.1 - r / 80);
+}
+
+// A coin turning about its upright axis: its width follows the cosine, the
+// face shows a ring, the edge shows when it is nearly side-on.
+WORD CoinPixel(int f, double x, double y)
+{
+    const double wf = std::fabs(std::cos(kPi * f / kFrames));
+    const double rx = 4 + 26 * wf, ry = 30;
+    const double d = (x / rx) * (x / rx) + (y / ry) * (y / ry);
+    if (d > 1)
+        return 0;
+    if (wf < 0.3)
+        return Shade(170, 130, 30, 1);
+    if (d > 0.8 || (d > 0.45 && d < 0.55))
+        return Shade(200, 150, 30, 1);
+    return Shade(250, 210, 70, 1.15 - 0.3 * (x / rx + y / ry));
+}
+
+struct AniKind {
+    const char* name;  // the .ani file; its strip is the .bmp of the same name
+    FramePainter paint;
+};
+
+// A strip of kFrames cells painted through Lock, black (the key) around.
+KSprite* MakeStrip(KGraph* g, const FramePainter& paint)
 {
     KSprite* s = g->CreateSprite(kCell * kFrames, kCell, KCM_R5G6B5, 0);
-    s->_clear(0);
-    for (int f = 0; f < kFrames; f++) {
-        const long cy = 8 + (f < kFrames / 2 ? f : kFrames - 1 - f) * 6;
-        for (long y = 0; y < kCell; y++)
-            for (long x = 0; x < kCell; x++) {
-                const long dx = x - kCell / 2, dy = y - cy;
-                if (dx * dx + dy * dy < 49)
-                    s->_clear(f * kCell + x, y, 1, 1,
-                              WORD(rgb_565(BYTE(120 + f * 25), BYTE(200 - f * 20), 60)));
-            }
+    void* bits = nullptr;
+    DWORD pitch = 0;
+    long w = 0, h = 0;
+    s->Lock(&bits, pitch, w, h);
+    for (long y = 0; y < h; y++) {
+        WORD* row = reinterpret_cast<WORD*>(static_cast<BYTE*>(bits) + y * pitch);
+        for (long x = 0; x < w; x++) {
+            const int f = int(x / kCell);
+            row[x] = paint(f, double(x % kCell) - kCell / 2 + 0.5, double(y) - kCell / 2 + 0.5);
+        }
     }
+    s->Unlock();
     return s;
 }
 
-// Writes strip.bmp and walk.ani into dir; false when either cannot be made.
-bool MakeAnimationFiles(KGraph* g, const std::string& dir)
+// Writes <name>.bmp and <name>.ani into dir; false when either cannot be made.
+bool MakeAnimationFiles(KGraph* g, const std::string& dir, const AniKind& kind)
 {
-    KSprite* strip = MakeStrip(g);
-    strip->SaveBmp((dir + "/strip.bmp").c_str());
+    KSprite* strip = MakeStrip(g, kind.paint);
+    const std::string bmp = std::string(kind.name) + ".bmp";
+    strip->SaveBmp((dir + "/" + bmp).c_str());
     KAni made;
     made.Init(kFrames);
     for (int f = 0; f < kFrames; f++) {
@@ -50,46 +125,103 @@ bool MakeAnimationFiles(KGraph* g, const std::string& dir)
         made.SetFrame(DWORD(f), strip, rc, kDelay, 0);
     }
     made.UseColorKey(true);
-    const long saved = made.Save((dir + "/walk.ani").c_str(), 1, "strip.bmp");
+    const long saved = made.Save((dir + "/" + kind.name + ".ani").c_str(), 1, bmp.c_str());
     made.Release();
     g->ReleaseKSprite(strip);
     return saved == 0;
 }
 
-void PlayAnimation(DemoContext& ctx, const std::string& dir)
+// A checker behind keyed pictures, so what is see-through shows: recorded
+// into the frame, or drawn at once (immediate).
+void DrawChecker(KSprite* back, long x, long y, long w, long h, bool immediate = false)
+{
+    auto fill = [back, immediate](long l, long t, long cw, long ch, DWORD c) {
+        if (immediate)
+            back->_clear(l, t, cw, ch, c);
+        else
+            back->Clear(l, t, cw, ch, c);
+    };
+    fill(x, y, w, h, rgb_565(60, 64, 72));
+    for (long cy = 0; cy < h; cy += 12)
+        for (long cx = (cy / 12) % 2 * 12; cx < w; cx += 24)
+            fill(x + cx, y + cy, std::min(12L, w - cx), std::min(12L, h - cy),
+                 rgb_565(84, 88, 100));
+}
+
+void PlayAnimations(DemoContext& ctx, const std::string& dir)
 {
     CountingGraph* g = ctx.graph;
-    KAni ani;
-    // '\' separates the folder, as a game names its files.
-    const long loaded = ani.Load((dir + "\\walk.ani").c_str(), g);
-    std::printf("demo: anim: walk.ani loaded (result %ld), %u frames of %ldx%ld\n", loaded,
-                unsigned(ani.GetMaxFrames()), ani.GetWidth(), ani.GetHeight());
-    if (loaded != 0)
-        return;
+    const AniKind kinds[] = {{"ball", BallPixel}, {"star", StarPixel}, {"coin", CoinPixel}};
+    const int kKinds = 3;
+    KAni anis[kKinds];
+    KSprite* strips[kKinds] = {};
+    for (int k = 0; k < kKinds; k++) {
+        if (!MakeAnimationFiles(g, dir, kinds[k])) {
+            std::fprintf(stderr, "demo: anim: cannot write %s.ani\n", kinds[k].name);
+            return;
+        }
+        // '\' separates the folder, as a game names its files.
+        const long loaded = anis[k].Load((dir + "\\" + kinds[k].name + ".ani").c_str(), g);
+        strips[k] = g->Load((dir + "/" + kinds[k].name + ".bmp").c_str(), 0, NULL);
+        std::printf("demo: anim: %s.ani loaded (result %ld), %u frames of %ldx%ld\n",
+                    kinds[k].name, loaded, unsigned(anis[k].GetMaxFrames()), anis[k].GetWidth(),
+                    anis[k].GetHeight());
+        if (loaded != 0 || strips[k] == NULL)
+            return;
+    }
+    HFONT face = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                             FIXED_PITCH, "");
+    KFont* font = g->CreateSmoothFont(face);
 
-    KAniPlayer left, right;
-    left.m_Data = right.m_Data = &ani;
-    left.m_x = ctx.clientW / 3 - kCell / 2;
-    right.m_x = 2 * ctx.clientW / 3 - kCell / 2;
-    left.m_y = right.m_y = ctx.clientH / 2;
+    // Two players per animation, the second half a cycle behind.
+    KAniPlayer players[kKinds * 2];
+    for (int i = 0; i < kKinds * 2; i++) {
+        players[i].m_Data = &anis[i / 2];
+        players[i].m_x = 24 + i * 102;
+        players[i].m_y = 44;
+    }
     KSprite* back = g->GetBackScreen();
     desktop::UseManualClock(10000);
-    for (int frame = 0; frame < 16; frame++) {
+    for (int step = 0; step < 24; step++) {
         back->Clear(kGround);
-        long rl = left.Draw();
-        // The right player starts three frames later: half a cycle behind.
-        long rr = frame >= 3 ? right.Draw() : 0;
-        g->m_ops = 0;
+        back->Printf(font, 16, 8, 0xFFFF, "KAni players on the manual clock: t = %4u ms",
+                     unsigned(timeGetTime() - 10000));
+        back->Clear(0, 118, ctx.clientW, 6, rgb_565(90, 70, 40));
+        for (int i = 0; i < kKinds * 2; i++) {
+            // The second player of each pair starts four frames later.
+            if (i % 2 == 0 || step >= 4)
+                players[i].Draw();
+        }
+        // Every frame of every strip, keyed over a checker.
+        for (int k = 0; k < kKinds; k++) {
+            const long y = 150 + k * 108;
+            back->Printf(font, 16, y, 0xFFE0, "%s.ani: %d frames of %ldx%ld, %u ms each",
+                         kinds[k].name, kFrames, kCell, kCell, unsigned(kDelay));
+            DrawChecker(back, 16, y + 20, kFrames * (kCell + 4), kCell);
+            for (int f = 0; f < kFrames; f++) {
+                strips[k]->SetRect(f * kCell, 0, (f + 1) * kCell, kCell);
+                strips[k]->Draw(16 + f * (kCell + 4), y + 20, 1);
+            }
+        }
         g->Render();
-        std::printf("demo: anim: t=%5u ms  left frame %u (%#lx)  right frame %u (%#lx)  "
-                    "replayed %ld\n",
-                    unsigned(timeGetTime() - 10000), unsigned(left.m_dwCurFrame),
-                    static_cast<unsigned long>(rl), unsigned(right.m_dwCurFrame),
-                    static_cast<unsigned long>(rr), g->m_ops);
+        if (step % 4 == 3)
+            std::printf("demo: anim: t=%5u ms  players at frames %u %u %u %u %u %u\n",
+                        unsigned(timeGetTime() - 10000), unsigned(players[0].m_dwCurFrame),
+                        unsigned(players[1].m_dwCurFrame), unsigned(players[2].m_dwCurFrame),
+                        unsigned(players[3].m_dwCurFrame), unsigned(players[4].m_dwCurFrame),
+                        unsigned(players[5].m_dwCurFrame));
+        if (step == 9)
+            DemoScreenshot(ctx, "anim-players-1");
         desktop::AdvanceClock(kDelay / 2);
     }
-    DemoScreenshot(ctx, "anim-players");
+    DemoScreenshot(ctx, "anim-players-2");
     desktop::UseRealClock();
+    g->ReleaseKFont(font);
+    DeleteObject(face);
+    for (int k = 0; k < kKinds; k++) {
+        g->ReleaseKSprite(strips[k]);
+        anis[k].Release();
+    }
 }
 
 const char* MessageName(UINT msg)
@@ -137,24 +269,43 @@ void LoadInBackground(DemoContext& ctx, const std::string& dir)
 
     KSprite* back = ctx.graph->GetBackScreen();
     back->_clear(kGround);
+    DrawChecker(back, 0, 100, ctx.clientW, 140, true);
+    HFONT face = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                             FIXED_PITCH, "");
+    KFont* font = ctx.graph->CreateSmoothFont(face);
+    back->_printf(font, 16, 40, 0xFFFF, "Pictures read by the background loader (sprLoad),");
+    back->_printf(font, 16, 60, 0xFFFF, "drawn as they came: keyed ones keyed, the TGA through its alpha");
     long x = 16;
     for (size_t i = 0; i < names.size(); i++) {
         SPRLOAD_REQUEST* r = loader.Find((dir + "/" + names[i]).c_str(), DWORD(i), 0);
         if (r == NULL || r->data == NULL) {
             std::printf("demo: loader: %-10s %s\n", names[i].c_str(),
-                        r != NULL && r->done ? "no picture" : "skipped");
+                        r != NULL && r->done ? "not a format the loader reads" : "skipped");
             continue;
         }
-        std::printf("demo: loader: %-10s %ldx%ld\n", names[i].c_str(), r->data->width,
-                    r->data->height);
+        std::printf("demo: loader: %-10s %ldx%ld%s\n", names[i].c_str(), r->data->width,
+                    r->data->height, (r->data->flags & KSPR_COLORKEY) ? " keyed" : "");
         KSprite* pic = ctx.graph->CreateSprite(r->data);
-        back->_blt(x, 120, pic, 0, 0, pic->GetWidth(), pic->GetHeight());
+        DrawLoadedPicture(ctx, pic, x, 120);
+        back->_printf(font, x, 250, 0xFFE0, "%s", names[i].c_str());
         x += pic->GetWidth() + 8;
         ctx.graph->ReleaseKSprite(pic);
+    }
+    // The loader reads BMP, JPEG and kpc; the TGA comes through the sprite
+    // cache, as a game loads it.
+    KSprite* tga = ctx.graph->Load((dir + "/glow.tga").c_str(), 0, NULL);
+    if (tga != NULL) {
+        DrawLoadedPicture(ctx, tga, x, 120);
+        back->_printf(font, x, 250, 0xFFE0, "glow.tga");
+        std::printf("demo: loader: glow.tga   %ldx%ld with alpha, through the sprite cache\n",
+                    tga->GetWidth(), tga->GetHeight());
+        ctx.graph->ReleaseKSprite(tga);
     }
     RECT all = {0, 0, ctx.clientW, ctx.clientH};
     ctx.graph->Render(all);
     DemoScreenshot(ctx, "anim-loader");
+    ctx.graph->ReleaseKFont(font);
+    DeleteObject(face);
     loader.Stop();
 }
 
@@ -165,10 +316,6 @@ void SceneAnim(DemoContext& ctx)
     const std::string dir = ctx.outDir + "/anim";
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (!MakeAnimationFiles(ctx.graph, dir)) {
-        std::fprintf(stderr, "demo: anim: cannot write the animation files\n");
-        return;
-    }
-    PlayAnimation(ctx, dir);
+    PlayAnimations(ctx, dir);
     LoadInBackground(ctx, dir);
 }

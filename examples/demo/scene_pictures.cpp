@@ -20,9 +20,11 @@ void DrawChecker(KSprite* back, int w, int h)
             back->_clear(x, y, 16, 16, rgb_565(72, 72, 84));
 }
 
+}  // namespace
+
 // Draws a loaded picture by how it came: keyed pictures skip the key, a TGA
 // blends through its alpha plane, the rest are copied.
-void DrawPicture(DemoContext& ctx, KSprite* pic, long x, long y)
+void DrawLoadedPicture(DemoContext& ctx, KSprite* pic, long x, long y)
 {
     KSprite* back = ctx.graph->GetBackScreen();
     const long w = pic->GetWidth(), h = pic->GetHeight();
@@ -37,7 +39,6 @@ void DrawPicture(DemoContext& ctx, KSprite* pic, long x, long y)
     }
 }
 
-}  // namespace
 
 void ScenePictures(DemoContext& ctx)
 {
@@ -70,7 +71,7 @@ void ScenePictures(DemoContext& ctx)
                 std::fprintf(stderr, "demo: pictures: cannot load %s\n", path.c_str());
                 continue;
             }
-            DrawPicture(ctx, pic, x, y + (128 - pic->GetHeight()) / 2);
+            DrawLoadedPicture(ctx, pic, x, y + (128 - pic->GetHeight()) / 2);
             std::printf("demo: pictures: %-9s from %-7s %3ldx%-3ld%s%s\n", name.c_str(),
                         source == 0 ? "disk" : "archive", pic->GetWidth(), pic->GetHeight(),
                         (pic->GetData()->flags & KSPR_COLORKEY) ? " keyed" : "",
