@@ -131,6 +131,47 @@ TEST_F(GlyphOutline, KnownGlyphOfAFixedFaceAndSize)
             EXPECT_EQ(MonoBit(bits, 4, x, y), want[y][x] == '#') << x << "," << y;
 }
 
+// The default face (no name, default pitch) is the monospace Latin face: at
+// cell height 16 a narrow and a wide letter both advance 8, half the height,
+// as the engine lays text out.
+TEST_F(GlyphOutline, KnownGlyphsOfTheDefaultFace)
+{
+    HFONT deflt = CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "");
+    HDC c = CreateCompatibleDC(NULL);
+    SelectObject(c, deflt);
+    const struct {
+        UINT code;
+        unsigned boxW, boxH;
+        int originX, originY;
+        const char* rows[11];
+    } glyphs[] = {
+        {'A', 7, 10, 1, 10,
+         {"...#...", "..#.#..", "..#.#..", "..#.#..", "..#.#..", ".#...#.", ".#####.", ".#...#.",
+          "#.....#", "#.....#"}},
+        {'i', 7, 11, 1, 11,
+         {"...#...", "...#...", ".......", ".###...", "...#...", "...#...", "...#...", "...#...",
+          "...#...", "...#...", "#######"}},
+    };
+    for (const auto& g : glyphs) {
+        GLYPHMETRICS gm;
+        const DWORD size = GetGlyphOutlineA(c, g.code, GGO_BITMAP, &gm, 0, NULL, &kIdentity);
+        ASSERT_NE(size, GDI_ERROR);
+        std::vector<BYTE> bits(size);
+        GetGlyphOutlineA(c, g.code, GGO_BITMAP, &gm, size, bits.data(), &kIdentity);
+        ASSERT_EQ(gm.gmBlackBoxX, g.boxW);
+        ASSERT_EQ(gm.gmBlackBoxY, g.boxH);
+        EXPECT_EQ(gm.gmptGlyphOrigin.x, g.originX);
+        EXPECT_EQ(gm.gmptGlyphOrigin.y, g.originY);
+        EXPECT_EQ(gm.gmCellIncX, 8);
+        for (unsigned y = 0; y < g.boxH; y++)
+            for (unsigned x = 0; x < g.boxW; x++)
+                EXPECT_EQ(MonoBit(bits, 4, x, y), g.rows[y][x] == '#')
+                    << char(g.code) << " at " << x << "," << y;
+    }
+    DeleteDC(c);
+    DeleteObject(deflt);
+}
+
 TEST_F(GlyphOutline, GlyphWithoutPixelsHasAOneByOneBoxAndNoBits)
 {
     for (UINT code : {UINT(' '), 0xA1A1u}) {  // a space, an ideographic space
