@@ -3,9 +3,12 @@
 // and a frame in which nothing changed is not presented at all.
 #include "demo.h"
 #include <desktop/desktop.h>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
+
+const long kBall = 48;
 
 // Tile and sprite art drawn with the immediate operations.
 KSprite* MakeTile(KGraph* g, WORD a, WORD b)
@@ -17,15 +20,22 @@ KSprite* MakeTile(KGraph* g, WORD a, WORD b)
     return s;
 }
 
-KSprite* MakeBall(KGraph* g)
+// A shaded ball on black, the colour key.
+KSprite* MakeBall(KGraph* g, BYTE r, BYTE gr, BYTE b)
 {
-    KSprite* s = g->CreateSprite(24, 24, KCM_R5G6B5, KSPR_COLORKEY);
+    const long n = kBall;
+    KSprite* s = g->CreateSprite(n, n, KCM_R5G6B5, KSPR_COLORKEY);
     s->_clear(0);
-    for (long y = 0; y < 24; y++)
-        for (long x = 0; x < 24; x++) {
-            const long dx = x - 12, dy = y - 12;
-            if (dx * dx + dy * dy < 120)
-                s->_clear(x, y, 1, 1, WORD(rgb_565(255, BYTE(120 + 5 * y), BYTE(10 * x))));
+    for (long y = 0; y < n; y++)
+        for (long x = 0; x < n; x++) {
+            const long dx = 2 * x - n + 1, dy = 2 * y - n + 1;  // twice the offset from the centre
+            if (dx * dx + dy * dy >= (n - 2) * (n - 2))
+                continue;
+            // Lit from the top left: brighter towards (-n/3, -n/3).
+            const long lx = dx + n * 2 / 3, ly = dy + n * 2 / 3;
+            const long light = 255 - std::min(200L, (lx * lx + ly * ly) * 200 / (n * n * 4));
+            auto ch = [light](BYTE c) { return BYTE(std::max(8L, long(c) * light / 255)); };
+            s->_clear(x, y, 1, 1, WORD(rgb_565(ch(r), ch(gr), ch(b))));
         }
     return s;
 }
@@ -38,7 +48,8 @@ void SceneFrames(DemoContext& ctx)
     KSprite* back = g->GetBackScreen();
     KSprite* tileA = MakeTile(g, WORD(rgb_565(40, 90, 40)), WORD(rgb_565(60, 130, 60)));
     KSprite* tileB = MakeTile(g, WORD(rgb_565(40, 40, 90)), WORD(rgb_565(60, 60, 140)));
-    KSprite* ball = MakeBall(g);
+    KSprite* ball = MakeBall(g, 250, 80, 60);
+    KSprite* ball2 = MakeBall(g, 90, 170, 250);
 
     const int frames = 12;
     for (int frame = 0; frame < frames; frame++) {
@@ -53,9 +64,9 @@ void SceneFrames(DemoContext& ctx)
         // Two balls move in frames 0 to 5; from then on the screen stands still.
         const int t = frame < 6 ? frame : 5;
         ball->Draw_ck(60 + t * 40, 100 + t * 20);
-        ball->Draw_ck(500 - t * 30, 300);
+        ball2->Draw_ck(500 - t * 30, 300);
         back->Line(32, 60, ctx.clientW - 33, 60, 0xFFFF);
-        back->Line(60 + t * 40 + 12, 70, 60 + t * 40 + 12, 100 + t * 20, 0xFFE0);
+        back->Line(60 + t * 40 + kBall / 2, 60, 60 + t * 40 + kBall / 2, 100 + t * 20, 0xFFE0);
         recorded += 4;
 
         const int before = desktop::PresentCount(ctx.hwnd);
@@ -72,4 +83,5 @@ void SceneFrames(DemoContext& ctx)
     g->ReleaseKSprite(tileA);
     g->ReleaseKSprite(tileB);
     g->ReleaseKSprite(ball);
+    g->ReleaseKSprite(ball2);
 }
