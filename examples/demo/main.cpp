@@ -7,6 +7,7 @@
 #include <desktop/desktop.h>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -139,6 +140,8 @@ int main(int argc, char** argv)
     // fall between ours.
     std::setvbuf(stdout, NULL, _IOLBF, 0);
     const std::string outDir = argc > 1 ? argv[1] : ".";
+    std::error_code made;
+    std::filesystem::create_directories(outDir, made);
     desktop::Reset();
 
     // Start-up in the framework's order: the window class, then the main window.
