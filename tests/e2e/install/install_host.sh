@@ -51,9 +51,18 @@ env -i HOME="$work/home" PATH="/usr/local/bin:/usr/bin:/bin" CLONE="$work/clone"
   exit 1
 }
 
-# Neither program may need the loader told where the libraries are: every
+# A second host, which reaches the image library and the desktop's pixels
+# too, built the same way against the prefix the README's steps made.
+pc="$(find "$work/home" -name kestrel.pc | head -n 1)"
+libdir="$(dirname "$(dirname "$pc")")"
+env -i HOME="$work/home" PATH="/usr/local/bin:/usr/bin:/bin" PKG_CONFIG_PATH="$(dirname "$pc")" \
+    bash -euo pipefail -c '
+  g++ -std=c++17 "$1" $(pkg-config --cflags --libs kestrel) -Wl,-rpath,"$2" -o "$3"
+  "$3"' host "$source/tests/e2e/install/host.cpp" "$libdir" "$work/host"
+
+# No program may need the loader told where the libraries are: every
 # library of the family is found through run paths alone.
-for program in "$work/game/game" "$work/game/build/game"; do
+for program in "$work/game/game" "$work/game/build/game" "$work/host"; do
   if env -i ldd "$program" | grep -q "not found"; then
     env -i ldd "$program" >&2
     echo "install_host: $program misses a library" >&2
@@ -75,4 +84,4 @@ if command -v convert >/dev/null 2>&1; then
     exit 1
   fi
 fi
-echo "install_host: the README's game built with pkg-config and with CMake, ran, and wrote game.png"
+echo "install_host: the README's game built with pkg-config and with CMake, ran, and wrote game.png; the second host ran"
