@@ -206,6 +206,7 @@ TEST_F(FontObjects, MonospaceFacesAdvanceEveryLetterAlike)
               chinesePropEm.Bits(0xB0A1, GGO_GRAY8_BITMAP));
     // The metrics say which is which (the bit set means variable pitch).
     EXPECT_EQ(latin.Metrics().tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
+    EXPECT_EQ(chinese.Metrics().tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
     EXPECT_EQ(proportional.Metrics().tmPitchAndFamily & TMPF_FIXED_PITCH, TMPF_FIXED_PITCH);
 }
 

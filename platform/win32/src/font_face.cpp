@@ -254,7 +254,8 @@ bool SizeFor(FT_Face face, LONG lfHeight, FT_F26Dot6& em64, TEXTMETRICA& tm)
 }
 
 // The rest of the metrics, scaled from font units.
-void FillMetrics(FT_Face face, const LOGFONTA& lf, FT_F26Dot6 em64, TEXTMETRICA& tm)
+void FillMetrics(FT_Face face, const LOGFONTA& lf, FT_F26Dot6 em64, bool fixedPitch,
+                 TEXTMETRICA& tm)
 {
     const int64_t upem64 = int64_t(face->units_per_EM) * 64;
     auto scale = [&](int64_t units) { return LONG(RoundDiv(units * em64, upem64)); };
@@ -284,7 +285,7 @@ void FillMetrics(FT_Face face, const LOGFONTA& lf, FT_F26Dot6 em64, TEXTMETRICA&
     tm.tmUnderlined = lf.lfUnderline ? 1 : 0;
     tm.tmStruckOut = lf.lfStrikeOut ? 1 : 0;
     tm.tmPitchAndFamily = BYTE(TMPF_VECTOR | TMPF_TRUETYPE |
-                               (FT_IS_FIXED_WIDTH(face) ? 0 : TMPF_FIXED_PITCH) |
+                               (fixedPitch ? 0 : TMPF_FIXED_PITCH) |
                                (lf.lfPitchAndFamily & 0xF0));
     tm.tmCharSet = lf.lfCharSet == DEFAULT_CHARSET ? ANSI_CHARSET : lf.lfCharSet;
 }
@@ -324,9 +325,12 @@ bool Realize(Registry& r, Font& font)
     if (!SizeFor(face, lf.lfHeight, realized->em64, realized->tm) ||
         FT_Set_Char_Size(face, 0, realized->em64, 72, 72) != 0)
         return false;
-    FillMetrics(face, lf, realized->em64, realized->tm);
+    // The Chinese monospace face is not fixed-width to FreeType (its
+    // characters take two letters' width), but it is what Win32 calls fixed
+    // pitch.
     realized->fixedPitch = FT_IS_FIXED_WIDTH(face) || family == kLatinFixed ||
                            family == kChineseFixed;
+    FillMetrics(face, lf, realized->em64, realized->fixedPitch, realized->tm);
     font.realized = std::move(realized);
     font.realizeFailed = false;
     return true;
