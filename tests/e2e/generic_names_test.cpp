@@ -14,6 +14,7 @@ struct Heard {
     std::string createdName;
     int clickX = -1, clickY = -1;
     int answer = 0;
+    int paints = 0;
 };
 Heard* g_heard = nullptr;
 
@@ -33,6 +34,13 @@ LRESULT CALLBACK GenericProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         heard->answer = MessageBox(hwnd, TEXT("Quit?"), TEXT("Game"), MB_YESNO | MB_DEFBUTTON2);
         if (heard->answer == IDNO)
             PostMessage(hwnd, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        g_heard->paints++;
         return 0;
     }
     case WM_DESTROY:
@@ -62,6 +70,7 @@ TEST_F(GenericNamesTest, WindowsHostWithPlainNamesRunsItsLoopAndFrame)
     wc.lpfnWndProc = GenericProc;
     wc.hCursor = LoadCursor(NULL, IDC_ARROW);
     wc.hIcon = LoadIcon(NULL, IDI_APPLICATION);
+    wc.hInstance = GetModuleHandle(NULL);
     wc.lpszClassName = TEXT("GenericHost");
     ASSERT_NE(RegisterClass(&wc), 0);
 
@@ -70,7 +79,7 @@ TEST_F(GenericNamesTest, WindowsHostWithPlainNamesRunsItsLoopAndFrame)
     ASSERT_TRUE(AdjustWindowRect(&frame, style, FALSE));
     HWND hwnd = CreateWindow(TEXT("GenericHost"), TEXT("Plain names"), style, 10, 10,
                              frame.right - frame.left, frame.bottom - frame.top, NULL, NULL,
-                             NULL, NULL);
+                             wc.hInstance, NULL);
     ASSERT_NE(hwnd, nullptr);
     EXPECT_EQ(heard.createdName, "Plain names");
     RECT client;
@@ -78,6 +87,12 @@ TEST_F(GenericNamesTest, WindowsHostWithPlainNamesRunsItsLoopAndFrame)
     EXPECT_EQ(client.right, 160);
     EXPECT_EQ(client.bottom, 120);
     ShowWindow(hwnd, SW_SHOW);
+    InvalidateRect(hwnd, NULL, FALSE);
+    EXPECT_TRUE(UpdateWindow(hwnd));
+    EXPECT_EQ(heard.paints, 1);
+    EXPECT_TRUE(UpdateWindow(hwnd));  // painted: nothing more to do
+    EXPECT_EQ(heard.paints, 1);
+    EXPECT_EQ(GetWindowLongPtr(hwnd, GWLP_HINSTANCE), reinterpret_cast<LONG_PTR>(wc.hInstance));
 
     // A frame through the device fills the client area exactly.
     KGraph* graph = CreateKGraph(KRM_GDI, false, 160, 120, KCM_R5G6B5, false, false);
@@ -120,7 +135,9 @@ TEST_F(GenericNamesTest, WindowsHostWithPlainNamesRunsItsLoopAndFrame)
     graph->ReleaseKFont(font);
     DeleteObject(face);
     ReleaseKGraph(graph);
-    EXPECT_TRUE(UnregisterClass(TEXT("GenericHost"), NULL));
+    EXPECT_TRUE(UnregisterClass(TEXT("GenericHost"), wc.hInstance));
+    EXPECT_NE(GetModuleHandle(NULL), nullptr);
+    EXPECT_EQ(GetModuleHandle("user32.dll"), nullptr);
     g_heard = nullptr;
 }
 

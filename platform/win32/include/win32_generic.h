@@ -66,5 +66,6 @@ typedef LPDEVMODEA LPDEVMODE;
 #define GetGlyphOutline GetGlyphOutlineA
 #define EnumDisplaySettings EnumDisplaySettingsA
 #define FindResource FindResourceA
+#define GetModuleHandle GetModuleHandleA
 #define lstrlen lstrlenA
 #define wsprintf wsprintfA

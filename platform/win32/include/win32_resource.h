@@ -21,6 +21,11 @@
 #define RT_GROUP_ICON MAKEINTRESOURCE(14)
 #define RT_VERSION MAKEINTRESOURCE(16)
 
+// The module of the program itself for a null name: one fixed handle, the
+// usual load address of a program, under which the program registers its
+// resources. The program loads no other module here, so any name gives null.
+HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+
 // Type and name are strings (compared without regard to case) or numbers made
 // with MAKEINTRESOURCE. Null when the module holds no such resource.
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);

@@ -378,6 +378,9 @@ typedef struct tagPAINTSTRUCT {
     BYTE rgbReserved[32];
 } PAINTSTRUCT, *PPAINTSTRUCT, *LPPAINTSTRUCT;
 BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+// Sends WM_PAINT at once when the window needs painting; FALSE for an
+// unknown window.
+BOOL WINAPI UpdateWindow(HWND hwnd);
 HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT paint);
 BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
 

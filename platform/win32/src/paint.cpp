@@ -1,5 +1,6 @@
-// Painting: InvalidateRect marks what needs WM_PAINT; BeginPaint and
-// EndPaint frame the painting and validate the window.
+// Painting: InvalidateRect marks what needs WM_PAINT; UpdateWindow paints
+// at once what needs it; BeginPaint and EndPaint frame the painting and
+// validate the window.
 #include "desktop_internal.h"
 
 #include <cstring>
@@ -17,6 +18,23 @@ BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL)
         return FALSE;
     Invalidate(*w, rect);
     d.QueueOf(w->thread).wake.notify_all();
+    return TRUE;
+}
+
+BOOL WINAPI UpdateWindow(HWND hwnd)
+{
+    bool needsPaint = false;
+    {
+        Desktop& d = State();
+        std::lock_guard<std::mutex> lock(d.mutex);
+        const Window* w = d.FindWindow(hwnd);
+        if (w == nullptr)
+            return FALSE;
+        needsPaint = w->invalid;
+    }
+    // Sent, not posted, and outside the lock: the procedure paints now.
+    if (needsPaint)
+        SendMessageA(hwnd, WM_PAINT, 0, 0);
     return TRUE;
 }
 

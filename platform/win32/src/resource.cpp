@@ -1,5 +1,6 @@
 // Win32 resources over a table the host fills: FindResourceA, SizeofResource,
-// LoadResource, LockResource, FreeResource.
+// LoadResource, LockResource, FreeResource; and GetModuleHandleA, the
+// program's own module under which it registers them.
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -162,3 +163,10 @@ void ClearResources()
 }
 
 }  // namespace desktop
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR name)
+{
+    if (name != nullptr)
+        return nullptr;
+    return reinterpret_cast<HMODULE>(uintptr_t(0x400000));
+}
