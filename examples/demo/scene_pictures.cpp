@@ -58,10 +58,16 @@ void ScenePictures(DemoContext& ctx)
 
     KSprite* back = ctx.graph->GetBackScreen();
     DrawChecker(back, ctx.clientW, ctx.clientH);
+    HFONT face = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                             FIXED_PITCH, "");
+    KFont* font = ctx.graph->CreateSmoothFont(face);
     std::vector<KSprite*> loaded;
     for (int source = 0; source < 2; source++) {
         long x = 24;
         const long y = source == 0 ? 60 : 260;
+        back->_printf(font, 24, y - 30, 0xFFFF, "%s",
+                      source == 0 ? "BMP, JPEG, kpc and TGA pictures, read from disk:"
+                                  : "The same pictures from a zip archive (BMP from disk):");
         for (const std::string& name : kAssetPictures) {
             // A BMP is always read from disk, archive or not.
             const bool onDisk = source == 0 || name.rfind(".bmp") == name.size() - 4;
@@ -72,6 +78,7 @@ void ScenePictures(DemoContext& ctx)
                 continue;
             }
             DrawLoadedPicture(ctx, pic, x, y + (128 - pic->GetHeight()) / 2);
+            back->_printf(font, x, y + 132, 0xFFE0, "%s", name.c_str());
             std::printf("demo: pictures: %-9s from %-7s %3ldx%-3ld%s%s\n", name.c_str(),
                         source == 0 ? "disk" : "archive", pic->GetWidth(), pic->GetHeight(),
                         (pic->GetData()->flags & KSPR_COLORKEY) ? " keyed" : "",
@@ -90,6 +97,8 @@ void ScenePictures(DemoContext& ctx)
 
     for (KSprite*& pic : loaded)
         ctx.graph->ReleaseKSprite(pic);
+    ctx.graph->ReleaseKFont(font);
+    DeleteObject(face);
     std::printf("demo: pictures: released, %zu blocks left in the cache\n",
                 ctx.graph->GetSpriteManager()->GetCount());
 }
