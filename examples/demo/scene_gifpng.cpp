@@ -150,6 +150,17 @@ void SceneGifPng(DemoContext& ctx)
     back->_blt(360, 60, wheel, 0, 0, wheel->GetWidth(), wheel->GetHeight());
     back->_blt(120, 260, wheel, 40, 30, 120, 90);  // part of the wheel
     back->_blt_ck(330, 280, emblem, 0, 0, ew, eh);
+    HFONT face = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                             FIXED_PITCH, "");
+    KFont* font = ctx.graph->CreateSmoothFont(face);
+    back->_printf(font, 60, 20, 0xFFFF, "GIF and PNG pictures through the image library");
+    back->_printf(font, 60, 190, 0xFFE0, "emblem.gif");
+    back->_printf(font, 200, 190, 0xFFE0, "keyed");
+    back->_printf(font, 360, 190, 0xFFE0, "wheel.png");
+    back->_printf(font, 120, 330, 0xFFE0, "part of wheel.png");
+    back->_printf(font, 330, 370, 0xFFE0, "emblem.gif, keyed");
+    ctx.graph->ReleaseKFont(font);
+    DeleteObject(face);
     std::printf("demo: gifpng: emblem.gif %ldx%ld (drawn plain and keyed), wheel.png %ldx%ld\n", ew,
                 eh, wheel->GetWidth(), wheel->GetHeight());
 
