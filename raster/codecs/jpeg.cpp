@@ -21,6 +21,11 @@
 #include <cstring>
 #include <new>
 
+// The Windows headers first: libjpeg's own headers leave out their INT32 and
+// boolean when the Windows ones are already there, and clash with them when
+// they come second.
+#include <windows.h>
+
 #include <jpeglib.h>
 #include <jerror.h>
 
