@@ -34,11 +34,12 @@ long Clamp(long v, long m)
 // outside like any other.
 long TruncateOffset(float v)
 {
-    const float far = 1e12f;
-    if (!(v > -far))
-        return -(long)far;
-    if (v > far)
-        return (long)far;
+    // Not named "far": the Windows headers make that word a macro.
+    const float farAway = 1e12f;
+    if (!(v > -farAway))
+        return -(long)farAway;
+    if (v > farAway)
+        return (long)farAway;
     return (long)v;
 }
 
