@@ -4,6 +4,7 @@
 // handing the shared window to another field), so nothing typed is lost
 // between frames.
 #include "kwndedit.h"
+#include <windowsx.h>
 
 #include <doit.h>
 #include <kbase.h>
@@ -292,7 +293,7 @@ int KWndEdit::OnSetFoucs(WPARAM, LPARAM)
 {
     if (_focusWnd != NULL && _focusWnd != m_hWnd && IsWindow(_focusWnd)) {
         // The field that had the shared window keeps what was typed in it.
-        KestrelWnd* wnd = reinterpret_cast<KestrelWnd*>(GetWindowLongA(_focusWnd, GWL_USERDATA));
+        KestrelWnd* wnd = reinterpret_cast<KestrelWnd*>(GetWindowLongPtrA(_focusWnd, GWLP_USERDATA));
         if (KWndEdit* previous = dynamic_cast<KWndEdit*>(wnd))
             previous->_readBack();
     }

@@ -51,6 +51,9 @@ typedef LPDEVMODEA LPDEVMODE;
 #define LoadCursor LoadCursorA
 #define LoadIcon LoadIconA
 #define MessageBox MessageBoxA
+#define GetWindowText GetWindowTextA
+#define GetWindowTextLength GetWindowTextLengthA
+#define SetWindowText SetWindowTextA
 
 // The message loop and messages.
 #define GetMessage GetMessageA
@@ -59,7 +62,7 @@ typedef LPDEVMODEA LPDEVMODE;
 #define PostMessage PostMessageA
 #define SendMessage SendMessageA
 
-// Fonts, display modes, resources and strings.
+// Fonts, display modes, resources, sounds and strings.
 #define CreateFont CreateFontA
 #define CreateFontIndirect CreateFontIndirectA
 #define GetTextMetrics GetTextMetricsA
@@ -67,5 +70,6 @@ typedef LPDEVMODEA LPDEVMODE;
 #define EnumDisplaySettings EnumDisplaySettingsA
 #define FindResource FindResourceA
 #define GetModuleHandle GetModuleHandleA
+#define PlaySound PlaySoundA
 #define lstrlen lstrlenA
 #define wsprintf wsprintfA
