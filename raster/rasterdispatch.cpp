@@ -6,7 +6,7 @@
 
 #include <win32_resource.h>
 
-#include "codecs/rastercodecs.h"
+#include "rastercodecs.h"
 #include "rasterimage.h"
 #include "rasterlimits.h"
 

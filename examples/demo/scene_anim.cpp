@@ -32,7 +32,7 @@ KSprite* MakeStrip(KGraph* g)
                 const long dx = x - kCell / 2, dy = y - cy;
                 if (dx * dx + dy * dy < 49)
                     s->_clear(f * kCell + x, y, 1, 1,
-                              WORD(rgb_565(BYTE(120 + f * 25), BYTE(200 - f * 20), 60)));
+                              WORD(rgb(BYTE(120 + f * 25), BYTE(200 - f * 20), 60)));
             }
     }
     return s;

@@ -25,7 +25,7 @@ KSprite* MakeBall(KGraph* g)
         for (long x = 0; x < 24; x++) {
             const long dx = x - 12, dy = y - 12;
             if (dx * dx + dy * dy < 120)
-                s->_clear(x, y, 1, 1, WORD(rgb_565(255, BYTE(120 + 5 * y), BYTE(10 * x))));
+                s->_clear(x, y, 1, 1, WORD(rgb(255, BYTE(120 + 5 * y), BYTE(10 * x))));
         }
     return s;
 }
@@ -36,14 +36,14 @@ void SceneFrames(DemoContext& ctx)
 {
     CountingGraph* g = ctx.graph;
     KSprite* back = g->GetBackScreen();
-    KSprite* tileA = MakeTile(g, WORD(rgb_565(40, 90, 40)), WORD(rgb_565(60, 130, 60)));
-    KSprite* tileB = MakeTile(g, WORD(rgb_565(40, 40, 90)), WORD(rgb_565(60, 60, 140)));
+    KSprite* tileA = MakeTile(g, WORD(rgb(40, 90, 40)), WORD(rgb(60, 130, 60)));
+    KSprite* tileB = MakeTile(g, WORD(rgb(40, 40, 90)), WORD(rgb(60, 60, 140)));
     KSprite* ball = MakeBall(g);
 
     const int frames = 12;
     for (int frame = 0; frame < frames; frame++) {
         int recorded = 0;
-        back->Clear(WORD(rgb_565(20, 20, 30)));
+        back->Clear(WORD(rgb(20, 20, 30)));
         recorded++;
         for (long ty = 2; ty < ctx.clientH / 32 - 1; ty++)
             for (long tx = 1; tx < ctx.clientW / 32 - 1; tx++) {

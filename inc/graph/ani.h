@@ -18,6 +18,7 @@
 //              and bottom exclusive) inside that image
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 
 class KGraph;
 class KSprite;
@@ -33,7 +34,7 @@ struct ANI_FRAME {
     DWORD delay;    // how long the frame stays, in milliseconds
 };
 
-class KAni {
+class KESTREL_API KAni {
 public:
     KAni();
     // Loads `filename` at once (see Load).

@@ -6,6 +6,7 @@
 // device. Created and owned by the device; the host never makes one.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include <cstdint>
 #include <vector>
 #include "kdirtygrid.h"
@@ -66,7 +67,7 @@ struct KRE_ALPHA_PARAM {
     long ax, ay;         // the alpha pixel under the source's top-left
 };
 
-class KRenderEngine {
+class KESTREL_API KRenderEngine {
 public:
     KRenderEngine();
     ~KRenderEngine();

@@ -13,6 +13,7 @@
 // tree onto the device's back screen through recorded sprite drawing.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include <klink.h>
 #include <kstate.h>
 
@@ -57,7 +58,7 @@ class KestrelWnd;
 // A window's children: pointers, never owned, in the order added.
 typedef KLink<KestrelWnd, 16, 4, KLinkPointer> KWndChildList;
 
-class KestrelWnd {
+class KESTREL_API KestrelWnd {
 public:
     KestrelWnd();
     // Calls Release.
@@ -255,7 +256,7 @@ private:
 };
 
 // The host's top-level window: message loops and the frame.
-class KestrelMainWnd : public KestrelWnd {
+class KESTREL_API KestrelMainWnd : public KestrelWnd {
     KWND_DECLARE_MESSAGES()
 public:
     KestrelMainWnd();
@@ -290,7 +291,7 @@ protected:
 
 // A window the host already has, used as the framework's top window. The
 // host's own procedure keeps handling its messages.
-class VirtualKestrelWnd : public KestrelWnd {
+class KESTREL_API VirtualKestrelWnd : public KestrelWnd {
 public:
     VirtualKestrelWnd() = default;
     ~VirtualKestrelWnd() override;
@@ -305,7 +306,7 @@ public:
 
 // A host-side interface holding a device. The five operations are the host's
 // own; the library never calls them.
-class KestrelFrame {
+class KESTREL_API KestrelFrame {
 public:
     KestrelFrame();
     virtual ~KestrelFrame();
@@ -325,7 +326,7 @@ protected:
 
 // Frame pacing: Wait, once per frame, sleeps for what remains of the frame
 // interval since the previous Wait.
-class KestrelFPS {
+class KESTREL_API KestrelFPS {
 public:
     KestrelFPS();
     // Interval 1000 / fps milliseconds (integer); fps <= 0 changes nothing.

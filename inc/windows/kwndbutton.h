@@ -21,7 +21,7 @@ class CUnPackFile;
 #define KWNDBUTTON_TIMER_HOVER 2
 #define KWNDBUTTON_HOVER_PERIOD 300
 
-class KWndButton : public KestrelWnd {
+class KESTREL_API KWndButton : public KestrelWnd {
     KWND_DECLARE_MESSAGES()
 public:
     enum { PICTURE_NORMAL, PICTURE_HOVER, PICTURE_PRESSED, PICTURE_DISABLED, PICTURE_COUNT };

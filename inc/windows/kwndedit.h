@@ -24,7 +24,7 @@
 #define KWNDEDIT_CARET_PERIOD 300
 #define KWNDEDIT_MAX_TEXT 255
 
-class KWndEdit : public KestrelWnd {
+class KESTREL_API KWndEdit : public KestrelWnd {
     KWND_DECLARE_MESSAGES()
 public:
     KWndEdit();

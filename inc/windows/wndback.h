@@ -12,11 +12,12 @@
 // "common" are read from the common archive, others from the skin's own.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include <kgraph.h>
 
 class CUnPackFile;
 
-class KWndBack {
+class KESTREL_API KWndBack {
 public:
     explicit KWndBack(KGraph* pGraph);
     // Releases the back sprite.
@@ -58,7 +59,7 @@ protected:
     KGraph* m_Graph;     // not owned
 };
 
-class KWndBack_Ex : public KWndBack {
+class KESTREL_API KWndBack_Ex : public KWndBack {
 public:
     // Piece order in the table and in m_sprSrc.
     enum {
@@ -90,7 +91,7 @@ protected:
     KSprite* m_sprSrc[PIECE_COUNT];  // owned; null for "null" rows
 };
 
-class KWndBack_Ex2 : public KWndBack {
+class KESTREL_API KWndBack_Ex2 : public KWndBack {
 public:
     KWndBack_Ex2(KGraph* pGraph, const char* name, CUnPackFile* pack, CUnPackFile* commonPack);
     ~KWndBack_Ex2() override;

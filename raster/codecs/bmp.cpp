@@ -15,7 +15,7 @@
 #include <new>
 
 #include "rasterbmp.h"
-#include "../rasterbytes.h"
+#include "rasterbytes.h"
 #include "rastercodecs.h"
 #include "../rasterlimits.h"
 

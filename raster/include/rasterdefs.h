@@ -3,6 +3,18 @@
 
 #include <windows.h>
 
+// What the image library exports: symbols are hidden by default, and the
+// classes a host may use carry RASTER_API.
+#if defined(_WIN32)
+#ifdef KESTREL_BUILDING_LIBRARY
+#define RASTER_API __declspec(dllexport)
+#else
+#define RASTER_API __declspec(dllimport)
+#endif
+#else
+#define RASTER_API __attribute__((visibility("default")))
+#endif
+
 // Format ids. Decoding with RASTER_FORMAT_UNKNOWN tries every decoder.
 constexpr DWORD RASTER_FORMAT_UNKNOWN = 0;
 constexpr DWORD RASTER_FORMAT_BMP = 1;

@@ -17,7 +17,7 @@
 #include "rasterimage.h"
 #include "rasteriterator.h"
 
-class RasterImageGIF : public RasterImage {
+class RASTER_API RasterImageGIF : public RasterImage {
 public:
     // The four data bytes of a graphic control extension, in file order.
     struct tag_GraphicControl {

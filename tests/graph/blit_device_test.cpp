@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "../../libsrc/graph/blit.h"
+#include "blit.h"
 #include "graph_fixture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "../../libsrc/graph/blit.h"
+#include "blit.h"
 
 using kblit::AdditiveKey;
 using kblit::AdditivePixel;

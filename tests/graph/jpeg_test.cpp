@@ -4,7 +4,7 @@
 #include "alloc_counter.h"
 #include "graph_fixture.h"
 #include "test_jpeg.h"
-#include "../../libsrc/graph/kloaders.h"
+#include "kloaders.h"
 
 namespace {
 
