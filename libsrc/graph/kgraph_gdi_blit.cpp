@@ -113,7 +113,7 @@ long ZoomBlit(SPRITE_DATA* dst, long x, long y, long w, long h,
     if (x + w > dst->width) job.i1 = dst->width - x;
     if (y + h > dst->height) job.j1 = dst->height - y;
     if (job.i0 >= job.i1 || job.j0 >= job.j1) return 2;
-    kblit::fast::Zoom(job);
+    kblit::Kernels().Zoom(job);
     return 0;
 }
 
@@ -133,7 +133,7 @@ long KGraphGDI::_clearsprite(SPRITE_DATA* lps, long l, long t, long r, long b, D
 
     switch (KcmBitsPerPixel(lps->kcm)) {
     case 16:
-        kblit::fast::Fill16(RowsOf(lps, nullptr, BlitRect{l, t, 0, 0, w, h}), WORD(colour));
+        kblit::Kernels().Fill16(RowsOf(lps, nullptr, BlitRect{l, t, 0, 0, w, h}), WORD(colour));
         return 0;
     case 8: {
         // Grey levels are one byte: fill byte-wise with the low byte.
@@ -142,7 +142,7 @@ long KGraphGDI::_clearsprite(SPRITE_DATA* lps, long l, long t, long r, long b, D
         rows.dstPitch = long(lps->pitch);
         rows.w = w;
         rows.h = h;
-        kblit::fast::Fill8(rows, BYTE(colour));
+        kblit::Kernels().Fill8(rows, BYTE(colour));
         return 0;
     }
     default:
@@ -157,7 +157,7 @@ long KGraphGDI::_bltsprite(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
     KASSERT(src);
     BlitRect rc;
     if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return 2;
-    kblit::fast::Copy(RowsOf(dst, src, rc));
+    kblit::Kernels().Copy(RowsOf(dst, src, rc));
     return 0;
 }
 
@@ -168,7 +168,7 @@ long KGraphGDI::_bltsprite_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src
     KASSERT(src);
     BlitRect rc;
     if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return 2;
-    kblit::fast::CopyKey(RowsOf(dst, src, rc));
+    kblit::Kernels().CopyKey(RowsOf(dst, src, rc));
     return 0;
 }
 
@@ -211,7 +211,7 @@ long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
     long ax1 = ax + (rc.l - l), ay1 = ay + (rc.t - t);
     if (!ClipAlpha(rc, ax1, ay1, alpha)) return KRet(2, "_bltsprite_alpha");
 
-    kblit::fast::BlendColourMask(RowsOf(dst, nullptr, rc, alpha, ax1, ay1), WORD(colour));
+    kblit::Kernels().BlendColourMask(RowsOf(dst, nullptr, rc, alpha, ax1, ay1), WORD(colour));
     return 0;
 }
 
@@ -229,7 +229,7 @@ long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* 
     long ax1 = ax + (rc.l - l), ay1 = ay + (rc.t - t);
     if (!ClipAlpha(rc, ax1, ay1, alpha)) return KRet(2, "_bltsprite_alpha");
 
-    kblit::fast::BlendMask(RowsOf(dst, src, rc, alpha, ax1, ay1));
+    kblit::Kernels().BlendMask(RowsOf(dst, src, rc, alpha, ax1, ay1));
     return 0;
 }
 
@@ -243,8 +243,8 @@ long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* 
     if (r - l <= 0 || b - t <= 0) return 0;
     BlitRect rc;
     if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(2, "_bltsprite_alpha");
-    if (alpha >= 252) kblit::fast::Copy(RowsOf(dst, src, rc));
-    else if (alpha >= 4) kblit::fast::BlendConst(RowsOf(dst, src, rc), alpha);
+    if (alpha >= 252) kblit::Kernels().Copy(RowsOf(dst, src, rc));
+    else if (alpha >= 4) kblit::Kernels().BlendConst(RowsOf(dst, src, rc), alpha);
     return 0;
 }
 
@@ -255,8 +255,8 @@ long KGraphGDI::_bltsprite_alpha_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DAT
     if (r - l <= 0 || b - t <= 0) return 0;
     BlitRect rc;
     if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(2, "_bltsprite_alpha_ck");
-    if (alpha >= 252) kblit::fast::CopyKey(RowsOf(dst, src, rc));
-    else if (alpha >= 4) kblit::fast::BlendConstKey(RowsOf(dst, src, rc), alpha);
+    if (alpha >= 252) kblit::Kernels().CopyKey(RowsOf(dst, src, rc));
+    else if (alpha >= 4) kblit::Kernels().BlendConstKey(RowsOf(dst, src, rc), alpha);
     return 0;
 }
 
@@ -267,6 +267,6 @@ long KGraphGDI::_bltsprite_additive(SPRITE_DATA* dst, long x, long y, SPRITE_DAT
     if (r - l <= 0 || b - t <= 0) return 0;
     BlitRect rc;
     if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(2, "_bltsprite_additive");
-    kblit::fast::Additive(RowsOf(dst, src, rc), level);
+    kblit::Kernels().Additive(RowsOf(dst, src, rc), level);
     return 0;
 }
