@@ -26,6 +26,7 @@ class KGraph;
 enum {
     KRE_OP_BLT = 1,
     KRE_OP_CLEAR = 2,
+    KRE_OP_RESERVED = 3,  // no recorder makes it; it never compares equal and draws nothing
     KRE_OP_BLT_CK = 4,
     KRE_OP_PRINTF = 5,
     KRE_OP_LINE = 6,
@@ -81,12 +82,17 @@ public:
         RECT rcDst;          // destination pixels, right and bottom exclusive
         SPRITE_DATA* dst;
         RECT rcSrc;          // source pixels, where the command has a source
-        SPRITE_DATA* src;    // for KRE_OP_FILL_ALPHA_SPR: the fill colour
+        SPRITE_DATA* src;    // for KRE_OP_FILL_ALPHA_SPR: the fill colour (see Source)
         DWORD op;
         uintptr_t param;     // byte, colour, or the address of a parameter block
         DWORD state;         // KRE_STATE_NOTDRAW | KRE_STATE_NOTPROCESS
         rectlist_node() : rcDst{0, 0, 0, 0}, dst(NULL), rcSrc{0, 0, 0, 0}, src(NULL), op(0),
                           param(0), state(0) {}
+        // The sprite the command reads pixels from, or null: a colour fill
+        // keeps its colour in the source field, so no sprite may match it.
+        SPRITE_DATA* Source() const { return op == KRE_OP_FILL_ALPHA_SPR ? NULL : src; }
+        // A colour fill's colour.
+        DWORD FillColour() const { return DWORD(reinterpret_cast<uintptr_t>(src)); }
     };
 
     // One command list with its chain of parameter buffers.

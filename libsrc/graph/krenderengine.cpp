@@ -119,7 +119,7 @@ void KRenderEngine::Update(SPRITE_DATA* spr, long, long, long, long)
     if (!m_pPrev)
         return;
     _markStale(m_pPrev, [spr](const rectlist_node* n) {
-        return n->src == spr && n->op != KRE_OP_FILL_ALPHA_SPR;
+        return n->Source() == spr;
     });
 }
 
@@ -132,13 +132,9 @@ void KRenderEngine::ForgetSprite(SPRITE_DATA* spr)
     if (m_pPrev == NULL || spr == NULL)
         return;
     auto uses = [spr](const rectlist_node* n) {
-        if (n->dst == spr)
+        if (n->dst == spr || n->Source() == spr)
             return true;
-        if (n->op == KRE_OP_FILL_ALPHA_SPR)
-            return reinterpret_cast<const KRE_ALPHA_PARAM*>(n->param)->alpha == spr;
-        if (n->src == spr)
-            return true;
-        return n->op == KRE_OP_BLT_ALPHA_SPR &&
+        return (n->op == KRE_OP_BLT_ALPHA_SPR || n->op == KRE_OP_FILL_ALPHA_SPR) &&
                reinterpret_cast<const KRE_ALPHA_PARAM*>(n->param)->alpha == spr;
     };
     _markStale(m_pPrev, uses);

@@ -205,7 +205,7 @@ bool KRenderEngine::EquNode(const rectlist_node* a, const rectlist_node* b) cons
         return a->param == b->param;
     case KRE_OP_LINE:  // the source rectangle holds the direction
         return a->param == b->param && a->rcSrc.left == b->rcSrc.left;
-    case 3:
+    case KRE_OP_RESERVED:
         return false;
     case KRE_OP_PRINTF:
         return SameText(TextParam(a), TextParam(b), false);
@@ -646,7 +646,9 @@ void KRenderEngine::BuildingFrame()
         m_nMostWork = std::max(m_nMostWork, size_t(m_pWork->list.GetCount()));
     }
 
-    // 4.
+    // 4. What is left of the previous frame has vanished, and is already
+    // noted as such (or the frame is drawn whole): the list and its index
+    // are done with until this frame becomes the previous one.
     EmptyList(m_pPrev);
     m_prevIndex.clear();
 }
@@ -865,7 +867,7 @@ void KRenderEngine::Replay(const rectlist_node* n)
     }
     case KRE_OP_FILL_ALPHA_SPR: {
         const KRE_ALPHA_PARAM* p = AlphaParam(n);
-        g->_bltsprite_alpha(n->dst, d.left, d.top, DWORD(reinterpret_cast<uintptr_t>(n->src)),
+        g->_bltsprite_alpha(n->dst, d.left, d.top, n->FillColour(),
                             s.left, s.top, s.right, s.bottom, p->alpha, p->ax, p->ay);
         break;
     }
@@ -932,8 +934,7 @@ int KRenderEngine::Render()
                 continue;
             // A command that reads another cut sprite first brings it up to
             // date. It is counted itself too: it draws.
-            if (!cutIsBack && m_sprCut != NULL && node->src == m_sprCut &&
-                node->op != KRE_OP_FILL_ALPHA_SPR)
+            if (!cutIsBack && m_sprCut != NULL && node->Source() == m_sprCut)
                 count += RenderCut();
             count++;
             Replay(node);
