@@ -79,7 +79,7 @@ const DWORD KRE_STATE_SPREAD = 0x40000000u;
 
 // Folds v into h so that every bit of both reaches the low bits, which
 // pick the bucket (a 64-bit finaliser).
-uint64_t Mix(uint64_t h, uint64_t v)
+uint64_t MixIntoHash(uint64_t h, uint64_t v)
 {
     h ^= v;
     h ^= h >> 33;
@@ -99,7 +99,7 @@ uint64_t CommandHash(const KRenderEngine::rectlist_node* n)
     h ^= (uint64_t(uint32_t(n->rcDst.left)) << 32 | uint32_t(n->rcDst.top)) * 0x9E3779B97F4A7C15ull;
     h ^= (uint64_t(uint32_t(n->rcDst.right)) << 32 | uint32_t(n->rcDst.bottom)) *
          0xC2B2AE3D27D4EB4Full;
-    return Mix(0, h);
+    return MixIntoHash(0, h);
 }
 
 // True when two commands' records are equal field for field (the state and
