@@ -11,7 +11,6 @@
 #include "kspritedata.h"
 #include "raster/rasterbytes.h"
 
-
 // Nothing a file describes may need a buffer above this: the same bound the
 // device puts on a sprite block.
 const uint64_t kMaxPictureBytes = 0x7FFFFFFFu;
