@@ -99,12 +99,12 @@ private:
     friend class KAniPlayer;
     friend struct KAniAccess;  // tests
 
-    bool _hasFrame(DWORD index) const;
+    bool _hasframe(DWORD index) const;
 
-    KSprite* _currentForSize();
+    KSprite* _currentforsize();
     // Playback over a cursor (frame index and clock) that the caller keeps:
     // the animation's own, or a player's.
-    long _nextFrame(DWORD& cur) const;
+    long _nextframe(DWORD& cur) const;
     long _action(DWORD& cur, DWORD& last) const;
     long _draw(DWORD& cur, DWORD& last, long x, long y) const;
 

@@ -119,7 +119,7 @@ private:
     void _work(Node* req);
     long _open(Node* req);
     long _load(Node* req);
-    void _releaseData(SPRLOAD_REQUEST& req);
+    void _releasedata(SPRLOAD_REQUEST& req);
 
     KCriticalSection m_QueueLock;   // the requests, the walk and the counters
     List m_Requests;

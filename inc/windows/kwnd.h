@@ -240,19 +240,19 @@ private:
     // The windows whose m_pParent is this one: a parent released first
     // clears their link, so they never reach back into a freed parent.
     std::vector<KestrelWnd*> m_Dependents;
-    void _linkParent(KestrelWnd* parent);
-    void _unlinkParent();
+    void _linkparent(KestrelWnd* parent);
+    void _unlinkparent();
 
     long _create(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
                  int y, int w, int h, HWND parent, UINT id, const char* failText);
     // The first child hit at (x, y) in routing order, or null.
-    KestrelWnd* _hitChild(long x, long y);
-    bool _hitOne(KestrelWnd* child, long x, long y);
-    int _routeClick(UINT msg, WPARAM wParam, LPARAM lParam);
-    static BOOL _postTo(KestrelWnd* child, UINT msg, WPARAM wParam, LPARAM lParam);
+    KestrelWnd* _hitchild(long x, long y);
+    bool _hitone(KestrelWnd* child, long x, long y);
+    int _routeclick(UINT msg, WPARAM wParam, LPARAM lParam);
+    static BOOL _postto(KestrelWnd* child, UINT msg, WPARAM wParam, LPARAM lParam);
     // Replaces `field` with a new view of src on rc.
-    void _setView(KSprite*& field, KSprite* src, RECT& rc, bool colorKey);
-    void _releaseSprite(KSprite*& spr);
+    void _setview(KSprite*& field, KSprite* src, RECT& rc, bool colorKey);
+    void _releasesprite(KSprite*& spr);
 };
 
 // The host's top-level window: message loops and the frame.

@@ -50,10 +50,10 @@ protected:
     // commonPack when it begins with "common", else from pack; its
     // rectangle clipped to the picture. Null, reported, when it cannot be
     // loaded.
-    KSprite* _loadPiece(const char* picture, const long rect[4], CUnPackFile* pack,
+    KSprite* _loadpiece(const char* picture, const long rect[4], CUnPackFile* pack,
                         CUnPackFile* commonPack);
     // Reads cells 1 to 4 of the row as numbers; false when one is not.
-    static bool _readRect(class KExcelTable& table, int row, long rect[4]);
+    static bool _readrect(class KExcelTable& table, int row, long rect[4]);
 
     KSprite* m_sprBack;  // owned
     KGraph* m_Graph;     // not owned
