@@ -7,7 +7,7 @@
 // 3 bytes (blue, green, red) padded to a multiple of 4.
 #include "kgraph.h"
 #include "kloaders.h"
-#include "raster/rasterlimits.h"
+#include "rasterlimits.h"
 #include <cstdlib>
 
 namespace {

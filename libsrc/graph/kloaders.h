@@ -9,7 +9,7 @@
 #include <cstring>
 #include "blit.h"
 #include "kspritedata.h"
-#include "raster/rasterbytes.h"
+#include "rasterbytes.h"
 
 // Nothing a file describes may need a buffer above this: the same bound the
 // device puts on a sprite block.

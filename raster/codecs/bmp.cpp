@@ -17,7 +17,7 @@
 #include "rasterbmp.h"
 #include "rasterbytes.h"
 #include "rastercodecs.h"
-#include "../rasterlimits.h"
+#include "rasterlimits.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include <jerror.h>
 
 #include "rastercodecs.h"
-#include "../rasterlimits.h"
+#include "rasterlimits.h"
 #include "rasteriterator.h"
 #include "rasterjpg.h"
 
