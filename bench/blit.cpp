@@ -31,7 +31,7 @@
 #include <doit.h>
 #include <kbase.h>
 
-#include "../libsrc/graph/blit.h"
+#include "blit.h"
 
 #ifdef KESTREL_HAVE_PIXMAN
 #include <pixman.h>

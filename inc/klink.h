@@ -158,10 +158,10 @@ protected:
     template <class Alloc>
     long commit(Alloc alloc)
     {
-        if (!m_End) return KRet(-1, "KLink::Add()");
+        if (!m_End) return KRet(KRET_ERROR, "KLink::Add()");
         if (!m_End->m_pNext) {
             Node* block = alloc(GROWTH);
-            if (!block) return KRet(-1, "KLink::Add()");
+            if (!block) return KRet(KRET_ERROR, "KLink::Add()");
             m_End->m_pNext = block;
         }
         m_End = m_End->m_pNext;
@@ -316,7 +316,7 @@ public:
         if (!where || !m_End) return E_FAIL;
         if (!m_End->m_pNext) {
             Node* block = alloc(GROWTH);
-            if (!block) return KRet(-1, "KLink::Add()");
+            if (!block) return KRet(KRET_ERROR, "KLink::Add()");
             m_End->m_pNext = block;
         }
         Node* node = m_End->m_pNext;

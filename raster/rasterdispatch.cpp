@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "codecs/rastercodecs.h"
+#include "rastercodecs.h"
 #include "rasterimage.h"
 #include "rasterlimits.h"
 

@@ -81,7 +81,7 @@ void FillPattern(KSprite* back)
     for (long y = 0; y < h; y++) {
         WORD* row = reinterpret_cast<WORD*>(static_cast<BYTE*>(bits) + y * pitch);
         for (long x = 0; x < w; x++)
-            row[x] = WORD(rgb_565(BYTE(x * 255 / w), BYTE(y * 255 / h), BYTE(128)));
+            row[x] = WORD(rgb(BYTE(x * 255 / w), BYTE(y * 255 / h), BYTE(128)));
     }
     const WORD primaries[4] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
     for (long y = 0; y < 32 && y < h; y++) {
@@ -97,7 +97,7 @@ void DrawLines(KSprite* back)
     back->_rect(40, 60, kClientW - 40, kClientH - 40, 0xFFFF);
     for (int i = 0; i <= 16; i++) {
         long x = 40 + i * (kClientW - 80) / 16;
-        back->_line(kClientW / 2, kClientH - 41, x, 61, WORD(rgb_565(255, BYTE(i * 15), 0)));
+        back->_line(kClientW / 2, kClientH - 41, x, 61, WORD(rgb(255, BYTE(i * 15), 0)));
     }
     back->_line(-50, kClientH / 2, kClientW + 50, kClientH / 2, 0);  // clamped to the edges
 }

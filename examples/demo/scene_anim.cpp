@@ -31,7 +31,7 @@ using FramePainter = std::function<WORD(int frame, double x, double y)>;
 WORD Shade(int r, int g, int b, double light)
 {
     auto c = [light](int v) { return BYTE(std::max(0.0, std::min(255.0, v * light))); };
-    const WORD w = WORD(rgb_565(c(r), c(g), c(b)));
+    const WORD w = WORD(rgb(c(r), c(g), c(b)));
     return w == 0 ? 1 : w;  // never the key
 }
 
@@ -141,11 +141,11 @@ void DrawChecker(KSprite* back, long x, long y, long w, long h, bool immediate =
         else
             back->Clear(l, t, cw, ch, c);
     };
-    fill(x, y, w, h, rgb_565(60, 64, 72));
+    fill(x, y, w, h, rgb(60, 64, 72));
     for (long cy = 0; cy < h; cy += 12)
         for (long cx = (cy / 12) % 2 * 12; cx < w; cx += 24)
             fill(x + cx, y + cy, std::min(12L, w - cx), std::min(12L, h - cy),
-                 rgb_565(84, 88, 100));
+                 rgb(84, 88, 100));
 }
 
 void PlayAnimations(DemoContext& ctx, const std::string& dir)
@@ -186,7 +186,7 @@ void PlayAnimations(DemoContext& ctx, const std::string& dir)
         back->Clear(kGround);
         back->Printf(font, 16, 8, 0xFFFF, "KAni players on the manual clock: t = %4u ms",
                      unsigned(timeGetTime() - 10000));
-        back->Clear(0, 118, ctx.clientW, 6, rgb_565(90, 70, 40));
+        back->Clear(0, 118, ctx.clientW, 6, rgb(90, 70, 40));
         for (int i = 0; i < kKinds * 2; i++) {
             // The second player of each pair starts four frames later.
             if (i % 2 == 0 || step >= 4)

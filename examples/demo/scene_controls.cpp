@@ -41,7 +41,7 @@ void Frame(DemoContext& ctx, KestrelMainWnd& mainWnd, KWndBack& backdrop, KWndBa
     if (dialog.GetData() != NULL)
         dialog.GetData()->Draw_ck(kDialog.left, kDialog.top);
     for (const RECT& r : kFieldWells)
-        ctx.graph->ClearBackScreen(r.left, r.top, r.right, r.bottom, color16b_565(236, 236, 226));
+        ctx.graph->ClearBackScreen(r.left, r.top, r.right, r.bottom, color16b(236, 236, 226));
     mainWnd.Render(NULL);
 }
 
@@ -66,7 +66,7 @@ void Caption(KWndButton& b, KFont* font, const char* text)
 {
     SetWindowTextA(b.GetHandle(), text);
     b.AddState(KWNDBUTTON_STATE_TEXT);
-    b.SetTextColor(color16b_565(255, 255, 255));
+    b.SetTextColor(color16b(255, 255, 255));
     if (font != NULL)
         b.SetKFont(font);
 }
@@ -115,7 +115,7 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
         e->Create("", WS_CHILD | WS_VISIBLE, int(fx), int(fy + (second ? 50 : 0)), 200, 20,
                   &mainWnd, second ? 22 : 21);
         e->LoadBitmap(const_cast<char*>((dir + "/edit.bmp").c_str()), false, 0, 0);
-        e->SetColor(0xFFFFFFFF, color16b_565(10, 10, 40), color16b_565(150, 190, 255), 0);
+        e->SetColor(0xFFFFFFFF, color16b(10, 10, 40), color16b(150, 190, 255), 0);
         e->LimitText(17);
         e->SetDstWndID(31);
         mainWnd.AddChild(e);

@@ -35,7 +35,7 @@ KSprite* MakeBall(KGraph* g, BYTE r, BYTE gr, BYTE b)
             const long lx = dx + n * 2 / 3, ly = dy + n * 2 / 3;
             const long light = 255 - std::min(200L, (lx * lx + ly * ly) * 200 / (n * n * 4));
             auto ch = [light](BYTE c) { return BYTE(std::max(8L, long(c) * light / 255)); };
-            s->_clear(x, y, 1, 1, WORD(rgb_565(ch(r), ch(gr), ch(b))));
+            s->_clear(x, y, 1, 1, WORD(rgb(ch(r), ch(gr), ch(b))));
         }
     return s;
 }
@@ -46,15 +46,15 @@ void SceneFrames(DemoContext& ctx)
 {
     CountingGraph* g = ctx.graph;
     KSprite* back = g->GetBackScreen();
-    KSprite* tileA = MakeTile(g, WORD(rgb_565(40, 90, 40)), WORD(rgb_565(60, 130, 60)));
-    KSprite* tileB = MakeTile(g, WORD(rgb_565(40, 40, 90)), WORD(rgb_565(60, 60, 140)));
+    KSprite* tileA = MakeTile(g, WORD(rgb(40, 90, 40)), WORD(rgb(60, 130, 60)));
+    KSprite* tileB = MakeTile(g, WORD(rgb(40, 40, 90)), WORD(rgb(60, 60, 140)));
     KSprite* ball = MakeBall(g, 250, 80, 60);
     KSprite* ball2 = MakeBall(g, 90, 170, 250);
 
     const int frames = 12;
     for (int frame = 0; frame < frames; frame++) {
         int recorded = 0;
-        back->Clear(WORD(rgb_565(20, 20, 30)));
+        back->Clear(WORD(rgb(20, 20, 30)));
         recorded++;
         for (long ty = 2; ty < ctx.clientH / 32 - 1; ty++)
             for (long tx = 1; tx < ctx.clientW / 32 - 1; tx++) {

@@ -141,9 +141,9 @@ void SceneGifPng(DemoContext& ctx)
     }
 
     KSprite* back = ctx.graph->GetBackScreen();
-    back->_clear(0, 0, ctx.clientW, ctx.clientH, rgb_565(30, 60, 70));
+    back->_clear(0, 0, ctx.clientW, ctx.clientH, rgb(30, 60, 70));
     for (int x = 0; x < ctx.clientW; x += 40)
-        back->_clear(x, 0, 20, ctx.clientH, rgb_565(36, 70, 82));
+        back->_clear(x, 0, 20, ctx.clientH, rgb(36, 70, 82));
     const long ew = emblem->GetWidth(), eh = emblem->GetHeight();
     back->_blt(60, 80, emblem, 0, 0, ew, eh);
     back->_blt_ck(200, 80, emblem, 0, 0, ew, eh);

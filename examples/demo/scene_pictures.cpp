@@ -14,10 +14,10 @@ namespace {
 // A grey checker, so keyed and blended pixels show what lies under them.
 void DrawChecker(KSprite* back, int w, int h)
 {
-    back->_clear(0, 0, w, h, rgb_565(48, 48, 56));
+    back->_clear(0, 0, w, h, rgb(48, 48, 56));
     for (int y = 0; y < h; y += 16)
         for (int x = (y / 16) % 2 * 16; x < w; x += 32)
-            back->_clear(x, y, 16, 16, rgb_565(72, 72, 84));
+            back->_clear(x, y, 16, 16, rgb(72, 72, 84));
 }
 
 }  // namespace

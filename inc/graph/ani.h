@@ -18,6 +18,7 @@
 //              and bottom exclusive) inside that image
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 
 class KGraph;
 class KSprite;
@@ -33,7 +34,7 @@ struct ANI_FRAME {
     DWORD delay;    // how long the frame stays, in milliseconds
 };
 
-class KAni {
+class KESTREL_API KAni {
 public:
     KAni();
     // Loads `filename` at once (see Load).
@@ -98,12 +99,12 @@ private:
     friend class KAniPlayer;
     friend struct KAniAccess;  // tests
 
-    bool _hasFrame(DWORD index) const;
+    bool _hasframe(DWORD index) const;
 
-    KSprite* _currentForSize();
+    KSprite* _currentforsize();
     // Playback over a cursor (frame index and clock) that the caller keeps:
     // the animation's own, or a player's.
-    long _nextFrame(DWORD& cur) const;
+    long _nextframe(DWORD& cur) const;
     long _action(DWORD& cur, DWORD& last) const;
     long _draw(DWORD& cur, DWORD& last, long x, long y) const;
 

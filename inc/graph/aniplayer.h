@@ -4,11 +4,12 @@
 // player must not outlive the animation it plays.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 
 class KAni;
 class KSprite;
 
-class KAniPlayer {
+class KESTREL_API KAniPlayer {
 public:
     KAniPlayer();
     ~KAniPlayer();

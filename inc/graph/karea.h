@@ -8,12 +8,13 @@
 // nothing.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include <klink.h>
 #include "kstate.h"
 
 #define KAREA_STATE_HIDE 0x01
 
-class KAreaData {
+class KESTREL_API KAreaData {
 public:
     KAreaData() : rect{0, 0, 0, 0}, data(0) {}
     ~KAreaData() { state.SetState(0); }
@@ -39,7 +40,7 @@ public:
     KState<BYTE> state;
 };
 
-class KArea {
+class KESTREL_API KArea {
 public:
     typedef KLink<KAreaData, 4, 4, KLinkLinked> List;
 

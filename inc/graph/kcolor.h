@@ -1,6 +1,7 @@
 // Colour modes and the pixel packers.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 
 enum KESTREL_COLOR_MODE : int {
     KCM_R8G8B8 = 1,
@@ -33,9 +34,9 @@ unsigned long color24b_565(WORD p);
 unsigned long color24b_555(WORD p);
 
 // The host's pixel functions; null until RegisterColorFunc installs them.
-extern unsigned long (*rgb)(unsigned char r, unsigned char g, unsigned char b);
-extern unsigned short (*color16b)(int r, int g, int b);
-extern unsigned long (*color24b)(unsigned short pixel);
+extern KESTREL_API unsigned long (*rgb)(unsigned char r, unsigned char g, unsigned char b);
+extern KESTREL_API unsigned short (*color16b)(int r, int g, int b);
+extern KESTREL_API unsigned long (*color24b)(unsigned short pixel);
 
-void RegisterColorFunc(KESTREL_COLOR_MODE mode);
-void RegisterColorFunc(bool is555);
+KESTREL_API void RegisterColorFunc(KESTREL_COLOR_MODE mode);
+KESTREL_API void RegisterColorFunc(bool is555);

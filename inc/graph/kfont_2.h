@@ -3,6 +3,7 @@
 // KSmoothVectorFont.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include "kstate.h"
 
 class KGraph;
@@ -17,7 +18,7 @@ enum KFONT_ALIGN_TYPE : int {
 
 // The abstract font: the text walks (drawing, formatting, measuring) over
 // zero-terminated double-byte text; a derived font supplies the glyphs.
-class KFont {
+class KESTREL_API KFont {
 public:
     KFont() : m_nHeight(0), m_Graph(NULL) {}
     virtual ~KFont() {}
@@ -68,7 +69,7 @@ class KSprite;
 // most-recently-used list of glyph nodes and drawn pixel by pixel in one
 // colour. Every character is fixed-pitch: the full height from code 160 up,
 // half of it below.
-class KVectorFont : public KFont {
+class KESTREL_API KVectorFont : public KFont {
 public:
     // One cached glyph.
     struct _node {
@@ -132,7 +133,7 @@ protected:
 
 // A font rendered into 65-level grey glyphs, kept in the cells of one 8-bit
 // cache sprite and drawn through the device's colour-through-alpha blit.
-class KSmoothVectorFont : public KVectorFont {
+class KESTREL_API KSmoothVectorFont : public KVectorFont {
 public:
     // The cache sprite is CacheSprWidth x CacheSprHeight; each glyph takes a
     // square cell of the font height raised to a multiple of 4. A cache with

@@ -3,6 +3,7 @@
 // KGraphGDI implements.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include "kcolor.h"
 #include "kstate.h"
 #include "kspritedata.h"
@@ -19,7 +20,7 @@ enum KESTREL_RENDER_MODE : int {
 
 #define KGRAPH_STATE_INIT 1
 
-class KGraph {
+class KESTREL_API KGraph {
 public:
     KGraph();
     KGraph(HWND hwnd, HINSTANCE hinst);
@@ -194,6 +195,6 @@ protected:
 void _swaprb_premultiply(BYTE* data, long width, long height);
 // ---- end of pictures
 
-KGraph* CreateKGraph(KESTREL_RENDER_MODE mode, bool b1, DWORD w, DWORD h,
+KESTREL_API KGraph* CreateKGraph(KESTREL_RENDER_MODE mode, bool b1, DWORD w, DWORD h,
                      KESTREL_COLOR_MODE cm, bool b2, bool fallback);
-void ReleaseKGraph(KGraph*& graph);
+KESTREL_API void ReleaseKGraph(KGraph*& graph);

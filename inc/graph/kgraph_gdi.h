@@ -3,7 +3,7 @@
 #pragma once
 #include "kgraph.h"
 
-class KGraphGDI : public KGraph {
+class KESTREL_API KGraphGDI : public KGraph {
 public:
     KGraphGDI();
     ~KGraphGDI() override;

@@ -6,6 +6,7 @@
 // device. Created and owned by the device; the host never makes one.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include <cstdint>
 #include <vector>
 #include "kdirtygrid.h"
@@ -25,6 +26,7 @@ class KGraph;
 enum {
     KRE_OP_BLT = 1,
     KRE_OP_CLEAR = 2,
+    KRE_OP_RESERVED = 3,  // no recorder makes it; it never compares equal and draws nothing
     KRE_OP_BLT_CK = 4,
     KRE_OP_PRINTF = 5,
     KRE_OP_LINE = 6,
@@ -66,7 +68,7 @@ struct KRE_ALPHA_PARAM {
     long ax, ay;         // the alpha pixel under the source's top-left
 };
 
-class KRenderEngine {
+class KESTREL_API KRenderEngine {
 public:
     KRenderEngine();
     ~KRenderEngine();
@@ -80,12 +82,17 @@ public:
         RECT rcDst;          // destination pixels, right and bottom exclusive
         SPRITE_DATA* dst;
         RECT rcSrc;          // source pixels, where the command has a source
-        SPRITE_DATA* src;    // for KRE_OP_FILL_ALPHA_SPR: the fill colour
+        SPRITE_DATA* src;    // for KRE_OP_FILL_ALPHA_SPR: the fill colour (see Source)
         DWORD op;
         uintptr_t param;     // byte, colour, or the address of a parameter block
         DWORD state;         // KRE_STATE_NOTDRAW | KRE_STATE_NOTPROCESS
         rectlist_node() : rcDst{0, 0, 0, 0}, dst(NULL), rcSrc{0, 0, 0, 0}, src(NULL), op(0),
                           param(0), state(0) {}
+        // The sprite the command reads pixels from, or null: a colour fill
+        // keeps its colour in the source field, so no sprite may match it.
+        SPRITE_DATA* Source() const { return op == KRE_OP_FILL_ALPHA_SPR ? NULL : src; }
+        // A colour fill's colour.
+        DWORD FillColour() const { return DWORD(reinterpret_cast<uintptr_t>(src)); }
     };
 
     // One command list with its chain of parameter buffers.
@@ -130,17 +137,17 @@ private:
     __attribute__((always_inline)) void Blt(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                             long l, long t, long r, long b)
     {
-        _recordBlit(dst, KRE_OP_BLT, x, y, src, l, t, r, b, 0);
+        _recordblit(dst, KRE_OP_BLT, x, y, src, l, t, r, b, 0);
     }
     __attribute__((always_inline)) void Blt_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                                long l, long t, long r, long b)
     {
-        _recordBlit(dst, KRE_OP_BLT_CK, x, y, src, l, t, r, b, 0);
+        _recordblit(dst, KRE_OP_BLT_CK, x, y, src, l, t, r, b, 0);
     }
     // Fills the spare node with a blit of the source rectangle l, t, r, b
     // to (x, y) and appends it; every field is set, so that equal commands
     // have equal records. Always inline: a call would cost as much again.
-    __attribute__((always_inline)) void _recordBlit(SPRITE_DATA* dst, DWORD op, long x, long y,
+    __attribute__((always_inline)) void _recordblit(SPRITE_DATA* dst, DWORD op, long x, long y,
                                                     SPRITE_DATA* src, long l, long t, long r,
                                                     long b, uintptr_t param)
     {
@@ -226,21 +233,21 @@ private:
     Node* TakeSpare(rectlist* list);
     void Append(rectlist* list);
     void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
-    void _indexPrevious();
-    void _matchPrevious(Node* prev, long i);
-    void _vanishUpTo(Node* stop);
-    void _addDirty(const RECT& r, bool vanished);
-    bool _mostlyDirty(long fresh, long seen, long total) const;
-    int _countDirty();
-    KDirtyGrid* _chooseGrid();
-    void _buildFromGrid(KDirtyGrid& grid);
-    void _buildExact();
-    bool _touchesDirty(const rectlist_node* node) const;
-    void _cutDirty();
+    void _indexprevious();
+    void _matchprevious(Node* prev, long i);
+    void _vanishupto(Node* stop);
+    void _adddirty(const RECT& r, bool vanished);
+    bool _mostlydirty(long fresh, long seen, long total) const;
+    int _countdirty();
+    KDirtyGrid* _choosegrid();
+    void _buildfromgrid(KDirtyGrid& grid);
+    void _buildexact();
+    bool _touchesdirty(const rectlist_node* node) const;
+    void _cutdirty();
     template <class Pred>
-    void _dropIf(rectlist* list, Pred pred);
+    void _dropif(rectlist* list, Pred pred);
     template <class Pred>
-    void _markStale(rectlist* list, Pred pred);
+    void _markstale(rectlist* list, Pred pred);
     // Where all six Printf forms end: font draws, h is the height used for
     // the visibility test and the destination rectangle.
     void _text(SPRITE_DATA* dst, KFont* font, long h, long x, long y, DWORD colour,
@@ -269,10 +276,10 @@ private:
     std::vector<PrevKey> m_prevIndex;  // in list order, from the first unmatched
     std::vector<int> m_prevBuckets;    // first entry of each bucket, -1 when empty
     std::vector<int> m_prevTails;      // last entry of each bucket, -1 when empty
-    std::vector<RECT> m_dirty;         // _countDirty's rectangles
+    std::vector<RECT> m_dirty;         // _countdirty's rectangles
     std::vector<RECT> m_vanished;      // of the commands that vanished, in list order
     RECT m_dirtyBox = {0, 0, 0, 0};    // the bounds of m_dirty
-    std::vector<Node*> m_uncut;        // _countDirty's uncuttable unchanged commands
+    std::vector<Node*> m_uncut;        // _countdirty's uncuttable unchanged commands
     long m_nMatchedOrder;  // list order of the last previous command matched
     Node* m_prevNext;      // the previous command after that one
     bool m_bIndexed;       // m_prevIndex holds this frame's previous list

@@ -3,6 +3,7 @@
 // that records its drawing. Each handle holds one reference on each block.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include "kspritedata.h"
 #include "kfont_2.h"
 
@@ -10,7 +11,7 @@ class KRenderEngine;
 class KGraph;
 class KFont;
 
-class KSprite {
+class KESTREL_API KSprite {
 public:
     KSprite();
     // A view of rect inside other's pixels; shares (and counts) its data.

@@ -3,6 +3,7 @@
 // device removes it (Release) when it frees the block.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include <set>
 #include "kspritedata.h"
 
@@ -14,7 +15,7 @@ struct SPRITE_CACHE_NODE {
     SPRITE_DATA* data;
 };
 
-class KSpriteManager {
+class KESTREL_API KSpriteManager {
 public:
     explicit KSpriteManager(KGraph* graph);
     ~KSpriteManager();

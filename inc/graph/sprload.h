@@ -23,6 +23,7 @@
 // kind, and the host device releases them (ReleaseData, Remove, Stop).
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include <kbase.h>
 #include <klink.h>
 #include <cstring>
@@ -60,7 +61,7 @@ struct SPRLOAD_REQUEST {
     }
 };
 
-class sprLoad : public KThread {
+class KESTREL_API sprLoad : public KThread {
 public:
     // graph: the device that releases the pictures; hwnd: the window told of
     // the work; expected: the number of finished requests at which
@@ -118,7 +119,7 @@ private:
     void _work(Node* req);
     long _open(Node* req);
     long _load(Node* req);
-    void _releaseData(SPRLOAD_REQUEST& req);
+    void _releasedata(SPRLOAD_REQUEST& req);
 
     KCriticalSection m_QueueLock;   // the requests, the walk and the counters
     List m_Requests;

@@ -13,6 +13,7 @@
 // tree onto the device's back screen through recorded sprite drawing.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include <klink.h>
 #include <kstate.h>
 
@@ -57,7 +58,7 @@ class KestrelWnd;
 // A window's children: pointers, never owned, in the order added.
 typedef KLink<KestrelWnd, 16, 4, KLinkPointer> KWndChildList;
 
-class KestrelWnd {
+class KESTREL_API KestrelWnd {
 public:
     KestrelWnd();
     // Calls Release.
@@ -239,23 +240,23 @@ private:
     // The windows whose m_pParent is this one: a parent released first
     // clears their link, so they never reach back into a freed parent.
     std::vector<KestrelWnd*> m_Dependents;
-    void _linkParent(KestrelWnd* parent);
-    void _unlinkParent();
+    void _linkparent(KestrelWnd* parent);
+    void _unlinkparent();
 
     long _create(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
                  int y, int w, int h, HWND parent, UINT id, const char* failText);
     // The first child hit at (x, y) in routing order, or null.
-    KestrelWnd* _hitChild(long x, long y);
-    bool _hitOne(KestrelWnd* child, long x, long y);
-    int _routeClick(UINT msg, WPARAM wParam, LPARAM lParam);
-    static BOOL _postTo(KestrelWnd* child, UINT msg, WPARAM wParam, LPARAM lParam);
+    KestrelWnd* _hitchild(long x, long y);
+    bool _hitone(KestrelWnd* child, long x, long y);
+    int _routeclick(UINT msg, WPARAM wParam, LPARAM lParam);
+    static BOOL _postto(KestrelWnd* child, UINT msg, WPARAM wParam, LPARAM lParam);
     // Replaces `field` with a new view of src on rc.
-    void _setView(KSprite*& field, KSprite* src, RECT& rc, bool colorKey);
-    void _releaseSprite(KSprite*& spr);
+    void _setview(KSprite*& field, KSprite* src, RECT& rc, bool colorKey);
+    void _releasesprite(KSprite*& spr);
 };
 
 // The host's top-level window: message loops and the frame.
-class KestrelMainWnd : public KestrelWnd {
+class KESTREL_API KestrelMainWnd : public KestrelWnd {
     KWND_DECLARE_MESSAGES()
 public:
     KestrelMainWnd();
@@ -290,7 +291,7 @@ protected:
 
 // A window the host already has, used as the framework's top window. The
 // host's own procedure keeps handling its messages.
-class VirtualKestrelWnd : public KestrelWnd {
+class KESTREL_API VirtualKestrelWnd : public KestrelWnd {
 public:
     VirtualKestrelWnd() = default;
     ~VirtualKestrelWnd() override;
@@ -305,7 +306,7 @@ public:
 
 // A host-side interface holding a device. The five operations are the host's
 // own; the library never calls them.
-class KestrelFrame {
+class KESTREL_API KestrelFrame {
 public:
     KestrelFrame();
     virtual ~KestrelFrame();
@@ -325,7 +326,7 @@ protected:
 
 // Frame pacing: Wait, once per frame, sleeps for what remains of the frame
 // interval since the previous Wait.
-class KestrelFPS {
+class KESTREL_API KestrelFPS {
 public:
     KestrelFPS();
     // Interval 1000 / fps milliseconds (integer); fps <= 0 changes nothing.

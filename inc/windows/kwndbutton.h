@@ -21,7 +21,7 @@ class CUnPackFile;
 #define KWNDBUTTON_TIMER_HOVER 2
 #define KWNDBUTTON_HOVER_PERIOD 300
 
-class KWndButton : public KestrelWnd {
+class KESTREL_API KWndButton : public KestrelWnd {
     KWND_DECLARE_MESSAGES()
 public:
     enum { PICTURE_NORMAL, PICTURE_HOVER, PICTURE_PRESSED, PICTURE_DISABLED, PICTURE_COUNT };
@@ -83,7 +83,7 @@ protected:
     // The picture the current state shows (may be null).
     KSprite* _current();
     void _notify(DWORD code);
-    void _releasePictures();
+    void _releasepictures();
 
     KSprite* m_Sprite[PICTURE_COUNT];  // owned views
     DWORD m_dwTextColor;
@@ -93,7 +93,7 @@ protected:
 private:
     // The caption as last read from the window text, and its width in the
     // font it was measured with: a frame reads neither again while both hold.
-    void _refreshCaption();
+    void _refreshcaption();
     char m_szCaption[32];
     long m_nCaptionWidth;
     KFont* m_pCaptionFont;

@@ -24,7 +24,7 @@
 #define KWNDEDIT_CARET_PERIOD 300
 #define KWNDEDIT_MAX_TEXT 255
 
-class KWndEdit : public KestrelWnd {
+class KESTREL_API KWndEdit : public KestrelWnd {
     KWND_DECLARE_MESSAGES()
 public:
     KWndEdit();
@@ -74,20 +74,20 @@ public:
 protected:
     // Copies the shared window's text and selection into this field when
     // it is the one they belong to.
-    void _readBack();
+    void _readback();
     // The field's text as drawn: '*' for each character of a password.
     void _display(char* out);
     // Byte offsets between the text and what is drawn.
-    long _toDisplay(long offset);
-    long _toText(long offset);
+    long _todisplay(long offset);
+    long _totext(long offset);
     // The text offset of the character at pixel x (top window's client
     // coordinates), counted from the first visible character.
-    long _indexAt(long x);
-    void _sendSel();
+    long _indexat(long x);
+    void _sendsel();
     // Makes the shared window when there is none: 0 or the reported failure.
-    long _makeShared(HWND parent, UINT id);
-    void _setText(const char* str);
-    bool _ignoresInput() { return m_dwState.Has(KWND_STATE_HIDE | KWND_STATE_DISABLE); }
+    long _makeshared(HWND parent, UINT id);
+    void _settext(const char* str);
+    bool _ignoresinput() { return m_dwState.Has(KWND_STATE_HIDE | KWND_STATE_DISABLE); }
 
     BYTE m_bBlink;       // caret phase, flipped by the caret timer
     long m_nSelStart;    // selection; the caret is at m_nSelEnd
@@ -106,7 +106,7 @@ protected:
 private:
     // The width of the text as drawn, measured again only when it or the
     // font changed: most frames draw a field as it was.
-    long _shownWidth(const char* shown);
+    long _shownwidth(const char* shown);
     char m_szMeasured[KWNDEDIT_MAX_TEXT + 1];
     long m_nMeasuredWidth;
     KFont* m_pMeasuredFont;

@@ -12,11 +12,12 @@
 // "common" are read from the common archive, others from the skin's own.
 #pragma once
 #include <windows.h>
+#include <kexport.h>
 #include <kgraph.h>
 
 class CUnPackFile;
 
-class KWndBack {
+class KESTREL_API KWndBack {
 public:
     explicit KWndBack(KGraph* pGraph);
     // Releases the back sprite.
@@ -49,16 +50,16 @@ protected:
     // commonPack when it begins with "common", else from pack; its
     // rectangle clipped to the picture. Null, reported, when it cannot be
     // loaded.
-    KSprite* _loadPiece(const char* picture, const long rect[4], CUnPackFile* pack,
+    KSprite* _loadpiece(const char* picture, const long rect[4], CUnPackFile* pack,
                         CUnPackFile* commonPack);
     // Reads cells 1 to 4 of the row as numbers; false when one is not.
-    static bool _readRect(class KExcelTable& table, int row, long rect[4]);
+    static bool _readrect(class KExcelTable& table, int row, long rect[4]);
 
     KSprite* m_sprBack;  // owned
     KGraph* m_Graph;     // not owned
 };
 
-class KWndBack_Ex : public KWndBack {
+class KESTREL_API KWndBack_Ex : public KWndBack {
 public:
     // Piece order in the table and in m_sprSrc.
     enum {
@@ -90,7 +91,7 @@ protected:
     KSprite* m_sprSrc[PIECE_COUNT];  // owned; null for "null" rows
 };
 
-class KWndBack_Ex2 : public KWndBack {
+class KESTREL_API KWndBack_Ex2 : public KWndBack {
 public:
     KWndBack_Ex2(KGraph* pGraph, const char* name, CUnPackFile* pack, CUnPackFile* commonPack);
     ~KWndBack_Ex2() override;

@@ -86,11 +86,11 @@ long KAni::Init(DWORD dwMaxFrame)
     KASSERT(m_Frames == NULL);
     KASSERT(dwMaxFrame > 0);
     if (m_Frames != NULL || dwMaxFrame == 0)
-        return -1;
+        return KRET_ERROR;
     m_Frames = new (std::nothrow) ANI_FRAME[dwMaxFrame];
     KASSERT(m_Frames);
     if (m_Frames == NULL)
-        return 3;
+        return KRET_NOMEMORY;
     for (DWORD i = 0; i < dwMaxFrame; i++)
         m_Frames[i] = ANI_FRAME{0, NULL, 0};
     m_dwMaxFrame = dwMaxFrame;
@@ -136,43 +136,43 @@ long KAni::Load(const char* filename, KGraph* pGraph)
     KASSERT(filename != NULL && filename[0] != '\0');
     KASSERT(pGraph);
     if (m_Frames != NULL || filename == NULL || filename[0] == '\0' || pGraph == NULL)
-        return -1;
+        return KRET_ERROR;
     KGraph* graph = pGraph;
     Release();  // frame 0, clock stopped, whatever the outcome
 
     KFile file;
     if (file.Open(filename, 1) != 0)
-        return KRet(7, "KAni::Load(%s) open fail", filename);
+        return KRet(KRET_CANTOPEN, "KAni::Load(%s) open fail", filename);
     ByteReader in(&file);
     BYTE tag[4];
     DWORD headWords = 0, flags = 0, images = 0, frames = 0;
     if (!in.bytes(tag, 4) || !in.u32(headWords) || !in.u32(flags) || !in.u32(images) ||
         !in.u32(frames))
-        return KRet(8, "KAni::Load(%s) short header", filename);
+        return KRet(KRET_MALFORMED, "KAni::Load(%s) short header", filename);
     // Both counts together must account for the whole file, so neither can
     // ask for more than the file holds.
     const uint64_t size = kAniHeadBytes + uint64_t(images) * kAniNameBytes +
                           uint64_t(frames) * kAniFrameBytes;
     if (size != file.GetSize())
-        return KRet(8, "KAni::Load(%s) %u images and %u frames do not match the file size %u",
+        return KRet(KRET_MALFORMED, "KAni::Load(%s) %u images and %u frames do not match the file size %u",
                     filename, unsigned(images), unsigned(frames), unsigned(file.GetSize()));
 
     std::vector<std::string> names(images);
     for (DWORD i = 0; i < images; i++) {
         char field[kAniNameBytes];
         if (!in.bytes(field, sizeof(field)))
-            return KRet(8, "KAni::Load(%s) short file", filename);
+            return KRet(KRET_MALFORMED, "KAni::Load(%s) short file", filename);
         if (std::memchr(field, 0, sizeof(field)) == NULL)
-            return KRet(8, "KAni::Load(%s) image name %u has no end", filename, unsigned(i));
+            return KRet(KRET_MALFORMED, "KAni::Load(%s) image name %u has no end", filename, unsigned(i));
         names[i] = field;
     }
     std::vector<FileFrame> list(frames);
     for (DWORD j = 0; j < frames; j++) {
         FileFrame& f = list[j];
         if (!in.u32(f.image) || !in.u32(f.delay) || !GetRect(in, f.rc))
-            return KRet(8, "KAni::Load(%s) short file", filename);
+            return KRet(KRET_MALFORMED, "KAni::Load(%s) short file", filename);
         if (f.image >= images)
-            return KRet(8, "KAni::Load(%s) frame %u names image %u of %u", filename, unsigned(j),
+            return KRet(KRET_MALFORMED, "KAni::Load(%s) frame %u names image %u of %u", filename, unsigned(j),
                         unsigned(f.image), unsigned(images));
     }
     file.Close();
@@ -194,13 +194,13 @@ long KAni::Load(const char* filename, KGraph* pGraph)
         pics[i] = graph->Load(path.c_str(), kAniLoadFlags, NULL);
         if (pics[i] == NULL) {
             giveBack();
-            return KRet(7, "KAni::Load(%s) image %s", filename, path.c_str());
+            return KRet(KRET_CANTOPEN, "KAni::Load(%s) image %s", filename, path.c_str());
         }
     }
     for (DWORD j = 0; j < frames; j++) {
         if (!RectInside(list[j].rc, pics[list[j].image])) {
             giveBack();
-            return KRet(8, "KAni::Load(%s) frame %u lies outside its image", filename, unsigned(j));
+            return KRet(KRET_MALFORMED, "KAni::Load(%s) frame %u lies outside its image", filename, unsigned(j));
         }
     }
 
@@ -208,7 +208,7 @@ long KAni::Load(const char* filename, KGraph* pGraph)
     for (DWORD j = 0; j < frames && result == 0; j++) {
         SetFrame(j, pics[list[j].image], list[j].rc, list[j].delay, list[j].image);
         if (m_Frames[j].spr == NULL)
-            result = KRet(3, "KAni::Load(%s) frame %u", filename, unsigned(j));
+            result = KRet(KRET_NOMEMORY, "KAni::Load(%s) frame %u", filename, unsigned(j));
     }
     giveBack();
     if (result != 0) {
@@ -225,7 +225,7 @@ long KAni::Save(const char* filename, DWORD imageCount, const char* kpc)
     if (imageCount > 0)
         KASSERT(kpc != NULL && kpc[0] != '\0');
     if (filename == NULL || filename[0] == '\0' || (imageCount > 0 && kpc == NULL))
-        return -1;
+        return KRET_ERROR;
 
     // The whole file is built first, so a refusal writes nothing.
     std::vector<BYTE> out(kAniTag, kAniTag + 4);
@@ -238,7 +238,7 @@ long KAni::Save(const char* filename, DWORD imageCount, const char* kpc)
         // A name cut to fit its field would name another file.
         const size_t len = strnlen(name, kAniNameBytes);
         if (len >= kAniNameBytes)
-            return KRet(-1, "KAni::Save(%s) image name %u is too long", filename, unsigned(i));
+            return KRet(KRET_ERROR, "KAni::Save(%s) image name %u is too long", filename, unsigned(i));
         const size_t at = out.size();
         out.resize(at + kAniNameBytes, 0);
         std::memcpy(&out[at], name, len);
@@ -248,9 +248,9 @@ long KAni::Save(const char* filename, DWORD imageCount, const char* kpc)
         const ANI_FRAME& f = m_Frames[i];
         KASSERT(m_Frames[i].spr != NULL);
         if (f.spr == NULL)
-            return -1;
+            return KRET_ERROR;
         if (f.image >= imageCount)
-            return KRet(-1, "KAni::Save(%s) frame %u names image %u of %u", filename, unsigned(i),
+            return KRet(KRET_ERROR, "KAni::Save(%s) frame %u names image %u of %u", filename, unsigned(i),
                         unsigned(f.image), unsigned(imageCount));
         const RECT& rc = f.spr->GetRect();
         Put32(out, f.image);
@@ -263,14 +263,14 @@ long KAni::Save(const char* filename, DWORD imageCount, const char* kpc)
 
     KFile file;
     if (file.Open(filename, 2) != 0)
-        return KRet(7, "KAni::Save(%s) open fail", filename);
+        return KRet(KRET_CANTOPEN, "KAni::Save(%s) open fail", filename);
     if (file.Write(out.data(), DWORD(out.size())) != out.size())
-        return KRet(7, "KAni::Save(%s) write fail", filename);
+        return KRet(KRET_CANTOPEN, "KAni::Save(%s) write fail", filename);
     file.Close();
     return 0;
 }
 
-bool KAni::_hasFrame(DWORD index) const
+bool KAni::_hasframe(DWORD index) const
 {
     return m_Frames != NULL && index < m_dwMaxFrame;
 }
@@ -279,7 +279,7 @@ KSprite* KAni::GetCurSprite()
 {
     KASSERT(m_dwCurFrame < m_dwMaxFrame);
     KASSERT(m_Frames != NULL);
-    return _hasFrame(m_dwCurFrame) ? m_Frames[m_dwCurFrame].spr : NULL;
+    return _hasframe(m_dwCurFrame) ? m_Frames[m_dwCurFrame].spr : NULL;
 }
 
 KSprite* KAni::GetSprite(DWORD index)
@@ -287,31 +287,31 @@ KSprite* KAni::GetSprite(DWORD index)
     KASSERT(index < m_dwMaxFrame);
     if (index < m_dwMaxFrame)
         KASSERT(m_Frames != NULL && m_Frames[index].spr != NULL);
-    return _hasFrame(index) ? m_Frames[index].spr : NULL;
+    return _hasframe(index) ? m_Frames[index].spr : NULL;
 }
 
 // The current frame's sprite for the size queries, asserted as they are.
-KSprite* KAni::_currentForSize()
+KSprite* KAni::_currentforsize()
 {
     KASSERT(m_dwCurFrame < m_dwMaxFrame);
     if (m_dwCurFrame < m_dwMaxFrame)
         KASSERT(m_Frames != NULL && m_Frames[m_dwCurFrame].spr != NULL);
-    return _hasFrame(m_dwCurFrame) ? m_Frames[m_dwCurFrame].spr : NULL;
+    return _hasframe(m_dwCurFrame) ? m_Frames[m_dwCurFrame].spr : NULL;
 }
 
 long KAni::GetWidth()
 {
-    KSprite* spr = _currentForSize();
+    KSprite* spr = _currentforsize();
     return spr != NULL ? long(spr->GetRectWidth()) : 0;
 }
 
 long KAni::GetHeight()
 {
-    KSprite* spr = _currentForSize();
+    KSprite* spr = _currentforsize();
     return spr != NULL ? long(spr->GetRectHeight()) : 0;
 }
 
-long KAni::_nextFrame(DWORD& cur) const
+long KAni::_nextframe(DWORD& cur) const
 {
     if (uint64_t(cur) + 1 >= m_dwMaxFrame) {
         cur = 0;
@@ -334,7 +334,7 @@ long KAni::_action(DWORD& cur, DWORD& last) const
     }
     if (DWORD(now - last) < m_Frames[cur].delay)
         return 0;
-    const long r = _nextFrame(cur);
+    const long r = _nextframe(cur);
     last = now;
     return r;
 }
@@ -356,7 +356,7 @@ long KAni::_draw(DWORD& cur, DWORD& last, long x, long y) const
 
 long KAni::NextFrame()
 {
-    return _nextFrame(m_dwCurFrame);
+    return _nextframe(m_dwCurFrame);
 }
 
 long KAni::Action()

@@ -44,7 +44,7 @@ KSprite* KAniPlayer::GetCurSprite()
 long KAniPlayer::NextFrame()
 {
     KASSERT(m_Data != NULL);
-    return m_Data != NULL ? m_Data->_nextFrame(m_dwCurFrame) : 0;
+    return m_Data != NULL ? m_Data->_nextframe(m_dwCurFrame) : 0;
 }
 
 long KAniPlayer::Action()

@@ -1,12 +1,17 @@
-// Kernels of the software blitters, in two forms with one signature each:
+// Kernels of the software blitters and of the loaders' pixel packing, in two
+// forms with one signature each:
 //   kblit::ref   plain loops written straight from the pixel formulas; the
 //                yardstick that tests and benchmarks measure the fast form by;
-//   kblit::fast  SSE2, eight 16-bit pixels a step; what the device calls.
-// Both forms give the same pixels for every input: the device's slots clip
-// the rectangle and check the sprites, then hand it to a fast kernel. A
-// kernel writes exactly the w x h pixels it is given and reads nothing
-// outside the w x h source pixels and levels. Source and destination must
-// not overlap, except for Copy (a sprite blitted onto itself).
+//   kblit::fast  SSE2 (SSSE3 for the packer where the processor has it),
+//                eight 16-bit pixels a step.
+// Both forms give the same pixels for every input. The device and the
+// loaders call them through one table, Kernels(), chosen when first asked
+// for: the fast form, or the reference when the environment says
+// KESTREL_BLIT=ref, so that every test can run on the obviously right path.
+// The device's slots clip the rectangle and check the sprites, then hand it
+// to a kernel. A kernel writes exactly the w x h pixels it is given and reads
+// nothing outside the w x h source pixels and levels. Source and destination
+// must not overlap, except for Copy (a sprite blitted onto itself).
 #pragma once
 #include <windows.h>
 #include "kspritedata.h"
@@ -80,6 +85,32 @@ struct Rows {
     long w, h;
 };
 
+// The signatures both forms share, one table per form.
+struct KernelTable {
+    const char* name;   // "fast" or "ref"
+    void (*Fill16)(const Rows& r, WORD c);
+    void (*Fill8)(const Rows& r, BYTE c);
+    void (*Copy)(const Rows& r);
+    void (*CopyKey)(const Rows& r);
+    void (*BlendConst)(const Rows& r, BYTE a);
+    void (*BlendConstKey)(const Rows& r, BYTE a);
+    void (*BlendMask)(const Rows& r);
+    void (*BlendColourMask)(const Rows& r, WORD c);
+    void (*Additive)(const Rows& r, BYTE v);
+    void (*Zoom)(const ZoomJob& job);
+    // One row of `width` 3-byte pixels (blue, green, red) to R5G6B5.
+    void (*PackBgr565)(WORD* dst, const BYTE* src, long width);
+};
+
+// The table the library calls, chosen once (see above).
+const KernelTable& Kernels();
+// Each form's table, for the tests and benchmarks that compare them.
+const KernelTable& RefKernels();
+const KernelTable& FastKernels();
+// What KESTREL_BLIT names: true for "ref"; anything else, or nothing, is
+// the fast form.
+bool WantsReference(const char* setting);
+
 namespace ref {
 void Fill16(const Rows& r, WORD c);
 void Fill8(const Rows& r, BYTE c);
@@ -91,6 +122,7 @@ void BlendMask(const Rows& r);
 void BlendColourMask(const Rows& r, WORD c);
 void Additive(const Rows& r, BYTE v);
 void Zoom(const ZoomJob& job);
+void PackBgr565(WORD* dst, const BYTE* src, long width);
 }  // namespace ref
 
 namespace fast {
@@ -104,6 +136,7 @@ void BlendMask(const Rows& r);
 void BlendColourMask(const Rows& r, WORD c);
 void Additive(const Rows& r, BYTE v);
 void Zoom(const ZoomJob& job);
+void PackBgr565(WORD* dst, const BYTE* src, long width);
 }  // namespace fast
 
 }  // namespace kblit

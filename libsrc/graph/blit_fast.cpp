@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <emmintrin.h>
+#include <tmmintrin.h>
 
 namespace kblit {
 namespace fast {
@@ -275,6 +276,34 @@ inline void AdditiveRow(WORD* d, const WORD* s, long n, BYTE v)
     for (; i < n; ++i) d[i] = AdditivePixel(s[i], d[i], k);
 }
 
+// Eight 3-byte pixels (blue, green, red) to R5G6B5 per step, with SSSE3
+// byte shuffles; returns how many pixels it packed (a multiple of eight).
+__attribute__((target("ssse3"))) long PackBgr565Ssse3(WORD* dst, const BYTE* src, long width)
+{
+    // From 24 bytes (8 pixels) taken as two overlapping 16-byte loads, at
+    // 0 and at 8: per pixel a 16-bit lane of green | red << 8 and one of
+    // blue. Pixels 0-4 come from the first load, 5-7 from the second. The
+    // second load ends at byte 24, so nothing past the eighth pixel is read.
+    const __m128i rgLo = _mm_setr_epi8(1, 2, 4, 5, 7, 8, 10, 11, 13, 14, -1, -1, -1, -1, -1, -1);
+    const __m128i rgHi = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 8, 9, 11, 12, 14, 15);
+    const __m128i bLo = _mm_setr_epi8(0, -1, 3, -1, 6, -1, 9, -1, 12, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i bHi = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 7, -1, 10, -1, 13, -1);
+    const __m128i red = _mm_set1_epi16(short(0xF800));
+    const __m128i green = _mm_set1_epi16(0x00FC);
+    long x = 0;
+    for (; x + 8 <= width; x += 8, src += 24) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
+        const __m128i rg = _mm_or_si128(_mm_shuffle_epi8(a, rgLo), _mm_shuffle_epi8(b, rgHi));
+        const __m128i bl = _mm_or_si128(_mm_shuffle_epi8(a, bLo), _mm_shuffle_epi8(b, bHi));
+        const __m128i px = _mm_or_si128(
+            _mm_or_si128(_mm_and_si128(rg, red), _mm_slli_epi16(_mm_and_si128(rg, green), 3)),
+            _mm_srli_epi16(bl, 3));
+        Store8(dst + x, px);
+    }
+    return x;
+}
+
 }  // namespace
 
 void Fill16(const Rows& r, WORD c)
@@ -368,6 +397,15 @@ void Zoom(const ZoomJob& z)
         if (ey >= z.h) { ey -= z.h; ++oy; }
         oy += qy;
     }
+}
+
+// Processors without SSSE3 pack every pixel through the reference formula,
+// as do the last one to seven pixels of a row.
+void PackBgr565(WORD* dst, const BYTE* src, long width)
+{
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    const long done = ssse3 ? PackBgr565Ssse3(dst, src, width) : 0;
+    ref::PackBgr565(dst + done, src + size_t(done) * 3, width - done);
 }
 
 }  // namespace fast

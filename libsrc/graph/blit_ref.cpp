@@ -16,16 +16,16 @@ namespace ref {
 
 namespace {
 
-WORD* D(const Rows& r, long j) { return reinterpret_cast<WORD*>(r.dst + j * r.dstPitch); }
-const WORD* S(const Rows& r, long j) { return reinterpret_cast<const WORD*>(r.src + j * r.srcPitch); }
-const BYTE* L(const Rows& r, long j) { return r.lev + j * r.levPitch; }
+WORD* DstRow(const Rows& r, long j) { return reinterpret_cast<WORD*>(r.dst + j * r.dstPitch); }
+const WORD* SrcRow(const Rows& r, long j) { return reinterpret_cast<const WORD*>(r.src + j * r.srcPitch); }
+const BYTE* LevRow(const Rows& r, long j) { return r.lev + j * r.levPitch; }
 
 }  // namespace
 
 void Fill16(const Rows& r, WORD c)
 {
     for (long j = 0; j < r.h; ++j)
-        for (long i = 0; i < r.w; ++i) D(r, j)[i] = c;
+        for (long i = 0; i < r.w; ++i) DstRow(r, j)[i] = c;
 }
 
 void Fill8(const Rows& r, BYTE c)
@@ -37,46 +37,46 @@ void Fill8(const Rows& r, BYTE c)
 void Copy(const Rows& r)
 {
     for (long j = 0; j < r.h; ++j)
-        for (long i = 0; i < r.w; ++i) D(r, j)[i] = S(r, j)[i];
+        for (long i = 0; i < r.w; ++i) DstRow(r, j)[i] = SrcRow(r, j)[i];
 }
 
 void CopyKey(const Rows& r)
 {
     for (long j = 0; j < r.h; ++j)
         for (long i = 0; i < r.w; ++i)
-            if (S(r, j)[i] != 0) D(r, j)[i] = S(r, j)[i];
+            if (SrcRow(r, j)[i] != 0) DstRow(r, j)[i] = SrcRow(r, j)[i];
 }
 
 void BlendConst(const Rows& r, BYTE a)
 {
     for (long j = 0; j < r.h; ++j)
-        for (long i = 0; i < r.w; ++i) D(r, j)[i] = BlendPixel(S(r, j)[i], D(r, j)[i], a);
+        for (long i = 0; i < r.w; ++i) DstRow(r, j)[i] = BlendPixel(SrcRow(r, j)[i], DstRow(r, j)[i], a);
 }
 
 void BlendConstKey(const Rows& r, BYTE a)
 {
     for (long j = 0; j < r.h; ++j)
         for (long i = 0; i < r.w; ++i)
-            if (S(r, j)[i] != 0) D(r, j)[i] = BlendPixel(S(r, j)[i], D(r, j)[i], a);
+            if (SrcRow(r, j)[i] != 0) DstRow(r, j)[i] = BlendPixel(SrcRow(r, j)[i], DstRow(r, j)[i], a);
 }
 
 void BlendMask(const Rows& r)
 {
     for (long j = 0; j < r.h; ++j)
-        for (long i = 0; i < r.w; ++i) D(r, j)[i] = BlendPixel(S(r, j)[i], D(r, j)[i], L(r, j)[i]);
+        for (long i = 0; i < r.w; ++i) DstRow(r, j)[i] = BlendPixel(SrcRow(r, j)[i], DstRow(r, j)[i], LevRow(r, j)[i]);
 }
 
 void BlendColourMask(const Rows& r, WORD c)
 {
     for (long j = 0; j < r.h; ++j)
-        for (long i = 0; i < r.w; ++i) D(r, j)[i] = BlendPixel(c, D(r, j)[i], L(r, j)[i]);
+        for (long i = 0; i < r.w; ++i) DstRow(r, j)[i] = BlendPixel(c, DstRow(r, j)[i], LevRow(r, j)[i]);
 }
 
 void Additive(const Rows& r, BYTE v)
 {
     const WORD k = AdditiveKey(v);
     for (long j = 0; j < r.h; ++j)
-        for (long i = 0; i < r.w; ++i) D(r, j)[i] = AdditivePixel(S(r, j)[i], D(r, j)[i], k);
+        for (long i = 0; i < r.w; ++i) DstRow(r, j)[i] = AdditivePixel(SrcRow(r, j)[i], DstRow(r, j)[i], k);
 }
 
 // The error-accumulator walk, step by step over the whole rectangle; only
@@ -104,6 +104,13 @@ void Zoom(const ZoomJob& z)
         oy += qy;
         if (oy >= z.sh) oy = z.sh - 1;
     }
+}
+
+// Each channel keeps its top bits, as color16b_565 packs them.
+void PackBgr565(WORD* dst, const BYTE* src, long width)
+{
+    for (long x = 0; x < width; ++x, src += 3)
+        dst[x] = WORD(((src[2] << 8) & 0xF800) | ((src[1] << 3) & 0x07E0) | (src[0] >> 3));
 }
 
 }  // namespace ref

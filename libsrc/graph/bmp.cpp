@@ -7,7 +7,7 @@
 // 3 bytes (blue, green, red) padded to a multiple of 4.
 #include "kgraph.h"
 #include "kloaders.h"
-#include "raster/rasterlimits.h"
+#include "rasterlimits.h"
 #include <cstdlib>
 
 namespace {
@@ -60,7 +60,7 @@ SPRITE_DATA* KGraph::_loadbmp(SPRITE_DATA*&, const char* filename, KESTREL_COLOR
         return NULL;
     KFile file;
     if (file.Open(filename, 1) != 0) {
-        KRet(7, "_loadbmp(%s,,)", filename);
+        KRet(KRET_CANTOPEN, "_loadbmp(%s,,)", filename);
         return NULL;
     }
     ByteReader in(&file);
@@ -70,14 +70,14 @@ SPRITE_DATA* KGraph::_loadbmp(SPRITE_DATA*&, const char* filename, KESTREL_COLOR
                        in.u32(headerSize) && in.u32(w) && in.u32(h) && in.u16(planes) &&
                        in.u16(bits);
     if (!whole || magic != kBmpMagic || bits != 24) {
-        KRet(-1, "_loadbmp(%s,,):This Bmp File is not 24bits", filename);
+        KRet(KRET_ERROR, "_loadbmp(%s,,):This Bmp File is not 24bits", filename);
         return NULL;
     }
     // Top-down rows (a negative height) and empty pictures are not read.
     const int32_t width = int32_t(w);
     const int32_t height = int32_t(h);
     if (width <= 0 || height <= 0) {
-        KRet(-1, "_loadbmp(%s,,):_createsprite(%d,%d)", filename, width, height);
+        KRet(KRET_ERROR, "_loadbmp(%s,,):_createsprite(%d,%d)", filename, width, height);
         return NULL;
     }
     // The pixel area (file size - offset) must hold every row, as the header
@@ -86,25 +86,26 @@ SPRITE_DATA* KGraph::_loadbmp(SPRITE_DATA*&, const char* filename, KESTREL_COLOR
     const uint64_t need = rowBytes * uint64_t(height);
     const uint64_t fileBytes = file.GetSize();
     if (uint64_t(offbits) + need > uint64_t(size) || uint64_t(offbits) + need > fileBytes) {
-        KRet(-1, "_loadbmp(%s,,):This Bmp File is not 24bits", filename);
+        KRet(KRET_ERROR, "_loadbmp(%s,,):This Bmp File is not 24bits", filename);
         return NULL;
     }
 
     SPRITE_DATA* spr = _createsprite(width, height, mode, flags);
     if (spr == NULL) {
-        KRet(-1, "_loadbmp(%s,,):_createsprite(%d,%d)", filename, width, height);
+        KRet(KRET_ERROR, "_loadbmp(%s,,):_createsprite(%d,%d)", filename, width, height);
         return NULL;
     }
     BYTE* buffer = need <= kMaxPictureBytes ? static_cast<BYTE*>(std::malloc(size_t(need))) : NULL;
     if (buffer == NULL) {
         _releasesprite(spr);
-        KRet(3, "_loadbmp(%s,,):alloc buff(%d)", filename, int(need <= kMaxPictureBytes ? need : kMaxPictureBytes));
+        KRet(KRET_NOMEMORY, "_loadbmp(%s,,):alloc buff(%d)", filename,
+             int(need <= kMaxPictureBytes ? need : kMaxPictureBytes));
         return NULL;
     }
     if (file.Seek(long(offbits), KFILE_SEEK_BEGIN) < 0 || file.Read(buffer, DWORD(need)) != need) {
         std::free(buffer);
         _releasesprite(spr);
-        KRet(-1, "_loadbmp(%s,,):This Bmp File is not 24bits", filename);
+        KRet(KRET_ERROR, "_loadbmp(%s,,):This Bmp File is not 24bits", filename);
         return NULL;
     }
     file.Close();
@@ -139,7 +140,7 @@ void KGraph::_savebmp(const char* filename, SPRITE_DATA* lps)
         return;
     KFile file;
     if (file.Open(filename, 2) != 0) {
-        KRet(7, "_savebmp(%s)", filename);
+        KRet(KRET_CANTOPEN, "_savebmp(%s)", filename);
         return;
     }
     const size_t width = size_t(lps->width);
@@ -170,7 +171,7 @@ void KGraph::_savebmp(const char* filename, SPRITE_DATA* lps)
     }
     BYTE* row = static_cast<BYTE*>(std::malloc(rowBytes));
     if (row == NULL) {
-        KRet(3, "_savebmp(%s)", filename);
+        KRet(KRET_NOMEMORY, "_savebmp(%s)", filename);
         return;
     }
     void* bits = NULL;

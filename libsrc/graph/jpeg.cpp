@@ -4,7 +4,7 @@
 #include "kgraph.h"
 #include "kloaders.h"
 #include <ijl.h>
-#include "raster/rasterlimits.h"
+#include "rasterlimits.h"
 #include <new>
 
 void _swaprb_premultiply(BYTE* data, long width, long height)

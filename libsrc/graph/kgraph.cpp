@@ -69,7 +69,7 @@ KSprite* KGraph::CreateSprite(long w, long h, KESTREL_COLOR_MODE cm, DWORD flags
     KSprite* lps = new (std::nothrow) KSprite;
     if (lps == NULL) {
         _releasesprite(data);
-        KRet(3, "KGraph::CreateSprite: out of memory");
+        KRet(KRET_NOMEMORY, "KGraph::CreateSprite: out of memory");
         return NULL;
     }
     lps->m_lps = data;
@@ -85,7 +85,7 @@ KSprite* KGraph::CreateSprite(SPRITE_DATA* data)
         return NULL;
     KSprite* lps = new (std::nothrow) KSprite;
     if (lps == NULL) {
-        KRet(3, "KGraph::CreateSprite: out of memory");
+        KRet(KRET_NOMEMORY, "KGraph::CreateSprite: out of memory");
         return NULL;
     }
     data->ref++;
@@ -131,7 +131,7 @@ long KGraph::CreateRenderEngine()
     if (m_RenderEngine == NULL) {
         m_RenderEngine = new (std::nothrow) KRenderEngine;
         if (m_RenderEngine == NULL)
-            return KRet(3, "KGraph::CreateRenderEngine");
+            return KRet(KRET_NOMEMORY, "KGraph::CreateRenderEngine");
     }
     return m_RenderEngine->Init(this);
 }

@@ -54,7 +54,7 @@ long KGraphGDI::Init(bool, DWORD w, DWORD h, KESTREL_COLOR_MODE cm, bool b2)
         delete m_sprManager;
         m_sprManager = NULL;
         ReleaseRenderEngine();
-        return KRet(-1, "_init_gdi:_createbackscreen");
+        return KRet(KRET_ERROR, "_init_gdi:_createbackscreen");
     }
     m_sprBackScreen.m_lps = back;
     m_nScreenW = long(w);
@@ -71,7 +71,7 @@ KFont* KGraphGDI::CreateSmoothFont(HFONT font)
     // A font that could not be made has reported why; the caller gets null.
     KSmoothVectorFont* f = new (std::nothrow) KSmoothVectorFont(this, font, 512, 512);
     if (f == NULL) {
-        KRet(3, "CreateSmoothFont: out of memory");
+        KRet(KRET_NOMEMORY, "CreateSmoothFont: out of memory");
         return NULL;
     }
     if (!f->IsInited()) {
@@ -85,7 +85,7 @@ KFont* KGraphGDI::CreateFontA(HFONT font)
 {
     KVectorFont* f = new (std::nothrow) KVectorFont(this, font, 1024);
     if (f == NULL) {
-        KRet(3, "CreateFontA: out of memory");
+        KRet(KRET_NOMEMORY, "CreateFontA: out of memory");
         return NULL;
     }
     if (!f->IsInited()) {
@@ -105,7 +105,7 @@ void KGraphGDI::ReSizeBackScreen(long w, long h, KESTREL_COLOR_MODE cm, bool b)
     if (m_sprBackScreen.GetData() == NULL) {
         back = _createbackscreen_gdi(w, h, cm, b);
         if (back == NULL) {
-            KRet(-1, "ReSizeBackScreen:_createbackscreen");
+            KRet(KRET_ERROR, "ReSizeBackScreen:_createbackscreen");
             return;
         }
         m_sprBackScreen.m_lps = back;
@@ -176,7 +176,7 @@ SPRITE_DATA* KGraphGDI::_createsprite(long w, long h, KESTREL_COLOR_MODE cm, DWO
     if (cm != KCM_R5G6B5 && cm != KCM_GRAY)
         return NULL;
     if (w <= 0 || h <= 0) {
-        KRet(-1, "_createsprite: bad size %ld x %ld", w, h);
+        KRet(KRET_ERROR, "_createsprite: bad size %ld x %ld", w, h);
         return NULL;
     }
     const uint64_t alignwidth = (uint64_t(w) + 3) & ~uint64_t(3);
@@ -185,7 +185,7 @@ SPRITE_DATA* KGraphGDI::_createsprite(long w, long h, KESTREL_COLOR_MODE cm, DWO
     const uint64_t pixels = pitch * uint64_t(h);
     if (pitch > kMaxSpriteBlock || uint64_t(h) > kMaxSpriteBlock ||
         pixels > kMaxSpriteBlock || table + kPixelAlign + pixels > kMaxSpriteBlock) {
-        KRet(3, "_createsprite: %ld x %ld is too large", w, h);
+        KRet(KRET_NOMEMORY, "_createsprite: %ld x %ld is too large", w, h);
         return NULL;
     }
     const size_t header = RoundUp(size_t(table), kPixelAlign);
@@ -322,6 +322,6 @@ SPRITE_DATA* KGraphGDI::_createbackscreen_gdi(long w, long h, KESTREL_COLOR_MODE
 {
     SPRITE_DATA* spr = _createsprite(w, h, cm, 0);
     if (spr == NULL)
-        KRet(-1, "_createbackscreen_gdi:_createsprite");
+        KRet(KRET_ERROR, "_createbackscreen_gdi:_createsprite");
     return spr;
 }

@@ -104,7 +104,7 @@ long ZoomBlit(SPRITE_DATA* dst, long x, long y, long w, long h,
 {
     if (!AllFit32(x, y, w, h, sx, sy, sw, sh)) return E_FAIL;
     if (w <= 0 || h <= 0) return 0;
-    if (!Is16(dst) || !Is16(src)) return 2;
+    if (!Is16(dst) || !Is16(src)) return KRET_BADARG;
     if (sx < 0 || sy < 0 || sw < 1 || sh < 1 || sx + sw > src->width || sy + sh > src->height)
         return E_FAIL;
     kblit::ZoomJob job{dst, x, y, w, h, src, sx, sy, sw, sh, 0, w, 0, h, key};
@@ -112,8 +112,8 @@ long ZoomBlit(SPRITE_DATA* dst, long x, long y, long w, long h,
     if (y < 0) job.j0 = -y;
     if (x + w > dst->width) job.i1 = dst->width - x;
     if (y + h > dst->height) job.j1 = dst->height - y;
-    if (job.i0 >= job.i1 || job.j0 >= job.j1) return 2;
-    kblit::fast::Zoom(job);
+    if (job.i0 >= job.i1 || job.j0 >= job.j1) return KRET_BADARG;
+    kblit::Kernels().Zoom(job);
     return 0;
 }
 
@@ -129,11 +129,11 @@ long KGraphGDI::_clearsprite(SPRITE_DATA* lps, long l, long t, long r, long b, D
     long w = r - l, h = b - t;
     if (r > lps->width) w = lps->width - l;
     if (b > lps->height) h = lps->height - t;
-    if (w < 1 || h < 1) return KRet(2, "_clearsprite_gdi");
+    if (w < 1 || h < 1) return KRet(KRET_BADARG, "_clearsprite_gdi");
 
     switch (KcmBitsPerPixel(lps->kcm)) {
     case 16:
-        kblit::fast::Fill16(RowsOf(lps, nullptr, BlitRect{l, t, 0, 0, w, h}), WORD(colour));
+        kblit::Kernels().Fill16(RowsOf(lps, nullptr, BlitRect{l, t, 0, 0, w, h}), WORD(colour));
         return 0;
     case 8: {
         // Grey levels are one byte: fill byte-wise with the low byte.
@@ -142,7 +142,7 @@ long KGraphGDI::_clearsprite(SPRITE_DATA* lps, long l, long t, long r, long b, D
         rows.dstPitch = long(lps->pitch);
         rows.w = w;
         rows.h = h;
-        kblit::fast::Fill8(rows, BYTE(colour));
+        kblit::Kernels().Fill8(rows, BYTE(colour));
         return 0;
     }
     default:
@@ -156,8 +156,8 @@ long KGraphGDI::_bltsprite(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
     KASSERT(dst);
     KASSERT(src);
     BlitRect rc;
-    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return 2;
-    kblit::fast::Copy(RowsOf(dst, src, rc));
+    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRET_BADARG;
+    kblit::Kernels().Copy(RowsOf(dst, src, rc));
     return 0;
 }
 
@@ -167,8 +167,8 @@ long KGraphGDI::_bltsprite_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src
     KASSERT(dst);
     KASSERT(src);
     BlitRect rc;
-    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return 2;
-    kblit::fast::CopyKey(RowsOf(dst, src, rc));
+    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRET_BADARG;
+    kblit::Kernels().CopyKey(RowsOf(dst, src, rc));
     return 0;
 }
 
@@ -202,16 +202,17 @@ long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
         KASSERT(alpha->kcm == KCM_GRAY);
         KASSERT(dst->kcm == KCM_R5G6B5);
     }
-    if (!AllFit32(x, y, l, t, r, b, ax, ay)) return KRet(2, "_bltsprite_alpha");
+    if (!AllFit32(x, y, l, t, r, b, ax, ay)) return KRet(KRET_BADARG, "_bltsprite_alpha");
     if (r - l <= 0 || b - t <= 0) return 0;
-    if (!Is16(dst) || !IsGray(alpha)) return KRet(2, "_bltsprite_alpha");
+    if (!Is16(dst) || !IsGray(alpha)) return KRet(KRET_BADARG, "_bltsprite_alpha");
 
     BlitRect rc{x, y, l, t, r - l, b - t};
-    if (!ClipBlit(rc, r, b, dst, alpha->width, alpha->height, false)) return KRet(2, "_bltsprite_alpha");
+    if (!ClipBlit(rc, r, b, dst, alpha->width, alpha->height, false))
+        return KRet(KRET_BADARG, "_bltsprite_alpha");
     long ax1 = ax + (rc.l - l), ay1 = ay + (rc.t - t);
-    if (!ClipAlpha(rc, ax1, ay1, alpha)) return KRet(2, "_bltsprite_alpha");
+    if (!ClipAlpha(rc, ax1, ay1, alpha)) return KRet(KRET_BADARG, "_bltsprite_alpha");
 
-    kblit::fast::BlendColourMask(RowsOf(dst, nullptr, rc, alpha, ax1, ay1), WORD(colour));
+    kblit::Kernels().BlendColourMask(RowsOf(dst, nullptr, rc, alpha, ax1, ay1), WORD(colour));
     return 0;
 }
 
@@ -222,14 +223,15 @@ long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* 
 {
     KASSERT(dst != NULL && src != NULL && alpha != NULL);
     if (alpha) KASSERT(alpha->kcm == KCM_GRAY);
-    if (!AllFit32(l, t, r, b, ax, ay)) return KRet(2, "_bltsprite_alpha");
+    if (!AllFit32(l, t, r, b, ax, ay)) return KRet(KRET_BADARG, "_bltsprite_alpha");
     if (r - l <= 0 || b - t <= 0) return 0;
     BlitRect rc;
-    if (!IsGray(alpha) || !ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(2, "_bltsprite_alpha");
+    if (!IsGray(alpha) || !ClipPlain(dst, src, x, y, l, t, r, b, rc))
+        return KRet(KRET_BADARG, "_bltsprite_alpha");
     long ax1 = ax + (rc.l - l), ay1 = ay + (rc.t - t);
-    if (!ClipAlpha(rc, ax1, ay1, alpha)) return KRet(2, "_bltsprite_alpha");
+    if (!ClipAlpha(rc, ax1, ay1, alpha)) return KRet(KRET_BADARG, "_bltsprite_alpha");
 
-    kblit::fast::BlendMask(RowsOf(dst, src, rc, alpha, ax1, ay1));
+    kblit::Kernels().BlendMask(RowsOf(dst, src, rc, alpha, ax1, ay1));
     return 0;
 }
 
@@ -239,34 +241,34 @@ long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* 
 long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                  long l, long t, long r, long b, BYTE alpha)
 {
-    if (!AllFit32(l, t, r, b)) return KRet(2, "_bltsprite_alpha");
+    if (!AllFit32(l, t, r, b)) return KRet(KRET_BADARG, "_bltsprite_alpha");
     if (r - l <= 0 || b - t <= 0) return 0;
     BlitRect rc;
-    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(2, "_bltsprite_alpha");
-    if (alpha >= 252) kblit::fast::Copy(RowsOf(dst, src, rc));
-    else if (alpha >= 4) kblit::fast::BlendConst(RowsOf(dst, src, rc), alpha);
+    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(KRET_BADARG, "_bltsprite_alpha");
+    if (alpha >= 252) kblit::Kernels().Copy(RowsOf(dst, src, rc));
+    else if (alpha >= 4) kblit::Kernels().BlendConst(RowsOf(dst, src, rc), alpha);
     return 0;
 }
 
 long KGraphGDI::_bltsprite_alpha_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                     long l, long t, long r, long b, BYTE alpha)
 {
-    if (!AllFit32(l, t, r, b)) return KRet(2, "_bltsprite_alpha_ck");
+    if (!AllFit32(l, t, r, b)) return KRet(KRET_BADARG, "_bltsprite_alpha_ck");
     if (r - l <= 0 || b - t <= 0) return 0;
     BlitRect rc;
-    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(2, "_bltsprite_alpha_ck");
-    if (alpha >= 252) kblit::fast::CopyKey(RowsOf(dst, src, rc));
-    else if (alpha >= 4) kblit::fast::BlendConstKey(RowsOf(dst, src, rc), alpha);
+    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(KRET_BADARG, "_bltsprite_alpha_ck");
+    if (alpha >= 252) kblit::Kernels().CopyKey(RowsOf(dst, src, rc));
+    else if (alpha >= 4) kblit::Kernels().BlendConstKey(RowsOf(dst, src, rc), alpha);
     return 0;
 }
 
 long KGraphGDI::_bltsprite_additive(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                     long l, long t, long r, long b, BYTE level)
 {
-    if (!AllFit32(l, t, r, b)) return KRet(2, "_bltsprite_additive");
+    if (!AllFit32(l, t, r, b)) return KRet(KRET_BADARG, "_bltsprite_additive");
     if (r - l <= 0 || b - t <= 0) return 0;
     BlitRect rc;
-    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(2, "_bltsprite_additive");
-    kblit::fast::Additive(RowsOf(dst, src, rc), level);
+    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(KRET_BADARG, "_bltsprite_additive");
+    kblit::Kernels().Additive(RowsOf(dst, src, rc), level);
     return 0;
 }

@@ -7,13 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include "blit.h"
 #include "kspritedata.h"
-#include "raster/rasterbytes.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <tmmintrin.h>
-#define KLOADERS_SSSE3 1
-#endif
+#include "rasterbytes.h"
 
 // Nothing a file describes may need a buffer above this: the same bound the
 // device puts on a sprite block.
@@ -95,51 +91,12 @@ inline WORD Pack555(BYTE r, BYTE g, BYTE b)
     return WORD(((r << 7) & 0x7C00) | ((g << 2) & 0x03E0) | (b >> 3));
 }
 
-// The fast path of the commonest case, R5G6B5 from 3-byte pixels (blue,
-// green, red): the decoded JPEG and BMP rows. Eight pixels at a time with
-// SSSE3 byte shuffles where the processor has them; the rest, and processors
-// without them, through the reference loop in PackBgrRow. The two agree bit
-// for bit (tests/graph/jpeg_test.cpp checks it on random rows).
-#ifdef KLOADERS_SSSE3
-__attribute__((target("ssse3"))) inline long PackBgr565Ssse3(WORD* dst, const BYTE* src,
-                                                              long width)
-{
-    // From 24 bytes (8 pixels) taken as two overlapping 16-byte loads, at
-    // 0 and at 8: per pixel a 16-bit lane of green | red << 8 and one of
-    // blue. Pixels 0-4 come from the first load, 5-7 from the second.
-    const __m128i rgLo = _mm_setr_epi8(1, 2, 4, 5, 7, 8, 10, 11, 13, 14, -1, -1, -1, -1, -1, -1);
-    const __m128i rgHi = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 8, 9, 11, 12, 14, 15);
-    const __m128i bLo = _mm_setr_epi8(0, -1, 3, -1, 6, -1, 9, -1, 12, -1, -1, -1, -1, -1, -1, -1);
-    const __m128i bHi = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 7, -1, 10, -1, 13, -1);
-    const __m128i red = _mm_set1_epi16(short(0xF800));
-    const __m128i green = _mm_set1_epi16(0x00FC);
-    long x = 0;
-    for (; x + 8 <= width; x += 8, src += 24) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
-        const __m128i rg = _mm_or_si128(_mm_shuffle_epi8(a, rgLo), _mm_shuffle_epi8(b, rgHi));
-        const __m128i bl = _mm_or_si128(_mm_shuffle_epi8(a, bLo), _mm_shuffle_epi8(b, bHi));
-        const __m128i px = _mm_or_si128(
-            _mm_or_si128(_mm_and_si128(rg, red), _mm_slli_epi16(_mm_and_si128(rg, green), 3)),
-            _mm_srli_epi16(bl, 3));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), px);
-    }
-    return x;
-}
-#endif
-
+// The commonest case, R5G6B5 from 3-byte pixels (blue, green, red): the
+// decoded JPEG and BMP rows, through the kernel table (SSSE3 shuffles where
+// the processor has them).
 inline void PackBgr565Row(WORD* dst, const BYTE* src, long width)
 {
-    long x = 0;
-#ifdef KLOADERS_SSSE3
-    static const bool ssse3 = __builtin_cpu_supports("ssse3");
-    if (ssse3) {
-        x = PackBgr565Ssse3(dst, src, width);
-        src += size_t(x) * 3;
-    }
-#endif
-    for (; x < width; x++, src += 3)
-        dst[x] = Pack565(src[2], src[1], src[0]);
+    kblit::Kernels().PackBgr565(dst, src, width);
 }
 
 // Packs one row of `width` pixels whose blue, green and red bytes sit at +0,

@@ -115,7 +115,7 @@ SPRITE_DATA* KGraph::_loadkpc(SPRITE_DATA*&, const char* filename, KESTREL_COLOR
     int entrySize = 0;
     if (pack == NULL) {
         if (file.Open(filename, 1) != 0) {
-            KRet(7, "_loadkpc(%s)", filename);
+            KRet(KRET_CANTOPEN, "_loadkpc(%s)", filename);
             return NULL;
         }
     } else {
@@ -128,9 +128,9 @@ SPRITE_DATA* KGraph::_loadkpc(SPRITE_DATA*&, const char* filename, KESTREL_COLOR
     // end is a malformed file, as is a picture chunk of length 0.
     auto malformed = [&]() {
         if (pack != NULL)
-            KRet(8, "UnPack error! _loadkpc(%s)", filename);
+            KRet(KRET_MALFORMED, "UnPack error! _loadkpc(%s)", filename);
         else
-            KRet(8, "_loadkpc(%s)", filename);
+            KRet(KRET_MALFORMED, "_loadkpc(%s)", filename);
     };
 
     SPRITE_DATA* spr = NULL;
@@ -153,7 +153,7 @@ SPRITE_DATA* KGraph::_loadkpc(SPRITE_DATA*&, const char* filename, KESTREL_COLOR
             const size_t size = size_t(h.datasize) + 2;
             BYTE* jpg = size <= kMaxPictureBytes ? new (std::nothrow) BYTE[size] : NULL;
             if (jpg == NULL) {
-                KRet(3, "_loadkpc(%s)", filename);
+                KRet(KRET_NOMEMORY, "_loadkpc(%s)", filename);
                 break;
             }
             jpg[0] = 0xFF;
@@ -212,7 +212,7 @@ SPRITE_DATA* KGraph::_loadkpc(SPRITE_DATA*&, const char* filename, KESTREL_COLOR
             DWORD mlen = 0;
             if (!in.bytes(mtag, 4) || !in.u32(mlen) || std::memcmp(mtag, "mask", 4) != 0 ||
                 mlen > in.left()) {
-                KRet(8, "_loadkpc(%s):load mask", filename);
+                KRet(KRET_MALFORMED, "_loadkpc(%s):load mask", filename);
                 break;
             }
             BYTE* mask = NULL;
@@ -222,12 +222,12 @@ SPRITE_DATA* KGraph::_loadkpc(SPRITE_DATA*&, const char* filename, KESTREL_COLOR
             } else {
                 mask = new (std::nothrow) BYTE[mlen ? mlen : 1];
                 if (mask == NULL) {
-                    KRet(3, "_loadkpc(%s)", filename);
+                    KRet(KRET_NOMEMORY, "_loadkpc(%s)", filename);
                     break;
                 }
                 if (!in.bytes(mask, mlen)) {
                     delete[] mask;
-                    KRet(8, "_loadkpc(%s):load mask", filename);
+                    KRet(KRET_MALFORMED, "_loadkpc(%s):load mask", filename);
                     break;
                 }
             }
@@ -235,7 +235,7 @@ SPRITE_DATA* KGraph::_loadkpc(SPRITE_DATA*&, const char* filename, KESTREL_COLOR
             if (entry == NULL)
                 delete[] mask;
             if (applied != 0) {
-                KRet(8, "_loadkpc(%s):load mask", filename);
+                KRet(KRET_MALFORMED, "_loadkpc(%s):load mask", filename);
                 break;
             }
         }
@@ -267,14 +267,14 @@ long KGraph::_set_spritecolorkey_maskrle(SPRITE_DATA* lps, BYTE* data, DWORD len
     KASSERT(data);
     KASSERT(len);
     if (lps == NULL || data == NULL || len < 4)
-        return 8;
+        return KRET_MALFORMED;
     ByteReader in(data, len);
     DWORD width = 0;
     in.u32(width);
     if (!Is16Bit(lps->kcm))
         return 0;  // nothing to mark in this mode
     if (uint64_t(width) != uint64_t(lps->width))
-        return 8;
+        return KRET_MALFORMED;
 
     void* bits = NULL;
     DWORD pitch = 0;
@@ -314,7 +314,7 @@ BYTE* KGraph::_get_spritecolorkey_maskrle(SPRITE_DATA* lps, DWORD& len)
     const uint64_t size = 4 + uint64_t(lps->width) * uint64_t(lps->height);
     BYTE* out = size <= kMaxPictureBytes ? static_cast<BYTE*>(std::malloc(size_t(size))) : NULL;
     if (out == NULL) {
-        KRet(3, "get_spritecolorkey_maskrle()");
+        KRet(KRET_NOMEMORY, "get_spritecolorkey_maskrle()");
         return NULL;
     }
     PutU32(out, DWORD(lps->width));
@@ -362,17 +362,17 @@ long KGraph::_savekpc(const char* filename, const char* jpgfile, SPRITE_DATA* lp
 
     KFile jpg;
     if (jpg.Open(jpgfile, 1) != 0) {
-        KRet(7, "_savekpc(%s)", jpgfile);
+        KRet(KRET_CANTOPEN, "_savekpc(%s)", jpgfile);
         return E_FAIL;
     }
     const DWORD size = jpg.GetSize();
     if (size > kMaxPictureBytes) {
-        KRet(3, "_savekpc(%s)", filename);
+        KRet(KRET_NOMEMORY, "_savekpc(%s)", filename);
         return E_FAIL;
     }
     BYTE* data = new (std::nothrow) BYTE[size ? size : 1];
     if (data == NULL) {
-        KRet(3, "_savekpc(%s)", filename);
+        KRet(KRET_NOMEMORY, "_savekpc(%s)", filename);
         return E_FAIL;
     }
     const bool whole = jpg.Read(data, size) == size;
@@ -380,7 +380,7 @@ long KGraph::_savekpc(const char* filename, const char* jpgfile, SPRITE_DATA* lp
     // The payload leaves out the start-of-image marker, so there must be one.
     if (!whole || size < 2 || data[0] != 0xFF || data[1] != 0xD8) {
         delete[] data;
-        KRet(8, "_savekpc(%s)", jpgfile);
+        KRet(KRET_MALFORMED, "_savekpc(%s)", jpgfile);
         return E_FAIL;
     }
 
@@ -409,12 +409,12 @@ long KGraph::_savekpc(const char* filename, const char* jpgfile, SPRITE_DATA* lp
     KFile out;
     long result = 0;
     if (out.Open(filename, 2) != 0) {
-        KRet(7, "_savekpc(%s)", filename);
+        KRet(KRET_CANTOPEN, "_savekpc(%s)", filename);
         result = E_FAIL;
     } else if (!WriteAll(out, chunk, sizeof(chunk)) || !WriteAll(out, data + 2, h.datasize) ||
                (keyed && (!WriteAll(out, maskHead, sizeof(maskHead)) ||
                           !WriteAll(out, mask, maskLen)))) {
-        KRet(7, "_savekpc(%s)", filename);
+        KRet(KRET_CANTOPEN, "_savekpc(%s)", filename);
         result = E_FAIL;
     }
     out.Close();
@@ -438,7 +438,7 @@ long KGraph::_savekpc(const char* filename, DWORD format, SPRITE_DATA* lps)
 
     KFile out;
     if (out.Open(filename, 2) != 0)
-        return KRet(7, "_savekpc(%s)", filename);
+        return KRet(KRET_CANTOPEN, "_savekpc(%s)", filename);
     KPC_HEADER h = {};
     h.flags = (lps->flags & KSPR_COLORKEY) ? KPC_COLORKEY : 0;
     h.format = KCM_R5G6B5;
@@ -457,5 +457,5 @@ long KGraph::_savekpc(const char* filename, DWORD format, SPRITE_DATA* lps)
         written = WriteAll(out, static_cast<BYTE*>(bits) + size_t(y) * pitch, size_t(w) * 2);
     _unlocksprite(lps);
     out.Close();
-    return written ? 0 : KRet(7, "_savekpc(%s)", filename);
+    return written ? 0 : KRet(KRET_CANTOPEN, "_savekpc(%s)", filename);
 }

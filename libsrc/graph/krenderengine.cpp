@@ -57,7 +57,7 @@ long KRenderEngine::Init(KGraph* graph)
     m_pWork = NewList();
     if (!m_pRecord || !m_pPrev || !m_pDraw || !m_pWork) {
         Release();
-        return KRet(3, "KRenderEngine::Init()");
+        return KRet(KRET_NOMEMORY, "KRenderEngine::Init()");
     }
     SetCutMode(true);
     SetCutSpr(graph != NULL ? graph->GetBackScreenData() : NULL);
@@ -118,8 +118,8 @@ void KRenderEngine::Update(SPRITE_DATA* spr, long, long, long, long)
 {
     if (!m_pPrev)
         return;
-    _markStale(m_pPrev, [spr](const rectlist_node* n) {
-        return n->src == spr && n->op != KRE_OP_FILL_ALPHA_SPR;
+    _markstale(m_pPrev, [spr](const rectlist_node* n) {
+        return n->Source() == spr;
     });
 }
 
@@ -132,17 +132,13 @@ void KRenderEngine::ForgetSprite(SPRITE_DATA* spr)
     if (m_pPrev == NULL || spr == NULL)
         return;
     auto uses = [spr](const rectlist_node* n) {
-        if (n->dst == spr)
+        if (n->dst == spr || n->Source() == spr)
             return true;
-        if (n->op == KRE_OP_FILL_ALPHA_SPR)
-            return reinterpret_cast<const KRE_ALPHA_PARAM*>(n->param)->alpha == spr;
-        if (n->src == spr)
-            return true;
-        return n->op == KRE_OP_BLT_ALPHA_SPR &&
+        return (n->op == KRE_OP_BLT_ALPHA_SPR || n->op == KRE_OP_FILL_ALPHA_SPR) &&
                reinterpret_cast<const KRE_ALPHA_PARAM*>(n->param)->alpha == spr;
     };
-    _markStale(m_pPrev, uses);
-    _dropIf(m_pRecord, uses);
+    _markstale(m_pPrev, uses);
+    _dropif(m_pRecord, uses);
 }
 
 void KRenderEngine::ForgetFont(KFont* font)
@@ -153,12 +149,12 @@ void KRenderEngine::ForgetFont(KFont* font)
         return (n->op == KRE_OP_PRINTF || n->op == KRE_OP_PRINTF_WIDTH) &&
                reinterpret_cast<const KRE_TEXT_PARAM*>(n->param)->font == font;
     };
-    _markStale(m_pPrev, uses);
-    _dropIf(m_pRecord, uses);
+    _markstale(m_pPrev, uses);
+    _dropif(m_pRecord, uses);
 }
 
 template <class Pred>
-void KRenderEngine::_markStale(rectlist* list, Pred pred)
+void KRenderEngine::_markstale(rectlist* list, Pred pred)
 {
     Node* node = list->list.GetHead();
     for (DWORD i = 0, n = list->list.GetCount(); i < n; i++, node = node->m_pNext)
@@ -167,7 +163,7 @@ void KRenderEngine::_markStale(rectlist* list, Pred pred)
 }
 
 template <class Pred>
-void KRenderEngine::_dropIf(rectlist* list, Pred pred)
+void KRenderEngine::_dropif(rectlist* list, Pred pred)
 {
     Node* prev = NULL;
     Node* node = list->list.GetHead();
@@ -203,7 +199,8 @@ KRE_PARAMBUFF* KRenderEngine::CreateParamBuff()
 BYTE* KRenderEngine::RequestParamSize(rectlist* list, DWORD size)
 {
     if (size > KRE_PARAMBUFF_SIZE) {
-        KRet(-1, "KRenderEngine::RequestParamSize(%u): larger than a buffer", unsigned(size));
+        KRet(KRET_ERROR, "KRenderEngine::RequestParamSize(%u): larger than a buffer",
+             unsigned(size));
         return NULL;  // no buffer could hold it: the command is dropped
     }
     size = AlignedSize(size);
@@ -213,7 +210,7 @@ BYTE* KRenderEngine::RequestParamSize(rectlist* list, DWORD size)
         if (list->current->next == NULL) {
             KRE_PARAMBUFF* buf = CreateParamBuff();
             if (buf == NULL) {
-                KRet(3, "KRenderEngine::RequestParamSize()");
+                KRet(KRET_NOMEMORY, "KRenderEngine::RequestParamSize()");
                 return NULL;
             }
             list->current->next = buf;
@@ -335,19 +332,19 @@ void KRenderEngine::Blt_zoom_ck(SPRITE_DATA* dst, long x, long y, long w, long h
 void KRenderEngine::Blt_additive(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                  long l, long t, long r, long b, BYTE level)
 {
-    _recordBlit(dst, KRE_OP_BLT_ADDITIVE, x, y, src, l, t, r, b, level);
+    _recordblit(dst, KRE_OP_BLT_ADDITIVE, x, y, src, l, t, r, b, level);
 }
 
 void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                               long l, long t, long r, long b, BYTE alpha)
 {
-    _recordBlit(dst, KRE_OP_BLT_ALPHA, x, y, src, l, t, r, b, alpha);
+    _recordblit(dst, KRE_OP_BLT_ALPHA, x, y, src, l, t, r, b, alpha);
 }
 
 void KRenderEngine::Blt_alpha_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                  long l, long t, long r, long b, BYTE alpha)
 {
-    _recordBlit(dst, KRE_OP_BLT_ALPHA_CK, x, y, src, l, t, r, b, alpha);
+    _recordblit(dst, KRE_OP_BLT_ALPHA_CK, x, y, src, l, t, r, b, alpha);
 }
 
 void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
@@ -489,7 +486,7 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
         return;  // wholly below or right of the back screen
     const size_t n = std::strlen(text);
     if (n >= KRE_PARAMBUFF_SIZE) {
-        KRet(-1, "KRenderEngine::Printf(): text of %lu bytes is larger than a buffer",
+        KRet(KRET_ERROR, "KRenderEngine::Printf(): text of %lu bytes is larger than a buffer",
              static_cast<unsigned long>(n));
         return;
     }

@@ -79,7 +79,7 @@ const DWORD KRE_STATE_SPREAD = 0x40000000u;
 
 // Folds v into h so that every bit of both reaches the low bits, which
 // pick the bucket (a 64-bit finaliser).
-uint64_t Mix(uint64_t h, uint64_t v)
+uint64_t MixIntoHash(uint64_t h, uint64_t v)
 {
     h ^= v;
     h ^= h >> 33;
@@ -99,7 +99,7 @@ uint64_t CommandHash(const KRenderEngine::rectlist_node* n)
     h ^= (uint64_t(uint32_t(n->rcDst.left)) << 32 | uint32_t(n->rcDst.top)) * 0x9E3779B97F4A7C15ull;
     h ^= (uint64_t(uint32_t(n->rcDst.right)) << 32 | uint32_t(n->rcDst.bottom)) *
          0xC2B2AE3D27D4EB4Full;
-    return Mix(0, h);
+    return MixIntoHash(0, h);
 }
 
 // True when two commands' records are equal field for field (the state and
@@ -205,7 +205,7 @@ bool KRenderEngine::EquNode(const rectlist_node* a, const rectlist_node* b) cons
         return a->param == b->param;
     case KRE_OP_LINE:  // the source rectangle holds the direction
         return a->param == b->param && a->rcSrc.left == b->rcSrc.left;
-    case 3:
+    case KRE_OP_RESERVED:
         return false;
     case KRE_OP_PRINTF:
         return SameText(TextParam(a), TextParam(b), false);
@@ -228,7 +228,7 @@ bool KRenderEngine::EquNode(const rectlist_node* a, const rectlist_node* b) cons
 // when a command does not simply repeat one just after the last match, so an
 // unchanged frame never hashes at all; afterwards only extended, so no
 // previous command is hashed twice in a frame.
-void KRenderEngine::_indexPrevious()
+void KRenderEngine::_indexprevious()
 {
     const long count = long(m_pPrev->list.GetCount());
     const long first = m_nMatchedOrder + 1;
@@ -263,10 +263,10 @@ void KRenderEngine::_indexPrevious()
 }
 
 // Takes the previous command at list position i as this frame's match.
-void KRenderEngine::_matchPrevious(Node* prev, long i)
+void KRenderEngine::_matchprevious(Node* prev, long i)
 {
     if (m_prevNext != prev)
-        _vanishUpTo(prev);
+        _vanishupto(prev);
     prev->state |= KRE_STATE_MATCHED;
     m_nMatchedOrder = i;
     m_prevNext = prev->m_pNext;
@@ -294,7 +294,7 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
             Node* ahead = m_prevNext;
             for (long i = next; i < count && i < next + kLookAhead; i++, ahead = ahead->m_pNext) {
                 if ((ahead->state & KRE_STATE_STALE) == 0 && EquNode(ahead, node)) {
-                    _matchPrevious(ahead, i);
+                    _matchprevious(ahead, i);
                     return true;
                 }
             }
@@ -317,7 +317,7 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
                 return false;
             // The index covers a window past the last match; once matching
             // has moved half way through it, it is extended.
-            _indexPrevious();
+            _indexprevious();
         }
         const uint64_t h = CommandHash(node);
         for (int k = m_prevBuckets[h & (m_prevBuckets.size() - 1)]; k >= 0;
@@ -326,7 +326,7 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
             if (e.pos < m_nMatchedOrder || e.hash != h ||
                 (e.node->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) || !EquNode(e.node, node))
                 continue;
-            _matchPrevious(e.node, e.pos);
+            _matchprevious(e.node, e.pos);
             return true;
         }
         return false;
@@ -456,7 +456,7 @@ void KRenderEngine::ThisFrame(rectlist* list, void* cursor, RECT& rect)
 // new or vanished (gathered while matching), and of every uncuttable
 // unchanged command that touches one of them (it is then drawn whole, and
 // its rectangle is dirty too). Counting stops past the budget.
-int KRenderEngine::_countDirty()
+int KRenderEngine::_countdirty()
 {
     for (size_t d = 0; d < m_dirty.size() && int(m_dirty.size()) <= kMaxDirtyRects; d++) {
         for (size_t u = 0; u < m_uncut.size(); u++) {
@@ -472,17 +472,17 @@ int KRenderEngine::_countDirty()
 
 // The previous commands from m_prevNext up to (not including) stop found
 // no match and never will, since matches keep list order: they vanished.
-void KRenderEngine::_vanishUpTo(Node* stop)
+void KRenderEngine::_vanishupto(Node* stop)
 {
     const long count = long(m_pPrev->list.GetCount());
     for (long i = m_nMatchedOrder + 1; i < count && m_prevNext != stop;
          i++, m_prevNext = m_prevNext->m_pNext) {
         if (m_prevNext->dst == m_sprCut)
-            _addDirty(m_prevNext->rcDst, true);
+            _adddirty(m_prevNext->rcDst, true);
     }
 }
 
-bool KRenderEngine::_touchesDirty(const rectlist_node* node) const
+bool KRenderEngine::_touchesdirty(const rectlist_node* node) const
 {
     const RECT& n = node->rcDst;
     if (n.right <= m_dirtyBox.left || n.bottom <= m_dirtyBox.top || n.left >= m_dirtyBox.right ||
@@ -498,7 +498,7 @@ bool KRenderEngine::_touchesDirty(const rectlist_node* node) const
 
 // A rectangle to redraw: of a new or changed command, or of a vanished one
 // (whose area is redrawn from what lies under it).
-void KRenderEngine::_addDirty(const RECT& r, bool vanished)
+void KRenderEngine::_adddirty(const RECT& r, bool vanished)
 {
     m_dirty.push_back(r);
     if (vanished)
@@ -510,7 +510,7 @@ void KRenderEngine::_addDirty(const RECT& r, bool vanished)
 // frame whole is as cheap as anything, or when after `seen` of `total`
 // commands they would, going on at the same rate. (Deciding wrongly only
 // redraws more.)
-bool KRenderEngine::_mostlyDirty(long fresh, long seen, long total) const
+bool KRenderEngine::_mostlydirty(long fresh, long seen, long total) const
 {
     const double marked = double(m_grids[0].MarkedCells()) / double(m_grids[0].Cells());
     if (marked > kMostlyDirty)
@@ -592,8 +592,8 @@ void KRenderEngine::BuildingFrame()
                 } else {
                     SetStateNotProcess(node);
                     fresh++;
-                    _addDirty(node->rcDst, false);
-                    whole = _mostlyDirty(fresh, long(i) + 1, long(count));
+                    _adddirty(node->rcDst, false);
+                    whole = _mostlydirty(fresh, long(i) + 1, long(count));
                 }
             }
         } else {
@@ -604,8 +604,8 @@ void KRenderEngine::BuildingFrame()
         i++;
     }
     if (haveCut && !whole) {
-        _vanishUpTo(NULL);  // the previous commands after the last match
-        whole = _mostlyDirty(0, 1, 1);
+        _vanishupto(NULL);  // the previous commands after the last match
+        whole = _mostlydirty(0, 1, 1);
     }
     m_nMarkedDirty = m_dirty.size();
     const long vanished = prevCount - matched;
@@ -613,9 +613,9 @@ void KRenderEngine::BuildingFrame()
         KDirtyGrid* grid = NULL;
         bool exact = false;
         if (!whole) {
-            exact = int(m_dirty.size()) <= kMaxDirtyRects && _countDirty() <= kMaxDirtyRects;
+            exact = int(m_dirty.size()) <= kMaxDirtyRects && _countdirty() <= kMaxDirtyRects;
             if (!exact) {
-                grid = _chooseGrid();
+                grid = _choosegrid();
                 whole = grid == NULL;
             }
         }
@@ -638,22 +638,24 @@ void KRenderEngine::BuildingFrame()
             }
         } else if (exact) {
             m_lastMode = kFrameExact;
-            _buildExact();
+            _buildexact();
         } else {
             m_lastMode = kFrameGrid;
-            _buildFromGrid(*grid);
+            _buildfromgrid(*grid);
         }
         m_nMostWork = std::max(m_nMostWork, size_t(m_pWork->list.GetCount()));
     }
 
-    // 4.
+    // 4. What is left of the previous frame has vanished, and is already
+    // noted as such (or the frame is drawn whole): the list and its index
+    // are done with until this frame becomes the previous one.
     EmptyList(m_pPrev);
     m_prevIndex.clear();
 }
 
 // Few dirty rectangles: every unchanged command is cut by each of them, so
 // exactly what changed is redrawn.
-void KRenderEngine::_buildExact()
+void KRenderEngine::_buildexact()
 {
     m_dirtyBox = {0, 0, 0, 0};
     if (!m_dirty.empty()) {
@@ -671,10 +673,10 @@ void KRenderEngine::_buildExact()
     Node* node = m_pRecord->list.GetHead();
     for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext) {
         const bool isNew = IsNotProcessNode(node) != 0;
-        if (isNew || _touchesDirty(node))
+        if (isNew || _touchesdirty(node))
             AddToList(m_pWork, node, isNew);
     }
-    _cutDirty();
+    _cutdirty();
 }
 
 // Many dirty rectangles: marked on grids of three cell sizes, each merged
@@ -684,7 +686,7 @@ void KRenderEngine::_buildExact()
 // An uncuttable unchanged command that touches a grid's marked cells is
 // drawn whole, so its cells are marked too; a coarser grid touches more of
 // them, which its estimate pays for.
-KDirtyGrid* KRenderEngine::_chooseGrid()
+KDirtyGrid* KRenderEngine::_choosegrid()
 {
     const double area = double(m_sprCut->width) * double(m_sprCut->height);
     m_nCutCommands = long(m_pRecord->list.GetCount());
@@ -713,7 +715,7 @@ KDirtyGrid* KRenderEngine::_chooseGrid()
         if (g > 0) {
             grid.Coarsen(m_grids[g - 1]);
         } else {
-            // What matching marked is there; add what _countDirty's cascade
+            // What matching marked is there; add what _countdirty's cascade
             // added, if it ran.
             for (size_t d = m_nMarkedDirty; d < m_dirty.size(); d++)
                 grid.Mark(m_dirty[d]);
@@ -750,7 +752,7 @@ KDirtyGrid* KRenderEngine::_chooseGrid()
 // other command once for each rectangle it meets, clipped to it, all in
 // recording order. The rectangles are disjoint, so no command draws a pixel
 // twice.
-void KRenderEngine::_buildFromGrid(KDirtyGrid& grid)
+void KRenderEngine::_buildfromgrid(KDirtyGrid& grid)
 {
     const std::vector<RECT>& rects = grid.Rects();
     Node* node = m_pRecord->list.GetHead();
@@ -780,7 +782,7 @@ void KRenderEngine::_buildFromGrid(KDirtyGrid& grid)
 
 // Steps 2 and 3 of a frame: the unchanged commands are drawn inside the
 // rectangles of what vanished or changed, and of what is drawn whole.
-void KRenderEngine::_cutDirty()
+void KRenderEngine::_cutdirty()
 {
     Node* node = NULL;
     Node* cursor = NULL;
@@ -865,7 +867,7 @@ void KRenderEngine::Replay(const rectlist_node* n)
     }
     case KRE_OP_FILL_ALPHA_SPR: {
         const KRE_ALPHA_PARAM* p = AlphaParam(n);
-        g->_bltsprite_alpha(n->dst, d.left, d.top, DWORD(reinterpret_cast<uintptr_t>(n->src)),
+        g->_bltsprite_alpha(n->dst, d.left, d.top, n->FillColour(),
                             s.left, s.top, s.right, s.bottom, p->alpha, p->ax, p->ay);
         break;
     }
@@ -932,8 +934,7 @@ int KRenderEngine::Render()
                 continue;
             // A command that reads another cut sprite first brings it up to
             // date. It is counted itself too: it draws.
-            if (!cutIsBack && m_sprCut != NULL && node->src == m_sprCut &&
-                node->op != KRE_OP_FILL_ALPHA_SPR)
+            if (!cutIsBack && m_sprCut != NULL && node->Source() == m_sprCut)
                 count += RenderCut();
             count++;
             Replay(node);

@@ -30,7 +30,8 @@ KSmoothVectorFont::KSmoothVectorFont(KGraph* pGraph, HFONT hFont, long CacheSprW
     const long rows = CacheSprHeight > 0 ? CacheSprHeight / m_nCellSize : 0;
     // The glyph list needs a node to search and one to fill.
     if (cols < 1 || rows < 1 || cols * rows < 2) {
-        KRet(-1, "KSmoothVectorFont: a %ld x %ld cache holds %ld cells of %ld pixels; 2 are needed",
+        KRet(KRET_ERROR,
+             "KSmoothVectorFont: a %ld x %ld cache holds %ld cells of %ld pixels; 2 are needed",
              CacheSprWidth, CacheSprHeight, cols > 0 && rows > 0 ? cols * rows : 0L, m_nCellSize);
         KVectorFont::Release();
         return;
@@ -45,7 +46,7 @@ KSmoothVectorFont::KSmoothVectorFont(KGraph* pGraph, HFONT hFont, long CacheSprW
     }
     m_sprCache = m_Graph->CreateSprite(CacheSprWidth, CacheSprHeight, KCM_GRAY, 17);
     if (m_sprCache == NULL) {
-        KRet(-1, "KSmoothVectorFont: cannot make the %ld x %ld cache sprite", CacheSprWidth,
+        KRet(KRET_ERROR, "KSmoothVectorFont: cannot make the %ld x %ld cache sprite", CacheSprWidth,
              CacheSprHeight);
         KVectorFont::Release();
         return;

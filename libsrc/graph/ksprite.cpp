@@ -330,7 +330,7 @@ namespace {
 // Formats into buf. A text printed as it is ("%s", the way controls print
 // what the player typed) is copied without the formatter, which costs more
 // than the rest of recording it; the result is the same.
-void _formatText(char* buf, size_t size, const char* format, va_list args)
+void _formattext(char* buf, size_t size, const char* format, va_list args)
 {
     if (format == NULL) {
         buf[0] = '\0';
@@ -356,7 +356,7 @@ void _formatText(char* buf, size_t size, const char* format, va_list args)
     do {                                            \
         va_list args;                               \
         va_start(args, format);                     \
-        _formatText(buf, sizeof(buf), format, args); \
+        _formattext(buf, sizeof(buf), format, args); \
         va_end(args);                               \
     } while (0)
 

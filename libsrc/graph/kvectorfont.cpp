@@ -38,7 +38,7 @@ KVectorFont::KVectorFont(KGraph* pGraph, HFONT hFont, DWORD count)
 
     m_hDC = ::CreateCompatibleDC(NULL);
     if (m_hDC == NULL) {
-        KRet(-1, "KVectorFont: CreateCompatibleDC failed");
+        KRet(KRET_ERROR, "KVectorFont: CreateCompatibleDC failed");
         return;
     }
     TEXTMETRICA tm;
@@ -46,7 +46,7 @@ KVectorFont::KVectorFont(KGraph* pGraph, HFONT hFont, DWORD count)
         tm.tmHeight <= 0) {
         ::DeleteDC(m_hDC);
         m_hDC = NULL;
-        KRet(-1, "KVectorFont: the font has no usable text metrics");
+        KRet(KRET_ERROR, "KVectorFont: the font has no usable text metrics");
         return;
     }
     m_nHeight = tm.tmHeight;
@@ -69,7 +69,7 @@ bool KVectorFont::_makenodes(DWORD count)
 {
     m_pNodes = new (std::nothrow) _node[count];
     if (m_pNodes == NULL) {
-        KRet(-1, "KVectorFont: cannot allocate %lu glyph nodes", (unsigned long)count);
+        KRet(KRET_ERROR, "KVectorFont: cannot allocate %lu glyph nodes", (unsigned long)count);
         return false;
     }
     for (DWORD i = 0; i < count; i++) {
@@ -226,7 +226,7 @@ bool KVectorFont::_render(_node* node, unsigned code, UINT format)
         if (node->pData == NULL) {
             node->pData = new (std::nothrow) BYTE[size];
             if (node->pData == NULL) {
-                KRet(-1, "KVectorFont: cannot allocate %lu bytes for a glyph",
+                KRet(KRET_ERROR, "KVectorFont: cannot allocate %lu bytes for a glyph",
                      (unsigned long)size);
                 return false;
             }

@@ -120,7 +120,7 @@ void sprLoad::Load(const char* name, DWORD id, DWORD flags, DWORD p1, DWORD p2)
     // A name cut to fit would be another file's.
     const size_t len = std::strlen(name);
     if (len >= sizeof(SPRLOAD_REQUEST::name)) {
-        KRet(-1, "sprLoad::Load(%s) name too long", name);
+        KRet(KRET_ERROR, "sprLoad::Load(%s) name too long", name);
         return;
     }
     Hold queue(m_QueueLock);
@@ -152,7 +152,7 @@ void sprLoad::Remove(const char* name, DWORD id, DWORD)
     Node* req = _find(name, id);
     if (req == NULL || req == m_pCurrent)
         return;  // the worker's request stays, and so does what it is making
-    _releaseData(*req);
+    _releasedata(*req);
     m_Requests.Delete(req);
 }
 
@@ -214,7 +214,7 @@ void sprLoad::_post(UINT msg)
 // last one once its cache and render engine have forgotten it: a handle
 // takes a reference of its own, the request's reference is handed over to
 // it, and releasing the handle drops it.
-void sprLoad::_releaseData(SPRLOAD_REQUEST& req)
+void sprLoad::_releasedata(SPRLOAD_REQUEST& req)
 {
     if (req.data == NULL || m_pGraph == NULL)
         return;
@@ -234,7 +234,7 @@ void sprLoad::ReleaseData()
     do {
         m_Requests.GetNext(node, cursor);
         if (node != NULL && node != m_pCurrent)
-            _releaseData(*node);
+            _releasedata(*node);
     } while (cursor != NULL);
 }
 
@@ -242,13 +242,13 @@ long sprLoad::PrepareBuffer(long w, long h)
 {
     KASSERT(m_pGraph != NULL);
     if (m_pGraph == NULL)
-        return -1;
+        return KRET_ERROR;
     if (m_pBuffer == NULL || m_pBuffer->GetWidth() < w || m_pBuffer->GetHeight() < h) {
         if (m_pBuffer != NULL)
             m_pGraph->ReleaseKSprite(m_pBuffer);
         m_pBuffer = m_pGraph->CreateSprite(w, h, m_kcm, 17);
         if (m_pBuffer == NULL)
-            return KRet(3, "sprLoad::PrepareBuffer(%ld,%ld)", w, h);
+            return KRet(KRET_NOMEMORY, "sprLoad::PrepareBuffer(%ld,%ld)", w, h);
     }
     return m_pBuffer->_clear(0);
 }

@@ -60,16 +60,16 @@ long KestrelWnd::_create(DWORD exStyle, const char* className, const char* title
     return 0;
 }
 
-void KestrelWnd::_linkParent(KestrelWnd* parent)
+void KestrelWnd::_linkparent(KestrelWnd* parent)
 {
     if (parent == m_pParent)
         return;
-    _unlinkParent();
+    _unlinkparent();
     m_pParent = parent;
     parent->m_Dependents.push_back(this);
 }
 
-void KestrelWnd::_unlinkParent()
+void KestrelWnd::_unlinkparent()
 {
     if (m_pParent == NULL)
         return;
@@ -87,7 +87,7 @@ long KestrelWnd::Create(const char* className, const char* title, DWORD style, i
                         int w, int h, KestrelWnd* parent, UINT id)
 {
     if (parent != NULL)
-        _linkParent(parent);
+        _linkparent(parent);
     return _create(0, className, title, style, x, y, w, h, parent ? parent->m_hWnd : NULL, id,
                    "KestrelWnd::Create fail");
 }
@@ -112,7 +112,7 @@ long KestrelWnd::CreateEx(DWORD exStyle, const char* className, const char* titl
                    "KestrelWnd::CreateEx fail");
 }
 
-void KestrelWnd::_releaseSprite(KSprite*& spr)
+void KestrelWnd::_releasesprite(KSprite*& spr)
 {
     if (spr == NULL)
         return;
@@ -125,9 +125,9 @@ void KestrelWnd::_releaseSprite(KSprite*& spr)
 void KestrelWnd::Release()
 {
     for (int i = 0; i < KWND_SPR_NUMS; i++)
-        _releaseSprite(m_sprBackEx[i]);
-    _releaseSprite(m_sprBackEx2);
-    _releaseSprite(m_sprWndBack);
+        _releasesprite(m_sprBackEx[i]);
+    _releasesprite(m_sprBackEx2);
+    _releasesprite(m_sprWndBack);
     delete m_pChildList;  // the children themselves are not the list's
     m_pChildList = NULL;
     m_pHoverChild = m_pCatchChild = m_pFocusChild = m_pTopChild = NULL;
@@ -137,7 +137,7 @@ void KestrelWnd::Release()
     m_Dependents.clear();
     if (m_pParent != NULL) {
         m_pParent->DelChild(this);
-        _unlinkParent();
+        _unlinkparent();
     }
     if (m_hWnd != NULL) {
         SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);

@@ -42,7 +42,7 @@ void _whole(KSprite* back, const Piece& p, long x, long y)
 
 // Tiles of `p`, `rowH` high from the piece's top, from x0 while x < xEnd;
 // a tile that would pass xEnd is narrowed to end there.
-void _tileRow(KSprite* back, const Piece& p, long x0, long xEnd, long y, long rowH)
+void _tilerow(KSprite* back, const Piece& p, long x0, long xEnd, long y, long rowH)
 {
     if (!p.ok || rowH <= 0)
         return;
@@ -53,7 +53,7 @@ void _tileRow(KSprite* back, const Piece& p, long x0, long xEnd, long y, long ro
 }
 
 // A piece drawn at (x, y) whole in width, `rowH` high from its top.
-void _rowPiece(KSprite* back, const Piece& p, long x, long y, long rowH)
+void _rowpiece(KSprite* back, const Piece& p, long x, long y, long rowH)
 {
     if (p.ok && rowH > 0)
         back->_blt_ck(x, y, p.spr, p.rc.left, p.rc.top, p.rc.right, p.rc.top + rowH);
@@ -75,7 +75,7 @@ void KestrelWnd::DrawBackEx()
     // Top row: corner, edge tiles, corner.
     _whole(back, p[0], 0, 0);
     if (p[1].ok)
-        _tileRow(back, p[1], p[0].w, W - p[2].w, 0, p[1].h);
+        _tilerow(back, p[1], p[0].w, W - p[2].w, 0, p[1].h);
     _whole(back, p[2], W - p[2].w, 0);
     // Middle rows, as high as the centre piece (the right edge without
     // one), stepping by the right edge's height; the last row ends at the
@@ -84,15 +84,15 @@ void KestrelWnd::DrawBackEx()
         const long rowH = p[8].ok ? p[8].h : p[3].h;
         for (long y = p[2].h; y < H - p[6].h; y += p[3].h) {
             const long r = std::min(rowH, H - p[6].h - y);
-            _rowPiece(back, p[7], 0, y, r);
-            _tileRow(back, p[8], p[7].w, W - p[2].w, y, r);
-            _rowPiece(back, p[3], W - p[3].w, y, r);
+            _rowpiece(back, p[7], 0, y, r);
+            _tilerow(back, p[8], p[7].w, W - p[2].w, y, r);
+            _rowpiece(back, p[3], W - p[3].w, y, r);
         }
     }
     // Bottom row: corner, edge tiles, corner.
     _whole(back, p[6], 0, H - p[6].h);
     if (p[5].ok)
-        _tileRow(back, p[5], p[6].w, W - p[2].w, H - p[6].h, p[5].h);
+        _tilerow(back, p[5], p[6].w, W - p[2].w, H - p[6].h, p[5].h);
     _whole(back, p[4], W - p[4].w, H - p[4].h);
 }
 

@@ -11,7 +11,7 @@ void KestrelWnd::AddChild(KestrelWnd* child)
     if (m_pChildList == NULL) {
         m_pChildList = new (std::nothrow) KWndChildList;
         if (m_pChildList == NULL) {
-            KRet(3, "KestrelWnd::AddChild()");
+            KRet(KRET_NOMEMORY, "KestrelWnd::AddChild()");
             return;
         }
     }

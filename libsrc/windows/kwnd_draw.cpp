@@ -54,13 +54,13 @@ void KestrelWnd::DrawWndItem(RECT*)
 
 // The new view is made before the old one goes, so a view of the field's
 // own sprite works too.
-void KestrelWnd::_setView(KSprite*& field, KSprite* lps, RECT& rc, bool colorKey)
+void KestrelWnd::_setview(KSprite*& field, KSprite* lps, RECT& rc, bool colorKey)
 {
     KASSERT(lps != NULL);
     if (lps == NULL || !lps->IsInited())
         return;
     KSprite* view = new (std::nothrow) KSprite(*lps, rc);
-    _releaseSprite(field);
+    _releasesprite(field);
     field = view;  // null when the view could not be made
     if (colorKey)
         m_dwState.Set(KWND_STATE_BACK_COLORKEY);
@@ -71,17 +71,17 @@ void KestrelWnd::SetBackExSprite(KSprite* src, int index, RECT& rc, bool colorKe
     KASSERT(index < KWND_SPR_NUMS && index >= 0);
     if (index < 0 || index >= KWND_SPR_NUMS)
         return;
-    _setView(m_sprBackEx[index], src, rc, colorKey);
+    _setview(m_sprBackEx[index], src, rc, colorKey);
 }
 
 void KestrelWnd::SetBackEx2Sprite(KSprite* src, RECT& rc, bool colorKey)
 {
-    _setView(m_sprBackEx2, src, rc, colorKey);
+    _setview(m_sprBackEx2, src, rc, colorKey);
 }
 
 void KestrelWnd::SetBackSprite(KSprite* src, RECT& rc, bool colorKey)
 {
-    _setView(m_sprWndBack, src, rc, colorKey);
+    _setview(m_sprWndBack, src, rc, colorKey);
 }
 
 void KestrelWnd::CreateWndBackSpr(long w, long h, DWORD flags)
@@ -90,10 +90,10 @@ void KestrelWnd::CreateWndBackSpr(long w, long h, DWORD flags)
     KASSERT(m_sprWndBack == NULL);
     if (m_Graph == NULL)
         return;
-    _releaseSprite(m_sprWndBack);
+    _releasesprite(m_sprWndBack);
     m_sprWndBack = m_Graph->CreateSprite(w, h, m_Graph->GetDefaultColorMode(), flags);
     if (m_sprWndBack == NULL)
-        KRet(3, "KestrelWnd::CreateWndBackSpr(%ld, %ld)", w, h);
+        KRet(KRET_NOMEMORY, "KestrelWnd::CreateWndBackSpr(%ld, %ld)", w, h);
 }
 
 // Only a back the window composes itself is cleared and composed: a back
@@ -112,7 +112,7 @@ void KestrelWnd::ChangeSize(long w, long h)
     if ((unsigned long)w > (unsigned long)data->width ||
         (unsigned long)h > (unsigned long)data->height) {
         const DWORD flags = data->flags;  // read while the block is still held
-        _releaseSprite(m_sprWndBack);
+        _releasesprite(m_sprWndBack);
         CreateWndBackSpr(w, h, flags);
         if (m_sprWndBack == NULL)
             return;

@@ -7,7 +7,7 @@
 
 // A child with children of its own is hit inside its client area; any other
 // by its own test.
-bool KestrelWnd::_hitOne(KestrelWnd* child, long x, long y)
+bool KestrelWnd::_hitone(KestrelWnd* child, long x, long y)
 {
     if (child->HasChild() && child->IsInClient(x, y))
         return true;
@@ -16,11 +16,11 @@ bool KestrelWnd::_hitOne(KestrelWnd* child, long x, long y)
 
 // Top child, then focus child (neither tested for hiding), then the list in
 // order without those two and without hidden children.
-KestrelWnd* KestrelWnd::_hitChild(long x, long y)
+KestrelWnd* KestrelWnd::_hitchild(long x, long y)
 {
-    if (m_pTopChild != NULL && _hitOne(m_pTopChild, x, y))
+    if (m_pTopChild != NULL && _hitone(m_pTopChild, x, y))
         return m_pTopChild;
-    if (m_pFocusChild != NULL && _hitOne(m_pFocusChild, x, y))
+    if (m_pFocusChild != NULL && _hitone(m_pFocusChild, x, y))
         return m_pFocusChild;
     KestrelWnd* child = NULL;
     KWndChildList::Node* cursor = NULL;
@@ -28,7 +28,7 @@ KestrelWnd* KestrelWnd::_hitChild(long x, long y)
         m_pChildList->GetNext(child, cursor);
         if (child == NULL || child == m_pFocusChild || child == m_pTopChild || child->IsHide())
             continue;
-        if (_hitOne(child, x, y))
+        if (_hitone(child, x, y))
             return child;
     } while (cursor != NULL);
     return NULL;
@@ -37,53 +37,53 @@ KestrelWnd* KestrelWnd::_hitChild(long x, long y)
 // Posts to the child's window. A child whose window was never made takes the
 // message and drops it: posted to no window it would become a message of
 // the thread instead.
-BOOL KestrelWnd::_postTo(KestrelWnd* child, UINT msg, WPARAM wParam, LPARAM lParam)
+BOOL KestrelWnd::_postto(KestrelWnd* child, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (child->m_hWnd == NULL)
         return FALSE;
     return PostMessageA(child->m_hWnd, msg, wParam, lParam);
 }
 
-int KestrelWnd::_routeClick(UINT msg, WPARAM wParam, LPARAM lParam)
+int KestrelWnd::_routeclick(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (m_dwState.Has(KWND_STATE_HIDE | KWND_STATE_DISABLE))
         return -1;
     if (m_pChildList == NULL)
         return -1;
-    KestrelWnd* hit = _hitChild(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+    KestrelWnd* hit = _hitchild(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
     if (hit == NULL || hit->m_hWnd == NULL)
         return -1;
-    return _postTo(hit, msg, wParam, lParam);
+    return _postto(hit, msg, wParam, lParam);
 }
 
 int KestrelWnd::OnLButtonUp(WPARAM wParam, LPARAM lParam)
 {
-    return _routeClick(WM_LBUTTONUP, wParam, lParam);
+    return _routeclick(WM_LBUTTONUP, wParam, lParam);
 }
 
 int KestrelWnd::OnLButtonDown(WPARAM wParam, LPARAM lParam)
 {
-    return _routeClick(WM_LBUTTONDOWN, wParam, lParam);
+    return _routeclick(WM_LBUTTONDOWN, wParam, lParam);
 }
 
 int KestrelWnd::OnLButtonDblClk(WPARAM wParam, LPARAM lParam)
 {
-    return _routeClick(WM_LBUTTONDBLCLK, wParam, lParam);
+    return _routeclick(WM_LBUTTONDBLCLK, wParam, lParam);
 }
 
 int KestrelWnd::OnRButtonUp(WPARAM wParam, LPARAM lParam)
 {
-    return _routeClick(WM_RBUTTONUP, wParam, lParam);
+    return _routeclick(WM_RBUTTONUP, wParam, lParam);
 }
 
 int KestrelWnd::OnRButtonDown(WPARAM wParam, LPARAM lParam)
 {
-    return _routeClick(WM_RBUTTONDOWN, wParam, lParam);
+    return _routeclick(WM_RBUTTONDOWN, wParam, lParam);
 }
 
 int KestrelWnd::OnRButtonDblClk(WPARAM wParam, LPARAM lParam)
 {
-    return _routeClick(WM_RBUTTONDBLCLK, wParam, lParam);
+    return _routeclick(WM_RBUTTONDBLCLK, wParam, lParam);
 }
 
 // The hover child keeps its role when the mouse hits nothing, so it hears
@@ -93,18 +93,18 @@ int KestrelWnd::OnMouseMove(WPARAM wParam, LPARAM lParam)
     if (m_dwState.Has(KWND_STATE_HIDE | KWND_STATE_DISABLE))
         return -1;
     if (m_pCatchChild != NULL) {
-        _postTo(m_pCatchChild, WM_MOUSEMOVE, wParam, lParam);
+        _postto(m_pCatchChild, WM_MOUSEMOVE, wParam, lParam);
         return -1;
     }
     m_ptMouse.x = GET_X_LPARAM(lParam);
     m_ptMouse.y = GET_Y_LPARAM(lParam);
     if (m_pHoverChild != NULL && !m_pHoverChild->IsIn(m_ptMouse.x, m_ptMouse.y))
-        _postTo(m_pHoverChild, KWM_MOUSELEAVE, wParam, lParam);
+        _postto(m_pHoverChild, KWM_MOUSELEAVE, wParam, lParam);
     if (m_pChildList == NULL)
         return -1;
-    KestrelWnd* hit = _hitChild(m_ptMouse.x, m_ptMouse.y);
+    KestrelWnd* hit = _hitchild(m_ptMouse.x, m_ptMouse.y);
     if (hit != NULL) {
-        _postTo(hit, WM_MOUSEMOVE, wParam, lParam);
+        _postto(hit, WM_MOUSEMOVE, wParam, lParam);
         m_pHoverChild = hit;
     }
     return -1;
@@ -113,5 +113,5 @@ int KestrelWnd::OnMouseMove(WPARAM wParam, LPARAM lParam)
 void KestrelWnd::MouseLeave()
 {
     if (m_pHoverChild != NULL)
-        _postTo(m_pHoverChild, KWM_MOUSELEAVE, 0, 0);
+        _postto(m_pHoverChild, KWM_MOUSELEAVE, 0, 0);
 }

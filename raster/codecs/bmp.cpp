@@ -15,9 +15,9 @@
 #include <new>
 
 #include "rasterbmp.h"
-#include "../rasterbytes.h"
+#include "rasterbytes.h"
 #include "rastercodecs.h"
-#include "../rasterlimits.h"
+#include "rasterlimits.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 
 #include "rastercodecs.h"
 #include "rastergif.h"
-#include "../rasterbytes.h"
-#include "../rasterlimits.h"
+#include "rasterbytes.h"
+#include "rasterlimits.h"
 
 namespace {
 

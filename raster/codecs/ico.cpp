@@ -13,7 +13,7 @@
 #include <new>
 #include <vector>
 
-#include "../rasterbytes.h"
+#include "rasterbytes.h"
 #include "codecdata.h"
 #include "rastercodecs.h"
 

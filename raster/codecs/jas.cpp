@@ -11,7 +11,7 @@
 #include <new>
 #include <vector>
 
-#include "raster/jp2/jp2adapter.h"
+#include "jp2/jp2adapter.h"
 #include "rastercodecs.h"
 #include "rasterjas.h"
 

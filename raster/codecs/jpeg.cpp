@@ -30,7 +30,7 @@
 #include <jerror.h>
 
 #include "rastercodecs.h"
-#include "../rasterlimits.h"
+#include "rasterlimits.h"
 #include "rasteriterator.h"
 #include "rasterjpg.h"
 

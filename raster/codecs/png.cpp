@@ -23,7 +23,7 @@
 #include <png.h>
 
 #include "rastercodecs.h"
-#include "../rasterlimits.h"
+#include "rasterlimits.h"
 #include "rasteriterator.h"
 
 namespace {

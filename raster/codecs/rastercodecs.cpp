@@ -1,6 +1,6 @@
-// The codecs that exist, in the order a probe (format id 0) tries them:
-// BMP, JPEG, ICO, GIF, PNG, TIFF, TGA, PCX, WBMP, WMF, the JPEG-2000 family.
-// A new codec adds its file and one line here, in its place in that order.
+// The codecs that exist, one line each, in the order a probe (format id 0)
+// tries them. A new codec adds its file and one line here, in its place in
+// the probe order.
 #include "rastercodecs.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "rastercodecs.h"
-#include "../rasterlimits.h"
+#include "rasterlimits.h"
 #include "rastertif.h"
 #include "tiffstream.h"
 

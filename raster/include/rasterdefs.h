@@ -3,6 +3,18 @@
 
 #include <windows.h>
 
+// What the image library exports: symbols are hidden by default, and the
+// classes a host may use carry RASTER_API.
+#if defined(_WIN32)
+#ifdef KESTREL_BUILDING_LIBRARY
+#define RASTER_API __declspec(dllexport)
+#else
+#define RASTER_API __declspec(dllimport)
+#endif
+#else
+#define RASTER_API __attribute__((visibility("default")))
+#endif
+
 // Format ids. Decoding with RASTER_FORMAT_UNKNOWN tries every decoder.
 constexpr DWORD RASTER_FORMAT_UNKNOWN = 0;
 constexpr DWORD RASTER_FORMAT_BMP = 1;
@@ -34,8 +46,8 @@ constexpr unsigned long long RASTER_MAX_MEMORY = 256000000ULL;
 // raises it. Valid files never need it: their data backs their size. The
 // setting is process-wide and may be changed at any time; a decode uses the
 // value it finds when it starts.
-void RasterSetUnbackedPixels(unsigned long long pixels);
-unsigned long long RasterGetUnbackedPixels();
+RASTER_API void RasterSetUnbackedPixels(unsigned long long pixels);
+RASTER_API unsigned long long RasterGetUnbackedPixels();
 
 // GetColorType results.
 constexpr BYTE RASTER_COLORTYPE_PALETTE = 1;

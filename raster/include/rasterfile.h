@@ -7,7 +7,7 @@
 
 #include "rasterdefs.h"
 
-class RasterFile {
+class RASTER_API RasterFile {
 public:
     RasterFile() = default;
     RasterFile(const RasterFile&) {}  // a stream has no data of its own to copy
@@ -31,7 +31,7 @@ public:
 
 // A stream over a C FILE*. A FILE* handed to the constructor is only used,
 // never closed; one opened by Open is closed by Close and the destructor.
-class RasterIOFile : public RasterFile {
+class RASTER_API RasterIOFile : public RasterFile {
 public:
     explicit RasterIOFile(FILE* fp = NULL);
     // A copy uses the same FILE* but never closes it: only the original owns it.
@@ -60,7 +60,7 @@ protected:
 // A stream over a C-heap block that grows in 4096-byte steps. A caller's block
 // is read and written in place; once a write outgrows it, it is reallocated and
 // owned by the stream (take the new address with GetBuffer).
-class RasterMemFile : public RasterFile {
+class RASTER_API RasterMemFile : public RasterFile {
 public:
     explicit RasterMemFile(BYTE* buffer = NULL, DWORD size = 0);
     // A copy reads and writes the same block but never frees or reallocates it;

@@ -27,7 +27,7 @@ constexpr DWORD GIF_COMPRESSION_NONE = 1;
 constexpr DWORD GIF_COMPRESSION_LZW = 2;
 constexpr DWORD GIF_COMPRESSION_RLE = 3;
 
-class RasterImageGIF : public RasterImage {
+class RASTER_API RasterImageGIF : public RasterImage {
 public:
     // The four data bytes of a graphic control extension, in file order.
     struct tag_GraphicControl {

@@ -47,7 +47,7 @@ struct RasterImageInfo {
     DWORD dwFlags;             // free for the host
 };
 
-class RasterImage {
+class RASTER_API RasterImage {
 public:
     // Construction and destruction.
     explicit RasterImage(DWORD imagetype = 0);

@@ -26,7 +26,7 @@ constexpr int JPG_DITHER_NONE = 0;
 constexpr int JPG_DITHER_ORDERED = 1;
 constexpr int JPG_DITHER_FS = 2;
 
-class RasterImageJPG : public RasterImage {
+class RASTER_API RasterImageJPG : public RasterImage {
 public:
     RasterImageJPG();
     RasterImageJPG(const RasterImageJPG& src);

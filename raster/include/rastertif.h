@@ -16,7 +16,7 @@
 // libtiff's handle, as its own header declares it.
 typedef struct tiff TIFF;
 
-class RasterImageTIF : public RasterImage {
+class RASTER_API RasterImageTIF : public RasterImage {
 public:
     RasterImageTIF();
     RasterImageTIF(const RasterImageTIF& src);
@@ -61,5 +61,5 @@ private:
 // The stream layer: libtiff handles over a RasterFile, which stays the
 // caller's (closing the handle never closes the stream). mode is libtiff's
 // ("r", "w", "a", ...). Null when libtiff refuses the stream.
-TIFF* TIFFOpenXFile(RasterFile* stream, const char* mode);
-TIFF* TIFFOpenXFileNamed(RasterFile* stream, const char* name, const char* mode);
+RASTER_API TIFF* TIFFOpenXFile(RasterFile* stream, const char* mode);
+RASTER_API TIFF* TIFFOpenXFileNamed(RasterFile* stream, const char* name, const char* mode);

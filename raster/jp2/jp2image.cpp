@@ -6,7 +6,7 @@
 #include <new>
 
 #include "jp2adapter.h"
-#include "raster/codecs/rastercodecs.h"
+#include "rastercodecs.h"
 
 namespace rasterjp2 {
 

@@ -8,7 +8,7 @@
 #include <openjpeg.h>
 
 #include "jp2adapter.h"
-#include "raster/codecs/rastercodecs.h"
+#include "rastercodecs.h"
 
 namespace rasterjp2 {
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "../../libsrc/graph/blit.h"
+#include "blit.h"
 #include "graph_fixture.h"
 
 namespace {
@@ -377,29 +377,37 @@ TEST_F(BlitDevice, AdditiveAtLevelZeroOf8410Onto8410IsWhite)
 
 // ---- scaled copies ----
 
-TEST_F(BlitDevice, ZoomUpRepeatsEverySourcePixelAsABlock)
+// Column i samples source column floor(i * sw / w), row j source row
+// floor(j * sh / h): 4 x 4 to 8 x 8 repeats every pixel as a 2 x 2 block,
+// 8 x 8 to 4 x 4 takes the even columns and rows. Around the rectangle the
+// destination keeps its colour.
+TEST_F(BlitDevice, ZoomSamplesTheNearestSourcePixel)
 {
-    SPRITE_DATA* src = New16(4, 4);
-    for (long y = 0; y < 4; ++y)
-        for (long x = 0; x < 4; ++x) *SpritePixel16(src, x, y) = WORD(1 + y * 4 + x);
-    SPRITE_DATA* d = New16(10, 10, 0x7777);
-    EXPECT_EQ(g._bltsprite_zoom(d, 1, 1, 8, 8, src, 0, 0, 4, 4), 0);
-    for (long y = 0; y < 10; ++y)
-        for (long x = 0; x < 10; ++x) {
-            const bool in = x >= 1 && x < 9 && y >= 1 && y < 9;
-            ASSERT_EQ(Px16(d, x, y), in ? WORD(1 + (y - 1) / 2 * 4 + (x - 1) / 2) : 0x7777) << x << y;
-        }
-}
-
-TEST_F(BlitDevice, ZoomDownTakesTheEvenColumnsAndRows)
-{
-    SPRITE_DATA* src = New16(8, 8);
-    for (long y = 0; y < 8; ++y)
-        for (long x = 0; x < 8; ++x) *SpritePixel16(src, x, y) = WORD(1 + y * 8 + x);
-    SPRITE_DATA* d = New16(4, 4, 0);
-    EXPECT_EQ(g._bltsprite_zoom(d, 0, 0, 4, 4, src, 0, 0, 8, 8), 0);
-    for (long y = 0; y < 4; ++y)
-        for (long x = 0; x < 4; ++x) ASSERT_EQ(Px16(d, x, y), WORD(1 + 2 * y * 8 + 2 * x));
+    struct Row {
+        const char* what;
+        long sw, sh;          // source size, its pixels numbered 1, 2, ... row by row
+        long dw, dh;          // destination sprite
+        long x, y, w, h;      // destination rectangle
+    } table[] = {
+        {"up: 4x4 to 8x8", 4, 4, 10, 10, 1, 1, 8, 8},
+        {"down: 8x8 to 4x4", 8, 8, 4, 4, 0, 0, 4, 4},
+        {"uneven: 3x5 to 7x4", 3, 5, 9, 6, 1, 2, 7, 4},
+    };
+    for (const Row& row : table) {
+        SCOPED_TRACE(row.what);
+        SPRITE_DATA* src = New16(row.sw, row.sh);
+        for (long y = 0; y < row.sh; ++y)
+            for (long x = 0; x < row.sw; ++x) *SpritePixel16(src, x, y) = WORD(1 + y * row.sw + x);
+        SPRITE_DATA* d = New16(row.dw, row.dh, 0x7777);
+        EXPECT_EQ(g._bltsprite_zoom(d, row.x, row.y, row.w, row.h, src, 0, 0, row.sw, row.sh), 0);
+        for (long y = 0; y < row.dh; ++y)
+            for (long x = 0; x < row.dw; ++x) {
+                const long i = x - row.x, j = y - row.y;
+                const bool in = i >= 0 && i < row.w && j >= 0 && j < row.h;
+                const WORD expect = in ? WORD(1 + j * row.sh / row.h * row.sw + i * row.sw / row.w) : 0x7777;
+                ASSERT_EQ(Px16(d, x, y), expect) << "at " << x << "," << y;
+            }
+    }
 }
 
 TEST_F(BlitDevice, ZoomOfNothingAndTheScaledBlendDrawNothing)

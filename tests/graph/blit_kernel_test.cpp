@@ -2,11 +2,12 @@
 // against the reference kernel over random rows of many lengths and offsets.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
 
-#include "../../libsrc/graph/blit.h"
+#include "blit.h"
 
 using kblit::AdditiveKey;
 using kblit::AdditivePixel;
@@ -259,4 +260,100 @@ TEST(BlitKernels, BlendAndAdditiveLanesMatchFormulaOnAllSourcesForSampledDestina
             for (long i = 0; i < 65536; ++i) ASSERT_EQ(out[i], Additive(WORD(i), dv, v)) << i;
         }
     }
+}
+
+namespace {
+
+// A 16-bit sprite block in a vector, with its row table, as the device lays
+// it out: the kernels see only the rows.
+class Sprite16 {
+public:
+    Sprite16(long w, long h)
+        : m_block(sizeof(SPRITE_DATA) + sizeof(BYTE*) * size_t(h) + size_t(w * h) * 2 + 16)
+    {
+        SPRITE_DATA* s = Data();
+        s->width = w;
+        s->height = h;
+        s->alignwidth = (w + 3) & ~3L;
+        s->rows = h;
+        s->pitch = DWORD(w * 2);
+        s->kcm = KCM_R5G6B5;
+        BYTE* rows = m_block.data() + sizeof(SPRITE_DATA) + sizeof(BYTE*) * size_t(h);
+        for (long y = 0; y < h; ++y) s->lpRows[y] = rows + y * w * 2;
+    }
+    SPRITE_DATA* Data() { return reinterpret_cast<SPRITE_DATA*>(m_block.data()); }
+    std::vector<WORD> Pixels()
+    {
+        std::vector<WORD> out;
+        for (long y = 0; y < Data()->height; ++y)
+            for (long x = 0; x < Data()->width; ++x) out.push_back(*SpritePixel16(Data(), x, y));
+        return out;
+    }
+
+private:
+    std::vector<BYTE> m_block;
+};
+
+}  // namespace
+
+// Random scales up and down, source rectangles anywhere inside the source,
+// and clip windows that cut the destination rectangle on any side: the fast
+// kernel starts its walk at the window's corner, the reference walks from
+// the rectangle's, and both must write the same pixels and only those.
+TEST(BlitKernels, ZoomMatchesReferenceOverRandomScalesAndClipWindows)
+{
+    Rows rows(777);
+    for (int rep = 0; rep < 3000; ++rep) {
+        const long sw0 = 1 + rows.Pick(40), sh0 = 1 + rows.Pick(40);
+        Sprite16 src(sw0, sh0);
+        rows.Pixels(SpritePixel16(src.Data(), 0, 0), sw0 * sh0);
+        kblit::ZoomJob job{};
+        job.src = src.Data();
+        job.sw = 1 + rows.Pick(int(sw0));
+        job.sh = 1 + rows.Pick(int(sh0));
+        job.sx = rows.Pick(int(sw0 - job.sw + 1));
+        job.sy = rows.Pick(int(sh0 - job.sh + 1));
+        job.w = 1 + rows.Pick(3 * int(job.sw) + 8);
+        job.h = 1 + rows.Pick(3 * int(job.sh) + 8);
+        job.i0 = rows.Pick(int(job.w));
+        job.i1 = job.i0 + 1 + rows.Pick(int(job.w - job.i0));
+        job.j0 = rows.Pick(int(job.h));
+        job.j1 = job.j0 + 1 + rows.Pick(int(job.h - job.j0));
+        job.key = rows.Pick(2) == 1;
+        // The destination holds the rectangle with a margin the kernels must
+        // leave alone.
+        job.x = 1 + rows.Pick(3);
+        job.y = 1 + rows.Pick(3);
+        Sprite16 a(job.x + job.w + 2, job.y + job.h + 2), b(job.x + job.w + 2, job.y + job.h + 2);
+        rows.Pixels(SpritePixel16(a.Data(), 0, 0), a.Data()->width * a.Data()->height);
+        std::memcpy(SpritePixel16(b.Data(), 0, 0), SpritePixel16(a.Data(), 0, 0),
+                    size_t(a.Data()->width * a.Data()->height) * 2);
+        job.dst = a.Data();
+        kblit::fast::Zoom(job);
+        job.dst = b.Data();
+        kblit::ref::Zoom(job);
+        ASSERT_EQ(a.Pixels(), b.Pixels())
+            << "rep " << rep << ": " << job.sw << "x" << job.sh << " at " << job.sx << "," << job.sy
+            << " to " << job.w << "x" << job.h << " window " << job.i0 << ".." << job.i1 << ", "
+            << job.j0 << ".." << job.j1 << (job.key ? " keyed" : "");
+    }
+}
+
+// The switch reads "ref" and nothing else as the reference; each table
+// names its form and holds that form's kernels.
+TEST(BlitKernels, SwitchPicksTheReferenceOnlyForRef)
+{
+    struct Row { const char* setting; bool ref; } table[] = {
+        {nullptr, false}, {"", false}, {"fast", false}, {"REF", false}, {"ref ", false}, {"ref", true},
+    };
+    for (const Row& row : table) {
+        SCOPED_TRACE(row.setting ? row.setting : "(unset)");
+        EXPECT_EQ(kblit::WantsReference(row.setting), row.ref);
+    }
+    EXPECT_STREQ(kblit::RefKernels().name, "ref");
+    EXPECT_EQ(kblit::RefKernels().Zoom, &kblit::ref::Zoom);
+    EXPECT_STREQ(kblit::FastKernels().name, "fast");
+    EXPECT_EQ(kblit::FastKernels().Copy, &kblit::fast::Copy);
+    const char* env = std::getenv("KESTREL_BLIT");
+    EXPECT_EQ(&kblit::Kernels(), kblit::WantsReference(env) ? &kblit::RefKernels() : &kblit::FastKernels());
 }

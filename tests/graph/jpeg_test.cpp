@@ -4,7 +4,7 @@
 #include "alloc_counter.h"
 #include "graph_fixture.h"
 #include "test_jpeg.h"
-#include "../../libsrc/graph/kloaders.h"
+#include "kloaders.h"
 
 namespace {
 
@@ -152,22 +152,25 @@ TEST_F(Jpeg, GreyModeGivesAClearedSprite)
     g._releasesprite(s);
 }
 
-TEST(PackRows, FastRowPackingMatchesThePackerBitForBit)
+TEST(PackRows, BothPackersMatchColor16bBitForBit)
 {
     // Random rows of every length around the eight-pixel steps, at odd
     // source offsets; the destination has a guard word after the row.
-    unsigned seed = 99;
-    for (long width = 1; width <= 40; width++) {
-        Bytes src(size_t(width) * 3 + 1);
-        for (BYTE& b : src)
-            b = BYTE((seed = seed * 1103515245u + 12345u) >> 16);
-        std::vector<WORD> fast(size_t(width) + 1, 0xBEEF);
-        PackBgr565Row(fast.data(), src.data() + 1, width);
-        for (long x = 0; x < width; x++) {
-            const BYTE* p = &src[1 + size_t(x) * 3];
-            ASSERT_EQ(fast[size_t(x)], color16b_565(p[2], p[1], p[0])) << width << ":" << x;
+    for (const kblit::KernelTable* table : {&kblit::FastKernels(), &kblit::RefKernels()}) {
+        SCOPED_TRACE(table->name);
+        unsigned seed = 99;
+        for (long width = 1; width <= 40; width++) {
+            Bytes src(size_t(width) * 3 + 1);
+            for (BYTE& b : src)
+                b = BYTE((seed = seed * 1103515245u + 12345u) >> 16);
+            std::vector<WORD> packed(size_t(width) + 1, 0xBEEF);
+            table->PackBgr565(packed.data(), src.data() + 1, width);
+            for (long x = 0; x < width; x++) {
+                const BYTE* p = &src[1 + size_t(x) * 3];
+                ASSERT_EQ(packed[size_t(x)], color16b_565(p[2], p[1], p[0])) << width << ":" << x;
+            }
+            EXPECT_EQ(packed[size_t(width)], 0xBEEF) << width;
         }
-        EXPECT_EQ(fast[size_t(width)], 0xBEEF) << width;
     }
 }
 

@@ -139,6 +139,27 @@ void Mutate(std::vector<Item>& items, std::mt19937& rng)
         items.insert(items.begin() + long(rng() % (items.size() + 1)), RandomItem(rng));
 }
 
+// The sequences to run: all 300, or the one KESTREL_FRAME_SEED names, so a
+// failing sequence can be rerun alone (under a debugger, or on the
+// reference kernels with KESTREL_BLIT=ref).
+struct SeedRange {
+    uint32_t first, end;
+};
+
+SeedRange SequencesToRun()
+{
+    const char* seed = std::getenv("KESTREL_FRAME_SEED");
+    if (seed == nullptr || *seed == '\0')
+        return {0, 300};
+    char* stop = nullptr;
+    const unsigned long value = std::strtoul(seed, &stop, 10);
+    if (*stop != '\0' || value > 0xFFFFFFFEul) {
+        ADD_FAILURE() << "KESTREL_FRAME_SEED is not a sequence number: " << seed;
+        return {0, 0};
+    }
+    return {uint32_t(value), uint32_t(value) + 1};
+}
+
 using RandomFrames = DesktopTest;
 
 // The back screens of both sides are equal pixel for pixel.
@@ -154,7 +175,9 @@ void ExpectSamePictures(Side& cut, Side& full, long w, long h, uint32_t seq, int
 
 TEST_F(RandomFrames, ComparedFramesEqualFullRedraws)
 {
-    for (uint32_t seq = 0; seq < 300; seq++) {
+    const SeedRange range = SequencesToRun();
+    for (uint32_t seq = range.first; seq < range.end; seq++) {
+        SCOPED_TRACE(testing::Message() << "rerun this sequence alone with KESTREL_FRAME_SEED=" << seq);
         Side cut(true, seq), full(false, seq);
         std::mt19937 rng(1000 + seq);
         std::vector<Item> items;

@@ -75,6 +75,23 @@ TEST_F(RenderEngine, RecordsBlitsWithTheirRectangles)
     EXPECT_EQ(c[2].state, 0u);
 }
 
+// A colour fill through an alpha sprite keeps its colour where other
+// commands keep their source sprite: it reads no sprite but the alpha one.
+TEST_F(RenderEngine, ColourFillReadsNoSourceSprite)
+{
+    KSprite* s = Solid(4, 4, 0x1234);
+    KSprite* alpha = Solid(4, 4, 0xFF, KCM_GRAY);
+    back->Blt_alpha(1, 1, DWORD(0xF81F), 0, 0, 4, 4, alpha);
+    back->Blt_alpha(5, 5, s, 0, 0, 4, 4, alpha);
+    auto c = Recorded();
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_EQ(c[0].op, DWORD(KRE_OP_FILL_ALPHA_SPR));
+    EXPECT_EQ(c[0].Source(), nullptr);
+    EXPECT_EQ(c[0].FillColour(), 0xF81Fu);
+    EXPECT_EQ(c[1].op, DWORD(KRE_OP_BLT_ALPHA_SPR));
+    EXPECT_EQ(c[1].Source(), s->GetData());
+}
+
 TEST_F(RenderEngine, LineKeepsTheUpperEndpointFirst)
 {
     back->Line(10, 20, 5, 3, 0xFFFF);

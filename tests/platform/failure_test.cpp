@@ -1,7 +1,7 @@
 // Failure injection: an armed Win32 call fails once, as Win32 would, and the
 // call after it works again.
 #include "platform_fixture.h"
-#include "../support/paint_surface.h"
+#include "paint_surface.h"
 
 using FailureTest = PlatformTest;
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "platform_fixture.h"
-#include "../../platform/win32/src/font_gbk.h"
+#include "font_gbk.h"
 
 namespace {
 

@@ -16,7 +16,7 @@ TEST(Ijl, ServiceIsLinkedIntoThisSuite)
 #include <memory>
 #include <vector>
 #include <ijl.h>
-#include "../support/test_jpeg.h"
+#include "test_jpeg.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Screenshots: the surface written as an 8-bit RGB PNG, read back with libpng.
 #include "platform_fixture.h"
-#include "../support/paint_surface.h"
+#include "paint_surface.h"
 
 #include <png.h>
 

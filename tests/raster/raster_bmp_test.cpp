@@ -205,33 +205,34 @@ TEST(BmpDecode, TopDownMatchesBottomUp)
 
 TEST(BmpDecode, SixteenBitFormsAndMasks)
 {
-    // One row: white, pure red, pure green, pure blue in each layout.
+    // The default 5-5-5 layout; 5-6-5 from three masks after the header; a
+    // 124-byte header carrying its masks inside, blue wider than red.
     Bytes p555 = FileHeader(54);
     p555.add(InfoHeader(4, 1, 16)).u16(0x7FFF).u16(0x7C00).u16(0x03E0).u16(0x001F);
-    RasterImage a;
-    ASSERT_TRUE(DecodeBytes(a, p555));
-    EXPECT_EQ(0xF8F8F8u, Rgb(a, 0, 0));
-    EXPECT_EQ(0xF80000u, Rgb(a, 1, 0));
-    EXPECT_EQ(0x00F800u, Rgb(a, 2, 0));
-    EXPECT_EQ(0x0000F8u, Rgb(a, 3, 0));
-
     Bytes p565 = FileHeader(66);
     p565.add(InfoHeader(4, 1, 16, BI_BITFIELDS)).u32(0xF800).u32(0x07E0).u32(0x001F);
     p565.u16(0xFFFF).u16(0xF800).u16(0x07E0).u16(0x001F);
-    RasterImage b;
-    ASSERT_TRUE(DecodeBytes(b, p565));
-    EXPECT_EQ(0xF8FCF8u, Rgb(b, 0, 0));
-    EXPECT_EQ(0x00FC00u, Rgb(b, 2, 0));
-
-    // A 124-byte header carries its masks inside; blue wider than red.
     Bytes v5 = FileHeader(14 + 124);
     Bytes h = InfoHeader(2, 1, 16, BI_BITFIELDS, 0, 0, 124);
     h.u32(0xE000).u32(0x1F00).u32(0x00FF).zeros(124 - 52);
     v5.add(h).u16(0xFFFF).u16(0x2080);
-    RasterImage c;
-    ASSERT_TRUE(DecodeBytes(c, v5));
-    EXPECT_EQ(0xE0F8FFu, Rgb(c, 0, 0));
-    EXPECT_EQ(0x200080u, Rgb(c, 1, 0));
+
+    struct Row {
+        const char* what;
+        const Bytes& file;
+        std::vector<DWORD> pixels;  // row 0, left to right
+    } table[] = {
+        {"5-5-5", p555, {0xF8F8F8, 0xF80000, 0x00F800, 0x0000F8}},
+        {"5-6-5 masks", p565, {0xF8FCF8, 0xF80000, 0x00FC00, 0x0000F8}},
+        {"masks in a 124-byte header", v5, {0xE0F8FF, 0x200080}},
+    };
+    for (const Row& row : table) {
+        SCOPED_TRACE(row.what);
+        RasterImage img;
+        ASSERT_TRUE(DecodeBytes(img, row.file));
+        for (size_t x = 0; x < row.pixels.size(); x++)
+            EXPECT_EQ(row.pixels[x], Rgb(img, long(x), 0)) << "pixel " << x;
+    }
 }
 
 TEST(BmpDecode, SixteenBitRowPaddingIsClean)

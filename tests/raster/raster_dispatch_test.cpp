@@ -10,7 +10,7 @@
 
 #include <desktop/desktop.h>
 #include <raster.h>
-#include <raster/codecs/rastercodecs.h>
+#include <rastercodecs.h>
 #include <win32_resource.h>
 #include "test_files.h"
 

@@ -365,23 +365,31 @@ TEST(PngDecode, ColourKeysOfGreyAndColourFilesShowTheBackground)
 
 TEST(PngDecode, ResolutionComesFromPhys)
 {
-    PngRecipe s;
-    RasterImage img;
-    ASSERT_TRUE(Decode(img, MakePng(s)));
-    EXPECT_EQ(0, img.GetXDPI());
-    EXPECT_EQ(0, img.GetYDPI());
-    s.phys = true;
-    s.xPerUnit = 3780;
-    s.yPerUnit = 2835;
-    ASSERT_TRUE(Decode(img, MakePng(s)));
-    EXPECT_EQ(96, img.GetXDPI());
-    EXPECT_EQ(72, img.GetYDPI());
-    s.unit = PNG_RESOLUTION_UNKNOWN;
-    s.xPerUnit = 3;
-    s.yPerUnit = 4;
-    ASSERT_TRUE(Decode(img, MakePng(s)));
-    EXPECT_EQ(3, img.GetXDPI());
-    EXPECT_EQ(4, img.GetYDPI());
+    // Metres convert to dots per inch; an unknown unit passes its numbers on
+    // as they are; without the chunk the resolution stays 0.
+    struct Row {
+        const char* what;
+        bool phys;
+        int unit;
+        png_uint_32 xPerUnit, yPerUnit;
+        long xdpi, ydpi;
+    } table[] = {
+        {"no pHYs", false, PNG_RESOLUTION_METER, 0, 0, 0, 0},
+        {"per metre", true, PNG_RESOLUTION_METER, 3780, 2835, 96, 72},
+        {"unknown unit", true, PNG_RESOLUTION_UNKNOWN, 3, 4, 3, 4},
+    };
+    for (const Row& row : table) {
+        SCOPED_TRACE(row.what);
+        PngRecipe s;
+        s.phys = row.phys;
+        s.unit = row.unit;
+        s.xPerUnit = row.xPerUnit;
+        s.yPerUnit = row.yPerUnit;
+        RasterImage img;
+        ASSERT_TRUE(Decode(img, MakePng(s)));
+        EXPECT_EQ(row.xdpi, img.GetXDPI());
+        EXPECT_EQ(row.ydpi, img.GetYDPI());
+    }
 }
 
 TEST(PngDecode, BackgroundOfAlphaFilesBecomesTheTransparentColour)

@@ -1,10 +1,9 @@
 // The picture files the loaders read, built byte by byte, and archives to
-// hold them. The little-endian writers and the zip writer are the fuzz
-// targets' own, so that one copy serves both.
+// hold them (the byte builders are the fuzz targets' too).
 #pragma once
 #include <cstdint>
 #include "test_files.h"
-#include "../../fuzz/fuzz_support.h"
+#include "byte_builders.h"
 
 // A bitmap: the 54 header bytes and `pixels` (already in file order). `size`
 // 0 means the true file size.

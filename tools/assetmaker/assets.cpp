@@ -79,7 +79,7 @@ KSprite* Paint(KGraph* graph, int w, int h, Painter paint, DWORD flags)
         WORD* row = reinterpret_cast<WORD*>(static_cast<BYTE*>(bits) + y * pitch);
         for (long x = 0; x < sw; x++) {
             const Rgb c = paint(int(x), int(y), w, h);
-            row[x] = color16b_565(c.r, c.g, c.b);
+            row[x] = color16b(c.r, c.g, c.b);
         }
     }
     spr->Unlock();

@@ -16,8 +16,8 @@ namespace {
 // a plain centre.
 WORD FramePixel(int x, int y)
 {
-    const WORD face = color16b_565(58, 74, 110), light = color16b_565(170, 190, 230),
-               dark = color16b_565(20, 26, 44), title = color16b_565(96, 60, 140);
+    const WORD face = color16b(58, 74, 110), light = color16b(170, 190, 230),
+               dark = color16b(20, 26, 44), title = color16b(96, 60, 140);
     if (x < 2 || y < 2)
         return light;
     if (x >= 46 || y >= 46)
@@ -25,14 +25,14 @@ WORD FramePixel(int x, int y)
     if (y < 16)
         return title;
     if (x < 5 || x >= 43 || y >= 43)
-        return color16b_565(40, 50, 80);
+        return color16b(40, 50, 80);
     return face;
 }
 
 // Diagonal stripes for the backdrop tile.
 WORD BackdropPixel(int x, int y)
 {
-    return ((x + y) / 4) % 2 ? color16b_565(24, 40, 32) : color16b_565(30, 52, 40);
+    return ((x + y) / 4) % 2 ? color16b(24, 40, 32) : color16b(30, 52, 40);
 }
 
 // Four 96 x 28 states side by side: normal, hover, pressed, disabled.
@@ -43,17 +43,17 @@ WORD ButtonPixel(int x, int y)
     const BYTE* f = kFace[state];
     const bool edge = bx < 2 || bx >= 94 || y < 2 || y >= 26;
     const int shade = edge ? 40 : y * 2;
-    return color16b_565(BYTE(f[0] + shade / 2), BYTE(f[1] + shade / 2), BYTE(f[2] + shade / 2));
+    return color16b(BYTE(f[0] + shade / 2), BYTE(f[1] + shade / 2), BYTE(f[2] + shade / 2));
 }
 
 // An edit field's back: a sunken white box.
 WORD EditPixel(int x, int y)
 {
     if (x == 0 || y == 0)
-        return color16b_565(90, 90, 90);
+        return color16b(90, 90, 90);
     if (x == 199 || y == 19)
-        return color16b_565(230, 230, 230);
-    return color16b_565(250, 250, 240);
+        return color16b(230, 230, 230);
+    return color16b(250, 250, 240);
 }
 
 bool WriteBmp(KGraph* graph, const std::string& path, int w, int h, WORD (*pixel)(int, int))

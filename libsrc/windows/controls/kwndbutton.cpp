@@ -32,7 +32,7 @@ KWndButton::~KWndButton()
     Release();
 }
 
-void KWndButton::_releasePictures()
+void KWndButton::_releasepictures()
 {
     for (KSprite*& spr : m_Sprite) {
         delete spr;  // a view gives its pixels back through its own engine
@@ -44,7 +44,7 @@ void KWndButton::Release()
 {
     delete[] m_szSound;
     m_szSound = NULL;
-    _releasePictures();
+    _releasepictures();
     // The window outlives this object's binding: its timer must not go on.
     if (m_hWnd != NULL)
         KillTimer(m_hWnd, KWNDBUTTON_TIMER_HOVER);
@@ -218,7 +218,7 @@ void KWndButton::DrawWndItem(RECT*)
         }
     }
     if (m_dwState.Has(KWNDBUTTON_STATE_TEXT) && m_Graph != NULL && m_Font != NULL) {
-        _refreshCaption();
+        _refreshcaption();
         long dx = (GetWidth() - m_nCaptionWidth) >> 1;
         long dy = (GetHeight() - m_Font->GetHeight()) >> 1;
         if (m_dwState.Has(KWNDBUTTON_STATE_PRESSED)) {
@@ -231,7 +231,7 @@ void KWndButton::DrawWndItem(RECT*)
     }
 }
 
-void KWndButton::_refreshCaption()
+void KWndButton::_refreshcaption()
 {
     if (!m_bCaptionStale && m_pCaptionFont == m_Font)
         return;

@@ -33,7 +33,7 @@ namespace {
 // scrolls, Enter kept.
 const DWORD kEditStyle = 0x508010C4;
 
-bool _isLead(const char* s, long i)
+bool _islead(const char* s, long i)
 {
     return (unsigned char)s[i] >= 0x81 && (unsigned char)s[i] != 0xFF && s[i + 1] != '\0';
 }
@@ -41,11 +41,11 @@ bool _isLead(const char* s, long i)
 // The byte after the character at i.
 long _next(const char* s, long i)
 {
-    return i + (_isLead(s, i) ? 2 : 1);
+    return i + (_islead(s, i) ? 2 : 1);
 }
 
 // At most `max` bytes of src into dst, never ending inside a character.
-void _copyCut(char* dst, const char* src, long max)
+void _copycut(char* dst, const char* src, long max)
 {
     long n = 0;
     while (src[n] != '\0') {
@@ -86,15 +86,15 @@ void KWndEdit::Release()
     KestrelWnd::Release();
 }
 
-void KWndEdit::_setText(const char* str)
+void KWndEdit::_settext(const char* str)
 {
-    _copyCut(m_szText, str ? str : "", KWNDEDIT_MAX_TEXT);
+    _copycut(m_szText, str ? str : "", KWNDEDIT_MAX_TEXT);
 }
 
 // The shared window lives in the first field's parent window. A shared
 // window that has gone (destroyed with that parent) is made again, or every
 // later field would pass its typing to nothing.
-long KWndEdit::_makeShared(HWND parent, UINT id)
+long KWndEdit::_makeshared(HWND parent, UINT id)
 {
     if (_editWnd != NULL && IsWindow(_editWnd))
         return 0;
@@ -113,8 +113,8 @@ long KWndEdit::Create(const char* text, DWORD style, int x, int y, int w, int h,
                       KestrelWnd* parent, UINT id)
 {
     if (text != NULL && text[0] != '\0')
-        _setText(text);
-    long r = _makeShared(parent ? parent->GetHandle() : HWND(NULL), id);
+        _settext(text);
+    long r = _makeshared(parent ? parent->GetHandle() : HWND(NULL), id);
     if (r != 0)
         return r;
     LimitText(KWNDEDIT_MAX_TEXT + 1);
@@ -130,8 +130,8 @@ long KWndEdit::Create(const char* text, DWORD style, int x, int y, int w, int h,
                       UINT id)
 {
     if (text != NULL && text[0] != '\0')
-        _setText(text);
-    long r = _makeShared(parent, id);
+        _settext(text);
+    long r = _makeshared(parent, id);
     if (r != 0)
         return r;
     LimitText(KWNDEDIT_MAX_TEXT + 1);
@@ -182,14 +182,14 @@ long KWndEdit::GetDefaultHeight()
 
 const char* KWndEdit::GetText()
 {
-    _readBack();
+    _readback();
     return m_szText;
 }
 
 void KWndEdit::SetText(const char* str)
 {
     KASSERT(str && *str);
-    _setText(str);
+    _settext(str);
     if (_focusWnd == m_hWnd && m_hWnd != NULL)
         SetWindowTextA(_editWnd, m_szText);
 }
@@ -203,15 +203,15 @@ void KWndEdit::ClearText()
 
 void KWndEdit::Active(long x)
 {
-    if (_ignoresInput())
+    if (_ignoresinput())
         return;
     SetFocus(m_hWnd);
-    _readBack();
-    m_nSelStart = m_nSelEnd = m_nAnchor = _indexAt(x);
-    _sendSel();
+    _readback();
+    m_nSelStart = m_nSelEnd = m_nAnchor = _indexat(x);
+    _sendsel();
 }
 
-void KWndEdit::_readBack()
+void KWndEdit::_readback()
 {
     if (m_hWnd == NULL || _focusWnd != m_hWnd || !IsWindow(_editWnd))
         return;
@@ -224,7 +224,7 @@ void KWndEdit::_readBack()
     m_nSelEnd = std::min(long(end), len);
 }
 
-void KWndEdit::_sendSel()
+void KWndEdit::_sendsel()
 {
     if (IsWindow(_editWnd))
         SendMessageA(_editWnd, EM_SETSEL, WPARAM(m_nSelStart), LPARAM(m_nSelEnd));
@@ -243,7 +243,7 @@ void KWndEdit::_display(char* out)
     out[n] = '\0';
 }
 
-long KWndEdit::_toDisplay(long offset)
+long KWndEdit::_todisplay(long offset)
 {
     if (!m_dwState.Has(KWNDEDIT_STATE_PASSWORD))
         return offset;
@@ -253,7 +253,7 @@ long KWndEdit::_toDisplay(long offset)
     return chars;
 }
 
-long KWndEdit::_toText(long offset)
+long KWndEdit::_totext(long offset)
 {
     long i = 0;
     if (!m_dwState.Has(KWNDEDIT_STATE_PASSWORD)) {
@@ -267,19 +267,19 @@ long KWndEdit::_toText(long offset)
     return i;
 }
 
-long KWndEdit::_indexAt(long x)
+long KWndEdit::_indexat(long x)
 {
     if (m_Font == NULL)
         return 0;
     char shown[KWNDEDIT_MAX_TEXT + 1];
     _display(shown);
     const long len = long(std::strlen(shown));
-    const long first = std::min(_toDisplay(m_nFirst), len);
+    const long first = std::min(_todisplay(m_nFirst), len);
     // Counted from the first visible character, within the field's width.
-    return _toText(first + m_Font->GetStringEnd(shown + first, x - m_Rect.left));
+    return _totext(first + m_Font->GetStringEnd(shown + first, x - m_Rect.left));
 }
 
-long KWndEdit::_shownWidth(const char* shown)
+long KWndEdit::_shownwidth(const char* shown)
 {
     if (m_pMeasuredFont != m_Font || std::strcmp(shown, m_szMeasured) != 0) {
         std::strcpy(m_szMeasured, shown);
@@ -295,46 +295,46 @@ int KWndEdit::OnSetFoucs(WPARAM, LPARAM)
         // The field that had the shared window keeps what was typed in it.
         KestrelWnd* wnd = reinterpret_cast<KestrelWnd*>(GetWindowLongPtrA(_focusWnd, GWLP_USERDATA));
         if (KWndEdit* previous = dynamic_cast<KWndEdit*>(wnd))
-            previous->_readBack();
+            previous->_readback();
     }
     // The field holds 255 bytes: the shared window must not take more, or
     // reading back would cut the text.
     const long limit = (m_nLimit <= 0 || m_nLimit > KWNDEDIT_MAX_TEXT) ? KWNDEDIT_MAX_TEXT : m_nLimit;
     SendMessageA(_editWnd, EM_LIMITTEXT, WPARAM(limit), 0);
     SetWindowTextA(_editWnd, m_szText);
-    _sendSel();
+    _sendsel();
     _focusWnd = m_hWnd;
     return -1;
 }
 
 int KWndEdit::OnLButtonClk(WPARAM, LPARAM lParam)
 {
-    if (_ignoresInput())
+    if (_ignoresinput())
         return -1;
     SetFocus(m_hWnd);
-    _readBack();
-    m_nSelStart = m_nSelEnd = m_nAnchor = _indexAt(GET_X_LPARAM(lParam));
-    _sendSel();
+    _readback();
+    m_nSelStart = m_nSelEnd = m_nAnchor = _indexat(GET_X_LPARAM(lParam));
+    _sendsel();
     return -1;
 }
 
 int KWndEdit::OnLButtonDblClk(WPARAM, LPARAM)
 {
-    if (_ignoresInput())
+    if (_ignoresinput())
         return -1;
-    _readBack();
+    _readback();
     m_nSelStart = 0;
     m_nSelEnd = m_nAnchor = long(std::strlen(m_szText));
-    _sendSel();
+    _sendsel();
     return -1;
 }
 
 int KWndEdit::OnMouseMove(WPARAM wParam, LPARAM lParam)
 {
-    if (!(wParam & MK_LBUTTON) || _ignoresInput())
+    if (!(wParam & MK_LBUTTON) || _ignoresinput())
         return -1;
-    _readBack();
-    const long j = _indexAt(GET_X_LPARAM(lParam));
+    _readback();
+    const long j = _indexat(GET_X_LPARAM(lParam));
     if (j > m_nAnchor) {
         m_nSelStart = m_nAnchor;
         m_nSelEnd = j;
@@ -344,13 +344,13 @@ int KWndEdit::OnMouseMove(WPARAM wParam, LPARAM lParam)
         m_nSelStart = j;
         m_nSelEnd = m_nAnchor;
     }
-    _sendSel();
+    _sendsel();
     return -1;
 }
 
 int KWndEdit::OnChar(WPARAM wParam, LPARAM lParam)
 {
-    if (_ignoresInput() || m_dwState.Has(KWNDEDIT_STATE_READONLY))
+    if (_ignoresinput() || m_dwState.Has(KWNDEDIT_STATE_READONLY))
         return -1;
     if (wParam == '\t')
         PostMessageA(GetParent(m_hWnd), WM_COMMAND, WPARAM(m_ID), KWNDEDIT_NOTIFY_TAB);
@@ -363,7 +363,7 @@ int KWndEdit::OnChar(WPARAM wParam, LPARAM lParam)
 
 int KWndEdit::OnKeyDown(WPARAM wParam, LPARAM lParam)
 {
-    if (_ignoresInput() || m_dwState.Has(KWNDEDIT_STATE_READONLY))
+    if (_ignoresinput() || m_dwState.Has(KWNDEDIT_STATE_READONLY))
         return -1;
     SendMessageA(_editWnd, WM_KEYDOWN, wParam, lParam);
     return -1;
@@ -389,7 +389,7 @@ void KWndEdit::DrawWndItem(RECT*)
         return;
     const bool focused = m_hWnd != NULL && _focusWnd == m_hWnd;
     if (focused)
-        _readBack();
+        _readback();
     else
         m_nSelStart = m_nSelEnd = 0;
     KSprite* screen = m_Graph->GetBackScreen();
@@ -405,18 +405,18 @@ void KWndEdit::DrawWndItem(RECT*)
         // selection sit on its stars.
         char shown[KWNDEDIT_MAX_TEXT + 1];
         _display(shown);
-        const long selStart = _toDisplay(m_nSelStart), selEnd = _toDisplay(m_nSelEnd);
+        const long selStart = _todisplay(m_nSelStart), selEnd = _todisplay(m_nSelEnd);
         c = m_Font->GetStringWidth(shown, unsigned(selEnd));
-        const long T = _shownWidth(shown);
+        const long T = _shownwidth(shown);
         long f = 0;
         if (T > W) {
             f = std::min(long(m_Font->GetStringBegin(shown, W)), selStart);
-            f = std::min(f, _toDisplay(m_nFirst));
+            f = std::min(f, _todisplay(m_nFirst));
             const long e = f + m_Font->GetStringEnd(shown + f, W);
             if (selStart >= e)
                 f += selStart - e;
-            m_nFirst = _toText(f);
-            f = _toDisplay(m_nFirst);
+            m_nFirst = _totext(f);
+            f = _todisplay(m_nFirst);
             c -= m_Font->GetStringWidth(shown, unsigned(f));
             c = std::max(0L, std::min(c, W));
         } else {

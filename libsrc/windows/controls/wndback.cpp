@@ -76,7 +76,7 @@ void KWndBack::Release()
     m_sprBack = NULL;
 }
 
-bool KWndBack::_readRect(KExcelTable& table, int row, long rect[4])
+bool KWndBack::_readrect(KExcelTable& table, int row, long rect[4])
 {
     KWordParser parser;
     for (int c = 0; c < 4; c++) {
@@ -88,7 +88,7 @@ bool KWndBack::_readRect(KExcelTable& table, int row, long rect[4])
     return true;
 }
 
-KSprite* KWndBack::_loadPiece(const char* picture, const long rect[4], CUnPackFile* pack,
+KSprite* KWndBack::_loadpiece(const char* picture, const long rect[4], CUnPackFile* pack,
                               CUnPackFile* commonPack)
 {
     char lowered[256];

@@ -91,11 +91,11 @@ long KWndBack_Ex::Load(const char* name, CUnPackFile* pack, CUnPackFile* commonP
         if (picture != NULL && std::strcmp(picture, "null") == 0)
             continue;
         long rect[4];
-        if (picture == NULL || !_readRect(excel, i, rect))
+        if (picture == NULL || !_readrect(excel, i, rect))
             return KRet(E_FAIL, "KWndBack_Ex::Load(%s) fail!", name);
         if (m_sprSrc[i] != NULL)
             m_Graph->ReleaseKSprite(m_sprSrc[i]);
-        m_sprSrc[i] = _loadPiece(picture, rect, pack, commonPack);
+        m_sprSrc[i] = _loadpiece(picture, rect, pack, commonPack);
     }
     return 0;
 }

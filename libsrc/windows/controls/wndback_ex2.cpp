@@ -40,10 +40,10 @@ long KWndBack_Ex2::Load(const char* name, CUnPackFile* pack, CUnPackFile* common
         return KRet(E_FAIL, "KWndBack_Ex::Load(%s) fail!", name);
     const char* picture = excel.GetData(0, 0);
     long rect[4];
-    if (picture == NULL || !_readRect(excel, 0, rect))
+    if (picture == NULL || !_readrect(excel, 0, rect))
         return KRet(E_FAIL, "KWndBack_Ex::Load(%s) fail!", name);
     Release();
-    m_sprSrc = _loadPiece(picture, rect, pack, commonPack);
+    m_sprSrc = _loadpiece(picture, rect, pack, commonPack);
     return 0;
 }
 

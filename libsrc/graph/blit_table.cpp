@@ -1,0 +1,61 @@
+// The kernel table the device and the loaders call through, chosen on first
+// use: the fast kernels, or the reference kernels when KESTREL_BLIT=ref.
+// The switch exists so that the whole test suite can run on the reference
+// and show a fast kernel's difference in the scenario where it matters.
+#include "blit.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace kblit {
+
+namespace {
+
+const KernelTable kRef = {
+    "ref",
+    ref::Fill16,
+    ref::Fill8,
+    ref::Copy,
+    ref::CopyKey,
+    ref::BlendConst,
+    ref::BlendConstKey,
+    ref::BlendMask,
+    ref::BlendColourMask,
+    ref::Additive,
+    ref::Zoom,
+    ref::PackBgr565,
+};
+
+const KernelTable kFast = {
+    "fast",
+    fast::Fill16,
+    fast::Fill8,
+    fast::Copy,
+    fast::CopyKey,
+    fast::BlendConst,
+    fast::BlendConstKey,
+    fast::BlendMask,
+    fast::BlendColourMask,
+    fast::Additive,
+    fast::Zoom,
+    fast::PackBgr565,
+};
+
+}  // namespace
+
+bool WantsReference(const char* setting)
+{
+    return setting != nullptr && std::strcmp(setting, "ref") == 0;
+}
+
+const KernelTable& RefKernels() { return kRef; }
+const KernelTable& FastKernels() { return kFast; }
+
+const KernelTable& Kernels()
+{
+    // Read once: a table that changed in mid-frame would mix the two forms.
+    static const KernelTable& chosen = WantsReference(std::getenv("KESTREL_BLIT")) ? kRef : kFast;
+    return chosen;
+}
+
+}  // namespace kblit
