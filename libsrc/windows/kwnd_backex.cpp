@@ -2,6 +2,7 @@
 // (DrawBackEx) or from one tiled piece (DrawBackEx2), by immediate blits.
 // Pieces are views; their rectangles are in their source picture's pixels.
 #include "kwnd.h"
+#include "backpiece.h"
 
 #include <doit.h>
 
@@ -9,32 +10,7 @@
 
 namespace {
 
-// A piece as the tiling sees it. A missing piece, or one without area, is
-// left out: stepping by its width or height would never end.
-struct Piece {
-    KSprite* spr = nullptr;
-    RECT rc = {0, 0, 0, 0};
-    long w = 0;
-    long h = 0;
-    bool ok = false;
-};
-
-Piece _piece(KSprite* spr)
-{
-    Piece p;
-    if (spr == nullptr || !spr->IsInited())
-        return p;
-    p.spr = spr;
-    p.rc = spr->GetRect();
-    p.w = p.rc.right - p.rc.left;
-    p.h = p.rc.bottom - p.rc.top;
-    p.ok = p.w > 0 && p.h > 0;
-    if (!p.ok)
-        p.w = p.h = 0;
-    return p;
-}
-
-void _whole(KSprite* back, const Piece& p, long x, long y)
+void _whole(KSprite* back, const BackPiece& p, long x, long y)
 {
     if (p.ok)
         back->_blt_ck(x, y, p.spr, p.rc.left, p.rc.top, p.rc.right, p.rc.bottom);
@@ -42,7 +18,7 @@ void _whole(KSprite* back, const Piece& p, long x, long y)
 
 // Tiles of `p`, `rowH` high from the piece's top, from x0 while x < xEnd;
 // a tile that would pass xEnd is narrowed to end there.
-void _tilerow(KSprite* back, const Piece& p, long x0, long xEnd, long y, long rowH)
+void _tilerow(KSprite* back, const BackPiece& p, long x0, long xEnd, long y, long rowH)
 {
     if (!p.ok || rowH <= 0)
         return;
@@ -53,7 +29,7 @@ void _tilerow(KSprite* back, const Piece& p, long x0, long xEnd, long y, long ro
 }
 
 // A piece drawn at (x, y) whole in width, `rowH` high from its top.
-void _rowpiece(KSprite* back, const Piece& p, long x, long y, long rowH)
+void _rowpiece(KSprite* back, const BackPiece& p, long x, long y, long rowH)
 {
     if (p.ok && rowH > 0)
         back->_blt_ck(x, y, p.spr, p.rc.left, p.rc.top, p.rc.right, p.rc.top + rowH);
@@ -67,9 +43,9 @@ void KestrelWnd::DrawBackEx()
     if (back == NULL)
         return;
     const long W = GetWidth(), H = GetHeight();
-    Piece p[KWND_SPR_NUMS];
+    BackPiece p[KWND_SPR_NUMS];
     for (int i = 0; i < KWND_SPR_NUMS; i++)
-        p[i] = _piece(m_sprBackEx[i]);
+        p[i] = MakeBackPiece(m_sprBackEx[i]);
 
     back->_clear(0);
     // Top row: corner, edge tiles, corner.
@@ -101,7 +77,7 @@ void KestrelWnd::DrawBackEx()
 void KestrelWnd::DrawBackEx2()
 {
     KSprite* back = m_sprWndBack;
-    const Piece p = _piece(m_sprBackEx2);
+    const BackPiece p = MakeBackPiece(m_sprBackEx2);
     if (back == NULL || !p.ok)
         return;
     const long W = GetWidth(), H = GetHeight();

@@ -3,6 +3,7 @@
 // piece begins. Pieces are blitted immediately and colour-keyed from their
 // own rectangle in their picture.
 #include "wndback.h"
+#include "backpiece.h"
 
 #include <kbase.h>
 
@@ -11,33 +12,8 @@
 
 namespace {
 
-// A piece as the composing loops see it: missing, or without area, it takes
-// no room and is not drawn (stepping by a width of 0 would never end).
-struct Piece {
-    KSprite* spr = NULL;
-    RECT rc = {0, 0, 0, 0};
-    long w = 0;
-    long h = 0;
-    bool ok = false;
-};
-
-Piece _piece(KSprite* spr)
-{
-    Piece p;
-    if (spr == NULL || !spr->IsInited())
-        return p;
-    p.rc = spr->GetRect();
-    if (p.rc.right <= p.rc.left || p.rc.bottom <= p.rc.top)
-        return p;
-    p.spr = spr;
-    p.w = p.rc.right - p.rc.left;
-    p.h = p.rc.bottom - p.rc.top;
-    p.ok = true;
-    return p;
-}
-
 // The piece at (x, y), cw x ch of it from its top-left.
-void _put(KSprite* back, const Piece& p, long x, long y, long cw, long ch)
+void _put(KSprite* back, const BackPiece& p, long x, long y, long cw, long ch)
 {
     if (p.ok && cw > 0 && ch > 0)
         back->_blt_ck(x, y, p.spr, p.rc.left, p.rc.top, p.rc.left + std::min(cw, p.w),
@@ -45,7 +21,7 @@ void _put(KSprite* back, const Piece& p, long x, long y, long cw, long ch)
 }
 
 // Tiles of p, ch high, from x while x < end; the last is narrowed to end.
-void _run(KSprite* back, const Piece& p, long x, long end, long y, long ch)
+void _run(KSprite* back, const BackPiece& p, long x, long end, long y, long ch)
 {
     if (!p.ok)
         return;
@@ -107,10 +83,10 @@ void KWndBack_Ex::Update(long W, long H)
         return;
     KSprite* back = m_sprBack;
     back->_clear(0);
-    Piece p[PIECE_COUNT];
+    BackPiece p[PIECE_COUNT];
     for (int i = 0; i < PIECE_COUNT; i++)
-        p[i] = _piece(m_sprSrc[i]);
-    const Piece &tl = p[0], &top = p[1], &tr = p[2], &left = p[3], &centre = p[4],
+        p[i] = MakeBackPiece(m_sprSrc[i]);
+    const BackPiece &tl = p[0], &top = p[1], &tr = p[2], &left = p[3], &centre = p[4],
                 &right = p[5], &bl = p[6], &bottom = p[7], &br = p[8];
 
     // Top row.
@@ -146,23 +122,23 @@ void KWndBack_Ex::Update(long W, long H)
 long KWndBack_Ex::GetTitleHeight()
 {
     KASSERT(m_sprSrc[0] != NULL);
-    return _piece(m_sprSrc[0]).h;
+    return MakeBackPiece(m_sprSrc[0]).h;
 }
 
 long KWndBack_Ex::GetLBorderWidth()
 {
     KASSERT(m_sprSrc[3] != NULL);
-    return _piece(m_sprSrc[3]).w;
+    return MakeBackPiece(m_sprSrc[3]).w;
 }
 
 long KWndBack_Ex::GetRBorderWidth()
 {
     KASSERT(m_sprSrc[5] != NULL);
-    return _piece(m_sprSrc[5]).w;
+    return MakeBackPiece(m_sprSrc[5]).w;
 }
 
 long KWndBack_Ex::GetDBorderHeight()
 {
     KASSERT(m_sprSrc[6] != NULL);
-    return _piece(m_sprSrc[6]).h;
+    return MakeBackPiece(m_sprSrc[6]).h;
 }
