@@ -8,7 +8,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "platform/win32/src/font_gbk.h"
+#include "font_gbk.h"
 
 namespace {
 
