@@ -41,7 +41,7 @@ void PutRuns(Bytes& out, const Bytes& row)
     }
 }
 
-// A file of the spec over `pic`: indices for planes of 1 bit and single
+// A file of the layout `s` describes: indices for planes of 1 bit and single
 // planes, red, green, blue (alpha) bytes for 3 and 4 planes of 8 bits.
 Bytes BuildPcx(const PcxSpec& s, const std::vector<RGBQUAD>& rgba, const std::vector<BYTE>& idx)
 {
