@@ -27,6 +27,7 @@ static_assert(sizeof(BITMAPFILEHEADER) == kFileHeaderSize, "BITMAPFILEHEADER is 
 constexpr size_t kCoreHeaderSize = 12;
 constexpr size_t kMaskBytes = 12;  // three DWORD masks
 const char kBitCount[] = "BMP bit count not supported";
+const char kShortBlock[] = "DIB block shorter than its header says";
 
 using rasterlimits::BytesLeft;
 using rasterlimits::RowBytes;
@@ -404,7 +405,42 @@ bool RasterImageBMP::Decode(RasterFile* f)
         offbits = 0;
         f->Seek(start, SEEK_SET);
     }
+    return _decodedib(f, start, offbits, false);
+}
 
+bool RasterImageBMP::DecodeDIB(RasterFile* f)
+{
+    if (f == NULL)
+        return false;
+    return _decodedib(f, f->Tell(), 0, true);
+}
+
+namespace {
+
+// Where the pixels of a packed DIB start, counted from its header: after the
+// header, the masks a 40-byte header leaves to follow it, and the colour
+// table of biClrUsed entries (the full table below 9 bits).
+uint64_t _packedoffset(const BITMAPINFOHEADER& bi, bool headerMasks)
+{
+    uint64_t off = bi.biSize;
+    if (bi.biCompression == BI_BITFIELDS && !headerMasks && (bi.biBitCount == 16 || bi.biBitCount == 32))
+        off += kMaskBytes;
+    return off + (uint64_t)bi.biClrUsed * (bi.biSize == kCoreHeaderSize ? 3 : 4);
+}
+
+// The bytes of pixel data the header promises: whole rows when they are not
+// run-length coded. Run-length data ends where its codes say.
+uint64_t _promisedbytes(const BITMAPINFOHEADER& bi, DWORD width, DWORD height)
+{
+    if (bi.biCompression == BI_RLE8 || bi.biCompression == BI_RLE4)
+        return 0;
+    return RowBytes(bi.biBitCount, width) * height;
+}
+
+}  // namespace
+
+bool RasterImageBMP::_decodedib(RasterFile* f, long start, DWORD offbits, bool packed)
+{
     BITMAPINFOHEADER bi;
     DWORD masks[3];
     bool headerMasks;
@@ -424,6 +460,16 @@ bool RasterImageBMP::Decode(RasterFile* f)
 
     if (!_readable(bi.biBitCount))
         return _fail(kBitCount);
+    if (packed) {
+        // A block is all there is: the pixels follow the colour table, and a
+        // block that stops short of what its header promises is refused.
+        const uint64_t at = _packedoffset(bi, headerMasks);
+        const long size = f->Size();
+        if (size < start || at > (uint64_t)(size - start) ||
+            _promisedbytes(bi, width, height) > (uint64_t)(size - start) - at)
+            return _fail(kShortBlock);
+        offbits = (DWORD)at;
+    }
     if (!_backed(f, bi, width, height))
         return _fail(rasterlimits::kTextTooLarge);
     if (Create(width, height, bi.biBitCount, RASTER_FORMAT_BMP) == NULL)
