@@ -250,6 +250,25 @@ public:
     // y of the plane is the band [y, y + 1) of the region.
     bool SelectionToHRGN(HRGN& region);
 
+    // Windows interoperation. CopyToHandle hands the caller a movable global
+    // block (free it with GlobalFree) holding the DIB block; CreateFromHANDLE
+    // reads a packed DIB from one. MakeBitmap's bitmap belongs to the caller.
+    HANDLE CopyToHandle() const;
+    bool CreateFromHANDLE(HANDLE hMem);
+    HBITMAP MakeBitmap(HDC hdc = NULL) const;
+    bool CreateFromHBITMAP(HBITMAP hbmp, HPALETTE hpal = NULL);
+    // The icon's colour bitmap, its mask as the alpha plane (0 where the
+    // mask is set); a monochrome icon gives a 1-bit image.
+    bool CreateFromHICON(HICON hicon);
+
+    // Drawing into a device context; y counts from the top there. A negative
+    // cx or cy stands for the image's width or height. 0 when nothing could
+    // be drawn at all (no pixels, no DC, zero size, image disabled).
+    long Draw(HDC hdc, long x = 0, long y = 0, long cx = -1, long cy = -1, RECT* pClipRect = NULL);
+    long Draw2(HDC hdc, long x = 0, long y = 0, long cx = -1, long cy = -1);
+    long Stretch(HDC hdc, long xoffset, long yoffset, long xsize, long ysize, DWORD dwRop = SRCCOPY);
+    long Tile(HDC hdc, RECT* rc);
+
     // Loading and saving by format id.
     bool Decode(RasterFile* stream, DWORD imagetype);
     bool Decode(FILE* stream, DWORD imagetype);
@@ -298,4 +317,8 @@ private:
     bool _decodewith(const RasterCodec& codec, RasterFile* stream, DWORD imagetype,
                      bool probing);
     BYTE _pixelindex(long x, long y) const;  // (x, y) known to be inside
+    // Fills w x h pixels of a bottom-up 24-bit scratch bitmap from the source
+    // pixels (sx[c], sy[r]); blend mixes them over what the scratch holds by
+    // transparency and alpha.
+    void _drawrows(BYTE* dst, long w, long h, const long* sx, const long* sy, bool blend) const;
 };
