@@ -295,6 +295,7 @@ TEST(CreateFromHandle, RunLengthBlocks)
     p.bpp = 8;
     for (int i = 0; i < 256; i++)
         p.palette.push_back(0x010101u * (DWORD)i);
+    p.px.assign(8, 0);
     Bytes b = PackedDib(p, {40, BI_RLE8, {0, 0, 0}, false});
     b.resize(40 + 256 * 4);
     b.insert(b.end(), {3, 0x41, 0, 0, 0, 1});
@@ -310,6 +311,7 @@ TEST(CreateFromHandle, RunLengthBlocks)
     q.bpp = 4;
     q.w = 6;
     q.palette.resize(16);
+    q.px.assign(12, 0);
     Bytes c = PackedDib(q, {40, BI_RLE4, {0, 0, 0}, false});
     c.resize(40 + 16 * 4);
     // 3 literal pixels 1 2 3 (two bytes: no pad), then a run of 3 from 0x45
