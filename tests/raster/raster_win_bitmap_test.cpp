@@ -11,6 +11,7 @@
 #include <raster.h>
 
 #include "desktop_fixture.h"
+#include <desktop/desktop.h>
 #include "win_target.h"
 
 namespace {
@@ -189,4 +190,52 @@ TEST_F(RasterBitmap, MonochromeIconGivesAOneBitImage)
     RasterImage none;
     EXPECT_FALSE(none.CreateFromHICON(NULL));
     EXPECT_FALSE(none.CreateFromHICON(icon));  // destroyed
+}
+
+// A platform call that fails inside each operation: the operation says so
+// (or, for drawing, leaves the target as it was) and keeps nothing half made.
+TEST_F(RasterBitmap, PlatformFailuresAreReported)
+{
+    std::mt19937 rng(4);
+    RasterImage img(6u, 5u, 24u);
+    Scramble(img, rng);
+    desktop::FailOnce("GlobalAlloc");
+    EXPECT_EQ(img.CopyToHandle(), nullptr);
+    desktop::FailOnce("CreateDIBSection");
+    EXPECT_EQ(img.MakeBitmap(), nullptr);
+
+    HBITMAP section = img.MakeBitmap();
+    ASSERT_NE(section, nullptr);
+    for (const char* call : {"GetDIBits", "GetDC"}) {
+        SCOPED_TRACE(call);
+        RasterImage back;
+        desktop::FailOnce(call);
+        EXPECT_FALSE(back.CreateFromHBITMAP(section));
+        EXPECT_STREQ(back.GetLastError(), std::string(call) == "GetDIBits"
+                                              ? "GetDIBits failed"
+                                              : "CreateFromHBITMAP: no screen device context");
+    }
+    HBITMAP mask = CreateBitmap(6, 5, 1, 1, nullptr);
+    ICONINFO ii = {TRUE, 0, 0, mask, section};
+    HICON icon = CreateIconIndirect(&ii);
+    ASSERT_NE(icon, nullptr);
+    for (const char* call : {"GetIconInfo", "GetDIBits"}) {
+        SCOPED_TRACE(call);
+        RasterImage back;
+        desktop::FailOnce(call);
+        EXPECT_FALSE(back.CreateFromHICON(icon));
+        EXPECT_FALSE(back.IsValid());
+    }
+    DestroyIcon(icon);
+    DeleteObject(mask);
+    DeleteObject(section);
+
+    // Scaled drawing without its scratch bitmap leaves the target alone.
+    WinTarget target(20, 20, 32);
+    ASSERT_TRUE(target.ok());
+    target.scramble(rng);
+    const std::vector<DWORD> before = target.snapshot();
+    desktop::FailOnce("CreateDIBSection");
+    EXPECT_EQ(img.Draw(target.dc(), 0, 0, 12, 10), 1);
+    EXPECT_EQ(target.snapshot(), before);
 }
