@@ -77,9 +77,11 @@ bool RasterImage::CreateFromHBITMAP(HBITMAP hbmp, HPALETTE hpal)
         _seterror(kNoScreen);
         return false;
     }
-    HGDIOBJ oldpal = NULL;
+    // A palette goes into a context through SelectPalette (SelectObject
+    // takes none), and back out once the rows are read.
+    HPALETTE oldpal = NULL;
     if (hpal != NULL) {
-        oldpal = SelectObject(screen, hpal);
+        oldpal = SelectPalette(screen, hpal, FALSE);
         RealizePalette(screen);
     }
     // GDI may rewrite the header it is handed (sizes, colours in use): the
@@ -88,7 +90,7 @@ bool RasterImage::CreateFromHBITMAP(HBITMAP hbmp, HPALETTE hpal)
                                static_cast<BITMAPINFO*>(pDib), DIB_RGB_COLORS);
     rasterbytes::storeInfoHeader(static_cast<BYTE*>(pDib), header);
     if (oldpal != NULL)
-        SelectObject(screen, oldpal);
+        SelectPalette(screen, oldpal, FALSE);
     ReleaseDC(NULL, screen);
     if (rows == 0 && bm.bmHeight != 0) {
         _seterror(kGetDIBits);

@@ -333,9 +333,21 @@ long RasterImage::Tile(HDC hdc, RECT* rc)
         return 0;
     const long W = rc->right - rc->left, H = rc->bottom - rc->top;
     const long w = (long)GetWidth(), h = (long)GetHeight();
-    for (long y = 0; y < H; y += h) {
+    // Only the tiles that meet the context's clip box can show: a small image
+    // over a vast rectangle costs no more than the visible area.
+    RECT box;
+    long x0 = 0, y0 = 0, xend = W, yend = H;
+    if (GetClipBox(hdc, &box) != ERROR) {
+        if (box.left > rc->left)
+            x0 = (box.left - rc->left) / w * w;
+        if (box.top > rc->top)
+            y0 = (box.top - rc->top) / h * h;
+        xend = box.right - rc->left < W ? box.right - rc->left : W;
+        yend = box.bottom - rc->top < H ? box.bottom - rc->top : H;
+    }
+    for (long y = y0; y < yend; y += h) {
         const long th = y + h > H ? H - y : h;
-        for (long x = 0; x < W; x += w) {
+        for (long x = x0; x < xend; x += w) {
             const long tw = x + w > W ? W - x : w;
             RECT clip = {(LONG)(rc->left + x), (LONG)(rc->top + y), (LONG)(rc->left + x + tw),
                          (LONG)(rc->top + y + th)};

@@ -81,6 +81,17 @@ TEST_F(RasterBitmap, MakeBitmapAndReadItBack)
         ASSERT_TRUE(back.CreateFromHBITMAP(section)) << back.GetLastError();
         EXPECT_EQ(back.GetBpp(), bpp);
         ExpectSameColours(img, back);
+        // A palette handle changes nothing on a true-colour screen.
+        std::vector<BYTE> lp(sizeof(LOGPALETTE) + 2 * sizeof(PALETTEENTRY), 0);
+        LOGPALETTE* logical = reinterpret_cast<LOGPALETTE*>(lp.data());
+        logical->palVersion = 0x300;
+        logical->palNumEntries = 2;
+        HPALETTE palette = CreatePalette(logical);
+        ASSERT_NE(palette, nullptr);
+        RasterImage back3;
+        ASSERT_TRUE(back3.CreateFromHBITMAP(section, palette)) << back3.GetLastError();
+        ExpectSameColours(img, back3);
+        EXPECT_TRUE(DeleteObject(palette));
         EXPECT_TRUE(DeleteObject(section));
 
         HBITMAP device = img.MakeBitmap(screenlike.dc());

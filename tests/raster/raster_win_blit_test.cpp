@@ -194,6 +194,25 @@ TEST_F(RasterBlit, TileRepeatsTheImageAndCutsTheLastTiles)
     }
 }
 
+// Tiles line up with the rectangle's corner wherever it lies, and a vast
+// rectangle costs only the visible area.
+TEST_F(RasterBlit, TileKeepsItsPhaseAndIgnoresWhatCannotShow)
+{
+    std::mt19937 rng(51);
+    WinTarget target(20, 20, 32);
+    ASSERT_TRUE(target.ok());
+    RasterImage img;
+    RandomColours(img, rng, 3, 2);
+    const RECT rects[] = {{-7, -5, 100, 100}, {-1000000000, -1000000000, 1000000000, 1000000000}};
+    for (const RECT& r : rects) {
+        RECT rc = r;
+        ASSERT_EQ(img.Tile(target.dc(), &rc), 1);
+        for (int Y = 0; Y < 20; Y++)
+            for (int X = 0; X < 20; X++)
+                ASSERT_EQ(target.colour(X, Y), Rgb(img, (X - rc.left) % 3, (Y - rc.top) % 2)) << X << "," << Y;
+    }
+}
+
 // Tile refuses what it cannot tile, instead of looping for ever on an image
 // without width or height.
 TEST_F(RasterBlit, TileRefusals)
