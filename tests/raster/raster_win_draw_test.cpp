@@ -198,9 +198,9 @@ TEST_F(RasterDraw, RandomDrawsMatchThePerPixelModel)
     }
 }
 
-// Each depth of target: an opaque picture drawn plainly, scaled, and
-// through the blending path (alpha 0 and 255 only, so that the colours stay
-// those of the palette target), lands as exactly that colour.
+// Each depth of target: a picture drawn plainly, scaled, clipped, with a
+// transparent colour and with alpha (0 and 255 only, so that the colours stay
+// those of the palette target) lands as exactly its colours.
 TEST_F(RasterDraw, EveryTargetDepthTakesTheExactColours)
 {
     std::mt19937 rng(7);
@@ -213,7 +213,7 @@ TEST_F(RasterDraw, EveryTargetDepthTakesTheExactColours)
         std::vector<DWORD> palette;
         if (bpp <= 8)
             palette.assign(colours.begin(), colours.begin() + (long)n);
-        for (const char* form : {"plain", "scaled", "alpha"}) {
+        for (const std::string form : {"plain", "scaled", "alpha", "keyed", "clipped"}) {
             SCOPED_TRACE(std::to_string(bpp) + " bits, " + form);
             WinTarget target(30, 20, bpp, palette);
             ASSERT_TRUE(target.ok());
@@ -223,16 +223,20 @@ TEST_F(RasterDraw, EveryTargetDepthTakesTheExactColours)
             m.bpp = 24;
             for (int i = 0; i < m.w * m.h; i++)
                 m.px.push_back(colours[rng() % n]);
-            if (std::string(form) == "alpha")
+            if (form == "alpha")
                 for (int i = 0; i < m.w * m.h; i++)
                     m.alpha.push_back(rng() % 2 ? 255 : 0);
+            if (form == "keyed") {
+                m.trans = 0;
+                m.transColour = m.px[0];
+            }
             RasterImage img;
             m.make(img);
-            Placement p = {3, 4, std::string(form) == "scaled" ? 14 : -1,
-                           std::string(form) == "scaled" ? 15 : -1, false, {0, 0, 0, 0}};
+            Placement p = {3, 4, form == "scaled" ? 14 : -1, form == "scaled" ? 15 : -1,
+                           form == "clipped", {5, 2, 8, 7}};
             target.scramble(rng);
             const std::vector<DWORD> before = target.snapshot();
-            ASSERT_EQ(img.Draw(target.dc(), p.x, p.y, p.cx, p.cy), 1);
+            ASSERT_EQ(img.Draw(target.dc(), p.x, p.y, p.cx, p.cy, p.clipped ? &p.clip : nullptr), 1);
             for (int Y = 0; Y < target.height(); Y++)
                 for (int X = 0; X < target.width(); X++) {
                     const DWORD bg = before[(size_t)Y * target.width() + X];
