@@ -94,6 +94,9 @@ bool _sampling(Sampling& s, const PaintBox& b, long x, long y, long cx, long cy,
     return true;
 }
 
+// What an index past the palette draws: black.
+const BYTE kBlack[3] = {0, 0, 0};
+
 // The palette index of pixel x of a row of 1, 4 or 8 bits.
 inline BYTE _index(const BYTE* row, long x, WORD bpp)
 {
@@ -214,6 +217,19 @@ void RasterImage::_drawrows(BYTE* dst, long w, long h, const long* sx, const lon
         const BYTE* src = info.pBits + (size_t)sy[r] * info.dwEffWidth;
         const BYTE* alpharow = pAlpha != NULL ? pAlpha + (size_t)sy[r] * (size_t)width : NULL;
         BYTE* d = dst + (size_t)r * stride;
+        if (!blend) {  // plain sampling: the source colours as they are
+            for (long c = 0; c < w; c++, d += 3) {
+                const BYTE* p = bpp == 24 ? src + 3 * (size_t)sx[c] : NULL;
+                if (p == NULL) {
+                    const BYTE ci = _index(src, sx[c], bpp);
+                    p = ci < colours ? reinterpret_cast<const BYTE*>(&pal[ci]) : kBlack;
+                }
+                d[0] = p[0];
+                d[1] = p[1];
+                d[2] = p[2];
+            }
+            continue;
+        }
         for (long c = 0; c < w; c++, d += 3) {
             const long s = sx[c];
             RGBQUAD col;
@@ -225,21 +241,21 @@ void RasterImage::_drawrows(BYTE* dst, long w, long h, const long* sx, const lon
                 col.rgbGreen = p[1];
                 col.rgbRed = p[2];
                 col.rgbReserved = 0;
-                if (blend && transparent && memcmp(&col, &key, sizeof(col)) == 0)
+                if (transparent && memcmp(&col, &key, sizeof(col)) == 0)
                     continue;
             } else {
                 const BYTE ci = _index(src, s, bpp);
                 if (ci < colours) {
                     col = pal[ci];
-                } else {  // an index past the palette draws black
+                } else {
                     memset(&col, 0, sizeof(col));
                 }
-                if (blend && info.bAlphaPaletteEnabled)
+                if (info.bAlphaPaletteEnabled)
                     a = ((col.rgbReserved + 1) * a) >> 8;
-                if (blend && transparent && ci == info.nTransIndex)
+                if (transparent && ci == info.nTransIndex)
                     continue;
             }
-            if (!blend || a == 255) {
+            if (a == 255) {
                 d[0] = col.rgbBlue;
                 d[1] = col.rgbGreen;
                 d[2] = col.rgbRed;
