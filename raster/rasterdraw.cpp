@@ -4,10 +4,10 @@
 //
 // Scaled and blended drawing goes through a 24-bit scratch bitmap the size of
 // the part of the target that can change (the target rectangle cut to the
-// context's clip box and to the caller's clip rectangle, which never touches
-// the context's own clip region): each of its pixels samples the nearest source pixel,
-// is mixed with the background when the image is see-through, and the
-// scratch rows go to the context in one transfer.
+// context's clip box and to the caller's clip rectangle; the context's own
+// clip region is never touched): each of its pixels samples the nearest
+// source pixel, is mixed with the background when the image is see-through,
+// and the scratch rows go to the context in one transfer.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -27,7 +27,7 @@ struct PaintBox {
     long height() const { return bottom - top; }
 };
 
-PaintBox _paintbox(HDC hdc, long x, long y, long cx, long cy, const RECT* cliprect)
+PaintBox ClippedBox(HDC hdc, long x, long y, long cx, long cy, const RECT* cliprect)
 {
     RECT clip;
     if (GetClipBox(hdc, &clip) == ERROR)
@@ -51,7 +51,7 @@ PaintBox _paintbox(HDC hdc, long x, long y, long cx, long cy, const RECT* clipre
 }
 
 // The header of a bottom-up 24-bit bitmap of w x h pixels.
-BITMAPINFO _scratchinfo(long w, long h)
+BITMAPINFO ScratchInfo(long w, long h)
 {
     BITMAPINFO bmi;
     memset(&bmi, 0, sizeof(bmi));
@@ -71,7 +71,7 @@ struct Sampling {
     std::vector<long> sx, sy;
 };
 
-bool _sampling(Sampling& s, const PaintBox& b, long x, long y, long cx, long cy, long width,
+bool MapSamples(Sampling& s, const PaintBox& b, long x, long y, long cx, long cy, long width,
                long height)
 {
     const long w = b.width(), h = b.height();
@@ -98,7 +98,7 @@ bool _sampling(Sampling& s, const PaintBox& b, long x, long y, long cx, long cy,
 const BYTE kBlack[3] = {0, 0, 0};
 
 // The palette index of pixel x of a row of 1, 4 or 8 bits.
-inline BYTE _index(const BYTE* row, long x, WORD bpp)
+inline BYTE PaletteIndex(const BYTE* row, long x, WORD bpp)
 {
     if (bpp == 8)
         return row[x];
@@ -110,7 +110,7 @@ inline BYTE _index(const BYTE* row, long x, WORD bpp)
 // A memory context holding a 24-bit DIB section, released with it.
 class Scratch {
 public:
-    Scratch(HDC compatible, long w, long h) : m_bmi(_scratchinfo(w, h))
+    Scratch(HDC compatible, long w, long h) : m_bmi(ScratchInfo(w, h))
     {
         m_dc = CreateCompatibleDC(compatible);
         if (m_dc == NULL)
@@ -146,7 +146,7 @@ private:
     BYTE* m_bits = NULL;
 };
 
-COLORREF _colorref(RGBQUAD c)
+COLORREF ColorRefOf(RGBQUAD c)
 {
     return RGB(c.rgbRed, c.rgbGreen, c.rgbBlue);
 }
@@ -175,7 +175,7 @@ long RasterImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* pClipRec
 
     // The caller's clip rectangle cuts the painted box rather than the
     // context's clip region, which is left exactly as it was.
-    const PaintBox box = _paintbox(hdc, x, y, cx, cy, pClipRect);
+    const PaintBox box = ClippedBox(hdc, x, y, cx, cy, pClipRect);
     if (box.width() == 0 || box.height() == 0)
         return 1;
     if (!see_through && cx == width && cy == height) {
@@ -188,7 +188,7 @@ long RasterImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* pClipRec
         return 1;
     }
     Sampling at;
-    if (!_sampling(at, box, x, y, cx, cy, width, height))
+    if (!MapSamples(at, box, x, y, cx, cy, width, height))
         return 1;
     Scratch scratch(hdc, box.width(), box.height());
     if (scratch.bits() == NULL)
@@ -221,7 +221,7 @@ void RasterImage::_drawrows(BYTE* dst, long w, long h, const long* sx, const lon
             for (long c = 0; c < w; c++, d += 3) {
                 const BYTE* p = bpp == 24 ? src + 3 * (size_t)sx[c] : NULL;
                 if (p == NULL) {
-                    const BYTE ci = _index(src, sx[c], bpp);
+                    const BYTE ci = PaletteIndex(src, sx[c], bpp);
                     p = ci < colours ? reinterpret_cast<const BYTE*>(&pal[ci]) : kBlack;
                 }
                 d[0] = p[0];
@@ -244,7 +244,7 @@ void RasterImage::_drawrows(BYTE* dst, long w, long h, const long* sx, const lon
                 if (transparent && memcmp(&col, &key, sizeof(col)) == 0)
                     continue;
             } else {
-                const BYTE ci = _index(src, s, bpp);
+                const BYTE ci = PaletteIndex(src, s, bpp);
                 if (ci < colours) {
                     col = pal[ci];
                 } else {
@@ -302,7 +302,7 @@ long RasterImage::Draw2(HDC hdc, long x, long y, long cx, long cy)
         StretchDIBits(imagedc, 0, 0, width, height, 0, 0, width, height, info.pBits, bmi,
                       DIB_RGB_COLORS, SRCCOPY);
         const RGBQUAD key = GetBpp() < 24 ? GetPaletteColor((BYTE)info.nTransIndex) : info.rgbTransColor;
-        const COLORREF oldkey = SetBkColor(imagedc, _colorref(key));
+        const COLORREF oldkey = SetBkColor(imagedc, ColorRefOf(key));
         BitBlt(maskdc, 0, 0, width, height, imagedc, 0, 0, SRCCOPY);
 
         // image ^ target, cleared where the image shows, ^ image again: the
