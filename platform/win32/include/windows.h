@@ -13,4 +13,5 @@
 #include "win32_region.h"
 #include "win32_resource.h"
 #include "win32_sound.h"
+#include "win32_shell.h"
 #include "win32_generic.h"
