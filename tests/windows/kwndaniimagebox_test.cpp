@@ -120,16 +120,6 @@ TEST_F(AniBoxTest, ABorrowedAnimationIsLeftAloneAndAnOwnedOneIsFreedWhenReplaced
     EXPECT_EQ(borrowed.GetWidth(), 10);
 }
 
-TEST_F(AniBoxTest, AMissingAnimationFileFailsAndDrawsNothing)
-{
-    AniBox b;
-    Make(b);
-    std::string missing = Path("none.ani");
-    EXPECT_EQ(b.LoadAni(const_cast<char*>(missing.c_str())), 7);
-    EXPECT_EQ(b.GetSprWidth(), 0);
-    EXPECT_EQ(Shown(), 0);
-}
-
 // An animation box has no picture to zoom: a stretched resize only resizes.
 TEST_F(AniBoxTest, AStretchedResizeWithoutAPictureOnlyResizes)
 {

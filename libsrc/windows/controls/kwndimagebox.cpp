@@ -183,8 +183,13 @@ void KWndImageBox::_setcursor(LPCSTR id)
     SetCursor(cursor);
 }
 
+// A disabled or hidden box takes no clicks and shows no hand, as every other
+// control ignores input then: the parent's router still hits a disabled
+// child, and a hidden one held as its top or focus child.
 int KWndImageBox::OnLButtonDown(WPARAM, LPARAM)
 {
+    if (m_dwState.Has(KWND_STATE_HIDE | KWND_STATE_DISABLE))
+        return 0;
     if (m_dwState.Has(KWNDIMAGEBOX_STATE_CLICK)) {
         PostMessageA(GetParent(m_hWnd), WM_COMMAND, WPARAM(m_ID), LPARAM(KWND_NOTIFY_SELECT));
         OnMouseLeave(0, 0);
@@ -196,6 +201,8 @@ int KWndImageBox::OnLButtonDown(WPARAM, LPARAM)
 
 int KWndImageBox::OnMouseMove(WPARAM, LPARAM)
 {
+    if (m_dwState.Has(KWND_STATE_HIDE | KWND_STATE_DISABLE))
+        return 0;
     if (m_szURL[0] != '\0' || m_dwState.Has(KWNDIMAGEBOX_STATE_CLICK))
         _setcursor(IDC_HAND);
     return 0;
