@@ -28,8 +28,8 @@ public:
     // The back picture becomes a view of src on rc.
     void SetSprite(KSprite* src, RECT& rc, bool colorKey);
     // The back picture's size, or the rectangle's without one.
-    long GetWidth();
-    long GetHeight();
+    long GetWidth() const;
+    long GetHeight() const;
     void Release();
 
     // A hook for derived dialogs; the framework never calls it.

@@ -69,14 +69,14 @@ void KWndDlg::SetSprite(KSprite* src, RECT& rc, bool colorKey)
     m_dwState.Set(KWND_STATE_BACK);
 }
 
-long KWndDlg::GetWidth()
+long KWndDlg::GetWidth() const
 {
     if (m_sprWndBack != NULL)
         return long(m_sprWndBack->GetRectWidth());
     return m_Rect.right - m_Rect.left;
 }
 
-long KWndDlg::GetHeight()
+long KWndDlg::GetHeight() const
 {
     if (m_sprWndBack != NULL)
         return long(m_sprWndBack->GetRectHeight());
