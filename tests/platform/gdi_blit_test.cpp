@@ -303,6 +303,17 @@ TEST_F(GdiBlit, GetDIBitsDescribesTheBitmapAndItsSize)
     std::vector<BYTE> rows(60);
     ASSERT_EQ(GetDIBits(c.dc, c.bitmap, 1, 5, rows.data(), info.get(), DIB_RGB_COLORS), 2);
     EXPECT_EQ(reinterpret_cast<DWORD*>(info.colors)[0], 0xF800u);
+    // A short colour table (biClrUsed) is all the room the caller has: no
+    // entry past it is written, and pixels take the nearest of those given.
+    CanvasInfo small = CanvasHeader(10, 3, 8);
+    small.h.biClrUsed = 4;
+    std::memset(small.colors, 0xEE, sizeof(small.colors));
+    std::vector<BYTE> indices(36);
+    ASSERT_EQ(GetDIBits(c.dc, c.bitmap, 0, 3, indices.data(), small.get(), DIB_RGB_COLORS), 3);
+    EXPECT_EQ(small.h.biClrUsed, 4u);
+    EXPECT_EQ(small.colors[4].rgbRed, 0xEE);
+    for (BYTE i : indices)
+        EXPECT_LT(i, 4);
     // Failures.
     EXPECT_EQ(GetDIBits(c.dc, nullptr, 0, 3, rows.data(), info.get(), DIB_RGB_COLORS), 0);
     EXPECT_EQ(GetDIBits(c.dc, c.bitmap, 3, 3, rows.data(), info.get(), DIB_RGB_COLORS), 0);
@@ -361,6 +372,23 @@ TEST_F(GdiBlit, WindowContextsDrawIntoTheWindowSurface)
     ASSERT_TRUE(BitBlt(back.dc, 0, 0, 6, 4, dc, 0, 0, SRCCOPY));
     EXPECT_EQ(back.Get(3, 1), 0x010203u);
     ReleaseDC(hwnd, dc);
+
+    // A child's context draws into its top-level window's surface at the
+    // child's place, and only within the child's client area.
+    HWND child = CreateWindowExA(0, "TestWindow", "", WS_CHILD | WS_VISIBLE, 4, 1, 4, 2, hwnd,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    dc = GetDC(child);
+    RECT box;
+    EXPECT_EQ(GetClipBox(dc, &box), SIMPLEREGION);
+    EXPECT_EQ(box.right, 2);  // the part on the 6-pixel-wide surface
+    EXPECT_EQ(box.bottom, 2);
+    ASSERT_TRUE(PatBlt(dc, -1, -1, 9, 9, WHITENESS));
+    ReleaseDC(child, dc);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(desktop::Pixel(hwnd, x, y) == 0xFFFFFFu, x >= 4 && y >= 1 && y < 3)
+                << x << "," << y;
     DestroyWindow(hwnd);
 }
 
