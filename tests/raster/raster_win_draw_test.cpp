@@ -12,6 +12,7 @@
 #include <raster.h>
 
 #include "desktop_fixture.h"
+#include <desktop/desktop.h>
 #include "win_target.h"
 
 namespace {
@@ -325,4 +326,35 @@ TEST_F(RasterDraw, RefusalsAndEdgeCases)
     EXPECT_EQ(target.colour(1, 1), 0xFFFFFFu);
     EXPECT_EQ(empty.Stretch(target.dc(), 0, 0, 2, 2), 0);
     EXPECT_EQ(img.Stretch(NULL, 0, 0, 2, 2), 0);
+}
+
+// A window's context is a target like any other: a blended, scaled draw
+// lands on the window's surface as the model says.
+TEST_F(RasterDraw, DrawsOntoAWindowSurface)
+{
+    std::mt19937 rng(77);
+    HWND hwnd = MakeWindow(40, 30);
+    ASSERT_NE(hwnd, nullptr);
+    HDC dc = GetDC(hwnd);
+    ASSERT_NE(dc, nullptr);
+    Model m;
+    m.w = 6;
+    m.h = 4;
+    for (int i = 0; i < m.w * m.h; i++) {
+        m.px.push_back(rng() & 0xFFFFFF);
+        m.alpha.push_back((BYTE)rng());
+    }
+    RasterImage img;
+    m.make(img);
+    std::vector<DWORD> before;
+    for (int Y = 0; Y < 30; Y++)
+        for (int X = 0; X < 40; X++)
+            before.push_back(desktop::Pixel(hwnd, X, Y));
+    const Placement p = {5, 7, 18, 12, false, {0, 0, 0, 0}};
+    ASSERT_EQ(img.Draw(dc, p.x, p.y, p.cx, p.cy), 1);
+    ReleaseDC(hwnd, dc);
+    for (int Y = 0; Y < 30; Y++)
+        for (int X = 0; X < 40; X++)
+            ASSERT_EQ(desktop::Pixel(hwnd, X, Y), Expected(m, p, X, Y, before[(size_t)Y * 40 + X]))
+                << X << "," << Y;
 }
