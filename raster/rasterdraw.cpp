@@ -146,6 +146,18 @@ private:
     BYTE* m_bits = NULL;
 };
 
+// Whether a rectangle from (x, y) of cx x cy can be handed to GDI, whose
+// coordinates are ints, as it stands.
+bool FitsGdi(long x, long y, long cx, long cy)
+{
+    const long long v[4] = {x, y, (long long)x + cx, (long long)y + cy};
+    for (long long c : v) {
+        if (c < INT32_MIN || c > INT32_MAX)
+            return false;
+    }
+    return true;
+}
+
 COLORREF ColorRefOf(RGBQUAD c)
 {
     return RGB(c.rgbRed, c.rgbGreen, c.rgbBlue);
@@ -166,7 +178,7 @@ long RasterImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* pClipRec
         return 0;
 
     const bool see_through = info.nTransIndex != -1 || pAlpha != NULL || info.bAlphaPaletteEnabled;
-    if (!see_through && cx == width && cy == height && pClipRect == NULL) {
+    if (!see_through && cx == width && cy == height && pClipRect == NULL && FitsGdi(x, y, cx, cy)) {
         SetStretchBltMode(hdc, COLORONCOLOR);
         SetDIBitsToDevice(hdc, x, y, (DWORD)cx, (DWORD)cy, 0, 0, 0, (UINT)cy, info.pBits,
                           static_cast<const BITMAPINFO*>(pDib), DIB_RGB_COLORS);
@@ -278,6 +290,10 @@ long RasterImage::Draw2(HDC hdc, long x, long y, long cx, long cy)
     if (cy < 0)
         cy = height;
     const BITMAPINFO* bmi = static_cast<const BITMAPINFO*>(pDib);
+    // A rectangle GDI cannot express is drawn nowhere rather than wrapped
+    // round to somewhere else.
+    if (!FitsGdi(x, y, cx, cy))
+        return 1;
 
     if (info.nTransIndex == -1) {
         SetStretchBltMode(hdc, COLORONCOLOR);
@@ -336,6 +352,8 @@ long RasterImage::Stretch(HDC hdc, long xoffset, long yoffset, long xsize, long 
 {
     if (pDib == NULL || hdc == NULL)
         return 0;
+    if (!FitsGdi(xoffset, yoffset, xsize, ysize))
+        return 1;
     SetStretchBltMode(hdc, COLORONCOLOR);
     StretchDIBits(hdc, xoffset, yoffset, xsize, ysize, 0, 0, (int)GetWidth(), (int)GetHeight(),
                   info.pBits, static_cast<const BITMAPINFO*>(pDib), DIB_RGB_COLORS, dwRop);

@@ -326,6 +326,17 @@ TEST_F(RasterDraw, RefusalsAndEdgeCases)
     EXPECT_EQ(target.colour(1, 1), 0xFFFFFFu);
     EXPECT_EQ(empty.Stretch(target.dc(), 0, 0, 2, 2), 0);
     EXPECT_EQ(img.Stretch(NULL, 0, 0, 2, 2), 0);
+
+    // Positions past GDI's 32-bit coordinates land nowhere, not wrapped
+    // round onto the target.
+    img.Enable(true);
+    const long far = (1L << 32) + 1;
+    const std::vector<DWORD> before = target.snapshot();
+    EXPECT_EQ(img.Draw(target.dc(), far, 0), 1);
+    EXPECT_EQ(img.Draw(target.dc(), 0, far, 4, 4), 1);
+    EXPECT_EQ(img.Draw2(target.dc(), far, 0), 1);
+    EXPECT_EQ(img.Stretch(target.dc(), 0, far, 2, 2), 1);
+    EXPECT_EQ(target.snapshot(), before);
 }
 
 // A window's context is a target like any other: a blended, scaled draw
