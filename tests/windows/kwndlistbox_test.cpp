@@ -19,6 +19,23 @@ long RowY(int row)
     return kRowTop + kLh * row;
 }
 
+// A text list box that notes the scroll messages reaching it, then lets the
+// list handle them.
+class HeardList : public KWndListBox {
+    KWND_DECLARE_MESSAGES()
+public:
+    int OnVScrollHeard(WPARAM w, LPARAM l)
+    {
+        heard.push_back({WM_VSCROLL, w, l});
+        return 0;
+    }
+    std::vector<Note> heard;
+};
+
+KWND_BEGIN_MESSAGES(HeardList, _KWndListBox)
+    KWND_MESSAGE(WM_VSCROLL, HeardList::OnVScrollHeard)
+KWND_END_MESSAGES()
+
 class ListTest : public ControlTest {
 protected:
     void SetUp() override
@@ -257,6 +274,20 @@ TEST_F(ListTest, AfterScrollingAClickSelectsTheLineUnderIt)
     Frame();
     EXPECT_EQ(Shown(0), 'C');
     EXPECT_EQ(At(100, int(RowY(1) + 1)), kSel);
+}
+
+// AddString steps the list's own bar, which sends WM_VSCROLL back to the
+// list before AddString returns: nothing is pumped in between.
+TEST_F(ListTest, AddingStepsTheBarInsideTheCall)
+{
+    HeardList list;
+    Make(list);
+    list.CreateList(32, 16);
+    Fill(list, 0, 7);
+    list.heard.clear();
+    list.AddString("Hline");
+    EXPECT_EQ(list.heard, (std::vector<Note>{{WM_VSCROLL, SB_LINEDOWN, 1}}));
+    EXPECT_EQ(list.GetTop(), 1);
 }
 
 TEST_F(ListTest, FullListDropsItsOldestEighthAndFollows)

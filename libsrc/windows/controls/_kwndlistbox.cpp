@@ -124,11 +124,15 @@ void _KWndListBox::ChangeSize(long w, long h)
 
 void _KWndListBox::Release()
 {
-    // The bars go first: each unlinks itself from this window's children.
-    delete m_pHScroll;
-    m_pHScroll = NULL;
-    delete m_pVScroll;
-    m_pVScroll = NULL;
+    // The bars leave the children before they go, so no role or list entry
+    // is left pointing at them.
+    for (KWndScroll** bar : {&m_pHScroll, &m_pVScroll}) {
+        if (*bar == NULL)
+            continue;
+        DelChild(*bar);
+        delete *bar;
+        *bar = NULL;
+    }
     KestrelWnd::Release();
 }
 
