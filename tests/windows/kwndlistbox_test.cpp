@@ -196,6 +196,12 @@ TEST_F(ListTest, WideLinesAreCutOrTakeMoreRows)
     Frame();
     EXPECT_EQ(Shown(1), 0);
     EXPECT_EQ(Shown(3), 'N');  // 240 / 101 + 1 = 3 rows
+
+    // Narrower than its bar's strip: no room for text, none drawn.
+    list.ChangeSize(15, kH);
+    EXPECT_LT(list.GetClientArea()->right, list.GetClientArea()->left);
+    Frame();
+    EXPECT_EQ(Shown(0), 0);
 }
 
 // Every scroll code on a list of 20 lines (the last start is 13) and on one

@@ -212,6 +212,22 @@ TEST_F(ScrollTest, BarWithoutRangeReportsPositionZero)
     Mouse(WM_LBUTTONUP, 108, 60);
 }
 
+TEST_F(ScrollTest, DisabledOrHiddenBarIgnoresPresses)
+{
+    KWndScroll bar;
+    Make(bar, true);
+    bar.SetDefault();
+    bar.SetPos(30);
+    for (DWORD state : {DWORD(KWND_STATE_DISABLE), DWORD(KWND_STATE_HIDE)}) {
+        bar.AddState(state);
+        SendMessageA(bar.GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(108, 25));
+        EXPECT_EQ(bar.GetPos(), 30);
+        EXPECT_EQ(bar.GetState() & 0xE0, 0u);
+        bar.SubState(state);
+    }
+    EXPECT_EQ(Take(), std::vector<Note>{});
+}
+
 TEST_F(ScrollTest, DownStepsAndAlwaysSaysVertical)
 {
     KWndScroll bar;
@@ -356,6 +372,17 @@ TEST_F(ScrollTest, PictureDrawing)
     for (int y = 0; y < 10; y++)
         plain[size_t(y)] = kTrack;
     EXPECT_EQ(column(108), plain);
+
+    // A track picture without height tiles nothing (and ends).
+    RECT flat = {0, 0, 16, 0};
+    KSprite* flatSrc = m_graph->Load(path.c_str(), 17, NULL);
+    ASSERT_NE(flatSrc, nullptr);
+    bar.SetSprite(flatSrc, KWND_SCROLL_BACK, flat, true);
+    Frame();
+    EXPECT_EQ(At(108, 80), 0);
+    EXPECT_EQ(At(108, 25), kUp);
+    bar.SetSprite(flatSrc, KWND_SCROLL_BACK, parts[0], true);
+    m_graph->ReleaseKSprite(flatSrc);
 
     // Shorter than its two arrows: no track at all.
     bar.AddState(KWND_STATE_COLORKEY);
