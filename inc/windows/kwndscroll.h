@@ -54,9 +54,9 @@ public:
     // Two-colour drawing (arrows, frame, fill); buttons as long as the bar is
     // thick, the thumb half that.
     void SetDefault();
-    // Picture `index` is spr itself (borrowed). The thumb's picture sets the
+    // Picture `index` is lps itself (borrowed). The thumb's picture sets the
     // thumb length, an arrow's the button length, each from its height.
-    void SetSprite(KSprite* spr, int index, bool colorKey);
+    void SetSprite(KSprite* lps, int index, bool colorKey);
     // The same with a view of src on rc, which the bar owns.
     void SetSprite(KSprite* src, int index, RECT& rc, bool colorKey);
     // Does nothing; 0.

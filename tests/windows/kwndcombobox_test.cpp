@@ -159,4 +159,32 @@ TEST_F(ComboTest, ReleasedOnceAndAgainWithoutHarm)
     Frame();
 }
 
+// The messages each list control's table handles, in order, each table
+// chained straight to the window base's.
+TEST(ListControlTables, RowsAndBase)
+{
+    struct Case {
+        const KMessageFunc* table;
+        std::vector<UINT_PTR> rows;
+    };
+    const Case cases[] = {
+        {KWndScroll::messageEntries,
+         {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE, WM_TIMER, KWM_MOUSELEAVE}},
+        {_KWndListBox::messageEntries,
+         {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONDBLCLK, WM_VSCROLL, WM_HSCROLL}},
+        {KWndComboBox::messageEntries, {WM_LBUTTONDOWN, WM_COMMAND}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(KMessageTableBase(c.table), KestrelWnd::messageEntries);
+        std::vector<UINT_PTR> rows;
+        for (const KMessageFunc* row = c.table + 1; row->pfnHandler != nullptr; row++)
+            rows.push_back(row->nMessage);
+        EXPECT_EQ(rows, c.rows);
+    }
+    KWndListBox text;
+    KWndListBox_Simple simple;
+    EXPECT_EQ(static_cast<KestrelWnd&>(text).GetMessageEntries(), _KWndListBox::messageEntries);
+    EXPECT_EQ(static_cast<KestrelWnd&>(simple).GetMessageEntries(), _KWndListBox::messageEntries);
+}
+
 }  // namespace

@@ -103,23 +103,24 @@ void KWndScroll::_setpicture(int index, KSprite* spr, bool owned, bool colorKey)
         m_nRange = LONG(GetHeight() - 2 * long(m_dwButtonSize) - long(m_dwBlockSize));
 }
 
-void KWndScroll::SetSprite(KSprite* spr, int index, bool colorKey)
+void KWndScroll::SetSprite(KSprite* lps, int index, bool colorKey)
 {
     KASSERT(index <= KWND_SCROLL_ADDBLOCKDOWN && index >= KWND_SCROLL_BACK);
-    KASSERT(spr);
-    if (index < KWND_SCROLL_BACK || index > KWND_SCROLL_ADDBLOCKDOWN || spr == NULL)
+    KASSERT(lps);
+    if (index < KWND_SCROLL_BACK || index > KWND_SCROLL_ADDBLOCKDOWN || lps == NULL)
         return;
-    _setpicture(index, spr, false, colorKey);
+    _setpicture(index, lps, false, colorKey);
 }
 
 void KWndScroll::SetSprite(KSprite* src, int index, RECT& rc, bool colorKey)
 {
+    KSprite* lps = src;
     KASSERT(index <= KWND_SCROLL_ADDBLOCKDOWN && index >= KWND_SCROLL_BACK);
-    KASSERT(src);
-    if (index < KWND_SCROLL_BACK || index > KWND_SCROLL_ADDBLOCKDOWN || src == NULL ||
-        !src->IsInited())
+    KASSERT(lps);
+    if (index < KWND_SCROLL_BACK || index > KWND_SCROLL_ADDBLOCKDOWN || lps == NULL ||
+        !lps->IsInited())
         return;
-    KSprite* view = new (std::nothrow) KSprite(*src, rc);
+    KSprite* view = new (std::nothrow) KSprite(*lps, rc);
     if (view == NULL)
         return;
     _setpicture(index, view, true, colorKey);
