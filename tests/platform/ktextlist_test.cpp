@@ -63,6 +63,19 @@ TEST(TextList, FullListRefusesUntilLinesGo)
     EXPECT_EQ(list.GetData(0), nullptr);
 }
 
+TEST(TextList, ALineOfItsOwnCanComeBack)
+{
+    // The oldest line, dropped, is added again from where it lay: its slot
+    // is the one the new line takes.
+    KTextList list(2, 8);
+    list.Add("first");
+    list.Add("second");
+    const char* oldest = list.GetData(0);
+    list.Remove(0, 1);
+    EXPECT_EQ(list.Add(oldest), 1);
+    EXPECT_STREQ(list.GetData(1), "first");
+}
+
 TEST(TextList, ListsThatHoldNothingAreFull)
 {
     // Empty or negative sizes, and a block far past what a list may take.

@@ -68,7 +68,8 @@ int KTextList::Add(const char* str)
         return -1;
     char* slot = _slot(m_nUsed);
     const size_t n = CutLength(str, size_t(m_nBytes));
-    std::memcpy(slot, str, n);
+    // str may be a line this list has just dropped, living in this slot.
+    std::memmove(slot, str, n);
     slot[n] = '\0';
     return m_nUsed++;
 }
