@@ -11,6 +11,10 @@ namespace {
 const RECT kVertical = {100, 20, 116, 120};
 const RECT kHorizontal = {20, 130, 120, 146};
 
+// One picture holding the four the bar draws, one colour each, 16 wide:
+// track rows 0-9, thumb 10-17, up arrow 18-33, down arrow 34-49.
+const WORD kTrack = 0x07E0, kThumb = 0xF81F, kUp = 0x001F, kDown = 0xFFE0;
+
 class ScrollTest : public ControlTest {
 protected:
     void SetUp() override
@@ -29,6 +33,22 @@ protected:
         if (vertical)
             bar.AddState(KWNDSCROLL_STATE_VERTICAL);
         m_main.AddChild(&bar);
+    }
+    // The four pictures, as views the bar owns: buttons 16, thumb 8, so a
+    // 100-pixel bar has a range of 60 as with SetDefault.
+    void GivePictures(KWndScroll& bar)
+    {
+        const std::string path = Bmp("scroll.bmp", 16, 50, [](int, int y) {
+            return y < 10 ? kTrack : y < 18 ? kThumb : y < 34 ? kUp : kDown;
+        });
+        KSprite* src = m_graph->Load(path.c_str(), 17, NULL);
+        ASSERT_NE(src, nullptr);
+        RECT parts[4] = {{0, 0, 16, 10}, {0, 10, 16, 18}, {0, 18, 16, 34}, {0, 34, 16, 50}};
+        const int index[4] = {KWND_SCROLL_BACK, KWND_SCROLL_BLOCK, KWND_SCROLL_SUBBLOCK,
+                              KWND_SCROLL_ADDBLOCK};
+        for (int i = 0; i < 4; i++)
+            bar.SetSprite(src, index[i], parts[i], true);
+        m_graph->ReleaseKSprite(src);  // the views keep the pixels
     }
     // The point `p` pixels along the bar from its start, on its middle line.
     static POINT Along(bool vertical, LONG p)
@@ -127,12 +147,19 @@ TEST_F(ScrollTest, PressesSendTheirCodesAtOnce)
         {"last thumb length", 30, 76, SB_BOTTOM, 0, 60, 0},
         {"track's last pixel", 30, 84, SB_BOTTOM, 0, 60, 0},
     };
-    for (bool vertical : {true, false}) {
+    // Two-colour bars both ways, and a vertical bar of pictures.
+    const char* kinds[] = {" (vertical)", " (horizontal)", " (pictures)"};
+    for (int kind = 0; kind < 3; kind++) {
+        const bool vertical = kind != 1;
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.what) + (vertical ? " (vertical)" : " (horizontal)"));
+            SCOPED_TRACE(std::string(c.what) + kinds[kind]);
             KWndScroll bar;
             Make(bar, vertical);
-            bar.SetDefault();
+            if (kind == 2)
+                GivePictures(bar);
+            else
+                bar.SetDefault();
+            ASSERT_EQ(bar.GetRange(), 60);
             bar.SetArea(200);
             bar.SetPos(c.pos);
             const std::vector<Note> heard = Press(bar, Along(vertical, c.p));
@@ -314,20 +341,9 @@ TEST_F(ScrollTest, TwoColourDrawing)
         EXPECT_EQ(At(p.x, p.y), p.c) << p.x << "," << p.y;
 }
 
-// One picture holding the four the bar draws, one colour each, 16 wide:
-// track rows 0-9, thumb 10-17, up arrow 18-33, down arrow 34-49.
-const WORD kTrack = 0x07E0, kThumb = 0xF81F, kUp = 0x001F, kDown = 0xFFE0;
 
 TEST_F(ScrollTest, PictureDrawing)
 {
-    const std::string path = Bmp("scroll.bmp", 16, 50, [](int, int y) {
-        return y < 10 ? kTrack : y < 18 ? kThumb : y < 34 ? kUp : kDown;
-    });
-    KSprite* src = m_graph->Load(path.c_str(), 17, NULL);
-    ASSERT_NE(src, nullptr);
-    RECT parts[4] = {{0, 0, 16, 10}, {0, 10, 16, 18}, {0, 18, 16, 34}, {0, 34, 16, 50}};
-    const int index[4] = {KWND_SCROLL_BACK, KWND_SCROLL_BLOCK, KWND_SCROLL_SUBBLOCK,
-                          KWND_SCROLL_ADDBLOCK};
     auto column = [&](int x) {
         std::vector<WORD> out;
         for (int y = 20; y < 120; y++)
@@ -337,9 +353,7 @@ TEST_F(ScrollTest, PictureDrawing)
 
     KWndScroll bar;
     Make(bar, true);
-    for (int i = 0; i < 4; i++)
-        bar.SetSprite(src, index[i], parts[i], true);
-    m_graph->ReleaseKSprite(src);  // the bar's views keep the pixels
+    GivePictures(bar);
     EXPECT_EQ(bar.GetBlockSize(), 16u);
     EXPECT_EQ(bar.GetThumbSize(), 8u);
     EXPECT_EQ(bar.GetRange(), 60);
@@ -375,14 +389,11 @@ TEST_F(ScrollTest, PictureDrawing)
 
     // A track picture without height tiles nothing (and ends).
     RECT flat = {0, 0, 16, 0};
-    KSprite* flatSrc = m_graph->Load(path.c_str(), 17, NULL);
-    ASSERT_NE(flatSrc, nullptr);
-    bar.SetSprite(flatSrc, KWND_SCROLL_BACK, flat, true);
+    bar.SetSprite(bar.GetSprite(KWND_SCROLL_BACK), KWND_SCROLL_BACK, flat, true);
     Frame();
     EXPECT_EQ(At(108, 80), 0);
     EXPECT_EQ(At(108, 25), kUp);
-    bar.SetSprite(flatSrc, KWND_SCROLL_BACK, parts[0], true);
-    m_graph->ReleaseKSprite(flatSrc);
+    GivePictures(bar);
 
     // Shorter than its two arrows: no track at all.
     bar.AddState(KWND_STATE_COLORKEY);
