@@ -401,4 +401,24 @@ TEST_F(ListTest, SimpleSlots)
     EXPECT_EQ(list.GetString(0), nullptr);
 }
 
+// Only whole lines are drawn: the third line of a list two lines high does
+// not spill below it.
+TEST_F(ListTest, SimpleListDrawsOnlyWholeLines)
+{
+    KWndListBox_Simple list;
+    list.SetGraph(m_graph);
+    ASSERT_EQ(list.Create("short", WS_CHILD | WS_VISIBLE, kLeft, kTop, kW, 30, &m_main, 4), 0);
+    list.SetColor(kText, kSel);
+    m_main.AddChild(&list);
+    list.CreateList(4, 8);
+    for (int i = 0; i < 4; i++)
+        list.AddString(i, Name(i).c_str(), false, false);
+    EXPECT_EQ(*list.GetClientArea(), (RECT{26, 22, 127, 50}));
+    Frame();
+    EXPECT_EQ(At(int(kTextX), 23), WORD(kText + 'A'));
+    EXPECT_EQ(At(int(kTextX), 36), WORD(kText + 'B'));
+    for (int y = 48; y < 60; y++)
+        EXPECT_EQ(At(int(kTextX), y), 0) << y;
+}
+
 }  // namespace

@@ -118,14 +118,16 @@ void KWndListBox_Simple::Release()
     _KWndListBox::Release();
 }
 
+// As the text list does, only whole lines: a line that would not fit would
+// be drawn past the list's bottom, over whatever stands below it.
 void KWndListBox_Simple::DrawList()
 {
     if (m_List == NULL || !m_dwState.Has(KWNDLISTBOX_STATE_DEFAULT))
         return;
-    const long height = m_ClientArea.bottom - m_ClientArea.top;
+    const long height = m_ClientArea.bottom - m_ClientArea.top, lh = GetLineHeight();
     long dy = 0;
     for (int i = m_nTop < 0 ? 0 : m_nTop; i < m_LstLen && m_List[i] != NULL; i++) {
-        if (dy >= height)
+        if (dy > height - lh)
             break;
         dy += _drawline(m_List[i], dy);
     }
