@@ -16,7 +16,7 @@ Registry& Gdi()
     return *registry;
 }
 
-Dc* Registry::FindDc(HDC dc)
+Dc* Registry::FindDc(HDC dc, bool desktopLocked)
 {
     const uintptr_t key = reinterpret_cast<uintptr_t>(dc);
     auto it = dcs.find(key);
@@ -24,7 +24,9 @@ Dc* Registry::FindDc(HDC dc)
         return &it->second;
     // A context the desktop made for a window or the screen.
     desktop::detail::Desktop& d = desktop::detail::State();
-    std::lock_guard<std::mutex> lock(d.mutex);
+    std::unique_lock<std::mutex> lock(d.mutex, std::defer_lock);
+    if (!desktopLocked)
+        lock.lock();
     auto known = d.dcs.find(key);
     if (known == d.dcs.end())
         return nullptr;
@@ -80,8 +82,18 @@ std::vector<RECT> VisibleRects(const Dc& dc, int width, int height)
 
 DcAccess::DcAccess(HDC hdc) : m_lock(Gdi().mutex)
 {
+    _open(hdc, false);
+}
+
+DcAccess::DcAccess(HDC hdc, DcAccess& held)
+{
+    _open(hdc, held.m_desktopLock.owns_lock());
+}
+
+void DcAccess::_open(HDC hdc, bool desktopHeld)
+{
     Registry& r = Gdi();
-    Dc* dc = r.FindDc(hdc);
+    Dc* dc = r.FindDc(hdc, desktopHeld);
     if (dc == nullptr)
         return;
     static const PixelFormat windowFormat = [] {
@@ -99,10 +111,13 @@ DcAccess::DcAccess(HDC hdc) : m_lock(Gdi().mutex)
         m_surface.format = &b->format;
         m_surface.base = b->Row(0);
         m_surface.stride = b->topDown ? b->stride : -b->stride;
+        m_surface.mono = !b->dibSection && b->format.bpp == 1;
     } else {
         desktop::detail::Desktop& d = desktop::detail::State();
-        m_desktopLock = std::unique_lock<std::mutex>(d.mutex);
+        if (!desktopHeld)
+            m_desktopLock = std::unique_lock<std::mutex>(d.mutex);
         m_surface.format = &windowFormat;
+        m_surface.window = true;
         if (dc->kind == DcKind::Screen) {
             m_surface.width = int(d.display.width);
             m_surface.height = int(d.display.height);
