@@ -80,6 +80,7 @@ int WINAPI ExtSelectClipRgn(HDC hdc, HRGN region, int mode)
             return ERROR;
         dc.hasClip = false;
         dc.clip.clear();
+        dc.cachedWidth = -1;
         return TypeOfRects(VisibleRects(dc, access.surface().width, access.surface().height));
     }
     std::vector<RECT> given;
@@ -104,6 +105,7 @@ int WINAPI ExtSelectClipRgn(HDC hdc, HRGN region, int mode)
     }
     dc.hasClip = true;
     dc.clip = std::move(result);
+    dc.cachedWidth = -1;
     return TypeOfRects(VisibleRects(dc, access.surface().width, access.surface().height));
 }
 

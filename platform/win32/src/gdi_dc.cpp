@@ -135,7 +135,11 @@ void DcAccess::_open(HDC hdc, bool desktopHeld)
         }
     }
     m_dc = dc;
-    m_visible = VisibleRects(*dc, m_surface.width, m_surface.height);
+    if (dc->cachedWidth != m_surface.width || dc->cachedHeight != m_surface.height) {
+        dc->visibleCache = VisibleRects(*dc, m_surface.width, m_surface.height);
+        dc->cachedWidth = m_surface.width;
+        dc->cachedHeight = m_surface.height;
+    }
 }
 
 DcAccess::~DcAccess() = default;
@@ -151,7 +155,7 @@ void DcAccess::FillSpan(int x0, int x1, int y, COLORREF color)
         return;
     const DWORD value = EncodeColor(*m_surface.format, color);
     BYTE* row = nullptr;
-    for (const RECT& rc : m_visible) {
+    for (const RECT& rc : visible()) {
         if (y < rc.top || y >= rc.bottom)
             continue;
         const int from = std::max<int>(x0, rc.left), to = std::min<int>(x1, rc.right);

@@ -39,6 +39,11 @@ struct PixelFormat {
 bool MakeChannel(DWORD mask, Channel& c);
 // The default formats: 5-5-5 at 16 bits, 8-8-8 at 24 and 32.
 void SetDefaultMasks(PixelFormat& f);
+// One channel's bits of an 8-bit value (the top bits kept, or the byte
+// repeated to fill a wider channel), and back (the channel's bits repeated
+// from the top down to fill eight).
+DWORD EncodeChannel(const Channel& c, BYTE v);
+BYTE DecodeChannel(const Channel& c, DWORD value);
 // The stored pixel value nearest to a COLORREF: each channel cut to its bits,
 // or the nearest colour-table entry (the first of equals) below 16 bits.
 DWORD EncodeColor(const PixelFormat& f, COLORREF color);
@@ -102,6 +107,11 @@ struct Dc {
     HPALETTE palette = nullptr;
     bool hasClip = false;
     std::vector<RECT> clip;     // device coordinates, banded, while hasClip
+    // What VisibleRects gave last, for a surface of cachedWidth x
+    // cachedHeight; a change of the clip region sets cachedWidth to -1.
+    std::vector<RECT> visibleCache;
+    int cachedWidth = -1;
+    int cachedHeight = -1;
     COLORREF textColor = RGB(0, 0, 0);
     COLORREF bkColor = RGB(255, 255, 255);
     int bkMode = OPAQUE;
@@ -222,7 +232,7 @@ public:
     Dc& dc() { return *m_dc; }
     Surface& surface() { return m_surface; }
     // The drawable rectangles: the clip region within the surface, banded.
-    const std::vector<RECT>& visible() const { return m_visible; }
+    const std::vector<RECT>& visible() const { return m_dc->visibleCache; }
     // Sets pixel (x, y) to the colour when it is drawable.
     void PutPixel(int x, int y, COLORREF color);
     // Sets pixels [x0, x1) of row y to the colour where they are drawable.
@@ -238,7 +248,6 @@ private:
     std::unique_lock<std::mutex> m_desktopLock;
     Dc* m_dc = nullptr;
     Surface m_surface;
-    std::vector<RECT> m_visible;
     void* m_window = nullptr;
 };
 

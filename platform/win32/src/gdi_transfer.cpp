@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace gdi {
 
@@ -130,9 +131,7 @@ public:
         case Kind::Same: return v & m_colorBits;
         case Kind::Table: return m_table[v & 0xFF];
         case Kind::MatchBackground: return (v & m_colorBits) == m_background ? 1 : 0;
-        case Kind::Channels:
-            return m_encode[0][_decode(0, v)] | m_encode[1][_decode(1, v)] |
-                   m_encode[2][_decode(2, v)];
+        case Kind::Channels: return _channels(v);
         case Kind::Nearest:
         default: {
             const COLORREF c = RGB(_decode(0, v), _decode(1, v), _decode(2, v));
@@ -146,48 +145,80 @@ public:
         }
     }
 
+    // Converts n pixels from column sx of a source row to column dx of a
+    // destination row (a plain copy), with loops of their own for the
+    // conversions that present frames.
+    void Run(const PixelFormat& from, const BYTE* src, int sx, BYTE* dst, int dx, int n,
+             DWORD valueBits) const
+    {
+        if (m_kind == Kind::Same && from.bpp >= 8) {
+            const int bytes = from.bpp / 8;
+            std::memcpy(dst + int64_t(dx) * bytes, src + int64_t(sx) * bytes, size_t(n) * bytes);
+            if (from.bpp == 32 && (m_colorBits & valueBits) != 0xFFFFFFFF)
+                for (int i = 0; i < n; ++i)
+                    dst[4 * int64_t(dx + i) + 3] = 0;
+            return;
+        }
+        if (m_kind == Kind::Channels && m_dest.bpp == 32) {
+            BYTE* out = dst + 4 * int64_t(dx);
+            if (from.bpp == 16) {
+                const BYTE* in = src + 2 * int64_t(sx);
+                for (int i = 0; i < n; ++i, in += 2, out += 4)
+                    _store(out, _channels(DWORD(in[0]) | DWORD(in[1]) << 8) & valueBits);
+                return;
+            }
+            if (from.bpp == 24) {
+                const BYTE* in = src + 3 * int64_t(sx);
+                for (int i = 0; i < n; ++i, in += 3, out += 4)
+                    _store(out, (m_encode[0][in[2]] | m_encode[1][in[1]] | m_encode[2][in[0]]) &
+                                    valueBits);
+                return;
+            }
+        }
+        for (int i = 0; i < n; ++i)
+            WritePixel(m_dest, dst, dx + i, (*this)(ReadPixel(from, src, sx + i)) & valueBits);
+    }
+
 private:
     enum class Kind { Same, Table, MatchBackground, Channels, Nearest };
 
+    DWORD _channels(DWORD v) const
+    {
+        return m_encode[0][_decode(0, v)] | m_encode[1][_decode(1, v)] | m_encode[2][_decode(2, v)];
+    }
+
+    static void _store(BYTE* out, DWORD v)
+    {
+        out[0] = BYTE(v);
+        out[1] = BYTE(v >> 8);
+        out[2] = BYTE(v >> 16);
+        out[3] = BYTE(v >> 24);
+    }
+
     void _channelTables(const PixelFormat& from)
     {
+        static const Channel bytes[3] = {Channel{0xFF0000, 16, 8}, Channel{0x00FF00, 8, 8},
+                                         Channel{0x0000FF, 0, 8}};
         const Channel* in[3] = {&from.red, &from.green, &from.blue};
-        Channel bytes[3];
-        if (from.bpp == 24) {
-            MakeChannel(0xFF0000, bytes[0]);
-            MakeChannel(0x00FF00, bytes[1]);
-            MakeChannel(0x0000FF, bytes[2]);
-            for (int c = 0; c < 3; ++c)
-                in[c] = &bytes[c];
-        }
+        if (from.bpp == 24)
+            in[0] = &bytes[0], in[1] = &bytes[1], in[2] = &bytes[2];
         for (int c = 0; c < 3; ++c) {
             // Index by the channel's top eight bits (all of them when fewer).
             const int kept = std::min(in[c]->bits, 8);
             m_mask[c] = in[c]->mask;
             m_shift[c] = in[c]->shift + (in[c]->bits - kept);
-            Channel top;
-            top.mask = kept ? ((DWORD(1) << kept) - 1) : 0;
-            top.bits = kept;
-            for (DWORD v = 0; v < 256; ++v)
-                m_decode[c][v] = BYTE(GetRValue(DecodeColor(OneChannel(top), v)));
+            const Channel top{kept ? (DWORD(1) << kept) - 1 : 0, 0, kept};
+            for (DWORD v = 0; v < (DWORD(1) << kept); ++v)
+                m_decode[c][v] = DecodeChannel(top, v);
         }
         if (m_dest.bpp >= 16) {
             const Channel* out[3] = {&m_dest.red, &m_dest.green, &m_dest.blue};
-            for (int c = 0; c < 3; ++c) {
-                PixelFormat one = OneChannel(*out[c]);
+            if (m_dest.bpp == 24)
+                out[0] = &bytes[0], out[1] = &bytes[1], out[2] = &bytes[2];
+            for (int c = 0; c < 3; ++c)
                 for (DWORD v = 0; v < 256; ++v)
-                    m_encode[c][v] = EncodeColor(one, RGB(v, 0, 0));
-            }
+                    m_encode[c][v] = EncodeChannel(*out[c], BYTE(v));
         }
-    }
-
-    // A format whose red channel is c and whose other channels are empty.
-    static PixelFormat OneChannel(const Channel& c)
-    {
-        PixelFormat f;
-        f.bpp = 32;
-        f.red = c;
-        return f;
     }
 
     BYTE _decode(int c, DWORD v) const { return m_decode[c][((v & m_mask[c]) >> m_shift[c]) & 0xFF]; }
@@ -258,21 +289,29 @@ bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, cons
     const DWORD valueBits = s.window ? 0x00FFFFFF : df.bpp == 32 ? 0xFFFFFFFF : (DWORD(1) << df.bpp) - 1;
     const DWORD pattern = EncodeColor(df, dc.brushColor & 0xFFFFFF);
     const bool needDest = RopUsesDest(code);
-    std::unique_ptr<Converter> convert(src ? new Converter(*src, s, dc) : nullptr);
-    const bool identityCopy = src && code == 0xCC && df.bpp >= 8 && !hx.mirror &&
-                              hx.size == hx.srcSize && SameFormat(*src->format, df) &&
-                              !(s.window && !src->window);
+    std::optional<Converter> convert;
+    if (src)
+        convert.emplace(*src, s, dc);
+    // Columns map one to one (no scaling, no mirroring): runs convert whole.
+    const bool straight = src && !hx.mirror && hx.size == hx.srcSize;
+    const bool plainCopy = straight && code == 0xCC;
+    // Source columns of a piece, or -1 where there is none; kept between
+    // calls so that a steady stream of blits allocates nothing.
+    static thread_local std::vector<int> columns;
 
     for (const RECT& vis : visible) {
-        const int64_t x0 = std::max<int64_t>(vis.left, hx.dest);
-        const int64_t x1 = std::min<int64_t>(vis.right, hx.dest + hx.size);
+        int64_t x0 = std::max<int64_t>(vis.left, hx.dest);
+        int64_t x1 = std::min<int64_t>(vis.right, hx.dest + hx.size);
         const int64_t y0 = std::max<int64_t>(vis.top, hy.dest);
         const int64_t y1 = std::min<int64_t>(vis.bottom, hy.dest + hy.size);
+        if (straight) {
+            // Only the columns whose source lies inside the source.
+            x0 = std::max<int64_t>(x0, hx.dest - hx.src);
+            x1 = std::min<int64_t>(x1, hx.dest - hx.src + src->width);
+        }
         if (x0 >= x1 || y0 >= y1)
             continue;
-        // Source columns of this piece, or -1 where there is none.
-        std::vector<int> columns;
-        if (src) {
+        if (src && !straight) {
             columns.resize(size_t(x1 - x0));
             for (int64_t x = x0; x < x1; ++x) {
                 const int64_t sx = SourceIndex(hx, x - hx.dest);
@@ -288,31 +327,18 @@ bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, cons
                     continue;
                 srcRow = src->base + sy * src->stride;
             }
-            if (identityCopy) {
-                // Whole runs of columns that have a source copy as bytes.
-                const int bytes = df.bpp / 8;
-                int64_t x = x0;
-                while (x < x1) {
-                    if (columns[size_t(x - x0)] < 0) {
-                        ++x;
-                        continue;
-                    }
-                    int64_t end = x;
-                    while (end < x1 && columns[size_t(end - x0)] >= 0)
-                        ++end;
-                    std::memcpy(row + x * bytes, srcRow + int64_t(columns[size_t(x - x0)]) * bytes,
-                                size_t((end - x) * bytes));
-                    x = end;
-                }
+            if (plainCopy) {
+                convert->Run(*src->format, srcRow, int(x0 - hx.dest + hx.src), row, int(x0),
+                             int(x1 - x0), valueBits);
                 continue;
             }
             for (int64_t x = x0; x < x1; ++x) {
                 DWORD sv = 0;
                 if (src) {
-                    const int sx = columns[size_t(x - x0)];
+                    const int64_t sx = straight ? x - hx.dest + hx.src : columns[size_t(x - x0)];
                     if (sx < 0)
                         continue;
-                    sv = (*convert)(ReadPixel(*src->format, srcRow, sx));
+                    sv = (*convert)(ReadPixel(*src->format, srcRow, int(sx)));
                 }
                 const DWORD dv = needDest ? ReadPixel(df, row, int(x)) : 0;
                 WritePixel(df, row, int(x), ApplyRop(code, pattern, sv, dv) & valueBits);
