@@ -179,6 +179,9 @@ public:
             WritePixel(m_dest, dst, dx + i, (*this)(ReadPixel(from, src, sx + i)) & valueBits);
     }
 
+    // The values are the source's own, unconverted.
+    bool Same() const { return m_kind == Kind::Same; }
+
 private:
     enum class Kind { Same, Table, MatchBackground, Channels, Nearest };
 
@@ -263,6 +266,48 @@ int64_t SourceIndex(const Span1D& a, int64_t i)
     return a.src + (2 * k + 1) * a.srcSize / (2 * a.size);
 }
 
+DWORD Load32(const BYTE* p)
+{
+    DWORD v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// Combines a row of 32-bit destination pixels with converted source values
+// (those of columns whose `cols` entry is negative are skipped; cols null:
+// none).
+template <typename Op>
+void CombineRow32(BYTE* row, int64_t x0, int n, const DWORD* s, const int* cols, DWORD mask, Op op)
+{
+    BYTE* px = row + 4 * x0;
+    for (int i = 0; i < n; ++i, px += 4) {
+        if (cols != nullptr && cols[i] < 0)
+            continue;
+        const DWORD v = op(s[i], Load32(px)) & mask;
+        std::memcpy(px, &v, 4);
+    }
+}
+
+// The operations of masks and sprites get loops of their own; the rest go
+// through the truth table.
+void RopRow32(BYTE code, DWORD p, BYTE* row, int64_t x0, int n, const DWORD* s, const int* cols,
+              DWORD mask)
+{
+    switch (code) {
+    case 0xCC: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD) { return sv; }); break;
+    case 0x88: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD d) { return sv & d; }); break;
+    case 0xEE: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD d) { return sv | d; }); break;
+    case 0x66: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD d) { return sv ^ d; }); break;
+    case 0x44: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD d) { return sv & ~d; }); break;
+    case 0x33: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD) { return ~sv; }); break;
+    case 0xBB: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD d) { return ~sv | d; }); break;
+    default:
+        CombineRow32(row, x0, n, s, cols, mask,
+                     [code, p](DWORD sv, DWORD d) { return ApplyRop(code, p, sv, d); });
+        break;
+    }
+}
+
 }  // namespace
 
 bool Transfer(DcAccess& dest, const Source* src, const Geometry& g, DWORD rop)
@@ -298,6 +343,9 @@ bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, cons
     // Source columns of a piece, or -1 where there is none; kept between
     // calls so that a steady stream of blits allocates nothing.
     static thread_local std::vector<int> columns;
+    // Converted source values of a row, for 32-bit destinations.
+    static thread_local std::vector<DWORD> values;
+    const bool rows32 = src && df.bpp == 32;
 
     for (const RECT& vis : visible) {
         int64_t x0 = std::max<int64_t>(vis.left, hx.dest);
@@ -330,6 +378,29 @@ bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, cons
             if (plainCopy) {
                 convert->Run(*src->format, srcRow, int(x0 - hx.dest + hx.src), row, int(x0),
                              int(x1 - x0), valueBits);
+                continue;
+            }
+            if (rows32) {
+                // Gather the row's source values, then combine them.
+                const int n = int(x1 - x0);
+                values.resize(size_t(n));
+                DWORD* vals = values.data();
+                const int* cols = straight ? nullptr : columns.data();
+                const int64_t shift = hx.src - hx.dest;
+                if (convert->Same() && src->format->bpp == 32) {
+                    for (int i = 0; i < n; ++i) {
+                        const int64_t sx = cols ? cols[i] : x0 + i + shift;
+                        if (sx >= 0)
+                            vals[i] = Load32(srcRow + 4 * sx);
+                    }
+                } else {
+                    for (int i = 0; i < n; ++i) {
+                        const int64_t sx = cols ? cols[i] : x0 + i + shift;
+                        if (sx >= 0)
+                            vals[i] = (*convert)(ReadPixel(*src->format, srcRow, int(sx)));
+                    }
+                }
+                RopRow32(code, pattern, row, x0, n, vals, cols, valueBits);
                 continue;
             }
             for (int64_t x = x0; x < x1; ++x) {
