@@ -361,6 +361,23 @@ TEST_F(GdiBlit, WindowContextsDrawIntoTheWindowSurface)
     ASSERT_TRUE(BitBlt(back.dc, 0, 0, 6, 4, dc, 0, 0, SRCCOPY));
     EXPECT_EQ(back.Get(3, 1), 0x010203u);
     ReleaseDC(hwnd, dc);
+
+    // A child's context draws into its top-level window's surface at the
+    // child's place, and only within the child's client area.
+    HWND child = CreateWindowExA(0, "TestWindow", "", WS_CHILD | WS_VISIBLE, 4, 1, 4, 2, hwnd,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    dc = GetDC(child);
+    RECT box;
+    EXPECT_EQ(GetClipBox(dc, &box), SIMPLEREGION);
+    EXPECT_EQ(box.right, 2);  // the part on the 6-pixel-wide surface
+    EXPECT_EQ(box.bottom, 2);
+    ASSERT_TRUE(PatBlt(dc, -1, -1, 9, 9, WHITENESS));
+    ReleaseDC(child, dc);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(desktop::Pixel(hwnd, x, y) == 0xFFFFFFu, x >= 4 && y >= 1 && y < 3)
+                << x << "," << y;
     DestroyWindow(hwnd);
 }
 

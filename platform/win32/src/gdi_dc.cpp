@@ -63,17 +63,17 @@ HBITMAP Registry::StockBitmap()
     return stockBitmap;
 }
 
-std::vector<RECT> VisibleRects(const Dc& dc, int width, int height)
+std::vector<RECT> VisibleRects(const Dc& dc, const RECT& bounds)
 {
     std::vector<RECT> out;
     if (!dc.hasClip) {
-        if (width > 0 && height > 0)
-            out.push_back(RECT{0, 0, width, height});
+        if (bounds.left < bounds.right && bounds.top < bounds.bottom)
+            out.push_back(bounds);
         return out;
     }
     for (const RECT& rc : dc.clip) {
-        const RECT cut = {std::max<LONG>(rc.left, 0), std::max<LONG>(rc.top, 0),
-                          std::min<LONG>(rc.right, width), std::min<LONG>(rc.bottom, height)};
+        const RECT cut = {std::max(rc.left, bounds.left), std::max(rc.top, bounds.top),
+                          std::min(rc.right, bounds.right), std::min(rc.bottom, bounds.bottom)};
         if (cut.left < cut.right && cut.top < cut.bottom)
             out.push_back(cut);
     }
@@ -96,6 +96,9 @@ void DcAccess::_open(HDC hdc, bool desktopHeld)
     Dc* dc = r.FindDc(hdc, desktopHeld);
     if (dc == nullptr)
         return;
+    // Where the surface has pixels, in the context's coordinates.
+    RECT bounds = {0, 0, 0, 0};
+    bool boundsSet = false;
     static const PixelFormat windowFormat = [] {
         PixelFormat f;
         f.bpp = 32;
@@ -123,26 +126,59 @@ void DcAccess::_open(HDC hdc, bool desktopHeld)
             m_surface.height = int(d.display.height);
         } else {
             desktop::detail::Window* w = d.FindWindow(dc->hwnd);
-            if (w == nullptr)
+            // A child window draws into its top-level window's surface.
+            desktop::detail::Window* top = w;
+            while (top != nullptr && top->child)
+                top = d.FindWindow(top->parent);
+            if (w == nullptr || top == nullptr)
                 return;  // the window is gone
-            m_window = w;
-            m_surface.width = w->surface.width;
-            m_surface.height = w->surface.height;
-            m_surface.base = reinterpret_cast<BYTE*>(w->surface.pixels.data());
-            m_surface.stride = int64_t(w->surface.width) * 4;
-            if (m_surface.base == nullptr)
-                m_surface.width = m_surface.height = 0;  // a child or empty window keeps nothing
+            m_window = top;
+            const int topWidth = top->surface.width, topHeight = top->surface.height;
+            BYTE* pixels = reinterpret_cast<BYTE*>(top->surface.pixels.data());
+            if (pixels == nullptr) {
+                m_dc = dc;  // an empty surface keeps nothing
+                _cacheVisible(RECT{0, 0, 0, 0});
+                return;
+            }
+            const POINT at = d.ClientOrigin(*w), topAt = d.ClientOrigin(*top);
+            const int64_t ox = int64_t(at.x) - topAt.x, oy = int64_t(at.y) - topAt.y;
+            m_surface.width = int(w->client.right - w->client.left);
+            m_surface.height = int(w->client.bottom - w->client.top);
+            m_surface.stride = int64_t(topWidth) * 4;
+            m_surface.base = pixels + oy * m_surface.stride + ox * 4;
+            // Only the part of the client area that lies on the surface.
+            boundsSet = true;
+            bounds = RECT{LONG(std::max<int64_t>(0, -ox)), LONG(std::max<int64_t>(0, -oy)),
+                          LONG(std::min<int64_t>(m_surface.width, topWidth - ox)),
+                          LONG(std::min<int64_t>(m_surface.height, topHeight - oy))};
         }
     }
     m_dc = dc;
-    if (dc->cachedWidth != m_surface.width || dc->cachedHeight != m_surface.height) {
-        dc->visibleCache = VisibleRects(*dc, m_surface.width, m_surface.height);
-        dc->cachedWidth = m_surface.width;
-        dc->cachedHeight = m_surface.height;
-    }
+    if (!boundsSet)
+        bounds = RECT{0, 0, m_surface.width, m_surface.height};
+    _cacheVisible(bounds);
+}
+
+void DcAccess::_cacheVisible(const RECT& bounds)
+{
+    m_bounds = bounds;
+    Dc& dc = *m_dc;
+    const RECT& c = dc.cachedBounds;
+    if (dc.cachedValid && c.left == bounds.left && c.top == bounds.top && c.right == bounds.right &&
+        c.bottom == bounds.bottom)
+        return;
+    dc.visibleCache = VisibleRects(dc, bounds);
+    dc.cachedBounds = bounds;
+    dc.cachedValid = true;
 }
 
 DcAccess::~DcAccess() = default;
+
+void DcAccess::Refresh()
+{
+    m_dc->cachedValid = false;
+    _cacheVisible(m_bounds);
+}
 
 void DcAccess::PutPixel(int x, int y, COLORREF color)
 {

@@ -107,11 +107,11 @@ struct Dc {
     HPALETTE palette = nullptr;
     bool hasClip = false;
     std::vector<RECT> clip;     // device coordinates, banded, while hasClip
-    // What VisibleRects gave last, for a surface of cachedWidth x
-    // cachedHeight; a change of the clip region sets cachedWidth to -1.
+    // The drawable rectangles last found for a surface whose pixels lie in
+    // cachedBounds; a change of the clip region sets cachedValid to false.
     std::vector<RECT> visibleCache;
-    int cachedWidth = -1;
-    int cachedHeight = -1;
+    RECT cachedBounds = {};
+    bool cachedValid = false;
     COLORREF textColor = RGB(0, 0, 0);
     COLORREF bkColor = RGB(255, 255, 255);
     int bkMode = OPAQUE;
@@ -233,6 +233,11 @@ public:
     Surface& surface() { return m_surface; }
     // The drawable rectangles: the clip region within the surface, banded.
     const std::vector<RECT>& visible() const { return m_dc->visibleCache; }
+    // Where the surface has pixels (a child window's client area may reach
+    // past its top-level window's surface).
+    const RECT& bounds() const { return m_bounds; }
+    // Finds the drawable rectangles again after the clip region changed.
+    void Refresh();
     // Sets pixel (x, y) to the colour when it is drawable.
     void PutPixel(int x, int y, COLORREF color);
     // Sets pixels [x0, x1) of row y to the colour where they are drawable.
@@ -243,17 +248,19 @@ public:
 
 private:
     void _open(HDC dc, bool desktopHeld);
+    void _cacheVisible(const RECT& bounds);
 
     std::unique_lock<std::mutex> m_lock;
     std::unique_lock<std::mutex> m_desktopLock;
     Dc* m_dc = nullptr;
     Surface m_surface;
     void* m_window = nullptr;
+    RECT m_bounds = {0, 0, 0, 0};
 };
 
-// The drawable rectangles of a context over a surface of the given size:
-// its clip region within the surface (the whole surface without one).
-std::vector<RECT> VisibleRects(const Dc& dc, int width, int height);
+// The drawable rectangles of a context whose surface has pixels within
+// bounds: its clip region within them (all of them without one).
+std::vector<RECT> VisibleRects(const Dc& dc, const RECT& bounds);
 
 // Forgets the GDI state of a window or screen context that was released.
 void ForgetDc(HDC dc);
