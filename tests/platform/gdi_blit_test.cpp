@@ -303,6 +303,17 @@ TEST_F(GdiBlit, GetDIBitsDescribesTheBitmapAndItsSize)
     std::vector<BYTE> rows(60);
     ASSERT_EQ(GetDIBits(c.dc, c.bitmap, 1, 5, rows.data(), info.get(), DIB_RGB_COLORS), 2);
     EXPECT_EQ(reinterpret_cast<DWORD*>(info.colors)[0], 0xF800u);
+    // A short colour table (biClrUsed) is all the room the caller has: no
+    // entry past it is written, and pixels take the nearest of those given.
+    CanvasInfo small = CanvasHeader(10, 3, 8);
+    small.h.biClrUsed = 4;
+    std::memset(small.colors, 0xEE, sizeof(small.colors));
+    std::vector<BYTE> indices(36);
+    ASSERT_EQ(GetDIBits(c.dc, c.bitmap, 0, 3, indices.data(), small.get(), DIB_RGB_COLORS), 3);
+    EXPECT_EQ(small.h.biClrUsed, 4u);
+    EXPECT_EQ(small.colors[4].rgbRed, 0xEE);
+    for (BYTE i : indices)
+        EXPECT_LT(i, 4);
     // Failures.
     EXPECT_EQ(GetDIBits(c.dc, nullptr, 0, 3, rows.data(), info.get(), DIB_RGB_COLORS), 0);
     EXPECT_EQ(GetDIBits(c.dc, c.bitmap, 3, 3, rows.data(), info.get(), DIB_RGB_COLORS), 0);

@@ -233,11 +233,12 @@ int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT cLines, void* 
         return 0;
     if (f.bpp <= 8) {
         // The bitmap's own colours at its own depth, the standard ones
-        // otherwise.
+        // otherwise; as many as the header's biClrUsed asks for (all when
+        // 0), which is all the room the caller's table has.
+        const size_t n = f.colors.size();
         f.colors = b->format.bpp == f.bpp ? b->format.colors : DeviceFormat(f.bpp).colors;
-        f.colors.resize(size_t(1) << f.bpp);
-        std::memcpy(bmi->bmiColors, f.colors.data(), f.colors.size() * sizeof(RGBQUAD));
-        h.biClrUsed = 0;
+        f.colors.resize(n);
+        std::memcpy(bmi->bmiColors, f.colors.data(), n * sizeof(RGBQUAD));
     }
     Dib dib;
     dib.width = h.biWidth;
