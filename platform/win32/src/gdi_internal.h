@@ -2,8 +2,12 @@
 // blits, clipping, text, metafiles): device contexts, bitmaps and the pixels
 // behind a context. Not installed: nothing outside kplatform sees it.
 //
-// Locking: one mutex guards every context and bitmap. It is taken before the
-// font registry's and the desktop's mutexes, never while holding them.
+// Locking: one mutex guards every context and bitmap. Mutexes are taken in
+// this order and never the other way round: the GDI's, the desktop's (a
+// DcAccess on a window context holds both), the font registry's, the
+// regions'. So drawing code may read fonts (SelectedFont, RealizedFontOf)
+// while it holds a DcAccess, but must not call GetDC, ReleaseDC or
+// anything else that takes the desktop's or the GDI's mutex.
 #pragma once
 
 #include <windows.h>
