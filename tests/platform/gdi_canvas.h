@@ -26,7 +26,8 @@ inline CanvasInfo CanvasHeader(int width, int height, int bpp, std::vector<DWORD
     info.h.biPlanes = 1;
     info.h.biBitCount = WORD(bpp);
     info.h.biCompression = masks.empty() ? BI_RGB : BI_BITFIELDS;
-    std::memcpy(info.colors, masks.data(), masks.size() * sizeof(DWORD));
+    if (!masks.empty())
+        std::memcpy(info.colors, masks.data(), masks.size() * sizeof(DWORD));
     if (bpp <= 8) {
         const int n = 1 << bpp;
         for (int i = 0; i < n; ++i)
