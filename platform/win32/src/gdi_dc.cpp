@@ -115,6 +115,10 @@ void DcAccess::_open(HDC hdc, bool desktopHeld)
         m_surface.base = b->Row(0);
         m_surface.stride = b->topDown ? b->stride : -b->stride;
         m_surface.mono = !b->dibSection && b->format.bpp == 1;
+        // The stock bitmap is shared by every new context: drawing there
+        // would reach them all, so it keeps nothing, as the screen does.
+        if (b->stock)
+            m_surface.base = nullptr;
     } else {
         desktop::detail::Desktop& d = desktop::detail::State();
         if (!desktopHeld)
