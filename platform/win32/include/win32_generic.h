@@ -67,6 +67,9 @@ typedef LPDEVMODEA LPDEVMODE;
 #define CreateFontIndirect CreateFontIndirectA
 #define GetTextMetrics GetTextMetricsA
 #define GetGlyphOutline GetGlyphOutlineA
+#define GetObject GetObjectA
+#define DrawText DrawTextA
+#define ExtTextOut ExtTextOutA
 #define EnumDisplaySettings EnumDisplaySettingsA
 #define FindResource FindResourceA
 #define GetModuleHandle GetModuleHandleA

@@ -60,3 +60,19 @@ DWORD WINAPI GetRegionData(HRGN region, DWORD count, LPRGNDATA data);
 int WINAPI GetRgnBox(HRGN region, LPRECT rect);
 // Whether the pixel (x, y) belongs to the region.
 BOOL WINAPI PtInRegion(HRGN region, int x, int y);
+
+// Clipping. A context's clip region is kept in device coordinates; drawing
+// reaches only the pixels inside it (and inside the surface). A new context
+// has none: the whole surface is drawable.
+
+// The clip region becomes region `mode` the current one (RGN_COPY: a copy of
+// region). A null region with RGN_COPY removes the clip region. The type of
+// the new clip region, ERROR on failure (the clip region unchanged).
+int WINAPI ExtSelectClipRgn(HDC dc, HRGN region, int mode);
+// ExtSelectClipRgn(dc, region, RGN_COPY).
+int WINAPI SelectClipRgn(HDC dc, HRGN region);
+// The smallest rectangle around what can be drawn (the clip region within the
+// surface) and its type; ERROR for an unknown context.
+int WINAPI GetClipBox(HDC dc, LPRECT rect);
+// Whether any pixel of the rectangle can be drawn.
+BOOL WINAPI RectVisible(HDC dc, const RECT* rect);

@@ -1,5 +1,7 @@
 // Device contexts bound to a window or to the screen.
 #include "desktop_internal.h"
+#include "font_internal.h"
+#include "gdi_internal.h"
 
 using namespace desktop::detail;
 
@@ -28,10 +30,14 @@ int WINAPI ReleaseDC(HWND hwnd, HDC hdc)
     if (ShouldFail("ReleaseDC"))
         return 0;
     Desktop& d = State();
-    std::lock_guard<std::mutex> lock(d.mutex);
+    std::unique_lock<std::mutex> lock(d.mutex);
     auto it = d.dcs.find(reinterpret_cast<uintptr_t>(hdc));
     if (it == d.dcs.end() || it->second.hwnd != hwnd)
         return 0;
     d.dcs.erase(it);
+    lock.unlock();
+    // Its attributes, clip region and font go with it.
+    gdi::ForgetDc(hdc);
+    win32font::ForgetFontDc(hdc);
     return 1;
 }

@@ -2,6 +2,7 @@
 // SelectObject and GetTextMetricsA.
 #include "font_internal.h"
 #include "desktop_internal.h"
+#include "gdi_internal.h"
 
 using namespace win32font;
 
@@ -44,32 +45,76 @@ HDC NewDcHandle()
 
 }  // namespace
 
-HDC WINAPI CreateCompatibleDC(HDC dc)
+namespace {
+
+// The font side of a new memory context: the stock system font selected.
+void AddFontDc(Registry& r, HDC handle)
 {
-    if (desktop::detail::ShouldFail("CreateCompatibleDC"))
-        return nullptr;
-    Registry& r = Fonts();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    if (!KnownDc(r, dc))
-        return nullptr;
-    const HDC handle = NewDcHandle();
     MemoryDc mem;
     mem.font = r.StockFont(SYSTEM_FONT);
     r.FindFont(mem.font)->selected++;
     r.dcs[reinterpret_cast<uintptr_t>(handle)] = mem;
+}
+
+// Forgets the font side of a context; false when it had none.
+bool RemoveFontDc(Registry& r, HDC dc)
+{
+    MemoryDc* mem = r.FindDc(dc);
+    if (mem == nullptr)
+        return false;
+    if (Font* font = r.FindFont(mem->font))
+        font->selected--;
+    r.dcs.erase(reinterpret_cast<uintptr_t>(dc));
+    return true;
+}
+
+// Whether the desktop made this context for a window or the screen.
+bool DesktopDc(HDC dc)
+{
+    desktop::detail::Desktop& d = desktop::detail::State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    return d.dcs.count(reinterpret_cast<uintptr_t>(dc)) != 0;
+}
+
+}  // namespace
+
+namespace win32font {
+
+void ForgetFontDc(HDC dc)
+{
+    Registry& r = Fonts();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    RemoveFontDc(r, dc);
+}
+
+}  // namespace win32font
+
+HDC WINAPI CreateCompatibleDC(HDC dc)
+{
+    if (desktop::detail::ShouldFail("CreateCompatibleDC"))
+        return nullptr;
+    HDC handle = nullptr;
+    {
+        Registry& r = Fonts();
+        std::lock_guard<std::mutex> lock(r.mutex);
+        if (!KnownDc(r, dc))
+            return nullptr;
+        handle = NewDcHandle();
+        AddFontDc(r, handle);
+    }
+    // The drawing side: attributes and the stock bitmap.
+    gdi::AddMemoryDc(handle);
     return handle;
 }
 
 BOOL WINAPI DeleteDC(HDC dc)
 {
+    // Only memory contexts are deleted; those of windows are released.
+    if (!gdi::RemoveMemoryDc(dc))
+        return FALSE;
     Registry& r = Fonts();
     std::lock_guard<std::mutex> lock(r.mutex);
-    MemoryDc* mem = r.FindDc(dc);
-    if (mem == nullptr)
-        return FALSE;
-    if (Font* font = r.FindFont(mem->font))
-        font->selected--;
-    r.dcs.erase(reinterpret_cast<uintptr_t>(dc));
+    RemoveFontDc(r, dc);
     return TRUE;
 }
 
@@ -78,10 +123,20 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object)
     if (desktop::detail::ShouldFail("SelectObject"))
         return nullptr;
     Registry& r = Fonts();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    MemoryDc* mem = r.FindDc(dc);
+    std::unique_lock<std::mutex> lock(r.mutex);
     Font* font = r.FindFont(object);
-    if (mem == nullptr || font == nullptr)
+    if (font == nullptr) {
+        // Bitmaps, palettes and regions belong to the drawing side.
+        lock.unlock();
+        return gdi::SelectNonFont(dc, object);
+    }
+    MemoryDc* mem = r.FindDc(dc);
+    if (mem == nullptr && DesktopDc(dc)) {
+        // A window or screen context gets its font side on first use.
+        AddFontDc(r, dc);
+        mem = r.FindDc(dc);
+    }
+    if (mem == nullptr)
         return nullptr;
     const HFONT previous = mem->font;
     if (Font* old = r.FindFont(previous))

@@ -93,6 +93,10 @@ Registry& Fonts();
 // context is unknown or no face could be opened. Expects the mutex held.
 Font* RealizedFontOf(Registry& r, HDC dc);
 
+// Forgets the font selected into a window or screen context that was
+// released.
+void ForgetFontDc(HDC dc);
+
 // Matches the font to installed faces and sizes them; false when nothing can
 // be opened. Expects the mutex held.
 bool Realize(Registry& r, Font& font);

@@ -3,6 +3,7 @@
 #include "font_internal.h"
 #include "desktop_internal.h"
 #include "region_internal.h"
+#include "gdi_internal.h"
 
 #include <cstring>
 
@@ -111,6 +112,11 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
 
 HGDIOBJ WINAPI GetStockObject(int object)
 {
+    if (object == DEFAULT_PALETTE) {
+        gdi::Registry& g = gdi::Gdi();
+        std::lock_guard<std::mutex> lock(g.mutex);
+        return g.StockPalette();
+    }
     Registry& r = Fonts();
     std::lock_guard<std::mutex> lock(r.mutex);
     return r.StockFont(object);
@@ -120,6 +126,8 @@ BOOL WINAPI DeleteObject(HGDIOBJ object)
 {
     if (win32region::DeleteRegion(object))
         return TRUE;
+    if (const int done = gdi::DeleteGdiObject(object))
+        return done > 0 ? TRUE : FALSE;
     Registry& r = Fonts();
     std::lock_guard<std::mutex> lock(r.mutex);
     Font* font = r.FindFont(object);

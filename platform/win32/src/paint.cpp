@@ -2,6 +2,8 @@
 // at once what needs it; BeginPaint and EndPaint frame the painting and
 // validate the window.
 #include "desktop_internal.h"
+#include "font_internal.h"
+#include "gdi_internal.h"
 
 #include <cstring>
 
@@ -63,10 +65,16 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* paint)
 {
     if (paint == nullptr)
         return FALSE;
-    Desktop& d = State();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    auto it = d.dcs.find(reinterpret_cast<uintptr_t>(paint->hdc));
-    if (it != d.dcs.end() && it->second.hwnd == hwnd)
+    {
+        Desktop& d = State();
+        std::lock_guard<std::mutex> lock(d.mutex);
+        auto it = d.dcs.find(reinterpret_cast<uintptr_t>(paint->hdc));
+        if (it == d.dcs.end() || it->second.hwnd != hwnd)
+            return TRUE;
         d.dcs.erase(it);
+    }
+    // Its attributes, clip region and font go with it.
+    gdi::ForgetDc(paint->hdc);
+    win32font::ForgetFontDc(paint->hdc);
     return TRUE;
 }

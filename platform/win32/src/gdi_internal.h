@@ -1,0 +1,208 @@
+// The GDI's own state, shared by the drawing code of the platform (bitmaps,
+// blits, clipping, text, metafiles): device contexts, bitmaps and the pixels
+// behind a context. Not installed: nothing outside kplatform sees it.
+//
+// Locking: one mutex guards every context and bitmap. It is taken before the
+// font registry's and the desktop's mutexes, never while holding them.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace gdi {
+
+// Handle ranges above 4 GiB, one per kind, apart from every other kind.
+constexpr uintptr_t kBitmapHandleBase = uintptr_t(0x42) << 32;
+constexpr uintptr_t kPaletteHandleBase = uintptr_t(0x50) << 32;
+constexpr uintptr_t kIconHandleBase = uintptr_t(0x49) << 32;
+
+// Where one colour channel sits in a 16- or 32-bit pixel.
+struct Channel {
+    DWORD mask = 0;
+    int shift = 0;  // of the lowest bit
+    int bits = 0;
+};
+
+// The layout of a surface's pixels: depth, channels or colour table.
+struct PixelFormat {
+    int bpp = 32;                 // 1, 4, 8, 16, 24 or 32
+    Channel red, green, blue;     // 16 and 32 bits
+    std::vector<RGBQUAD> colors;  // up to 8 bits: the colour table
+};
+
+// A channel from a mask: false unless the mask is one run of set bits.
+bool MakeChannel(DWORD mask, Channel& c);
+// The default formats: 5-5-5 at 16 bits, 8-8-8 at 24 and 32.
+void SetDefaultMasks(PixelFormat& f);
+// The stored pixel value nearest to a COLORREF: each channel cut to its bits,
+// or the nearest colour-table entry (the first of equals) below 16 bits.
+DWORD EncodeColor(const PixelFormat& f, COLORREF color);
+// The COLORREF of a stored value: channels widened by repeating their bits,
+// or the colour-table entry (black past its end).
+COLORREF DecodeColor(const PixelFormat& f, DWORD value);
+
+// Reads the format of a BITMAPINFO: depth, masks, and the colour table (or,
+// with colors false, a zeroed table of its length). False for a format no
+// bitmap here holds (compressed rows among them).
+bool ReadDibFormat(const BITMAPINFO* bmi, PixelFormat& f, bool colors);
+
+// A bitmap: its pixels in rows of `stride` bytes. Device-dependent bitmaps
+// keep their rows top-down; a DIB section keeps the order it was made with.
+struct Bitmap {
+    int width = 0;
+    int height = 0;
+    PixelFormat format;
+    int64_t stride = 0;        // bytes a row, padded to 4
+    bool dibSection = false;
+    bool topDown = true;       // the first row in memory is the top one
+    DWORD compression = BI_RGB;  // as made (BI_BITFIELDS for sections with masks)
+    BYTE* bits = nullptr;      // malloc'd, owned; stays put for the bitmap's life
+    bool stock = false;
+    HDC selectedInto = nullptr;
+
+    ~Bitmap();
+    // Row y counted from the top.
+    BYTE* Row(int y) const
+    {
+        return bits + (topDown ? int64_t(y) : int64_t(height - 1 - y)) * stride;
+    }
+};
+
+// An icon of CreateIconIndirect: its own copies of the bitmaps.
+struct Icon {
+    BOOL fIcon = TRUE;
+    DWORD xHotspot = 0;
+    DWORD yHotspot = 0;
+    std::unique_ptr<Bitmap> mask;
+    std::unique_ptr<Bitmap> color;  // null for a monochrome icon
+};
+
+// A copy of the bitmap's pixels and format, not selected anywhere; null
+// when memory runs out.
+std::unique_ptr<Bitmap> CopyBitmap(const Bitmap& b);
+
+enum class DcKind { Memory, Window, Screen };
+
+// A device context's attributes. Window and screen contexts draw into the
+// desktop's surfaces; memory contexts into their selected bitmap.
+struct Dc {
+    DcKind kind = DcKind::Memory;
+    HWND hwnd = nullptr;        // window contexts
+    HBITMAP bitmap = nullptr;   // memory contexts: the selected bitmap
+    HPALETTE palette = nullptr;
+    bool hasClip = false;
+    std::vector<RECT> clip;     // device coordinates, banded, while hasClip
+    COLORREF textColor = RGB(0, 0, 0);
+    COLORREF bkColor = RGB(255, 255, 255);
+    int bkMode = OPAQUE;
+    int stretchMode = BLACKONWHITE;
+    // The colour of the selected brush, read by the pattern raster
+    // operations; the stock white brush at first.
+    COLORREF brushColor = RGB(255, 255, 255);
+};
+
+// Everything the GDI keeps.
+struct Registry {
+    std::mutex mutex;
+    std::map<uintptr_t, Dc> dcs;
+    std::map<uintptr_t, std::unique_ptr<Bitmap>> bitmaps;
+    uint64_t bitmapSerial = 0;
+    HBITMAP stockBitmap = nullptr;  // 1 x 1 monochrome, selected into new memory contexts
+    std::map<uintptr_t, std::vector<PALETTEENTRY>> palettes;
+    uint64_t paletteSerial = 0;
+    HPALETTE stockPalette = nullptr;  // DEFAULT_PALETTE
+    std::map<uintptr_t, Icon> icons;
+    uint64_t iconSerial = 0;
+
+    // All of these expect the mutex held.
+    // The context (a window or screen context of the desktop is entered on
+    // first use); null for an unknown handle.
+    Dc* FindDc(HDC dc);
+    Bitmap* FindBitmap(HGDIOBJ handle);
+    HBITMAP AddBitmap(std::unique_ptr<Bitmap> bitmap);
+    HBITMAP StockBitmap();
+    HPALETTE StockPalette();
+};
+
+// Kept for the life of the process.
+Registry& Gdi();
+
+// A new bitmap of the format, zeroed, rows top-down unless bottomUp; null
+// when the size is refused or memory runs out.
+std::unique_ptr<Bitmap> NewBitmap(int width, int height, const PixelFormat& format,
+                                  bool bottomUp = false);
+
+// The pixels a context draws into, while a DcAccess holds it.
+struct Surface {
+    int width = 0;
+    int height = 0;
+    const PixelFormat* format = nullptr;
+    BYTE* base = nullptr;  // null: the screen, which has a size but keeps nothing
+    int64_t stride = 0;    // bytes between row y and row y + 1 (negative for bottom-up)
+    BYTE* Row(int y) const { return base + int64_t(y) * stride; }
+};
+
+// Reads and writes pixel x of a row of the format.
+DWORD ReadPixel(const PixelFormat& f, const BYTE* row, int x);
+void WritePixel(const PixelFormat& f, BYTE* row, int x, DWORD value);
+
+// A context held for drawing: the GDI mutex (and for a window context the
+// desktop's) stays locked while this lives. ok() is false for an unknown
+// context, a window that is gone or a memory context without pixels.
+class DcAccess {
+public:
+    explicit DcAccess(HDC dc);
+    DcAccess(const DcAccess&) = delete;
+    DcAccess& operator=(const DcAccess&) = delete;
+    ~DcAccess();
+
+    bool ok() const { return m_dc != nullptr; }
+    Dc& dc() { return *m_dc; }
+    Surface& surface() { return m_surface; }
+    // The drawable rectangles: the clip region within the surface, banded.
+    const std::vector<RECT>& visible() const { return m_visible; }
+    // Sets pixel (x, y) to the colour when it is drawable.
+    void PutPixel(int x, int y, COLORREF color);
+    // Sets pixels [x0, x1) of row y to the colour where they are drawable.
+    void FillSpan(int x0, int x1, int y, COLORREF color);
+    // The window whose surface this is, for the presentation count; null
+    // for other contexts.
+    void* window() const { return m_window; }
+
+private:
+    std::unique_lock<std::mutex> m_lock;
+    std::unique_lock<std::mutex> m_desktopLock;
+    Dc* m_dc = nullptr;
+    Surface m_surface;
+    std::vector<RECT> m_visible;
+    void* m_window = nullptr;
+};
+
+// The drawable rectangles of a context over a surface of the given size:
+// its clip region within the surface (the whole surface without one).
+std::vector<RECT> VisibleRects(const Dc& dc, int width, int height);
+
+// Forgets the GDI state of a window or screen context that was released.
+void ForgetDc(HDC dc);
+// Enters a new memory context (its stock bitmap selected); false when the
+// compatible context is unknown.
+bool AddMemoryDc(HDC dc);
+// Removes a memory context, freeing its selected bitmap for other use.
+bool RemoveMemoryDc(HDC dc);
+// Selects a bitmap, palette or region into a context (SelectObject for
+// everything but fonts); null when the object is none of these.
+HGDIOBJ SelectNonFont(HDC dc, HGDIOBJ object);
+// Frees a bitmap, palette or icon: 1 done (or stock), 0 not one of them, -1
+// still selected into a context.
+int DeleteGdiObject(HGDIOBJ object);
+int DeletePalette(HGDIOBJ object);
+// The font selected into the context as the font registry keeps it (stock
+// SYSTEM_FONT for a context that has never had one).
+HFONT SelectedFont(HDC dc);
+
+}  // namespace gdi
