@@ -13,28 +13,6 @@
 #include <string>
 #include <vector>
 
-// Format flags of DrawTextA, until the GDI header declares them.
-#ifndef DT_CALCRECT
-#define DT_TOP 0x00000000
-#define DT_LEFT 0x00000000
-#define DT_CENTER 0x00000001
-#define DT_RIGHT 0x00000002
-#define DT_VCENTER 0x00000004
-#define DT_BOTTOM 0x00000008
-#define DT_WORDBREAK 0x00000010
-#define DT_SINGLELINE 0x00000020
-#define DT_EXPANDTABS 0x00000040
-#define DT_TABSTOP 0x00000080
-#define DT_NOCLIP 0x00000100
-#define DT_EXTERNALLEADING 0x00000200
-#define DT_CALCRECT 0x00000400
-#define DT_NOPREFIX 0x00000800
-#define DT_INTERNAL 0x00001000
-#define DT_EDITCONTROL 0x00002000
-#define DT_HIDEPREFIX 0x00100000
-#define DT_PREFIXONLY 0x00200000
-#endif
-
 namespace win32text {
 
 // The advance of one character in pixels: a byte, or a double-byte code of
