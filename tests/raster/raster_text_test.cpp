@@ -225,6 +225,26 @@ TEST_F(RasterText, DrawStringOnAnInvalidImageDrawsNothingAndReturnsOne)
     EXPECT_EQ(small.DrawStringEx(NULL, 0, 0, NULL, false), -1);
 }
 
+// Input a host may get wrong: a record whose text fills all 4096 bytes
+// without a terminating zero is read to its end and no further; a face name
+// longer than a LOGFONT holds is cut without splitting a double-byte
+// character.
+TEST_F(RasterText, UnterminatedTextAndLongFaceNamesStayInBounds)
+{
+    tagRasterTextInfo* ti = new tagRasterTextInfo;
+    RasterImage img(64, 32, 24);
+    img.InitTextInfo(ti);
+    std::memset(ti->szText, 'x', sizeof(ti->szText));
+    ti->lfFont.lfHeight = -8;
+    EXPECT_EQ(img.DrawStringEx(NULL, 32, 20, ti, false), 1);
+    delete ti;
+    const std::string longName = std::string(30, 'A') + "\xD6\xD0" + std::string(20, 'B');
+    EXPECT_EQ(img.DrawString(NULL, 0, 20, "x", Quad(1, 2, 3), longName.c_str(), 12, 400, 0, 0,
+                             false),
+              1);
+    EXPECT_EQ(img.DrawString(NULL, 0, 20, "x", Quad(1, 2, 3), NULL, 12, 400, 0, 0, false), 1);
+}
+
 // Where DrawStringEx puts a one-line text and its box, computed from the
 // record as the drawing does.
 struct BoxGeometry {
