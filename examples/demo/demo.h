@@ -65,3 +65,6 @@ void SceneGifPng(DemoContext& ctx);
 // A dialog-like screen of skins, buttons and edit fields driven by a script
 // of clicks and typing (scene_controls.cpp).
 int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd);  // a GIF and a PNG picture as sprites (scene_gifpng.cpp)
+// A movable dialog with a stretched, clickable picture and an animation box,
+// driven by a script of hovering, clicking and dragging (scene_boxes.cpp).
+int SceneBoxes(DemoContext& ctx, KestrelMainWnd& mainWnd);

@@ -198,6 +198,7 @@ int main(int argc, char** argv)
     SceneAnim(ctx);
     SceneGifPng(ctx);
     const int controls = SceneControls(ctx, mainWnd);
+    const int boxes = SceneBoxes(ctx, mainWnd);
     const int windows = SceneWindows(ctx, mainWnd);
     std::printf("demo: the game loop ran %d idle frames, %d of them presented\n",
                 mainWnd.m_frames, mainWnd.m_presented);
@@ -213,5 +214,5 @@ int main(int argc, char** argv)
     else
         std::fprintf(stderr, "demo: cannot write %s\n", sheet.c_str());
     SummariseLog();
-    return result == 0 && windows == 0 && controls == 0 ? 0 : 1;
+    return result == 0 && windows == 0 && controls == 0 && boxes == 0 ? 0 : 1;
 }

@@ -2,3 +2,5 @@
 #pragma once
 #include "kwndbutton.h"
 #include "kwndedit.h"
+#include "kwndimagebox.h"
+#include "kwnddlg.h"

@@ -373,7 +373,7 @@ TEST_F(DibTest, BadArgumentsCopyNothing)
     h = good;
     h.h.biHeight = 0;
     bad.push_back(h);
-    bad.push_back(Header(4, -4, 8, BI_RGB));
+    bad.push_back(Header(4, -4, 2, BI_RGB));  // no such depth
     bad.push_back(Header(4, -4, 8, BI_RLE8));
     bad.push_back(Header(4, -4, 24, BI_BITFIELDS, 0xFF0000, 0xFF00, 0xFF));
     bad.push_back(Header(4, -4, 16, BI_BITFIELDS, 0, 0x07E0, 0x001F));       // no red

@@ -28,7 +28,8 @@ Info MakeInfo(int width, int height, int bpp, DWORD compression = BI_RGB,
     info.h.biPlanes = 1;
     info.h.biBitCount = WORD(bpp);
     info.h.biCompression = compression;
-    std::memcpy(info.colors, masks.data(), masks.size() * sizeof(DWORD));
+    if (!masks.empty())
+        std::memcpy(info.colors, masks.data(), masks.size() * sizeof(DWORD));
     if (bpp <= 8) {
         // A grey ramp with red at index 1.
         for (int i = 0; i < (1 << bpp); ++i)

@@ -1,4 +1,5 @@
-// Window text, coordinate conversion, mouse capture and recorded sounds.
+// Window text, coordinate conversion, mouse capture, and recorded sounds and
+// shell requests.
 #include "platform_fixture.h"
 
 namespace {
@@ -73,6 +74,37 @@ TEST_F(WindowTextTest, SoundsAreRecordedInOrder)
     desktop::FailOnce("PlaySoundA");
     EXPECT_FALSE(PlaySoundA("x", nullptr, 0));
     EXPECT_TRUE(desktop::TakeSounds().empty());
+}
+
+// A launch answers above 32, as on Win32; a request without a file fails
+// with a code below it and is not recorded.
+TEST_F(WindowTextTest, ShellRequestsAreRecordedInOrder)
+{
+    HWND w = MakeWindow(WS_POPUP, 0, 0, 50, 50);
+    const auto code = [](HINSTANCE h) { return reinterpret_cast<uintptr_t>(h); };
+    EXPECT_GT(code(ShellExecuteA(nullptr, "open", "https://example.org/a?b=1", nullptr, nullptr,
+                                 SW_SHOWMAXIMIZED)),
+              32u);
+    EXPECT_GT(code(ShellExecuteA(w, nullptr, "readme.txt", "-v", "C:\\games", SW_SHOW)), 32u);
+    EXPECT_LE(code(ShellExecuteA(nullptr, "open", "", nullptr, nullptr, SW_SHOW)), 32u);
+    EXPECT_LE(code(ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr, SW_SHOW)), 32u);
+    desktop::FailOnce("ShellExecuteA");
+    EXPECT_LE(code(ShellExecuteA(nullptr, "open", "x", nullptr, nullptr, SW_SHOW)), 32u);
+    const std::vector<desktop::ShellRequest> r = desktop::TakeShellRequests();
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[0].hwnd, nullptr);
+    EXPECT_EQ(r[0].operation, "open");
+    EXPECT_EQ(r[0].file, "https://example.org/a?b=1");
+    EXPECT_EQ(r[0].parameters, "");
+    EXPECT_EQ(r[0].show, SW_SHOWMAXIMIZED);
+    EXPECT_EQ(r[1].hwnd, w);
+    EXPECT_EQ(r[1].operation, "");
+    EXPECT_EQ(r[1].parameters, "-v");
+    EXPECT_EQ(r[1].directory, "C:\\games");
+    EXPECT_TRUE(desktop::TakeShellRequests().empty());
+    ShellExecuteA(nullptr, "open", "kept.html", nullptr, nullptr, SW_SHOW);
+    desktop::Reset();  // forgets what was not taken
+    EXPECT_TRUE(desktop::TakeShellRequests().empty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <desktop/desktop.h>
 
 #include <condition_variable>
 #include <cstdint>
@@ -173,6 +174,8 @@ struct Desktop {
 
     // Requests PlaySoundA recorded (name, flags), oldest first.
     std::vector<std::pair<std::string, DWORD>> sounds;
+    // Requests ShellExecuteA recorded, oldest first.
+    std::vector<desktop::ShellRequest> shellRequests;
     // The process's clipboard text, which "EDIT" windows copy to and paste from.
     std::string clipboard;
 

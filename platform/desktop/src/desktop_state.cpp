@@ -232,6 +232,7 @@ void Reset()
         d.timersKnown = false;
         d.paintKnown = false;
         d.sounds.clear();
+        d.shellRequests.clear();
         d.clipboard.clear();
     }
     detail::ClearArmedFailures();

@@ -1,5 +1,5 @@
-// Win32 GDI: device-independent bitmap records, display modes and the calls
-// that put pixels on a window.
+// Win32 GDI: device-independent bitmap records, display modes and the call
+// that presents device-independent rows.
 #pragma once
 
 #include "win32_types.h"
@@ -140,11 +140,13 @@ static_assert(offsetof(DEVMODEA, dmDisplayFrequency) == 120, "DEVMODEA layout");
 BOOL WINAPI EnumDisplaySettingsA(LPCSTR deviceName, DWORD modeNum, DEVMODEA* devMode);
 
 // Copies a rectangle of a device-independent bitmap to (xDest, yDest) of the
-// device. `bits` holds scan lines startScan .. startScan + cLines - 1; for a
-// bottom-up bitmap (positive biHeight) scan lines and ySrc count from the
-// bottom, for a top-down one from the top. Formats: 16 bits BI_RGB (5-5-5) or
-// BI_BITFIELDS, 24 and 32 bits BI_RGB. Returns the number of scan lines that
-// reached the device, 0 when none did or on failure.
+// device, within its clip region. `bits` holds scan lines startScan ..
+// startScan + cLines - 1; for a bottom-up bitmap (positive biHeight) scan
+// lines and ySrc count from the bottom, for a top-down one from the top.
+// Formats: 1, 4 and 8 bits with a colour table (DIB_RGB_COLORS), 16 bits
+// BI_RGB (5-5-5) or BI_BITFIELDS, 24 bits, 32 bits BI_RGB or BI_BITFIELDS.
+// Returns the number of scan lines that reached the device, 0 when none did
+// or on failure.
 int WINAPI SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD w, DWORD h, int xSrc, int ySrc,
                              UINT startScan, UINT cLines, const void* bits, const BITMAPINFO* bmi,
                              UINT colorUse);

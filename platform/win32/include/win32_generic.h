@@ -75,5 +75,6 @@ typedef LPDEVMODEA LPDEVMODE;
 #define FindResource FindResourceA
 #define GetModuleHandle GetModuleHandleA
 #define PlaySound PlaySoundA
+#define ShellExecute ShellExecuteA
 #define lstrlen lstrlenA
 #define wsprintf wsprintfA

@@ -19,4 +19,5 @@
 #include "win32_text.h"
 #include "win32_resource.h"
 #include "win32_sound.h"
+#include "win32_shell.h"
 #include "win32_generic.h"

@@ -1,146 +1,73 @@
-// SetDIBitsToDevice: device-independent bitmap rows onto a window's surface.
+// Device-independent bitmaps to and from contexts and bitmaps:
+// SetDIBitsToDevice, StretchDIBits, GetDIBits, SetDIBits and CreateDIBitmap.
 //
-// The surface holds 0x00RRGGBB. A 5- or 6-bit channel is widened by bit
-// replication (r8 = r5 << 3 | r5 >> 2, g8 = g6 << 2 | g6 >> 4), so the
+// A window's surface holds 0x00RRGGBB. A 5- or 6-bit channel is widened by
+// bit replication (r8 = r5 << 3 | r5 >> 2, g8 = g6 << 2 | g6 >> 4), so the
 // 16-bit value that was presented can be recovered exactly from the surface.
+#include "gdi_internal.h"
 #include "desktop_internal.h"
 
 #include <algorithm>
 #include <cstring>
 
-using namespace desktop::detail;
+using namespace gdi;
 
 namespace {
 
-// One colour channel of a 16-bit pixel: where it sits and a table from its
-// top eight bits (or all of them, when fewer) to an 8-bit value.
-struct Channel {
-    DWORD mask = 0;
-    int shift = 0;  // of the lowest bit kept
-    BYTE widen[256] = {};
-};
-
-struct DibFormat {
-    int bitCount = 0;  // 16, 24 or 32
-    Channel red, green, blue;
-    int64_t width = 0;
-    int64_t height = 0;  // rows, always positive
+// A device-independent bitmap's layout as its header gives it.
+struct Dib {
+    PixelFormat format;
+    int width = 0;
+    int height = 0;  // rows, always positive
     bool topDown = false;
-    int64_t stride = 0;  // bytes per row, padded to 4
+    int64_t stride = 0;
 };
 
-// A mask must be one run of bits inside the 16-bit pixel.
-bool _makeChannel(DWORD mask, Channel& c)
+// Reads the header. DIB_PAL_COLORS tables (indices into a palette) are not
+// supported: such a bitmap of up to 8 bits is refused; deeper ones have no
+// table to read.
+bool ReadDib(const BITMAPINFO* bmi, UINT usage, Dib& dib)
 {
-    if (mask == 0 || mask > 0xFFFF)
+    if (bmi == nullptr || (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS))
         return false;
-    int low = 0;
-    while (!(mask & (DWORD(1) << low)))
-        ++low;
-    int bits = 0;
-    while (low + bits < 32 && (mask & (DWORD(1) << (low + bits))))
-        ++bits;
-    if ((mask >> low) != (DWORD(1) << bits) - 1)
-        return false;  // not contiguous
-    const int kept = bits > 8 ? 8 : bits;
-    c.mask = mask;
-    c.shift = low + (bits - kept);
-    // Repeat the kept bits from the top down until eight are filled.
-    for (DWORD v = 0; v < (DWORD(1) << kept); ++v) {
-        DWORD out = 0;
-        int filled = 0;
-        while (filled < 8) {
-            out = (out << kept) | v;
-            filled += kept;
-        }
-        c.widen[v] = BYTE(out >> (filled - 8));
-    }
-    return true;
-}
-
-// Reads the header (and, for BI_BITFIELDS, the three masks behind it, which
-// in larger headers sit at the same offset inside the header).
-bool _readFormat(const BITMAPINFO* bmi, DibFormat& f)
-{
     const BITMAPINFOHEADER& h = bmi->bmiHeader;
-    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight == 0)
+    if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN)
         return false;
-    f.bitCount = h.biBitCount;
-    f.width = h.biWidth;
-    f.topDown = h.biHeight < 0;
-    f.height = f.topDown ? -int64_t(h.biHeight) : int64_t(h.biHeight);
-    f.stride = (f.width * f.bitCount + 31) / 32 * 4;
-    if (h.biCompression == BI_RGB) {
-        if (f.bitCount == 16)
-            return _makeChannel(0x7C00, f.red) && _makeChannel(0x03E0, f.green) &&
-                   _makeChannel(0x001F, f.blue);
-        return f.bitCount == 24 || f.bitCount == 32;
-    }
-    if (h.biCompression == BI_BITFIELDS && f.bitCount == 16) {
-        DWORD masks[3];
-        std::memcpy(masks, reinterpret_cast<const BYTE*>(bmi) + sizeof(BITMAPINFOHEADER),
-                    sizeof(masks));
-        if ((masks[0] & masks[1]) || (masks[0] & masks[2]) || (masks[1] & masks[2]))
-            return false;
-        return _makeChannel(masks[0], f.red) && _makeChannel(masks[1], f.green) &&
-               _makeChannel(masks[2], f.blue);
-    }
-    return false;
-}
-
-BYTE _channel(const Channel& c, DWORD v)
-{
-    return c.widen[((v & c.mask) >> c.shift) & 0xFF];
-}
-
-void _convertRow(const BYTE* src, DWORD* dst, int64_t count, const DibFormat& f)
-{
-    switch (f.bitCount) {
-    case 16:
-        for (int64_t x = 0; x < count; ++x, src += 2) {
-            const DWORD v = DWORD(src[0]) | DWORD(src[1]) << 8;
-            dst[x] = DWORD(_channel(f.red, v)) << 16 | DWORD(_channel(f.green, v)) << 8 |
-                     _channel(f.blue, v);
-        }
-        break;
-    case 24:
-        for (int64_t x = 0; x < count; ++x, src += 3)
-            dst[x] = DWORD(src[2]) << 16 | DWORD(src[1]) << 8 | src[0];
-        break;
-    case 32:
-        for (int64_t x = 0; x < count; ++x, src += 4)
-            dst[x] = DWORD(src[2]) << 16 | DWORD(src[1]) << 8 | src[0];
-        break;
-    }
-}
-
-// Where the copy lands: a surface, or the screen, which has a size but keeps
-// nothing.
-struct Target {
-    DWORD* pixels = nullptr;
-    int64_t width = 0;
-    int64_t height = 0;
-    Window* window = nullptr;
-};
-
-bool _findTarget(Desktop& d, HDC hdc, Target& t)
-{
-    auto it = d.dcs.find(reinterpret_cast<uintptr_t>(hdc));
-    if (it == d.dcs.end())
+    if (usage == DIB_PAL_COLORS && h.biBitCount <= 8)
         return false;
-    if (it->second.kind == DcKind::Screen) {
-        t.width = d.display.width;
-        t.height = d.display.height;
-        return true;
-    }
-    Window* w = d.FindWindow(it->second.hwnd);
-    if (w == nullptr)
-        return false;  // the window is gone
-    t.window = w;
-    t.pixels = w->surface.pixels.data();
-    t.width = w->surface.width;
-    t.height = w->surface.height;
+    if (!ReadDibFormat(bmi, dib.format, true))
+        return false;
+    dib.width = h.biWidth;
+    dib.topDown = h.biHeight < 0;
+    dib.height = dib.topDown ? -h.biHeight : h.biHeight;
+    dib.stride = (int64_t(dib.width) * dib.format.bpp + 31) / 32 * 4;
     return true;
+}
+
+// The rows of the bitmap that `bits` holds, as a transfer source: scan lines
+// startScan .. startScan + lines - 1, counted from the bottom for a bottom-up
+// bitmap and from the top for a top-down one.
+Source SourceOf(const Dib& dib, const void* bits, int64_t startScan, int64_t lines)
+{
+    Source s;
+    s.format = &dib.format;
+    s.width = dib.width;
+    s.height = dib.height;
+    const BYTE* p = static_cast<const BYTE*>(bits);
+    if (dib.topDown) {
+        // Row y is scan line y, at (y - startScan) rows into bits.
+        s.base = p - startScan * dib.stride;
+        s.stride = dib.stride;
+        s.rowLo = int(std::max<int64_t>(0, startScan));
+        s.rowHi = int(std::min<int64_t>(dib.height, startScan + lines));
+    } else {
+        // Row y is scan line height - 1 - y.
+        s.base = p + (dib.height - 1 - startScan) * dib.stride;
+        s.stride = -dib.stride;
+        s.rowLo = int(std::max<int64_t>(0, dib.height - startScan - lines));
+        s.rowHi = int(std::min<int64_t>(dib.height, dib.height - startScan));
+    }
+    return s;
 }
 
 }  // namespace
@@ -149,56 +76,263 @@ int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, in
                              UINT startScan, UINT cLines, const void* bits, const BITMAPINFO* bmi,
                              UINT colorUse)
 {
-    if (ShouldFail("SetDIBitsToDevice"))
+    if (desktop::detail::ShouldFail("SetDIBitsToDevice"))
         return 0;
-    if (bits == nullptr || bmi == nullptr)
+    Dib dib;
+    if (bits == nullptr || !ReadDib(bmi, colorUse, dib))
         return 0;
-    if (colorUse != DIB_RGB_COLORS && colorUse != DIB_PAL_COLORS)
+    DcAccess access(hdc);
+    if (!access.ok())
         return 0;
-    DibFormat f;
-    if (!_readFormat(bmi, f))
-        return 0;
-
-    Desktop& d = State();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    Target t;
-    if (!_findTarget(d, hdc, t))
-        return 0;
+    const Surface& t = access.surface();
 
     // Scan lines the caller gave, counted in the bitmap's own row order.
     const int64_t scanLo = startScan;
-    const int64_t scanHi = std::min<int64_t>(f.height, int64_t(startScan) + cLines);
-
+    const int64_t scanHi = std::min<int64_t>(dib.height, int64_t(startScan) + cLines);
     // Columns j of the rectangle that land on the target and come from the
     // bitmap.
     const int64_t jLo = std::max<int64_t>({0, -int64_t(xDest), -int64_t(xSrc)});
-    const int64_t jHi = std::min<int64_t>({int64_t(w), t.width - xDest, f.width - xSrc});
+    const int64_t jHi = std::min<int64_t>({int64_t(w), t.width - int64_t(xDest), dib.width - int64_t(xSrc)});
     // Rows i of the rectangle (0 at its top) that land on the target and whose
     // scan line was given. A bottom-up bitmap counts ySrc and its scan lines
     // from the bottom, so the rectangle's top row is its highest scan line.
     int64_t iLo = std::max<int64_t>(0, -int64_t(yDest));
-    int64_t iHi = std::min<int64_t>(int64_t(h), t.height - yDest);
-    if (f.topDown) {
-        iLo = std::max(iLo, scanLo - ySrc);
-        iHi = std::min(iHi, scanHi - ySrc);
+    int64_t iHi = std::min<int64_t>(int64_t(h), t.height - int64_t(yDest));
+    if (dib.topDown) {
+        iLo = std::max<int64_t>(iLo, scanLo - ySrc);
+        iHi = std::min<int64_t>(iHi, scanHi - ySrc);
     } else {
-        iLo = std::max(iLo, int64_t(ySrc) + int64_t(h) - scanHi);
-        iHi = std::min(iHi, int64_t(ySrc) + int64_t(h) - scanLo);
+        iLo = std::max<int64_t>(iLo, int64_t(ySrc) + int64_t(h) - scanHi);
+        iHi = std::min<int64_t>(iHi, int64_t(ySrc) + int64_t(h) - scanLo);
     }
     if (jLo >= jHi || iLo >= iHi)
         return 0;
 
-    const BYTE* src = static_cast<const BYTE*>(bits);
-    const int64_t bytesPerPixel = f.bitCount / 8;
-    if (t.pixels != nullptr) {
-        for (int64_t i = iLo; i < iHi; ++i) {
-            const int64_t scan = f.topDown ? ySrc + i : int64_t(ySrc) + int64_t(h) - 1 - i;
-            const BYTE* row = src + (scan - scanLo) * f.stride + (xSrc + jLo) * bytesPerPixel;
-            DWORD* out = t.pixels + (yDest + i) * t.width + xDest + jLo;
-            _convertRow(row, out, jHi - jLo, f);
+    // Only the part found above is drawn: the rest has no source.
+    const Source source = SourceOf(dib, bits, startScan, cLines);
+    const int64_t topRow = dib.topDown ? int64_t(ySrc) : dib.height - int64_t(ySrc) - int64_t(h);
+    Geometry g;
+    g.x = int(xDest + jLo);
+    g.y = int(yDest + iLo);
+    g.w = g.sw = int(jHi - jLo);
+    g.h = g.sh = int(iHi - iLo);
+    g.sx = int(xSrc + jLo);
+    g.sy = int(topRow + iLo);
+    Transfer(access, &source, g, SRCCOPY);
+    if (auto* window = static_cast<desktop::detail::Window*>(access.window()))
+        ++window->presents;
+    return int(iHi - iLo);
+}
+
+int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc,
+                         int wSrc, int hSrc, const void* bits, const BITMAPINFO* bmi, UINT usage,
+                         DWORD rop)
+{
+    if (desktop::detail::ShouldFail("StretchDIBits"))
+        return 0;
+    Dib dib;
+    const bool needSource = RopUsesSource(BYTE(rop >> 16));
+    if ((needSource && bits == nullptr) || !ReadDib(bmi, usage, dib))
+        return 0;
+    DcAccess access(hdc);
+    if (!access.ok())
+        return 0;
+    Source source;
+    if (needSource)
+        source = SourceOf(dib, bits, 0, dib.height);
+    Geometry g{xDest, yDest, wDest, hDest, xSrc, ySrc, wSrc, hSrc};
+    // A bottom-up bitmap counts ySrc from its bottom row upward.
+    if (!dib.topDown)
+        g.sy = int(int64_t(dib.height) - ySrc - hSrc);
+    if (!Transfer(access, needSource ? &source : nullptr, g, rop))
+        return 0;
+    return hSrc < 0 ? -hSrc : hSrc;
+}
+
+namespace {
+
+// The bitmap's rows as a transfer source (colours by its own table, never
+// by text and background colours).
+Source SourceOf(const Bitmap& b)
+{
+    Source s;
+    s.format = &b.format;
+    s.width = b.width;
+    s.height = b.height;
+    s.base = b.Row(0);
+    s.stride = b.topDown ? b.stride : -b.stride;
+    s.rowLo = 0;
+    s.rowHi = b.height;
+    return s;
+}
+
+// The bitmap's rows as a surface to write.
+Surface SurfaceOf(Bitmap& b)
+{
+    Surface s;
+    s.width = b.width;
+    s.height = b.height;
+    s.format = &b.format;
+    s.base = b.Row(0);
+    s.stride = b.topDown ? b.stride : -b.stride;
+    return s;
+}
+
+// Fills the header with the bitmap's own format; the colour table or masks
+// after it are left alone.
+void DescribeBitmap(const Bitmap& b, BITMAPINFO* bmi)
+{
+    BITMAPINFOHEADER& h = bmi->bmiHeader;
+    h.biWidth = b.width;
+    h.biHeight = b.height;
+    h.biPlanes = 1;
+    h.biBitCount = WORD(b.format.bpp);
+    h.biCompression = b.compression;
+    h.biSizeImage = DWORD(b.stride * b.height);
+    h.biXPelsPerMeter = h.biYPelsPerMeter = 0;
+    h.biClrUsed = h.biClrImportant = 0;
+}
+
+}  // namespace
+
+int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT cLines, void* bits,
+                     BITMAPINFO* bmi, UINT usage)
+{
+    if (desktop::detail::ShouldFail("GetDIBits") || bmi == nullptr || usage != DIB_RGB_COLORS ||
+        bmi->bmiHeader.biSize < sizeof(BITMAPINFOHEADER))
+        return 0;
+    Registry& r = Gdi();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (dc != nullptr && r.FindDc(dc) == nullptr)
+        return 0;
+    Bitmap* b = r.FindBitmap(bitmap);
+    if (b == nullptr)
+        return 0;
+    BITMAPINFOHEADER& h = bmi->bmiHeader;
+    if (h.biBitCount == 0) {
+        DescribeBitmap(*b, bmi);
+        return b->height;
+    }
+    // An empty set of bit-field masks asks for the bitmap's own (or the
+    // usual 5-6-5 and 8-8-8 ones).
+    DWORD* masks = reinterpret_cast<DWORD*>(reinterpret_cast<BYTE*>(bmi) + sizeof(BITMAPINFOHEADER));
+    if (h.biCompression == BI_BITFIELDS && masks[0] == 0 && masks[1] == 0 && masks[2] == 0) {
+        if (b->format.bpp == h.biBitCount) {
+            masks[0] = b->format.red.mask;
+            masks[1] = b->format.green.mask;
+            masks[2] = b->format.blue.mask;
+        } else if (h.biBitCount == 16) {
+            masks[0] = 0xF800, masks[1] = 0x07E0, masks[2] = 0x001F;
+        } else {
+            masks[0] = 0xFF0000, masks[1] = 0x00FF00, masks[2] = 0x0000FF;
         }
     }
-    if (t.window != nullptr)
-        ++t.window->presents;
-    return int(iHi - iLo);
+    PixelFormat f;
+    if (!ReadDibFormat(bmi, f, false) || h.biWidth <= 0 || h.biHeight == 0 ||
+        h.biHeight == INT32_MIN)
+        return 0;
+    if (f.bpp <= 8) {
+        // The bitmap's own colours at its own depth, the standard ones
+        // otherwise; as many as the header's biClrUsed asks for (all when
+        // 0), which is all the room the caller's table has.
+        const size_t n = f.colors.size();
+        f.colors = b->format.bpp == f.bpp ? b->format.colors : DeviceFormat(f.bpp).colors;
+        f.colors.resize(n);
+        std::memcpy(bmi->bmiColors, f.colors.data(), n * sizeof(RGBQUAD));
+    }
+    Dib dib;
+    dib.width = h.biWidth;
+    dib.topDown = h.biHeight < 0;
+    dib.height = dib.topDown ? -h.biHeight : h.biHeight;
+    dib.stride = (int64_t(dib.width) * f.bpp + 31) / 32 * 4;
+    h.biSizeImage = DWORD(std::min<int64_t>(dib.stride * dib.height, UINT32_MAX));
+    if (bits == nullptr)
+        return b->height;
+
+    // Scan lines of the bitmap (counted in the requested order) that exist.
+    const int64_t first = startScan;
+    const int64_t last = std::min<int64_t>(int64_t(startScan) + cLines, b->height);
+    if (first >= last)
+        return 0;
+    // Write into the caller's rows as into a surface of the requested format.
+    Surface out;
+    out.width = dib.width;
+    out.height = b->height;
+    out.format = &f;
+    BYTE* p = static_cast<BYTE*>(bits);
+    if (dib.topDown) {
+        out.base = p - first * dib.stride;
+        out.stride = dib.stride;
+    } else {
+        out.base = p + (b->height - 1 - first) * dib.stride;
+        out.stride = -dib.stride;
+    }
+    // Rows of the bitmap (top-down) that the scan lines name.
+    const int64_t rowLo = dib.topDown ? first : b->height - last;
+    const int64_t rowHi = dib.topDown ? last : b->height - first;
+    const std::vector<RECT> visible = {
+        RECT{0, LONG(rowLo), LONG(std::min(dib.width, b->width)), LONG(rowHi)}};
+    const Source source = SourceOf(*b);
+    const Dc attributes;
+    // Pixels past the bitmap's width stay as they were: zero them first.
+    for (int64_t y = rowLo; y < rowHi; ++y)
+        std::memset(out.Row(int(y)), 0, size_t(dib.stride));
+    TransferTo(out, visible, attributes, &source,
+               Geometry{0, 0, b->width, b->height, 0, 0, b->width, b->height}, SRCCOPY);
+    return int(last - first);
+}
+
+namespace {
+
+// Sets scan lines of the bitmap from device-independent rows; the number set.
+int SetBitmapRows(Bitmap& b, UINT startScan, UINT cLines, const void* bits, const Dib& dib)
+{
+    const Source source = SourceOf(dib, bits, startScan, cLines);
+    if (source.rowLo >= source.rowHi)
+        return 0;
+    Surface out = SurfaceOf(b);
+    const std::vector<RECT> visible = {RECT{0, 0, b.width, b.height}};
+    const Dc attributes;
+    // Row y of the bitmap takes row y of the bitmap's height counted as the
+    // DIB counts: the DIB's bottom row on the bitmap's bottom row.
+    const int shift = dib.topDown ? 0 : b.height - dib.height;
+    TransferTo(out, visible, attributes, &source,
+               Geometry{0, shift, dib.width, dib.height, 0, 0, dib.width, dib.height}, SRCCOPY);
+    return source.rowHi - source.rowLo;
+}
+
+}  // namespace
+
+int WINAPI SetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT cLines, const void* bits,
+                     const BITMAPINFO* bmi, UINT usage)
+{
+    Dib dib;
+    if (bits == nullptr || !ReadDib(bmi, usage, dib))
+        return 0;
+    Registry& r = Gdi();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    Bitmap* b = r.FindBitmap(bitmap);
+    if (b == nullptr || (dc != nullptr && r.FindDc(dc) == nullptr))
+        return 0;
+    return SetBitmapRows(*b, startScan, cLines, bits, dib);
+}
+
+HBITMAP WINAPI CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init,
+                              const void* bits, const BITMAPINFO* bmi, UINT usage)
+{
+    if (desktop::detail::ShouldFail("CreateDIBitmap") || header == nullptr)
+        return nullptr;
+    const LONG height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+    if (header->biHeight == INT32_MIN)
+        return nullptr;
+    // With a context a bitmap compatible with it; the screen's otherwise.
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, header->biWidth, height);
+    if (bitmap == nullptr)
+        return nullptr;
+    if ((init & CBM_INIT) && bits != nullptr &&
+        SetDIBits(dc, bitmap, 0, UINT(height), bits, bmi, usage) == 0) {
+        DeleteObject(bitmap);
+        return nullptr;
+    }
+    return bitmap;
 }

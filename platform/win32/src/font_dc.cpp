@@ -23,17 +23,6 @@ Font* RealizedFontOf(Registry& r, HDC dc)
 
 namespace {
 
-// A context to be compatible with: none (the screen), one of ours, or one
-// the desktop made for a window or the screen.
-bool KnownDc(Registry& r, HDC dc)
-{
-    if (dc == nullptr || r.FindDc(dc) != nullptr)
-        return true;
-    desktop::detail::Desktop& d = desktop::detail::State();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    return d.dcs.count(reinterpret_cast<uintptr_t>(dc)) != 0;
-}
-
 // Memory contexts take their numbers from the desktop's sequence, so no two
 // contexts of any kind ever share a handle.
 HDC NewDcHandle()
@@ -93,13 +82,17 @@ HDC WINAPI CreateCompatibleDC(HDC dc)
 {
     if (desktop::detail::ShouldFail("CreateCompatibleDC"))
         return nullptr;
-    HDC handle = nullptr;
+    // A context to be compatible with: none (the screen), one the desktop
+    // made for a window or the screen, or a memory context. The desktop is
+    // asked before the font registry is locked: the drawing code holds the
+    // desktop's lock when it reads fonts, never the other way round.
+    const bool desktopDc = dc != nullptr && DesktopDc(dc);
+    const HDC handle = NewDcHandle();
     {
         Registry& r = Fonts();
         std::lock_guard<std::mutex> lock(r.mutex);
-        if (!KnownDc(r, dc))
+        if (dc != nullptr && !desktopDc && r.FindDc(dc) == nullptr)
             return nullptr;
-        handle = NewDcHandle();
         AddFontDc(r, handle);
     }
     // The drawing side: attributes and the stock bitmap.
@@ -122,6 +115,7 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object)
 {
     if (desktop::detail::ShouldFail("SelectObject"))
         return nullptr;
+    const bool desktopDc = DesktopDc(dc);  // asked before the font registry is locked
     Registry& r = Fonts();
     std::unique_lock<std::mutex> lock(r.mutex);
     Font* font = r.FindFont(object);
@@ -131,7 +125,7 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object)
         return gdi::SelectNonFont(dc, object);
     }
     MemoryDc* mem = r.FindDc(dc);
-    if (mem == nullptr && DesktopDc(dc)) {
+    if (mem == nullptr && desktopDc) {
         // A window or screen context gets its font side on first use.
         AddFontDc(r, dc);
         mem = r.FindDc(dc);

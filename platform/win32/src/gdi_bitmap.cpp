@@ -77,7 +77,10 @@ std::vector<RGBQUAD> DefaultColors(int bpp)
     return colors;
 }
 
-// The format of a device-dependent bitmap of the depth.
+}  // namespace
+
+namespace gdi {
+
 PixelFormat DeviceFormat(int bpp)
 {
     PixelFormat f;
@@ -88,6 +91,10 @@ PixelFormat DeviceFormat(int bpp)
         f.colors = DefaultColors(bpp);
     return f;
 }
+
+}  // namespace gdi
+
+namespace {
 
 // The depth a bitmap compatible with the context gets: 32 bits for windows
 // and the screen, the selected bitmap's depth for a memory context.

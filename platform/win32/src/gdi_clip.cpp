@@ -80,7 +80,8 @@ int WINAPI ExtSelectClipRgn(HDC hdc, HRGN region, int mode)
             return ERROR;
         dc.hasClip = false;
         dc.clip.clear();
-        return TypeOfRects(VisibleRects(dc, access.surface().width, access.surface().height));
+        access.Refresh();
+        return TypeOfRects(access.visible());
     }
     std::vector<RECT> given;
     if (!RectsOf(region, given))
@@ -90,9 +91,7 @@ int WINAPI ExtSelectClipRgn(HDC hdc, HRGN region, int mode)
         result = given;
     } else {
         // Without a clip region the whole surface is the current one.
-        const std::vector<RECT> current =
-            dc.hasClip ? dc.clip
-                       : std::vector<RECT>{RECT{0, 0, access.surface().width, access.surface().height}};
+        const std::vector<RECT> current = dc.hasClip ? dc.clip : std::vector<RECT>{access.bounds()};
         const HRGN a = RegionOf(current);
         const HRGN b = RegionOf(given);
         const bool done = a != nullptr && b != nullptr && CombineRgn(a, a, b, mode) != ERROR &&
@@ -104,7 +103,8 @@ int WINAPI ExtSelectClipRgn(HDC hdc, HRGN region, int mode)
     }
     dc.hasClip = true;
     dc.clip = std::move(result);
-    return TypeOfRects(VisibleRects(dc, access.surface().width, access.surface().height));
+    access.Refresh();
+    return TypeOfRects(access.visible());
 }
 
 int WINAPI SelectClipRgn(HDC dc, HRGN region)

@@ -16,7 +16,7 @@ Registry& Gdi()
     return *registry;
 }
 
-Dc* Registry::FindDc(HDC dc)
+Dc* Registry::FindDc(HDC dc, bool desktopLocked)
 {
     const uintptr_t key = reinterpret_cast<uintptr_t>(dc);
     auto it = dcs.find(key);
@@ -24,7 +24,9 @@ Dc* Registry::FindDc(HDC dc)
         return &it->second;
     // A context the desktop made for a window or the screen.
     desktop::detail::Desktop& d = desktop::detail::State();
-    std::lock_guard<std::mutex> lock(d.mutex);
+    std::unique_lock<std::mutex> lock(d.mutex, std::defer_lock);
+    if (!desktopLocked)
+        lock.lock();
     auto known = d.dcs.find(key);
     if (known == d.dcs.end())
         return nullptr;
@@ -61,17 +63,17 @@ HBITMAP Registry::StockBitmap()
     return stockBitmap;
 }
 
-std::vector<RECT> VisibleRects(const Dc& dc, int width, int height)
+std::vector<RECT> VisibleRects(const Dc& dc, const RECT& bounds)
 {
     std::vector<RECT> out;
     if (!dc.hasClip) {
-        if (width > 0 && height > 0)
-            out.push_back(RECT{0, 0, width, height});
+        if (bounds.left < bounds.right && bounds.top < bounds.bottom)
+            out.push_back(bounds);
         return out;
     }
     for (const RECT& rc : dc.clip) {
-        const RECT cut = {std::max<LONG>(rc.left, 0), std::max<LONG>(rc.top, 0),
-                          std::min<LONG>(rc.right, width), std::min<LONG>(rc.bottom, height)};
+        const RECT cut = {std::max(rc.left, bounds.left), std::max(rc.top, bounds.top),
+                          std::min(rc.right, bounds.right), std::min(rc.bottom, bounds.bottom)};
         if (cut.left < cut.right && cut.top < cut.bottom)
             out.push_back(cut);
     }
@@ -80,10 +82,23 @@ std::vector<RECT> VisibleRects(const Dc& dc, int width, int height)
 
 DcAccess::DcAccess(HDC hdc) : m_lock(Gdi().mutex)
 {
+    _open(hdc, false);
+}
+
+DcAccess::DcAccess(HDC hdc, DcAccess& held)
+{
+    _open(hdc, held.m_desktopLock.owns_lock());
+}
+
+void DcAccess::_open(HDC hdc, bool desktopHeld)
+{
     Registry& r = Gdi();
-    Dc* dc = r.FindDc(hdc);
+    Dc* dc = r.FindDc(hdc, desktopHeld);
     if (dc == nullptr)
         return;
+    // Where the surface has pixels, in the context's coordinates.
+    RECT bounds = {0, 0, 0, 0};
+    bool boundsSet = false;
     static const PixelFormat windowFormat = [] {
         PixelFormat f;
         f.bpp = 32;
@@ -99,31 +114,71 @@ DcAccess::DcAccess(HDC hdc) : m_lock(Gdi().mutex)
         m_surface.format = &b->format;
         m_surface.base = b->Row(0);
         m_surface.stride = b->topDown ? b->stride : -b->stride;
+        m_surface.mono = !b->dibSection && b->format.bpp == 1;
     } else {
         desktop::detail::Desktop& d = desktop::detail::State();
-        m_desktopLock = std::unique_lock<std::mutex>(d.mutex);
+        if (!desktopHeld)
+            m_desktopLock = std::unique_lock<std::mutex>(d.mutex);
         m_surface.format = &windowFormat;
+        m_surface.window = true;
         if (dc->kind == DcKind::Screen) {
             m_surface.width = int(d.display.width);
             m_surface.height = int(d.display.height);
         } else {
             desktop::detail::Window* w = d.FindWindow(dc->hwnd);
-            if (w == nullptr)
+            // A child window draws into its top-level window's surface.
+            desktop::detail::Window* top = w;
+            while (top != nullptr && top->child)
+                top = d.FindWindow(top->parent);
+            if (w == nullptr || top == nullptr)
                 return;  // the window is gone
-            m_window = w;
-            m_surface.width = w->surface.width;
-            m_surface.height = w->surface.height;
-            m_surface.base = reinterpret_cast<BYTE*>(w->surface.pixels.data());
-            m_surface.stride = int64_t(w->surface.width) * 4;
-            if (m_surface.base == nullptr)
-                m_surface.width = m_surface.height = 0;  // a child or empty window keeps nothing
+            m_window = top;
+            const int topWidth = top->surface.width, topHeight = top->surface.height;
+            BYTE* pixels = reinterpret_cast<BYTE*>(top->surface.pixels.data());
+            if (pixels == nullptr) {
+                m_dc = dc;  // an empty surface keeps nothing
+                _cacheVisible(RECT{0, 0, 0, 0});
+                return;
+            }
+            const POINT at = d.ClientOrigin(*w), topAt = d.ClientOrigin(*top);
+            const int64_t ox = int64_t(at.x) - topAt.x, oy = int64_t(at.y) - topAt.y;
+            m_surface.width = int(w->client.right - w->client.left);
+            m_surface.height = int(w->client.bottom - w->client.top);
+            m_surface.stride = int64_t(topWidth) * 4;
+            m_surface.base = pixels + oy * m_surface.stride + ox * 4;
+            // Only the part of the client area that lies on the surface.
+            boundsSet = true;
+            bounds = RECT{LONG(std::max<int64_t>(0, -ox)), LONG(std::max<int64_t>(0, -oy)),
+                          LONG(std::min<int64_t>(m_surface.width, topWidth - ox)),
+                          LONG(std::min<int64_t>(m_surface.height, topHeight - oy))};
         }
     }
     m_dc = dc;
-    m_visible = VisibleRects(*dc, m_surface.width, m_surface.height);
+    if (!boundsSet)
+        bounds = RECT{0, 0, m_surface.width, m_surface.height};
+    _cacheVisible(bounds);
+}
+
+void DcAccess::_cacheVisible(const RECT& bounds)
+{
+    m_bounds = bounds;
+    Dc& dc = *m_dc;
+    const RECT& c = dc.cachedBounds;
+    if (dc.cachedValid && c.left == bounds.left && c.top == bounds.top && c.right == bounds.right &&
+        c.bottom == bounds.bottom)
+        return;
+    dc.visibleCache = VisibleRects(dc, bounds);
+    dc.cachedBounds = bounds;
+    dc.cachedValid = true;
 }
 
 DcAccess::~DcAccess() = default;
+
+void DcAccess::Refresh()
+{
+    m_dc->cachedValid = false;
+    _cacheVisible(m_bounds);
+}
 
 void DcAccess::PutPixel(int x, int y, COLORREF color)
 {
@@ -136,7 +191,7 @@ void DcAccess::FillSpan(int x0, int x1, int y, COLORREF color)
         return;
     const DWORD value = EncodeColor(*m_surface.format, color);
     BYTE* row = nullptr;
-    for (const RECT& rc : m_visible) {
+    for (const RECT& rc : visible()) {
         if (y < rc.top || y >= rc.bottom)
             continue;
         const int from = std::max<int>(x0, rc.left), to = std::min<int>(x1, rc.right);

@@ -2,8 +2,12 @@
 // blits, clipping, text, metafiles): device contexts, bitmaps and the pixels
 // behind a context. Not installed: nothing outside kplatform sees it.
 //
-// Locking: one mutex guards every context and bitmap. It is taken before the
-// font registry's and the desktop's mutexes, never while holding them.
+// Locking: one mutex guards every context and bitmap. Mutexes are taken in
+// this order and never the other way round: the GDI's, the desktop's (a
+// DcAccess on a window context holds both), the font registry's, the
+// regions'. So drawing code may read fonts (SelectedFont, RealizedFontOf)
+// while it holds a DcAccess, but must not call GetDC, ReleaseDC or
+// anything else that takes the desktop's or the GDI's mutex.
 #pragma once
 
 #include <windows.h>
@@ -39,6 +43,11 @@ struct PixelFormat {
 bool MakeChannel(DWORD mask, Channel& c);
 // The default formats: 5-5-5 at 16 bits, 8-8-8 at 24 and 32.
 void SetDefaultMasks(PixelFormat& f);
+// One channel's bits of an 8-bit value (the top bits kept, or the byte
+// repeated to fill a wider channel), and back (the channel's bits repeated
+// from the top down to fill eight).
+DWORD EncodeChannel(const Channel& c, BYTE v);
+BYTE DecodeChannel(const Channel& c, DWORD value);
 // The stored pixel value nearest to a COLORREF: each channel cut to its bits,
 // or the nearest colour-table entry (the first of equals) below 16 bits.
 DWORD EncodeColor(const PixelFormat& f, COLORREF color);
@@ -50,6 +59,11 @@ COLORREF DecodeColor(const PixelFormat& f, DWORD value);
 // with colors false, a zeroed table of its length). False for a format no
 // bitmap here holds (compressed rows among them).
 bool ReadDibFormat(const BITMAPINFO* bmi, PixelFormat& f, bool colors);
+
+// The format of a device-dependent bitmap of the depth: the default masks,
+// or black and white, the 16 standard colours, or those and a colour cube
+// and grey ramp for 8 bits.
+PixelFormat DeviceFormat(int bpp);
 
 // A bitmap: its pixels in rows of `stride` bytes. Device-dependent bitmaps
 // keep their rows top-down; a DIB section keeps the order it was made with.
@@ -97,6 +111,11 @@ struct Dc {
     HPALETTE palette = nullptr;
     bool hasClip = false;
     std::vector<RECT> clip;     // device coordinates, banded, while hasClip
+    // The drawable rectangles last found for a surface whose pixels lie in
+    // cachedBounds; a change of the clip region sets cachedValid to false.
+    std::vector<RECT> visibleCache;
+    RECT cachedBounds = {};
+    bool cachedValid = false;
     COLORREF textColor = RGB(0, 0, 0);
     COLORREF bkColor = RGB(255, 255, 255);
     int bkMode = OPAQUE;
@@ -121,8 +140,9 @@ struct Registry {
 
     // All of these expect the mutex held.
     // The context (a window or screen context of the desktop is entered on
-    // first use); null for an unknown handle.
-    Dc* FindDc(HDC dc);
+    // first use); null for an unknown handle. desktopLocked: the caller
+    // holds the desktop's mutex too.
+    Dc* FindDc(HDC dc, bool desktopLocked = false);
     Bitmap* FindBitmap(HGDIOBJ handle);
     HBITMAP AddBitmap(std::unique_ptr<Bitmap> bitmap);
     HBITMAP StockBitmap();
@@ -144,8 +164,57 @@ struct Surface {
     const PixelFormat* format = nullptr;
     BYTE* base = nullptr;  // null: the screen, which has a size but keeps nothing
     int64_t stride = 0;    // bytes between row y and row y + 1 (negative for bottom-up)
+    // A monochrome device bitmap: colour reaches it, and leaves it, through
+    // the text and background colours.
+    bool mono = false;
+    // A window's surface keeps 0x00RRGGBB: the top byte stays 0.
+    bool window = false;
     BYTE* Row(int y) const { return base + int64_t(y) * stride; }
 };
+
+class DcAccess;
+
+// Pixels a transfer reads: rows of a surface or of a device-independent
+// bitmap, top-down (row y at base + y * stride). Rows outside [rowLo, rowHi)
+// were not given and are skipped.
+struct Source {
+    const PixelFormat* format = nullptr;
+    int width = 0;
+    int height = 0;
+    const BYTE* base = nullptr;
+    int64_t stride = 0;
+    int rowLo = 0;
+    int rowHi = 0;
+    bool mono = false;        // a monochrome device bitmap
+    bool window = false;      // a window surface (its values need no masking)
+    COLORREF bkColor = 0;     // the source context's background colour
+};
+
+// Where a transfer reads and writes: w x h pixels at (x, y) from sw x sh
+// source pixels at (sx, sy), all in top-down rows. A negative size on one
+// side mirrors. Every destination pixel takes the source pixel nearest to
+// its centre.
+struct Geometry {
+    int x = 0, y = 0, w = 0, h = 0;
+    int sx = 0, sy = 0, sw = 0, sh = 0;
+};
+
+// Draws through the raster operation (the third byte of a ROP3 code): each
+// destination pixel within the context's drawable area and with a source
+// pixel becomes rop(P, S, D) over the stored values. src may be null for
+// operations that read no source. False when the geometry is empty.
+bool Transfer(DcAccess& dest, const Source* src, const Geometry& g, DWORD rop);
+// The same onto any surface, within the visible rectangles, with the text,
+// background and brush colours of dc.
+bool TransferTo(Surface& dest, const std::vector<RECT>& visible, const Dc& dc, const Source* src,
+                const Geometry& g, DWORD rop);
+// The ROP3 function over pixel values, bit by bit: bit i of `code` is the
+// result for P, S, D bits with i = P << 2 | S << 1 | D.
+DWORD ApplyRop(BYTE code, DWORD p, DWORD s, DWORD d);
+// Whether a ROP3 code reads the source, the destination, the pattern.
+bool RopUsesSource(BYTE code);
+bool RopUsesDest(BYTE code);
+bool RopUsesPattern(BYTE code);
 
 // Reads and writes pixel x of a row of the format.
 DWORD ReadPixel(const PixelFormat& f, const BYTE* row, int x);
@@ -157,6 +226,8 @@ void WritePixel(const PixelFormat& f, BYTE* row, int x, DWORD value);
 class DcAccess {
 public:
     explicit DcAccess(HDC dc);
+    // A second context while `held` holds the locks (the source of a blit).
+    DcAccess(HDC dc, DcAccess& held);
     DcAccess(const DcAccess&) = delete;
     DcAccess& operator=(const DcAccess&) = delete;
     ~DcAccess();
@@ -165,7 +236,12 @@ public:
     Dc& dc() { return *m_dc; }
     Surface& surface() { return m_surface; }
     // The drawable rectangles: the clip region within the surface, banded.
-    const std::vector<RECT>& visible() const { return m_visible; }
+    const std::vector<RECT>& visible() const { return m_dc->visibleCache; }
+    // Where the surface has pixels (a child window's client area may reach
+    // past its top-level window's surface).
+    const RECT& bounds() const { return m_bounds; }
+    // Finds the drawable rectangles again after the clip region changed.
+    void Refresh();
     // Sets pixel (x, y) to the colour when it is drawable.
     void PutPixel(int x, int y, COLORREF color);
     // Sets pixels [x0, x1) of row y to the colour where they are drawable.
@@ -175,17 +251,20 @@ public:
     void* window() const { return m_window; }
 
 private:
+    void _open(HDC dc, bool desktopHeld);
+    void _cacheVisible(const RECT& bounds);
+
     std::unique_lock<std::mutex> m_lock;
     std::unique_lock<std::mutex> m_desktopLock;
     Dc* m_dc = nullptr;
     Surface m_surface;
-    std::vector<RECT> m_visible;
     void* m_window = nullptr;
+    RECT m_bounds = {0, 0, 0, 0};
 };
 
-// The drawable rectangles of a context over a surface of the given size:
-// its clip region within the surface (the whole surface without one).
-std::vector<RECT> VisibleRects(const Dc& dc, int width, int height);
+// The drawable rectangles of a context whose surface has pixels within
+// bounds: its clip region within them (all of them without one).
+std::vector<RECT> VisibleRects(const Dc& dc, const RECT& bounds);
 
 // Forgets the GDI state of a window or screen context that was released.
 void ForgetDc(HDC dc);

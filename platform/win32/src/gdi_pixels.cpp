@@ -35,9 +35,7 @@ void SetDefaultMasks(PixelFormat& f)
     }
 }
 
-namespace {
-
-DWORD _encodeChannel(const Channel& c, BYTE v)
+DWORD EncodeChannel(const Channel& c, BYTE v)
 {
     DWORD kept;
     if (c.bits <= 8) {
@@ -55,7 +53,7 @@ DWORD _encodeChannel(const Channel& c, BYTE v)
     return (kept << c.shift) & c.mask;
 }
 
-BYTE _decodeChannel(const Channel& c, DWORD value)
+BYTE DecodeChannel(const Channel& c, DWORD value)
 {
     if (c.bits == 0)
         return 0;
@@ -72,13 +70,11 @@ BYTE _decodeChannel(const Channel& c, DWORD value)
     return BYTE(out >> (filled - 8));
 }
 
-}  // namespace
-
 DWORD EncodeColor(const PixelFormat& f, COLORREF color)
 {
     const BYTE r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
     if (f.bpp >= 16)
-        return _encodeChannel(f.red, r) | _encodeChannel(f.green, g) | _encodeChannel(f.blue, b);
+        return EncodeChannel(f.red, r) | EncodeChannel(f.green, g) | EncodeChannel(f.blue, b);
     DWORD best = 0;
     int bestDistance = 1 << 30;
     for (size_t i = 0; i < f.colors.size(); ++i) {
@@ -96,8 +92,8 @@ DWORD EncodeColor(const PixelFormat& f, COLORREF color)
 COLORREF DecodeColor(const PixelFormat& f, DWORD value)
 {
     if (f.bpp >= 16)
-        return RGB(_decodeChannel(f.red, value), _decodeChannel(f.green, value),
-                   _decodeChannel(f.blue, value));
+        return RGB(DecodeChannel(f.red, value), DecodeChannel(f.green, value),
+                   DecodeChannel(f.blue, value));
     if (value >= f.colors.size())
         return RGB(0, 0, 0);
     const RGBQUAD& q = f.colors[value];

@@ -92,6 +92,18 @@ struct SoundRequest {
 };
 std::vector<SoundRequest> TakeSounds();
 
+// The requests ShellExecuteA recorded since the last call (or Reset), oldest
+// first, and forgets them. A null text is recorded empty.
+struct ShellRequest {
+    HWND hwnd;
+    std::string operation;
+    std::string file;
+    std::string parameters;
+    std::string directory;
+    int show;
+};
+std::vector<ShellRequest> TakeShellRequests();
+
 // Message boxes: nobody reads them on the headless desktop, so MessageBoxA
 // records each one and answers at once with its default button, as a user
 // pressing Enter would. TakeMessageBoxes gives the boxes shown so far, oldest

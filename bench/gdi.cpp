@@ -1,0 +1,170 @@
+// The GDI's transfers on 800 x 600 32-bit surfaces against baselines timed in
+// the same run:
+//   BitBlt SRCCOPY         memcpy of the rows
+//   BitBlt SRCAND          memcpy of the rows (what a raster operation costs
+//                          over a plain copy)
+//   StretchBlt 2x          pixman SRC with a nearest-neighbour scale, 400 x 300
+//                          up to 800 x 600
+//   SetDIBitsToDevice 565  pixman SRC r5g6b5 to x8r8g8b8 (presenting a 16-bit
+//                          frame)
+// Counters: milliseconds per megapixel for both, ratio (baseline over ours)
+// and time_x (ours over the baseline).
+#include "bench_util.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#ifdef KESTREL_HAVE_PIXMAN
+#include <pixman.h>
+#endif
+
+namespace {
+
+constexpr int kW = 800, kH = 600;
+
+// A memory context holding a top-down DIB section.
+struct Section {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    BYTE* bits = nullptr;
+    int w = 0, h = 0, stride = 0;
+
+    Section(int width, int height, int bpp, bool masks565 = false) : w(width), h(height)
+    {
+        struct {
+            BITMAPINFOHEADER h;
+            DWORD masks[3];
+        } info = {};
+        info.h.biSize = sizeof(BITMAPINFOHEADER);
+        info.h.biWidth = width;
+        info.h.biHeight = -height;
+        info.h.biPlanes = 1;
+        info.h.biBitCount = WORD(bpp);
+        if (masks565) {
+            info.h.biCompression = BI_BITFIELDS;
+            info.masks[0] = 0xF800, info.masks[1] = 0x07E0, info.masks[2] = 0x001F;
+        }
+        stride = (width * bpp + 31) / 32 * 4;
+        dc = CreateCompatibleDC(nullptr);
+        void* p = nullptr;
+        bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &p,
+                                  nullptr, 0);
+        bits = static_cast<BYTE*>(p);
+        old = SelectObject(dc, bitmap);
+        for (int i = 0; i < stride * height; ++i)
+            bits[i] = BYTE(i * 7 + i / 3);
+    }
+    ~Section()
+    {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+};
+
+bool MemcpyRows(const Section& src, Section& dst)
+{
+    for (int y = 0; y < dst.h; ++y)
+        std::memcpy(dst.bits + y * dst.stride, src.bits + y * src.stride, size_t(dst.w) * 4);
+    benchmark::DoNotOptimize(dst.bits);
+    return true;
+}
+
+const char* Failed(bool baseOk)
+{
+    return baseOk ? "the GDI call failed" : "the baseline failed";
+}
+
+void BM_BitBltCopy(benchmark::State& state)
+{
+    Section src(kW, kH, 32), dst(kW, kH, 32);
+    CompareWithBaseline(
+        state, kW, kH, [&] { return MemcpyRows(src, dst); },
+        [&] { return BitBlt(dst.dc, 0, 0, kW, kH, src.dc, 0, 0, SRCCOPY) != FALSE; }, Failed);
+}
+
+void BM_BitBltAnd(benchmark::State& state)
+{
+    Section src(kW, kH, 32), dst(kW, kH, 32);
+    CompareWithBaseline(
+        state, kW, kH, [&] { return MemcpyRows(src, dst); },
+        [&] { return BitBlt(dst.dc, 0, 0, kW, kH, src.dc, 0, 0, SRCAND) != FALSE; }, Failed);
+}
+
+#ifdef KESTREL_HAVE_PIXMAN
+pixman_image_t* Wrap(Section& s, pixman_format_code_t format)
+{
+    return pixman_image_create_bits(format, s.w, s.h, reinterpret_cast<uint32_t*>(s.bits),
+                                    s.stride);
+}
+
+void BM_StretchBlt2x(benchmark::State& state)
+{
+    Section src(kW / 2, kH / 2, 32), dst(kW, kH, 32);
+    pixman_image_t* from = Wrap(src, PIXMAN_x8r8g8b8);
+    pixman_image_t* to = Wrap(dst, PIXMAN_x8r8g8b8);
+    pixman_transform_t scale;
+    pixman_transform_init_scale(&scale, pixman_double_to_fixed(0.5), pixman_double_to_fixed(0.5));
+    pixman_image_set_transform(from, &scale);
+    pixman_image_set_filter(from, PIXMAN_FILTER_NEAREST, nullptr, 0);
+    CompareWithBaseline(
+        state, kW, kH,
+        [&] {
+            pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, kW, kH);
+            return true;
+        },
+        [&] {
+            return StretchBlt(dst.dc, 0, 0, kW, kH, src.dc, 0, 0, kW / 2, kH / 2, SRCCOPY) != FALSE;
+        },
+        Failed);
+    pixman_image_unref(from);
+    pixman_image_unref(to);
+}
+
+void BM_SetDIBitsToDevice565(benchmark::State& state)
+{
+    Section src(kW, kH, 16, true), dst(kW, kH, 32);
+    pixman_image_t* from = Wrap(src, PIXMAN_r5g6b5);
+    pixman_image_t* to = Wrap(dst, PIXMAN_x8r8g8b8);
+    struct {
+        BITMAPINFOHEADER h;
+        DWORD masks[3];
+    } info = {};
+    info.h.biSize = sizeof(BITMAPINFOHEADER);
+    info.h.biWidth = kW;
+    info.h.biHeight = -kH;
+    info.h.biPlanes = 1;
+    info.h.biBitCount = 16;
+    info.h.biCompression = BI_BITFIELDS;
+    info.masks[0] = 0xF800, info.masks[1] = 0x07E0, info.masks[2] = 0x001F;
+    CompareWithBaseline(
+        state, kW, kH,
+        [&] {
+            pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, kW, kH);
+            return true;
+        },
+        [&] {
+            return SetDIBitsToDevice(dst.dc, 0, 0, kW, kH, 0, 0, 0, kH, src.bits,
+                                     reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == kH;
+        },
+        Failed);
+    pixman_image_unref(from);
+    pixman_image_unref(to);
+}
+#endif
+
+}  // namespace
+
+BENCHMARK(BM_BitBltCopy)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(BM_BitBltAnd)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+#ifdef KESTREL_HAVE_PIXMAN
+BENCHMARK(BM_StretchBlt2x)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(BM_SetDIBitsToDevice565)->Apply([](benchmark::internal::Benchmark* b) {
+    BenchMinTime(b, 0.5);
+});
+#endif
+
+BENCHMARK_MAIN();

@@ -1,0 +1,422 @@
+// The one transfer every blit goes through: source pixels converted to the
+// destination's format (monochrome by the text and background colours),
+// sampled nearest-neighbour, combined with the destination and the brush by
+// a ternary raster operation, and written within the drawable area.
+#include "gdi_internal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+namespace gdi {
+
+DWORD ApplyRop(BYTE code, DWORD p, DWORD s, DWORD d)
+{
+    switch (code) {
+    case 0x00: return 0;
+    case 0x11: return ~(s | d);
+    case 0x33: return ~s;
+    case 0x44: return s & ~d;
+    case 0x55: return ~d;
+    case 0x5A: return p ^ d;
+    case 0x66: return s ^ d;
+    case 0x88: return s & d;
+    case 0xAA: return d;
+    case 0xBB: return ~s | d;
+    case 0xC0: return p & s;
+    case 0xCC: return s;
+    case 0xEE: return s | d;
+    case 0xF0: return p;
+    case 0xFB: return p | ~s | d;
+    case 0xFF: return ~DWORD(0);
+    default: break;
+    }
+    // Every other code from its truth table: the union of the minterms it
+    // sets.
+    DWORD out = 0;
+    for (int i = 0; i < 8; ++i) {
+        if (!(code & (1 << i)))
+            continue;
+        out |= ((i & 4) ? p : ~p) & ((i & 2) ? s : ~s) & ((i & 1) ? d : ~d);
+    }
+    return out;
+}
+
+// A code reads an input when flipping that input can change some result.
+bool RopUsesSource(BYTE code)
+{
+    return ((code >> 2) ^ code) & 0x33;
+}
+
+bool RopUsesDest(BYTE code)
+{
+    return ((code >> 1) ^ code) & 0x55;
+}
+
+bool RopUsesPattern(BYTE code)
+{
+    return ((code >> 4) ^ code) & 0x0F;
+}
+
+namespace {
+
+bool SameFormat(const PixelFormat& a, const PixelFormat& b)
+{
+    if (a.bpp != b.bpp)
+        return false;
+    if (a.bpp >= 16)
+        return a.bpp == 24 || (a.red.mask == b.red.mask && a.green.mask == b.green.mask &&
+                               a.blue.mask == b.blue.mask);
+    if (a.colors.size() != b.colors.size())
+        return false;
+    for (size_t i = 0; i < a.colors.size(); ++i) {
+        const RGBQUAD& x = a.colors[i];
+        const RGBQUAD& y = b.colors[i];
+        if (x.rgbRed != y.rgbRed || x.rgbGreen != y.rgbGreen || x.rgbBlue != y.rgbBlue)
+            return false;
+    }
+    return true;
+}
+
+// The colour value bits of a format: a 32-bit value's spare byte is not
+// colour.
+DWORD ColorBits(const PixelFormat& f)
+{
+    if (f.bpp >= 16 && f.bpp != 24)
+        return f.red.mask | f.green.mask | f.blue.mask;
+    return f.bpp == 32 ? 0xFFFFFFFF : (DWORD(1) << f.bpp) - 1;
+}
+
+// Source values to destination values, by tables made once per transfer.
+class Converter {
+public:
+    Converter(const Source& src, const Surface& dest, const Dc& destDc)
+        : m_dest(*dest.format)
+    {
+        const PixelFormat& from = *src.format;
+        if (src.mono && !dest.mono) {
+            // Monochrome to colour: 0 is the text colour, 1 the background.
+            m_kind = Kind::Table;
+            m_table[0] = EncodeColor(m_dest, destDc.textColor);
+            m_table[1] = EncodeColor(m_dest, destDc.bkColor);
+            return;
+        }
+        if (dest.mono && !src.mono) {
+            // Colour to monochrome: the source's background colour is 1 (white),
+            // every other colour 0.
+            m_kind = Kind::MatchBackground;
+            m_colorBits = ColorBits(from);
+            m_background = EncodeColor(from, src.bkColor) & m_colorBits;
+            return;
+        }
+        if (SameFormat(from, m_dest) || (src.mono && dest.mono)) {
+            m_kind = Kind::Same;
+            // A window's spare byte stays 0 whatever the source keeps there.
+            m_colorBits = dest.window && !src.window ? ColorBits(m_dest) : 0xFFFFFFFF;
+            return;
+        }
+        if (from.bpp <= 8) {
+            m_kind = Kind::Table;
+            for (DWORD i = 0; i < (DWORD(1) << from.bpp); ++i)
+                m_table[i] = EncodeColor(m_dest, DecodeColor(from, i));
+            return;
+        }
+        m_kind = m_dest.bpp >= 16 ? Kind::Channels : Kind::Nearest;
+        _channelTables(from);
+    }
+
+    DWORD operator()(DWORD v) const
+    {
+        switch (m_kind) {
+        case Kind::Same: return v & m_colorBits;
+        case Kind::Table: return m_table[v & 0xFF];
+        case Kind::MatchBackground: return (v & m_colorBits) == m_background ? 1 : 0;
+        case Kind::Channels: return _channels(v);
+        case Kind::Nearest:
+        default: {
+            const COLORREF c = RGB(_decode(0, v), _decode(1, v), _decode(2, v));
+            if (!m_cached || c != m_cachedColor) {
+                m_cachedColor = c;
+                m_cachedValue = EncodeColor(m_dest, c);
+                m_cached = true;
+            }
+            return m_cachedValue;
+        }
+        }
+    }
+
+    // Converts n pixels from column sx of a source row to column dx of a
+    // destination row (a plain copy), with loops of their own for the
+    // conversions that present frames.
+    void Run(const PixelFormat& from, const BYTE* src, int sx, BYTE* dst, int dx, int n,
+             DWORD valueBits) const
+    {
+        if (m_kind == Kind::Same && from.bpp >= 8) {
+            const int bytes = from.bpp / 8;
+            std::memcpy(dst + int64_t(dx) * bytes, src + int64_t(sx) * bytes, size_t(n) * bytes);
+            if (from.bpp == 32 && (m_colorBits & valueBits) != 0xFFFFFFFF)
+                for (int i = 0; i < n; ++i)
+                    dst[4 * int64_t(dx + i) + 3] = 0;
+            return;
+        }
+        if (m_kind == Kind::Channels && m_dest.bpp == 32) {
+            BYTE* out = dst + 4 * int64_t(dx);
+            if (from.bpp == 16) {
+                const BYTE* in = src + 2 * int64_t(sx);
+                for (int i = 0; i < n; ++i, in += 2, out += 4)
+                    _store(out, _channels(DWORD(in[0]) | DWORD(in[1]) << 8) & valueBits);
+                return;
+            }
+            if (from.bpp == 24) {
+                const BYTE* in = src + 3 * int64_t(sx);
+                for (int i = 0; i < n; ++i, in += 3, out += 4)
+                    _store(out, (m_encode[0][in[2]] | m_encode[1][in[1]] | m_encode[2][in[0]]) &
+                                    valueBits);
+                return;
+            }
+        }
+        for (int i = 0; i < n; ++i)
+            WritePixel(m_dest, dst, dx + i, (*this)(ReadPixel(from, src, sx + i)) & valueBits);
+    }
+
+    // The values are the source's own, unconverted.
+    bool Same() const { return m_kind == Kind::Same; }
+
+private:
+    enum class Kind { Same, Table, MatchBackground, Channels, Nearest };
+
+    DWORD _channels(DWORD v) const
+    {
+        return m_encode[0][_decode(0, v)] | m_encode[1][_decode(1, v)] | m_encode[2][_decode(2, v)];
+    }
+
+    static void _store(BYTE* out, DWORD v)
+    {
+        out[0] = BYTE(v);
+        out[1] = BYTE(v >> 8);
+        out[2] = BYTE(v >> 16);
+        out[3] = BYTE(v >> 24);
+    }
+
+    void _channelTables(const PixelFormat& from)
+    {
+        static const Channel bytes[3] = {Channel{0xFF0000, 16, 8}, Channel{0x00FF00, 8, 8},
+                                         Channel{0x0000FF, 0, 8}};
+        const Channel* in[3] = {&from.red, &from.green, &from.blue};
+        if (from.bpp == 24)
+            in[0] = &bytes[0], in[1] = &bytes[1], in[2] = &bytes[2];
+        for (int c = 0; c < 3; ++c) {
+            // Index by the channel's top eight bits (all of them when fewer).
+            const int kept = std::min(in[c]->bits, 8);
+            m_mask[c] = in[c]->mask;
+            m_shift[c] = in[c]->shift + (in[c]->bits - kept);
+            const Channel top{kept ? (DWORD(1) << kept) - 1 : 0, 0, kept};
+            for (DWORD v = 0; v < (DWORD(1) << kept); ++v)
+                m_decode[c][v] = DecodeChannel(top, v);
+        }
+        if (m_dest.bpp >= 16) {
+            const Channel* out[3] = {&m_dest.red, &m_dest.green, &m_dest.blue};
+            if (m_dest.bpp == 24)
+                out[0] = &bytes[0], out[1] = &bytes[1], out[2] = &bytes[2];
+            for (int c = 0; c < 3; ++c)
+                for (DWORD v = 0; v < 256; ++v)
+                    m_encode[c][v] = EncodeChannel(*out[c], BYTE(v));
+        }
+    }
+
+    BYTE _decode(int c, DWORD v) const { return m_decode[c][((v & m_mask[c]) >> m_shift[c]) & 0xFF]; }
+
+    const PixelFormat& m_dest;
+    Kind m_kind = Kind::Same;
+    DWORD m_colorBits = 0xFFFFFFFF;
+    DWORD m_background = 0;
+    DWORD m_table[256] = {};
+    DWORD m_mask[3] = {};
+    int m_shift[3] = {};
+    BYTE m_decode[3][256] = {};
+    DWORD m_encode[3][256] = {};
+    mutable bool m_cached = false;
+    mutable COLORREF m_cachedColor = 0;
+    mutable DWORD m_cachedValue = 0;
+};
+
+// Normalised geometry: positive sizes and the mirroring they implied.
+struct Span1D {
+    int64_t dest, size;     // [dest, dest + size)
+    int64_t src, srcSize;   // [src, src + srcSize)
+    bool mirror;
+};
+
+Span1D Normalise(int64_t d, int64_t n, int64_t s, int64_t sn)
+{
+    Span1D out;
+    out.mirror = (n < 0) != (sn < 0);
+    out.dest = n < 0 ? d + n : d;
+    out.size = n < 0 ? -n : n;
+    out.src = sn < 0 ? s + sn : s;
+    out.srcSize = sn < 0 ? -sn : sn;
+    return out;
+}
+
+// The source index of destination index i of the span: the source pixel
+// under the destination pixel's centre.
+int64_t SourceIndex(const Span1D& a, int64_t i)
+{
+    const int64_t k = a.mirror ? a.size - 1 - i : i;
+    return a.src + (2 * k + 1) * a.srcSize / (2 * a.size);
+}
+
+DWORD Load32(const BYTE* p)
+{
+    DWORD v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// Combines a row of 32-bit destination pixels with converted source values
+// (those of columns whose `cols` entry is negative are skipped; cols null:
+// none).
+template <typename Op>
+void CombineRow32(BYTE* row, int64_t x0, int n, const DWORD* s, const int* cols, DWORD mask, Op op)
+{
+    BYTE* px = row + 4 * x0;
+    for (int i = 0; i < n; ++i, px += 4) {
+        if (cols != nullptr && cols[i] < 0)
+            continue;
+        const DWORD v = op(s[i], Load32(px)) & mask;
+        std::memcpy(px, &v, 4);
+    }
+}
+
+// The operations of masks and sprites get loops of their own; the rest go
+// through the truth table.
+void RopRow32(BYTE code, DWORD p, BYTE* row, int64_t x0, int n, const DWORD* s, const int* cols,
+              DWORD mask)
+{
+    switch (code) {
+    case 0xCC: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD) { return sv; }); break;
+    case 0x88: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD d) { return sv & d; }); break;
+    case 0xEE: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD d) { return sv | d; }); break;
+    case 0x66: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD d) { return sv ^ d; }); break;
+    case 0x44: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD d) { return sv & ~d; }); break;
+    case 0x33: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD) { return ~sv; }); break;
+    case 0xBB: CombineRow32(row, x0, n, s, cols, mask, [](DWORD sv, DWORD d) { return ~sv | d; }); break;
+    default:
+        CombineRow32(row, x0, n, s, cols, mask,
+                     [code, p](DWORD sv, DWORD d) { return ApplyRop(code, p, sv, d); });
+        break;
+    }
+}
+
+}  // namespace
+
+bool Transfer(DcAccess& dest, const Source* src, const Geometry& g, DWORD rop)
+{
+    return TransferTo(dest.surface(), dest.visible(), dest.dc(), src, g, rop);
+}
+
+bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, const Source* src,
+                const Geometry& g, DWORD rop)
+{
+    const BYTE code = BYTE(rop >> 16);
+    const bool needSource = RopUsesSource(code);
+    if (needSource && src == nullptr)
+        return false;
+    if (!needSource)
+        src = nullptr;
+    const Span1D hx = Normalise(g.x, g.w, g.sx, needSource ? g.sw : g.w);
+    const Span1D hy = Normalise(g.y, g.h, g.sy, needSource ? g.sh : g.h);
+    if (hx.size <= 0 || hy.size <= 0 || hx.srcSize <= 0 || hy.srcSize <= 0)
+        return false;
+    if (s.base == nullptr)
+        return true;  // the screen keeps nothing
+    const PixelFormat& df = *s.format;
+    const DWORD valueBits = s.window ? 0x00FFFFFF : df.bpp == 32 ? 0xFFFFFFFF : (DWORD(1) << df.bpp) - 1;
+    const DWORD pattern = EncodeColor(df, dc.brushColor & 0xFFFFFF);
+    const bool needDest = RopUsesDest(code);
+    std::optional<Converter> convert;
+    if (src)
+        convert.emplace(*src, s, dc);
+    // Columns map one to one (no scaling, no mirroring): runs convert whole.
+    const bool straight = src && !hx.mirror && hx.size == hx.srcSize;
+    const bool plainCopy = straight && code == 0xCC;
+    // Source columns of a piece, or -1 where there is none; kept between
+    // calls so that a steady stream of blits allocates nothing.
+    static thread_local std::vector<int> columns;
+    // Converted source values of a row, for 32-bit destinations.
+    static thread_local std::vector<DWORD> values;
+    const bool rows32 = src && df.bpp == 32;
+
+    for (const RECT& vis : visible) {
+        int64_t x0 = std::max<int64_t>(vis.left, hx.dest);
+        int64_t x1 = std::min<int64_t>(vis.right, hx.dest + hx.size);
+        const int64_t y0 = std::max<int64_t>(vis.top, hy.dest);
+        const int64_t y1 = std::min<int64_t>(vis.bottom, hy.dest + hy.size);
+        if (straight) {
+            // Only the columns whose source lies inside the source.
+            x0 = std::max<int64_t>(x0, hx.dest - hx.src);
+            x1 = std::min<int64_t>(x1, hx.dest - hx.src + src->width);
+        }
+        if (x0 >= x1 || y0 >= y1)
+            continue;
+        if (src && !straight) {
+            columns.resize(size_t(x1 - x0));
+            for (int64_t x = x0; x < x1; ++x) {
+                const int64_t sx = SourceIndex(hx, x - hx.dest);
+                columns[size_t(x - x0)] = sx >= 0 && sx < src->width ? int(sx) : -1;
+            }
+        }
+        for (int64_t y = y0; y < y1; ++y) {
+            BYTE* row = s.Row(int(y));
+            const BYTE* srcRow = nullptr;
+            if (src) {
+                const int64_t sy = SourceIndex(hy, y - hy.dest);
+                if (sy < src->rowLo || sy >= src->rowHi || sy < 0 || sy >= src->height)
+                    continue;
+                srcRow = src->base + sy * src->stride;
+            }
+            if (plainCopy) {
+                convert->Run(*src->format, srcRow, int(x0 - hx.dest + hx.src), row, int(x0),
+                             int(x1 - x0), valueBits);
+                continue;
+            }
+            if (rows32) {
+                // Gather the row's source values, then combine them.
+                const int n = int(x1 - x0);
+                values.resize(size_t(n));
+                DWORD* vals = values.data();
+                const int* cols = straight ? nullptr : columns.data();
+                const int64_t shift = hx.src - hx.dest;
+                if (convert->Same() && src->format->bpp == 32) {
+                    for (int i = 0; i < n; ++i) {
+                        const int64_t sx = cols ? cols[i] : x0 + i + shift;
+                        if (sx >= 0)
+                            vals[i] = Load32(srcRow + 4 * sx);
+                    }
+                } else {
+                    for (int i = 0; i < n; ++i) {
+                        const int64_t sx = cols ? cols[i] : x0 + i + shift;
+                        if (sx >= 0)
+                            vals[i] = (*convert)(ReadPixel(*src->format, srcRow, int(sx)));
+                    }
+                }
+                RopRow32(code, pattern, row, x0, n, vals, cols, valueBits);
+                continue;
+            }
+            for (int64_t x = x0; x < x1; ++x) {
+                DWORD sv = 0;
+                if (src) {
+                    const int64_t sx = straight ? x - hx.dest + hx.src : columns[size_t(x - x0)];
+                    if (sx < 0)
+                        continue;
+                    sv = (*convert)(ReadPixel(*src->format, srcRow, int(sx)));
+                }
+                const DWORD dv = needDest ? ReadPixel(df, row, int(x)) : 0;
+                WritePixel(df, row, int(x), ApplyRop(code, pattern, sv, dv) & valueBits);
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace gdi

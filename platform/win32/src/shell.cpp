@@ -1,0 +1,46 @@
+// ShellExecuteA: the desktop opens no program; each request is recorded for
+// the tests and the demo to read (another backend may hand it on).
+#include "desktop_internal.h"
+
+#include <desktop/desktop.h>
+
+using namespace desktop::detail;
+
+namespace {
+
+// Win32 answers a launch with a value above 32; below it are error codes.
+const uintptr_t kLaunched = 42;
+const uintptr_t kFileNotFound = 2;
+
+std::string _text(LPCSTR s)
+{
+    return s != nullptr ? std::string(s) : std::string();
+}
+
+}  // namespace
+
+HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR operation, LPCSTR file, LPCSTR parameters,
+                               LPCSTR directory, INT showCmd)
+{
+    if (ShouldFail("ShellExecuteA") || file == nullptr || *file == '\0')
+        return reinterpret_cast<HINSTANCE>(kFileNotFound);
+    Desktop& d = State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    d.shellRequests.push_back(desktop::ShellRequest{hwnd, _text(operation), _text(file),
+                                                    _text(parameters), _text(directory),
+                                                    showCmd});
+    return reinterpret_cast<HINSTANCE>(kLaunched);
+}
+
+namespace desktop {
+
+std::vector<ShellRequest> TakeShellRequests()
+{
+    detail::Desktop& d = detail::State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    std::vector<ShellRequest> out;
+    out.swap(d.shellRequests);
+    return out;
+}
+
+}  // namespace desktop
