@@ -493,3 +493,47 @@ TEST_F(TextDraw, ClipRegionBoundsTheText)
 }
 
 }  // namespace
+
+namespace {
+
+// A window's context draws text into its surface like any other: the same
+// picture as in a 32-bit section, clipped to the client area.
+TEST_F(TextDraw, WindowContextsTakeTextLikeSections)
+{
+    HWND hwnd = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 100, 60);
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_EQ(desktop::SurfaceWidth(hwnd), 100);
+    HDC dc = GetDC(hwnd);
+    ASSERT_NE(dc, nullptr);
+    HFONT font = CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                             ANTIALIASED_QUALITY, 0, "DejaVu Sans");
+    HGDIOBJ old = SelectObject(dc, font);
+    const RECT fill = {0, 0, 100, 60};
+    SetBkColor(dc, kPaper);
+    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &fill, NULL, 0, NULL);
+    SetTextColor(dc, RGB(255, 200, 0));
+    SetBkMode(dc, TRANSPARENT);
+    RECT r = {3, 4, 100, 60};
+    EXPECT_GT(DrawTextA(dc, "Smooth &text", -1, &r, DT_WORDBREAK), 0);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+
+    Canvas c(100, 60, "DejaVu Sans", 16, ANTIALIASED_QUALITY);
+    SetTextColor(c.dc(), RGB(255, 200, 0));
+    SetBkMode(c.dc(), TRANSPARENT);
+    r = {3, 4, 100, 60};
+    DrawTextA(c.dc(), "Smooth &text", -1, &r, DT_WORDBREAK);
+    int diffs = 0, inked = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const DWORD v = desktop::Pixel(hwnd, x, y);
+            const COLORREF got = RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+            diffs += got != c.At(x, y);
+            inked += got != kPaper;
+        }
+    EXPECT_EQ(diffs, 0);
+    EXPECT_GT(inked, 20);
+    DeleteObject(font);
+}
+
+}  // namespace

@@ -124,8 +124,9 @@ private:
     COLORREF Blend(int x, int y, COLORREF color, int a)
     {
         const gdi::Surface& s = m_access.surface();
+        const RECT& b = m_access.bounds();  // where the surface has pixels
         COLORREF under = 0;
-        if (s.base != nullptr && x >= 0 && y >= 0 && x < s.width && y < s.height)
+        if (s.base != nullptr && x >= b.left && y >= b.top && x < b.right && y < b.bottom)
             under = gdi::DecodeColor(*s.format, gdi::ReadPixel(*s.format, s.Row(y), x));
         auto mix = [a](int over, int below) { return (over * a + below * (64 - a) + 32) / 64; };
         return RGB(mix(GetRValue(color), GetRValue(under)), mix(GetGValue(color), GetGValue(under)),
