@@ -139,6 +139,9 @@ TEST_F(GdiBitmap, NewMemoryContextHoldsOneByOneMonochromeStockBitmap)
     EXPECT_EQ(bm.bmHeight, 1);
     EXPECT_EQ(bm.bmBitsPixel, 1);
     EXPECT_EQ(bm.bmBits, nullptr);
+    // Drawing into a fresh context reaches no other context's stock bitmap.
+    EXPECT_EQ(SetPixel(a, 0, 0, RGB(255, 255, 255)), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(b, 0, 0), CLR_INVALID);
     // A bitmap compatible with a fresh memory context is monochrome.
     HBITMAP mono = CreateCompatibleBitmap(a, 10, 4);
     ASSERT_EQ(GetObjectA(mono, sizeof(bm), &bm), int(sizeof(BITMAP)));

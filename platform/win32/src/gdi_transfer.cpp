@@ -273,24 +273,24 @@ DWORD Load32(const BYTE* p)
     return v;
 }
 
-// Combines a row of 32-bit destination pixels with converted source values
+// Combines a row of 32-bit destination pixels with 32-bit source values
 // (those of columns whose `cols` entry is negative are skipped; cols null:
 // none).
 template <typename Op>
-void CombineRow32(BYTE* row, int64_t x0, int n, const DWORD* s, const int* cols, DWORD mask, Op op)
+void CombineRow32(BYTE* row, int64_t x0, int n, const BYTE* s, const int* cols, DWORD mask, Op op)
 {
     BYTE* px = row + 4 * x0;
-    for (int i = 0; i < n; ++i, px += 4) {
+    for (int i = 0; i < n; ++i, px += 4, s += 4) {
         if (cols != nullptr && cols[i] < 0)
             continue;
-        const DWORD v = op(s[i], Load32(px)) & mask;
+        const DWORD v = op(Load32(s), Load32(px)) & mask;
         std::memcpy(px, &v, 4);
     }
 }
 
 // The operations of masks and sprites get loops of their own; the rest go
 // through the truth table.
-void RopRow32(BYTE code, DWORD p, BYTE* row, int64_t x0, int n, const DWORD* s, const int* cols,
+void RopRow32(BYTE code, DWORD p, BYTE* row, int64_t x0, int n, const BYTE* s, const int* cols,
               DWORD mask)
 {
     switch (code) {
@@ -387,12 +387,15 @@ bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, cons
                 DWORD* vals = values.data();
                 const int* cols = straight ? nullptr : columns.data();
                 const int64_t shift = hx.src - hx.dest;
+                if (convert->Same() && src->format->bpp == 32 && cols == nullptr) {
+                    // The source row's own values, read in place.
+                    RopRow32(code, pattern, row, x0, n, srcRow + 4 * (x0 + shift), nullptr, valueBits);
+                    continue;
+                }
                 if (convert->Same() && src->format->bpp == 32) {
-                    for (int i = 0; i < n; ++i) {
-                        const int64_t sx = cols ? cols[i] : x0 + i + shift;
-                        if (sx >= 0)
-                            vals[i] = Load32(srcRow + 4 * sx);
-                    }
+                    for (int i = 0; i < n; ++i)
+                        if (cols[i] >= 0)
+                            vals[i] = Load32(srcRow + 4 * int64_t(cols[i]));
                 } else {
                     for (int i = 0; i < n; ++i) {
                         const int64_t sx = cols ? cols[i] : x0 + i + shift;
@@ -400,7 +403,8 @@ bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, cons
                             vals[i] = (*convert)(ReadPixel(*src->format, srcRow, int(sx)));
                     }
                 }
-                RopRow32(code, pattern, row, x0, n, vals, cols, valueBits);
+                RopRow32(code, pattern, row, x0, n, reinterpret_cast<const BYTE*>(vals), cols,
+                         valueBits);
                 continue;
             }
             for (int64_t x = x0; x < x1; ++x) {

@@ -72,6 +72,8 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes)
 
 LPVOID WINAPI GlobalLock(HGLOBAL mem)
 {
+    if (desktop::detail::ShouldFail("GlobalLock"))
+        return nullptr;
     Registry& r = Blocks();
     std::lock_guard<std::mutex> lock(r.mutex);
     Block* b = r.Find(mem);
