@@ -537,3 +537,36 @@ TEST_F(TextDraw, WindowContextsTakeTextLikeSections)
 }
 
 }  // namespace
+
+namespace {
+
+// Expanded tabs move the text after them to the next stop, every eight
+// average character widths; in opaque mode the gap is background too.
+TEST_F(TextDraw, ExpandedTabsDrawAtTabStops)
+{
+    Canvas m(1, 1);
+    const TEXTMETRICA tm = m.Metrics();
+    const int stop = 8 * tm.tmAveCharWidth;
+    SIZE ab;
+    GetTextExtentPoint32A(m.dc(), "ab", 2, &ab);
+    ASSERT_LT(ab.cx, stop);
+
+    Canvas got(200, 30), want(200, 30);
+    for (Canvas* c : {&got, &want}) {
+        SetTextColor(c->dc(), RGB(255, 255, 255));
+        SetBkColor(c->dc(), RGB(0, 0, 255));
+        SetBkMode(c->dc(), OPAQUE);
+    }
+    RECT r = {2, 3, 200, 30};
+    DrawTextA(got.dc(), "ab\tcd", -1, &r, DT_EXPANDTABS);
+    SIZE cd;
+    GetTextExtentPoint32A(m.dc(), "cd", 2, &cd);
+    const RECT gap = {2, 3, 2 + stop + cd.cx, 3 + tm.tmHeight};
+    ExtTextOutA(want.dc(), 0, 0, ETO_OPAQUE, &gap, NULL, 0, NULL);
+    SetBkMode(want.dc(), TRANSPARENT);
+    ExtTextOutA(want.dc(), 2, 3, 0, NULL, "ab", 2, NULL);
+    ExtTextOutA(want.dc(), 2 + stop, 3, 0, NULL, "cd", 2, NULL);
+    EXPECT_EQ(CountDiffs(got.Pixels(), want.Pixels(), 200), 0);
+}
+
+}  // namespace
