@@ -524,6 +524,49 @@ TEST_F(RasterText, DrawStringExGivesTheScreenContextBack)
     DeleteDC(mem);
 }
 
+// Platform calls that fail: a font that cannot be made gives way to the
+// stock GUI font; without a context or a section nothing is drawn; without
+// the screen's context the scratch is made compatible with the screen
+// anyway. Every path returns 1 and holds no context.
+TEST_F(RasterText, FailingPlatformCallsDrawLessButNeverBreak)
+{
+    struct Case {
+        const char* call;
+        bool draws;
+    } cases[] = {
+        {"CreateFontIndirectA", true},
+        {"CreateCompatibleDC", false},
+        {"CreateDIBSection", false},
+        {"GetDC", true},
+    };
+    for (const Case& c : cases) {
+        for (int ex = 0; ex < 2; ++ex) {
+            SCOPED_TRACE(std::string(c.call) + (ex ? " DrawStringEx" : " DrawString"));
+            RasterImage img(160, 50, 24);
+            Fill(img, Quad(0, 0, 0));
+            desktop::FailOnce(c.call);
+            if (ex) {
+                tagRasterTextInfo ti;
+                img.InitTextInfo(&ti);
+                std::strcpy(ti.szText, "Fail");
+                ti.lfFont.lfHeight = -16;
+                EXPECT_EQ(img.DrawStringEx(NULL, 80, 40, &ti, false), 1);
+            } else {
+                EXPECT_EQ(img.DrawString(NULL, 0, 40, "Fail", Quad(255, 255, 255), "Arial", 16,
+                                         400, 0, 0, false),
+                          1);
+            }
+            desktop::ClearFailures();
+            int drawn = 0;
+            for (long y = 0; y < 50; ++y)
+                for (long x = 0; x < 160; ++x)
+                    drawn += !SameColour(img.GetPixelColor(x, y), Quad(0, 0, 0));
+            EXPECT_EQ(drawn > 0, c.draws);
+            EXPECT_EQ(desktop::OpenDcCount(), 0);
+        }
+    }
+}
+
 // A paletted image takes the nearest palette entry for text and box.
 TEST_F(RasterText, PalettedImagesTakeTheNearestEntry)
 {
