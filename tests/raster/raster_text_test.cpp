@@ -184,7 +184,9 @@ TEST_F(RasterText, DrawStringPutsGdiInkAboveRowY)
 
         RasterImage img(160, 60, 24);
         Fill(img, back);
-        const long x = (long)(rng() % 200) - 40, y = (long)(rng() % 90) - 10;
+        // The first round at y = 0: only the scratch's bottom row is visible.
+        const long x = (long)(rng() % 200) - 40;
+        const long y = round == 0 ? 0 : (long)(rng() % 90) - 10;
         SCOPED_TRACE("size " + std::to_string(size) + " at " + std::to_string(x) + "," +
                      std::to_string(y));
         EXPECT_EQ(img.DrawString(NULL, x, y, text.c_str(), colour, "DejaVu Sans", size, weight,
