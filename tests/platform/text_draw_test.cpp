@@ -570,3 +570,30 @@ TEST_F(TextDraw, ExpandedTabsDrawAtTabStops)
 }
 
 }  // namespace
+
+namespace {
+
+// A screen or window context measures and draws with the system font before
+// any font is selected into it, as a fresh memory context does.
+TEST_F(TextDraw, FreshWindowAndScreenContextsUseTheSystemFont)
+{
+    HDC mem = CreateCompatibleDC(NULL);
+    RECT want = {0, 0, 0, 0};
+    const int wantHeight = DrawTextA(mem, "System", -1, &want, DT_CALCRECT);
+    ASSERT_GT(wantHeight, 0);
+    DeleteDC(mem);
+
+    HWND hwnd = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 80, 30);
+    for (HWND owner : {HWND(NULL), hwnd}) {
+        HDC dc = GetDC(owner);
+        RECT r = {0, 0, 0, 0};
+        EXPECT_EQ(DrawTextA(dc, "System", -1, &r, DT_CALCRECT), wantHeight);
+        EXPECT_EQ(r.right, want.right);
+        SIZE s = {};
+        EXPECT_TRUE(GetTextExtentPoint32A(dc, "System", 6, &s));
+        EXPECT_EQ(s.cx, want.right);
+        ReleaseDC(owner, dc);
+    }
+}
+
+}  // namespace
