@@ -219,18 +219,17 @@ int WINAPI DrawTextA(HDC dc, LPCSTR text, int count, LPRECT rect, UINT format)
     TextFont font;
     if (!font.Load(dc))
         return 0;
+    // With DT_TABSTOP the second byte is the tab size, not flags.
+    const UINT flags = (format & DT_TABSTOP) ? (format & ~0xFF00u) : format;
     const TEXTMETRICA& tm = font.Metrics();
     TextFontSize size;
-    size.lineHeight = tm.tmHeight + ((format & DT_EXTERNALLEADING) && !(format & DT_TABSTOP)
-                                         ? tm.tmExternalLeading
-                                         : 0);
+    size.lineHeight = tm.tmHeight + ((flags & DT_EXTERNALLEADING) ? tm.tmExternalLeading : 0);
     size.averageCharWidth = tm.tmAveCharWidth;
     const TextLayout layout =
         LayoutText(text, length, format, rect->right - rect->left, rect->bottom - rect->top, size,
                    [&font](UINT code) { return font.Advance(code); });
     const bool single = (format & DT_SINGLELINE) != 0;
     const int result = single && (format & (DT_VCENTER | DT_BOTTOM)) ? layout.bottom : layout.height;
-    const UINT flags = (format & DT_TABSTOP) ? (format & ~0xFF00u) : format;
     if (flags & DT_CALCRECT) {
         rect->right = rect->left + layout.width;
         rect->bottom = rect->top + layout.height;
