@@ -2,11 +2,13 @@
 // tiled backdrop and a nine-piece dialog frame are composed from skin tables
 // made by the asset tool; on the frame stand two edit fields (a name, and a
 // password drawn as stars) and two captioned buttons that ask for a sound
-// when the mouse enters them. A script of clicks and typing, English and
-// Chinese, plays through the desktop; screenshots are taken before and
-// after.
+// when the mouse enters them; beside it an event log, a difficulty combo box
+// and a volume bar (controls_lists.cpp). A script of clicks and typing,
+// English and Chinese, plays through the desktop; screenshots are taken
+// before and after.
 #include "demo.h"
 #include "assets.h"
+#include "controls_lists.h"
 #include <desktop/desktop.h>
 #include <cstdio>
 #include <cstring>
@@ -135,6 +137,7 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     }
     Caption(ok, fonts.font, "OK");
     Caption(cancel, fonts.font, "Cancel 100%");
+    ListControls* lists = MakeListControls(g, mainWnd, fonts.font);
 
     Frame(ctx, mainWnd, backdrop, dialog);
     DemoScreenshot(ctx, "controls-1");
@@ -169,6 +172,8 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     desktop::AdvanceClock(300);  // the carets blink on
     Frame(ctx, mainWnd, backdrop, dialog);
     DemoScreenshot(ctx, "controls-2");
+    const int listsPlayed =
+        PlayListControls(lists, ctx, [&]() { Frame(ctx, mainWnd, backdrop, dialog); });
 
     const std::vector<desktop::SoundRequest> sounds = desktop::TakeSounds();
     std::printf("demo: controls: name \"%s\" (%zu bytes), password %zu bytes, %zu hover "
@@ -178,6 +183,7 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     for (const desktop::SoundRequest& s : sounds)
         std::printf("demo: controls: sound %s (flags 0x%X)\n", s.name.c_str(), unsigned(s.flags));
 
+    ReleaseListControls(lists);
     ok.Release();
     cancel.Release();
     name.Release();
@@ -190,5 +196,5 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     DeleteObject(fonts.gdi);
     desktop::UseRealClock();
     const bool typed = std::strlen(name.GetText()) > 0;
-    return typed && sounds.size() >= 2 ? 0 : 1;
+    return typed && sounds.size() >= 2 && listsPlayed == 0 ? 0 : 1;
 }

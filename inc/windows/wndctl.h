@@ -4,3 +4,7 @@
 #include "kwndedit.h"
 #include "kwndimagebox.h"
 #include "kwnddlg.h"
+#include "kwndscroll.h"
+#include "kwndlistbox_simple.h"
+#include "kwndlistbox.h"
+#include "kwndcombobox.h"

@@ -10,6 +10,8 @@ const std::string kWen = "\xCE\xC4";
 KWND_BEGIN_MESSAGES(NotedMain, KestrelMainWnd)
     KWND_MESSAGE(WM_COMMAND, NotedMain::OnCommand)
     KWND_MESSAGE(TEST_BUTTON_MSG, NotedMain::OnButton)
+    KWND_MESSAGE(WM_VSCROLL, NotedMain::OnVScroll)
+    KWND_MESSAGE(WM_HSCROLL, NotedMain::OnHScroll)
 KWND_END_MESSAGES()
 
 void ControlTest::OpenMain(int w, int h, int x, int y, bool caption)

@@ -34,6 +34,8 @@ class NotedMain : public KestrelMainWnd {
 public:
     int OnCommand(WPARAM w, LPARAM l) { return Keep(WM_COMMAND, w, l); }
     int OnButton(WPARAM w, LPARAM l) { return Keep(TEST_BUTTON_MSG, w, l); }
+    int OnVScroll(WPARAM w, LPARAM l) { return Keep(WM_VSCROLL, w, l); }
+    int OnHScroll(WPARAM w, LPARAM l) { return Keep(WM_HSCROLL, w, l); }
     std::vector<Note> notes;
     std::function<void(const Note&)> onNote;  // runs as the note arrives
 

@@ -9,6 +9,7 @@
 #include "klog.h"
 #include "kret.h"
 #include "ktable.h"
+#include "ktextlist.h"
 #include "kthread.h"
 #include "ktimer.h"
 #include "unpackfile.h"

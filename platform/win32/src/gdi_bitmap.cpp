@@ -206,9 +206,11 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height)
         width = height = 1;
         bpp = 1;
     }
-    // A memory context holding a DIB section hands on the section's colours.
+    // A memory context holding a DIB section hands on the section's colours
+    // or masks; a monochrome bitmap stays black and white whatever the
+    // section's two colours are.
     PixelFormat f = DeviceFormat(bpp);
-    if (dc != nullptr) {
+    if (dc != nullptr && bpp != 1) {
         const Dc* c = r.FindDc(dc);
         const Bitmap* selected = c->kind == DcKind::Memory ? r.FindBitmap(c->bitmap) : nullptr;
         if (selected != nullptr && selected->format.bpp == bpp)

@@ -123,6 +123,8 @@ public:
         }
         m_kind = m_dest.bpp >= 16 ? Kind::Channels : Kind::Nearest;
         _channelTables(from);
+        if (m_kind == Kind::Channels && from.bpp == 16 && m_dest.bpp == 32)
+            m_table16 = _table16(from);
     }
 
     DWORD operator()(DWORD v) const
@@ -164,7 +166,7 @@ public:
             if (from.bpp == 16) {
                 const BYTE* in = src + 2 * int64_t(sx);
                 for (int i = 0; i < n; ++i, in += 2, out += 4)
-                    _store(out, _channels(DWORD(in[0]) | DWORD(in[1]) << 8) & valueBits);
+                    _store(out, m_table16[DWORD(in[0]) | DWORD(in[1]) << 8] & valueBits);
                 return;
             }
             if (from.bpp == 24) {
@@ -188,6 +190,27 @@ private:
     DWORD _channels(DWORD v) const
     {
         return m_encode[0][_decode(0, v)] | m_encode[1][_decode(1, v)] | m_encode[2][_decode(2, v)];
+    }
+
+    // Every 16-bit value's 32-bit value, for presenting 16-bit frames. The
+    // last table made is kept (one format pair at a time is the common
+    // case); every transfer runs under the GDI's mutex, which guards it.
+    const DWORD* _table16(const PixelFormat& from) const
+    {
+        struct Table {
+            DWORD key[6] = {};
+            std::vector<DWORD> values;
+        };
+        static Table* kept = new Table;  // never freed: lives for the process
+        const DWORD key[6] = {from.red.mask, from.green.mask, from.blue.mask,
+                              m_dest.red.mask, m_dest.green.mask, m_dest.blue.mask};
+        if (kept->values.empty() || std::memcmp(kept->key, key, sizeof(key)) != 0) {
+            kept->values.resize(65536);
+            for (DWORD v = 0; v < 65536; ++v)
+                kept->values[v] = _channels(v);
+            std::memcpy(kept->key, key, sizeof(key));
+        }
+        return kept->values.data();
     }
 
     static void _store(BYTE* out, DWORD v)
@@ -235,6 +258,7 @@ private:
     int m_shift[3] = {};
     BYTE m_decode[3][256] = {};
     DWORD m_encode[3][256] = {};
+    const DWORD* m_table16 = nullptr;
     mutable bool m_cached = false;
     mutable COLORREF m_cachedColor = 0;
     mutable DWORD m_cachedValue = 0;
