@@ -7,6 +7,7 @@
 #include <desktop/desktop.h>
 #include <rasterimage.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -346,6 +347,7 @@ TEST_F(RasterText, DrawStringExStoresItsCorrectionsBack)
         {7, 80, 1.5f, 1, 10, 0.0f},
         {-1, 51, -0.25f, 1, 10, 0.0f},
         {3, 255, 2.0f, 1, 10, 0.0f},
+        {1, 0, std::nanf(""), 1, 0, 0.0f},  // not a number: a solid box too
     };
     for (const Case& c : cases) {
         tagRasterTextInfo ti;
