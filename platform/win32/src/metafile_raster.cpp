@@ -137,7 +137,9 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
                 continue;
             a = {Clamp(a.x, -kFar, kFar), Clamp(a.y, -kFar, kFar)};
             b = {Clamp(b.x, -kFar, kFar), Clamp(b.y, -kFar, kFar)};
-            if (a.y == b.y)
+            // Level edges cross no row; edges above or below the canvas
+            // cross none of its rows.
+            if (a.y == b.y || std::max(a.y, b.y) < 0 || std::min(a.y, b.y) > Height())
                 continue;
             if (a.y < b.y)
                 edges.push_back({a.x, a.y, b.x, b.y, 1});
@@ -184,6 +186,21 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
             if (x0 < x1)
                 Span((int)y, (int)x0, (int)x1, colour);
         }
+    }
+}
+
+// A disc row by row: each row's centre cuts a chord whose pixels it fills.
+void Raster::_disc(double cx, double cy, double r, COLORREF colour)
+{
+    const long firstRow = PixelAtOrRight(cy - r, Height());
+    const long endRow = PixelAtOrRight(cy + r, Height());
+    for (long y = firstRow; y < endRow; y++) {
+        const double dy = y + 0.5 - cy;
+        const double half = std::sqrt(std::max(0.0, r * r - dy * dy));
+        const long x0 = PixelAtOrRight(cx - half, Width());
+        const long x1 = PixelAtOrRight(cx + half, Width());
+        if (x0 < x1)
+            Span((int)y, (int)x0, (int)x1, colour);
     }
 }
 
@@ -280,11 +297,8 @@ void Raster::WideLine(const Figure& points, bool closed, double width, COLORREF 
     }
     std::vector<Figure> one(1);
     // Round joins and ends: a disc at every point.
-    for (const PointD& c : centres) {
-        one[0].clear();
-        ArcPoints(c.x, c.y, half, half, 0, 2 * M_PI, one[0]);
-        Fill(one, true, colour);
-    }
+    for (const PointD& c : centres)
+        _disc(c.x, c.y, half, colour);
     const size_t n = centres.size();
     const size_t segments = closed ? n : n - 1;
     for (size_t i = 0; i < segments; i++) {

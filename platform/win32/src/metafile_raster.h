@@ -60,6 +60,7 @@ public:
     int Height() const { return m_canvas.Height(); }
 
 private:
+    void _disc(double cx, double cy, double r, COLORREF colour);
     void _segment(long x0, long y0, long x1, long y1, bool last, COLORREF colour);
 
     Canvas& m_canvas;
