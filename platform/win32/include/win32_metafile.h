@@ -18,6 +18,15 @@
 #define MM_ISOTROPIC 7
 #define MM_ANISOTROPIC 8
 
+// Pen and brush styles and polygon fill modes, as metafile records give them.
+#define PS_SOLID 0
+#define PS_NULL 5
+#define BS_SOLID 0
+#define BS_NULL 1
+#define BS_HATCHED 2
+#define ALTERNATE 1
+#define WINDING 2
+
 // Enhanced-metafile record types of the two records every file has.
 #define EMR_HEADER 1
 #define EMR_EOF 14
