@@ -11,9 +11,9 @@
 
 namespace {
 
-constexpr long kForcedWidth = 48;
-constexpr long kForcedHeight = 32;
-constexpr long long kProbeSide = 128;
+constexpr long kForcedWidth = 16;
+constexpr long kForcedHeight = 12;
+constexpr long long kProbeSide = 32;
 
 long long Le(const uint8_t* p, int bytes)
 {

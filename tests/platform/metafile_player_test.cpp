@@ -188,6 +188,31 @@ const Scene kScenes[] = {
              },
              kBlue, 0.3);
      }},
+    {"WidePenTurnsRoundItsCorners", 20, 20,
+     [](MetafileWriter& m) {
+         m.Select(m.CreatePen(0, 5, kBlueRef));
+         m.Polyline({{4, 4}, {15, 4}, {15, 15}});
+     },
+     [](Picture& p, Format) {
+         // Within 2.5 of either segment (pixel centres at +0.5).
+         p.Shape(
+             [](double x, double y) {
+                 const double d1 = std::hypot(x - std::max(4.5, std::min(15.5, x)), y - 4.5);
+                 const double d2 = std::hypot(x - 15.5, y - std::max(4.5, std::min(15.5, y)));
+                 return std::min(d1, d2) - 2.5;
+             },
+             kBlue, 0.3);
+     }},
+    {"WidePenEllipseIsAWholeRing", 32, 32,
+     [](MetafileWriter& m) {
+         m.Select(m.CreatePen(0, 4, kBlueRef));
+         m.Select(m.CreateBrush(1, 0));
+         m.Ellipse(2, 2, 30, 30);
+     },
+     [](Picture& p, Format) {
+         p.Shape([](double x, double y) { return std::fabs(std::hypot(x - 16, y - 16) - 13.5) - 2; }, kBlue,
+                 0.3);
+     }},
     {"PolygonFillsUpToItsRightAndBottomEdges", 14, 12,
      [](MetafileWriter& m) {
          NoPenBrush(m, kRedRef);

@@ -36,6 +36,19 @@ struct Crossing {
     int dir;
 };
 
+// Twice the signed area of a polygon (negative for the turn of the wide
+// lines' quadrilaterals).
+double Area(const Figure& f)
+{
+    double sum = 0;
+    for (size_t i = 0; i < f.size(); i++) {
+        const PointD& p = f[i];
+        const PointD& q = f[(i + 1) % f.size()];
+        sum += p.x * q.y - q.x * p.y;
+    }
+    return sum;
+}
+
 // The first pixel whose centre lies at or right of x, as a clamped integer.
 long PixelAtOrRight(double x, long limit)
 {
@@ -295,20 +308,49 @@ void Raster::WideLine(const Figure& points, bool closed, double width, COLORREF 
             return;
         centres.push_back({Clamp(p.x, -kFar, kFar) + 0.5, Clamp(p.y, -kFar, kFar) + 0.5});
     }
-    std::vector<Figure> one(1);
-    // Round joins and ends: a disc at every point.
-    for (const PointD& c : centres)
-        _disc(c.x, c.y, half, colour);
+    // Every segment as a quadrilateral, all turning the same way, so that
+    // one winding fill draws their union.
     const size_t n = centres.size();
     const size_t segments = closed ? n : n - 1;
+    std::vector<Figure> quads;
+    std::vector<bool> joined(n, false);  // the point needs no round join
     for (size_t i = 0; i < segments; i++) {
         const PointD a = centres[i], b = centres[(i + 1) % n];
         const double len = std::hypot(b.x - a.x, b.y - a.y);
         if (len < 1e-9)
             continue;
         const double nx = -(b.y - a.y) / len * half, ny = (b.x - a.x) / len * half;
-        one[0] = {{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
-        Fill(one, true, colour);
+        quads.push_back({{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}});
+        // Where the next segment turns so little that a straight cut across
+        // the bend stays within a tenth of a pixel of a round join (as
+        // flattened curves turn), a wedge closes the gap instead of a disc.
+        const size_t j = (i + 1) % n;
+        if (!closed && j == n - 1)
+            continue;
+        const PointD c = centres[(i + 2) % n];
+        const double next = std::hypot(c.x - b.x, c.y - b.y);
+        if (next < 1e-9)
+            continue;
+        const double cosTurn = ((b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y)) / (len * next);
+        const double gap = half * (1 - std::sqrt(std::max(0.0, (1 + cosTurn) / 2)));
+        if (gap >= 0.1)
+            continue;
+        // The wedge between the two quadrilaterals on either side, turned
+        // the way they turn.
+        const double mx = -(c.y - b.y) / next * half, my = (c.x - b.x) / next * half;
+        for (int side : {1, -1}) {
+            Figure wedge = {b, {b.x + side * nx, b.y + side * ny}, {b.x + side * mx, b.y + side * my}};
+            if (Area(wedge) > 0)
+                std::swap(wedge[1], wedge[2]);
+            quads.push_back(wedge);
+        }
+        joined[j] = true;
+    }
+    Fill(quads, true, colour);
+    // Round ends and the remaining joins.
+    for (size_t i = 0; i < n; i++) {
+        if (!joined[i])
+            _disc(centres[i].x, centres[i].y, half, colour);
     }
 }
 
