@@ -144,6 +144,17 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
     std::vector<Edge> edges;
     double top = kFar, bottom = -kFar;
     for (const Figure& f : figures) {
+        // A figure wholly beside the canvas changes no count inside it:
+        // whatever it adds on a row it takes away again.
+        double x0 = kFar, x1 = -kFar, y0 = kFar, y1 = -kFar;
+        for (const PointD& p : f) {
+            x0 = std::min(x0, p.x);
+            x1 = std::max(x1, p.x);
+            y0 = std::min(y0, p.y);
+            y1 = std::max(y1, p.y);
+        }
+        if (x1 < 0 || x0 > Width() || y1 < 0 || y0 > Height())
+            continue;
         for (size_t i = 0; i < f.size(); i++) {
             PointD a = f[i], b = f[(i + 1) % f.size()];
             if (!Finite(a) || !Finite(b))
