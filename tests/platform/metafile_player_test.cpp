@@ -552,6 +552,22 @@ TEST(MetafilePlayer, EnhancedOnlyRecords)
              p.Fill(10, 1, 11, 6, kBlack);
              p.Fill(2, 6, 11, 7, kBlack);
          }},
+        {"poly-polylines and the 16-bit Bezier and line-to forms",
+         [](EmfBuilder& m) {
+             m.PolyPoly(7, {{{0, 0}, {4, 0}}, {{0, 2}, {4, 2}}}, false);
+             m.PolyPoly(90, {{{0, 4}, {4, 4}}}, true);
+             m.Poly(85, {{0, 6}, {1, 6}, {3, 6}, {4, 6}}, true);  // PolyBezier16
+             m.MoveTo(0, 8);
+             m.Poly(88, {{1, 8}, {3, 8}, {4, 8}}, true);  // PolyBezierTo16
+             m.Poly(89, {{4, 11}}, true);                 // PolylineTo16
+         },
+         [](Picture& p) {
+             for (int y : {0, 2, 4})
+                 p.Fill(0, y, 4, y + 1, kBlack);
+             p.Fill(0, 6, 5, 7, kBlack);
+             p.Fill(0, 8, 5, 9, kBlack);
+             p.Fill(4, 8, 5, 11, kBlack);
+         }},
         {"clip region from rectangles, then lifted",
          [](EmfBuilder& m) {
              NoPenBrush(m, kRedRef);
@@ -585,6 +601,112 @@ TEST(MetafilePlayer, EnhancedOnlyRecords)
         c.expect(want);
         EXPECT_EQ(Diff(want, got), "") << c.name;
         EXPECT_EQ(stats.skipped, 0u) << c.name;
+    }
+}
+
+// The blit records of both formats, each putting a 2 x 1 bitmap (red, blue)
+// or the brush at (2, 2).
+TEST(MetafilePlayer, BlitRecords)
+{
+    const std::vector<uint8_t> dib = PackedDib24(2, 1, {0xFF0000, 0x0000FF});
+    const uint32_t dibBits = uint32_t(dib.size() - 40);
+    const int srcCopy[2] = {0x0020, 0x00CC}, patCopy[2] = {0x0021, 0x00F0};
+    struct Case {
+        const char* name;
+        std::function<void(WmfBuilder&)> wmf;
+        std::function<void(EmfBuilder&)> emf;
+        int w, h;  // the bitmap lands on (2, 2, 2 + w, 2 + h), its halves red and blue
+        bool brush;
+    } cases[] = {
+        {"BitBlt",
+         [&](WmfBuilder& m) { m.Record(0x0940, {srcCopy[0], srcCopy[1], 0, 0, 1, 2, 2, 2}, dib); },
+         [&](EmfBuilder& m) {
+             m.Record(76, {0, 0, 0, 0, 2, 2, 2, 1, int32_t(kRopSrcCopy), 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 100,
+                           40, 140, int32_t(dibBits)},
+                      dib);
+         },
+         2, 1, false},
+        {"StretchBlt",
+         [&](WmfBuilder& m) { m.Record(0x0B41, {srcCopy[0], srcCopy[1], 1, 2, 0, 0, 2, 4, 2, 2}, dib); },
+         [&](EmfBuilder& m) {
+             m.Record(77, {0, 0, 0, 0, 2, 2, 4, 2, int32_t(kRopSrcCopy), 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 108,
+                           40, 148, int32_t(dibBits), 2, 1},
+                      dib);
+         },
+         4, 2, false},
+        {"SetDIBitsToDevice",
+         [&](WmfBuilder& m) { m.Record(0x0D33, {0, 1, 0, 0, 0, 1, 2, 2, 2}, dib); },
+         [&](EmfBuilder& m) {
+             m.Record(80, {0, 0, 0, 0, 2, 2, 0, 0, 2, 1, 76, 40, 116, int32_t(dibBits), 0, 0, 1}, dib);
+         },
+         2, 1, false},
+        {"PatBlt and a blit without a bitmap",
+         [&](WmfBuilder& m) {
+             NoPenBrush(m, kRedRef);
+             m.Record(0x061D, {patCopy[0], patCopy[1], 1, 4, 2, 2});
+             m.Record(0x0940, {patCopy[0], patCopy[1], 0, 1, 4, 3, 2});
+         },
+         [&](EmfBuilder& m) {
+             NoPenBrush(m, kRedRef);
+             m.Record(76, {0, 0, 0, 0, 2, 2, 4, 2, int32_t(kRopPatCopy), 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0,
+                           0, 0, 0});
+         },
+         4, 2, true},
+    };
+    for (const Case& c : cases) {
+        for (Format f : {kWmf, kEmf}) {
+            std::vector<uint8_t> bytes;
+            if (f == kWmf) {
+                WmfBuilder b;
+                c.wmf(b);
+                bytes = b.Bytes();
+            } else {
+                EmfBuilder b(0, 0, 9, 9);
+                c.emf(b);
+                bytes = b.Bytes();
+            }
+            PlayStats stats;
+            const std::vector<uint32_t> got = Render(f, bytes, 10, 10, &stats);
+            Picture want(10, 10);
+            want.Fill(2, 2, 2 + c.w / 2, 2 + c.h, kRed);
+            want.Fill(2 + c.w / 2, 2, 2 + c.w, 2 + c.h, c.brush ? kRed : kBlue);
+            const std::string name = std::string(c.name) + (f == kWmf ? " wmf" : " emf");
+            EXPECT_EQ(Diff(want, got), "") << name;
+            EXPECT_EQ(stats.skipped, 0u) << name;
+        }
+    }
+}
+
+// Origins offset and extents scaled, in both formats.
+TEST(MetafilePlayer, OffsetAndScaleRecords)
+{
+    for (Format f : {kWmf, kEmf}) {
+        auto draw = [f](MetafileWriter& m) {
+            NoPenBrush(m, kRedRef);
+            m.SetMapMode(MM_ANISOTROPIC);
+            m.SetWindowExt(10, 10);
+            m.SetViewportExt(10, 10);
+            if (f == kWmf) {
+                auto& w = static_cast<WmfBuilder&>(m);
+                w.Record(0x0412, {1, 1, 1, 2});  // ScaleViewportExt: x 2/1, y 1/1 (listed y first)
+                w.Record(0x0410, {2, 1, 1, 1});  // ScaleWindowExt: y 1/2
+                w.Record(0x020F, {1, 1});        // OffsetWindowOrg (1, 1)
+                w.Record(0x0211, {0, 2});        // OffsetViewportOrg (2, 0)
+            } else {
+                auto& e = static_cast<EmfBuilder&>(m);
+                e.Record(31, {2, 1, 1, 1});  // ScaleViewportExtEx: x 2/1, y 1/1
+                e.Record(32, {1, 1, 1, 2});  // ScaleWindowExtEx: y 1/2
+                e.SetWindowOrg(1, 1);
+                e.SetViewportOrg(2, 0);
+            }
+            m.Rectangle(1, 1, 3, 3);  // x: 2 + 2 * (x - 1); y: 2 * (y - 1)
+        };
+        PlayStats stats;
+        const std::vector<uint32_t> got = Render(f, Write(f, 12, 12, draw), 12, 12, &stats);
+        Picture want(12, 12);
+        want.Fill(2, 0, 6, 4, kRed);
+        EXPECT_EQ(Diff(want, got), "") << (f == kWmf ? "wmf" : "emf");
+        EXPECT_EQ(stats.skipped, 0u);
     }
 }
 

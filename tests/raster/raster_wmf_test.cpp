@@ -192,6 +192,7 @@ TEST(WmfDecode, EmptyPictures)
     const std::vector<uint8_t> files[] = {
         w.Placeable(5, 0, 5, 30, 96),   // no width
         w.Placeable(0, 7, 40, 7, 96),   // no height
+        w.Placeable(40, 0, 0, 30, 96),  // turned over: the extents are never scaled up
         w.Placeable(0, 0, 20, 20, 2540),  // under one pixel at 96 dpi
         e.Bytes(),
     };
