@@ -221,15 +221,16 @@ bool RasterImageWMF::Decode(RasterFile* stream, long forcedWidth, long forcedHei
         DeleteEnhMetaFile(handle);
         return _fail(kTextCancelled);
     }
+    // A picture without area (or turned over) has nothing to show, whatever
+    // size is asked of it; so has a size asked below one pixel.
+    if (width <= 0 || height <= 0 || forcedWidth < 0 || forcedHeight < 0) {
+        DeleteEnhMetaFile(handle);
+        return _fail(kTextEmpty);
+    }
     if (forcedWidth != 0)
         width = forcedWidth;
     if (forcedHeight != 0)
         height = forcedHeight;
-    // A picture without area (or turned over) has nothing to show.
-    if (width <= 0 || height <= 0) {
-        DeleteEnhMetaFile(handle);
-        return _fail(kTextEmpty);
-    }
     LimitMetafileSize(width, height);
 
     HDC screen = GetDC(NULL);

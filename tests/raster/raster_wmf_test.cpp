@@ -201,7 +201,19 @@ TEST(WmfDecode, EmptyPictures)
         EXPECT_FALSE(DecodeBytes(img, f, RASTER_FORMAT_WMF));
         EXPECT_STREQ(img.GetLastError(), "empty WMF");
         EXPECT_FALSE(img.IsValid());
+        // A forced size does not make an empty picture whole.
+        std::vector<uint8_t> bytes = f;
+        RasterMemFile stream(bytes.data(), DWORD(bytes.size()));
+        RasterImageWMF codec;
+        EXPECT_FALSE(codec.Decode(&stream, 20, 20));
+        EXPECT_STREQ(codec.GetLastError(), "empty WMF");
     }
+    // Nor is a size below one pixel asked of a whole one.
+    std::vector<uint8_t> bytes = EnhancedScene();
+    RasterMemFile stream(bytes.data(), DWORD(bytes.size()));
+    RasterImageWMF codec;
+    EXPECT_FALSE(codec.Decode(&stream, -5, 0));
+    EXPECT_STREQ(codec.GetLastError(), "empty WMF");
 }
 
 // Files that are not metafiles, or whose headers are wrong, fail as
