@@ -1,6 +1,9 @@
-// The WMF codec against an independent rasteriser: libwmf's wmf2gd turns
-// the same placeable metafiles into PNG, and both pictures are compared at
-// low resolution (the average colour of each cell of a 16 x 12 grid).
+// The WMF codec against independent tools. libwmf's wmf2gd turns the same
+// placeable metafiles into PNG, and both pictures are compared at low
+// resolution (the average colour of each cell of a 16 x 12 grid). fig2dev
+// writes enhanced metafiles of its own from drawings, and also draws those
+// drawings as PNG: each colour must cover about the same share of both
+// pictures, about the same place.
 //
 // The scenes keep to straight edges on the grid: wmf2gd fills no ellipses
 // and draws arcs and pies its own way, so curves are left to the exact-pixel
@@ -13,6 +16,7 @@
 #include <string>
 
 #include <raster.h>
+#include <wmf.h>
 
 #include "magick.h"
 #include "metafile_builder.h"
@@ -181,5 +185,86 @@ TEST_P(WmfReference, LooksLikeItsRasterisation)
 
 INSTANTIATE_TEST_SUITE_P(Scenes, WmfReference,
                          ::testing::Range(size_t(0), sizeof(kScenes) / sizeof(kScenes[0])));
+
+// What a colour covers of a picture: its share of the pixels and their
+// centre, as fractions of the picture's width and height.
+struct Coverage {
+    double share = 0, x = 0, y = 0;
+};
+
+Coverage Cover(const RasterImage& img, uint32_t rgb)
+{
+    const long w = img.GetWidth(), h = img.GetHeight();
+    Coverage c;
+    long n = 0;
+    for (long y = 0; y < h; y++)
+        for (long x = 0; x < w; x++) {
+            const RGBQUAD q = img.GetPixelColor(x, h - 1 - y, false);
+            if (((uint32_t(q.rgbRed) << 16) | (uint32_t(q.rgbGreen) << 8) | q.rgbBlue) != rgb)
+                continue;
+            n++;
+            c.x += x + 0.5;
+            c.y += y + 0.5;
+        }
+    if (n > 0) {
+        c.share = double(n) / (w * h);
+        c.x /= n * double(w);
+        c.y /= n * double(h);
+    }
+    return c;
+}
+
+// Drawings in fig2dev's own text format (1200 units an inch): each filled
+// in red (colour 4), blue (1) or green (2), outlined in black.
+const char* const kFigures[] = {
+    // a box, a circle, a long bar
+    "2 2 0 1 0 4 50 -1 20 0.000 0 0 -1 0 0 5\n 600 600 2400 600 2400 1800 600 1800 600 600\n"
+    "1 3 0 1 0 1 50 -1 20 0.000 1 0.0000 3600 1800 600 600 3600 1800 4200 1800\n"
+    "2 2 0 0 0 2 50 -1 20 0.000 0 0 -1 0 0 5\n 300 2700 4500 2700 4500 3300 300 3300 300 2700\n",
+    // a triangle, an ellipse, a wide line
+    "2 3 0 1 0 4 50 -1 20 0.000 0 0 -1 0 0 4\n 600 2400 1800 300 3000 2400 600 2400\n"
+    "1 1 0 1 0 1 50 -1 20 0.000 1 0.0000 4200 1500 900 500 4200 1500 5100 1500\n"
+    "2 1 0 60 2 7 50 -1 -1 0.000 0 0 -1 0 0 2\n 600 3000 5100 3000\n",
+};
+
+class Fig2devReference : public ::testing::TestWithParam<size_t> {
+protected:
+    void SetUp() override
+    {
+        if (!HaveTool("command -v fig2dev"))
+            GTEST_SKIP() << "fig2dev is not installed";
+    }
+};
+
+TEST_P(Fig2devReference, ItsMetafilesLookLikeItsPictures)
+{
+    TempDir tmp("kestrel-fig");
+    const std::string fig = std::string("#FIG 3.2\nLandscape\nCenter\nInches\nLetter\n100.00\nSingle\n-2\n1200 2\n") +
+                            kFigures[GetParam()];
+    WriteFile(tmp.Path("in.fig"), Bytes(fig.begin(), fig.end()));
+    ASSERT_TRUE(RunQuiet("fig2dev -L emf " + tmp.Path("in.fig") + " " + tmp.Path("out.emf")));
+    ASSERT_TRUE(RunQuiet("fig2dev -L png -m 1 " + tmp.Path("in.fig") + " " + tmp.Path("out.png")));
+    RasterImage theirs;
+    ASSERT_TRUE(theirs.Load(tmp.Path("out.png").c_str(), RASTER_FORMAT_PNG)) << theirs.GetLastError();
+
+    // Ours at their picture's size.
+    Bytes emf = ReadFile(tmp.Path("out.emf"));
+    ASSERT_FALSE(emf.empty());
+    RasterMemFile stream(emf.data(), DWORD(emf.size()));
+    RasterImageWMF ours;
+    ASSERT_TRUE(ours.Decode(&stream, long(theirs.GetWidth()), long(theirs.GetHeight())))
+        << ours.GetLastError();
+
+    for (uint32_t colour : {0xFF0000u, 0x0000FFu, 0x00FF00u}) {
+        const Coverage a = Cover(ours, colour), t = Cover(theirs, colour);
+        ASSERT_GT(t.share, 0.01) << std::hex << colour;
+        EXPECT_NEAR(a.share, t.share, t.share * 0.2) << std::hex << colour;
+        EXPECT_NEAR(a.x, t.x, 0.04) << std::hex << colour;
+        EXPECT_NEAR(a.y, t.y, 0.04) << std::hex << colour;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Drawings, Fig2devReference,
+                         ::testing::Range(size_t(0), sizeof(kFigures) / sizeof(kFigures[0])));
 
 }  // namespace
