@@ -215,7 +215,8 @@ Coverage Cover(const RasterImage& img, uint32_t rgb)
 }
 
 // Drawings in fig2dev's own text format (1200 units an inch): each filled
-// in red (colour 4), blue (1) or green (2), outlined in black.
+// in red (colour 4), blue (1) or green (2), outlined in black. (No arcs:
+// fig2dev's pictures and its metafiles turn them opposite ways.)
 const char* const kFigures[] = {
     // a box, a circle, a long bar
     "2 2 0 1 0 4 50 -1 20 0.000 0 0 -1 0 0 5\n 600 600 2400 600 2400 1800 600 1800 600 600\n"
@@ -225,6 +226,12 @@ const char* const kFigures[] = {
     "2 3 0 1 0 4 50 -1 20 0.000 0 0 -1 0 0 4\n 600 2400 1800 300 3000 2400 600 2400\n"
     "1 1 0 1 0 1 50 -1 20 0.000 1 0.0000 4200 1500 900 500 4200 1500 5100 1500\n"
     "2 1 0 60 2 7 50 -1 -1 0.000 0 0 -1 0 0 2\n 600 3000 5100 3000\n",
+    // a pentagon, a wide spline, a triangle and a word (not drawn)
+    "2 3 0 1 0 4 50 -1 20 0.000 0 0 -1 0 0 6\n 1800 600 3000 1400 2600 2000 1000 2000 600 1400 1800 600\n"
+    "3 2 0 12 2 7 50 -1 -1 0.000 0 0 0 4\n 3600 600 4200 1800 4800 600 5400 1800\n"
+    " 0.000 -1.000 -1.000 0.000\n"
+    "2 3 0 1 0 1 50 -1 20 0.000 0 0 -1 0 0 4\n 600 2400 1800 3300 3000 2400 600 2400\n"
+    "4 0 0 50 -1 0 12 0.0000 4 135 390 3600 3000 Hello\\001\n",
 };
 
 class Fig2devReference : public ::testing::TestWithParam<size_t> {
