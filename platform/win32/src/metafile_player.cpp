@@ -73,7 +73,6 @@ Player::Player(Canvas& canvas, const Fit& fit, double pixelsPerMmX, double pixel
     : m_raster(canvas), m_fit(fit), m_pxPerMmX(pixelsPerMmX), m_pxPerMmY(pixelsPerMmY),
       m_objects(slots)
 {
-    m_state.pen.colour = 0;
     _remap();
 }
 
@@ -481,8 +480,9 @@ void Player::PolyBezierTo(const std::vector<POINT>& points)
 void Player::SetPixel(long x, long y, COLORREF colour)
 {
     const PointD p = _map(x, y);
-    m_raster.Pixel((int)std::max(-1L, std::min(RoundPixel(p.x), (long)m_raster.Width())),
-                   (int)std::max(-1L, std::min(RoundPixel(p.y), (long)m_raster.Height())), colour);
+    const long px = RoundPixel(p.x), py = RoundPixel(p.y);
+    if (px >= 0 && py >= 0 && px < m_raster.Width() && py < m_raster.Height())
+        m_raster.Pixel((int)px, (int)py, colour);
 }
 
 // Paths ----------------------------------------------------------------------
