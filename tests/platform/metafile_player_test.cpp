@@ -307,6 +307,16 @@ const Scene kScenes[] = {
          p.Must(0, 12, 20, 20, kWhite);
          p.Must(9, 0, 11, 1, kBlack);
      }},
+    {"ColourAndModeRecordsChangeNoShape", 10, 10,
+     [](MetafileWriter& m) {
+         m.SetBkColor(kBlueRef);
+         m.SetTextColor(kBlueRef);
+         m.SetBkMode(1);  // transparent
+         m.Select(m.CreatePen(5, 0, 0));
+         m.Select(m.CreateBrush(2, kRedRef));  // hatched: filled in its colour
+         m.Rectangle(1, 1, 6, 6);
+     },
+     [](Picture& p, Format) { p.Fill(1, 1, 6, 6, kRed); }},
     {"SetPixel", 8, 8, [](MetafileWriter& m) { m.SetPixel(3, 4, kBlueRef); },
      [](Picture& p, Format) { p.Set(3, 4, kBlue); }},
     {"IntersectClipRect", 12, 12,
