@@ -15,6 +15,7 @@ const RasterCodec* const kCodecs[] = {
     &g_RasterCodecTGA,
     &g_RasterCodecPCX,
     &g_RasterCodecWBMP,
+    &g_RasterCodecWMF,
     &g_RasterCodecJAS,
 };
 

@@ -39,4 +39,5 @@ extern const RasterCodec g_RasterCodecPNG;
 extern const RasterCodec g_RasterCodecTGA;
 extern const RasterCodec g_RasterCodecPCX;
 extern const RasterCodec g_RasterCodecWBMP;
+extern const RasterCodec g_RasterCodecWMF;
 extern const RasterCodec g_RasterCodecTIF;

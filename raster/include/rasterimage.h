@@ -10,6 +10,7 @@
 
 #include "rasterdefs.h"
 #include "rasterfile.h"
+#include "rastertext.h"
 
 class RasterImage;
 struct RasterCodec;
@@ -268,6 +269,18 @@ public:
     long Draw2(HDC hdc, long x = 0, long y = 0, long cx = -1, long cy = -1);
     long Stretch(HDC hdc, long xoffset, long yoffset, long xsize, long ysize, DWORD dwRop = SRCCOPY);
     long Tile(HDC hdc, RECT* rc);
+
+    // Text rendered by GDI into the pixels. x counts from the left, y from the
+    // top: the text's box stands on row y and grows upward. hdc only gives the
+    // scratch context its compatibility (the screen's when null). DrawString
+    // returns 1; DrawStringEx -1 for an invalid image or a null record, else
+    // 1, and stores its corrections of alignment, corner radius and opacity
+    // back into the record. With setAlpha, DrawString gives drawn pixels the
+    // colour's reserved byte as alpha and DrawStringEx makes them opaque.
+    long DrawString(HDC hdc, long x, long y, const char* text, RGBQUAD colour, const char* font,
+                    long size, long weight, BYTE italic, BYTE underline, bool setAlpha);
+    long DrawStringEx(HDC hdc, long x, long y, tagRasterTextInfo* textInfo, bool setAlpha);
+    void InitTextInfo(tagRasterTextInfo* textInfo);
 
     // Loading and saving by format id.
     bool Decode(RasterFile* stream, DWORD imagetype);

@@ -121,11 +121,14 @@ TEST(RasterEncode, UnknownFormatsAndMultipage)
     RasterImage img(2, 2, 24, 0);
     RasterMemFile f;
     ASSERT_TRUE(f.Open());
-    for (DWORD id : {RASTER_FORMAT_UNKNOWN, RASTER_FORMAT_LIMIT, RASTER_FORMAT_WMF}) {
+    for (DWORD id : {RASTER_FORMAT_UNKNOWN, RASTER_FORMAT_LIMIT}) {
         img.SetEscape(0);
         EXPECT_FALSE(img.Encode(&f, id)) << id;
         EXPECT_STREQ("Encode: Unknown format", img.GetLastError()) << id;
     }
+    // Metafiles are a known format that is read only.
+    EXPECT_FALSE(img.Encode(&f, RASTER_FORMAT_WMF));
+    EXPECT_STREQ("Save WMF not supported", img.GetLastError());
     RasterImage* pages[1] = {&img};
     EXPECT_FALSE(img.Encode(&f, pages, 1, RASTER_FORMAT_JPG));
     EXPECT_STREQ("Multipage Encode, Unsupported operation for this format", img.GetLastError());

@@ -70,6 +70,7 @@ typedef LPDEVMODEA LPDEVMODE;
 #define GetObject GetObjectA
 #define DrawText DrawTextA
 #define ExtTextOut ExtTextOutA
+#define GetTextExtentPoint32 GetTextExtentPoint32A
 #define EnumDisplaySettings EnumDisplaySettingsA
 #define FindResource FindResourceA
 #define GetModuleHandle GetModuleHandleA

@@ -46,3 +46,8 @@ int WINAPI DrawTextA(HDC dc, LPCSTR text, int count, LPRECT rect, UINT format);
 // ETO_CLIPPED clips to it. dx, when not null, gives each character's advance.
 BOOL WINAPI ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text,
                         UINT count, const INT* dx);
+
+// The width of count bytes of text in the context's font (the sum of the
+// characters' advances, a double-byte character counted once) and the font's
+// cell height. FALSE for an unknown context or a negative count.
+BOOL WINAPI GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, LPSIZE size);

@@ -17,6 +17,7 @@
 #include "win32_font.h"
 #include "win32_region.h"
 #include "win32_text.h"
+#include "win32_metafile.h"
 #include "win32_resource.h"
 #include "win32_sound.h"
 #include "win32_shell.h"

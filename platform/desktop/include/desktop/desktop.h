@@ -120,4 +120,8 @@ std::vector<MessageBoxShown> TakeMessageBoxes();
 // The display mode EnumDisplaySettingsA reports (frequency 60 Hz).
 void SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel);
 
+// The window and screen device contexts GetDC has given out and ReleaseDC
+// has not taken back: a test's way to see a context leak.
+int OpenDcCount();
+
 }  // namespace desktop

@@ -1,0 +1,69 @@
+// Arbitrary bytes through the WMF and EMF decoder and the metafile player
+// behind it: directly, at a small forced size, and through the format probe
+// when the picture the file asks for is small (a metafile may ask for 4000 x
+// 4000 pixels in a few bytes, which would slow the run to a crawl).
+#include <cstdlib>
+
+#include <raster.h>
+#include <wmf.h>
+
+#include "fuzz_support.h"
+
+namespace {
+
+constexpr long kForcedWidth = 16;
+constexpr long kForcedHeight = 12;
+constexpr long long kProbeSide = 32;
+
+long long Le(const uint8_t* p, int bytes)
+{
+    long long v = 0;
+    for (int i = bytes - 1; i >= 0; i--)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// Whether the picture the header asks for is at most kProbeSide a side, as
+// the decoder will size it: the placeable box at 96 dpi, or the enhanced
+// metafile's inclusive bounds.
+bool SmallPicture(const uint8_t* d, size_t n)
+{
+    if (n >= 22 && Le(d, 4) == 0x9AC6CDD7) {
+        const long long upi = Le(d + 14, 2);
+        if (upi != 0) {
+            const long long w = ((int16_t)Le(d + 10, 2) - (int16_t)Le(d + 6, 2)) * 96 / upi;
+            const long long h = ((int16_t)Le(d + 12, 2) - (int16_t)Le(d + 8, 2)) * 96 / upi;
+            if (w > kProbeSide || h > kProbeSide)
+                return false;
+        }
+    }
+    if (n >= 24 && Le(d, 4) == 1) {
+        const long long w = (int32_t)Le(d + 16, 4) - (long long)(int32_t)Le(d + 8, 4) + 1;
+        const long long h = (int32_t)Le(d + 20, 4) - (long long)(int32_t)Le(d + 12, 4) + 1;
+        if (w > kProbeSide || h > kProbeSide)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > 0xFFFFFFFFu)
+        return 0;
+    const HeapCopy copy(data, size);
+    {
+        RasterMemFile file(copy.Data(), (DWORD)size);
+        RasterImageWMF img;
+        if (img.Decode(&file, kForcedWidth, kForcedHeight) &&
+            (!img.IsValid() || img.GetWidth() != kForcedWidth || img.GetHeight() != kForcedHeight))
+            abort();  // success without the picture asked for
+    }
+    if (SmallPicture(data, size)) {
+        RasterImage img;
+        if (img.Decode(copy.Data(), (DWORD)size, RASTER_FORMAT_UNKNOWN) && !img.IsValid())
+            abort();
+    }
+    return 0;
+}

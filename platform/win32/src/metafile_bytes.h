@@ -1,0 +1,58 @@
+// Little-endian fields of a metafile record, read against the record's own
+// length: a field past the end reads as absent, never from beyond it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace win32metafile {
+
+class RecordBytes {
+public:
+    RecordBytes(const BYTE* p, size_t n) : m_p(p), m_n(n) {}
+
+    size_t Size() const { return m_n; }
+    const BYTE* Data() const { return m_p; }
+    bool Has(size_t offset, size_t bytes) const { return offset <= m_n && bytes <= m_n - offset; }
+
+    // Each returns false, leaving `v` alone, when the field runs past the end.
+    bool U16(size_t offset, WORD& v) const
+    {
+        if (!Has(offset, 2))
+            return false;
+        v = (WORD)(m_p[offset] | (m_p[offset + 1] << 8));
+        return true;
+    }
+    bool S16(size_t offset, long& v) const
+    {
+        WORD w;
+        if (!U16(offset, w))
+            return false;
+        v = (SHORT)w;
+        return true;
+    }
+    bool U32(size_t offset, DWORD& v) const
+    {
+        if (!Has(offset, 4))
+            return false;
+        v = m_p[offset] | (m_p[offset + 1] << 8) | (m_p[offset + 2] << 16) |
+            ((DWORD)m_p[offset + 3] << 24);
+        return true;
+    }
+    bool S32(size_t offset, long& v) const
+    {
+        DWORD d;
+        if (!U32(offset, d))
+            return false;
+        v = (LONG)d;
+        return true;
+    }
+
+private:
+    const BYTE* m_p;
+    size_t m_n;
+};
+
+}  // namespace win32metafile

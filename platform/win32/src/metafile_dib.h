@@ -1,0 +1,32 @@
+// Device-independent bitmaps inside metafile records: the header read field
+// by field and every pixel read against the bytes the record holds.
+#pragma once
+
+#include "metafile_player.h"
+
+#include <vector>
+
+namespace win32metafile {
+
+class DibReader {
+public:
+    // False when the header is not one the player reads (BITMAPCOREHEADER or
+    // a BITMAPINFOHEADER or longer; 1, 4, 8, 16, 24 or 32 bits, BI_RGB or
+    // BI_BITFIELDS) or the bits are shorter than the picture needs.
+    bool Open(const DibRef& dib);
+    long Width() const { return m_width; }
+    long Height() const { return m_height; }
+    // The colour of pixel (x, y), y counted from the top of the picture.
+    COLORREF At(long x, long y) const;
+
+private:
+    long m_width = 0, m_height = 0;
+    bool m_topDown = false;
+    int m_bits = 0;
+    size_t m_stride = 0;
+    const BYTE* m_data = nullptr;
+    std::vector<COLORREF> m_table;
+    DWORD m_masks[3] = {0, 0, 0};
+};
+
+}  // namespace win32metafile

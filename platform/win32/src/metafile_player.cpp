@@ -1,0 +1,722 @@
+// The metafile player's device context and the drawing calls both record
+// readers share.
+//
+// Shapes follow GDI's pixel rules: a rectangle from (l, t) to (r, b) fills the
+// pixels l .. r - 1 and t .. b - 1 and its one-pixel outline runs along the
+// outermost of them; a polygon's outline runs through the pixels of its
+// corners; a line leaves out its last pixel. Wide pens are centred on the
+// outline with round ends and joins.
+#include "metafile_player.h"
+
+#include "metafile_dib.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace win32metafile {
+
+namespace {
+
+// Pens this many canvas pixels wide or less draw one-pixel lines.
+constexpr double kThinPen = 1.5;
+
+constexpr double kTwoPi = 2 * M_PI;
+
+long RoundPixel(double v)
+{
+    if (!std::isfinite(v))
+        return 0;
+    v = std::floor(std::max(-1e9, std::min(1e9, v)) + 0.5);
+    return (long)v;
+}
+
+// The rectangle's corners as a closed figure.
+Figure Box(double x0, double y0, double x1, double y1)
+{
+    return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+}
+
+// A rectangle with elliptic corners of radii rx, ry.
+Figure RoundBox(double x0, double y0, double x1, double y1, double rx, double ry)
+{
+    Figure f;
+    ArcPoints(x1 - rx, y0 + ry, rx, ry, 0, M_PI / 2, f);
+    ArcPoints(x0 + rx, y0 + ry, rx, ry, M_PI / 2, M_PI / 2, f);
+    ArcPoints(x0 + rx, y1 - ry, rx, ry, M_PI, M_PI / 2, f);
+    ArcPoints(x1 - rx, y1 - ry, rx, ry, 3 * M_PI / 2, M_PI / 2, f);
+    return f;
+}
+
+// The part of `a` outside `cut`: up to four rectangles.
+void Subtract(const RECT& a, const RECT& cut, std::vector<RECT>& out)
+{
+    RECT i = {std::max(a.left, cut.left), std::max(a.top, cut.top), std::min(a.right, cut.right),
+              std::min(a.bottom, cut.bottom)};
+    if (i.left >= i.right || i.top >= i.bottom) {
+        out.push_back(a);
+        return;
+    }
+    if (a.top < i.top)
+        out.push_back({a.left, a.top, a.right, i.top});
+    if (i.bottom < a.bottom)
+        out.push_back({a.left, i.bottom, a.right, a.bottom});
+    if (a.left < i.left)
+        out.push_back({a.left, i.top, i.left, i.bottom});
+    if (i.right < a.right)
+        out.push_back({i.right, i.top, a.right, i.bottom});
+}
+
+}  // namespace
+
+Player::Player(Canvas& canvas, const Fit& fit, double pixelsPerMmX, double pixelsPerMmY,
+               size_t slots)
+    : m_raster(canvas), m_fit(fit), m_pxPerMmX(pixelsPerMmX), m_pxPerMmY(pixelsPerMmY),
+      m_objects(slots)
+{
+    _remap();
+}
+
+// Mapping --------------------------------------------------------------------
+
+void Player::_remap()
+{
+    double sx = 1, sy = 1;
+    const DcState& s = m_state;
+    switch (s.mapMode) {
+    case MM_LOMETRIC:
+        sx = m_pxPerMmX * 0.1;
+        sy = -m_pxPerMmY * 0.1;
+        break;
+    case MM_HIMETRIC:
+        sx = m_pxPerMmX * 0.01;
+        sy = -m_pxPerMmY * 0.01;
+        break;
+    case MM_LOENGLISH:
+        sx = m_pxPerMmX * 0.254;
+        sy = -m_pxPerMmY * 0.254;
+        break;
+    case MM_HIENGLISH:
+        sx = m_pxPerMmX * 0.0254;
+        sy = -m_pxPerMmY * 0.0254;
+        break;
+    case MM_TWIPS:
+        sx = m_pxPerMmX * 25.4 / 1440;
+        sy = -m_pxPerMmY * 25.4 / 1440;
+        break;
+    case MM_ISOTROPIC:
+    case MM_ANISOTROPIC:
+        sx = (double)s.viewportExt.cx / s.windowExt.cx;
+        sy = (double)s.viewportExt.cy / s.windowExt.cy;
+        if (s.mapMode == MM_ISOTROPIC) {
+            // Both axes take the smaller scale, each keeping its direction.
+            const double m = std::min(std::fabs(sx), std::fabs(sy));
+            sx = sx < 0 ? -m : m;
+            sy = sy < 0 ? -m : m;
+        }
+        break;
+    default:
+        break;
+    }
+    m_ax = m_fit.scaleX * sx;
+    m_bx = m_fit.scaleX * (s.viewportOrg.x - s.windowOrg.x * sx) + m_fit.offsetX;
+    m_ay = m_fit.scaleY * sy;
+    m_by = m_fit.scaleY * (s.viewportOrg.y - s.windowOrg.y * sy) + m_fit.offsetY;
+}
+
+PointD Player::_map(long x, long y) const
+{
+    return {m_ax * x + m_bx, m_ay * y + m_by};
+}
+
+void Player::SetMapMode(int mode)
+{
+    if (mode < MM_TEXT || mode > MM_ANISOTROPIC)
+        return;
+    m_state.mapMode = mode;
+    _remap();
+}
+
+void Player::SetWindowOrg(long x, long y)
+{
+    m_state.windowOrg = {(LONG)x, (LONG)y};
+    _remap();
+}
+
+void Player::SetViewportOrg(long x, long y)
+{
+    m_state.viewportOrg = {(LONG)x, (LONG)y};
+    _remap();
+}
+
+void Player::OffsetWindowOrg(long dx, long dy)
+{
+    SetWindowOrg(m_state.windowOrg.x + dx, m_state.windowOrg.y + dy);
+}
+
+void Player::OffsetViewportOrg(long dx, long dy)
+{
+    SetViewportOrg(m_state.viewportOrg.x + dx, m_state.viewportOrg.y + dy);
+}
+
+// Extents count only in the two scalable modes, and never as 0.
+void Player::SetWindowExt(long x, long y)
+{
+    if (x == 0 || y == 0 || m_state.mapMode < MM_ISOTROPIC)
+        return;
+    m_state.windowExt = {(LONG)x, (LONG)y};
+    _remap();
+}
+
+void Player::SetViewportExt(long x, long y)
+{
+    if (x == 0 || y == 0 || m_state.mapMode < MM_ISOTROPIC)
+        return;
+    m_state.viewportExt = {(LONG)x, (LONG)y};
+    _remap();
+}
+
+void Player::ScaleWindowExt(long xNum, long xDen, long yNum, long yDen)
+{
+    if (xDen == 0 || yDen == 0)
+        return;
+    SetWindowExt((long)((long long)m_state.windowExt.cx * xNum / xDen),
+                 (long)((long long)m_state.windowExt.cy * yNum / yDen));
+}
+
+void Player::ScaleViewportExt(long xNum, long xDen, long yNum, long yDen)
+{
+    if (xDen == 0 || yDen == 0)
+        return;
+    SetViewportExt((long)((long long)m_state.viewportExt.cx * xNum / xDen),
+                   (long)((long long)m_state.viewportExt.cy * yNum / yDen));
+}
+
+// Objects --------------------------------------------------------------------
+
+size_t Player::FreeSlot() const
+{
+    for (size_t i = 0; i < m_objects.size(); i++) {
+        if (m_objects[i].kind == Object::kEmpty)
+            return i;
+    }
+    return m_objects.size();
+}
+
+bool Player::Put(size_t slot, const Object& object)
+{
+    if (slot >= m_objects.size())
+        return false;
+    m_objects[slot] = object;
+    return true;
+}
+
+bool Player::Select(size_t slot)
+{
+    if (slot >= m_objects.size())
+        return false;
+    const Object& o = m_objects[slot];
+    if (o.kind == Object::kPen)
+        m_state.pen = o.pen;
+    else if (o.kind == Object::kBrush)
+        m_state.brush = o.brush;
+    return o.kind != Object::kEmpty;
+}
+
+bool Player::SelectStock(DWORD stock)
+{
+    static const COLORREF kBrushes[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
+    if (stock <= 4) {
+        m_state.brush = {kBrushSolid, kBrushes[stock]};
+    } else if (stock == 5) {
+        m_state.brush = {kBrushNull, 0};
+    } else if (stock == 6 || stock == 7) {
+        m_state.pen = {kPenSolid, 0, stock == 6 ? 0xFFFFFFu : 0u};
+    } else if (stock == 8) {
+        m_state.pen = {kPenNull, 0, 0};
+    } else if (stock < 10 || stock > 19) {
+        return false;  // 9 and past 19 name no stock object
+    }
+    return true;  // fonts, the palette and the DC pen and brush change nothing drawn
+}
+
+bool Player::Delete(size_t slot)
+{
+    if (slot >= m_objects.size())
+        return false;
+    m_objects[slot] = Object();
+    return true;
+}
+
+// Drawing helpers ------------------------------------------------------------
+
+double Player::_penPixels() const
+{
+    if (m_state.pen.style == kPenNull)
+        return 0;
+    const double w = std::fabs(m_state.pen.width * m_ax);
+    return w <= kThinPen ? 1 : w;
+}
+
+void Player::_fill(const std::vector<Figure>& figures, bool winding)
+{
+    if (m_state.brush.style == kBrushNull)
+        return;
+    // Hatched brushes fill in their colour: the hatching is not drawn.
+    m_raster.Fill(figures, winding, m_state.brush.colour);
+}
+
+void Player::_stroke(const Figure& points, bool closed, bool lastPixel)
+{
+    const double w = _penPixels();
+    if (w <= 0)
+        return;
+    if (w <= 1)
+        m_raster.ThinLine(points, closed, lastPixel, m_state.pen.colour);
+    else
+        m_raster.WideLine(points, closed, w, m_state.pen.colour);
+}
+
+void Player::_addFigure(const Figure& points, bool closed)
+{
+    m_path.push_back(points);
+    m_pathClosed.push_back(closed);
+    m_figureOpen = false;
+}
+
+// A closed shape: the area filled with the brush, then the outline stroked;
+// inside a path only the outline is kept.
+void Player::_shape(const Figure& area, const Figure& outline, bool closed)
+{
+    if (m_inPath) {
+        _addFigure(outline, closed);
+        return;
+    }
+    if (closed)
+        _fill({area}, m_state.fillMode == kFillWinding);
+    _stroke(outline, closed, true);
+}
+
+// Drawing --------------------------------------------------------------------
+
+void Player::MoveTo(long x, long y)
+{
+    m_state.position = {(LONG)x, (LONG)y};
+    m_figureOpen = false;
+}
+
+void Player::LineTo(long x, long y)
+{
+    const PointD a = _map(m_state.position.x, m_state.position.y), b = _map(x, y);
+    m_state.position = {(LONG)x, (LONG)y};
+    if (m_inPath) {
+        if (!m_figureOpen) {
+            _addFigure({a}, false);
+            m_figureOpen = true;
+        }
+        m_path.back().push_back(b);
+        return;
+    }
+    _stroke({a, b}, false, false);
+}
+
+void Player::Rectangle(long l, long t, long r, long b)
+{
+    const PointD p = _map(l, t), q = _map(r, b);
+    const double x0 = std::min(p.x, q.x), x1 = std::max(p.x, q.x);
+    const double y0 = std::min(p.y, q.y), y1 = std::max(p.y, q.y);
+    _shape(Box(x0, y0, x1, y1), Box(x0, y0, x1 - 1, y1 - 1), true);
+}
+
+void Player::Ellipse(long l, long t, long r, long b)
+{
+    const PointD p = _map(l, t), q = _map(r, b);
+    const double cx = (p.x + q.x) / 2, cy = (p.y + q.y) / 2;
+    const double rx = std::fabs(q.x - p.x) / 2, ry = std::fabs(q.y - p.y) / 2;
+    Figure area, outline;
+    ArcPoints(cx, cy, rx, ry, 0, kTwoPi, area);
+    ArcPoints(cx - 0.5, cy - 0.5, std::max(rx - 0.5, 0.0), std::max(ry - 0.5, 0.0), 0, kTwoPi,
+              outline);
+    _shape(area, outline, true);
+}
+
+void Player::RoundRect(long l, long t, long r, long b, long w, long h)
+{
+    const PointD p = _map(l, t), q = _map(r, b);
+    const double x0 = std::min(p.x, q.x), x1 = std::max(p.x, q.x);
+    const double y0 = std::min(p.y, q.y), y1 = std::max(p.y, q.y);
+    const double rx = std::min(std::fabs(w * m_ax) / 2, (x1 - x0) / 2);
+    const double ry = std::min(std::fabs(h * m_ay) / 2, (y1 - y0) / 2);
+    _shape(RoundBox(x0, y0, x1, y1, rx, ry),
+           RoundBox(x0, y0, x1 - 1, y1 - 1, std::max(rx - 0.5, 0.0), std::max(ry - 0.5, 0.0)),
+           true);
+}
+
+void Player::Arc(ArcKind kind, long l, long t, long r, long b, long xs, long ys, long xe, long ye)
+{
+    const PointD p = _map(l, t), q = _map(r, b), s = _map(xs, ys), e = _map(xe, ye);
+    const double cx = (p.x + q.x) / 2, cy = (p.y + q.y) / 2;
+    const double rx = std::fabs(q.x - p.x) / 2, ry = std::fabs(q.y - p.y) / 2;
+    // The arc starts where the ray from the centre through the start point
+    // meets the ellipse, and ends on the ray through the end point.
+    const double a0 = std::atan2(-(s.y - cy) * rx, (s.x - cx) * ry);
+    const double a1 = std::atan2(-(e.y - cy) * rx, (e.x - cx) * ry);
+    // The direction is the logical one: a mapping that turns one axis over
+    // turns it on the canvas.
+    bool counter = m_state.arcDirection != kArcClockwise;
+    if ((m_ax < 0) != (m_ay < 0))
+        counter = !counter;
+    double sweep = a1 - a0;
+    if (counter && sweep <= 0)
+        sweep += kTwoPi;
+    else if (!counter && sweep >= 0)
+        sweep -= kTwoPi;
+
+    Figure area, outline;
+    ArcPoints(cx, cy, rx, ry, a0, sweep, area);
+    ArcPoints(cx - 0.5, cy - 0.5, std::max(rx - 0.5, 0.0), std::max(ry - 0.5, 0.0), a0, sweep,
+              outline);
+    if (kind == kPie) {
+        area.push_back({cx, cy});
+        outline.push_back({cx - 0.5, cy - 0.5});
+    }
+    if (kind == kArc) {
+        if (m_inPath)
+            _addFigure(outline, false);
+        else
+            _stroke(outline, false, true);
+        return;
+    }
+    _shape(area, outline, true);
+}
+
+void Player::Polygon(const std::vector<POINT>& points)
+{
+    PolyPolygon({points});
+}
+
+void Player::PolyPolygon(const std::vector<std::vector<POINT>>& polygons)
+{
+    std::vector<Figure> figures;
+    for (const auto& poly : polygons) {
+        Figure f;
+        for (const POINT& pt : poly)
+            f.push_back(_map(pt.x, pt.y));
+        if (!f.empty())
+            figures.push_back(std::move(f));
+    }
+    if (m_inPath) {
+        for (const Figure& f : figures)
+            _addFigure(f, true);
+        return;
+    }
+    _fill(figures, m_state.fillMode == kFillWinding);
+    for (const Figure& f : figures)
+        _stroke(f, true, true);
+}
+
+void Player::Polyline(const std::vector<POINT>& points)
+{
+    PolyPolyline({points});
+}
+
+void Player::PolyPolyline(const std::vector<std::vector<POINT>>& lines)
+{
+    for (const auto& line : lines) {
+        Figure f;
+        for (const POINT& pt : line)
+            f.push_back(_map(pt.x, pt.y));
+        if (f.empty())
+            continue;
+        if (m_inPath)
+            _addFigure(f, false);
+        else
+            _stroke(f, false, false);
+    }
+}
+
+void Player::PolylineTo(const std::vector<POINT>& points)
+{
+    for (const POINT& pt : points)
+        LineTo(pt.x, pt.y);
+}
+
+void Player::PolyBezier(const std::vector<POINT>& points)
+{
+    if (points.empty())
+        return;
+    Figure f = {_map(points[0].x, points[0].y)};
+    for (size_t i = 1; i + 2 < points.size(); i += 3) {
+        BezierPoints(f.back(), _map(points[i].x, points[i].y),
+                     _map(points[i + 1].x, points[i + 1].y), _map(points[i + 2].x, points[i + 2].y), f);
+    }
+    if (m_inPath)
+        _addFigure(f, false);
+    else
+        _stroke(f, false, true);
+}
+
+void Player::PolyBezierTo(const std::vector<POINT>& points)
+{
+    if (points.size() < 3)
+        return;
+    const POINT from = m_state.position;
+    Figure f = {_map(from.x, from.y)};
+    for (size_t i = 0; i + 2 < points.size(); i += 3) {
+        BezierPoints(f.back(), _map(points[i].x, points[i].y),
+                     _map(points[i + 1].x, points[i + 1].y), _map(points[i + 2].x, points[i + 2].y), f);
+        m_state.position = points[i + 2];
+    }
+    if (m_inPath) {
+        if (!m_figureOpen) {
+            _addFigure({f[0]}, false);
+            m_figureOpen = true;
+        }
+        m_path.back().insert(m_path.back().end(), f.begin() + 1, f.end());
+        return;
+    }
+    _stroke(f, false, false);
+}
+
+void Player::SetPixel(long x, long y, COLORREF colour)
+{
+    const PointD p = _map(x, y);
+    const long px = RoundPixel(p.x), py = RoundPixel(p.y);
+    if (px >= 0 && py >= 0 && px < m_raster.Width() && py < m_raster.Height())
+        m_raster.Pixel((int)px, (int)py, colour);
+}
+
+// Paths ----------------------------------------------------------------------
+
+void Player::BeginPath()
+{
+    m_inPath = true;
+    m_path.clear();
+    m_pathClosed.clear();
+    m_figureOpen = false;
+}
+
+void Player::EndPath()
+{
+    m_inPath = false;
+    m_figureOpen = false;
+}
+
+void Player::AbortPath()
+{
+    BeginPath();
+    m_inPath = false;
+}
+
+void Player::CloseFigure()
+{
+    if (m_inPath && m_figureOpen) {
+        m_pathClosed.back() = true;
+        m_figureOpen = false;
+    }
+}
+
+void Player::FillPath()
+{
+    _fill(m_path, m_state.fillMode == kFillWinding);
+    AbortPath();
+}
+
+void Player::StrokePath()
+{
+    for (size_t i = 0; i < m_path.size(); i++)
+        _stroke(m_path[i], m_pathClosed[i], true);
+    AbortPath();
+}
+
+void Player::StrokeAndFillPath()
+{
+    _fill(m_path, m_state.fillMode == kFillWinding);
+    StrokePath();
+}
+
+// Clipping -------------------------------------------------------------------
+
+RECT Player::_deviceRect(long l, long t, long r, long b) const
+{
+    const PointD p = _map(l, t), q = _map(r, b);
+    const long x0 = RoundPixel(p.x), y0 = RoundPixel(p.y), x1 = RoundPixel(q.x),
+               y1 = RoundPixel(q.y);
+    return {(LONG)std::min(x0, x1), (LONG)std::min(y0, y1), (LONG)std::max(x0, x1),
+            (LONG)std::max(y0, y1)};
+}
+
+void Player::_useClip()
+{
+    m_raster.SetClip(m_state.clipped ? &m_state.clip : nullptr);
+}
+
+void Player::IntersectClip(long l, long t, long r, long b)
+{
+    const RECT c = _deviceRect(l, t, r, b);
+    if (!m_state.clipped) {
+        m_state.clip = {{0, 0, m_raster.Width(), m_raster.Height()}};
+        m_state.clipped = true;
+    }
+    std::vector<RECT> next;
+    for (const RECT& a : m_state.clip) {
+        const RECT i = {std::max(a.left, c.left), std::max(a.top, c.top),
+                        std::min(a.right, c.right), std::min(a.bottom, c.bottom)};
+        if (i.left < i.right && i.top < i.bottom)
+            next.push_back(i);
+    }
+    m_state.clip = std::move(next);
+    _useClip();
+}
+
+void Player::ExcludeClip(long l, long t, long r, long b)
+{
+    const RECT c = _deviceRect(l, t, r, b);
+    if (!m_state.clipped) {
+        m_state.clip = {{0, 0, m_raster.Width(), m_raster.Height()}};
+        m_state.clipped = true;
+    }
+    std::vector<RECT> next;
+    for (const RECT& a : m_state.clip)
+        Subtract(a, c, next);
+    m_state.clip = std::move(next);
+    _useClip();
+}
+
+void Player::SelectClip(const std::vector<RECT>* deviceRects)
+{
+    m_state.clipped = deviceRects != nullptr;
+    m_state.clip.clear();
+    if (deviceRects != nullptr) {
+        // Region rectangles are in the metafile's device units: fitted like
+        // everything else, then cut to the canvas.
+        const RECT all = {0, 0, m_raster.Width(), m_raster.Height()};
+        std::vector<RECT> pieces;
+        for (const RECT& d : *deviceRects) {
+            const long x0 = RoundPixel(d.left * m_fit.scaleX + m_fit.offsetX);
+            const long x1 = RoundPixel(d.right * m_fit.scaleX + m_fit.offsetX);
+            const long y0 = RoundPixel(d.top * m_fit.scaleY + m_fit.offsetY);
+            const long y1 = RoundPixel(d.bottom * m_fit.scaleY + m_fit.offsetY);
+            RECT c = {(LONG)std::max<long>(std::min(x0, x1), all.left),
+                      (LONG)std::max<long>(std::min(y0, y1), all.top),
+                      (LONG)std::min<long>(std::max(x0, x1), all.right),
+                      (LONG)std::min<long>(std::max(y0, y1), all.bottom)};
+            if (c.left >= c.right || c.top >= c.bottom)
+                continue;
+            // Overlapping rectangles would be drawn twice: keep them apart.
+            std::vector<RECT> parts = {c};
+            for (const RECT& have : pieces) {
+                std::vector<RECT> rest;
+                for (const RECT& p : parts)
+                    Subtract(p, have, rest);
+                parts = std::move(rest);
+            }
+            pieces.insert(pieces.end(), parts.begin(), parts.end());
+        }
+        m_state.clip = std::move(pieces);
+    }
+    _useClip();
+}
+
+// Saved states ---------------------------------------------------------------
+
+void Player::Save()
+{
+    m_saved.push_back(m_state);
+}
+
+bool Player::Restore(long n)
+{
+    const long depth = (long)m_saved.size();
+    long keep;
+    if (n < 0 && -n <= depth)
+        keep = depth + n;
+    else if (n > 0 && n <= depth)
+        keep = n - 1;
+    else
+        return false;
+    m_state = m_saved[keep];
+    m_saved.resize(keep);
+    _remap();
+    _useClip();
+    return true;
+}
+
+// Blits ----------------------------------------------------------------------
+
+bool Player::Blit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy, long sw,
+                  long sh, DWORD rop)
+{
+    DibReader reader;
+    COLORREF fill = 0;
+    switch (rop) {
+    case kRopSrcCopy:
+        if (dib == nullptr || !reader.Open(*dib))
+            return false;
+        break;
+    case kRopPatCopy:
+        if (m_state.brush.style == kBrushNull)
+            return true;
+        fill = m_state.brush.colour;
+        break;
+    case kRopBlackness:
+        fill = 0;
+        break;
+    case kRopWhiteness:
+        fill = 0xFFFFFF;
+        break;
+    default:
+        return false;
+    }
+    const PointD p = _map(x, y), q = _map(x + w, y + h);
+    if (p.x == q.x || p.y == q.y)
+        return true;
+    // The canvas pixels whose centres lie inside the rectangle.
+    auto from = [](double a, double b, int limit) {
+        const double v = std::ceil(std::min(a, b) - 0.5);
+        return (long)std::max(0.0, std::min(v, (double)limit));
+    };
+    auto to = [](double a, double b, int limit) {
+        const double v = std::ceil(std::max(a, b) - 0.5);
+        return (long)std::max(0.0, std::min(v, (double)limit));
+    };
+    const long i0 = from(p.x, q.x, m_raster.Width()), i1 = to(p.x, q.x, m_raster.Width());
+    const long j0 = from(p.y, q.y, m_raster.Height()), j1 = to(p.y, q.y, m_raster.Height());
+    for (long j = j0; j < j1; j++) {
+        if (rop != kRopSrcCopy) {
+            if (i0 < i1)
+                m_raster.Span((int)j, (int)i0, (int)i1, fill);
+            continue;
+        }
+        // Each canvas pixel takes the source pixel under its centre; the
+        // relative position handles mirrored rectangles on either side.
+        const double v = (j + 0.5 - p.y) / (q.y - p.y);
+        const long srcY = sy + (long)std::floor(v * sh);
+        if (srcY < 0 || srcY >= reader.Height())
+            continue;
+        long runStart = -1;
+        COLORREF runColour = 0;
+        for (long i = i0; i <= i1; i++) {
+            bool have = false;
+            COLORREF c = 0;
+            if (i < i1) {
+                const double u = (i + 0.5 - p.x) / (q.x - p.x);
+                const long srcX = sx + (long)std::floor(u * sw);
+                if (srcX >= 0 && srcX < reader.Width()) {
+                    have = true;
+                    c = reader.At(srcX, srcY);
+                }
+            }
+            if (runStart >= 0 && (!have || c != runColour)) {
+                m_raster.Span((int)j, (int)runStart, (int)i, runColour);
+                runStart = -1;
+            }
+            if (have && runStart < 0) {
+                runStart = i;
+                runColour = c;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace win32metafile

@@ -1,0 +1,179 @@
+// The metafile player's device context: mapping, pen and brush, colours and
+// modes, current position, clip rectangles, saved states, the object table
+// and the path, and the drawing calls both record readers share. Points are
+// logical coordinates; the player maps them to the canvas.
+#pragma once
+
+#include "metafile_raster.h"
+
+#include <vector>
+
+namespace win32metafile {
+
+// Pen styles, brush styles, fill modes and background modes, as in files.
+constexpr int kPenSolid = 0;
+constexpr int kPenNull = 5;
+constexpr int kBrushSolid = 0;
+constexpr int kBrushNull = 1;
+constexpr int kBrushHatched = 2;
+constexpr int kFillAlternate = 1;
+constexpr int kFillWinding = 2;
+constexpr int kArcCounterClockwise = 1;
+constexpr int kArcClockwise = 2;
+
+// Raster operations the blits play.
+constexpr DWORD kRopSrcCopy = 0x00CC0020;
+constexpr DWORD kRopPatCopy = 0x00F00021;
+constexpr DWORD kRopBlackness = 0x00000042;
+constexpr DWORD kRopWhiteness = 0x00FF0062;
+
+struct Pen {
+    int style = kPenSolid;
+    double width = 0;  // logical units; 0 is one pixel
+    COLORREF colour = 0;
+};
+
+struct Brush {
+    int style = kBrushSolid;
+    COLORREF colour = 0xFFFFFF;
+};
+
+// What sits in one slot of the object table.
+struct Object {
+    enum Kind { kEmpty, kPen, kBrush, kOther } kind = kEmpty;
+    Pen pen;
+    Brush brush;
+};
+
+// How the picture lands on the canvas: device coordinates of the metafile
+// (after its own mapping) times `scale` plus `offset`.
+struct Fit {
+    double scaleX = 1, scaleY = 1;
+    double offsetX = 0, offsetY = 0;
+};
+
+struct DcState {
+    int mapMode = MM_TEXT;
+    POINT windowOrg = {0, 0};
+    SIZE windowExt = {1, 1};
+    POINT viewportOrg = {0, 0};
+    SIZE viewportExt = {1, 1};
+    Pen pen;
+    Brush brush;
+    COLORREF background = 0xFFFFFF;
+    COLORREF text = 0;
+    int backgroundMode = 2;  // opaque
+    int fillMode = kFillAlternate;
+    int arcDirection = kArcCounterClockwise;
+    POINT position = {0, 0};
+    bool clipped = false;
+    std::vector<RECT> clip;  // device pixels, disjoint
+};
+
+// A device-independent bitmap inside a record.
+struct DibRef {
+    const BYTE* info = nullptr;  // BITMAPINFO: header and colour table
+    size_t infoSize = 0;
+    const BYTE* bits = nullptr;
+    size_t bitsSize = 0;
+};
+
+class Player {
+public:
+    // `pixelsPerMm` gives the fixed mapping modes their size on the device;
+    // `slots` is the size of the object table.
+    Player(Canvas& canvas, const Fit& fit, double pixelsPerMmX, double pixelsPerMmY, size_t slots);
+
+    DcState& State() { return m_state; }
+
+    // Mapping.
+    void SetMapMode(int mode);
+    void SetWindowOrg(long x, long y);
+    void SetWindowExt(long x, long y);
+    void SetViewportOrg(long x, long y);
+    void SetViewportExt(long x, long y);
+    void OffsetWindowOrg(long dx, long dy);
+    void OffsetViewportOrg(long dx, long dy);
+    void ScaleWindowExt(long xNum, long xDen, long yNum, long yDen);
+    void ScaleViewportExt(long xNum, long xDen, long yNum, long yDen);
+
+    // Objects: a table slot, or a stock object by number.
+    size_t Slots() const { return m_objects.size(); }
+    // The first empty slot, or Slots() when the table is full.
+    size_t FreeSlot() const;
+    bool Put(size_t slot, const Object& object);
+    bool Select(size_t slot);
+    bool SelectStock(DWORD stock);
+    bool Delete(size_t slot);
+
+    // Drawing.
+    void MoveTo(long x, long y);
+    void LineTo(long x, long y);
+    void Rectangle(long l, long t, long r, long b);
+    void Ellipse(long l, long t, long r, long b);
+    void RoundRect(long l, long t, long r, long b, long w, long h);
+    enum ArcKind { kArc, kChord, kPie };
+    void Arc(ArcKind kind, long l, long t, long r, long b, long xs, long ys, long xe, long ye);
+    void Polygon(const std::vector<POINT>& points);
+    void Polyline(const std::vector<POINT>& points);
+    void PolylineTo(const std::vector<POINT>& points);
+    void PolyPolygon(const std::vector<std::vector<POINT>>& polygons);
+    void PolyPolyline(const std::vector<std::vector<POINT>>& lines);
+    void PolyBezier(const std::vector<POINT>& points);
+    void PolyBezierTo(const std::vector<POINT>& points);
+    void SetPixel(long x, long y, COLORREF colour);
+
+    // Paths.
+    void BeginPath();
+    void EndPath();
+    void AbortPath();
+    void CloseFigure();
+    void FillPath();
+    void StrokePath();
+    void StrokeAndFillPath();
+
+    // Clipping, in logical coordinates; device rectangles for whole regions
+    // (null lifts the clip).
+    void IntersectClip(long l, long t, long r, long b);
+    void ExcludeClip(long l, long t, long r, long b);
+    void SelectClip(const std::vector<RECT>* deviceRects);
+
+    // Saved states: Save pushes; Restore(n) takes back the n-th saved state
+    // (n > 0) or the one -n saves back (n < 0). False when there is none.
+    void Save();
+    bool Restore(long n);
+
+    // Blits onto the logical rectangle (x, y, w, h): a DIB's source rectangle
+    // stretched (nearest pixel), or the brush, black or white without one.
+    // False for a raster operation the player does not play, or a DIB it
+    // cannot read.
+    bool Blit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy, long sw,
+              long sh, DWORD rop);
+
+private:
+    PointD _map(long x, long y) const;
+    void _remap();
+    double _penPixels() const;
+    void _addFigure(const Figure& indexPoints, bool closed);
+    void _fill(const std::vector<Figure>& figures, bool winding);
+    void _stroke(const Figure& indexPoints, bool closed, bool lastPixel);
+    void _shape(const Figure& area, const Figure& outline, bool closed);
+    void _useClip();
+    RECT _deviceRect(long l, long t, long r, long b) const;
+
+    Raster m_raster;
+    Fit m_fit;
+    double m_pxPerMmX, m_pxPerMmY;
+    DcState m_state;
+    std::vector<DcState> m_saved;
+    std::vector<Object> m_objects;
+    // The mapping from logical to canvas pixels: X = ax * x + bx.
+    double m_ax = 1, m_bx = 0, m_ay = 1, m_by = 0;
+    // The path being recorded.
+    bool m_inPath = false;
+    std::vector<Figure> m_path;
+    std::vector<bool> m_pathClosed;
+    bool m_figureOpen = false;
+};
+
+}  // namespace win32metafile

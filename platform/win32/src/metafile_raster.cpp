@@ -1,0 +1,368 @@
+// The metafile player's rasteriser: scan-line polygon fill, one-pixel lines
+// and wide lines, through the player's clip rectangles onto a canvas.
+#include "metafile_raster.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace win32metafile {
+
+namespace {
+
+// Coordinates further out than this are as good as infinitely far for a
+// picture; clamping them keeps every later sum finite and exact enough.
+constexpr double kFar = 1e7;
+
+// Flattened curves keep within this many pixels of the true curve.
+constexpr double kCurveTolerance = 0.05;
+
+double Clamp(double v, double lo, double hi)
+{
+    return v < lo ? lo : (v > hi ? hi : v);
+}
+
+bool Finite(PointD p)
+{
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+struct Edge {
+    double x0, y0, x1, y1;  // y0 < y1
+    int dir;                // +1 downwards as given, -1 upwards
+};
+
+struct Crossing {
+    double x;
+    int dir;
+};
+
+// Twice the signed area of a polygon (negative for the turn of the wide
+// lines' quadrilaterals).
+double Area(const Figure& f)
+{
+    double sum = 0;
+    for (size_t i = 0; i < f.size(); i++) {
+        const PointD& p = f[i];
+        const PointD& q = f[(i + 1) % f.size()];
+        sum += p.x * q.y - q.x * p.y;
+    }
+    return sum;
+}
+
+// The first pixel whose centre lies at or right of x, as a clamped integer.
+long PixelAtOrRight(double x, long limit)
+{
+    const double v = std::ceil(x - 0.5);
+    if (v < 0)
+        return 0;
+    if (v > (double)limit)
+        return limit;
+    return (long)v;
+}
+
+}  // namespace
+
+void ArcPoints(double cx, double cy, double rx, double ry, double start, double sweep, Figure& out)
+{
+    const double r = std::max(std::fabs(rx), std::fabs(ry));
+    int n = 1;
+    if (r > kCurveTolerance) {
+        const double step = 2.0 * std::acos(std::max(-1.0, 1.0 - kCurveTolerance / r));
+        const double want = std::ceil(std::fabs(sweep) / std::max(step, 1e-6));
+        n = (int)Clamp(want, 1, kMaxCurvePoints - 1);
+    }
+    for (int i = 0; i <= n; i++) {
+        const double a = start + sweep * i / n;
+        out.push_back({cx + rx * std::cos(a), cy - ry * std::sin(a)});
+    }
+}
+
+void BezierPoints(PointD p0, PointD p1, PointD p2, PointD p3, Figure& out)
+{
+    const double len = std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p1.x, p2.y - p1.y) +
+                       std::hypot(p3.x - p2.x, p3.y - p2.y);
+    const int n = (int)Clamp(std::ceil(std::sqrt(std::isfinite(len) ? len : 0) * 2), 1,
+                             kMaxCurvePoints - 1);
+    for (int i = 1; i <= n; i++) {
+        const double t = (double)i / n, u = 1 - t;
+        const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
+        out.push_back({a * p0.x + b * p1.x + c * p2.x + d * p3.x,
+                       a * p0.y + b * p1.y + c * p2.y + d * p3.y});
+    }
+}
+
+void BufferCanvas::Span(int y, int x0, int x1, COLORREF colour)
+{
+    if (y < 0 || y >= m_height)
+        return;
+    x0 = std::max(x0, 0);
+    x1 = std::min(x1, m_width);
+    const uint32_t px = ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+    uint32_t* row = m_pixels + (size_t)y * m_stride;
+    for (int x = x0; x < x1; x++)
+        row[x] = px;
+}
+
+Raster::Raster(Canvas& canvas) : m_canvas(canvas) {}
+
+void Raster::SetClip(const std::vector<RECT>* rects)
+{
+    m_clipped = rects != nullptr;
+    m_clip.clear();
+    if (rects != nullptr)
+        m_clip = *rects;
+}
+
+void Raster::Span(int y, int x0, int x1, COLORREF colour)
+{
+    if (y < 0 || y >= Height())
+        return;
+    x0 = std::max(x0, 0);
+    x1 = std::min(x1, Width());
+    if (x0 >= x1)
+        return;
+    if (!m_clipped) {
+        m_canvas.Span(y, x0, x1, colour);
+        return;
+    }
+    for (const RECT& r : m_clip) {
+        if (y < r.top || y >= r.bottom)
+            continue;
+        const int a = std::max<long>(x0, r.left), b = std::min<long>(x1, r.right);
+        if (a < b)
+            m_canvas.Span(y, a, b, colour);
+    }
+}
+
+void Raster::Pixel(int x, int y, COLORREF colour)
+{
+    Span(y, x, x + 1, colour);
+}
+
+void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF colour)
+{
+    std::vector<Edge> edges;
+    double top = kFar, bottom = -kFar;
+    for (const Figure& f : figures) {
+        // A figure wholly beside the canvas changes no count inside it:
+        // whatever it adds on a row it takes away again.
+        double x0 = kFar, x1 = -kFar, y0 = kFar, y1 = -kFar;
+        for (const PointD& p : f) {
+            x0 = std::min(x0, p.x);
+            x1 = std::max(x1, p.x);
+            y0 = std::min(y0, p.y);
+            y1 = std::max(y1, p.y);
+        }
+        if (x1 < 0 || x0 > Width() || y1 < 0 || y0 > Height())
+            continue;
+        for (size_t i = 0; i < f.size(); i++) {
+            PointD a = f[i], b = f[(i + 1) % f.size()];
+            if (!Finite(a) || !Finite(b))
+                continue;
+            a = {Clamp(a.x, -kFar, kFar), Clamp(a.y, -kFar, kFar)};
+            b = {Clamp(b.x, -kFar, kFar), Clamp(b.y, -kFar, kFar)};
+            // Level edges cross no row; edges above or below the canvas
+            // cross none of its rows.
+            if (a.y == b.y || std::max(a.y, b.y) < 0 || std::min(a.y, b.y) > Height())
+                continue;
+            if (a.y < b.y)
+                edges.push_back({a.x, a.y, b.x, b.y, 1});
+            else
+                edges.push_back({b.x, b.y, a.x, a.y, -1});
+            top = std::min(top, std::min(a.y, b.y));
+            bottom = std::max(bottom, std::max(a.y, b.y));
+        }
+    }
+    if (edges.empty())
+        return;
+    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y0 < b.y0; });
+
+    // Rows whose centres lie within [top, bottom), cut to the canvas.
+    const long firstRow = PixelAtOrRight(top, Height());
+    const long endRow = PixelAtOrRight(bottom, Height());
+    std::vector<const Edge*> active;
+    std::vector<Crossing> crossings;
+    size_t next = 0;
+    for (long y = firstRow; y < endRow; y++) {
+        const double sy = y + 0.5;
+        while (next < edges.size() && edges[next].y0 <= sy)
+            active.push_back(&edges[next++]);
+        active.erase(std::remove_if(active.begin(), active.end(),
+                                    [sy](const Edge* e) { return e->y1 <= sy; }),
+                     active.end());
+        crossings.clear();
+        for (const Edge* e : active) {
+            if (e->y0 > sy)
+                continue;
+            const double x = e->x0 + (sy - e->y0) * (e->x1 - e->x0) / (e->y1 - e->y0);
+            crossings.push_back({x, e->dir});
+        }
+        std::sort(crossings.begin(), crossings.end(),
+                  [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
+        int count = 0;
+        for (size_t i = 0; i + 1 < crossings.size(); i++) {
+            count += winding ? crossings[i].dir : 1;
+            const bool inside = winding ? count != 0 : (count & 1) != 0;
+            if (!inside)
+                continue;
+            const long x0 = PixelAtOrRight(crossings[i].x, Width());
+            const long x1 = PixelAtOrRight(crossings[i + 1].x, Width());
+            if (x0 < x1)
+                Span((int)y, (int)x0, (int)x1, colour);
+        }
+    }
+}
+
+// A disc row by row: each row's centre cuts a chord whose pixels it fills.
+void Raster::_disc(double cx, double cy, double r, COLORREF colour)
+{
+    const long firstRow = PixelAtOrRight(cy - r, Height());
+    const long endRow = PixelAtOrRight(cy + r, Height());
+    for (long y = firstRow; y < endRow; y++) {
+        const double dy = y + 0.5 - cy;
+        const double half = std::sqrt(std::max(0.0, r * r - dy * dy));
+        const long x0 = PixelAtOrRight(cx - half, Width());
+        const long x1 = PixelAtOrRight(cx + half, Width());
+        if (x0 < x1)
+            Span((int)y, (int)x0, (int)x1, colour);
+    }
+}
+
+void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF colour)
+{
+    // Cut the segment to just outside the canvas first, so a line to a point
+    // far away costs no more than one across the picture.
+    double t0 = 0, t1 = 1;
+    const double dx = (double)x1 - x0, dy = (double)y1 - y0;
+    const double lo[2] = {-1, -1}, hi[2] = {(double)Width(), (double)Height()};
+    const double p0[2] = {(double)x0, (double)y0}, d[2] = {dx, dy};
+    for (int k = 0; k < 2; k++) {
+        if (d[k] == 0) {
+            if (p0[k] < lo[k] || p0[k] > hi[k])
+                return;
+            continue;
+        }
+        double a = (lo[k] - p0[k]) / d[k], b = (hi[k] - p0[k]) / d[k];
+        if (a > b)
+            std::swap(a, b);
+        t0 = std::max(t0, a);
+        t1 = std::min(t1, b);
+        if (t0 > t1)
+            return;
+    }
+    if (t1 < 1) {
+        last = true;  // the real end lies outside: draw up to the cut
+        x1 = std::lround(x0 + dx * t1);
+        y1 = std::lround(y0 + dy * t1);
+    }
+    if (t0 > 0) {
+        const long nx = std::lround(x0 + dx * t0), ny = std::lround(y0 + dy * t0);
+        x0 = nx;
+        y0 = ny;
+    }
+    // Bresenham's line, major axis by major axis.
+    const long ax = std::labs(x1 - x0), ay = std::labs(y1 - y0);
+    const long sx = x1 > x0 ? 1 : -1, sy = y1 > y0 ? 1 : -1;
+    long x = x0, y = y0;
+    long err = (ax > ay ? ax : -ay) / 2;
+    for (;;) {
+        const bool end = x == x1 && y == y1;
+        if (end && !last)
+            break;
+        Pixel((int)x, (int)y, colour);
+        if (end)
+            break;
+        const long e2 = err;
+        if (e2 > -ax) {
+            err -= ay;
+            x += sx;
+        }
+        if (e2 < ay) {
+            err += ax;
+            y += sy;
+        }
+    }
+}
+
+void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORREF colour)
+{
+    std::vector<POINT> px;
+    for (const PointD& p : points) {
+        if (!Finite(p))
+            return;
+        px.push_back({(LONG)std::floor(Clamp(p.x, -kFar, kFar) + 1e-9),
+                      (LONG)std::floor(Clamp(p.y, -kFar, kFar) + 1e-9)});
+    }
+    if (px.empty())
+        return;
+    if (px.size() == 1) {
+        if (lastPixel || closed)
+            Pixel(px[0].x, px[0].y, colour);
+        return;
+    }
+    for (size_t i = 0; i + 1 < px.size(); i++)
+        _segment(px[i].x, px[i].y, px[i + 1].x, px[i + 1].y, false, colour);
+    if (closed)
+        _segment(px.back().x, px.back().y, px[0].x, px[0].y, false, colour);
+    else if (lastPixel)
+        Pixel(px.back().x, px.back().y, colour);
+}
+
+void Raster::WideLine(const Figure& points, bool closed, double width, COLORREF colour)
+{
+    if (points.empty() || !std::isfinite(width))
+        return;
+    const double half = std::min(width, kFar) / 2;
+    Figure centres;
+    for (const PointD& p : points) {
+        if (!Finite(p))
+            return;
+        centres.push_back({Clamp(p.x, -kFar, kFar) + 0.5, Clamp(p.y, -kFar, kFar) + 0.5});
+    }
+    // Every segment as a quadrilateral, all turning the same way, so that
+    // one winding fill draws their union.
+    const size_t n = centres.size();
+    const size_t segments = closed ? n : n - 1;
+    std::vector<Figure> quads;
+    std::vector<bool> joined(n, false);  // the point needs no round join
+    for (size_t i = 0; i < segments; i++) {
+        const PointD a = centres[i], b = centres[(i + 1) % n];
+        const double len = std::hypot(b.x - a.x, b.y - a.y);
+        if (len < 1e-9)
+            continue;
+        const double nx = -(b.y - a.y) / len * half, ny = (b.x - a.x) / len * half;
+        quads.push_back({{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}});
+        // Where the next segment turns so little that a straight cut across
+        // the bend stays within a tenth of a pixel of a round join (as
+        // flattened curves turn), a wedge closes the gap instead of a disc.
+        const size_t j = (i + 1) % n;
+        if (!closed && j == n - 1)
+            continue;
+        const PointD c = centres[(i + 2) % n];
+        const double next = std::hypot(c.x - b.x, c.y - b.y);
+        if (next < 1e-9)
+            continue;
+        const double cosTurn = ((b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y)) / (len * next);
+        const double gap = half * (1 - std::sqrt(std::max(0.0, (1 + cosTurn) / 2)));
+        if (gap >= 0.1)
+            continue;
+        // The wedge between the two quadrilaterals on either side, turned
+        // the way they turn.
+        const double mx = -(c.y - b.y) / next * half, my = (c.x - b.x) / next * half;
+        for (int side : {1, -1}) {
+            Figure wedge = {b, {b.x + side * nx, b.y + side * ny}, {b.x + side * mx, b.y + side * my}};
+            if (Area(wedge) > 0)
+                std::swap(wedge[1], wedge[2]);
+            quads.push_back(wedge);
+        }
+        joined[j] = true;
+    }
+    Fill(quads, true, colour);
+    // Round ends and the remaining joins.
+    for (size_t i = 0; i < n; i++) {
+        if (!joined[i])
+            _disc(centres[i].x, centres[i].y, half, colour);
+    }
+}
+
+}  // namespace win32metafile

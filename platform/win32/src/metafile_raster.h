@@ -1,0 +1,71 @@
+// The metafile player's rasteriser: polygons filled by scan lines (both fill
+// modes), one-pixel lines, wide lines as polygons, all through a set of clip
+// rectangles onto a canvas.
+//
+// Coordinates are device pixels as doubles: pixel (i, j) covers [i, i + 1) x
+// [j, j + 1). A filled polygon takes the pixels whose centres lie inside it,
+// so a polygon with corners on whole numbers fills the pixels from its left
+// and top edges up to, not including, its right and bottom ones. A
+// one-pixel line runs through the pixels its end points lie in.
+#pragma once
+
+#include "metafile_internal.h"
+
+#include <vector>
+
+namespace win32metafile {
+
+struct PointD {
+    double x;
+    double y;
+};
+using Figure = std::vector<PointD>;
+
+// Flattening: points along curves, at most kMaxCurvePoints a curve, so a huge
+// radius costs no more than a fine one.
+constexpr int kMaxCurvePoints = 1024;
+
+// The points of an elliptic arc of the ellipse centred at (cx, cy) with radii
+// rx, ry, from angle `start` sweeping `sweep` radians (positive turns from the
+// x axis towards negative y: counter-clockwise on the screen). Both ends are
+// included.
+void ArcPoints(double cx, double cy, double rx, double ry, double start, double sweep, Figure& out);
+// The points of a cubic Bezier curve from p0 to p3, p0 left out.
+void BezierPoints(PointD p0, PointD p1, PointD p2, PointD p3, Figure& out);
+
+class Raster {
+public:
+    explicit Raster(Canvas& canvas);
+
+    // The clip: null lifts it; otherwise only pixels inside one of the
+    // rectangles are drawn (they must not overlap).
+    void SetClip(const std::vector<RECT>* rects);
+
+    // Fills the figures as one polygon set: winding (non-zero) or alternate
+    // (even-odd) fill. Each figure is closed.
+    void Fill(const std::vector<Figure>& figures, bool winding, COLORREF colour);
+    // A one-pixel polyline through the pixels of the points; `closed` joins
+    // the last point to the first, `lastPixel` draws the end point of an open
+    // one (lines leave it out otherwise).
+    void ThinLine(const Figure& points, bool closed, bool lastPixel, COLORREF colour);
+    // A line `width` pixels wide centred on the points (pixel centres are at
+    // +0.5), with round ends and joins.
+    void WideLine(const Figure& points, bool closed, double width, COLORREF colour);
+    // One pixel.
+    void Pixel(int x, int y, COLORREF colour);
+    // Pixels x0 .. x1 - 1 of row y through the clip.
+    void Span(int y, int x0, int x1, COLORREF colour);
+
+    int Width() const { return m_canvas.Width(); }
+    int Height() const { return m_canvas.Height(); }
+
+private:
+    void _disc(double cx, double cy, double r, COLORREF colour);
+    void _segment(long x0, long y0, long x1, long y1, bool last, COLORREF colour);
+
+    Canvas& m_canvas;
+    bool m_clipped = false;
+    std::vector<RECT> m_clip;
+};
+
+}  // namespace win32metafile

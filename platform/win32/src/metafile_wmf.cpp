@@ -1,0 +1,415 @@
+// Windows metafile records.
+//
+// A record is its size in 16-bit words (4 bytes, the size counting itself),
+// its function number (2 bytes) and its parameters, 16-bit words that most
+// records list last coordinate first (y before x, bottom before top). The
+// metafile ends at the record of function 0.
+#include "metafile_bytes.h"
+#include "metafile_readers.h"
+
+namespace win32metafile {
+
+const char kStopPastEnd[] = "metafile record runs past the end of the metafile";
+const char kStopTooShort[] = "metafile record too short for its own size field";
+
+namespace {
+
+enum : WORD {
+    kEof = 0x0000,
+    kSetBkColor = 0x0201,
+    kSetBkMode = 0x0102,
+    kSetMapMode = 0x0103,
+    kSetPolyFillMode = 0x0106,
+    kSetStretchBltMode = 0x0107,
+    kSetTextColor = 0x0209,
+    kSetWindowOrg = 0x020B,
+    kSetWindowExt = 0x020C,
+    kSetViewportOrg = 0x020D,
+    kSetViewportExt = 0x020E,
+    kOffsetWindowOrg = 0x020F,
+    kScaleWindowExt = 0x0410,
+    kOffsetViewportOrg = 0x0211,
+    kScaleViewportExt = 0x0412,
+    kLineTo = 0x0213,
+    kMoveTo = 0x0214,
+    kExcludeClipRect = 0x0415,
+    kIntersectClipRect = 0x0416,
+    kArc = 0x0817,
+    kEllipse = 0x0418,
+    kPie = 0x081A,
+    kRectangle = 0x041B,
+    kRoundRect = 0x061C,
+    kPatBlt = 0x061D,
+    kSaveDc = 0x001E,
+    kSetPixel = 0x041F,
+    kPolygon = 0x0324,
+    kPolyline = 0x0325,
+    kRestoreDc = 0x0127,
+    kSelectObject = 0x012D,
+    kChord = 0x0830,
+    kSetDibToDev = 0x0D33,
+    kSelectPalette = 0x0234,
+    kRealizePalette = 0x0035,
+    kPolyPolygon = 0x0538,
+    kDibBitBlt = 0x0940,
+    kDibStretchBlt = 0x0B41,
+    kDibCreatePatternBrush = 0x0142,
+    kStretchDib = 0x0F43,
+    kDeleteObject = 0x01F0,
+    kCreatePalette = 0x00F7,
+    kCreatePatternBrush = 0x01F9,
+    kCreatePenIndirect = 0x02FA,
+    kCreateFontIndirect = 0x02FB,
+    kCreateBrushIndirect = 0x02FC,
+    kCreateRegion = 0x06FF,
+};
+
+// The parameters of one record: word i of them, signed, or a 32-bit value
+// over words i and i + 1.
+class Params {
+public:
+    explicit Params(RecordBytes r) : m_r(r) {}
+    size_t Count() const { return (m_r.Size() - 6) / 2; }
+    long W(size_t i) const
+    {
+        long v = 0;
+        m_r.S16(6 + 2 * i, v);
+        return v;
+    }
+    DWORD D(size_t i) const
+    {
+        DWORD v = 0;
+        m_r.U32(6 + 2 * i, v);
+        return v;
+    }
+    const BYTE* At(size_t i) const { return m_r.Data() + 6 + 2 * i; }
+    size_t BytesFrom(size_t i) const { return 2 * i <= m_r.Size() - 6 ? m_r.Size() - 6 - 2 * i : 0; }
+
+private:
+    RecordBytes m_r;
+};
+
+// Points as x, y pairs of words from word `first` on; false when the record
+// is shorter than the count says.
+bool ReadPoints(const Params& p, size_t first, size_t count, std::vector<POINT>& out)
+{
+    if (first + 2 * count > p.Count())
+        return false;
+    for (size_t i = 0; i < count; i++)
+        out.push_back({(LONG)p.W(first + 2 * i), (LONG)p.W(first + 2 * i + 1)});
+    return true;
+}
+
+bool PolyPolygonRecord(const Params& p, Player& player)
+{
+    if (p.Count() < 1)
+        return false;
+    const size_t n = (WORD)p.W(0);
+    if (1 + n > p.Count())
+        return false;
+    std::vector<std::vector<POINT>> polys(n);
+    size_t at = 1 + n;
+    for (size_t i = 0; i < n; i++) {
+        const size_t count = (WORD)p.W(1 + i);
+        if (!ReadPoints(p, at, count, polys[i]))
+            return false;
+        at += 2 * count;
+    }
+    player.PolyPolygon(polys);
+    return true;
+}
+
+// The next free slot of the object table takes the object; a full table
+// loses it, as GDI fails the call.
+void Create(Player& player, const Object& object)
+{
+    player.Put(player.FreeSlot(), object);
+}
+
+Object PenObject(const Params& p)
+{
+    Object o;
+    o.kind = Object::kPen;
+    const long style = (WORD)p.W(0) & 0x0F;
+    o.pen.style = style == kPenNull ? kPenNull : kPenSolid;  // dashes draw solid
+    o.pen.width = p.W(1);
+    o.pen.colour = p.D(3) & 0xFFFFFF;
+    return o;
+}
+
+Object BrushObject(const Params& p)
+{
+    Object o;
+    o.kind = Object::kBrush;
+    const long style = (WORD)p.W(0);
+    o.brush.style = style == kBrushSolid || style == kBrushHatched ? kBrushSolid : kBrushNull;
+    o.brush.colour = p.D(1) & 0xFFFFFF;
+    return o;
+}
+
+// The blit records: with a DIB after the raster operation and rectangles, or
+// (one word longer before the DIB would start) without one.
+bool BlitRecord(WORD function, const Params& p, Player& player)
+{
+    const DWORD rop = p.D(0);
+    DibRef dib;
+    switch (function) {
+    case kPatBlt:
+        if (p.Count() < 6)
+            return false;
+        return player.Blit(p.W(5), p.W(4), p.W(3), p.W(2), nullptr, 0, 0, 0, 0, rop);
+    case kDibBitBlt:
+        if (p.Count() == 7)  // no bitmap: a reserved word, then the rectangle
+            return player.Blit(p.W(6), p.W(5), p.W(4), p.W(3), nullptr, 0, 0, 0, 0, rop);
+        if (p.Count() < 8 || !SplitPackedDib(p.At(8), p.BytesFrom(8), dib))
+            return false;
+        return player.Blit(p.W(7), p.W(6), p.W(5), p.W(4), &dib, p.W(3), p.W(2), p.W(5), p.W(4),
+                           rop);
+    case kDibStretchBlt:
+        if (p.Count() == 11)
+            return player.Blit(p.W(10), p.W(9), p.W(8), p.W(7), nullptr, 0, 0, 0, 0, rop);
+        if (p.Count() < 10 || !SplitPackedDib(p.At(10), p.BytesFrom(10), dib))
+            return false;
+        return player.Blit(p.W(9), p.W(8), p.W(7), p.W(6), &dib, p.W(5), p.W(4), p.W(3), p.W(2),
+                           rop);
+    case kStretchDib:
+        // The colour use word sits after the raster operation.
+        if (p.Count() < 11 || !SplitPackedDib(p.At(11), p.BytesFrom(11), dib))
+            return false;
+        return player.Blit(p.W(10), p.W(9), p.W(8), p.W(7), &dib, p.W(6), p.W(5), p.W(4), p.W(3),
+                           rop);
+    default:  // kSetDibToDev: colour use, scan count, start scan, then as BitBlt
+        if (p.Count() < 9 || !SplitPackedDib(p.At(9), p.BytesFrom(9), dib))
+            return false;
+        return player.Blit(p.W(8), p.W(7), p.W(6), p.W(5), &dib, p.W(4), p.W(3), p.W(6), p.W(5),
+                           kRopSrcCopy);
+    }
+}
+
+// Plays one record; false when it is outside what the player draws or too
+// short for its parameters.
+bool PlayRecord(WORD function, const Params& p, Player& player)
+{
+    const size_t n = p.Count();
+    DcState& s = player.State();
+    std::vector<POINT> points;
+    switch (function) {
+    case kSetBkColor:
+        s.background = p.D(0) & 0xFFFFFF;
+        return n >= 2;
+    case kSetTextColor:
+        s.text = p.D(0) & 0xFFFFFF;
+        return n >= 2;
+    case kSetBkMode:
+        s.backgroundMode = (int)p.W(0);
+        return n >= 1;
+    case kSetPolyFillMode:
+        s.fillMode = p.W(0) == kFillWinding ? kFillWinding : kFillAlternate;
+        return n >= 1;
+    case kSetMapMode:
+        player.SetMapMode((int)p.W(0));
+        return n >= 1;
+    case kSetStretchBltMode:
+    case kRealizePalette:
+    case kSelectPalette:
+        return true;  // nothing the player draws depends on them
+    case kSetWindowOrg:
+        player.SetWindowOrg(p.W(1), p.W(0));
+        return n >= 2;
+    case kSetWindowExt:
+        player.SetWindowExt(p.W(1), p.W(0));
+        return n >= 2;
+    case kSetViewportOrg:
+        player.SetViewportOrg(p.W(1), p.W(0));
+        return n >= 2;
+    case kSetViewportExt:
+        player.SetViewportExt(p.W(1), p.W(0));
+        return n >= 2;
+    case kOffsetWindowOrg:
+        player.OffsetWindowOrg(p.W(1), p.W(0));
+        return n >= 2;
+    case kOffsetViewportOrg:
+        player.OffsetViewportOrg(p.W(1), p.W(0));
+        return n >= 2;
+    case kScaleWindowExt:
+        player.ScaleWindowExt(p.W(3), p.W(2), p.W(1), p.W(0));
+        return n >= 4;
+    case kScaleViewportExt:
+        player.ScaleViewportExt(p.W(3), p.W(2), p.W(1), p.W(0));
+        return n >= 4;
+    case kMoveTo:
+        player.MoveTo(p.W(1), p.W(0));
+        return n >= 2;
+    case kLineTo:
+        if (n < 2)
+            return false;
+        player.LineTo(p.W(1), p.W(0));
+        return true;
+    case kRectangle:
+    case kEllipse:
+    case kExcludeClipRect:
+    case kIntersectClipRect:
+        if (n < 4)
+            return false;
+        if (function == kRectangle)
+            player.Rectangle(p.W(3), p.W(2), p.W(1), p.W(0));
+        else if (function == kEllipse)
+            player.Ellipse(p.W(3), p.W(2), p.W(1), p.W(0));
+        else if (function == kExcludeClipRect)
+            player.ExcludeClip(p.W(3), p.W(2), p.W(1), p.W(0));
+        else
+            player.IntersectClip(p.W(3), p.W(2), p.W(1), p.W(0));
+        return true;
+    case kRoundRect:
+        if (n < 6)
+            return false;
+        player.RoundRect(p.W(5), p.W(4), p.W(3), p.W(2), p.W(1), p.W(0));
+        return true;
+    case kArc:
+    case kPie:
+    case kChord:
+        if (n < 8)
+            return false;
+        player.Arc(function == kArc ? Player::kArc : function == kPie ? Player::kPie : Player::kChord,
+                   p.W(7), p.W(6), p.W(5), p.W(4), p.W(3), p.W(2), p.W(1), p.W(0));
+        return true;
+    case kPolygon:
+    case kPolyline:
+        if (n < 1 || !ReadPoints(p, 1, (WORD)p.W(0), points))
+            return false;
+        if (function == kPolygon)
+            player.Polygon(points);
+        else
+            player.Polyline(points);
+        return true;
+    case kPolyPolygon:
+        return PolyPolygonRecord(p, player);
+    case kSetPixel:
+        if (n < 4)
+            return false;
+        player.SetPixel(p.W(3), p.W(2), p.D(0) & 0xFFFFFF);
+        return true;
+    case kSaveDc:
+        player.Save();
+        return true;
+    case kRestoreDc:
+        return n >= 1 && player.Restore(p.W(0));
+    case kSelectObject:
+        return n >= 1 && player.Select((WORD)p.W(0));
+    case kDeleteObject:
+        return n >= 1 && player.Delete((WORD)p.W(0));
+    case kCreatePenIndirect:
+        if (n < 5) {
+            Create(player, Object{Object::kOther, {}, {}});
+            return false;
+        }
+        Create(player, PenObject(p));
+        return true;
+    case kCreateBrushIndirect:
+        if (n < 3) {
+            Create(player, Object{Object::kOther, {}, {}});
+            return false;
+        }
+        Create(player, BrushObject(p));
+        return true;
+    case kCreatePatternBrush:
+    case kDibCreatePatternBrush: {
+        // Patterns are not drawn: the brush fills nothing.
+        Object o;
+        o.kind = Object::kBrush;
+        o.brush.style = kBrushNull;
+        Create(player, o);
+        return false;
+    }
+    case kCreatePalette:
+    case kCreateFontIndirect:
+    case kCreateRegion:
+        // Not drawn, but each takes its slot, so later indices stay right.
+        Create(player, Object{Object::kOther, {}, {}});
+        return false;
+    case kPatBlt:
+    case kDibBitBlt:
+    case kDibStretchBlt:
+    case kStretchDib:
+    case kSetDibToDev:
+        return BlitRecord(function, p, player);
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+bool SplitPackedDib(const BYTE* p, size_t n, DibRef& dib)
+{
+    RecordBytes r(p, n);
+    DWORD headerSize = 0;
+    if (!r.U32(0, headerSize) || headerSize > n)
+        return false;
+    size_t infoSize = headerSize;
+    if (headerSize == 12) {
+        WORD bits = 0;
+        r.U16(10, bits);
+        if (bits <= 8)
+            infoSize += ((size_t)1 << bits) * 3;
+    } else if (headerSize >= 40) {
+        WORD bits = 0;
+        DWORD compression = 0, used = 0;
+        r.U16(14, bits);
+        r.U32(16, compression);
+        r.U32(32, used);
+        if (bits <= 8)
+            infoSize += (used != 0 && used < (1u << bits) ? used : (1u << bits)) * 4;
+        else if (compression == BI_BITFIELDS && headerSize == 40)
+            infoSize += 12;
+    } else {
+        return false;
+    }
+    if (infoSize > n)
+        return false;
+    dib.info = p;
+    dib.infoSize = infoSize;
+    dib.bits = p + infoSize;
+    dib.bitsSize = n - infoSize;
+    return true;
+}
+
+void PlayWindowsRecords(const Metafile& metafile, Player& player, PlayStats& stats)
+{
+    const std::vector<BYTE>& b = metafile.bytes;
+    RecordBytes file(b.data(), b.size());
+    WORD headerWords = 9;
+    file.U16(2, headerWords);
+    size_t at = (size_t)headerWords * 2;
+    while (at < b.size()) {
+        DWORD words = 0;
+        WORD function = 0;
+        if (!file.U32(at, words) || !file.U16(at + 4, function)) {
+            stats.stopped = kStopPastEnd;
+            return;
+        }
+        // 64-bit: a size near 2^32 words never wraps round.
+        const uint64_t bytes = (uint64_t)words * 2;
+        if (bytes < 6) {
+            stats.stopped = kStopTooShort;
+            return;
+        }
+        if (bytes > b.size() - at) {
+            stats.stopped = kStopPastEnd;
+            return;
+        }
+        stats.records++;
+        if (function == kEof) {
+            stats.played++;
+            return;
+        }
+        const Params p(RecordBytes(b.data() + at, (size_t)bytes));
+        if (PlayRecord(function, p, player))
+            stats.played++;
+        else
+            stats.skipped++;
+        at += (size_t)bytes;
+    }
+}
+
+}  // namespace win32metafile
