@@ -1,25 +1,13 @@
 // Presented rows into texture memory: a plain copy where a texture format
-// holds them as they are, a conversion to 32 bits where none does.
+// holds them as they are (24 and 32 bits), a widening to 32 bits for 16-bit
+// rows.
 #include "screen_pixels.h"
 
 #include <cstring>
+#include <vector>
 
 namespace screen {
 namespace {
-
-struct MaskFormat {
-    DWORD red, green, blue;
-    Uint32 format;
-};
-
-// The 16-bit layouts a texture can hold unchanged.
-const MaskFormat kFormats16[] = {
-    {0xF800, 0x07E0, 0x001F, SDL_PIXELFORMAT_RGB565},
-    {0x7C00, 0x03E0, 0x001F, SDL_PIXELFORMAT_RGB555},
-    {0x001F, 0x07E0, 0xF800, SDL_PIXELFORMAT_BGR565},
-    {0x001F, 0x03E0, 0x7C00, SDL_PIXELFORMAT_BGR555},
-    {0x0F00, 0x00F0, 0x000F, SDL_PIXELFORMAT_RGB444},
-};
 
 int64_t _width(const desktop::PresentRows& rows)
 {
@@ -58,14 +46,13 @@ BYTE _widen(DWORD v, DWORD mask)
 
 }  // namespace
 
+// The display's own widening of 5- and 6-bit channels truncates v * 255 / 31
+// instead of repeating the bits, one step below the desktop's surface for
+// many values; so 16-bit rows are widened here, as the desktop widens them,
+// and the screen shows exactly the desktop's pixels.
 Uint32 TextureFormatOf(const desktop::PresentRows& rows)
 {
     switch (rows.bitCount) {
-    case 16:
-        for (const MaskFormat& f : kFormats16)
-            if (f.red == rows.redMask && f.green == rows.greenMask && f.blue == rows.blueMask)
-                return f.format;
-        return SDL_PIXELFORMAT_UNKNOWN;
     case 24:
         return SDL_PIXELFORMAT_BGR24;  // bytes blue, green, red
     case 32:
@@ -83,24 +70,42 @@ void CopyRows(const desktop::PresentRows& rows, BYTE* dst, int64_t dstPitch)
         std::memcpy(dst, src, bytes);
 }
 
+// Every 16-bit value's 32-bit pixel under one set of masks, made once per
+// set: a frame is then one look-up a pixel.
+const std::vector<Uint32>& _tableFor(DWORD red, DWORD green, DWORD blue)
+{
+    thread_local DWORD masks[3] = {0, 0, 0};
+    thread_local std::vector<Uint32> table;
+    if (table.empty() || masks[0] != red || masks[1] != green || masks[2] != blue) {
+        table.resize(0x10000);
+        for (DWORD v = 0; v < 0x10000; ++v)
+            table[v] = Uint32(_widen(v, red)) << 16 | Uint32(_widen(v, green)) << 8 |
+                       _widen(v, blue);
+        masks[0] = red;
+        masks[1] = green;
+        masks[2] = blue;
+    }
+    return table;
+}
+
 void ConvertRows(const desktop::PresentRows& rows, BYTE* dst, int64_t dstPitch)
 {
     const BYTE* src = rows.first;
-    const int bpp = rows.bitCount / 8;
+    const int64_t width = _width(rows);
+    if (rows.bitCount != 16) {
+        for (int64_t y = 0; y < _height(rows); ++y, src += rows.pitch, dst += dstPitch)
+            for (int64_t x = 0; x < width; ++x) {
+                const BYTE* p = src + x * (rows.bitCount / 8);
+                const Uint32 rgb = Uint32(p[2]) << 16 | Uint32(p[1]) << 8 | p[0];
+                std::memcpy(dst + x * 4, &rgb, 4);
+            }
+        return;
+    }
+    const Uint32* table = _tableFor(rows.redMask, rows.greenMask, rows.blueMask).data();
     for (int64_t y = 0; y < _height(rows); ++y, src += rows.pitch, dst += dstPitch) {
         Uint32* out = reinterpret_cast<Uint32*>(dst);
-        for (int64_t x = 0; x < _width(rows); ++x) {
-            const BYTE* p = src + x * bpp;
-            Uint32 rgb = 0;
-            if (bpp == 2) {
-                const DWORD v = DWORD(p[0]) | DWORD(p[1]) << 8;
-                rgb = Uint32(_widen(v, rows.redMask)) << 16 |
-                      Uint32(_widen(v, rows.greenMask)) << 8 | _widen(v, rows.blueMask);
-            } else {
-                rgb = Uint32(p[2]) << 16 | Uint32(p[1]) << 8 | p[0];
-            }
-            std::memcpy(out + x, &rgb, 4);
-        }
+        for (int64_t x = 0; x < width; ++x)
+            out[x] = table[unsigned(src[2 * x]) | unsigned(src[2 * x + 1]) << 8];
     }
 }
 

@@ -12,8 +12,8 @@
 namespace screen {
 
 // The texture format whose pixels are the rows' bytes as they are, or
-// SDL_PIXELFORMAT_UNKNOWN (16-bit masks no format has), in which case
-// ConvertRows makes SDL_PIXELFORMAT_RGB888 of them.
+// SDL_PIXELFORMAT_UNKNOWN (16-bit rows), in which case ConvertRows makes
+// SDL_PIXELFORMAT_RGB888 of them.
 Uint32 TextureFormatOf(const desktop::PresentRows& rows);
 
 // Copies the rows of rows.dest into `dst` (`dstPitch` bytes a row), at its
