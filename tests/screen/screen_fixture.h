@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <desktop/backend.h>
 #include <desktop/desktop.h>
 #include <screen/screen.h>
 
@@ -13,6 +14,7 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -67,6 +69,29 @@ protected:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
+    }
+
+    // Runs a command of the shell while this thread dispatches what comes
+    // (the display's events are read while they are fresh), then dispatches
+    // for `afterMs` more; true when the command succeeded.
+    static bool RunPumping(const std::string& command, int afterMs)
+    {
+        const std::string marker = testing::TempDir() + "screen-command-done";
+        std::remove(marker.c_str());
+        if (!Run("( " + command + " ; echo $? > '" + marker + "' ) &"))
+            return false;
+        std::string status;
+        for (int i = 0; i < 1000 && status.empty(); ++i) {
+            Pump(10);
+            if (FILE* f = std::fopen(marker.c_str(), "r")) {
+                char line[16] = {};
+                if (std::fgets(line, sizeof(line), f) != nullptr)
+                    status = line;
+                std::fclose(f);
+            }
+        }
+        Pump(afterMs);
+        return status == "0\n";
     }
 
     // Runs a command of the shell; true when it succeeded.
