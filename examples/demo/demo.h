@@ -42,6 +42,10 @@ struct DemoContext {
     std::string outDir;
     int clientW;
     int clientH;
+    // On a real screen (--window): the window scene waits for the user
+    // instead of playing its script, and no screenshots are written (the
+    // pixels are on the screen, not in the desktop's surface).
+    bool interactive = false;
 };
 
 // Writes the window's surface as <outDir>/<name>.png and says so.
