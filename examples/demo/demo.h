@@ -43,8 +43,7 @@ struct DemoContext {
     int clientW;
     int clientH;
     // On a real screen (--window): the window scene waits for the user
-    // instead of playing its script, and no screenshots are written (the
-    // pixels are on the screen, not in the desktop's surface).
+    // instead of playing its script.
     bool interactive = false;
 };
 

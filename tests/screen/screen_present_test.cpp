@@ -2,7 +2,6 @@
 // headless desktop keeps for the same frame, for every layout of rows
 // SetDIBitsToDevice takes, whole and as one changed rectangle.
 #include "screen_fixture.h"
-#include "screen_pixels.h"
 
 #include <desktop/backend.h>
 
@@ -27,7 +26,7 @@ const Layout kLayouts[] = {
     {"565 top-down", 16, BI_BITFIELDS, 0xF800, 0x07E0, 0x001F, true},
     {"565 bottom-up", 16, BI_BITFIELDS, 0xF800, 0x07E0, 0x001F, false},
     {"555 bottom-up", 16, BI_RGB, 0, 0, 0, false},
-    {"444 top-down (converted)", 16, BI_BITFIELDS, 0x0F00, 0x00F0, 0x000F, true},
+    {"444 top-down", 16, BI_BITFIELDS, 0x0F00, 0x00F0, 0x000F, true},
     {"24 bottom-up", 24, BI_RGB, 0, 0, 0, false},
     {"32 top-down", 32, BI_RGB, 0, 0, 0, true},
 };
@@ -118,36 +117,6 @@ TEST_F(ScreenPresentTest, ScreenShowsTheHeadlessPixelsOfEveryLayout)
         EXPECT_EQ(desktop::PresentCount(hwnd), 2);
         DestroyWindow(hwnd);
     }
-}
-
-// The texture path's copy and conversion against the headless desktop's
-// conversion, for random 16-bit masks too (no display needed).
-TEST(ScreenPixelsTest, ConvertedRowsEqualTheDesktopSurface)
-{
-    desktop::Reset();
-    const DWORD masks[][3] = {{0xF800, 0x07E0, 0x001F}, {0x000F, 0x00F0, 0x0F00},
-                              {0xE000, 0x1C00, 0x03F0}, {0x0001, 0x0006, 0xFFF8}};
-    for (const auto& m : masks) {
-        const Layout l = {"masks", 16, BI_BITFIELDS, m[0], m[1], m[2], false};
-        const Frame f = MakeFrame(l, m[0]);
-        const HWND hwnd = MakePopup(0, 0);
-        PresentBoth(hwnd, f, f);
-        desktop::PresentRows rows;
-        rows.bitCount = 16;
-        rows.redMask = m[0];
-        rows.greenMask = m[1];
-        rows.blueMask = m[2];
-        const int64_t stride = kW * 2;
-        rows.first = f.bits.data() + (kH - 1) * stride;  // bottom-up: the top row is last
-        rows.pitch = -stride;
-        rows.dest = RECT{0, 0, kW, kH};
-        std::vector<DWORD> converted(kW * kH);
-        screen::ConvertRows(rows, reinterpret_cast<BYTE*>(converted.data()), kW * 4);
-        const DWORD* surface = desktop::SurfacePixels(hwnd);
-        EXPECT_EQ(converted, std::vector<DWORD>(surface, surface + kW * kH)) << std::hex << m[0];
-        DestroyWindow(hwnd);
-    }
-    desktop::Reset();
 }
 
 }  // namespace

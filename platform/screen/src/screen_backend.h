@@ -11,21 +11,17 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <vector>
 
 namespace screen {
 
-// One top-level window on the display. `shadow` holds the window's pixels in
-// the texture's format, so a change of format or size keeps them.
+// One top-level window on the display: a streaming texture of the size of
+// its client area, in the desktop surface's format, drawn whole.
 struct ScreenWindow {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
-    Uint32 format = SDL_PIXELFORMAT_UNKNOWN;
     int width = 0;
     int height = 0;
-    std::vector<BYTE> shadow;
-    int pitch = 0;  // of the shadow
 };
 
 class ScreenBackend : public desktop::Backend {
@@ -39,7 +35,8 @@ public:
     void WindowShown(HWND hwnd, bool visible, bool minimized) override;
     void WindowTitle(HWND hwnd, const char* title) override;
     void WindowDestroyed(HWND hwnd) override;
-    bool Present(HWND hwnd, const desktop::PresentRows& rows) override;
+    void Present(HWND hwnd, const DWORD* pixels, int width, int height,
+                 const RECT& changed) override;
     void Pump() override;
     void Wait(DWORD timeoutMs) override;
     void Wake() override;
@@ -55,8 +52,7 @@ private:
     // screen_window.cpp
     ScreenWindow* _find(HWND hwnd);
     HWND _hwndOf(Uint32 windowId);
-    bool _resize(ScreenWindow& w, int width, int height);
-    bool _setFormat(ScreenWindow& w, Uint32 format);
+    bool _makeTexture(ScreenWindow& w, int width, int height);
     void _show(ScreenWindow& w);
     void _destroy(ScreenWindow& w);
     // screen_input.cpp

@@ -1,16 +1,24 @@
 // Top-level windows on the display: made, placed, shown, titled and
-// destroyed with the desktop's, and presenting: the rows SetDIBitsToDevice
-// gives go into a shadow of the window in the texture's format, and the
-// changed rectangle of it into the streaming texture, which is drawn whole.
+// destroyed with the desktop's, and presenting: the changed rectangle of the
+// window's surface goes into a streaming texture of the surface's own format
+// (no conversion), which is drawn whole.
+//
+// The screen shows the surface rather than the rows SetDIBitsToDevice was
+// given: the display's own widening of 5- and 6-bit channels truncates
+// v * 255 / 31 where the surface repeats the bits, one step apart for many
+// values, and the screen must show exactly what the headless desktop keeps.
 #include "screen_backend.h"
 #include "screen_keys.h"
-#include "screen_pixels.h"
+
+#include <desktop/desktop.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace screen {
 namespace {
+
+// 0x00RRGGBB in a 32-bit word, as the desktop's surfaces hold pixels.
+constexpr Uint32 kSurfaceFormat = SDL_PIXELFORMAT_RGB888;
 
 int _widthOf(const RECT& r)
 {
@@ -42,10 +50,9 @@ HWND ScreenBackend::_hwndOf(Uint32 windowId)
 // Draws the texture over the whole window and shows it.
 void ScreenBackend::_show(ScreenWindow& w)
 {
+    SDL_RenderClear(w.renderer);
     if (w.texture != nullptr)
         SDL_RenderCopy(w.renderer, w.texture, nullptr, nullptr);
-    else
-        SDL_RenderClear(w.renderer);
     SDL_RenderPresent(w.renderer);
 }
 
@@ -60,58 +67,27 @@ void ScreenBackend::_destroy(ScreenWindow& w)
     w = ScreenWindow();
 }
 
-// A texture of the window's size in `format`, filled from the shadow, which
-// is converted to the format first. False (the window keeps what it had)
-// when the display refuses.
-bool ScreenBackend::_setFormat(ScreenWindow& w, Uint32 format)
+// A black texture of the size; false (the old one kept) when the display
+// refuses.
+bool ScreenBackend::_makeTexture(ScreenWindow& w, int width, int height)
 {
-    const int bpp = SDL_BYTESPERPIXEL(format);
-    const int pitch = w.width * bpp;
-    std::vector<BYTE> shadow(size_t(pitch) * size_t(w.height), 0);
-    if (w.format != SDL_PIXELFORMAT_UNKNOWN &&
-        SDL_ConvertPixels(w.width, w.height, w.format, w.shadow.data(), w.pitch, format,
-                          shadow.data(), pitch) != 0)
-        std::fill(shadow.begin(), shadow.end(), 0);
     SDL_Texture* texture =
-        SDL_CreateTexture(w.renderer, format, SDL_TEXTUREACCESS_STREAMING, w.width, w.height);
+        SDL_CreateTexture(w.renderer, kSurfaceFormat, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (texture == nullptr)
         return false;
-    SDL_UpdateTexture(texture, nullptr, shadow.data(), pitch);
+    void* bits = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture, nullptr, &bits, &pitch) == 0) {
+        for (int y = 0; y < height; ++y)
+            std::fill_n(static_cast<BYTE*>(bits) + size_t(y) * size_t(pitch), size_t(width) * 4, 0);
+        SDL_UnlockTexture(texture);
+    }
     if (w.texture != nullptr)
         SDL_DestroyTexture(w.texture);
     w.texture = texture;
-    w.format = format;
-    w.shadow.swap(shadow);
-    w.pitch = pitch;
-    return true;
-}
-
-// A new size keeps the pixels that overlap the old one; the rest is black.
-bool ScreenBackend::_resize(ScreenWindow& w, int width, int height)
-{
-    if (width == w.width && height == w.height)
-        return true;
-    const Uint32 format = w.format;
-    if (format == SDL_PIXELFORMAT_UNKNOWN) {
-        w.width = width;
-        w.height = height;
-        return true;
-    }
-    const int bpp = SDL_BYTESPERPIXEL(format);
-    std::vector<BYTE> old;
-    old.swap(w.shadow);
-    const int oldPitch = w.pitch, oldW = w.width, oldH = w.height;
     w.width = width;
     w.height = height;
-    w.pitch = width * bpp;
-    w.shadow.assign(size_t(w.pitch) * size_t(height), 0);
-    for (int y = 0; y < std::min(oldH, height); ++y)
-        std::memcpy(w.shadow.data() + size_t(y) * size_t(w.pitch),
-                    old.data() + size_t(y) * size_t(oldPitch), size_t(std::min(oldW, width) * bpp));
-    w.format = SDL_PIXELFORMAT_UNKNOWN;  // the shadow is already in it
-    const bool made = _setFormat(w, format);
-    w.format = format;
-    return made;
+    return true;
 }
 
 void ScreenBackend::WindowCreated(HWND hwnd, const char* title, const RECT& client, bool visible,
@@ -119,18 +95,16 @@ void ScreenBackend::WindowCreated(HWND hwnd, const char* title, const RECT& clie
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     ScreenWindow w;
-    w.width = _widthOf(client);
-    w.height = _heightOf(client);
     const std::string name = Cp936ToUtf8(title ? title : "");
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if (minimized)
         flags |= SDL_WINDOW_MINIMIZED;
-    w.window = SDL_CreateWindow(name.c_str(), int(client.left), int(client.top), w.width,
-                                w.height, flags);
+    w.window = SDL_CreateWindow(name.c_str(), int(client.left), int(client.top), _widthOf(client),
+                                _heightOf(client), flags);
     if (w.window == nullptr)
         return;  // the window stays headless
     w.renderer = SDL_CreateRenderer(w.window, -1, 0);
-    if (w.renderer == nullptr) {
+    if (w.renderer == nullptr || !_makeTexture(w, _widthOf(client), _heightOf(client))) {
         _destroy(w);
         return;
     }
@@ -152,11 +126,17 @@ void ScreenBackend::WindowPlaced(HWND hwnd, const RECT& client)
     if (x != client.left || y != client.top)
         SDL_SetWindowPosition(w->window, int(client.left), int(client.top));
     const int width = _widthOf(client), height = _heightOf(client);
-    if (width != w->width || height != w->height) {
-        SDL_SetWindowSize(w->window, width, height);
-        _resize(*w, width, height);
-        _show(*w);
+    if (width == w->width && height == w->height)
+        return;
+    SDL_SetWindowSize(w->window, width, height);
+    // The surface kept what overlaps the old size: the new texture shows it.
+    if (_makeTexture(*w, width, height)) {
+        const DWORD* pixels = desktop::SurfacePixels(hwnd);
+        if (pixels != nullptr && desktop::SurfaceWidth(hwnd) == width &&
+            desktop::SurfaceHeight(hwnd) == height)
+            SDL_UpdateTexture(w->texture, nullptr, pixels, width * 4);
     }
+    _show(*w);
 }
 
 void ScreenBackend::WindowShown(HWND hwnd, bool visible, bool minimized)
@@ -197,33 +177,21 @@ void ScreenBackend::WindowDestroyed(HWND hwnd)
     m_windows.erase(it);
 }
 
-bool ScreenBackend::Present(HWND hwnd, const desktop::PresentRows& rows)
+void ScreenBackend::Present(HWND hwnd, const DWORD* pixels, int width, int height,
+                            const RECT& changed)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     ScreenWindow* w = _find(hwnd);
-    if (w == nullptr)
-        return true;  // not on the screen: the desktop keeps the pixels
-    Uint32 format = TextureFormatOf(rows);
-    const bool convert = format == SDL_PIXELFORMAT_UNKNOWN;
-    if (convert)
-        format = SDL_PIXELFORMAT_RGB888;
-    if (format != w->format && !_setFormat(*w, format))
-        return true;
-    // The desktop clipped the rows to its surface, which has the window's size.
-    const RECT& r = rows.dest;
-    if (r.left < 0 || r.top < 0 || r.right > w->width || r.bottom > w->height ||
-        r.left >= r.right || r.top >= r.bottom)
-        return false;
-    const int bpp = SDL_BYTESPERPIXEL(format);
-    BYTE* at = w->shadow.data() + size_t(r.top) * size_t(w->pitch) + size_t(r.left) * size_t(bpp);
-    if (convert)
-        ConvertRows(rows, at, w->pitch);
-    else
-        CopyRows(rows, at, w->pitch);
-    const SDL_Rect changed = {int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)};
-    SDL_UpdateTexture(w->texture, &changed, at, w->pitch);
+    if (w == nullptr || width != w->width || height != w->height)
+        return;  // not on the screen, or a size the screen has not taken
+    const RECT& r = changed;
+    if (r.left < 0 || r.top < 0 || r.right > width || r.bottom > height || r.left >= r.right ||
+        r.top >= r.bottom)
+        return;
+    const SDL_Rect rect = {int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)};
+    SDL_UpdateTexture(w->texture, &rect, pixels + size_t(r.top) * size_t(width) + size_t(r.left),
+                      width * 4);
     _show(*w);
-    return false;
 }
 
 }  // namespace screen

@@ -3,8 +3,9 @@
 // the clock and the input rules for every backend; a backend is told what
 // happens to top-level windows, shows presented pixels, turns its own events
 // into desktop input (InjectMouse, InjectKey, InjectChar, PostMessageA) and
-// waits for them. With no backend set the headless desktop runs alone: it
-// keeps pixels in window surfaces and records sounds and shell requests.
+// waits for them. The window surfaces stay the desktop's, so what a screen
+// shows is what the headless desktop keeps. With no backend set the headless
+// desktop runs alone: it keeps pixels and records sounds and shell requests.
 //
 // The desktop calls a backend from the thread that makes the Win32 call,
 // never with its own lock held, except Present (lock held, so the backend
@@ -13,19 +14,7 @@
 
 #include <windows.h>
 
-#include <cstdint>
-
 namespace desktop {
-
-// The rows SetDIBitsToDevice puts on a top-level window, already clipped to
-// its client area and to the scan lines given.
-struct PresentRows {
-    int bitCount = 0;                            // 16, 24 or 32
-    DWORD redMask = 0, greenMask = 0, blueMask = 0;  // 16 bits only
-    const BYTE* first = nullptr;  // the left pixel of the rectangle's top row
-    int64_t pitch = 0;            // bytes to the next row down (negative when bottom-up)
-    RECT dest = {};               // client coordinates
-};
 
 class Backend {
 public:
@@ -41,9 +30,11 @@ public:
     virtual void WindowTitle(HWND hwnd, const char* title) = 0;
     virtual void WindowDestroyed(HWND hwnd) = 0;
 
-    // Shows the rows; false when the desktop's surface of the window must
-    // keep a copy too (the desktop converts them then).
-    virtual bool Present(HWND hwnd, const PresentRows& rows) = 0;
+    // Shows the `changed` rectangle of the window's surface (32-bit pixels
+    // 0x00RRGGBB, `width` a row, the client area's size), which was just
+    // presented on.
+    virtual void Present(HWND hwnd, const DWORD* pixels, int width, int height,
+                         const RECT& changed) = 0;
 
     // Turns the events that have come into desktop input and messages.
     virtual void Pump() = 0;
