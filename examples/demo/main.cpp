@@ -139,6 +139,29 @@ bool DemoScreenshot(DemoContext& ctx, const char* name)
     return true;
 }
 
+bool DemoEndsScreen(DemoContext& ctx, const MSG& msg)
+{
+    if (msg.message == WM_CLOSE && msg.hwnd == ctx.hwnd) {
+        ctx.closed = true;
+        return true;
+    }
+    return msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE;
+}
+
+void DemoHold(DemoContext& ctx, const char* what)
+{
+    if (!ctx.interactive || ctx.closed)
+        return;
+    std::printf("demo: on the screen: %s; Escape or a click for the next screen\n", what);
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        if (DemoEndsScreen(ctx, msg) || msg.message == WM_LBUTTONDOWN)
+            return;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
 KWND_BEGIN_MESSAGES(DemoMainWnd, KestrelMainWnd)
     KWND_MESSAGE(WM_COMMAND, DemoMainWnd::OnCommand)
     KWND_MESSAGE(WM_KEYDOWN, DemoMainWnd::OnKeyDown)
@@ -215,11 +238,17 @@ int main(int argc, char** argv)
         delete graph;
         return 1;
     }
+    DemoHold(ctx, "the test pattern");
     SceneFrames(ctx);
+    DemoHold(ctx, "frames of moving sprites");
     ScenePictures(ctx);
+    DemoHold(ctx, "pictures of every format");
     SceneText(ctx);
+    DemoHold(ctx, "text");
     SceneAnim(ctx);
+    DemoHold(ctx, "animations");
     SceneGifPng(ctx);
+    DemoHold(ctx, "GIF and PNG pictures");
     const int controls = SceneControls(ctx, mainWnd);
     const int boxes = SceneBoxes(ctx, mainWnd);
     const int windows = SceneWindows(ctx, mainWnd);

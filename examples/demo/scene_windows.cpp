@@ -225,6 +225,8 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
     if (ctx.interactive)
         std::printf("demo: on the screen: hover and click the tiles (one minimises the window "
                     "for a while); Escape or closing the window ends the demo\n");
+    if (ctx.closed)
+        PostQuitMessage(0);  // the user closed the window earlier: only drawn
     ::ShowWindow(top, SW_SHOW);  // activation: the loop draws while active
     const long result = mainWnd.MessageRunIdle();
     std::printf("demo: game loop ended at %u ms with %ld; tiles on: %d %d %d %d %d\n",

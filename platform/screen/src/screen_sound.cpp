@@ -4,7 +4,8 @@
 // sound stops the one playing; a null sound stops it.
 #include "screen_backend.h"
 
-#include <cstring>
+#include <algorithm>
+#include <string>
 
 namespace screen {
 
@@ -32,10 +33,13 @@ BOOL ScreenBackend::PlaySound(const char* file, DWORD flags)
     if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return FALSE;
 
+    // A Win32 path may separate its folders with backslashes.
+    std::string path(file);
+    std::replace(path.begin(), path.end(), '\\', '/');
     SDL_AudioSpec spec;
     Uint8* samples = nullptr;
     Uint32 length = 0;
-    if (SDL_LoadWAV(file, &spec, &samples, &length) == nullptr)
+    if (SDL_LoadWAV(path.c_str(), &spec, &samples, &length) == nullptr)
         return FALSE;
     const bool sameFormat = m_audio != 0 && spec.freq == m_audioSpec.freq &&
                             spec.format == m_audioSpec.format &&
