@@ -50,7 +50,7 @@ std::string Describe(const std::vector<MSG>& list)
 struct Action {
     const char* xdotool;
     UINT msg;
-    int x, y;  // or the virtual key in x
+    int x, y;  // or the virtual key in x; for the wheel, the sign of y its way
 };
 
 const Action kActions[] = {
@@ -60,6 +60,8 @@ const Action kActions[] = {
     {"mousemove 160 140", WM_MOUSEMOVE, 60, 60},
     {"click 3", WM_RBUTTONDOWN, 60, 60},
     {nullptr, WM_RBUTTONUP, 60, 60},
+    {"click 4", WM_MOUSEWHEEL, 60, 60},   // a notch away from the user
+    {"click 5", WM_MOUSEWHEEL, 60, -60},  // and back: y carries the sign
     {"key a", WM_KEYDOWN, 'A', 0},
     {nullptr, WM_KEYUP, 'A', 0},
     {"key Return", WM_KEYDOWN, VK_RETURN, 0},
@@ -81,7 +83,9 @@ TEST_F(ScreenInputTest, XTestInputArrivesAsTheDesktopsInjectionInOrder)
     desktop::UseBackend(nullptr);
     const HWND headless = MakeRecorder(100, 80);
     for (const Action& a : kActions) {
-        if (a.msg >= WM_MOUSEFIRST)
+        if (a.msg == WM_MOUSEWHEEL)
+            desktop::InjectWheel(headless, a.x, 60, a.y > 0 ? WHEEL_DELTA : -WHEEL_DELTA);
+        else if (a.msg >= WM_MOUSEFIRST)
             desktop::InjectMouse(headless, a.msg, a.x, a.y);
         else
             desktop::InjectKey(headless, a.msg, UINT(a.x));

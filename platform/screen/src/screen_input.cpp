@@ -1,5 +1,5 @@
-// The display's events as the desktop's input: the pointer, its buttons and
-// the keys become the messages the desktop's injection makes (in the order
+// The display's events as the desktop's input: the pointer, its buttons, its
+// wheel and the keys become the messages the desktop's injection makes (in the order
 // they happened), typed text that TranslateMessage would not make becomes
 // WM_CHAR bytes of code page 936, closing a window posts WM_CLOSE, and a
 // window the user moved tells its new place.
@@ -51,6 +51,9 @@ void ScreenBackend::_handle(const SDL_Event& e)
         case SDL_MOUSEBUTTONUP:
             hwnd = _hwndOf(e.button.windowID);
             break;
+        case SDL_MOUSEWHEEL:
+            hwnd = _hwndOf(e.wheel.windowID);
+            break;
         case SDL_KEYDOWN:
         case SDL_KEYUP:
             hwnd = _hwndOf(e.key.windowID);
@@ -75,6 +78,16 @@ void ScreenBackend::_handle(const SDL_Event& e)
     case SDL_MOUSEBUTTONUP:
         _handleButton(hwnd, e.button);
         break;
+    case SDL_MOUSEWHEEL: {
+        // A notch is 120; the display counts notches, away from the user
+        // positive unless it says the direction is flipped.
+        const int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        int x = 0, y = 0;
+        SDL_GetMouseState(&x, &y);
+        if (notches != 0)
+            desktop::InjectWheel(hwnd, x, y, notches * WHEEL_DELTA);
+        break;
+    }
     case SDL_KEYDOWN:
     case SDL_KEYUP:
         _handleKey(hwnd, e.key);
