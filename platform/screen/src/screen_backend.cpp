@@ -154,7 +154,9 @@ void Leave()
     desktop::UseBackend(nullptr);
     g_backend.reset();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // The display connection stays open for a later Use: the display's
+    // libraries keep what they made until the process ends.
+    SDL_StopTextInput();
 }
 
 const char* LastError()

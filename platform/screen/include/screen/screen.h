@@ -14,7 +14,8 @@ namespace screen {
 // (LastError says why). Windows made before the call stay headless.
 bool Use();
 
-// Back to the headless desktop: the real windows close and sound stops.
+// Back to the headless desktop: the real windows close and sound stops. The
+// connection to the display stays open, for a later Use.
 void Leave();
 
 // Why Use failed last, or "".
