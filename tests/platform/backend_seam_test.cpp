@@ -35,6 +35,7 @@ public:
         Note() << "present " << w << "x" << h << " " << Rect(r) << " " << std::hex
                << pixels[r.top * w + r.left];
     }
+    bool OnDisplayThread() override { return true; }
     void Pump() override {}
     void Wait(DWORD timeoutMs) override
     {

@@ -119,4 +119,27 @@ TEST_F(ScreenPresentTest, ScreenShowsTheHeadlessPixelsOfEveryLayout)
     }
 }
 
+// Moved and widened, the window shows what it had where it is now, and
+// black where it grew.
+TEST_F(ScreenPresentTest, MovedWindowKeepsItsPixels)
+{
+    const Frame a = MakeFrame(kLayouts[0], 3);
+    const HWND hwnd = MakePopup(50, 60);
+    Pump(50);
+    PresentBoth(hwnd, a, a);
+    const DWORD* surface = desktop::SurfacePixels(hwnd);
+    std::vector<DWORD> expected;
+    for (int y = 0; y < kH; ++y) {
+        expected.insert(expected.end(), surface + y * kW, surface + (y + 1) * kW);
+        expected.insert(expected.end(), 16, 0);
+    }
+    ASSERT_TRUE(MoveWindow(hwnd, 200, 100, kW + 16, kH, FALSE));
+    std::vector<DWORD> seen;
+    for (int tries = 0; tries < 100 && seen != expected; ++tries) {
+        Pump(20);
+        seen = ReadScreen(200, 100, kW + 16, kH);
+    }
+    EXPECT_TRUE(seen == expected);
+}
+
 }  // namespace

@@ -251,7 +251,7 @@ void WaitForMessage(Desktop& d, std::unique_lock<std::mutex>& lock, HWND filter,
             continue;
         }
         const DWORD timeout = coming ? DWORD(std::max<int32_t>(1, int32_t(next - now))) : INFINITE;
-        if (Backend* b = CurrentBackend()) {
+        if (Backend* b = CurrentBackend(); b != nullptr && b->OnDisplayThread()) {
             // The screen's events come through the backend: wait there with
             // the table free, then let them in.
             lock.unlock();

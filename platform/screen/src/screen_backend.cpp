@@ -34,9 +34,14 @@ const CursorPair kCursors[] = {
 
 }  // namespace
 
-ScreenBackend::ScreenBackend()
+ScreenBackend::ScreenBackend() : m_thread(std::this_thread::get_id())
 {
     m_wakeEvent = SDL_RegisterEvents(1);
+}
+
+bool ScreenBackend::OnDisplayThread()
+{
+    return std::this_thread::get_id() == m_thread;
 }
 
 ScreenBackend::~ScreenBackend()

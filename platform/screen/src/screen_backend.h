@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace screen {
 
@@ -37,6 +38,7 @@ public:
     void WindowDestroyed(HWND hwnd) override;
     void Present(HWND hwnd, const DWORD* pixels, int width, int height,
                  const RECT& changed) override;
+    bool OnDisplayThread() override;
     void Pump() override;
     void Wait(DWORD timeoutMs) override;
     void Wake() override;
@@ -68,6 +70,7 @@ private:
     std::map<HWND, ScreenWindow> m_windows;
     std::deque<SDL_Event> m_pending;  // taken by Wait, handled by the next Pump
     Uint32 m_wakeEvent = 0;
+    std::thread::id m_thread;  // the display's: the one that called Use
     UINT m_lastKey = 0;  // the virtual key of the last key pressed
     std::map<UINT, SDL_Cursor*> m_cursors;
     SDL_AudioDeviceID m_audio = 0;

@@ -117,6 +117,11 @@ void ScreenBackend::WindowCreated(HWND hwnd, const char* title, const RECT& clie
 
 void ScreenBackend::WindowPlaced(HWND hwnd, const RECT& client)
 {
+    // The surface, already of the new size and keeping what overlaps the
+    // old one, read before our lock is taken (Present takes the two locks
+    // the other way round).
+    const DWORD* pixels = desktop::SurfacePixels(hwnd);
+    const int surfaceW = desktop::SurfaceWidth(hwnd), surfaceH = desktop::SurfaceHeight(hwnd);
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     ScreenWindow* w = _find(hwnd);
     if (w == nullptr)
@@ -129,13 +134,9 @@ void ScreenBackend::WindowPlaced(HWND hwnd, const RECT& client)
     if (width == w->width && height == w->height)
         return;
     SDL_SetWindowSize(w->window, width, height);
-    // The surface kept what overlaps the old size: the new texture shows it.
-    if (_makeTexture(*w, width, height)) {
-        const DWORD* pixels = desktop::SurfacePixels(hwnd);
-        if (pixels != nullptr && desktop::SurfaceWidth(hwnd) == width &&
-            desktop::SurfaceHeight(hwnd) == height)
-            SDL_UpdateTexture(w->texture, nullptr, pixels, width * 4);
-    }
+    if (_makeTexture(*w, width, height) && pixels != nullptr && surfaceW == width &&
+        surfaceH == height)
+        SDL_UpdateTexture(w->texture, nullptr, pixels, width * 4);
     _show(*w);
 }
 

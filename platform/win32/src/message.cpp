@@ -58,7 +58,7 @@ TIMERPROC _timerProcOf(const MSG& m)
 // The screen's events that have come join the queues before a look at them.
 void _pumpScreen()
 {
-    if (desktop::Backend* b = desktop::CurrentBackend())
+    if (desktop::Backend* b = desktop::CurrentBackend(); b != nullptr && b->OnDisplayThread())
         b->Pump();
 }
 

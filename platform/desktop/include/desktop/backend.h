@@ -36,6 +36,10 @@ public:
     virtual void Present(HWND hwnd, const DWORD* pixels, int width, int height,
                          const RECT& changed) = 0;
 
+    // True on the thread that shows the windows (the one that chose the
+    // backend): only there does the desktop pump and wait through it; other
+    // threads wait on their queues as on the headless desktop.
+    virtual bool OnDisplayThread() = 0;
     // Turns the events that have come into desktop input and messages.
     virtual void Pump() = 0;
     // Blocks until an event may have come or `timeoutMs` has passed
