@@ -251,6 +251,7 @@ int main(int argc, char** argv)
     DemoHold(ctx, "GIF and PNG pictures");
     const int controls = SceneControls(ctx, mainWnd);
     const int boxes = SceneBoxes(ctx, mainWnd);
+    DemoHold(ctx, "a dialog with a linked picture and an animation");
     const int windows = SceneWindows(ctx, mainWnd);
     std::printf("demo: the game loop ran %d idle frames, %d of them presented\n",
                 mainWnd.m_frames, mainWnd.m_presented);
