@@ -71,7 +71,7 @@ private:
     std::deque<SDL_Event> m_pending;  // taken by Wait, handled by the next Pump
     Uint32 m_wakeEvent = 0;
     std::thread::id m_thread;  // the display's: the one that called Use
-    UINT m_lastKey = 0;  // the virtual key of the last key pressed
+    UINT m_lastKey = 0;  // the virtual key of the last key pressed (0 with Alt)
     std::map<UINT, SDL_Cursor*> m_cursors;
     SDL_AudioDeviceID m_audio = 0;
     SDL_AudioSpec m_audioSpec = {};

@@ -150,8 +150,10 @@ void ScreenBackend::_handleKey(HWND hwnd, const SDL_KeyboardEvent& e)
     const bool down = e.type == SDL_KEYDOWN;
     const bool alt = (e.keysym.mod & KMOD_ALT) != 0 || vk == VK_MENU;
     if (down) {
+        // TranslateMessage types nothing for a key pressed with Alt (AltGr
+        // on many layouts): the display's text for it is all there is.
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        m_lastKey = vk;
+        m_lastKey = alt ? 0 : vk;
     }
     desktop::InjectKey(hwnd, _keyMessage(down, alt), vk);
 }
