@@ -49,7 +49,7 @@ public:
         pt = POINT{7, 9};
         return true;
     }
-    BOOL PlaySound(const char* file, DWORD flags) override
+    BOOL PlayWave(const char* file, DWORD flags) override
     {
         Note() << "sound " << (file ? file : "(null)") << " " << flags;
         return TRUE;

@@ -44,7 +44,7 @@ public:
     void Wake() override;
     void ShowCursor(UINT standardId) override;
     bool CursorPos(POINT& pt) override;
-    BOOL PlaySound(const char* file, DWORD flags) override;
+    BOOL PlayWave(const char* file, DWORD flags) override;
     INT_PTR OpenLink(const char* target) override;
 
     // Closes every window and the sound device (screen_backend.cpp).

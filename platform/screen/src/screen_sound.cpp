@@ -17,7 +17,7 @@ void ScreenBackend::_closeSound()
     }
 }
 
-BOOL ScreenBackend::PlaySound(const char* file, DWORD flags)
+BOOL ScreenBackend::PlayWave(const char* file, DWORD flags)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (file == nullptr) {

@@ -27,7 +27,7 @@ BOOL WINAPI PlaySoundA(LPCSTR sound, HMODULE, DWORD flags)
     if (desktop::Backend* b = desktop::CurrentBackend()) {
         if (sound != nullptr && IS_INTRESOURCE(sound))
             return FALSE;
-        return b->PlaySound(sound, flags);
+        return b->PlayWave(sound, flags);
     }
     return TRUE;
 }

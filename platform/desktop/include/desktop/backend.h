@@ -56,7 +56,7 @@ public:
 
     // PlaySoundA's request, once the desktop has recorded it; the result is
     // PlaySoundA's.
-    virtual BOOL PlaySound(const char* file, DWORD flags) = 0;
+    virtual BOOL PlayWave(const char* file, DWORD flags) = 0;
     // ShellExecuteA's "open" of a file or link; Win32's result: above 32 on
     // success, else an error code.
     virtual INT_PTR OpenLink(const char* target) = 0;
