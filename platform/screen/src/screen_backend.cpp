@@ -105,6 +105,11 @@ void ScreenBackend::Wake()
 void ScreenBackend::ShowCursor(UINT standardId)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    // Controls set the cursor on every move of the pointer: only a change
+    // goes to the display.
+    if (standardId == m_shownCursor)
+        return;
+    m_shownCursor = standardId;
     if (standardId == 0) {
         SDL_ShowCursor(SDL_DISABLE);
         return;

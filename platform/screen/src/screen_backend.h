@@ -73,6 +73,7 @@ private:
     std::thread::id m_thread;  // the display's: the one that called Use
     UINT m_lastKey = 0;  // the virtual key of the last key pressed (0 with Alt)
     std::map<UINT, SDL_Cursor*> m_cursors;
+    UINT m_shownCursor = 32512;  // the display starts with the arrow
     SDL_AudioDeviceID m_audio = 0;
     SDL_AudioSpec m_audioSpec = {};
 };
