@@ -85,8 +85,9 @@ void BM_Present(benchmark::State& state)
                                  DWORD(r.bottom - r.top), r.left, r.top, 0, kH,
                                  s.frame.pixels.data(), bmi, DIB_RGB_COLORS) > 0;
     };
-    CompareWithBaseline(state, sr.w, sr.h, base, ours,
-                        [](bool baseOk) { return baseOk ? "SetDIBitsToDevice failed" : "SDL failed"; });
+    CompareWithBaseline(state, sr.w, sr.h, base, ours, [](bool baseOk) {
+        return baseOk ? "SetDIBitsToDevice failed" : "SDL failed";
+    });
     ReleaseDC(s.hwnd, dc);
     state.SetLabel(whole ? "whole 800x600 frame" : "one 128x96 rectangle");
 }
@@ -112,9 +113,11 @@ bool Open(Scene& s)
 
 }  // namespace
 
-BENCHMARK(BM_Present)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Apply([](benchmark::internal::Benchmark* b) {
-    BenchMinTime(b, 1.0);
-});
+BENCHMARK(BM_Present)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 1.0); });
 
 int main(int argc, char** argv)
 {

@@ -16,7 +16,8 @@ public:
     int waits = 0;
     DWORD lastTimeout = 0;
 
-    void WindowCreated(HWND, const char* title, const RECT& c, bool visible, bool minimized) override
+    void WindowCreated(HWND, const char* title, const RECT& c, bool visible,
+                       bool minimized) override
     {
         Note() << "created " << title << " " << Rect(c) << (visible ? " shown" : " hidden")
                << (minimized ? " min" : "");

@@ -5,7 +5,7 @@
 
 #include <desktop/backend.h>
 
-#include <cstring>
+#include <algorithm>
 
 namespace {
 
@@ -108,12 +108,10 @@ TEST_F(ScreenPresentTest, ScreenShowsTheHeadlessPixelsOfEveryLayout)
             seen = ReadScreen(50, 60, kW, kH);
         }
         ASSERT_EQ(seen.size(), expected.size());
-        int differ = 0;
-        for (size_t i = 0; i < seen.size(); ++i)
-            differ += seen[i] != expected[i];
-        const size_t at = size_t(std::distance(seen.begin(), std::mismatch(seen.begin(), seen.end(), expected.begin()).first));
-        EXPECT_EQ(differ, 0) << std::hex << (at < seen.size() ? seen[at] : 0) << " for " << (at < seen.size() ? expected[at] : 0) << " first at " << std::distance(seen.begin(),
-                                 std::mismatch(seen.begin(), seen.end(), expected.begin()).first);
+        const auto first = std::mismatch(seen.begin(), seen.end(), expected.begin());
+        EXPECT_TRUE(first.first == seen.end())
+            << "pixel " << (first.first - seen.begin()) << " is " << std::hex << *first.first
+            << ", the desktop's " << *first.second;
         EXPECT_EQ(desktop::PresentCount(hwnd), 2);
         DestroyWindow(hwnd);
     }

@@ -93,10 +93,13 @@ TEST_F(ScreenServicesTest, LinkGoesToTheDesktopsOpener)
     setenv("PATH", (dir + ":" + path).c_str(), 1);
 
     const char* link = "http://example.com/a b?c=1&d='2'";
-    const INT_PTR opened = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", link, nullptr, nullptr, SW_SHOWNORMAL));
+    const INT_PTR opened = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", link, nullptr, nullptr, SW_SHOWNORMAL));
     // Refused before any opener runs: an option-like argument, another verb.
-    const INT_PTR option = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", "--help", nullptr, nullptr, SW_SHOWNORMAL));
-    const INT_PTR edit = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "edit", link, nullptr, nullptr, SW_SHOWNORMAL));
+    const INT_PTR option = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", "--help", nullptr, nullptr, SW_SHOWNORMAL));
+    const INT_PTR edit = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "edit", link, nullptr, nullptr, SW_SHOWNORMAL));
     std::string got;
     for (int i = 0; i < 200 && got.empty(); ++i) {
         Pump(10);
@@ -132,7 +135,8 @@ TEST_F(ScreenServicesTest, WaitingForInputUsesNextToNoProcessorTime)
     int timers = 0;
     while (GetMessageA(&m, nullptr, 0, 0) > 0 && m.message != WM_CLOSE)
         timers += m.message == WM_TIMER;
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     getrusage(RUSAGE_SELF, &after);
     quitter.join();
     auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };

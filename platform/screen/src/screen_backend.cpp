@@ -87,8 +87,9 @@ void ScreenBackend::Wait(DWORD timeoutMs)
             return;
     }
     SDL_Event e;
-    const int got = timeoutMs == INFINITE ? SDL_WaitEvent(&e)
-                                          : SDL_WaitEventTimeout(&e, int(std::min<DWORD>(timeoutMs, 0x7FFFFFFF)));
+    const int got = timeoutMs == INFINITE
+                        ? SDL_WaitEvent(&e)
+                        : SDL_WaitEventTimeout(&e, int(std::min<DWORD>(timeoutMs, 0x7FFFFFFF)));
     if (got) {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         m_pending.push_back(e);
