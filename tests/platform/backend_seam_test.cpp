@@ -5,6 +5,7 @@
 
 #include <desktop/backend.h>
 
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
@@ -41,7 +42,7 @@ public:
     {
         ++waits;
         lastTimeout = timeoutMs;
-        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs == INFINITE ? 1 : 0));
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<DWORD>(timeoutMs, 5)));
     }
     void Wake() override {}
     void ShowCursor(UINT id) override { Note() << "cursor " << id; }

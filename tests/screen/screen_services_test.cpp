@@ -62,7 +62,11 @@ TEST_F(ScreenServicesTest, PlayedSoundReachesTheDeviceSampleForSample)
     setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
 
     ASSERT_TRUE(PlaySoundA(wav.c_str(), nullptr, SND_ASYNC | SND_NODEFAULT | SND_NOWAIT));
-    Pump(600);  // 200 ms of sound, played while the caller goes on
+    // 200 ms of sound, played while the caller goes on: the device writes
+    // it at its own pace (and silence after it).
+    const size_t enough = samples.size() * 2 + 16384;
+    for (int i = 0; i < 250 && ReadAll(out).size() < enough; ++i)
+        Pump(20);
     EXPECT_FALSE(PlaySoundA((dir + "no-such.wav").c_str(), nullptr, SND_ASYNC));
     screen::Leave();  // closes the device: the file is complete
     unsetenv("SDL_AUDIODRIVER");
