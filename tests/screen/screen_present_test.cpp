@@ -140,4 +140,50 @@ TEST_F(ScreenPresentTest, MovedWindowKeepsItsPixels)
     EXPECT_TRUE(seen == expected);
 }
 
+// Drawing on a window's context other than presenting (a fill, a blit from
+// a memory context, text) shows on the screen as on the desktop's surface.
+TEST_F(ScreenPresentTest, OtherDrawingOnAWindowReachesTheScreen)
+{
+    const HWND hwnd = MakePopup(50, 60);
+    Pump(50);
+    HDC dc = GetDC(hwnd);
+    ASSERT_TRUE(PatBlt(dc, 0, 0, kW, kH, WHITENESS));
+
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = 20;
+    bi.bmiHeader.biHeight = -10;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(section, nullptr);
+    for (int i = 0; i < 200; ++i)
+        static_cast<DWORD*>(bits)[i] = 0x00102030u + DWORD(i);
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, section);
+    ASSERT_TRUE(BitBlt(dc, 70, 50, 20, 10, memory, 0, 0, SRCCOPY));
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(section);
+
+    SetTextColor(dc, RGB(200, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    ASSERT_TRUE(ExtTextOutA(dc, 5, 5, 0, nullptr, "Kestrel", 7, nullptr));
+    ReleaseDC(hwnd, dc);
+
+    const DWORD* surface = desktop::SurfacePixels(hwnd);
+    ASSERT_NE(surface, nullptr);
+    const std::vector<DWORD> expected(surface, surface + kW * kH);
+    ASSERT_NE(std::count(expected.begin(), expected.end(), 0x00C80000u), 0) << "no text drawn";
+    std::vector<DWORD> seen;
+    for (int tries = 0; tries < 100 && seen != expected; ++tries) {
+        Pump(20);
+        seen = ReadScreen(50, 60, kW, kH);
+    }
+    EXPECT_TRUE(seen == expected);
+    EXPECT_EQ(desktop::PresentCount(hwnd), 0);
+    DestroyWindow(hwnd);
+}
+
 }  // namespace

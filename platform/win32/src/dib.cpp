@@ -7,7 +7,6 @@
 #include "gdi_internal.h"
 #include "desktop_internal.h"
 
-#include <desktop/backend.h>
 
 #include <algorithm>
 #include <cstring>
@@ -72,27 +71,6 @@ Source SourceOf(const Dib& dib, const void* bits, int64_t startScan, int64_t lin
     return s;
 }
 
-// A screen shows what was just presented on a top-level window's surface:
-// the changed rectangle of the window's own context, or the whole surface
-// when the context is a child's, placed within it.
-void _showOnScreen(desktop::detail::Window& top, DcAccess& access, RECT changed)
-{
-    desktop::Backend* b = desktop::CurrentBackend();
-    const DWORD* pixels = top.surface.pixels.data();
-    if (b == nullptr || pixels == nullptr)
-        return;
-    const bool own = access.surface().base == reinterpret_cast<const BYTE*>(pixels);
-    const RECT in = own ? access.bounds() : RECT{0, 0, top.surface.width, top.surface.height};
-    if (!own)
-        changed = in;
-    changed.left = std::max(changed.left, in.left);
-    changed.top = std::max(changed.top, in.top);
-    changed.right = std::min(changed.right, in.right);
-    changed.bottom = std::min(changed.bottom, in.bottom);
-    if (changed.left < changed.right && changed.top < changed.bottom)
-        b->Present(top.hwnd, pixels, top.surface.width, top.surface.height, changed);
-}
-
 }  // namespace
 
 int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc, int ySrc,
@@ -142,10 +120,8 @@ int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, in
     g.sx = int(xSrc + jLo);
     g.sy = int(topRow + iLo);
     Transfer(access, &source, g, SRCCOPY);
-    if (auto* window = static_cast<desktop::detail::Window*>(access.window())) {
+    if (auto* window = static_cast<desktop::detail::Window*>(access.window()))
         ++window->presents;
-        _showOnScreen(*window, access, RECT{g.x, g.y, g.x + g.w, g.y + g.h});
-    }
     return int(iHi - iLo);
 }
 
