@@ -42,7 +42,20 @@ struct DemoContext {
     std::string outDir;
     int clientW;
     int clientH;
+    // On a real screen (--window): each screen waits for the user (Escape
+    // for the next one) and the window scene is played by the user instead
+    // of its script. `closed`: the user closed the window; the remaining
+    // screens are only drawn.
+    bool interactive = false;
+    bool closed = false;
 };
+
+// On a real screen, keeps the screen shown until the user presses Escape or
+// clicks (the next screen) or closes the window; does nothing headless.
+void DemoHold(DemoContext& ctx, const char* what);
+// True for a message that ends the current screen on a real screen: Escape,
+// or the window's close request (which also sets ctx.closed).
+bool DemoEndsScreen(DemoContext& ctx, const MSG& msg);
 
 // Writes the window's surface as <outDir>/<name>.png and says so.
 bool DemoScreenshot(DemoContext& ctx, const char* name);

@@ -5,7 +5,9 @@
 // as PNG into the folder named on the command line.
 #include "demo.h"
 #include <desktop/desktop.h>
+#include <screen/screen.h>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -50,7 +52,15 @@ public:
                         "presented\n",
                         m_frames, timeGetTime(), m_ctx->graph->m_ops);
         }
-        return m_frames >= 1000 ? 1 : 0;  // a safety net: the script ends with Escape
+        // A safety net: the script ends with Escape; a user ends it by
+        // closing the window.
+        return m_frames >= 1000 && !m_ctx->interactive ? 1 : 0;
+    }
+    // Closing the window ends the game loop; main destroys the window.
+    int OnClose(WPARAM, LPARAM)
+    {
+        PostQuitMessage(0);
+        return -1;
     }
     int OnCommand(WPARAM id, LPARAM code)
     {
@@ -129,9 +139,33 @@ bool DemoScreenshot(DemoContext& ctx, const char* name)
     return true;
 }
 
+bool DemoEndsScreen(DemoContext& ctx, const MSG& msg)
+{
+    if (msg.message == WM_CLOSE && msg.hwnd == ctx.hwnd) {
+        ctx.closed = true;
+        return true;
+    }
+    return msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE;
+}
+
+void DemoHold(DemoContext& ctx, const char* what)
+{
+    if (!ctx.interactive || ctx.closed)
+        return;
+    std::printf("demo: on the screen: %s; Escape or a click for the next screen\n", what);
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        if (DemoEndsScreen(ctx, msg) || msg.message == WM_LBUTTONDOWN)
+            return;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
 KWND_BEGIN_MESSAGES(DemoMainWnd, KestrelMainWnd)
     KWND_MESSAGE(WM_COMMAND, DemoMainWnd::OnCommand)
     KWND_MESSAGE(WM_KEYDOWN, DemoMainWnd::OnKeyDown)
+    KWND_MESSAGE(WM_CLOSE, DemoMainWnd::OnClose)
 KWND_END_MESSAGES()
 
 int main(int argc, char** argv)
@@ -139,10 +173,22 @@ int main(int argc, char** argv)
     // Line by line, so that with KESTREL_LOG=stderr the library's log lines
     // fall between ours.
     std::setvbuf(stdout, NULL, _IOLBF, 0);
-    const std::string outDir = argc > 1 ? argv[1] : ".";
+    // demo [--window] [output folder]
+    bool onScreen = false;
+    std::string outDir = ".";
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--window") == 0)
+            onScreen = true;
+        else
+            outDir = argv[i];
+    }
     std::error_code made;
     std::filesystem::create_directories(outDir, made);
     desktop::Reset();
+    if (onScreen && !screen::Use()) {
+        std::fprintf(stderr, "demo: cannot open the display: %s\n", screen::LastError());
+        return 1;
+    }
 
     // Start-up in the framework's order: the window class, then the main window.
     static const BYTE kIcon[6] = {0, 0, 1, 0, 1, 0};
@@ -186,19 +232,26 @@ int main(int argc, char** argv)
     std::printf("demo: presented the client area (result %ld, presentations %d)\n", result,
                 desktop::PresentCount(hwnd));
 
-    DemoContext ctx{hwnd, graph, outDir, kClientW, kClientH};
+    DemoContext ctx{hwnd, graph, outDir, kClientW, kClientH, onScreen};
     mainWnd.m_ctx = &ctx;
     if (!DemoScreenshot(ctx, "frame-pattern")) {
         delete graph;
         return 1;
     }
+    DemoHold(ctx, "the test pattern");
     SceneFrames(ctx);
+    DemoHold(ctx, "frames of moving sprites");
     ScenePictures(ctx);
+    DemoHold(ctx, "pictures of every format");
     SceneText(ctx);
+    DemoHold(ctx, "text");
     SceneAnim(ctx);
+    DemoHold(ctx, "animations");
     SceneGifPng(ctx);
+    DemoHold(ctx, "GIF and PNG pictures");
     const int controls = SceneControls(ctx, mainWnd);
     const int boxes = SceneBoxes(ctx, mainWnd);
+    DemoHold(ctx, "a dialog with a linked picture and an animation");
     const int windows = SceneWindows(ctx, mainWnd);
     std::printf("demo: the game loop ran %d idle frames, %d of them presented\n",
                 mainWnd.m_frames, mainWnd.m_presented);
@@ -209,6 +262,8 @@ int main(int argc, char** argv)
     DestroyWindow(hwnd);
 
     const std::string sheet = outDir + "/contact-sheet.png";
+    if (onScreen)
+        screen::Leave();
     if (WriteContactSheet(sheet))
         std::printf("demo: wrote %s (every screenshot, in the order taken)\n", sheet.c_str());
     else

@@ -11,9 +11,11 @@
 #include "controls_lists.h"
 #include <desktop/desktop.h>
 #include <cstdio>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -30,11 +32,17 @@ struct Fonts {
 const RECT kFieldWells[2] = {{219, 159, 421, 181}, {219, 209, 421, 231}};
 
 // Dispatches what is waiting, then draws a frame: the skins and the fields'
-// wells under the window tree.
-void Frame(DemoContext& ctx, KestrelMainWnd& mainWnd, KWndBack& backdrop, KWndBack& dialog)
+// wells under the window tree. False once the user ends the screen (on a
+// real screen).
+bool Frame(DemoContext& ctx, KestrelMainWnd& mainWnd, KWndBack& backdrop, KWndBack& dialog)
 {
     MSG msg;
+    bool goOn = true;
     while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        if (ctx.interactive && DemoEndsScreen(ctx, msg)) {
+            goOn = false;
+            continue;
+        }
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
@@ -45,6 +53,46 @@ void Frame(DemoContext& ctx, KestrelMainWnd& mainWnd, KWndBack& backdrop, KWndBa
     for (const RECT& r : kFieldWells)
         ctx.graph->ClearBackScreen(r.left, r.top, r.right, r.bottom, color16b(236, 236, 226));
     mainWnd.Render(NULL);
+    return goOn;
+}
+
+// The buttons' hover sound: a short falling tick, 16-bit mono at 22050 Hz,
+// written as a WAV file.
+bool WriteHoverSound(const std::string& path)
+{
+    const int rate = 22050, count = rate / 20;
+    std::vector<unsigned char> bytes;
+    auto u32 = [&](unsigned v) {
+        for (int i = 0; i < 4; i++)
+            bytes.push_back((unsigned char)(v >> (8 * i)));
+    };
+    auto u16 = [&](unsigned v) {
+        bytes.push_back((unsigned char)v);
+        bytes.push_back((unsigned char)(v >> 8));
+    };
+    auto tag = [&](const char* t) { bytes.insert(bytes.end(), t, t + 4); };
+    tag("RIFF");
+    u32(36 + count * 2);
+    tag("WAVE");
+    tag("fmt ");
+    u32(16);
+    u16(1);  // PCM
+    u16(1);  // mono
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
+    tag("data");
+    u32(count * 2);
+    for (int i = 0; i < count; i++) {
+        const double t = double(i) / rate, fade = 1.0 - double(i) / count;
+        u16(unsigned(short(8000 * fade * std::sin(2 * 3.14159265 * (1400 - 6000 * t) * t))));
+    }
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == NULL)
+        return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
 }
 
 // The field's bytes for the log: double-byte text as \xNN escapes, since
@@ -131,9 +179,13 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
                 WM_USER + 20, 31, 1, NULL, WS_CHILD | WS_VISIBLE);
     cancel.CreateEx(g, strip.c_str(), POINT{kDialog.left + 234, kDialog.top + 200}, mainWnd,
                     WM_USER + 20, 32, 1, NULL, WS_CHILD | WS_VISIBLE);
+    const std::string sound = ctx.outDir + "/sound/button_hover.wav";
+    std::filesystem::create_directories(ctx.outDir + "/sound", ec);
+    if (!WriteHoverSound(sound))
+        std::fprintf(stderr, "demo: cannot write %s\n", sound.c_str());
     for (KWndButton* b : {&ok, &cancel}) {
         b->SetMessage(WM_COMMAND);  // the main window hears them as commands
-        b->SetBtnFocusSound("sound\\button_hover.wav");
+        b->SetBtnFocusSound(sound.c_str());
     }
     Caption(ok, fonts.font, "OK");
     Caption(cancel, fonts.font, "Cancel 100%");
@@ -182,6 +234,17 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
                 std::strlen(password.GetText()), sounds.size());
     for (const desktop::SoundRequest& s : sounds)
         std::printf("demo: controls: sound %s (flags 0x%X)\n", s.name.c_str(), unsigned(s.flags));
+
+    if (ctx.interactive && !ctx.closed) {
+        // The user's turn: type, click and hover until Escape.
+        desktop::UseRealClock();
+        std::printf("demo: on the screen: the dialog's fields and buttons are yours; Escape "
+                    "for the next screen\n");
+        KestrelFPS fps;
+        fps.SetFPS(50);
+        while (Frame(ctx, mainWnd, backdrop, dialog))
+            fps.Wait();
+    }
 
     ReleaseListControls(lists);
     ok.Release();

@@ -143,7 +143,8 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
     KGraph* g = ctx.graph;
     const HWND top = ctx.hwnd;
     const DWORD t0 = 10000;
-    desktop::UseManualClock(t0);
+    if (!ctx.interactive)
+        desktop::UseManualClock(t0);
 
     // The main window's back: the nine-piece frame composed at its size.
     KSprite* skin = MakeSkin(g);
@@ -210,6 +211,8 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
         {1600, WM_KEYDOWN, VK_ESCAPE, 0},
     };
     for (const Step& s : steps) {
+        if (ctx.interactive)
+            break;  // the user plays instead
         if (s.msg == WM_KEYDOWN)
             desktop::ScriptKey(t0 + s.at, top, WM_KEYDOWN, UINT(s.x));
         else
@@ -219,6 +222,11 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
                 "windows-2 (after three clicks), windows-3 (after a minimised pause)\n",
                 sizeof(steps) / sizeof(steps[0]));
 
+    if (ctx.interactive)
+        std::printf("demo: on the screen: hover and click the tiles (one minimises the window "
+                    "for a while); Escape or closing the window ends the demo\n");
+    if (ctx.closed)
+        PostQuitMessage(0);  // the user closed the window earlier: only drawn
     ::ShowWindow(top, SW_SHOW);  // activation: the loop draws while active
     const long result = mainWnd.MessageRunIdle();
     std::printf("demo: game loop ended at %u ms with %ld; tiles on: %d %d %d %d %d\n",

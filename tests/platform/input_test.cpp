@@ -1,5 +1,5 @@
-// Input injected at a top-level window: where mouse, key and character
-// messages land, what they carry, and scripted input in clock order.
+// Input injected at a top-level window: where mouse, wheel, key and
+// character messages land, what they carry, and scripted input in clock order.
 #include "platform_fixture.h"
 #include <windowsx.h>
 
@@ -108,6 +108,26 @@ TEST_F(InputTest, KeysAndCharactersGoToTheFocusWindowInside)
     EXPECT_EQ(m.message, UINT(WM_IME_CHAR));
     EXPECT_EQ(m.wParam, WPARAM(0xB0A1));
     EXPECT_EQ(m.hwnd, child);
+}
+
+TEST_F(InputTest, WheelTurnsForTheFocusWindowWithScreenCoordinates)
+{
+    HWND child = CreateWindowExA(0, "TestWindow", "", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, m_top,
+                                 NULL, NULL, NULL);
+    SetFocus(child);
+    desktop::InjectMouse(m_top, WM_LBUTTONDOWN, 5, 5);
+    Next();
+    ASSERT_TRUE(desktop::InjectWheel(m_top, 10, -20, -2 * WHEEL_DELTA));
+    MSG m = Next();
+    EXPECT_EQ(m.hwnd, child);
+    EXPECT_EQ(m.message, UINT(WM_MOUSEWHEEL));
+    EXPECT_EQ(short(HIWORD(m.wParam)), -240);
+    EXPECT_EQ(LOWORD(m.wParam), MK_LBUTTON);
+    EXPECT_EQ(GET_X_LPARAM(m.lParam), 53);  // the client area stands at (43, 63)
+    EXPECT_EQ(GET_Y_LPARAM(m.lParam), 43);
+    EXPECT_FALSE(desktop::InjectWheel(m_top, 0, 0, 0));
+    EXPECT_FALSE(desktop::InjectWheel(m_top, 0, 0, 40000));
+    EXPECT_FALSE(desktop::InjectWheel(child, 0, 0, WHEEL_DELTA));  // not a top-level window
 }
 
 TEST_F(InputTest, ScriptedInputHappensInClockOrder)

@@ -114,7 +114,7 @@ struct Queue {
 
 // Input a test scripted for a moment of the clock. It joins the target's
 // queue once the clock has reached `time`.
-enum class InputKind { Mouse, Key, Char };
+enum class InputKind { Mouse, Key, Char, Wheel };
 struct ScriptedInput {
     DWORD time = 0;
     uint64_t serial = 0;  // keeps events of the same moment in script order
@@ -123,7 +123,7 @@ struct ScriptedInput {
     UINT msg = 0;
     int x = 0;
     int y = 0;
-    UINT code = 0;  // virtual key or character
+    UINT code = 0;  // virtual key, character, or wheel distance (signed)
 };
 
 enum class DcKind { Window, Screen };

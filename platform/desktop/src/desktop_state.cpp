@@ -1,6 +1,7 @@
 // The window table: lookups, handle numbering, surfaces and Reset.
 #include "desktop_internal.h"
 
+#include <desktop/backend.h>
 #include <desktop/desktop.h>
 
 #include <algorithm>
@@ -204,8 +205,12 @@ LRESULT CallProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 void Reset()
 {
     detail::Desktop& d = detail::State();
+    std::vector<HWND> tops;
     {
         std::lock_guard<std::mutex> lock(d.mutex);
+        for (const auto& entry : d.windows)
+            if (!entry.second->child)
+                tops.push_back(entry.second->hwnd);
         d.windows.clear();
         d.classes.clear();
         d.dcs.clear();
@@ -235,6 +240,10 @@ void Reset()
         d.shellRequests.clear();
         d.clipboard.clear();
     }
+    // The screen lets its windows go too.
+    if (Backend* b = CurrentBackend())
+        for (HWND hwnd : tops)
+            b->WindowDestroyed(hwnd);
     detail::ClearArmedFailures();
     detail::ClearMessageBoxes();
     detail::ResetClock();

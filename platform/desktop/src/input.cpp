@@ -144,6 +144,25 @@ void _deliverKey(Desktop& d, Window* top, const ScriptedInput& e)
     _queueInput(d, _keyTarget(d, top), e.msg, vk, lParam, e.time);
 }
 
+// The wheel turns for the focus window, as on Win32: the distance (120 a
+// notch, positive away from the user) in the high word of wParam with the
+// buttons and keys held in the low one, the pointer in screen coordinates
+// in lParam.
+void _deliverWheel(Desktop& d, Window* top, const ScriptedInput& e)
+{
+    const POINT origin = d.ClientOrigin(*top);
+    d.cursorPos.x = LONG(int64_t(origin.x) + e.x);
+    d.cursorPos.y = LONG(int64_t(origin.y) + e.y);
+    WPARAM keys = d.buttons;
+    if (d.keys[VK_SHIFT])
+        keys |= MK_SHIFT;
+    if (d.keys[VK_CONTROL])
+        keys |= MK_CONTROL;
+    const WPARAM wParam = MAKEWPARAM(WORD(keys), WORD(int16_t(int32_t(e.code))));
+    _queueInput(d, _keyTarget(d, top), WM_MOUSEWHEEL, wParam,
+                MAKELPARAM(WORD(d.cursorPos.x), WORD(d.cursorPos.y)), e.time);
+}
+
 void _deliverChar(Desktop& d, Window* top, const ScriptedInput& e)
 {
     // A code above one byte is a double-byte character: the input method's
@@ -201,6 +220,9 @@ void DeliverInput(Desktop& d, const ScriptedInput& e)
     case InputKind::Char:
         _deliverChar(d, top, e);
         break;
+    case InputKind::Wheel:
+        _deliverWheel(d, top, e);
+        break;
     }
 }
 
@@ -246,6 +268,14 @@ bool InjectChar(HWND top, UINT code)
     if (code == 0 || code > 0xFFFF)
         return false;
     return detail::_script(0, top, detail::InputKind::Char, 0, 0, 0, code, true);
+}
+
+bool InjectWheel(HWND top, int x, int y, int delta)
+{
+    if (delta == 0 || delta < -32768 || delta > 32767)
+        return false;
+    return detail::_script(0, top, detail::InputKind::Wheel, WM_MOUSEWHEEL, x, y, UINT(delta),
+                           true);
 }
 
 bool ScriptMouse(DWORD atMs, HWND top, UINT msg, int x, int y)

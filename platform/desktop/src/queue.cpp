@@ -3,6 +3,7 @@
 // and forgetting a window's messages when it goes.
 #include "desktop_internal.h"
 
+#include <desktop/backend.h>
 #include <desktop/desktop.h>
 
 #include <algorithm>
@@ -249,8 +250,18 @@ void WaitForMessage(Desktop& d, std::unique_lock<std::mutex>& lock, HWND filter,
             }
             continue;
         }
+        const DWORD timeout = coming ? DWORD(std::max<int32_t>(1, int32_t(next - now))) : INFINITE;
+        if (Backend* b = CurrentBackend(); b != nullptr && b->OnDisplayThread()) {
+            // The screen's events come through the backend: wait there with
+            // the table free, then let them in.
+            lock.unlock();
+            b->Wait(timeout);
+            b->Pump();
+            lock.lock();
+            continue;
+        }
         if (coming)
-            q.wake.wait_for(lock, std::chrono::milliseconds(std::max<int32_t>(1, int32_t(next - now))));
+            q.wake.wait_for(lock, std::chrono::milliseconds(timeout));
         else
             q.wake.wait(lock);
     }

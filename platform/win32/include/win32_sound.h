@@ -1,5 +1,6 @@
-// Sound requests. The desktop has no audio device: PlaySoundA records each
-// request (desktop::TakeSounds reads them) and succeeds.
+// Sound requests. PlaySoundA records each request (desktop::TakeSounds
+// reads them); the headless desktop has no audio device and succeeds, a
+// screen backend plays the file too.
 #pragma once
 
 #include "win32_types.h"

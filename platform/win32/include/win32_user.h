@@ -228,6 +228,7 @@ typedef struct tagMSG {
 #define WM_MBUTTONDBLCLK 0x0209
 #define WM_MOUSEWHEEL 0x020A
 #define WM_MOUSELAST 0x020A
+#define WHEEL_DELTA 120  // one notch of the wheel
 #define WM_PARENTNOTIFY 0x0210
 #define WM_ENTERMENULOOP 0x0211
 #define WM_EXITMENULOOP 0x0212

@@ -5,6 +5,10 @@
 
 #include "win32_resource.h"
 
+#include <desktop/backend.h>
+
+#include <algorithm>
+
 using namespace desktop::detail;
 
 namespace {
@@ -22,6 +26,16 @@ bool _isStandardCursor(UINT_PTR id)
 bool _isStandardIcon(UINT_PTR id)
 {
     return id >= 32512 && id <= 32516;
+}
+
+// The standard cursor a handle of LoadCursorA names; 0 for none.
+UINT _standardIdOf(HCURSOR cursor)
+{
+    const uintptr_t h = reinterpret_cast<uintptr_t>(cursor);
+    if (h < kCursorHandleBase || (h - kCursorHandleBase) % 16 != 0)
+        return 0;
+    const UINT_PTR id = (h - kCursorHandleBase) / 16;
+    return _isStandardCursor(id) ? UINT(id) : 0;
 }
 
 }  // namespace
@@ -59,10 +73,16 @@ HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name)
 
 HCURSOR WINAPI SetCursor(HCURSOR cursor)
 {
-    Desktop& d = State();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    const HCURSOR old = d.cursor;
-    d.cursor = cursor;
+    HCURSOR old = nullptr;
+    {
+        Desktop& d = State();
+        std::lock_guard<std::mutex> lock(d.mutex);
+        old = d.cursor;
+        d.cursor = cursor;
+    }
+    // A null cursor hides it, as on Win32; an unknown handle shows the arrow.
+    if (desktop::Backend* b = desktop::CurrentBackend())
+        b->ShowCursor(cursor == nullptr ? 0 : std::max<UINT>(_standardIdOf(cursor), 32512));
     return old;
 }
 
@@ -77,6 +97,9 @@ BOOL WINAPI GetCursorPos(LPPOINT point)
 {
     if (ShouldFail("GetCursorPos") || point == nullptr)
         return FALSE;
+    if (desktop::Backend* b = desktop::CurrentBackend())
+        if (b->CursorPos(*point))
+            return TRUE;
     Desktop& d = State();
     std::lock_guard<std::mutex> lock(d.mutex);
     *point = d.cursorPos;

@@ -7,6 +7,7 @@
 #include "gdi_internal.h"
 #include "desktop_internal.h"
 
+
 #include <algorithm>
 #include <cstring>
 

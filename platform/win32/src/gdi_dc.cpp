@@ -5,6 +5,8 @@
 #include "font_internal.h"
 #include "desktop_internal.h"
 
+#include <desktop/backend.h>
+
 #include <algorithm>
 
 namespace gdi {
@@ -176,7 +178,46 @@ void DcAccess::_cacheVisible(const RECT& bounds)
     dc.cachedValid = true;
 }
 
-DcAccess::~DcAccess() = default;
+DcAccess::~DcAccess()
+{
+    if (m_window != nullptr && m_touched.left < m_touched.right && m_touched.top < m_touched.bottom)
+        _showOnScreen();
+}
+
+void DcAccess::Touch(int left, int top, int right, int bottom)
+{
+    if (m_window == nullptr || left >= right || top >= bottom)
+        return;
+    if (m_touched.left >= m_touched.right) {
+        m_touched = RECT{left, top, right, bottom};
+        return;
+    }
+    m_touched.left = std::min<LONG>(m_touched.left, left);
+    m_touched.top = std::min<LONG>(m_touched.top, top);
+    m_touched.right = std::max<LONG>(m_touched.right, right);
+    m_touched.bottom = std::max<LONG>(m_touched.bottom, bottom);
+}
+
+// A screen shows what was drawn on a top-level window's surface: the drawn
+// rectangle of the window's own context, or the whole surface when the
+// context is a child's, placed within it.
+void DcAccess::_showOnScreen()
+{
+    desktop::Backend* b = desktop::CurrentBackend();
+    auto& top = *static_cast<desktop::detail::Window*>(m_window);
+    const DWORD* pixels = top.surface.pixels.data();
+    if (b == nullptr || pixels == nullptr)
+        return;
+    const bool own = m_surface.base == reinterpret_cast<const BYTE*>(pixels);
+    const RECT in = own ? m_bounds : RECT{0, 0, top.surface.width, top.surface.height};
+    RECT changed = own ? m_touched : in;
+    changed.left = std::max(changed.left, in.left);
+    changed.top = std::max(changed.top, in.top);
+    changed.right = std::min(changed.right, in.right);
+    changed.bottom = std::min(changed.bottom, in.bottom);
+    if (changed.left < changed.right && changed.top < changed.bottom)
+        b->Present(top.hwnd, pixels, top.surface.width, top.surface.height, changed);
+}
 
 void DcAccess::Refresh()
 {
@@ -194,6 +235,7 @@ void DcAccess::FillSpan(int x0, int x1, int y, COLORREF color)
     if (m_dc == nullptr || m_surface.base == nullptr)
         return;
     const DWORD value = EncodeColor(*m_surface.format, color);
+    Touch(x0, y, x1, y + 1);
     BYTE* row = nullptr;
     for (const RECT& rc : visible()) {
         if (y < rc.top || y >= rc.bottom)

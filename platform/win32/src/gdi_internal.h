@@ -249,10 +249,15 @@ public:
     // The window whose surface this is, for the presentation count; null
     // for other contexts.
     void* window() const { return m_window; }
+    // Marks a rectangle of the surface as drawn. What was drawn on a window
+    // reaches a screen backend when the access ends, as GDI drawing on a
+    // window shows at once.
+    void Touch(int left, int top, int right, int bottom);
 
 private:
     void _open(HDC dc, bool desktopHeld);
     void _cacheVisible(const RECT& bounds);
+    void _showOnScreen();
 
     std::unique_lock<std::mutex> m_lock;
     std::unique_lock<std::mutex> m_desktopLock;
@@ -260,6 +265,7 @@ private:
     Surface m_surface;
     void* m_window = nullptr;
     RECT m_bounds = {0, 0, 0, 0};
+    RECT m_touched = {0, 0, 0, 0};
 };
 
 // The drawable rectangles of a context whose surface has pixels within

@@ -336,7 +336,11 @@ void RopRow32(BYTE code, DWORD p, BYTE* row, int64_t x0, int n, const BYTE* s, c
 
 bool Transfer(DcAccess& dest, const Source* src, const Geometry& g, DWORD rop)
 {
-    return TransferTo(dest.surface(), dest.visible(), dest.dc(), src, g, rop);
+    if (!TransferTo(dest.surface(), dest.visible(), dest.dc(), src, g, rop))
+        return false;
+    dest.Touch(std::min(g.x, g.x + g.w), std::min(g.y, g.y + g.h), std::max(g.x, g.x + g.w),
+               std::max(g.y, g.y + g.h));
+    return true;
 }
 
 bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, const Source* src,

@@ -2,6 +2,8 @@
 // dispatching. The queue itself is the desktop's (desktop/src/queue.cpp).
 #include "desktop_internal.h"
 
+#include <desktop/backend.h>
+
 using namespace desktop::detail;
 
 namespace {
@@ -53,6 +55,13 @@ TIMERPROC _timerProcOf(const MSG& m)
     return it != timers->end() && it->second.proc == proc ? proc : nullptr;
 }
 
+// The screen's events that have come join the queues before a look at them.
+void _pumpScreen()
+{
+    if (desktop::Backend* b = desktop::CurrentBackend(); b != nullptr && b->OnDisplayThread())
+        b->Pump();
+}
+
 }  // namespace
 
 BOOL WINAPI PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -66,6 +75,10 @@ BOOL WINAPI PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return FALSE;
     q->posted.push_back(MakeMessage(hwnd, msg, wParam, lParam, ClockNow(), d.cursorPos));
     q->wake.notify_all();
+    // A thread waiting on the screen's events hears of it too.
+    if (q != &d.MyQueue())
+        if (desktop::Backend* b = desktop::CurrentBackend())
+            b->Wake();
     return TRUE;
 }
 
@@ -83,6 +96,7 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT msgFilterMin, UINT msgFilterM
 {
     if (msg == nullptr)
         return -1;
+    _pumpScreen();
     Desktop& d = State();
     std::unique_lock<std::mutex> lock(d.mutex);
     if (hwnd != nullptr && hwnd != reinterpret_cast<HWND>(-1) && d.FindWindow(hwnd) == nullptr)
@@ -100,6 +114,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT msgFilterMin, UINT msgFilter
 {
     if (msg == nullptr)
         return FALSE;
+    _pumpScreen();
     Desktop& d = State();
     std::lock_guard<std::mutex> lock(d.mutex);
     DeliverDueInput(d);
@@ -110,6 +125,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT msgFilterMin, UINT msgFilter
 
 BOOL WINAPI WaitMessage(void)
 {
+    _pumpScreen();
     Desktop& d = State();
     std::unique_lock<std::mutex> lock(d.mutex);
     WaitForMessage(d, lock, nullptr, 0, 0, "WaitMessage");

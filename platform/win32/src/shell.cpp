@@ -1,8 +1,12 @@
-// ShellExecuteA: the desktop opens no program; each request is recorded for
-// the tests and the demo to read (another backend may hand it on).
+// ShellExecuteA: each request is recorded for the tests and the demo to
+// read; the headless desktop opens no program, a screen backend hands an
+// "open" to the desktop's opener.
 #include "desktop_internal.h"
 
+#include <desktop/backend.h>
 #include <desktop/desktop.h>
+
+#include <cstring>
 
 using namespace desktop::detail;
 
@@ -24,11 +28,19 @@ HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR operation, LPCSTR file, LPCSTR 
 {
     if (ShouldFail("ShellExecuteA") || file == nullptr || *file == '\0')
         return reinterpret_cast<HINSTANCE>(kFileNotFound);
-    Desktop& d = State();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    d.shellRequests.push_back(desktop::ShellRequest{hwnd, _text(operation), _text(file),
-                                                    _text(parameters), _text(directory),
-                                                    showCmd});
+    {
+        Desktop& d = State();
+        std::lock_guard<std::mutex> lock(d.mutex);
+        d.shellRequests.push_back(desktop::ShellRequest{hwnd, _text(operation), _text(file),
+                                                        _text(parameters), _text(directory),
+                                                        showCmd});
+    }
+    if (desktop::Backend* b = desktop::CurrentBackend()) {
+        // The desktop's opener knows one verb: "open" (null means it).
+        if (operation != nullptr && std::strcmp(operation, "open") != 0)
+            return reinterpret_cast<HINSTANCE>(uintptr_t(SE_ERR_NOASSOC));
+        return reinterpret_cast<HINSTANCE>(b->OpenLink(file));
+    }
     return reinterpret_cast<HINSTANCE>(kLaunched);
 }
 

@@ -2,6 +2,8 @@
 // procedure at once.
 #include "desktop_internal.h"
 
+#include <desktop/backend.h>
+
 #include <vector>
 
 using namespace desktop::detail;
@@ -65,18 +67,25 @@ HWND _insertWindow(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD sty
 }
 
 // Takes the window out of the table; its class may then be unregistered.
+// A top-level window leaves the screen too.
 void _eraseWindow(HWND hwnd)
 {
-    Desktop& d = State();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    auto it = d.windows.find(reinterpret_cast<uintptr_t>(hwnd));
-    if (it == d.windows.end())
-        return;
-    auto c = d.classes.find(it->second->atom);
-    if (c != d.classes.end() && c->second.windows > 0)
-        --c->second.windows;
-    ForgetWindow(d, hwnd);
-    d.windows.erase(it);
+    bool top = false;
+    {
+        Desktop& d = State();
+        std::lock_guard<std::mutex> lock(d.mutex);
+        auto it = d.windows.find(reinterpret_cast<uintptr_t>(hwnd));
+        if (it == d.windows.end())
+            return;
+        top = !it->second->child;
+        auto c = d.classes.find(it->second->atom);
+        if (c != d.classes.end() && c->second.windows > 0)
+            --c->second.windows;
+        ForgetWindow(d, hwnd);
+        d.windows.erase(it);
+    }
+    if (desktop::Backend* b = desktop::CurrentBackend(); b != nullptr && top)
+        b->WindowDestroyed(hwnd);
 }
 
 // The top-level windows `hwnd` owns, or its child windows, in table order.
@@ -135,14 +144,29 @@ bool _destroyWindow(HWND hwnd)
     return true;
 }
 
-// A window made visible needs painting at once.
+// A window made visible needs painting at once. A top-level window goes on
+// the screen as it stands after WM_CREATE.
 void _afterCreation(HWND hwnd)
 {
-    Desktop& d = State();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    if (Window* w = d.FindWindow(hwnd))
+    std::string title;
+    RECT client = {};
+    bool visible = false, minimized = false, top = false;
+    {
+        Desktop& d = State();
+        std::lock_guard<std::mutex> lock(d.mutex);
+        Window* w = d.FindWindow(hwnd);
+        if (w == nullptr)
+            return;
         if (w->style & WS_VISIBLE)
             Invalidate(*w, nullptr);
+        top = !w->child;
+        title = w->text;
+        client = w->client;
+        visible = (w->style & WS_VISIBLE) != 0;
+        minimized = w->minimized;
+    }
+    if (desktop::Backend* b = desktop::CurrentBackend(); b != nullptr && top)
+        b->WindowCreated(hwnd, title.c_str(), client, visible, minimized);
 }
 
 }  // namespace

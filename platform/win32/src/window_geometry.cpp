@@ -1,6 +1,8 @@
 // Window and client rectangles, moving and resizing, and the frame sizes.
 #include "desktop_internal.h"
 
+#include <desktop/backend.h>
+
 using namespace desktop::detail;
 
 namespace {
@@ -9,6 +11,8 @@ namespace {
 struct Placed {
     bool moved = false;
     bool resized = false;
+    bool top = false;     // a top-level window: the screen follows
+    RECT screen = {};     // its client area in screen coordinates
     RECT client = {};  // the new client area, in the window's own coordinates
 };
 
@@ -35,6 +39,8 @@ BOOL _placeWindow(HWND hwnd, int x, int y, int width, int height, Placed& placed
     placed.resized = client.right - client.left != w->client.right - w->client.left ||
                      client.bottom - client.top != w->client.bottom - w->client.top;
     placed.client = client;
+    placed.top = !w->child;
+    placed.screen = client;
     w->window = window;
     w->client = client;
     if (placed.resized)
@@ -59,6 +65,8 @@ BOOL _move(HWND hwnd, int x, int y, int width, int height)
     Placed placed;
     if (!_placeWindow(hwnd, x, y, width, height, placed))
         return FALSE;
+    if (desktop::Backend* b = desktop::CurrentBackend(); b != nullptr && placed.top)
+        b->WindowPlaced(hwnd, placed.screen);
     _tellPlacement(hwnd, placed);
     return TRUE;
 }

@@ -2,6 +2,8 @@
 // WM_ACTIVATE messages that activation sends.
 #include "desktop_internal.h"
 
+#include <desktop/backend.h>
+
 using namespace desktop::detail;
 
 namespace {
@@ -118,6 +120,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow)
     bool wasVisible = false;
     bool wasActive = false;
     bool minimizedChanged = false;
+    bool minimized = false;
     {
         Desktop& d = State();
         std::lock_guard<std::mutex> lock(d.mutex);
@@ -145,7 +148,10 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow)
         if ((plan.visible && !wasVisible) || (minimizedChanged && !w->minimized))
             Invalidate(*w, nullptr);
         wasActive = d.active == hwnd;
+        minimized = w->minimized;
     }
+    if (desktop::Backend* b = desktop::CurrentBackend())
+        b->WindowShown(hwnd, plan.visible, minimized);
     if (plan.activation == Activation::Activate && (!wasActive || minimizedChanged))
         Activate(hwnd);
     else if (plan.activation == Activation::Deactivate && wasActive)

@@ -2,6 +2,8 @@
 // default handling of those messages on the window's own text.
 #include "desktop_internal.h"
 
+#include <desktop/backend.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -14,7 +16,7 @@ namespace detail {
 LRESULT DefTextMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     Desktop& d = State();
-    std::lock_guard<std::mutex> lock(d.mutex);
+    std::unique_lock<std::mutex> lock(d.mutex);
     Window* w = d.FindWindow(hwnd);
     if (w == nullptr)
         return 0;
@@ -22,6 +24,12 @@ LRESULT DefTextMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SETTEXT: {
         const char* text = reinterpret_cast<const char*>(lParam);
         w->text = text ? text : "";
+        // A top-level window's text is its title on the screen.
+        const std::string title = w->text;
+        const bool top = !w->child;
+        lock.unlock();
+        if (desktop::Backend* b = desktop::CurrentBackend(); b != nullptr && top)
+            b->WindowTitle(hwnd, title.c_str());
         return TRUE;
     }
     case WM_GETTEXT:

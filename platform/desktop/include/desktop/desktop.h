@@ -71,6 +71,12 @@ bool IsManualClock();
 bool InjectMouse(HWND top, UINT msg, int x, int y);
 bool InjectKey(HWND top, UINT msg, UINT vk);
 bool InjectChar(HWND top, UINT code);
+// The wheel turned by `delta` (120 a notch, positive away from the user)
+// with the pointer at (x, y): WM_MOUSEWHEEL for the focus window when it
+// lies in that window, else the window, with the distance in the high word
+// of wParam, the buttons and keys held in the low word and the pointer in
+// screen coordinates in lParam. False for a distance of 0 or beyond 16 bits.
+bool InjectWheel(HWND top, int x, int y, int delta);
 // The same, scripted: the event happens when the clock reaches atMs (events
 // of one moment in the order scripted). On the manual clock a wait for a
 // message moves the clock to it.

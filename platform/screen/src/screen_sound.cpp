@@ -1,0 +1,70 @@
+// PlaySoundA on the audio device: the WAV file is read whole (SDL reads the
+// format), queued on a device opened with its own format, so the samples
+// reach the device unchanged, and played while the caller goes on. A new
+// sound stops the one playing; a null sound stops it.
+#include "screen_backend.h"
+
+#include <algorithm>
+#include <string>
+
+namespace screen {
+
+void ScreenBackend::_closeSound()
+{
+    if (m_audio != 0) {
+        SDL_CloseAudioDevice(m_audio);
+        m_audio = 0;
+    }
+}
+
+BOOL ScreenBackend::PlayWave(const char* file, DWORD flags)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (file == nullptr) {
+        if (m_audio != 0)
+            SDL_ClearQueuedAudio(m_audio);
+        return TRUE;
+    }
+    // Sounds come from files here: no aliases, resources or memory images.
+    if (flags & (SND_ALIAS | SND_RESOURCE))  // SND_RESOURCE holds SND_MEMORY's bit
+        return FALSE;
+    if ((flags & SND_NOSTOP) && m_audio != 0 && SDL_GetQueuedAudioSize(m_audio) > 0)
+        return FALSE;
+    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return FALSE;
+
+    // A Win32 path may separate its folders with backslashes.
+    std::string path(file);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    SDL_AudioSpec spec;
+    Uint8* samples = nullptr;
+    Uint32 length = 0;
+    if (SDL_LoadWAV(path.c_str(), &spec, &samples, &length) == nullptr)
+        return FALSE;
+    const bool sameFormat = m_audio != 0 && spec.freq == m_audioSpec.freq &&
+                            spec.format == m_audioSpec.format &&
+                            spec.channels == m_audioSpec.channels;
+    if (!sameFormat) {
+        _closeSound();
+        spec.callback = nullptr;  // queued, not pulled
+        m_audio = SDL_OpenAudioDevice(nullptr, 0, &spec, &m_audioSpec, 0);
+        if (m_audio == 0) {
+            SDL_FreeWAV(samples);
+            return FALSE;
+        }
+    }
+    SDL_ClearQueuedAudio(m_audio);
+    const int queued = SDL_QueueAudio(m_audio, samples, length);
+    SDL_FreeWAV(samples);
+    if (queued != 0)
+        return FALSE;
+    SDL_PauseAudioDevice(m_audio, 0);
+    if (!(flags & SND_ASYNC)) {
+        // A synchronous sound returns once it has been played.
+        while (SDL_GetQueuedAudioSize(m_audio) > 0)
+            SDL_Delay(5);
+    }
+    return TRUE;
+}
+
+}  // namespace screen
