@@ -3,6 +3,7 @@
 #include "krenderengine.h"
 #include "kgraph.h"
 #include <kbase.h>
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -24,7 +25,9 @@ KRenderEngine::KRenderEngine()
       m_sprCut(NULL), m_nMatchedOrder(-1), m_prevNext(NULL), m_bIndexed(false),
       m_nIndexEnd(0), m_indexNext(NULL), m_nMisses(0), m_nLastMissAt(-2), m_nMarkedDirty(0),
       m_nMostWork(0),
-      m_bWhole(false), m_lastMode(kFrameUnchanged), m_nCutCommands(0), m_cutArea(0)
+      m_bWhole(false), m_lastMode(kFrameUnchanged), m_nCutCommands(0), m_cutArea(0),
+      m_bStep(false), m_stepPrev(NULL), m_nStepLeft(0), m_nStepPos(0), m_nStepMaxMisses(0),
+      m_nStepLastMiss(-2)
 {
     Init(NULL);
 }
@@ -61,6 +64,7 @@ long KRenderEngine::Init(KGraph* graph)
     }
     SetCutMode(true);
     SetCutSpr(graph != NULL ? graph->GetBackScreenData() : NULL);
+    _stepreset();
     return 0;
 }
 
@@ -76,16 +80,19 @@ void KRenderEngine::Release()
     }
 }
 
+// What was matched in step so far was matched for the old settings.
 void KRenderEngine::SetCutMode(bool on)
 {
     m_bCutMode = on;
     if (!on)
         m_sprCut = NULL;
+    m_bStep = false;
 }
 
 void KRenderEngine::SetCutSpr(SPRITE_DATA* spr)
 {
     m_sprCut = spr;
+    m_bStep = false;
 }
 
 void KRenderEngine::EmptyList(rectlist* list)
@@ -98,6 +105,7 @@ void KRenderEngine::Clear()
 {
     if (m_pRecord)
         EmptyList(m_pRecord);
+    _stepreset();
 }
 
 void KRenderEngine::Redraw()
@@ -107,6 +115,7 @@ void KRenderEngine::Redraw()
     EmptyList(m_pPrev);
     EmptyList(m_pDraw);
     EmptyList(m_pWork);
+    m_bStep = false;  // what was matched in step is gone
 }
 
 // Forgets the previous commands that read spr, so the next frame draws
@@ -153,13 +162,18 @@ void KRenderEngine::ForgetFont(KFont* font)
     _dropif(m_pRecord, uses);
 }
 
+// A stale command the recording has not reached yet is seen as such when
+// it is reached; one it has passed may have been matched already.
 template <class Pred>
 void KRenderEngine::_markstale(rectlist* list, Pred pred)
 {
     Node* node = list->list.GetHead();
     for (DWORD i = 0, n = list->list.GetCount(); i < n; i++, node = node->m_pNext)
-        if (pred(node))
+        if (pred(node)) {
             node->state |= KRE_STATE_STALE;
+            if (long(i) < m_nStepPos)
+                m_bStep = false;
+        }
 }
 
 template <class Pred>
@@ -169,9 +183,10 @@ void KRenderEngine::_dropif(rectlist* list, Pred pred)
     Node* node = list->list.GetHead();
     for (DWORD i = 0, n = list->list.GetCount(); i < n; i++) {
         Node* next = node->m_pNext;
-        if (pred(node))
+        if (pred(node)) {
             list->list.DeleteNext(prev);
-        else
+            m_bStep = false;  // the places of the recorded commands moved
+        } else
             prev = node;
         node = next;
     }
@@ -309,7 +324,10 @@ void FillZoom(KRenderEngine::rectlist_node* n, SPRITE_DATA* dst, DWORD op, long 
 void KRenderEngine::Blt_zoom(SPRITE_DATA* dst, long x, long y, long w, long h,
                              SPRITE_DATA* src, long l, long t, long sw, long sh)
 {
-    FillZoom(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ZOOM, x, y, w, h, src, l, t, sw, sh, 0);
+    Node* n = TakeSpare(m_pRecord);
+    FillZoom(n, dst, KRE_OP_BLT_ZOOM, x, y, w, h, src, l, t, sw, sh, 0);
+    if (m_bStep)
+        _steprecord(n, true);
     Append(m_pRecord);
 }
 
@@ -317,15 +335,20 @@ void KRenderEngine::Blt_zoom_alpha(SPRITE_DATA* dst, long x, long y, long w, lon
                                    SPRITE_DATA* src, long l, long t, long sw, long sh,
                                    BYTE alpha)
 {
-    FillZoom(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ZOOM_ALPHA, x, y, w, h, src, l, t, sw, sh,
-             alpha);
+    Node* n = TakeSpare(m_pRecord);
+    FillZoom(n, dst, KRE_OP_BLT_ZOOM_ALPHA, x, y, w, h, src, l, t, sw, sh, alpha);
+    if (m_bStep)
+        _steprecord(n, true);
     Append(m_pRecord);
 }
 
 void KRenderEngine::Blt_zoom_ck(SPRITE_DATA* dst, long x, long y, long w, long h,
                                 SPRITE_DATA* src, long l, long t, long sw, long sh)
 {
-    FillZoom(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ZOOM_CK, x, y, w, h, src, l, t, sw, sh, 0);
+    Node* n = TakeSpare(m_pRecord);
+    FillZoom(n, dst, KRE_OP_BLT_ZOOM_CK, x, y, w, h, src, l, t, sw, sh, 0);
+    if (m_bStep)
+        _steprecord(n, true);
     Append(m_pRecord);
 }
 
@@ -359,6 +382,8 @@ void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src
         return;  // no room for the block: the command is dropped
     SaveParam(m_pRecord, &block, sizeof(block));
     FillBlit(tmp, dst, KRE_OP_BLT_ALPHA_SPR, x, y, src, l, t, r, b, uintptr_t(at));
+    if (m_bStep)
+        _steprecord(tmp, false);  // never equal: drawn whole every frame
     Append(m_pRecord);
 }
 
@@ -376,6 +401,8 @@ void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
     // The colour rides in the source field.
     FillBlit(tmp, dst, KRE_OP_FILL_ALPHA_SPR, x, y,
              reinterpret_cast<SPRITE_DATA*>(uintptr_t(colour)), l, t, r, b, uintptr_t(at));
+    if (m_bStep)
+        _steprecord(tmp, false);
     Append(m_pRecord);
 }
 
@@ -389,6 +416,8 @@ void KRenderEngine::Clear(SPRITE_DATA* dst, long l, long t, long r, long b, DWOR
     SetSrcRect(n, 0, 0, 0, 0);
     n->src = NULL;
     n->param = colour;
+    if (m_bStep)
+        _steprecord(n, true);
     Append(m_pRecord);
 }
 
@@ -418,6 +447,8 @@ void KRenderEngine::Line(SPRITE_DATA* dst, long x1, long y1, long x2, long y2, D
     SetSrcRect(n, downLeft ? KRE_LINE_DOWNLEFT : 0, 0, 0, 0);
     n->src = NULL;
     n->param = colour;
+    if (m_bStep)
+        _steprecord(n, true);
     Append(m_pRecord);
 }
 
@@ -473,6 +504,20 @@ void KRenderEngine::Printf(SPRITE_DATA* dst, KFont* font, long x, long y, DWORD 
           true, width);
 }
 
+namespace {
+
+// True when the previous command p drew this text with this font, colour
+// and width limit.
+bool DrewSameText(const KRenderEngine::rectlist_node* p, KFont* font, DWORD colour,
+                  const char* text, bool withWidth, long width)
+{
+    const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
+    return q->font == font && q->colour == colour && (!withWidth || q->width == width) &&
+           std::strcmp(q->text, text) == 0;
+}
+
+}  // namespace
+
 // Text is copied into the parameter buffer; the font is not, so it must live
 // until the frame that recorded it has been replayed.
 void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y, DWORD colour,
@@ -485,32 +530,48 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
     if (m_Graph->GetScreenH() - h < y || m_Graph->GetScreenW() < x)
         return;  // wholly below or right of the back screen
     const size_t n = std::strlen(text);
-    if (n >= KRE_PARAMBUFF_SIZE) {
+    // The text and its block go in one request, the block on its boundary.
+    const size_t room = AlignedSize(DWORD(std::min<size_t>(n + 1, KRE_PARAMBUFF_SIZE + 1))) +
+                        sizeof(KRE_TEXT_PARAM);
+    if (room > KRE_PARAMBUFF_SIZE) {
         KRet(KRET_ERROR, "KRenderEngine::Printf(): text of %lu bytes is larger than a buffer",
              static_cast<unsigned long>(n));
         return;
     }
-    const long w = font->GetStringWidth(text, unsigned(n));
+    const DWORD op = withWidth ? KRE_OP_PRINTF_WIDTH : KRE_OP_PRINTF;
+    // The previous command at this place: when it drew the same text with
+    // the same font, its width is this text's, and measuring is saved.
+    Node* prev = m_bStep ? _stepnext() : NULL;
+    const bool same = prev != NULL && prev->op == op && prev->dst == dst &&
+                      (prev->state & KRE_STATE_STALE) == 0 &&
+                      DrewSameText(prev, font, colour, text, withWidth, width);
+    const long w = same ? prev->rcDst.right - prev->rcDst.left
+                        : font->GetStringWidth(text, unsigned(n));
     const long left = AlignedLeft(x, w, align);
 
     Node* node = TakeSpare(m_pRecord);
-    BYTE* copy = RequestParamSize(m_pRecord, DWORD(n + 1));
-    if (node == NULL || copy == NULL)
+    BYTE* copy = RequestParamSize(m_pRecord, DWORD(room));
+    if (node == NULL || copy == NULL) {
+        m_bStep = false;  // the command is dropped: the places moved
         return;
+    }
     SaveParam(m_pRecord, text, DWORD(n + 1));
     KRE_TEXT_PARAM block = {font, colour, reinterpret_cast<const char*>(copy), width};
-    BYTE* at = RequestParamSize(m_pRecord, sizeof(block));
-    if (at == NULL)
-        return;
+    BYTE* at = m_pRecord->write;
     SaveParam(m_pRecord, &block, sizeof(block));
 
     node->dst = dst;
-    node->op = withWidth ? KRE_OP_PRINTF_WIDTH : KRE_OP_PRINTF;
+    node->op = op;
     node->state = 0;
     SetDstRect(node, left, y, left + w, y + h);
     SetSrcRect(node, 0, 0, 0, 0);
     node->src = NULL;
     node->param = uintptr_t(at);
+    if (m_bStep)
+        _stepother(node, prev,
+                   same && prev->rcDst.left == node->rcDst.left &&
+                       prev->rcDst.top == node->rcDst.top &&
+                       prev->rcDst.bottom == node->rcDst.bottom);
     Append(m_pRecord);
 }
 

@@ -13,9 +13,6 @@
 #include <cstddef>
 #include <cstring>
 #include <utility>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -23,6 +20,10 @@ namespace {
 // this many, the dirty area is marked on a grid instead (or the frame drawn
 // whole), which costs a walk of the frame in all.
 const int kMaxDirtyRects = 48;
+
+// The fewest commands a frame may miss while matching in step; past a
+// quarter of the previous frame's, the frame is matched by a search.
+const size_t kStepMisses = 16;
 
 // How far past the last match a command is looked for before the index.
 const long kLookAhead = 8;
@@ -100,36 +101,6 @@ uint64_t CommandHash(const KRenderEngine::rectlist_node* n)
     h ^= (uint64_t(uint32_t(n->rcDst.right)) << 32 | uint32_t(n->rcDst.bottom)) *
          0xC2B2AE3D27D4EB4Full;
     return MixIntoHash(0, h);
-}
-
-// True when two commands' records are equal field for field (the state and
-// the link aside). The recorders set every field, so this is the common test
-// of an unchanged command: equal records are equal commands. The converse
-// does not hold for text, whose parameter blocks live in each frame's own
-// buffers: EquNode decides those.
-bool SameRecord(const KRenderEngine::rectlist_node* a, const KRenderEngine::rectlist_node* b)
-{
-    typedef KRenderEngine::rectlist_node N;
-    static_assert(offsetof(N, rcDst) == 0 && offsetof(N, src) + sizeof(void*) == 48,
-                  "rectangles and sprites make the first 48 bytes");
-#ifdef __SSE2__
-    const __m128i* pa = reinterpret_cast<const __m128i*>(a);
-    const __m128i* pb = reinterpret_cast<const __m128i*>(b);
-    __m128i d = _mm_xor_si128(_mm_loadu_si128(pa), _mm_loadu_si128(pb));
-    d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pa + 1), _mm_loadu_si128(pb + 1)));
-    d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pa + 2), _mm_loadu_si128(pb + 2)));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(d, _mm_setzero_si128())) != 0xFFFF)
-        return false;
-    return ((a->op ^ b->op) | (a->param ^ b->param)) == 0;
-#else
-    uint64_t wa[6], wb[6];
-    std::memcpy(wa, a, sizeof wa);
-    std::memcpy(wb, b, sizeof wb);
-    uint64_t diff = (a->op ^ b->op) | (a->param ^ b->param);
-    for (int i = 0; i < 6; i++)
-        diff |= wa[i] ^ wb[i];
-    return diff == 0;
-#endif
 }
 
 bool SameRect(const RECT& a, const RECT& b)
@@ -524,7 +495,6 @@ void KRenderEngine::BuildingFrame()
 {
     m_dirty.clear();
     m_vanished.clear();
-    m_uncut.clear();
     m_nMisses = 0;
     m_nLastMissAt = -2;
     m_bIndexed = false;
@@ -546,6 +516,13 @@ void KRenderEngine::BuildingFrame()
     const bool haveCut = m_sprCut != NULL;
     if (haveCut)
         m_grids[0].Reset(m_sprCut->width, m_sprCut->height, kFineShift);
+    if (haveCut && m_bStep && m_nStepPos == long(m_pRecord->list.GetCount())) {
+        if (_buildinstep()) {
+            EmptyList(m_pPrev);
+            return;
+        }
+    }
+    m_uncut.clear();  // matching in step gathered them; the search does again
 
     // 1. Sort this frame's commands: on the cut sprite into the work list
     // (unchanged ones not drawn, new ones drawn whole), others into the draw
@@ -607,9 +584,21 @@ void KRenderEngine::BuildingFrame()
         _vanishupto(NULL);  // the previous commands after the last match
         whole = _mostlydirty(0, 1, 1);
     }
+    _finishbuild(whole, haveCut && (whole || fresh + prevCount - matched > 0));
+
+    // 4. What is left of the previous frame has vanished, and is already
+    // noted as such (or the frame is drawn whole): the list and its index
+    // are done with until this frame becomes the previous one.
+    EmptyList(m_pPrev);
+    m_prevIndex.clear();
+}
+
+// The rest of building a frame, once its dirty rectangles are gathered:
+// nothing to draw, exactly the rectangles, the cells of a grid, or all.
+void KRenderEngine::_finishbuild(bool whole, bool changed)
+{
     m_nMarkedDirty = m_dirty.size();
-    const long vanished = prevCount - matched;
-    if (haveCut && (whole || fresh + vanished > 0)) {
+    if (changed) {
         KDirtyGrid* grid = NULL;
         bool exact = false;
         if (!whole) {
@@ -632,7 +621,7 @@ void KRenderEngine::BuildingFrame()
             m_bWhole = true;
             m_lastMode = kFrameWhole;
             if (m_sprCut != GetBackScreenData()) {
-                node = m_pRecord->list.GetHead();
+                Node* node = m_pRecord->list.GetHead();
                 for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext)
                     AddToList(m_pWork, node, true);
             }
@@ -645,12 +634,93 @@ void KRenderEngine::BuildingFrame()
         }
         m_nMostWork = std::max(m_nMostWork, size_t(m_pWork->list.GetCount()));
     }
+}
 
-    // 4. What is left of the previous frame has vanished, and is already
-    // noted as such (or the frame is drawn whole): the list and its index
-    // are done with until this frame becomes the previous one.
-    EmptyList(m_pPrev);
-    m_prevIndex.clear();
+// Building a frame matched in step with its recording: only the commands
+// that missed are looked at. Each drew something new where it is now, and
+// the previous command at its place drew something that is gone. False
+// when so much changed that the frame is better built by the search.
+bool KRenderEngine::_buildinstep()
+{
+    long fresh = 0;
+    const long count = long(m_pRecord->list.GetCount());
+    for (const StepMiss& m : m_stepMisses) {
+        SetStateNotProcess(m.node);
+        fresh++;
+        _adddirty(m.node->rcDst, false);
+        if (m.prev != NULL && m.prev->dst == m_sprCut)
+            _adddirty(m.prev->rcDst, true);
+    }
+    // The previous commands past the last place recorded are gone.
+    Node* p = m_stepPrev;
+    for (long i = 0; i < m_nStepLeft; i++, p = p->m_pNext)
+        if (p->dst == m_sprCut)
+            _adddirty(p->rcDst, true);
+    const bool changed = fresh > 0 || m_nStepLeft > 0;
+    const bool whole = changed && _mostlydirty(fresh, count, count);
+    _finishbuild(whole, changed);
+    return true;
+}
+
+// A command other than the inline blits: equal is whether it matched p,
+// the previous command at its place.
+void KRenderEngine::_stepother(Node* n, Node* p, bool equal)
+{
+    if (!equal) {
+        _stepmiss(n, p);
+        return;
+    }
+    if (n->dst != m_sprCut) {
+        m_bStep = false;  // the draw list is the search's
+        return;
+    }
+    if (!IsCuttable(n)) {  // drawn whole if it meets a change
+        if (m_uncut.size() == m_uncut.capacity()) {
+            m_bStep = false;  // no allocation while recording
+            return;
+        }
+        m_uncut.push_back(n);
+    }
+}
+
+void KRenderEngine::_steprecord(Node* n, bool canMatch)
+{
+    Node* p = _stepnext();
+    _stepother(n, p,
+               canMatch && p != NULL && (p->state & KRE_STATE_STALE) == 0 && SameRecord(p, n));
+}
+
+void KRenderEngine::_stepmiss(Node* n, Node* p)
+{
+    // Two misses in a row: commands came or went, and the rest is out of
+    // step; the search finds where they went.
+    const long at = m_nStepPos - 1;
+    if (n->dst != m_sprCut || m_stepMisses.size() >= m_nStepMaxMisses ||
+        at == m_nStepLastMiss + 1) {
+        m_bStep = false;
+        return;
+    }
+    m_nStepLastMiss = at;
+    m_stepMisses.push_back(StepMiss{n, p});
+}
+
+// A new frame starts matching in step with the previous one from its head.
+// The room is made here, between frames: a frame no larger than those before
+// it allocates nothing.
+void KRenderEngine::_stepreset()
+{
+    m_nStepPos = 0;
+    m_nStepLastMiss = -2;
+    m_stepMisses.clear();
+    m_uncut.clear();
+    m_nStepLeft = m_pPrev != NULL ? long(m_pPrev->list.GetCount()) : 0;
+    m_stepPrev = m_nStepLeft != 0 ? m_pPrev->list.GetHead() : NULL;
+    m_bStep = m_bCutMode && m_sprCut != NULL && m_pPrev != NULL;
+    m_nStepMaxMisses = std::max<size_t>(kStepMisses, size_t(m_nStepLeft) / 4);
+    if (m_stepMisses.capacity() < m_nStepMaxMisses)
+        m_stepMisses.reserve(2 * m_nStepMaxMisses);
+    if (m_uncut.capacity() < size_t(m_nStepLeft) + kStepMisses)
+        m_uncut.reserve(2 * (size_t(m_nStepLeft) + kStepMisses));
 }
 
 // Few dirty rectangles: every unchanged command is cut by each of them, so
@@ -945,5 +1015,6 @@ int KRenderEngine::Render()
     EmptyList(m_pDraw);
     EmptyList(m_pRecord);
     EmptyList(m_pWork);
+    _stepreset();
     return count;
 }
