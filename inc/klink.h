@@ -354,7 +354,7 @@ public:
 
 private:
     // Add when a new block may be needed: out of line, so Add stays small.
-    long addGrowing()
+    __attribute__((noinline, cold)) long addGrowing()
     {
         return this->commit([this](int n) { return alloc(n); });
     }

@@ -7,6 +7,7 @@
 #pragma once
 #include <windows.h>
 #include <kexport.h>
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -61,11 +62,22 @@ struct KRE_PARAMBUFF {
 
 // Parameter blocks, kept in the recording list's buffers; a command's param
 // holds the block's address.
+// The unformatted arguments of a text whose format converts only whole
+// numbers and characters: such a text depends on the format and these
+// values alone, so a text that repeats is known without formatting it.
+#define KRE_TEXT_ARGS_MAX 4
+struct KRE_TEXT_ARGS {
+    const char* format;  // the copy stored with the text; null when not so made
+    int count;
+    uint64_t values[KRE_TEXT_ARGS_MAX];
+};
+
 struct KRE_TEXT_PARAM {
     KFont* font;
     DWORD colour;
     const char* text;  // the copy stored just before the block
     long width;        // only for the width-limited form
+    KRE_TEXT_ARGS args;
 };
 
 struct KRE_ALPHA_PARAM {
@@ -89,10 +101,12 @@ public:
         RECT rcSrc;          // source pixels, where the command has a source
         SPRITE_DATA* src;    // for KRE_OP_FILL_ALPHA_SPR: the fill colour (see Source)
         DWORD op;
-        uintptr_t param;     // byte, colour, or the address of a parameter block
         DWORD state;         // KRE_STATE_NOTDRAW | KRE_STATE_NOTPROCESS
+        uintptr_t param;     // byte, colour, or the address of a parameter block
+        // (state before param: no padding, so a command and its link take
+        // 72 bytes, and a frame's lists stream through less memory)
         rectlist_node() : rcDst{0, 0, 0, 0}, dst(NULL), rcSrc{0, 0, 0, 0}, src(NULL), op(0),
-                          param(0), state(0) {}
+                          state(0), param(0) {}
         // The sprite the command reads pixels from, or null: a colour fill
         // keeps its colour in the source field, so no sprite may match it.
         SPRITE_DATA* Source() const { return op == KRE_OP_FILL_ALPHA_SPR ? NULL : src; }
@@ -176,6 +190,7 @@ private:
     // own buffers.
     static bool SameRecord(const rectlist_node* a, const rectlist_node* b)
     {
+        static_assert(sizeof(rectlist_node) == 64, "a command without padding");
         static_assert(offsetof(rectlist_node, rcDst) == 0 &&
                           offsetof(rectlist_node, src) + sizeof(void*) == 48,
                       "rectangles and sprites make the first 48 bytes");
@@ -235,7 +250,7 @@ private:
     void _steprecord(Node* n, bool canMatch);
     bool _buildinstep();
     void _finishbuild(bool whole, bool changed);
-    void _stepmiss(Node* n, Node* p);
+    __attribute__((noinline)) void _stepmiss(Node* n, Node* p);
     void _stepreset();
     void Blt_zoom(SPRITE_DATA* dst, long x, long y, long w, long h, SPRITE_DATA* src,
                   long l, long t, long sw, long sh);
@@ -306,8 +321,8 @@ private:
 
     rectlist* NewList();
     void EmptyList(rectlist* list);
-    Node* TakeSpare(rectlist* list);
-    void Append(rectlist* list);
+    Node* TakeSpare(rectlist* list) { return list->list.GetEnd(); }
+    void Append(rectlist* list) { list->list.Add(); }
     void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
     void _indexprevious();
     void _matchprevious(Node* prev, long i);
@@ -327,7 +342,13 @@ private:
     // Where all six Printf forms end: font draws, h is the height used for
     // the visibility test and the destination rectangle.
     void _text(SPRITE_DATA* dst, KFont* font, long h, long x, long y, DWORD colour,
-               KFONT_ALIGN_TYPE align, const char* text, bool withWidth, long width);
+               KFONT_ALIGN_TYPE align, const char* text, bool withWidth, long width,
+               const KRE_TEXT_ARGS* args = NULL, size_t formatLen = 0);
+    // KSprite's formatted text: font null draws with the default font at
+    // the given height.
+    void _printf(SPRITE_DATA* dst, KFont* font, int height, long x, long y, DWORD colour,
+                 KFONT_ALIGN_TYPE align, bool withWidth, long width, const char* format,
+                 va_list args);
 
     DWORD m_dwNotDraw;      // KRE_STATE_NOTDRAW
     DWORD m_dwNotProcess;   // KRE_STATE_NOTPROCESS

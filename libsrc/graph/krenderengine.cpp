@@ -2,6 +2,7 @@
 // gateway. The frame comparison and replay are in krenderengine_frame.cpp.
 #include "krenderengine.h"
 #include "kgraph.h"
+#include "kformat.h"
 #include <kbase.h>
 #include <algorithm>
 #include <cstring>
@@ -271,16 +272,6 @@ void KRenderEngine::ReleaseParamBuff(rectlist* list)
 
 // ---- recorders -------------------------------------------------------------
 
-KRenderEngine::Node* KRenderEngine::TakeSpare(rectlist* list)
-{
-    return list->list.GetEnd();
-}
-
-void KRenderEngine::Append(rectlist* list)
-{
-    list->list.Add();
-}
-
 namespace {
 
 void SetDstRect(KRenderEngine::rectlist_node* n, long l, long t, long r, long b)
@@ -447,8 +438,12 @@ void KRenderEngine::Line(SPRITE_DATA* dst, long x1, long y1, long x2, long y2, D
     SetSrcRect(n, downLeft ? KRE_LINE_DOWNLEFT : 0, 0, 0, 0);
     n->src = NULL;
     n->param = colour;
-    if (m_bStep)
-        _steprecord(n, true);
+    if (m_bStep) {
+        if (x1 != x2 && y1 != y2)
+            _steprecord(n, true);  // a diagonal: drawn whole when it meets a change
+        else
+            _step(n);
+    }
     Append(m_pRecord);
 }
 
@@ -516,12 +511,99 @@ bool DrewSameText(const KRenderEngine::rectlist_node* p, KFont* font, DWORD colo
            std::strcmp(q->text, text) == 0;
 }
 
+// Reads the arguments of format into out when every conversion is one
+// whose output depends on its value alone (%d %i %u %x %X %c, with an
+// optional l, and %%) and there are at most KRE_TEXT_ARGS_MAX; len is then
+// the format's length. False for any other format.
+bool ReadWholeArgs(const char* format, va_list args, KRE_TEXT_ARGS& out, size_t& len)
+{
+    out.format = NULL;
+    out.count = 0;
+    if (format == NULL)
+        return false;
+    const char* f = format;
+    for (; *f != 0; f++) {
+        if (*f != '%')
+            continue;
+        f++;
+        const bool isLong = *f == 'l';
+        if (isLong)
+            f++;
+        switch (*f) {
+        case '%':
+            if (isLong)
+                return false;
+            continue;
+        case 'd': case 'i': case 'u': case 'x': case 'X':
+            break;
+        case 'c':
+            if (isLong)
+                return false;  // a wide character
+            break;
+        default:
+            return false;
+        }
+        if (out.count == KRE_TEXT_ARGS_MAX)
+            return false;
+        out.values[out.count++] =
+            isLong ? uint64_t(va_arg(args, unsigned long)) : uint64_t(va_arg(args, unsigned));
+    }
+    out.format = format;
+    len = size_t(f - format);
+    return true;
+}
+
+// True when the previous text command p was made from this format and
+// these values.
+bool MadeFromSameArgs(const KRE_TEXT_PARAM* q, const char* format, const KRE_TEXT_ARGS& a)
+{
+    if (q->args.format == NULL || q->args.count != a.count)
+        return false;
+    for (int i = 0; i < a.count; i++)
+        if (q->args.values[i] != a.values[i])
+            return false;
+    return std::strcmp(q->args.format, format) == 0;
+}
+
 }  // namespace
+
+void KRenderEngine::_printf(SPRITE_DATA* dst, KFont* font, int height, long x, long y,
+                            DWORD colour, KFONT_ALIGN_TYPE align, bool withWidth, long width,
+                            const char* format, va_list args)
+{
+    const long h = font != NULL ? font->GetHeight() : height;
+    if (font == NULL)
+        font = GetDefaultFont();
+    KRE_TEXT_ARGS a;
+    size_t len = 0;
+    va_list scan;
+    va_copy(scan, args);
+    const bool whole = ReadWholeArgs(format, scan, a, len);
+    va_end(scan);
+    // The previous command at this place drew this format with these
+    // values: its text is this one, and formatting is saved.
+    if (whole && m_bStep && m_nStepLeft != 0 && font != NULL) {
+        const Node* p = m_stepPrev;
+        const DWORD op = withWidth ? KRE_OP_PRINTF_WIDTH : KRE_OP_PRINTF;
+        if (p->op == op && p->dst == dst && (p->state & KRE_STATE_STALE) == 0) {
+            const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
+            if (q->font == font && q->colour == colour && (!withWidth || q->width == width) &&
+                MadeFromSameArgs(q, format, a)) {
+                _text(dst, font, h, x, y, colour, align, q->text, withWidth, width, &a, len);
+                return;
+            }
+        }
+    }
+    char text[256];  // longer text is cut at 255 bytes
+    KFormatPrint(text, sizeof text, format, args);
+    _text(dst, font, h, x, y, colour, align, text, withWidth, width, whole ? &a : NULL, len);
+}
 
 // Text is copied into the parameter buffer; the font is not, so it must live
 // until the frame that recorded it has been replayed.
 void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y, DWORD colour,
-                          KFONT_ALIGN_TYPE align, const char* text, bool withWidth, long width)
+                          KFONT_ALIGN_TYPE align, const char* text, bool withWidth, long width,
+                          const KRE_TEXT_ARGS* args, size_t formatLen)
 {
     KASSERT(font != NULL);
     KASSERT(text != NULL);
@@ -530,8 +612,11 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
     if (m_Graph->GetScreenH() - h < y || m_Graph->GetScreenW() < x)
         return;  // wholly below or right of the back screen
     const size_t n = std::strlen(text);
-    // The text and its block go in one request, the block on its boundary.
+    // The text, the format it was made from (if kept) and the block go in
+    // one request, the block on its boundary.
+    const size_t fmtRoom = args != NULL ? formatLen + 1 : 0;
     const size_t room = AlignedSize(DWORD(std::min<size_t>(n + 1, KRE_PARAMBUFF_SIZE + 1))) +
+                        AlignedSize(DWORD(std::min<size_t>(fmtRoom, KRE_PARAMBUFF_SIZE + 1))) +
                         sizeof(KRE_TEXT_PARAM);
     if (room > KRE_PARAMBUFF_SIZE) {
         KRet(KRET_ERROR, "KRenderEngine::Printf(): text of %lu bytes is larger than a buffer",
@@ -544,7 +629,8 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
     Node* prev = m_bStep ? _stepnext() : NULL;
     const bool same = prev != NULL && prev->op == op && prev->dst == dst &&
                       (prev->state & KRE_STATE_STALE) == 0 &&
-                      DrewSameText(prev, font, colour, text, withWidth, width);
+                      (reinterpret_cast<const KRE_TEXT_PARAM*>(prev->param)->text == text ||
+                       DrewSameText(prev, font, colour, text, withWidth, width));
     const long w = same ? prev->rcDst.right - prev->rcDst.left
                         : font->GetStringWidth(text, unsigned(n));
     const long left = AlignedLeft(x, w, align);
@@ -556,9 +642,27 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
         return;
     }
     SaveParam(m_pRecord, text, DWORD(n + 1));
-    KRE_TEXT_PARAM block = {font, colour, reinterpret_cast<const char*>(copy), width};
+    const char* format = NULL;
+    if (args != NULL) {  // the format, after the text
+        format = reinterpret_cast<const char*>(m_pRecord->write);
+        SaveParam(m_pRecord, args->format, DWORD(fmtRoom));
+    }
+    // The block is written where it lies, as SaveParam would copy it.
     BYTE* at = m_pRecord->write;
-    SaveParam(m_pRecord, &block, sizeof(block));
+    KRE_TEXT_PARAM* block = reinterpret_cast<KRE_TEXT_PARAM*>(at);
+    block->font = font;
+    block->colour = colour;
+    block->text = reinterpret_cast<const char*>(copy);
+    block->width = width;
+    block->args.format = format;
+    block->args.count = 0;
+    if (args != NULL) {
+        block->args.count = args->count;
+        for (int i = 0; i < args->count; i++)
+            block->args.values[i] = args->values[i];
+    }
+    m_pRecord->write += sizeof(KRE_TEXT_PARAM);
+    m_pRecord->current->used += sizeof(KRE_TEXT_PARAM);
 
     node->dst = dst;
     node->op = op;

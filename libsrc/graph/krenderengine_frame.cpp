@@ -740,11 +740,21 @@ void KRenderEngine::_buildexact()
     // Unchanged commands that touch no dirty rectangle would never be
     // drawn: they are left out of the work list, which keeps its walks as
     // short as the change is small.
+    // Most commands lie nowhere near the bounds of all dirty rectangles:
+    // that test comes first, without a call.
+    const RECT box = m_dirtyBox;
     Node* node = m_pRecord->list.GetHead();
     for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext) {
-        const bool isNew = IsNotProcessNode(node) != 0;
-        if (isNew || _touchesdirty(node))
-            AddToList(m_pWork, node, isNew);
+        if (IsNotProcessNode(node)) {
+            AddToList(m_pWork, node, true);
+            continue;
+        }
+        const RECT& r = node->rcDst;
+        if (r.right <= box.left || r.bottom <= box.top || r.left >= box.right ||
+            r.top >= box.bottom)
+            continue;
+        if (_touchesdirty(node))
+            AddToList(m_pWork, node, false);
     }
     _cutdirty();
 }
