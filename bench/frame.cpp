@@ -326,6 +326,70 @@ void Args(benchmark::internal::Benchmark* b)
 BENCHMARK(BM_Frame)->Apply(Args)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 
+// What a clipped replay costs beyond its pixels, in pixels: the screen's
+// grid of 32 x 32 tiles drawn whole, and again as four 16 x 16 pieces each
+// (the same pixels), in turn, medians of many rounds. The extra time per
+// piece over the time per pixel is the piece cost the engine's choice
+// between a grid of cells and a full redraw weighs (kPieceCost).
+class PieceGraph : public KGraphGDI {
+public:
+    long Blt(SPRITE_DATA* d, long x, long y, SPRITE_DATA* s, long l, long t, long r, long b,
+             bool key)
+    {
+        return key ? _bltsprite_ck(d, x, y, s, l, t, r, b) : _bltsprite(d, x, y, s, l, t, r, b);
+    }
+};
+
+void BM_PieceCost(benchmark::State& state)
+{
+    const bool key = state.range(0) != 0;
+    desktop::Reset();
+    PieceGraph g;
+    g.Init(false, kW, kH, KCM_R5G6B5, false);
+    g.ReSizeBackScreen(kW, kH, KCM_R5G6B5, false);
+    KSprite* tile = g.CreateSprite(32, 32, KCM_R5G6B5, key ? KSPR_COLORKEY : 0);
+    tile->_clear(0x07E1);
+    SPRITE_DATA* back = g.GetBackScreenData();
+    SPRITE_DATA* src = tile->GetData();
+    const long tiles = (kW / 32) * (kH / 32);
+    using clock = std::chrono::steady_clock;
+    auto run = [&](bool pieces) {
+        const auto t0 = clock::now();
+        for (long y = 0; y + 32 <= kH; y += 32)
+            for (long x = 0; x + 32 <= kW; x += 32) {
+                if (!pieces) {
+                    g.Blt(back, x, y, src, 0, 0, 32, 32, key);
+                    continue;
+                }
+                for (long py = 0; py < 32; py += 16)
+                    for (long px = 0; px < 32; px += 16)
+                        g.Blt(back, x + px, y + py, src, px, py, px + 16, py + 16, key);
+            }
+        return std::chrono::duration<double, std::nano>(clock::now() - t0).count();
+    };
+    std::vector<double> whole, split;
+    for (auto _ : state) {
+        for (int round = 0; round < 401; round++) {
+            if (round % 2) {
+                whole.push_back(run(false));
+                split.push_back(run(true));
+            } else {
+                split.push_back(run(true));
+                whole.push_back(run(false));
+            }
+        }
+    }
+    const double perPixel = Median(whole) / double(tiles * 32 * 32);
+    const double perPiece = (Median(split) - Median(whole)) / double(3 * tiles);
+    state.counters["ns_per_pixel"] = perPixel;
+    state.counters["ns_per_piece"] = perPiece;
+    state.counters["piece_in_pixels"] = perPiece / perPixel;
+    g.ReleaseKSprite(tile);
+}
+
+BENCHMARK(BM_PieceCost)->Arg(0)->Arg(1)->ArgName("colour_key")->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
 // `--profile COMMANDS CASE FRAMES` runs only our scene, for a profiler
 // (instruction counts do not depend on the machine's load).
 int Profile(int commands, Case c, long frames)
