@@ -55,21 +55,25 @@ const double kProjectedShare = 0.6;
 const long kNewPictureAfter = 64;
 
 // What one clipped replay costs beyond its pixels (the call, clipping,
-// setting up the rows: a few hundred instructions), in pixels of a blit,
-// which takes one or two instructions a pixel.
-const double kPieceCost = 256.0;
+// setting up the rows), in pixels of a blit. Measured by bench/frame's
+// BM_PieceCost: 280 - 330 pixels for a plain blit, 180 - 225 for a
+// colour-keyed one (whose pixels cost more), so about 300 for a screen
+// mostly of plain tiles.
+const double kPieceCost = 300.0;
 
-// What building a frame of many changes costs for each of its commands, in
-// the same pixels: matching with its misses, marking, the grids and the
-// pieces. Taken from bench/frame's profile (about 450 instructions a
-// command for 2000 commands with a tenth of them changed), with a margin
-// for the estimate of the pieces, which knows nothing of what each costs.
-const double kCommandCost = 320.0;
+// What building a frame redrawn in the cells of a grid costs for each of
+// its commands, in the same pixels: marking, the grids, walking the
+// commands over the cells and making the pieces. Measured by bench/frame
+// with the grid forced on its 10 % case: 93 - 97 ns a command at 500 and
+// 2000 commands, against 0.17 - 0.25 ns a pixel, so 400 - 550.
+const double kCommandCost = 450.0;
 
 // A frame whose dirty area would cost more than this share of a full redraw
-// is drawn whole: the pieces' estimate is rough, and the whole frame needs
-// no work list.
-const double kWholeShare = 0.85;
+// is drawn whole: the estimate knows nothing of where the pieces lie in
+// memory, and reads low. Measured with bench/frame's 10 % case: estimates
+// of 0.32 - 0.47 where the frame costs 0.62 - 0.65 of a full redraw (500
+// commands), 0.81 where it costs 1.14 (2000 commands, the finest grid).
+const double kWholeShare = 0.7;
 
 // Marks a previous-frame command that this frame has already matched; it
 // lives only during BuildingFrame, whose last step empties that list.
@@ -789,6 +793,11 @@ KDirtyGrid* KRenderEngine::_choosegrid()
     const double build = kCommandCost * n;
     KDirtyGrid* best = NULL;
     double bestCost = kWholeShare * full;
+    // No grid redraws less than the finest one's cells as marked so far,
+    // nor builds for less: when even that is too dear, the grids need not
+    // be made.
+    if (build + depth * double(m_grids[0].MarkedPixels()) >= bestCost)
+        return NULL;
     m_uncutMarked.assign(m_uncut.size(), 0);
     for (int g = 0; g < kGrids; g++) {
         KDirtyGrid& grid = m_grids[g];
