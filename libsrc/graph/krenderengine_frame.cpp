@@ -62,11 +62,12 @@ const long kNewPictureAfter = 64;
 const double kPieceCost = 300.0;
 
 // What building a frame redrawn in the cells of a grid costs for each of
-// its commands, in the same pixels: marking, the grids, walking the
-// commands over the cells and making the pieces. Measured by bench/frame
-// with the grid forced on its 10 % case: 93 - 97 ns a command at 500 and
-// 2000 commands, against 0.17 - 0.25 ns a pixel, so 400 - 550.
-const double kCommandCost = 450.0;
+// its commands beyond its pieces, in the same pixels: marking, the grids
+// and walking the commands over the cells. Measured by bench/frame with the
+// grid forced on its 10 % case: 93 - 97 ns a command with its pieces (about
+// 1.4 a command) at 500 and 2000 commands, against 0.17 - 0.25 ns a pixel,
+// so 400 - 550 with the pieces and about 320 without them.
+const double kCommandCost = 320.0;
 
 // A frame whose dirty area would cost more than this share of a full redraw
 // is drawn whole: the estimate knows nothing of where the pieces lie in
