@@ -326,6 +326,70 @@ void Args(benchmark::internal::Benchmark* b)
 BENCHMARK(BM_Frame)->Apply(Args)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 
+// What a clipped replay costs beyond its pixels, in pixels: the screen's
+// grid of 32 x 32 tiles drawn whole, and again as four 16 x 16 pieces each
+// (the same pixels), in turn, medians of many rounds. The extra time per
+// piece over the time per pixel is the piece cost the engine's choice
+// between a grid of cells and a full redraw weighs (kPieceCost).
+class PieceGraph : public KGraphGDI {
+public:
+    long Blt(SPRITE_DATA* d, long x, long y, SPRITE_DATA* s, long l, long t, long r, long b,
+             bool key)
+    {
+        return key ? _bltsprite_ck(d, x, y, s, l, t, r, b) : _bltsprite(d, x, y, s, l, t, r, b);
+    }
+};
+
+void BM_PieceCost(benchmark::State& state)
+{
+    const bool key = state.range(0) != 0;
+    desktop::Reset();
+    PieceGraph g;
+    g.Init(false, kW, kH, KCM_R5G6B5, false);
+    g.ReSizeBackScreen(kW, kH, KCM_R5G6B5, false);
+    KSprite* tile = g.CreateSprite(32, 32, KCM_R5G6B5, key ? KSPR_COLORKEY : 0);
+    tile->_clear(0x07E1);
+    SPRITE_DATA* back = g.GetBackScreenData();
+    SPRITE_DATA* src = tile->GetData();
+    const long tiles = (kW / 32) * (kH / 32);
+    using clock = std::chrono::steady_clock;
+    auto run = [&](bool pieces) {
+        const auto t0 = clock::now();
+        for (long y = 0; y + 32 <= kH; y += 32)
+            for (long x = 0; x + 32 <= kW; x += 32) {
+                if (!pieces) {
+                    g.Blt(back, x, y, src, 0, 0, 32, 32, key);
+                    continue;
+                }
+                for (long py = 0; py < 32; py += 16)
+                    for (long px = 0; px < 32; px += 16)
+                        g.Blt(back, x + px, y + py, src, px, py, px + 16, py + 16, key);
+            }
+        return std::chrono::duration<double, std::nano>(clock::now() - t0).count();
+    };
+    std::vector<double> whole, split;
+    for (auto _ : state) {
+        for (int round = 0; round < 401; round++) {
+            if (round % 2) {
+                whole.push_back(run(false));
+                split.push_back(run(true));
+            } else {
+                split.push_back(run(true));
+                whole.push_back(run(false));
+            }
+        }
+    }
+    const double perPixel = Median(whole) / double(tiles * 32 * 32);
+    const double perPiece = (Median(split) - Median(whole)) / double(3 * tiles);
+    state.counters["ns_per_pixel"] = perPixel;
+    state.counters["ns_per_piece"] = perPiece;
+    state.counters["piece_in_pixels"] = perPiece / perPixel;
+    g.ReleaseKSprite(tile);
+}
+
+BENCHMARK(BM_PieceCost)->Arg(0)->Arg(1)->ArgName("colour_key")->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
 // `--profile COMMANDS CASE FRAMES` runs only our scene, for a profiler
 // (instruction counts do not depend on the machine's load).
 int Profile(int commands, Case c, long frames)
@@ -339,6 +403,91 @@ int Profile(int commands, Case c, long frames)
     return 0;
 }
 
+// `--area COMMANDS` prints how much of the screen the 10 % case changes:
+// the pixels under the old and new rectangles of what changed, then with
+// the status texts that touch them (a text is redrawn whole), then as the
+// engine's 16-pixel cells cover them; and the share of a full redraw's
+// pixels that lies in those areas. No redraw of the changed area can cost
+// less than drawing its pixels.
+int Area(int commands)
+{
+    desktop::Reset();
+    Scene s(commands, true);
+    const long frames = 20;
+    double changed = 0, withText = 0, cells = 0, depthShare = 0;
+    for (long frame = 0; frame < frames; frame++) {
+        std::vector<Scene::Item> before = s.items;
+        s.Change(kTenPercent, frame);
+        std::vector<char> dirty(size_t(kW * kH), 0);
+        auto rectOf = [](const Scene::Item& it) {
+            switch (it.kind) {
+            case 0: return RECT{LONG(it.x), LONG(it.y), LONG(it.x + 32), LONG(it.y + 32)};
+            case 1: return RECT{LONG(it.x), LONG(it.y), LONG(it.x + 48), LONG(it.y + 48)};
+            case 2: return RECT{LONG(it.x), LONG(it.y), LONG(it.x + 80), LONG(it.y + 16)};
+            default: return RECT{LONG(it.x), LONG(it.y), LONG(it.x + 31), LONG(it.y + 1)};
+            }
+        };
+        auto mark = [&](const RECT& r) {
+            for (long y = std::max(0L, long(r.top)); y < std::min(kH, long(r.bottom)); y++)
+                for (long x = std::max(0L, long(r.left)); x < std::min(kW, long(r.right)); x++)
+                    dirty[size_t(y * kW + x)] = 1;
+        };
+        auto count = [&]() {
+            long n = 0;
+            for (char c : dirty)
+                n += c;
+            return double(n) / double(kW * kH);
+        };
+        for (size_t i = 0; i < s.items.size(); i++)
+            if (before[i].x != s.items[i].x || before[i].y != s.items[i].y) {
+                mark(rectOf(before[i]));
+                mark(rectOf(s.items[i]));
+            }
+        changed += count();
+        for (const Scene::Item& it : s.items) {
+            if (it.kind != 2)
+                continue;
+            const RECT r = rectOf(it);
+            bool touches = false;
+            for (long y = r.top; y < r.bottom && !touches; y++)
+                for (long x = r.left; x < r.right && !touches; x++)
+                    touches = dirty[size_t(y * kW + x)] != 0;
+            if (touches)
+                mark(r);
+        }
+        withText += count();
+        // Pixels of all commands inside the dirty area, over all of them.
+        double inside = double(kW * kH) * count(), all = double(kW * kH);
+        for (const Scene::Item& it : s.items) {
+            const RECT r = rectOf(it);
+            for (long y = std::max(0L, long(r.top)); y < std::min(kH, long(r.bottom)); y++)
+                for (long x = std::max(0L, long(r.left)); x < std::min(kW, long(r.right)); x++) {
+                    all += 1;
+                    inside += dirty[size_t(y * kW + x)];
+                }
+        }
+        depthShare += inside / all;
+        long marked = 0, total = 0;
+        for (long cy = 0; cy < kH; cy += 16)
+            for (long cx = 0; cx < kW; cx += 16) {
+                bool any = false;
+                for (long y = cy; y < std::min(kH, cy + 16) && !any; y++)
+                    for (long x = cx; x < std::min(kW, cx + 16) && !any; x++)
+                        any = dirty[size_t(y * kW + x)] != 0;
+                marked += any;
+                total++;
+            }
+        cells += double(marked) / double(total);
+    }
+    std::printf("commands %d, 10 %% changed, mean of %ld frames:\n", commands, frames);
+    std::printf("  screen under changed rectangles      %.3f\n", changed / frames);
+    std::printf("  with the status texts touching them  %.3f\n", withText / frames);
+    std::printf("  in 16-pixel cells                    %.3f\n", cells / frames);
+    std::printf("  share of a full redraw's pixels in the changed area  %.3f\n",
+                depthShare / frames);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -346,6 +495,8 @@ int main(int argc, char** argv)
     kbase::SetEcho(false);
     if (argc == 5 && std::string(argv[1]) == "--profile")
         return Profile(std::atoi(argv[2]), Case(std::atoi(argv[3])), std::atol(argv[4]));
+    if (argc == 3 && std::string(argv[1]) == "--area")
+        return Area(std::atoi(argv[2]));
     std::printf("cases: 0 %s, 1 %s, 2 %s, 3 %s, 4 %s; medians of %ld frames\n", kCaseNames[0],
                 kCaseNames[1], kCaseNames[2], kCaseNames[3], kCaseNames[4], kFrames);
     benchmark::Initialize(&argc, argv);

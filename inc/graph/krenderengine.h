@@ -7,8 +7,14 @@
 #pragma once
 #include <windows.h>
 #include <kexport.h>
+#include <cstdarg>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include "kdirtygrid.h"
 #include "klink.h"
 #include "kspritedata.h"
@@ -56,11 +62,22 @@ struct KRE_PARAMBUFF {
 
 // Parameter blocks, kept in the recording list's buffers; a command's param
 // holds the block's address.
+// The unformatted arguments of a text whose format converts only whole
+// numbers and characters: such a text depends on the format and these
+// values alone, so a text that repeats is known without formatting it.
+#define KRE_TEXT_ARGS_MAX 4
+struct KRE_TEXT_ARGS {
+    const char* format;  // the copy stored with the text; null when not so made
+    int count;
+    uint64_t values[KRE_TEXT_ARGS_MAX];
+};
+
 struct KRE_TEXT_PARAM {
     KFont* font;
     DWORD colour;
     const char* text;  // the copy stored just before the block
     long width;        // only for the width-limited form
+    KRE_TEXT_ARGS args;
 };
 
 struct KRE_ALPHA_PARAM {
@@ -84,10 +101,12 @@ public:
         RECT rcSrc;          // source pixels, where the command has a source
         SPRITE_DATA* src;    // for KRE_OP_FILL_ALPHA_SPR: the fill colour (see Source)
         DWORD op;
-        uintptr_t param;     // byte, colour, or the address of a parameter block
         DWORD state;         // KRE_STATE_NOTDRAW | KRE_STATE_NOTPROCESS
+        uintptr_t param;     // byte, colour, or the address of a parameter block
+        // (state before param: no padding, so a command and its link take
+        // 72 bytes, and a frame's lists stream through less memory)
         rectlist_node() : rcDst{0, 0, 0, 0}, dst(NULL), rcSrc{0, 0, 0, 0}, src(NULL), op(0),
-                          param(0), state(0) {}
+                          state(0), param(0) {}
         // The sprite the command reads pixels from, or null: a colour fill
         // keeps its colour in the source field, so no sprite may match it.
         SPRITE_DATA* Source() const { return op == KRE_OP_FILL_ALPHA_SPR ? NULL : src; }
@@ -151,7 +170,7 @@ private:
                                                     SPRITE_DATA* src, long l, long t, long r,
                                                     long b, uintptr_t param)
     {
-        rectlist_node* n = m_pRecord->list.GetEnd();
+        Node* n = m_pRecord->list.GetEnd();
         n->rcDst = {LONG(x), LONG(y), LONG(x + r - l), LONG(y + b - t)};
         n->dst = dst;
         n->rcSrc = {LONG(l), LONG(t), LONG(r), LONG(b)};
@@ -159,8 +178,80 @@ private:
         n->op = op;
         n->param = param;
         n->state = 0;
+        if (m_bStep)
+            _step(n);
         m_pRecord->list.Add();
     }
+
+    // True when two commands' records are equal field for field (the state
+    // and the link aside). The recorders set every field, so equal records
+    // are equal commands; the converse does not hold for text and the blits
+    // through an alpha sprite, whose parameter blocks live in each frame's
+    // own buffers.
+    static bool SameRecord(const rectlist_node* a, const rectlist_node* b)
+    {
+        static_assert(sizeof(rectlist_node) == 64, "a command without padding");
+        static_assert(offsetof(rectlist_node, rcDst) == 0 &&
+                          offsetof(rectlist_node, src) + sizeof(void*) == 48,
+                      "rectangles and sprites make the first 48 bytes");
+#ifdef __SSE2__
+        const __m128i* pa = reinterpret_cast<const __m128i*>(a);
+        const __m128i* pb = reinterpret_cast<const __m128i*>(b);
+        __m128i d = _mm_xor_si128(_mm_loadu_si128(pa), _mm_loadu_si128(pb));
+        d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pa + 1), _mm_loadu_si128(pb + 1)));
+        d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pa + 2), _mm_loadu_si128(pb + 2)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(d, _mm_setzero_si128())) != 0xFFFF)
+            return false;
+        return ((a->op ^ b->op) | (a->param ^ b->param)) == 0;
+#else
+        uint64_t wa[6], wb[6];
+        std::memcpy(wa, a, sizeof wa);
+        std::memcpy(wb, b, sizeof wb);
+        uint64_t diff = (a->op ^ b->op) | (a->param ^ b->param);
+        for (int i = 0; i < 6; i++)
+            diff |= wa[i] ^ wb[i];
+        return diff == 0;
+#endif
+    }
+
+    // Matching as the frame is recorded: most commands repeat the previous
+    // frame's command at the same place in the list, so each is compared
+    // with that one while its fields are at hand, and building the frame
+    // then only looks at those that did not. Matches in step keep the
+    // previous frame's order, and a command whose place moved is only
+    // drawn again, which is always safe. A frame that goes out of step (a
+    // command inserted or removed, too many changes, a command on another
+    // sprite, two misses in a row) is matched by BuildingFrame's own search
+    // instead.
+    __attribute__((always_inline)) Node* _stepnext()
+    {
+        m_nStepPos++;
+        if (m_nStepLeft == 0)
+            return NULL;
+        m_nStepLeft--;
+        Node* p = m_stepPrev;
+        m_stepPrev = p->m_pNext;
+        return p;
+    }
+    // A cuttable command without a parameter block, filled in and about to
+    // be appended.
+    __attribute__((always_inline)) void _step(Node* n)
+    {
+        Node* p = _stepnext();
+        if (p == NULL || n->dst != m_sprCut || (p->state & KRE_STATE_STALE) != 0 ||
+            !SameRecord(p, n))
+            _stepmiss(n, p);
+    }
+    // Any other command: equal is whether it matched p, the previous
+    // command at its place.
+    void _stepother(Node* n, Node* p, bool equal);
+    // Any other command whose records compare: canMatch false for those
+    // that never equal a previous one.
+    void _steprecord(Node* n, bool canMatch);
+    bool _buildinstep();
+    void _finishbuild(bool whole, bool changed);
+    __attribute__((noinline)) void _stepmiss(Node* n, Node* p);
+    void _stepreset();
     void Blt_zoom(SPRITE_DATA* dst, long x, long y, long w, long h, SPRITE_DATA* src,
                   long l, long t, long sw, long sh);
     void Blt_zoom_alpha(SPRITE_DATA* dst, long x, long y, long w, long h, SPRITE_DATA* src,
@@ -230,8 +321,8 @@ private:
 
     rectlist* NewList();
     void EmptyList(rectlist* list);
-    Node* TakeSpare(rectlist* list);
-    void Append(rectlist* list);
+    Node* TakeSpare(rectlist* list) { return list->list.GetEnd(); }
+    void Append(rectlist* list) { list->list.Add(); }
     void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
     void _indexprevious();
     void _matchprevious(Node* prev, long i);
@@ -251,7 +342,13 @@ private:
     // Where all six Printf forms end: font draws, h is the height used for
     // the visibility test and the destination rectangle.
     void _text(SPRITE_DATA* dst, KFont* font, long h, long x, long y, DWORD colour,
-               KFONT_ALIGN_TYPE align, const char* text, bool withWidth, long width);
+               KFONT_ALIGN_TYPE align, const char* text, bool withWidth, long width,
+               const KRE_TEXT_ARGS* args = NULL, size_t formatLen = 0);
+    // KSprite's formatted text: font null draws with the default font at
+    // the given height.
+    void _printf(SPRITE_DATA* dst, KFont* font, int height, long x, long y, DWORD colour,
+                 KFONT_ALIGN_TYPE align, bool withWidth, long width, const char* format,
+                 va_list args);
 
     DWORD m_dwNotDraw;      // KRE_STATE_NOTDRAW
     DWORD m_dwNotProcess;   // KRE_STATE_NOTPROCESS
@@ -300,4 +397,17 @@ private:
     FrameMode m_lastMode;
     long m_nCutCommands;   // this frame's commands on the cut sprite
     double m_cutArea;      // and the pixels of their rectangles
+
+    // Matching in step with the recording (_step).
+    struct StepMiss {
+        Node* node;  // the recorded command
+        Node* prev;  // the previous command at its place, or null
+    };
+    bool m_bStep;                     // this frame is still matched in step
+    Node* m_stepPrev;                 // the previous command at the next place
+    long m_nStepLeft;                 // previous commands from there on
+    long m_nStepPos;                  // commands recorded this frame
+    std::vector<StepMiss> m_stepMisses;
+    size_t m_nStepMaxMisses;          // past this many, BuildingFrame searches
+    long m_nStepLastMiss;             // the place of the last miss
 };

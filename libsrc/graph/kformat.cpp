@@ -117,3 +117,23 @@ void KFormatText(char* buf, size_t size, const char* format, va_list args)
     }
     *out.p = 0;
 }
+
+void KFormatPrint(char* buf, size_t size, const char* format, va_list args)
+{
+    if (size == 0)
+        return;
+    if (format == nullptr) {
+        buf[0] = '\0';
+        return;
+    }
+    if (format[0] == '%' && format[1] == 's' && format[2] == '\0') {
+        const char* text = va_arg(args, const char*);
+        if (text == nullptr)
+            text = "(null)";
+        const size_t n = strnlen(text, size - 1);
+        std::memcpy(buf, text, n);
+        buf[n] = '\0';
+        return;
+    }
+    KFormatText(buf, size, format, args);  // the common conversions without the C library
+}

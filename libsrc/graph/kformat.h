@@ -9,3 +9,8 @@
 // precision, are done here, several times faster than the C library; a
 // format with anything else goes to vsnprintf whole.
 void KFormatText(char* buf, size_t size, const char* format, va_list args);
+
+// KFormatText for the text that is recorded or drawn: a null format gives
+// an empty text, and a text printed as it is ("%s", the way controls print
+// what the player typed) is copied without the formatter.
+void KFormatPrint(char* buf, size_t size, const char* format, va_list args);

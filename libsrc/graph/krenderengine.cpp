@@ -2,7 +2,9 @@
 // gateway. The frame comparison and replay are in krenderengine_frame.cpp.
 #include "krenderengine.h"
 #include "kgraph.h"
+#include "kformat.h"
 #include <kbase.h>
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -24,7 +26,9 @@ KRenderEngine::KRenderEngine()
       m_sprCut(NULL), m_nMatchedOrder(-1), m_prevNext(NULL), m_bIndexed(false),
       m_nIndexEnd(0), m_indexNext(NULL), m_nMisses(0), m_nLastMissAt(-2), m_nMarkedDirty(0),
       m_nMostWork(0),
-      m_bWhole(false), m_lastMode(kFrameUnchanged), m_nCutCommands(0), m_cutArea(0)
+      m_bWhole(false), m_lastMode(kFrameUnchanged), m_nCutCommands(0), m_cutArea(0),
+      m_bStep(false), m_stepPrev(NULL), m_nStepLeft(0), m_nStepPos(0), m_nStepMaxMisses(0),
+      m_nStepLastMiss(-2)
 {
     Init(NULL);
 }
@@ -61,6 +65,7 @@ long KRenderEngine::Init(KGraph* graph)
     }
     SetCutMode(true);
     SetCutSpr(graph != NULL ? graph->GetBackScreenData() : NULL);
+    _stepreset();
     return 0;
 }
 
@@ -76,16 +81,19 @@ void KRenderEngine::Release()
     }
 }
 
+// What was matched in step so far was matched for the old settings.
 void KRenderEngine::SetCutMode(bool on)
 {
     m_bCutMode = on;
     if (!on)
         m_sprCut = NULL;
+    m_bStep = false;
 }
 
 void KRenderEngine::SetCutSpr(SPRITE_DATA* spr)
 {
     m_sprCut = spr;
+    m_bStep = false;
 }
 
 void KRenderEngine::EmptyList(rectlist* list)
@@ -98,6 +106,7 @@ void KRenderEngine::Clear()
 {
     if (m_pRecord)
         EmptyList(m_pRecord);
+    _stepreset();
 }
 
 void KRenderEngine::Redraw()
@@ -107,6 +116,7 @@ void KRenderEngine::Redraw()
     EmptyList(m_pPrev);
     EmptyList(m_pDraw);
     EmptyList(m_pWork);
+    m_bStep = false;  // what was matched in step is gone
 }
 
 // Forgets the previous commands that read spr, so the next frame draws
@@ -153,13 +163,18 @@ void KRenderEngine::ForgetFont(KFont* font)
     _dropif(m_pRecord, uses);
 }
 
+// A stale command the recording has not reached yet is seen as such when
+// it is reached; one it has passed may have been matched already.
 template <class Pred>
 void KRenderEngine::_markstale(rectlist* list, Pred pred)
 {
     Node* node = list->list.GetHead();
     for (DWORD i = 0, n = list->list.GetCount(); i < n; i++, node = node->m_pNext)
-        if (pred(node))
+        if (pred(node)) {
             node->state |= KRE_STATE_STALE;
+            if (long(i) < m_nStepPos)
+                m_bStep = false;
+        }
 }
 
 template <class Pred>
@@ -169,9 +184,10 @@ void KRenderEngine::_dropif(rectlist* list, Pred pred)
     Node* node = list->list.GetHead();
     for (DWORD i = 0, n = list->list.GetCount(); i < n; i++) {
         Node* next = node->m_pNext;
-        if (pred(node))
+        if (pred(node)) {
             list->list.DeleteNext(prev);
-        else
+            m_bStep = false;  // the places of the recorded commands moved
+        } else
             prev = node;
         node = next;
     }
@@ -256,16 +272,6 @@ void KRenderEngine::ReleaseParamBuff(rectlist* list)
 
 // ---- recorders -------------------------------------------------------------
 
-KRenderEngine::Node* KRenderEngine::TakeSpare(rectlist* list)
-{
-    return list->list.GetEnd();
-}
-
-void KRenderEngine::Append(rectlist* list)
-{
-    list->list.Add();
-}
-
 namespace {
 
 void SetDstRect(KRenderEngine::rectlist_node* n, long l, long t, long r, long b)
@@ -309,7 +315,10 @@ void FillZoom(KRenderEngine::rectlist_node* n, SPRITE_DATA* dst, DWORD op, long 
 void KRenderEngine::Blt_zoom(SPRITE_DATA* dst, long x, long y, long w, long h,
                              SPRITE_DATA* src, long l, long t, long sw, long sh)
 {
-    FillZoom(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ZOOM, x, y, w, h, src, l, t, sw, sh, 0);
+    Node* n = TakeSpare(m_pRecord);
+    FillZoom(n, dst, KRE_OP_BLT_ZOOM, x, y, w, h, src, l, t, sw, sh, 0);
+    if (m_bStep)
+        _steprecord(n, true);
     Append(m_pRecord);
 }
 
@@ -317,15 +326,20 @@ void KRenderEngine::Blt_zoom_alpha(SPRITE_DATA* dst, long x, long y, long w, lon
                                    SPRITE_DATA* src, long l, long t, long sw, long sh,
                                    BYTE alpha)
 {
-    FillZoom(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ZOOM_ALPHA, x, y, w, h, src, l, t, sw, sh,
-             alpha);
+    Node* n = TakeSpare(m_pRecord);
+    FillZoom(n, dst, KRE_OP_BLT_ZOOM_ALPHA, x, y, w, h, src, l, t, sw, sh, alpha);
+    if (m_bStep)
+        _steprecord(n, true);
     Append(m_pRecord);
 }
 
 void KRenderEngine::Blt_zoom_ck(SPRITE_DATA* dst, long x, long y, long w, long h,
                                 SPRITE_DATA* src, long l, long t, long sw, long sh)
 {
-    FillZoom(TakeSpare(m_pRecord), dst, KRE_OP_BLT_ZOOM_CK, x, y, w, h, src, l, t, sw, sh, 0);
+    Node* n = TakeSpare(m_pRecord);
+    FillZoom(n, dst, KRE_OP_BLT_ZOOM_CK, x, y, w, h, src, l, t, sw, sh, 0);
+    if (m_bStep)
+        _steprecord(n, true);
     Append(m_pRecord);
 }
 
@@ -359,6 +373,8 @@ void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src
         return;  // no room for the block: the command is dropped
     SaveParam(m_pRecord, &block, sizeof(block));
     FillBlit(tmp, dst, KRE_OP_BLT_ALPHA_SPR, x, y, src, l, t, r, b, uintptr_t(at));
+    if (m_bStep)
+        _steprecord(tmp, false);  // never equal: drawn whole every frame
     Append(m_pRecord);
 }
 
@@ -376,6 +392,8 @@ void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
     // The colour rides in the source field.
     FillBlit(tmp, dst, KRE_OP_FILL_ALPHA_SPR, x, y,
              reinterpret_cast<SPRITE_DATA*>(uintptr_t(colour)), l, t, r, b, uintptr_t(at));
+    if (m_bStep)
+        _steprecord(tmp, false);
     Append(m_pRecord);
 }
 
@@ -389,6 +407,8 @@ void KRenderEngine::Clear(SPRITE_DATA* dst, long l, long t, long r, long b, DWOR
     SetSrcRect(n, 0, 0, 0, 0);
     n->src = NULL;
     n->param = colour;
+    if (m_bStep)
+        _steprecord(n, true);
     Append(m_pRecord);
 }
 
@@ -418,6 +438,12 @@ void KRenderEngine::Line(SPRITE_DATA* dst, long x1, long y1, long x2, long y2, D
     SetSrcRect(n, downLeft ? KRE_LINE_DOWNLEFT : 0, 0, 0, 0);
     n->src = NULL;
     n->param = colour;
+    if (m_bStep) {
+        if (x1 != x2 && y1 != y2)
+            _steprecord(n, true);  // a diagonal: drawn whole when it meets a change
+        else
+            _step(n);
+    }
     Append(m_pRecord);
 }
 
@@ -473,10 +499,111 @@ void KRenderEngine::Printf(SPRITE_DATA* dst, KFont* font, long x, long y, DWORD 
           true, width);
 }
 
+namespace {
+
+// True when the previous command p drew this text with this font, colour
+// and width limit.
+bool DrewSameText(const KRenderEngine::rectlist_node* p, KFont* font, DWORD colour,
+                  const char* text, bool withWidth, long width)
+{
+    const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
+    return q->font == font && q->colour == colour && (!withWidth || q->width == width) &&
+           std::strcmp(q->text, text) == 0;
+}
+
+// Reads the arguments of format into out when every conversion is one
+// whose output depends on its value alone (%d %i %u %x %X %c, with an
+// optional l, and %%) and there are at most KRE_TEXT_ARGS_MAX; len is then
+// the format's length. False for any other format.
+bool ReadWholeArgs(const char* format, va_list args, KRE_TEXT_ARGS& out, size_t& len)
+{
+    out.format = NULL;
+    out.count = 0;
+    if (format == NULL)
+        return false;
+    const char* f = format;
+    for (; *f != 0; f++) {
+        if (*f != '%')
+            continue;
+        f++;
+        const bool isLong = *f == 'l';
+        if (isLong)
+            f++;
+        switch (*f) {
+        case '%':
+            if (isLong)
+                return false;
+            continue;
+        case 'd': case 'i': case 'u': case 'x': case 'X':
+            break;
+        case 'c':
+            if (isLong)
+                return false;  // a wide character
+            break;
+        default:
+            return false;
+        }
+        if (out.count == KRE_TEXT_ARGS_MAX)
+            return false;
+        out.values[out.count++] =
+            isLong ? uint64_t(va_arg(args, unsigned long)) : uint64_t(va_arg(args, unsigned));
+    }
+    out.format = format;
+    len = size_t(f - format);
+    return true;
+}
+
+// True when the previous text command p was made from this format and
+// these values.
+bool MadeFromSameArgs(const KRE_TEXT_PARAM* q, const char* format, const KRE_TEXT_ARGS& a)
+{
+    if (q->args.format == NULL || q->args.count != a.count)
+        return false;
+    for (int i = 0; i < a.count; i++)
+        if (q->args.values[i] != a.values[i])
+            return false;
+    return std::strcmp(q->args.format, format) == 0;
+}
+
+}  // namespace
+
+void KRenderEngine::_printf(SPRITE_DATA* dst, KFont* font, int height, long x, long y,
+                            DWORD colour, KFONT_ALIGN_TYPE align, bool withWidth, long width,
+                            const char* format, va_list args)
+{
+    const long h = font != NULL ? font->GetHeight() : height;
+    if (font == NULL)
+        font = GetDefaultFont();
+    KRE_TEXT_ARGS a;
+    size_t len = 0;
+    va_list scan;
+    va_copy(scan, args);
+    const bool whole = ReadWholeArgs(format, scan, a, len);
+    va_end(scan);
+    // The previous command at this place drew this format with these
+    // values: its text is this one, and formatting is saved.
+    if (whole && m_bStep && m_nStepLeft != 0 && font != NULL) {
+        const Node* p = m_stepPrev;
+        const DWORD op = withWidth ? KRE_OP_PRINTF_WIDTH : KRE_OP_PRINTF;
+        if (p->op == op && p->dst == dst && (p->state & KRE_STATE_STALE) == 0) {
+            const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
+            if (q->font == font && q->colour == colour && (!withWidth || q->width == width) &&
+                MadeFromSameArgs(q, format, a)) {
+                _text(dst, font, h, x, y, colour, align, q->text, withWidth, width, &a, len);
+                return;
+            }
+        }
+    }
+    char text[256];  // longer text is cut at 255 bytes
+    KFormatPrint(text, sizeof text, format, args);
+    _text(dst, font, h, x, y, colour, align, text, withWidth, width, whole ? &a : NULL, len);
+}
+
 // Text is copied into the parameter buffer; the font is not, so it must live
 // until the frame that recorded it has been replayed.
 void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y, DWORD colour,
-                          KFONT_ALIGN_TYPE align, const char* text, bool withWidth, long width)
+                          KFONT_ALIGN_TYPE align, const char* text, bool withWidth, long width,
+                          const KRE_TEXT_ARGS* args, size_t formatLen)
 {
     KASSERT(font != NULL);
     KASSERT(text != NULL);
@@ -485,32 +612,70 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
     if (m_Graph->GetScreenH() - h < y || m_Graph->GetScreenW() < x)
         return;  // wholly below or right of the back screen
     const size_t n = std::strlen(text);
-    if (n >= KRE_PARAMBUFF_SIZE) {
+    // The text, the format it was made from (if kept) and the block go in
+    // one request, the block on its boundary.
+    const size_t fmtRoom = args != NULL ? formatLen + 1 : 0;
+    const size_t room = AlignedSize(DWORD(std::min<size_t>(n + 1, KRE_PARAMBUFF_SIZE + 1))) +
+                        AlignedSize(DWORD(std::min<size_t>(fmtRoom, KRE_PARAMBUFF_SIZE + 1))) +
+                        sizeof(KRE_TEXT_PARAM);
+    if (room > KRE_PARAMBUFF_SIZE) {
         KRet(KRET_ERROR, "KRenderEngine::Printf(): text of %lu bytes is larger than a buffer",
              static_cast<unsigned long>(n));
         return;
     }
-    const long w = font->GetStringWidth(text, unsigned(n));
+    const DWORD op = withWidth ? KRE_OP_PRINTF_WIDTH : KRE_OP_PRINTF;
+    // The previous command at this place: when it drew the same text with
+    // the same font, its width is this text's, and measuring is saved.
+    Node* prev = m_bStep ? _stepnext() : NULL;
+    const bool same = prev != NULL && prev->op == op && prev->dst == dst &&
+                      (prev->state & KRE_STATE_STALE) == 0 &&
+                      (reinterpret_cast<const KRE_TEXT_PARAM*>(prev->param)->text == text ||
+                       DrewSameText(prev, font, colour, text, withWidth, width));
+    const long w = same ? prev->rcDst.right - prev->rcDst.left
+                        : font->GetStringWidth(text, unsigned(n));
     const long left = AlignedLeft(x, w, align);
 
     Node* node = TakeSpare(m_pRecord);
-    BYTE* copy = RequestParamSize(m_pRecord, DWORD(n + 1));
-    if (node == NULL || copy == NULL)
+    BYTE* copy = RequestParamSize(m_pRecord, DWORD(room));
+    if (node == NULL || copy == NULL) {
+        m_bStep = false;  // the command is dropped: the places moved
         return;
+    }
     SaveParam(m_pRecord, text, DWORD(n + 1));
-    KRE_TEXT_PARAM block = {font, colour, reinterpret_cast<const char*>(copy), width};
-    BYTE* at = RequestParamSize(m_pRecord, sizeof(block));
-    if (at == NULL)
-        return;
-    SaveParam(m_pRecord, &block, sizeof(block));
+    const char* format = NULL;
+    if (args != NULL) {  // the format, after the text
+        format = reinterpret_cast<const char*>(m_pRecord->write);
+        SaveParam(m_pRecord, args->format, DWORD(fmtRoom));
+    }
+    // The block is written where it lies, as SaveParam would copy it.
+    BYTE* at = m_pRecord->write;
+    KRE_TEXT_PARAM* block = reinterpret_cast<KRE_TEXT_PARAM*>(at);
+    block->font = font;
+    block->colour = colour;
+    block->text = reinterpret_cast<const char*>(copy);
+    block->width = width;
+    block->args.format = format;
+    block->args.count = 0;
+    if (args != NULL) {
+        block->args.count = args->count;
+        for (int i = 0; i < args->count; i++)
+            block->args.values[i] = args->values[i];
+    }
+    m_pRecord->write += sizeof(KRE_TEXT_PARAM);
+    m_pRecord->current->used += sizeof(KRE_TEXT_PARAM);
 
     node->dst = dst;
-    node->op = withWidth ? KRE_OP_PRINTF_WIDTH : KRE_OP_PRINTF;
+    node->op = op;
     node->state = 0;
     SetDstRect(node, left, y, left + w, y + h);
     SetSrcRect(node, 0, 0, 0, 0);
     node->src = NULL;
     node->param = uintptr_t(at);
+    if (m_bStep)
+        _stepother(node, prev,
+                   same && prev->rcDst.left == node->rcDst.left &&
+                       prev->rcDst.top == node->rcDst.top &&
+                       prev->rcDst.bottom == node->rcDst.bottom);
     Append(m_pRecord);
 }
 

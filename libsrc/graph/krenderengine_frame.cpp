@@ -13,9 +13,6 @@
 #include <cstddef>
 #include <cstring>
 #include <utility>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -23,6 +20,10 @@ namespace {
 // this many, the dirty area is marked on a grid instead (or the frame drawn
 // whole), which costs a walk of the frame in all.
 const int kMaxDirtyRects = 48;
+
+// The fewest commands a frame may miss while matching in step; past a
+// quarter of the previous frame's, the frame is matched by a search.
+const size_t kStepMisses = 16;
 
 // How far past the last match a command is looked for before the index.
 const long kLookAhead = 8;
@@ -54,21 +55,26 @@ const double kProjectedShare = 0.6;
 const long kNewPictureAfter = 64;
 
 // What one clipped replay costs beyond its pixels (the call, clipping,
-// setting up the rows: a few hundred instructions), in pixels of a blit,
-// which takes one or two instructions a pixel.
-const double kPieceCost = 256.0;
+// setting up the rows), in pixels of a blit. Measured by bench/frame's
+// BM_PieceCost: 280 - 330 pixels for a plain blit, 180 - 225 for a
+// colour-keyed one (whose pixels cost more), so about 300 for a screen
+// mostly of plain tiles.
+const double kPieceCost = 300.0;
 
-// What building a frame of many changes costs for each of its commands, in
-// the same pixels: matching with its misses, marking, the grids and the
-// pieces. Taken from bench/frame's profile (about 450 instructions a
-// command for 2000 commands with a tenth of them changed), with a margin
-// for the estimate of the pieces, which knows nothing of what each costs.
+// What building a frame redrawn in the cells of a grid costs for each of
+// its commands beyond its pieces, in the same pixels: marking, the grids
+// and walking the commands over the cells. Measured by bench/frame with the
+// grid forced on its 10 % case: 93 - 97 ns a command with its pieces (about
+// 1.4 a command) at 500 and 2000 commands, against 0.17 - 0.25 ns a pixel,
+// so 400 - 550 with the pieces and about 320 without them.
 const double kCommandCost = 320.0;
 
 // A frame whose dirty area would cost more than this share of a full redraw
-// is drawn whole: the pieces' estimate is rough, and the whole frame needs
-// no work list.
-const double kWholeShare = 0.85;
+// is drawn whole: the estimate knows nothing of where the pieces lie in
+// memory, and reads low. Measured with bench/frame's 10 % case: estimates
+// of 0.32 - 0.47 where the frame costs 0.62 - 0.65 of a full redraw (500
+// commands), 0.81 where it costs 1.14 (2000 commands, the finest grid).
+const double kWholeShare = 0.7;
 
 // Marks a previous-frame command that this frame has already matched; it
 // lives only during BuildingFrame, whose last step empties that list.
@@ -100,36 +106,6 @@ uint64_t CommandHash(const KRenderEngine::rectlist_node* n)
     h ^= (uint64_t(uint32_t(n->rcDst.right)) << 32 | uint32_t(n->rcDst.bottom)) *
          0xC2B2AE3D27D4EB4Full;
     return MixIntoHash(0, h);
-}
-
-// True when two commands' records are equal field for field (the state and
-// the link aside). The recorders set every field, so this is the common test
-// of an unchanged command: equal records are equal commands. The converse
-// does not hold for text, whose parameter blocks live in each frame's own
-// buffers: EquNode decides those.
-bool SameRecord(const KRenderEngine::rectlist_node* a, const KRenderEngine::rectlist_node* b)
-{
-    typedef KRenderEngine::rectlist_node N;
-    static_assert(offsetof(N, rcDst) == 0 && offsetof(N, src) + sizeof(void*) == 48,
-                  "rectangles and sprites make the first 48 bytes");
-#ifdef __SSE2__
-    const __m128i* pa = reinterpret_cast<const __m128i*>(a);
-    const __m128i* pb = reinterpret_cast<const __m128i*>(b);
-    __m128i d = _mm_xor_si128(_mm_loadu_si128(pa), _mm_loadu_si128(pb));
-    d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pa + 1), _mm_loadu_si128(pb + 1)));
-    d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pa + 2), _mm_loadu_si128(pb + 2)));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(d, _mm_setzero_si128())) != 0xFFFF)
-        return false;
-    return ((a->op ^ b->op) | (a->param ^ b->param)) == 0;
-#else
-    uint64_t wa[6], wb[6];
-    std::memcpy(wa, a, sizeof wa);
-    std::memcpy(wb, b, sizeof wb);
-    uint64_t diff = (a->op ^ b->op) | (a->param ^ b->param);
-    for (int i = 0; i < 6; i++)
-        diff |= wa[i] ^ wb[i];
-    return diff == 0;
-#endif
 }
 
 bool SameRect(const RECT& a, const RECT& b)
@@ -524,7 +500,6 @@ void KRenderEngine::BuildingFrame()
 {
     m_dirty.clear();
     m_vanished.clear();
-    m_uncut.clear();
     m_nMisses = 0;
     m_nLastMissAt = -2;
     m_bIndexed = false;
@@ -546,6 +521,13 @@ void KRenderEngine::BuildingFrame()
     const bool haveCut = m_sprCut != NULL;
     if (haveCut)
         m_grids[0].Reset(m_sprCut->width, m_sprCut->height, kFineShift);
+    if (haveCut && m_bStep && m_nStepPos == long(m_pRecord->list.GetCount())) {
+        if (_buildinstep()) {
+            EmptyList(m_pPrev);
+            return;
+        }
+    }
+    m_uncut.clear();  // matching in step gathered them; the search does again
 
     // 1. Sort this frame's commands: on the cut sprite into the work list
     // (unchanged ones not drawn, new ones drawn whole), others into the draw
@@ -607,9 +589,21 @@ void KRenderEngine::BuildingFrame()
         _vanishupto(NULL);  // the previous commands after the last match
         whole = _mostlydirty(0, 1, 1);
     }
+    _finishbuild(whole, haveCut && (whole || fresh + prevCount - matched > 0));
+
+    // 4. What is left of the previous frame has vanished, and is already
+    // noted as such (or the frame is drawn whole): the list and its index
+    // are done with until this frame becomes the previous one.
+    EmptyList(m_pPrev);
+    m_prevIndex.clear();
+}
+
+// The rest of building a frame, once its dirty rectangles are gathered:
+// nothing to draw, exactly the rectangles, the cells of a grid, or all.
+void KRenderEngine::_finishbuild(bool whole, bool changed)
+{
     m_nMarkedDirty = m_dirty.size();
-    const long vanished = prevCount - matched;
-    if (haveCut && (whole || fresh + vanished > 0)) {
+    if (changed) {
         KDirtyGrid* grid = NULL;
         bool exact = false;
         if (!whole) {
@@ -632,7 +626,7 @@ void KRenderEngine::BuildingFrame()
             m_bWhole = true;
             m_lastMode = kFrameWhole;
             if (m_sprCut != GetBackScreenData()) {
-                node = m_pRecord->list.GetHead();
+                Node* node = m_pRecord->list.GetHead();
                 for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext)
                     AddToList(m_pWork, node, true);
             }
@@ -645,12 +639,93 @@ void KRenderEngine::BuildingFrame()
         }
         m_nMostWork = std::max(m_nMostWork, size_t(m_pWork->list.GetCount()));
     }
+}
 
-    // 4. What is left of the previous frame has vanished, and is already
-    // noted as such (or the frame is drawn whole): the list and its index
-    // are done with until this frame becomes the previous one.
-    EmptyList(m_pPrev);
-    m_prevIndex.clear();
+// Building a frame matched in step with its recording: only the commands
+// that missed are looked at. Each drew something new where it is now, and
+// the previous command at its place drew something that is gone. False
+// when so much changed that the frame is better built by the search.
+bool KRenderEngine::_buildinstep()
+{
+    long fresh = 0;
+    const long count = long(m_pRecord->list.GetCount());
+    for (const StepMiss& m : m_stepMisses) {
+        SetStateNotProcess(m.node);
+        fresh++;
+        _adddirty(m.node->rcDst, false);
+        if (m.prev != NULL && m.prev->dst == m_sprCut)
+            _adddirty(m.prev->rcDst, true);
+    }
+    // The previous commands past the last place recorded are gone.
+    Node* p = m_stepPrev;
+    for (long i = 0; i < m_nStepLeft; i++, p = p->m_pNext)
+        if (p->dst == m_sprCut)
+            _adddirty(p->rcDst, true);
+    const bool changed = fresh > 0 || m_nStepLeft > 0;
+    const bool whole = changed && _mostlydirty(fresh, count, count);
+    _finishbuild(whole, changed);
+    return true;
+}
+
+// A command other than the inline blits: equal is whether it matched p,
+// the previous command at its place.
+void KRenderEngine::_stepother(Node* n, Node* p, bool equal)
+{
+    if (!equal) {
+        _stepmiss(n, p);
+        return;
+    }
+    if (n->dst != m_sprCut) {
+        m_bStep = false;  // the draw list is the search's
+        return;
+    }
+    if (!IsCuttable(n)) {  // drawn whole if it meets a change
+        if (m_uncut.size() == m_uncut.capacity()) {
+            m_bStep = false;  // no allocation while recording
+            return;
+        }
+        m_uncut.push_back(n);
+    }
+}
+
+void KRenderEngine::_steprecord(Node* n, bool canMatch)
+{
+    Node* p = _stepnext();
+    _stepother(n, p,
+               canMatch && p != NULL && (p->state & KRE_STATE_STALE) == 0 && SameRecord(p, n));
+}
+
+void KRenderEngine::_stepmiss(Node* n, Node* p)
+{
+    // Two misses in a row: commands came or went, and the rest is out of
+    // step; the search finds where they went.
+    const long at = m_nStepPos - 1;
+    if (n->dst != m_sprCut || m_stepMisses.size() >= m_nStepMaxMisses ||
+        at == m_nStepLastMiss + 1) {
+        m_bStep = false;
+        return;
+    }
+    m_nStepLastMiss = at;
+    m_stepMisses.push_back(StepMiss{n, p});
+}
+
+// A new frame starts matching in step with the previous one from its head.
+// The room is made here, between frames: a frame no larger than those before
+// it allocates nothing.
+void KRenderEngine::_stepreset()
+{
+    m_nStepPos = 0;
+    m_nStepLastMiss = -2;
+    m_stepMisses.clear();
+    m_uncut.clear();
+    m_nStepLeft = m_pPrev != NULL ? long(m_pPrev->list.GetCount()) : 0;
+    m_stepPrev = m_nStepLeft != 0 ? m_pPrev->list.GetHead() : NULL;
+    m_bStep = m_bCutMode && m_sprCut != NULL && m_pPrev != NULL;
+    m_nStepMaxMisses = std::max<size_t>(kStepMisses, size_t(m_nStepLeft) / 4);
+    if (m_stepMisses.capacity() < m_nStepMaxMisses)
+        m_stepMisses.reserve(2 * m_nStepMaxMisses);
+    if (m_uncut.capacity() < size_t(m_nStepLeft) + kStepMisses)
+        m_uncut.reserve(2 * (size_t(m_nStepLeft) + kStepMisses));
 }
 
 // Few dirty rectangles: every unchanged command is cut by each of them, so
@@ -670,11 +745,21 @@ void KRenderEngine::_buildexact()
     // Unchanged commands that touch no dirty rectangle would never be
     // drawn: they are left out of the work list, which keeps its walks as
     // short as the change is small.
+    // Most commands lie nowhere near the bounds of all dirty rectangles:
+    // that test comes first, without a call.
+    const RECT box = m_dirtyBox;
     Node* node = m_pRecord->list.GetHead();
     for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext) {
-        const bool isNew = IsNotProcessNode(node) != 0;
-        if (isNew || _touchesdirty(node))
-            AddToList(m_pWork, node, isNew);
+        if (IsNotProcessNode(node)) {
+            AddToList(m_pWork, node, true);
+            continue;
+        }
+        const RECT& r = node->rcDst;
+        if (r.right <= box.left || r.bottom <= box.top || r.left >= box.right ||
+            r.top >= box.bottom)
+            continue;
+        if (_touchesdirty(node))
+            AddToList(m_pWork, node, false);
     }
     _cutdirty();
 }
@@ -709,6 +794,11 @@ KDirtyGrid* KRenderEngine::_choosegrid()
     const double build = kCommandCost * n;
     KDirtyGrid* best = NULL;
     double bestCost = kWholeShare * full;
+    // No grid redraws less than the finest one's cells as marked so far,
+    // nor builds for less: when even that is too dear, the grids need not
+    // be made.
+    if (build + depth * double(m_grids[0].MarkedPixels()) >= bestCost)
+        return NULL;
     m_uncutMarked.assign(m_uncut.size(), 0);
     for (int g = 0; g < kGrids; g++) {
         KDirtyGrid& grid = m_grids[g];
@@ -945,5 +1035,6 @@ int KRenderEngine::Render()
     EmptyList(m_pDraw);
     EmptyList(m_pRecord);
     EmptyList(m_pWork);
+    _stepreset();
     return count;
 }

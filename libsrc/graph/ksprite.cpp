@@ -325,38 +325,13 @@ void KSprite::Updata()
 
 // ---- text ------------------------------------------------------------------
 
-namespace {
-
-// Formats into buf. A text printed as it is ("%s", the way controls print
-// what the player typed) is copied without the formatter, which costs more
-// than the rest of recording it; the result is the same.
-void _formattext(char* buf, size_t size, const char* format, va_list args)
-{
-    if (format == NULL) {
-        buf[0] = '\0';
-        return;
-    }
-    if (format[0] == '%' && format[1] == 's' && format[2] == '\0') {
-        const char* text = va_arg(args, const char*);
-        if (text == NULL)
-            text = "(null)";
-        const size_t n = strnlen(text, size - 1);
-        std::memcpy(buf, text, n);
-        buf[n] = '\0';
-        return;
-    }
-    KFormatText(buf, size, format, args);  // the common conversions without the C library
-}
-
-}  // namespace
-
 // The formatting buffer of every text form; longer text is cut at 255 bytes.
 #define KSPRITE_FORMAT(buf, format)                 \
     char buf[256];                                  \
     do {                                            \
         va_list args;                               \
         va_start(args, format);                     \
-        _formattext(buf, sizeof(buf), format, args); \
+        KFormatPrint(buf, sizeof(buf), format, args); \
         va_end(args);                               \
     } while (0)
 
@@ -366,15 +341,19 @@ void KSprite::Printf(KFont* font, long x, long y, DWORD colour, const char* form
     KASSERT(font);
     if (font == NULL)
         return;
-    KSPRITE_FORMAT(text, format);
-    m_RenderEngine->Printf(m_lps, font, x, y, colour, text);
+    va_list args;
+    va_start(args, format);
+    m_RenderEngine->_printf(m_lps, font, 0, x, y, colour, KFONT_ALIGN_LEFT, false, 0, format, args);
+    va_end(args);
 }
 
 void KSprite::Printf(int height, long x, long y, DWORD colour, const char* format, ...)
 {
     KSPRITE_NEEDS_ENGINE();
-    KSPRITE_FORMAT(text, format);
-    m_RenderEngine->Printf(m_lps, height, x, y, colour, text);
+    va_list args;
+    va_start(args, format);
+    m_RenderEngine->_printf(m_lps, NULL, height, x, y, colour, KFONT_ALIGN_LEFT, false, 0, format, args);
+    va_end(args);
 }
 
 void KSprite::Printf(KFont* font, long x, long y, DWORD colour, long width, const char* format,
@@ -384,16 +363,20 @@ void KSprite::Printf(KFont* font, long x, long y, DWORD colour, long width, cons
     KASSERT(font);
     if (font == NULL)
         return;
-    KSPRITE_FORMAT(text, format);
-    m_RenderEngine->Printf(m_lps, font, x, y, colour, text, width);
+    va_list args;
+    va_start(args, format);
+    m_RenderEngine->_printf(m_lps, font, 0, x, y, colour, KFONT_ALIGN_LEFT, true, width, format, args);
+    va_end(args);
 }
 
 void KSprite::Printf(int height, long x, long y, DWORD colour, long width, const char* format,
                      ...)
 {
     KSPRITE_NEEDS_ENGINE();
-    KSPRITE_FORMAT(text, format);
-    m_RenderEngine->Printf(m_lps, height, x, y, colour, text, width);
+    va_list args;
+    va_start(args, format);
+    m_RenderEngine->_printf(m_lps, NULL, height, x, y, colour, KFONT_ALIGN_LEFT, true, width, format, args);
+    va_end(args);
 }
 
 void KSprite::Printf(KFont* font, long x, long y, DWORD colour, KFONT_ALIGN_TYPE align,
@@ -403,16 +386,20 @@ void KSprite::Printf(KFont* font, long x, long y, DWORD colour, KFONT_ALIGN_TYPE
     KASSERT(font);
     if (font == NULL)
         return;
-    KSPRITE_FORMAT(text, format);
-    m_RenderEngine->Printf(m_lps, font, x, y, colour, align, text);
+    va_list args;
+    va_start(args, format);
+    m_RenderEngine->_printf(m_lps, font, 0, x, y, colour, align, false, 0, format, args);
+    va_end(args);
 }
 
 void KSprite::Printf(int height, long x, long y, DWORD colour, KFONT_ALIGN_TYPE align,
                      const char* format, ...)
 {
     KSPRITE_NEEDS_ENGINE();
-    KSPRITE_FORMAT(text, format);
-    m_RenderEngine->Printf(m_lps, height, x, y, colour, align, text);
+    va_list args;
+    va_start(args, format);
+    m_RenderEngine->_printf(m_lps, NULL, height, x, y, colour, align, false, 0, format, args);
+    va_end(args);
 }
 
 long KSprite::_printf(KFont* font, long x, long y, DWORD colour, const char* format, ...)

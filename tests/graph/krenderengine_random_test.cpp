@@ -1,6 +1,7 @@
 // The property that matters most: drawing only what changed gives, pixel
 // for pixel, the back screen that drawing every command gives.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <vector>
@@ -249,6 +250,78 @@ TEST_F(RandomFrames, ManyClusteredOrSpreadChangesEqualFullRedraws)
         }
     }
     EXPECT_GT(gridFrames, 20);  // the grid is what these frames exercise
+}
+
+// Frames whose commands mostly repeat in place, as a game's do: a few
+// change each frame, a source sprite changes its pixels part way through
+// recording, and texts are formatted from formats whose values repeat or
+// change, one format kept in a buffer the game rewrites between frames.
+TEST_F(RandomFrames, FramesMatchedAsRecordedEqualFullRedraws)
+{
+    static const char* const kFormats[] = {"t%u", "%d:%x", "%ld%%", "%s", "%c%c%d",
+                                           "%d %d %d %d %d", "%5d"};
+    const int kFormatCount = int(sizeof kFormats / sizeof kFormats[0]);
+    for (uint32_t seq = 0; seq < 60; seq++) {
+        SCOPED_TRACE(testing::Message() << "sequence " << seq);
+        Side cut(true, seq), full(false, seq);
+        std::mt19937 rng(9000 + seq);
+        std::vector<Item> items;
+        for (int i = 0; i < 40 + int(rng() % 40); i++)
+            items.push_back(RandomItem(rng));
+        char rewritten[16] = "r%d";  // the same address, its text rewritten
+        for (int frame = 0; frame < 16; frame++) {
+            for (Item& it : items) {
+                const unsigned r = rng() % 100;
+                if (r < 4) {
+                    it.x += long(rng() % 5) - 2;
+                } else if (r < 7) {
+                    it.value = rng() & 0xFFFF;
+                }
+            }
+            if (frame % 5 == 4)
+                std::snprintf(rewritten, sizeof rewritten, "%s", rng() % 2 ? "q%d" : "r%d");
+            const int changeAt = frame % 4 == 3 ? int(rng() % items.size()) : -1;
+            const int which = int(rng() % 4);
+            for (Side* side : {&cut, &full}) {
+                side->bg->Draw(0, 0);
+                KSprite* back = side->g.GetBackScreen();
+                for (size_t i = 0; i < items.size(); i++) {
+                    if (int(i) == changeAt) {  // a source changes between two commands
+                        std::mt19937 paint(seq * 131 + frame);
+                        Side::Paint(side->sprites[which], paint, which % 2 == 1);
+                        side->sprites[which]->Updata();
+                    }
+                    const Item& it = items[i];
+                    if (it.kind != kText) {
+                        side->Record(it);
+                        continue;
+                    }
+                    const unsigned v = it.value % 50, f = it.value % (kFormatCount + 1);
+                    if (f == unsigned(kFormatCount))
+                        back->Printf(&side->font, it.x, it.y, 0x100, rewritten, int(v));
+                    else if (f == 0)
+                        back->Printf(&side->font, it.x, it.y, 0x100, kFormats[f], v);
+                    else if (f == 1)
+                        back->Printf(&side->font, it.x, it.y, 0x100, kFormats[f], int(v), v);
+                    else if (f == 2)
+                        back->Printf(&side->font, it.x, it.y, 0x100, 60, kFormats[f], long(v));
+                    else if (f == 3)
+                        back->Printf(&side->font, it.x, it.y, 0x100, kFormats[f],
+                                     v % 2 ? "ab" : "cd");
+                    else if (f == 4)
+                        back->Printf(&side->font, it.x, it.y, 0x100, KFONT_ALIGN_RIGHT,
+                                     kFormats[f], 'a' + int(v % 3), 'b', int(v));
+                    else if (f == 5)
+                        back->Printf(&side->font, it.x, it.y, 0x100, kFormats[f], 1, 2, 3, 4,
+                                     int(v));
+                    else
+                        back->Printf(&side->font, it.x, it.y, 0x100, kFormats[f], int(v));
+                }
+                side->g.Render();
+            }
+            ASSERT_NO_FATAL_FAILURE(ExpectSamePictures(cut, full, kW, kH, seq, frame));
+        }
+    }
 }
 
 }  // namespace

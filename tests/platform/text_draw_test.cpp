@@ -586,6 +586,10 @@ TEST_F(TextDraw, FreshWindowAndScreenContextsUseTheSystemFont)
     HWND hwnd = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 80, 30);
     for (HWND owner : {HWND(NULL), hwnd}) {
         HDC dc = GetDC(owner);
+        // The font is read before anything was drawn or selected.
+        TEXTMETRICA tm = {};
+        EXPECT_TRUE(GetTextMetricsA(dc, &tm));
+        EXPECT_EQ(tm.tmHeight, wantHeight);
         RECT r = {0, 0, 0, 0};
         EXPECT_EQ(DrawTextA(dc, "System", -1, &r, DT_CALCRECT), wantHeight);
         EXPECT_EQ(r.right, want.right);

@@ -8,15 +8,22 @@ using namespace win32font;
 
 namespace win32font {
 
-Font* RealizedFontOf(Registry& r, HDC dc)
+Font* RealizedFontOf(Registry& r, HDC dc, bool desktopDc)
 {
     MemoryDc* mem = r.FindDc(dc);
-    if (mem == nullptr)
+    if (mem == nullptr && !desktopDc)
         return nullptr;
-    Font* font = r.FindFont(mem->font);
+    Font* font = r.FindFont(mem != nullptr ? mem->font : r.StockFont(SYSTEM_FONT));
     if (font == nullptr || !Realize(r, *font))
         return nullptr;
     return font;
+}
+
+bool IsDesktopDc(HDC dc)
+{
+    desktop::detail::Desktop& d = desktop::detail::State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    return d.dcs.count(reinterpret_cast<uintptr_t>(dc)) != 0;
 }
 
 }  // namespace win32font
@@ -144,9 +151,10 @@ BOOL WINAPI GetTextMetricsA(HDC dc, LPTEXTMETRICA tm)
 {
     if (desktop::detail::ShouldFail("GetTextMetricsA") || tm == nullptr)
         return FALSE;
+    const bool desktopDc = IsDesktopDc(dc);
     Registry& r = Fonts();
     std::lock_guard<std::mutex> lock(r.mutex);
-    Font* font = RealizedFontOf(r, dc);
+    Font* font = RealizedFontOf(r, dc, desktopDc);
     if (font == nullptr)
         return FALSE;
     *tm = font->realized->tm;

@@ -147,9 +147,10 @@ DWORD WINAPI GetGlyphOutlineA(HDC dc, UINT code, UINT format, LPGLYPHMETRICS gm,
         return GDI_ERROR;
     if (format != GGO_METRICS && format != GGO_BITMAP && format != GGO_GRAY8_BITMAP)
         return GDI_ERROR;
+    const bool desktopDc = IsDesktopDc(dc);
     Registry& r = Fonts();
     std::lock_guard<std::mutex> lock(r.mutex);
-    Font* font = RealizedFontOf(r, dc);
+    Font* font = RealizedFontOf(r, dc, desktopDc);
     if (font == nullptr)
         return GDI_ERROR;
 

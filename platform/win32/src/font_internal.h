@@ -89,9 +89,15 @@ struct Registry {
 // Kept for the life of the process, so no face outlives its library.
 Registry& Fonts();
 
-// The font selected into a memory context, matched and sized; null when the
-// context is unknown or no face could be opened. Expects the mutex held.
-Font* RealizedFontOf(Registry& r, HDC dc);
+// The font selected into a context, matched and sized; null when the
+// context is unknown or no face could be opened. A window or screen context
+// (desktopDc) that never had a font selected has the system font. Expects
+// the mutex held.
+Font* RealizedFontOf(Registry& r, HDC dc, bool desktopDc);
+
+// Whether the desktop made the context for a window or the screen. Asked
+// before the registry's mutex is taken (the desktop's comes first).
+bool IsDesktopDc(HDC dc);
 
 // Forgets the font selected into a window or screen context that was
 // released.

@@ -39,15 +39,8 @@ int GlyphImage::Coverage(unsigned x, unsigned y) const
 
 bool TextFont::Load(HDC dc)
 {
-    if (!GetTextMetricsA(dc, &m_tm)) {
-        // A window or screen context has the system font from the start, but
-        // the font registry enters it only when a font is first selected:
-        // selecting the system font changes nothing else and lets it be read.
-        const HGDIOBJ system = GetStockObject(SYSTEM_FONT);
-        if (gdi::SelectedFont(dc) != system || SelectObject(dc, system) == nullptr ||
-            !GetTextMetricsA(dc, &m_tm))
-            return false;
-    }
+    if (!GetTextMetricsA(dc, &m_tm))
+        return false;
     m_dc = dc;
     const BYTE quality = QualityOf(dc);
     m_smooth = quality == ANTIALIASED_QUALITY || quality == kClearTypeQuality;
