@@ -351,88 +351,76 @@ HFONT SelectedFont(HDC dc)
 
 using namespace gdi;
 
-COLORREF WINAPI SetTextColor(HDC hdc, COLORREF value)
+namespace {
+
+// Sets one attribute of a context and gives the one it replaces; `invalid`
+// for an unknown context.
+template <typename T>
+T SwapAttribute(HDC hdc, T Dc::*field, T value, T invalid)
 {
     Registry& r = Gdi();
     std::lock_guard<std::mutex> lock(r.mutex);
     Dc* dc = r.FindDc(hdc);
     if (dc == nullptr)
-        return CLR_INVALID;
-    const COLORREF previous = dc->textColor;
-    dc->textColor = value;
+        return invalid;
+    const T previous = dc->*field;
+    dc->*field = value;
     return previous;
+}
+
+template <typename T>
+T ReadAttribute(HDC hdc, T Dc::*field, T invalid)
+{
+    Registry& r = Gdi();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    const Dc* dc = r.FindDc(hdc);
+    return dc == nullptr ? invalid : dc->*field;
+}
+
+}  // namespace
+
+COLORREF WINAPI SetTextColor(HDC hdc, COLORREF value)
+{
+    return SwapAttribute(hdc, &Dc::textColor, value, COLORREF(CLR_INVALID));
 }
 
 COLORREF WINAPI GetTextColor(HDC hdc)
 {
-    Registry& r = Gdi();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    const Dc* dc = r.FindDc(hdc);
-    return dc == nullptr ? CLR_INVALID : dc->textColor;
+    return ReadAttribute(hdc, &Dc::textColor, COLORREF(CLR_INVALID));
 }
 
 COLORREF WINAPI SetBkColor(HDC hdc, COLORREF value)
 {
-    Registry& r = Gdi();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    Dc* dc = r.FindDc(hdc);
-    if (dc == nullptr)
-        return CLR_INVALID;
-    const COLORREF previous = dc->bkColor;
-    dc->bkColor = value;
-    return previous;
+    return SwapAttribute(hdc, &Dc::bkColor, value, COLORREF(CLR_INVALID));
 }
 
 COLORREF WINAPI GetBkColor(HDC hdc)
 {
-    Registry& r = Gdi();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    const Dc* dc = r.FindDc(hdc);
-    return dc == nullptr ? CLR_INVALID : dc->bkColor;
+    return ReadAttribute(hdc, &Dc::bkColor, COLORREF(CLR_INVALID));
 }
 
 int WINAPI SetBkMode(HDC hdc, int value)
 {
     if (value != TRANSPARENT && value != OPAQUE)
         return 0;
-    Registry& r = Gdi();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    Dc* dc = r.FindDc(hdc);
-    if (dc == nullptr)
-        return 0;
-    const int previous = dc->bkMode;
-    dc->bkMode = value;
-    return previous;
+    return SwapAttribute(hdc, &Dc::bkMode, value, 0);
 }
 
 int WINAPI GetBkMode(HDC hdc)
 {
-    Registry& r = Gdi();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    const Dc* dc = r.FindDc(hdc);
-    return dc == nullptr ? 0 : dc->bkMode;
+    return ReadAttribute(hdc, &Dc::bkMode, 0);
 }
 
 int WINAPI SetStretchBltMode(HDC hdc, int value)
 {
     if (value < BLACKONWHITE || value > HALFTONE)
         return 0;
-    Registry& r = Gdi();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    Dc* dc = r.FindDc(hdc);
-    if (dc == nullptr)
-        return 0;
-    const int previous = dc->stretchMode;
-    dc->stretchMode = value;
-    return previous;
+    return SwapAttribute(hdc, &Dc::stretchMode, value, 0);
 }
 
 int WINAPI GetStretchBltMode(HDC hdc)
 {
-    Registry& r = Gdi();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    const Dc* dc = r.FindDc(hdc);
-    return dc == nullptr ? 0 : dc->stretchMode;
+    return ReadAttribute(hdc, &Dc::stretchMode, 0);
 }
 
 HGDIOBJ WINAPI GetCurrentObject(HDC dc, UINT type)
