@@ -75,7 +75,7 @@ private:
     std::map<UINT, SDL_Cursor*> m_cursors;
     UINT m_shownCursor = 32512;  // the display starts with the arrow
     SDL_AudioDeviceID m_audio = 0;
-    SDL_AudioSpec m_audioSpec = {};
+    SDL_AudioSpec m_deviceFormat = {};
 };
 
 }  // namespace screen

@@ -36,18 +36,18 @@ BOOL ScreenBackend::PlayWave(const char* file, DWORD flags)
     // A Win32 path may separate its folders with backslashes.
     std::string path(file);
     std::replace(path.begin(), path.end(), '\\', '/');
-    SDL_AudioSpec spec;
+    SDL_AudioSpec wave;
     Uint8* samples = nullptr;
     Uint32 length = 0;
-    if (SDL_LoadWAV(path.c_str(), &spec, &samples, &length) == nullptr)
+    if (SDL_LoadWAV(path.c_str(), &wave, &samples, &length) == nullptr)
         return FALSE;
-    const bool sameFormat = m_audio != 0 && spec.freq == m_audioSpec.freq &&
-                            spec.format == m_audioSpec.format &&
-                            spec.channels == m_audioSpec.channels;
+    const bool sameFormat = m_audio != 0 && wave.freq == m_deviceFormat.freq &&
+                            wave.format == m_deviceFormat.format &&
+                            wave.channels == m_deviceFormat.channels;
     if (!sameFormat) {
         _closeSound();
-        spec.callback = nullptr;  // queued, not pulled
-        m_audio = SDL_OpenAudioDevice(nullptr, 0, &spec, &m_audioSpec, 0);
+        wave.callback = nullptr;  // queued, not pulled
+        m_audio = SDL_OpenAudioDevice(nullptr, 0, &wave, &m_deviceFormat, 0);
         if (m_audio == 0) {
             SDL_FreeWAV(samples);
             return FALSE;
