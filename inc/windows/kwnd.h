@@ -216,6 +216,13 @@ protected:
     // The one procedure of the class: finds the object in the user data and
     // walks its message tables.
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // A control's window of the shared class: made 1 x 1 at the origin, then
+    // placed by SetRect, which keeps the logical rectangle and the window's
+    // in step. 0, or Create's failure.
+    long _createcontrol(const char* title, DWORD style, int x, int y, int w, int h,
+                        KestrelWnd* parent, UINT id);
+    long _createcontrol(const char* title, DWORD style, int x, int y, int w, int h, HWND parent,
+                        UINT id);
 
     KestrelWnd* m_pParent;      // set by Create with a KestrelWnd* parent
     HWND m_hWnd;

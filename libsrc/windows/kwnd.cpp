@@ -98,6 +98,24 @@ long KestrelWnd::Create(const char* className, const char* title, DWORD style, i
     return _create(0, className, title, style, x, y, w, h, parent, id, "KestrelWnd::Create fail");
 }
 
+long KestrelWnd::_createcontrol(const char* title, DWORD style, int x, int y, int w, int h,
+                                KestrelWnd* parent, UINT id)
+{
+    const long r = Create(m_ClassName, title, style, 0, 0, 1, 1, parent, id);
+    if (r == 0)
+        SetRect(x, y, w, h);
+    return r;
+}
+
+long KestrelWnd::_createcontrol(const char* title, DWORD style, int x, int y, int w, int h,
+                                HWND parent, UINT id)
+{
+    const long r = Create(m_ClassName, title, style, 0, 0, 1, 1, parent, id);
+    if (r == 0)
+        SetRect(x, y, w, h);
+    return r;
+}
+
 long KestrelWnd::CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style,
                           int x, int y, int w, int h, KestrelWnd* parent, UINT id)
 {

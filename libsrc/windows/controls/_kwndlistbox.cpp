@@ -33,10 +33,9 @@ _KWndListBox::~_KWndListBox()
 long _KWndListBox::Create(const char* title, DWORD style, int x, int y, int w, int h,
                           KestrelWnd* parent, UINT id)
 {
-    const long r = KestrelWnd::Create(m_ClassName, title, style, 0, 0, 1, 1, parent, id);
+    const long r = _createcontrol(title, style, x, y, w, h, parent, id);
     if (r != 0)
         return r;
-    SetRect(x, y, w, h);
     SetDefault();
     return 0;
 }

@@ -54,10 +54,9 @@ void KWndButton::Release()
 long KWndButton::Create(const char* title, DWORD style, int x, int y, int w, int h,
                         KestrelWnd* parent, UINT id)
 {
-    const long r = KestrelWnd::Create(m_ClassName, title, style, 0, 0, 1, 1, parent, id);
+    const long r = _createcontrol(title, style, x, y, w, h, parent, id);
     if (r != 0)
         return r;
-    SetRect(x, y, w, h);
     SetTimer(m_hWnd, KWNDBUTTON_TIMER_HOVER, KWNDBUTTON_HOVER_PERIOD, NULL);
     return 0;
 }
@@ -65,10 +64,9 @@ long KWndButton::Create(const char* title, DWORD style, int x, int y, int w, int
 long KWndButton::Create(const char* title, DWORD style, int x, int y, int w, int h, HWND parent,
                         UINT id)
 {
-    const long r = KestrelWnd::Create(m_ClassName, title, style, 0, 0, 1, 1, parent, id);
+    const long r = _createcontrol(title, style, x, y, w, h, parent, id);
     if (r != 0)
         return r;
-    SetRect(x, y, w, h);
     SetTimer(m_hWnd, KWNDBUTTON_TIMER_HOVER, KWNDBUTTON_HOVER_PERIOD, NULL);
     return 0;
 }

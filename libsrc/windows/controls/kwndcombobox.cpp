@@ -36,20 +36,18 @@ long KWndComboBox::_createlist(int x, int y, int h, int listW, int listH, bool a
 long KWndComboBox::Create(const char* title, DWORD style, int x, int y, int w, int h,
                           KestrelWnd* parent, UINT id, int listW, int listH, bool above)
 {
-    const long r = KestrelWnd::Create(m_ClassName, title, style, 0, 0, 1, 1, parent, id);
+    const long r = _createcontrol(title, style, x, y, w, h, parent, id);
     if (r != 0)
         return r;
-    SetRect(x, y, w, h);
     return _createlist(x, y, h, listW, listH, above, style);
 }
 
 long KWndComboBox::Create(const char* title, DWORD style, int x, int y, int w, int h,
                           HWND parent, UINT id, int listW, int listH, bool above)
 {
-    const long r = KestrelWnd::Create(m_ClassName, title, style, 0, 0, 1, 1, parent, id);
+    const long r = _createcontrol(title, style, x, y, w, h, parent, id);
     if (r != 0)
         return r;
-    SetRect(x, y, w, h);
     return _createlist(x, y, h, listW, listH, above, style);
 }
 

@@ -37,10 +37,9 @@ void KWndDlg::Release()
 long KWndDlg::Create(const char* title, DWORD style, int x, int y, int w, int h,
                      KestrelWnd* parent, UINT id)
 {
-    const long r = KestrelWnd::Create(m_ClassName, title, style, 0, 0, 1, 1, parent, id);
+    const long r = _createcontrol(title, style, x, y, w, h, parent, id);
     if (r != 0)
         return r;
-    SetRect(x, y, w, h);
     m_ClientArea = RECT{x, y, x, y};
     return 0;
 }

@@ -30,21 +30,13 @@ KWndScroll::~KWndScroll()
 long KWndScroll::Create(const char* title, DWORD style, int x, int y, int w, int h,
                         KestrelWnd* parent, UINT id)
 {
-    const long r = KestrelWnd::Create(m_ClassName, title, style, 0, 0, 1, 1, parent, id);
-    if (r != 0)
-        return r;
-    SetRect(x, y, w, h);
-    return 0;
+    return _createcontrol(title, style, x, y, w, h, parent, id);
 }
 
 long KWndScroll::Create(const char* title, DWORD style, int x, int y, int w, int h, HWND parent,
                         UINT id)
 {
-    const long r = KestrelWnd::Create(m_ClassName, title, style, 0, 0, 1, 1, parent, id);
-    if (r != 0)
-        return r;
-    SetRect(x, y, w, h);
-    return 0;
+    return _createcontrol(title, style, x, y, w, h, parent, id);
 }
 
 void KWndScroll::Release()
