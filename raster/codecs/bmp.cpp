@@ -534,25 +534,8 @@ bool RasterImageBMP::Encode(RasterFile* f)
     return true;
 }
 
-namespace {
-
-RasterImage* _bmpmake()
-{
-    return new (std::nothrow) RasterImageBMP;
-}
-
-bool _bmpdecode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageBMP*>(codec)->Decode(stream);
-}
-
-bool _bmpencode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageBMP*>(codec)->Encode(stream);
-}
-
-}  // namespace
-
 const RasterCodec g_RasterCodecBMP = {
-    RASTER_FORMAT_BMP, RASTER_FORMAT_BMP, false, _bmpmake, _bmpdecode, _bmpencode, NULL,
+    RASTER_FORMAT_BMP, RASTER_FORMAT_BMP, false, RasterCodecMake<RasterImageBMP>,
+    RasterCodecDecode<RasterImageBMP>,
+    RasterCodecEncode<RasterImageBMP>, NULL,
 };

@@ -650,21 +650,6 @@ void RasterImageGIF::_finishtruecolour(Walk& walk)
 
 namespace {
 
-RasterImage* _gifmake()
-{
-    return new (std::nothrow) RasterImageGIF;
-}
-
-bool _gifdecode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageGIF*>(codec)->Decode(stream);
-}
-
-bool _gifencode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageGIF*>(codec)->Encode(stream);
-}
-
 bool _gifencodemulti(RasterImage* codec, RasterFile* stream, RasterImage** images, int count)
 {
     return static_cast<RasterImageGIF*>(codec)->Encode(stream, images, count, false);
@@ -673,5 +658,7 @@ bool _gifencodemulti(RasterImage* codec, RasterFile* stream, RasterImage** image
 }  // namespace
 
 const RasterCodec g_RasterCodecGIF = {
-    RASTER_FORMAT_GIF, RASTER_FORMAT_GIF, true, _gifmake, _gifdecode, _gifencode, _gifencodemulti,
+    RASTER_FORMAT_GIF, RASTER_FORMAT_GIF, true, RasterCodecMake<RasterImageGIF>,
+    RasterCodecDecode<RasterImageGIF>,
+    RasterCodecEncode<RasterImageGIF>, _gifencodemulti,
 };

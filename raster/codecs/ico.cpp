@@ -310,23 +310,10 @@ bool RasterImageICO::Encode(RasterFile* stream)
     return true;
 }
 
-RasterImage* _icomake()
-{
-    return new (std::nothrow) RasterImageICO;
-}
-
-bool _icodecode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageICO*>(codec)->Decode(stream);
-}
-
-bool _icoencode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageICO*>(codec)->Encode(stream);
-}
-
 }  // namespace
 
 const RasterCodec g_RasterCodecICO = {
-    RASTER_FORMAT_ICO, RASTER_FORMAT_ICO, true, _icomake, _icodecode, _icoencode, NULL,
+    RASTER_FORMAT_ICO, RASTER_FORMAT_ICO, true, RasterCodecMake<RasterImageICO>,
+    RasterCodecDecode<RasterImageICO>,
+    RasterCodecEncode<RasterImageICO>, NULL,
 };

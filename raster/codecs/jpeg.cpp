@@ -566,25 +566,8 @@ void RasterJpgCoder::_writerows(RasterImageJPG& img, j_compress_ptr cinfo)
     }
 }
 
-namespace {
-
-RasterImage* _jpgmake()
-{
-    return new (std::nothrow) RasterImageJPG;
-}
-
-bool _jpgdecode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageJPG*>(codec)->Decode(stream);
-}
-
-bool _jpgencode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageJPG*>(codec)->Encode(stream);
-}
-
-}  // namespace
-
 const RasterCodec g_RasterCodecJPG = {
-    RASTER_FORMAT_JPG, RASTER_FORMAT_JPG, false, _jpgmake, _jpgdecode, _jpgencode, NULL,
+    RASTER_FORMAT_JPG, RASTER_FORMAT_JPG, false, RasterCodecMake<RasterImageJPG>,
+    RasterCodecDecode<RasterImageJPG>,
+    RasterCodecEncode<RasterImageJPG>, NULL,
 };

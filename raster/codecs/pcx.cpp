@@ -385,23 +385,10 @@ bool RasterImagePCX::Encode(RasterFile* stream)
     return true;
 }
 
-RasterImage* _pcxmake()
-{
-    return new (std::nothrow) RasterImagePCX;
-}
-
-bool _pcxdecode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImagePCX*>(codec)->Decode(stream);
-}
-
-bool _pcxencode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImagePCX*>(codec)->Encode(stream);
-}
-
 }  // namespace
 
 const RasterCodec g_RasterCodecPCX = {
-    RASTER_FORMAT_PCX, RASTER_FORMAT_PCX, false, _pcxmake, _pcxdecode, _pcxencode, NULL,
+    RASTER_FORMAT_PCX, RASTER_FORMAT_PCX, false, RasterCodecMake<RasterImagePCX>,
+    RasterCodecDecode<RasterImagePCX>,
+    RasterCodecEncode<RasterImagePCX>, NULL,
 };

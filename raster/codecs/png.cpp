@@ -551,25 +551,8 @@ void RasterImagePNG::_writergba(PngState* st)
     }
 }
 
-namespace {
-
-RasterImage* _pngmake()
-{
-    return new (std::nothrow) RasterImagePNG;
-}
-
-bool _pngdecode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImagePNG*>(codec)->Decode(stream);
-}
-
-bool _pngencode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImagePNG*>(codec)->Encode(stream);
-}
-
-}  // namespace
-
 const RasterCodec g_RasterCodecPNG = {
-    RASTER_FORMAT_PNG, RASTER_FORMAT_PNG, false, _pngmake, _pngdecode, _pngencode, NULL,
+    RASTER_FORMAT_PNG, RASTER_FORMAT_PNG, false, RasterCodecMake<RasterImagePNG>,
+    RasterCodecDecode<RasterImagePNG>,
+    RasterCodecEncode<RasterImagePNG>, NULL,
 };

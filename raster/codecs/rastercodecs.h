@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
 
 #include "rasterimage.h"
 
@@ -23,6 +24,24 @@ struct RasterCodec {
     // Multipage encode, or null when the format has none.
     bool (*pfnEncodeMulti)(RasterImage* codec, RasterFile* stream, RasterImage** images, int count);
 };
+
+// The table entries of a codec class T whose Decode and Encode take the
+// stream alone.
+template <class T>
+RasterImage* RasterCodecMake()
+{
+    return new (std::nothrow) T;
+}
+template <class T>
+bool RasterCodecDecode(RasterImage* codec, RasterFile* stream, DWORD)
+{
+    return static_cast<T*>(codec)->Decode(stream);
+}
+template <class T>
+bool RasterCodecEncode(RasterImage* codec, RasterFile* stream, DWORD)
+{
+    return static_cast<T*>(codec)->Encode(stream);
+}
 
 // The codecs in probe order, and how many there are.
 const RasterCodec* const* RasterCodecTable(size_t* count);

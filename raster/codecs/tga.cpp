@@ -316,23 +316,10 @@ bool RasterImageTGA::Encode(RasterFile* stream)
     return true;
 }
 
-RasterImage* _tgamake()
-{
-    return new (std::nothrow) RasterImageTGA;
-}
-
-bool _tgadecode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageTGA*>(codec)->Decode(stream);
-}
-
-bool _tgaencode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageTGA*>(codec)->Encode(stream);
-}
-
 }  // namespace
 
 const RasterCodec g_RasterCodecTGA = {
-    RASTER_FORMAT_TGA, RASTER_FORMAT_TGA, false, _tgamake, _tgadecode, _tgaencode, NULL,
+    RASTER_FORMAT_TGA, RASTER_FORMAT_TGA, false, RasterCodecMake<RasterImageTGA>,
+    RasterCodecDecode<RasterImageTGA>,
+    RasterCodecEncode<RasterImageTGA>, NULL,
 };

@@ -1097,16 +1097,6 @@ bool RasterImageTIF::Encode(FILE* stream, RasterImage** images, int count)
 
 namespace {
 
-RasterImage* _tifmake()
-{
-    return new (std::nothrow) RasterImageTIF;
-}
-
-bool _tifdecode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageTIF*>(codec)->Decode(stream);
-}
-
 bool _tifencode(RasterImage* codec, RasterFile* stream, DWORD)
 {
     return static_cast<RasterImageTIF*>(codec)->Encode(stream, false);
@@ -1120,5 +1110,7 @@ bool _tifencodemulti(RasterImage* codec, RasterFile* stream, RasterImage** image
 }  // namespace
 
 const RasterCodec g_RasterCodecTIF = {
-    RASTER_FORMAT_TIF, RASTER_FORMAT_TIF, true, _tifmake, _tifdecode, _tifencode, _tifencodemulti,
+    RASTER_FORMAT_TIF, RASTER_FORMAT_TIF, true, RasterCodecMake<RasterImageTIF>,
+    RasterCodecDecode<RasterImageTIF>,
+    _tifencode, _tifencodemulti,
 };

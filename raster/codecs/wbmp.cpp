@@ -128,23 +128,10 @@ bool RasterImageWBMP::Encode(RasterFile* stream)
     return true;
 }
 
-RasterImage* _wbmpmake()
-{
-    return new (std::nothrow) RasterImageWBMP;
-}
-
-bool _wbmpdecode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageWBMP*>(codec)->Decode(stream);
-}
-
-bool _wbmpencode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageWBMP*>(codec)->Encode(stream);
-}
-
 }  // namespace
 
 const RasterCodec g_RasterCodecWBMP = {
-    RASTER_FORMAT_WBMP, RASTER_FORMAT_WBMP, false, _wbmpmake, _wbmpdecode, _wbmpencode, NULL,
+    RASTER_FORMAT_WBMP, RASTER_FORMAT_WBMP, false, RasterCodecMake<RasterImageWBMP>,
+    RasterCodecDecode<RasterImageWBMP>,
+    RasterCodecEncode<RasterImageWBMP>, NULL,
 };

@@ -318,23 +318,15 @@ bool RasterImageWMF::Encode(RasterFile* stream)
 
 namespace {
 
-RasterImage* _wmfmake()
-{
-    return new (std::nothrow) RasterImageWMF;
-}
-
 bool _wmfdecode(RasterImage* codec, RasterFile* stream, DWORD)
 {
     return static_cast<RasterImageWMF*>(codec)->Decode(stream, 0, 0);
 }
 
-bool _wmfencode(RasterImage* codec, RasterFile* stream, DWORD)
-{
-    return static_cast<RasterImageWMF*>(codec)->Encode(stream);
-}
-
 }  // namespace
 
 const RasterCodec g_RasterCodecWMF = {
-    RASTER_FORMAT_WMF, RASTER_FORMAT_WMF, false, _wmfmake, _wmfdecode, _wmfencode, NULL,
+    RASTER_FORMAT_WMF, RASTER_FORMAT_WMF, false, RasterCodecMake<RasterImageWMF>,
+    _wmfdecode,
+    RasterCodecEncode<RasterImageWMF>, NULL,
 };
