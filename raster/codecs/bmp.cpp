@@ -160,12 +160,6 @@ struct Channel32 {
 
 }  // namespace
 
-bool RasterImageBMP::_fail(const char* text)
-{
-    _seterror(text);
-    return false;
-}
-
 bool RasterImageBMP::ReadInfoHeader(RasterFile* stream, BITMAPINFOHEADER* bih)
 {
     DWORD masks[3];

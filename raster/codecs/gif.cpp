@@ -90,12 +90,6 @@ void RasterImageGIF::GetComment(char* sz) const
         memcpy(sz, szComment, strlen(szComment) + 1);
 }
 
-bool RasterImageGIF::_fail(const char* text)
-{
-    _seterror(text);
-    return false;
-}
-
 bool RasterImageGIF::Decode(FILE* fp)
 {
     if (fp == NULL)

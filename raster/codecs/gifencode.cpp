@@ -412,7 +412,10 @@ void RasterImageGIF::cl_hash(long hsize)
         HashTab[i] = -1;
 }
 
-void RasterImageGIF::compressNONE(int init_bits, RasterFile* outfile)
+// The code state both LZW-style compressors start from: init_bits-wide
+// codes, the clear and end codes just above the pixel values, nothing
+// buffered.
+void RasterImageGIF::_startcodes(int init_bits, RasterFile* outfile)
 {
     nInitBits = init_bits;
     pOutFile = outfile;
@@ -425,6 +428,11 @@ void RasterImageGIF::compressNONE(int init_bits, RasterFile* outfile)
     nEOFCode = nClearCode + 1;
     nFreeEnt = nClearCode + 2;
     nAccumCount = 0;
+}
+
+void RasterImageGIF::compressNONE(int init_bits, RasterFile* outfile)
+{
+    _startcodes(init_bits, outfile);
 
     int ent = GifNextPixel();
     output((short)nClearCode);
@@ -447,17 +455,7 @@ void RasterImageGIF::compressNONE(int init_bits, RasterFile* outfile)
 
 void RasterImageGIF::compressLZW(int init_bits, RasterFile* outfile)
 {
-    nInitBits = init_bits;
-    pOutFile = outfile;
-    bClearFlag = 0;
-    nCurBits = 0;
-    dwCurAccum = 0;
-    nBits = init_bits;
-    nMaxCode = (1 << nBits) - 1;
-    nClearCode = 1 << (init_bits - 1);
-    nEOFCode = nClearCode + 1;
-    nFreeEnt = nClearCode + 2;
-    nAccumCount = 0;
+    _startcodes(init_bits, outfile);
 
     int ent = GifNextPixel();
     if (ent == -1)

@@ -193,12 +193,9 @@ bool RasterImageJAS::Decode(RasterFile* stream, DWORD formatId)
             DecodeGrey(*this, call, id, info.nFrame);
         }
     } catch (const JasFailure& f) {
-        strncpy(info.szLastError, f.text, 255);
-        info.szLastError[255] = 0;
-        return false;
+        return _fail(f.text);
     } catch (const std::bad_alloc&) {
-        strncpy(info.szLastError, "error: cannot allocate memory", 255);
-        return false;
+        return _fail("error: cannot allocate memory");
     }
     return true;
 }
@@ -268,10 +265,8 @@ bool RasterImageJAS::Encode(RasterFile* stream, DWORD formatId)
 {
     if (EncodeSafeCheck(stream))
         return false;
-    if (header.biClrUsed != 0 && !GreyPalette(*this)) {
-        strcpy(info.szLastError, "JasPer can save only RGB or GrayScale images");
-        return false;
-    }
+    if (header.biClrUsed != 0 && !GreyPalette(*this))
+        return _fail("JasPer can save only RGB or GrayScale images");
     JasCall call;
     try {
         if (jp2::Init() != 0)
@@ -292,22 +287,14 @@ bool RasterImageJAS::Encode(RasterFile* stream, DWORD formatId)
             throw JasFailure{"error: cannot encode image\n"};
         jp2::StreamFlush(call.stream);
     } catch (const JasFailure& f) {
-        strncpy(info.szLastError, f.text, 255);
-        info.szLastError[255] = 0;
-        return false;
+        return _fail(f.text);
     } catch (const std::bad_alloc&) {
-        strncpy(info.szLastError, "error : can't allocate memory", 255);
-        return false;
+        return _fail("error : can't allocate memory");
     }
     return true;
 }
 
 namespace {
-
-RasterImage* _jasmake()
-{
-    return new (std::nothrow) RasterImageJAS;
-}
 
 bool _jasdecode(RasterImage* codec, RasterFile* stream, DWORD imagetype)
 {
@@ -322,5 +309,7 @@ bool _jasencode(RasterImage* codec, RasterFile* stream, DWORD imagetype)
 }  // namespace
 
 const RasterCodec g_RasterCodecJAS = {
-    RASTER_FORMAT_JP2, RASTER_FORMAT_RAS, false, _jasmake, _jasdecode, _jasencode, NULL,
+    RASTER_FORMAT_JP2, RASTER_FORMAT_RAS, false, RasterCodecMake<RasterImageJAS>,
+    _jasdecode,
+    _jasencode, NULL,
 };

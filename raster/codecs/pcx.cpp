@@ -104,11 +104,6 @@ protected:
     static void SplitPixelPlane(const BYTE* indices, int width, BYTE* out, int plane);
 
 private:
-    bool _fail(const char* text)
-    {
-        _seterror(text);
-        return false;
-    }
     bool _unpack(const std::vector<BYTE>& data, size_t& at, std::vector<BYTE>& out);
     bool _palette(const PcxHeader& h, const std::vector<BYTE>& data, size_t at, bool extended);
     bool _rows(const PcxHeader& h, const std::vector<BYTE>& plain);

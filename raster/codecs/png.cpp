@@ -141,11 +141,6 @@ private:
     void _writeimage(PngState* st);
     void _writepalette(PngState* st);
     void _writergba(PngState* st);
-    bool _fail(const char* text)
-    {
-        _seterror(text);
-        return false;
-    }
 };
 
 // ---------------------------------------------------------------------------

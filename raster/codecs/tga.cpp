@@ -110,11 +110,6 @@ public:
     bool Encode(RasterFile* stream);
 
 private:
-    bool _fail(const char* text)
-    {
-        _seterror(text);
-        return false;
-    }
     bool _checkheader(const TgaHeader& h, bool& packed);
     bool _readmap(const TgaHeader& h, const std::vector<BYTE>& data, size_t& at);
     bool _readpixels(const TgaHeader& h, const BYTE* p, size_t n, bool packed);

@@ -55,13 +55,6 @@ public:
 
     bool Decode(RasterFile* stream);
     bool Encode(RasterFile* stream);
-
-private:
-    bool _fail(const char* text)
-    {
-        _seterror(text);
-        return false;
-    }
 };
 
 bool RasterImageWBMP::Decode(RasterFile* stream)

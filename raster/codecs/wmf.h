@@ -33,9 +33,4 @@ private:
     HENHMETAFILE LoadPlaceableMetafile(RasterFile* stream, long start,
                                        RasterPlaceableHeader& header);
     HENHMETAFILE LoadEnhancedMetafile(RasterFile* stream, long start, ENHMETAHEADER& header);
-    bool _fail(const char* text)
-    {
-        _seterror(text);
-        return false;
-    }
 };

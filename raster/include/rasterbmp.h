@@ -33,5 +33,4 @@ protected:
     void _readrle8(RasterFile* stream);
     void _readrle4(RasterFile* stream);
     bool _read32(RasterFile* stream, const DWORD masks[3]);
-    bool _fail(const char* text);
 };

@@ -145,6 +145,7 @@ protected:
     void compressNONE(int init_bits, RasterFile* outfile);
     void compressLZW(int init_bits, RasterFile* outfile);
     void compressRLE(int init_bits, RasterFile* outfile);
+    void _startcodes(int init_bits, RasterFile* outfile);
     void output(short code);
     void cl_hash(long hsize);
     void char_out(int c);
@@ -244,7 +245,6 @@ private:
     bool _painttruecolour(Walk& walk, const Frame& frame);
     // The true-colour picture replaces the last frame once all are painted.
     void _finishtruecolour(Walk& walk);
-    bool _fail(const char* text);
     // Bytes through the read-ahead buffer: reads (all or as many as there
     // are), skips, the logical position, and handing the unread bytes back.
     bool _read(RasterFile* fp, void* dst, size_t n);

@@ -307,6 +307,12 @@ protected:
 
     // Copies at most 255 characters of text into szLastError.
     void _seterror(const char* text);
+    // The same, for a codec step that ends with the failure.
+    bool _fail(const char* text)
+    {
+        _seterror(text);
+        return false;
+    }
     void _clearcolorcache() { info.bLastColorValid = false; }
 
     void* pDib;
