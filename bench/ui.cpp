@@ -37,26 +37,7 @@
 
 #include <unistd.h>
 
-namespace {
-
-std::atomic<long> g_allocations{0};
-
-}  // namespace
-
-// Counts every allocation made through new.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(size_t n)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n ? n : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t n) { return operator new(n); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
+#include "alloc_count.h"
 
 namespace {
 
