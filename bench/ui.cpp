@@ -96,25 +96,23 @@ struct Assets {
     }
 };
 
-struct Screen {
+// What every screen here has: a graph device over a main window of w x h
+// with the default font, and a tiled backdrop drawn first in each frame.
+struct Stage {
     UiGraph graph;
     KestrelMainWnd main;
     HFONT hfont = NULL;
     KFont* font = NULL;
     KWndBack_Ex2* backdrop = NULL;
-    KWndBack_Ex* dialog = NULL;
-    KSprite* strip = NULL;
-    KWndButton buttons[kButtons];
-    KWndEdit edits[kEdits];
 
-    Screen(const Assets& a, bool cut, bool present)
+    Stage(const Assets& a, bool cut, bool present, long w, long h, const char* title)
     {
         graph.m_present = present;
-        graph.Init(false, kW, kH, KCM_R5G6B5, false);
-        main.Create(KestrelWnd::m_ClassName, "ui", WS_POPUP | WS_VISIBLE, 0, 0, kW, kH,
+        graph.Init(false, w, h, KCM_R5G6B5, false);
+        main.Create(KestrelWnd::m_ClassName, title, WS_POPUP | WS_VISIBLE, 0, 0, int(w), int(h),
                     (HWND)NULL, 0);
         graph.SetHWND(main.GetHandle());
-        graph.ReSizeBackScreen(kW, kH, KCM_R5G6B5, false);
+        graph.ReSizeBackScreen(w, h, KCM_R5G6B5, false);
         if (!cut)
             graph.SetCutMode(false);
         hfont = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0,
@@ -122,11 +120,38 @@ struct Screen {
         font = graph.CreateFontA(hfont);
         graph.SetDefaultFont(font);
         main.SetGraph(&graph);
-        main.SetRect(0, 0, kW, kH);
-
+        main.SetRect(0, 0, int(w), int(h));
         backdrop = new KWndBack_Ex2(&graph, (a.dir + "/tile.txt").c_str(), NULL, NULL);
-        backdrop->Create(kW, kH, KCM_R5G6B5, 0);
-        backdrop->Update(kW, kH);
+        backdrop->Create(w, h, KCM_R5G6B5, 0);
+        backdrop->Update(w, h);
+    }
+    // The screen's own controls are released first, by its destructor.
+    ~Stage()
+    {
+        delete backdrop;
+        main.Release();
+        graph.ReleaseKFont(font);
+        DeleteObject(hfont);
+    }
+    // Dispatches the input waiting, as a game's frame starts.
+    static void Pump()
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+};
+
+struct Screen : Stage {
+    KWndBack_Ex* dialog = NULL;
+    KSprite* strip = NULL;
+    KWndButton buttons[kButtons];
+    KWndEdit edits[kEdits];
+
+    Screen(const Assets& a, bool cut, bool present) : Stage(a, cut, present, kW, kH, "ui")
+    {
         dialog = new KWndBack_Ex(&graph, (a.dir + "/frame.txt").c_str(), NULL, NULL);
         dialog->Create(kW - 80, kH - 80, KCM_R5G6B5, KSPR_COLORKEY);
         dialog->Update(kW - 80, kH - 80);
@@ -166,23 +191,15 @@ struct Screen {
             b.Release();
         for (KWndEdit& e : edits)
             e.Release();
-        delete backdrop;
         delete dialog;
         graph.ReleaseKSprite(strip);
-        main.Release();
-        graph.ReleaseKFont(font);
-        DeleteObject(hfont);
     }
 
     // One frame: the input waiting is dispatched, the skins and the window
     // tree are drawn and the device builds and replays the frame.
     void Frame()
     {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        Pump();
         backdrop->GetData()->Draw(0, 0);
         dialog->GetData()->Draw_ck(40, 40);
         main.Render(NULL);
@@ -265,34 +282,13 @@ void BM_Ui(benchmark::State& state)
 }
 
 // A screen w x h: the tiled backdrop and a 1000-line list box at (lx, ly).
-struct ListScreen {
-    UiGraph graph;
-    KestrelMainWnd main;
-    HFONT hfont = NULL;
-    KFont* font = NULL;
-    KWndBack_Ex2* backdrop = NULL;
+struct ListScreen : Stage {
     KWndListBox list;
     int direction = SB_LINEDOWN;
 
     ListScreen(const Assets& a, bool cut, bool present, long w, long h, long lx, long ly)
+        : Stage(a, cut, present, w, h, "list")
     {
-        graph.m_present = present;
-        graph.Init(false, w, h, KCM_R5G6B5, false);
-        main.Create(KestrelWnd::m_ClassName, "list", WS_POPUP | WS_VISIBLE, 0, 0, int(w), int(h),
-                    (HWND)NULL, 0);
-        graph.SetHWND(main.GetHandle());
-        graph.ReSizeBackScreen(w, h, KCM_R5G6B5, false);
-        if (!cut)
-            graph.SetCutMode(false);
-        hfont = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0,
-                            "SimSun");
-        font = graph.CreateFontA(hfont);
-        graph.SetDefaultFont(font);
-        main.SetGraph(&graph);
-        main.SetRect(0, 0, int(w), int(h));
-        backdrop = new KWndBack_Ex2(&graph, (a.dir + "/tile.txt").c_str(), NULL, NULL);
-        backdrop->Create(w, h, KCM_R5G6B5, 0);
-        backdrop->Update(w, h);
         list.SetGraph(&graph);
         list.Create("list", WS_CHILD | WS_VISIBLE, int(lx), int(ly), kListW, kListH, &main, 1);
         list.SetColor(0xFFFF, 0x841F);
@@ -305,14 +301,7 @@ struct ListScreen {
         SendMessageA(list.GetHandle(), WM_VSCROLL, SB_THUMBPOSITION, 0);
         main.AddChild(&list);
     }
-    ~ListScreen()
-    {
-        list.Release();
-        delete backdrop;
-        main.Release();
-        graph.ReleaseKFont(font);
-        DeleteObject(hfont);
-    }
+    ~ListScreen() { list.Release(); }
     // One line on, turning round at either end.
     void Scroll()
     {
@@ -325,11 +314,7 @@ struct ListScreen {
     }
     void Frame()
     {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        Pump();
         backdrop->GetData()->Draw(0, 0);
         main.Render(NULL);
     }
