@@ -73,6 +73,17 @@ int ToInt(double v)
     return (int)v;
 }
 
+// An offset or length within the section: negative values and NaN are 0,
+// and anything past 32 bits (no section is that long) stops there.
+unsigned long long ToPlace(double v)
+{
+    if (!(v > 0))
+        return 0;
+    if (v >= 4294967296.0)
+        return 4294967296ULL;
+    return (unsigned long long)v;
+}
+
 // A double as a float: NaN becomes 0 and values past a float's range stop
 // at its largest.
 float ToFloat(double v)
@@ -494,8 +505,8 @@ void RasterExifInfo::_entry(BYTE* entry, BYTE* offsetBase, unsigned long long ex
         if (number && UnitFactor(ToInt(v), factor))
             record->fFocalplaneUnits = factor;
         break;
-    case kTagThumbnailOffset: if (number) m_thumbOffset = (unsigned long long)(v < 0 ? 0 : v); break;
-    case kTagThumbnailLength: if (number) m_thumbSize = (unsigned long long)(v < 0 ? 0 : v); break;
+    case kTagThumbnailOffset: if (number) m_thumbOffset = ToPlace(v); break;
+    case kTagThumbnailLength: if (number) m_thumbSize = ToPlace(v); break;
     case kTagExifImageWidth:
     case kTagExifImageHeight:
         if (number && ToInt(v) > nExifImageWidth)

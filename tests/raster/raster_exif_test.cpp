@@ -341,4 +341,23 @@ TEST(RasterExif, FirstDirectoryAfterOffsetEight)
     }
 }
 
+// A thumbnail offset or length written as a float may be anything: huge,
+// negative or not a number. None of them points a thumbnail anywhere, and
+// none is converted out of range (the sanitizer build checks).
+TEST(RasterExif, ThumbnailPlacesFromFloatsOutOfRange)
+{
+    const uint32_t kHuge = 0x7149F2CA, kNegative = 0xC0A00000, kNaN = 0x7FC00000;
+    for (uint32_t offset : {kHuge, kNegative, kNaN})
+        for (uint32_t length : {kHuge, kNegative, kNaN}) {
+            ExifWriter w(false);
+            const uint32_t main = w.AddDirectory({w.ShortTag(274, 1)});
+            const uint32_t ifd1 = w.AddDirectory({{513, 11, 1, w.Long(offset)}, {514, 11, 1, w.Long(length)}});
+            w.Patch32(ExifWriter::LinkAt(main, 1), ifd1);
+            Bytes payload = w.Payload();
+            RasterExifInfo reader;
+            reader.ReadExifSection(payload.data(), unsigned(payload.size() + 2));
+            EXPECT_EQ(reader.GetRecord()->pThumbnail, nullptr);
+        }
+}
+
 }  // namespace
