@@ -692,7 +692,7 @@ void KRenderEngine::_steprecord(Node* n, bool canMatch)
 {
     Node* p = _stepnext();
     _stepother(n, p,
-               canMatch && p != NULL && (p->state & KRE_STATE_STALE) == 0 && SameRecord(p, n));
+               canMatch && p != NULL && (p->state & KRE_STATE_STALE) == 0 && SameFields(p, n));
 }
 
 void KRenderEngine::_stepmiss(Node* n, Node* p)
