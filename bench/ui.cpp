@@ -404,8 +404,6 @@ void BM_UiListAdd(benchmark::State& state)
     state.SetLabel("lines added to a full 1000-line list (linear: ratio near 1)");
 }
 
-}  // namespace
-
 BENCHMARK(BM_Ui)
     ->ArgsProduct({{kNothing, kTyped}, {0, 1}})
     ->ArgNames({"case", "present"})
@@ -418,9 +416,30 @@ BENCHMARK(BM_UiListScroll)
     ->Iterations(200);
 BENCHMARK(BM_UiListAdd)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// `--profile-list FRAMES SCREEN` scrolls only one list screen, for a
+// profiler: SCREEN 1 with frame comparison, 0 redrawn whole, 2 the list's
+// area alone redrawn whole.
+int ProfileList(long frames, int screen)
+{
+    StartDesktop();
+    static Assets assets;
+    ListScreen s(assets, screen == 1, false, screen == 2 ? ListScreen::kListW : kW,
+                 screen == 2 ? ListScreen::kListH : kH, screen == 2 ? 0 : 100,
+                 screen == 2 ? 0 : 60);
+    for (long i = 0; i < frames; i++) {
+        s.Scroll();
+        s.Frame();
+    }
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     kbase::SetEcho(false);
+    if (argc == 4 && std::string(argv[1]) == "--profile-list")
+        return ProfileList(std::atol(argv[2]), std::atoi(argv[3]));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -26,6 +26,9 @@ public:
     // True when a marked cell lies under r.
     bool Touches(const RECT& r) const;
 
+    // Marked cells under r, and cells under r in all.
+    void CountUnder(const RECT& r, long& marked, long& cells) const;
+
     long MarkedCells() const { return m_marked; }
     long Cells() const { return m_cols * m_rows; }
     // Pixels of the sprite inside marked cells.
@@ -40,6 +43,8 @@ public:
     void ForEachRect(const RECT& r, F f);
 
 private:
+    // How many of the n marks from p are set.
+    static long countMarks(const uint8_t* p, long n);
     // The cells r covers, clipped to the grid; false when none.
     bool cellRange(const RECT& r, long& x0, long& y0, long& x1, long& y1) const
     {

@@ -387,6 +387,11 @@ private:
     bool _mostlydirty(long fresh, long seen, long total) const;
     int _countdirty();
     KDirtyGrid* _choosegrid();
+    bool _cutstats();
+    double _estimate(const RECT& r) const;
+    bool _boxpays();
+    RECT _dirtybounds() const;
+    bool _insidevanished(const RECT& r) const;
     void _buildfromgrid(KDirtyGrid& grid);
     void _buildexact();
     bool _touchesdirty(const rectlist_node* node) const;
@@ -449,7 +454,7 @@ private:
     std::vector<char> m_uncutMarked;  // per m_uncut: marked on the grid already
     bool m_bWhole;         // this frame's cut-sprite commands are all drawn whole
     // How the last frame of the cut sprite was built.
-    enum FrameMode { kFrameUnchanged, kFrameExact, kFrameGrid, kFrameWhole };
+    enum FrameMode { kFrameUnchanged, kFrameExact, kFrameBox, kFrameGrid, kFrameWhole };
     FrameMode m_lastMode;
     long m_nCutCommands;   // this frame's commands on the cut sprite
     double m_cutArea;      // and the pixels of their rectangles

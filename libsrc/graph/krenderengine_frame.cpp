@@ -76,6 +76,12 @@ const double kCommandCost = 320.0;
 // commands), 0.81 where it costs 1.14 (2000 commands, the finest grid).
 const double kWholeShare = 0.7;
 
+// Changes whose cells fill at least this share of the cells under their
+// bounds (rows of a list that all moved, a panel redrawn line by line) are
+// redrawn as that one rectangle: the grid's cells would only stick out past
+// it, in more pieces.
+const double kBoxFill = 0.85;
+
 // Marks a previous-frame command that this frame has already matched; it
 // lives only during BuildingFrame, whose last step empties that list.
 const DWORD KRE_STATE_MATCHED = 0x80000000u;
@@ -605,10 +611,12 @@ void KRenderEngine::_finishbuild(bool whole, bool changed)
     m_nMarkedDirty = m_dirty.size();
     if (changed) {
         KDirtyGrid* grid = NULL;
-        bool exact = false;
+        bool exact = false, box = false;
         if (!whole) {
             exact = int(m_dirty.size()) <= kMaxDirtyRects && _countdirty() <= kMaxDirtyRects;
-            if (!exact) {
+            if (!exact && _boxpays()) {
+                exact = box = true;
+            } else if (!exact) {
                 grid = _choosegrid();
                 whole = grid == NULL;
             }
@@ -631,7 +639,7 @@ void KRenderEngine::_finishbuild(bool whole, bool changed)
                     AddToList(m_pWork, node, true);
             }
         } else if (exact) {
-            m_lastMode = kFrameExact;
+            m_lastMode = box ? kFrameBox : kFrameExact;
             _buildexact();
         } else {
             m_lastMode = kFrameGrid;
@@ -732,21 +740,12 @@ void KRenderEngine::_stepreset()
 // exactly what changed is redrawn.
 void KRenderEngine::_buildexact()
 {
-    m_dirtyBox = {0, 0, 0, 0};
-    if (!m_dirty.empty()) {
-        m_dirtyBox = m_dirty[0];
-        for (const RECT& d : m_dirty) {
-            m_dirtyBox.left = std::min(m_dirtyBox.left, d.left);
-            m_dirtyBox.top = std::min(m_dirtyBox.top, d.top);
-            m_dirtyBox.right = std::max(m_dirtyBox.right, d.right);
-            m_dirtyBox.bottom = std::max(m_dirtyBox.bottom, d.bottom);
-        }
-    }
     // Unchanged commands that touch no dirty rectangle would never be
     // drawn: they are left out of the work list, which keeps its walks as
     // short as the change is small.
     // Most commands lie nowhere near the bounds of all dirty rectangles:
     // that test comes first, without a call.
+    m_dirtyBox = _dirtybounds();
     const RECT box = m_dirtyBox;
     Node* node = m_pRecord->list.GetHead();
     for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext) {
@@ -764,6 +763,80 @@ void KRenderEngine::_buildexact()
     _cutdirty();
 }
 
+// The bounds of every dirty rectangle.
+RECT KRenderEngine::_dirtybounds() const
+{
+    RECT box = {0, 0, 0, 0};
+    if (!m_dirty.empty()) {
+        box = m_dirty[0];
+        for (const RECT& d : m_dirty) {
+            box.left = std::min(box.left, d.left);
+            box.top = std::min(box.top, d.top);
+            box.right = std::max(box.right, d.right);
+            box.bottom = std::max(box.bottom, d.bottom);
+        }
+    }
+    return box;
+}
+
+// The commands on the cut sprite and the pixels they cover; false when
+// there is nothing to weigh.
+bool KRenderEngine::_cutstats()
+{
+    m_nCutCommands = long(m_pRecord->list.GetCount());
+    m_cutArea = 0;
+    Node* node = m_pRecord->list.GetHead();
+    for (long i = 0; i < m_nCutCommands; i++, node = node->m_pNext)
+        m_cutArea += double(node->rcDst.right - node->rcDst.left) *
+                     double(node->rcDst.bottom - node->rcDst.top);
+    const double area = double(m_sprCut->width) * double(m_sprCut->height);
+    return area > 0 && m_nCutCommands > 0 && m_cutArea > 0;
+}
+
+// What redrawing the rectangle r costs, in pixels of a blit. Commands are
+// taken as squares of the mean area spread evenly over the sprite: r then
+// meets about n (w + c)(h + c) / area of them, each a clipped replay, and
+// redraws depth pixels for each of its own.
+double KRenderEngine::_estimate(const RECT& r) const
+{
+    const double area = double(m_sprCut->width) * double(m_sprCut->height);
+    const double n = double(m_nCutCommands);
+    const double depth = m_cutArea / area;
+    const double c = std::sqrt(m_cutArea / n);
+    const double w = r.right - r.left, h = r.bottom - r.top;
+    return depth * w * h + kPieceCost * n * (w + c) * (h + c) / area;
+}
+
+// True when the changes nearly fill their bounds and redrawing those is
+// cheaper than a full redraw: the bounds are then the one dirty rectangle
+// (everything vanished or changed lies inside them).
+bool KRenderEngine::_boxpays()
+{
+    const RECT box = _dirtybounds();
+    long marked = 0, cells = 0;
+    m_grids[0].CountUnder(box, marked, cells);
+    if (cells == 0 || double(marked) < kBoxFill * double(cells) || !_cutstats())
+        return false;
+    const double full = m_cutArea + kPieceCost * double(m_nCutCommands);
+    if (_estimate(box) >= kWholeShare * full)
+        return false;
+    m_dirty.assign(1, box);
+    m_vanished.assign(1, box);
+    // An uncuttable unchanged command touching the box is drawn whole, and
+    // what lies under and over it outside the box is redrawn: its rectangle
+    // is dirty too, and so on for the ones it touches.
+    for (size_t d = 0; d < m_dirty.size(); d++) {
+        for (Node*& u : m_uncut) {
+            RECT r = m_dirty[d];
+            if (u != NULL && RectInNode(u, r)) {
+                m_dirty.push_back(u->rcDst);
+                u = NULL;
+            }
+        }
+    }
+    return true;
+}
+
 // Many dirty rectangles: marked on grids of three cell sizes, each merged
 // into disjoint rectangles. Returns the grid whose redraw is cheapest by
 // estimate, or null when a full redraw is cheaper still.
@@ -773,31 +846,24 @@ void KRenderEngine::_buildexact()
 // them, which its estimate pays for.
 KDirtyGrid* KRenderEngine::_choosegrid()
 {
+    if (m_nCutCommands == 0)  // unless _boxpays counted them
+        _cutstats();
     const double area = double(m_sprCut->width) * double(m_sprCut->height);
-    m_nCutCommands = long(m_pRecord->list.GetCount());
-    m_cutArea = 0;
-    Node* node = m_pRecord->list.GetHead();
-    for (long i = 0; i < m_nCutCommands; i++, node = node->m_pNext)
-        m_cutArea += double(node->rcDst.right - node->rcDst.left) *
-                     double(node->rcDst.bottom - node->rcDst.top);
     if (area <= 0 || m_nCutCommands == 0 || m_cutArea <= 0)
         return NULL;
-    // Commands are taken as squares of the mean area spread evenly over the
-    // sprite: a rectangle w x h then meets about n (w + c)(h + c) / area of
-    // them, each a clipped replay, and redraws depth pixels for each of its
-    // own.
     const double n = double(m_nCutCommands);
     const double depth = m_cutArea / area;
-    const double c = std::sqrt(m_cutArea / n);
     const double full = m_cutArea + kPieceCost * n;
     // Building the pieces walks every command and the cells under it.
     const double build = kCommandCost * n;
     KDirtyGrid* best = NULL;
     double bestCost = kWholeShare * full;
     // No grid redraws less than the finest one's cells as marked so far,
-    // nor builds for less: when even that is too dear, the grids need not
-    // be made.
-    if (build + depth * double(m_grids[0].MarkedPixels()) >= bestCost)
+    // nor builds for less, nor meets fewer commands than those cells hold
+    // (a rectangle's estimate below counts at least n w h / area pieces):
+    // when even that is too dear, the grids need not be made.
+    const double marked = double(m_grids[0].MarkedPixels());
+    if (build + depth * marked + kPieceCost * n * marked / area >= bestCost)
         return NULL;
     m_uncutMarked.assign(m_uncut.size(), 0);
     for (int g = 0; g < kGrids; g++) {
@@ -825,10 +891,8 @@ KDirtyGrid* KRenderEngine::_choosegrid()
         }
         grid.Merge();
         double cost = build;
-        for (const RECT& r : grid.Rects()) {
-            const double w = r.right - r.left, h = r.bottom - r.top;
-            cost += depth * w * h + kPieceCost * n * (w + c) * (h + c) / area;
-        }
+        for (const RECT& r : grid.Rects())
+            cost += _estimate(r);
         if (cost < bestCost) {
             bestCost = cost;
             best = &grid;
@@ -870,6 +934,17 @@ void KRenderEngine::_buildfromgrid(KDirtyGrid& grid)
     }
 }
 
+// True when r lies inside one rectangle that step 2 redrew: every
+// unchanged command there is drawn already, and what cutting left undrawn
+// lies outside it.
+bool KRenderEngine::_insidevanished(const RECT& r) const
+{
+    for (const RECT& v : m_vanished)
+        if (r.left >= v.left && r.top >= v.top && r.right <= v.right && r.bottom <= v.bottom)
+            return true;
+    return false;
+}
+
 // Steps 2 and 3 of a frame: the unchanged commands are drawn inside the
 // rectangles of what vanished or changed, and of what is drawn whole.
 void KRenderEngine::_cutdirty()
@@ -894,6 +969,8 @@ void KRenderEngine::_cutdirty()
                 IsNotProcessNode(node) && (node->state & KRE_STATE_SPREAD) == 0) {
                 node->state |= KRE_STATE_SPREAD;
                 RECT rc = node->rcDst;
+                if (_insidevanished(rc))
+                    continue;  // step 2 redrew everything there already
                 ThisFrame(m_pWork, NULL, rc);
                 again = true;
             }

@@ -65,8 +65,38 @@ TEST(DirtyGrid, MergedRectanglesCoverTheMarkedCellsOnce)
             ASSERT_EQ(got[size_t(i)], int(want[size_t(i)])) << "round " << round << " pixel " << i;
         EXPECT_EQ(grid.MarkedPixels(), pixels);
 
+        // Marked cells, in all and under a rectangle, against the picture.
+        auto cellMarked = [&](long cx, long cy) {
+            return want[size_t(std::min(cy * cell, h - 1) * w + std::min(cx * cell, w - 1))] != 0;
+        };
+        const long cols = (w + cell - 1) / cell, rows = (h + cell - 1) / cell;
+        long markedCells = 0;
+        for (long cy = 0; cy < rows; cy++)
+            for (long cx = 0; cx < cols; cx++)
+                markedCells += cellMarked(cx, cy);
+        EXPECT_EQ(grid.MarkedCells(), markedCells) << "round " << round;
+
         for (int q = 0; q < 20; q++) {
             const RECT r = RandomRect(rng, w, h);
+            long under = 0, cells = 0, gotUnder = -1, gotCells = -1;
+            for (long cy = 0; cy < rows; cy++)
+                for (long cx = 0; cx < cols; cx++) {
+                    const RECT c{LONG(cx * cell), LONG(cy * cell), LONG(cx * cell + cell),
+                                 LONG(cy * cell + cell)};
+                    RECT on = r;  // the part of r on the sprite
+                    on.left = std::max<LONG>(on.left, 0);
+                    on.top = std::max<LONG>(on.top, 0);
+                    on.right = std::min<LONG>(on.right, LONG(w));
+                    on.bottom = std::min<LONG>(on.bottom, LONG(h));
+                    if (Overlap(c, on)) {
+                        cells++;
+                        under += cellMarked(cx, cy);
+                    }
+                }
+            grid.CountUnder(r, gotUnder, gotCells);
+            EXPECT_EQ(gotUnder, under) << "round " << round;
+            EXPECT_EQ(gotCells, cells) << "round " << round;
+
             std::set<int> expect, seen;
             for (size_t id = 0; id < grid.Rects().size(); id++)
                 if (Overlap(grid.Rects()[id], r))

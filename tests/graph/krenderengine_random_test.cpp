@@ -252,6 +252,56 @@ TEST_F(RandomFrames, ManyClusteredOrSpreadChangesEqualFullRedraws)
     EXPECT_GT(gridFrames, 20);  // the grid is what these frames exercise
 }
 
+// A panel whose rows all move each frame (a list scrolled a line at a time)
+// over a backdrop and under and over other commands of every kind, some
+// reaching out of the panel: the changes fill their bounds, which are then
+// redrawn as one rectangle, and the picture is the full redraw's.
+TEST_F(RandomFrames, RowsThatAllMoveEqualFullRedraws)
+{
+    int boxFrames = 0;
+    for (uint32_t seq = 0; seq < 24; seq++) {
+        Side cut(true, seq, kBigW, kBigH), full(false, seq, kBigW, kBigH);
+        std::mt19937 rng(7000 + seq);
+        const long px = long(rng() % 200), py = long(rng() % 100), rowH = 6 + long(rng() % 4);
+        std::vector<Item> under, over;
+        for (int i = 0; i < 160; i++) {
+            Item it = RandomItem(rng, kBigW, kBigH);
+            if (it.kind == kAlphaSpr || it.kind == kFillAlpha)
+                it.kind = kAlpha;  // those never match, and would change every frame
+            if (i % 2) {  // near the panel, often across its edge
+                it.x = px - 20 + long(rng() % 300);
+                it.y = py - 20 + long(rng() % 400);
+            }
+            (rng() % 2 ? under : over).push_back(it);
+        }
+        for (int frame = 0; frame < 6; frame++) {
+            std::vector<Item> items = under;
+            for (int row = 0; row < 40; row++) {  // each row shows the next line's content
+                Item it;  // the row's fill, and on some rows a text or a sprite
+                it.kind = kClear;
+                it.x = px;
+                it.y = py + row * rowH;
+                it.w = 200;
+                it.h = rowH - 1;
+                it.sprite = (row + frame) % 4;
+                it.value = WORD(0x1234 * (row + frame + 1));
+                items.push_back(it);
+                if ((row + frame) % 3 != 0) {
+                    it.kind = (row + frame) % 3 == 1 ? kText : kBltCk;
+                    it.x += (row * 7) % 150;
+                    items.push_back(it);
+                }
+            }
+            items.insert(items.end(), over.begin(), over.end());
+            cut.Frame(items);
+            full.Frame(items);
+            boxFrames += KRenderEngineAccess::LastFrameUsedBox(cut.g.GetRenderEngine());
+            ASSERT_NO_FATAL_FAILURE(ExpectSamePictures(cut, full, kBigW, kBigH, seq, frame));
+        }
+    }
+    EXPECT_GT(boxFrames, 60);  // the one rectangle is what these frames exercise
+}
+
 // Frames whose commands mostly repeat in place, as a game's do: a few
 // change each frame, a source sprite changes its pixels part way through
 // recording, and texts are formatted from formats whose values repeat or

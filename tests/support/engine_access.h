@@ -31,6 +31,10 @@ struct KRenderEngineAccess {
     {
         return e->m_lastMode == KRenderEngine::kFrameGrid;
     }
+    static bool LastFrameUsedBox(KRenderEngine* e)
+    {
+        return e->m_lastMode == KRenderEngine::kFrameBox;
+    }
     static DWORD RecordCapacity(KRenderEngine* e) { return e->m_pRecord->capacity; }
     static KRenderEngine::rectlist* RecordList(KRenderEngine* e) { return e->m_pRecord; }
     static BYTE* Request(KRenderEngine* e, DWORD size)
