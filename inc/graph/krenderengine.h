@@ -374,6 +374,8 @@ private:
     void PreFrame(rectlist* list, RECT& rect);
     void ThisFrame(rectlist* list, void* cursor, RECT& rect);
     void Replay(const rectlist_node* node);
+    void _replaytext(const rectlist_node* node);
+    SPRITE_DATA* _window(SPRITE_DATA* spr, const RECT& r);
 
     rectlist* NewList();
     void EmptyList(rectlist* list);
@@ -434,6 +436,7 @@ private:
     std::vector<PrevKey> m_prevIndex;  // in list order, from the first unmatched
     std::vector<int> m_prevBuckets;    // first entry of each bucket, -1 when empty
     std::vector<int> m_prevTails;      // last entry of each bucket, -1 when empty
+    std::vector<uintptr_t> m_window;   // _window's sprite header and row pointers
     std::vector<RECT> m_dirty;         // _countdirty's rectangles
     std::vector<RECT> m_vanished;      // of the commands that vanished, in list order
     RECT m_dirtyBox = {0, 0, 0, 0};    // the bounds of m_dirty

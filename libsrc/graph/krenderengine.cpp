@@ -668,7 +668,7 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
     node->op = op;
     node->state = 0;
     SetDstRect(node, left, y, left + w, y + h);
-    SetSrcRect(node, 0, 0, 0, 0);
+    SetSrcRect(node, left, y, left + w, y + h);  // where the whole text lies
     node->src = NULL;
     node->param = uintptr_t(at);
     if (m_bStep)

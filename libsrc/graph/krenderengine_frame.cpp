@@ -138,12 +138,18 @@ bool SameText(const KRE_TEXT_PARAM* a, const KRE_TEXT_PARAM* b, bool width)
     return std::strcmp(a->text, b->text) == 0;
 }
 
-// Text, the scaled blits and diagonal lines cannot be cut into bands: a
-// band of them is not the same drawing on fewer pixels.
+bool IsText(const KRenderEngine::rectlist_node* n)
+{
+    return n->op == KRE_OP_PRINTF || n->op == KRE_OP_PRINTF_WIDTH;
+}
+
+// The scaled blits and diagonal lines cannot be cut into bands: a band of
+// them is not the same drawing on fewer pixels. Text can: a band of it is
+// the text drawn on a window of the sprite (its source rectangle keeps
+// where the whole text lies).
 bool IsCuttable(const KRenderEngine::rectlist_node* n)
 {
-    const uint32_t uncuttable = 1u << KRE_OP_PRINTF | 1u << KRE_OP_PRINTF_WIDTH |
-                                1u << KRE_OP_BLT_ZOOM | 1u << KRE_OP_BLT_ZOOM_ALPHA |
+    const uint32_t uncuttable = 1u << KRE_OP_BLT_ZOOM | 1u << KRE_OP_BLT_ZOOM_ALPHA |
                                 1u << KRE_OP_BLT_ZOOM_CK;
     if (n->op < 32 && (uncuttable >> n->op & 1u))
         return false;
@@ -157,8 +163,10 @@ void ClipCopy(const KRenderEngine::rectlist_node* node, const RECT& r,
               KRenderEngine::rectlist_node* piece)
 {
     *piece = *node;
-    if (node->op == KRE_OP_CLEAR || node->op == KRE_OP_LINE) {
-        piece->rcDst = r;  // no source; a line's source rectangle holds its direction
+    if (node->op == KRE_OP_CLEAR || node->op == KRE_OP_LINE || IsText(node)) {
+        // No source; a line's source rectangle holds its direction, a
+        // text's the place of the whole text.
+        piece->rcDst = r;
         return;
     }
     const RECT& d = node->rcDst;
@@ -364,6 +372,7 @@ int KRenderEngine::CutNode(rectlist_node* node, RECT& r, rectlist_node* piece)
         SetStateNotProcess(node);
         return 0;
     }
+    const RECT source = s;
     *piece = *node;
     if (above > 0) {
         piece->rcDst.bottom = r.top;
@@ -385,6 +394,10 @@ int KRenderEngine::CutNode(rectlist_node* node, RECT& r, rectlist_node* piece)
         piece->rcSrc.left = piece->rcSrc.right - right;
         d.right = r.right;
         s.right -= right;
+    }
+    if (IsText(node)) {  // both keep the place of the whole text
+        s = source;
+        piece->rcSrc = source;
     }
     return 1;
 }
@@ -978,6 +991,59 @@ void KRenderEngine::_cutdirty()
     }
 }
 
+// A window onto the rectangle r of spr (r within spr): a sprite header
+// whose rows start inside spr's rows. Kept from call to call; it grows only
+// with the tallest window asked for.
+SPRITE_DATA* KRenderEngine::_window(SPRITE_DATA* spr, const RECT& r)
+{
+    const long h = r.bottom - r.top;
+    const size_t words = (sizeof(SPRITE_DATA) + sizeof(uintptr_t) - 1) / sizeof(uintptr_t) + size_t(h);
+    if (m_window.size() < words)
+        m_window.resize(words);
+    SPRITE_DATA* w = reinterpret_cast<SPRITE_DATA*>(m_window.data());
+    const long bytes = spr->kcm == KCM_GRAY ? 1 : 2;
+    w->flags = spr->flags;
+    w->width = r.right - r.left;
+    w->height = h;
+    w->alignwidth = (w->width + 3) & ~3L;
+    w->rows = h;
+    w->pitch = spr->pitch;
+    w->ref = 1;
+    w->kcm = spr->kcm;
+    w->reserved[0] = w->reserved[1] = 0;
+    for (long y = 0; y < h; y++)
+        w->lpRows[y] = spr->lpRows[r.top + y] + r.left * bytes;
+    return w;
+}
+
+// A text command: its source rectangle is where the whole text lies; a
+// piece of it (a smaller destination) draws the text on a window of the
+// sprite over the piece alone, so exactly the piece's pixels change.
+void KRenderEngine::_replaytext(const rectlist_node* n)
+{
+    const KRE_TEXT_PARAM* p = TextParam(n);
+    const RECT& d = n->rcDst;
+    const RECT& s = n->rcSrc;
+    SPRITE_DATA* target = n->dst;
+    long x = s.left, y = s.top;
+    if (!SameRect(d, s)) {
+        RECT r = d;  // a piece lies on the sprite; only its part there counts
+        r.left = std::max<LONG>(r.left, 0);
+        r.top = std::max<LONG>(r.top, 0);
+        r.right = std::min<LONG>(r.right, LONG(target->width));
+        r.bottom = std::min<LONG>(r.bottom, LONG(target->height));
+        if (r.left >= r.right || r.top >= r.bottom)
+            return;
+        target = _window(target, r);
+        x -= r.left;
+        y -= r.top;
+    }
+    if (n->op == KRE_OP_PRINTF_WIDTH)
+        p->font->DrawString(target, x, y, p->colour, p->text, p->width, false);
+    else
+        p->font->DrawString(target, x, y, p->colour, p->text);
+}
+
 // Draws one command through the device primitive of its code.
 void KRenderEngine::Replay(const rectlist_node* n)
 {
@@ -994,11 +1060,10 @@ void KRenderEngine::Replay(const rectlist_node* n)
     case KRE_OP_BLT_CK:
         g->_bltsprite_ck(n->dst, d.left, d.top, n->src, s.left, s.top, s.right, s.bottom);
         break;
-    case KRE_OP_PRINTF: {
-        const KRE_TEXT_PARAM* p = TextParam(n);
-        p->font->DrawString(n->dst, d.left, d.top, p->colour, p->text);
+    case KRE_OP_PRINTF:
+    case KRE_OP_PRINTF_WIDTH:
+        _replaytext(n);
         break;
-    }
     case KRE_OP_LINE:
         if (n->rcSrc.left == KRE_LINE_DOWNLEFT)
             g->_line(n->dst, d.right - 1, d.top, d.left, d.bottom - 1, DWORD(n->param));
@@ -1013,11 +1078,6 @@ void KRenderEngine::Replay(const rectlist_node* n)
         g->_bltsprite_alpha(n->dst, d.left, d.top, n->src, s.left, s.top, s.right, s.bottom,
                             BYTE(n->param));
         break;
-    case KRE_OP_PRINTF_WIDTH: {
-        const KRE_TEXT_PARAM* p = TextParam(n);
-        p->font->DrawString(n->dst, d.left, d.top, p->colour, p->text, p->width, false);
-        break;
-    }
     case KRE_OP_BLT_ADDITIVE:
         g->_bltsprite_additive(n->dst, d.left, d.top, n->src, s.left, s.top, s.right, s.bottom,
                                BYTE(n->param));

@@ -89,7 +89,13 @@ struct Side {
         case kFillAlpha: back->Blt_alpha(it.x, it.y, it.value, 0, 0, it.w, it.h, alpha); break;
         case kClear: back->Clear(it.x, it.y, it.w, it.h, it.value); break;
         case kLine: back->Line(it.x, it.y, it.x + it.w, it.y + it.h, it.value); break;
-        case kText: back->Printf(&font, it.x, it.y, it.value, "t%u", unsigned(it.value % 97)); break;
+        case kText:  // some with a width limit, some wrapped over lines
+            if (it.value % 3 == 0)
+                back->Printf(&font, it.x, it.y, it.value, "t%u", unsigned(it.value % 97));
+            else
+                back->Printf(&font, it.x, it.y, it.value, long(it.w), "t%u t%u", unsigned(it.value % 97),
+                             unsigned(it.value % 13));
+            break;
         case kZoom: s->Draw_zoom(it.x, it.y, it.w, it.h); break;
         default: back->Blt_zoom_ck(it.x, it.y, it.w, it.h, s, 0, 0, sw, sh); break;
         }

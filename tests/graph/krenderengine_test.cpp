@@ -478,22 +478,29 @@ TEST_F(RenderEngine, ChangedTextIsDrawnWholeAndEverythingUnderItInItsRectangle)
     EXPECT_EQ(BackPx(40, 40), 0xABCD);
 }
 
-TEST_F(RenderEngine, UnchangedTextTouchingAChangeIsDrawnWhole)
+// A text under a change is redrawn there alone: a window of the back screen
+// over the change, the text drawn on it at its own place.
+TEST_F(RenderEngine, UnchangedTextTouchingAChangeIsRedrawnOnlyThere)
 {
-    BoxFont font(8);
+    BoxFont font(8);  // "abcd": four 4 x 8 boxes from (0, 0)
     KSprite* bg = Solid(kW, kH, 0x0011);
     KSprite* s = Solid(4, 4, 0xF800);
     bg->Draw(0, 0);
     back->Printf(&font, 0, 0, 0x100, "abcd");
-    s->Draw(30, 30);
+    s->Draw(2, 5);  // over 'a' and 'b', and below the text
     g.Render();
-    *SpritePixel16(g.GetBackScreenData(), 14, 2) = 0xABCD;  // inside the text, far from the change
+    *SpritePixel16(g.GetBackScreenData(), 3, 1) = 0xABCD;   // in 'a', above the sprite
+    *SpritePixel16(g.GetBackScreenData(), 14, 2) = 0xABCD;  // in 'd', far from it
     bg->Draw(0, 0);
     back->Printf(&font, 0, 0, 0x100, "abcd");
-    s->Draw(2, 2);  // now overlaps the text
+    s->Draw(30, 30);  // gone from the text
     g.Render();
-    EXPECT_EQ(BackPx(14, 2), WORD(0x100 + 'd'));
-    EXPECT_EQ(BackPx(31, 31), 0x0011);
+    EXPECT_EQ(BackPx(3, 6), WORD(0x100 + 'a'));
+    EXPECT_EQ(BackPx(5, 7), WORD(0x100 + 'b'));
+    EXPECT_EQ(BackPx(3, 8), 0x0011);  // below the text, where the sprite was
+    EXPECT_EQ(BackPx(3, 1), 0xABCD);  // outside what changed: not drawn
+    EXPECT_EQ(BackPx(14, 2), 0xABCD);
+    EXPECT_EQ(BackPx(31, 31), 0xF800);
 }
 
 TEST_F(RenderEngine, AnotherCutSpriteIsBroughtUpToDateBeforeItIsRead)
