@@ -45,10 +45,18 @@ void KDirtyGrid::Mark(const RECT& r)
     long x0, y0, x1, y1;
     if (!cellRange(r, x0, y0, x1, y1))
         return;
+    const long n = x1 - x0;
     for (long y = y0; y < y1; y++) {
-        uint8_t* row = &m_marks[size_t(y * m_cols)];
-        m_marked += (x1 - x0) - countMarks(row + x0, x1 - x0);
-        std::memset(row + x0, 1, size_t(x1 - x0));
+        uint8_t* row = &m_marks[size_t(y * m_cols + x0)];
+        if (n <= 8) {  // most changes span a few cells: no calls for those
+            for (long x = 0; x < n; x++) {
+                m_marked += 1 - row[x];
+                row[x] = 1;
+            }
+            continue;
+        }
+        m_marked += n - countMarks(row, n);
+        std::memset(row, 1, size_t(n));
     }
 }
 
