@@ -38,6 +38,14 @@ public:
     // sprite), which Rects then holds.
     void Merge();
     const std::vector<RECT>& Rects() const { return m_rects; }
+    // Shrinks the merged rectangles to what the marking rectangles cover of
+    // them: between BeginFit and EndFit, Fit is given every rectangle that
+    // was marked, and each merged rectangle becomes the bounds of their
+    // parts inside it. The rectangles stay disjoint and still hold every
+    // marked pixel, with less of the cells' rounding around it.
+    void BeginFit();
+    void Fit(const RECT& r);
+    void EndFit();
     // Calls f (index) once for each merged rectangle under r.
     template <class F>
     void ForEachRect(const RECT& r, F f);
@@ -66,6 +74,7 @@ private:
     std::vector<uint8_t> m_marks;   // one per cell, row by row
     std::vector<int> m_owner;       // the merged rectangle of each marked cell
     std::vector<RECT> m_rects;
+    std::vector<RECT> m_fit;        // per rectangle: the bounds fitted so far
     std::vector<uint32_t> m_seen;   // per rectangle: the last visit that reported it
     uint32_t m_visit = 0;
     struct Run {

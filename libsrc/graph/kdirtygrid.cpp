@@ -21,6 +21,7 @@ void KDirtyGrid::Reset(long w, long h, int shift)
     m_rects.reserve(cells);
     m_seen.reserve(cells);
     m_owner.reserve(cells);
+    m_fit.reserve(cells);
     m_runs.reserve(size_t(m_cols));
     m_above.reserve(size_t(m_cols));
 }
@@ -155,4 +156,38 @@ void KDirtyGrid::Merge()
     }
     m_seen.assign(m_rects.size(), 0u);
     m_visit = 0;
+}
+
+void KDirtyGrid::BeginFit()
+{
+    m_fit.assign(m_rects.size(), RECT{0, 0, 0, 0});
+}
+
+void KDirtyGrid::Fit(const RECT& r)
+{
+    ForEachRect(r, [&](int id) {
+        const RECT& m = m_rects[size_t(id)];
+        const RECT part{std::max(m.left, r.left), std::max(m.top, r.top),
+                        std::min(m.right, r.right), std::min(m.bottom, r.bottom)};
+        if (part.left >= part.right || part.top >= part.bottom)
+            return;
+        RECT& f = m_fit[size_t(id)];
+        if (f.left >= f.right) {
+            f = part;
+            return;
+        }
+        f.left = std::min(f.left, part.left);
+        f.top = std::min(f.top, part.top);
+        f.right = std::max(f.right, part.right);
+        f.bottom = std::max(f.bottom, part.bottom);
+    });
+}
+
+void KDirtyGrid::EndFit()
+{
+    // Every merged rectangle holds a marked cell, and every marked cell a
+    // part of a fitted rectangle; one fitted with nothing is kept whole.
+    for (size_t id = 0; id < m_rects.size(); id++)
+        if (m_fit[id].left < m_fit[id].right)
+            m_rects[id] = m_fit[id];
 }

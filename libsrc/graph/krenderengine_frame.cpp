@@ -903,6 +903,14 @@ KDirtyGrid* KRenderEngine::_choosegrid()
             }
         }
         grid.Merge();
+        // The rectangles shrink to the changes inside them.
+        grid.BeginFit();
+        for (const RECT& d : m_dirty)
+            grid.Fit(d);
+        for (size_t u = 0; u < m_uncut.size(); u++)
+            if (m_uncutMarked[u])
+                grid.Fit(m_uncut[u]->rcDst);
+        grid.EndFit();
         double cost = build;
         for (const RECT& r : grid.Rects())
             cost += _estimate(r);

@@ -35,9 +35,11 @@ TEST(DirtyGrid, MergedRectanglesCoverTheMarkedCellsOnce)
         KDirtyGrid grid, coarse;
         grid.Reset(w, h, shift);
         std::vector<char> want(size_t(w * h), 0);
+        std::vector<RECT> marked;
         for (int k = int(rng() % 12); k > 0; k--) {
             RECT r = RandomRect(rng, w, h);
             grid.Mark(r);
+            marked.push_back(r);
             // The cells the part of r on the sprite touches.
             r.left = std::max<LONG>(r.left, 0);
             r.top = std::max<LONG>(r.top, 0);
@@ -105,6 +107,36 @@ TEST(DirtyGrid, MergedRectanglesCoverTheMarkedCellsOnce)
             EXPECT_EQ(seen, expect) << "round " << round;
             EXPECT_EQ(grid.Touches(r), !expect.empty());
         }
+
+        // Fitted to the marking rectangles, the merged rectangles cover each
+        // of their pixels on the sprite exactly once, and lie inside what
+        // they were.
+        const std::vector<RECT> merged = grid.Rects();
+        grid.BeginFit();
+        for (const RECT& r : marked)
+            grid.Fit(r);
+        grid.EndFit();
+        std::vector<int> fitted(size_t(w * h), 0);
+        for (size_t id = 0; id < merged.size(); id++) {
+            const RECT& f = grid.Rects()[id];
+            const RECT& m = merged[id];
+            ASSERT_TRUE(f.left >= m.left && f.top >= m.top && f.right <= m.right &&
+                        f.bottom <= m.bottom) << "round " << round;
+            for (long y = f.top; y < f.bottom; y++)
+                for (long x = f.left; x < f.right; x++)
+                    fitted[size_t(y * w + x)]++;
+        }
+        for (long y = 0; y < h; y++)
+            for (long x = 0; x < w; x++) {
+                bool inMarked = false;
+                for (const RECT& r : marked)
+                    inMarked |= x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+                ASSERT_LE(fitted[size_t(y * w + x)], 1) << "round " << round;
+                if (inMarked) {
+                    ASSERT_EQ(fitted[size_t(y * w + x)], 1)
+                        << "round " << round << " at " << x << "," << y;
+                }
+            }
 
         coarse.Coarsen(grid);
         coarse.Merge();
