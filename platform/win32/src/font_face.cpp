@@ -297,17 +297,33 @@ int WeightOf(const LOGFONTA& lf)
     return lf.lfWeight > 1000 ? 1000 : int(lf.lfWeight);
 }
 
-}  // namespace
-
-bool Realize(Registry& r, Font& font)
+// What makes two logical fonts alike: every field, the face name up to its
+// end (a full one needs no terminating zero).
+std::string FaceKey(const LOGFONTA& lf)
 {
-    if (font.realized)
-        return true;
-    if (font.realizeFailed)
-        return false;
-    font.realizeFailed = true;  // until everything below has worked
+    std::string key;
+    auto put32 = [&key](LONG v) {
+        for (int i = 0; i < 4; ++i)
+            key += char((uint32_t(v) >> (8 * i)) & 0xFF);
+    };
+    put32(lf.lfHeight);
+    put32(lf.lfWidth);
+    put32(lf.lfEscapement);
+    put32(lf.lfOrientation);
+    put32(lf.lfWeight);
+    const BYTE bytes[] = {lf.lfItalic,       lf.lfUnderline,    lf.lfStrikeOut,
+                          lf.lfCharSet,      lf.lfOutPrecision, lf.lfClipPrecision,
+                          lf.lfQuality,      lf.lfPitchAndFamily};
+    key.append(reinterpret_cast<const char*>(bytes), sizeof(bytes));
+    key.append(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));
+    return key;
+}
 
-    const LOGFONTA& lf = font.lf;
+// Matches and sizes a new face for the font; null when nothing can be
+// opened.
+std::shared_ptr<Realized> MakeRealized(Registry& r, const LOGFONTA& lf)
+{
+
     const int weight = WeightOf(lf);
     const bool italic = lf.lfItalic != 0;
     const std::string family = FamilyFor(lf, weight, italic);
@@ -316,23 +332,47 @@ bool Realize(Registry& r, Font& font)
     // text renders even without the expected fonts.
     if (!MatchFace(family, nullptr, weight, italic, true, m) &&
         !MatchFace(family, nullptr, weight, italic, false, m))
-        return false;
+        return nullptr;
 
-    std::unique_ptr<Realized> realized(new Realized);
+    std::shared_ptr<Realized> realized(new Realized);
     if (!OpenFace(r, m, weight, italic, 0, realized->primary))
-        return false;
+        return nullptr;
     FT_Face face = realized->primary.face;
     if (!SizeFor(face, lf.lfHeight, realized->em64, realized->tm) ||
         FT_Set_Char_Size(face, 0, realized->em64, 72, 72) != 0)
-        return false;
+        return nullptr;
     // The Chinese monospace face is not fixed-width to FreeType (its
     // characters take two letters' width), but it is what Win32 calls fixed
     // pitch.
     realized->fixedPitch = FT_IS_FIXED_WIDTH(face) || family == kLatinFixed ||
                            family == kChineseFixed;
     FillMetrics(face, lf, realized->em64, realized->fixedPitch, realized->tm);
-    font.realized = std::move(realized);
-    font.realizeFailed = false;
+    return realized;
+}
+
+}  // namespace
+
+bool Realize(Registry& r, Font& font)
+{
+    if (font.realized)
+        return true;
+    if (font.realizeFailed)
+        return false;
+    // A font made like one before takes its face, glyphs and all.
+    const std::string key = FaceKey(font.lf);
+    auto it = r.faces.find(key);
+    if (it != r.faces.end()) {
+        font.realized = it->second;
+    } else {
+        font.realized = MakeRealized(r, font.lf);
+        if (!font.realized) {
+            font.realizeFailed = true;
+            return false;
+        }
+        r.faces[key] = font.realized;
+        r.TrimFaces();
+    }
+    font.realized->lastUse = ++r.faceClock;
     return true;
 }
 

@@ -63,17 +63,15 @@ bool InkBox(const Source& src, unsigned& left, unsigned& top, unsigned& right, u
     return right > left && bottom > top;
 }
 
-// Renders a glyph into out (gm and bits as GetGlyphOutlineA returns them).
-// format is GGO_METRICS (measured as GGO_GRAY8_BITMAP, no bits kept),
-// GGO_BITMAP or GGO_GRAY8_BITMAP.
-bool Render(Registry& r, Realized& font, UINT code, UINT format, GlyphResult& out)
+// Renders a glyph into out (gm and bits as GetGlyphOutlineA returns them),
+// in 1-bit rows (mono) or grey ones.
+bool Render(Registry& r, Realized& font, UINT code, bool mono, CachedGlyph& out)
 {
     char32_t ch = 0;
     if (!GbkToUnicode(code, ch))
         return false;
     FT_UInt index = 0;
     Face& face = FaceForChar(r, font, ch, index);
-    const bool mono = format == GGO_BITMAP;
     const FT_Int32 load = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
     if (FT_Load_Glyph(face.face, index, load) != 0)
         return false;
@@ -114,8 +112,6 @@ bool Render(Registry& r, Realized& font, UINT code, UINT format, GlyphResult& ou
     out.gm.gmBlackBoxY = h;
     out.gm.gmptGlyphOrigin.x = LONG(slot->bitmap_left + int(left));
     out.gm.gmptGlyphOrigin.y = LONG(slot->bitmap_top - int(top));
-    if (format == GGO_METRICS)
-        return true;
 
     const uint64_t pitch = mono ? (uint64_t(w) + 31) / 32 * 4 : (uint64_t(w) + 3) / 4 * 4;
     if (pitch * h > kMaxGlyphBytes)
@@ -138,6 +134,24 @@ bool Render(Registry& r, Realized& font, UINT code, UINT format, GlyphResult& ou
 
 }  // namespace
 
+namespace win32font {
+
+GlyphPtr GlyphOf(Registry& r, Realized& font, UINT code, bool mono)
+{
+    if (GlyphPtr hit = font.glyphs.Find(code, mono))
+        return hit;
+    std::shared_ptr<CachedGlyph> glyph(new CachedGlyph);
+    glyph->ok = Render(r, font, code, mono, *glyph);
+    if (!glyph->ok) {
+        glyph->gm = GLYPHMETRICS();
+        glyph->bits.clear();
+    }
+    font.glyphs.Add(code, mono, glyph);
+    return glyph;
+}
+
+}  // namespace win32font
+
 DWORD WINAPI GetGlyphOutlineA(HDC dc, UINT code, UINT format, LPGLYPHMETRICS gm, DWORD size,
                               LPVOID buffer, const MAT2* matrix)
 {
@@ -154,24 +168,19 @@ DWORD WINAPI GetGlyphOutlineA(HDC dc, UINT code, UINT format, LPGLYPHMETRICS gm,
     if (font == nullptr)
         return GDI_ERROR;
 
-    GlyphResult& last = font->realized->last;
-    if (!last.valid || last.code != code || last.format != format) {
-        last.valid = true;
-        last.code = code;
-        last.format = format;
-        last.failed = !Render(r, *font->realized, code, format, last);
-    }
-    if (last.failed)
+    // Metrics are those of the grey glyph, whose rows a later call may want.
+    const GlyphPtr glyph = GlyphOf(r, *font->realized, code, format == GGO_BITMAP);
+    if (!glyph->ok)
         return GDI_ERROR;
-    *gm = last.gm;
+    *gm = glyph->gm;
     if (format == GGO_METRICS)
         return 0;
-    const DWORD needed = DWORD(last.bits.size());
+    const DWORD needed = DWORD(glyph->bits.size());
     if (buffer == nullptr || size == 0)
         return needed;
     if (size < needed)
         return GDI_ERROR;
     if (needed != 0)
-        std::memcpy(buffer, last.bits.data(), needed);
+        std::memcpy(buffer, glyph->bits.data(), needed);
     return needed;
 }

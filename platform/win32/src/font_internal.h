@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "font_cache.h"
 #include "font_gbk.h"
 
 #include <ft2build.h>
@@ -33,18 +34,8 @@ struct Face {
     int index = 0;
 };
 
-// The last glyph rendered for a font: callers ask for the size first and
-// then for the bits, so the second call reuses the first one's work.
-struct GlyphResult {
-    UINT code = 0;
-    UINT format = 0;
-    bool valid = false;
-    bool failed = false;
-    GLYPHMETRICS gm = {};
-    std::vector<BYTE> bits;
-};
-
-// A font once it has been matched to installed faces and sized.
+// A font once it has been matched to installed faces and sized, with the
+// glyphs rendered from it. Fonts made with the same LOGFONTA share one.
 struct Realized {
     Face primary;
     Face fallback;               // double-byte text the primary face lacks
@@ -52,7 +43,8 @@ struct Realized {
     bool fixedPitch = false;     // the fallback is then fixed-pitch too
     FT_F26Dot6 em64 = 0;         // the em size in 1/64 pixels
     TEXTMETRICA tm = {};
-    GlyphResult last;
+    GlyphCache glyphs;
+    uint64_t lastUse = 0;        // the registry's clock when a font last took it
     ~Realized();
 };
 
@@ -61,7 +53,7 @@ struct Font {
     bool stock = false;
     int selected = 0;            // memory contexts holding it
     bool realizeFailed = false;
-    std::unique_ptr<Realized> realized;
+    std::shared_ptr<Realized> realized;
 };
 
 struct MemoryDc {
@@ -75,6 +67,11 @@ struct Registry {
     std::map<uintptr_t, std::unique_ptr<Font>> fonts;
     std::map<uintptr_t, MemoryDc> dcs;
     uint64_t fontSerial = 0;
+    // Matched faces by the LOGFONTA they were made for. A face no font
+    // holds stays for the next font made alike (a caller that makes a font
+    // for every text it draws), the few most recently used of them only.
+    std::map<std::string, std::shared_ptr<Realized>> faces;
+    uint64_t faceClock = 0;
     HFONT stockSystem = nullptr;
     HFONT stockGui = nullptr;
     FT_Library library = nullptr;  // made on first use, kept for the process
@@ -84,6 +81,9 @@ struct Registry {
     MemoryDc* FindDc(HDC dc);
     HFONT AddFont(const LOGFONTA& lf, bool stock);
     HFONT StockFont(int object);    // null for a number that is not a stock font
+    // Drops the least recently used faces no font holds beyond the few kept,
+    // or all of them.
+    void TrimFaces(bool all = false);
 };
 
 // Kept for the life of the process, so no face outlives its library.
@@ -106,6 +106,10 @@ void ForgetFontDc(HDC dc);
 // Matches the font to installed faces and sizes them; false when nothing can
 // be opened. Expects the mutex held.
 bool Realize(Registry& r, Font& font);
+// The glyph of a code in 1-bit (mono) or grey rows, from the font's cache or
+// rendered into it; never null (a glyph that is not ok stands for a code
+// without one). Expects the mutex held.
+GlyphPtr GlyphOf(Registry& r, Realized& font, UINT code, bool mono);
 // The face that holds the character (the primary one, else the fallback for
 // double-byte text, else the primary face's missing-glyph box) and the glyph
 // index in it. Expects the mutex held.

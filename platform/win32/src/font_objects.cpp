@@ -5,6 +5,7 @@
 #include "region_internal.h"
 #include "gdi_internal.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace win32font;
@@ -47,6 +48,25 @@ HFONT Registry::AddFont(const LOGFONTA& lf, bool stock)
     const uintptr_t handle = kFontHandleBase + ++fontSerial;
     fonts[handle] = std::move(font);
     return reinterpret_cast<HFONT>(handle);
+}
+
+// Faces no font holds that are kept for fonts made alike later.
+const size_t kIdleFaces = 8;
+
+void Registry::TrimFaces(bool all)
+{
+    std::vector<std::map<std::string, std::shared_ptr<Realized>>::iterator> idle;
+    for (auto it = faces.begin(); it != faces.end(); ++it)
+        if (it->second.use_count() == 1)  // the registry's own reference
+            idle.push_back(it);
+    const size_t keep = all ? 0 : kIdleFaces;
+    if (idle.size() <= keep)
+        return;
+    std::sort(idle.begin(), idle.end(), [](const auto& a, const auto& b) {
+        return a->second->lastUse < b->second->lastUse;
+    });
+    for (size_t i = 0; i + keep < idle.size(); ++i)
+        faces.erase(idle[i]);
 }
 
 // The stock fonts: the system font a new context starts with, and the font
@@ -140,5 +160,21 @@ BOOL WINAPI DeleteObject(HGDIOBJ object)
     if (font->selected > 0)
         return FALSE;
     r.fonts.erase(reinterpret_cast<uintptr_t>(object));
+    r.TrimFaces();
     return TRUE;
+}
+
+size_t win32font::CachedGlyphCount(HFONT handle)
+{
+    Registry& r = Fonts();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    const Font* font = r.FindFont(handle);
+    return font != nullptr && font->realized ? font->realized->glyphs.Count() : 0;
+}
+
+void win32font::ForgetIdleFaces()
+{
+    Registry& r = Fonts();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.TrimFaces(true);
 }

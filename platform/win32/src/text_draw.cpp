@@ -98,15 +98,16 @@ public:
     // A glyph whose pen position is (penX, baseline).
     void Glyph(const GlyphImage& g, int penX, int baseline, COLORREF color)
     {
-        if (!g.ok)
+        if (!g.ok())
             return;
-        const int left = penX + g.gm.gmptGlyphOrigin.x;
-        const int top = baseline - g.gm.gmptGlyphOrigin.y;
-        for (unsigned gy = 0; gy < g.gm.gmBlackBoxY; ++gy) {
+        const GLYPHMETRICS& gm = g.gm();
+        const int left = penX + gm.gmptGlyphOrigin.x;
+        const int top = baseline - gm.gmptGlyphOrigin.y;
+        for (unsigned gy = 0; gy < gm.gmBlackBoxY; ++gy) {
             const int y = top + int(gy);
             if (y < m_clip.top || y >= m_clip.bottom)
                 continue;
-            for (unsigned gx = 0; gx < g.gm.gmBlackBoxX; ++gx) {
+            for (unsigned gx = 0; gx < gm.gmBlackBoxX; ++gx) {
                 const int x = left + int(gx);
                 if (x < m_clip.left || x >= m_clip.right)
                     continue;

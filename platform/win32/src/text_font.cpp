@@ -1,5 +1,5 @@
 // A device context's font for text output: metrics, advances and glyphs,
-// each asked of the font calls once per text call.
+// read from the font's glyph cache once per text call.
 #include "text_font.h"
 
 #include "font_internal.h"
@@ -9,42 +9,54 @@ namespace win32text {
 
 namespace {
 
-const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
 // LOGFONTA quality that asks for ClearType; drawn here as plain antialiasing.
 const BYTE kClearTypeQuality = 5;
-
-// The quality the selected font was made with.
-BYTE QualityOf(HDC dc)
-{
-    const HFONT handle = gdi::SelectedFont(dc);
-    win32font::Registry& r = win32font::Fonts();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    const win32font::Font* font = r.FindFont(handle);
-    return font != nullptr ? font->lf.lfQuality : BYTE(DEFAULT_QUALITY);
-}
 
 }  // namespace
 
 int GlyphImage::Coverage(unsigned x, unsigned y) const
 {
-    if (!ok || bits.empty() || x >= gm.gmBlackBoxX || y >= gm.gmBlackBoxY)
+    if (!ok() || glyph->bits.empty() || x >= gm().gmBlackBoxX || y >= gm().gmBlackBoxY)
         return 0;
+    const std::vector<BYTE>& bits = glyph->bits;
     if (gray) {
-        const size_t pitch = (size_t(gm.gmBlackBoxX) + 3) / 4 * 4;
+        const size_t pitch = (size_t(gm().gmBlackBoxX) + 3) / 4 * 4;
         return bits[y * pitch + x];
     }
-    const size_t pitch = (size_t(gm.gmBlackBoxX) + 31) / 32 * 4;
+    const size_t pitch = (size_t(gm().gmBlackBoxX) + 31) / 32 * 4;
     return (bits[y * pitch + x / 8] >> (7 - x % 8)) & 1 ? 64 : 0;
+}
+
+TextFont::~TextFont()
+{
+    if (!m_face)
+        return;
+    // The last reference frees the faces, which only the lock's holder may.
+    win32font::Registry& r = win32font::Fonts();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    m_face.reset();
 }
 
 bool TextFont::Load(HDC dc)
 {
-    if (!GetTextMetricsA(dc, &m_tm))
+    const bool desktopDc = win32font::IsDesktopDc(dc);  // the desktop's lock comes first
+    win32font::Registry& r = win32font::Fonts();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    win32font::Font* font = win32font::RealizedFontOf(r, dc, desktopDc);
+    if (font == nullptr)
         return false;
-    m_dc = dc;
-    const BYTE quality = QualityOf(dc);
+    m_face = font->realized;
+    m_tm = m_face->tm;
+    const BYTE quality = font->lf.lfQuality;
     m_smooth = quality == ANTIALIASED_QUALITY || quality == kClearTypeQuality;
     return true;
+}
+
+win32font::GlyphPtr TextFont::_read(UINT code, bool mono)
+{
+    win32font::Registry& r = win32font::Fonts();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return win32font::GlyphOf(r, *m_face, code, mono);
 }
 
 int TextFont::Advance(UINT code)
@@ -52,9 +64,9 @@ int TextFont::Advance(UINT code)
     auto it = m_advances.find(code);
     if (it != m_advances.end())
         return it->second;
-    GLYPHMETRICS gm = {};
-    const DWORD got = GetGlyphOutlineA(m_dc, code, GGO_METRICS, &gm, 0, nullptr, &kIdentity);
-    const int advance = got == GDI_ERROR ? 0 : gm.gmCellIncX;
+    // As GGO_METRICS measures: the grey glyph's advance.
+    const win32font::GlyphPtr g = _read(code, false);
+    const int advance = g->ok ? g->gm.gmCellIncX : 0;
     m_advances[code] = advance;
     return advance;
 }
@@ -66,15 +78,7 @@ const GlyphImage& TextFont::Glyph(UINT code)
         return it->second;
     GlyphImage& g = m_glyphs[code];
     g.gray = m_smooth;
-    const UINT format = m_smooth ? GGO_GRAY8_BITMAP : GGO_BITMAP;
-    const DWORD size = GetGlyphOutlineA(m_dc, code, format, &g.gm, 0, nullptr, &kIdentity);
-    if (size == GDI_ERROR)
-        return g;
-    g.bits.resize(size);
-    if (size != 0 &&
-        GetGlyphOutlineA(m_dc, code, format, &g.gm, size, g.bits.data(), &kIdentity) != size)
-        return g;
-    g.ok = true;
+    g.glyph = _read(code, !m_smooth);
     return g;
 }
 

@@ -6,25 +6,37 @@
 
 #include <windows.h>
 
+#include "font_cache.h"
+
 #include <map>
-#include <vector>
+#include <memory>
+
+namespace win32font {
+struct Realized;
+}
 
 namespace win32text {
 
 // One glyph as GetGlyphOutlineA gives it: 1-bit or 65-level rows, top-down,
-// each padded to 4 bytes.
+// each padded to 4 bytes; the font's cache holds the rows.
 struct GlyphImage {
-    GLYPHMETRICS gm = {};
-    std::vector<BYTE> bits;
+    win32font::GlyphPtr glyph;
     bool gray = false;
-    bool ok = false;  // false: the code has no glyph; it draws nothing and advances 0
 
+    // false: the code has no glyph; it draws nothing and advances 0.
+    bool ok() const { return glyph && glyph->ok; }
+    const GLYPHMETRICS& gm() const { return glyph->gm; }
     // Coverage of pixel (x, y) of the black box, 0 to 64.
     int Coverage(unsigned x, unsigned y) const;
 };
 
 class TextFont {
 public:
+    TextFont() = default;
+    TextFont(const TextFont&) = delete;
+    TextFont& operator=(const TextFont&) = delete;
+    ~TextFont();
+
     // Reads the metrics of the font selected into dc; false when the
     // context is unknown or no face can be opened.
     bool Load(HDC dc);
@@ -39,7 +51,11 @@ public:
     const GlyphImage& Glyph(UINT code);
 
 private:
-    HDC m_dc = nullptr;
+    win32font::GlyphPtr _read(UINT code, bool mono);
+
+    // The matched font, held for the call: a font deleted meanwhile leaves
+    // it whole. Used and released under the font registry's lock only.
+    std::shared_ptr<win32font::Realized> m_face;
     TEXTMETRICA m_tm = {};
     bool m_smooth = false;
     std::map<UINT, int> m_advances;
