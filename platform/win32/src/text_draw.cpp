@@ -71,8 +71,34 @@ struct Ink {
     bool opaque = false;  // background mode OPAQUE
 };
 
+// Writes a stored value at pixel x of a row: the common depths in line,
+// the rest through the GDI's own writer.
+inline void Store(const gdi::PixelFormat& f, BYTE* row, int x, DWORD value)
+{
+    if (f.bpp == 32) {
+        BYTE* p = row + size_t(x) * 4;
+        p[0] = BYTE(value), p[1] = BYTE(value >> 8), p[2] = BYTE(value >> 16);
+        p[3] = BYTE(value >> 24);
+    } else if (f.bpp == 24) {
+        BYTE* p = row + size_t(x) * 3;
+        p[0] = BYTE(value), p[1] = BYTE(value >> 8), p[2] = BYTE(value >> 16);
+    } else {
+        gdi::WritePixel(f, row, x, value);
+    }
+}
+
+// The coverage of pixel x of a glyph's row, 0 to 64.
+inline int CoverageAt(const BYTE* row, bool gray, unsigned x)
+{
+    if (gray)
+        return row[x];
+    return (row[x >> 3] >> (7 - (x & 7))) & 1 ? 64 : 0;
+}
+
 // The painter of one call: holds the context for drawing and clips to a
 // rectangle (the whole plane when none is set) on top of the context's clip.
+// It writes the surface's rows itself, row by row within the drawable
+// rectangles, as the context's own span filler would pixel by pixel.
 class Painter {
 public:
     explicit Painter(HDC dc) : m_access(dc) {}
@@ -91,47 +117,93 @@ public:
     void Fill(const RECT& rect, COLORREF color)
     {
         const RECT r = Intersect(rect, m_clip);
-        for (LONG y = r.top; y < r.bottom; ++y)
-            m_access.FillSpan(r.left, r.right, y, color);
+        const gdi::Surface& s = m_access.surface();
+        if (s.base == nullptr || r.left >= r.right || r.top >= r.bottom)
+            return;
+        m_access.Touch(r.left, r.top, r.right, r.bottom);
+        const DWORD value = gdi::EncodeColor(*s.format, color);
+        for (const RECT& band : m_access.visible()) {
+            const LONG top = std::max(r.top, band.top), bottom = std::min(r.bottom, band.bottom);
+            const LONG from = std::max(r.left, band.left), to = std::min(r.right, band.right);
+            for (LONG y = top; y < bottom; ++y) {
+                BYTE* row = s.Row(y);
+                for (LONG x = from; x < to; ++x)
+                    Store(*s.format, row, x, value);
+            }
+        }
     }
 
-    // A glyph whose pen position is (penX, baseline).
+    // A glyph whose pen position is (penX, baseline): covered pixels take
+    // the colour, partly covered ones the colour mixed over what is there.
     void Glyph(const GlyphImage& g, int penX, int baseline, COLORREF color)
     {
-        if (!g.ok())
+        const gdi::Surface& s = m_access.surface();
+        if (!g.ok() || g.glyph->bits.empty() || s.base == nullptr)
             return;
         const GLYPHMETRICS& gm = g.gm();
-        const int left = penX + gm.gmptGlyphOrigin.x;
-        const int top = baseline - gm.gmptGlyphOrigin.y;
-        for (unsigned gy = 0; gy < gm.gmBlackBoxY; ++gy) {
-            const int y = top + int(gy);
-            if (y < m_clip.top || y >= m_clip.bottom)
-                continue;
-            for (unsigned gx = 0; gx < gm.gmBlackBoxX; ++gx) {
-                const int x = left + int(gx);
-                if (x < m_clip.left || x >= m_clip.right)
-                    continue;
-                const int a = g.Coverage(gx, gy);
-                if (a == 64)
-                    m_access.PutPixel(x, y, color);
-                else if (a > 0)
-                    m_access.PutPixel(x, y, Blend(x, y, color, a));
+        const int64_t left = int64_t(penX) + gm.gmptGlyphOrigin.x;
+        const int64_t top = int64_t(baseline) - gm.gmptGlyphOrigin.y;
+        // The glyph's box within the clip rectangle.
+        const int64_t x0 = std::max<int64_t>(left, m_clip.left);
+        const int64_t x1 = std::min<int64_t>(left + gm.gmBlackBoxX, m_clip.right);
+        const int64_t y0 = std::max<int64_t>(top, m_clip.top);
+        const int64_t y1 = std::min<int64_t>(top + gm.gmBlackBoxY, m_clip.bottom);
+        if (x0 >= x1 || y0 >= y1)
+            return;
+        const size_t pitch = g.gray ? (size_t(gm.gmBlackBoxX) + 3) / 4 * 4
+                                    : (size_t(gm.gmBlackBoxX) + 31) / 32 * 4;
+        const BYTE* bits = g.glyph->bits.data();
+        if (m_access.window() != nullptr)
+            _touchInk(bits, pitch, g.gray, left, top, x0, x1, y0, y1);
+        const DWORD value = gdi::EncodeColor(*s.format, color);
+        for (const RECT& band : m_access.visible()) {
+            const int64_t top2 = std::max<int64_t>(y0, band.top);
+            const int64_t bottom2 = std::min<int64_t>(y1, band.bottom);
+            const int64_t from = std::max<int64_t>(x0, band.left);
+            const int64_t to = std::min<int64_t>(x1, band.right);
+            for (int64_t y = top2; y < bottom2; ++y) {
+                const BYTE* src = bits + size_t(y - top) * pitch;
+                BYTE* row = s.Row(int(y));
+                for (int64_t x = from; x < to; ++x) {
+                    const int a = CoverageAt(src, g.gray, unsigned(x - left));
+                    if (a == 64)
+                        Store(*s.format, row, int(x), value);
+                    else if (a > 0)
+                        Store(*s.format, row, int(x), _blend(row, int(x), color, a));
+                }
             }
         }
     }
 
 private:
-    // The colour mixed over what the surface holds at (x, y) by a of 64.
-    COLORREF Blend(int x, int y, COLORREF color, int a)
+    // Marks the box of a glyph's inked pixels within [x0, x1) x [y0, y1) as
+    // drawn, drawable or not, as drawing them one by one would.
+    void _touchInk(const BYTE* bits, size_t pitch, bool gray, int64_t left, int64_t top,
+                   int64_t x0, int64_t x1, int64_t y0, int64_t y1)
     {
-        const gdi::Surface& s = m_access.surface();
-        const RECT& b = m_access.bounds();  // where the surface has pixels
-        COLORREF under = 0;
-        if (s.base != nullptr && x >= b.left && y >= b.top && x < b.right && y < b.bottom)
-            under = gdi::DecodeColor(*s.format, gdi::ReadPixel(*s.format, s.Row(y), x));
+        int64_t minX = x1, maxX = x0, minY = y1, maxY = y0;
+        for (int64_t y = y0; y < y1; ++y) {
+            const BYTE* src = bits + size_t(y - top) * pitch;
+            for (int64_t x = x0; x < x1; ++x) {
+                if (CoverageAt(src, gray, unsigned(x - left)) == 0)
+                    continue;
+                minX = std::min(minX, x), maxX = std::max(maxX, x + 1);
+                minY = std::min(minY, y), maxY = std::max(maxY, y + 1);
+            }
+        }
+        if (minX < maxX)
+            m_access.Touch(int(minX), int(minY), int(maxX), int(maxY));
+    }
+
+    // The stored value of the colour mixed over pixel x of a row by a of 64.
+    DWORD _blend(const BYTE* row, int x, COLORREF color, int a)
+    {
+        const gdi::PixelFormat& f = *m_access.surface().format;
+        const COLORREF under = gdi::DecodeColor(f, gdi::ReadPixel(f, row, x));
         auto mix = [a](int over, int below) { return (over * a + below * (64 - a) + 32) / 64; };
-        return RGB(mix(GetRValue(color), GetRValue(under)), mix(GetGValue(color), GetGValue(under)),
-                   mix(GetBValue(color), GetBValue(under)));
+        return gdi::EncodeColor(f, RGB(mix(GetRValue(color), GetRValue(under)),
+                                       mix(GetGValue(color), GetGValue(under)),
+                                       mix(GetBValue(color), GetBValue(under))));
     }
 
     gdi::DcAccess m_access;
