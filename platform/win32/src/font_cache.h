@@ -57,10 +57,12 @@ private:
     size_t m_bytes = 0;
 };
 
-// For tests: the number of glyphs the face behind a font keeps (0 for a
-// font not matched yet, or no font), and a way to drop every face no font
-// holds, so that the next font renders from nothing.
+// For tests: the number of glyphs the face behind a font keeps and the
+// bytes of their rows (0 for a font not matched yet, or no font), and a way
+// to drop every face no font holds, so that the next font renders from
+// nothing.
 size_t CachedGlyphCount(HFONT font);
+size_t CachedGlyphBytes(HFONT font);
 void ForgetIdleFaces();
 
 }  // namespace win32font

@@ -164,12 +164,30 @@ BOOL WINAPI DeleteObject(HGDIOBJ object)
     return TRUE;
 }
 
+namespace {
+
+const GlyphCache* CacheOf(Registry& r, HFONT handle)
+{
+    const Font* font = r.FindFont(handle);
+    return font != nullptr && font->realized ? &font->realized->glyphs : nullptr;
+}
+
+}  // namespace
+
 size_t win32font::CachedGlyphCount(HFONT handle)
 {
     Registry& r = Fonts();
     std::lock_guard<std::mutex> lock(r.mutex);
-    const Font* font = r.FindFont(handle);
-    return font != nullptr && font->realized ? font->realized->glyphs.Count() : 0;
+    const GlyphCache* cache = CacheOf(r, handle);
+    return cache != nullptr ? cache->Count() : 0;
+}
+
+size_t win32font::CachedGlyphBytes(HFONT handle)
+{
+    Registry& r = Fonts();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    const GlyphCache* cache = CacheOf(r, handle);
+    return cache != nullptr ? cache->Bytes() : 0;
 }
 
 void win32font::ForgetIdleFaces()
