@@ -124,6 +124,30 @@ TEST_F(FontCache, CachedGlyphsDrawWhatAFreshFontDraws)
         DeleteObject(font);
 }
 
+// A face outlives its last font for the next font made alike, the eight
+// most recently left only.
+TEST_F(FontCache, FontsMadeAlikeLaterFindTheRecentFacesOnly)
+{
+    win32font::ForgetIdleFaces();
+    Canvas canvas;
+    for (int height = 10; height < 20; ++height) {
+        HFONT font = Make(Spec{"Arial", height, FW_NORMAL, 0, 0});
+        canvas.Draw(font, "Xy");
+        DeleteObject(font);
+    }
+    HDC dc = CreateCompatibleDC(NULL);
+    for (int height = 19; height >= 10; --height) {
+        HFONT font = Make(Spec{"Arial", height, FW_NORMAL, 0, 0});
+        HGDIOBJ old = SelectObject(dc, font);
+        TEXTMETRICA tm;
+        GetTextMetricsA(dc, &tm);
+        EXPECT_EQ(win32font::CachedGlyphCount(font) > 0, height >= 12) << height;
+        SelectObject(dc, old);
+        DeleteObject(font);
+    }
+    DeleteDC(dc);
+}
+
 // Thousands of distinct double-byte characters keep the count bound, and
 // huge glyphs the byte bound; what was dropped draws as before.
 TEST_F(FontCache, StaysWithinItsBounds)

@@ -323,7 +323,6 @@ std::string FaceKey(const LOGFONTA& lf)
 // opened.
 std::shared_ptr<Realized> MakeRealized(Registry& r, const LOGFONTA& lf)
 {
-
     const int weight = WeightOf(lf);
     const bool italic = lf.lfItalic != 0;
     const std::string family = FamilyFor(lf, weight, italic);

@@ -44,7 +44,7 @@ struct Realized {
     FT_F26Dot6 em64 = 0;         // the em size in 1/64 pixels
     TEXTMETRICA tm = {};
     GlyphCache glyphs;
-    uint64_t lastUse = 0;        // the registry's clock when a font last took it
+    uint64_t lastUse = 0;        // the registry's clock when a font last took or left it
     ~Realized();
 };
 

@@ -50,8 +50,12 @@ HFONT Registry::AddFont(const LOGFONTA& lf, bool stock)
     return reinterpret_cast<HFONT>(handle);
 }
 
+namespace {
+
 // Faces no font holds that are kept for fonts made alike later.
 const size_t kIdleFaces = 8;
+
+}  // namespace
 
 void Registry::TrimFaces(bool all)
 {
@@ -159,6 +163,9 @@ BOOL WINAPI DeleteObject(HGDIOBJ object)
     // holding a dead font.
     if (font->selected > 0)
         return FALSE;
+    // Its face, if no other font holds it, is now the most recently left.
+    if (font->realized)
+        font->realized->lastUse = ++r.faceClock;
     r.fonts.erase(reinterpret_cast<uintptr_t>(object));
     r.TrimFaces();
     return TRUE;
