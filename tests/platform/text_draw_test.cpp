@@ -2,6 +2,7 @@
 // glyphs where GetGlyphOutlineA places them, background modes and opaque
 // rectangles, clipping, alignment, prefixes and measuring, checked against
 // Win32's documented behaviour with pictures the test computes itself.
+#include <climits>
 #include <cstring>
 #include <random>
 #include <string>
@@ -598,6 +599,40 @@ TEST_F(TextDraw, FreshWindowAndScreenContextsUseTheSystemFont)
         EXPECT_EQ(s.cx, want.right);
         ReleaseDC(owner, dc);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Points and advances near the ends of the int range: text past an edge
+// draws nothing rather than wrapping round to the other side, and measures
+// are held to the range.
+TEST_F(TextDraw, CoordinatesAtTheEndsOfTheRangeNeverWrap)
+{
+    Canvas c(60, 30);
+    SetBkMode(c.dc(), OPAQUE);
+    SetBkColor(c.dc(), RGB(0, 0, 255));
+    const POINT off[] = {{INT_MAX - 3, 2}, {INT_MIN + 1, 2}, {2, INT_MAX - 1}, {2, INT_MIN}};
+    for (const POINT& p : off) {
+        c.Clear(kPaper);
+        EXPECT_TRUE(ExtTextOutA(c.dc(), p.x, p.y, 0, NULL, "WWW", 3, NULL));
+        EXPECT_EQ(CountDiffs(c.Pixels(), std::vector<COLORREF>(60 * 30, kPaper), 60), 0)
+            << p.x << "," << p.y;
+    }
+    // Advances that reach past the range leave the first character alone.
+    const INT huge[] = {INT_MAX, INT_MAX, INT_MAX}, one[] = {1000};
+    c.Clear(kPaper);
+    ExtTextOutA(c.dc(), 2, 2, 0, NULL, "W", 1, one);
+    const std::vector<COLORREF> want = c.Pixels();
+    c.Clear(kPaper);
+    EXPECT_TRUE(ExtTextOutA(c.dc(), 2, 2, 0, NULL, "WWW", 3, huge));
+    EXPECT_EQ(CountDiffs(c.Pixels(), want, 60), 0);
+    RECT r = {INT_MAX - 2, INT_MIN, INT_MAX, INT_MAX};
+    EXPECT_GT(DrawTextA(c.dc(), "Wide", -1, &r, DT_CALCRECT), 0);
+    EXPECT_EQ(r.right, INT_MAX);
+    RECT all = {INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+    EXPECT_GT(DrawTextA(c.dc(), "Wide", -1, &all, DT_CENTER | DT_VCENTER | DT_SINGLELINE), 0);
 }
 
 }  // namespace

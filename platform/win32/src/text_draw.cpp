@@ -18,21 +18,34 @@ using namespace win32text;
 namespace {
 
 // A character of a run with its pen position from the run's start.
+// Positions are 64-bit: a caller's point or advances near the ends of the
+// int range must not wrap text around to the other side.
 struct Placed {
     UINT code = 0;
-    int x = 0;
+    int64_t x = 0;
 };
+
+LONG ClampLong(int64_t v)
+{
+    return LONG(std::min<int64_t>(std::max<int64_t>(v, INT_MIN), INT_MAX));
+}
+
+// A rectangle from 64-bit edges, each held to the int range.
+RECT Box(int64_t left, int64_t top, int64_t right, int64_t bottom)
+{
+    return RECT{ClampLong(left), ClampLong(top), ClampLong(right), ClampLong(bottom)};
+}
 
 // Splits bytes into characters (double-byte pairs of code page 936 kept
 // whole) placed by the font's advances or, when dx is given, by the
 // caller's: one entry a byte, a double-byte character taking the sum of its
 // two. The run's width goes to `width`.
 std::vector<Placed> PlaceRun(TextFont& font, const char* text, size_t count, const INT* dx,
-                             int& width)
+                             int64_t& width)
 {
     std::vector<Placed> out;
     const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
-    int pen = 0;
+    int64_t pen = 0;
     size_t i = 0;
     while (i < count) {
         Placed p;
@@ -135,14 +148,14 @@ public:
 
     // A glyph whose pen position is (penX, baseline): covered pixels take
     // the colour, partly covered ones the colour mixed over what is there.
-    void Glyph(const GlyphImage& g, int penX, int baseline, COLORREF color)
+    void Glyph(const GlyphImage& g, int64_t penX, int64_t baseline, COLORREF color)
     {
         const gdi::Surface& s = m_access.surface();
         if (!g.ok() || g.glyph->bits.empty() || s.base == nullptr)
             return;
         const GLYPHMETRICS& gm = g.gm();
-        const int64_t left = int64_t(penX) + gm.gmptGlyphOrigin.x;
-        const int64_t top = int64_t(baseline) - gm.gmptGlyphOrigin.y;
+        const int64_t left = penX + gm.gmptGlyphOrigin.x;
+        const int64_t top = baseline - gm.gmptGlyphOrigin.y;
         // The glyph's box within the clip rectangle.
         const int64_t x0 = std::max<int64_t>(left, m_clip.left);
         const int64_t x1 = std::min<int64_t>(left + gm.gmBlackBoxX, m_clip.right);
@@ -228,21 +241,21 @@ Decoration DecorationOf(const TEXTMETRICA& tm)
 // background in opaque mode, the glyphs, and the font's underline and
 // strikeout.
 void PaintRun(Painter& painter, TextFont& font, const Ink& ink, const std::vector<Placed>& run,
-              int width, int x, int y, bool glyphs)
+              int64_t width, int64_t x, int64_t y, bool glyphs)
 {
     const TEXTMETRICA& tm = font.Metrics();
     if (ink.opaque)
-        painter.Fill(RECT{x, y, x + width, y + tm.tmHeight}, ink.back);
+        painter.Fill(Box(x, y, x + width, y + tm.tmHeight), ink.back);
     if (!glyphs)
         return;
     for (const Placed& p : run)
         painter.Glyph(font.Glyph(p.code), x + p.x, y + tm.tmAscent, ink.text);
     const Decoration d = DecorationOf(tm);
     if (tm.tmUnderlined)
-        painter.Fill(RECT{x, y + d.underlineTop, x + width, y + d.underlineTop + d.thickness},
+        painter.Fill(Box(x, y + d.underlineTop, x + width, y + d.underlineTop + d.thickness),
                      ink.text);
     if (tm.tmStruckOut)
-        painter.Fill(RECT{x, y + d.strikeTop, x + width, y + d.strikeTop + d.thickness}, ink.text);
+        painter.Fill(Box(x, y + d.strikeTop, x + width, y + d.strikeTop + d.thickness), ink.text);
 }
 
 // Renders every glyph a run needs, so painting asks nothing of the fonts.
@@ -265,7 +278,7 @@ BOOL WINAPI ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LP
     TextFont font;
     if (count != 0 && !font.Load(dc))
         return FALSE;
-    int width = 0;
+    int64_t width = 0;
     const std::vector<Placed> run = PlaceRun(font, text, count, dx, width);
     Prepare(font, run);
 
@@ -298,23 +311,29 @@ int WINAPI DrawTextA(HDC dc, LPCSTR text, int count, LPRECT rect, UINT format)
     TextFontSize size;
     size.lineHeight = tm.tmHeight + ((flags & DT_EXTERNALLEADING) ? tm.tmExternalLeading : 0);
     size.averageCharWidth = tm.tmAveCharWidth;
+    // A rectangle wider or taller than the int range lays out as the widest
+    // one; the floor keeps the layout's own sums in range.
+    auto extent = [](LONG from, LONG to) {
+        return int(std::max<int64_t>(INT_MIN / 2, ClampLong(int64_t(to) - from)));
+    };
     const TextLayout layout =
-        LayoutText(text, length, format, rect->right - rect->left, rect->bottom - rect->top, size,
+        LayoutText(text, length, format, extent(rect->left, rect->right),
+                   extent(rect->top, rect->bottom), size,
                    [&font](UINT code) { return font.Advance(code); });
     const bool single = (format & DT_SINGLELINE) != 0;
     const int result = single && (format & (DT_VCENTER | DT_BOTTOM)) ? layout.bottom : layout.height;
     if (flags & DT_CALCRECT) {
-        rect->right = rect->left + layout.width;
-        rect->bottom = rect->top + layout.height;
+        rect->right = ClampLong(int64_t(rect->left) + layout.width);
+        rect->bottom = ClampLong(int64_t(rect->top) + layout.height);
         return layout.height;
     }
 
     // Each run placed by the font, as ExtTextOutA would place it.
     std::vector<std::vector<std::vector<Placed>>> placed(layout.lines.size());
-    std::vector<std::vector<int>> widths(layout.lines.size());
+    std::vector<std::vector<int64_t>> widths(layout.lines.size());
     for (size_t i = 0; i < layout.lines.size(); ++i) {
         for (const TextRun& r : layout.lines[i].runs) {
-            int w = 0;
+            int64_t w = 0;
             placed[i].push_back(PlaceRun(font, r.text.data(), r.text.size(), nullptr, w));
             widths[i].push_back(w);
             Prepare(font, placed[i].back());
@@ -332,10 +351,10 @@ int WINAPI DrawTextA(HDC dc, LPCSTR text, int count, LPRECT rect, UINT format)
     const Decoration d = DecorationOf(tm);
     for (size_t i = 0; i < layout.lines.size(); ++i) {
         const TextLine& line = layout.lines[i];
-        const int x = rect->left + line.x, y = rect->top + line.y;
+        const int64_t x = int64_t(rect->left) + line.x, y = int64_t(rect->top) + line.y;
         // In opaque mode the gaps that tabs leave are background too.
         if (ink.opaque && glyphs)
-            painter.Fill(RECT{x, y, x + line.width, y + tm.tmHeight}, ink.back);
+            painter.Fill(Box(x, y, x + line.width, y + tm.tmHeight), ink.back);
         Ink runInk = ink;
         runInk.opaque = false;
         for (size_t k = 0; k < line.runs.size(); ++k)
@@ -343,8 +362,8 @@ int WINAPI DrawTextA(HDC dc, LPCSTR text, int count, LPRECT rect, UINT format)
                      glyphs);
         if (underlines)
             for (const TextUnderline& u : line.underlines)
-                painter.Fill(RECT{x + u.x, y + d.underlineTop, x + u.x + u.width,
-                                  y + d.underlineTop + d.thickness},
+                painter.Fill(Box(x + u.x, y + d.underlineTop, x + u.x + u.width,
+                                 y + d.underlineTop + d.thickness),
                              ink.text);
     }
     return result;
@@ -357,9 +376,9 @@ BOOL WINAPI GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, LPSIZE size)
     TextFont font;
     if (!font.Load(dc))
         return FALSE;
-    int width = 0;
+    int64_t width = 0;
     PlaceRun(font, text, size_t(count), nullptr, width);
-    size->cx = width;
+    size->cx = ClampLong(width);
     size->cy = font.Metrics().tmHeight;
     return TRUE;
 }
