@@ -8,12 +8,22 @@
 // clip region is never touched): each of its pixels samples the nearest
 // source pixel, is mixed with the background when the image is see-through,
 // and the scratch rows go to the context in one transfer.
+//
+// The rows themselves come from rasterdrawrows (a reference and a fast form
+// that give the same bytes). When the target is a DIB section of 24 or 32
+// bits, the background a see-through image is mixed with is read straight
+// from the section's rows, row by row beside the mixing, instead of copied
+// out whole through a second context first; any other target takes that
+// general path.
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
+#include "rasterdrawrows.h"
 #include "rasterimage.h"
 #include "rasterlimits.h"
 
@@ -23,6 +33,7 @@ namespace {
 // clip box and inside the caller's clip rectangle, when there is one.
 struct PaintBox {
     long left, top, right, bottom;
+    bool simpleClip;  // the context's clip region is its clip box, one rectangle
     long width() const { return right - left; }
     long height() const { return bottom - top; }
 };
@@ -30,7 +41,8 @@ struct PaintBox {
 PaintBox ClippedBox(HDC hdc, long x, long y, long cx, long cy, const RECT* cliprect)
 {
     RECT clip;
-    if (GetClipBox(hdc, &clip) == ERROR)
+    const int type = GetClipBox(hdc, &clip);
+    if (type == ERROR)
         clip.left = clip.top = clip.right = clip.bottom = 0;
     long long left = x, top = y, right = (long long)x + cx, bottom = (long long)y + cy;
     const RECT* limits[2] = {&clip, cliprect};
@@ -47,6 +59,7 @@ PaintBox ClippedBox(HDC hdc, long x, long y, long cx, long cy, const RECT* clipr
     b.top = (long)top;
     b.right = (long)(right > left ? right : left);
     b.bottom = (long)(bottom > top ? bottom : top);
+    b.simpleClip = type == SIMPLEREGION;
     return b;
 }
 
@@ -92,19 +105,6 @@ bool MapSamples(Sampling& s, const PaintBox& b, long x, long y, long cx, long cy
         s.sy[(size_t)r] = v < 0 ? 0 : (v >= height ? height - 1 : v);
     }
     return true;
-}
-
-// What an index past the palette draws: black.
-const BYTE kBlack[3] = {0, 0, 0};
-
-// The palette index of pixel x of a row of 1, 4 or 8 bits.
-inline BYTE PaletteIndex(const BYTE* row, long x, WORD bpp)
-{
-    if (bpp == 8)
-        return row[x];
-    if (bpp == 4)
-        return (BYTE)((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
-    return (BYTE)((row[x >> 3] >> (7 - (x & 7))) & 1);
 }
 
 // A memory context holding a 24-bit DIB section, released with it.
@@ -163,6 +163,157 @@ COLORREF ColorRefOf(RGBQUAD c)
     return RGB(c.rgbRed, c.rgbGreen, c.rgbBlue);
 }
 
+rasterdraw::Picture PictureOf(const RasterImage& img)
+{
+    rasterdraw::Picture p;
+    p.bits = img.GetBits(0);
+    p.stride = img.GetEffWidth();
+    p.bpp = img.GetBpp();
+    p.width = (long)img.GetWidth();
+    p.palette = img.GetPalette();
+    p.colours = p.palette != NULL ? img.GetNumColors() : 0;
+    p.alpha = img.AlphaGetBits();
+    p.alphaMax = img.AlphaGetMax();
+    p.transparent = img.GetTransIndex() != -1;
+    p.transIndex = img.GetTransIndex();
+    p.transColour = img.GetTransColor();
+    p.alphaPalette = img.AlphaPaletteIsEnabled();
+    return p;
+}
+
+// The pixels of a DIB section of whole-byte channels (24 bits, or 32 with
+// the usual masks) selected into a context, read in place.
+struct SectionRows {
+    const BYTE* bits = NULL;
+    long width = 0, height = 0;
+    int bpp = 0;
+    size_t stride = 0;
+    bool topDown = false;
+
+    const BYTE* row(long yFromTop) const
+    {
+        return bits + (size_t)(topDown ? yFromTop : height - 1 - yFromTop) * stride;
+    }
+};
+
+bool SectionOf(HDC hdc, SectionRows& out)
+{
+    HGDIOBJ bitmap = GetCurrentObject(hdc, OBJ_BITMAP);
+    if (bitmap == NULL)
+        return false;
+    DIBSECTION ds;
+    if (GetObjectA(bitmap, (int)sizeof(ds), &ds) != (int)sizeof(ds) || ds.dsBm.bmBits == NULL)
+        return false;
+    const BITMAPINFOHEADER& h = ds.dsBmih;
+    const bool usualMasks = h.biCompression == BI_RGB ||
+                            (h.biCompression == BI_BITFIELDS && ds.dsBitfields[0] == 0xFF0000 &&
+                             ds.dsBitfields[1] == 0x00FF00 && ds.dsBitfields[2] == 0x0000FF);
+    if (!(h.biBitCount == 24 || (h.biBitCount == 32 && usualMasks)) || h.biWidth <= 0 ||
+        h.biHeight == 0)
+        return false;
+    out.bits = static_cast<const BYTE*>(ds.dsBm.bmBits);
+    out.width = h.biWidth;
+    out.topDown = h.biHeight < 0;
+    out.height = out.topDown ? -(long)h.biHeight : (long)h.biHeight;
+    out.bpp = h.biBitCount;
+    out.stride = (size_t)rasterlimits::RowBytes(h.biBitCount, (uint64_t)h.biWidth);
+    return true;
+}
+
+// Pixels [left, left + w) of a section row as 24-bit pixels, as a BitBlt of
+// them into a 24-bit bitmap would give.
+void CopyBackground(const SectionRows& s, long yFromTop, long left, long w, BYTE* dst)
+{
+    const BYTE* src = s.row(yFromTop) + (size_t)left * (size_t)(s.bpp / 8);
+    if (s.bpp == 24) {
+        memcpy(dst, src, (size_t)w * 3);
+        return;
+    }
+    for (long i = 0; i < w; i++, src += 4, dst += 3) {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
+    }
+}
+
+// Where the rows of a paint box go: row r (0 the box's bottom) at
+// base + r * step, pixels of `bytes` bytes.
+struct RowTarget {
+    BYTE* base;
+    ptrdiff_t step;
+    int bytes;
+    BYTE* row(long r) const { return base + (ptrdiff_t)r * step; }
+};
+
+// Fills the h rows of w pixels of the target: sampled, or blended over the
+// background they hold. With a section, each row's background is first read
+// from the section row under it (`left` and `bottom` place the box on it).
+void PaintRows(const rasterdraw::Picture& pic, const RowTarget& to, long w, long h,
+               const long* sx, const long* sy, bool blend, const SectionRows* section, long left,
+               long bottom)
+{
+    if (!rasterdraw::FastPaths()) {
+        for (long r = 0; r < h; r++) {
+            BYTE* d = to.row(r);
+            if (section != NULL)
+                CopyBackground(*section, bottom - 1 - r, left, w, d);
+            if (blend)
+                rasterdraw::BlendRowRef(pic, sy[r], sx, w, d);
+            else
+                rasterdraw::SampleRowRef(pic, sy[r], sx, w, d);
+        }
+        return;
+    }
+    const rasterdraw::FastRows rows(pic);
+    const bool consecutive = rasterdraw::Consecutive(sx, w);
+    for (long r = 0; r < h; r++) {
+        BYTE* d = to.row(r);
+        if (section != NULL)
+            CopyBackground(*section, bottom - 1 - r, left, w, d);
+        if (blend)
+            rows.Blend(sy[r], sx, w, d, to.bytes, consecutive);
+        else if (r > 0 && sy[r] == sy[r - 1])
+            memcpy(d, to.row(r - 1), (size_t)w * (size_t)to.bytes);  // an enlarged row repeats the one below
+        else
+            rows.Sample(sy[r], sx, w, d, to.bytes);
+    }
+}
+
+// The fast ways to the target, false when none applies and the general
+// path draws instead. A DIB section whose clip region is one rectangle is
+// painted in place: what SetDIBitsToDevice of scratch rows would write
+// there, without the scratch rows. Otherwise the rows go through scratch
+// memory (no bitmap, no second context): the image's own pixels when it is
+// not see-through, or over a background read straight from a section.
+bool DrawThroughMemory(HDC hdc, const rasterdraw::Picture& pic, const PaintBox& box,
+                       const Sampling& at, bool seeThrough)
+{
+    SectionRows section;
+    const bool onSection = SectionOf(hdc, section) && box.left >= 0 && box.top >= 0 &&
+                           box.right <= section.width && box.bottom <= section.height;
+    if (onSection && box.simpleClip) {
+        const int bytes = section.bpp / 8;
+        // Row r of the box is the section row bottom - 1 - r from the top.
+        BYTE* bottomRow = const_cast<BYTE*>(section.row(box.bottom - 1)) + (size_t)box.left * (size_t)bytes;
+        const ptrdiff_t up = section.topDown ? -(ptrdiff_t)section.stride : (ptrdiff_t)section.stride;
+        PaintRows(pic, RowTarget{bottomRow, up, bytes}, box.width(), box.height(), at.sx.data(),
+                  at.sy.data(), seeThrough, NULL, 0, 0);
+        return true;
+    }
+    if (seeThrough && !onSection)
+        return false;
+    const BITMAPINFO bmi = ScratchInfo(box.width(), box.height());
+    std::unique_ptr<BYTE[]> rows(new (std::nothrow) BYTE[bmi.bmiHeader.biSizeImage]);
+    if (rows == nullptr)
+        return true;  // as when the scratch bitmap cannot be made: nothing drawn
+    const RowTarget scratch = {rows.get(), (ptrdiff_t)rasterlimits::RowBytes(24, (uint64_t)box.width()), 3};
+    PaintRows(pic, scratch, box.width(), box.height(), at.sx.data(), at.sy.data(), seeThrough,
+              seeThrough ? &section : NULL, box.left, box.bottom);
+    SetDIBitsToDevice(hdc, (int)box.left, (int)box.top, (DWORD)box.width(), (DWORD)box.height(), 0,
+                      0, 0, (UINT)box.height(), rows.get(), &bmi, DIB_RGB_COLORS);
+    return true;
+}
+
 }  // namespace
 
 long RasterImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* pClipRect)
@@ -202,6 +353,8 @@ long RasterImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* pClipRec
     Sampling at;
     if (!MapSamples(at, box, x, y, cx, cy, width, height))
         return 1;
+    if (rasterdraw::FastPaths() && DrawThroughMemory(hdc, PictureOf(*this), box, at, see_through))
+        return 1;
     Scratch scratch(hdc, box.width(), box.height());
     if (scratch.bits() == NULL)
         return 1;
@@ -217,67 +370,8 @@ long RasterImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* pClipRec
 void RasterImage::_drawrows(BYTE* dst, long w, long h, const long* sx, const long* sy,
                             bool blend) const
 {
-    const WORD bpp = GetBpp();
-    const long width = (long)GetWidth();
-    const RGBQUAD* pal = GetPalette();
-    const DWORD colours = GetNumColors();
-    const size_t stride = (size_t)rasterlimits::RowBytes(24, (uint64_t)w);
-    const bool transparent = info.nTransIndex != -1;
-    const RGBQUAD key = info.rgbTransColor;
-    const int alphamax = info.nAlphaMax;
-    for (long r = 0; r < h; r++) {
-        const BYTE* src = info.pBits + (size_t)sy[r] * info.dwEffWidth;
-        const BYTE* alpharow = pAlpha != NULL ? pAlpha + (size_t)sy[r] * (size_t)width : NULL;
-        BYTE* d = dst + (size_t)r * stride;
-        if (!blend) {  // plain sampling: the source colours as they are
-            for (long c = 0; c < w; c++, d += 3) {
-                const BYTE* p = bpp == 24 ? src + 3 * (size_t)sx[c] : NULL;
-                if (p == NULL) {
-                    const BYTE ci = PaletteIndex(src, sx[c], bpp);
-                    p = ci < colours ? reinterpret_cast<const BYTE*>(&pal[ci]) : kBlack;
-                }
-                d[0] = p[0];
-                d[1] = p[1];
-                d[2] = p[2];
-            }
-            continue;
-        }
-        for (long c = 0; c < w; c++, d += 3) {
-            const long s = sx[c];
-            RGBQUAD col;
-            int a = alpharow != NULL ? alpharow[s] : 255;
-            a = (a * (alphamax + 1)) >> 8;
-            if (bpp == 24) {
-                const BYTE* p = src + 3 * (size_t)s;
-                col.rgbBlue = p[0];
-                col.rgbGreen = p[1];
-                col.rgbRed = p[2];
-                col.rgbReserved = 0;
-                if (transparent && memcmp(&col, &key, sizeof(col)) == 0)
-                    continue;
-            } else {
-                const BYTE ci = PaletteIndex(src, s, bpp);
-                if (ci < colours) {
-                    col = pal[ci];
-                } else {
-                    memset(&col, 0, sizeof(col));
-                }
-                if (info.bAlphaPaletteEnabled)
-                    a = ((col.rgbReserved + 1) * a) >> 8;
-                if (transparent && ci == info.nTransIndex)
-                    continue;
-            }
-            if (a == 255) {
-                d[0] = col.rgbBlue;
-                d[1] = col.rgbGreen;
-                d[2] = col.rgbRed;
-            } else if (a != 0) {
-                d[0] = (BYTE)((d[0] * (255 - a) + col.rgbBlue * a) >> 8);
-                d[1] = (BYTE)((d[1] * (255 - a) + col.rgbGreen * a) >> 8);
-                d[2] = (BYTE)((d[2] * (255 - a) + col.rgbRed * a) >> 8);
-            }
-        }
-    }
+    const RowTarget scratch = {dst, (ptrdiff_t)rasterlimits::RowBytes(24, (uint64_t)w), 3};
+    PaintRows(PictureOf(*this), scratch, w, h, sx, sy, blend, NULL, 0, 0);
 }
 
 long RasterImage::Draw2(HDC hdc, long x, long y, long cx, long cy)

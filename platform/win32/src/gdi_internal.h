@@ -208,6 +208,11 @@ bool Transfer(DcAccess& dest, const Source* src, const Geometry& g, DWORD rop);
 // background and brush colours of dc.
 bool TransferTo(Surface& dest, const std::vector<RECT>& visible, const Dc& dc, const Source* src,
                 const Geometry& g, DWORD rop);
+// Whether plain copies between 24- and 32-bit rows take their row loops
+// (the default) or the general per-pixel path (KESTREL_BLIT=ref at start,
+// or false here: tests compare the two).
+bool FastTransfers();
+void SetFastTransfers(bool fast);
 // The ROP3 function over pixel values, bit by bit: bit i of `code` is the
 // result for P, S, D bits with i = P << 2 | S << 1 | D.
 DWORD ApplyRop(BYTE code, DWORD p, DWORD s, DWORD d);

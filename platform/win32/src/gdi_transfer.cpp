@@ -2,13 +2,45 @@
 // destination's format (monochrome by the text and background colours),
 // sampled nearest-neighbour, combined with the destination and the brush by
 // a ternary raster operation, and written within the drawable area.
+//
+// Plain copies between 24- and 32-bit rows of whole-byte channels (the
+// pictures a game draws and the surfaces it draws on) take a fast path of
+// row loops beside the general one; KESTREL_BLIT=ref, or
+// SetFastTransfers(false), sends them through the general path instead.
 #include "gdi_internal.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace gdi {
+
+namespace {
+
+std::atomic<bool>& FastTransfersFlag()
+{
+    static std::atomic<bool> flag(!(std::getenv("KESTREL_BLIT") != nullptr &&
+                                    std::strcmp(std::getenv("KESTREL_BLIT"), "ref") == 0));
+    return flag;
+}
+
+}  // namespace
+
+bool FastTransfers()
+{
+    return FastTransfersFlag().load(std::memory_order_relaxed);
+}
+
+void SetFastTransfers(bool fast)
+{
+    FastTransfersFlag().store(fast, std::memory_order_relaxed);
+}
 
 DWORD ApplyRop(BYTE code, DWORD p, DWORD s, DWORD d)
 {
@@ -332,6 +364,157 @@ void RopRow32(BYTE code, DWORD p, BYTE* row, int64_t x0, int n, const BYTE* s, c
     }
 }
 
+// Formats whose channels are whole bytes, blue, green, red from the lowest:
+// 24-bit rows and 32-bit rows with the usual masks. Between two of them a
+// plain copy moves each pixel's three colour bytes as they are, which is
+// what the converter's tables work out one pixel at a time.
+bool ByteChannels(const PixelFormat& f)
+{
+    return f.bpp == 24 || (f.bpp == 32 && f.red.mask == 0xFF0000 && f.green.mask == 0x00FF00 &&
+                           f.blue.mask == 0x0000FF);
+}
+
+// Pixel words as stored (little-endian on every target this runs on, as the
+// 32-bit paths above already read them).
+inline DWORD LoadLE32(const BYTE* p)
+{
+    DWORD v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+inline void StoreLE32(BYTE* p, DWORD v)
+{
+    std::memcpy(p, &v, 4);
+}
+
+inline uint64_t Load64(const BYTE* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+inline void Store64(BYTE* p, uint64_t v)
+{
+    std::memcpy(p, &v, 8);
+}
+
+// n 24-bit pixels to 32-bit ones with a zero fourth byte.
+void Expand24To32(const BYTE* s, BYTE* d, int n)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    // Four pixels from one 16-byte load (so six must be left to read): pixel
+    // k's three bytes move up k bytes into lane k, and the rest of each lane
+    // is masked off. Two such groups a step.
+    const __m128i lane0 = _mm_set_epi32(0, 0, 0, 0xFFFFFF);
+    const __m128i lane1 = _mm_set_epi32(0, 0, 0xFFFFFF, 0);
+    const __m128i lane2 = _mm_set_epi32(0, 0xFFFFFF, 0, 0);
+    const __m128i lane3 = _mm_set_epi32(0xFFFFFF, 0, 0, 0);
+    const auto spread = [&](const BYTE* from, BYTE* to) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const __m128i v = _mm_or_si128(
+            _mm_or_si128(_mm_and_si128(x, lane0), _mm_and_si128(_mm_slli_si128(x, 1), lane1)),
+            _mm_or_si128(_mm_and_si128(_mm_slli_si128(x, 2), lane2),
+                         _mm_and_si128(_mm_slli_si128(x, 3), lane3)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), v);
+    };
+    for (; i + 10 <= n; i += 8, s += 24, d += 32) {
+        spread(s, d);
+        spread(s + 12, d + 16);
+    }
+    for (; i + 6 <= n; i += 4, s += 12, d += 16)
+        spread(s, d);
+#else
+    // Eight pixels a step from three 64-bit words into four.
+    constexpr uint64_t k24 = 0xFFFFFF;
+    for (; i + 8 <= n; i += 8, s += 24, d += 32) {
+        const uint64_t a = Load64(s), b = Load64(s + 8), c = Load64(s + 16);
+        Store64(d, (a & k24) | (a >> 24 & k24) << 32);
+        Store64(d + 8, ((a >> 48 | b << 16) & k24) | (b >> 8 & k24) << 32);
+        Store64(d + 16, (b >> 32 & k24) | ((b >> 56 | c << 8) & k24) << 32);
+        Store64(d + 24, (c >> 16 & k24) | (c >> 40) << 32);
+    }
+#endif
+    for (; i < n; ++i, s += 3, d += 4) {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+        d[3] = 0;
+    }
+}
+
+// n 32-bit pixels to 24-bit ones, the fourth bytes dropped; four at a time
+// into three words.
+void Pack32To24(const BYTE* s, BYTE* d, int n)
+{
+    int i = 0;
+    for (; i + 4 <= n; i += 4, s += 16, d += 12) {
+        const DWORD a = LoadLE32(s), b = LoadLE32(s + 4), c = LoadLE32(s + 8), e = LoadLE32(s + 12);
+        StoreLE32(d, (a & 0xFFFFFF) | b << 24);
+        StoreLE32(d + 4, (b >> 8 & 0xFFFF) | c << 16);
+        StoreLE32(d + 8, (c >> 16 & 0xFF) | e << 8);
+    }
+    for (; i < n; ++i, s += 4, d += 3) {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+    }
+}
+
+// The fourth bytes of n 32-bit pixels cleared (a window keeps 0 there).
+void ClearFourthBytes(BYTE* d, int n)
+{
+    for (int i = 0; i < n; ++i)
+        d[4 * i + 3] = 0;
+}
+
+// n pixels gathered through a column map (a negative column has no source
+// and leaves its pixel alone), from S-byte to D-byte pixels. A 32-bit
+// destination keeps a 32-bit source's fourth byte under `top`, and gets 0
+// there from a 24-bit one.
+template <int S, int D>
+void GatherRow(const BYTE* s, BYTE* d, const int* cols, int n, BYTE top)
+{
+    for (int i = 0; i < n; ++i, d += D) {
+        if (cols[i] < 0)
+            continue;
+        const BYTE* p = s + int64_t(S) * cols[i];
+        d[0] = p[0];
+        d[1] = p[1];
+        d[2] = p[2];
+        if (D == 4)
+            d[3] = S == 4 ? BYTE(p[3] & top) : 0;
+    }
+}
+
+// SRCCOPY of n pixels of whole-byte channels: from source column sx on, or
+// through the column map when cols is not null. `top` masks the fourth byte
+// a 32-bit source gives a 32-bit destination.
+void CopyByteRow(int sbpp, const BYTE* srcRow, int64_t sx, const int* cols, int dbpp, BYTE* row,
+                 int64_t x0, int n, BYTE top)
+{
+    BYTE* d = row + int64_t(dbpp / 8) * x0;
+    if (cols != nullptr) {
+        if (sbpp == 24 && dbpp == 24) GatherRow<3, 3>(srcRow, d, cols, n, top);
+        else if (sbpp == 24) GatherRow<3, 4>(srcRow, d, cols, n, top);
+        else if (dbpp == 24) GatherRow<4, 3>(srcRow, d, cols, n, top);
+        else GatherRow<4, 4>(srcRow, d, cols, n, top);
+        return;
+    }
+    const BYTE* s = srcRow + int64_t(sbpp / 8) * sx;
+    if (sbpp == dbpp) {
+        std::memcpy(d, s, size_t(n) * size_t(dbpp / 8));
+        if (dbpp == 32 && top != 0xFF)
+            ClearFourthBytes(d, n);
+    } else if (sbpp == 24) {
+        Expand24To32(s, d, n);
+    } else {
+        Pack32To24(s, d, n);
+    }
+}
+
 }  // namespace
 
 bool Transfer(DcAccess& dest, const Source* src, const Geometry& g, DWORD rop)
@@ -362,12 +545,17 @@ bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, cons
     const DWORD valueBits = s.window ? 0x00FFFFFF : df.bpp == 32 ? 0xFFFFFFFF : (DWORD(1) << df.bpp) - 1;
     const DWORD pattern = EncodeColor(df, dc.brushColor & 0xFFFFFF);
     const bool needDest = RopUsesDest(code);
-    std::optional<Converter> convert;
-    if (src)
-        convert.emplace(*src, s, dc);
     // Columns map one to one (no scaling, no mirroring): runs convert whole.
     const bool straight = src && !hx.mirror && hx.size == hx.srcSize;
     const bool plainCopy = straight && code == 0xCC;
+    // A copy between whole-byte formats: row loops, no tables, no raster
+    // operation. The general path below gives the same bytes.
+    const bool byteCopy = src && code == 0xCC && !src->mono && !s.mono && ByteChannels(*src->format) &&
+                          ByteChannels(df) && FastTransfers();
+    const BYTE top = BYTE(valueBits >> 24);
+    std::optional<Converter> convert;
+    if (src && !byteCopy)
+        convert.emplace(*src, s, dc);
     // Source columns of a piece, or -1 where there is none; kept between
     // calls so that a steady stream of blits allocates nothing.
     static thread_local std::vector<int> columns;
@@ -402,6 +590,11 @@ bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, cons
                 if (sy < src->rowLo || sy >= src->rowHi || sy < 0 || sy >= src->height)
                     continue;
                 srcRow = src->base + sy * src->stride;
+            }
+            if (byteCopy) {
+                CopyByteRow(src->format->bpp, srcRow, x0 - hx.dest + hx.src,
+                            straight ? nullptr : columns.data(), df.bpp, row, x0, int(x1 - x0), top);
+                continue;
             }
             if (plainCopy) {
                 convert->Run(*src->format, srcRow, int(x0 - hx.dest + hx.src), row, int(x0),
