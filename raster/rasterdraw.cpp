@@ -170,6 +170,7 @@ rasterdraw::Picture PictureOf(const RasterImage& img)
     p.stride = img.GetEffWidth();
     p.bpp = img.GetBpp();
     p.width = (long)img.GetWidth();
+    p.height = (long)img.GetHeight();
     p.palette = img.GetPalette();
     p.colours = p.palette != NULL ? img.GetNumColors() : 0;
     p.alpha = img.AlphaGetBits();

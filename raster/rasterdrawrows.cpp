@@ -217,12 +217,48 @@ void FastRows::_sample(const BYTE* row, const long* sx, long w, BYTE* dst) const
     }
 }
 
+// A 24-bit pixel read as a word with the byte after it, the fourth byte
+// then dropped: every column's but those at the very end of the pixel block
+// (the top row's last), which come a byte at a time.
+template <int D>
+void FastRows::_sample24(const BYTE* row, size_t readable, const long* sx, long w, BYTE* dst) const
+{
+    long safe = w;
+    while (safe > 0 && 3 * (size_t)sx[safe - 1] + 4 > readable)
+        safe--;
+    const auto word = [row](long s) {
+        DWORD v;
+        memcpy(&v, row + 3 * (size_t)s, 4);
+        return v & 0xFFFFFF;
+    };
+    long c = 0;
+    if (D == 4) {
+        for (; c + 4 <= safe; c += 4, dst += 16) {
+            const DWORD v[4] = {word(sx[c]), word(sx[c + 1]), word(sx[c + 2]), word(sx[c + 3])};
+            memcpy(dst, v, 16);
+        }
+    }
+    for (; c < safe; c++, dst += D) {
+        const DWORD v = word(sx[c]);
+        if (D == 4)
+            memcpy(dst, &v, 4);
+        else
+            Store24(dst, v);
+    }
+    for (; c < w; c++, dst += D) {
+        Store24(dst, Load24(row + 3 * (size_t)sx[c]));
+        if (D == 4)
+            dst[3] = 0;
+    }
+}
+
 void FastRows::Sample(long sy, const long* sx, long w, BYTE* dst, int bytes) const
 {
     const BYTE* row = m_p.bits + (size_t)sy * m_p.stride;
+    const size_t readable = (size_t)(m_p.height - sy) * m_p.stride;
     switch (m_p.bpp * 8 + bytes) {
-    case 24 * 8 + 4: _sample<24, 4>(row, sx, w, dst); break;
-    case 24 * 8 + 3: _sample<24, 3>(row, sx, w, dst); break;
+    case 24 * 8 + 4: _sample24<4>(row, readable, sx, w, dst); break;
+    case 24 * 8 + 3: _sample24<3>(row, readable, sx, w, dst); break;
     case 8 * 8 + 4: _sample<8, 4>(row, sx, w, dst); break;
     case 8 * 8 + 3: _sample<8, 3>(row, sx, w, dst); break;
     case 4 * 8 + 4: _sample<4, 4>(row, sx, w, dst); break;

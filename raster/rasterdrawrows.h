@@ -19,6 +19,7 @@ struct Picture {
     size_t stride = 0;
     WORD bpp = 24;  // 1, 4, 8 or 24
     long width = 0;
+    long height = 0;
     const RGBQUAD* palette = nullptr;
     DWORD colours = 0;           // palette entries; an index past them is black
     const BYTE* alpha = nullptr;  // `width` bytes a row, bottom first; null: none
@@ -50,6 +51,8 @@ public:
 private:
     template <int BPP, int D>
     void _sample(const BYTE* row, const long* sx, long w, BYTE* dst) const;
+    template <int D>
+    void _sample24(const BYTE* row, size_t readable, const long* sx, long w, BYTE* dst) const;
     template <int BPP, int D>
     void _blend(const BYTE* row, const BYTE* alpharow, const long* sx, long w, BYTE* dst) const;
     template <int D>
