@@ -11,16 +11,16 @@
 
 class WinTarget {
 public:
-    // A bottom-up w x h section of `bpp` bits (16: 5-5-5); the palette (as
-    // 0xRRGGBB) for depths up to 8.
-    WinTarget(int w, int h, int bpp, const std::vector<DWORD>& palette = {})
-        : m_w(w), m_h(h), m_bpp(bpp), m_palette(palette)
+    // A bottom-up (or top-down) w x h section of `bpp` bits (16: 5-5-5); the
+    // palette (as 0xRRGGBB) for depths up to 8.
+    WinTarget(int w, int h, int bpp, const std::vector<DWORD>& palette = {}, bool topDown = false)
+        : m_w(w), m_h(h), m_bpp(bpp), m_topDown(topDown), m_palette(palette)
     {
         std::vector<BYTE> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
         BITMAPINFO* bmi = reinterpret_cast<BITMAPINFO*>(info.data());
         bmi->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
         bmi->bmiHeader.biWidth = w;
-        bmi->bmiHeader.biHeight = h;
+        bmi->bmiHeader.biHeight = topDown ? -h : h;
         bmi->bmiHeader.biPlanes = 1;
         bmi->bmiHeader.biBitCount = (WORD)bpp;
         bmi->bmiHeader.biCompression = BI_RGB;
@@ -63,7 +63,12 @@ public:
     int width() const { return m_w; }
     int height() const { return m_h; }
     size_t stride() const { return ((size_t)m_bpp * m_w + 31) / 32 * 4; }
-    BYTE* row(int yFromTop) const { return m_bits + (size_t)(m_h - 1 - yFromTop) * stride(); }
+    BYTE* row(int yFromTop) const
+    {
+        return m_bits + (size_t)(m_topDown ? yFromTop : m_h - 1 - yFromTop) * stride();
+    }
+    // The section's bytes, padding and fourth bytes included.
+    std::vector<BYTE> bytes() const { return std::vector<BYTE>(m_bits, m_bits + stride() * m_h); }
 
     // The raw pixel value: an index, a 5-5-5 word, or 0xRRGGBB.
     DWORD raw(int x, int y) const
@@ -135,6 +140,7 @@ public:
 
 private:
     int m_w, m_h, m_bpp;
+    bool m_topDown;
     std::vector<DWORD> m_palette;
     HDC m_dc = NULL;
     HBITMAP m_bitmap = NULL;
