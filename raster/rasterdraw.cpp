@@ -280,36 +280,36 @@ void PaintRows(const rasterdraw::Picture& pic, const RowTarget& to, long w, long
     }
 }
 
-// The fast ways to the target, false when none applies and the general
-// path draws instead. A DIB section whose clip region is one rectangle is
-// painted in place: what SetDIBitsToDevice of scratch rows would write
-// there, without the scratch rows. Otherwise the rows go through scratch
-// memory (no bitmap, no second context): the image's own pixels when it is
-// not see-through, or over a background read straight from a section.
-bool DrawThroughMemory(HDC hdc, const rasterdraw::Picture& pic, const PaintBox& box,
-                       const Sampling& at, bool seeThrough)
+// The fast way of a see-through image onto a DIB section: the background
+// read straight from the section's rows instead of copied out through a
+// second context. Where the section's clip region is one rectangle the rows
+// are painted in place, as SetDIBitsToDevice of scratch rows would leave
+// them; otherwise scratch rows in plain memory take the mix and go to the
+// context in one transfer. False for any other target, which takes the
+// general path.
+bool BlendOntoSection(HDC hdc, const rasterdraw::Picture& pic, const PaintBox& box,
+                      const Sampling& at)
 {
     SectionRows section;
-    const bool onSection = SectionOf(hdc, section) && box.left >= 0 && box.top >= 0 &&
-                           box.right <= section.width && box.bottom <= section.height;
-    if (onSection && box.simpleClip) {
+    if (!SectionOf(hdc, section) || box.left < 0 || box.top < 0 || box.right > section.width ||
+        box.bottom > section.height)
+        return false;
+    if (box.simpleClip) {
         const int bytes = section.bpp / 8;
         // Row r of the box is the section row bottom - 1 - r from the top.
         BYTE* bottomRow = const_cast<BYTE*>(section.row(box.bottom - 1)) + (size_t)box.left * (size_t)bytes;
         const ptrdiff_t up = section.topDown ? -(ptrdiff_t)section.stride : (ptrdiff_t)section.stride;
         PaintRows(pic, RowTarget{bottomRow, up, bytes}, box.width(), box.height(), at.sx.data(),
-                  at.sy.data(), seeThrough, NULL, 0, 0);
+                  at.sy.data(), true, NULL, 0, 0);
         return true;
     }
-    if (seeThrough && !onSection)
-        return false;
     const BITMAPINFO bmi = ScratchInfo(box.width(), box.height());
     std::unique_ptr<BYTE[]> rows(new (std::nothrow) BYTE[bmi.bmiHeader.biSizeImage]);
     if (rows == nullptr)
-        return true;  // as when the scratch bitmap cannot be made: nothing drawn
+        return true;  // as when the scratch bitmap cannot be made: the background stays
     const RowTarget scratch = {rows.get(), (ptrdiff_t)rasterlimits::RowBytes(24, (uint64_t)box.width()), 3};
-    PaintRows(pic, scratch, box.width(), box.height(), at.sx.data(), at.sy.data(), seeThrough,
-              seeThrough ? &section : NULL, box.left, box.bottom);
+    PaintRows(pic, scratch, box.width(), box.height(), at.sx.data(), at.sy.data(), true, &section,
+              box.left, box.bottom);
     SetDIBitsToDevice(hdc, (int)box.left, (int)box.top, (DWORD)box.width(), (DWORD)box.height(), 0,
                       0, 0, (UINT)box.height(), rows.get(), &bmi, DIB_RGB_COLORS);
     return true;
@@ -354,7 +354,7 @@ long RasterImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* pClipRec
     Sampling at;
     if (!MapSamples(at, box, x, y, cx, cy, width, height))
         return 1;
-    if (rasterdraw::FastPaths() && DrawThroughMemory(hdc, PictureOf(*this), box, at, see_through))
+    if (see_through && rasterdraw::FastPaths() && BlendOntoSection(hdc, PictureOf(*this), box, at))
         return 1;
     Scratch scratch(hdc, box.width(), box.height());
     if (scratch.bits() == NULL)

@@ -237,6 +237,13 @@ void FastRows::_sample24(const BYTE* row, size_t readable, const long* sx, long 
             const DWORD v[4] = {word(sx[c]), word(sx[c + 1]), word(sx[c + 2]), word(sx[c + 3])};
             memcpy(dst, v, 16);
         }
+    } else {
+        // Whole words out too: each one's fourth byte is the next pixel's
+        // first, written over by it; the row's last pixel goes byte by byte.
+        for (; c + 1 < safe; c++, dst += 3) {
+            const DWORD v = word(sx[c]);
+            memcpy(dst, &v, 4);
+        }
     }
     for (; c < safe; c++, dst += D) {
         const DWORD v = word(sx[c]);
