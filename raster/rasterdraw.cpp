@@ -265,18 +265,17 @@ void PaintRows(const rasterdraw::Picture& pic, const RowTarget& to, long w, long
         }
         return;
     }
-    const rasterdraw::FastRows rows(pic);
-    const bool consecutive = rasterdraw::Consecutive(sx, w);
+    const rasterdraw::FastRows rows(pic, sx, w);
     for (long r = 0; r < h; r++) {
         BYTE* d = to.row(r);
         if (section != NULL)
             CopyBackground(*section, bottom - 1 - r, left, w, d);
         if (blend)
-            rows.Blend(sy[r], sx, w, d, to.bytes, consecutive);
+            rows.Blend(sy[r], d, to.bytes);
         else if (r > 0 && sy[r] == sy[r - 1])
             memcpy(d, to.row(r - 1), (size_t)w * (size_t)to.bytes);  // an enlarged row repeats the one below
         else
-            rows.Sample(sy[r], sx, w, d, to.bytes);
+            rows.Sample(sy[r], d, to.bytes);
     }
 }
 

@@ -138,8 +138,13 @@ void BlendRowRef(const Picture& p, long sy, const long* sx, long w, BYTE* dst)
     }
 }
 
-FastRows::FastRows(const Picture& p) : m_p(p)
+FastRows::FastRows(const Picture& p, const long* sx, long w)
+    : m_p(p), m_sx(sx), m_w(w), m_consecutive(true), m_widest(w > 0 ? sx[0] : 0)
 {
+    for (long c = 1; c < w; c++) {
+        m_consecutive = m_consecutive && sx[c] == sx[0] + c;
+        m_widest = sx[c] > m_widest ? sx[c] : m_widest;
+    }
     for (int v = 0; v < 256; v++)
         m_scaled[v] = (DWORD)((v * (p.alphaMax + 1)) >> 8);
     // Per index: the colour, and the weight that turns the scaled alpha into
@@ -172,14 +177,6 @@ FastRows::FastRows(const Picture& p) : m_p(p)
     }
     for (int v = 0; v < 256; v++)
         m_byPlane[v] = m_byAlpha[m_scaled[v]];
-}
-
-bool Consecutive(const long* sx, long w)
-{
-    for (long c = 1; c < w; c++)
-        if (sx[c] != sx[0] + c)
-            return false;
-    return true;
 }
 
 template <int BPP>
@@ -218,54 +215,55 @@ void FastRows::_sample(const BYTE* row, const long* sx, long w, BYTE* dst) const
 }
 
 // A 24-bit pixel read as a word with the byte after it, the fourth byte
-// then dropped: every column's but those at the very end of the pixel block
-// (the top row's last), which come a byte at a time.
+// then dropped, where that byte is still inside the pixel block (whole:
+// for every column of the row; otherwise the top row's last pixels come a
+// byte at a time).
 template <int D>
-void FastRows::_sample24(const BYTE* row, size_t readable, const long* sx, long w, BYTE* dst) const
+void FastRows::_sample24(const BYTE* row, bool whole, BYTE* dst) const
 {
-    long safe = w;
-    while (safe > 0 && 3 * (size_t)sx[safe - 1] + 4 > readable)
-        safe--;
-    const auto word = [row](long s) {
+    const long* sx = m_sx;
+    const long w = m_w;
+    const long last = whole ? m_widest : m_p.width - 2;  // the last column read whole
+    const auto pixel = [row, last](long s) {
         DWORD v;
-        memcpy(&v, row + 3 * (size_t)s, 4);
-        return v & 0xFFFFFF;
+        if (s <= last) {
+            memcpy(&v, row + 3 * (size_t)s, 4);
+            return v & 0xFFFFFF;
+        }
+        return Load24(row + 3 * (size_t)s);
     };
     long c = 0;
     if (D == 4) {
-        for (; c + 4 <= safe; c += 4, dst += 16) {
-            const DWORD v[4] = {word(sx[c]), word(sx[c + 1]), word(sx[c + 2]), word(sx[c + 3])};
-            memcpy(dst, v, 16);
+        for (; c < w; c++, dst += 4) {
+            const DWORD v = pixel(sx[c]);
+            memcpy(dst, &v, 4);
         }
     } else {
         // Whole words out too: each one's fourth byte is the next pixel's
         // first, written over by it; the row's last pixel goes byte by byte.
-        for (; c + 1 < safe; c++, dst += 3) {
-            const DWORD v = word(sx[c]);
+        for (; c + 1 < w; c++, dst += 3) {
+            const DWORD v = pixel(sx[c]);
             memcpy(dst, &v, 4);
         }
     }
-    for (; c < safe; c++, dst += D) {
-        const DWORD v = word(sx[c]);
-        if (D == 4)
-            memcpy(dst, &v, 4);
-        else
-            Store24(dst, v);
-    }
     for (; c < w; c++, dst += D) {
-        Store24(dst, Load24(row + 3 * (size_t)sx[c]));
+        Store24(dst, pixel(sx[c]));
         if (D == 4)
             dst[3] = 0;
     }
 }
 
-void FastRows::Sample(long sy, const long* sx, long w, BYTE* dst, int bytes) const
+void FastRows::Sample(long sy, BYTE* dst, int bytes) const
 {
     const BYTE* row = m_p.bits + (size_t)sy * m_p.stride;
-    const size_t readable = (size_t)(m_p.height - sy) * m_p.stride;
+    const long* sx = m_sx;
+    const long w = m_w;
+    // Below the top row the next row follows every pixel; in the top row a
+    // word from the last pixel may run past the block unless padding follows.
+    const bool whole = sy < m_p.height - 1 || 3 * (size_t)m_widest + 4 <= m_p.stride;
     switch (m_p.bpp * 8 + bytes) {
-    case 24 * 8 + 4: _sample24<4>(row, readable, sx, w, dst); break;
-    case 24 * 8 + 3: _sample24<3>(row, readable, sx, w, dst); break;
+    case 24 * 8 + 4: _sample24<4>(row, whole, dst); break;
+    case 24 * 8 + 3: _sample24<3>(row, whole, dst); break;
     case 8 * 8 + 4: _sample<8, 4>(row, sx, w, dst); break;
     case 8 * 8 + 3: _sample<8, 3>(row, sx, w, dst); break;
     case 4 * 8 + 4: _sample<4, 4>(row, sx, w, dst); break;
@@ -391,11 +389,13 @@ void FastRows::_blendSpan24(const BYTE* src, const BYTE* alpha, long w, BYTE* ds
     }
 }
 
-void FastRows::Blend(long sy, const long* sx, long w, BYTE* dst, int bytes, bool consecutive) const
+void FastRows::Blend(long sy, BYTE* dst, int bytes) const
 {
+    const long* sx = m_sx;
+    const long w = m_w;
     const BYTE* row = m_p.bits + (size_t)sy * m_p.stride;
     const BYTE* alpharow = m_p.alpha != NULL ? m_p.alpha + (size_t)sy * (size_t)m_p.width : NULL;
-    if (consecutive && m_p.bpp == 24 && m_key > 0xFFFFFF && w > 0) {
+    if (m_consecutive && m_p.bpp == 24 && m_key > 0xFFFFFF && w > 0) {
         const long s = sx[0];
         const BYTE* alpha = alpharow != NULL ? alpharow + s : NULL;
         if (bytes == 4)

@@ -43,16 +43,17 @@ void BlendRowRef(const Picture& p, long sy, const long* sx, long w, BYTE* dst);
 // becomes 0, as a 24-bit row copied onto it would leave it).
 class FastRows {
 public:
-    explicit FastRows(const Picture& p);
-    void Sample(long sy, const long* sx, long w, BYTE* dst, int bytes) const;
-    // consecutive: Consecutive(sx, w) holds.
-    void Blend(long sy, const long* sx, long w, BYTE* dst, int bytes, bool consecutive) const;
+    // sx[0 .. w): the source column of each pixel of every row (kept, not
+    // copied).
+    FastRows(const Picture& p, const long* sx, long w);
+    void Sample(long sy, BYTE* dst, int bytes) const;
+    void Blend(long sy, BYTE* dst, int bytes) const;
 
 private:
     template <int BPP, int D>
     void _sample(const BYTE* row, const long* sx, long w, BYTE* dst) const;
     template <int D>
-    void _sample24(const BYTE* row, size_t readable, const long* sx, long w, BYTE* dst) const;
+    void _sample24(const BYTE* row, bool whole, BYTE* dst) const;
     template <int BPP, int D>
     void _blend(const BYTE* row, const BYTE* alpharow, const long* sx, long w, BYTE* dst) const;
     template <int D>
@@ -65,6 +66,10 @@ private:
     DWORD _alpha(const BYTE* row, const BYTE* alpharow, long s, DWORD colour) const;
 
     Picture m_p;
+    const long* m_sx;
+    long m_w;
+    bool m_consecutive;  // sx[c] = sx[0] + c: an unscaled draw
+    long m_widest;       // the largest column
     DWORD m_colour[256];  // palette images: each index's colour, blue in the low byte
     DWORD m_weight[256];  // each index's share of the alpha, of 256 (0: kept out)
     DWORD m_scaled[256];  // alpha-plane values scaled by nAlphaMax
@@ -79,8 +84,6 @@ private:
     Weights m_byPlane[256];
 };
 
-// Whether the columns are one run, sx[c] = sx[0] + c (an unscaled draw).
-bool Consecutive(const long* sx, long w);
 
 // Whether drawing takes the fast rows and reads a DIB section's rows
 // directly (the default), or the reference rows and the general path

@@ -78,7 +78,6 @@ TEST(RasterDrawRows, FastRowsGiveTheBytesOfTheReference)
         }
         const long sy = (long)(rng() % p.height);
         const bool blend = rng() % 4 != 0;
-        const bool consecutive = rasterdraw::Consecutive(sx.data(), w);
         std::vector<BYTE> background((size_t)w * 3);
         for (BYTE& b : background)
             b = (BYTE)rng();
@@ -88,7 +87,7 @@ TEST(RasterDrawRows, FastRowsGiveTheBytesOfTheReference)
             rasterdraw::BlendRowRef(p, sy, sx.data(), w, expect.data());
         else
             rasterdraw::SampleRowRef(p, sy, sx.data(), w, expect.data());
-        const rasterdraw::FastRows rows(p);
+        const rasterdraw::FastRows rows(p, sx.data(), w);
         for (int bytes : {3, 4}) {
             SCOPED_TRACE("round " + std::to_string(round) + ", " + std::to_string(p.bpp) + " bits, " +
                          std::to_string(w) + " pixels onto " + std::to_string(bytes) + "-byte ones");
@@ -101,9 +100,9 @@ TEST(RasterDrawRows, FastRowsGiveTheBytesOfTheReference)
                     got[(size_t)c * 4 + 3] = (BYTE)(1 + rng() % 255);
             }
             if (blend)
-                rows.Blend(sy, sx.data(), w, got.data(), bytes, consecutive);
+                rows.Blend(sy, got.data(), bytes);
             else
-                rows.Sample(sy, sx.data(), w, got.data(), bytes);
+                rows.Sample(sy, got.data(), bytes);
             for (long c = 0; c < w; c++) {
                 for (int k = 0; k < 3; k++)
                     ASSERT_EQ(got[(size_t)c * bytes + k], expect[(size_t)c * 3 + k]) << "pixel " << c;
