@@ -15,9 +15,10 @@ class GdiFastTransfer : public PlatformTest {
 protected:
     void TearDown() override
     {
-        gdi::SetFastTransfers(true);
+        gdi::SetFastTransfers(m_wasFast);
         PlatformTest::TearDown();
     }
+    const bool m_wasFast = gdi::FastTransfers();
 };
 
 // A 24- or 32-bit canvas of random size and row order (32 bits: the usual

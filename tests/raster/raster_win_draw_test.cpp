@@ -209,6 +209,7 @@ TEST_F(RasterDraw, RandomDrawsMatchThePerPixelModel)
 TEST_F(RasterDraw, FastPathsLeaveTheBytesOfTheGeneralPath)
 {
     std::mt19937 rng(3114);
+    const bool wasFast = rasterdraw::FastPaths();
     for (int round = 0; round < 400; round++) {
         const Model m = RandomModel(rng);
         RasterImage img;
@@ -255,7 +256,7 @@ TEST_F(RasterDraw, FastPathsLeaveTheBytesOfTheGeneralPath)
             }
             ASSERT_EQ(img.Draw(t->dc(), x, y, cx, cy, clipped ? &clip : nullptr), 1);
         }
-        rasterdraw::SetFastPaths(true);
+        rasterdraw::SetFastPaths(wasFast);
         ASSERT_EQ(fast.bytes(), general.bytes());
     }
 }
