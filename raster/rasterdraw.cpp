@@ -10,11 +10,12 @@
 // and the scratch rows go to the context in one transfer.
 //
 // The rows themselves come from rasterdrawrows (a reference and a fast form
-// that give the same bytes). When the target is a DIB section of 24 or 32
-// bits, the background a see-through image is mixed with is read straight
-// from the section's rows, row by row beside the mixing, instead of copied
-// out whole through a second context first; any other target takes that
-// general path.
+// that give the same bytes). When a see-through image goes onto a DIB
+// section of 24 or 32 bits, the background it is mixed with is read straight
+// from the section's rows instead of copied out whole through a second
+// context first, and where the context's clip region is one rectangle the
+// mixed rows are written back in place, as the transfer of scratch rows
+// would write them; any other target takes the general path.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
