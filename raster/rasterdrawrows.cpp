@@ -299,15 +299,41 @@ inline __m128i Mix4(__m128i bg, __m128i col, const WORD* w0, const WORD* w1, con
     return _mm_and_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(0x00FFFFFF));
 }
 
-// Four pixels of D bytes in and out as 0x00RRGGBB lanes. The lanes are
-// built in registers: a vector load of values just stored one by one would
-// wait for the stores.
+// 24-bit pixel k of a register's low twelve bytes moved up k bytes into
+// 32-bit lane k, the rest of each lane cleared; and back.
+inline __m128i Spread(__m128i x)
+{
+    const __m128i lane0 = _mm_set_epi32(0, 0, 0, 0xFFFFFF);
+    const __m128i lane1 = _mm_set_epi32(0, 0, 0xFFFFFF, 0);
+    const __m128i lane2 = _mm_set_epi32(0, 0xFFFFFF, 0, 0);
+    const __m128i lane3 = _mm_set_epi32(0xFFFFFF, 0, 0, 0);
+    return _mm_or_si128(
+        _mm_or_si128(_mm_and_si128(x, lane0), _mm_and_si128(_mm_slli_si128(x, 1), lane1)),
+        _mm_or_si128(_mm_and_si128(_mm_slli_si128(x, 2), lane2), _mm_and_si128(_mm_slli_si128(x, 3), lane3)));
+}
+
+inline __m128i Gather(__m128i x)
+{
+    const __m128i lane0 = _mm_set_epi32(0, 0, 0, 0xFFFFFF);
+    const __m128i lane1 = _mm_set_epi32(0, 0, 0xFFFFFF, 0);
+    const __m128i lane2 = _mm_set_epi32(0, 0xFFFFFF, 0, 0);
+    const __m128i lane3 = _mm_set_epi32(0xFFFFFF, 0, 0, 0);
+    return _mm_or_si128(
+        _mm_or_si128(_mm_and_si128(x, lane0), _mm_srli_si128(_mm_and_si128(x, lane1), 1)),
+        _mm_or_si128(_mm_srli_si128(_mm_and_si128(x, lane2), 2), _mm_srli_si128(_mm_and_si128(x, lane3), 3)));
+}
+
+// Four pixels of D bytes in and out as 0x00RRGGBB lanes; twelve bytes of
+// 24-bit pixels as a word of eight and one of four, never more.
 template <int D>
 inline __m128i Load4(const BYTE* p)
 {
     if (D == 4)
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    return _mm_set_epi32((int)Load24(p + 9), (int)Load24(p + 6), (int)Load24(p + 3), (int)Load24(p));
+    DWORD last;
+    memcpy(&last, p + 8, 4);
+    return Spread(_mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                     _mm_cvtsi32_si128((int)last)));
 }
 
 template <int D>
@@ -317,10 +343,10 @@ inline void Store4(BYTE* p, __m128i x)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x);
         return;
     }
-    for (int i = 0; i < 4; i++, p += 3) {
-        Store24(p, (DWORD)_mm_cvtsi128_si32(x));
-        x = _mm_srli_si128(x, 4);
-    }
+    const __m128i packed = Gather(x);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), packed);
+    const DWORD last = (DWORD)_mm_cvtsi128_si32(_mm_srli_si128(packed, 8));
+    memcpy(p + 8, &last, 4);
 }
 
 }  // namespace
@@ -363,17 +389,9 @@ void FastRows::_blendSpan24(const BYTE* src, const BYTE* alpha, long w, BYTE* ds
     // four colours from one 16-byte load (so six pixels must be left to
     // read), each moved up into its lane, and their weights straight from
     // the alpha plane's values.
-    const __m128i lane0 = _mm_set_epi32(0, 0, 0, 0xFFFFFF);
-    const __m128i lane1 = _mm_set_epi32(0, 0, 0xFFFFFF, 0);
-    const __m128i lane2 = _mm_set_epi32(0, 0xFFFFFF, 0, 0);
-    const __m128i lane3 = _mm_set_epi32(0xFFFFFF, 0, 0, 0);
     const WORD* opaque = m_byPlane[255].w;
     for (; c + 6 <= w; c += 4, src += 12, dst += 4 * D) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-        const __m128i cols = _mm_or_si128(
-            _mm_or_si128(_mm_and_si128(x, lane0), _mm_and_si128(_mm_slli_si128(x, 1), lane1)),
-            _mm_or_si128(_mm_and_si128(_mm_slli_si128(x, 2), lane2),
-                         _mm_and_si128(_mm_slli_si128(x, 3), lane3)));
+        const __m128i cols = Spread(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
         const __m128i bg = Load4<D>(dst);
         if (alpha != NULL)
             Store4<D>(dst, Mix4(bg, cols, m_byPlane[alpha[c]].w, m_byPlane[alpha[c + 1]].w,
