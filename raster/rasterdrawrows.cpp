@@ -241,6 +241,10 @@ void FastRows::_sample24(const BYTE* row, bool whole, BYTE* dst) const
     } else {
         // Whole words out too: each one's fourth byte is the next pixel's
         // first, written over by it; the row's last pixel goes byte by byte.
+        for (; c + 3 < w; c += 2, dst += 6) {
+            const uint64_t v = (uint64_t)pixel(sx[c]) | (uint64_t)pixel(sx[c + 1]) << 24;
+            memcpy(dst, &v, 8);
+        }
         for (; c + 1 < w; c++, dst += 3) {
             const DWORD v = pixel(sx[c]);
             memcpy(dst, &v, 4);
