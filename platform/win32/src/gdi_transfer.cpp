@@ -517,15 +517,20 @@ void ClearFourthBytes(BYTE* d, int n)
 template <int S, int D>
 void GatherRow(const BYTE* s, BYTE* d, const int* cols, int n, BYTE top)
 {
+    const DWORD keep = DWORD(top) << 24 | 0xFFFFFF;
     for (int i = 0; i < n; ++i, d += D) {
         if (cols[i] < 0)
             continue;
         const BYTE* p = s + int64_t(S) * cols[i];
-        d[0] = p[0];
-        d[1] = p[1];
-        d[2] = p[2];
-        if (D == 4)
-            d[3] = S == 4 ? BYTE(p[3] & top) : 0;
+        if (S == 4 && D == 4) {
+            StoreLE32(d, LoadLE32(p) & keep);
+        } else if (D == 4) {
+            StoreLE32(d, DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16);
+        } else {
+            d[0] = p[0];
+            d[1] = p[1];
+            d[2] = p[2];
+        }
     }
 }
 
