@@ -394,6 +394,7 @@ inline void StoreLE32(BYTE* p, DWORD v)
     std::memcpy(p, &v, 4);
 }
 
+#if !defined(__SSE2__)
 inline uint64_t Load64(const BYTE* p)
 {
     uint64_t v;
@@ -405,6 +406,7 @@ inline void Store64(BYTE* p, uint64_t v)
 {
     std::memcpy(p, &v, 8);
 }
+#endif
 
 #if defined(KESTREL_GDI_SHUFFLE)
 bool HasShuffle()
