@@ -214,6 +214,38 @@ void FastRows::_sample(const BYTE* row, const long* sx, long w, BYTE* dst) const
     }
 }
 
+namespace {
+
+// Row of 24-bit pixels sampled at sx[0 .. w) into dst, pixels read by
+// pixel(s) (a word, or bytes, as the caller knows is safe).
+template <int D, typename Pixel>
+void SampleWords(const long* sx, long w, BYTE* dst, Pixel pixel)
+{
+    long c = 0;
+    if (D == 4) {
+        for (; c < w; c++, dst += 4) {
+            const DWORD v = pixel(sx[c]);
+            memcpy(dst, &v, 4);
+        }
+        return;
+    }
+    // Whole words out too, two pixels a word: what runs past a pixel is the
+    // next pixel's, written over by it; the row's last pixel goes byte by
+    // byte.
+    for (; c + 3 < w; c += 2, dst += 6) {
+        const uint64_t v = (uint64_t)pixel(sx[c]) | (uint64_t)pixel(sx[c + 1]) << 24;
+        memcpy(dst, &v, 8);
+    }
+    for (; c + 1 < w; c++, dst += 3) {
+        const DWORD v = pixel(sx[c]);
+        memcpy(dst, &v, 4);
+    }
+    for (; c < w; c++, dst += 3)
+        Store24(dst, pixel(sx[c]));
+}
+
+}  // namespace
+
 // A 24-bit pixel read as a word with the byte after it, the fourth byte
 // then dropped, where that byte is still inside the pixel block (whole:
 // for every column of the row; otherwise the top row's last pixels come a
@@ -221,40 +253,23 @@ void FastRows::_sample(const BYTE* row, const long* sx, long w, BYTE* dst) const
 template <int D>
 void FastRows::_sample24(const BYTE* row, bool whole, BYTE* dst) const
 {
-    const long* sx = m_sx;
-    const long w = m_w;
-    const long last = whole ? m_widest : m_p.width - 2;  // the last column read whole
-    const auto pixel = [row, last](long s) {
+    if (whole) {
+        SampleWords<D>(m_sx, m_w, dst, [row](long s) {
+            DWORD v;
+            memcpy(&v, row + 3 * (size_t)s, 4);
+            return v & 0xFFFFFF;
+        });
+        return;
+    }
+    const long last = m_p.width - 2;  // the last column read whole
+    SampleWords<D>(m_sx, m_w, dst, [row, last](long s) {
         DWORD v;
         if (s <= last) {
             memcpy(&v, row + 3 * (size_t)s, 4);
             return v & 0xFFFFFF;
         }
         return Load24(row + 3 * (size_t)s);
-    };
-    long c = 0;
-    if (D == 4) {
-        for (; c < w; c++, dst += 4) {
-            const DWORD v = pixel(sx[c]);
-            memcpy(dst, &v, 4);
-        }
-    } else {
-        // Whole words out too: each one's fourth byte is the next pixel's
-        // first, written over by it; the row's last pixel goes byte by byte.
-        for (; c + 3 < w; c += 2, dst += 6) {
-            const uint64_t v = (uint64_t)pixel(sx[c]) | (uint64_t)pixel(sx[c + 1]) << 24;
-            memcpy(dst, &v, 8);
-        }
-        for (; c + 1 < w; c++, dst += 3) {
-            const DWORD v = pixel(sx[c]);
-            memcpy(dst, &v, 4);
-        }
-    }
-    for (; c < w; c++, dst += D) {
-        Store24(dst, pixel(sx[c]));
-        if (D == 4)
-            dst[3] = 0;
-    }
+    });
 }
 
 void FastRows::Sample(long sy, BYTE* dst, int bytes) const
