@@ -16,6 +16,7 @@
 // context first, and where the context's clip region is one rectangle the
 // mixed rows are written back in place, as the transfer of scratch rows
 // would write them; any other target takes the general path.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -107,6 +108,9 @@ bool MapSamples(Sampling& s, const PaintBox& b, long x, long y, long cx, long cy
     }
     return true;
 }
+
+// What one band of scratch rows may hold: well inside a core's cache.
+const long kBandBytes = 128 * 1024;
 
 // A memory context holding a 24-bit DIB section, released with it.
 class Scratch {
@@ -247,6 +251,23 @@ struct RowTarget {
     BYTE* row(long r) const { return base + (ptrdiff_t)r * step; }
 };
 
+// PaintRows below through the fast rows of one draw.
+void PaintFastRows(const rasterdraw::FastRows& rows, const RowTarget& to, long w, long h,
+                   const long* sy, bool blend, const SectionRows* section, long left, long bottom)
+{
+    for (long r = 0; r < h; r++) {
+        BYTE* d = to.row(r);
+        if (section != NULL)
+            CopyBackground(*section, bottom - 1 - r, left, w, d);
+        if (blend)
+            rows.Blend(sy[r], d, to.bytes);
+        else if (r > 0 && sy[r] == sy[r - 1])
+            memcpy(d, to.row(r - 1), (size_t)w * (size_t)to.bytes);  // an enlarged row repeats the one below
+        else
+            rows.Sample(sy[r], d, to.bytes);
+    }
+}
+
 // Fills the h rows of w pixels of the target: sampled, or blended over the
 // background they hold. With a section, each row's background is first read
 // from the section row under it (`left` and `bottom` place the box on it).
@@ -266,18 +287,7 @@ void PaintRows(const rasterdraw::Picture& pic, const RowTarget& to, long w, long
         }
         return;
     }
-    const rasterdraw::FastRows rows(pic, sx, w);
-    for (long r = 0; r < h; r++) {
-        BYTE* d = to.row(r);
-        if (section != NULL)
-            CopyBackground(*section, bottom - 1 - r, left, w, d);
-        if (blend)
-            rows.Blend(sy[r], d, to.bytes);
-        else if (r > 0 && sy[r] == sy[r - 1])
-            memcpy(d, to.row(r - 1), (size_t)w * (size_t)to.bytes);  // an enlarged row repeats the one below
-        else
-            rows.Sample(sy[r], d, to.bytes);
-    }
+    PaintFastRows(rasterdraw::FastRows(pic, sx, w), to, w, h, sy, blend, section, left, bottom);
 }
 
 // The fast way of a see-through image onto a DIB section: the background
@@ -313,6 +323,32 @@ bool BlendOntoSection(HDC hdc, const rasterdraw::Picture& pic, const PaintBox& b
     SetDIBitsToDevice(hdc, (int)box.left, (int)box.top, (DWORD)box.width(), (DWORD)box.height(), 0,
                       0, 0, (UINT)box.height(), rows.get(), &bmi, DIB_RGB_COLORS);
     return true;
+}
+
+// Rows of sampled pixels onto a memory context a band at a time, through a
+// scratch bitmap of one band: each band is filled and copied out while it
+// is still in the processor's cache, instead of the whole box being written
+// out and read back. Nothing is drawn when the scratch bitmap cannot be
+// made. (A window's context takes the whole box at once: each copy onto a
+// window is one presentation of it.)
+void SampleInBands(HDC hdc, const rasterdraw::Picture& pic, const PaintBox& box, const Sampling& at)
+{
+    const long w = box.width(), h = box.height();
+    const long rowBytes = (long)rasterlimits::RowBytes(24, (uint64_t)w);
+    const long band = std::max(1L, std::min(h, kBandBytes / rowBytes));
+    Scratch scratch(hdc, w, band);
+    if (scratch.bits() == NULL)
+        return;
+    const RowTarget rows = {scratch.bits(), (ptrdiff_t)rowBytes, 3};
+    const rasterdraw::FastRows fast(pic, at.sx.data(), w);
+    // Band rows r0 .. r0 + n - 1, counted from the box's bottom, are the
+    // scratch bitmap's bottom n rows.
+    for (long r0 = 0; r0 < h; r0 += band) {
+        const long n = std::min(band, h - r0);
+        PaintFastRows(fast, rows, w, n, at.sy.data() + r0, false, NULL, 0, 0);
+        SetDIBitsToDevice(hdc, (int)box.left, (int)(box.bottom - r0 - n), (DWORD)w, (DWORD)n, 0, 0,
+                          0, (UINT)n, scratch.bits(), scratch.bmi(), DIB_RGB_COLORS);
+    }
 }
 
 }  // namespace
@@ -356,6 +392,10 @@ long RasterImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* pClipRec
         return 1;
     if (see_through && rasterdraw::FastPaths() && BlendOntoSection(hdc, PictureOf(*this), box, at))
         return 1;
+    if (!see_through && rasterdraw::FastPaths() && GetCurrentObject(hdc, OBJ_BITMAP) != NULL) {
+        SampleInBands(hdc, PictureOf(*this), box, at);
+        return 1;
+    }
     Scratch scratch(hdc, box.width(), box.height());
     if (scratch.bits() == NULL)
         return 1;
