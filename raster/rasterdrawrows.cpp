@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -145,6 +146,15 @@ FastRows::FastRows(const Picture& p, const long* sx, long w)
         m_consecutive = m_consecutive && sx[c] == sx[0] + c;
         m_widest = sx[c] > m_widest ? sx[c] : m_widest;
     }
+    if (p.bpp == 24 && 3 * (uint64_t)m_widest + 4 <= UINT32_MAX) {
+        try {
+            m_at.resize((size_t)w);
+        } catch (const std::bad_alloc&) {
+            m_at.clear();  // the columns themselves serve
+        }
+        for (size_t c = 0; c < m_at.size(); c++)
+            m_at[c] = (uint32_t)(3 * sx[c]);
+    }
     for (int v = 0; v < 256; v++)
         m_scaled[v] = (DWORD)((v * (p.alphaMax + 1)) >> 8);
     // Per index: the colour, and the weight that turns the scaled alpha into
@@ -218,8 +228,8 @@ namespace {
 
 // Row of 24-bit pixels sampled at sx[0 .. w) into dst, pixels read by
 // pixel(s) (a word, or bytes, as the caller knows is safe).
-template <int D, typename Pixel>
-void SampleWords(const long* sx, long w, BYTE* dst, Pixel pixel)
+template <int D, typename Column, typename Pixel>
+void SampleWords(const Column* sx, long w, BYTE* dst, Pixel pixel)
 {
     long c = 0;
     if (D == 4) {
@@ -253,6 +263,14 @@ void SampleWords(const long* sx, long w, BYTE* dst, Pixel pixel)
 template <int D>
 void FastRows::_sample24(const BYTE* row, bool whole, BYTE* dst) const
 {
+    if (whole && !m_at.empty()) {
+        SampleWords<D>(m_at.data(), m_w, dst, [row](uint32_t at) {
+            DWORD v;
+            memcpy(&v, row + at, 4);
+            return v & 0xFFFFFF;
+        });
+        return;
+    }
     if (whole) {
         SampleWords<D>(m_sx, m_w, dst, [row](long s) {
             DWORD v;

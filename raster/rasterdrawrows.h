@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <vector>
 
 #include "rasterimage.h"
 
@@ -70,6 +72,9 @@ private:
     long m_w;
     bool m_consecutive;  // sx[c] = sx[0] + c: an unscaled draw
     long m_widest;       // the largest column
+    // 24-bit pictures: each column's byte offset in a row, when they fit 32
+    // bits (half the index a pixel reads); empty otherwise.
+    std::vector<uint32_t> m_at;
     DWORD m_colour[256];  // palette images: each index's colour, blue in the low byte
     DWORD m_weight[256];  // each index's share of the alpha, of 256 (0: kept out)
     DWORD m_scaled[256];  // alpha-plane values scaled by nAlphaMax
