@@ -217,7 +217,11 @@ TEST_F(RasterDraw, FastPathsLeaveTheBytesOfTheGeneralPath)
         static const int kDepths[] = {24, 32, 32, 16};
         const int bpp = kDepths[rng() % 4];
         const bool topDown = rng() % 2 == 0;
-        const int W = 9 + (int)(rng() % 40), H = 5 + (int)(rng() % 30);
+        // Now and then a target tall enough for scaled rows to go out in
+        // several bands.
+        const bool tall = round % 25 == 0;
+        const int W = tall ? 300 + (int)(rng() % 100) : 9 + (int)(rng() % 40);
+        const int H = tall ? 600 + (int)(rng() % 300) : 5 + (int)(rng() % 30);
         WinTarget fast(W, H, bpp, {}, topDown), general(W, H, bpp, {}, topDown);
         ASSERT_TRUE(fast.ok() && general.ok());
         for (int y = 0; y < H; y++)
@@ -226,7 +230,7 @@ TEST_F(RasterDraw, FastPathsLeaveTheBytesOfTheGeneralPath)
 
         const long x = (long)(rng() % (W + 20)) - 10, y = (long)(rng() % (H + 20)) - 10;
         const long extents[] = {-1, (long)m.w * 2, 1 + (long)(rng() % 45)};
-        const long cx = extents[rng() % 3], cy = extents[rng() % 3];
+        const long cx = tall ? W + 20 : extents[rng() % 3], cy = tall ? H + 20 : extents[rng() % 3];
         RECT clip = {(LONG)(rng() % W) - 3, (LONG)(rng() % H) - 3, 0, 0};
         clip.right = clip.left + (LONG)(rng() % W);
         clip.bottom = clip.top + (LONG)(rng() % H);
