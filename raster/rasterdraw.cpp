@@ -110,7 +110,7 @@ bool MapSamples(Sampling& s, const PaintBox& b, long x, long y, long cx, long cy
 }
 
 // What one band of scratch rows may hold: well inside a core's cache.
-const long kBandBytes = 128 * 1024;
+const long kBandBytes = 64 * 1024;
 
 // A memory context holding a 24-bit DIB section, released with it.
 class Scratch {
