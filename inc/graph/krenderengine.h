@@ -69,6 +69,7 @@ struct KRE_PARAMBUFF {
 struct KRE_TEXT_ARGS {
     const char* format;  // the copy stored with the text; null when not so made
     int count;
+    DWORD longs;         // bit i set: value i was passed as a long
     uint64_t values[KRE_TEXT_ARGS_MAX];
 };
 
@@ -338,7 +339,27 @@ private:
                 KFONT_ALIGN_TYPE align, const char* text);
 
     // Parameter buffers.
-    BYTE* RequestParamSize(rectlist* list, DWORD size);
+    // Every saved item starts on this boundary: parameter blocks hold
+    // pointers.
+    static DWORD AlignedSize(DWORD size)
+    {
+        const DWORD align = alignof(KRE_TEXT_PARAM);
+        return (size + align - 1) / align * align;
+    }
+    // Returns where the next saved parameter lands, chaining a new buffer
+    // when the current one cannot hold size more bytes; null when no room
+    // can be made. Room in the current buffer is found inline.
+    BYTE* RequestParamSize(rectlist* list, DWORD size)
+    {
+        KRE_PARAMBUFF* b = list->current;
+        if (b != NULL && size <= KRE_PARAMBUFF_SIZE &&
+            b->used + AlignedSize(size) <= KRE_PARAMBUFF_SIZE) {
+            list->write = b->data + b->used;
+            return list->write;
+        }
+        return _requestparam(list, size);
+    }
+    BYTE* _requestparam(rectlist* list, DWORD size);
     void SaveParam(rectlist* list, const void* data, DWORD size);
     KRE_PARAMBUFF* CreateParamBuff();
     void ClearParamBuff(rectlist* list);
@@ -412,6 +433,19 @@ private:
     void _printf(SPRITE_DATA* dst, KFont* font, int height, long x, long y, DWORD colour,
                  KFONT_ALIGN_TYPE align, bool withWidth, long width, const char* format,
                  va_list args);
+    // _printf's text when the previous command at this place, p, was made
+    // from the same format and values: its text, format and block are
+    // copied whole, and neither formatting nor measuring is done again.
+    void _reprint(Node* p, SPRITE_DATA* dst, long h, long x, long y, KFONT_ALIGN_TYPE align);
+    // The recorded command n is complete; equal: it repeats p, the previous
+    // command at its place. The common case inline, the rest in _stepother.
+    __attribute__((always_inline)) void _stepuncut(Node* n, Node* p, bool equal)
+    {
+        if (equal && n->dst == m_sprCut && m_uncut.size() < m_uncut.capacity())
+            m_uncut.push_back(n);  // drawn whole if it meets a change
+        else
+            _stepother(n, p, equal);
+    }
 
     DWORD m_dwNotDraw;      // KRE_STATE_NOTDRAW
     DWORD m_dwNotProcess;   // KRE_STATE_NOTPROCESS

@@ -8,18 +8,6 @@
 #include <cstring>
 #include <new>
 
-namespace {
-
-// Parameter blocks hold pointers: every saved item starts on this boundary.
-const DWORD kParamAlign = alignof(KRE_TEXT_PARAM);
-
-DWORD AlignedSize(DWORD size)
-{
-    return (size + kParamAlign - 1) / kParamAlign * kParamAlign;
-}
-
-}  // namespace
-
 KRenderEngine::KRenderEngine()
     : m_dwNotDraw(KRE_STATE_NOTDRAW), m_dwNotProcess(KRE_STATE_NOTPROCESS), m_Graph(NULL),
       m_pRecord(NULL), m_pPrev(NULL), m_pDraw(NULL), m_pWork(NULL), m_bCutMode(false),
@@ -210,9 +198,8 @@ KRE_PARAMBUFF* KRenderEngine::CreateParamBuff()
     return buf;
 }
 
-// Returns where the next saved parameter lands, chaining a new buffer when
-// the current one cannot hold size more bytes; null when no room can be made.
-BYTE* KRenderEngine::RequestParamSize(rectlist* list, DWORD size)
+// RequestParamSize when the current buffer is full.
+BYTE* KRenderEngine::_requestparam(rectlist* list, DWORD size)
 {
     if (size > KRE_PARAMBUFF_SIZE) {
         KRet(KRET_ERROR, "KRenderEngine::RequestParamSize(%u): larger than a buffer",
@@ -519,6 +506,7 @@ bool ReadWholeArgs(const char* format, va_list args, KRE_TEXT_ARGS& out, size_t&
 {
     out.format = NULL;
     out.count = 0;
+    out.longs = 0;
     if (format == NULL)
         return false;
     const char* f = format;
@@ -545,6 +533,7 @@ bool ReadWholeArgs(const char* format, va_list args, KRE_TEXT_ARGS& out, size_t&
         }
         if (out.count == KRE_TEXT_ARGS_MAX)
             return false;
+        out.longs |= DWORD(isLong) << out.count;
         out.values[out.count++] =
             isLong ? uint64_t(va_arg(args, unsigned long)) : uint64_t(va_arg(args, unsigned));
     }
@@ -553,16 +542,27 @@ bool ReadWholeArgs(const char* format, va_list args, KRE_TEXT_ARGS& out, size_t&
     return true;
 }
 
-// True when the previous text command p was made from this format and
-// these values.
-bool MadeFromSameArgs(const KRE_TEXT_PARAM* q, const char* format, const KRE_TEXT_ARGS& a)
+// True when format and the values in args are those the previous text
+// command q was made from. The format is compared first: once it is the
+// same, the values are read as they were read for q.
+bool MadeFromSameArgs(const KRE_TEXT_PARAM* q, const char* format, va_list args)
 {
-    if (q->args.format == NULL || q->args.count != a.count)
+    const char* kept = q->args.format;
+    if (kept == NULL || format == NULL)
         return false;
-    for (int i = 0; i < a.count; i++)
-        if (q->args.values[i] != a.values[i])
+    for (;; format++, kept++) {
+        if (*format != *kept)
             return false;
-    return std::strcmp(q->args.format, format) == 0;
+        if (*format == 0)
+            break;
+    }
+    for (int i = 0; i < q->args.count; i++) {
+        const uint64_t v = (q->args.longs >> i & 1) ? uint64_t(va_arg(args, unsigned long))
+                                                     : uint64_t(va_arg(args, unsigned));
+        if (v != q->args.values[i])
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -574,29 +574,75 @@ void KRenderEngine::_printf(SPRITE_DATA* dst, KFont* font, int height, long x, l
     const long h = font != NULL ? font->GetHeight() : height;
     if (font == NULL)
         font = GetDefaultFont();
+    // The previous command at this place drew this format with these
+    // values: its text is this one, and formatting is saved.
+    if (m_bStep && m_nStepLeft != 0 && font != NULL) {
+        Node* p = m_stepPrev;
+        const DWORD op = withWidth ? KRE_OP_PRINTF_WIDTH : KRE_OP_PRINTF;
+        if (p->op == op && p->dst == dst && (p->state & KRE_STATE_STALE) == 0) {
+            const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
+            if (q->font == font && q->colour == colour && (!withWidth || q->width == width)) {
+                va_list scan;
+                va_copy(scan, args);
+                const bool same = MadeFromSameArgs(q, format, scan);
+                va_end(scan);
+                if (same) {
+                    _reprint(p, dst, h, x, y, align);
+                    return;
+                }
+            }
+        }
+    }
     KRE_TEXT_ARGS a;
     size_t len = 0;
     va_list scan;
     va_copy(scan, args);
     const bool whole = ReadWholeArgs(format, scan, a, len);
     va_end(scan);
-    // The previous command at this place drew this format with these
-    // values: its text is this one, and formatting is saved.
-    if (whole && m_bStep && m_nStepLeft != 0 && font != NULL) {
-        const Node* p = m_stepPrev;
-        const DWORD op = withWidth ? KRE_OP_PRINTF_WIDTH : KRE_OP_PRINTF;
-        if (p->op == op && p->dst == dst && (p->state & KRE_STATE_STALE) == 0) {
-            const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
-            if (q->font == font && q->colour == colour && (!withWidth || q->width == width) &&
-                MadeFromSameArgs(q, format, a)) {
-                _text(dst, font, h, x, y, colour, align, q->text, withWidth, width, &a, len);
-                return;
-            }
-        }
-    }
     char text[256];  // longer text is cut at 255 bytes
     KFormatPrint(text, sizeof text, format, args);
     _text(dst, font, h, x, y, colour, align, text, withWidth, width, whole ? &a : NULL, len);
+}
+
+// The previous command's text, format and block lie side by side in that
+// order (see _text): one copy makes this command's, and only the block's
+// pointers to the other two are set anew.
+void KRenderEngine::_reprint(Node* p, SPRITE_DATA* dst, long h, long x, long y,
+                             KFONT_ALIGN_TYPE align)
+{
+    if (m_Graph->GetScreenH() - h < y || m_Graph->GetScreenW() < x)
+        return;  // wholly below or right of the back screen
+    const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
+    const BYTE* from = reinterpret_cast<const BYTE*>(q->text);
+    const DWORD blockAt = DWORD(reinterpret_cast<const BYTE*>(q) - from);
+    const DWORD size = blockAt + DWORD(sizeof(KRE_TEXT_PARAM));
+    Node* node = TakeSpare(m_pRecord);
+    BYTE* at = RequestParamSize(m_pRecord, size);
+    if (node == NULL || at == NULL) {
+        m_bStep = false;  // the command is dropped: the places moved
+        return;
+    }
+    std::memcpy(at, from, size);
+    KRE_TEXT_PARAM* block = reinterpret_cast<KRE_TEXT_PARAM*>(at + blockAt);
+    block->text = reinterpret_cast<const char*>(at);
+    block->args.format = reinterpret_cast<const char*>(at) + (q->args.format - q->text);
+    m_pRecord->write += size;
+    m_pRecord->current->used += size;
+
+    _stepnext();  // p
+    const long w = p->rcDst.right - p->rcDst.left;
+    const long left = AlignedLeft(x, w, align);
+    node->dst = dst;
+    node->op = p->op;
+    node->state = 0;
+    SetDstRect(node, left, y, left + w, y + h);
+    SetSrcRect(node, 0, 0, 0, 0);
+    node->src = NULL;
+    node->param = uintptr_t(block);
+    _stepuncut(node, p,
+               p->rcDst.left == node->rcDst.left && p->rcDst.top == node->rcDst.top &&
+                   p->rcDst.bottom == node->rcDst.bottom);
+    Append(m_pRecord);
 }
 
 // Text is copied into the parameter buffer; the font is not, so it must live
