@@ -115,9 +115,32 @@ public:
         DWORD FillColour() const { return DWORD(reinterpret_cast<uintptr_t>(src)); }
     };
 
+    // The pooled command list, with an append for the recorders that is
+    // inline whenever a spare node follows.
+    class CommandList : public KLink<rectlist_node, 16, 16> {
+        typedef KLinkPool<Node, 16, 16> Pool;
+
+    public:
+        // GetEnd for the recorders, without its check: the engine is not
+        // made when its lists cannot be.
+        Node* End() const { return this->Pool::m_End; }
+        // Add, for a node filled by a recorder.
+        __attribute__((always_inline)) void AddFilled()
+        {
+            Node* end = this->Pool::m_End;
+            Node* next = end->m_pNext;
+            if (next == NULL) {
+                Add();  // a new block: out of line
+                return;
+            }
+            this->Pool::m_End = next;
+            ++this->Pool::m_uUsed;
+        }
+    };
+
     // One command list with its chain of parameter buffers.
     struct rectlist {
-        typedef KLink<rectlist_node, 16, 16> List;
+        typedef CommandList List;
         typedef List::Node Node;
         List list;
         KRE_PARAMBUFF* first = NULL;
@@ -153,47 +176,111 @@ private:
 
     // Recorders.
     // The plain and colour-keyed blits are most of a frame's commands: they
-    // record inline, without a call.
+    // record inline, without a call. A sprite's own rectangle is passed as
+    // it lies in the sprite, and read in one load.
     __attribute__((always_inline)) void Blt(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                             long l, long t, long r, long b)
     {
         _recordblit(dst, KRE_OP_BLT, x, y, src, l, t, r, b, 0);
+    }
+    __attribute__((always_inline)) void Blt(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                                            const RECT& rc)
+    {
+        _recordblit(dst, KRE_OP_BLT, x, y, src, rc, 0);
     }
     __attribute__((always_inline)) void Blt_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                                long l, long t, long r, long b)
     {
         _recordblit(dst, KRE_OP_BLT_CK, x, y, src, l, t, r, b, 0);
     }
-    // Fills the spare node with a blit of the source rectangle l, t, r, b
-    // to (x, y) and appends it; every field is set, so that equal commands
-    // have equal records. Always inline: a call would cost as much again.
+    __attribute__((always_inline)) void Blt_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
+                                               const RECT& rc)
+    {
+        _recordblit(dst, KRE_OP_BLT_CK, x, y, src, rc, 0);
+    }
+#ifdef __SSE2__
     __attribute__((always_inline)) void _recordblit(SPRITE_DATA* dst, DWORD op, long x, long y,
                                                     SPRITE_DATA* src, long l, long t, long r,
                                                     long b, uintptr_t param)
     {
-        Node* n = m_pRecord->list.GetEnd();
-#ifdef __SSE2__
-        // The first 48 bytes are made in three registers, stored whole and
-        // compared from the registers: reading them back from the node just
-        // written would wait until the stores are done, since a load that
-        // spans two stores is not served from them.
-        const __m128i v0 = _mm_set_epi32(int(y + b - t), int(x + r - l), int(y), int(x));
-        const __m128i v1 = _mm_set_epi64x(PackPair(l, t), int64_t(reinterpret_cast<uintptr_t>(dst)));
-        const __m128i v2 = _mm_set_epi64x(int64_t(reinterpret_cast<uintptr_t>(src)), PackPair(r, b));
+        _recordblit(dst, op, x, y, src, _mm_set_epi32(int(b), int(r), int(t), int(l)), param);
+    }
+    __attribute__((always_inline)) void _recordblit(SPRITE_DATA* dst, DWORD op, long x, long y,
+                                                    SPRITE_DATA* src, const RECT& rc,
+                                                    uintptr_t param)
+    {
+        static_assert(sizeof(RECT) == 16, "a rectangle is four 32-bit values");
+        _recordblit(dst, op, x, y, src, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&rc)),
+                    param);
+    }
+    // Fills the spare node with a blit of the source rectangle rc (left,
+    // top, right, bottom) to (x, y) and appends it; every field is set, so
+    // that equal commands have equal records. Always inline, and with no
+    // call on the way of a command that repeats the previous frame's: a
+    // call would cost as much again.
+    //
+    // The record is made in four registers, stored whole and compared from
+    // the registers: reading it back from the node just written would wait
+    // until the stores are done, since a load that spans two stores is not
+    // served from them.
+    __attribute__((always_inline)) void _recordblit(SPRITE_DATA* dst, DWORD op, long x, long y,
+                                                    SPRITE_DATA* src, __m128i rc,
+                                                    uintptr_t param)
+    {
+        static_assert(offsetof(rectlist_node, rcSrc) == 24 && offsetof(rectlist_node, op) == 48 &&
+                          offsetof(rectlist_node, state) == 52 &&
+                          offsetof(rectlist_node, param) == 56,
+                      "the record's four 16-byte parts");
+        Node* n = m_pRecord->list.End();
+        // x, y, x + r - l, y + b - t: the position plus (0, 0, r - l, b - t).
+        const __m128i xy = _mm_set_epi32(int(y), int(x), int(y), int(x));
+        const __m128i lt = _mm_shuffle_epi32(rc, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m128i v0 = _mm_add_epi32(xy, _mm_sub_epi32(rc, lt));
+        const __m128i v1 = _mm_unpacklo_epi64(AsVector(dst), rc);  // dst, l, t
+        const __m128i v2 = _mm_unpacklo_epi64(_mm_unpackhi_epi64(rc, rc), AsVector(src));  // r, b, src
+        const __m128i v3 = _mm_set_epi64x(int64_t(param), int64_t(op));  // op, state 0, param
         __m128i* w = reinterpret_cast<__m128i*>(static_cast<rectlist_node*>(n));
         _mm_storeu_si128(w, v0);
         _mm_storeu_si128(w + 1, v1);
         _mm_storeu_si128(w + 2, v2);
-        n->op = op;
-        n->param = param;
-        n->state = 0;
+        _mm_storeu_si128(w + 3, v3);
         if (m_bStep) {
             Node* p = _stepnext();
-            if (p == NULL || dst != m_sprCut || (p->state & KRE_STATE_STALE) != 0 ||
-                !SameBlit(p, v0, v1, v2, op, param))
-                _stepmiss(n, p);
+            if (p == NULL || dst != m_sprCut || !SameBlit(p, v0, v1, v2, v3)) {
+                _missed(n, p);
+                return;
+            }
         }
+        m_pRecord->list.AddFilled();
+    }
+    static __m128i AsVector(const void* p)
+    {
+        return _mm_cvtsi64_si128(int64_t(reinterpret_cast<uintptr_t>(p)));
+    }
+    // True when the previous command p is a blit whose record is v0 to v3
+    // and is not stale: the state is compared in its stale bit alone.
+    static bool SameBlit(const rectlist_node* p, __m128i v0, __m128i v1, __m128i v2, __m128i v3)
+    {
+        const __m128i stateMask = _mm_set_epi32(-1, -1, int(KRE_STATE_STALE), -1);
+        const __m128i* pp = reinterpret_cast<const __m128i*>(p);
+        __m128i d = _mm_xor_si128(_mm_loadu_si128(pp), v0);
+        d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pp + 1), v1));
+        d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pp + 2), v2));
+        d = _mm_or_si128(d, _mm_and_si128(_mm_xor_si128(_mm_loadu_si128(pp + 3), v3), stateMask));
+        return _mm_movemask_epi8(_mm_cmpeq_epi8(d, _mm_setzero_si128())) == 0xFFFF;
+    }
 #else
+    __attribute__((always_inline)) void _recordblit(SPRITE_DATA* dst, DWORD op, long x, long y,
+                                                    SPRITE_DATA* src, const RECT& rc,
+                                                    uintptr_t param)
+    {
+        _recordblit(dst, op, x, y, src, rc.left, rc.top, rc.right, rc.bottom, param);
+    }
+    __attribute__((always_inline)) void _recordblit(SPRITE_DATA* dst, DWORD op, long x, long y,
+                                                    SPRITE_DATA* src, long l, long t, long r,
+                                                    long b, uintptr_t param)
+    {
+        Node* n = m_pRecord->list.End();
         n->rcDst = {LONG(x), LONG(y), LONG(x + r - l), LONG(y + b - t)};
         n->dst = dst;
         n->rcSrc = {LONG(l), LONG(t), LONG(r), LONG(b)};
@@ -203,28 +290,13 @@ private:
         n->state = 0;
         if (m_bStep)
             _step(n);
-#endif
-        m_pRecord->list.Add();
-    }
-#ifdef __SSE2__
-    // Two 32-bit fields side by side, the first in the low half.
-    static int64_t PackPair(long a, long b)
-    {
-        return int64_t(uint64_t(uint32_t(b)) << 32 | uint32_t(a));
-    }
-    // SameRecord against a blit whose first 48 bytes are in v0 to v2.
-    static bool SameBlit(const rectlist_node* p, __m128i v0, __m128i v1, __m128i v2, DWORD op,
-                         uintptr_t param)
-    {
-        const __m128i* pp = reinterpret_cast<const __m128i*>(p);
-        __m128i d = _mm_xor_si128(_mm_loadu_si128(pp), v0);
-        d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pp + 1), v1));
-        d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pp + 2), v2));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(d, _mm_setzero_si128())) != 0xFFFF)
-            return false;
-        return ((p->op ^ op) | (p->param ^ param)) == 0;
+        m_pRecord->list.AddFilled();
     }
 #endif
+    // A recorded command that missed the previous command p at its place:
+    // noted, then appended. Out of line, so that a command that repeats the
+    // previous frame's makes no call.
+    __attribute__((noinline)) void _missed(Node* n, Node* p);
 
     // True when two commands' records are equal field for field (the state
     // and the link aside). The recorders set every field, so equal records
@@ -401,7 +473,7 @@ private:
     rectlist* NewList();
     void EmptyList(rectlist* list);
     Node* TakeSpare(rectlist* list) { return list->list.GetEnd(); }
-    void Append(rectlist* list) { list->list.Add(); }
+    void Append(rectlist* list) { list->list.AddFilled(); }
     void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
     void _indexprevious();
     void _matchprevious(Node* prev, long i);

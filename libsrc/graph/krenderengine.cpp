@@ -31,6 +31,10 @@ KRenderEngine::rectlist* KRenderEngine::NewList()
     rectlist* list = new (std::nothrow) rectlist;
     if (list == NULL)
         return NULL;
+    if (list->list.End() == NULL) {  // its first block could not be made
+        delete list;
+        return NULL;
+    }
     list->first = list->current = CreateParamBuff();
     list->capacity = list->first != NULL ? KRE_PARAMBUFF_SIZE : 0;
     return list;
@@ -258,6 +262,12 @@ void KRenderEngine::ReleaseParamBuff(rectlist* list)
 }
 
 // ---- recorders -------------------------------------------------------------
+
+void KRenderEngine::_missed(Node* n, Node* p)
+{
+    _stepmiss(n, p);
+    Append(m_pRecord);
+}
 
 namespace {
 

@@ -136,15 +136,26 @@ SPRITE_DATA* KSprite::_back() const
     return m_RenderEngine->GetGraph()->GetBackScreenData();
 }
 
+namespace {
+
+// A sprite drawn on without a device: reported, and the drawing call does
+// nothing. Out of line, so that a drawing call that records makes no call
+// of its own and keeps its registers.
+__attribute__((noinline, cold)) void NoEngine(const char* file, int line)
+{
+    ::kbase::AssertFailed("m_RenderEngine", file, line);
+}
+
+}  // namespace
+
 #define KSPRITE_NEEDS_ENGINE()      \
-    KASSERT(m_RenderEngine);        \
     if (m_RenderEngine == NULL)     \
-        return
+        return NoEngine(__FILE__, __LINE__)
 
 void KSprite::Draw(long x, long y)
 {
     KSPRITE_NEEDS_ENGINE();
-    m_RenderEngine->Blt(_back(), x, y, m_lps, m_rc.left, m_rc.top, m_rc.right, m_rc.bottom);
+    m_RenderEngine->Blt(_back(), x, y, m_lps, m_rc);
 }
 
 void KSprite::Draw(long x, long y, DWORD flags)
@@ -158,7 +169,7 @@ void KSprite::Draw(long x, long y, DWORD flags)
 void KSprite::Draw_ck(long x, long y)
 {
     KSPRITE_NEEDS_ENGINE();
-    m_RenderEngine->Blt_ck(_back(), x, y, m_lps, m_rc.left, m_rc.top, m_rc.right, m_rc.bottom);
+    m_RenderEngine->Blt_ck(_back(), x, y, m_lps, m_rc);
 }
 
 void KSprite::Draw_zoom(long x, long y, long w, long h)
