@@ -237,8 +237,19 @@ private:
         const __m128i lt = _mm_shuffle_epi32(rc, _MM_SHUFFLE(1, 0, 1, 0));
         const __m128i v0 = _mm_add_epi32(xy, _mm_sub_epi32(rc, lt));
         const __m128i v1 = _mm_unpacklo_epi64(AsVector(dst), rc);  // dst, l, t
-        const __m128i v2 = _mm_unpacklo_epi64(_mm_unpackhi_epi64(rc, rc), AsVector(src));  // r, b, src
+        const __m128i rb = _mm_unpackhi_epi64(rc, rc);
+        const __m128i v2 = _mm_unpacklo_epi64(rb, AsVector(src));  // r, b, src
         const __m128i v3 = _mm_set_epi64x(int64_t(param), int64_t(op));  // op, state 0, param
+        _commit(n, dst, v0, v1, v2, v3, true);
+    }
+    // Stores the record v0 to v3 (the node's four 16-byte parts, state 0)
+    // of a command on dst in n, the spare node, matches it against the
+    // previous command at its place and appends it. A command that cannot
+    // be cut (cuttable false) is noted when it matches: it is drawn whole
+    // if it meets a change.
+    __attribute__((always_inline)) void _commit(Node* n, SPRITE_DATA* dst, __m128i v0, __m128i v1,
+                                                __m128i v2, __m128i v3, bool cuttable)
+    {
         __m128i* w = reinterpret_cast<__m128i*>(static_cast<rectlist_node*>(n));
         _mm_storeu_si128(w, v0);
         _mm_storeu_si128(w + 1, v1);
@@ -250,12 +261,21 @@ private:
                 _missed(n, p);
                 return;
             }
+            if (!cuttable) {
+                _stepuncut(n, p, true);
+                return;
+            }
         }
         m_pRecord->list.AddFilled();
     }
     static __m128i AsVector(const void* p)
     {
         return _mm_cvtsi64_si128(int64_t(reinterpret_cast<uintptr_t>(p)));
+    }
+    // Two 32-bit fields side by side, the first in the low half.
+    static int64_t PackPair(long a, long b)
+    {
+        return int64_t(uint64_t(uint32_t(b)) << 32 | uint32_t(a));
     }
     // True when the previous command p is a blit whose record is v0 to v3
     // and is not stale: the state is compared in its stale bit alone.
@@ -293,6 +313,33 @@ private:
         m_pRecord->list.AddFilled();
     }
 #endif
+    // Records a command without a parameter block from all its fields:
+    // destination rectangle l, t, r, b, source rectangle sl, st, sr, sb.
+    // cuttable as for _commit.
+    __attribute__((always_inline)) void _recordfields(SPRITE_DATA* dst, DWORD op, long l, long t,
+                                                      long r, long b, SPRITE_DATA* src, long sl,
+                                                      long st, long sr, long sb, uintptr_t param,
+                                                      bool cuttable)
+    {
+        Node* n = m_pRecord->list.End();
+#ifdef __SSE2__
+        _commit(n, dst, _mm_set_epi32(int(b), int(r), int(t), int(l)),
+                _mm_set_epi64x(PackPair(sl, st), int64_t(reinterpret_cast<uintptr_t>(dst))),
+                _mm_set_epi64x(int64_t(reinterpret_cast<uintptr_t>(src)), PackPair(sr, sb)),
+                _mm_set_epi64x(int64_t(param), int64_t(op)), cuttable);
+#else
+        n->rcDst = {LONG(l), LONG(t), LONG(r), LONG(b)};
+        n->dst = dst;
+        n->rcSrc = {LONG(sl), LONG(st), LONG(sr), LONG(sb)};
+        n->src = src;
+        n->op = op;
+        n->state = 0;
+        n->param = param;
+        if (m_bStep)
+            _steprecord(n, true);  // which knows what can be cut
+        m_pRecord->list.AddFilled();
+#endif
+    }
     // A recorded command that missed the previous command p at its place:
     // noted, then appended. Out of line, so that a command that repeats the
     // previous frame's makes no call.
@@ -517,6 +564,7 @@ private:
             m_uncut.push_back(n);  // drawn whole if it meets a change
         else
             _stepother(n, p, equal);
+        m_pRecord->list.AddFilled();
     }
 
     DWORD m_dwNotDraw;      // KRE_STATE_NOTDRAW

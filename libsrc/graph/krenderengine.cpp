@@ -294,50 +294,30 @@ void FillBlit(KRenderEngine::rectlist_node* n, SPRITE_DATA* dst, DWORD op, long 
     n->param = param;
 }
 
-void FillZoom(KRenderEngine::rectlist_node* n, SPRITE_DATA* dst, DWORD op, long x, long y,
-              long w, long h, SPRITE_DATA* src, long l, long t, long sw, long sh,
-              uintptr_t param)
-{
-    n->dst = dst;
-    n->op = op;
-    n->state = 0;
-    SetDstRect(n, x, y, x + w, y + h);
-    SetSrcRect(n, l, t, l + sw, t + sh);
-    n->src = src;
-    n->param = param;
-}
-
 }  // namespace
 
 void KRenderEngine::Blt_zoom(SPRITE_DATA* dst, long x, long y, long w, long h,
                              SPRITE_DATA* src, long l, long t, long sw, long sh)
 {
-    Node* n = TakeSpare(m_pRecord);
-    FillZoom(n, dst, KRE_OP_BLT_ZOOM, x, y, w, h, src, l, t, sw, sh, 0);
-    if (m_bStep)
-        _steprecord(n, true);
-    Append(m_pRecord);
+    // A scaled blit cannot be cut into bands.
+    _recordfields(dst, KRE_OP_BLT_ZOOM, x, y, x + w, y + h, src, l, t, l + sw, t + sh, 0, false);
 }
 
 void KRenderEngine::Blt_zoom_alpha(SPRITE_DATA* dst, long x, long y, long w, long h,
                                    SPRITE_DATA* src, long l, long t, long sw, long sh,
                                    BYTE alpha)
 {
-    Node* n = TakeSpare(m_pRecord);
-    FillZoom(n, dst, KRE_OP_BLT_ZOOM_ALPHA, x, y, w, h, src, l, t, sw, sh, alpha);
-    if (m_bStep)
-        _steprecord(n, true);
-    Append(m_pRecord);
+    // A scaled blit cannot be cut into bands.
+    _recordfields(dst, KRE_OP_BLT_ZOOM_ALPHA, x, y, x + w, y + h, src, l, t, l + sw, t + sh,
+                  alpha, false);
 }
 
 void KRenderEngine::Blt_zoom_ck(SPRITE_DATA* dst, long x, long y, long w, long h,
                                 SPRITE_DATA* src, long l, long t, long sw, long sh)
 {
-    Node* n = TakeSpare(m_pRecord);
-    FillZoom(n, dst, KRE_OP_BLT_ZOOM_CK, x, y, w, h, src, l, t, sw, sh, 0);
-    if (m_bStep)
-        _steprecord(n, true);
-    Append(m_pRecord);
+    // A scaled blit cannot be cut into bands.
+    _recordfields(dst, KRE_OP_BLT_ZOOM_CK, x, y, x + w, y + h, src, l, t, l + sw, t + sh, 0,
+                  false);
 }
 
 void KRenderEngine::Blt_additive(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
@@ -396,17 +376,7 @@ void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
 
 void KRenderEngine::Clear(SPRITE_DATA* dst, long l, long t, long r, long b, DWORD colour)
 {
-    Node* n = TakeSpare(m_pRecord);
-    n->dst = dst;
-    n->op = KRE_OP_CLEAR;
-    n->state = 0;
-    SetDstRect(n, l, t, r, b);
-    SetSrcRect(n, 0, 0, 0, 0);
-    n->src = NULL;
-    n->param = colour;
-    if (m_bStep)
-        _steprecord(n, true);
-    Append(m_pRecord);
+    _recordfields(dst, KRE_OP_CLEAR, l, t, r, b, NULL, 0, 0, 0, 0, colour, true);
 }
 
 // The destination rectangle is the line's bounding box, so that comparing
@@ -426,22 +396,10 @@ void KRenderEngine::Line(SPRITE_DATA* dst, long x1, long y1, long x2, long y2, D
         x2 = tx;
         y2 = ty;
     }
-    Node* n = TakeSpare(m_pRecord);
-    n->dst = dst;
-    n->op = KRE_OP_LINE;
-    n->state = 0;
+    // A diagonal cannot be cut: it is drawn whole when it meets a change.
     const bool downLeft = x2 < x1 && y2 > y1;
-    SetDstRect(n, x1 < x2 ? x1 : x2, y1, (x1 < x2 ? x2 : x1) + 1, y2 + 1);
-    SetSrcRect(n, downLeft ? KRE_LINE_DOWNLEFT : 0, 0, 0, 0);
-    n->src = NULL;
-    n->param = colour;
-    if (m_bStep) {
-        if (x1 != x2 && y1 != y2)
-            _steprecord(n, true);  // a diagonal: drawn whole when it meets a change
-        else
-            _step(n);
-    }
-    Append(m_pRecord);
+    _recordfields(dst, KRE_OP_LINE, x1 < x2 ? x1 : x2, y1, (x1 < x2 ? x2 : x1) + 1, y2 + 1, NULL,
+                  downLeft ? KRE_LINE_DOWNLEFT : 0, 0, 0, 0, colour, x1 == x2 || y1 == y2);
 }
 
 // ---- text ----------------------------------------------------------------
@@ -557,15 +515,8 @@ bool ReadWholeArgs(const char* format, va_list args, KRE_TEXT_ARGS& out, size_t&
 // same, the values are read as they were read for q.
 bool MadeFromSameArgs(const KRE_TEXT_PARAM* q, const char* format, va_list args)
 {
-    const char* kept = q->args.format;
-    if (kept == NULL || format == NULL)
+    if (q->args.format == NULL || format == NULL || std::strcmp(q->args.format, format) != 0)
         return false;
-    for (;; format++, kept++) {
-        if (*format != *kept)
-            return false;
-        if (*format == 0)
-            break;
-    }
     for (int i = 0; i < q->args.count; i++) {
         const uint64_t v = (q->args.longs >> i & 1) ? uint64_t(va_arg(args, unsigned long))
                                                      : uint64_t(va_arg(args, unsigned));
@@ -576,6 +527,46 @@ bool MadeFromSameArgs(const KRE_TEXT_PARAM* q, const char* format, va_list args)
 }
 
 }  // namespace
+
+// The previous command's text, format and block lie side by side in that
+// order (see _text): one copy makes this command's, and only the block's
+// pointers to the other two are set anew.
+inline void KRenderEngine::_reprint(Node* p, SPRITE_DATA* dst, long h, long x, long y,
+                             KFONT_ALIGN_TYPE align)
+{
+    if (m_Graph->GetScreenH() - h < y || m_Graph->GetScreenW() < x)
+        return;  // wholly below or right of the back screen
+    const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
+    const BYTE* from = reinterpret_cast<const BYTE*>(q->text);
+    const DWORD blockAt = DWORD(reinterpret_cast<const BYTE*>(q) - from);
+    const DWORD size = blockAt + DWORD(sizeof(KRE_TEXT_PARAM));
+    Node* node = TakeSpare(m_pRecord);
+    BYTE* at = RequestParamSize(m_pRecord, size);
+    if (node == NULL || at == NULL) {
+        m_bStep = false;  // the command is dropped: the places moved
+        return;
+    }
+    std::memcpy(at, from, size);
+    KRE_TEXT_PARAM* block = reinterpret_cast<KRE_TEXT_PARAM*>(at + blockAt);
+    block->text = reinterpret_cast<const char*>(at);
+    block->args.format = reinterpret_cast<const char*>(at) + (q->args.format - q->text);
+    m_pRecord->write += size;
+    m_pRecord->current->used += size;
+
+    _stepnext();  // p
+    const long w = p->rcDst.right - p->rcDst.left;
+    const long left = AlignedLeft(x, w, align);
+    node->dst = dst;
+    node->op = p->op;
+    node->state = 0;
+    SetDstRect(node, left, y, left + w, y + h);
+    SetSrcRect(node, 0, 0, 0, 0);
+    node->src = NULL;
+    node->param = uintptr_t(block);
+    _stepuncut(node, p,
+               p->rcDst.left == node->rcDst.left && p->rcDst.top == node->rcDst.top &&
+                   p->rcDst.bottom == node->rcDst.bottom);
+}
 
 void KRenderEngine::_printf(SPRITE_DATA* dst, KFont* font, int height, long x, long y,
                             DWORD colour, KFONT_ALIGN_TYPE align, bool withWidth, long width,
@@ -614,46 +605,6 @@ void KRenderEngine::_printf(SPRITE_DATA* dst, KFont* font, int height, long x, l
     _text(dst, font, h, x, y, colour, align, text, withWidth, width, whole ? &a : NULL, len);
 }
 
-// The previous command's text, format and block lie side by side in that
-// order (see _text): one copy makes this command's, and only the block's
-// pointers to the other two are set anew.
-void KRenderEngine::_reprint(Node* p, SPRITE_DATA* dst, long h, long x, long y,
-                             KFONT_ALIGN_TYPE align)
-{
-    if (m_Graph->GetScreenH() - h < y || m_Graph->GetScreenW() < x)
-        return;  // wholly below or right of the back screen
-    const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
-    const BYTE* from = reinterpret_cast<const BYTE*>(q->text);
-    const DWORD blockAt = DWORD(reinterpret_cast<const BYTE*>(q) - from);
-    const DWORD size = blockAt + DWORD(sizeof(KRE_TEXT_PARAM));
-    Node* node = TakeSpare(m_pRecord);
-    BYTE* at = RequestParamSize(m_pRecord, size);
-    if (node == NULL || at == NULL) {
-        m_bStep = false;  // the command is dropped: the places moved
-        return;
-    }
-    std::memcpy(at, from, size);
-    KRE_TEXT_PARAM* block = reinterpret_cast<KRE_TEXT_PARAM*>(at + blockAt);
-    block->text = reinterpret_cast<const char*>(at);
-    block->args.format = reinterpret_cast<const char*>(at) + (q->args.format - q->text);
-    m_pRecord->write += size;
-    m_pRecord->current->used += size;
-
-    _stepnext();  // p
-    const long w = p->rcDst.right - p->rcDst.left;
-    const long left = AlignedLeft(x, w, align);
-    node->dst = dst;
-    node->op = p->op;
-    node->state = 0;
-    SetDstRect(node, left, y, left + w, y + h);
-    SetSrcRect(node, 0, 0, 0, 0);
-    node->src = NULL;
-    node->param = uintptr_t(block);
-    _stepuncut(node, p,
-               p->rcDst.left == node->rcDst.left && p->rcDst.top == node->rcDst.top &&
-                   p->rcDst.bottom == node->rcDst.bottom);
-    Append(m_pRecord);
-}
 
 // Text is copied into the parameter buffer; the font is not, so it must live
 // until the frame that recorded it has been replayed.
