@@ -663,8 +663,10 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
     block->width = width;
     block->args.format = format;
     block->args.count = 0;
+    block->args.longs = 0;
     if (args != NULL) {
         block->args.count = args->count;
+        block->args.longs = args->longs;
         for (int i = 0; i < args->count; i++)
             block->args.values[i] = args->values[i];
     }
