@@ -244,9 +244,10 @@ private:
     }
     // Stores the record v0 to v3 (the node's four 16-byte parts, state 0)
     // of a command on dst in n, the spare node, matches it against the
-    // previous command at its place and appends it. A command that cannot
-    // be cut (cuttable false) is noted when it matches: it is drawn whole
-    // if it meets a change.
+    // previous command at its place and appends it. cuttable: a command the
+    // frame building always cuts into bands where it meets a change (a blit
+    // without scaling, a fill, a straight line); any other is handed to
+    // _stepother when it matches, which notes it if it is drawn whole.
     __attribute__((always_inline)) void _commit(Node* n, SPRITE_DATA* dst, __m128i v0, __m128i v1,
                                                 __m128i v2, __m128i v3, bool cuttable)
     {
@@ -266,10 +267,8 @@ private:
                 _missed(n, p);
                 return;
             }
-            if (!cuttable) {
-                _stepuncut(n, p, true);
-                return;
-            }
+            if (!cuttable)
+                _stepother(n, p, true);  // noted if the frame building cannot cut it
         }
         m_pRecord->list.AddFilled();
     }
@@ -580,16 +579,6 @@ private:
     // from the same format and values: its text, format and block are
     // copied whole, and neither formatting nor measuring is done again.
     void _reprint(Node* p, SPRITE_DATA* dst, long h, long x, long y, KFONT_ALIGN_TYPE align);
-    // The recorded command n is complete; equal: it repeats p, the previous
-    // command at its place. The common case inline, the rest in _stepother.
-    __attribute__((always_inline)) void _stepuncut(Node* n, Node* p, bool equal)
-    {
-        if (equal && n->dst == m_sprCut && m_uncut.size() < m_uncut.capacity())
-            m_uncut.push_back(n);  // drawn whole if it meets a change
-        else
-            _stepother(n, p, equal);
-        m_pRecord->list.AddFilled();
-    }
 
     DWORD m_dwNotDraw;      // KRE_STATE_NOTDRAW
     DWORD m_dwNotProcess;   // KRE_STATE_NOTPROCESS

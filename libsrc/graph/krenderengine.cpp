@@ -563,9 +563,10 @@ inline void KRenderEngine::_reprint(Node* p, SPRITE_DATA* dst, long h, long x, l
     SetSrcRect(node, 0, 0, 0, 0);
     node->src = NULL;
     node->param = uintptr_t(block);
-    _stepuncut(node, p,
+    _stepother(node, p,
                p->rcDst.left == node->rcDst.left && p->rcDst.top == node->rcDst.top &&
                    p->rcDst.bottom == node->rcDst.bottom);
+    Append(m_pRecord);
 }
 
 void KRenderEngine::_printf(SPRITE_DATA* dst, KFont* font, int height, long x, long y,
