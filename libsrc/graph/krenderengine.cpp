@@ -415,6 +415,19 @@ long AlignedLeft(long x, long w, KFONT_ALIGN_TYPE align)
     return x;
 }
 
+// A text command w by h at (left, y), drawing the block at param.
+void FillText(KRenderEngine::rectlist_node* n, SPRITE_DATA* dst, DWORD op, long left, long y,
+              long w, long h, uintptr_t param)
+{
+    n->dst = dst;
+    n->op = op;
+    n->state = 0;
+    SetDstRect(n, left, y, left + w, y + h);
+    SetSrcRect(n, left, y, left + w, y + h);  // where the whole text lies
+    n->src = NULL;
+    n->param = param;
+}
+
 }  // namespace
 
 void KRenderEngine::Printf(SPRITE_DATA* dst, KFont* font, long x, long y, DWORD colour,
@@ -556,13 +569,7 @@ inline void KRenderEngine::_reprint(Node* p, SPRITE_DATA* dst, long h, long x, l
     _stepnext();  // p
     const long w = p->rcDst.right - p->rcDst.left;
     const long left = AlignedLeft(x, w, align);
-    node->dst = dst;
-    node->op = p->op;
-    node->state = 0;
-    SetDstRect(node, left, y, left + w, y + h);
-    SetSrcRect(node, 0, 0, 0, 0);
-    node->src = NULL;
-    node->param = uintptr_t(block);
+    FillText(node, dst, p->op, left, y, w, h, uintptr_t(block));
     _stepother(node, p,
                p->rcDst.left == node->rcDst.left && p->rcDst.top == node->rcDst.top &&
                    p->rcDst.bottom == node->rcDst.bottom);
@@ -674,13 +681,7 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
     m_pRecord->write += sizeof(KRE_TEXT_PARAM);
     m_pRecord->current->used += sizeof(KRE_TEXT_PARAM);
 
-    node->dst = dst;
-    node->op = op;
-    node->state = 0;
-    SetDstRect(node, left, y, left + w, y + h);
-    SetSrcRect(node, left, y, left + w, y + h);  // where the whole text lies
-    node->src = NULL;
-    node->param = uintptr_t(at);
+    FillText(node, dst, op, left, y, w, h, uintptr_t(at));
     if (m_bStep)
         _stepother(node, prev,
                    same && prev->rcDst.left == node->rcDst.left &&
