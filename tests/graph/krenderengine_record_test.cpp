@@ -229,6 +229,7 @@ TEST_F(Recording, TextIsTakenFromThePreviousFrameOnlyWhenAllOfItRepeats)
             EXPECT_TRUE(SameRect(got[0].rcDst, RECT{LONG(left), LONG(x.y), LONG(left + w),
                                                     LONG(x.y + 10)}))
                 << change.what;
+            EXPECT_TRUE(SameRect(got[0].rcSrc, got[0].rcDst)) << change.what;  // the whole text
             const int drawn = Access::Render(engine);
             if (frame == 1) {
                 EXPECT_EQ(drawn != 0, change.what != std::string("nothing")) << change.what;
