@@ -1,11 +1,13 @@
 // What the fuzz targets share: the byte builders of the tests (a zip archive
 // of stored entries is how packed game data reaches the loaders), scratch
 // files that go when the run ends, the input in a heap block of its own
-// size, and the small device the picture loaders run on. Header-only: a fuzz
-// target links the library alone.
+// size, the small device the picture loaders run on, and the check that a
+// decoded picture survives being written and read again. Header-only: a
+// fuzz target links the library alone.
 #pragma once
 #include <kestrel.h>
 #include <klog.h>
+#include <raster.h>
 #include <rasterdefs.h>
 #include <byte_builders.h>
 #include <unistd.h>
@@ -17,16 +19,22 @@
 #include <utility>
 #include <vector>
 
-// A file of this process in memory-backed /dev/shm where there is one
-// (rewriting a file on a disk costs milliseconds, which would bound a
-// target to a few hundred inputs a second), else under /tmp; rewritten for
-// every input and removed when the run ends (libFuzzer leaves by exit(),
-// which runs destructors).
+// Where the targets' scratch files go: memory-backed /dev/shm where there is
+// one (rewriting a file on a disk costs milliseconds, which would bound a
+// target to a few hundred inputs a second), else /tmp.
+inline const char* FuzzScratchDir()
+{
+    return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+}
+
+// A file of this process in the scratch folder, rewritten for every input
+// and removed when the run ends (libFuzzer leaves by exit(), which runs
+// destructors).
 class ScratchFile {
 public:
     // "<dir>/kestrel-<tag>-fuzz-<pid><ext>"
     ScratchFile(const char* tag, const char* ext)
-        : m_path(std::string(ScratchDir()) + "/kestrel-" + tag + "-fuzz-" + std::to_string(getpid()) + ext)
+        : m_path(std::string(FuzzScratchDir()) + "/kestrel-" + tag + "-fuzz-" + std::to_string(getpid()) + ext)
     {
     }
     ~ScratchFile() { std::remove(m_path.c_str()); }
@@ -47,8 +55,6 @@ public:
     bool Write(const std::vector<uint8_t>& bytes) const { return Write(bytes.data(), bytes.size()); }
 
 private:
-    static const char* ScratchDir() { return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp"; }
-
     std::string m_path;
 };
 
@@ -128,4 +134,40 @@ inline void LoadFromPack(const ScratchFile& zip, const char* name,
     if (pack.Open(zip.Path()))
         LoadAndRelease(name, flags, &pack);
     kbase::ClearLog();
+}
+
+// Whether two pictures have the same size and colours, and with `alpha` the
+// same alpha channel (both or neither, and the same values).
+inline bool SamePicture(const RasterImage& a, const RasterImage& b, bool alpha)
+{
+    if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight())
+        return false;
+    if (alpha && a.AlphaIsValid() != b.AlphaIsValid())
+        return false;
+    const long w = (long)a.GetWidth(), h = (long)a.GetHeight();
+    for (long y = 0; y < h; y++)
+        for (long x = 0; x < w; x++) {
+            const RGBQUAD p = a.GetPixelColor(x, y, false), q = b.GetPixelColor(x, y, false);
+            if (p.rgbRed != q.rgbRed || p.rgbGreen != q.rgbGreen || p.rgbBlue != q.rgbBlue)
+                return false;
+            if (alpha && a.AlphaGet(x, y) != b.AlphaGet(x, y))
+                return false;
+        }
+    return true;
+}
+
+// Writes `img` with a lossless codec and reads it back: the run stops when
+// the writer refuses a decoded picture or the copy differs in colour or
+// alpha.
+inline void RoundTripLossless(RasterImage& img, DWORD format)
+{
+    BYTE* out = nullptr;
+    long n = 0;
+    if (!img.Encode(out, n, format))
+        std::abort();
+    RasterImage back;
+    const bool again = back.Decode(out, (DWORD)n, format);
+    std::free(out);
+    if (!again || !SamePicture(img, back, true))
+        std::abort();
 }

@@ -23,7 +23,7 @@ std::vector<uint8_t> Bmp(int32_t w, int32_t h, uint8_t blue)
 // ends.
 class Scratch {
 public:
-    Scratch() : m_dir("/tmp/kestrel-kani-fuzz-" + std::to_string(getpid()))
+    Scratch() : m_dir(std::string(FuzzScratchDir()) + "/kestrel-kani-fuzz-" + std::to_string(getpid()))
     {
         mkdir(m_dir.c_str(), 0700);
         Write("a.bmp", Bmp(4, 4, 0xFF));
@@ -37,10 +37,14 @@ public:
     }
     bool Write(const char* name, const std::vector<uint8_t>& bytes) const
     {
+        return Write(name, bytes.data(), bytes.size());
+    }
+    bool Write(const char* name, const uint8_t* data, size_t size) const
+    {
         FILE* f = std::fopen((m_dir + "/" + name).c_str(), "wb");
         if (f == nullptr)
             return false;
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fwrite(data, 1, size, f);
         std::fclose(f);
         return true;
     }
@@ -59,7 +63,7 @@ const Scratch g_scratch;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     KGraph* graph = FuzzGraph();
-    if (!g_scratch.Write("x.ani", std::vector<uint8_t>(data, data + size)))
+    if (!g_scratch.Write("x.ani", data, size))
         return 0;
     KAni ani;
     if (ani.Load(g_scratch.Ani().c_str(), graph) == 0) {
