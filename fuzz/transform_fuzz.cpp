@@ -32,7 +32,7 @@ struct Args {
     // Mostly small values, now and then any 32-bit one.
     long coord() { return u8() < 240 ? (long)u8() - 64 : (long)i32(); }
     // A size: small, zero or negative.
-    long size() { return (long)(u8() % 72) - 8; }
+    long size() { return (long)(u8() % 24) - 8; }
     float real()
     {
         const int32_t v = i32();
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Args a{data, size};
     const int depths[4] = {1, 4, 8, 24};
-    const DWORD w = 1 + a.u8() % 24, h = 1 + a.u8() % 24;
+    const DWORD w = 1 + a.u8() % 16, h = 1 + a.u8() % 16;
     RasterImage img(w, h, depths[a.u8() % 4], 0);
     if (!img.IsValid())
         return 0;
@@ -63,21 +63,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     img.SetTransIndex((long)(a.u8() % 4) - 1);
 
     RasterImage target;
-    for (int step = 0; step < 12 && a.n > 0; step++) {
-        // Keep the picture small so that a run stays fast.
-        if (img.GetWidth() > 48 || img.GetHeight() > 48)
-            img.Resample(1 + img.GetWidth() % 32, 1 + img.GetHeight() % 32, 1);
+    // A few operations an input: every one is a whole pass over the picture,
+    // and longer chains explore no more than more inputs do.
+    for (int step = 0; step < 6 && a.n > 0; step++) {
+        // Keep the picture small so that a run stays fast: resampling a
+        // palette picture looks up the nearest colour of every pixel made.
+        if (img.GetWidth() > 24 || img.GetHeight() > 24)
+            img.Resample(1 + img.GetWidth() % 16, 1 + img.GetHeight() % 16, 1);
         RasterImage* dst = (a.u8() & 1) ? &target : NULL;
         switch (a.u8() % 22) {
         case 0: img.RotateLeft(dst); break;
         case 1: img.RotateRight(dst); break;
         case 2: img.Rotate180(dst); break;
         case 3: img.Rotate(a.real(), dst); break;
-        case 4: img.Resample(1 + a.u8() % 40, 1 + a.u8() % 40, (int)a.u8() % 4, dst); break;
+        case 4: img.Resample(1 + a.u8() % 16, 1 + a.u8() % 16, (int)a.u8() % 4, dst); break;
         case 5: img.Resample(a.size(), a.size(), 0, dst); break;
         case 6: img.Crop(a.coord(), a.coord(), a.coord(), a.coord(), dst); break;
         case 7: {
-            const long x = a.coord(), y = a.coord(), cw = a.u8() % 40, ch = a.u8() % 40;
+            const long x = a.coord(), y = a.coord(), cw = a.u8() % 24, ch = a.u8() % 24;
             img.CropRotatedRectangle(x, y, cw, ch, a.real(), dst);
             break;
         }
