@@ -4,37 +4,15 @@
 // follows the picture's components (bit 2) or is taken as given; the rest is
 // the stream. Pictures above 64K pixels are not decoded: the service's work
 // grows with the size a header claims, which the engine bounds before this.
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
-#include <ijl.h>
-#include <cstdint>
+#include <jpeglayout.h>
 
 namespace {
 
 constexpr uint64_t kMaxPixels = 1u << 16;
-
-void Layout(JPEG_CORE_PROPERTIES& jcp, bool follow, uint32_t& channels)
-{
-    const uint32_t components = follow ? jcp.JPGChannels : 3;
-    switch (components) {
-    case 1:
-        jcp.JPGColor = IJL_G;
-        jcp.DIBColor = IJL_BGR;
-        channels = 3;
-        break;
-    case 4:
-        jcp.JPGColor = IJL_YCBCRA_FPX;
-        jcp.DIBColor = IJL_RGBA_FPX;
-        channels = 4;
-        break;
-    default:
-        jcp.JPGColor = IJL_YCBCR;
-        jcp.DIBColor = IJL_BGR;
-        channels = 3;
-        break;
-    }
-}
 
 }  // namespace
 
@@ -50,15 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     jcp.JPGSizeBytes = uint32_t(stream.size());
     if (ijlRead(&jcp, IJL_JBUFF_READPARAMS) == IJL_OK &&
         uint64_t(jcp.JPGWidth) * jcp.JPGHeight <= kMaxPixels) {
-        uint32_t channels = 3;
-        Layout(jcp, (data[0] & 4) != 0, channels);
+        // The engine's layout; a count it has none for is asked as colour.
+        long channels = JpegLayout(jcp, (data[0] & 4) != 0 ? jcp.JPGChannels : 3);
+        if (channels == 0)
+            channels = JpegLayout(jcp, 3);
         const uint32_t pad = data[0] & 3;
         const size_t stride = size_t(jcp.JPGWidth) * channels + pad;
         std::vector<uint8_t> pixels(stride * jcp.JPGHeight + 1);
         jcp.DIBBytes = pixels.data();
         jcp.DIBWidth = jcp.JPGWidth;
         jcp.DIBHeight = jcp.JPGHeight;
-        jcp.DIBChannels = channels;
+        jcp.DIBChannels = uint32_t(channels);
         jcp.DIBPadBytes = pad;
         ijlRead(&jcp, IJL_JBUFF_READWHOLEIMAGE);
     }

@@ -3,7 +3,7 @@
 // rearrangement. GIF and PNG loading is in gifpng.cpp.
 #include "kgraph.h"
 #include "kloaders.h"
-#include <ijl.h>
+#include "jpeglayout.h"
 #include "rasterlimits.h"
 #include <new>
 
@@ -40,24 +40,8 @@ SPRITE_DATA* KGraph::_loadjpg(void* data, DWORD size, KESTREL_COLOR_MODE mode, D
         ijlFree(&jcp);
         return NULL;
     }
-    long channels;
-    switch (jcp.JPGChannels) {
-    case 1:
-        jcp.JPGColor = IJL_G;
-        jcp.DIBColor = IJL_BGR;
-        channels = 3;
-        break;
-    case 3:
-        jcp.JPGColor = IJL_YCBCR;
-        jcp.DIBColor = IJL_BGR;
-        channels = 3;
-        break;
-    case 4:
-        jcp.JPGColor = IJL_YCBCRA_FPX;
-        jcp.DIBColor = IJL_RGBA_FPX;
-        channels = 4;
-        break;
-    default:
+    const long channels = JpegLayout(jcp, jcp.JPGChannels);
+    if (channels == 0) {
         // No layout is defined for other channel counts: refuse the picture.
         KRet(E_FAIL, "KGraph::_loadjpeg(dat) read jpeg data fail");
         ijlFree(&jcp);
