@@ -1,10 +1,7 @@
 // Arbitrary bytes through the WMF and EMF decoder and the metafile player
 // behind it: directly, at a small forced size, and through the format probe
 // when the picture the file asks for is small (a metafile may ask for 4000 x
-// 4000 pixels in a few bytes, which would slow the run to a crawl). The
-// player's work grows with the canvas (a wide pen round a flattened curve
-// draws a disc at every point), so both canvases are kept to a few rows:
-// enough for every shape to cross an edge.
+// 4000 pixels in a few bytes, which would slow the run to a crawl).
 #include <cstdlib>
 
 #include <raster.h>
@@ -14,9 +11,9 @@
 
 namespace {
 
-constexpr long kForcedWidth = 8;
-constexpr long kForcedHeight = 6;
-constexpr long long kProbeSide = 16;
+constexpr long kForcedWidth = 16;
+constexpr long kForcedHeight = 12;
+constexpr long long kProbeSide = 32;
 
 long long Le(const uint8_t* p, int bytes)
 {
