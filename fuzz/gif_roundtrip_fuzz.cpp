@@ -16,6 +16,9 @@ constexpr long long kGifRoundTripPixels = 1 << 12;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    // A few bytes may claim a canvas of millions of pixels; the fuzz
+    // allowance keeps what no data backs small.
+    FuzzLimits();
     if (size == 0 || size > 0xFFFFFFFFu)
         return 0;
     const HeapCopy copy(data + 1, size - 1);
