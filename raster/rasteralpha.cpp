@@ -18,6 +18,33 @@ BYTE* _allocplane(size_t n)
     return static_cast<BYTE*>(malloc(n == 0 ? 1 : n));
 }
 
+// Replaces the plane with its rows in reverse order (flip) or each row
+// reversed (mirror). False, with the plane unchanged, when there is none or
+// the new block cannot be had.
+bool _reorderplane(BYTE*& plane, size_t w, size_t h, bool mirror)
+{
+    if (plane == NULL)
+        return false;
+    if (w == 0)
+        return true;
+    BYTE* out = _allocplane(w * h);
+    if (out == NULL)
+        return false;
+    for (size_t y = 0; y < h; y++) {
+        BYTE* dst = out + y * w;
+        if (mirror) {
+            const BYTE* src = plane + y * w;
+            for (size_t x = 0; x < w; x++)
+                dst[x] = src[w - 1 - x];
+        } else {
+            memcpy(dst, plane + (h - 1 - y) * w, w);
+        }
+    }
+    free(plane);
+    plane = out;
+    return true;
+}
+
 }  // namespace
 
 void RasterImage::AlphaCreate()
@@ -130,40 +157,12 @@ bool RasterImage::AlphaPaletteIsValid() const
 
 bool RasterImage::AlphaFlip()
 {
-    if (pAlpha == NULL)
-        return false;
-    size_t w = GetWidth(), h = GetHeight();
-    if (w == 0)
-        return true;
-    BYTE* flipped = _allocplane(w * h);
-    if (flipped == NULL)
-        return false;
-    for (size_t y = 0; y < h; y++)
-        memcpy(flipped + y * w, pAlpha + (h - 1 - y) * w, w);
-    free(pAlpha);
-    pAlpha = flipped;
-    return true;
+    return _reorderplane(pAlpha, GetWidth(), GetHeight(), false);
 }
 
 bool RasterImage::AlphaMirror()
 {
-    if (pAlpha == NULL)
-        return false;
-    size_t w = GetWidth(), h = GetHeight();
-    if (w == 0)
-        return true;
-    BYTE* mirrored = _allocplane(w * h);
-    if (mirrored == NULL)
-        return false;
-    for (size_t y = 0; y < h; y++) {
-        const BYTE* src = pAlpha + y * w;
-        BYTE* dst = mirrored + y * w;
-        for (size_t x = 0; x < w; x++)
-            dst[x] = src[w - 1 - x];
-    }
-    free(pAlpha);
-    pAlpha = mirrored;
-    return true;
+    return _reorderplane(pAlpha, GetWidth(), GetHeight(), true);
 }
 
 void RasterImage::AlphaStrip()
