@@ -146,7 +146,10 @@ void TurnBits(const RasterImage& src, RasterImage& dst, bool left)
 
 }  // namespace
 
-bool RasterImage::RotateLeft(RasterImage* target)
+// A quarter turn into a working copy. The pixel loop runs in the same order
+// for both directions as it always has (left: one destination column at a
+// time; right: one destination row at a time), so progress reports match.
+bool RasterImage::_quarterturn(bool left, RasterImage* target)
 {
     if (pDib == NULL)
         return false;
@@ -156,35 +159,13 @@ bool RasterImage::RotateLeft(RasterImage* target)
         return false;
     if (GetBpp() == 1) {
         turned.Clear(0);
-        TurnBits(*this, turned, true);
-    } else {
+        TurnBits(*this, turned, left);
+    } else if (left) {
         for (long x = 0; x < newWidth; x++) {
             _rowprogress(x, newWidth);
             for (long y = 0; y < newHeight; y++)
                 CopySample(turned, x, y, *this, y, newWidth - 1 - x);
         }
-    }
-    if (pAlpha != NULL) {
-        turned.AlphaCreate();
-        for (long y = 0; y < newHeight; y++)
-            for (long x = 0; x < newWidth; x++)
-                turned.AlphaSet(x, y, AlphaGet(y, newWidth - 1 - x));
-    }
-    _handover(turned, target);
-    return true;
-}
-
-bool RasterImage::RotateRight(RasterImage* target)
-{
-    if (pDib == NULL)
-        return false;
-    const long newWidth = (long)GetHeight(), newHeight = (long)GetWidth();
-    RasterImage turned;
-    if (!_workingcopy(turned, (DWORD)newWidth, (DWORD)newHeight, GetBpp()))
-        return false;
-    if (GetBpp() == 1) {
-        turned.Clear(0);
-        TurnBits(*this, turned, false);
     } else {
         for (long y = 0; y < newHeight; y++) {
             _rowprogress(y, newHeight);
@@ -196,10 +177,21 @@ bool RasterImage::RotateRight(RasterImage* target)
         turned.AlphaCreate();
         for (long y = 0; y < newHeight; y++)
             for (long x = 0; x < newWidth; x++)
-                turned.AlphaSet(x, y, AlphaGet(newHeight - 1 - y, x));
+                turned.AlphaSet(x, y, left ? AlphaGet(y, newWidth - 1 - x)
+                                           : AlphaGet(newHeight - 1 - y, x));
     }
     _handover(turned, target);
     return true;
+}
+
+bool RasterImage::RotateLeft(RasterImage* target)
+{
+    return _quarterturn(true, target);
+}
+
+bool RasterImage::RotateRight(RasterImage* target)
+{
+    return _quarterturn(false, target);
 }
 
 bool RasterImage::Rotate180(RasterImage* target)
