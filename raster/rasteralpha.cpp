@@ -175,37 +175,33 @@ void RasterImage::AlphaStrip()
     const RGBQUAD bg = info.rgbTransColor;
     auto blend = [](BYTE c, BYTE back, DWORD a) { return (BYTE)((c * a + back * (255 - a)) / 255); };
 
-    if (header.biBitCount == 24) {
-        for (long y = 0; y < h; y++) {
-            for (long x = 0; x < w; x++) {
-                RGBQUAD c = GetPixelColor(x, y, true);
-                DWORD a = plane ? (AlphaGet(x, y) * (DWORD)info.nAlphaMax) / 255 : info.nAlphaMax;
-                c.rgbBlue = blend(c.rgbBlue, bg.rgbBlue, a);
-                c.rgbGreen = blend(c.rgbGreen, bg.rgbGreen, a);
-                c.rgbRed = blend(c.rgbRed, bg.rgbRed, a);
-                SetPixelColor(x, y, c, false);
-            }
-        }
-        AlphaDelete();
-        return;
+    // A 24-bit picture is blended in place; any other goes through a 24-bit
+    // copy, and only then do palette levels count.
+    const bool inPlace = header.biBitCount == 24;
+    const bool palLevels = pal && !inPlace;
+    RasterImage strip;
+    if (!inPlace) {
+        strip.Create(GetWidth(), GetHeight(), 24, 0);
+        if (!strip.IsValid())
+            return;
     }
-
-    RasterImage strip(GetWidth(), GetHeight(), 24, 0);
-    if (!strip.IsValid())
-        return;
+    RasterImage& out = inPlace ? *this : strip;
     for (long y = 0; y < h; y++) {
         for (long x = 0; x < w; x++) {
             RGBQUAD c = GetPixelColor(x, y, true);
             DWORD a = plane ? (AlphaGet(x, y) * (DWORD)info.nAlphaMax) / 255 : info.nAlphaMax;
-            if (pal)
+            if (palLevels)
                 a = (c.rgbReserved * a) / 255;
             c.rgbBlue = blend(c.rgbBlue, bg.rgbBlue, a);
             c.rgbGreen = blend(c.rgbGreen, bg.rgbGreen, a);
             c.rgbRed = blend(c.rgbRed, bg.rgbRed, a);
-            strip.SetPixelColor(x, y, c, false);
+            out.SetPixelColor(x, y, c, false);
         }
     }
-    Transfer(strip);
+    if (inPlace)
+        AlphaDelete();
+    else
+        Transfer(strip);
 }
 
 bool RasterImage::AlphaSplit(RasterImage* dest)
