@@ -43,6 +43,21 @@ long TruncateOffset(float v)
     return (long)v;
 }
 
+// The pixels a distortion works on, as [xmin, xmax) x [ymin, ymax): the
+// selection's box when there is a selection, else the whole image.
+struct Area {
+    long xmin, xmax, ymin, ymax;
+};
+
+Area WorkArea(const RasterImage& image, bool selected)
+{
+    if (!selected)
+        return {0, (long)image.GetWidth(), 0, (long)image.GetHeight()};
+    RECT box;
+    image.SelectionGetBox(box);
+    return {box.left, box.right, box.bottom, box.top};
+}
+
 }  // namespace
 
 // Turns the picture upside down: whole padded rows are copied in reverse order
@@ -410,13 +425,7 @@ bool RasterImage::Skew(float xgain, float ygain, long xpivot, long ypivot)
     RasterImage sheared;
     if (!_fullcopy(sheared, pSelection != NULL, true, true))
         return false;
-    long xmin = 0, xmax = (long)GetWidth(), ymin = 0, ymax = (long)GetHeight();
-    if (pSelection != NULL) {
-        xmin = info.rSelectionBox.left;
-        xmax = info.rSelectionBox.right;
-        ymin = info.rSelectionBox.bottom;
-        ymax = info.rSelectionBox.top;
-    }
+    const auto [xmin, xmax, ymin, ymax] = WorkArea(*this, pSelection != NULL);
     for (long y = ymin; y < ymax; y++) {
         if (_rowprogress(y, (long)GetHeight()))
             break;
@@ -534,13 +543,7 @@ bool RasterImage::CircleTransform(int type, long rmax, float k)
     RasterImage distorted;
     if (!_fullcopy(distorted, pSelection != NULL, true, true))
         return false;
-    long xmin = 0, xmax = (long)GetWidth(), ymin = 0, ymax = (long)GetHeight();
-    if (pSelection != NULL) {
-        xmin = info.rSelectionBox.left;
-        xmax = info.rSelectionBox.right;
-        ymin = info.rSelectionBox.bottom;
-        ymax = info.rSelectionBox.top;
-    }
+    const auto [xmin, xmax, ymin, ymax] = WorkArea(*this, pSelection != NULL);
     const long xmid = (long)GetWidth() / 2, ymid = (long)GetHeight() / 2;
     if (rmax == 0)
         rmax =

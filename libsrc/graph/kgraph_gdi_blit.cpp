@@ -126,6 +126,26 @@ bool ClipAlphaFrom(BlitRect& rc, long l, long t, long& ax, long& ay, const SPRIT
     return ClipAlpha(rc, ax, ay, alpha);
 }
 
+// A source blended with one level, its key colour skipped when `key` is set.
+// Levels 252 to 255 give the source's pixels and 0 to 3 the destination's
+// (the formula's own results), so those are a copy and nothing.
+long BlendLevel(const char* slot, SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src, long l,
+                long t, long r, long b, BYTE alpha, bool key)
+{
+    BlitRect rc;
+    long result;
+    if (!ClipBlend(slot, dst, src, x, y, l, t, r, b, rc, result)) return result;
+    const kblit::Rows rows = RowsOf(dst, src, rc);
+    if (alpha >= 252) {
+        if (key) kblit::Kernels().CopyKey(rows);
+        else kblit::Kernels().Copy(rows);
+    } else if (alpha >= 4) {
+        if (key) kblit::Kernels().BlendConstKey(rows, alpha);
+        else kblit::Kernels().BlendConst(rows, alpha);
+    }
+    return 0;
+}
+
 // Slots 15 and 17. The destination rectangle is clipped to the destination
 // (the pixels that remain sample the source as they would unclipped); a
 // source rectangle that leaves the source is refused.
@@ -263,29 +283,17 @@ long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* 
     return 0;
 }
 
-// A source blended with one level. Levels 252 to 255 give the source's
-// pixels and 0 to 3 the destination's (the formula's own results), so those
-// are a copy and nothing.
+// A source blended with one level.
 long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                  long l, long t, long r, long b, BYTE alpha)
 {
-    BlitRect rc;
-    long result;
-    if (!ClipBlend("_bltsprite_alpha", dst, src, x, y, l, t, r, b, rc, result)) return result;
-    if (alpha >= 252) kblit::Kernels().Copy(RowsOf(dst, src, rc));
-    else if (alpha >= 4) kblit::Kernels().BlendConst(RowsOf(dst, src, rc), alpha);
-    return 0;
+    return BlendLevel("_bltsprite_alpha", dst, x, y, src, l, t, r, b, alpha, false);
 }
 
 long KGraphGDI::_bltsprite_alpha_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                     long l, long t, long r, long b, BYTE alpha)
 {
-    BlitRect rc;
-    long result;
-    if (!ClipBlend("_bltsprite_alpha_ck", dst, src, x, y, l, t, r, b, rc, result)) return result;
-    if (alpha >= 252) kblit::Kernels().CopyKey(RowsOf(dst, src, rc));
-    else if (alpha >= 4) kblit::Kernels().BlendConstKey(RowsOf(dst, src, rc), alpha);
-    return 0;
+    return BlendLevel("_bltsprite_alpha_ck", dst, x, y, src, l, t, r, b, alpha, true);
 }
 
 long KGraphGDI::_bltsprite_additive(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
