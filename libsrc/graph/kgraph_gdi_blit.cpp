@@ -99,7 +99,7 @@ bool ClipPlain(SPRITE_DATA* dst, SPRITE_DATA* src, long x, long y, long l, long 
 // The checks and clip of the blending slots: true with rc ready to draw;
 // false with the slot's result in `result` (0 for an empty rectangle,
 // otherwise the bad-argument failure in the slot's name).
-bool ClipBlend(const char* slot, SPRITE_DATA* dst, SPRITE_DATA* src, long x, long y, long l,
+inline bool ClipBlend(const char* slot, SPRITE_DATA* dst, SPRITE_DATA* src, long x, long y, long l,
                long t, long r, long b, BlitRect& rc, long& result)
 {
     if (!AllFit32(l, t, r, b)) {
@@ -129,17 +129,18 @@ bool ClipAlphaFrom(BlitRect& rc, long l, long t, long& ax, long& ay, const SPRIT
 // A source blended with one level, its key colour skipped when `key` is set.
 // Levels 252 to 255 give the source's pixels and 0 to 3 the destination's
 // (the formula's own results), so those are a copy and nothing.
-long BlendLevel(const char* slot, SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src, long l,
+inline long BlendLevel(const char* slot, SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src, long l,
                 long t, long r, long b, BYTE alpha, bool key)
 {
     BlitRect rc;
     long result;
     if (!ClipBlend(slot, dst, src, x, y, l, t, r, b, rc, result)) return result;
+    if (alpha < 4) return 0;
     const kblit::Rows rows = RowsOf(dst, src, rc);
     if (alpha >= 252) {
         if (key) kblit::Kernels().CopyKey(rows);
         else kblit::Kernels().Copy(rows);
-    } else if (alpha >= 4) {
+    } else {
         if (key) kblit::Kernels().BlendConstKey(rows, alpha);
         else kblit::Kernels().BlendConst(rows, alpha);
     }
