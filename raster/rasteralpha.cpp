@@ -188,7 +188,9 @@ void RasterImage::AlphaStrip()
     RasterImage& out = inPlace ? *this : strip;
     for (long y = 0; y < h; y++) {
         for (long x = 0; x < w; x++) {
-            RGBQUAD c = GetPixelColor(x, y, true);
+            // The colour with its palette level: the plane's level is
+            // taken on its own, so it must not stand in for the palette's.
+            RGBQUAD c = GetPixelColor(x, y, false);
             DWORD a = plane ? (AlphaGet(x, y) * (DWORD)info.nAlphaMax) / 255 : info.nAlphaMax;
             if (palLevels)
                 a = (c.rgbReserved * a) / 255;
