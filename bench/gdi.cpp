@@ -32,6 +32,27 @@ namespace {
 constexpr int kW = 800, kH = 600;
 
 // A memory context holding a top-down DIB section.
+// A top-down DIB header, followed by the 5-6-5 masks when asked for.
+struct DibInfo {
+    BITMAPINFOHEADER h;
+    DWORD masks[3];
+};
+
+DibInfo MakeDibInfo(int width, int height, int bpp, bool masks565)
+{
+    DibInfo info = {};
+    info.h.biSize = sizeof(BITMAPINFOHEADER);
+    info.h.biWidth = width;
+    info.h.biHeight = -height;
+    info.h.biPlanes = 1;
+    info.h.biBitCount = WORD(bpp);
+    if (masks565) {
+        info.h.biCompression = BI_BITFIELDS;
+        info.masks[0] = 0xF800, info.masks[1] = 0x07E0, info.masks[2] = 0x001F;
+    }
+    return info;
+}
+
 struct Section {
     HDC dc = nullptr;
     HBITMAP bitmap = nullptr;
@@ -41,19 +62,7 @@ struct Section {
 
     Section(int width, int height, int bpp, bool masks565 = false) : w(width), h(height)
     {
-        struct {
-            BITMAPINFOHEADER h;
-            DWORD masks[3];
-        } info = {};
-        info.h.biSize = sizeof(BITMAPINFOHEADER);
-        info.h.biWidth = width;
-        info.h.biHeight = -height;
-        info.h.biPlanes = 1;
-        info.h.biBitCount = WORD(bpp);
-        if (masks565) {
-            info.h.biCompression = BI_BITFIELDS;
-            info.masks[0] = 0xF800, info.masks[1] = 0x07E0, info.masks[2] = 0x001F;
-        }
+        DibInfo info = MakeDibInfo(width, height, bpp, masks565);
         stride = (width * bpp + 31) / 32 * 4;
         dc = CreateCompatibleDC(nullptr);
         void* p = nullptr;
@@ -143,17 +152,7 @@ void BM_SetDIBitsToDevice565(benchmark::State& state)
     Section src(kW, kH, 16, true), dst(kW, kH, 32);
     pixman_image_t* from = Wrap(src, PIXMAN_r5g6b5);
     pixman_image_t* to = Wrap(dst, PIXMAN_x8r8g8b8);
-    struct {
-        BITMAPINFOHEADER h;
-        DWORD masks[3];
-    } info = {};
-    info.h.biSize = sizeof(BITMAPINFOHEADER);
-    info.h.biWidth = kW;
-    info.h.biHeight = -kH;
-    info.h.biPlanes = 1;
-    info.h.biBitCount = 16;
-    info.h.biCompression = BI_BITFIELDS;
-    info.masks[0] = 0xF800, info.masks[1] = 0x07E0, info.masks[2] = 0x001F;
+    DibInfo info = MakeDibInfo(kW, kH, 16, true);
     CompareWithBaseline(
         state, kW, kH,
         [&] {

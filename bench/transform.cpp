@@ -8,7 +8,8 @@
 //   rotate 33.3        Rotate (nearest)     pixman NEAREST affine, same canvas
 // The box and cubic baselines use other kernels than ours (no box average in
 // fixed point, no B-spline in pixman): their ratio is a rough guide only.
-// Dither and DecreaseBpp have no baseline; their figure is Mpixel/s.
+// Dither, DecreaseBpp and the quarter turns have no baseline; their figure
+// is Mpixel/s.
 // Counters: ours_ms_per_MP, base_ms_per_MP, ratio (baseline time over ours;
 // at least 1 means ours is as fast or faster).
 #include <benchmark/benchmark.h>
@@ -236,6 +237,10 @@ void RegisterAll()
     reg("decreasebpp/4_diffusion", [](benchmark::State& s) {
         Convert(s, [](RasterImage& i) { return i.DecreaseBpp(4, true); });
     });
+    reg("quarter/left",
+        [](benchmark::State& s) { Convert(s, [](RasterImage& i) { return i.RotateLeft(); }); });
+    reg("quarter/right",
+        [](benchmark::State& s) { Convert(s, [](RasterImage& i) { return i.RotateRight(); }); });
 }
 
 }  // namespace

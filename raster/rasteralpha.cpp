@@ -18,6 +18,33 @@ BYTE* _allocplane(size_t n)
     return static_cast<BYTE*>(malloc(n == 0 ? 1 : n));
 }
 
+// Replaces the plane with its rows in reverse order (flip) or each row
+// reversed (mirror). False, with the plane unchanged, when there is none or
+// the new block cannot be had.
+bool _reorderplane(BYTE*& plane, size_t w, size_t h, bool mirror)
+{
+    if (plane == NULL)
+        return false;
+    if (w == 0)
+        return true;
+    BYTE* out = _allocplane(w * h);
+    if (out == NULL)
+        return false;
+    for (size_t y = 0; y < h; y++) {
+        BYTE* dst = out + y * w;
+        if (mirror) {
+            const BYTE* src = plane + y * w;
+            for (size_t x = 0; x < w; x++)
+                dst[x] = src[w - 1 - x];
+        } else {
+            memcpy(dst, plane + (h - 1 - y) * w, w);
+        }
+    }
+    free(plane);
+    plane = out;
+    return true;
+}
+
 }  // namespace
 
 void RasterImage::AlphaCreate()
@@ -130,40 +157,12 @@ bool RasterImage::AlphaPaletteIsValid() const
 
 bool RasterImage::AlphaFlip()
 {
-    if (pAlpha == NULL)
-        return false;
-    size_t w = GetWidth(), h = GetHeight();
-    if (w == 0)
-        return true;
-    BYTE* flipped = _allocplane(w * h);
-    if (flipped == NULL)
-        return false;
-    for (size_t y = 0; y < h; y++)
-        memcpy(flipped + y * w, pAlpha + (h - 1 - y) * w, w);
-    free(pAlpha);
-    pAlpha = flipped;
-    return true;
+    return _reorderplane(pAlpha, GetWidth(), GetHeight(), false);
 }
 
 bool RasterImage::AlphaMirror()
 {
-    if (pAlpha == NULL)
-        return false;
-    size_t w = GetWidth(), h = GetHeight();
-    if (w == 0)
-        return true;
-    BYTE* mirrored = _allocplane(w * h);
-    if (mirrored == NULL)
-        return false;
-    for (size_t y = 0; y < h; y++) {
-        const BYTE* src = pAlpha + y * w;
-        BYTE* dst = mirrored + y * w;
-        for (size_t x = 0; x < w; x++)
-            dst[x] = src[w - 1 - x];
-    }
-    free(pAlpha);
-    pAlpha = mirrored;
-    return true;
+    return _reorderplane(pAlpha, GetWidth(), GetHeight(), true);
 }
 
 void RasterImage::AlphaStrip()
@@ -176,37 +175,35 @@ void RasterImage::AlphaStrip()
     const RGBQUAD bg = info.rgbTransColor;
     auto blend = [](BYTE c, BYTE back, DWORD a) { return (BYTE)((c * a + back * (255 - a)) / 255); };
 
-    if (header.biBitCount == 24) {
-        for (long y = 0; y < h; y++) {
-            for (long x = 0; x < w; x++) {
-                RGBQUAD c = GetPixelColor(x, y, true);
-                DWORD a = plane ? (AlphaGet(x, y) * (DWORD)info.nAlphaMax) / 255 : info.nAlphaMax;
-                c.rgbBlue = blend(c.rgbBlue, bg.rgbBlue, a);
-                c.rgbGreen = blend(c.rgbGreen, bg.rgbGreen, a);
-                c.rgbRed = blend(c.rgbRed, bg.rgbRed, a);
-                SetPixelColor(x, y, c, false);
-            }
-        }
-        AlphaDelete();
-        return;
+    // A 24-bit picture is blended in place; any other goes through a 24-bit
+    // copy, and only then do palette levels count.
+    const bool inPlace = header.biBitCount == 24;
+    const bool palLevels = pal && !inPlace;
+    RasterImage strip;
+    if (!inPlace) {
+        strip.Create(GetWidth(), GetHeight(), 24, 0);
+        if (!strip.IsValid())
+            return;
     }
-
-    RasterImage strip(GetWidth(), GetHeight(), 24, 0);
-    if (!strip.IsValid())
-        return;
+    RasterImage& out = inPlace ? *this : strip;
     for (long y = 0; y < h; y++) {
         for (long x = 0; x < w; x++) {
-            RGBQUAD c = GetPixelColor(x, y, true);
+            // The colour with its palette level: the plane's level is
+            // taken on its own, so it must not stand in for the palette's.
+            RGBQUAD c = GetPixelColor(x, y, false);
             DWORD a = plane ? (AlphaGet(x, y) * (DWORD)info.nAlphaMax) / 255 : info.nAlphaMax;
-            if (pal)
+            if (palLevels)
                 a = (c.rgbReserved * a) / 255;
             c.rgbBlue = blend(c.rgbBlue, bg.rgbBlue, a);
             c.rgbGreen = blend(c.rgbGreen, bg.rgbGreen, a);
             c.rgbRed = blend(c.rgbRed, bg.rgbRed, a);
-            strip.SetPixelColor(x, y, c, false);
+            out.SetPixelColor(x, y, c, false);
         }
     }
-    Transfer(strip);
+    if (inPlace)
+        AlphaDelete();
+    else
+        Transfer(strip);
 }
 
 bool RasterImage::AlphaSplit(RasterImage* dest)

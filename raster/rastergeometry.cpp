@@ -43,6 +43,21 @@ long TruncateOffset(float v)
     return (long)v;
 }
 
+// The pixels a distortion works on, as [xmin, xmax) x [ymin, ymax): the
+// selection's box when there is a selection, else the whole image.
+struct Area {
+    long xmin, xmax, ymin, ymax;
+};
+
+Area WorkArea(const RasterImage& image, bool selected)
+{
+    if (!selected)
+        return {0, (long)image.GetWidth(), 0, (long)image.GetHeight()};
+    RECT box;
+    image.SelectionGetBox(box);
+    return {box.left, box.right, box.bottom, box.top};
+}
+
 }  // namespace
 
 // Turns the picture upside down: whole padded rows are copied in reverse order
@@ -146,7 +161,10 @@ void TurnBits(const RasterImage& src, RasterImage& dst, bool left)
 
 }  // namespace
 
-bool RasterImage::RotateLeft(RasterImage* target)
+// A quarter turn into a working copy. The pixel loop runs in the same order
+// for both directions as it always has (left: one destination column at a
+// time; right: one destination row at a time), so progress reports match.
+bool RasterImage::_quarterturn(bool left, RasterImage* target)
 {
     if (pDib == NULL)
         return false;
@@ -156,35 +174,13 @@ bool RasterImage::RotateLeft(RasterImage* target)
         return false;
     if (GetBpp() == 1) {
         turned.Clear(0);
-        TurnBits(*this, turned, true);
-    } else {
+        TurnBits(*this, turned, left);
+    } else if (left) {
         for (long x = 0; x < newWidth; x++) {
             _rowprogress(x, newWidth);
             for (long y = 0; y < newHeight; y++)
                 CopySample(turned, x, y, *this, y, newWidth - 1 - x);
         }
-    }
-    if (pAlpha != NULL) {
-        turned.AlphaCreate();
-        for (long y = 0; y < newHeight; y++)
-            for (long x = 0; x < newWidth; x++)
-                turned.AlphaSet(x, y, AlphaGet(y, newWidth - 1 - x));
-    }
-    _handover(turned, target);
-    return true;
-}
-
-bool RasterImage::RotateRight(RasterImage* target)
-{
-    if (pDib == NULL)
-        return false;
-    const long newWidth = (long)GetHeight(), newHeight = (long)GetWidth();
-    RasterImage turned;
-    if (!_workingcopy(turned, (DWORD)newWidth, (DWORD)newHeight, GetBpp()))
-        return false;
-    if (GetBpp() == 1) {
-        turned.Clear(0);
-        TurnBits(*this, turned, false);
     } else {
         for (long y = 0; y < newHeight; y++) {
             _rowprogress(y, newHeight);
@@ -196,10 +192,21 @@ bool RasterImage::RotateRight(RasterImage* target)
         turned.AlphaCreate();
         for (long y = 0; y < newHeight; y++)
             for (long x = 0; x < newWidth; x++)
-                turned.AlphaSet(x, y, AlphaGet(newHeight - 1 - y, x));
+                turned.AlphaSet(x, y, left ? AlphaGet(y, newWidth - 1 - x)
+                                           : AlphaGet(newHeight - 1 - y, x));
     }
     _handover(turned, target);
     return true;
+}
+
+bool RasterImage::RotateLeft(RasterImage* target)
+{
+    return _quarterturn(true, target);
+}
+
+bool RasterImage::RotateRight(RasterImage* target)
+{
+    return _quarterturn(false, target);
 }
 
 bool RasterImage::Rotate180(RasterImage* target)
@@ -418,13 +425,7 @@ bool RasterImage::Skew(float xgain, float ygain, long xpivot, long ypivot)
     RasterImage sheared;
     if (!_fullcopy(sheared, pSelection != NULL, true, true))
         return false;
-    long xmin = 0, xmax = (long)GetWidth(), ymin = 0, ymax = (long)GetHeight();
-    if (pSelection != NULL) {
-        xmin = info.rSelectionBox.left;
-        xmax = info.rSelectionBox.right;
-        ymin = info.rSelectionBox.bottom;
-        ymax = info.rSelectionBox.top;
-    }
+    const auto [xmin, xmax, ymin, ymax] = WorkArea(*this, pSelection != NULL);
     for (long y = ymin; y < ymax; y++) {
         if (_rowprogress(y, (long)GetHeight()))
             break;
@@ -542,13 +543,7 @@ bool RasterImage::CircleTransform(int type, long rmax, float k)
     RasterImage distorted;
     if (!_fullcopy(distorted, pSelection != NULL, true, true))
         return false;
-    long xmin = 0, xmax = (long)GetWidth(), ymin = 0, ymax = (long)GetHeight();
-    if (pSelection != NULL) {
-        xmin = info.rSelectionBox.left;
-        xmax = info.rSelectionBox.right;
-        ymin = info.rSelectionBox.bottom;
-        ymax = info.rSelectionBox.top;
-    }
+    const auto [xmin, xmax, ymin, ymax] = WorkArea(*this, pSelection != NULL);
     const long xmid = (long)GetWidth() / 2, ymid = (long)GetHeight() / 2;
     if (rmax == 0)
         rmax =

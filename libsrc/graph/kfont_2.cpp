@@ -4,6 +4,7 @@
 #include "kfont_2.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -32,6 +33,30 @@ void KFont::SetGraph(KGraph* graph)
     m_Graph = graph;
 }
 
+// The drawing walk: calls step(code) for each character of s, a space
+// included, until step returns false or a lead byte has no trail (that ends
+// the text).
+template <typename Step>
+static void DrawForward(const char* s, Step step)
+{
+    for (size_t i = 0; ByteAt(s, i) != 0;) {
+        unsigned char b = ByteAt(s, i);
+        unsigned code;
+        if (b < kDrawLead) {
+            code = b;
+            ++i;
+        } else {
+            unsigned char trail = ByteAt(s, i + 1);
+            if (trail == 0)
+                return;
+            code = unsigned(b) * 256 + trail;
+            i += 2;
+        }
+        if (!step(code))
+            return;
+    }
+}
+
 long KFont::DrawString(void* dst, long x, long y, DWORD colour, const char* s)
 {
     KASSERT(dst != NULL);
@@ -39,26 +64,13 @@ long KFont::DrawString(void* dst, long x, long y, DWORD colour, const char* s)
     if (dst == NULL || s == NULL)
         return 0;
     long cx = x;
-    for (size_t i = 0; ByteAt(s, i) != 0;) {
-        unsigned char b = ByteAt(s, i);
-        unsigned code;
-        if (b == kSpace) {
+    DrawForward(s, [&](unsigned code) {
+        if (code == kSpace)
             cx += m_nHeight / 2;
-            ++i;
-            continue;
-        }
-        if (b < kDrawLead) {
-            code = b;
-            ++i;
-        } else {
-            unsigned char trail = ByteAt(s, i + 1);
-            if (trail == 0)
-                break;  // a lead byte without its trail ends the text
-            code = unsigned(b) * 256 + trail;
-            i += 2;
-        }
-        cx += DrawChar(dst, cx, y, colour, code);
-    }
+        else
+            cx += DrawChar(dst, cx, y, colour, code);
+        return true;
+    });
     return 0;
 }
 
@@ -71,34 +83,22 @@ long KFont::DrawString(void* dst, long x, long y, DWORD colour, const char* s,
         return 0;
     long cx = x;
     long cy = y;
-    for (size_t i = 0; ByteAt(s, i) != 0;) {
-        unsigned char b = ByteAt(s, i);
-        unsigned code;
-        if (b == kSpace) {
+    DrawForward(s, [&](unsigned code) {
+        if (code == kSpace) {
             cx += m_nHeight / 2;  // a space is never tested against the limit
-            ++i;
-            continue;
-        }
-        if (b < kDrawLead) {
-            code = b;
-            ++i;
-        } else {
-            unsigned char trail = ByteAt(s, i + 1);
-            if (trail == 0)
-                break;
-            code = unsigned(b) * 256 + trail;
-            i += 2;
+            return true;
         }
         long w = GetWidth(code);
         if ((cx - x) + w > maxWidth) {
             if (!wrap)
-                break;
+                return false;
             cx = x;
             cy += m_nHeight + 1;
         }
         DrawChar(dst, cx, cy, colour, code);
         cx += w;
-    }
+        return true;
+    });
     return 0;
 }
 
@@ -150,32 +150,30 @@ static void MeasureForward(KFont& font, const char* s, Step step)
     }
 }
 
-int KFont::GetStringWidth(const char* s)
+// The summed advance of the characters that start before byte `limit`.
+static int SumWidths(KFont& font, const char* s, size_t limit)
 {
     KASSERT(s != NULL);
     if (s == NULL)
         return 0;
     long sum = 0;
-    MeasureForward(*this, s, [&](size_t, long w, size_t) {
+    MeasureForward(font, s, [&](size_t i, long w, size_t) {
+        if (i >= limit)
+            return false;
         sum += w;
         return true;
     });
     return int(sum);
 }
 
+int KFont::GetStringWidth(const char* s)
+{
+    return SumWidths(*this, s, SIZE_MAX);
+}
+
 int KFont::GetStringWidth(const char* s, unsigned count)
 {
-    KASSERT(s != NULL);
-    if (s == NULL)
-        return 0;
-    long sum = 0;
-    MeasureForward(*this, s, [&](size_t i, long w, size_t) {
-        if (i >= count)
-            return false;
-        sum += w;
-        return true;
-    });
-    return int(sum);
+    return SumWidths(*this, s, count);
 }
 
 int KFont::GetStringEnd(const char* s, long width)

@@ -96,6 +96,57 @@ bool ClipPlain(SPRITE_DATA* dst, SPRITE_DATA* src, long x, long y, long l, long 
     return ClipBlit(rc, r, b, dst, src->width, src->height, true);
 }
 
+// The checks and clip of the blending slots: true with rc ready to draw;
+// false with the slot's result in `result` (0 for an empty rectangle,
+// otherwise the bad-argument failure in the slot's name).
+inline bool ClipBlend(const char* slot, SPRITE_DATA* dst, SPRITE_DATA* src, long x, long y, long l,
+               long t, long r, long b, BlitRect& rc, long& result)
+{
+    if (!AllFit32(l, t, r, b)) {
+        result = KRet(KRET_BADARG, "%s", slot);
+        return false;
+    }
+    if (r - l <= 0 || b - t <= 0) {
+        result = 0;
+        return false;
+    }
+    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) {
+        result = KRet(KRET_BADARG, "%s", slot);
+        return false;
+    }
+    return true;
+}
+
+// Moves the alpha sprite's origin (ax, ay) by what the clip took off the
+// rectangle (l, t), then clips to the alpha sprite.
+bool ClipAlphaFrom(BlitRect& rc, long l, long t, long& ax, long& ay, const SPRITE_DATA* alpha)
+{
+    ax += rc.l - l;
+    ay += rc.t - t;
+    return ClipAlpha(rc, ax, ay, alpha);
+}
+
+// A source blended with one level, its key colour skipped when `key` is set.
+// Levels 252 to 255 give the source's pixels and 0 to 3 the destination's
+// (the formula's own results), so those are a copy and nothing.
+inline long BlendLevel(const char* slot, SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src, long l,
+                long t, long r, long b, BYTE alpha, bool key)
+{
+    BlitRect rc;
+    long result;
+    if (!ClipBlend(slot, dst, src, x, y, l, t, r, b, rc, result)) return result;
+    if (alpha < 4) return 0;
+    const kblit::Rows rows = RowsOf(dst, src, rc);
+    if (alpha >= 252) {
+        if (key) kblit::Kernels().CopyKey(rows);
+        else kblit::Kernels().Copy(rows);
+    } else {
+        if (key) kblit::Kernels().BlendConstKey(rows, alpha);
+        else kblit::Kernels().BlendConst(rows, alpha);
+    }
+    return 0;
+}
+
 // Slots 15 and 17. The destination rectangle is clipped to the destination
 // (the pixels that remain sample the source as they would unclipped); a
 // source rectangle that leaves the source is refused.
@@ -209,10 +260,9 @@ long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
     BlitRect rc{x, y, l, t, r - l, b - t};
     if (!ClipBlit(rc, r, b, dst, alpha->width, alpha->height, false))
         return KRet(KRET_BADARG, "_bltsprite_alpha");
-    long ax1 = ax + (rc.l - l), ay1 = ay + (rc.t - t);
-    if (!ClipAlpha(rc, ax1, ay1, alpha)) return KRet(KRET_BADARG, "_bltsprite_alpha");
+    if (!ClipAlphaFrom(rc, l, t, ax, ay, alpha)) return KRet(KRET_BADARG, "_bltsprite_alpha");
 
-    kblit::Kernels().BlendColourMask(RowsOf(dst, nullptr, rc, alpha, ax1, ay1), WORD(colour));
+    kblit::Kernels().BlendColourMask(RowsOf(dst, nullptr, rc, alpha, ax, ay), WORD(colour));
     return 0;
 }
 
@@ -223,52 +273,36 @@ long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* 
 {
     KASSERT(dst != NULL && src != NULL && alpha != NULL);
     if (alpha) KASSERT(alpha->kcm == KCM_GRAY);
-    if (!AllFit32(l, t, r, b, ax, ay)) return KRet(KRET_BADARG, "_bltsprite_alpha");
-    if (r - l <= 0 || b - t <= 0) return 0;
+    if (!AllFit32(ax, ay)) return KRet(KRET_BADARG, "_bltsprite_alpha");
     BlitRect rc;
-    if (!IsGray(alpha) || !ClipPlain(dst, src, x, y, l, t, r, b, rc))
+    long result;
+    if (!ClipBlend("_bltsprite_alpha", dst, src, x, y, l, t, r, b, rc, result)) return result;
+    if (!IsGray(alpha) || !ClipAlphaFrom(rc, l, t, ax, ay, alpha))
         return KRet(KRET_BADARG, "_bltsprite_alpha");
-    long ax1 = ax + (rc.l - l), ay1 = ay + (rc.t - t);
-    if (!ClipAlpha(rc, ax1, ay1, alpha)) return KRet(KRET_BADARG, "_bltsprite_alpha");
 
-    kblit::Kernels().BlendMask(RowsOf(dst, src, rc, alpha, ax1, ay1));
+    kblit::Kernels().BlendMask(RowsOf(dst, src, rc, alpha, ax, ay));
     return 0;
 }
 
-// A source blended with one level. Levels 252 to 255 give the source's
-// pixels and 0 to 3 the destination's (the formula's own results), so those
-// are a copy and nothing.
+// A source blended with one level.
 long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                  long l, long t, long r, long b, BYTE alpha)
 {
-    if (!AllFit32(l, t, r, b)) return KRet(KRET_BADARG, "_bltsprite_alpha");
-    if (r - l <= 0 || b - t <= 0) return 0;
-    BlitRect rc;
-    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(KRET_BADARG, "_bltsprite_alpha");
-    if (alpha >= 252) kblit::Kernels().Copy(RowsOf(dst, src, rc));
-    else if (alpha >= 4) kblit::Kernels().BlendConst(RowsOf(dst, src, rc), alpha);
-    return 0;
+    return BlendLevel("_bltsprite_alpha", dst, x, y, src, l, t, r, b, alpha, false);
 }
 
 long KGraphGDI::_bltsprite_alpha_ck(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                     long l, long t, long r, long b, BYTE alpha)
 {
-    if (!AllFit32(l, t, r, b)) return KRet(KRET_BADARG, "_bltsprite_alpha_ck");
-    if (r - l <= 0 || b - t <= 0) return 0;
-    BlitRect rc;
-    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(KRET_BADARG, "_bltsprite_alpha_ck");
-    if (alpha >= 252) kblit::Kernels().CopyKey(RowsOf(dst, src, rc));
-    else if (alpha >= 4) kblit::Kernels().BlendConstKey(RowsOf(dst, src, rc), alpha);
-    return 0;
+    return BlendLevel("_bltsprite_alpha_ck", dst, x, y, src, l, t, r, b, alpha, true);
 }
 
 long KGraphGDI::_bltsprite_additive(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src,
                                     long l, long t, long r, long b, BYTE level)
 {
-    if (!AllFit32(l, t, r, b)) return KRet(KRET_BADARG, "_bltsprite_additive");
-    if (r - l <= 0 || b - t <= 0) return 0;
     BlitRect rc;
-    if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) return KRet(KRET_BADARG, "_bltsprite_additive");
+    long result;
+    if (!ClipBlend("_bltsprite_additive", dst, src, x, y, l, t, r, b, rc, result)) return result;
     kblit::Kernels().Additive(RowsOf(dst, src, rc), level);
     return 0;
 }

@@ -158,6 +158,33 @@ struct Channel32 {
     int width = 8;
 };
 
+// The run-length walk both depths share. A pair with a non-zero count is a
+// run (run(count, value)); a zero count is an escape: 0 ends the line, 1 the
+// picture, 2 moves the cursor by the next two bytes, and any other is a
+// literal of that many pixels (literal(count), false when the stream ends).
+template <typename Run, typename Literal>
+void WalkRle(StreamBytes& in, RleCursor& at, Run run, Literal literal)
+{
+    BYTE b, c;
+    while (!at.done() && in.next(b) && in.next(c)) {
+        if (b != 0) {
+            run(b, c);
+        } else if (c == 0) {
+            at.endLine();
+        } else if (c == 1) {
+            return;
+        } else if (c == 2) {
+            BYTE dx, dy;
+            if (!in.next(dx) || !in.next(dy))
+                return;
+            at.col += dx;
+            at.row += dy;
+        } else if (!literal(c)) {
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 bool RasterImageBMP::ReadInfoHeader(RasterFile* stream, BITMAPINFOHEADER* bih)
@@ -254,35 +281,24 @@ void RasterImageBMP::_readrle8(RasterFile* f)
 {
     StreamBytes in(f);
     RleCursor at(info.pBits, info.dwEffWidth, GetHeight());
-    BYTE b, c;
-    while (!at.done() && in.next(b) && in.next(c)) {
-        if (b != 0) {  // a run of b copies of c
-            for (int i = 0; i < b; i++, at.col++) {
-                if (BYTE* p = at.at(at.col))
-                    *p = c;
-            }
-        } else if (c == 0) {
-            at.endLine();
-        } else if (c == 1) {
-            return;
-        } else if (c == 2) {
-            BYTE dx, dy;
-            if (!in.next(dx) || !in.next(dy))
-                return;
-            at.col += dx;
-            at.row += dy;
-        } else {  // c literal bytes, padded to a whole word
-            for (int i = 0; i < c; i++, at.col++) {
-                BYTE v;
-                if (!in.next(v))
-                    return;
-                if (BYTE* p = at.at(at.col))
-                    *p = v;
-            }
-            if ((c & 1) && !in.next(b))
-                return;
+    auto run = [&at](BYTE count, BYTE c) {  // count copies of c
+        for (int i = 0; i < count; i++, at.col++) {
+            if (BYTE* p = at.at(at.col))
+                *p = c;
         }
-    }
+    };
+    auto literal = [&in, &at](BYTE count) {  // count bytes, padded to a whole word
+        for (int i = 0; i < count; i++, at.col++) {
+            BYTE v;
+            if (!in.next(v))
+                return false;
+            if (BYTE* p = at.at(at.col))
+                *p = v;
+        }
+        BYTE pad;
+        return !(count & 1) || in.next(pad);
+    };
+    WalkRle(in, at, run, literal);
 }
 
 // RLE4 counts its cursor in pixels: even pixels go into the high nibble, so a
@@ -291,32 +307,21 @@ void RasterImageBMP::_readrle4(RasterFile* f)
 {
     StreamBytes in(f);
     RleCursor at(info.pBits, info.dwEffWidth, GetHeight());
-    BYTE b, c;
-    while (!at.done() && in.next(b) && in.next(c)) {
-        if (b != 0) {  // b pixels alternating the high and low nibble of c
-            for (int i = 0; i < b; i++, at.col++)
-                _setnibble(at.at(at.col >> 1), at.col, (i & 1) ? (BYTE)(c & 0x0F) : (BYTE)(c >> 4));
-        } else if (c == 0) {
-            at.endLine();
-        } else if (c == 1) {
-            return;
-        } else if (c == 2) {
-            BYTE dx, dy;
-            if (!in.next(dx) || !in.next(dy))
-                return;
-            at.col += dx;
-            at.row += dy;
-        } else {  // c literal pixels, two a byte, padded to a whole word
-            BYTE v = 0;
-            for (int i = 0; i < c; i++, at.col++) {
-                if (!(i & 1) && !in.next(v))
-                    return;
-                _setnibble(at.at(at.col >> 1), at.col, (i & 1) ? (BYTE)(v & 0x0F) : (BYTE)(v >> 4));
-            }
-            if ((((c + 1) / 2) & 1) && !in.next(b))
-                return;
+    auto run = [&at](BYTE count, BYTE c) {  // count pixels alternating c's high and low nibble
+        for (int i = 0; i < count; i++, at.col++)
+            _setnibble(at.at(at.col >> 1), at.col, (i & 1) ? (BYTE)(c & 0x0F) : (BYTE)(c >> 4));
+    };
+    auto literal = [&in, &at](BYTE count) {  // count pixels, two a byte, padded to a whole word
+        BYTE v = 0;
+        for (int i = 0; i < count; i++, at.col++) {
+            if (!(i & 1) && !in.next(v))
+                return false;
+            _setnibble(at.at(at.col >> 1), at.col, (i & 1) ? (BYTE)(v & 0x0F) : (BYTE)(v >> 4));
         }
-    }
+        BYTE pad;
+        return !(((count + 1) / 2) & 1) || in.next(pad);
+    };
+    WalkRle(in, at, run, literal);
 }
 
 bool RasterImageBMP::_readpixels(RasterFile* f, const BITMAPINFOHEADER& bi, const DWORD masks[3])

@@ -330,6 +330,8 @@ protected:
     void _handover(RasterImage& copy, RasterImage* target);
     // Reports row of rows done; true when the caller asks to stop.
     bool _rowprogress(long row, long rows);
+    // RotateLeft (left) and RotateRight.
+    bool _quarterturn(bool left, RasterImage* target);
     void _selectionresetbox();
 
 private:

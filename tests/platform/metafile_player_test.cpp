@@ -122,6 +122,18 @@ std::string Diff(const Picture& want, const std::vector<uint32_t>& got)
     return out;
 }
 
+// Plays the bytes onto a block the size of `want` and expects its pixels,
+// with every record known; the stats are the caller's to check further.
+PlayStats ExpectPlays(Format f, const std::vector<uint8_t>& bytes, const Picture& want,
+                      const std::string& name)
+{
+    PlayStats stats;
+    const std::vector<uint32_t> got = Render(f, bytes, want.w, want.h, &stats);
+    EXPECT_EQ(Diff(want, got), "") << name;
+    EXPECT_EQ(stats.skipped, 0u) << name;
+    return stats;
+}
+
 struct Scene {
     const char* name;
     int w, h;
@@ -422,12 +434,9 @@ TEST_P(PlayerScene, RendersWhatGdiRulesGive)
 {
     const Scene& s = kScenes[std::get<0>(GetParam())];
     const Format f = std::get<1>(GetParam());
-    PlayStats stats;
-    const std::vector<uint32_t> got = Render(f, Write(f, s.w, s.h, s.draw), s.w, s.h, &stats);
     Picture want(s.w, s.h);
     s.expect(want, f);
-    EXPECT_EQ(Diff(want, got), "") << s.name;
-    EXPECT_EQ(stats.skipped, 0u) << s.name;
+    const PlayStats stats = ExpectPlays(f, Write(f, s.w, s.h, s.draw), want, s.name);
     EXPECT_EQ(stats.stopped, "") << s.name;
 }
 
@@ -605,12 +614,9 @@ TEST(MetafilePlayer, EnhancedOnlyRecords)
     for (const Case& c : cases) {
         EmfBuilder b(0, 0, 13, 11);
         c.draw(b);
-        PlayStats stats;
-        const std::vector<uint32_t> got = Render(kEmf, b.Bytes(), 14, 12, &stats);
         Picture want(14, 12);
         c.expect(want);
-        EXPECT_EQ(Diff(want, got), "") << c.name;
-        EXPECT_EQ(stats.skipped, 0u) << c.name;
+        ExpectPlays(kEmf, b.Bytes(), want, c.name);
     }
 }
 
@@ -675,14 +681,10 @@ TEST(MetafilePlayer, BlitRecords)
                 c.emf(b);
                 bytes = b.Bytes();
             }
-            PlayStats stats;
-            const std::vector<uint32_t> got = Render(f, bytes, 10, 10, &stats);
             Picture want(10, 10);
             want.Fill(2, 2, 2 + c.w / 2, 2 + c.h, kRed);
             want.Fill(2 + c.w / 2, 2, 2 + c.w, 2 + c.h, c.brush ? kRed : kBlue);
-            const std::string name = std::string(c.name) + (f == kWmf ? " wmf" : " emf");
-            EXPECT_EQ(Diff(want, got), "") << name;
-            EXPECT_EQ(stats.skipped, 0u) << name;
+            ExpectPlays(f, bytes, want, std::string(c.name) + (f == kWmf ? " wmf" : " emf"));
         }
     }
 }
@@ -711,12 +713,9 @@ TEST(MetafilePlayer, OffsetAndScaleRecords)
             }
             m.Rectangle(1, 1, 3, 3);  // x: 2 + 2 * (x - 1); y: 2 * (y - 1)
         };
-        PlayStats stats;
-        const std::vector<uint32_t> got = Render(f, Write(f, 12, 12, draw), 12, 12, &stats);
         Picture want(12, 12);
         want.Fill(2, 0, 6, 4, kRed);
-        EXPECT_EQ(Diff(want, got), "") << (f == kWmf ? "wmf" : "emf");
-        EXPECT_EQ(stats.skipped, 0u);
+        ExpectPlays(f, Write(f, 12, 12, draw), want, f == kWmf ? "wmf" : "emf");
     }
 }
 

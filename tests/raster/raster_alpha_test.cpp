@@ -133,4 +133,29 @@ TEST(RasterAlpha, StripPaletteImageBecomesTrueColour)
     EXPECT_EQ(255, img.GetPixelColor(1, 0).rgbBlue);  // fully transparent: background
 }
 
+// Palette levels and the plane multiply: 128 of 255 through an opaque plane
+// pixel, nothing through a clear one.
+TEST(RasterAlpha, StripPaletteImageWithPlaneMultipliesBothLevels)
+{
+    RasterImage img(2, 1, 8, 7);
+    img.SetPaletteColor(1, 200, 100, 50, 128);
+    img.SetPixelIndex(0, 0, 1);
+    img.SetPixelIndex(1, 0, 1);
+    img.AlphaCreate();
+    img.AlphaSet(0, 0, 255);
+    img.AlphaSet(1, 0, 0);
+    RGBQUAD white = {255, 255, 255, 0};
+    img.SetTransColor(white);
+    img.AlphaStrip();
+    ASSERT_EQ(24, img.GetBpp());
+    const RGBQUAD half = img.GetPixelColor(0, 0), clear = img.GetPixelColor(1, 0);
+    EXPECT_EQ(227, half.rgbRed);  // (200 * 128 + 255 * 127) / 255
+    EXPECT_EQ(177, half.rgbGreen);
+    EXPECT_EQ(152, half.rgbBlue);
+    EXPECT_EQ(255, clear.rgbRed);
+    EXPECT_EQ(255, clear.rgbGreen);
+    EXPECT_EQ(255, clear.rgbBlue);
+    EXPECT_FALSE(img.AlphaIsValid());
+}
+
 }  // namespace

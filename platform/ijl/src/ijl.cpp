@@ -176,30 +176,6 @@ void YccaToRgba(uint8_t* row, uint32_t width)
     }
 }
 
-int ReadParams(JPEG_CORE_PROPERTIES* p)
-{
-    if (!HasInput(p))
-        return IJL_ERR_ARGUMENT;
-    jpeg_decompress_struct cinfo;
-    ErrorManager err;
-    jpeg_source_mgr src;
-    PrepareErrors(&cinfo, &err);
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return err.code;
-    }
-    StartDecoder(&cinfo, &src, p);
-    if (!Backed(cinfo, p)) {
-        jpeg_destroy_decompress(&cinfo);
-        return IJL_ERR_STREAM;
-    }
-    p->JPGWidth = cinfo.image_width;
-    p->JPGHeight = cinfo.image_height;
-    p->JPGChannels = uint32_t(cinfo.num_components);
-    jpeg_destroy_decompress(&cinfo);
-    return IJL_OK;
-}
-
 // What the caller's buffer asks for, worked out before decoding starts.
 struct Layout {
     int components;    // the picture must have this many
@@ -208,6 +184,9 @@ struct Layout {
     size_t stride;     // bytes from one row to the next
 };
 
+// Reads the header and, given a layout, the pixels into the caller's buffer;
+// with none it only reports the picture's size and components. One function
+// does both so the error jump has a single landing place.
 int DecodeImage(JPEG_CORE_PROPERTIES* p, const Layout* layout)
 {
     jpeg_decompress_struct cinfo;
@@ -222,6 +201,13 @@ int DecodeImage(JPEG_CORE_PROPERTIES* p, const Layout* layout)
     if (!Backed(cinfo, p)) {
         jpeg_destroy_decompress(&cinfo);
         return IJL_ERR_STREAM;
+    }
+    if (layout == nullptr) {
+        p->JPGWidth = cinfo.image_width;
+        p->JPGHeight = cinfo.image_height;
+        p->JPGChannels = uint32_t(cinfo.num_components);
+        jpeg_destroy_decompress(&cinfo);
+        return IJL_OK;
     }
     if (cinfo.num_components != layout->components || cinfo.image_width != p->DIBWidth ||
         cinfo.image_height != p->DIBHeight) {
@@ -266,6 +252,13 @@ int DecodeImage(JPEG_CORE_PROPERTIES* p, const Layout* layout)
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return IJL_OK;
+}
+
+int ReadParams(JPEG_CORE_PROPERTIES* p)
+{
+    if (!HasInput(p))
+        return IJL_ERR_ARGUMENT;
+    return DecodeImage(p, nullptr);
 }
 
 int ReadImage(JPEG_CORE_PROPERTIES* p)

@@ -82,27 +82,22 @@ void Player::_remap()
 {
     double sx = 1, sy = 1;
     const DcState& s = m_state;
+    // The fixed modes: millimetres a unit as a fraction (num / den, applied
+    // in that order), y upwards.
+    static const struct {
+        int mode;
+        double num, den;
+    } kFixed[] = {
+        {MM_LOMETRIC, 0.1, 1},    {MM_HIMETRIC, 0.01, 1},   {MM_LOENGLISH, 0.254, 1},
+        {MM_HIENGLISH, 0.0254, 1}, {MM_TWIPS, 25.4, 1440},
+    };
+    for (const auto& f : kFixed) {
+        if (f.mode == s.mapMode) {
+            sx = m_pxPerMmX * f.num / f.den;
+            sy = -m_pxPerMmY * f.num / f.den;
+        }
+    }
     switch (s.mapMode) {
-    case MM_LOMETRIC:
-        sx = m_pxPerMmX * 0.1;
-        sy = -m_pxPerMmY * 0.1;
-        break;
-    case MM_HIMETRIC:
-        sx = m_pxPerMmX * 0.01;
-        sy = -m_pxPerMmY * 0.01;
-        break;
-    case MM_LOENGLISH:
-        sx = m_pxPerMmX * 0.254;
-        sy = -m_pxPerMmY * 0.254;
-        break;
-    case MM_HIENGLISH:
-        sx = m_pxPerMmX * 0.0254;
-        sy = -m_pxPerMmY * 0.0254;
-        break;
-    case MM_TWIPS:
-        sx = m_pxPerMmX * 25.4 / 1440;
-        sy = -m_pxPerMmY * 25.4 / 1440;
-        break;
     case MM_ISOTROPIC:
     case MM_ANISOTROPIC:
         sx = (double)s.viewportExt.cx / s.windowExt.cx;

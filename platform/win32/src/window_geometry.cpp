@@ -86,6 +86,20 @@ BOOL _widenByFrame(LPRECT rect, DWORD style)
     return TRUE;
 }
 
+// Calls read(desktop, window) under the desktop lock; FALSE, without calling
+// it, when there is no such window.
+template <typename Read>
+BOOL _readWindow(HWND hwnd, Read read)
+{
+    Desktop& d = State();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    const Window* w = d.FindWindow(hwnd);
+    if (w == nullptr)
+        return FALSE;
+    read(d, *w);
+    return TRUE;
+}
+
 }  // namespace
 
 BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect)
@@ -94,16 +108,12 @@ BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect)
         return FALSE;
     if (rect == nullptr)
         return FALSE;
-    Desktop& d = State();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    const Window* w = d.FindWindow(hwnd);
-    if (w == nullptr)
-        return FALSE;
-    rect->left = 0;
-    rect->top = 0;
-    rect->right = w->client.right - w->client.left;
-    rect->bottom = w->client.bottom - w->client.top;
-    return TRUE;
+    return _readWindow(hwnd, [rect](Desktop&, const Window& w) {
+        rect->left = 0;
+        rect->top = 0;
+        rect->right = w.client.right - w.client.left;
+        rect->bottom = w.client.bottom - w.client.top;
+    });
 }
 
 BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect)
@@ -112,21 +122,17 @@ BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect)
         return FALSE;
     if (rect == nullptr)
         return FALSE;
-    Desktop& d = State();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    const Window* w = d.FindWindow(hwnd);
-    if (w == nullptr)
-        return FALSE;
-    *rect = w->window;
-    if (w->child) {
-        // Stored in the parent's client coordinates; asked for on the screen.
-        const Window* parent = d.FindWindow(w->parent);
-        if (parent != nullptr) {
-            const POINT origin = d.ClientOrigin(*parent);
-            OffsetRect(rect, origin.x, origin.y);
+    return _readWindow(hwnd, [rect](Desktop& d, const Window& w) {
+        *rect = w.window;
+        if (w.child) {
+            // Stored in the parent's client coordinates; asked for on the screen.
+            const Window* parent = d.FindWindow(w.parent);
+            if (parent != nullptr) {
+                const POINT origin = d.ClientOrigin(*parent);
+                OffsetRect(rect, origin.x, origin.y);
+            }
         }
-    }
-    return TRUE;
+    });
 }
 
 BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL)
@@ -143,14 +149,8 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT fla
     if (ShouldFail("SetWindowPos"))
         return FALSE;
     RECT now;
-    {
-        Desktop& d = State();
-        std::lock_guard<std::mutex> lock(d.mutex);
-        const Window* w = d.FindWindow(hwnd);
-        if (w == nullptr)
-            return FALSE;
-        now = w->window;
-    }
+    if (!_readWindow(hwnd, [&now](Desktop&, const Window& w) { now = w.window; }))
+        return FALSE;
     if (flags & SWP_NOMOVE) {
         x = now.left;
         y = now.top;
@@ -183,15 +183,11 @@ BOOL _shiftByOrigin(HWND hwnd, LPPOINT point, int sign)
 {
     if (point == nullptr)
         return FALSE;
-    Desktop& d = State();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    const Window* w = d.FindWindow(hwnd);
-    if (w == nullptr)
-        return FALSE;
-    const POINT origin = d.ClientOrigin(*w);
-    point->x = LONG(int64_t(point->x) + sign * int64_t(origin.x));
-    point->y = LONG(int64_t(point->y) + sign * int64_t(origin.y));
-    return TRUE;
+    return _readWindow(hwnd, [point, sign](Desktop& d, const Window& w) {
+        const POINT origin = d.ClientOrigin(w);
+        point->x = LONG(int64_t(point->x) + sign * int64_t(origin.x));
+        point->y = LONG(int64_t(point->y) + sign * int64_t(origin.y));
+    });
 }
 
 }  // namespace
