@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -74,9 +76,16 @@ protected:
     // Runs a command of the shell while this thread dispatches what comes
     // (the display's events are read while they are fresh), then dispatches
     // for `afterMs` more; true when the command succeeded.
+    // A path for a scratch file of this process: test runs of other builds
+    // may share the machine's temporary folder.
+    static std::string Scratch(const std::string& name)
+    {
+        return testing::TempDir() + "screen-" + std::to_string(getpid()) + "-" + name;
+    }
+
     static bool RunPumping(const std::string& command, int afterMs)
     {
-        const std::string marker = testing::TempDir() + "screen-command-done";
+        const std::string marker = Scratch("command-done");
         std::remove(marker.c_str());
         if (!Run("( " + command + " ; echo $? > '" + marker + "' ) &"))
             return false;

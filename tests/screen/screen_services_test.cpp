@@ -51,8 +51,7 @@ using ScreenServicesTest = ScreenTest;
 
 TEST_F(ScreenServicesTest, PlayedSoundReachesTheDeviceSampleForSample)
 {
-    const std::string dir = testing::TempDir();
-    const std::string wav = dir + "screen-hover.wav", out = dir + "screen-audio.raw";
+    const std::string wav = Scratch("hover.wav"), out = Scratch("audio.raw");
     std::vector<int16_t> samples(4410);
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = int16_t((i * 7919) % 65536 - 32768);
@@ -67,7 +66,7 @@ TEST_F(ScreenServicesTest, PlayedSoundReachesTheDeviceSampleForSample)
     const size_t enough = samples.size() * 2 + 16384;
     for (int i = 0; i < 250 && ReadAll(out).size() < enough; ++i)
         Pump(20);
-    EXPECT_FALSE(PlaySoundA((dir + "no-such.wav").c_str(), nullptr, SND_ASYNC));
+    EXPECT_FALSE(PlaySoundA(Scratch("no-such.wav").c_str(), nullptr, SND_ASYNC));
     screen::Leave();  // closes the device: the file is complete
     unsetenv("SDL_AUDIODRIVER");
     unsetenv("SDL_DISKAUDIOFILE");
@@ -83,7 +82,7 @@ TEST_F(ScreenServicesTest, PlayedSoundReachesTheDeviceSampleForSample)
 TEST_F(ScreenServicesTest, LinkGoesToTheDesktopsOpener)
 {
     // A stand-in opener on PATH that writes down its arguments.
-    const std::string dir = testing::TempDir() + "screen-opener";
+    const std::string dir = Scratch("opener");
     const std::string log = dir + "/opened";
     mkdir(dir.c_str(), 0755);
     std::remove(log.c_str());
