@@ -19,13 +19,13 @@ namespace {
 
 using win32font::GlyphCache;
 
-struct Spec {
+struct FontKind {
     const char* face;
     int height, weight;
     BYTE italic, quality;
 };
 
-HFONT Make(const Spec& s)
+HFONT Make(const FontKind& s)
 {
     return CreateFontA(s.height, 0, 0, 0, s.weight, s.italic, 0, 0, DEFAULT_CHARSET, 0, 0,
                        s.quality, 0, s.face);
@@ -65,10 +65,10 @@ public:
         return std::vector<DWORD>(m_bits, m_bits + kW * kH);
     }
     // What a font made from nothing draws: no face it could find is kept.
-    std::vector<DWORD> DrawCold(const Spec& spec, const std::string& text)
+    std::vector<DWORD> DrawCold(const FontKind& kind, const std::string& text)
     {
         win32font::ForgetIdleFaces();
-        HFONT font = Make(spec);
+        HFONT font = Make(kind);
         std::vector<DWORD> out = Draw(font, text);
         DeleteObject(font);
         win32font::ForgetIdleFaces();
@@ -83,7 +83,7 @@ private:
     DWORD* m_bits = nullptr;
 };
 
-const Spec kSpecs[] = {
+const FontKind kKinds[] = {
     {"Arial", -14, FW_NORMAL, 0, DEFAULT_QUALITY},  {"Arial", -14, FW_BOLD, 0, DEFAULT_QUALITY},
     {"Arial", -22, FW_NORMAL, 0, ANTIALIASED_QUALITY}, {"Courier New", 18, FW_NORMAL, 1, 0},
     {"SimSun", -16, FW_NORMAL, 0, ANTIALIASED_QUALITY}, {"SimSun", -16, FW_NORMAL, 0, 0},
@@ -97,25 +97,25 @@ class FontCache : public PlatformTest {};
 // nothing draws, and no new font ever takes a handle a font had before.
 TEST_F(FontCache, CachedGlyphsDrawWhatAFreshFontDraws)
 {
-    const size_t nSpecs = std::size(kSpecs), nTexts = std::size(kTexts);
+    const size_t nKinds = std::size(kKinds), nTexts = std::size(kTexts);
     Canvas canvas;
     std::vector<std::vector<DWORD>> cold;
-    for (const Spec& spec : kSpecs)
+    for (const FontKind& kind : kKinds)
         for (const std::string& text : kTexts)
-            cold.push_back(canvas.DrawCold(spec, text));
+            cold.push_back(canvas.DrawCold(kind, text));
     std::vector<HFONT> kept;
-    for (const Spec& spec : kSpecs)
-        kept.push_back(Make(spec));
+    for (const FontKind& kind : kKinds)
+        kept.push_back(Make(kind));
     std::set<HFONT> handles(kept.begin(), kept.end());
     std::mt19937 rng(11);
     for (int round = 0; round < 80; ++round) {
-        const size_t s = rng() % nSpecs, t = rng() % nTexts;
+        const size_t s = rng() % nKinds, t = rng() % nTexts;
         SCOPED_TRACE("font " + std::to_string(s) + ", " + kTexts[t]);
         if (rng() % 2) {
             EXPECT_TRUE(canvas.Draw(kept[s], kTexts[t]) == cold[s * nTexts + t]);
             continue;
         }
-        HFONT font = Make(kSpecs[s]);
+        HFONT font = Make(kKinds[s]);
         EXPECT_TRUE(handles.insert(font).second);
         EXPECT_TRUE(canvas.Draw(font, kTexts[t]) == cold[s * nTexts + t]);
         EXPECT_TRUE(DeleteObject(font));
@@ -131,13 +131,13 @@ TEST_F(FontCache, FontsMadeAlikeLaterFindTheRecentFacesOnly)
     win32font::ForgetIdleFaces();
     Canvas canvas;
     for (int height = 10; height < 20; ++height) {
-        HFONT font = Make(Spec{"Arial", height, FW_NORMAL, 0, 0});
+        HFONT font = Make(FontKind{"Arial", height, FW_NORMAL, 0, 0});
         canvas.Draw(font, "Xy");
         DeleteObject(font);
     }
     HDC dc = CreateCompatibleDC(NULL);
     for (int height = 19; height >= 10; --height) {
-        HFONT font = Make(Spec{"Arial", height, FW_NORMAL, 0, 0});
+        HFONT font = Make(FontKind{"Arial", height, FW_NORMAL, 0, 0});
         HGDIOBJ old = SelectObject(dc, font);
         TEXTMETRICA tm;
         GetTextMetricsA(dc, &tm);
@@ -153,7 +153,7 @@ TEST_F(FontCache, FontsMadeAlikeLaterFindTheRecentFacesOnly)
 TEST_F(FontCache, StaysWithinItsBounds)
 {
     Canvas canvas;
-    HFONT font = Make(kSpecs[5]);
+    HFONT font = Make(kKinds[5]);
     const std::string first = "\xB0\xA1\xB0\xA2\xB0\xA3";
     const std::vector<DWORD> before = canvas.Draw(font, first);
     for (int lead = 0xB0; lead < 0xD8; ++lead) {
@@ -169,7 +169,7 @@ TEST_F(FontCache, StaysWithinItsBounds)
 
     const int height = -600;
     Canvas big;
-    font = Make(Spec{"Arial", height, FW_NORMAL, 0, ANTIALIASED_QUALITY});
+    font = Make(FontKind{"Arial", height, FW_NORMAL, 0, ANTIALIASED_QUALITY});
     big.Draw(font, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
     EXPECT_LT(win32font::CachedGlyphCount(font), 62u);
     EXPECT_LE(win32font::CachedGlyphBytes(font), GlyphCache::kMaxBytes + 800 * 800);
@@ -222,14 +222,14 @@ TEST_F(FontCache, ThreadsDrawAtOnce)
     {
         Canvas canvas;
         for (size_t t = 0; t < 3; ++t)
-            cold.push_back(canvas.DrawCold(kSpecs[t % 2 * 4], kTexts[t]));
+            cold.push_back(canvas.DrawCold(kKinds[t % 2 * 4], kTexts[t]));
     }
     std::atomic<int> wrong(0);
     std::vector<std::thread> threads;
     for (size_t t = 0; t < 3; ++t) {
         threads.emplace_back([&, t] {
             Canvas canvas;
-            HFONT font = Make(kSpecs[t % 2 * 4]);
+            HFONT font = Make(kKinds[t % 2 * 4]);
             for (int i = 0; i < 40; ++i)
                 wrong += canvas.Draw(font, kTexts[t]) != cold[t];
             DeleteObject(font);
@@ -238,7 +238,7 @@ TEST_F(FontCache, ThreadsDrawAtOnce)
     threads.emplace_back([] {
         HDC dc = CreateCompatibleDC(NULL);
         for (int i = 0; i < 60; ++i) {
-            HFONT font = Make(kSpecs[i % std::size(kSpecs)]);
+            HFONT font = Make(kKinds[i % std::size(kKinds)]);
             HGDIOBJ old = SelectObject(dc, font);
             SIZE size;
             GetTextExtentPoint32A(dc, "Flux", 4, &size);
