@@ -538,6 +538,14 @@ private:
     void ThisFrame(rectlist* list, void* cursor, RECT& rect);
     void Replay(const rectlist_node* node);
     void _replaytext(const rectlist_node* node);
+    // Texts: n drawn where p was, with its font and colour, so that only
+    // the characters that differ need redrawing.
+    static bool EditableText(const Node* p, const Node* n);
+    // Marks dirty what of p's and n's pixels may differ; false when the two
+    // texts cannot be told apart character by character.
+    bool _textedit(const Node* p, const Node* n);
+    void _stepedit(Node* n, Node* p);
+    bool _matchedit(Node* node);
     SPRITE_DATA* _window(SPRITE_DATA* spr, const RECT& r);
 
     rectlist* NewList();
@@ -633,6 +641,7 @@ private:
     struct StepMiss {
         Node* node;  // the recorded command
         Node* prev;  // the previous command at its place, or null
+        bool edit;   // node is prev's text edited (EditableText)
     };
     bool m_bStep;                     // this frame is still matched in step
     Node* m_stepPrev;                 // the previous command at the next place

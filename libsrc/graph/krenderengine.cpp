@@ -682,11 +682,15 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
     m_pRecord->current->used += sizeof(KRE_TEXT_PARAM);
 
     FillText(node, dst, op, left, y, w, h, uintptr_t(at));
-    if (m_bStep)
-        _stepother(node, prev,
-                   same && prev->rcDst.left == node->rcDst.left &&
-                       prev->rcDst.top == node->rcDst.top &&
-                       prev->rcDst.bottom == node->rcDst.bottom);
+    if (m_bStep) {
+        const bool equal = same && prev->rcDst.left == node->rcDst.left &&
+                           prev->rcDst.top == node->rcDst.top &&
+                           prev->rcDst.bottom == node->rcDst.bottom;
+        if (!equal && prev != NULL && node->dst == m_sprCut && EditableText(prev, node))
+            _stepedit(node, prev);
+        else
+            _stepother(node, prev, equal);
+    }
     Append(m_pRecord);
 }
 

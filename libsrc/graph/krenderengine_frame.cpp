@@ -81,6 +81,8 @@ const double kWholeShare = 0.7;
 // redrawn as that one rectangle: the grid's cells would only stick out past
 // it, in more pieces.
 const double kBoxFill = 0.85;
+// Fewer rectangles than this are cut one by one however they lie.
+const int kBoxAfter = 8;
 
 // Marks a previous-frame command that this frame has already matched; it
 // lives only during BuildingFrame, whose last step empties that list.
@@ -553,7 +555,7 @@ void KRenderEngine::BuildingFrame()
     // list and out of the recording list. The work list is only made when
     // something changed: an unchanged frame draws nothing of the cut sprite.
     Node* kept = NULL;  // the last command left in the recording list
-    long fresh = 0, matched = 0;
+    long fresh = 0, matched = 0, edited = 0;
     // Once the changes cover most of the cut sprite, the frame is drawn whole
     // and the rest need not be matched.
     bool whole = false;
@@ -590,6 +592,10 @@ void KRenderEngine::BuildingFrame()
                     matched++;
                     if (!IsCuttable(node))
                         m_uncut.push_back(node);
+                } else if (_matchedit(node)) {
+                    matched++;
+                    edited++;
+                    whole = _mostlydirty(fresh, long(i) + 1, long(count));
                 } else {
                     SetStateNotProcess(node);
                     fresh++;
@@ -608,7 +614,7 @@ void KRenderEngine::BuildingFrame()
         _vanishupto(NULL);  // the previous commands after the last match
         whole = _mostlydirty(0, 1, 1);
     }
-    _finishbuild(whole, haveCut && (whole || fresh + prevCount - matched > 0));
+    _finishbuild(whole, haveCut && (whole || fresh + edited + prevCount - matched > 0));
 
     // 4. What is left of the previous frame has vanished, and is already
     // noted as such (or the frame is drawn whole): the list and its index
@@ -626,10 +632,12 @@ void KRenderEngine::_finishbuild(bool whole, bool changed)
         KDirtyGrid* grid = NULL;
         bool exact = false, box = false;
         if (!whole) {
-            exact = int(m_dirty.size()) <= kMaxDirtyRects && _countdirty() <= kMaxDirtyRects;
-            if (!exact && _boxpays()) {
-                exact = box = true;
-            } else if (!exact) {
+            // Rectangles that nearly fill their bounds are cut as one even
+            // when they are few: each costs a walk of the work list.
+            box = int(m_dirty.size()) > kBoxAfter && _boxpays();
+            exact = box ||
+                    (int(m_dirty.size()) <= kMaxDirtyRects && _countdirty() <= kMaxDirtyRects);
+            if (!exact) {
                 grid = _choosegrid();
                 whole = grid == NULL;
             }
@@ -671,6 +679,8 @@ bool KRenderEngine::_buildinstep()
     long fresh = 0;
     const long count = long(m_pRecord->list.GetCount());
     for (const StepMiss& m : m_stepMisses) {
+        if (m.edit && _textedit(m.prev, m.node))
+            continue;  // only its changed characters are dirty
         SetStateNotProcess(m.node);
         fresh++;
         _adddirty(m.node->rcDst, false);
@@ -682,7 +692,7 @@ bool KRenderEngine::_buildinstep()
     for (long i = 0; i < m_nStepLeft; i++, p = p->m_pNext)
         if (p->dst == m_sprCut)
             _adddirty(p->rcDst, true);
-    const bool changed = fresh > 0 || m_nStepLeft > 0;
+    const bool changed = !m_stepMisses.empty() || m_nStepLeft > 0;
     const bool whole = changed && _mostlydirty(fresh, count, count);
     _finishbuild(whole, changed);
     return true;
@@ -727,7 +737,7 @@ void KRenderEngine::_stepmiss(Node* n, Node* p)
         return;
     }
     m_nStepLastMiss = at;
-    m_stepMisses.push_back(StepMiss{n, p});
+    m_stepMisses.push_back(StepMiss{n, p, false});
 }
 
 // A new frame starts matching in step with the previous one from its head.

@@ -1,9 +1,11 @@
 // The property that matters most: drawing only what changed gives, pixel
 // for pixel, the back screen that drawing every command gives.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <vector>
 #include "box_font.h"
 #include "desktop_fixture.h"
@@ -376,6 +378,102 @@ TEST_F(RandomFrames, FramesMatchedAsRecordedEqualFullRedraws)
                 side->g.Render();
             }
             ASSERT_NO_FATAL_FAILURE(ExpectSamePictures(cut, full, kW, kH, seq, frame));
+        }
+    }
+}
+
+// A font whose glyphs reach past their advance on both sides (a bearing
+// below zero, letters wider than their step), as real glyphs do, in a
+// pattern of their code: a changed character changes pixels under its
+// neighbours.
+class InkFont : public KFont {
+public:
+    explicit InkFont(int height) { m_nHeight = height; }
+    void Release() override {}
+    int GetWidth(unsigned code) override { return code > 0xFF ? int(m_nHeight) : int(m_nHeight / 2); }
+    int DrawChar(void* dst, long x, long y, DWORD colour, unsigned code) override
+    {
+        SPRITE_DATA* spr = static_cast<SPRITE_DATA*>(dst);
+        const long w = GetWidth(code);
+        for (long py = std::max(y, 0L); py < std::min(y + m_nHeight, long(spr->height)); py++)
+            for (long px = std::max(x - m_nHeight / 4, 0L);
+                 px < std::min(x + w + m_nHeight / 2, long(spr->width)); px++)
+                if (((px - x) * 3 + (py - y) * 5 + long(code)) % 4 == 0)
+                    *SpritePixel16(spr, px, py) = WORD(colour + code);
+        return int(w);
+    }
+};
+
+// Texts that keep their place while characters in them change, are added
+// or taken away (a score, a clock, the lines of a list), among commands of
+// every kind: only what differs is redrawn, and the picture is the full
+// redraw's. Each text keeps two spaces at either end, so its glyphs reach
+// no further than its rectangle; inside, they overlap their neighbours.
+TEST_F(RandomFrames, EditedTextsEqualFullRedraws)
+{
+    static const char* const kPieces[] = {"a", "b", "W", "0", "1", "9", " ", "\xD6\xD0",
+                                          "\xCE\xC4", "\x85" "a", "\xA1"};
+    const int kPieceCount = int(sizeof kPieces / sizeof kPieces[0]);
+    struct Line {
+        long x, y;
+        DWORD colour;
+        std::vector<int> pieces;
+    };
+    for (uint32_t seq = 0; seq < 60; seq++) {
+        SCOPED_TRACE(testing::Message() << "sequence " << seq);
+        Side cut(true, seq, kBigW / 2, kBigH / 2), full(false, seq, kBigW / 2, kBigH / 2);
+        InkFont inkCut(8 + int(seq % 3) * 2), inkFull(8 + int(seq % 3) * 2);
+        std::mt19937 rng(11000 + seq);
+        std::vector<Item> under, over;
+        for (int i = 0; i < 30; i++) {
+            Item it = RandomItem(rng, kBigW / 2, kBigH / 2);
+            if (it.kind == kText || it.kind == kAlphaSpr || it.kind == kFillAlpha)
+                it.kind = kBltCk;
+            (i % 2 ? under : over).push_back(it);
+        }
+        std::vector<Line> lines(4 + rng() % 24);  // past 16 edits the frame is searched
+        for (Line& l : lines) {
+            l.x = long(rng() % 260) - 20;
+            l.y = long(rng() % 230) - 10;
+            l.colour = 0x100 + (rng() % 2);
+            for (int i = int(rng() % 12); i > 0; i--)
+                l.pieces.push_back(int(rng() % kPieceCount));
+        }
+        for (int frame = 0; frame < 12; frame++) {
+            for (Line& l : lines) {
+                const unsigned r = rng() % 100;
+                const size_t at = l.pieces.empty() ? 0 : rng() % l.pieces.size();
+                const int piece = int(rng() % kPieceCount);
+                if (r < 30 && !l.pieces.empty())
+                    l.pieces[at] = piece;
+                else if (r < 40)
+                    l.pieces.insert(l.pieces.begin() + long(at), piece);
+                else if (r < 50 && !l.pieces.empty())
+                    l.pieces.erase(l.pieces.begin() + long(at));
+                else if (r < 53)
+                    l.colour ^= 1;
+                else if (r < 55)
+                    l.x += 1;
+            }
+            if (frame % 4 == 3)
+                Mutate(under, rng);  // commands come and go: out of step
+            for (Side* side : {&cut, &full}) {
+                KFont* font = side == &cut ? static_cast<KFont*>(&inkCut) : &inkFull;
+                side->bg->Draw(0, 0);
+                for (const Item& it : under)
+                    side->Record(it);
+                for (const Line& l : lines) {
+                    std::string text = "  ";
+                    for (int p : l.pieces)
+                        text += kPieces[p];
+                    side->g.GetBackScreen()->Printf(font, l.x, l.y, l.colour, "%s",
+                                                    (text + "  ").c_str());
+                }
+                for (const Item& it : over)
+                    side->Record(it);
+                side->g.Render();
+            }
+            ASSERT_NO_FATAL_FAILURE(ExpectSamePictures(cut, full, kBigW / 2, kBigH / 2, seq, frame));
         }
     }
 }

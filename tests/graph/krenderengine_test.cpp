@@ -503,6 +503,56 @@ TEST_F(RenderEngine, UnchangedTextTouchingAChangeIsRedrawnOnlyThere)
     EXPECT_EQ(BackPx(31, 31), 0xF800);
 }
 
+// A text drawn where it was, with its font and colour, and changed in a few
+// characters is redrawn only around those (the font's height to either
+// side): whether it is the frame's one change or one of many texts that all
+// changed. A text that moved, or changed colour, is redrawn whole.
+TEST_F(RenderEngine, EditedTextIsRedrawnOnlyAroundTheCharactersThatChanged)
+{
+    struct Case {
+        const char* name;
+        int texts;          // more than 16 changes are matched by a search
+        const char* after;  // was "score 0001": ten 4-pixel characters
+        DWORD colour;
+        long x;
+        long kept, redrawn;  // a pixel left as scribbled, and one redrawn
+    };
+    const Case cases[] = {
+        {"one digit", 1, "score 0002", 0x100, 0, 19, 29},
+        {"one digit, many texts", 20, "score 0002", 0x100, 0, 19, 29},
+        {"same width, middle", 1, "scXre 0001", 0x100, 0, 37, 1},
+        {"longer", 1, "score 00010", 0x100, 0, 13, 42},
+        {"colour", 1, "score 0001", 0x101, 0, -1, 1},
+        {"moved", 1, "score 0001", 0x100, 1, -1, 2},
+    };
+    BoxFont font(8);
+    KSprite* bg = Solid(kW, kH, 0x0011);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int frame = 0; frame < 2; frame++) {
+            bg->Draw(0, 0);
+            for (int t = 0; t < c.texts; t++)
+                back->Printf(&font, frame ? c.x : 0, t * 2, frame ? c.colour : 0x100, "%s",
+                             frame ? c.after : "score 0001");
+            g.Render();
+            // Scribbled on the last text (row 2 of its 8), below the others.
+            const long y = 2 * c.texts;
+            for (long x : {c.kept, c.redrawn}) {
+                if (frame == 0 && x >= 0)
+                    *SpritePixel16(g.GetBackScreenData(), x, y) = 0xABCD;
+            }
+        }
+        const long y = 2 * c.texts;
+        if (c.kept >= 0) {
+            EXPECT_EQ(BackPx(c.kept, y), 0xABCD);
+        }
+        EXPECT_NE(BackPx(c.redrawn, y), 0xABCD);
+        g.Render();  // the next case starts from nothing recorded
+        bg->Draw(0, 0);
+        g.Render();
+    }
+}
+
 TEST_F(RenderEngine, AnotherCutSpriteIsBroughtUpToDateBeforeItIsRead)
 {
     KSprite* canvas = Solid(8, 8, 0x0001);
