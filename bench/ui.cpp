@@ -18,7 +18,9 @@
 // one line a frame (down to the end, then back up). It is timed against two
 // full redraws: of the whole screen, and of a screen the size of the list's
 // area holding only the list (the target: a compared frame costs at most
-// that). A third case adds 1,000 and 10,000 lines to a full list (the oldest
+// that). Its lines are a log's: "turn 0412: the party moves on", whose rows
+// change only in their numbers as the list scrolls, or (varied) sayings of
+// different lengths, whose rows' texts change whole. A third case adds 1,000 and 10,000 lines to a full list (the oldest
 // eighth dropped each time it fills) and reports the cost per line of each:
 // equal costs mean the adding stays linear.
 #include <benchmark/benchmark.h>
@@ -286,16 +288,25 @@ struct ListScreen : Stage {
     KWndListBox list;
     int direction = SB_LINEDOWN;
 
-    ListScreen(const Assets& a, bool cut, bool present, long w, long h, long lx, long ly)
+    // varied: the lines say different things, so a row's text changes
+    // whole when the list scrolls, not only in its number.
+    ListScreen(const Assets& a, bool cut, bool present, long w, long h, long lx, long ly,
+               bool varied = false)
         : Stage(a, cut, present, w, h, "list")
     {
+        static const char* const kSayings[] = {
+            "the party moves on", "a wolf howls far off", "Mira finds 12 gold",
+            "rain; the road is slow", "the bridge holds", "an old map, torn"};
         list.SetGraph(&graph);
         list.Create("list", WS_CHILD | WS_VISIBLE, int(lx), int(ly), kListW, kListH, &main, 1);
         list.SetColor(0xFFFF, 0x841F);
         list.CreateList(1000, 64);
         char line[64];
         for (int i = 0; i < 1000; i++) {
-            std::snprintf(line, sizeof(line), "turn %04d: the party moves on", i);
+            if (varied)
+                std::snprintf(line, sizeof(line), "%s, turn %d", kSayings[i % 6], i);
+            else
+                std::snprintf(line, sizeof(line), "turn %04d: %s", i, kSayings[0]);
             list.AddString(line);
         }
         SendMessageA(list.GetHandle(), WM_VSCROLL, SB_THUMBPOSITION, 0);
@@ -333,11 +344,12 @@ void StartDesktop()
 void BM_UiListScroll(benchmark::State& state)
 {
     const bool present = state.range(0) != 0;
+    const bool varied = state.range(1) != 0;
     StartDesktop();
     static Assets assets;
-    ListScreen ours(assets, true, present, kW, kH, 100, 60),
-        full(assets, false, present, kW, kH, 100, 60),
-        area(assets, false, present, ListScreen::kListW, ListScreen::kListH, 0, 0);
+    ListScreen ours(assets, true, present, kW, kH, 100, 60, varied),
+        full(assets, false, present, kW, kH, 100, 60, varied),
+        area(assets, false, present, ListScreen::kListW, ListScreen::kListH, 0, 0, varied);
     ListScreen* screens[3] = {&ours, &full, &area};
     for (int i = 0; i < 50; i++)
         for (ListScreen* s : screens) {
@@ -367,7 +379,8 @@ void BM_UiListScroll(benchmark::State& state)
     state.counters["ratio"] = mf > 0 ? mo / mf : 0;
     state.counters["area_ratio"] = ma > 0 ? mo / ma : 0;
     state.SetLabel(std::string("1000-line list scrolled one line a frame (target area_ratio <= 1)") +
-                   (present ? ", presented" : ", not presented"));
+                   (present ? ", presented" : ", not presented") +
+                   (varied ? ", every row's text new" : ", rows' numbers change"));
 }
 
 // Adds n lines to a full list of 1000 lines; microseconds per line.
@@ -410,8 +423,8 @@ BENCHMARK(BM_Ui)
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(200);
 BENCHMARK(BM_UiListScroll)
-    ->ArgsProduct({{0, 1}})
-    ->ArgNames({"present"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"present", "varied"})
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(200);
 BENCHMARK(BM_UiListAdd)->Unit(benchmark::kMillisecond)->Iterations(5);

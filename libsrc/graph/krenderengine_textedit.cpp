@@ -15,29 +15,47 @@ namespace {
 // Text is kept to 255 bytes, so it has at most this many characters.
 const int kMostChars = 256;
 
-// The character codes of s, in order. False when s holds a byte from 129
-// to 159: drawing takes one as a lead byte and measuring does not, so where
-// the characters after it lie is not known.
-bool ReadCodes(const char* s, unsigned* out, int& count)
-{
-    count = 0;
-    for (size_t i = 0; s[i] != 0 && count < kMostChars;) {
+// Reads a text a character at a time, as the recorder measured it.
+struct CodeReader {
+    const char* s;
+    size_t i;
+
+    // 1: the next character is in code; 0: the text ended; -1: a byte from
+    // 129 to 159, which drawing takes as a lead byte and measuring does not,
+    // so where the characters after it lie is not known.
+    int Next(unsigned& code)
+    {
         const unsigned char b = static_cast<unsigned char>(s[i]);
+        if (b == 0)
+            return 0;
         if (b >= 129 && b < 160)
-            return false;
+            return -1;
         if (b < 160) {
-            out[count++] = b;
+            code = b;
             i++;
-            continue;
+            return 1;
         }
         const unsigned char trail = static_cast<unsigned char>(s[i + 1]);
         if (trail == 0)  // a lead byte without its trail ends the text
-            break;
-        out[count++] = unsigned(b) * 256 + trail;
+            return 0;
+        code = unsigned(b) * 256 + trail;
         i += 2;
+        return 1;
     }
-    return true;
-}
+    // The characters from here to the end, after first (when has): false
+    // at a byte Next cannot place.
+    bool Rest(bool has, unsigned first, unsigned* out, int& count)
+    {
+        count = 0;
+        if (has)
+            out[count++] = first;
+        unsigned code = 0;
+        int got = 0;
+        while (count < kMostChars && (got = Next(code)) > 0)
+            out[count++] = code;
+        return got >= 0;
+    }
+};
 
 // A character's advance as the recorder measured it.
 long Advance(KFont& font, unsigned code)
@@ -68,27 +86,43 @@ bool KRenderEngine::EditableText(const Node* p, const Node* n)
 // between may differ. A glyph's ink may reach past its advance (a wide
 // letter, a bearing below zero) but not by the font's height, so the dirty
 // stretch reaches that far to either side, within the two texts' rectangle.
+// When that is the whole rectangle, the text is left a changed one (false):
+// drawn whole, it costs less than cut.
 bool KRenderEngine::_textedit(const Node* p, const Node* n)
 {
     KFont& font = *Param(n)->font;
-    unsigned a[kMostChars], b[kMostChars];
-    int na = 0, nb = 0;
-    if (!ReadCodes(Param(p)->text, a, na) || !ReadCodes(Param(n)->text, b, nb))
-        return false;
-    int k = 0;
+    CodeReader ra{Param(p)->text, 0}, rb{Param(n)->text, 0};
+    unsigned ca = 0, cb = 0;
+    int ga = 0, gb = 0;
     long head = 0;
-    while (k < na && k < nb && a[k] == b[k])
-        head += Advance(font, a[k++]);
+    for (;;) {
+        ga = ra.Next(ca);
+        gb = rb.Next(cb);
+        if (ga < 0 || gb < 0)
+            return false;
+        if (ga == 0 || gb == 0 || ca != cb)
+            break;
+        head += Advance(font, ca);
+    }
     const long wa = p->rcDst.right - p->rcDst.left, wb = n->rcDst.right - n->rcDst.left;
     const long width = std::max(wa, wb);
-    long tail = 0;
-    if (wa == wb) {
-        for (int i = na, j = nb; i > k && j > k && a[i - 1] == b[j - 1]; i--, j--)
-            tail += Advance(font, a[i - 1]);
-    }
-    if (head >= width - tail)
-        return true;  // the same characters in the same places
     const long reach = font.GetHeight();
+    long tail = 0;
+    if (wa != wb) {
+        if (head <= reach)
+            return false;  // the whole text may differ: it is drawn whole
+    } else {
+        unsigned a[kMostChars], b[kMostChars];
+        int na = 0, nb = 0;
+        if (!ra.Rest(ga > 0, ca, a, na) || !rb.Rest(gb > 0, cb, b, nb))
+            return false;
+        for (int i = na, j = nb; i > 0 && j > 0 && a[i - 1] == b[j - 1]; i--, j--)
+            tail += Advance(font, a[i - 1]);
+        if (head >= width - tail)
+            return true;  // the same characters in the same places
+        if (head <= reach && tail <= reach)
+            return false;
+    }
     RECT span = n->rcDst;
     span.left = n->rcDst.left + std::max(0L, head - reach);
     span.right = n->rcDst.left + std::min(width, width - tail + reach);
