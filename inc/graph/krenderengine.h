@@ -95,6 +95,11 @@ public:
 
     KGraph* GetGraph() const { return m_Graph; }
 
+    // How far past its advance a glyph of a font of this height may reach
+    // (a letter wider than its step, a bearing below zero): a text's
+    // rectangle holds that much on either side of where its characters step.
+    static long TextReach(long height) { return height > 0 ? height / 2 : 0; }
+
     // One command.
     struct rectlist_node {
         RECT rcDst;          // destination pixels, right and bottom exclusive

@@ -415,15 +415,18 @@ long AlignedLeft(long x, long w, KFONT_ALIGN_TYPE align)
     return x;
 }
 
-// A text command w by h at (left, y), drawing the block at param.
+// A text command whose characters step w by h from (left, y), drawing the
+// block at param. Its glyphs may reach a little past that to either side:
+// what it draws lies in the destination rectangle, widened by that much.
 void FillText(KRenderEngine::rectlist_node* n, SPRITE_DATA* dst, DWORD op, long left, long y,
               long w, long h, uintptr_t param)
 {
     n->dst = dst;
     n->op = op;
     n->state = 0;
-    SetDstRect(n, left, y, left + w, y + h);
-    SetSrcRect(n, left, y, left + w, y + h);  // where the whole text lies
+    const long reach = KRenderEngine::TextReach(h);
+    SetDstRect(n, left - reach, y, left + w + reach, y + h);
+    SetSrcRect(n, left, y, left + w, y + h);  // where the characters step
     n->src = NULL;
     n->param = param;
 }
@@ -567,7 +570,7 @@ inline void KRenderEngine::_reprint(Node* p, SPRITE_DATA* dst, long h, long x, l
     m_pRecord->current->used += size;
 
     _stepnext();  // p
-    const long w = p->rcDst.right - p->rcDst.left;
+    const long w = p->rcSrc.right - p->rcSrc.left;
     const long left = AlignedLeft(x, w, align);
     FillText(node, dst, p->op, left, y, w, h, uintptr_t(block));
     _stepother(node, p,
@@ -646,7 +649,7 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
                       (prev->state & KRE_STATE_STALE) == 0 &&
                       (reinterpret_cast<const KRE_TEXT_PARAM*>(prev->param)->text == text ||
                        DrewSameText(prev, font, colour, text, withWidth, width));
-    const long w = same ? prev->rcDst.right - prev->rcDst.left
+    const long w = same ? prev->rcSrc.right - prev->rcSrc.left
                         : font->GetStringWidth(text, unsigned(n));
     const long left = AlignedLeft(x, w, align);
 

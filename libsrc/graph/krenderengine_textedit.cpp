@@ -83,11 +83,10 @@ bool KRenderEngine::EditableText(const Node* p, const Node* n)
 
 // The characters alike at the start of both texts stay where they were; so
 // do those alike at the end when both texts are equally wide. Whatever lies
-// between may differ. A glyph's ink may reach past its advance (a wide
-// letter, a bearing below zero) but not by the font's height, so the dirty
-// stretch reaches that far to either side, within the two texts' rectangle.
-// When that is the whole rectangle, the text is left a changed one (false):
-// drawn whole, it costs less than cut.
+// between may differ, and the glyphs there may reach TextReach past their
+// steps: the dirty stretch reaches that far to either side. When that is
+// about the whole text, the text is left a changed one (false): drawn
+// whole, it costs less than cut.
 bool KRenderEngine::_textedit(const Node* p, const Node* n)
 {
     KFont& font = *Param(n)->font;
@@ -104,9 +103,9 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
             break;
         head += Advance(font, ca);
     }
-    const long wa = p->rcDst.right - p->rcDst.left, wb = n->rcDst.right - n->rcDst.left;
+    const long wa = p->rcSrc.right - p->rcSrc.left, wb = n->rcSrc.right - n->rcSrc.left;
     const long width = std::max(wa, wb);
-    const long reach = font.GetHeight();
+    const long reach = TextReach(n->rcSrc.bottom - n->rcSrc.top);
     long tail = 0;
     if (wa != wb) {
         if (head <= reach)
@@ -124,8 +123,8 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
             return false;
     }
     RECT span = n->rcDst;
-    span.left = n->rcDst.left + std::max(0L, head - reach);
-    span.right = n->rcDst.left + std::min(width, width - tail + reach);
+    span.left = n->rcSrc.left + head - reach;
+    span.right = n->rcSrc.left + width - tail + reach;
     _adddirty(span, true);
     return true;
 }

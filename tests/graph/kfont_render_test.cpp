@@ -81,6 +81,27 @@ TEST_P(RecordedText, ReplayedTextEqualsImmediateText)
     ExpectWindowEqualsImmediate();
 }
 
+// Glyphs such as W and % reach a pixel past their step: a text that ended
+// in one and then changes, shortens or moves leaves none of its ink behind.
+TEST_P(RecordedText, ChangedTextLeavesNoInkOfTheOldOne)
+{
+    const char* const frames[][2] = {{"Score: 12W%", "tally 9"}, {"Score: 12", "tally 9W"},
+                                     {"Score: 12W", "tally@"}, {"S", "W"}};
+    for (int f = 0; f < 4; f++) {
+        KSprite* back = g.GetBackScreen();
+        back->Clear(kBack);
+        back->Printf(font, 4 + f % 2, 2, 0xFFE0, "%s", frames[f][0]);
+        back->Printf(font, 40, 24, 0xF800, KFONT_ALIGN_RIGHT, "%s", frames[f][1]);
+        ASSERT_EQ(g.Render(), 0);
+        immediate->_clear(kBack);
+        font->DrawString(immediate->GetData(), 4 + f % 2, 2, 0xFFE0, frames[f][0]);
+        font->DrawString(immediate->GetData(), 40 - font->GetStringWidth(frames[f][1]), 24,
+                         0xF800, frames[f][1]);
+        SCOPED_TRACE(testing::Message() << "frame " << f);
+        ASSERT_NO_FATAL_FAILURE(ExpectWindowEqualsImmediate());
+    }
+}
+
 TEST_P(RecordedText, ImmediatePrintfOfASpriteDrawsAtOnce)
 {
     immediate->_clear(kBack);

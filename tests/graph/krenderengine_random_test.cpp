@@ -406,9 +406,9 @@ public:
 
 // Texts that keep their place while characters in them change, are added
 // or taken away (a score, a clock, the lines of a list), among commands of
-// every kind: only what differs is redrawn, and the picture is the full
-// redraw's. Each text keeps two spaces at either end, so its glyphs reach
-// no further than its rectangle; inside, they overlap their neighbours.
+// every kind, in a font whose glyphs overlap their neighbours and reach out
+// of the text's steps at either end: only what differs is redrawn, and the
+// picture is the full redraw's.
 TEST_F(RandomFrames, EditedTextsEqualFullRedraws)
 {
     static const char* const kPieces[] = {"a", "b", "W", "0", "1", "9", " ", "\xD6\xD0",
@@ -463,11 +463,10 @@ TEST_F(RandomFrames, EditedTextsEqualFullRedraws)
                 for (const Item& it : under)
                     side->Record(it);
                 for (const Line& l : lines) {
-                    std::string text = "  ";
+                    std::string text;
                     for (int p : l.pieces)
                         text += kPieces[p];
-                    side->g.GetBackScreen()->Printf(font, l.x, l.y, l.colour, "%s",
-                                                    (text + "  ").c_str());
+                    side->g.GetBackScreen()->Printf(font, l.x, l.y, l.colour, "%s", text.c_str());
                 }
                 for (const Item& it : over)
                     side->Record(it);

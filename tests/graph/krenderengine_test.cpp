@@ -168,11 +168,16 @@ TEST_F(RenderEngine, AlignedTextGetsItsLeftEdgeFromTheWidth)
     back->Printf(&font, 10, 0, 0, KFONT_ALIGN_TYPE(7), "ab");      // as left
     auto c = Recorded();
     ASSERT_EQ(c.size(), 3u);
-    EXPECT_EQ(c[0].rcDst.left, 60);
-    EXPECT_EQ(c[0].rcDst.right, 100);
-    EXPECT_EQ(c[1].rcDst.left, 80);
-    EXPECT_EQ(c[2].rcDst.left, 10);
-    EXPECT_EQ(c[2].rcDst.bottom, 16);
+    EXPECT_EQ(c[0].rcSrc.left, 60);
+    EXPECT_EQ(c[0].rcSrc.right, 100);
+    EXPECT_EQ(c[1].rcSrc.left, 80);
+    EXPECT_EQ(c[2].rcSrc.left, 10);
+    EXPECT_EQ(c[2].rcSrc.bottom, 16);
+    // What the glyphs may reach: half the height to either side.
+    EXPECT_EQ(c[0].rcDst.left, 52);
+    EXPECT_EQ(c[0].rcDst.right, 108);
+    EXPECT_EQ(c[0].rcDst.top, 0);
+    EXPECT_EQ(c[0].rcDst.bottom, 16);
 }
 
 TEST_F(RenderEngine, CentredOddWidthTruncatesTowardZero)
@@ -183,7 +188,7 @@ TEST_F(RenderEngine, CentredOddWidthTruncatesTowardZero)
     back->Printf(&font, 100, 0, 0, KFONT_ALIGN_CENTER, "%s", text.c_str());
     auto c = Recorded();
     ASSERT_EQ(c.size(), 1u);
-    EXPECT_EQ(c[0].rcDst.left, 80);
+    EXPECT_EQ(c[0].rcSrc.left, 80);
 }
 
 TEST_F(RenderEngine, RecordedTextCopiesTheTextAndWidthLimit)
@@ -201,7 +206,7 @@ TEST_F(RenderEngine, RecordedTextCopiesTheTextAndWidthLimit)
     EXPECT_EQ(p->colour, 0x100u);
     EXPECT_STREQ(p->text, "abc");
     EXPECT_EQ(p->width, 9);
-    EXPECT_EQ(c[0].rcDst.right, 4 + 12);  // the full width, not the limit
+    EXPECT_EQ(c[0].rcSrc.right, 4 + 12);  // the full width, not the limit
     back->_clear(0);
     g.Render();
     EXPECT_EQ(BackPx(4, 4), WORD(0x100 + 'a'));
@@ -218,8 +223,8 @@ TEST_F(RenderEngine, HeightFormsNeedADefaultFont)
     back->Printf(10, 0, 0, 0, "ab");
     auto c = Recorded();
     ASSERT_EQ(c.size(), 1u);
-    EXPECT_EQ(c[0].rcDst.bottom, 10);  // the given height, the default font's width
-    EXPECT_EQ(c[0].rcDst.right, 16);
+    EXPECT_EQ(c[0].rcSrc.bottom, 10);  // the given height, the default font's width
+    EXPECT_EQ(c[0].rcSrc.right, 16);
 }
 
 TEST_F(RenderEngine, LongFormattedTextIsCut)
@@ -471,9 +476,9 @@ TEST_F(RenderEngine, ChangedTextIsDrawnWholeAndEverythingUnderItInItsRectangle)
     *SpritePixel16(g.GetBackScreenData(), 2, 2) = 0xABCD;
     *SpritePixel16(g.GetBackScreenData(), 40, 40) = 0xABCD;
     bg->Draw(0, 0);
-    back->Printf(&font, 0, 0, 0x100, "ab");  // shorter: its rectangle is 8 wide
+    back->Printf(&font, 0, 0, 0x100, "xy");  // shorter: its rectangle is 8 wide
     EXPECT_EQ(Frame(), 2);
-    EXPECT_EQ(BackPx(2, 2), WORD(0x100 + 'a'));
+    EXPECT_EQ(BackPx(2, 2), WORD(0x100 + 'x'));
     EXPECT_EQ(BackPx(9, 2), 0x0011);  // the vanished text's area
     EXPECT_EQ(BackPx(40, 40), 0xABCD);
 }
@@ -504,7 +509,7 @@ TEST_F(RenderEngine, UnchangedTextTouchingAChangeIsRedrawnOnlyThere)
 }
 
 // A text drawn where it was, with its font and colour, and changed in a few
-// characters is redrawn only around those (the font's height to either
+// characters is redrawn only around those (half the font's height to either
 // side): whether it is the frame's one change or one of many texts that all
 // changed. A text that moved, or changed colour, is redrawn whole.
 TEST_F(RenderEngine, EditedTextIsRedrawnOnlyAroundTheCharactersThatChanged)
@@ -518,9 +523,9 @@ TEST_F(RenderEngine, EditedTextIsRedrawnOnlyAroundTheCharactersThatChanged)
         long kept, redrawn;  // a pixel left as scribbled, and one redrawn
     };
     const Case cases[] = {
-        {"one digit", 1, "score 0002", 0x100, 0, 19, 29},
-        {"one digit, many texts", 20, "score 0002", 0x100, 0, 19, 29},
-        {"same width, middle", 1, "scXre 0001", 0x100, 0, 37, 1},
+        {"one digit", 1, "score 0002", 0x100, 0, 31, 32},
+        {"one digit, many texts", 20, "score 0002", 0x100, 0, 31, 37},
+        {"same width, middle", 1, "scXre 0001", 0x100, 0, 16, 4},
         {"longer", 1, "score 00010", 0x100, 0, 13, 42},
         {"colour", 1, "score 0001", 0x101, 0, -1, 1},
         {"moved", 1, "score 0001", 0x100, 1, -1, 2},

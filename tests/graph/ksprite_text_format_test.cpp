@@ -81,7 +81,7 @@ TEST_F(RecordedFormat, RepeatedFormatsRecordTheFormattersText)
             ASSERT_STREQ(reinterpret_cast<const KRE_TEXT_PARAM*>(cmds[i].param)->text,
                          expected[i])
                 << "frame " << frame << " text " << i;
-        EXPECT_EQ(cmds[2].rcDst.right, 100);  // measured or kept, the width is the text's
+        EXPECT_EQ(cmds[2].rcSrc.right, 100);  // measured or kept, the width is the text's
         g->Render();
     }
     for (int i = 0; i < 2; i++) {  // the same frame twice: nothing to draw the second time
