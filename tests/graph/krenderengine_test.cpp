@@ -1,6 +1,7 @@
 // Recording commands and replaying only what changed since the last frame.
 #include <cstring>
 #include <string>
+#include <vector>
 #include "box_font.h"
 #include "engine_access.h"
 #include "graph_fixture.h"
@@ -174,10 +175,9 @@ TEST_F(RenderEngine, AlignedTextGetsItsLeftEdgeFromTheWidth)
     EXPECT_EQ(c[2].rcSrc.left, 10);
     EXPECT_EQ(c[2].rcSrc.bottom, 16);
     // What the glyphs may reach: half the height to either side.
-    EXPECT_EQ(c[0].rcDst.left, 52);
-    EXPECT_EQ(c[0].rcDst.right, 108);
-    EXPECT_EQ(c[0].rcDst.top, 0);
-    EXPECT_EQ(c[0].rcDst.bottom, 16);
+    const RECT& d = c[0].rcDst;
+    EXPECT_EQ(std::vector<LONG>({d.left, d.top, d.right, d.bottom}),
+              std::vector<LONG>({52, 0, 108, 16}));
 }
 
 TEST_F(RenderEngine, CentredOddWidthTruncatesTowardZero)
