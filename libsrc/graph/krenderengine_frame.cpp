@@ -1034,9 +1034,56 @@ SPRITE_DATA* KRenderEngine::_window(SPRITE_DATA* spr, const RECT& r)
     return w;
 }
 
-// A text command: its source rectangle is where the whole text lies; a
+namespace {
+
+// The characters of text, stepping from x, whose glyphs can reach the
+// columns [0, width) of a window: bytes [begin, end), the first stepping
+// from pen. The walk is drawing's own (every byte from 129 on leads a pair),
+// each step the font's width of the character.
+struct VisibleRun {
+    size_t begin = 0, end = 0;
+    long pen = 0;
+};
+
+VisibleRun FindVisibleRun(KFont& font, const char* text, long x, long width, long reach)
+{
+    VisibleRun run;
+    const long space = font.GetHeight() / 2;
+    bool started = false;
+    long cx = x;
+    for (size_t i = 0; text[i] != 0;) {
+        const unsigned char b = static_cast<unsigned char>(text[i]);
+        unsigned code = b;
+        size_t n = 1;
+        if (b >= 129) {
+            if (text[i + 1] == 0)
+                break;  // a lead byte without its trail ends the text
+            code = unsigned(b) * 256 + static_cast<unsigned char>(text[i + 1]);
+            n = 2;
+        }
+        const long step = code == ' ' ? space : font.GetWidth(code);
+        if (!started && cx + step + reach > 0) {
+            started = true;
+            run.begin = i;
+            run.pen = cx;
+        }
+        if (started) {
+            if (cx - reach >= width)
+                break;
+            run.end = i + n;
+        }
+        cx += step;
+        i += n;
+    }
+    return run;
+}
+
+}  // namespace
+
+// A text command: its source rectangle is where its characters step; a
 // piece of it (a smaller destination) draws the text on a window of the
-// sprite over the piece alone, so exactly the piece's pixels change.
+// sprite over the piece alone, so exactly the piece's pixels change, and
+// only the characters whose glyphs can reach the window are drawn.
 void KRenderEngine::_replaytext(const rectlist_node* n)
 {
     const KRE_TEXT_PARAM* p = TextParam(n);
@@ -1044,22 +1091,36 @@ void KRenderEngine::_replaytext(const rectlist_node* n)
     const RECT& s = n->rcSrc;
     SPRITE_DATA* target = n->dst;
     long x = s.left, y = s.top;
-    if (!SameRect(d, s)) {
-        RECT r = d;  // a piece lies on the sprite; only its part there counts
-        r.left = std::max<LONG>(r.left, 0);
-        r.top = std::max<LONG>(r.top, 0);
-        r.right = std::min<LONG>(r.right, LONG(target->width));
-        r.bottom = std::min<LONG>(r.bottom, LONG(target->height));
-        if (r.left >= r.right || r.top >= r.bottom)
+    const bool limited = n->op == KRE_OP_PRINTF_WIDTH;
+    RECT r = d;  // only the part on the sprite counts
+    r.left = std::max<LONG>(r.left, 0);
+    r.top = std::max<LONG>(r.top, 0);
+    r.right = std::min<LONG>(r.right, LONG(target->width));
+    r.bottom = std::min<LONG>(r.bottom, LONG(target->height));
+    if (r.left >= r.right || r.top >= r.bottom)
+        return;
+    target = _window(target, r);
+    x -= r.left;
+    y -= r.top;
+    const long reach = TextReach(s.bottom - s.top);
+    char part[256];
+    const char* text = p->text;
+    long pen = x;
+    if (r.left > s.left - reach || r.right < s.right + reach) {  // a piece of the text
+        const VisibleRun run = FindVisibleRun(*p->font, text, x, r.right - r.left, reach);
+        if (run.end <= run.begin)
             return;
-        target = _window(target, r);
-        x -= r.left;
-        y -= r.top;
+        if (run.end - run.begin < sizeof part) {
+            std::memcpy(part, text + run.begin, run.end - run.begin);
+            part[run.end - run.begin] = 0;
+            text = part;
+            pen = run.pen;
+        }
     }
-    if (n->op == KRE_OP_PRINTF_WIDTH)
-        p->font->DrawString(target, x, y, p->colour, p->text, p->width, false);
+    if (limited)  // the limit counts from where the whole text starts
+        p->font->DrawString(target, pen, y, p->colour, text, p->width - (pen - x), false);
     else
-        p->font->DrawString(target, x, y, p->colour, p->text);
+        p->font->DrawString(target, pen, y, p->colour, text);
 }
 
 // Draws one command through the device primitive of its code.
