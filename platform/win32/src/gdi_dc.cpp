@@ -11,11 +11,63 @@
 
 namespace gdi {
 
+namespace {
+
+// Released contexts kept for reuse: enough for the contexts a frame holds at
+// once. A kept list of rectangles longer than kKeptRects (a context that had
+// an intricate clip region) gives its storage back.
+constexpr size_t kSpareDcs = 8;
+constexpr size_t kKeptRects = 64;
+
+void EmptyKeepingStorage(std::vector<RECT>& rects)
+{
+    if (rects.capacity() > kKeptRects)
+        std::vector<RECT>().swap(rects);
+    rects.clear();
+}
+
+}  // namespace
+
 Registry& Gdi()
 {
     // Never destroyed: static objects may still free GDI objects at exit.
-    static Registry* registry = new Registry;
+    static Registry* registry = [] {
+        auto* r = new Registry;
+        r->spareDcs.reserve(kSpareDcs);
+        return r;
+    }();
     return *registry;
+}
+
+Dc& Registry::EnterDc(uintptr_t handle, const Dc& entry)
+{
+    auto it = dcs.find(handle);
+    if (it != dcs.end())
+        return it->second = entry;
+    if (spareDcs.empty())
+        return dcs.emplace(handle, entry).first->second;
+    std::map<uintptr_t, Dc>::node_type node = std::move(spareDcs.back());
+    spareDcs.pop_back();
+    node.key() = handle;
+    // The entry's attributes, in the kept lists' storage.
+    Dc& dc = node.mapped();
+    std::vector<RECT> clip = std::move(dc.clip), visible = std::move(dc.visibleCache);
+    dc = entry;
+    clip.assign(entry.clip.begin(), entry.clip.end());
+    visible.assign(entry.visibleCache.begin(), entry.visibleCache.end());
+    dc.clip = std::move(clip);
+    dc.visibleCache = std::move(visible);
+    return dcs.insert(std::move(node)).position->second;
+}
+
+void Registry::DropDc(std::map<uintptr_t, Dc>::iterator it)
+{
+    std::map<uintptr_t, Dc>::node_type node = dcs.extract(it);
+    if (spareDcs.size() >= kSpareDcs)
+        return;
+    EmptyKeepingStorage(node.mapped().clip);
+    EmptyKeepingStorage(node.mapped().visibleCache);
+    spareDcs.push_back(std::move(node));
 }
 
 Dc* Registry::FindDc(HDC dc, bool desktopLocked)
@@ -36,7 +88,7 @@ Dc* Registry::FindDc(HDC dc, bool desktopLocked)
     entry.kind = known->second.kind == desktop::detail::DcKind::Window ? DcKind::Window
                                                                         : DcKind::Screen;
     entry.hwnd = known->second.hwnd;
-    return &(dcs[key] = entry);
+    return &EnterDc(key, entry);
 }
 
 Bitmap* Registry::FindBitmap(HGDIOBJ handle)
@@ -65,13 +117,13 @@ HBITMAP Registry::StockBitmap()
     return stockBitmap;
 }
 
-std::vector<RECT> VisibleRects(const Dc& dc, const RECT& bounds)
+void VisibleRects(const Dc& dc, const RECT& bounds, std::vector<RECT>& out)
 {
-    std::vector<RECT> out;
+    out.clear();
     if (!dc.hasClip) {
         if (bounds.left < bounds.right && bounds.top < bounds.bottom)
             out.push_back(bounds);
-        return out;
+        return;
     }
     for (const RECT& rc : dc.clip) {
         const RECT cut = {std::max(rc.left, bounds.left), std::max(rc.top, bounds.top),
@@ -79,7 +131,6 @@ std::vector<RECT> VisibleRects(const Dc& dc, const RECT& bounds)
         if (cut.left < cut.right && cut.top < cut.bottom)
             out.push_back(cut);
     }
-    return out;
 }
 
 DcAccess::DcAccess(HDC hdc) : m_lock(Gdi().mutex)
@@ -173,7 +224,7 @@ void DcAccess::_cacheVisible(const RECT& bounds)
     if (dc.cachedValid && c.left == bounds.left && c.top == bounds.top && c.right == bounds.right &&
         c.bottom == bounds.bottom)
         return;
-    dc.visibleCache = VisibleRects(dc, bounds);
+    VisibleRects(dc, bounds, dc.visibleCache);
     dc.cachedBounds = bounds;
     dc.cachedValid = true;
 }
@@ -254,7 +305,9 @@ void ForgetDc(HDC dc)
 {
     Registry& r = Gdi();
     std::lock_guard<std::mutex> lock(r.mutex);
-    r.dcs.erase(reinterpret_cast<uintptr_t>(dc));
+    auto it = r.dcs.find(reinterpret_cast<uintptr_t>(dc));
+    if (it != r.dcs.end())
+        r.DropDc(it);
 }
 
 bool AddMemoryDc(HDC dc)
@@ -264,7 +317,7 @@ bool AddMemoryDc(HDC dc)
     Dc entry;
     entry.kind = DcKind::Memory;
     entry.bitmap = r.StockBitmap();
-    r.dcs[reinterpret_cast<uintptr_t>(dc)] = entry;
+    r.EnterDc(reinterpret_cast<uintptr_t>(dc), entry);
     return true;
 }
 
@@ -278,7 +331,7 @@ bool RemoveMemoryDc(HDC dc)
     if (Bitmap* b = r.FindBitmap(it->second.bitmap))
         if (!b->stock)
             b->selectedInto = nullptr;
-    r.dcs.erase(it);
+    r.DropDc(it);
     return true;
 }
 

@@ -137,12 +137,21 @@ struct Registry {
     HPALETTE stockPalette = nullptr;  // DEFAULT_PALETTE
     std::map<uintptr_t, Icon> icons;
     uint64_t iconSerial = 0;
+    // The map nodes of released contexts, with the storage of their
+    // rectangle lists, kept for the next context entered: a game takes and
+    // releases a window's context every frame, and that should not reach
+    // the heap.
+    std::vector<std::map<uintptr_t, Dc>::node_type> spareDcs;
 
     // All of these expect the mutex held.
     // The context (a window or screen context of the desktop is entered on
     // first use); null for an unknown handle. desktopLocked: the caller
     // holds the desktop's mutex too.
     Dc* FindDc(HDC dc, bool desktopLocked = false);
+    // Enters a context under the handle, in a kept node when there is one.
+    Dc& EnterDc(uintptr_t handle, const Dc& entry);
+    // Removes a context, keeping its node for the next one.
+    void DropDc(std::map<uintptr_t, Dc>::iterator it);
     Bitmap* FindBitmap(HGDIOBJ handle);
     HBITMAP AddBitmap(std::unique_ptr<Bitmap> bitmap);
     HBITMAP StockBitmap();
@@ -274,8 +283,9 @@ private:
 };
 
 // The drawable rectangles of a context whose surface has pixels within
-// bounds: its clip region within them (all of them without one).
-std::vector<RECT> VisibleRects(const Dc& dc, const RECT& bounds);
+// bounds: its clip region within them (all of them without one). They
+// replace what `out` held, in its storage.
+void VisibleRects(const Dc& dc, const RECT& bounds, std::vector<RECT>& out);
 
 // Forgets the GDI state of a window or screen context that was released.
 void ForgetDc(HDC dc);
