@@ -12,7 +12,8 @@
 
 namespace {
 
-// Text is kept to 255 bytes, so it has at most this many characters.
+// The most characters of two texts' differing rest that are compared from
+// their ends; a longer rest is not taken as an edit.
 const int kMostChars = 256;
 
 // Reads a text a character at a time, as the recorder measured it.
@@ -43,17 +44,24 @@ struct CodeReader {
         return 1;
     }
     // The characters from here to the end, after first (when has): false
-    // at a byte Next cannot place.
+    // at a byte Next cannot place, or when they are more than out holds
+    // (their end could not be compared).
     bool Rest(bool has, unsigned first, unsigned* out, int& count)
     {
         count = 0;
         if (has)
             out[count++] = first;
         unsigned code = 0;
-        int got = 0;
-        while (count < kMostChars && (got = Next(code)) > 0)
-            out[count++] = code;
-        return got >= 0;
+        int got = 1;
+        while (got > 0) {
+            got = Next(code);
+            if (got > 0) {
+                if (count == kMostChars)
+                    return false;
+                out[count++] = code;
+            }
+        }
+        return got == 0;
     }
 };
 

@@ -558,6 +558,27 @@ TEST_F(RenderEngine, EditedTextIsRedrawnOnlyAroundTheCharactersThatChanged)
     }
 }
 
+// A text too long for its ends to be compared character by character is
+// redrawn whole when it changes: here two changes lie far apart, and the
+// one near the end, on screen, is drawn.
+TEST_F(RenderEngine, LongTextChangedFarApartIsRedrawnAtBothChanges)
+{
+    BoxFont font(2);  // one pixel a character
+    KSprite* bg = Solid(kW, kH, 0x0011);
+    std::string text(300, 'a');
+    for (int frame = 0; frame < 2; frame++) {
+        text[3] = frame ? 'c' : 'b';
+        text[290] = frame ? 'z' : 'a';
+        bg->Draw(0, 0);
+        // Unformatted, so the text is kept whole; characters 250 on at 0.
+        Access::Text(engine, g.GetBackScreenData(), &font, -250, 0, 0x100, text.c_str());
+        g.Render();
+        if (frame == 0)
+            *SpritePixel16(g.GetBackScreenData(), 40, 0) = 0xABCD;
+    }
+    EXPECT_EQ(BackPx(40, 0), WORD(0x100 + 'z'));
+}
+
 TEST_F(RenderEngine, AnotherCutSpriteIsBroughtUpToDateBeforeItIsRead)
 {
     KSprite* canvas = Solid(8, 8, 0x0001);

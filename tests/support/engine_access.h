@@ -36,6 +36,12 @@ struct KRenderEngineAccess {
         return e->m_lastMode == KRenderEngine::kFrameBox;
     }
     static DWORD RecordCapacity(KRenderEngine* e) { return e->m_pRecord->capacity; }
+    // Text recorded as it is, without formatting (and its 255-byte cut).
+    static void Text(KRenderEngine* e, SPRITE_DATA* dst, KFont* font, long x, long y,
+                     DWORD colour, const char* text)
+    {
+        e->Printf(dst, font, x, y, colour, text);
+    }
     static KRenderEngine::rectlist* RecordList(KRenderEngine* e) { return e->m_pRecord; }
     static BYTE* Request(KRenderEngine* e, DWORD size)
     {
