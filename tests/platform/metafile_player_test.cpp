@@ -838,6 +838,41 @@ TEST(MetafilePlayer, ObjectTablesNeverIndexPastTheirSize)
     EXPECT_EQ(es.skipped, 5u);
 }
 
+// A header may ask for the largest table and use only its far end: slots
+// never filled are empty, a freed slot is the first filled again, and a
+// full table loses what comes next.
+TEST(MetafilePlayer, ObjectTablesFillFromTheirFirstFreeSlot)
+{
+    EmfBuilder e(0, 0, 3, 3, 0xFFFF);
+    e.Record(39, {0xFFFE, 0, int32_t(kRedRef), 0});
+    e.Select(40000);  // never filled: skipped
+    e.Delete(50000);  // never filled: nothing to delete
+    e.Select(0xFFFE);
+    e.Rectangle(0, 0, 4, 4);
+    PlayStats es;
+    std::vector<uint32_t> got = Render(kEmf, e.Bytes(), 4, 4, &es);
+    EXPECT_EQ(got[5], kRed);
+    EXPECT_EQ(es.skipped, 1u);
+
+    WmfBuilder w(3);
+    w.Record(0x02FC, {0, 0x00FF, 0, 0});  // red: slot 0
+    w.Record(0x02FC, {0, 0, 0x00FF, 0});  // blue: slot 1
+    w.Record(0x01F0, {0});                // slot 0 free again
+    w.Record(0x02FC, {0, 0, 0, 0});       // black: slot 0
+    w.Record(0x02FC, {0, 0xFF00, 0, 0});  // green: slot 2
+    w.Record(0x02FC, {0, 0x00FF, 0, 0});  // no room: lost
+    w.Record(0x012D, {0});
+    w.Rectangle(0, 0, 4, 4);
+    w.Record(0x012D, {2});
+    w.Rectangle(4, 0, 8, 4);
+    w.Record(0x012D, {1});
+    w.Rectangle(8, 0, 12, 4);
+    got = Render(kWmf, w.Bytes(), 12, 4);
+    EXPECT_EQ(got[1 * 12 + 1], kBlack);
+    EXPECT_EQ(got[1 * 12 + 5], 0x00FF00u);
+    EXPECT_EQ(got[1 * 12 + 9], kBlue);
+}
+
 // Far-away and huge coordinates cost no more than ones on the canvas and
 // draw what lies on it.
 TEST(MetafilePlayer, HugeCoordinatesStayCheap)

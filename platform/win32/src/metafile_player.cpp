@@ -71,7 +71,7 @@ void Subtract(const RECT& a, const RECT& cut, std::vector<RECT>& out)
 Player::Player(Canvas& canvas, const Fit& fit, double pixelsPerMmX, double pixelsPerMmY,
                size_t slots)
     : m_raster(canvas), m_fit(fit), m_pxPerMmX(pixelsPerMmX), m_pxPerMmY(pixelsPerMmY),
-      m_objects(slots)
+      m_slots(slots)
 {
     _remap();
 }
@@ -188,19 +188,23 @@ void Player::ScaleViewportExt(long xNum, long xDen, long yNum, long yDen)
 
 // Objects --------------------------------------------------------------------
 
+// The table holds the slots up to the last one ever filled; those past it
+// are empty. A header may ask for 65,535 slots and fill three.
 size_t Player::FreeSlot() const
 {
     for (size_t i = 0; i < m_objects.size(); i++) {
         if (m_objects[i].kind == Object::kEmpty)
             return i;
     }
-    return m_objects.size();
+    return std::min(m_objects.size(), m_slots);
 }
 
 bool Player::Put(size_t slot, const Object& object)
 {
-    if (slot >= m_objects.size())
+    if (slot >= m_slots)
         return false;
+    if (slot >= m_objects.size())
+        m_objects.resize(slot + 1);
     m_objects[slot] = object;
     return true;
 }
@@ -208,7 +212,7 @@ bool Player::Put(size_t slot, const Object& object)
 bool Player::Select(size_t slot)
 {
     if (slot >= m_objects.size())
-        return false;
+        return false;  // past the table, or an empty slot past the last filled
     const Object& o = m_objects[slot];
     if (o.kind == Object::kPen)
         m_state.pen = o.pen;
@@ -236,9 +240,10 @@ bool Player::SelectStock(DWORD stock)
 
 bool Player::Delete(size_t slot)
 {
-    if (slot >= m_objects.size())
+    if (slot >= m_slots)
         return false;
-    m_objects[slot] = Object();
+    if (slot < m_objects.size())
+        m_objects[slot] = Object();
     return true;
 }
 
@@ -280,14 +285,17 @@ void Player::_addFigure(const Figure& points, bool closed)
 
 // A closed shape: the area filled with the brush, then the outline stroked;
 // inside a path only the outline is kept.
-void Player::_shape(const Figure& area, const Figure& outline, bool closed)
+void Player::_shape(Figure area, const Figure& outline, bool closed)
 {
     if (m_inPath) {
         _addFigure(outline, closed);
         return;
     }
-    if (closed)
-        _fill({area}, m_state.fillMode == kFillWinding);
+    if (closed) {
+        std::vector<Figure> figures;
+        figures.push_back(std::move(area));  // a curve's thousand points, not copied
+        _fill(figures, m_state.fillMode == kFillWinding);
+    }
     _stroke(outline, closed, true);
 }
 
@@ -331,7 +339,7 @@ void Player::Ellipse(long l, long t, long r, long b)
     ArcPoints(cx, cy, rx, ry, 0, kTwoPi, area);
     ArcPoints(cx - 0.5, cy - 0.5, std::max(rx - 0.5, 0.0), std::max(ry - 0.5, 0.0), 0, kTwoPi,
               outline);
-    _shape(area, outline, true);
+    _shape(std::move(area), outline, true);
 }
 
 void Player::RoundRect(long l, long t, long r, long b, long w, long h)
@@ -381,7 +389,7 @@ void Player::Arc(ArcKind kind, long l, long t, long r, long b, long xs, long ys,
             _stroke(outline, false, true);
         return;
     }
-    _shape(area, outline, true);
+    _shape(std::move(area), outline, true);
 }
 
 void Player::Polygon(const std::vector<POINT>& points)

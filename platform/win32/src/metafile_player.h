@@ -98,7 +98,7 @@ public:
     void ScaleViewportExt(long xNum, long xDen, long yNum, long yDen);
 
     // Objects: a table slot, or a stock object by number.
-    size_t Slots() const { return m_objects.size(); }
+    size_t Slots() const { return m_slots; }
     // The first empty slot, or Slots() when the table is full.
     size_t FreeSlot() const;
     bool Put(size_t slot, const Object& object);
@@ -157,7 +157,7 @@ private:
     void _addFigure(const Figure& indexPoints, bool closed);
     void _fill(const std::vector<Figure>& figures, bool winding);
     void _stroke(const Figure& indexPoints, bool closed, bool lastPixel);
-    void _shape(const Figure& area, const Figure& outline, bool closed);
+    void _shape(Figure area, const Figure& outline, bool closed);
     void _useClip();
     RECT _deviceRect(long l, long t, long r, long b) const;
 
@@ -166,7 +166,8 @@ private:
     double m_pxPerMmX, m_pxPerMmY;
     DcState m_state;
     std::vector<DcState> m_saved;
-    std::vector<Object> m_objects;
+    size_t m_slots;                 // the table's size
+    std::vector<Object> m_objects;  // its slots up to the last filled
     // The mapping from logical to canvas pixels: X = ax * x + bx.
     double m_ax = 1, m_bx = 0, m_ay = 1, m_by = 0;
     // The path being recorded.

@@ -2,6 +2,8 @@
 // and wide lines, through the player's clip rectangles onto a canvas.
 #include "metafile_raster.h"
 
+#include "metafile_scan.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,55 +11,30 @@ namespace win32metafile {
 
 namespace {
 
-// Coordinates further out than this are as good as infinitely far for a
-// picture; clamping them keeps every later sum finite and exact enough.
-constexpr double kFar = 1e7;
+using scan::Clamp;
+using scan::Finite;
+using scan::kFar;
+using scan::PixelAtOrRight;
 
 // Flattened curves keep within this many pixels of the true curve.
 constexpr double kCurveTolerance = 0.05;
-
-double Clamp(double v, double lo, double hi)
-{
-    return v < lo ? lo : (v > hi ? hi : v);
-}
-
-bool Finite(PointD p)
-{
-    return std::isfinite(p.x) && std::isfinite(p.y);
-}
-
-struct Edge {
-    double x0, y0, x1, y1;  // y0 < y1
-    int dir;                // +1 downwards as given, -1 upwards
-};
 
 struct Crossing {
     double x;
     int dir;
 };
 
-// Twice the signed area of a polygon (negative for the turn of the wide
-// lines' quadrilaterals).
-double Area(const Figure& f)
+// Room for `extra` more points, growing as push_back would, so a figure made
+// of many curves is not copied once a curve.
+void Grow(Figure& out, size_t extra)
 {
-    double sum = 0;
-    for (size_t i = 0; i < f.size(); i++) {
-        const PointD& p = f[i];
-        const PointD& q = f[(i + 1) % f.size()];
-        sum += p.x * q.y - q.x * p.y;
-    }
-    return sum;
+    if (out.capacity() - out.size() < extra)
+        out.reserve(std::max(out.capacity() * 2, out.size() + extra));
 }
 
-// The first pixel whose centre lies at or right of x, as a clamped integer.
-long PixelAtOrRight(double x, long limit)
+double Area(const Figure& f)
 {
-    const double v = std::ceil(x - 0.5);
-    if (v < 0)
-        return 0;
-    if (v > (double)limit)
-        return limit;
-    return (long)v;
+    return scan::Area(f.data(), f.size());
 }
 
 }  // namespace
@@ -71,6 +48,7 @@ void ArcPoints(double cx, double cy, double rx, double ry, double start, double 
         const double want = std::ceil(std::fabs(sweep) / std::max(step, 1e-6));
         n = (int)Clamp(want, 1, kMaxCurvePoints - 1);
     }
+    Grow(out, (size_t)n + 1);
     for (int i = 0; i <= n; i++) {
         const double a = start + sweep * i / n;
         out.push_back({cx + rx * std::cos(a), cy - ry * std::sin(a)});
@@ -83,6 +61,7 @@ void BezierPoints(PointD p0, PointD p1, PointD p2, PointD p3, Figure& out)
                        std::hypot(p3.x - p2.x, p3.y - p2.y);
     const int n = (int)Clamp(std::ceil(std::sqrt(std::isfinite(len) ? len : 0) * 2), 1,
                              kMaxCurvePoints - 1);
+    Grow(out, (size_t)n);
     for (int i = 1; i <= n; i++) {
         const double t = (double)i / n, u = 1 - t;
         const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
@@ -103,7 +82,10 @@ void BufferCanvas::Span(int y, int x0, int x1, COLORREF colour)
         row[x] = px;
 }
 
-Raster::Raster(Canvas& canvas) : m_canvas(canvas) {}
+Raster::Raster(Canvas& canvas)
+    : m_canvas(canvas), m_width(canvas.Width()), m_height(canvas.Height())
+{
+}
 
 void Raster::SetClip(const std::vector<RECT>* rects)
 {
@@ -141,7 +123,7 @@ void Raster::Pixel(int x, int y, COLORREF colour)
 
 void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF colour)
 {
-    std::vector<Edge> edges;
+    std::vector<scan::Edge> edges;
     double top = kFar, bottom = -kFar;
     for (const Figure& f : figures) {
         // A figure wholly beside the canvas changes no count inside it:
@@ -156,31 +138,24 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
         if (x1 < 0 || x0 > Width() || y1 < 0 || y0 > Height())
             continue;
         for (size_t i = 0; i < f.size(); i++) {
-            PointD a = f[i], b = f[(i + 1) % f.size()];
-            if (!Finite(a) || !Finite(b))
+            const PointD a = f[i], b = f[(i + 1) % f.size()];
+            scan::Edge e;
+            if (!Finite(a) || !Finite(b) || !scan::MakeEdge(a, b, Height(), e))
                 continue;
-            a = {Clamp(a.x, -kFar, kFar), Clamp(a.y, -kFar, kFar)};
-            b = {Clamp(b.x, -kFar, kFar), Clamp(b.y, -kFar, kFar)};
-            // Level edges cross no row; edges above or below the canvas
-            // cross none of its rows.
-            if (a.y == b.y || std::max(a.y, b.y) < 0 || std::min(a.y, b.y) > Height())
-                continue;
-            if (a.y < b.y)
-                edges.push_back({a.x, a.y, b.x, b.y, 1});
-            else
-                edges.push_back({b.x, b.y, a.x, a.y, -1});
-            top = std::min(top, std::min(a.y, b.y));
-            bottom = std::max(bottom, std::max(a.y, b.y));
+            edges.push_back(e);
+            top = std::min(top, e.y0);
+            bottom = std::max(bottom, e.y1);
         }
     }
     if (edges.empty())
         return;
-    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y0 < b.y0; });
+    std::sort(edges.begin(), edges.end(),
+              [](const scan::Edge& a, const scan::Edge& b) { return a.y0 < b.y0; });
 
     // Rows whose centres lie within [top, bottom), cut to the canvas.
     const long firstRow = PixelAtOrRight(top, Height());
     const long endRow = PixelAtOrRight(bottom, Height());
-    std::vector<const Edge*> active;
+    std::vector<const scan::Edge*> active;
     std::vector<Crossing> crossings;
     size_t next = 0;
     for (long y = firstRow; y < endRow; y++) {
@@ -188,14 +163,12 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
         while (next < edges.size() && edges[next].y0 <= sy)
             active.push_back(&edges[next++]);
         active.erase(std::remove_if(active.begin(), active.end(),
-                                    [sy](const Edge* e) { return e->y1 <= sy; }),
+                                    [sy](const scan::Edge* e) { return e->y1 <= sy; }),
                      active.end());
         crossings.clear();
-        for (const Edge* e : active) {
-            if (e->y0 > sy)
-                continue;
-            const double x = e->x0 + (sy - e->y0) * (e->x1 - e->x0) / (e->y1 - e->y0);
-            crossings.push_back({x, e->dir});
+        for (const scan::Edge* e : active) {
+            if (scan::Crosses(*e, sy))
+                crossings.push_back({scan::CrossingX(*e, sy), e->dir});
         }
         std::sort(crossings.begin(), crossings.end(),
                   [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
@@ -308,7 +281,7 @@ void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORRE
         Pixel(px.back().x, px.back().y, colour);
 }
 
-void Raster::WideLine(const Figure& points, bool closed, double width, COLORREF colour)
+void Raster::WideLineByFill(const Figure& points, bool closed, double width, COLORREF colour)
 {
     if (points.empty() || !std::isfinite(width))
         return;

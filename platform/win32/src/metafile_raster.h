@@ -49,21 +49,33 @@ public:
     // one (lines leave it out otherwise).
     void ThinLine(const Figure& points, bool closed, bool lastPixel, COLORREF colour);
     // A line `width` pixels wide centred on the points (pixel centres are at
-    // +0.5), with round ends and joins.
+    // +0.5), with round ends and joins: the union of a quadrilateral along
+    // each segment, a wedge at each gentle bend and a disc at each end and
+    // sharper corner. Drawn by WideLineByRuns, or by WideLineByFill when
+    // that declines.
     void WideLine(const Figure& points, bool closed, double width, COLORREF colour);
+    // The same line with the segments' pieces filled as one winding fill and
+    // each disc drawn on its own: plain, and the pixels the runs must match.
+    void WideLineByFill(const Figure& points, bool closed, double width, COLORREF colour);
+    // The same line as runs of pixels, each row written once. Each piece is
+    // convex, so it covers one run of a row; false, with nothing drawn, when
+    // a degenerate piece cuts a row otherwise (then only the fill's own
+    // counting gives the same pixels).
+    bool WideLineByRuns(const Figure& points, bool closed, double width, COLORREF colour);
     // One pixel.
     void Pixel(int x, int y, COLORREF colour);
     // Pixels x0 .. x1 - 1 of row y through the clip.
     void Span(int y, int x0, int x1, COLORREF colour);
 
-    int Width() const { return m_canvas.Width(); }
-    int Height() const { return m_canvas.Height(); }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
 
 private:
     void _disc(double cx, double cy, double r, COLORREF colour);
     void _segment(long x0, long y0, long x1, long y1, bool last, COLORREF colour);
 
     Canvas& m_canvas;
+    int m_width, m_height;  // the canvas's, asked once: a canvas keeps its size
     bool m_clipped = false;
     std::vector<RECT> m_clip;
 };
