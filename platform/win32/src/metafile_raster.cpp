@@ -19,9 +19,11 @@ using scan::PixelAtOrRight;
 // Flattened curves keep within this many pixels of the true curve.
 constexpr double kCurveTolerance = 0.05;
 
+// Where a row crosses an edge, and what the crossing adds to the count:
+// the edge's direction for the winding fill, one for the alternate fill.
 struct Crossing {
     double x;
-    int dir;
+    int weight;
 };
 
 // Room for `extra` more points, growing as push_back would, so a figure made
@@ -36,6 +38,21 @@ double Area(const Figure& f)
 {
     return scan::Area(f.data(), f.size());
 }
+
+// Whether a figure lies wholly beside the canvas. Such a figure changes no
+// count inside it: whatever it adds on a row it takes away again.
+bool Beside(const Figure& f, double width, double height)
+{
+    double x0 = kFar, x1 = -kFar, y0 = kFar, y1 = -kFar;
+    for (const PointD& p : f) {
+        x0 = std::min(x0, p.x);
+        x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y);
+        y1 = std::max(y1, p.y);
+    }
+    return x1 < 0 || x0 > width || y1 < 0 || y0 > height;
+}
+
 
 }  // namespace
 
@@ -123,31 +140,44 @@ void Raster::Pixel(int x, int y, COLORREF colour)
 
 void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF colour)
 {
+    // An edge wholly left of the canvas only adds to the count of every pixel
+    // of the rows it crosses, and one wholly right of it only ends the last
+    // run of those rows: a crossing of either lands more than half a pixel
+    // beside the canvas however it rounds, so no pixel lies between two such
+    // crossings. Both kinds are summed row by row and stand on each row as one
+    // crossing before its first pixel and one past its last, instead of being
+    // crossed and sorted one by one.
+    std::vector<int> leftDiff((size_t)Height() + 1, 0);   // per row, as the
+    std::vector<int> rightDiff((size_t)Height() + 1, 0);  // change from the row above
     std::vector<scan::Edge> edges;
     double top = kFar, bottom = -kFar;
+    bool any = false;
     for (const Figure& f : figures) {
-        // A figure wholly beside the canvas changes no count inside it:
-        // whatever it adds on a row it takes away again.
-        double x0 = kFar, x1 = -kFar, y0 = kFar, y1 = -kFar;
-        for (const PointD& p : f) {
-            x0 = std::min(x0, p.x);
-            x1 = std::max(x1, p.x);
-            y0 = std::min(y0, p.y);
-            y1 = std::max(y1, p.y);
-        }
-        if (x1 < 0 || x0 > Width() || y1 < 0 || y0 > Height())
+        if (Beside(f, Width(), Height()))
             continue;
         for (size_t i = 0; i < f.size(); i++) {
             const PointD a = f[i], b = f[(i + 1) % f.size()];
             scan::Edge e;
             if (!Finite(a) || !Finite(b) || !scan::MakeEdge(a, b, Height(), e))
                 continue;
-            edges.push_back(e);
+            any = true;
             top = std::min(top, e.y0);
             bottom = std::max(bottom, e.y1);
+            // The rows whose centres the edge crosses.
+            const long first = PixelAtOrRight(e.y0, Height());
+            const long end = PixelAtOrRight(e.y1, Height());
+            if (std::max(e.x0, e.x1) < -1) {
+                leftDiff[first] += winding ? e.dir : 1;
+                leftDiff[end] -= winding ? e.dir : 1;
+            } else if (std::min(e.x0, e.x1) > Width() + 1) {
+                rightDiff[first]++;
+                rightDiff[end]--;
+            } else {
+                edges.push_back(e);
+            }
         }
     }
-    if (edges.empty())
+    if (!any)
         return;
     std::sort(edges.begin(), edges.end(),
               [](const scan::Edge& a, const scan::Edge& b) { return a.y0 < b.y0; });
@@ -155,6 +185,11 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
     // Rows whose centres lie within [top, bottom), cut to the canvas.
     const long firstRow = PixelAtOrRight(top, Height());
     const long endRow = PixelAtOrRight(bottom, Height());
+    int left = 0, right = 0;  // the sums on the row
+    for (long y = 0; y < firstRow; y++) {
+        left += leftDiff[y];
+        right += rightDiff[y];
+    }
     std::vector<const scan::Edge*> active;
     std::vector<Crossing> crossings;
     size_t next = 0;
@@ -165,16 +200,21 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
         active.erase(std::remove_if(active.begin(), active.end(),
                                     [sy](const scan::Edge* e) { return e->y1 <= sy; }),
                      active.end());
+        left += leftDiff[y];
+        right += rightDiff[y];
         crossings.clear();
+        crossings.push_back({-HUGE_VAL, left});
         for (const scan::Edge* e : active) {
             if (scan::Crosses(*e, sy))
-                crossings.push_back({scan::CrossingX(*e, sy), e->dir});
+                crossings.push_back({scan::CrossingX(*e, sy), winding ? e->dir : 1});
         }
-        std::sort(crossings.begin(), crossings.end(),
+        std::sort(crossings.begin() + 1, crossings.end(),
                   [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
+        if (right > 0)
+            crossings.push_back({HUGE_VAL, 1});
         int count = 0;
         for (size_t i = 0; i + 1 < crossings.size(); i++) {
-            count += winding ? crossings[i].dir : 1;
+            count += crossings[i].weight;
             const bool inside = winding ? count != 0 : (count & 1) != 0;
             if (!inside)
                 continue;
