@@ -270,10 +270,11 @@ TEST(MetafileWideLine, RunsDrawWhatTheFillDraws)
 
 // What the dispatcher draws, runs or not, is the fill's picture, for the
 // lines the player meets most: flattened shapes under pens from thin to
-// wider than the picture, on canvases as small as a pixel.
+// wider than the picture, on canvases from a pixel to where the runs of a
+// line are merged more than once before they are drawn.
 TEST(MetafileWideLine, ShapesOfEverySizeMatchTheFill)
 {
-    for (int side : {1, 2, 7, 16, 33}) {
+    for (int side : {1, 2, 7, 16, 33, 200}) {
         for (double radius : {0.3, 2.0, 5.5, 40.0, 1e4, 1e7}) {
             for (double width : {1.5, 2.0, 3.0, 7.5, 64.0, 1e6}) {
                 Figure points;

@@ -31,8 +31,10 @@ using scan::Finite;
 using scan::kFar;
 using scan::PixelAtOrRight;
 
-// The runs of a line, gathered before any is drawn. A row one run covers
-// from side to side is marked full and gathers nothing more.
+// The runs of a line, gathered before any is drawn. A row covered from side
+// to side is marked full and gathers nothing more; the rest are merged now
+// and then, so that a thousand discs over the same rows keep a few runs a
+// row, not a thousand.
 class RowRuns {
 public:
     RowRuns(long width, long height) : m_width(width), m_height(height), m_full(height, 0) {}
@@ -46,39 +48,62 @@ public:
     {
         if (Full(y))
             return;
-        if (x0 == 0 && x1 == m_width)
+        if (x0 == 0 && x1 == m_width) {
             m_full[y] = 1;
-        else
-            m_runs.push_back({y, x0, x1});
+            return;
+        }
+        m_runs.push_back({y, x0, x1});
+        if (m_runs.size() >= m_mergeAt) {
+            _merge();
+            m_mergeAt = std::max(kFirstMerge, 2 * m_runs.size());
+        }
     }
 
     // Each row once: the full ones whole, the others run by merged run.
     void Draw(Raster& raster, COLORREF colour)
     {
+        _merge();
         for (long y = 0; y < m_height; y++) {
             if (Full(y))
                 raster.Span((int)y, 0, (int)m_width, colour);
         }
-        std::sort(m_runs.begin(), m_runs.end(), [](const Run& a, const Run& b) {
-            return a.y != b.y ? a.y < b.y : a.x0 < b.x0;
-        });
-        for (size_t i = 0; i < m_runs.size();) {
-            const long y = m_runs[i].y;
-            long x0 = m_runs[i].x0, x1 = m_runs[i].x1;
-            for (i++; i < m_runs.size() && m_runs[i].y == y && m_runs[i].x0 <= x1; i++)
-                x1 = std::max(x1, m_runs[i].x1);
-            if (!Full(y))
-                raster.Span((int)y, (int)x0, (int)x1, colour);
-        }
+        for (const Run& r : m_runs)
+            raster.Span((int)r.y, (int)r.x0, (int)r.x1, colour);
     }
 
 private:
+    static constexpr size_t kFirstMerge = 4096;
+
     struct Run {
         long y, x0, x1;
     };
+
+    // Sorts the runs by row and start and joins those that overlap or touch;
+    // rows that have filled meanwhile lose theirs.
+    void _merge()
+    {
+        std::sort(m_runs.begin(), m_runs.end(), [](const Run& a, const Run& b) {
+            return a.y != b.y ? a.y < b.y : a.x0 < b.x0;
+        });
+        size_t kept = 0;
+        for (size_t i = 0; i < m_runs.size();) {
+            Run r = m_runs[i];
+            for (i++; i < m_runs.size() && m_runs[i].y == r.y && m_runs[i].x0 <= r.x1; i++)
+                r.x1 = std::max(r.x1, m_runs[i].x1);
+            if (Full(r.y))
+                continue;
+            if (r.x0 == 0 && r.x1 == m_width)
+                m_full[r.y] = 1;
+            else
+                m_runs[kept++] = r;
+        }
+        m_runs.resize(kept);
+    }
+
     long m_width, m_height;
     std::vector<char> m_full;
     std::vector<Run> m_runs;
+    size_t m_mergeAt = kFirstMerge;
 };
 
 // The runs of one convex piece (three or four corners), as the winding fill
