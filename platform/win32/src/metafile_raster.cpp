@@ -146,9 +146,9 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
     // beside the canvas however it rounds, so no pixel lies between two such
     // crossings. Both kinds are summed row by row and stand on each row as one
     // crossing before its first pixel and one past its last, instead of being
-    // crossed and sorted one by one.
-    std::vector<int> leftDiff((size_t)Height() + 1, 0);   // per row, as the
-    std::vector<int> rightDiff((size_t)Height() + 1, 0);  // change from the row above
+    // crossed and sorted one by one. (The sums are made at the first such
+    // edge: a shape inside the canvas needs none.)
+    std::vector<int> leftDiff, rightDiff;  // per row, as the change from the row above
     std::vector<scan::Edge> edges;
     double top = kFar, bottom = -kFar;
     bool any = false;
@@ -163,17 +163,24 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
             any = true;
             top = std::min(top, e.y0);
             bottom = std::max(bottom, e.y1);
+            const bool isLeft = std::max(e.x0, e.x1) < -1;
+            if (!isLeft && std::min(e.x0, e.x1) <= Width() + 1) {
+                edges.push_back(e);
+                continue;
+            }
             // The rows whose centres the edge crosses.
             const long first = PixelAtOrRight(e.y0, Height());
             const long end = PixelAtOrRight(e.y1, Height());
-            if (std::max(e.x0, e.x1) < -1) {
+            if (leftDiff.empty()) {
+                leftDiff.assign((size_t)Height() + 1, 0);
+                rightDiff.assign((size_t)Height() + 1, 0);
+            }
+            if (isLeft) {
                 leftDiff[first] += winding ? e.dir : 1;
                 leftDiff[end] -= winding ? e.dir : 1;
-            } else if (std::min(e.x0, e.x1) > Width() + 1) {
+            } else {
                 rightDiff[first]++;
                 rightDiff[end]--;
-            } else {
-                edges.push_back(e);
             }
         }
     }
@@ -185,8 +192,9 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
     // Rows whose centres lie within [top, bottom), cut to the canvas.
     const long firstRow = PixelAtOrRight(top, Height());
     const long endRow = PixelAtOrRight(bottom, Height());
+    const bool sides = !leftDiff.empty();
     int left = 0, right = 0;  // the sums on the row
-    for (long y = 0; y < firstRow; y++) {
+    for (long y = 0; sides && y < firstRow; y++) {
         left += leftDiff[y];
         right += rightDiff[y];
     }
@@ -200,8 +208,10 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
         active.erase(std::remove_if(active.begin(), active.end(),
                                     [sy](const scan::Edge* e) { return e->y1 <= sy; }),
                      active.end());
-        left += leftDiff[y];
-        right += rightDiff[y];
+        if (sides) {
+            left += leftDiff[y];
+            right += rightDiff[y];
+        }
         crossings.clear();
         crossings.push_back({-HUGE_VAL, left});
         for (const scan::Edge* e : active) {

@@ -34,24 +34,30 @@ using scan::PixelAtOrRight;
 // The runs of a line, gathered before any is drawn. A row covered from side
 // to side is marked full and gathers nothing more; the rest are merged now
 // and then, so that a thousand discs over the same rows keep a few runs a
-// row, not a thousand.
+// row, not a thousand. Rows are marked full only within [rowLo, rowHi), the
+// rows the line can reach, so a short line on a tall canvas costs no more
+// than its own rows.
 class RowRuns {
 public:
-    RowRuns(long width, long height) : m_width(width), m_height(height), m_full(height, 0) {}
+    RowRuns(long width, long height, long rowLo, long rowHi)
+        : m_width(width), m_height(height), m_rowLo(rowLo), m_full(std::max(rowHi - rowLo, 0L), 0)
+    {
+    }
 
     long Width() const { return m_width; }
     long Height() const { return m_height; }
-    bool Full(long y) const { return m_full[y] != 0; }
+    bool Full(long y) const
+    {
+        return y >= m_rowLo && y - m_rowLo < (long)m_full.size() && m_full[y - m_rowLo] != 0;
+    }
 
     // Pixels x0 .. x1 - 1 of row y, both within the canvas.
     void Add(long y, long x0, long x1)
     {
         if (Full(y))
             return;
-        if (x0 == 0 && x1 == m_width) {
-            m_full[y] = 1;
+        if (x0 == 0 && x1 == m_width && _markFull(y))
             return;
-        }
         m_runs.push_back({y, x0, x1});
         if (m_runs.size() >= m_mergeAt) {
             _merge();
@@ -63,9 +69,9 @@ public:
     void Draw(Raster& raster, COLORREF colour)
     {
         _merge();
-        for (long y = 0; y < m_height; y++) {
-            if (Full(y))
-                raster.Span((int)y, 0, (int)m_width, colour);
+        for (size_t i = 0; i < m_full.size(); i++) {
+            if (m_full[i] != 0)
+                raster.Span((int)(m_rowLo + (long)i), 0, (int)m_width, colour);
         }
         for (const Run& r : m_runs)
             raster.Span((int)r.y, (int)r.x0, (int)r.x1, colour);
@@ -78,31 +84,68 @@ private:
         long y, x0, x1;
     };
 
-    // Sorts the runs by row and start and joins those that overlap or touch;
-    // rows that have filled meanwhile lose theirs.
+    // Orders the runs by row and start and joins those that overlap or
+    // touch; rows that have filled meanwhile lose theirs. The rows are
+    // counted out rather than compared, so a merge costs little more than
+    // a pass over the runs.
     void _merge()
     {
-        std::sort(m_runs.begin(), m_runs.end(), [](const Run& a, const Run& b) {
-            return a.y != b.y ? a.y < b.y : a.x0 < b.x0;
-        });
+        _orderByRow();
         size_t kept = 0;
         for (size_t i = 0; i < m_runs.size();) {
-            Run r = m_runs[i];
-            for (i++; i < m_runs.size() && m_runs[i].y == r.y && m_runs[i].x0 <= r.x1; i++)
-                r.x1 = std::max(r.x1, m_runs[i].x1);
-            if (Full(r.y))
-                continue;
-            if (r.x0 == 0 && r.x1 == m_width)
-                m_full[r.y] = 1;
-            else
-                m_runs[kept++] = r;
+            size_t end = i + 1;
+            while (end < m_runs.size() && m_runs[end].y == m_runs[i].y)
+                end++;
+            std::sort(m_runs.begin() + i, m_runs.begin() + end,
+                      [](const Run& a, const Run& b) { return a.x0 < b.x0; });
+            while (i < end) {
+                Run r = m_runs[i];
+                for (i++; i < end && m_runs[i].x0 <= r.x1; i++)
+                    r.x1 = std::max(r.x1, m_runs[i].x1);
+                if (Full(r.y))
+                    continue;
+                if (r.x0 != 0 || r.x1 != m_width || !_markFull(r.y))
+                    m_runs[kept++] = r;
+            }
         }
         m_runs.resize(kept);
     }
 
+    // A counting sort of the runs by row, keeping their order within a row.
+    void _orderByRow()
+    {
+        if (m_runs.empty())
+            return;
+        long lo = m_runs[0].y, hi = m_runs[0].y;
+        for (const Run& r : m_runs) {
+            lo = std::min(lo, r.y);
+            hi = std::max(hi, r.y);
+        }
+        std::vector<size_t> next((size_t)(hi - lo) + 2, 0);  // where each row's runs go
+        for (const Run& r : m_runs)
+            next[(size_t)(r.y - lo) + 1]++;
+        for (size_t k = 1; k < next.size(); k++)
+            next[k] += next[k - 1];
+        m_scratch.resize(m_runs.size());
+        for (const Run& r : m_runs)
+            m_scratch[next[(size_t)(r.y - lo)]++] = r;
+        m_runs.swap(m_scratch);
+    }
+
+    // Marks row y full, or false for a row outside those marked.
+    bool _markFull(long y)
+    {
+        if (y < m_rowLo || y - m_rowLo >= (long)m_full.size())
+            return false;
+        m_full[y - m_rowLo] = 1;
+        return true;
+    }
+
     long m_width, m_height;
-    std::vector<char> m_full;
+    long m_rowLo;
+    std::vector<char> m_full;  // rows from m_rowLo
     std::vector<Run> m_runs;
+    std::vector<Run> m_scratch;  // the merge's second buffer
     size_t m_mergeAt = kFirstMerge;
 };
 
@@ -216,11 +259,19 @@ bool Raster::WideLineByRuns(const Figure& points, bool closed, double width, COL
             return true;
         centres.push_back({Clamp(p.x, -kFar, kFar) + 0.5, Clamp(p.y, -kFar, kFar) + 0.5});
     }
-    RowRuns runs(Width(), Height());
+    // The rows the line can reach: its pieces keep within half the pen of
+    // the points.
+    double top = kFar, bottom = -kFar;
+    for (const PointD& c : centres) {
+        top = std::min(top, c.y);
+        bottom = std::max(bottom, c.y);
+    }
+    const double reach = std::fabs(half) + 1;
+    RowRuns runs(Width(), Height(), PixelAtOrRight(top - reach, Height()),
+                 PixelAtOrRight(bottom + reach, Height()));
     // The pieces as WideLineByFill makes them, step for step, but for those
     // of segments far beside the canvas: the fill would pass them over, and
     // the disc each leaves at its end draws nothing there.
-    const double reach = std::fabs(half) + 1;
     const size_t n = centres.size();
     const size_t segments = closed ? n : n - 1;
     std::vector<bool> joined(n, false);  // the point needs no round join
