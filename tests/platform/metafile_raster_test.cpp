@@ -127,6 +127,27 @@ std::string Describe(const Line& line, int w, int h)
     return s;
 }
 
+// Two white w x h canvases with the same clip, one for the quick path and
+// one for the plain.
+struct Pair {
+    std::vector<uint32_t> quickPixels, plainPixels;
+    BufferCanvas quickCanvas, plainCanvas;
+    Raster quick, plain;
+
+    Pair(int w, int h, const std::vector<RECT>& clip = {})
+        : quickPixels(size_t(w) * h, kWhite), plainPixels(quickPixels),
+          quickCanvas(quickPixels.data(), w, h, size_t(w)),
+          plainCanvas(plainPixels.data(), w, h, size_t(w)), quick(quickCanvas), plain(plainCanvas)
+    {
+        if (!clip.empty()) {
+            quick.SetClip(&clip);
+            plain.SetClip(&clip);
+        }
+    }
+    bool Same() const { return quickPixels == plainPixels; }
+    bool QuickBlank() const { return quickPixels == std::vector<uint32_t>(quickPixels.size(), kWhite); }
+};
+
 // The fill as first written: every edge that crosses a row crossed, sorted
 // and counted there.
 void PlainFill(Raster& raster, const std::vector<Figure>& figures, bool winding, COLORREF colour)
@@ -214,17 +235,10 @@ TEST(MetafileFill, DrawsWhatCrossingEveryEdgeDraws)
         const std::vector<Figure> figures = RandomFigures(r, std::max(w, h));
         const std::vector<RECT> clip = RandomClip(r, w, h);
         const bool winding = r.OneIn(2);
-        std::vector<uint32_t> fast(size_t(w) * h, kWhite), reference(fast);
-        BufferCanvas fastCanvas(fast.data(), w, h, size_t(w));
-        BufferCanvas referenceCanvas(reference.data(), w, h, size_t(w));
-        Raster quick(fastCanvas), plain(referenceCanvas);
-        if (!clip.empty()) {
-            quick.SetClip(&clip);
-            plain.SetClip(&clip);
-        }
-        quick.Fill(figures, winding, 0x654321);
-        PlainFill(plain, figures, winding, 0x654321);
-        if (fast != reference) {
+        Pair pair(w, h, clip);
+        pair.quick.Fill(figures, winding, 0x654321);
+        PlainFill(pair.plain, figures, winding, 0x654321);
+        if (!pair.Same()) {
             differing++;
             ADD_FAILURE() << "round " << round << ": " << w << "x" << h << (winding ? " winding" : " alternate")
                           << ", first figure of " << figures[0].size() << " points at ("
@@ -243,25 +257,15 @@ TEST(MetafileWideLine, RunsDrawWhatTheFillDraws)
         const int side = r.OneIn(25) ? 300 : 40;
         const int w = r.Int(1, side), h = r.Int(1, side);
         const Line line = RandomLine(r, std::max(w, h));
-        const std::vector<RECT> clip = RandomClip(r, w, h);
-        const COLORREF colour = 0x123456;
-
-        std::vector<uint32_t> fast(size_t(w) * h, kWhite), reference(fast);
-        BufferCanvas fastCanvas(fast.data(), w, h, size_t(w));
-        BufferCanvas referenceCanvas(reference.data(), w, h, size_t(w));
-        Raster runs(fastCanvas), fill(referenceCanvas);
-        if (!clip.empty()) {
-            runs.SetClip(&clip);
-            fill.SetClip(&clip);
-        }
-        fill.WideLineByFill(line.points, line.closed, line.width, colour);
-        if (!runs.WideLineByRuns(line.points, line.closed, line.width, colour)) {
+        Pair pair(w, h, RandomClip(r, w, h));
+        pair.plain.WideLineByFill(line.points, line.closed, line.width, 0x123456);
+        if (!pair.quick.WideLineByRuns(line.points, line.closed, line.width, 0x123456)) {
             declined++;
-            EXPECT_EQ(fast, std::vector<uint32_t>(fast.size(), kWhite)) << "drew before declining";
+            EXPECT_TRUE(pair.QuickBlank()) << "drew before declining";
             continue;
         }
         byRuns++;
-        if (fast != reference) {
+        if (!pair.Same()) {
             differing++;
             ADD_FAILURE() << "round " << round << ": " << Describe(line, w, h);
         }
@@ -282,12 +286,10 @@ TEST(MetafileWideLine, ShapesOfEverySizeMatchTheFill)
             for (double width : {1.5, 2.0, 3.0, 7.5, 64.0, 1e6}) {
                 Figure points;
                 ArcPoints(side / 2.0, side / 3.0, radius, radius * 0.6, 0.25, 2 * M_PI, points);
-                std::vector<uint32_t> fast(size_t(side) * side, kWhite), reference(fast);
-                BufferCanvas fastCanvas(fast.data(), side, side, size_t(side));
-                BufferCanvas referenceCanvas(reference.data(), side, side, size_t(side));
-                Raster(fastCanvas).WideLine(points, true, width, 0xABCDEF);
-                Raster(referenceCanvas).WideLineByFill(points, true, width, 0xABCDEF);
-                EXPECT_EQ(fast, reference) << side << " " << radius << " " << width;
+                Pair pair(side, side);
+                pair.quick.WideLine(points, true, width, 0xABCDEF);
+                pair.plain.WideLineByFill(points, true, width, 0xABCDEF);
+                EXPECT_TRUE(pair.Same()) << side << " " << radius << " " << width;
             }
         }
     }
@@ -299,15 +301,13 @@ TEST(MetafileWideLine, ShapesOfEverySizeMatchTheFill)
 TEST(MetafileWideLine, LinesTheRunsDeclineAreDrawnByTheFill)
 {
     const Figure points = {{1, 1}, {9, 3}, {4, 8}};
-    std::vector<uint32_t> fast(100, kWhite), reference(fast);
-    BufferCanvas fastCanvas(fast.data(), 10, 10, 10), referenceCanvas(reference.data(), 10, 10, 10);
-    Raster runs(fastCanvas);
-    EXPECT_FALSE(runs.WideLineByRuns(points, false, -3, 0x00FF00));
-    EXPECT_EQ(fast, std::vector<uint32_t>(100, kWhite));
-    runs.WideLine(points, false, -3, 0x00FF00);
-    Raster(referenceCanvas).WideLineByFill(points, false, -3, 0x00FF00);
-    EXPECT_EQ(fast, reference);
-    EXPECT_NE(fast, std::vector<uint32_t>(100, kWhite));
+    Pair pair(10, 10);
+    EXPECT_FALSE(pair.quick.WideLineByRuns(points, false, -3, 0x00FF00));
+    EXPECT_TRUE(pair.QuickBlank());
+    pair.quick.WideLine(points, false, -3, 0x00FF00);
+    pair.plain.WideLineByFill(points, false, -3, 0x00FF00);
+    EXPECT_TRUE(pair.Same());
+    EXPECT_FALSE(pair.QuickBlank());
 }
 
 }  // namespace
