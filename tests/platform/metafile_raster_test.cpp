@@ -251,7 +251,7 @@ TEST(MetafileWideLine, RunsDrawWhatTheFillDraws)
 {
     Random r(20261207);
     int byRuns = 0, declined = 0, differing = 0;
-    for (int round = 0; round < 1500 && differing < 3; round++) {
+    for (int round = 0; round < 1000 && differing < 3; round++) {
         // Now and then a canvas large enough for a line's runs to be merged
         // before they are drawn.
         const int side = r.OneIn(25) ? 300 : 40;
