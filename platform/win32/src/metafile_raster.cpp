@@ -34,11 +34,6 @@ void Grow(Figure& out, size_t extra)
         out.reserve(std::max(out.capacity() * 2, out.size() + extra));
 }
 
-double Area(const Figure& f)
-{
-    return scan::Area(f.data(), f.size());
-}
-
 // Whether a figure lies wholly beside the canvas. Such a figure changes no
 // count inside it: whatever it adds on a row it takes away again.
 bool Beside(const Figure& f, double width, double height)
@@ -333,56 +328,21 @@ void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORRE
 
 void Raster::WideLineByFill(const Figure& points, bool closed, double width, COLORREF colour)
 {
-    if (points.empty() || !std::isfinite(width))
+    Figure centres;
+    if (points.empty() || !std::isfinite(width) || !scan::WideCentres(points, centres))
         return;
     const double half = std::min(width, kFar) / 2;
-    Figure centres;
-    for (const PointD& p : points) {
-        if (!Finite(p))
-            return;
-        centres.push_back({Clamp(p.x, -kFar, kFar) + 0.5, Clamp(p.y, -kFar, kFar) + 0.5});
-    }
-    // Every segment as a quadrilateral, all turning the same way, so that
-    // one winding fill draws their union.
-    const size_t n = centres.size();
-    const size_t segments = closed ? n : n - 1;
-    std::vector<Figure> quads;
-    std::vector<bool> joined(n, false);  // the point needs no round join
-    for (size_t i = 0; i < segments; i++) {
-        const PointD a = centres[i], b = centres[(i + 1) % n];
-        const double len = std::hypot(b.x - a.x, b.y - a.y);
-        if (len < 1e-9)
-            continue;
-        const double nx = -(b.y - a.y) / len * half, ny = (b.x - a.x) / len * half;
-        quads.push_back({{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}});
-        // Where the next segment turns so little that a straight cut across
-        // the bend stays within a tenth of a pixel of a round join (as
-        // flattened curves turn), a wedge closes the gap instead of a disc.
-        const size_t j = (i + 1) % n;
-        if (!closed && j == n - 1)
-            continue;
-        const PointD c = centres[(i + 2) % n];
-        const double next = std::hypot(c.x - b.x, c.y - b.y);
-        if (next < 1e-9)
-            continue;
-        const double cosTurn = ((b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y)) / (len * next);
-        const double gap = half * (1 - std::sqrt(std::max(0.0, (1 + cosTurn) / 2)));
-        if (gap >= 0.1)
-            continue;
-        // The wedge between the two quadrilaterals on either side, turned
-        // the way they turn.
-        const double mx = -(c.y - b.y) / next * half, my = (c.x - b.x) / next * half;
-        for (int side : {1, -1}) {
-            Figure wedge = {b, {b.x + side * nx, b.y + side * ny}, {b.x + side * mx, b.y + side * my}};
-            if (Area(wedge) > 0)
-                std::swap(wedge[1], wedge[2]);
-            quads.push_back(wedge);
-        }
-        joined[j] = true;
-    }
-    Fill(quads, true, colour);
+    std::vector<Figure> pieces;
+    std::vector<bool> joined;
+    scan::WidePieces(
+        centres, closed, half, joined, [](PointD, PointD) { return false; },
+        [&](const PointD* p, size_t count) {
+            pieces.emplace_back(p, p + count);
+            return true;
+        });
+    Fill(pieces, true, colour);
     // Round ends and the remaining joins.
-    for (size_t i = 0; i < n; i++) {
+    for (size_t i = 0; i < centres.size(); i++) {
         if (!joined[i])
             _disc(centres[i].x, centres[i].y, half, colour);
     }

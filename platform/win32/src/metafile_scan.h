@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace win32metafile {
 namespace scan {
@@ -83,6 +84,72 @@ inline long PixelAtOrRight(double x, long limit)
     if (v > (double)limit)
         return limit;
     return (long)v;
+}
+
+// The points of a wide line as the pen's centre passes them: false when
+// one is not finite (the line draws nothing). Far points are clamped.
+inline bool WideCentres(const Figure& points, Figure& centres)
+{
+    centres.clear();
+    centres.reserve(points.size());
+    for (const PointD& p : points) {
+        if (!Finite(p))
+            return false;
+        centres.push_back({Clamp(p.x, -kFar, kFar) + 0.5, Clamp(p.y, -kFar, kFar) + 0.5});
+    }
+    return true;
+}
+
+// The pieces of a wide line through `centres` under a pen reaching `half`
+// to either side, in order: each segment's quadrilateral, all turning the
+// same way so that one winding fill draws their union; and where the next
+// segment turns so little that a straight cut across the bend stays within
+// a tenth of a pixel of a round join (as flattened curves turn), the wedges
+// between the quadrilaterals on either side, turned the way they turn.
+// joined marks the points such wedges close (the others get a round join or
+// end). skip(a, b) passes a segment over; piece(points, count) takes each
+// piece and returns false to stop, and then so does this.
+template <class Skip, class Piece>
+bool WidePieces(const Figure& centres, bool closed, double half, std::vector<bool>& joined,
+                Skip skip, Piece piece)
+{
+    const size_t n = centres.size();
+    const size_t segments = closed ? n : n - 1;
+    joined.assign(n, false);
+    for (size_t i = 0; i < segments; i++) {
+        const PointD a = centres[i], b = centres[(i + 1) % n];
+        if (skip(a, b))
+            continue;
+        const double len = std::hypot(b.x - a.x, b.y - a.y);
+        if (len < 1e-9)
+            continue;
+        const double nx = -(b.y - a.y) / len * half, ny = (b.x - a.x) / len * half;
+        const PointD quad[4] = {
+            {a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
+        if (!piece(quad, size_t(4)))
+            return false;
+        const size_t j = (i + 1) % n;
+        if (!closed && j == n - 1)
+            continue;
+        const PointD c = centres[(i + 2) % n];
+        const double next = std::hypot(c.x - b.x, c.y - b.y);
+        if (next < 1e-9)
+            continue;
+        const double cosTurn = ((b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y)) / (len * next);
+        const double gap = half * (1 - std::sqrt(std::max(0.0, (1 + cosTurn) / 2)));
+        if (gap >= 0.1)
+            continue;
+        const double mx = -(c.y - b.y) / next * half, my = (c.x - b.x) / next * half;
+        for (int side : {1, -1}) {
+            PointD wedge[3] = {b, {b.x + side * nx, b.y + side * ny}, {b.x + side * mx, b.y + side * my}};
+            if (Area(wedge, 3) > 0)
+                std::swap(wedge[1], wedge[2]);
+            if (!piece(wedge, size_t(3)))
+                return false;
+        }
+        joined[j] = true;
+    }
+    return true;
 }
 
 }  // namespace scan

@@ -249,16 +249,10 @@ void Raster::WideLine(const Figure& points, bool closed, double width, COLORREF 
 
 bool Raster::WideLineByRuns(const Figure& points, bool closed, double width, COLORREF colour)
 {
-    if (points.empty() || !std::isfinite(width))
+    Figure centres;
+    if (points.empty() || !std::isfinite(width) || !scan::WideCentres(points, centres))
         return true;
     const double half = std::min(width, kFar) / 2;
-    Figure centres;
-    centres.reserve(points.size());
-    for (const PointD& p : points) {
-        if (!Finite(p))
-            return true;
-        centres.push_back({Clamp(p.x, -kFar, kFar) + 0.5, Clamp(p.y, -kFar, kFar) + 0.5});
-    }
     // The rows the line can reach: its pieces keep within half the pen of
     // the points.
     double top = kFar, bottom = -kFar;
@@ -269,46 +263,17 @@ bool Raster::WideLineByRuns(const Figure& points, bool closed, double width, COL
     const double reach = std::fabs(half) + 1;
     RowRuns runs(Width(), Height(), PixelAtOrRight(top - reach, Height()),
                  PixelAtOrRight(bottom + reach, Height()));
-    // The pieces as WideLineByFill makes them, step for step, but for those
-    // of segments far beside the canvas: the fill would pass them over, and
-    // the disc each leaves at its end draws nothing there.
-    const size_t n = centres.size();
-    const size_t segments = closed ? n : n - 1;
-    std::vector<bool> joined(n, false);  // the point needs no round join
-    for (size_t i = 0; i < segments; i++) {
-        const PointD a = centres[i], b = centres[(i + 1) % n];
-        if (BeyondOneSide(a, b, reach, Width(), Height()))
-            continue;
-        const double len = std::hypot(b.x - a.x, b.y - a.y);
-        if (len < 1e-9)
-            continue;
-        const double nx = -(b.y - a.y) / len * half, ny = (b.x - a.x) / len * half;
-        const PointD quad[4] = {
-            {a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
-        if (!AddPiece(quad, 4, runs))
-            return false;
-        const size_t j = (i + 1) % n;
-        if (!closed && j == n - 1)
-            continue;
-        const PointD c = centres[(i + 2) % n];
-        const double next = std::hypot(c.x - b.x, c.y - b.y);
-        if (next < 1e-9)
-            continue;
-        const double cosTurn = ((b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y)) / (len * next);
-        const double gap = half * (1 - std::sqrt(std::max(0.0, (1 + cosTurn) / 2)));
-        if (gap >= 0.1)
-            continue;
-        const double mx = -(c.y - b.y) / next * half, my = (c.x - b.x) / next * half;
-        for (int side : {1, -1}) {
-            PointD wedge[3] = {b, {b.x + side * nx, b.y + side * ny}, {b.x + side * mx, b.y + side * my}};
-            if (scan::Area(wedge, 3) > 0)
-                std::swap(wedge[1], wedge[2]);
-            if (!AddPiece(wedge, 3, runs))
-                return false;
-        }
-        joined[j] = true;
-    }
-    for (size_t i = 0; i < n; i++) {
+    // The pieces as WideLineByFill makes them, but for those of segments
+    // far beside the canvas: the fill would pass them over, and the disc
+    // each leaves at its end draws nothing there.
+    std::vector<bool> joined;
+    const bool drawn = scan::WidePieces(
+        centres, closed, half, joined,
+        [&](PointD a, PointD b) { return BeyondOneSide(a, b, reach, Width(), Height()); },
+        [&](const PointD* p, size_t count) { return AddPiece(p, count, runs); });
+    if (!drawn)
+        return false;
+    for (size_t i = 0; i < centres.size(); i++) {
         if (!joined[i])
             AddDisc(centres[i].x, centres[i].y, half, runs);
     }
