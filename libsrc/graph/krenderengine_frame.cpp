@@ -1106,7 +1106,9 @@ void KRenderEngine::_replaytext(const rectlist_node* n)
     char part[256];
     const char* text = p->text;
     long pen = x;
-    if (r.left > s.left - reach || r.right < s.right + reach) {  // a piece of the text
+    // A window that leaves out no character whole (it may cut off what the
+    // first and last glyphs reach past the steps) draws the text as it is.
+    if (r.left >= s.left + reach || r.right <= s.right - reach) {
         const VisibleRun run = FindVisibleRun(*p->font, text, x, r.right - r.left, reach);
         if (run.end <= run.begin)
             return;
