@@ -563,7 +563,7 @@ private:
     void _vanishupto(Node* stop);
     void _adddirty(const RECT& r, bool vanished);
     bool _mostlydirty(long fresh, long seen, long total) const;
-    int _countdirty();
+    size_t _spreaduncut(size_t most);
     KDirtyGrid* _choosegrid();
     bool _cutstats();
     double _estimate(const RECT& r) const;
@@ -617,10 +617,10 @@ private:
     std::vector<int> m_prevBuckets;    // first entry of each bucket, -1 when empty
     std::vector<int> m_prevTails;      // last entry of each bucket, -1 when empty
     std::vector<uintptr_t> m_window;   // _window's sprite header and row pointers
-    std::vector<RECT> m_dirty;         // _countdirty's rectangles
+    std::vector<RECT> m_dirty;         // the rectangles this frame redraws
     std::vector<RECT> m_vanished;      // of the commands that vanished, in list order
     RECT m_dirtyBox = {0, 0, 0, 0};    // the bounds of m_dirty
-    std::vector<Node*> m_uncut;        // _countdirty's uncuttable unchanged commands
+    std::vector<Node*> m_uncut;        // uncuttable unchanged commands (null once spread)
     long m_nMatchedOrder;  // list order of the last previous command matched
     Node* m_prevNext;      // the previous command after that one
     bool m_bIndexed;       // m_prevIndex holds this frame's previous list

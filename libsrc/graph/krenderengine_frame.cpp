@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -19,7 +20,7 @@ namespace {
 // Cutting costs a walk of the work list for every dirty rectangle. Past
 // this many, the dirty area is marked on a grid instead (or the frame drawn
 // whole), which costs a walk of the frame in all.
-const int kMaxDirtyRects = 48;
+const size_t kMaxDirtyRects = 48;
 
 // The fewest commands a frame may miss while matching in step; past a
 // quarter of the previous frame's, the frame is matched by a search.
@@ -82,7 +83,7 @@ const double kWholeShare = 0.7;
 // it, in more pieces.
 const double kBoxFill = 0.85;
 // Fewer rectangles than this are cut one by one however they lie.
-const int kBoxAfter = 8;
+const size_t kBoxAfter = 8;
 
 // Marks a previous-frame command that this frame has already matched; it
 // lives only during BuildingFrame, whose last step empties that list.
@@ -449,22 +450,22 @@ void KRenderEngine::ThisFrame(rectlist* list, void* cursor, RECT& rect)
 }
 
 
-// How many rectangles a frame would redraw: those of the commands that are
-// new or vanished (gathered while matching), and of every uncuttable
-// unchanged command that touches one of them (it is then drawn whole, and
-// its rectangle is dirty too). Counting stops past the budget.
-int KRenderEngine::_countdirty()
+// An uncuttable unchanged command that touches a dirty rectangle is drawn
+// whole, and what lies under and over it is redrawn: its rectangle is dirty
+// too, and so on for the ones it touches. Stops once there are more than
+// `most` rectangles; returns how many there are.
+size_t KRenderEngine::_spreaduncut(size_t most)
 {
-    for (size_t d = 0; d < m_dirty.size() && int(m_dirty.size()) <= kMaxDirtyRects; d++) {
-        for (size_t u = 0; u < m_uncut.size(); u++) {
+    for (size_t d = 0; d < m_dirty.size() && m_dirty.size() <= most; d++) {
+        for (Node*& u : m_uncut) {
             RECT r = m_dirty[d];
-            if (m_uncut[u] != NULL && RectInNode(m_uncut[u], r)) {
-                m_dirty.push_back(m_uncut[u]->rcDst);
-                m_uncut[u] = NULL;
+            if (u != NULL && RectInNode(u, r)) {
+                m_dirty.push_back(u->rcDst);
+                u = NULL;
             }
         }
     }
-    return int(m_dirty.size());
+    return m_dirty.size();
 }
 
 // The previous commands from m_prevNext up to (not including) stop found
@@ -634,9 +635,9 @@ void KRenderEngine::_finishbuild(bool whole, bool changed)
         if (!whole) {
             // Rectangles that nearly fill their bounds are cut as one even
             // when they are few: each costs a walk of the work list.
-            box = int(m_dirty.size()) > kBoxAfter && _boxpays();
-            exact = box ||
-                    (int(m_dirty.size()) <= kMaxDirtyRects && _countdirty() <= kMaxDirtyRects);
+            box = m_dirty.size() > kBoxAfter && _boxpays();
+            exact = box || (m_dirty.size() <= kMaxDirtyRects &&
+                            _spreaduncut(kMaxDirtyRects) <= kMaxDirtyRects);
             if (!exact) {
                 grid = _choosegrid();
                 whole = grid == NULL;
@@ -845,18 +846,7 @@ bool KRenderEngine::_boxpays()
         return false;
     m_dirty.assign(1, box);
     m_vanished.assign(1, box);
-    // An uncuttable unchanged command touching the box is drawn whole, and
-    // what lies under and over it outside the box is redrawn: its rectangle
-    // is dirty too, and so on for the ones it touches.
-    for (size_t d = 0; d < m_dirty.size(); d++) {
-        for (Node*& u : m_uncut) {
-            RECT r = m_dirty[d];
-            if (u != NULL && RectInNode(u, r)) {
-                m_dirty.push_back(u->rcDst);
-                u = NULL;
-            }
-        }
-    }
+    _spreaduncut(SIZE_MAX);
     return true;
 }
 
@@ -894,7 +884,7 @@ KDirtyGrid* KRenderEngine::_choosegrid()
         if (g > 0) {
             grid.Coarsen(m_grids[g - 1]);
         } else {
-            // What matching marked is there; add what _countdirty's cascade
+            // What matching marked is there; add what _spreaduncut
             // added, if it ran.
             for (size_t d = m_nMarkedDirty; d < m_dirty.size(); d++)
                 grid.Mark(m_dirty[d]);
