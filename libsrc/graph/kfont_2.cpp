@@ -9,21 +9,17 @@
 #include <cstring>
 
 #include "kbase.h"
+#include "kfont_walk.h"
 
 namespace {
 
+using kfontwalk::ByteAt;
+using kfontwalk::DrawForward;
+using kfontwalk::kMeasureLead;
+
 const unsigned char kSpace = 32;
-// Drawing takes every byte from 129 up as a lead byte; measuring only from
-// 160 up (bytes 129 to 159 measure as single-byte characters).
-const unsigned char kDrawLead = 129;
-const unsigned char kMeasureLead = 160;
 // Formatted text is cut to fit this buffer, terminator included.
 const size_t kPrintfBuffer = 10240;
-
-inline unsigned char ByteAt(const char* s, size_t i)
-{
-    return static_cast<unsigned char>(s[i]);
-}
 
 }  // namespace
 
@@ -33,30 +29,6 @@ void KFont::SetGraph(KGraph* graph)
     m_Graph = graph;
 }
 
-// The drawing walk: calls step(code) for each character of s, a space
-// included, until step returns false or a lead byte has no trail (that ends
-// the text).
-template <typename Step>
-static void DrawForward(const char* s, Step step)
-{
-    for (size_t i = 0; ByteAt(s, i) != 0;) {
-        unsigned char b = ByteAt(s, i);
-        unsigned code;
-        if (b < kDrawLead) {
-            code = b;
-            ++i;
-        } else {
-            unsigned char trail = ByteAt(s, i + 1);
-            if (trail == 0)
-                return;
-            code = unsigned(b) * 256 + trail;
-            i += 2;
-        }
-        if (!step(code))
-            return;
-    }
-}
-
 long KFont::DrawString(void* dst, long x, long y, DWORD colour, const char* s)
 {
     KASSERT(dst != NULL);
@@ -64,7 +36,7 @@ long KFont::DrawString(void* dst, long x, long y, DWORD colour, const char* s)
     if (dst == NULL || s == NULL)
         return 0;
     long cx = x;
-    DrawForward(s, [&](unsigned code) {
+    DrawForward(s, [&](unsigned code, size_t, size_t) {
         if (code == kSpace)
             cx += m_nHeight / 2;
         else
@@ -83,7 +55,7 @@ long KFont::DrawString(void* dst, long x, long y, DWORD colour, const char* s,
         return 0;
     long cx = x;
     long cy = y;
-    DrawForward(s, [&](unsigned code) {
+    DrawForward(s, [&](unsigned code, size_t, size_t) {
         if (code == kSpace) {
             cx += m_nHeight / 2;  // a space is never tested against the limit
             return true;

@@ -7,6 +7,7 @@
 // drawn), and the rest of the cut sprite keeps what the last frame drew.
 #include "krenderengine.h"
 #include "kgraph.h"
+#include "kfont_walk.h"
 #include <kbase.h>
 #include <algorithm>
 #include <cmath>
@@ -1028,8 +1029,8 @@ namespace {
 
 // The characters of text, stepping from x, whose glyphs can reach the
 // columns [0, width) of a window: bytes [begin, end), the first stepping
-// from pen. The walk is drawing's own (every byte from 129 on leads a pair),
-// each step the font's width of the character.
+// from pen. The walk is drawing's own, each step the font's width of the
+// character.
 struct VisibleRun {
     size_t begin = 0, end = 0;
     long pen = 0;
@@ -1041,16 +1042,7 @@ VisibleRun FindVisibleRun(KFont& font, const char* text, long x, long width, lon
     const long space = font.GetHeight() / 2;
     bool started = false;
     long cx = x;
-    for (size_t i = 0; text[i] != 0;) {
-        const unsigned char b = static_cast<unsigned char>(text[i]);
-        unsigned code = b;
-        size_t n = 1;
-        if (b >= 129) {
-            if (text[i + 1] == 0)
-                break;  // a lead byte without its trail ends the text
-            code = unsigned(b) * 256 + static_cast<unsigned char>(text[i + 1]);
-            n = 2;
-        }
+    kfontwalk::DrawForward(text, [&](unsigned code, size_t i, size_t n) {
         const long step = code == ' ' ? space : font.GetWidth(code);
         if (!started && cx + step + reach > 0) {
             started = true;
@@ -1059,12 +1051,12 @@ VisibleRun FindVisibleRun(KFont& font, const char* text, long x, long width, lon
         }
         if (started) {
             if (cx - reach >= width)
-                break;
+                return false;
             run.end = i + n;
         }
         cx += step;
-        i += n;
-    }
+        return true;
+    });
     return run;
 }
 

@@ -7,6 +7,7 @@
 // and the text is redrawn there alone, cut like any unchanged command.
 #include "krenderengine.h"
 #include "kfont_2.h"
+#include "kfont_walk.h"
 
 #include <algorithm>
 
@@ -21,22 +22,22 @@ struct CodeReader {
     const char* s;
     size_t i;
 
-    // 1: the next character is in code; 0: the text ended; -1: a byte from
-    // 129 to 159, which drawing takes as a lead byte and measuring does not,
-    // so where the characters after it lie is not known.
+    // 1: the next character is in code; 0: the text ended; -1: a byte that
+    // drawing takes as a lead byte and measuring does not, so where the
+    // characters after it lie is not known.
     int Next(unsigned& code)
     {
-        const unsigned char b = static_cast<unsigned char>(s[i]);
+        const unsigned char b = kfontwalk::ByteAt(s, i);
         if (b == 0)
             return 0;
-        if (b >= 129 && b < 160)
+        if (b >= kfontwalk::kDrawLead && b < kfontwalk::kMeasureLead)
             return -1;
-        if (b < 160) {
+        if (b < kfontwalk::kMeasureLead) {
             code = b;
             i++;
             return 1;
         }
-        const unsigned char trail = static_cast<unsigned char>(s[i + 1]);
+        const unsigned char trail = kfontwalk::ByteAt(s, i + 1);
         if (trail == 0)  // a lead byte without its trail ends the text
             return 0;
         code = unsigned(b) * 256 + trail;
