@@ -4,44 +4,35 @@
 #include "gdi_internal.h"
 
 #include <map>
-#include <vector>
+
+#include "kept_nodes.h"
 
 using namespace desktop::detail;
 
 namespace {
 
-using DcNode = std::map<uintptr_t, DeviceContext>::node_type;
+using DcMap = std::map<uintptr_t, DeviceContext>;
 
 // A game takes and releases a window's context every frame to present it:
-// the map nodes of released contexts are kept here and given the next
-// context's handle, so that cycle never reaches the heap. A few are enough
-// for the contexts a frame holds at once. Guarded by the desktop's mutex;
-// never destroyed, as static objects may still release contexts at exit.
-constexpr size_t kSpareDcNodes = 8;
-
-std::vector<DcNode>& SpareDcNodes()
+// released contexts' nodes are given to the next ones. A few are enough for
+// the contexts a frame holds at once. Guarded by the desktop's mutex; never
+// destroyed, as static objects may still release contexts at exit.
+KeptNodes<DcMap>& KeptDcs()
 {
-    static std::vector<DcNode>* spare = [] {
-        auto* nodes = new std::vector<DcNode>;
-        nodes->reserve(kSpareDcNodes);
-        return nodes;
-    }();
-    return *spare;
+    static KeptNodes<DcMap>* kept = new KeptNodes<DcMap>(8);
+    return *kept;
 }
 
-// Enters a context under a new handle, in a kept node when there is one.
-// Expects the desktop's mutex held.
+// Enters a context under a new handle. Expects the desktop's mutex held.
 HDC EnterDc(Desktop& d, const DeviceContext& dc)
 {
     const HDC hdc = d.NewDcHandle();
     const uintptr_t key = reinterpret_cast<uintptr_t>(hdc);
-    std::vector<DcNode>& spare = SpareDcNodes();
-    if (spare.empty()) {
+    DcMap::node_type node = KeptDcs().Take();
+    if (node.empty()) {
         d.dcs[key] = dc;
         return hdc;
     }
-    DcNode node = std::move(spare.back());
-    spare.pop_back();
     node.key() = key;
     node.mapped() = dc;
     d.dcs.insert(std::move(node));
@@ -77,10 +68,7 @@ int WINAPI ReleaseDC(HWND hwnd, HDC hdc)
     auto it = d.dcs.find(reinterpret_cast<uintptr_t>(hdc));
     if (it == d.dcs.end() || it->second.hwnd != hwnd)
         return 0;
-    DcNode node = d.dcs.extract(it);
-    std::vector<DcNode>& spare = SpareDcNodes();
-    if (spare.size() < kSpareDcNodes)
-        spare.push_back(std::move(node));
+    KeptDcs().Erase(d.dcs, it);
     lock.unlock();
     // Its attributes, clip region and font go with it.
     gdi::ForgetDc(hdc);

@@ -16,7 +16,7 @@ namespace {
 // Released contexts kept for reuse: enough for the contexts a frame holds at
 // once. A kept list of rectangles longer than kKeptRects (a context that had
 // an intricate clip region) gives its storage back.
-constexpr size_t kSpareDcs = 8;
+constexpr size_t kKeptDcs = 8;
 constexpr size_t kKeptRects = 64;
 
 void EmptyKeepingStorage(std::vector<RECT>& rects)
@@ -31,11 +31,7 @@ void EmptyKeepingStorage(std::vector<RECT>& rects)
 Registry& Gdi()
 {
     // Never destroyed: static objects may still free GDI objects at exit.
-    static Registry* registry = [] {
-        auto* r = new Registry;
-        r->spareDcs.reserve(kSpareDcs);
-        return r;
-    }();
+    static Registry* registry = new Registry(kKeptDcs);
     return *registry;
 }
 
@@ -44,10 +40,9 @@ Dc& Registry::EnterDc(uintptr_t handle, const Dc& entry)
     auto it = dcs.find(handle);
     if (it != dcs.end())
         return it->second = entry;
-    if (spareDcs.empty())
+    std::map<uintptr_t, Dc>::node_type node = keptDcs.Take();
+    if (node.empty())
         return dcs.emplace(handle, entry).first->second;
-    std::map<uintptr_t, Dc>::node_type node = std::move(spareDcs.back());
-    spareDcs.pop_back();
     node.key() = handle;
     // The entry's attributes, in the kept lists' storage.
     Dc& dc = node.mapped();
@@ -62,12 +57,9 @@ Dc& Registry::EnterDc(uintptr_t handle, const Dc& entry)
 
 void Registry::DropDc(std::map<uintptr_t, Dc>::iterator it)
 {
-    std::map<uintptr_t, Dc>::node_type node = dcs.extract(it);
-    if (spareDcs.size() >= kSpareDcs)
-        return;
-    EmptyKeepingStorage(node.mapped().clip);
-    EmptyKeepingStorage(node.mapped().visibleCache);
-    spareDcs.push_back(std::move(node));
+    EmptyKeepingStorage(it->second.clip);
+    EmptyKeepingStorage(it->second.visibleCache);
+    keptDcs.Erase(dcs, it);
 }
 
 Dc* Registry::FindDc(HDC dc, bool desktopLocked)

@@ -18,6 +18,8 @@
 #include <mutex>
 #include <vector>
 
+#include "kept_nodes.h"
+
 namespace gdi {
 
 // Handle ranges above 4 GiB, one per kind, apart from every other kind.
@@ -138,10 +140,10 @@ struct Registry {
     std::map<uintptr_t, Icon> icons;
     uint64_t iconSerial = 0;
     // The map nodes of released contexts, with the storage of their
-    // rectangle lists, kept for the next context entered: a game takes and
-    // releases a window's context every frame, and that should not reach
-    // the heap.
-    std::vector<std::map<uintptr_t, Dc>::node_type> spareDcs;
+    // rectangle lists, kept for the next context entered.
+    KeptNodes<std::map<uintptr_t, Dc>> keptDcs;
+
+    explicit Registry(size_t keptContexts) : keptDcs(keptContexts) {}
 
     // All of these expect the mutex held.
     // The context (a window or screen context of the desktop is entered on
