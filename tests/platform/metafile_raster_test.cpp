@@ -160,14 +160,7 @@ void PlainFill(Raster& raster, const std::vector<Figure>& figures, bool winding,
     std::vector<Edge> edges;
     double top = kFar, bottom = -kFar;
     for (const Figure& f : figures) {
-        double x0 = kFar, x1 = -kFar, y0 = kFar, y1 = -kFar;
-        for (const PointD& p : f) {
-            x0 = std::min(x0, p.x);
-            x1 = std::max(x1, p.x);
-            y0 = std::min(y0, p.y);
-            y1 = std::max(y1, p.y);
-        }
-        if (x1 < 0 || x0 > raster.Width() || y1 < 0 || y0 > raster.Height())
+        if (Beside(f.data(), f.size(), raster.Width(), raster.Height()))
             continue;
         for (size_t i = 0; i < f.size(); i++) {
             const PointD a = f[i], b = f[(i + 1) % f.size()];

@@ -34,21 +34,6 @@ void Grow(Figure& out, size_t extra)
         out.reserve(std::max(out.capacity() * 2, out.size() + extra));
 }
 
-// Whether a figure lies wholly beside the canvas. Such a figure changes no
-// count inside it: whatever it adds on a row it takes away again.
-bool Beside(const Figure& f, double width, double height)
-{
-    double x0 = kFar, x1 = -kFar, y0 = kFar, y1 = -kFar;
-    for (const PointD& p : f) {
-        x0 = std::min(x0, p.x);
-        x1 = std::max(x1, p.x);
-        y0 = std::min(y0, p.y);
-        y1 = std::max(y1, p.y);
-    }
-    return x1 < 0 || x0 > width || y1 < 0 || y0 > height;
-}
-
-
 }  // namespace
 
 void ArcPoints(double cx, double cy, double rx, double ry, double start, double sweep, Figure& out)
@@ -148,7 +133,7 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
     double top = kFar, bottom = -kFar;
     bool any = false;
     for (const Figure& f : figures) {
-        if (Beside(f, Width(), Height()))
+        if (scan::Beside(f.data(), f.size(), Width(), Height()))
             continue;
         for (size_t i = 0; i < f.size(); i++) {
             const PointD a = f[i], b = f[(i + 1) % f.size()];
@@ -237,10 +222,8 @@ void Raster::_disc(double cx, double cy, double r, COLORREF colour)
     const long firstRow = PixelAtOrRight(cy - r, Height());
     const long endRow = PixelAtOrRight(cy + r, Height());
     for (long y = firstRow; y < endRow; y++) {
-        const double dy = y + 0.5 - cy;
-        const double half = std::sqrt(std::max(0.0, r * r - dy * dy));
-        const long x0 = PixelAtOrRight(cx - half, Width());
-        const long x1 = PixelAtOrRight(cx + half, Width());
+        long x0 = 0, x1 = 0;
+        scan::DiscChord(cx, cy, r, y, Width(), x0, x1);
         if (x0 < x1)
             Span((int)y, (int)x0, (int)x1, colour);
     }

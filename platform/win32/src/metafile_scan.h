@@ -86,6 +86,32 @@ inline long PixelAtOrRight(double x, long limit)
     return (long)v;
 }
 
+// Whether the n points lie wholly beside a canvas width x height: a shape
+// of them changes no count inside it, whatever it adds on a row it takes
+// away again.
+inline bool Beside(const PointD* p, size_t n, double width, double height)
+{
+    double x0 = kFar, x1 = -kFar, y0 = kFar, y1 = -kFar;
+    for (size_t k = 0; k < n; k++) {
+        x0 = std::min(x0, p[k].x);
+        x1 = std::max(x1, p[k].x);
+        y0 = std::min(y0, p[k].y);
+        y1 = std::max(y1, p[k].y);
+    }
+    return x1 < 0 || x0 > width || y1 < 0 || y0 > height;
+}
+
+// The pixels of row y that a disc of radius r about (cx, cy) covers on a
+// canvas `width` wide: [x0, x1), empty when x0 >= x1. Its rows are those
+// from PixelAtOrRight(cy - r) up to PixelAtOrRight(cy + r).
+inline void DiscChord(double cx, double cy, double r, long y, long width, long& x0, long& x1)
+{
+    const double dy = y + 0.5 - cy;
+    const double half = std::sqrt(std::max(0.0, r * r - dy * dy));
+    x0 = PixelAtOrRight(cx - half, width);
+    x1 = PixelAtOrRight(cx + half, width);
+}
+
 // The points of a wide line as the pen's centre passes them: false when
 // one is not finite (the line draws nothing). Far points are clamped.
 inline bool WideCentres(const Figure& points, Figure& centres)

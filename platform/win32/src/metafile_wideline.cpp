@@ -155,14 +155,7 @@ private:
 // piece does not give one run entered downwards on its left.
 bool AddPiece(const PointD* corners, size_t n, RowRuns& runs)
 {
-    double x0 = kFar, x1 = -kFar, y0 = kFar, y1 = -kFar;
-    for (size_t k = 0; k < n; k++) {
-        x0 = std::min(x0, corners[k].x);
-        x1 = std::max(x1, corners[k].x);
-        y0 = std::min(y0, corners[k].y);
-        y1 = std::max(y1, corners[k].y);
-    }
-    if (x1 < 0 || x0 > runs.Width() || y1 < 0 || y0 > runs.Height())
+    if (scan::Beside(corners, n, runs.Width(), runs.Height()))
         return true;
     scan::Edge edges[4];
     size_t m = 0;
@@ -230,10 +223,8 @@ void AddDisc(double cx, double cy, double r, RowRuns& runs)
     for (long y = firstRow; y < endRow; y++) {
         if (runs.Full(y))
             continue;
-        const double dy = y + 0.5 - cy;
-        const double half = std::sqrt(std::max(0.0, r * r - dy * dy));
-        const long x0 = PixelAtOrRight(cx - half, runs.Width());
-        const long x1 = PixelAtOrRight(cx + half, runs.Width());
+        long x0 = 0, x1 = 0;
+        scan::DiscChord(cx, cy, r, y, runs.Width(), x0, x1);
         if (x0 < x1)
             runs.Add(y, x0, x1);
     }
