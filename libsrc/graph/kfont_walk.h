@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+#include "kfont_2.h"
+
 namespace kfontwalk {
 
 const unsigned char kDrawLead = 129;
@@ -39,6 +41,13 @@ void DrawForward(const char* s, Step step)
             return;
         i += n;
     }
+}
+
+// How far a character steps the pen as measuring counts it: a space half
+// the font's height, anything else the font's width of it.
+inline long Step(KFont& font, unsigned code)
+{
+    return code == ' ' ? font.GetHeight() / 2 : font.GetWidth(code);
 }
 
 }  // namespace kfontwalk

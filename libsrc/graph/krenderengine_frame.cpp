@@ -1039,11 +1039,10 @@ struct VisibleRun {
 VisibleRun FindVisibleRun(KFont& font, const char* text, long x, long width, long reach)
 {
     VisibleRun run;
-    const long space = font.GetHeight() / 2;
     bool started = false;
     long cx = x;
     kfontwalk::DrawForward(text, [&](unsigned code, size_t i, size_t n) {
-        const long step = code == ' ' ? space : font.GetWidth(code);
+        const long step = kfontwalk::Step(font, code);
         if (!started && cx + step + reach > 0) {
             started = true;
             run.begin = i;

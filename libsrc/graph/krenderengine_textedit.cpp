@@ -66,12 +66,6 @@ struct CodeReader {
     }
 };
 
-// A character's advance as the recorder measured it.
-long Advance(KFont& font, unsigned code)
-{
-    return code == ' ' ? font.GetHeight() / 2 : font.GetWidth(code);
-}
-
 const KRE_TEXT_PARAM* Param(const KRenderEngine::rectlist_node* n)
 {
     return reinterpret_cast<const KRE_TEXT_PARAM*>(n->param);
@@ -110,7 +104,7 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
             return false;
         if (ga == 0 || gb == 0 || ca != cb)
             break;
-        head += Advance(font, ca);
+        head += kfontwalk::Step(font, ca);
     }
     const long wa = p->rcSrc.right - p->rcSrc.left, wb = n->rcSrc.right - n->rcSrc.left;
     const long width = std::max(wa, wb);
@@ -125,7 +119,7 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
         if (!ra.Rest(ga > 0, ca, a, na) || !rb.Rest(gb > 0, cb, b, nb))
             return false;
         for (int i = na, j = nb; i > 0 && j > 0 && a[i - 1] == b[j - 1]; i--, j--)
-            tail += Advance(font, a[i - 1]);
+            tail += kfontwalk::Step(font, a[i - 1]);
         if (head >= width - tail)
             return true;  // the same characters in the same places
         if (head <= reach && tail <= reach)
