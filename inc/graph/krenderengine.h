@@ -543,6 +543,12 @@ private:
     void ThisFrame(rectlist* list, void* cursor, RECT& rect);
     void Replay(const rectlist_node* node);
     void _replaytext(const rectlist_node* node);
+    // Texts starting at one place on one line (their widths may differ).
+    static bool SameTextPlace(const Node* p, const Node* n)
+    {
+        return p->rcDst.left == n->rcDst.left && p->rcDst.top == n->rcDst.top &&
+               p->rcDst.bottom == n->rcDst.bottom;
+    }
     // Texts: n drawn where p was, with its font and colour, so that only
     // the characters that differ need redrawing.
     static bool EditableText(const Node* p, const Node* n);

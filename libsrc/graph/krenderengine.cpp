@@ -573,9 +573,7 @@ inline void KRenderEngine::_reprint(Node* p, SPRITE_DATA* dst, long h, long x, l
     const long w = p->rcSrc.right - p->rcSrc.left;
     const long left = AlignedLeft(x, w, align);
     FillText(node, dst, p->op, left, y, w, h, uintptr_t(block));
-    _stepother(node, p,
-               p->rcDst.left == node->rcDst.left && p->rcDst.top == node->rcDst.top &&
-                   p->rcDst.bottom == node->rcDst.bottom);
+    _stepother(node, p, SameTextPlace(p, node));
     Append(m_pRecord);
 }
 
@@ -686,9 +684,7 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
 
     FillText(node, dst, op, left, y, w, h, uintptr_t(at));
     if (m_bStep) {
-        const bool equal = same && prev->rcDst.left == node->rcDst.left &&
-                           prev->rcDst.top == node->rcDst.top &&
-                           prev->rcDst.bottom == node->rcDst.bottom;
+        const bool equal = same && SameTextPlace(prev, node);
         if (!equal && prev != NULL && node->dst == m_sprCut && EditableText(prev, node))
             _stepedit(node, prev);
         else

@@ -76,8 +76,7 @@ const KRE_TEXT_PARAM* Param(const KRenderEngine::rectlist_node* n)
 bool KRenderEngine::EditableText(const Node* p, const Node* n)
 {
     if (n->op != KRE_OP_PRINTF || p->op != KRE_OP_PRINTF || p->dst != n->dst ||
-        (p->state & KRE_STATE_STALE) != 0 || p->rcDst.left != n->rcDst.left ||
-        p->rcDst.top != n->rcDst.top || p->rcDst.bottom != n->rcDst.bottom)
+        (p->state & KRE_STATE_STALE) != 0 || !SameTextPlace(p, n))
         return false;
     const KRE_TEXT_PARAM* a = Param(p);
     const KRE_TEXT_PARAM* b = Param(n);
