@@ -26,6 +26,18 @@ public:
     // True when a marked cell lies under r.
     bool Touches(const RECT& r) const;
 
+    // Covers: for each row of a column of cells, the list position of the
+    // last command that paints all of it whatever lies under it. A change
+    // under covers drawn after it, which did not change, shows nowhere.
+    // BeginCovers starts a frame of that many commands with no cover.
+    void BeginCovers(long commands);
+    // Takes the command at list position pos as the cover of the rows of r
+    // in every column of cells wholly inside r (r clipped to the sprite).
+    void Cover(const RECT& r, long pos);
+    // Marks the cells r touches where covers after list position pos leave
+    // a row of r shown; counts those it marks and those left hidden.
+    void MarkUncovered(const RECT& r, long pos, long& shown, long& hidden);
+
     // Marked cells under r, and cells under r in all.
     void CountUnder(const RECT& r, long& marked, long& cells) const;
 
@@ -72,6 +84,10 @@ private:
     int m_shift = 0;
     long m_marked = 0;
     std::vector<uint8_t> m_marks;   // one per cell, row by row
+    // Per column of cells, one per row: m_coverBase + 1 + the position of
+    // the cover, and at most m_coverBase where this frame has none.
+    std::vector<int32_t> m_covers;
+    int32_t m_coverBase = 0, m_coverEnd = 0;
     std::vector<int> m_owner;       // the merged rectangle of each marked cell
     std::vector<RECT> m_rects;
     std::vector<RECT> m_fit;        // per rectangle: the bounds fitted so far

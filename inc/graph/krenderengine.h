@@ -567,7 +567,17 @@ private:
     void _indexprevious();
     void _matchprevious(Node* prev, long i);
     void _vanishupto(Node* stop);
-    void _adddirty(const RECT& r, bool vanished);
+    // A rectangle to redraw, kept as it was found: where its change lies in
+    // the list decides which covers hide it.
+    struct Change {
+        RECT rect;
+        long pos;     // hidden only by covers after this list position
+        Node* fresh;  // the new command drawn there; null for what is gone
+    };
+    void _adddirty(const RECT& r, bool vanished, long pos, Node* fresh = NULL);
+    void _findcovers(long first);
+    void _hidechanges();
+    void _addshown(const Change& c);
     bool _mostlydirty(long fresh, long seen, long total) const;
     size_t _spreaduncut(size_t most);
     KDirtyGrid* _choosegrid();
@@ -625,6 +635,9 @@ private:
     std::vector<uintptr_t> m_window;   // _window's sprite header and row pointers
     std::vector<RECT> m_dirty;         // the rectangles this frame redraws
     std::vector<RECT> m_vanished;      // of the commands that vanished, in list order
+    std::vector<Change> m_changes;     // every rectangle added to m_dirty while matching
+    long m_nBuildPos = 0;              // list position of the command being matched
+    long m_nHidden = 0;                // changes hidden in whole or part this frame
     RECT m_dirtyBox = {0, 0, 0, 0};    // the bounds of m_dirty
     std::vector<Node*> m_uncut;        // uncuttable unchanged commands (null once spread)
     long m_nMatchedOrder;  // list order of the last previous command matched
@@ -652,6 +665,7 @@ private:
     struct StepMiss {
         Node* node;  // the recorded command
         Node* prev;  // the previous command at its place, or null
+        long pos;    // that place in both lists
         bool edit;   // node is prev's text edited (EditableText)
     };
     bool m_bStep;                     // this frame is still matched in step

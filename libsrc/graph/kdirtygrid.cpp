@@ -1,7 +1,40 @@
 // KDirtyGrid: marked cells of a grid merged into disjoint rectangles.
 #include "kdirtygrid.h"
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <emmintrin.h>
+
+namespace {
+
+// Four rows at a time: a tile's cover is a few dozen rows of each column.
+void FillRows(int32_t* p, long n, int32_t v)
+{
+    const __m128i w = _mm_set1_epi32(v);
+    long i = 0;
+    for (; i + 4 <= n; i += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), w);
+    for (; i < n; i++)
+        p[i] = v;
+}
+
+// True when each of the n covers from p lies after `after`.
+bool AllAfter(const int32_t* p, long n, int32_t after)
+{
+    const __m128i a = _mm_set1_epi32(after);
+    long i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(_mm_cmpgt_epi32(v, a)) != 0xFFFF)
+            return false;
+    }
+    for (; i < n; i++)
+        if (p[i] <= after)
+            return false;
+    return true;
+}
+
+}  // namespace
 
 void KDirtyGrid::Reset(long w, long h, int shift)
 {
@@ -58,6 +91,65 @@ void KDirtyGrid::Mark(const RECT& r)
         }
         m_marked += n - countMarks(row, n);
         std::memset(row, 1, size_t(n));
+    }
+}
+
+// A frame's covers count from where the last frame's ended, so older ones
+// read as no cover without clearing them; only when the count would wrap
+// (or the grid's size changed) are they cleared.
+void KDirtyGrid::BeginCovers(long commands)
+{
+    const size_t size = size_t(m_cols * m_h);
+    const int64_t count = std::min<int64_t>(commands, INT32_MAX / 2);
+    if (m_covers.size() != size || int64_t(m_coverEnd) + count + 1 > INT32_MAX) {
+        m_covers.assign(size, 0);
+        m_coverEnd = 0;
+    }
+    m_coverBase = m_coverEnd;
+    m_coverEnd = int32_t(m_coverBase + count + 1);
+}
+
+// Covers are kept for each row of each column of cells, a column's rows
+// side by side: a command that paints a column's full width over some rows
+// covers those rows, whichever cell they fall in, so covers that do not
+// line up with the cells (a tile a pixel off the grid, two half tiles)
+// still hide what lies under them.
+void KDirtyGrid::Cover(const RECT& r, long pos)
+{
+    // A column cut short by the sprite's edge counts whole when r reaches
+    // the edge.
+    const long cell = 1L << m_shift;
+    const long t = std::max(long(r.top), 0L), b = std::min(long(r.bottom), m_h);
+    if (t >= b)
+        return;
+    const long x0 = (std::max(long(r.left), 0L) + cell - 1) >> m_shift;
+    const long x1 = r.right >= m_w ? m_cols : std::max(long(r.right), 0L) >> m_shift;
+    for (long x = x0; x < x1; x++)
+        FillRows(&m_covers[size_t(x * m_h + t)], b - t, m_coverBase + int32_t(pos) + 1);
+}
+
+void KDirtyGrid::MarkUncovered(const RECT& r, long pos, long& shown, long& hidden)
+{
+    shown = hidden = 0;
+    long x0, y0, x1, y1;
+    if (!cellRange(r, x0, y0, x1, y1))
+        return;
+    const long cell = 1L << m_shift;
+    const int32_t after = m_coverBase + int32_t(pos) + 1;
+    for (long y = y0; y < y1; y++) {
+        // Only the rows of r in this cell need hiding.
+        const long t = std::max(long(r.top), y * cell);
+        const long b = std::min({long(r.bottom), (y + 1) * cell, m_h});
+        uint8_t* row = &m_marks[size_t(y * m_cols)];
+        for (long x = x0; x < x1; x++) {
+            if (AllAfter(&m_covers[size_t(x * m_h + t)], b - t, after)) {
+                hidden++;
+                continue;
+            }
+            shown++;
+            m_marked += 1 - row[x];
+            row[x] = 1;
+        }
     }
 }
 

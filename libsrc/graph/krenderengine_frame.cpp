@@ -148,18 +148,39 @@ bool IsText(const KRenderEngine::rectlist_node* n)
 }
 
 // The scaled blits and diagonal lines cannot be cut into bands: a band of
-// them is not the same drawing on fewer pixels. Text can: a band of it is
-// the text drawn on a window of the sprite (its source rectangle keeps
-// where the whole text lies).
+// them is not the same drawing on fewer pixels. Nor can the blits through
+// an alpha sprite, whose origin in it lies in their shared parameter block
+// (they never match a previous command, so only a change hidden in part
+// would cut them). Text can: a band of it is the text drawn on a window of
+// the sprite (its source rectangle keeps where the whole text lies).
 bool IsCuttable(const KRenderEngine::rectlist_node* n)
 {
     const uint32_t uncuttable = 1u << KRE_OP_BLT_ZOOM | 1u << KRE_OP_BLT_ZOOM_ALPHA |
-                                1u << KRE_OP_BLT_ZOOM_CK;
+                                1u << KRE_OP_BLT_ZOOM_CK | 1u << KRE_OP_BLT_ALPHA_SPR |
+                                1u << KRE_OP_FILL_ALPHA_SPR;
     if (n->op < 32 && (uncuttable >> n->op & 1u))
         return false;
     if (n->op == KRE_OP_LINE)
         return n->rcDst.right - n->rcDst.left <= 1 || n->rcDst.bottom - n->rcDst.top <= 1;
     return true;
+}
+
+// True when node paints every pixel of its rectangle on the sprite whatever
+// lay under it: a fill, or a plain blit from another 16-bit sprite whose
+// source rectangle lies inside it (a blit clipped by its source paints less
+// than its rectangle).
+bool PaintsOver(const KRenderEngine::rectlist_node* n)
+{
+    const RECT& d = n->rcDst;
+    if (d.left >= d.right || d.top >= d.bottom)
+        return false;
+    if (n->op == KRE_OP_CLEAR)
+        return true;
+    if (n->op != KRE_OP_BLT || n->src == NULL || n->src == n->dst ||
+        KcmBitsPerPixel(n->src->kcm) != 16 || KcmBitsPerPixel(n->dst->kcm) != 16)
+        return false;
+    const RECT& s = n->rcSrc;
+    return s.left >= 0 && s.top >= 0 && s.right <= n->src->width && s.bottom <= n->src->height;
 }
 
 // piece = node drawn only inside r, a rectangle within its destination.
@@ -476,8 +497,8 @@ void KRenderEngine::_vanishupto(Node* stop)
     const long count = long(m_pPrev->list.GetCount());
     for (long i = m_nMatchedOrder + 1; i < count && m_prevNext != stop;
          i++, m_prevNext = m_prevNext->m_pNext) {
-        if (m_prevNext->dst == m_sprCut)
-            _adddirty(m_prevNext->rcDst, true);
+        if (m_prevNext->dst == m_sprCut)  // under all that is matched from here on
+            _adddirty(m_prevNext->rcDst, true, m_nBuildPos - 1);
     }
 }
 
@@ -495,14 +516,78 @@ bool KRenderEngine::_touchesdirty(const rectlist_node* node) const
     return false;
 }
 
-// A rectangle to redraw: of a new or changed command, or of a vanished one
-// (whose area is redrawn from what lies under it).
-void KRenderEngine::_adddirty(const RECT& r, bool vanished)
+// A rectangle to redraw: of a new or changed command (fresh), or of a
+// vanished one (whose area is redrawn from what lies under it). Only covers
+// after list position pos can hide it.
+void KRenderEngine::_adddirty(const RECT& r, bool vanished, long pos, Node* fresh)
 {
     m_dirty.push_back(r);
     if (vanished)
         m_vanished.push_back(r);
     m_grids[0].Mark(r);
+    m_changes.push_back(Change{r, pos, fresh});
+}
+
+// Every command of this frame that did not change and paints over what
+// lies under it is the cover of the rows it fills; first is the list
+// position of the first change.
+void KRenderEngine::_findcovers(long first)
+{
+    KDirtyGrid& grid = m_grids[0];
+    const long count = long(m_pRecord->list.GetCount());
+    grid.BeginCovers(count);
+    // What comes before the first change hides none.
+    Node* node = m_pRecord->list.GetHead();
+    for (long i = 0; i < count; i++, node = node->m_pNext)
+        if (i > first && !IsNotProcessNode(node) && node->dst == m_sprCut && PaintsOver(node))
+            grid.Cover(node->rcDst, i);
+}
+
+// Changes past the dirty-rectangle budget, about to be redrawn in the cells
+// of a grid or whole: those under covers drawn after them are seen
+// nowhere, so they are marked again, only where they show.
+void KRenderEngine::_hidechanges()
+{
+    KDirtyGrid& grid = m_grids[0];
+    grid.Reset(m_sprCut->width, m_sprCut->height, kFineShift);
+    m_dirty.clear();
+    m_vanished.clear();
+    long first = long(m_pRecord->list.GetCount());
+    for (const Change& c : m_changes)
+        first = std::min(first, c.pos);
+    _findcovers(first);
+    for (const Change& c : m_changes)
+        _addshown(c);
+}
+
+// One change, once covers are known: only its cells that a later cover
+// leaves shown are marked. A new command hidden in part is no longer drawn
+// whole (it would paint over the covers, which are not redrawn there) but
+// like an unchanged one, only where the frame is dirty; a rectangle hidden
+// in part is redrawn, where it shows, from everything under and over it.
+void KRenderEngine::_addshown(const Change& c)
+{
+    KDirtyGrid& grid = m_grids[0];
+    if (c.fresh != NULL && !IsCuttable(c.fresh)) {  // drawn whole whatever covers it
+        m_dirty.push_back(c.rect);
+        grid.Mark(c.rect);
+        return;
+    }
+    long shown = 0, hidden = 0;
+    grid.MarkUncovered(c.rect, c.pos, shown, hidden);
+    if (hidden == 0 && c.fresh != NULL) {
+        m_dirty.push_back(c.rect);
+        return;
+    }
+    if (hidden > 0) {
+        m_nHidden++;
+        if (c.fresh != NULL)
+            ClrStateNotProcess(c.fresh);
+    }
+    if (shown > 0) {
+        m_dirty.push_back(c.rect);
+        m_vanished.push_back(c.rect);
+    }
 }
 
 // True once the changes cover so much of the cut sprite that drawing the
@@ -523,6 +608,9 @@ void KRenderEngine::BuildingFrame()
 {
     m_dirty.clear();
     m_vanished.clear();
+    m_changes.clear();
+    m_nHidden = 0;
+    m_nBuildPos = 0;
     m_nMisses = 0;
     m_nLastMissAt = -2;
     m_bIndexed = false;
@@ -537,7 +625,8 @@ void KRenderEngine::BuildingFrame()
     // frame no larger than those before it allocates nothing.
     const size_t most = size_t(prevCount) + m_pRecord->list.GetCount();
     m_dirty.reserve(most);
-    m_vanished.reserve(size_t(prevCount));
+    m_changes.reserve(most);
+    m_vanished.reserve(most);
     m_uncut.reserve(most);
     m_uncutMarked.reserve(most);
     m_prevIndex.reserve(size_t(prevCount));
@@ -558,6 +647,7 @@ void KRenderEngine::BuildingFrame()
     // something changed: an unchanged frame draws nothing of the cut sprite.
     Node* kept = NULL;  // the last command left in the recording list
     long fresh = 0, matched = 0, edited = 0;
+    long moved = 0;  // commands taken out of the recording list so far
     // Once the changes cover most of the cut sprite, the frame is drawn whole
     // and the rest need not be matched.
     bool whole = false;
@@ -589,6 +679,7 @@ void KRenderEngine::BuildingFrame()
         Node* next = node->m_pNext;
         if (haveCut && node->dst == m_sprCut) {
             kept = node;
+            m_nBuildPos = long(i) - moved;
             if (!whole) {
                 if (IsInList(m_pPrev, node)) {
                     matched++;
@@ -601,19 +692,23 @@ void KRenderEngine::BuildingFrame()
                 } else {
                     SetStateNotProcess(node);
                     fresh++;
-                    _adddirty(node->rcDst, false);
+                    _adddirty(node->rcDst, false, m_nBuildPos, node);
                     whole = _mostlydirty(fresh, long(i) + 1, long(count));
                 }
             }
         } else {
             AddToList(m_pDraw, node, true);
             m_pRecord->list.DeleteNext(kept);
+            moved++;
         }
         node = next;
         i++;
     }
     if (haveCut && !whole) {
+        m_nBuildPos = long(count) - moved;
         _vanishupto(NULL);  // the previous commands after the last match
+        if (m_dirty.size() > kMaxDirtyRects)
+            _hidechanges();
         whole = _mostlydirty(0, 1, 1);
     }
     _finishbuild(whole, haveCut && (whole || fresh + edited + prevCount - matched > 0));
@@ -644,12 +739,14 @@ void KRenderEngine::_finishbuild(bool whole, bool changed)
                 whole = grid == NULL;
             }
         }
-        // Room in the work list for more than the most any frame needed:
-        // once that falls short, it doubles, so it grows seldom and a
-        // steady frame allocates nothing.
+        // Room in the work list for twice the most any frame needed: once
+        // that falls short, the list's nodes at least double, so it grows
+        // seldom (a few times, however slowly the most creeps up as frames
+        // meet new places) and a steady frame allocates nothing.
         const DWORD most = DWORD(m_nMostWork);
-        if (m_pWork->list.GetNodeCount() - m_pWork->list.GetCount() < most + most / 4)
-            m_pWork->list.Reserve(2 * most);
+        const DWORD nodes = m_pWork->list.GetNodeCount();
+        if (nodes - m_pWork->list.GetCount() < 2 * most)
+            m_pWork->list.Reserve(std::max(3 * most, 2 * nodes));
         if (whole) {
             // Drawn whole: while the cut sprite is the back screen, Render
             // replays the recorded commands themselves; another cut sprite
@@ -681,19 +778,22 @@ bool KRenderEngine::_buildinstep()
     long fresh = 0;
     const long count = long(m_pRecord->list.GetCount());
     for (const StepMiss& m : m_stepMisses) {
+        m_nBuildPos = m.pos;
         if (m.edit && _textedit(m.prev, m.node))
             continue;  // only its changed characters are dirty
         SetStateNotProcess(m.node);
         fresh++;
-        _adddirty(m.node->rcDst, false);
+        _adddirty(m.node->rcDst, false, m.pos, m.node);
         if (m.prev != NULL && m.prev->dst == m_sprCut)
-            _adddirty(m.prev->rcDst, true);
+            _adddirty(m.prev->rcDst, true, m.pos);
     }
     // The previous commands past the last place recorded are gone.
     Node* p = m_stepPrev;
     for (long i = 0; i < m_nStepLeft; i++, p = p->m_pNext)
         if (p->dst == m_sprCut)
-            _adddirty(p->rcDst, true);
+            _adddirty(p->rcDst, true, count);
+    if (m_dirty.size() > kMaxDirtyRects)
+        _hidechanges();
     const bool changed = !m_stepMisses.empty() || m_nStepLeft > 0;
     const bool whole = changed && _mostlydirty(fresh, count, count);
     _finishbuild(whole, changed);
@@ -739,7 +839,7 @@ void KRenderEngine::_stepmiss(Node* n, Node* p)
         return;
     }
     m_nStepLastMiss = at;
-    m_stepMisses.push_back(StepMiss{n, p, false});
+    m_stepMisses.push_back(StepMiss{n, p, at, false});
 }
 
 // A new frame starts matching in step with the previous one from its head.

@@ -127,7 +127,7 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
     RECT span = n->rcDst;
     span.left = n->rcSrc.left + head - reach;
     span.right = n->rcSrc.left + width - tail + reach;
-    _adddirty(span, true);
+    _adddirty(span, true, m_nBuildPos);
     return true;
 }
 
@@ -139,7 +139,7 @@ void KRenderEngine::_stepedit(Node* n, Node* p)
         m_bStep = false;
         return;
     }
-    m_stepMisses.push_back(StepMiss{n, p, true});
+    m_stepMisses.push_back(StepMiss{n, p, m_nStepPos - 1, true});
 }
 
 // While searching: when the previous command after the last match is a

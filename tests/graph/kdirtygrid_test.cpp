@@ -146,4 +146,78 @@ TEST(DirtyGrid, MergedRectanglesCoverTheMarkedCellsOnce)
     }
 }
 
+// Covers against a picture of the last cover over each pixel. A cell of a
+// rectangle is left unmarked only when every pixel of the rectangle in it
+// lies under covers after the rectangle's position (what shows is never
+// hidden), and whenever each row of the rectangle in it is painted across
+// the cell's whole width by one such cover (a tile a pixel off the cells, or
+// two tiles one above the other, hide what lies under them). Covers of an
+// earlier frame hide nothing, also once the count has wrapped.
+TEST(DirtyGrid, CoversHideOnlyWhatLaterCoversPaint)
+{
+    std::mt19937 rng(23);
+    KDirtyGrid grid;  // one grid throughout: earlier frames' covers stay in its memory
+    for (int round = 0; round < 300; round++) {
+        const long w = round % 3 ? 50 : 1 + long(rng() % 200);
+        const long h = round % 3 ? 40 : 1 + long(rng() % 150);
+        const int shift = 2 + int(rng() % 4);
+        const long cell = 1L << shift, cols = (w + cell - 1) / cell;
+        grid.Reset(w, h, shift);
+        if (round % 50 == 49)
+            grid.BeginCovers(0x7FFFFFFF / 2);  // the next frame's count wraps
+        const long commands = 40;
+        grid.BeginCovers(commands);
+        std::vector<int> last(size_t(w * h), -1);      // per pixel
+        std::vector<int> across(size_t(cols * h), -1);  // per row of a column of cells
+        for (long pos = 0; pos < commands; pos++) {
+            if (rng() % 2)
+                continue;
+            const LONG l = LONG(rng() % unsigned(w + 20)) - 10;
+            const LONG t = LONG(rng() % unsigned(h + 20)) - 10;
+            const RECT r{l, t, l + 1 + LONG(rng() % 50), t + 1 + LONG(rng() % 50)};
+            grid.Cover(r, pos);
+            for (long y = std::max<long>(r.top, 0); y < std::min<long>(r.bottom, h); y++) {
+                for (long x = std::max<long>(r.left, 0); x < std::min<long>(r.right, w); x++)
+                    last[size_t(y * w + x)] = int(pos);
+                for (long cx = 0; cx < cols; cx++)
+                    if (r.left <= cx * cell && r.right >= std::min((cx + 1) * cell, w))
+                        across[size_t(cx * h + y)] = int(pos);
+            }
+        }
+        for (int q = 0; q < 30; q++) {
+            const RECT r = RandomRect(rng, w, h);
+            const long pos = long(rng() % commands);
+            long shown = -1, hidden = -1, wantShown = 0, wantHidden = 0;
+            std::vector<RECT> shownCells;
+            for (long cy = 0; cy * cell < h; cy++)
+                for (long cx = 0; cx < cols; cx++) {
+                    const long x0 = std::max<long>(r.left, std::max(cx * cell, 0L));
+                    const long x1 = std::min<long>(r.right, std::min((cx + 1) * cell, w));
+                    const long y0 = std::max<long>(r.top, std::max(cy * cell, 0L));
+                    const long y1 = std::min<long>(r.bottom, std::min((cy + 1) * cell, h));
+                    if (x0 >= x1 || y0 >= y1)
+                        continue;
+                    bool painted = true, rowsAcross = true;
+                    for (long y = y0; y < y1; y++) {
+                        rowsAcross &= across[size_t(cx * h + y)] > pos;
+                        for (long x = x0; x < x1; x++)
+                            painted &= last[size_t(y * w + x)] > pos;
+                    }
+                    ASSERT_TRUE(painted || !rowsAcross) << "round " << round;
+                    if (rowsAcross) {
+                        wantHidden++;
+                    } else {
+                        wantShown++;
+                        shownCells.push_back(RECT{LONG(x0), LONG(y0), LONG(x0 + 1), LONG(y0 + 1)});
+                    }
+                }
+            grid.MarkUncovered(r, pos, shown, hidden);
+            ASSERT_EQ(shown, wantShown) << "round " << round << " query " << q;
+            ASSERT_EQ(hidden, wantHidden) << "round " << round << " query " << q;
+            for (const RECT& c : shownCells)
+                ASSERT_TRUE(grid.Touches(c)) << "round " << round;
+        }
+    }
+}
+
 }  // namespace

@@ -382,6 +382,93 @@ TEST_F(RandomFrames, FramesMatchedAsRecordedEqualFullRedraws)
     }
 }
 
+// Layers of tiles over one another, as a tile map's are, with sprites,
+// texts and lines between them; each frame some tiles move a pixel or
+// change how they are drawn, and some of the rest move. A change under a
+// later tile that paints over it is not redrawn. The tiles are of every
+// sort: plain, fills, colour-keyed, clipped by their source, from a grey
+// sprite (which draws nothing here), some a pixel off the grid, some
+// reaching past the screen's edges; the picture is the full redraw's.
+TEST_F(RandomFrames, ChangesUnderLayersOfTilesEqualFullRedraws)
+{
+    const long w = kBigW + 7, h = kBigH + 5;  // edges cut the last cells short
+    enum TileSort { kPlain, kFill, kKeyed, kClipped, kGrey, kHalf, kSorts };
+    struct Tile {
+        int sort;
+        long x, y;
+    };
+    int hiddenFrames = 0;
+    for (uint32_t seq = 0; seq < 16; seq++) {
+        SCOPED_TRACE(testing::Message() << "sequence " << seq);
+        Side cut(true, seq, w, h), full(false, seq, w, h);
+        KSprite* tiles[2];
+        for (Side* side : {&cut, &full}) {
+            std::mt19937 paint(seq);
+            KSprite* t = side->g.CreateSprite(32, 32, KCM_R5G6B5, KSPR_COLORKEY);
+            Side::Paint(t, paint, true);
+            side->sprites.push_back(t);  // released with the others
+            tiles[side == &cut ? 0 : 1] = t;
+        }
+        std::mt19937 rng(13000 + seq);
+        std::vector<Tile> layer;
+        std::vector<Item> between;
+        for (int l = 0; l < 3; l++)
+            for (long cy = 0; cy * 32 < h; cy++)
+                for (long cx = 0; cx * 32 < w; cx++) {
+                    const unsigned r = rng() % 20;
+                    const int sort = r < 12 ? kPlain : int(r - 12) % kSorts;
+                    const long off = rng() % 4 == 0 ? long(rng() % 7) - 3 : 0;
+                    layer.push_back(Tile{sort, cx * 32 + off, cy * 32 - off});
+                    Item it = RandomItem(rng, w, h);
+                    if (it.kind == kAlphaSpr || it.kind == kFillAlpha)
+                        it.kind = kBltCk;  // those never match: every frame would be searched
+                    if (rng() % 2) {  // on the tile before it, as a sprite stands on one
+                        it.x = cx * 32 + long(rng() % 16);
+                        it.y = cy * 32 + long(rng() % 16);
+                    }
+                    between.push_back(it);
+                }
+        for (int frame = 0; frame < 10; frame++) {
+            for (Tile& t : layer) {
+                const unsigned r = rng() % 100;
+                if (r < 4)
+                    t.y ^= 1;
+                else if (r < 6)
+                    t.x += rng() % 2 ? 1 : -1;
+                else if (r < 7)
+                    t.sort = int(rng() % kSorts);
+            }
+            for (Item& it : between)
+                if (rng() % 20 == 0)
+                    it.x += long(rng() % 5) - 2;
+            if (frame % 4 == 3)  // commands come and go: the frame is searched
+                between.erase(between.begin() + long(rng() % between.size()));
+            for (Side* side : {&cut, &full}) {
+                KSprite* back = side->g.GetBackScreen();
+                KSprite* tile = tiles[side == &cut ? 0 : 1];
+                side->bg->Draw(0, 0);
+                for (size_t i = 0; i < layer.size(); i++) {
+                    const Tile& t = layer[i];
+                    switch (t.sort) {
+                    case kPlain: tile->Draw(t.x, t.y); break;
+                    case kFill: back->Clear(t.x, t.y, 32, 32, WORD(0x1111 * (i % 7 + 1))); break;
+                    case kKeyed: tile->Draw_ck(t.x, t.y); break;
+                    case kClipped: back->Blt(t.x, t.y, tile, -3, 0, 36, 32); break;
+                    case kGrey: side->alpha->Draw(t.x, t.y); break;
+                    default: back->Blt(t.x, t.y + 16, tile, 0, 16, 32, 32); break;
+                    }
+                    if (i % 3 == 0 && i / 3 < between.size())
+                        side->Record(between[i / 3]);
+                }
+                side->g.Render();
+            }
+            hiddenFrames += KRenderEngineAccess::HiddenChanges(cut.g.GetRenderEngine()) > 0;
+            ASSERT_NO_FATAL_FAILURE(ExpectSamePictures(cut, full, w, h, seq, frame));
+        }
+    }
+    EXPECT_GT(hiddenFrames, 60);  // hidden changes are what these frames exercise
+}
+
 // A font whose glyphs reach past their advance on both sides (a bearing
 // below zero, letters wider than their step), as real glyphs do, in a
 // pattern of their code: a changed character changes pixels under its

@@ -331,6 +331,103 @@ TEST_F(RenderEngine, MovedSpriteRedrawsOnlyTheOldAndNewRectangles)
     EXPECT_EQ(desktop::PresentCount(hwnd), 1);  // only the first frame
 }
 
+// Changes past the dirty-rectangle budget under a command drawn after them
+// that did not change and paints over them show nowhere: they are not
+// redrawn. Commands that do not paint every pixel of their rectangle hide
+// nothing (colour-keyed, clipped by their source, from a grey sprite, which
+// draws nothing on this screen), nor does one drawn before the changes or
+// one that changed itself. Changes matched in step with the last frame and
+// changes in a row (matched by a search) alike; the picture is always the
+// full redraw's.
+TEST_F(RenderEngine, ChangesUnderUnchangedCoversAreNotRedrawn)
+{
+    KSprite* bg = Solid(kW, kH, 0x0011);
+    KSprite* tile = Solid(32, 32, 0x07E0);
+    KSprite* narrow = Solid(24, 32, 0x07E1);
+    KSprite* grey = Solid(32, 32, 0x80, KCM_GRAY);
+    std::vector<KSprite*> bits;
+    for (int i = 0; i < 30; i++)
+        bits.push_back(Solid(4, 4, WORD(0xF800 + i * 37)));
+    enum Cover {
+        kTile, kFill, kTwoTiles, kTileFirst, kKeyed, kClippedSource, kMoved, kGrey, kHalf, kGoneOver
+    };
+    struct Case {
+        const char* name;
+        Cover cover;
+        bool hidden;  // some change hidden
+        bool drawn;   // something redrawn
+    };
+    const Case cases[] = {
+        {"plain tile", kTile, true, false},
+        {"fill", kFill, true, false},
+        {"two tiles meeting inside a cell", kTwoTiles, true, false},
+        {"tile before the changes", kTileFirst, false, true},
+        {"colour-keyed tile", kKeyed, false, true},
+        {"source narrower than the rectangle", kClippedSource, false, true},
+        {"tile that moved", kMoved, false, true},
+        {"grey tile", kGrey, false, true},
+        {"tile over half the changes", kHalf, true, true},
+        {"tile under a sprite that went", kGoneOver, true, true},
+    };
+    auto record = [&](Cover cover, int frame, bool inStep) {
+        bg->Draw(0, 0);
+        if (cover == kTileFirst)
+            tile->Draw(0, 0);
+        for (int i = 0; i < 40; i++)  // kept: the frame is not taken as a new picture
+            back->Clear(kW - 2, kH - 1, 1, 1, 0x4321);
+        for (size_t i = 0; i < bits.size(); i++) {
+            bits[i]->Draw(long(i * 7 % 28) + frame, long(i * 5 % 28));
+            if (inStep)  // an unchanged command between two changes
+                back->Clear(kW - 1, kH - 1, 1, 1, 0x1234);
+        }
+        switch (cover) {
+        case kTile: tile->Draw(0, 0); break;
+        case kFill: back->Clear(0, 0, 32, 32, 0x07E0); break;
+        case kTwoTiles:
+            back->Blt(0, 0, tile, 0, 0, 32, 17);
+            back->Blt(0, 17, tile, 0, 17, 32, 32);
+            break;
+        case kKeyed: tile->Draw_ck(0, 0); break;
+        case kClippedSource: back->Blt(0, 0, narrow, 0, 0, 32, 32); break;
+        case kMoved: tile->Draw(frame, 0); break;
+        case kGrey: grey->Draw(0, 0); break;
+        case kHalf: tile->Draw(16, 0); break;
+        case kGoneOver:
+            tile->Draw(0, 0);
+            if (frame == 0)  // drawn over the tile, then gone: the tile does not hide it
+                bits[0]->Draw(8, 8);
+            back->Clear(kW - 1, kH - 2, 1, 1, 0x5678);
+            break;
+        default: break;
+        }
+    };
+    auto picture = [&] {
+        std::vector<WORD> px;
+        for (long y = 0; y < kH; y++)
+            for (long x = 0; x < kW; x++)
+                px.push_back(BackPx(x, y));
+        return px;
+    };
+    for (const Case& c : cases) {
+        for (bool inStep : {true, false}) {
+            SCOPED_TRACE(testing::Message() << c.name << (inStep ? ", in step" : ", in a row"));
+            record(c.cover, 0, inStep);
+            Frame();
+            record(c.cover, 1, inStep);
+            const int drawn = Frame();
+            EXPECT_EQ(Access::HiddenChanges(engine) > 0, c.hidden);
+            EXPECT_EQ(drawn > 0, c.drawn) << drawn << " commands drawn";
+            const std::vector<WORD> got = picture();
+            g.SetCutMode(false);
+            record(c.cover, 1, inStep);
+            Frame();
+            g.SetCutMode(true);
+            g.SetCutSpr(g.GetBackScreenData());
+            EXPECT_EQ(got, picture());
+        }
+    }
+}
+
 TEST_F(RenderEngine, VanishedAreaNobodyCoversKeepsItsPixels)
 {
     KSprite* bg = Solid(32, 32, 0x0011);

@@ -35,6 +35,8 @@ struct KRenderEngineAccess {
     {
         return e->m_lastMode == KRenderEngine::kFrameBox;
     }
+    // Changes of the last frame found hidden in whole or part under covers.
+    static long HiddenChanges(KRenderEngine* e) { return e->m_nHidden; }
     static DWORD RecordCapacity(KRenderEngine* e) { return e->m_pRecord->capacity; }
     // Text recorded as it is, without formatting (and its 255-byte cut).
     static void Text(KRenderEngine* e, SPRITE_DATA* dst, KFont* font, long x, long y,
