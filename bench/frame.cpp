@@ -384,8 +384,10 @@ int Profile(int commands, Case c, long frames)
 }
 
 // `--area COMMANDS` prints how much of the screen the 10 % case changes:
-// the pixels under the old and new rectangles of what changed, then with
-// the status texts that touch them (a text is redrawn whole), then as the
+// the pixels under the old and new rectangles of what changed, the part of
+// them not hidden under a tile drawn later that stayed in place (the least
+// a frame must redraw), then with the status texts that touch them (a text
+// is redrawn whole), then as the
 // engine's 16-pixel cells cover them; and the share of a full redraw's
 // pixels that lies in those areas. No redraw of the changed area can cost
 // less than drawing its pixels.
@@ -394,7 +396,7 @@ int Area(int commands)
     desktop::Reset();
     Scene s(commands, true);
     const long frames = 20;
-    double changed = 0, withText = 0, cells = 0, depthShare = 0;
+    double changed = 0, shown = 0, withText = 0, cells = 0, depthShare = 0;
     for (long frame = 0; frame < frames; frame++) {
         std::vector<Scene::Item> before = s.items;
         s.Change(kTenPercent, frame);
@@ -418,11 +420,36 @@ int Area(int commands)
                 n += c;
             return double(n) / double(kW * kH);
         };
-        for (size_t i = 0; i < s.items.size(); i++)
-            if (before[i].x != s.items[i].x || before[i].y != s.items[i].y) {
-                mark(rectOf(before[i]));
-                mark(rectOf(s.items[i]));
+        // The last tile that stayed in place over each pixel: a change under
+        // it, drawn before it, shows nowhere.
+        std::vector<long> cover(size_t(kW * kH), -1);
+        for (size_t i = 0; i < s.items.size(); i++) {
+            const RECT r = rectOf(s.items[i]);
+            if (s.items[i].kind != 0 || before[i].x != s.items[i].x || before[i].y != s.items[i].y)
+                continue;
+            for (long y = std::max(0L, long(r.top)); y < std::min(kH, long(r.bottom)); y++)
+                for (long x = std::max(0L, long(r.left)); x < std::min(kW, long(r.right)); x++)
+                    cover[size_t(y * kW + x)] = long(i);
+        }
+        std::vector<char> showingPx(size_t(kW * kH), 0);
+        long showing = 0;
+        for (size_t i = 0; i < s.items.size(); i++) {
+            if (before[i].x == s.items[i].x && before[i].y == s.items[i].y)
+                continue;
+            for (const RECT& r : {rectOf(before[i]), rectOf(s.items[i])}) {
+                mark(r);
+                const long x0 = std::max(0L, long(r.left)), x1 = std::min(kW, long(r.right));
+                for (long y = std::max(0L, long(r.top)); y < std::min(kH, long(r.bottom)); y++)
+                    for (long x = x0; x < x1; x++) {
+                        const size_t at = size_t(y * kW + x);
+                        if (cover[at] < long(i) && !showingPx[at]) {
+                            showingPx[at] = 1;
+                            showing++;
+                        }
+                    }
             }
+        }
+        shown += double(showing) / double(kW * kH);
         changed += count();
         for (const Scene::Item& it : s.items) {
             if (it.kind != 2)
@@ -461,6 +488,7 @@ int Area(int commands)
     }
     std::printf("commands %d, 10 %% changed, mean of %ld frames:\n", commands, frames);
     std::printf("  screen under changed rectangles      %.3f\n", changed / frames);
+    std::printf("  of it not under a later unmoved tile %.3f\n", shown / frames);
     std::printf("  with the status texts touching them  %.3f\n", withText / frames);
     std::printf("  in 16-pixel cells                    %.3f\n", cells / frames);
     std::printf("  share of a full redraw's pixels in the changed area  %.3f\n",

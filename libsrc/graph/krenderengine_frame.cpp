@@ -308,6 +308,10 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
             // little further when a few before it went.
             Node* ahead = m_prevNext;
             for (long i = next; i < count && i < next + kLookAhead; i++, ahead = ahead->m_pNext) {
+                // Most that differ differ in place: that is looked at first,
+                // without a call.
+                if (!SameRect(ahead->rcDst, node->rcDst) || ahead->op != node->op)
+                    continue;
                 if ((ahead->state & KRE_STATE_STALE) == 0 && EquNode(ahead, node)) {
                     _matchprevious(ahead, i);
                     return true;
@@ -673,6 +677,15 @@ void KRenderEngine::BuildingFrame()
             matched += order - m_nMatchedOrder;
             m_nMatchedOrder = order;
             m_prevNext = p;
+            if (i == count)
+                break;
+        }
+        if (whole) {  // nothing left to match: only other sprites' commands move
+            while (i < count && node->dst == m_sprCut) {
+                kept = node;
+                node = node->m_pNext;
+                i++;
+            }
             if (i == count)
                 break;
         }
