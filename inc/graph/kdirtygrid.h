@@ -38,6 +38,12 @@ public:
     // a row of r shown; counts those it marks and those left hidden.
     void MarkUncovered(const RECT& r, long pos, long& shown, long& hidden);
 
+    // Cells under r (r clipped to the sprite).
+    long CellsUnder(const RECT& r) const
+    {
+        long x0, y0, x1, y1;
+        return cellRange(r, x0, y0, x1, y1) ? (x1 - x0) * (y1 - y0) : 0;
+    }
     // Marked cells under r, and cells under r in all.
     void CountUnder(const RECT& r, long& marked, long& cells) const;
 

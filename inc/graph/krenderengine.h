@@ -578,7 +578,8 @@ private:
     void _findcovers(long first);
     void _hidechanges();
     void _addshown(const Change& c);
-    bool _mostlydirty(long fresh, long seen, long total) const;
+    bool _mostlydirty(long fresh, long seen, long total);
+    void _markpending();
     size_t _spreaduncut(size_t most);
     KDirtyGrid* _choosegrid();
     bool _cutstats();
@@ -648,6 +649,8 @@ private:
     int m_nMisses;         // commands this frame found nothing nearby for
     long m_nLastMissAt;    // m_nMatchedOrder when the last of them missed
     size_t m_nMarkedDirty; // m_dirty's rectangles marked on the grid while matching
+    size_t m_nMarkedRects = 0;  // of m_dirty's rectangles, those marked on the grid so far
+    long m_markBound = 0;       // marked cells, and the cells of those not marked yet
     size_t m_nMostWork;    // the most commands a work list has held
 
     // Where this frame must be redrawn, on grids of 16, 32 and 64 pixel

@@ -528,8 +528,17 @@ void KRenderEngine::_adddirty(const RECT& r, bool vanished, long pos, Node* fres
     m_dirty.push_back(r);
     if (vanished)
         m_vanished.push_back(r);
-    m_grids[0].Mark(r);
+    m_markBound += m_grids[0].CellsUnder(r);  // marked once that could decide something
     m_changes.push_back(Change{r, pos, fresh});
+}
+
+// Marks the dirty rectangles not marked yet on the finest grid.
+void KRenderEngine::_markpending()
+{
+    KDirtyGrid& grid = m_grids[0];
+    for (; m_nMarkedRects < m_dirty.size(); m_nMarkedRects++)
+        grid.Mark(m_dirty[m_nMarkedRects]);
+    m_markBound = grid.MarkedCells();
 }
 
 // Every command of this frame that did not change and paints over what
@@ -562,6 +571,8 @@ void KRenderEngine::_hidechanges()
     _findcovers(first);
     for (const Change& c : m_changes)
         _addshown(c);
+    m_nMarkedRects = m_dirty.size();  // _addshown marked them
+    m_markBound = grid.MarkedCells();
 }
 
 // One change, once covers are known: only its cells that a later cover
@@ -598,14 +609,20 @@ void KRenderEngine::_addshown(const Change& c)
 // frame whole is as cheap as anything, or when after `seen` of `total`
 // commands they would, going on at the same rate. (Deciding wrongly only
 // redraws more.)
-bool KRenderEngine::_mostlydirty(long fresh, long seen, long total) const
+bool KRenderEngine::_mostlydirty(long fresh, long seen, long total)
 {
-    const double marked = double(m_grids[0].MarkedCells()) / double(m_grids[0].Cells());
-    if (marked > kMostlyDirty)
-        return true;
     if (seen >= kNewPictureAfter && 4 * fresh > 3 * seen)
         return true;
-    return seen >= kProjectAfter && marked > kProjectedShare * double(seen) / double(total);
+    double share = kMostlyDirty;
+    if (seen >= kProjectAfter)
+        share = std::min(share, kProjectedShare * double(seen) / double(total));
+    const double most = share * double(m_grids[0].Cells());
+    // The rectangles not marked yet add at most their cells: they need
+    // marking only when that could decide.
+    if (double(m_markBound) <= most)
+        return false;
+    _markpending();
+    return double(m_grids[0].MarkedCells()) > most;
 }
 
 void KRenderEngine::BuildingFrame()
@@ -613,6 +630,8 @@ void KRenderEngine::BuildingFrame()
     m_dirty.clear();
     m_vanished.clear();
     m_changes.clear();
+    m_nMarkedRects = 0;
+    m_markBound = 0;
     m_nHidden = 0;
     m_nBuildPos = 0;
     m_nMisses = 0;
@@ -737,6 +756,8 @@ void KRenderEngine::BuildingFrame()
 // nothing to draw, exactly the rectangles, the cells of a grid, or all.
 void KRenderEngine::_finishbuild(bool whole, bool changed)
 {
+    if (changed && !whole)
+        _markpending();
     m_nMarkedDirty = m_dirty.size();
     if (changed) {
         KDirtyGrid* grid = NULL;
