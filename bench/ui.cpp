@@ -429,16 +429,16 @@ BENCHMARK(BM_UiListScroll)
     ->Iterations(200);
 BENCHMARK(BM_UiListAdd)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// `--profile-list FRAMES SCREEN` scrolls only one list screen, for a
-// profiler: SCREEN 1 with frame comparison, 0 redrawn whole, 2 the list's
-// area alone redrawn whole.
-int ProfileList(long frames, int screen)
+// `--profile-list FRAMES SCREEN [VARIED]` scrolls only one list screen, for
+// a profiler: SCREEN 1 with frame comparison, 0 redrawn whole, 2 the list's
+// area alone redrawn whole; VARIED 1 for lines that say different things.
+int ProfileList(long frames, int screen, bool varied)
 {
     StartDesktop();
     static Assets assets;
     ListScreen s(assets, screen == 1, false, screen == 2 ? ListScreen::kListW : kW,
                  screen == 2 ? ListScreen::kListH : kH, screen == 2 ? 0 : 100,
-                 screen == 2 ? 0 : 60);
+                 screen == 2 ? 0 : 60, varied);
     for (long i = 0; i < frames; i++) {
         s.Scroll();
         s.Frame();
@@ -451,8 +451,8 @@ int ProfileList(long frames, int screen)
 int main(int argc, char** argv)
 {
     kbase::SetEcho(false);
-    if (argc == 4 && std::string(argv[1]) == "--profile-list")
-        return ProfileList(std::atol(argv[2]), std::atoi(argv[3]));
+    if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--profile-list")
+        return ProfileList(std::atol(argv[2]), std::atoi(argv[3]), argc == 5 && std::atoi(argv[4]));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

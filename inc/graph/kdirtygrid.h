@@ -93,6 +93,7 @@ private:
     // Per column of cells, one per row: m_coverBase + 1 + the position of
     // the cover, and at most m_coverBase where this frame has none.
     std::vector<int32_t> m_covers;
+    std::vector<int32_t> m_lastCover;  // per cell, the same for the last cover over any row
     int32_t m_coverBase = 0, m_coverEnd = 0;
     std::vector<int> m_owner;       // the merged rectangle of each marked cell
     std::vector<RECT> m_rects;

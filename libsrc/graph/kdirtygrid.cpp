@@ -101,8 +101,10 @@ void KDirtyGrid::BeginCovers(long commands)
 {
     const size_t size = size_t(m_cols * m_h);
     const int64_t count = std::min<int64_t>(commands, INT32_MAX / 2);
-    if (m_covers.size() != size || int64_t(m_coverEnd) + count + 1 > INT32_MAX) {
+    if (m_covers.size() != size || m_lastCover.size() != m_marks.size() ||
+        int64_t(m_coverEnd) + count + 1 > INT32_MAX) {
         m_covers.assign(size, 0);
+        m_lastCover.assign(m_marks.size(), 0);
         m_coverEnd = 0;
     }
     m_coverBase = m_coverEnd;
@@ -124,8 +126,12 @@ void KDirtyGrid::Cover(const RECT& r, long pos)
         return;
     const long x0 = (std::max(long(r.left), 0L) + cell - 1) >> m_shift;
     const long x1 = r.right >= m_w ? m_cols : std::max(long(r.right), 0L) >> m_shift;
-    for (long x = x0; x < x1; x++)
-        FillRows(&m_covers[size_t(x * m_h + t)], b - t, m_coverBase + int32_t(pos) + 1);
+    const int32_t value = m_coverBase + int32_t(pos) + 1;
+    for (long x = x0; x < x1; x++) {
+        FillRows(&m_covers[size_t(x * m_h + t)], b - t, value);
+        for (long y = t >> m_shift; y <= (b - 1) >> m_shift; y++)
+            m_lastCover[size_t(y * m_cols + x)] = value;
+    }
 }
 
 void KDirtyGrid::MarkUncovered(const RECT& r, long pos, long& shown, long& hidden)
@@ -141,14 +147,27 @@ void KDirtyGrid::MarkUncovered(const RECT& r, long pos, long& shown, long& hidde
         const long t = std::max(long(r.top), y * cell);
         const long b = std::min({long(r.bottom), (y + 1) * cell, m_h});
         uint8_t* row = &m_marks[size_t(y * m_cols)];
-        for (long x = x0; x < x1; x++) {
-            if (AllAfter(&m_covers[size_t(x * m_h + t)], b - t, after)) {
-                hidden++;
+        const int32_t* last = &m_lastCover[size_t(y * m_cols)];
+        for (long x = x0; x < x1;) {
+            // Cells no cover after pos touches at all are shown, in runs.
+            long end = x;
+            while (end < x1 && last[end] <= after)
+                end++;
+            if (end > x) {
+                m_marked += (end - x) - countMarks(row + x, end - x);
+                std::memset(row + x, 1, size_t(end - x));
+                shown += end - x;
+                x = end;
                 continue;
             }
-            shown++;
-            m_marked += 1 - row[x];
-            row[x] = 1;
+            if (AllAfter(&m_covers[size_t(x * m_h + t)], b - t, after)) {
+                hidden++;
+            } else {
+                shown++;
+                m_marked += 1 - row[x];
+                row[x] = 1;
+            }
+            x++;
         }
     }
 }
