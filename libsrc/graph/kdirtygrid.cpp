@@ -126,12 +126,13 @@ void KDirtyGrid::Cover(const RECT& r, long pos)
         return;
     const long x0 = (std::max(long(r.left), 0L) + cell - 1) >> m_shift;
     const long x1 = r.right >= m_w ? m_cols : std::max(long(r.right), 0L) >> m_shift;
+    if (x0 >= x1)
+        return;
     const int32_t value = m_coverBase + int32_t(pos) + 1;
-    for (long x = x0; x < x1; x++) {
+    for (long x = x0; x < x1; x++)
         FillRows(&m_covers[size_t(x * m_h + t)], b - t, value);
-        for (long y = t >> m_shift; y <= (b - 1) >> m_shift; y++)
-            m_lastCover[size_t(y * m_cols + x)] = value;
-    }
+    for (long y = t >> m_shift, last = (b - 1) >> m_shift; y <= last; y++)
+        FillRows(&m_lastCover[size_t(y * m_cols + x0)], x1 - x0, value);
 }
 
 void KDirtyGrid::MarkUncovered(const RECT& r, long pos, long& shown, long& hidden)
