@@ -395,19 +395,22 @@ TEST_F(RandomFrames, ChangesUnderLayersOfTilesEqualFullRedraws)
     enum TileSort { kPlain, kFill, kKeyed, kClipped, kGrey, kHalf, kSorts };
     struct Tile {
         int sort;
+        int layer;  // each layer has tiles of its own
         long x, y;
     };
     int hiddenFrames = 0;
-    for (uint32_t seq = 0; seq < 16; seq++) {
+    for (uint32_t seq = 0; seq < 8; seq++) {
         SCOPED_TRACE(testing::Message() << "sequence " << seq);
         Side cut(true, seq, w, h), full(false, seq, w, h);
-        KSprite* tiles[2];
+        KSprite* tiles[2][3];
         for (Side* side : {&cut, &full}) {
             std::mt19937 paint(seq);
-            KSprite* t = side->g.CreateSprite(32, 32, KCM_R5G6B5, KSPR_COLORKEY);
-            Side::Paint(t, paint, true);
-            side->sprites.push_back(t);  // released with the others
-            tiles[side == &cut ? 0 : 1] = t;
+            for (int l = 0; l < 3; l++) {
+                KSprite* t = side->g.CreateSprite(32, 32, KCM_R5G6B5, KSPR_COLORKEY);
+                Side::Paint(t, paint, true);
+                side->sprites.push_back(t);  // released with the others
+                tiles[side == &cut ? 0 : 1][l] = t;
+            }
         }
         std::mt19937 rng(13000 + seq);
         std::vector<Tile> layer;
@@ -418,10 +421,10 @@ TEST_F(RandomFrames, ChangesUnderLayersOfTilesEqualFullRedraws)
                     const unsigned r = rng() % 20;
                     const int sort = r < 12 ? kPlain : int(r - 12) % kSorts;
                     const long off = rng() % 4 == 0 ? long(rng() % 7) - 3 : 0;
-                    layer.push_back(Tile{sort, cx * 32 + off, cy * 32 - off});
+                    layer.push_back(Tile{sort, l, cx * 32 + off, cy * 32 - off});
+                    // Blits through an alpha sprite never match: they are
+                    // changes every frame, some of them under tiles.
                     Item it = RandomItem(rng, w, h);
-                    if (it.kind == kAlphaSpr || it.kind == kFillAlpha)
-                        it.kind = kBltCk;  // those never match: every frame would be searched
                     if (rng() % 2) {  // on the tile before it, as a sprite stands on one
                         it.x = cx * 32 + long(rng() % 16);
                         it.y = cy * 32 + long(rng() % 16);
@@ -445,10 +448,10 @@ TEST_F(RandomFrames, ChangesUnderLayersOfTilesEqualFullRedraws)
                 between.erase(between.begin() + long(rng() % between.size()));
             for (Side* side : {&cut, &full}) {
                 KSprite* back = side->g.GetBackScreen();
-                KSprite* tile = tiles[side == &cut ? 0 : 1];
                 side->bg->Draw(0, 0);
                 for (size_t i = 0; i < layer.size(); i++) {
                     const Tile& t = layer[i];
+                    KSprite* tile = tiles[side == &cut ? 0 : 1][t.layer];
                     switch (t.sort) {
                     case kPlain: tile->Draw(t.x, t.y); break;
                     case kFill: back->Clear(t.x, t.y, 32, 32, WORD(0x1111 * (i % 7 + 1))); break;
@@ -466,7 +469,7 @@ TEST_F(RandomFrames, ChangesUnderLayersOfTilesEqualFullRedraws)
             ASSERT_NO_FATAL_FAILURE(ExpectSamePictures(cut, full, w, h, seq, frame));
         }
     }
-    EXPECT_GT(hiddenFrames, 60);  // hidden changes are what these frames exercise
+    EXPECT_GT(hiddenFrames, 25) << hiddenFrames;  // hidden changes are what these frames exercise
 }
 
 // A font whose glyphs reach past their advance on both sides (a bearing
