@@ -71,6 +71,8 @@ public:
 private:
     // How many of the n marks from p are set.
     static long countMarks(const uint8_t* p, long n);
+    // Marks the n cells from row, counting those newly marked.
+    void markRun(uint8_t* row, long n);
     // The cells r covers, clipped to the grid; false when none.
     bool cellRange(const RECT& r, long& x0, long& y0, long& x1, long& y1) const
     {

@@ -79,19 +79,21 @@ void KDirtyGrid::Mark(const RECT& r)
     long x0, y0, x1, y1;
     if (!cellRange(r, x0, y0, x1, y1))
         return;
-    const long n = x1 - x0;
-    for (long y = y0; y < y1; y++) {
-        uint8_t* row = &m_marks[size_t(y * m_cols + x0)];
-        if (n <= 8) {  // most changes span a few cells: no calls for those
-            for (long x = 0; x < n; x++) {
-                m_marked += 1 - row[x];
-                row[x] = 1;
-            }
-            continue;
+    for (long y = y0; y < y1; y++)
+        markRun(&m_marks[size_t(y * m_cols + x0)], x1 - x0);
+}
+
+void KDirtyGrid::markRun(uint8_t* row, long n)
+{
+    if (n <= 8) {  // most changes span a few cells: no calls for those
+        for (long x = 0; x < n; x++) {
+            m_marked += 1 - row[x];
+            row[x] = 1;
         }
-        m_marked += n - countMarks(row, n);
-        std::memset(row, 1, size_t(n));
+        return;
     }
+    m_marked += n - countMarks(row, n);
+    std::memset(row, 1, size_t(n));
 }
 
 // A frame's covers count from where the last frame's ended, so older ones
@@ -155,8 +157,7 @@ void KDirtyGrid::MarkUncovered(const RECT& r, long pos, long& shown, long& hidde
             while (end < x1 && last[end] <= after)
                 end++;
             if (end > x) {
-                m_marked += (end - x) - countMarks(row + x, end - x);
-                std::memset(row + x, 1, size_t(end - x));
+                markRun(row + x, end - x);
                 shown += end - x;
                 x = end;
                 continue;
@@ -165,8 +166,7 @@ void KDirtyGrid::MarkUncovered(const RECT& r, long pos, long& shown, long& hidde
                 hidden++;
             } else {
                 shown++;
-                m_marked += 1 - row[x];
-                row[x] = 1;
+                markRun(row + x, 1);
             }
             x++;
         }
