@@ -9,8 +9,12 @@
 // Five scenes of the same screen run side by side: ours (frame comparison
 // on), the full redraw (cut mode off), ours without replay (what building
 // costs), and a control pair of two more full redraws. Every frame runs all
-// five in an order rotated by one place from the last, so no scene gains
-// from going first or last, and each figure is the median over the frames.
+// five in an order shuffled afresh, so no scene gains from going first or
+// last or from following one that leaves the caches lighter (the one that
+// only builds), and each figure is the median over the frames.
+// Where a scene's memory lies decides its speed by a percent or two (the
+// caches map its pages as they happen to fall), so the five scenes swap
+// roles in turn: each plays every role for a fifth of the frames.
 // The control pair's ratio shows how far the run can be trusted: a reading
 // outside 0.95 - 1.05 is flagged.
 //
@@ -26,6 +30,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -35,7 +40,9 @@ namespace {
 
 const long kW = 800;
 const long kH = 600;
-const long kFrames = 401;  // measured frames of each case: the median is one of them
+// Measured frames of each case, a fifth in each turn of roles; odd, so the
+// median is one of them.
+const long kFrames = 405;
 
 // The GDI device, counting what it is asked to draw; with m_skip set it draws
 // nothing, which times building the frame without its replay.
@@ -116,8 +123,7 @@ struct Scene {
         graph.Init(false, kW, kH, KCM_R5G6B5, false);
         font.m_graph = &graph;
         graph.ReSizeBackScreen(kW, kH, KCM_R5G6B5, false);
-        if (!cut)
-            graph.SetCutMode(false);
+        Play(cut, false);
         bg = graph.CreateSprite(kW, kH, KCM_R5G6B5, 0);
         bg->_clear(0x0010);
         tile = graph.CreateSprite(32, 32, KCM_R5G6B5, 0);
@@ -142,6 +148,16 @@ struct Scene {
                 items.push_back({3, (l * 37) % (kW - 40), kH - 4 - (l % 4)});
             }
         }
+    }
+    // Takes up a role: frame comparison on the back screen or off, drawing
+    // or only building. The next frame is drawn whole.
+    void Play(bool cut, bool skip)
+    {
+        graph.SetCutMode(cut);
+        if (cut)
+            graph.SetCutSpr(graph.GetBackScreenData());
+        graph.Redraw();
+        graph.m_skip = skip;
     }
     ~Scene()
     {
@@ -221,54 +237,76 @@ double Median(std::vector<double> v)
 
 std::vector<std::string> g_warnings;
 
+bool Cuts(int role, Case c)
+{
+    return (role == kOurs || role == kBuilding) && c != kCutOff;
+}
+
 void BM_Frame(benchmark::State& state)
 {
     const int commands = int(state.range(0));
     const Case c = Case(state.range(1));
     desktop::Reset();
-    // Made in role order but used in rotated order: where a scene's memory
-    // lies must not decide its time either.
     std::unique_ptr<Scene> scenes[kRoles];
     for (int r = 0; r < kRoles; r++)
-        scenes[r].reset(new Scene(commands, (r == kOurs || r == kBuilding) && c != kCutOff));
-    scenes[kBuilding]->graph.m_skip = true;
+        scenes[r].reset(new Scene(commands, Cuts(kOurs, c)));
 
     std::vector<double> record, render, total, build, full, fullRender, ctlA, ctlB;
     long replayed = 0, pixels = 0, allocations = 0;
-    // Warm-up: the first frames grow the lists and parameter buffers, until
-    // the moving sprites have crossed every kind of place once.
+    // Warm-up, every scene as ours: the first frames grow the lists and
+    // parameter buffers, until the moving sprites have crossed every kind of
+    // place once. A scene taking up a new role draws its first frames whole:
+    // those few are not measured either.
     const long warm = commands >= 10000 ? 100 : 300;
+    const long rewarm = 8;
+    const long perTurn = kFrames / kRoles;
+    long frame = 0;
+    int order[kRoles] = {kOurs, kFull, kBuilding, kControlA, kControlB};
+    std::mt19937 shuffle(7);
     for (auto _ : state) {
-        for (long frame = 0; frame < warm + kFrames; frame++) {
-            const bool measured = frame >= warm;
-            FrameTimes t[kRoles];
+        for (long f = 0; f < warm; f++, frame++)
             for (int k = 0; k < kRoles; k++) {
-                const int r = int((frame + k) % kRoles);
-                Scene& s = *scenes[r];
+                Scene& s = *scenes[(frame + k) % kRoles];
                 s.Change(c, frame);
-                s.graph.m_pixels = 0;
-                s.graph.m_commands = 0;
-                const long before = g_allocations.load();
-                t[r] = RunFrame(s);
-                if (r == kOurs && measured) {
-                    allocations += g_allocations.load() - before;
-                    replayed += s.graph.m_commands;
-                    pixels += s.graph.m_pixels;
-                }
+                RunFrame(s);
             }
-            if (!measured)
-                continue;
-            record.push_back(t[kOurs].record);
-            render.push_back(t[kOurs].render);
-            total.push_back(t[kOurs].record + t[kOurs].render);
-            build.push_back(t[kBuilding].render);
-            full.push_back(t[kFull].record + t[kFull].render);
-            fullRender.push_back(t[kFull].render);
-            ctlA.push_back(t[kControlA].record + t[kControlA].render);
-            ctlB.push_back(t[kControlB].record + t[kControlB].render);
+        for (int turn = 0; turn < kRoles; turn++) {
+            Scene* cast[kRoles];  // the scene playing each role this turn
+            for (int r = 0; r < kRoles; r++) {
+                cast[r] = scenes[(r + turn) % kRoles].get();
+                cast[r]->Play(Cuts(r, c), r == kBuilding);
+            }
+            for (long f = 0; f < rewarm + perTurn; f++, frame++) {
+                const bool measured = f >= rewarm;
+                FrameTimes t[kRoles];
+                std::shuffle(order, order + kRoles, shuffle);
+                for (int r : order) {
+                    Scene& s = *cast[r];
+                    s.Change(c, frame);
+                    s.graph.m_pixels = 0;
+                    s.graph.m_commands = 0;
+                    const long before = g_allocations.load();
+                    t[r] = RunFrame(s);
+                    if (r == kOurs && measured) {
+                        allocations += g_allocations.load() - before;
+                        replayed += s.graph.m_commands;
+                        pixels += s.graph.m_pixels;
+                    }
+                }
+                if (!measured)
+                    continue;
+                record.push_back(t[kOurs].record);
+                render.push_back(t[kOurs].render);
+                total.push_back(t[kOurs].record + t[kOurs].render);
+                build.push_back(t[kBuilding].render);
+                full.push_back(t[kFull].record + t[kFull].render);
+                fullRender.push_back(t[kFull].render);
+                ctlA.push_back(t[kControlA].record + t[kControlA].render);
+                ctlB.push_back(t[kControlB].record + t[kControlB].render);
+            }
         }
     }
-    const double n = double(kFrames) * double(state.iterations());
+    const double n = double(total.size());
     const double fullMed = Median(full), buildMed = Median(build), recMed = Median(record);
     const double control = Median(ctlA) / Median(ctlB);
     state.counters["ratio"] = Median(total) / fullMed;
