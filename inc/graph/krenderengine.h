@@ -275,7 +275,7 @@ private:
             if (!cuttable)
                 _stepother(n, p, true);  // noted if the frame building cannot cut it
         }
-        m_pRecord->list.AddFilled();
+        _appendrecord();
     }
     static __m128i AsVector(const void* p)
     {
@@ -325,7 +325,7 @@ private:
         n->state = 0;
         if (m_bStep)
             _step(n);
-        m_pRecord->list.AddFilled();
+        _appendrecord();
     }
 #endif
     // Records a command without a parameter block from all its fields:
@@ -352,7 +352,7 @@ private:
         n->param = param;
         if (m_bStep)
             _steprecord(n, true);  // which knows what can be cut
-        m_pRecord->list.AddFilled();
+        _appendrecord();
 #endif
     }
     // A recorded command that missed the previous command p at its place:
@@ -563,6 +563,15 @@ private:
     void EmptyList(rectlist* list);
     Node* TakeSpare(rectlist* list) { return list->list.GetEnd(); }
     void Append(rectlist* list) { list->list.AddFilled(); }
+    // Appends the command just filled in to the recording list, counting
+    // those on other sprites than the cut one: a frame drawn whole then
+    // need not walk its commands to find them.
+    __attribute__((always_inline)) void _appendrecord()
+    {
+        m_nOffCut += m_pRecord->list.End()->dst != m_sprCut;
+        m_pRecord->list.AddFilled();
+    }
+    void _countoffcut();
     void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
     void _indexprevious();
     void _matchprevious(Node* prev, long i);
@@ -678,4 +687,5 @@ private:
     std::vector<StepMiss> m_stepMisses;
     size_t m_nStepMaxMisses;          // past this many, BuildingFrame searches
     long m_nStepLastMiss;             // the place of the last miss
+    long m_nOffCut;                   // commands recorded onto other sprites
 };

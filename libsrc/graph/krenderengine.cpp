@@ -16,7 +16,7 @@ KRenderEngine::KRenderEngine()
       m_nMostWork(0),
       m_bWhole(false), m_lastMode(kFrameUnchanged), m_nCutCommands(0), m_cutArea(0),
       m_bStep(false), m_stepPrev(NULL), m_nStepLeft(0), m_nStepPos(0), m_nStepMaxMisses(0),
-      m_nStepLastMiss(-2)
+      m_nStepLastMiss(-2), m_nOffCut(0)
 {
     Init(NULL);
 }
@@ -80,12 +80,25 @@ void KRenderEngine::SetCutMode(bool on)
     if (!on)
         m_sprCut = NULL;
     m_bStep = false;
+    _countoffcut();
 }
 
 void KRenderEngine::SetCutSpr(SPRITE_DATA* spr)
 {
     m_sprCut = spr;
     m_bStep = false;
+    _countoffcut();
+}
+
+// The commands recorded so far, counted again for a new cut sprite.
+void KRenderEngine::_countoffcut()
+{
+    m_nOffCut = 0;
+    if (m_pRecord == NULL)
+        return;
+    Node* n = m_pRecord->list.GetHead();
+    for (DWORD i = 0, count = m_pRecord->list.GetCount(); i < count; i++, n = n->m_pNext)
+        m_nOffCut += n->dst != m_sprCut;
 }
 
 void KRenderEngine::EmptyList(rectlist* list)
@@ -177,6 +190,8 @@ void KRenderEngine::_dropif(rectlist* list, Pred pred)
     for (DWORD i = 0, n = list->list.GetCount(); i < n; i++) {
         Node* next = node->m_pNext;
         if (pred(node)) {
+            if (list == m_pRecord)
+                m_nOffCut -= node->dst != m_sprCut;
             list->list.DeleteNext(prev);
             m_bStep = false;  // the places of the recorded commands moved
         } else
@@ -266,7 +281,7 @@ void KRenderEngine::ReleaseParamBuff(rectlist* list)
 void KRenderEngine::_missed(Node* n, Node* p)
 {
     _stepmiss(n, p);
-    Append(m_pRecord);
+    _appendrecord();
 }
 
 namespace {
@@ -352,7 +367,7 @@ void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, SPRITE_DATA* src
     FillBlit(tmp, dst, KRE_OP_BLT_ALPHA_SPR, x, y, src, l, t, r, b, uintptr_t(at));
     if (m_bStep)
         _steprecord(tmp, false);  // never equal: drawn whole every frame
-    Append(m_pRecord);
+    _appendrecord();
 }
 
 void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
@@ -371,7 +386,7 @@ void KRenderEngine::Blt_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
              reinterpret_cast<SPRITE_DATA*>(uintptr_t(colour)), l, t, r, b, uintptr_t(at));
     if (m_bStep)
         _steprecord(tmp, false);
-    Append(m_pRecord);
+    _appendrecord();
 }
 
 void KRenderEngine::Clear(SPRITE_DATA* dst, long l, long t, long r, long b, DWORD colour)
@@ -574,7 +589,7 @@ inline void KRenderEngine::_reprint(Node* p, SPRITE_DATA* dst, long h, long x, l
     const long left = AlignedLeft(x, w, align);
     FillText(node, dst, p->op, left, y, w, h, uintptr_t(block));
     _stepother(node, p, SameTextPlace(p, node));
-    Append(m_pRecord);
+    _appendrecord();
 }
 
 void KRenderEngine::_printf(SPRITE_DATA* dst, KFont* font, int height, long x, long y,
@@ -690,7 +705,7 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
         else
             _stepother(node, prev, equal);
     }
-    Append(m_pRecord);
+    _appendrecord();
 }
 
 // ---- device gateway ------------------------------------------------------

@@ -700,6 +700,8 @@ void KRenderEngine::BuildingFrame()
                 break;
         }
         if (whole) {  // nothing left to match: only other sprites' commands move
+            if (moved == m_nOffCut)
+                break;  // and none is left
             while (i < count && node->dst == m_sprCut) {
                 kept = node;
                 node = node->m_pNext;
@@ -717,7 +719,7 @@ void KRenderEngine::BuildingFrame()
                     matched++;
                     if (!IsCuttable(node))
                         m_uncut.push_back(node);
-                } else if (_matchedit(node)) {
+                } else if (node->op == KRE_OP_PRINTF && _matchedit(node)) {
                     matched++;
                     edited++;
                     whole = _mostlydirty(fresh, long(i) + 1, long(count));
@@ -876,11 +878,12 @@ void KRenderEngine::_stepmiss(Node* n, Node* p)
     m_stepMisses.push_back(StepMiss{n, p, at, false});
 }
 
-// A new frame starts matching in step with the previous one from its head.
-// The room is made here, between frames: a frame no larger than those before
+// A new frame starts matching in step with the previous one from its head,
+// its recording list empty. The room is made here, between frames: a frame no larger than those before
 // it allocates nothing.
 void KRenderEngine::_stepreset()
 {
+    m_nOffCut = 0;
     m_nStepPos = 0;
     m_nStepLastMiss = -2;
     m_stepMisses.clear();

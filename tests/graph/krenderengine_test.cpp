@@ -840,3 +840,33 @@ TEST_F(RenderEngine, CopiedHandleHoldsItsOwnReference)
 }
 
 }  // namespace
+
+// A frame drawn whole replays what it recorded as it stands: commands on
+// other sprites than the cut one must be taken out first, even when the
+// frame was found to be a new picture long before them, and even when the
+// cut sprite changed while they were recorded.
+TEST_F(RenderEngine, AFrameDrawnWholeStillDropsCommandsOnOtherSprites)
+{
+    KSprite* own = Solid(8, 8, 0x0001);
+    for (int frame = 0; frame < 3; frame++) {
+        for (int k = 0; k < 100; k++)  // all moved: a new picture after a few dozen
+            back->Clear((k + frame) % 60, k % 40, 4, 4, WORD(k + frame));
+        own->Clear(WORD(0xF800 + frame));
+        EXPECT_EQ(Frame(), 100) << frame;
+    }
+    EXPECT_EQ(Px16(own->GetData(), 3, 3), 0x0001);
+
+    // Recorded while the canvas was cut: the back screen's commands were then
+    // the others. Cut at the back screen again before the frame, the canvas's
+    // are, and there are more of them.
+    KSprite* canvas = Solid(8, 8, 0x0002);
+    g.SetCutSpr(canvas->GetData());
+    for (int k = 0; k < 100; k++)
+        back->Clear((k + 7) % 60, k % 40, 4, 4, WORD(k + 7));
+    for (int k = 0; k < 150; k++)
+        canvas->Clear(WORD(0x07E0 + k));
+    g.SetCutSpr(g.GetBackScreenData());
+    EXPECT_EQ(Frame(), 100);
+    EXPECT_EQ(Px16(canvas->GetData(), 3, 3), 0x0002);
+    EXPECT_EQ(BackPx(7, 0), WORD(7));
+}
