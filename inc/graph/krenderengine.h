@@ -575,6 +575,8 @@ private:
     void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
     void _indexprevious();
     void _matchprevious(Node* prev, long i);
+    Node* _inplace();
+    void _matchedat(long order, Node* next);
     void _vanishupto(Node* stop);
     // A rectangle to redraw, kept as it was found: where its change lies in
     // the list decides which covers hide it.
@@ -657,6 +659,10 @@ private:
     Node* m_indexNext;     // the previous command at that position
     int m_nMisses;         // commands this frame found nothing nearby for
     long m_nLastMissAt;    // m_nMatchedOrder when the last of them missed
+    long m_nMatchedAt = -1;      // m_nBuildPos of the command that matched last
+    long m_nKept = 0;            // commands of this frame matched so far
+    Node* m_placeNode = NULL;    // a previous command at or past m_prevNext
+    long m_nPlacePos = 0;        // its list position
     size_t m_nMarkedDirty; // m_dirty's rectangles marked on the grid while matching
     size_t m_nMarkedRects = 0;  // of m_dirty's rectangles, those marked on the grid so far
     long m_markBound = 0;       // marked cells, and the cells of those not marked yet

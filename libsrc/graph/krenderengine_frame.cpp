@@ -283,9 +283,35 @@ void KRenderEngine::_matchprevious(Node* prev, long i)
     if (m_prevNext != prev)
         _vanishupto(prev);
     prev->state |= KRE_STATE_MATCHED;
-    m_nMatchedOrder = i;
-    m_prevNext = prev->m_pNext;
+    m_nKept++;
+    _matchedat(i, prev->m_pNext);
 }
+
+// The command at m_nBuildPos matched the previous one at list position
+// order, which next follows.
+void KRenderEngine::_matchedat(long order, Node* next)
+{
+    m_nMatchedOrder = order;
+    m_prevNext = next;
+    m_nMatchedAt = m_nBuildPos;
+    m_placeNode = next;
+    m_nPlacePos = order + 1;
+}
+
+// The previous command as far past the last match as the command being
+// matched is, when that lies past the look-ahead: a run of commands that
+// changed in place (an animation drawn before a still screen) leaves the
+// rest in step at that distance, however long the run.
+KRenderEngine::Node* KRenderEngine::_inplace()
+{
+    const long at = m_nMatchedOrder + (m_nBuildPos - m_nMatchedAt);
+    if (at < m_nMatchedOrder + 1 + kLookAhead || at >= long(m_pPrev->list.GetCount()))
+        return NULL;
+    for (; m_nPlacePos < at; m_nPlacePos++)
+        m_placeNode = m_placeNode->m_pNext;
+    return m_placeNode;
+}
+
 
 // True when list holds a command equal to node; the first one in list order
 // is then taken out (for the previous-frame list: marked as matched).
@@ -319,6 +345,12 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
             }
             if (next + kLookAhead >= count)
                 return false;  // nothing else is left after the last match
+            Node* placed = _inplace();
+            if (placed != NULL && SameRect(placed->rcDst, node->rcDst) &&
+                (placed->state & KRE_STATE_STALE) == 0 && EquNode(placed, node)) {
+                _matchprevious(placed, m_nPlacePos);
+                return true;
+            }
             // A command that is not nearby is taken as new without a search
             // unless the one before it missed too: single changes, however
             // many, then cost no index; two misses in a row mean the lists
@@ -332,7 +364,7 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
             // Nor is an index built for a frame that so far changed more
             // than it kept: it is likely a new picture, and indexing the
             // previous one would be work thrown away.
-            if (!m_bIndexed && m_nMatchedOrder + 1 < m_nMisses)
+            if (!m_bIndexed && m_nKept < m_nMisses)
                 return false;
             // The index covers a window past the last match; once matching
             // has moved half way through it, it is extended.
@@ -638,12 +670,16 @@ void KRenderEngine::BuildingFrame()
     m_nLastMissAt = -2;
     m_bIndexed = false;
     m_nMatchedOrder = -1;
+    m_nMatchedAt = -1;
+    m_nKept = 0;
     m_bWhole = false;
     m_lastMode = kFrameUnchanged;
     m_nCutCommands = 0;
     m_cutArea = 0;
     const long prevCount = long(m_pPrev->list.GetCount());
     m_prevNext = prevCount != 0 ? m_pPrev->list.GetHead() : NULL;
+    m_placeNode = m_prevNext;
+    m_nPlacePos = 0;
     // Room for the most this frame can need, kept from frame to frame: a
     // frame no larger than those before it allocates nothing.
     const size_t most = size_t(prevCount) + m_pRecord->list.GetCount();
@@ -669,7 +705,7 @@ void KRenderEngine::BuildingFrame()
     // list and out of the recording list. The work list is only made when
     // something changed: an unchanged frame draws nothing of the cut sprite.
     Node* kept = NULL;  // the last command left in the recording list
-    long fresh = 0, matched = 0, edited = 0;
+    long fresh = 0, edited = 0;
     long moved = 0;  // commands taken out of the recording list so far
     // Once the changes cover most of the cut sprite, the frame is drawn whole
     // and the rest need not be matched.
@@ -693,9 +729,11 @@ void KRenderEngine::BuildingFrame()
                 node = node->m_pNext;
                 i++;
             }
-            matched += order - m_nMatchedOrder;
-            m_nMatchedOrder = order;
-            m_prevNext = p;
+            if (order != m_nMatchedOrder) {
+                m_nKept += order - m_nMatchedOrder;
+                m_nBuildPos = long(i) - 1 - moved;
+                _matchedat(order, p);
+            }
             if (i == count)
                 break;
         }
@@ -716,11 +754,9 @@ void KRenderEngine::BuildingFrame()
             m_nBuildPos = long(i) - moved;
             if (!whole) {
                 if (IsInList(m_pPrev, node)) {
-                    matched++;
                     if (!IsCuttable(node))
                         m_uncut.push_back(node);
                 } else if (node->op == KRE_OP_PRINTF && _matchedit(node)) {
-                    matched++;
                     edited++;
                     whole = _mostlydirty(fresh, long(i) + 1, long(count));
                 } else {
@@ -745,7 +781,7 @@ void KRenderEngine::BuildingFrame()
             _hidechanges();
         whole = _mostlydirty(0, 1, 1);
     }
-    _finishbuild(whole, haveCut && (whole || fresh + edited + prevCount - matched > 0));
+    _finishbuild(whole, haveCut && (whole || fresh + edited + prevCount - m_nKept > 0));
 
     // 4. What is left of the previous frame has vanished, and is already
     // noted as such (or the frame is drawn whole): the list and its index

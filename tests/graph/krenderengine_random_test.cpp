@@ -146,6 +146,12 @@ void Mutate(std::vector<Item>& items, std::mt19937& rng)
     }
     while (rng() % 3 == 0)
         items.insert(items.begin() + long(rng() % (items.size() + 1)), RandomItem(rng));
+    if (rng() % 4 == 0 && !items.empty()) {  // a run that changes in place, as an animation
+        const size_t from = rng() % items.size();
+        const size_t end = std::min(items.size(), from + 8 + rng() % 24);
+        for (size_t i = from; i < end; i++)
+            items[i].value = rng() & 0xFFFF;
+    }
 }
 
 // The sequences to run: all 300, or the one KESTREL_FRAME_SEED names, so a

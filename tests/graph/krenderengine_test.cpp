@@ -841,6 +841,39 @@ TEST_F(RenderEngine, CopiedHandleHoldsItsOwnReference)
 
 }  // namespace
 
+// A run of commands that change every frame in place (stars twinkling on a
+// backdrop drawn before a still map) leaves the rest matching, however long
+// the run and wherever it lies; only a frame that starts with mostly new
+// commands is taken as a new picture and drawn whole.
+TEST_F(RenderEngine, ARunOfCommandsChangedInPlaceRedrawsOnlyItself)
+{
+    struct Case {
+        int before, run;  // still tiles before the run, commands in it
+        bool whole;
+    };
+    const Case cases[] = {{0, 9, false},   {0, 24, false}, {0, 40, false},
+                          {50, 30, false}, {0, 60, false}, {0, 70, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.before << " still, then " << c.run << " changing");
+        g.Redraw();
+        int drawn = 0;
+        for (int frame = 0; frame < 3; frame++) {
+            int tile = 0;
+            auto tiles = [&](int n) {
+                for (int k = 0; k < n; k++, tile++)
+                    back->Clear(tile % 16 * 4, 8 + tile / 16 % 10 * 4, 4, 4, WORD(tile * 7 + 1));
+            };
+            tiles(c.before);
+            for (int k = 0; k < c.run; k++)  // along the top, clear of the tiles
+                back->Clear((k * 5 + frame) % 62, 0, 2, 2, WORD(0x100 * frame + k + 1));
+            tiles(160 - c.before);
+            drawn = Frame();
+        }
+        EXPECT_EQ(drawn, c.whole ? 160 + c.run : c.run);
+        EXPECT_EQ(BackPx(((c.run - 1) * 5 + 2) % 62, 0), WORD(0x200 + c.run));
+    }
+}
+
 // A frame drawn whole replays what it recorded as it stands: commands on
 // other sprites than the cut one must be taken out first, even when the
 // frame was found to be a new picture long before them, and even when the
