@@ -584,8 +584,10 @@ private:
         RECT rect;
         long pos;     // hidden only by covers after this list position
         Node* fresh;  // the new command drawn there; null for what is gone
+                      // (or an edited text's stretch), redrawn from all there
     };
-    void _adddirty(const RECT& r, bool vanished, long pos, Node* fresh = NULL);
+    void _adddirty(const RECT& r, long pos, Node* fresh = NULL);
+    void _gatherdirty();
     void _findcovers(long first);
     void _hidechanges();
     void _addshown(const Change& c);
@@ -647,7 +649,7 @@ private:
     std::vector<uintptr_t> m_window;   // _window's sprite header and row pointers
     std::vector<RECT> m_dirty;         // the rectangles this frame redraws
     std::vector<RECT> m_vanished;      // of the commands that vanished, in list order
-    std::vector<Change> m_changes;     // every rectangle added to m_dirty while matching
+    std::vector<Change> m_changes;     // what matching found changed, in m_dirty after
     long m_nBuildPos = 0;              // list position of the command being matched
     long m_nHidden = 0;                // changes hidden in whole or part this frame
     RECT m_dirtyBox = {0, 0, 0, 0};    // the bounds of m_dirty
@@ -664,7 +666,7 @@ private:
     Node* m_placeNode = NULL;    // a previous command at or past m_prevNext
     long m_nPlacePos = 0;        // its list position
     size_t m_nMarkedDirty; // m_dirty's rectangles marked on the grid while matching
-    size_t m_nMarkedRects = 0;  // of m_dirty's rectangles, those marked on the grid so far
+    size_t m_nMarkedRects = 0;  // of m_changes, those marked on the grid so far
     long m_markBound = 0;       // marked cells, and the cells of those not marked yet
     size_t m_nMostWork;    // the most commands a work list has held
 

@@ -312,7 +312,6 @@ KRenderEngine::Node* KRenderEngine::_inplace()
     return m_placeNode;
 }
 
-
 // True when list holds a command equal to node; the first one in list order
 // is then taken out (for the previous-frame list: marked as matched).
 //
@@ -534,7 +533,7 @@ void KRenderEngine::_vanishupto(Node* stop)
     for (long i = m_nMatchedOrder + 1; i < count && m_prevNext != stop;
          i++, m_prevNext = m_prevNext->m_pNext) {
         if (m_prevNext->dst == m_sprCut)  // under all that is matched from here on
-            _adddirty(m_prevNext->rcDst, true, m_nBuildPos - 1);
+            _adddirty(m_prevNext->rcDst, m_nBuildPos - 1);
     }
 }
 
@@ -552,25 +551,38 @@ bool KRenderEngine::_touchesdirty(const rectlist_node* node) const
     return false;
 }
 
-// A rectangle to redraw: of a new or changed command (fresh), or of a
-// vanished one (whose area is redrawn from what lies under it). Only covers
-// after list position pos can hide it.
-void KRenderEngine::_adddirty(const RECT& r, bool vanished, long pos, Node* fresh)
+// A change found while matching: the rectangle of a new or changed command
+// (fresh), or of a vanished one (whose area is redrawn from what lies under
+// it) when fresh is null. Only covers after list position pos can hide it.
+void KRenderEngine::_adddirty(const RECT& r, long pos, Node* fresh)
 {
-    m_dirty.push_back(r);
-    if (vanished)
-        m_vanished.push_back(r);
     m_markBound += m_grids[0].CellsUnder(r);  // marked once that could decide something
     m_changes.push_back(Change{r, pos, fresh});
 }
 
-// Marks the dirty rectangles not marked yet on the finest grid.
+// Marks the changes not marked yet on the finest grid.
 void KRenderEngine::_markpending()
 {
     KDirtyGrid& grid = m_grids[0];
-    for (; m_nMarkedRects < m_dirty.size(); m_nMarkedRects++)
-        grid.Mark(m_dirty[m_nMarkedRects]);
+    for (; m_nMarkedRects < m_changes.size(); m_nMarkedRects++)
+        grid.Mark(m_changes[m_nMarkedRects].rect);
     m_markBound = grid.MarkedCells();
+}
+
+// Once matching is done (and the frame is not drawn whole), its changes
+// become the rectangles to redraw; past the budget, only where no later
+// cover hides them.
+void KRenderEngine::_gatherdirty()
+{
+    if (m_changes.size() > kMaxDirtyRects) {
+        _hidechanges();
+        return;
+    }
+    for (const Change& c : m_changes) {
+        m_dirty.push_back(c.rect);
+        if (c.fresh == NULL)
+            m_vanished.push_back(c.rect);
+    }
 }
 
 // Every command of this frame that did not change and paints over what
@@ -603,7 +615,7 @@ void KRenderEngine::_hidechanges()
     _findcovers(first);
     for (const Change& c : m_changes)
         _addshown(c);
-    m_nMarkedRects = m_dirty.size();  // _addshown marked them
+    m_nMarkedRects = m_changes.size();  // _addshown marked them
     m_markBound = grid.MarkedCells();
 }
 
@@ -762,7 +774,7 @@ void KRenderEngine::BuildingFrame()
                 } else {
                     SetStateNotProcess(node);
                     fresh++;
-                    _adddirty(node->rcDst, false, m_nBuildPos, node);
+                    _adddirty(node->rcDst, m_nBuildPos, node);
                     whole = _mostlydirty(fresh, long(i) + 1, long(count));
                 }
             }
@@ -777,8 +789,7 @@ void KRenderEngine::BuildingFrame()
     if (haveCut && !whole) {
         m_nBuildPos = long(count) - moved;
         _vanishupto(NULL);  // the previous commands after the last match
-        if (m_dirty.size() > kMaxDirtyRects)
-            _hidechanges();
+        _gatherdirty();
         whole = _mostlydirty(0, 1, 1);
     }
     _finishbuild(whole, haveCut && (whole || fresh + edited + prevCount - m_nKept > 0));
@@ -855,17 +866,16 @@ bool KRenderEngine::_buildinstep()
             continue;  // only its changed characters are dirty
         SetStateNotProcess(m.node);
         fresh++;
-        _adddirty(m.node->rcDst, false, m.pos, m.node);
+        _adddirty(m.node->rcDst, m.pos, m.node);
         if (m.prev != NULL && m.prev->dst == m_sprCut)
-            _adddirty(m.prev->rcDst, true, m.pos);
+            _adddirty(m.prev->rcDst, m.pos);
     }
     // The previous commands past the last place recorded are gone.
     Node* p = m_stepPrev;
     for (long i = 0; i < m_nStepLeft; i++, p = p->m_pNext)
         if (p->dst == m_sprCut)
-            _adddirty(p->rcDst, true, count);
-    if (m_dirty.size() > kMaxDirtyRects)
-        _hidechanges();
+            _adddirty(p->rcDst, count);
+    _gatherdirty();
     const bool changed = !m_stepMisses.empty() || m_nStepLeft > 0;
     const bool whole = changed && _mostlydirty(fresh, count, count);
     _finishbuild(whole, changed);

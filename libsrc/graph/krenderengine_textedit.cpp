@@ -127,7 +127,7 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
     RECT span = n->rcDst;
     span.left = n->rcSrc.left + head - reach;
     span.right = n->rcSrc.left + width - tail + reach;
-    _adddirty(span, true, m_nBuildPos);
+    _adddirty(span, m_nBuildPos);
     return true;
 }
 
