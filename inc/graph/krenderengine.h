@@ -576,6 +576,7 @@ private:
     void _indexprevious();
     void _matchprevious(Node* prev, long i);
     Node* _inplace();
+    void _fillahead(long next, long count);
     void _matchedat(long order, Node* next);
     void _vanishupto(Node* stop);
     // A rectangle to redraw, kept as it was found: where its change lies in
@@ -662,12 +663,23 @@ private:
     int m_nMisses;         // commands this frame found nothing nearby for
     long m_nLastMissAt;    // m_nMatchedOrder when the last of them missed
     long m_nMatchedAt = -1;      // m_nBuildPos of the command that matched last
+    // How far past the last match a command is looked for before the index,
+    // and the places of those previous commands (_fillahead).
+    static constexpr long kLookAhead = 8;
+    struct Ahead {
+        RECT rect;
+        DWORD op;
+    };
+    Ahead m_ahead[kLookAhead];
+    long m_nAheadAt = -1;        // the list position of m_ahead[0]
+    long m_nAheadLen = 0;
     long m_nKept = 0;            // commands of this frame matched so far
     Node* m_placeNode = NULL;    // a previous command at or past m_prevNext
     long m_nPlacePos = 0;        // its list position
     size_t m_nMarkedDirty; // m_dirty's rectangles marked on the grid while matching
     size_t m_nMarkedRects = 0;  // of m_changes, those marked on the grid so far
     long m_markBound = 0;       // marked cells, and the cells of those not marked yet
+    long m_nMostlyCells = 0;    // kMostlyDirty of the finest grid's cells
     size_t m_nMostWork;    // the most commands a work list has held
 
     // Where this frame must be redrawn, on grids of 16, 32 and 64 pixel

@@ -27,9 +27,6 @@ const size_t kMaxDirtyRects = 48;
 // quarter of the previous frame's, the frame is matched by a search.
 const size_t kStepMisses = 16;
 
-// How far past the last match a command is looked for before the index.
-const long kLookAhead = 8;
-
 // How many previous commands past the last match the index holds. A command
 // that moved further than this in the list counts as new, which is always
 // safe; the bound keeps a frame where everything changed from hashing the
@@ -312,6 +309,20 @@ KRenderEngine::Node* KRenderEngine::_inplace()
     return m_placeNode;
 }
 
+// The places and codes of the previous commands from list position next
+// on, as far as the look-ahead goes: consecutive misses look at the same
+// ones, and reading them from the list's nodes waits on each link in turn.
+void KRenderEngine::_fillahead(long next, long count)
+{
+    m_nAheadAt = next;
+    m_nAheadLen = std::min<long>(kLookAhead, count - next);
+    Node* ahead = m_prevNext;
+    for (long k = 0; k < m_nAheadLen; k++, ahead = ahead->m_pNext) {
+        m_ahead[k].rect = ahead->rcDst;
+        m_ahead[k].op = ahead->op;
+    }
+}
+
 // True when list holds a command equal to node; the first one in list order
 // is then taken out (for the previous-frame list: marked as matched).
 //
@@ -330,15 +341,19 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
             m_bIndexed && (m_nIndexEnd >= count || next <= m_nIndexEnd - kIndexWindow / 2);
         if (!indexed) {
             // Most commands repeat the one after the last match, or one a
-            // little further when a few before it went.
-            Node* ahead = m_prevNext;
-            for (long i = next; i < count && i < next + kLookAhead; i++, ahead = ahead->m_pNext) {
-                // Most that differ differ in place: that is looked at first,
-                // without a call.
-                if (!SameRect(ahead->rcDst, node->rcDst) || ahead->op != node->op)
+            // little further when a few before it went. Most that differ
+            // differ in place, which the window of places ahead shows
+            // without walking the list.
+            if (m_nAheadAt != next)
+                _fillahead(next, count);
+            for (long k = 0; k < m_nAheadLen; k++) {
+                if (!SameRect(m_ahead[k].rect, node->rcDst) || m_ahead[k].op != node->op)
                     continue;
+                Node* ahead = m_prevNext;
+                for (long j = 0; j < k; j++)
+                    ahead = ahead->m_pNext;
                 if ((ahead->state & KRE_STATE_STALE) == 0 && EquNode(ahead, node)) {
-                    _matchprevious(ahead, i);
+                    _matchprevious(ahead, next + k);
                     return true;
                 }
             }
@@ -557,7 +572,14 @@ bool KRenderEngine::_touchesdirty(const rectlist_node* node) const
 void KRenderEngine::_adddirty(const RECT& r, long pos, Node* fresh)
 {
     m_markBound += m_grids[0].CellsUnder(r);  // marked once that could decide something
-    m_changes.push_back(Change{r, pos, fresh});
+    // Field by field: a record built whole on the stack is copied with a
+    // wide load spanning two narrower stores, which cannot be served from
+    // them, so every change waited for its own stores to land.
+    m_changes.emplace_back();
+    Change& c = m_changes.back();
+    c.rect = r;
+    c.pos = pos;
+    c.fresh = fresh;
 }
 
 // Marks the changes not marked yet on the finest grid.
@@ -657,6 +679,8 @@ bool KRenderEngine::_mostlydirty(long fresh, long seen, long total)
 {
     if (seen >= kNewPictureAfter && 4 * fresh > 3 * seen)
         return true;
+    if (seen < kProjectAfter && m_markBound <= m_nMostlyCells)
+        return false;  // the common answer, without the arithmetic below
     double share = kMostlyDirty;
     if (seen >= kProjectAfter)
         share = std::min(share, kProjectedShare * double(seen) / double(total));
@@ -682,6 +706,7 @@ void KRenderEngine::BuildingFrame()
     m_nLastMissAt = -2;
     m_bIndexed = false;
     m_nMatchedOrder = -1;
+    m_nAheadAt = -1;
     m_nMatchedAt = -1;
     m_nKept = 0;
     m_bWhole = false;
@@ -702,8 +727,10 @@ void KRenderEngine::BuildingFrame()
     m_uncutMarked.reserve(most);
     m_prevIndex.reserve(size_t(prevCount));
     const bool haveCut = m_sprCut != NULL;
-    if (haveCut)
+    if (haveCut) {
         m_grids[0].Reset(m_sprCut->width, m_sprCut->height, kFineShift);
+        m_nMostlyCells = long(kMostlyDirty * double(m_grids[0].Cells()));
+    }
     if (haveCut && m_bStep && m_nStepPos == long(m_pRecord->list.GetCount())) {
         if (_buildinstep()) {
             EmptyList(m_pPrev);
