@@ -412,8 +412,8 @@ private:
     // previous frame's order, and a command whose place moved is only
     // drawn again, which is always safe. A frame that goes out of step (a
     // command inserted or removed, too many changes, a command on another
-    // sprite, two misses in a row) is matched by BuildingFrame's own search
-    // instead.
+    // sprite, more misses in a row than a sprite drawn in a few parts makes)
+    // is matched by BuildingFrame's own search instead.
     __attribute__((always_inline)) Node* _stepnext()
     {
         m_nStepPos++;
@@ -707,5 +707,6 @@ private:
     std::vector<StepMiss> m_stepMisses;
     size_t m_nStepMaxMisses;          // past this many, BuildingFrame searches
     long m_nStepLastMiss;             // the place of the last miss
+    long m_nStepRun = 0;              // misses in a row up to it
     long m_nOffCut;                   // commands recorded onto other sprites
 };

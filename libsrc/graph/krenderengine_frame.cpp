@@ -26,6 +26,8 @@ const size_t kMaxDirtyRects = 48;
 // The fewest commands a frame may miss while matching in step; past a
 // quarter of the previous frame's, the frame is matched by a search.
 const size_t kStepMisses = 16;
+// The most misses in a row that matching in step takes as changes in place.
+const long kStepRun = 8;
 
 // How many previous commands past the last match the index holds. A command
 // that moved further than this in the list counts as new, which is always
@@ -939,11 +941,14 @@ void KRenderEngine::_steprecord(Node* n, bool canMatch)
 
 void KRenderEngine::_stepmiss(Node* n, Node* p)
 {
-    // Two misses in a row: commands came or went, and the rest is out of
-    // step; the search finds where they went.
+    // A few misses in a row are commands that changed where they stand (a
+    // sprite drawn in parts, with its shadow, that moved); more mean that
+    // commands came or went, and the rest is out of step: the search finds
+    // where they went.
     const long at = m_nStepPos - 1;
+    m_nStepRun = at == m_nStepLastMiss + 1 ? m_nStepRun + 1 : 1;
     if (n->dst != m_sprCut || m_stepMisses.size() >= m_nStepMaxMisses ||
-        at == m_nStepLastMiss + 1) {
+        m_nStepRun > kStepRun) {
         m_bStep = false;
         return;
     }
@@ -952,8 +957,8 @@ void KRenderEngine::_stepmiss(Node* n, Node* p)
 }
 
 // A new frame starts matching in step with the previous one from its head,
-// its recording list empty. The room is made here, between frames: a frame no larger than those before
-// it allocates nothing.
+// its recording list empty. The room is made here, between frames: a frame
+// no larger than those before it allocates nothing.
 void KRenderEngine::_stepreset()
 {
     m_nOffCut = 0;

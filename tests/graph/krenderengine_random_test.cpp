@@ -148,7 +148,7 @@ void Mutate(std::vector<Item>& items, std::mt19937& rng)
         items.insert(items.begin() + long(rng() % (items.size() + 1)), RandomItem(rng));
     if (rng() % 4 == 0 && !items.empty()) {  // a run that changes in place, as an animation
         const size_t from = rng() % items.size();
-        const size_t end = std::min(items.size(), from + 8 + rng() % 24);
+        const size_t end = std::min(items.size(), from + 1 + rng() % 31);
         for (size_t i = from; i < end; i++)
             items[i].value = rng() & 0xFFFF;
     }

@@ -507,14 +507,14 @@ TEST_F(RenderEngine, InsertedAndRemovedCommandsLeaveTheOthersMatched)
     EXPECT_EQ(Frame(), 1);
     row(0, 0, true);
     EXPECT_EQ(Frame(), 0);
-    row(5, 25, true);  // twenty go from the middle: further than a look ahead
+    row(5, 15, true);  // ten go from the middle: further than a look ahead
     // The first command after the gap is taken as new without a search (it
     // is drawn again, which is always safe); the ones after it are found.
     EXPECT_EQ(Frame(), 1);
-    for (int i = 5; i < 25; i++)
+    for (int i = 5; i < 15; i++)
         EXPECT_EQ(BackPx(2 * i, 0), 0x07E0);  // vanished areas keep their pixels
     row(0, 0, true);  // they come back: drawn again, the rest unchanged
-    EXPECT_EQ(Frame(), 20);
+    EXPECT_EQ(Frame(), 10);
 }
 
 TEST_F(RenderEngine, StackingOrderChangeRedrawsWhereTheTwoOverlap)
@@ -871,6 +871,28 @@ TEST_F(RenderEngine, ARunOfCommandsChangedInPlaceRedrawsOnlyItself)
         }
         EXPECT_EQ(drawn, c.whole ? 160 + c.run : c.run);
         EXPECT_EQ(BackPx(((c.run - 1) * 5 + 2) % 62, 0), WORD(0x200 + c.run));
+    }
+}
+
+// A sprite drawn in a few parts (with its shadow, its name) that moves is a
+// run of commands that changed in place: matched in step as it is recorded,
+// each part is drawn again and nothing else; a longer run is taken for
+// commands that came or went, and searched.
+TEST_F(RenderEngine, AFewCommandsChangedInARowStayMatchedInStep)
+{
+    KSprite* tile = Solid(2, 2, 0x07E0);
+    for (int run : {1, 2, 5, 8, 9}) {
+        SCOPED_TRACE(testing::Message() << run << " in a row");
+        g.Redraw();
+        for (int frame = 0; frame < 2; frame++) {
+            for (int i = 0; i < 30; i++)
+                tile->Draw(2 * i, i >= 10 && i < 10 + run ? 2 + 2 * frame : 0);
+            if (frame == 1)
+                EXPECT_EQ(Access::InStep(engine), run <= 8);
+            EXPECT_EQ(Frame(), frame == 0 ? 30 : run);
+        }
+        EXPECT_EQ(BackPx(20, 4), 0x07E0);
+        EXPECT_EQ(BackPx(2 * (9 + run), 4), 0x07E0);
     }
 }
 

@@ -35,6 +35,8 @@ struct KRenderEngineAccess {
     {
         return e->m_lastMode == KRenderEngine::kFrameBox;
     }
+    // The frame recorded so far still matches the previous one in step.
+    static bool InStep(KRenderEngine* e) { return e->m_bStep; }
     // Changes of the last frame found hidden in whole or part under covers.
     static long HiddenChanges(KRenderEngine* e) { return e->m_nHidden; }
     static DWORD RecordCapacity(KRenderEngine* e) { return e->m_pRecord->capacity; }
