@@ -576,6 +576,7 @@ private:
     void _indexprevious();
     void _matchprevious(Node* prev, long i);
     Node* _inplace();
+    bool _canmatch(const Node* prev, const rectlist_node* node) const;
     void _fillahead(long next, long count);
     void _matchedat(long order, Node* next);
     void _vanishupto(Node* stop);

@@ -325,6 +325,13 @@ void KRenderEngine::_fillahead(long next, long count)
     }
 }
 
+// True when prev, a previous command, can still be node's match: equal to
+// it, not matched yet, and not naming a sprite or font that went.
+bool KRenderEngine::_canmatch(const Node* prev, const rectlist_node* node) const
+{
+    return (prev->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) == 0 && EquNode(prev, node);
+}
+
 // True when list holds a command equal to node; the first one in list order
 // is then taken out (for the previous-frame list: marked as matched).
 //
@@ -354,7 +361,7 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
                 Node* ahead = m_prevNext;
                 for (long j = 0; j < k; j++)
                     ahead = ahead->m_pNext;
-                if ((ahead->state & KRE_STATE_STALE) == 0 && EquNode(ahead, node)) {
+                if (_canmatch(ahead, node)) {
                     _matchprevious(ahead, next + k);
                     return true;
                 }
@@ -362,8 +369,7 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
             if (next + kLookAhead >= count)
                 return false;  // nothing else is left after the last match
             Node* placed = _inplace();
-            if (placed != NULL && SameRect(placed->rcDst, node->rcDst) &&
-                (placed->state & KRE_STATE_STALE) == 0 && EquNode(placed, node)) {
+            if (placed != NULL && _canmatch(placed, node)) {
                 _matchprevious(placed, m_nPlacePos);
                 return true;
             }
@@ -390,8 +396,7 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
         for (int k = m_prevBuckets[h & (m_prevBuckets.size() - 1)]; k >= 0;
              k = m_prevIndex[k].next) {
             const PrevKey& e = m_prevIndex[k];
-            if (e.pos < m_nMatchedOrder || e.hash != h ||
-                (e.node->state & (KRE_STATE_MATCHED | KRE_STATE_STALE)) || !EquNode(e.node, node))
+            if (e.pos < m_nMatchedOrder || e.hash != h || !_canmatch(e.node, node))
                 continue;
             _matchprevious(e.node, e.pos);
             return true;

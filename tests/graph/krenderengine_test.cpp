@@ -887,8 +887,9 @@ TEST_F(RenderEngine, AFewCommandsChangedInARowStayMatchedInStep)
         for (int frame = 0; frame < 2; frame++) {
             for (int i = 0; i < 30; i++)
                 tile->Draw(2 * i, i >= 10 && i < 10 + run ? 2 + 2 * frame : 0);
-            if (frame == 1)
+            if (frame == 1) {
                 EXPECT_EQ(Access::InStep(engine), run <= 8);
+            }
             EXPECT_EQ(Frame(), frame == 0 ? 30 : run);
         }
         EXPECT_EQ(BackPx(20, 4), 0x07E0);
