@@ -2,6 +2,8 @@
 // Its state follows the mouse messages its parent's router posts to it.
 #include "kwndbutton.h"
 
+#include "keyedhit.h"
+
 #include <doit.h>
 #include <kbase.h>
 
@@ -192,11 +194,7 @@ bool KWndButton::IsIn(long x, long y)
     KSprite* picture = _current();
     if (picture == NULL || !picture->IsInited())
         return true;  // nothing to look at: the rectangle decides
-    const long px = x - m_Rect.left, py = y - m_Rect.top;
-    // The rectangle may be larger than the picture: beside it is no button.
-    if (px >= long(picture->GetRectWidth()) || py >= long(picture->GetRectHeight()))
-        return false;
-    return !picture->IsColorKey(px, py);
+    return KeyedPictureHit(*picture, x - m_Rect.left, y - m_Rect.top);
 }
 
 void KWndButton::DrawWndItem(RECT*)

@@ -3,6 +3,8 @@
 // dragged with the left button together with its children.
 #include "kwnddlg.h"
 
+#include "keyedhit.h"
+
 #include <doit.h>
 #include <kbase.h>
 #include <windowsx.h>
@@ -100,7 +102,7 @@ bool KWndDlg::IsIn(long x, long y)
     if (!m_dwState.Has(KWND_STATE_COLORKEY) || m_sprWndBack == NULL ||
         !m_sprWndBack->IsInited())
         return true;
-    return !m_sprWndBack->IsColorKey(x - m_Rect.left, y - m_Rect.top);
+    return KeyedPictureHit(*m_sprWndBack, x - m_Rect.left, y - m_Rect.top);
 }
 
 // A dialog made with a window handle for a parent has no parent object to

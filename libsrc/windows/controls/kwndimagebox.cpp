@@ -2,6 +2,8 @@
 // its parent on a click, open a link and show a hand cursor over it.
 #include "kwndimagebox.h"
 
+#include "keyedhit.h"
+
 #include <doit.h>
 #include <kbase.h>
 
@@ -129,7 +131,7 @@ bool KWndImageBox::IsIn(long x, long y)
     KSprite* shown = _shown();
     if (shown == NULL || !shown->IsInited())
         return true;
-    return !shown->IsColorKey(x - m_Rect.left, y - m_Rect.top);
+    return KeyedPictureHit(*shown, x - m_Rect.left, y - m_Rect.top);
 }
 
 // The copy is grown only when it is too small in either direction; a larger
