@@ -104,6 +104,7 @@ protected:
     void _send(DWORD code, LONG value);
     // SB_THUMBPOSITION with the position scaled to the area.
     void _sendthumb();
+    bool _advance();
     void _stepdown();
     void _stepup();
     void _drawlines();

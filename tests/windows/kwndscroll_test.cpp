@@ -255,6 +255,43 @@ TEST_F(ScrollTest, DisabledOrHiddenBarIgnoresPresses)
     EXPECT_EQ(Take(), std::vector<Note>{});
 }
 
+// A step larger than one (area 10 of a range of 60: step 6) goes the whole
+// step, and the last one stops at the end exactly, whichever arrow.
+TEST_F(ScrollTest, ArrowsStepWholeStepsAndStopAtTheEnds)
+{
+    struct Case {
+        const char* what;
+        long pos, p;
+        WPARAM code;
+        long after;
+    };
+    const Case cases[] = {
+        {"second arrow, a whole step", 30, 95, SB_LINEDOWN, 36},
+        {"second arrow, the step reaching the range", 54, 95, SB_LINEDOWN, 60},
+        {"second arrow, a step past the range", 56, 95, SB_LINEDOWN, 60},
+        {"second arrow, one short of the range", 59, 95, SB_LINEDOWN, 60},
+        {"first arrow, a whole step", 30, 5, SB_LINEUP, 24},
+        {"first arrow, a step past 0", 4, 5, SB_LINEUP, 0},
+        {"first arrow, one from 0", 1, 5, SB_LINEUP, 0},
+    };
+    for (bool vertical : {true, false})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (vertical ? " (vertical)" : " (horizontal)"));
+            KWndScroll bar;
+            Make(bar, vertical);
+            bar.SetDefault();
+            bar.SetArea(10);
+            ASSERT_EQ(bar.GetStep(), 6);
+            bar.SetPos(c.pos);
+            const UINT msg = vertical ? WM_VSCROLL : WM_HSCROLL;
+            EXPECT_EQ(Press(bar, Along(vertical, c.p)), (std::vector<Note>{{msg, c.code, 1}}));
+            EXPECT_EQ(bar.GetPos(), c.after);
+            const POINT at = Along(vertical, c.p);
+            Mouse(WM_LBUTTONUP, int(at.x), int(at.y));
+            Take();
+        }
+}
+
 TEST_F(ScrollTest, DownStepsAndAlwaysSaysVertical)
 {
     KWndScroll bar;

@@ -151,12 +151,12 @@ void KWndScroll::SetPos(long pos)
         m_nPos = LONG(pos);
 }
 
+// The second arrow's step, asked for by the host (a list box following its
+// newest line); it says "vertical" whatever the bar's direction.
 void KWndScroll::Down()
 {
-    if (m_nPos >= m_nRange)
-        return;
-    m_nPos = m_nPos + m_nStep > m_nRange ? m_nRange : m_nPos + m_nStep;
-    SendMessageA(GetParent(m_hWnd), WM_VSCROLL, SB_LINEDOWN, 1);
+    if (_advance())
+        SendMessageA(GetParent(m_hWnd), WM_VSCROLL, SB_LINEDOWN, 1);
 }
 
 void KWndScroll::UpAll()
@@ -194,12 +194,19 @@ void KWndScroll::_sendthumb()
     _send(SB_THUMBPOSITION, value);
 }
 
-void KWndScroll::_stepdown()
+// One step on, held at the range; false when already there.
+bool KWndScroll::_advance()
 {
     if (m_nPos >= m_nRange)
-        return;
+        return false;
     m_nPos = m_nPos + m_nStep > m_nRange ? m_nRange : m_nPos + m_nStep;
-    _send(SB_LINEDOWN, 1);
+    return true;
+}
+
+void KWndScroll::_stepdown()
+{
+    if (_advance())
+        _send(SB_LINEDOWN, 1);
 }
 
 void KWndScroll::_stepup()
