@@ -136,6 +136,23 @@ TEST_F(ButtonTest, TheHoverPollClearsHoverOnceTheCursorHasLeft)
     EXPECT_EQ(Shown(), kState[0]);
 }
 
+// Release unbinds the object from a window that goes on existing until its
+// posted WM_DESTROY is handled: the hover poll must stop with the object, or
+// its WM_TIMER would keep arriving at a window nothing answers for.
+TEST_F(ButtonTest, ReleaseStopsTheHoverPoll)
+{
+    KWndButton b;
+    Make(b);
+    Mouse(WM_MOUSEMOVE, 25, 25);  // hovered: the poll runs
+    const HWND h = b.GetHandle();
+    b.Release();
+    desktop::AdvanceClock(1000);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, h, WM_TIMER, WM_TIMER, PM_REMOVE));
+    // Windows answers FALSE to killing a timer that does not exist.
+    EXPECT_FALSE(KillTimer(h, KWNDBUTTON_TIMER_HOVER));
+}
+
 TEST_F(ButtonTest, KeyedPixelsAndTheRoomBesideThePictureAreNotTheButton)
 {
     // Bands one above the other: the left half of each is the key colour.
