@@ -4,7 +4,9 @@
 
 #include <picture_bytes.h>
 
+#include <algorithm>
 #include <cctype>
+#include <vector>
 
 namespace {
 
@@ -99,6 +101,79 @@ TEST_F(SkinTest, NinePiecesLandWhereTheyBelongAtEverySize)
     EXPECT_EQ(skin.GetLBorderWidth(), 6);
     EXPECT_EQ(skin.GetRBorderWidth(), 5);
     EXPECT_EQ(skin.GetDBorderHeight(), 4);
+}
+
+// Pieces each of their own size, so that a border or a corner read from
+// its neighbour in the row or column shows: the frame composed as the
+// skin's rules place each piece, against the composed back, and the border
+// getters (right: the right edge's width; bottom: the bottom-left corner's
+// height).
+const int kPieceW[9] = {6, 7, 5, 4, 8, 3, 7, 6, 2};
+const int kPieceH[9] = {8, 6, 5, 9, 7, 8, 4, 5, 3};
+
+// Piece i's pixels (0, 0, w, h) at (x, y), cut to the piece and the back.
+void PutPiece(std::vector<WORD>& back, int W, int H, int i, int x, int y, int w, int h)
+{
+    w = std::min(w, kPieceW[i]);
+    h = std::min(h, kPieceH[i]);
+    for (int j = 0; j < h; j++)
+        for (int k = 0; k < w; k++)
+            if (x + k >= 0 && x + k < W && y + j >= 0 && y + j < H)
+                back[size_t(y + j) * W + x + k] = PictureColour(10 * (i % 3) + k, 10 * (i / 3) + j);
+}
+
+// Piece i repeated from x0, the last one narrowed to end at x1.
+void RunPiece(std::vector<WORD>& back, int W, int H, int i, int x0, int x1, int y, int h)
+{
+    for (int x = x0; x < x1; x += kPieceW[i])
+        PutPiece(back, W, H, i, x, y, std::min(kPieceW[i], x1 - x), h);
+}
+
+std::vector<WORD> ComposedFrame(int W, int H)
+{
+    const int* w = kPieceW;
+    const int* h = kPieceH;
+    std::vector<WORD> back(size_t(W) * H, 0);
+    PutPiece(back, W, H, 0, 0, 0, w[0], h[0]);
+    RunPiece(back, W, H, 1, w[0], W - w[2], 0, h[1]);
+    PutPiece(back, W, H, 2, W - w[2], 0, w[2], h[2]);
+    for (int y = h[0]; y < H - h[6];) {
+        const int r = std::min(h[3], H - h[6] - y);
+        PutPiece(back, W, H, 3, 0, y, w[3], r);
+        RunPiece(back, W, H, 4, w[3], W - w[5], y, r);
+        PutPiece(back, W, H, 5, W - w[5], y, w[5], r);
+        y += r;
+    }
+    PutPiece(back, W, H, 6, 0, H - h[6], w[6], h[6]);
+    RunPiece(back, W, H, 7, w[6], W - w[8], H - h[6], h[7]);
+    PutPiece(back, W, H, 8, W - w[8], H - h[8], w[8], h[8]);
+    return back;
+}
+
+TEST_F(SkinTest, EachPieceTakesItsOwnSize)
+{
+    std::string t;
+    for (int i = 0; i < 9; i++) {
+        const int l = 10 * (i % 3), top = 10 * (i / 3);
+        t += m_picture + "\t" + std::to_string(l) + "\t" + std::to_string(top) + "\t" +
+             std::to_string(l + kPieceW[i]) + "\t" + std::to_string(top + kPieceH[i]) + "\r\n";
+    }
+    KWndBack_Ex skin(m_graph, Text("own.txt", t).c_str(), NULL, NULL);
+    skin.Create(20, 20, KCM_R5G6B5, 0);
+    EXPECT_EQ(skin.GetTitleHeight(), 8);
+    EXPECT_EQ(skin.GetLBorderWidth(), 4);
+    EXPECT_EQ(skin.GetRBorderWidth(), 3);
+    EXPECT_EQ(skin.GetDBorderHeight(), 4);
+    const std::pair<int, int> sizes[] = {{20, 25}, {33, 41}, {100, 80}};
+    for (auto [W, H] : sizes) {
+        skin.Update(W, H);
+        const std::vector<WORD> want = ComposedFrame(W, H);
+        int wrong = 0;
+        for (int y = 0; y < H; y++)
+            for (int x = 0; x < W; x++)
+                wrong += BackAt(skin, x, y) != want[size_t(y) * W + x];
+        EXPECT_EQ(wrong, 0) << W << " x " << H;
+    }
 }
 
 TEST_F(SkinTest, TheComposedBackIsWhatThePlayerSees)
