@@ -3,6 +3,7 @@
 #include "kwndbutton.h"
 
 #include "keyedhit.h"
+#include "loadflags.h"
 
 #include <doit.h>
 #include <kbase.h>
@@ -83,7 +84,7 @@ long KWndButton::CreateEx(KGraph* pGraph, const char* szFileName, POINT pt,
     KASSERT(dwMainMsgID > WM_USER);
     if (pGraph == NULL || szFileName == NULL)
         return E_FAIL;
-    KSprite* picture = pGraph->Load(szFileName, colorKey ? 17 : 1, pack);
+    KSprite* picture = pGraph->Load(szFileName, KWndPictureFlags(colorKey), pack);
     if (picture == NULL)
         return E_FAIL;
     SetGraph(pGraph);
@@ -105,7 +106,7 @@ long KWndButton::LoadBitmap(char* name, bool colorKey, long x, long y)
     if (m_Graph != NULL && name != NULL) {
         if (colorKey)
             m_dwState.Set(KWND_STATE_COLORKEY);
-        picture = m_Graph->Load(name, colorKey ? 17 : 1, NULL);
+        picture = m_Graph->Load(name, KWndPictureFlags(colorKey), NULL);
     }
     if (picture == NULL)
         return KRet(E_FAIL, "KWndButton::LoadBitmap(%s)", name ? name : "");

@@ -4,6 +4,7 @@
 #include "kwnddlg.h"
 
 #include "keyedhit.h"
+#include "loadflags.h"
 
 #include <doit.h>
 #include <kbase.h>
@@ -51,7 +52,7 @@ long KWndDlg::LoadBitmap(char* name, bool colorKey, long x, long y)
     KASSERT(m_Graph != NULL);
     KSprite* picture = NULL;
     if (m_Graph != NULL && name != NULL)
-        picture = m_Graph->Load(name, colorKey ? 17 : 1, NULL);
+        picture = m_Graph->Load(name, KWndPictureFlags(colorKey), NULL);
     if (picture == NULL)
         return KRet(E_FAIL, "KWndDlg::LoadBitmap(%s)", name ? name : "");
     delete m_sprWndBack;  // a back loaded before is replaced, not lost

@@ -148,7 +148,7 @@ long KWndEdit::LoadBitmap(char* name, bool colorKey, long x, long y)
     KASSERT(m_Graph != NULL);
     KSprite* picture = NULL;
     if (m_Graph != NULL && name != NULL)
-        picture = m_Graph->Load(name, colorKey ? 16 : 0, NULL);
+        picture = m_Graph->Load(name, colorKey ? KSPR_COLORKEY : 0, NULL);
     if (picture == NULL)
         return KRet(E_FAIL, "KWndEdit::LoadBitmap(%s)", name ? name : "");
     if (colorKey) {

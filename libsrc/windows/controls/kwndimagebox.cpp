@@ -3,6 +3,7 @@
 #include "kwndimagebox.h"
 
 #include "keyedhit.h"
+#include "loadflags.h"
 
 #include <doit.h>
 #include <kbase.h>
@@ -69,7 +70,7 @@ long KWndImageBox::LoadBitmap(char* filename, bool colorKey)
     KASSERT(m_Graph != NULL);
     KSprite* picture = NULL;
     if (filename != NULL && m_Graph != NULL)
-        picture = m_Graph->Load(filename, colorKey ? 17 : 1, NULL);
+        picture = m_Graph->Load(filename, KWndPictureFlags(colorKey), NULL);
     if (picture == NULL)
         return KRet(E_FAIL, "KWndImageBox::LoadBitmap(%s)", filename ? filename : "");
     _setsource(picture, colorKey);
@@ -146,7 +147,7 @@ void KWndImageBox::_stretch(long w, long h)
         (DWORD(w) > DWORD(m_sprData->GetWidth()) || DWORD(h) > DWORD(m_sprData->GetHeight())))
         m_Graph->ReleaseKSprite(m_sprData);
     if (m_sprData == NULL) {
-        m_sprData = m_Graph->CreateSprite(w, h, m_Graph->GetDefaultColorMode(), 1);
+        m_sprData = m_Graph->CreateSprite(w, h, m_Graph->GetDefaultColorMode(), KWND_PICTURE_PLAIN);
         if (m_sprData == NULL)
             return;
     }

@@ -2,6 +2,8 @@
 // skin table, shared by the nine-piece and the tiled skin.
 #include "wndback.h"
 
+#include "loadflags.h"
+
 #include <kbase.h>
 
 #include <cstring>
@@ -104,7 +106,7 @@ KSprite* KWndBack::_loadpiece(const char* picture, const long rect[4], CUnPackFi
     lowered[n] = '\0';
     _strlwr(lowered);
     CUnPackFile* archive = std::strncmp(lowered, "common", 6) == 0 ? commonPack : pack;
-    KSprite* piece = m_Graph != NULL ? m_Graph->Load(lowered, 17, archive) : NULL;
+    KSprite* piece = m_Graph != NULL ? m_Graph->Load(lowered, KWND_PICTURE_KEYED, archive) : NULL;
     if (piece == NULL) {
         KRet(E_FAIL, "KWndBack::Load piece(%s) fail!", lowered);
         return NULL;
