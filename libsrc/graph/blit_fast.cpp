@@ -1,10 +1,12 @@
 // The fast blitters: SSE2 (always present on x86-64), eight 16-bit pixels
-// per step in 16-bit lanes, with the row loop inside each kernel. Every
-// formula is the reference's, lane by lane. A blend's last one to seven
-// pixels go through the scalar formulas; copies and fills, whose pixels may
-// be written twice, end with one vector overlapping the one before. Nothing
-// outside the rectangle is read or written.
+// per step in 16-bit lanes, with the row loop inside each kernel. The blends
+// and the additive blit are the lane formulas of blit_lanes.h, shared with
+// the AVX2 kernels; their last one to seven pixels go through the scalar
+// formulas. Copies and fills, whose pixels may be written twice, end with
+// one vector overlapping the one before. Nothing outside the rectangle is
+// read or written.
 #include "blit.h"
+#include "blit_lanes.h"
 
 #include <cstdint>
 #include <cstring>
@@ -20,106 +22,10 @@ inline __m128i Load8(const WORD* p) { return _mm_loadu_si128(reinterpret_cast<co
 inline void Store8(WORD* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 inline void StoreAligned8(WORD* p, __m128i v) { _mm_store_si128(reinterpret_cast<__m128i*>(p), v); }
 
-WORD* DstRow(const Rows& r, long j) { return reinterpret_cast<WORD*>(r.dst + j * r.dstPitch); }
-const WORD* SrcRow(const Rows& r, long j) { return reinterpret_cast<const WORD*>(r.src + j * r.srcPitch); }
-const BYTE* LevRow(const Rows& r, long j) { return r.lev + j * r.levPitch; }
-
 // The first 16-byte boundary after p; at most eight pixels on.
 inline WORD* AlignedAfter(WORD* p)
 {
     return reinterpret_cast<WORD*>((reinterpret_cast<uintptr_t>(p) + 16) & ~uintptr_t(15));
-}
-
-// Eight levels widened to 16-bit lanes.
-inline __m128i Levels8(const BYTE* m)
-{
-    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(m)), _mm_setzero_si128());
-}
-
-// blend() on eight pixels; a6 = A >> 2 and a5 = A >> 3 per lane, ia6 = 63 - a6
-// and ia5 = 31 - a5. The products and sums stay below 65536 (see BlendPixel),
-// so 16-bit lanes with logical shifts give exactly the scalar result.
-inline __m128i Blend8(__m128i s, __m128i d, __m128i a6, __m128i ia6, __m128i a5, __m128i ia5)
-{
-    const __m128i c03f0 = _mm_set1_epi16(0x03F0);
-    const __m128i c07e0 = _mm_set1_epi16(0x07E0);
-    const __m128i c001f = _mm_set1_epi16(0x001F);
-    const __m128i c0200 = _mm_set1_epi16(0x0200);
-    const __m128i c0010 = _mm_set1_epi16(16);
-
-    __m128i x = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(s, 1), c03f0), a6),
-                              _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(d, 1), c03f0), ia6));
-    x = _mm_add_epi16(x, c0200);
-    const __m128i green = _mm_and_si128(_mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 6)), 5), c07e0);
-
-    __m128i y = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(s, c001f), a5),
-                              _mm_mullo_epi16(_mm_and_si128(d, c001f), ia5));
-    y = _mm_add_epi16(y, c0010);
-    const __m128i blue = _mm_srli_epi16(_mm_add_epi16(y, _mm_srli_epi16(y, 5)), 5);
-
-    __m128i z = _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(s, 11), a5),
-                              _mm_mullo_epi16(_mm_srli_epi16(d, 11), ia5));
-    z = _mm_add_epi16(z, c0010);
-    const __m128i red = _mm_slli_epi16(_mm_srli_epi16(_mm_add_epi16(z, _mm_srli_epi16(z, 5)), 5), 11);
-
-    return _mm_or_si128(_mm_or_si128(red, green), blue);
-}
-
-// Blend through eight per-pixel levels.
-inline __m128i BlendLevels8(__m128i s, __m128i d, __m128i level)
-{
-    const __m128i a6 = _mm_srli_epi16(level, 2);
-    const __m128i a5 = _mm_srli_epi16(level, 3);
-    return Blend8(s, d, a6, _mm_sub_epi16(_mm_set1_epi16(63), a6),
-                  a5, _mm_sub_epi16(_mm_set1_epi16(31), a5));
-}
-
-// Lanes where the source pixel is 0 keep the destination.
-inline __m128i KeepWhereZero(__m128i s, __m128i d, __m128i r)
-{
-    const __m128i zero = _mm_cmpeq_epi16(s, _mm_setzero_si128());
-    return _mm_or_si128(_mm_and_si128(zero, d), _mm_andnot_si128(zero, r));
-}
-
-// What a group of eight levels asks for: all 255 copy, all 0 skip.
-enum Group { kMixed, kOpaque, kClear };
-inline Group Classify(const BYTE* m)
-{
-    const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(m));
-    if ((_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(-1))) & 0xFF) == 0xFF) return kOpaque;
-    if ((_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) & 0xFF) == 0xFF) return kClear;
-    return kMixed;
-}
-
-// additive() on eight pixels with the level's grey pixel k in every lane.
-// A condition "when bit b of v is set" becomes a lane mask by shifting bit b
-// to the top and spreading it with an arithmetic shift.
-template <int Bit>
-inline __m128i BitMask(__m128i v)
-{
-    return _mm_srai_epi16(_mm_slli_epi16(v, 15 - Bit), 15);
-}
-
-inline __m128i Additive8(__m128i s, __m128i d, __m128i k)
-{
-    const __m128i f7df = _mm_set1_epi16(static_cast<short>(0xF7DF));
-
-    const __m128i s1 = _mm_and_si128(s, f7df);
-    __m128i a = _mm_sub_epi16(s1, k);
-    // s1 >= k (unsigned) exactly when k - s1 saturates to 0; below it,
-    // a keeps only the bits of 0x08FF.
-    const __m128i notBelow = _mm_cmpeq_epi16(_mm_subs_epu16(k, s1), _mm_setzero_si128());
-    a = _mm_andnot_si128(_mm_andnot_si128(notBelow, _mm_set1_epi16(static_cast<short>(0xF700))), a);
-    a = _mm_andnot_si128(_mm_and_si128(BitMask<11>(a), _mm_set1_epi16(0x0FC0)), a);   // & 0xF03F
-    a = _mm_andnot_si128(_mm_and_si128(BitMask<5>(a), _mm_set1_epi16(0x003F)), a);    // & 0xFFC0
-
-    const __m128i d1 = _mm_and_si128(d, f7df);
-    // Where the 16-bit sum wraps, the saturated sum is 0xFFFF and sets the
-    // red field; elsewhere it equals the sum and adds nothing.
-    __m128i e = _mm_add_epi16(d1, a);
-    e = _mm_or_si128(e, _mm_and_si128(_mm_adds_epu16(d1, a), _mm_set1_epi16(static_cast<short>(0xF800))));
-    e = _mm_or_si128(e, _mm_and_si128(BitMask<11>(e), _mm_set1_epi16(0x07E0)));
-    return _mm_or_si128(e, _mm_and_si128(BitMask<5>(e), _mm_set1_epi16(0x001F)));
 }
 
 // Stores one vector at each end unaligned (a fill may repeat pixels) and
@@ -212,70 +118,6 @@ inline void CopyKeyRow(WORD* d, const WORD* s, long n)
     if (i < n) group(n - 8);
 }
 
-inline void BlendConstRow(WORD* d, const WORD* s, long n, BYTE a)
-{
-    const __m128i a6 = _mm_set1_epi16(short(a >> 2)), ia6 = _mm_set1_epi16(short(63 - (a >> 2)));
-    const __m128i a5 = _mm_set1_epi16(short(a >> 3)), ia5 = _mm_set1_epi16(short(31 - (a >> 3)));
-    long i = 0;
-    for (; i + 8 <= n; i += 8)
-        Store8(d + i, Blend8(Load8(s + i), Load8(d + i), a6, ia6, a5, ia5));
-    for (; i < n; ++i) d[i] = BlendPixel(s[i], d[i], a);
-}
-
-inline void BlendConstKeyRow(WORD* d, const WORD* s, long n, BYTE a)
-{
-    const __m128i a6 = _mm_set1_epi16(short(a >> 2)), ia6 = _mm_set1_epi16(short(63 - (a >> 2)));
-    const __m128i a5 = _mm_set1_epi16(short(a >> 3)), ia5 = _mm_set1_epi16(short(31 - (a >> 3)));
-    const __m128i zero = _mm_setzero_si128();
-    long i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const __m128i sv = Load8(s + i);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(sv, zero)) == 0xFFFF) continue;
-        const __m128i dv = Load8(d + i);
-        Store8(d + i, KeepWhereZero(sv, dv, Blend8(sv, dv, a6, ia6, a5, ia5)));
-    }
-    for (; i < n; ++i)
-        if (s[i] != 0) d[i] = BlendPixel(s[i], d[i], a);
-}
-
-// Groups whose levels are all 255 are copied and all 0 skipped: blend()
-// gives exactly those pixels, so the shortcut changes nothing but time.
-inline void BlendMaskRow(WORD* d, const WORD* s, const BYTE* m, long n)
-{
-    long i = 0;
-    for (; i + 8 <= n; i += 8) {
-        switch (Classify(m + i)) {
-        case kClear: break;
-        case kOpaque: Store8(d + i, Load8(s + i)); break;
-        case kMixed: Store8(d + i, BlendLevels8(Load8(s + i), Load8(d + i), Levels8(m + i))); break;
-        }
-    }
-    for (; i < n; ++i) d[i] = BlendPixel(s[i], d[i], m[i]);
-}
-
-inline void BlendColourMaskRow(WORD* d, WORD c, const BYTE* m, long n)
-{
-    const __m128i cv = _mm_set1_epi16(static_cast<short>(c));
-    long i = 0;
-    for (; i + 8 <= n; i += 8) {
-        switch (Classify(m + i)) {
-        case kClear: break;
-        case kOpaque: Store8(d + i, cv); break;
-        case kMixed: Store8(d + i, BlendLevels8(cv, Load8(d + i), Levels8(m + i))); break;
-        }
-    }
-    for (; i < n; ++i) d[i] = BlendPixel(c, d[i], m[i]);
-}
-
-inline void AdditiveRow(WORD* d, const WORD* s, long n, BYTE v)
-{
-    const WORD k = AdditiveKey(v);
-    const __m128i kv = _mm_set1_epi16(static_cast<short>(k));
-    long i = 0;
-    for (; i + 8 <= n; i += 8) Store8(d + i, Additive8(Load8(s + i), Load8(d + i), kv));
-    for (; i < n; ++i) d[i] = AdditivePixel(s[i], d[i], k);
-}
-
 // Eight 3-byte pixels (blue, green, red) to R5G6B5 per step, with SSSE3
 // byte shuffles; returns how many pixels it packed (a multiple of eight).
 __attribute__((target("ssse3"))) long PackBgr565Ssse3(WORD* dst, const BYTE* src, long width)
@@ -339,27 +181,49 @@ void CopyKey(const Rows& r)
 
 void BlendConst(const Rows& r, BYTE a)
 {
-    for (long j = 0; j < r.h; ++j) BlendConstRow(DstRow(r, j), SrcRow(r, j), r.w, a);
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        BlendConstTail(d, s, BlendConstSteps<Sse2Lanes>(d, s, 0, r.w, a), r.w, a);
+    }
 }
 
 void BlendConstKey(const Rows& r, BYTE a)
 {
-    for (long j = 0; j < r.h; ++j) BlendConstKeyRow(DstRow(r, j), SrcRow(r, j), r.w, a);
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        BlendConstKeyTail(d, s, BlendConstKeySteps<Sse2Lanes>(d, s, 0, r.w, a), r.w, a);
+    }
 }
 
 void BlendMask(const Rows& r)
 {
-    for (long j = 0; j < r.h; ++j) BlendMaskRow(DstRow(r, j), SrcRow(r, j), LevRow(r, j), r.w);
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        const BYTE* m = LevRow(r, j);
+        BlendMaskTail(d, s, m, BlendMaskSteps<Sse2Lanes>(d, s, m, 0, r.w), r.w);
+    }
 }
 
 void BlendColourMask(const Rows& r, WORD c)
 {
-    for (long j = 0; j < r.h; ++j) BlendColourMaskRow(DstRow(r, j), c, LevRow(r, j), r.w);
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const BYTE* m = LevRow(r, j);
+        BlendColourMaskTail(d, c, m, BlendColourMaskSteps<Sse2Lanes>(d, c, m, 0, r.w), r.w);
+    }
 }
 
 void Additive(const Rows& r, BYTE v)
 {
-    for (long j = 0; j < r.h; ++j) AdditiveRow(DstRow(r, j), SrcRow(r, j), r.w, v);
+    const WORD k = AdditiveKey(v);
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        AdditiveTail(d, s, AdditiveSteps<Sse2Lanes>(d, s, 0, r.w, k), r.w, k);
+    }
 }
 
 // Starts the accumulators at the first visible column and row directly

@@ -1,0 +1,233 @@
+// The blend and additive formulas on a vector of 16-bit pixel lanes, and the
+// row loops around them, written once for every instruction set the fast
+// kernels use. `O` names the vector type and its operations: Sse2Lanes below,
+// eight lanes; Avx2Lanes in blit_avx2.cpp, sixteen. Every formula is the
+// scalar one of blit.h, lane by lane: the products and sums stay below 65536
+// (see BlendPixel), so 16-bit lanes with logical shifts give exactly the
+// scalar result.
+//
+// Each file that includes this compiles its own copy for its own instruction
+// set, hence the unnamed namespace: one shared copy could be the one built
+// for AVX2 and run on a processor without it.
+#pragma once
+
+#include "blit.h"
+
+#include <emmintrin.h>
+
+namespace kblit {
+namespace {
+
+struct Sse2Lanes {
+    using V = __m128i;
+    static constexpr long kLanes = 8;
+    static V Load(const WORD* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void Store(WORD* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+    static V Set(int c) { return _mm_set1_epi16(static_cast<short>(c)); }
+    static V Zero() { return _mm_setzero_si128(); }
+    static V And(V a, V b) { return _mm_and_si128(a, b); }
+    static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
+    static V Or(V a, V b) { return _mm_or_si128(a, b); }
+    static V Add(V a, V b) { return _mm_add_epi16(a, b); }
+    static V Sub(V a, V b) { return _mm_sub_epi16(a, b); }
+    static V Mul(V a, V b) { return _mm_mullo_epi16(a, b); }
+    static V AddSat(V a, V b) { return _mm_adds_epu16(a, b); }
+    static V SubSat(V a, V b) { return _mm_subs_epu16(a, b); }
+    static V Equal(V a, V b) { return _mm_cmpeq_epi16(a, b); }
+    template <int N> static V ShiftRight(V v) { return _mm_srli_epi16(v, N); }
+    template <int N> static V ShiftLeft(V v) { return _mm_slli_epi16(v, N); }
+    template <int N> static V ShiftRightSigned(V v) { return _mm_srai_epi16(v, N); }
+    static bool AllSet(V mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
+    // Eight levels widened to lanes.
+    static V Levels(const BYTE* m)
+    {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(m)), _mm_setzero_si128());
+    }
+    // Whether eight levels are all `level` (0 or 255).
+    static bool LevelsAll(const BYTE* m, BYTE level)
+    {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(m));
+        return (_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(level)))) & 0xFF) == 0xFF;
+    }
+};
+
+// blend() with a6 = A >> 2 and a5 = A >> 3 per lane, ia6 = 63 - a6 and
+// ia5 = 31 - a5.
+template <class O>
+typename O::V BlendLanes(typename O::V s, typename O::V d, typename O::V a6, typename O::V ia6,
+                         typename O::V a5, typename O::V ia5)
+{
+    using V = typename O::V;
+    const V c03f0 = O::Set(0x03F0), c07e0 = O::Set(0x07E0), c001f = O::Set(0x001F);
+
+    V x = O::Add(O::Mul(O::And(O::template ShiftRight<1>(s), c03f0), a6),
+                 O::Mul(O::And(O::template ShiftRight<1>(d), c03f0), ia6));
+    x = O::Add(x, O::Set(0x0200));
+    const V green = O::And(O::template ShiftRight<5>(O::Add(x, O::template ShiftRight<6>(x))), c07e0);
+
+    V y = O::Add(O::Mul(O::And(s, c001f), a5), O::Mul(O::And(d, c001f), ia5));
+    y = O::Add(y, O::Set(16));
+    const V blue = O::template ShiftRight<5>(O::Add(y, O::template ShiftRight<5>(y)));
+
+    V z = O::Add(O::Mul(O::template ShiftRight<11>(s), a5), O::Mul(O::template ShiftRight<11>(d), ia5));
+    z = O::Add(z, O::Set(16));
+    const V red = O::template ShiftLeft<11>(O::template ShiftRight<5>(O::Add(z, O::template ShiftRight<5>(z))));
+
+    return O::Or(O::Or(red, green), blue);
+}
+
+// Blend through per-pixel levels.
+template <class O>
+typename O::V BlendLevelsLanes(typename O::V s, typename O::V d, typename O::V level)
+{
+    const typename O::V a6 = O::template ShiftRight<2>(level), a5 = O::template ShiftRight<3>(level);
+    return BlendLanes<O>(s, d, a6, O::Sub(O::Set(63), a6), a5, O::Sub(O::Set(31), a5));
+}
+
+// Lanes where the source pixel is 0 keep the destination.
+template <class O>
+typename O::V KeepWhereZero(typename O::V s, typename O::V d, typename O::V r)
+{
+    const typename O::V zero = O::Equal(s, O::Zero());
+    return O::Or(O::And(zero, d), O::AndNot(zero, r));
+}
+
+// A condition "when bit b of v is set" as a lane mask: bit b shifted to the
+// top and spread with an arithmetic shift.
+template <int Bit, class O>
+typename O::V BitMask(typename O::V v)
+{
+    return O::template ShiftRightSigned<15>(O::template ShiftLeft<15 - Bit>(v));
+}
+
+// additive() with the level's grey pixel k in every lane.
+template <class O>
+typename O::V AdditiveLanes(typename O::V s, typename O::V d, typename O::V k)
+{
+    using V = typename O::V;
+    const V f7df = O::Set(0xF7DF);
+
+    const V s1 = O::And(s, f7df);
+    V a = O::Sub(s1, k);
+    // s1 >= k (unsigned) exactly when k - s1 saturates to 0; below it, a
+    // keeps only the bits of 0x08FF.
+    const V notBelow = O::Equal(O::SubSat(k, s1), O::Zero());
+    a = O::AndNot(O::AndNot(notBelow, O::Set(0xF700)), a);
+    a = O::AndNot(O::And(BitMask<11, O>(a), O::Set(0x0FC0)), a);  // & 0xF03F
+    a = O::AndNot(O::And(BitMask<5, O>(a), O::Set(0x003F)), a);   // & 0xFFC0
+
+    const V d1 = O::And(d, f7df);
+    // Where the 16-bit sum wraps, the saturated sum is 0xFFFF and sets the
+    // red field; elsewhere it equals the sum and adds nothing.
+    V e = O::Add(d1, a);
+    e = O::Or(e, O::And(O::AddSat(d1, a), O::Set(0xF800)));
+    e = O::Or(e, O::And(BitMask<11, O>(e), O::Set(0x07E0)));
+    return O::Or(e, O::And(BitMask<5, O>(e), O::Set(0x001F)));
+}
+
+// The row loops: each runs whole vectors from pixel i and returns where it
+// stopped, so that a wide form can hand the rest to a narrower one and the
+// last few pixels go through the scalar formulas.
+template <class O>
+long BlendConstSteps(WORD* d, const WORD* s, long i, long n, BYTE a)
+{
+    using V = typename O::V;
+    const V a6 = O::Set(a >> 2), ia6 = O::Set(63 - (a >> 2));
+    const V a5 = O::Set(a >> 3), ia5 = O::Set(31 - (a >> 3));
+    for (; i + O::kLanes <= n; i += O::kLanes)
+        O::Store(d + i, BlendLanes<O>(O::Load(s + i), O::Load(d + i), a6, ia6, a5, ia5));
+    return i;
+}
+
+template <class O>
+long BlendConstKeySteps(WORD* d, const WORD* s, long i, long n, BYTE a)
+{
+    using V = typename O::V;
+    const V a6 = O::Set(a >> 2), ia6 = O::Set(63 - (a >> 2));
+    const V a5 = O::Set(a >> 3), ia5 = O::Set(31 - (a >> 3));
+    for (; i + O::kLanes <= n; i += O::kLanes) {
+        const V sv = O::Load(s + i);
+        if (O::AllSet(O::Equal(sv, O::Zero())))
+            continue;
+        const V dv = O::Load(d + i);
+        O::Store(d + i, KeepWhereZero<O>(sv, dv, BlendLanes<O>(sv, dv, a6, ia6, a5, ia5)));
+    }
+    return i;
+}
+
+// Groups whose levels are all 255 are copied and all 0 skipped: blend()
+// gives exactly those pixels, so the shortcut changes nothing but time.
+template <class O>
+long BlendMaskSteps(WORD* d, const WORD* s, const BYTE* m, long i, long n)
+{
+    for (; i + O::kLanes <= n; i += O::kLanes) {
+        if (O::LevelsAll(m + i, 0))
+            continue;
+        if (O::LevelsAll(m + i, 255))
+            O::Store(d + i, O::Load(s + i));
+        else
+            O::Store(d + i, BlendLevelsLanes<O>(O::Load(s + i), O::Load(d + i), O::Levels(m + i)));
+    }
+    return i;
+}
+
+template <class O>
+long BlendColourMaskSteps(WORD* d, WORD c, const BYTE* m, long i, long n)
+{
+    const typename O::V cv = O::Set(c);
+    for (; i + O::kLanes <= n; i += O::kLanes) {
+        if (O::LevelsAll(m + i, 0))
+            continue;
+        if (O::LevelsAll(m + i, 255))
+            O::Store(d + i, cv);
+        else
+            O::Store(d + i, BlendLevelsLanes<O>(cv, O::Load(d + i), O::Levels(m + i)));
+    }
+    return i;
+}
+
+template <class O>
+long AdditiveSteps(WORD* d, const WORD* s, long i, long n, WORD k)
+{
+    const typename O::V kv = O::Set(k);
+    for (; i + O::kLanes <= n; i += O::kLanes)
+        O::Store(d + i, AdditiveLanes<O>(O::Load(s + i), O::Load(d + i), kv));
+    return i;
+}
+
+// The scalar ends of the rows, after the vectors.
+inline void BlendConstTail(WORD* d, const WORD* s, long i, long n, BYTE a)
+{
+    for (; i < n; ++i) d[i] = BlendPixel(s[i], d[i], a);
+}
+
+inline void BlendConstKeyTail(WORD* d, const WORD* s, long i, long n, BYTE a)
+{
+    for (; i < n; ++i)
+        if (s[i] != 0) d[i] = BlendPixel(s[i], d[i], a);
+}
+
+inline void BlendMaskTail(WORD* d, const WORD* s, const BYTE* m, long i, long n)
+{
+    for (; i < n; ++i) d[i] = BlendPixel(s[i], d[i], m[i]);
+}
+
+inline void BlendColourMaskTail(WORD* d, WORD c, const BYTE* m, long i, long n)
+{
+    for (; i < n; ++i) d[i] = BlendPixel(c, d[i], m[i]);
+}
+
+inline void AdditiveTail(WORD* d, const WORD* s, long i, long n, WORD k)
+{
+    for (; i < n; ++i) d[i] = AdditivePixel(s[i], d[i], k);
+}
+
+inline WORD* DstRow(const Rows& r, long j) { return reinterpret_cast<WORD*>(r.dst + j * r.dstPitch); }
+inline const WORD* SrcRow(const Rows& r, long j)
+{
+    return reinterpret_cast<const WORD*>(r.src + j * r.srcPitch);
+}
+inline const BYTE* LevRow(const Rows& r, long j) { return r.lev + j * r.levPitch; }
+
+}  // namespace
+}  // namespace kblit
