@@ -9,6 +9,8 @@
 //   alpha sprite   pixman OVER, r5g6b5 source, a8 mask
 //   colour + alpha pixman OVER, solid colour, a8 mask (the glyph case)
 //   additive       the scalar reference kernel (built without vectorising)
+//   avx2_vs_sse2   the AVX2 blends and additive blit against the SSE2 kernels
+//                  they replace, where the processor has AVX2
 // onto an 800 x 600 destination, from 32 x 32, 128 x 128 and full-screen
 // sources at an even and an odd x. Each case times a batch of baseline calls
 // and a batch of ours in every iteration, taking turns at going first, and
@@ -258,6 +260,41 @@ PixmanWay FastestConstAlpha(pixman_image_t* srcImg, pixman_image_t* dstImg, cons
 
 const long kSizes[] = {32, 128, kScreenW};
 
+// The AVX2 blends against the SSE2 ones they replace, kernel against
+// kernel on the same rows: what the wider lanes gain.
+void RegisterWideBlends(SPRITE_DATA* src, const Placement& p, long srcW, long srcH, long size, bool odd)
+{
+    const kblit::KernelTable& wide = kblit::Avx2Kernels();
+    const kblit::KernelTable& sse2 = kblit::FastKernels();
+    SPRITE_DATA* keyed = MakeSource(srcW, srcH, 0.3, 90);
+    SPRITE_DATA* alpha = MakeAlpha(srcW, srcH);
+    const long px = p.w * p.h;
+    auto masked = [=](SPRITE_DATA* from) {
+        kblit::Rows r = RowsAt(from, p);
+        r.lev = alpha->lpRows[0];
+        r.levPitch = long(alpha->pitch);
+        return r;
+    };
+    struct Case {
+        const char* name;
+        std::function<void(const kblit::KernelTable&)> run;
+    };
+    const Case cases[] = {
+        {"const_alpha/128", [=](const kblit::KernelTable& t) { t.BlendConst(RowsAt(src, p), 128); }},
+        {"const_alpha_key/128", [=](const kblit::KernelTable& t) { t.BlendConstKey(RowsAt(keyed, p), 128); }},
+        {"alpha_sprite", [=](const kblit::KernelTable& t) { t.BlendMask(masked(src)); }},
+        {"colour_alpha", [=](const kblit::KernelTable& t) { t.BlendColourMask(masked(src), 0xFFE0); }},
+        {"additive/64", [=](const kblit::KernelTable& t) { t.Additive(RowsAt(src, p), 64); }},
+    };
+    for (const Case& c : cases) {
+        auto run = c.run;
+        Register(Name("avx2_vs_sse2", size, odd, c.name), [=, &wide, &sse2](benchmark::State& st) {
+            st.SetLabel("SSE2 kernel");
+            Compare(st, px, [=, &wide] { run(wide); }, [=, &sse2] { run(sse2); });
+        });
+    }
+}
+
 void RegisterAll()
 {
     for (long size : kSizes) {
@@ -303,6 +340,9 @@ void RegisterAll()
                         [=] { g_graph->_bltsprite_additive(g_screen, p.x, p.y, src, 0, 0, srcW, srcH, 64); },
                         [=] { kblit::ref::Additive(RowsAt(src, p), 64); });
             });
+
+            if (kblit::HasAvx2())
+                RegisterWideBlends(src, p, srcW, srcH, size, odd);
 
 #ifdef KESTREL_HAVE_PIXMAN
             pixman_image_t* dstImg = Wrap(g_screen);

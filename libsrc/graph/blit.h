@@ -3,11 +3,15 @@
 //   kblit::ref   plain loops written straight from the pixel formulas; the
 //                yardstick that tests and benchmarks measure the fast form by;
 //   kblit::fast  SSE2 (SSSE3 for the packer where the processor has it),
-//                eight 16-bit pixels a step.
-// Both forms give the same pixels for every input. The device and the
+//                eight 16-bit pixels a step;
+//   kblit::avx2  the blends and the additive blit on sixteen pixels a step,
+//                for processors that have AVX2 (the rest of its table is
+//                the fast form).
+// All forms give the same pixels for every input. The device and the
 // loaders call them through one table, Kernels(), chosen when first asked
-// for: the fast form, or the reference when the environment says
-// KESTREL_BLIT=ref, so that every test can run on the obviously right path.
+// for: the AVX2 table where the processor has it, else the fast one; the
+// reference when the environment says KESTREL_BLIT=ref, so that every test
+// can run on the obviously right path.
 // The device's slots clip the rectangle and check the sprites, then hand it
 // to a kernel. A kernel writes exactly the w x h pixels it is given and reads
 // nothing outside the w x h source pixels and levels. Source and destination
@@ -104,9 +108,12 @@ struct KernelTable {
 
 // The table the library calls, chosen once (see above).
 const KernelTable& Kernels();
-// Each form's table, for the tests and benchmarks that compare them.
+// Each form's table, for the tests and benchmarks that compare them. The
+// AVX2 table may be called only where HasAvx2().
 const KernelTable& RefKernels();
 const KernelTable& FastKernels();
+const KernelTable& Avx2Kernels();
+bool HasAvx2();
 // What KESTREL_BLIT names: true for "ref"; anything else, or nothing, is
 // the fast form.
 bool WantsReference(const char* setting);
@@ -138,5 +145,13 @@ void Additive(const Rows& r, BYTE v);
 void Zoom(const ZoomJob& job);
 void PackBgr565(WORD* dst, const BYTE* src, long width);
 }  // namespace fast
+
+namespace avx2 {
+void BlendConst(const Rows& r, BYTE a);
+void BlendConstKey(const Rows& r, BYTE a);
+void BlendMask(const Rows& r);
+void BlendColourMask(const Rows& r, WORD c);
+void Additive(const Rows& r, BYTE v);
+}  // namespace avx2
 
 }  // namespace kblit

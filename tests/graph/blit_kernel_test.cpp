@@ -98,19 +98,33 @@ Case MakeCase(Rows& rows, long w)
     return c;
 }
 
-// Runs ref and fast on copies of the same case and compares whole buffers.
+// The tables measured against the reference: the fast form, and the AVX2
+// form where this processor can run it.
+std::vector<const kblit::KernelTable*> Measured()
+{
+    std::vector<const kblit::KernelTable*> out = {&kblit::FastKernels()};
+    if (kblit::HasAvx2())
+        out.push_back(&kblit::Avx2Kernels());
+    return out;
+}
+
+// Runs the reference and each measured table on copies of the same case
+// and compares whole buffers.
 template <class Kernel>
 void CompareKernel(const char* name, Kernel run, int reps = 16)
 {
-    Rows rows(12345);
-    for (long w = 0; w <= kMaxRow; ++w) {
-        for (int rep = 0; rep < reps; ++rep) {
-            Case a = MakeCase(rows, w);
-            Case b = a;
-            run(a.Rows(), true);
-            run(b.Rows(), false);
-            ASSERT_EQ(a.dst, b.dst) << name << " w=" << w << " h=" << a.h << " doff=" << a.doff
-                                    << " soff=" << a.soff << " moff=" << a.moff << " rep=" << rep;
+    for (const kblit::KernelTable* table : Measured()) {
+        Rows rows(12345);
+        for (long w = 0; w <= kMaxRow; ++w) {
+            for (int rep = 0; rep < reps; ++rep) {
+                Case a = MakeCase(rows, w);
+                Case b = a;
+                run(a.Rows(), *table);
+                run(b.Rows(), kblit::RefKernels());
+                ASSERT_EQ(a.dst, b.dst) << table->name << " " << name << " w=" << w << " h=" << a.h
+                                        << " doff=" << a.doff << " soff=" << a.soff
+                                        << " moff=" << a.moff << " rep=" << rep;
+            }
         }
     }
 }
@@ -179,21 +193,21 @@ TEST(BlitKernels, FillMatchesReference)
 {
     const WORD colours[] = {0x0000, 0xFFFF, 0x1234, 0xF81F, 0x0101};
     for (WORD c : colours)
-        CompareKernel("Fill16", [c](const kblit::Rows& r, bool fast) {
-            (fast ? kblit::fast::Fill16 : kblit::ref::Fill16)(r, c);
+        CompareKernel("Fill16", [c](const kblit::Rows& r, const kblit::KernelTable& t) {
+            t.Fill16(r, c);
         });
-    CompareKernel("Fill8", [](kblit::Rows r, bool fast) {
+    CompareKernel("Fill8", [](kblit::Rows r, const kblit::KernelTable& t) {
         r.dst += r.w & 1;   // any byte
         r.dstPitch = kPitch;
-        (fast ? kblit::fast::Fill8 : kblit::ref::Fill8)(r, 0xA5);
+        t.Fill8(r, 0xA5);
     });
 }
 
 TEST(BlitKernels, CopiesMatchReference)
 {
-    CompareKernel("Copy", [](const kblit::Rows& r, bool fast) { (fast ? kblit::fast::Copy : kblit::ref::Copy)(r); });
-    CompareKernel("CopyKey", [](const kblit::Rows& r, bool fast) {
-        (fast ? kblit::fast::CopyKey : kblit::ref::CopyKey)(r);
+    CompareKernel("Copy", [](const kblit::Rows& r, const kblit::KernelTable& t) { t.Copy(r); });
+    CompareKernel("CopyKey", [](const kblit::Rows& r, const kblit::KernelTable& t) {
+        t.CopyKey(r);
     });
 }
 
@@ -211,32 +225,32 @@ TEST(BlitKernels, CopyWithinOneRowMovesItWhole)
 TEST(BlitKernels, ConstantBlendsMatchReferenceAtEveryLevel)
 {
     for (unsigned a = 0; a < 256; ++a) {
-        CompareKernel("BlendConst", [a](const kblit::Rows& r, bool fast) {
-            (fast ? kblit::fast::BlendConst : kblit::ref::BlendConst)(r, BYTE(a));
+        CompareKernel("BlendConst", [a](const kblit::Rows& r, const kblit::KernelTable& t) {
+            t.BlendConst(r, BYTE(a));
         }, 4);
-        CompareKernel("BlendConstKey", [a](const kblit::Rows& r, bool fast) {
-            (fast ? kblit::fast::BlendConstKey : kblit::ref::BlendConstKey)(r, BYTE(a));
+        CompareKernel("BlendConstKey", [a](const kblit::Rows& r, const kblit::KernelTable& t) {
+            t.BlendConstKey(r, BYTE(a));
         }, 4);
     }
 }
 
 TEST(BlitKernels, AlphaSpriteBlendsMatchReference)
 {
-    CompareKernel("BlendMask", [](const kblit::Rows& r, bool fast) {
-        (fast ? kblit::fast::BlendMask : kblit::ref::BlendMask)(r);
+    CompareKernel("BlendMask", [](const kblit::Rows& r, const kblit::KernelTable& t) {
+        t.BlendMask(r);
     });
     const WORD colours[] = {0x0000, 0xFFFF, 0x8410, 0x1234};
     for (WORD c : colours)
-        CompareKernel("BlendColourMask", [c](const kblit::Rows& r, bool fast) {
-            (fast ? kblit::fast::BlendColourMask : kblit::ref::BlendColourMask)(r, c);
+        CompareKernel("BlendColourMask", [c](const kblit::Rows& r, const kblit::KernelTable& t) {
+            t.BlendColourMask(r, c);
         });
 }
 
 TEST(BlitKernels, AdditiveMatchesReferenceAtEveryLevel)
 {
     for (unsigned v = 0; v < 256; ++v)
-        CompareKernel("Additive", [v](const kblit::Rows& r, bool fast) {
-            (fast ? kblit::fast::Additive : kblit::ref::Additive)(r, BYTE(v));
+        CompareKernel("Additive", [v](const kblit::Rows& r, const kblit::KernelTable& t) {
+            t.Additive(r, BYTE(v));
         }, 4);
 }
 
@@ -248,16 +262,19 @@ TEST(BlitKernels, BlendAndAdditiveLanesMatchFormulaOnAllSourcesForSampledDestina
     for (long i = 0; i < 65536; ++i) s[i] = WORD(i);
     const unsigned levels[] = {4, 77, 128, 200, 251};
     const WORD dests[] = {0x0000, 0xFFFF, 0x8410, 0x7BEF, 0x0841, 0xF7DF, 0x1234};
-    for (WORD dv : dests) {
-        for (unsigned a : levels) {
-            std::fill(out.begin(), out.end(), dv);
-            kblit::fast::BlendConst(RowOf(out.data(), s.data(), 65536), BYTE(a));
-            for (long i = 0; i < 65536; ++i) ASSERT_EQ(out[i], BlendPixel(WORD(i), dv, a)) << i;
-        }
-        for (unsigned v = 0; v < 256; v += 5) {
-            std::fill(out.begin(), out.end(), dv);
-            kblit::fast::Additive(RowOf(out.data(), s.data(), 65536), BYTE(v));
-            for (long i = 0; i < 65536; ++i) ASSERT_EQ(out[i], Additive(WORD(i), dv, v)) << i;
+    for (const kblit::KernelTable* t : Measured()) {
+        SCOPED_TRACE(t->name);
+        for (WORD dv : dests) {
+            for (unsigned a : levels) {
+                std::fill(out.begin(), out.end(), dv);
+                t->BlendConst(RowOf(out.data(), s.data(), 65536), BYTE(a));
+                for (long i = 0; i < 65536; ++i) ASSERT_EQ(out[i], BlendPixel(WORD(i), dv, a)) << i;
+            }
+            for (unsigned v = 0; v < 256; v += 5) {
+                std::fill(out.begin(), out.end(), dv);
+                t->Additive(RowOf(out.data(), s.data(), 65536), BYTE(v));
+                for (long i = 0; i < 65536; ++i) ASSERT_EQ(out[i], Additive(WORD(i), dv, v)) << i;
+            }
         }
     }
 }
@@ -354,6 +371,13 @@ TEST(BlitKernels, SwitchPicksTheReferenceOnlyForRef)
     EXPECT_EQ(kblit::RefKernels().Zoom, &kblit::ref::Zoom);
     EXPECT_STREQ(kblit::FastKernels().name, "fast");
     EXPECT_EQ(kblit::FastKernels().Copy, &kblit::fast::Copy);
+    EXPECT_STREQ(kblit::Avx2Kernels().name, "avx2");
+    EXPECT_EQ(kblit::Avx2Kernels().BlendMask, &kblit::avx2::BlendMask);
+    EXPECT_EQ(kblit::Avx2Kernels().Copy, &kblit::fast::Copy);
+    // Without the switch, the widest form this processor runs.
     const char* env = std::getenv("KESTREL_BLIT");
-    EXPECT_EQ(&kblit::Kernels(), kblit::WantsReference(env) ? &kblit::RefKernels() : &kblit::FastKernels());
+    const kblit::KernelTable* want = kblit::WantsReference(env) ? &kblit::RefKernels()
+                                     : kblit::HasAvx2()         ? &kblit::Avx2Kernels()
+                                                                : &kblit::FastKernels();
+    EXPECT_EQ(&kblit::Kernels(), want);
 }

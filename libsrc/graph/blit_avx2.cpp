@@ -1,0 +1,119 @@
+// The AVX2 blends: the lane formulas of blit_lanes.h on sixteen pixels a
+// step, then eight (SSE2) for what is left of a row, then the scalar
+// formulas. The table takes them on processors that have AVX2
+// (blit_table.cpp); its copies and fills stay the SSE2 ones, which already
+// run at memory speed.
+#include "blit.h"  // before the switch below: its inline formulas stay plain x86-64
+
+#include <immintrin.h>
+
+// Everything from here on may use AVX2. It has internal linkage (the lane
+// header's unnamed namespace) or is reached only through the table, which
+// offers it only where the processor has AVX2.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+#include "blit_lanes.h"
+
+namespace kblit {
+
+namespace {
+
+struct Avx2Lanes {
+    using V = __m256i;
+    static constexpr long kLanes = 16;
+    static V Load(const WORD* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+    static void Store(WORD* p, V v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+    static V Set(int c) { return _mm256_set1_epi16(static_cast<short>(c)); }
+    static V Zero() { return _mm256_setzero_si256(); }
+    static V And(V a, V b) { return _mm256_and_si256(a, b); }
+    static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }  // ~a & b
+    static V Or(V a, V b) { return _mm256_or_si256(a, b); }
+    static V Add(V a, V b) { return _mm256_add_epi16(a, b); }
+    static V Sub(V a, V b) { return _mm256_sub_epi16(a, b); }
+    static V Mul(V a, V b) { return _mm256_mullo_epi16(a, b); }
+    static V AddSat(V a, V b) { return _mm256_adds_epu16(a, b); }
+    static V SubSat(V a, V b) { return _mm256_subs_epu16(a, b); }
+    static V Equal(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
+    template <int N> static V ShiftRight(V v) { return _mm256_srli_epi16(v, N); }
+    template <int N> static V ShiftLeft(V v) { return _mm256_slli_epi16(v, N); }
+    template <int N> static V ShiftRightSigned(V v) { return _mm256_srai_epi16(v, N); }
+    static bool AllSet(V mask) { return _mm256_movemask_epi8(mask) == -1; }
+    // Sixteen levels widened to lanes.
+    static V Levels(const BYTE* m)
+    {
+        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m)));
+    }
+    // Whether sixteen levels are all `level` (0 or 255).
+    static bool LevelsAll(const BYTE* m, BYTE level)
+    {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
+        return _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(level)))) == 0xFFFF;
+    }
+};
+
+}  // namespace
+
+namespace avx2 {
+
+void BlendConst(const Rows& r, BYTE a)
+{
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        long i = BlendConstSteps<Avx2Lanes>(d, s, 0, r.w, a);
+        i = BlendConstSteps<Sse2Lanes>(d, s, i, r.w, a);
+        BlendConstTail(d, s, i, r.w, a);
+    }
+}
+
+void BlendConstKey(const Rows& r, BYTE a)
+{
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        long i = BlendConstKeySteps<Avx2Lanes>(d, s, 0, r.w, a);
+        i = BlendConstKeySteps<Sse2Lanes>(d, s, i, r.w, a);
+        BlendConstKeyTail(d, s, i, r.w, a);
+    }
+}
+
+void BlendMask(const Rows& r)
+{
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        const BYTE* m = LevRow(r, j);
+        long i = BlendMaskSteps<Avx2Lanes>(d, s, m, 0, r.w);
+        i = BlendMaskSteps<Sse2Lanes>(d, s, m, i, r.w);
+        BlendMaskTail(d, s, m, i, r.w);
+    }
+}
+
+void BlendColourMask(const Rows& r, WORD c)
+{
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const BYTE* m = LevRow(r, j);
+        long i = BlendColourMaskSteps<Avx2Lanes>(d, c, m, 0, r.w);
+        i = BlendColourMaskSteps<Sse2Lanes>(d, c, m, i, r.w);
+        BlendColourMaskTail(d, c, m, i, r.w);
+    }
+}
+
+void Additive(const Rows& r, BYTE v)
+{
+    const WORD k = AdditiveKey(v);
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        long i = AdditiveSteps<Avx2Lanes>(d, s, 0, r.w, k);
+        i = AdditiveSteps<Sse2Lanes>(d, s, i, r.w, k);
+        AdditiveTail(d, s, i, r.w, k);
+    }
+}
+
+}  // namespace avx2
+}  // namespace kblit
+
+#pragma GCC pop_options
