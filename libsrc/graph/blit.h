@@ -4,9 +4,9 @@
 //                yardstick that tests and benchmarks measure the fast form by;
 //   kblit::fast  SSE2 (SSSE3 for the packer where the processor has it),
 //                eight 16-bit pixels a step;
-//   kblit::avx2  the blends and the additive blit on sixteen pixels a step,
-//                for processors that have AVX2 (the rest of its table is
-//                the fast form).
+//   kblit::avx2  the copies, the blends and the additive blit on sixteen
+//                pixels a step, for processors that have AVX2 (the rest of
+//                its table is the fast form).
 // All forms give the same pixels for every input. The device and the
 // loaders call them through one table, Kernels(), chosen when first asked
 // for: the AVX2 table where the processor has it, else the fast one; the
@@ -147,6 +147,8 @@ void PackBgr565(WORD* dst, const BYTE* src, long width);
 }  // namespace fast
 
 namespace avx2 {
+void Copy(const Rows& r);     // tolerates a sprite copied onto itself
+void CopyKey(const Rows& r);
 void BlendConst(const Rows& r, BYTE a);
 void BlendConstKey(const Rows& r, BYTE a);
 void BlendMask(const Rows& r);

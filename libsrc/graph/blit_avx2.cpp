@@ -1,8 +1,8 @@
-// The AVX2 blends: the lane formulas of blit_lanes.h on sixteen pixels a
-// step, then eight (SSE2) for what is left of a row, then the scalar
-// formulas. The table takes them on processors that have AVX2
-// (blit_table.cpp); its copies and fills stay the SSE2 ones, which already
-// run at memory speed.
+// The AVX2 copies and blends: the lane loops of blit_lanes.h on sixteen
+// pixels a step, then eight (SSE2) for what is left of a row, then pixel by
+// pixel. The table takes them on processors that have AVX2
+// (blit_table.cpp); its fills stay the SSE2 ones, whose byte fills the C
+// library already does at its widest.
 #include "blit.h"  // before the switch below: its inline formulas stay plain x86-64
 
 #include <immintrin.h>
@@ -24,6 +24,7 @@ struct Avx2Lanes {
     static constexpr long kLanes = 16;
     static V Load(const WORD* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
     static void Store(WORD* p, V v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+    static void StoreAligned(WORD* p, V v) { _mm256_store_si256(reinterpret_cast<__m256i*>(p), v); }
     static V Set(int c) { return _mm256_set1_epi16(static_cast<short>(c)); }
     static V Zero() { return _mm256_setzero_si256(); }
     static V And(V a, V b) { return _mm256_and_si256(a, b); }
@@ -52,9 +53,42 @@ struct Avx2Lanes {
     }
 };
 
+// Rows of sixteen pixels or more go sixteen at a time, rows of eight to
+// fifteen eight at a time, shorter ones pixel by pixel.
+void CopyRow(WORD* d, const WORD* s, long n)
+{
+    if (n >= Avx2Lanes::kLanes)
+        CopyRowLanes<Avx2Lanes>(d, s, n);
+    else if (n >= Sse2Lanes::kLanes)
+        CopyRowLanes<Sse2Lanes>(d, s, n);
+    else
+        CopyShortRow(d, s, n);
+}
+
+void CopyKeyRow(WORD* d, const WORD* s, long n)
+{
+    if (n >= Avx2Lanes::kLanes)
+        CopyKeyRowLanes<Avx2Lanes>(d, s, n);
+    else if (n >= Sse2Lanes::kLanes)
+        CopyKeyRowLanes<Sse2Lanes>(d, s, n);
+    else
+        CopyKeyShortRow(d, s, n);
+}
+
 }  // namespace
 
 namespace avx2 {
+
+void Copy(const Rows& r)
+{
+    if (r.w <= 0 || r.h <= 0 || MovedOverlapping(r)) return;
+    for (long j = 0; j < r.h; ++j) CopyRow(DstRow(r, j), SrcRow(r, j), r.w);
+}
+
+void CopyKey(const Rows& r)
+{
+    for (long j = 0; j < r.h; ++j) CopyKeyRow(DstRow(r, j), SrcRow(r, j), r.w);
+}
 
 void BlendConst(const Rows& r, BYTE a)
 {

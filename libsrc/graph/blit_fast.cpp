@@ -18,16 +18,6 @@ namespace fast {
 
 namespace {
 
-inline __m128i Load8(const WORD* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void Store8(WORD* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-inline void StoreAligned8(WORD* p, __m128i v) { _mm_store_si128(reinterpret_cast<__m128i*>(p), v); }
-
-// The first 16-byte boundary after p; at most eight pixels on.
-inline WORD* AlignedAfter(WORD* p)
-{
-    return reinterpret_cast<WORD*>((reinterpret_cast<uintptr_t>(p) + 16) & ~uintptr_t(15));
-}
-
 // Stores one vector at each end unaligned (a fill may repeat pixels) and
 // the 16-byte-aligned middle in between, so no store splits a cache line at
 // any x. A colour whose two bytes are equal (black, white) is a byte fill,
@@ -45,16 +35,16 @@ inline void Fill16Row(WORD* d, long n, WORD c)
     }
     const __m128i v = _mm_set1_epi16(static_cast<short>(c));
     WORD* const end = d + n;
-    Store8(d, v);
-    WORD* p = AlignedAfter(d);
+    Sse2Lanes::Store(d, v);
+    WORD* p = AlignedAfter<Sse2Lanes>(d);
     for (; p + 32 <= end; p += 32) {
-        StoreAligned8(p, v);
-        StoreAligned8(p + 8, v);
-        StoreAligned8(p + 16, v);
-        StoreAligned8(p + 24, v);
+        Sse2Lanes::StoreAligned(p, v);
+        Sse2Lanes::StoreAligned(p + 8, v);
+        Sse2Lanes::StoreAligned(p + 16, v);
+        Sse2Lanes::StoreAligned(p + 24, v);
     }
-    for (; p + 8 <= end; p += 8) StoreAligned8(p, v);
-    Store8(end - 8, v);
+    for (; p + 8 <= end; p += 8) Sse2Lanes::StoreAligned(p, v);
+    Sse2Lanes::Store(end - 8, v);
 }
 
 inline void Fill8Row(BYTE* d, long n, BYTE c)
@@ -62,60 +52,20 @@ inline void Fill8Row(BYTE* d, long n, BYTE c)
     if (n > 0) std::memset(d, c, size_t(n));
 }
 
-// The fill's pattern: unaligned first and last vectors, aligned stores in
-// between, so no store splits a cache line; stores go in address order. The
-// few vectors after the wide loop are all loaded before any is stored:
-// short rows are mostly these.
 inline void CopyRow(WORD* d, const WORD* s, long n)
 {
-    if (n < 8) {
-        for (long i = 0; i < n; ++i) d[i] = s[i];
-        return;
-    }
-    WORD* const end = d + n;
-    const __m128i last = Load8(s + n - 8);
-    Store8(d, Load8(s));
-    WORD* p = AlignedAfter(d);
-    const WORD* q = s + (p - d);
-    for (; p + 32 <= end; p += 32, q += 32) {
-        const __m128i v0 = Load8(q), v1 = Load8(q + 8), v2 = Load8(q + 16), v3 = Load8(q + 24);
-        StoreAligned8(p, v0);
-        StoreAligned8(p + 8, v1);
-        StoreAligned8(p + 16, v2);
-        StoreAligned8(p + 24, v3);
-    }
-    const long left = (end - p) / 8;   // 0 to 3 whole vectors
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i r0 = left > 0 ? Load8(q) : zero;
-    const __m128i r1 = left > 1 ? Load8(q + 8) : zero;
-    const __m128i r2 = left > 2 ? Load8(q + 16) : zero;
-    if (left > 0) StoreAligned8(p, r0);
-    if (left > 1) StoreAligned8(p + 8, r1);
-    if (left > 2) StoreAligned8(p + 16, r2);
-    Store8(end - 8, last);
+    if (n < Sse2Lanes::kLanes)
+        CopyShortRow(d, s, n);
+    else
+        CopyRowLanes<Sse2Lanes>(d, s, n);
 }
 
-// Eight source pixels at a time: a group wholly 0 (transparent areas) is
-// skipped; any other is merged with the destination without further
-// branches, which stay unpredictable on ragged edges.
 inline void CopyKeyRow(WORD* d, const WORD* s, long n)
 {
-    if (n < 8) {
-        for (long i = 0; i < n; ++i)
-            if (s[i] != 0) d[i] = s[i];
-        return;
-    }
-    const __m128i zero = _mm_setzero_si128();
-    auto group = [&](long i) {
-        const __m128i sv = Load8(s + i);
-        const __m128i key = _mm_cmpeq_epi16(sv, zero);
-        if (_mm_movemask_epi8(key) == 0xFFFF) return;
-        Store8(d + i, _mm_or_si128(_mm_and_si128(key, Load8(d + i)), sv));
-    };
-    long i = 0;
-    for (; i + 8 <= n; i += 8) group(i);
-    // The last eight again: a keyed copy gives the same pixels when repeated.
-    if (i < n) group(n - 8);
+    if (n < Sse2Lanes::kLanes)
+        CopyKeyShortRow(d, s, n);
+    else
+        CopyKeyRowLanes<Sse2Lanes>(d, s, n);
 }
 
 // Eight 3-byte pixels (blue, green, red) to R5G6B5 per step, with SSSE3
@@ -141,7 +91,7 @@ __attribute__((target("ssse3"))) long PackBgr565Ssse3(WORD* dst, const BYTE* src
         const __m128i px = _mm_or_si128(
             _mm_or_si128(_mm_and_si128(rg, red), _mm_slli_epi16(_mm_and_si128(rg, green), 3)),
             _mm_srli_epi16(bl, 3));
-        Store8(dst + x, px);
+        Sse2Lanes::Store(dst + x, px);
     }
     return x;
 }
@@ -158,19 +108,9 @@ void Fill8(const Rows& r, BYTE c)
     for (long j = 0; j < r.h; ++j) Fill8Row(r.dst + j * r.dstPitch, r.w, c);
 }
 
-// A sprite blitted onto itself may overlap its own rows: each row then goes
-// through memmove, top row first.
 void Copy(const Rows& r)
 {
-    if (r.w <= 0 || r.h <= 0) return;
-    const uintptr_t d0 = reinterpret_cast<uintptr_t>(r.dst), s0 = reinterpret_cast<uintptr_t>(r.src);
-    const uintptr_t bytes = uintptr_t(r.w) * 2;
-    const uintptr_t d1 = d0 + uintptr_t(r.h - 1) * uintptr_t(r.dstPitch) + bytes;
-    const uintptr_t s1 = s0 + uintptr_t(r.h - 1) * uintptr_t(r.srcPitch) + bytes;
-    if (d0 < s1 && s0 < d1) {
-        for (long j = 0; j < r.h; ++j) std::memmove(DstRow(r, j), SrcRow(r, j), bytes);
-        return;
-    }
+    if (r.w <= 0 || r.h <= 0 || MovedOverlapping(r)) return;
     for (long j = 0; j < r.h; ++j) CopyRow(DstRow(r, j), SrcRow(r, j), r.w);
 }
 

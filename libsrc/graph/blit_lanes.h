@@ -13,6 +13,8 @@
 
 #include "blit.h"
 
+#include <cstdint>
+#include <cstring>
 #include <emmintrin.h>
 
 namespace kblit {
@@ -23,6 +25,7 @@ struct Sse2Lanes {
     static constexpr long kLanes = 8;
     static V Load(const WORD* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
     static void Store(WORD* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+    static void StoreAligned(WORD* p, V v) { _mm_store_si128(reinterpret_cast<__m128i*>(p), v); }
     static V Set(int c) { return _mm_set1_epi16(static_cast<short>(c)); }
     static V Zero() { return _mm_setzero_si128(); }
     static V And(V a, V b) { return _mm_and_si128(a, b); }
@@ -50,6 +53,92 @@ struct Sse2Lanes {
         return (_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(level)))) & 0xFF) == 0xFF;
     }
 };
+
+// The first vector boundary after p: at most one vector's pixels on.
+template <class O>
+WORD* AlignedAfter(WORD* p)
+{
+    constexpr uintptr_t bytes = uintptr_t(O::kLanes) * 2;
+    return reinterpret_cast<WORD*>((reinterpret_cast<uintptr_t>(p) + bytes) & ~(bytes - 1));
+}
+
+// A row of at least one vector: unaligned first and last vectors, aligned
+// stores in between, so no store splits a cache line; stores go in address
+// order. The few vectors after the wide loop are all loaded before any is
+// stored: short rows are mostly these.
+template <class O>
+void CopyRowLanes(WORD* d, const WORD* s, long n)
+{
+    using V = typename O::V;
+    constexpr long L = O::kLanes;
+    WORD* const end = d + n;
+    const V last = O::Load(s + n - L);
+    O::Store(d, O::Load(s));
+    WORD* p = AlignedAfter<O>(d);
+    const WORD* q = s + (p - d);
+    for (; p + 4 * L <= end; p += 4 * L, q += 4 * L) {
+        const V v0 = O::Load(q), v1 = O::Load(q + L), v2 = O::Load(q + 2 * L), v3 = O::Load(q + 3 * L);
+        O::StoreAligned(p, v0);
+        O::StoreAligned(p + L, v1);
+        O::StoreAligned(p + 2 * L, v2);
+        O::StoreAligned(p + 3 * L, v3);
+    }
+    const long left = (end - p) / L;  // 0 to 3 whole vectors
+    const V r0 = left > 0 ? O::Load(q) : O::Zero();
+    const V r1 = left > 1 ? O::Load(q + L) : O::Zero();
+    const V r2 = left > 2 ? O::Load(q + 2 * L) : O::Zero();
+    if (left > 0) O::StoreAligned(p, r0);
+    if (left > 1) O::StoreAligned(p + L, r1);
+    if (left > 2) O::StoreAligned(p + 2 * L, r2);
+    O::Store(end - L, last);
+}
+
+// A keyed row of at least one vector, a vector of source pixels at a time: a
+// group wholly 0 (transparent areas) is skipped; any other is merged with
+// the destination without further branches, which stay unpredictable on
+// ragged edges. The last group is done again from the row's end: a keyed
+// copy gives the same pixels when repeated.
+template <class O>
+void CopyKeyRowLanes(WORD* d, const WORD* s, long n)
+{
+    using V = typename O::V;
+    auto group = [&](long i) {
+        const V sv = O::Load(s + i);
+        const V key = O::Equal(sv, O::Zero());
+        if (O::AllSet(key)) return;
+        O::Store(d + i, O::Or(O::And(key, O::Load(d + i)), sv));
+    };
+    long i = 0;
+    for (; i + O::kLanes <= n; i += O::kLanes) group(i);
+    if (i < n) group(n - O::kLanes);
+}
+
+// Rows shorter than a vector.
+inline void CopyShortRow(WORD* d, const WORD* s, long n)
+{
+    for (long i = 0; i < n; ++i) d[i] = s[i];
+}
+
+inline void CopyKeyShortRow(WORD* d, const WORD* s, long n)
+{
+    for (long i = 0; i < n; ++i)
+        if (s[i] != 0) d[i] = s[i];
+}
+
+// A sprite blitted onto itself may overlap its own rows: each row then goes
+// through memmove, top row first. True when that was done.
+inline bool MovedOverlapping(const Rows& r)
+{
+    const uintptr_t d0 = reinterpret_cast<uintptr_t>(r.dst), s0 = reinterpret_cast<uintptr_t>(r.src);
+    const uintptr_t bytes = uintptr_t(r.w) * 2;
+    const uintptr_t d1 = d0 + uintptr_t(r.h - 1) * uintptr_t(r.dstPitch) + bytes;
+    const uintptr_t s1 = s0 + uintptr_t(r.h - 1) * uintptr_t(r.srcPitch) + bytes;
+    if (!(d0 < s1 && s0 < d1))
+        return false;
+    for (long j = 0; j < r.h; ++j)
+        std::memmove(r.dst + j * r.dstPitch, r.src + j * r.srcPitch, bytes);
+    return true;
+}
 
 // blend() with a6 = A >> 2 and a5 = A >> 3 per lane, ia6 = 63 - a6 and
 // ia5 = 31 - a5.

@@ -1,5 +1,5 @@
 // The kernel table the device and the loaders call through, chosen on first
-// use: the AVX2 blends where the processor has them, else the fast kernels;
+// use: the AVX2 copies and blends where the processor has them, else the fast kernels;
 // the reference kernels when KESTREL_BLIT=ref.
 // The switch exists so that the whole test suite can run on the reference
 // and show a fast kernel's difference in the scenario where it matters.
@@ -42,13 +42,13 @@ const KernelTable kFast = {
     fast::PackBgr565,
 };
 
-// The fast form with the blends sixteen pixels a step.
+// The fast form with the copies and blends sixteen pixels a step.
 const KernelTable kAvx2 = {
     "avx2",
     fast::Fill16,
     fast::Fill8,
-    fast::Copy,
-    fast::CopyKey,
+    avx2::Copy,
+    avx2::CopyKey,
     avx2::BlendConst,
     avx2::BlendConstKey,
     avx2::BlendMask,

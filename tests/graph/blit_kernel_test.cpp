@@ -214,12 +214,15 @@ TEST(BlitKernels, CopiesMatchReference)
 // A sprite blitted onto itself: each row moves as a whole.
 TEST(BlitKernels, CopyWithinOneRowMovesItWhole)
 {
-    std::vector<WORD> row(40), expect(40);
-    for (long i = 0; i < 40; ++i) row[size_t(i)] = WORD(i + 1);
-    expect = row;
-    std::memmove(expect.data() + 3, expect.data(), 30 * 2);
-    kblit::fast::Copy(RowOf(row.data() + 3, row.data(), 30));
-    EXPECT_EQ(row, expect);
+    for (const kblit::KernelTable* t : Measured()) {
+        SCOPED_TRACE(t->name);
+        std::vector<WORD> row(40), expect(40);
+        for (long i = 0; i < 40; ++i) row[size_t(i)] = WORD(i + 1);
+        expect = row;
+        std::memmove(expect.data() + 3, expect.data(), 30 * 2);
+        t->Copy(RowOf(row.data() + 3, row.data(), 30));
+        EXPECT_EQ(row, expect);
+    }
 }
 
 TEST(BlitKernels, ConstantBlendsMatchReferenceAtEveryLevel)
@@ -373,7 +376,8 @@ TEST(BlitKernels, SwitchPicksTheReferenceOnlyForRef)
     EXPECT_EQ(kblit::FastKernels().Copy, &kblit::fast::Copy);
     EXPECT_STREQ(kblit::Avx2Kernels().name, "avx2");
     EXPECT_EQ(kblit::Avx2Kernels().BlendMask, &kblit::avx2::BlendMask);
-    EXPECT_EQ(kblit::Avx2Kernels().Copy, &kblit::fast::Copy);
+    EXPECT_EQ(kblit::Avx2Kernels().Copy, &kblit::avx2::Copy);
+    EXPECT_EQ(kblit::Avx2Kernels().Fill16, &kblit::fast::Fill16);
     // Without the switch, the widest form this processor runs.
     const char* env = std::getenv("KESTREL_BLIT");
     const kblit::KernelTable* want = kblit::WantsReference(env) ? &kblit::RefKernels()
