@@ -96,18 +96,32 @@ bool ClipPlain(SPRITE_DATA* dst, SPRITE_DATA* src, long x, long y, long l, long 
     return ClipBlit(rc, r, b, dst, src->width, src->height, true);
 }
 
+// Whether a rectangle of w x h at (x, y) lands wholly outside the
+// destination, as a sprite that moved off the screen does. Nothing is
+// drawn and the blends return 2 as for any other empty clip, but drawing
+// nothing where nothing shows is no failure worth a report.
+bool OffDestination(const SPRITE_DATA* dst, long x, long y, long w, long h)
+{
+    return x >= dst->width || y >= dst->height || x + w <= 0 || y + h <= 0;
+}
+
 // The checks and clip of the blending slots: true with rc ready to draw;
-// false with the slot's result in `result` (0 for an empty rectangle,
-// otherwise the bad-argument failure in the slot's name).
+// false with the slot's result in `result` (0 for an empty rectangle, 2 for
+// one off the destination, otherwise the bad-argument failure reported in
+// the slot's name).
 inline bool ClipBlend(const char* slot, SPRITE_DATA* dst, SPRITE_DATA* src, long x, long y, long l,
                long t, long r, long b, BlitRect& rc, long& result)
 {
-    if (!AllFit32(l, t, r, b)) {
+    if (!AllFit32(x, y, l, t, r, b)) {
         result = KRet(KRET_BADARG, "%s", slot);
         return false;
     }
     if (r - l <= 0 || b - t <= 0) {
         result = 0;
+        return false;
+    }
+    if (Is16(dst) && Is16(src) && OffDestination(dst, x, y, r - l, b - t)) {
+        result = KRET_BADARG;
         return false;
     }
     if (!ClipPlain(dst, src, x, y, l, t, r, b, rc)) {
@@ -256,6 +270,7 @@ long KGraphGDI::_bltsprite_alpha(SPRITE_DATA* dst, long x, long y, DWORD colour,
     if (!AllFit32(x, y, l, t, r, b, ax, ay)) return KRet(KRET_BADARG, "_bltsprite_alpha");
     if (r - l <= 0 || b - t <= 0) return 0;
     if (!Is16(dst) || !IsGray(alpha)) return KRet(KRET_BADARG, "_bltsprite_alpha");
+    if (OffDestination(dst, x, y, r - l, b - t)) return KRET_BADARG;
 
     BlitRect rc{x, y, l, t, r - l, b - t};
     if (!ClipBlit(rc, r, b, dst, alpha->width, alpha->height, false))
