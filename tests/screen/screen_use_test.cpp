@@ -4,73 +4,39 @@
 // names it.
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
-
-extern char** environ;
 
 namespace {
 
 struct ProbeResult {
     bool ran = false;
-    std::string state;  // "open" or "closed"
+    std::string state;   // "open" or "closed"
     std::string detail;  // the driver, or LastError
 };
 
-// This process's environment without DISPLAY, WAYLAND_DISPLAY (unless
-// keepDisplay) and SDL_VIDEODRIVER, then SDL_VIDEODRIVER=driver when given.
-std::vector<std::string> ProbeEnvironment(bool keepDisplay, const char* driver)
+// The probe run in this process's environment without SDL_VIDEODRIVER, and
+// without DISPLAY and WAYLAND_DISPLAY unless keepDisplay; then with
+// SDL_VIDEODRIVER=driver when one is given.
+ProbeResult RunProbe(bool keepDisplay, const char* driver)
 {
-    std::vector<std::string> env;
-    for (char** p = environ; *p != nullptr; ++p) {
-        const std::string entry = *p;
-        const std::string name = entry.substr(0, entry.find('='));
-        if (name == "SDL_VIDEODRIVER" ||
-            (!keepDisplay && (name == "DISPLAY" || name == "WAYLAND_DISPLAY")))
-            continue;
-        env.push_back(entry);
-    }
+    std::string command = "env -u SDL_VIDEODRIVER";
+    if (!keepDisplay)
+        command += " -u DISPLAY -u WAYLAND_DISPLAY";
     if (driver != nullptr)
-        env.push_back(std::string("SDL_VIDEODRIVER=") + driver);
-    return env;
-}
-
-ProbeResult RunProbe(const std::vector<std::string>& env)
-{
+        command += std::string(" SDL_VIDEODRIVER=") + driver;
+    command += " '" KESTREL_SCREEN_USE_PROBE "'";
     ProbeResult result;
-    int out[2];
-    if (pipe(out) != 0)
+    FILE* out = popen(command.c_str(), "r");
+    if (out == nullptr)
         return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<char*> envp;
-    for (const std::string& e : env)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    char path[] = KESTREL_SCREEN_USE_PROBE;
-    char* argv[] = {path, nullptr};
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, path, &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
     std::string text;
     char buf[256];
-    ssize_t n;
-    while (spawned == 0 && (n = read(out[0], buf, sizeof(buf))) > 0)
-        text.append(buf, size_t(n));
-    close(out[0]);
-    int status = 0;
-    if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
+    while (std::fgets(buf, sizeof(buf), out) != nullptr)
+        text += buf;
+    if (pclose(out) != 0)
         return result;
     const size_t first = text.find('\n');
     result.ran = first != std::string::npos;
@@ -107,7 +73,7 @@ TEST(ScreenUseTest, OpensARealDisplayOrTheDriverTheUserNamed)
             std::printf("no DISPLAY: this case is not tried (scripts/with-xvfb gives one)\n");
             continue;
         }
-        const ProbeResult r = RunProbe(ProbeEnvironment(c.display, c.driver));
+        const ProbeResult r = RunProbe(c.display, c.driver);
         ASSERT_TRUE(r.ran);
         EXPECT_EQ(r.state, c.state) << r.detail;
         if (std::strcmp(c.state, "closed") == 0)
