@@ -4,6 +4,7 @@
 #include "platform_fixture.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -196,6 +197,108 @@ TEST_F(EditClassTest, ReadOnlyStyleTakesNoTyping)
     char buf[16];
     GetWindowTextA(ro, buf, sizeof(buf));
     EXPECT_STREQ(buf, "fixed");
+}
+
+TEST_F(EditClassTest, TheLimitIsWindowsDefaultUntilSetAndZeroLiftsIt)
+{
+    // Windows starts every edit field at 30,000 characters. EM_LIMITTEXT(0)
+    // sets the greatest limit there is: 0x7FFFFFFE for a single-line field,
+    // -1 for a multi-line one; a larger number is cut to that greatest.
+    struct Case {
+        DWORD style;
+        bool set;
+        WPARAM limit;
+        DWORD got;
+    };
+    const Case cases[] = {
+        {WS_CHILD, false, 0, 30000},
+        {WS_CHILD | ES_MULTILINE, false, 0, 30000},
+        {WS_CHILD, true, 0, 0x7FFFFFFE},
+        {WS_CHILD | ES_MULTILINE, true, 0, 0xFFFFFFFF},
+        {WS_CHILD, true, 255, 255},
+        {WS_CHILD | ES_MULTILINE, true, 40000, 40000},
+        {WS_CHILD, true, 0xFFFFFFFF, 0x7FFFFFFE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "style " << std::hex << c.style << " limit " << c.limit);
+        HWND edit = CreateWindowExA(0, "EDIT", nullptr, c.style, 0, 0, 1, 1, m_top, nullptr,
+                                    nullptr, nullptr);
+        ASSERT_NE(edit, nullptr);
+        if (c.set)
+            SendMessageA(edit, EM_LIMITTEXT, c.limit, 0);
+        EXPECT_EQ(DWORD(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0)), c.got);
+        DestroyWindow(edit);
+    }
+}
+
+TEST_F(EditClassTest, TypingStopsAtTheDefaultLimit)
+{
+    SetWindowTextA(m_edit, std::string(29998, 'a').c_str());
+    SetSel(-2, -2);  // the end
+    Type("bcd");
+    std::vector<char> all(30010);
+    EXPECT_EQ(GetWindowTextA(m_edit, all.data(), int(all.size())), 30000);
+    EXPECT_EQ(std::string(all.data() + 29996), "aabc");
+}
+
+TEST_F(EditClassTest, StartOfMinusOneTakesTheSelectionAway)
+{
+    // EM_SETSEL with a start of -1 deselects: nothing is selected, the caret
+    // stays where it was and the end given is not looked at; typing then
+    // inserts at the caret and replaces nothing.
+    struct Case {
+        LONG_PTR a, b;  // the selection before
+        WPARAM start;   // -1, as a WPARAM or as a 32-bit int
+        LPARAM end;
+        DWORD caret;
+        const char* typed;  // "X" typed afterwards
+    };
+    const Case cases[] = {
+        {1, 4, WPARAM(-1), 0, 4, "abcdXef"},
+        {4, 1, WPARAM(-1), 0, 1, "aXbcdef"},
+        {0, -1, WPARAM(-1), 0, 6, "abcdefX"},
+        {2, 2, WPARAM(-1), 5, 2, "abXcdef"},
+        {1, 4, WPARAM(0xFFFFFFFFu), -1, 4, "abcdXef"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "from " << c.a << ", " << c.b << " end " << c.end);
+        SetWindowTextA(m_edit, "abcdef");
+        SetSel(c.a, c.b);
+        SendMessageA(m_edit, EM_SETSEL, c.start, c.end);
+        EXPECT_EQ(Sel(), std::make_pair(c.caret, c.caret));
+        Type("X");
+        EXPECT_EQ(Text(), c.typed);
+    }
+}
+
+// What the field's text was as it heard WM_NCDESTROY, and after its class
+// procedure had handled it.
+WNDPROC g_editProc = nullptr;
+int g_lengthBefore = -1;
+int g_lengthAfter = -1;
+
+LRESULT CALLBACK WatchEnd(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg != WM_NCDESTROY)
+        return g_editProc(hwnd, msg, wParam, lParam);
+    g_lengthBefore = int(g_editProc(hwnd, WM_GETTEXTLENGTH, 0, 0));
+    const LRESULT r = g_editProc(hwnd, msg, wParam, lParam);
+    g_lengthAfter = int(g_editProc(hwnd, WM_GETTEXTLENGTH, 0, 0));
+    return r;
+}
+
+TEST_F(EditClassTest, TheTextIsFreedOnNcDestroy)
+{
+    // An edit field gives its text buffer back when it handles
+    // WM_NCDESTROY, the last message a window hears.
+    SetWindowTextA(m_edit, "some text");
+    g_editProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(m_edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchEnd)));
+    ASSERT_NE(g_editProc, nullptr);
+    EXPECT_TRUE(DestroyWindow(m_edit));
+    EXPECT_EQ(g_lengthBefore, 9);
+    EXPECT_EQ(g_lengthAfter, 0);
+    EXPECT_FALSE(IsWindow(m_edit));
 }
 
 TEST_F(EditClassTest, TheClassIsThereAgainAfterReset)

@@ -4,6 +4,8 @@
 // uses next to no processor time.
 #include "screen_fixture.h"
 
+#include <klog.h>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -82,6 +84,48 @@ TEST_F(ScreenServicesTest, PlayedSoundReachesTheDeviceSampleForSample)
     EXPECT_TRUE(written.compare(start, expected.size(), expected) == 0);
     // Both requests are recorded, as on the headless desktop.
     EXPECT_EQ(desktop::TakeSounds().size(), 2u);
+}
+
+// Standard error's output while `run` runs.
+template <class Run>
+std::string StandardErrorOf(const std::string& scratch, Run run)
+{
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    FILE* f = std::fopen(scratch.c_str(), "wb");
+    dup2(fileno(f), STDERR_FILENO);
+    run();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    std::fclose(f);
+    return ReadAll(scratch);
+}
+
+TEST_F(ScreenServicesTest, WithoutASoundDeviceSoundsFailQuietlyAndAreLoggedOnce)
+{
+    // A machine with no sound card: the audio driver's configuration knows
+    // of none.
+    const std::string wav = Scratch("beep.wav"), config = Scratch("no-cards.conf");
+    WriteWav(wav, std::vector<int16_t>(441, 1000), 22050);
+    std::fclose(std::fopen(config.c_str(), "wb"));
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
+    kbase::ClearLog();
+
+    const std::string errors = StandardErrorOf(Scratch("stderr.txt"), [&] {
+        for (int i = 0; i < 3; ++i)
+            EXPECT_FALSE(PlaySoundA(wav.c_str(), nullptr, SND_ASYNC)) << i;
+    });
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("ALSA_CONFIG_PATH");
+
+    EXPECT_EQ(errors, "");
+    int lines = 0;
+    for (const kbase::LogEntry& e : kbase::TakeLog())
+        lines += e.text.find("no sound device") != std::string::npos;
+    EXPECT_EQ(lines, 1);
+    EXPECT_EQ(desktop::TakeSounds().size(), 3u);  // each request is still recorded
 }
 
 TEST_F(ScreenServicesTest, LinkGoesToTheDesktopsOpener)

@@ -50,6 +50,7 @@ TEST_F(EditTest, TypingGoesToTheClickedFieldUpToItsLimit)
 {
     m_a.LimitText(10);
     Click(m_a);
+    EXPECT_EQ(SendMessageA(KWndEdit::_editWnd, EM_GETLIMITTEXT, 0, 0), 9);
     Type("abcdefghijkl");
     EXPECT_STREQ(m_a.GetText(), "abcdefghi");
     EXPECT_STREQ(m_b.GetText(), "");
@@ -66,6 +67,9 @@ TEST_F(EditTest, NoLimitStillStopsAtWhatTheFieldHolds)
         m_a.LimitText(n);
         Click(m_b);
         Click(m_a);
+        // The shared window holds no more than the field, whatever its own
+        // default.
+        EXPECT_EQ(SendMessageA(KWndEdit::_editWnd, EM_GETLIMITTEXT, 0, 0), 255) << n;
         Type(std::string(254, 'a'));
         TypeCode(kZhongCode);  // would end at byte 256
         Type("bc");

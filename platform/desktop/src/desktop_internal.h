@@ -65,7 +65,7 @@ struct Timer {
 struct EditData {
     size_t anchor = 0;
     size_t caret = 0;
-    size_t limit = 0;  // bytes at most; 0: no limit of the caller's
+    size_t limit = 0;  // bytes of typing at most, set as the window is made
     int lead = -1;     // a double-byte lead byte waiting for its trail byte
 };
 

@@ -8,7 +8,10 @@
 #include <desktop/desktop.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <strings.h>
 
 namespace screen {
 namespace {
@@ -31,6 +34,62 @@ const CursorPair kCursors[] = {
     {32648, SDL_SYSTEM_CURSOR_NO},        {32649, SDL_SYSTEM_CURSOR_HAND},
     {32650, SDL_SYSTEM_CURSOR_WAITARROW},
 };
+
+// Video drivers that draw into memory and show nothing: a window there would
+// wait for input that can never come.
+const char* const kShowNothing[] = {"offscreen", "dummy", "evdev"};
+
+bool ShowsNothing(const char* driver)
+{
+    for (const char* name : kShowNothing)
+        if (strcasecmp(driver, name) == 0)
+            return true;
+    return false;
+}
+
+// Whether the user named the driver in SDL_VIDEODRIVER (a comma-separated
+// list of names).
+bool NamedByUser(const char* driver)
+{
+    const char* list = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (list == nullptr)
+        return false;
+    const size_t length = std::strlen(driver);
+    for (const char* p = list; *p != '\0';) {
+        const char* comma = std::strchr(p, ',');
+        const size_t n = comma ? size_t(comma - p) : std::strlen(p);
+        if (n == length && strncasecmp(p, driver, n) == 0)
+            return true;
+        p += comma ? n + 1 : n;
+    }
+    return false;
+}
+
+// The video subsystem on a display the user can see, or false with g_error
+// saying why.
+bool OpenDisplay()
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        g_error = std::string("no display could be opened: ") + SDL_GetError();
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && ShowsNothing(driver) && !NamedByUser(driver)) {
+        // The display's own drivers all failed and SDL fell back on one
+        // that shows nothing.
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        const char* display = std::getenv("DISPLAY");
+        g_error = "no display could be opened: ";
+        if (display != nullptr)
+            g_error += std::string("none answers at DISPLAY=") + display;
+        else if (std::getenv("WAYLAND_DISPLAY") == nullptr)
+            g_error += "neither DISPLAY nor WAYLAND_DISPLAY is set";
+        else
+            g_error += "none answers at WAYLAND_DISPLAY";
+        return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -146,10 +205,8 @@ bool Use()
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        g_error = SDL_GetError();
+    if (!OpenDisplay())
         return false;
-    }
     SDL_StartTextInput();
     g_error.clear();
     desktop::UseRealClock();

@@ -65,6 +65,8 @@ private:
     void _handleText(HWND hwnd, const char* text);
     // screen_sound.cpp
     void _closeSound();
+    bool _startsound();
+    bool _nosound(const char* why);
 
     std::recursive_mutex m_mutex;  // the members below; never held while calling Win32
     std::map<HWND, ScreenWindow> m_windows;
@@ -76,6 +78,7 @@ private:
     UINT m_shownCursor = 32512;  // the display starts with the arrow
     SDL_AudioDeviceID m_audio = 0;
     SDL_AudioSpec m_deviceFormat = {};
+    bool m_noSound = false;  // no sound device could be had: sounds fail at once
 };
 
 }  // namespace screen

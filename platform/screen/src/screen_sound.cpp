@@ -2,12 +2,41 @@
 // format), queued on a device opened with its own format, so the samples
 // reach the device unchanged, and played while the caller goes on. A new
 // sound stops the one playing; a null sound stops it.
+//
+// A machine may have no sound device at all. The first sound that finds none
+// fails and says so once in the library's log; every later one fails at once,
+// without asking the audio drivers again (each attempt would fill standard
+// error with their complaints).
 #include "screen_backend.h"
+
+#include <kret.h>
 
 #include <algorithm>
 #include <string>
 
 namespace screen {
+
+bool ScreenBackend::_nosound(const char* why)
+{
+    m_noSound = true;
+    OutputLog("PlaySoundA: no sound device, no sound is played (%s)", why);
+    return false;
+}
+
+// The audio subsystem, with a device to open. A driver that lists no output
+// device has none: opening its default would only fail noisily.
+bool ScreenBackend::_startsound()
+{
+    if (SDL_WasInit(SDL_INIT_AUDIO))
+        return true;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return _nosound(SDL_GetError());
+    if (SDL_GetNumAudioDevices(0) == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return _nosound("the audio driver lists no output device");
+    }
+    return true;
+}
 
 void ScreenBackend::_closeSound()
 {
@@ -30,7 +59,7 @@ BOOL ScreenBackend::PlayWave(const char* file, DWORD flags)
         return FALSE;
     if ((flags & SND_NOSTOP) && m_audio != 0 && SDL_GetQueuedAudioSize(m_audio) > 0)
         return FALSE;
-    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    if (m_noSound || !_startsound())
         return FALSE;
 
     // A Win32 path may separate its folders with backslashes.
@@ -50,7 +79,7 @@ BOOL ScreenBackend::PlayWave(const char* file, DWORD flags)
         m_audio = SDL_OpenAudioDevice(nullptr, 0, &wave, &m_deviceFormat, 0);
         if (m_audio == 0) {
             SDL_FreeWAV(samples);
-            return FALSE;
+            return _nosound(SDL_GetError());
         }
     }
     SDL_ClearQueuedAudio(m_audio);

@@ -12,8 +12,13 @@ using namespace desktop::detail;
 
 namespace {
 
-// With no limit given, the text still stops here.
-constexpr size_t kMaxText = 0x7FFFFFFE;
+// A new field takes this many bytes of typing until EM_LIMITTEXT says
+// otherwise, as on Windows.
+constexpr size_t kDefaultLimit = 30000;
+// EM_LIMITTEXT(0) lifts the limit as far as Windows does: this far for a
+// single-line field, a DWORD's -1 for a multi-line one.
+constexpr size_t kMaxSingleLine = 0x7FFFFFFE;
+constexpr size_t kMaxMultiLine = 0xFFFFFFFF;
 
 bool _isLead(unsigned char c)
 {
@@ -46,9 +51,12 @@ size_t _prev(const std::string& text, size_t pos)
     return pos == 0 ? 0 : _snap(text, pos - 1);
 }
 
-size_t _limitOf(const EditData& e)
+// The limit EM_LIMITTEXT(n) sets: 0 and anything past the field's greatest
+// mean that greatest.
+size_t _limitFor(DWORD style, WPARAM n)
 {
-    return e.limit == 0 ? kMaxText : e.limit;
+    const size_t most = (style & ES_MULTILINE) ? kMaxMultiLine : kMaxSingleLine;
+    return n == 0 ? most : std::min(size_t(n), most);
 }
 
 size_t _selMin(const EditData& e)
@@ -84,7 +92,7 @@ std::string _fitting(const std::string& bytes, size_t room)
 void _insertWhole(std::string& text, EditData& e, const std::string& bytes)
 {
     const size_t kept = text.size() - (_selMax(e) - _selMin(e));
-    if (kept + bytes.size() > _limitOf(e))
+    if (kept + bytes.size() > e.limit)
         return;
     _eraseSelection(text, e);
     text.insert(e.caret, bytes);
@@ -94,7 +102,7 @@ void _insertWhole(std::string& text, EditData& e, const std::string& bytes)
 void _paste(std::string& text, EditData& e, const std::string& clipboard)
 {
     const size_t kept = text.size() - (_selMax(e) - _selMin(e));
-    const size_t limit = _limitOf(e);
+    const size_t limit = e.limit;
     const std::string part = _fitting(clipboard, limit > kept ? limit - kept : 0);
     if (part.empty())
         return;
@@ -192,10 +200,23 @@ void _key(Window& w, UINT vk, bool shift)
         e.anchor = to;
 }
 
-// EM_SETSEL's numbers: -1 (or any negative) for the end of the text.
-size_t _offset(const std::string& text, LONG_PTR v)
+// EM_SETSEL's numbers are ints: a negative one is the end of the text.
+size_t _offset(const std::string& text, int v)
 {
     return v < 0 ? text.size() : _snap(text, size_t(v));
+}
+
+// EM_SETSEL: a start of -1 takes the selection away and leaves the caret
+// where it is; otherwise the selection runs from start to end.
+void _setSel(const std::string& text, EditData& e, WPARAM start, LPARAM end)
+{
+    e.lead = -1;
+    if (int(start) == -1) {
+        e.anchor = e.caret;
+        return;
+    }
+    e.anchor = _offset(text, int(start));
+    e.caret = _offset(text, int(end));
 }
 
 }  // namespace
@@ -216,7 +237,13 @@ LRESULT CALLBACK EditWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     switch (msg) {
     case WM_NCCREATE:
         e = EditData();
+        e.limit = kDefaultLimit;
         return TRUE;
+    case WM_NCDESTROY:
+        // The field's text goes with it; the default procedure ends the rest.
+        std::string().swap(w->text);
+        e = EditData();
+        break;
     case WM_SETTEXT: {
         const char* text = reinterpret_cast<const char*>(lParam);
         w->text = text ? text : "";
@@ -229,14 +256,12 @@ LRESULT CALLBACK EditWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_GETTEXTLENGTH:
         return LRESULT(w->text.size());
     case EM_LIMITTEXT:
-        e.limit = size_t(wParam);
+        e.limit = _limitFor(w->style, wParam);
         return 0;
     case EM_GETLIMITTEXT:
-        return LRESULT(_limitOf(e));
+        return LRESULT(e.limit);
     case EM_SETSEL:
-        e.anchor = _offset(w->text, LONG_PTR(wParam));
-        e.caret = _offset(w->text, LONG_PTR(lParam));
-        e.lead = -1;
+        _setSel(w->text, e, wParam, lParam);
         return 0;
     case EM_GETSEL: {
         const DWORD a = DWORD(_selMin(e)), b = DWORD(_selMax(e));
