@@ -113,8 +113,7 @@ void CopyFaceName(char* dst, const char* src)
     size_t n = 0;
     if (src != NULL) {
         while (src[n] != 0) {
-            const unsigned char c = (unsigned char)src[n];
-            const size_t len = (c >= 0x81 && src[n + 1] != 0) ? 2 : 1;
+            const size_t len = (IsDBCSLeadByte(BYTE(src[n])) && src[n + 1] != 0) ? 2 : 1;
             if (n + len > LF_FACESIZE - 1)
                 break;
             n += len;

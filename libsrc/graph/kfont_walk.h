@@ -3,7 +3,10 @@
 // trail. Drawing takes every byte from 129 up as a lead byte; measuring
 // only from 160 up (bytes 129 to 159 measure as single-byte characters), so
 // text holding such a byte draws its characters where measuring does not
-// put them.
+// put them. The fonts keep this split, and these limits of their own,
+// on purpose: it is the font interface's defined behaviour, which callers
+// that measure and draw the same text rely on. Everything else in the
+// library asks the code page's lead-byte test, IsDBCSLeadByte.
 #pragma once
 
 #include <cstddef>

@@ -88,6 +88,21 @@ TEST(Win32Text, CaseFoldingIsAsciiOnly)
     EXPECT_EQ(lstrlenA(nullptr), 0);
 }
 
+// In code page 936, the lead bytes of two-byte characters are 0x81 to 0xFE;
+// ASCII, 0x80 and 0xFF stand alone.
+TEST(Win32Text, LeadBytesAreThoseOfCodePage936)
+{
+    const struct {
+        int byte;
+        bool lead;
+    } rows[] = {{0x00, false}, {0x41, false}, {0x7F, false}, {0x80, false}, {0x81, true},
+                {0x9F, true},  {0xA0, true},  {0xB0, true},  {0xFE, true},  {0xFF, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.byte);
+        EXPECT_EQ(IsDBCSLeadByte(BYTE(row.byte)) != FALSE, row.lead);
+    }
+}
+
 TEST(Win32Text, FormattingWrappers)
 {
     char buf[8];

@@ -35,7 +35,7 @@ const DWORD kEditStyle = 0x508010C4;
 
 bool _islead(const char* s, long i)
 {
-    return (unsigned char)s[i] >= 0x81 && (unsigned char)s[i] != 0xFF && s[i + 1] != '\0';
+    return IsDBCSLeadByte(BYTE(s[i])) && s[i + 1] != '\0';
 }
 
 // The byte after the character at i.

@@ -97,7 +97,7 @@ KSprite* KWndBack::_loadpiece(const char* picture, const long rect[4], CUnPackFi
     size_t n = 0;
     // Cut at 255 bytes, but never between the two bytes of a character.
     while (picture[n] != '\0') {
-        const size_t step = ((unsigned char)picture[n] >= 0x81 && picture[n + 1] != '\0') ? 2 : 1;
+        const size_t step = (IsDBCSLeadByte(BYTE(picture[n])) && picture[n + 1] != '\0') ? 2 : 1;
         if (n + step > sizeof(lowered) - 1)
             break;
         n += step;

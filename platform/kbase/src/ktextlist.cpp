@@ -11,13 +11,6 @@ namespace {
 // against it before anything is allocated.
 const uint64_t kMaxBlock = uint64_t(1) << 30;
 
-// A GBK lead byte: 0x81 to 0xFE; the byte after it belongs to the same
-// character.
-bool IsLeadByte(unsigned char c)
-{
-    return c >= 0x81 && c <= 0xFE;
-}
-
 }  // namespace
 
 size_t KTextList::CutLength(const char* str, size_t limit)
@@ -25,7 +18,7 @@ size_t KTextList::CutLength(const char* str, size_t limit)
     const unsigned char* p = reinterpret_cast<const unsigned char*>(str);
     size_t n = 0;
     while (n < limit && p[n] != 0) {
-        if (IsLeadByte(p[n]) && p[n + 1] != 0) {
+        if (IsDBCSLeadByte(p[n]) && p[n + 1] != 0) {
             if (n + 2 > limit)
                 break;  // the pair does not fit: cut before its lead byte
             n += 2;

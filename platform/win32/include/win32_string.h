@@ -12,6 +12,12 @@
 #define MoveMemory(dest, src, len) memmove((dest), (src), (len))
 #define FillMemory(dest, len, fill) memset((dest), (fill), (len))
 
+// Whether c begins a two-byte character in the ANSI code page, which is
+// 936 (GBK) here: bytes 0x81 to 0xFE. The byte after it is the character's
+// second byte, whatever its value (callers also check that it is not the
+// terminating NUL).
+BOOL WINAPI IsDBCSLeadByte(BYTE c);
+
 // Length of a text in bytes; 0 for a null pointer.
 int WINAPI lstrlenA(LPCSTR text);
 

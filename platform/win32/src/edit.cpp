@@ -20,18 +20,13 @@ constexpr size_t kDefaultLimit = 30000;
 constexpr size_t kMaxSingleLine = 0x7FFFFFFE;
 constexpr size_t kMaxMultiLine = 0xFFFFFFFF;
 
-bool _isLead(unsigned char c)
-{
-    return c >= 0x81 && c != 0xFF;
-}
-
 // The first byte of the character holding offset pos (pos itself at the end).
 size_t _snap(const std::string& text, size_t pos)
 {
     pos = std::min(pos, text.size());
     size_t i = 0;
     while (i < pos) {
-        const size_t next = i + (_isLead((unsigned char)text[i]) && i + 1 < text.size() ? 2 : 1);
+        const size_t next = i + (IsDBCSLeadByte(BYTE(text[i])) && i + 1 < text.size() ? 2 : 1);
         if (next > pos)
             return i;
         i = next;
@@ -43,7 +38,7 @@ size_t _next(const std::string& text, size_t pos)
 {
     if (pos >= text.size())
         return text.size();
-    return pos + (_isLead((unsigned char)text[pos]) && pos + 1 < text.size() ? 2 : 1);
+    return pos + (IsDBCSLeadByte(BYTE(text[pos])) && pos + 1 < text.size() ? 2 : 1);
 }
 
 size_t _prev(const std::string& text, size_t pos)
@@ -151,7 +146,7 @@ void _char(Window& w, Desktop& d, unsigned char c)
     }
     if (c < 0x20 || readOnly)
         return;
-    if (_isLead(c)) {
+    if (IsDBCSLeadByte(BYTE(c))) {
         e.lead = c;
         return;
     }

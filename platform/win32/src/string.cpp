@@ -11,6 +11,11 @@ unsigned char _lower(unsigned char c)
 
 }  // namespace
 
+BOOL WINAPI IsDBCSLeadByte(BYTE c)
+{
+    return c >= 0x81 && c <= 0xFE;
+}
+
 int WINAPI lstrlenA(LPCSTR text)
 {
     return text ? int(std::strlen(text)) : 0;

@@ -214,7 +214,7 @@ void WrapParagraph(const std::vector<Cell>& cells, size_t first, size_t last, in
 
 bool IsDoubleByte(unsigned char lead, unsigned char next)
 {
-    return lead >= 0x81 && lead <= 0xFE && next >= 0x40 && next <= 0xFE && next != 0x7F;
+    return IsDBCSLeadByte(lead) && next >= 0x40 && next <= 0xFE && next != 0x7F;
 }
 
 TextLayout LayoutText(const char* text, size_t count, UINT format, int rectWidth, int rectHeight,
