@@ -41,7 +41,7 @@ bool ReadDib(const BITMAPINFO* bmi, UINT usage, Dib& dib)
     dib.width = h.biWidth;
     dib.topDown = h.biHeight < 0;
     dib.height = dib.topDown ? -h.biHeight : h.biHeight;
-    dib.stride = (int64_t(dib.width) * dib.format.bpp + 31) / 32 * 4;
+    dib.stride = DibStride(dib.width, dib.format.bpp);
     return true;
 }
 
@@ -245,7 +245,7 @@ int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT cLines, void* 
     dib.width = h.biWidth;
     dib.topDown = h.biHeight < 0;
     dib.height = dib.topDown ? -h.biHeight : h.biHeight;
-    dib.stride = (int64_t(dib.width) * f.bpp + 31) / 32 * 4;
+    dib.stride = DibStride(dib.width, f.bpp);
     h.biSizeImage = DWORD(std::min<int64_t>(dib.stride * dib.height, UINT32_MAX));
     if (bits == nullptr)
         return b->height;

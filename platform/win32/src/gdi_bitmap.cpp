@@ -21,7 +21,7 @@ std::unique_ptr<Bitmap> NewBitmap(int width, int height, const PixelFormat& form
 {
     if (width <= 0 || height <= 0)
         return nullptr;
-    const int64_t stride = (int64_t(width) * format.bpp + 31) / 32 * 4;
+    const int64_t stride = DibStride(width, format.bpp);
     if (stride * height > kMaxBitmapBytes)
         return nullptr;
     std::unique_ptr<Bitmap> b(new Bitmap);

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <vector>
 
+#include "dib_stride.h"
 #include "kept_nodes.h"
 
 namespace gdi {
