@@ -84,6 +84,12 @@ BOOL WINAPI PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop)
     DcAccess to(dc);
     if (!to.ok())
         return FALSE;
+    // A negative size fills the rectangle between the two corners, as
+    // rectangles do, rather than running back from the origin's pixel.
+    if (w < 0)
+        x += w, w = -w;
+    if (h < 0)
+        y += h, h = -h;
     return Transfer(to, nullptr, Geometry{x, y, w, h, x, y, w, h}, rop) ? TRUE : FALSE;
 }
 
