@@ -116,6 +116,13 @@ TEST_F(GdiBlit, NamedRopsOnMonochromeBitmaps)
     EXPECT_EQ(GetPixel(c.dc, 1, 0), RGB(1, 2, 3));
     EXPECT_FALSE(PatBlt(c.dc, 0, 0, 2, 1, SRCCOPY));
     EXPECT_FALSE(BitBlt(c.dc, 0, 0, 2, 1, nullptr, 0, 0, SRCCOPY));
+    // A negative size fills between the two corners: from (3, 3) back by
+    // (-2, -1) is the rectangle (1, 2) - (3, 3).
+    Canvas d(4, 4, 32);
+    ASSERT_TRUE(PatBlt(d.dc, 3, 3, -2, -1, WHITENESS));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(d.Get(x, y), y == 2 && (x == 1 || x == 2) ? 0xFFFFFFFFu : 0u) << x << "," << y;
 }
 
 TEST_F(GdiBlit, ColourAndMonochromeMeetByTextAndBackgroundColours)
