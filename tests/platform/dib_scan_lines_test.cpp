@@ -53,7 +53,8 @@ TEST_F(DibScanLines, GetDIBitsCountsScanLinesFromTheBottomForBothRowOrders)
         Canvas c(1, stored, 32);
         FillColumn(c, {10, 20, 30, 40});
         for (const auto& row : rows) {
-            SCOPED_TRACE(std::string(row.name) + (stored < 0 ? ", top-down bitmap" : ", bottom-up bitmap"));
+            SCOPED_TRACE(std::string(row.name) +
+                         (stored < 0 ? ", top-down bitmap" : ", bottom-up bitmap"));
             CanvasInfo asked = Header32(1, row.topDownRows ? -4 : 4);
             std::vector<DWORD> buffer(8, 0xEEEEEEEE);
             ASSERT_EQ(GetDIBits(c.dc, c.bitmap, row.start, row.lines, buffer.data(), asked.get(),

@@ -194,7 +194,8 @@ TEST(Win32Region, GetRegionDataCountsTheBytesItWrote)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         std::vector<char> buf(4096, char(0x5A));
-        EXPECT_EQ(row.want, GetRegionData(row.rgn, row.count, reinterpret_cast<RGNDATA*>(buf.data())));
+        EXPECT_EQ(row.want,
+                  GetRegionData(row.rgn, row.count, reinterpret_cast<RGNDATA*>(buf.data())));
         if (row.want != 0) {
             // Nothing past the bytes it reported is touched.
             EXPECT_EQ(buf[row.want], char(0x5A));

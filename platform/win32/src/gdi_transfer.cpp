@@ -577,7 +577,8 @@ bool Transfer(DcAccess& dest, const Source* src, const Geometry& g, DWORD rop)
         return false;
     const auto clamp = [](int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
     const int64_t x = FirstPixel(g.x, g.w), y = FirstPixel(g.y, g.h);
-    dest.Touch(clamp(x), clamp(y), clamp(x + std::abs(int64_t(g.w))), clamp(y + std::abs(int64_t(g.h))));
+    dest.Touch(clamp(x), clamp(y), clamp(x + std::abs(int64_t(g.w))),
+               clamp(y + std::abs(int64_t(g.h))));
     return true;
 }
 
