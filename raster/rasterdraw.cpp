@@ -202,6 +202,34 @@ struct SectionRows {
     }
 };
 
+// Whether the first row of the section in memory is its top row. GDI
+// reports a section's height as positive whichever way its rows run, so the
+// first row in memory is marked for a moment (its first byte made to differ
+// from the last row's) and scan line 0, which is always the bottom row, is
+// read back through GetDIBits. False with ok false when that read fails.
+bool FirstRowIsTop(HDC hdc, HGDIOBJ bitmap, const SectionRows& s, bool& ok)
+{
+    ok = true;
+    if (s.height == 1)
+        return true;  // either order: one row
+    BYTE* first = const_cast<BYTE*>(s.bits);
+    const BYTE last = s.bits[(size_t)(s.height - 1) * s.stride];
+    const BYTE saved = first[0];
+    first[0] = (BYTE)(last ^ 0xFF);
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.bmiHeader.biWidth = 1;
+    bmi.bmiHeader.biHeight = 1;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = (WORD)s.bpp;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    BYTE pixel[4] = {0, 0, 0, 0};
+    ok = GetDIBits(hdc, (HBITMAP)bitmap, 0, 1, pixel, &bmi, DIB_RGB_COLORS) == 1;
+    const bool top = pixel[0] != first[0];
+    first[0] = saved;
+    return top;
+}
+
 bool SectionOf(HDC hdc, SectionRows& out)
 {
     HGDIOBJ bitmap = GetCurrentObject(hdc, OBJ_BITMAP);
@@ -219,11 +247,12 @@ bool SectionOf(HDC hdc, SectionRows& out)
         return false;
     out.bits = static_cast<const BYTE*>(ds.dsBm.bmBits);
     out.width = h.biWidth;
-    out.topDown = h.biHeight < 0;
-    out.height = out.topDown ? -(long)h.biHeight : (long)h.biHeight;
+    out.height = h.biHeight < 0 ? -(long)h.biHeight : (long)h.biHeight;
     out.bpp = h.biBitCount;
     out.stride = (size_t)rasterlimits::RowBytes(h.biBitCount, (uint64_t)h.biWidth);
-    return true;
+    bool ok = false;
+    out.topDown = FirstRowIsTop(hdc, bitmap, out, ok);
+    return ok;
 }
 
 // Pixels [left, left + w) of a section row as 24-bit pixels, as a BitBlt of

@@ -116,6 +116,14 @@ TEST_F(GdiBlit, NamedRopsOnMonochromeBitmaps)
     EXPECT_EQ(GetPixel(c.dc, 1, 0), RGB(1, 2, 3));
     EXPECT_FALSE(PatBlt(c.dc, 0, 0, 2, 1, SRCCOPY));
     EXPECT_FALSE(BitBlt(c.dc, 0, 0, 2, 1, nullptr, 0, 0, SRCCOPY));
+    // A negative size fills between the two corners: from (3, 3) back by
+    // (-2, -1) is the rectangle (1, 2) - (3, 3).
+    Canvas d(4, 4, 32);
+    ASSERT_TRUE(PatBlt(d.dc, 3, 3, -2, -1, WHITENESS));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(d.Get(x, y), y == 2 && (x == 1 || x == 2) ? 0xFFFFFFFFu : 0u)
+                << x << "," << y;
 }
 
 TEST_F(GdiBlit, ColourAndMonochromeMeetByTextAndBackgroundColours)
@@ -162,25 +170,33 @@ TEST_F(GdiBlit, ColourAndMonochromeMeetByTextAndBackgroundColours)
 
 TEST_F(GdiBlit, StretchBltSamplesTheNearestSourcePixel)
 {
-    // Random sizes, offsets and mirrorings against the per-pixel rule: the
-    // destination pixel takes the source pixel under its centre.
+    // Random sizes, offsets and mirrorings on either side, from sources of
+    // either orientation, against the per-pixel rule: the destination pixel
+    // takes the source pixel under its centre. A negative extent runs back
+    // from its origin's pixel, so a side flipped covers the same pixels from
+    // origin + size - 1; flipped on one side only, the picture mirrors.
     std::mt19937 rng(7);
-    Canvas src(24, 20, 32);
-    src.Randomise(rng);
-    for (int round = 0; round < 300; ++round) {
+    Canvas down(24, 20, 32), up(24, -20, 32);
+    down.Randomise(rng);
+    up.Randomise(rng);
+    for (int round = 0; round < 400; ++round) {
+        Canvas& src = round % 2 ? up : down;
         Canvas dst(30, 30, 32);
         const int w = int(rng() % 29) + 1, h = int(rng() % 29) + 1;
         const int sw = int(rng() % 24) + 1, sh = int(rng() % 20) + 1;
         const int sx = int(rng() % (25 - sw)), sy = int(rng() % (21 - sh));
         const bool flipX = rng() % 4 == 0, flipY = rng() % 4 == 0;
-        // A mirrored side gives its rectangle from the far edge.
-        ASSERT_TRUE(StretchBlt(dst.dc, flipX ? w : 0, flipY ? h : 0, flipX ? -w : w, flipY ? -h : h,
-                               src.dc, sx, sy, sw, sh, SRCCOPY));
+        const bool flipSx = rng() % 4 == 0, flipSy = rng() % 4 == 0;
+        ASSERT_TRUE(StretchBlt(dst.dc, flipX ? w - 1 : 0, flipY ? h - 1 : 0, flipX ? -w : w,
+                               flipY ? -h : h, src.dc, flipSx ? sx + sw - 1 : sx,
+                               flipSy ? sy + sh - 1 : sy, flipSx ? -sw : sw, flipSy ? -sh : sh,
+                               SRCCOPY));
         for (int y = 0; y < 30; ++y) {
             for (int x = 0; x < 30; ++x) {
                 DWORD expect = 0;
                 if (x < w && y < h) {
-                    const int i = flipX ? w - 1 - x : x, j = flipY ? h - 1 - y : y;
+                    const int i = flipX != flipSx ? w - 1 - x : x;
+                    const int j = flipY != flipSy ? h - 1 - y : y;
                     const int px = sx + int((2 * int64_t(i) + 1) * sw / (2 * w));
                     const int py = sy + int((2 * int64_t(j) + 1) * sh / (2 * h));
                     expect = src.Get(px, py);
@@ -188,6 +204,54 @@ TEST_F(GdiBlit, StretchBltSamplesTheNearestSourcePixel)
                 ASSERT_EQ(dst.Get(x, y), expect) << "round " << round << " at " << x << "," << y;
             }
         }
+        // The same rectangle through StretchDIBits from the section's own
+        // rows, whose ySrc counts from the picture's bottom row for either
+        // row order, lands the same pixels; the call returns the bitmap's
+        // scan lines.
+        if (!flipSx && !flipSy) {
+            Canvas viaDib(30, 30, 32);
+            ASSERT_EQ(StretchDIBits(viaDib.dc, flipX ? w - 1 : 0, flipY ? h - 1 : 0, flipX ? -w : w,
+                                    flipY ? -h : h, sx, src.h - sy - sh, sw, sh, src.bits,
+                                    src.info.get(), DIB_RGB_COLORS, SRCCOPY),
+                      20)
+                << "round " << round;
+            ASSERT_EQ(std::memcmp(viaDib.bits, dst.bits, size_t(dst.stride * 30)), 0)
+                << "round " << round;
+        }
+    }
+}
+
+TEST_F(GdiBlit, NegativeExtentsRunBackFromTheOriginPixel)
+{
+    // Windows takes a negative width or height as running back from the
+    // origin's pixel, which is part of the rectangle, and mirrors the picture
+    // when the source and destination signs differ. From the 2 x 2 picture
+    // a b / c d (values 1 2 / 3 4) onto a 3 x 3 target of zeros, rows top
+    // first.
+    Canvas src(2, 2, 32);
+    src.Set(0, 0, 1), src.Set(1, 0, 2), src.Set(0, 1, 3), src.Set(1, 1, 4);
+    const struct {
+        const char* name;
+        int x, y, w, h, sx, sy, sw, sh;
+        DWORD want[9];
+    } rows[] = {
+        {"plain copy", 0, 0, 2, 2, 0, 0, 2, 2, {1, 2, 0, 3, 4, 0, 0, 0, 0}},
+        {"source back from (1, 1)", 0, 0, 2, 2, 1, 1, -2, -2, {4, 3, 0, 2, 1, 0, 0, 0, 0}},
+        {"source width back from 1", 0, 0, 2, 2, 1, 0, -2, 2, {2, 1, 0, 4, 3, 0, 0, 0, 0}},
+        {"source height back from 1", 0, 0, 2, 2, 0, 1, 2, -2, {3, 4, 0, 1, 2, 0, 0, 0, 0}},
+        {"destination back from (1, 1)", 1, 1, -2, -2, 0, 0, 2, 2, {4, 3, 0, 2, 1, 0, 0, 0, 0}},
+        {"destination back from (2, 2)", 2, 2, -2, -2, 0, 0, 2, 2, {0, 0, 0, 0, 4, 3, 0, 2, 1}},
+        {"both sides back: no mirror", 1, 1, -2, -2, 1, 1, -2, -2, {1, 2, 0, 3, 4, 0, 0, 0, 0}},
+        {"mirrored and widened across", 2, 0, -3, 1, 0, 0, 2, 1, {2, 2, 1, 0, 0, 0, 0, 0, 0}},
+        {"source running off the left edge", 0, 0, 2, 1, 0, 0, -2, 1, {1, 0, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Canvas dst(3, 3, 32);
+        ASSERT_TRUE(StretchBlt(dst.dc, row.x, row.y, row.w, row.h, src.dc, row.sx, row.sy, row.sw,
+                               row.sh, SRCCOPY));
+        for (int i = 0; i < 9; ++i)
+            EXPECT_EQ(dst.Get(i % 3, i / 3), row.want[i]) << "at " << i % 3 << "," << i / 3;
     }
 }
 

@@ -56,9 +56,10 @@ std::string Describe(const Shape& s)
 
 }  // namespace
 
-// BitBlt, StretchBlt (mirrored too), SetDIBitsToDevice and StretchDIBits
-// between random 24- and 32-bit sections, at random places, under random
-// clip regions of one or two rectangles.
+// BitBlt, StretchBlt (mirrored on either side), SetDIBitsToDevice and
+// StretchDIBits (mirrored on the destination's side) between random 24- and
+// 32-bit sections of either row order, at random places, under random clip
+// regions of one or two rectangles.
 TEST_F(GdiFastTransfer, RowLoopsLeaveTheBytesOfTheGeneralPath)
 {
     std::mt19937 rng(2024);
@@ -75,9 +76,16 @@ TEST_F(GdiFastTransfer, RowLoopsLeaveTheBytesOfTheGeneralPath)
         int w = 1 + int(rng() % 45), h = 1 + int(rng() % 30);
         const int sx = int(rng() % (ss.w + 6)) - 3, sy = int(rng() % (ss.h + 6)) - 3;
         int sw = call == 1 || call == 3 ? 1 + int(rng() % ss.w) : w;
-        const int sh = call == 1 || call == 3 ? 1 + int(rng() % ss.h) : h;
-        if (call == 1 && rng() % 4 == 0)
-            w = -w;  // mirrored
+        int sh = call == 1 || call == 3 ? 1 + int(rng() % ss.h) : h;
+        if (call == 1 || call == 3) {
+            // Mirrored: a negative extent on either side (a DIB's source
+            // extents stay positive, as StretchDIBits draws nothing else).
+            const DWORD flips = rng();
+            w = flips & 1 ? -w : w;
+            h = flips & 2 ? -h : h;
+            sw = call == 1 && flips & 4 ? -sw : sw;
+            sh = call == 1 && flips & 8 ? -sh : sh;
+        }
         const bool clipped = rng() % 3 == 0;
         RECT a = {LONG(rng() % 30), LONG(rng() % 20), 0, 0};
         a.right = a.left + LONG(rng() % 25);

@@ -167,4 +167,43 @@ TEST(Win32Region, RandomUnionsHoldTheirPixelsInCanonicalBands)
     }
 }
 
+TEST(Win32Region, GetRegionDataCountsTheBytesItWrote)
+{
+    // Windows answers a call without a buffer with the bytes the data takes,
+    // refuses a buffer that is too small, and otherwise returns the bytes it
+    // wrote: the header and the rectangles, not the size of the buffer.
+    HRGN a = CreateRectRgn(0, 0, 4, 4);
+    HRGN b = CreateRectRgn(6, 0, 9, 4);
+    HRGN two = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_EQ(COMPLEXREGION, CombineRgn(two, a, b, RGN_OR));
+    HRGN none = CreateRectRgn(3, 3, 3, 3);
+    const DWORD header = sizeof(RGNDATAHEADER);
+    const struct {
+        const char* name;
+        HRGN rgn;
+        DWORD count;
+        DWORD want;
+    } rows[] = {
+        {"one rectangle, exact buffer", a, header + 16, header + 16},
+        {"one rectangle, larger buffer", a, 4096, header + 16},
+        {"one rectangle, one byte short", a, header + 15, 0},
+        {"two rectangles, exact buffer", two, header + 32, header + 32},
+        {"two rectangles, larger buffer", two, header + 33, header + 32},
+        {"empty region, larger buffer", none, 100, header},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<char> buf(4096, char(0x5A));
+        EXPECT_EQ(row.want,
+                  GetRegionData(row.rgn, row.count, reinterpret_cast<RGNDATA*>(buf.data())));
+        if (row.want != 0) {
+            // Nothing past the bytes it reported is touched.
+            EXPECT_EQ(buf[row.want], char(0x5A));
+            EXPECT_EQ(reinterpret_cast<RGNDATA*>(buf.data())->rdh.nRgnSize, row.want - header);
+        }
+    }
+    for (HRGN r : {a, b, two, none})
+        DeleteObject(r);
+}
+
 }  // namespace

@@ -17,7 +17,8 @@ typedef struct tagBITMAP {
     LPVOID bmBits;
 } BITMAP, *PBITMAP, *LPBITMAP;
 
-// What GetObjectA tells of a DIB section with a buffer this large.
+// What GetObjectA tells of a DIB section with a buffer this large. dsBmih's
+// height is positive also for a top-down section.
 typedef struct tagDIBSECTION {
     BITMAP dsBm;
     BITMAPINFOHEADER dsBmih;
@@ -54,9 +55,11 @@ HBITMAP WINAPI CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixe
 // bmi, as SetDIBits would. Null on failure.
 HBITMAP WINAPI CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init,
                               const void* bits, const BITMAPINFO* bmi, UINT usage);
-// Rows startScan .. startScan + cLines - 1 of the bitmap in the format bmi
-// asks for (1, 4, 8, 16, 24 or 32 bits; BI_RGB or BI_BITFIELDS), counted from
-// the bottom for a positive biHeight and from the top for a negative one.
+// Scan lines startScan .. startScan + cLines - 1 of the bitmap in the format
+// bmi asks for (1, 4, 8, 16, 24 or 32 bits; BI_RGB or BI_BITFIELDS). Scan
+// lines count from the bitmap's bottom row for either sign of biHeight; the
+// sign only orders the rows written: a positive one puts the band's bottom
+// row first, a negative one its top row.
 // With bits null and biBitCount 0: fills the header with the bitmap's own
 // format and returns non-zero. With bits null otherwise: fills biSizeImage
 // and the colour table. With bits: writes the rows and the colour table and
@@ -72,5 +75,7 @@ int WINAPI SetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT cLines, const 
 // Fills buffer with the object's record: BITMAP (or DIBSECTION when the buffer
 // is that large and the bitmap is a DIB section) for a bitmap, LOGFONTA for
 // a font, a WORD entry count for a palette. With buffer null: the size of the
-// record. The bytes written, 0 for an unknown object or a buffer too small.
+// record, a BITMAP's for any bitmap. The bytes written, 0 for an unknown
+// object or a buffer too small. A DIB section's dsBmih.biHeight is positive
+// whichever way its rows run, as in Windows.
 int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID buffer);

@@ -45,16 +45,22 @@ int WINAPI GetStretchBltMode(HDC dc);
 // Monochrome to colour: 0 gives dest's text colour, 1 its background colour.
 // src may be null when the operation does not read the source.
 BOOL WINAPI BitBlt(HDC dest, int x, int y, int w, int h, HDC src, int xSrc, int ySrc, DWORD rop);
-// As BitBlt, scaled from wSrc x hSrc to w x h by the nearest source pixel; a
-// negative width or height on either side mirrors.
+// As BitBlt, scaled from wSrc x hSrc to w x h by the nearest source pixel. A
+// negative width or height runs back from its origin's pixel, which it
+// includes (origin 1 and width -2 cover pixels 0 and 1); when the signs of
+// the two sides differ the picture is mirrored.
 BOOL WINAPI StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int xSrc, int ySrc,
                        int wSrc, int hSrc, DWORD rop);
 // Fills the rectangle with the context's brush through a raster operation
-// that reads no source.
+// that reads no source. A negative size fills between the two corners.
 BOOL WINAPI PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop);
-// As StretchBlt from a device-independent bitmap (bits in the format of bmi,
-// ySrc counting from the bottom row of a bottom-up bitmap). The number of
-// scan lines copied, 0 on failure.
+// As StretchBlt from a device-independent bitmap (bits in the format of bmi).
+// ySrc counts from the picture's bottom row for either row order, so the
+// source rectangle's top row is the biHeight - ySrc - hSrc-th from the top. A
+// negative destination extent mirrors; a negative source extent draws
+// nothing and returns 0. Otherwise the number of scan lines the bitmap holds
+// (|biHeight|), however many of them reached the device; 0 on failure or
+// for an empty extent.
 int WINAPI StretchDIBits(HDC dc, int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc,
                          int wSrc, int hSrc, const void* bits, const BITMAPINFO* bmi, UINT usage,
                          DWORD rop);

@@ -52,8 +52,9 @@ HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* 
 // (dest is then unchanged).
 int WINAPI CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode);
 // The region's rectangles after an RGNDATAHEADER. With data null: the bytes
-// needed. With count at least that: fills data and returns count. Otherwise
-// (too small, unknown region) 0.
+// needed. With count at least that: fills data and returns the bytes it
+// wrote (the bytes needed, however large count is). Otherwise (too small,
+// unknown region) 0.
 DWORD WINAPI GetRegionData(HRGN region, DWORD count, LPRGNDATA data);
 // The bounding rectangle (all 0 for an empty region) and the region's type;
 // ERROR for an unknown handle or a null rect.

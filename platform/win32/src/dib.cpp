@@ -41,7 +41,7 @@ bool ReadDib(const BITMAPINFO* bmi, UINT usage, Dib& dib)
     dib.width = h.biWidth;
     dib.topDown = h.biHeight < 0;
     dib.height = dib.topDown ? -h.biHeight : h.biHeight;
-    dib.stride = (int64_t(dib.width) * dib.format.bpp + 31) / 32 * 4;
+    dib.stride = DibStride(dib.width, dib.format.bpp);
     return true;
 }
 
@@ -133,7 +133,8 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int wDest, int hDest, in
         return 0;
     Dib dib;
     const bool needSource = RopUsesSource(BYTE(rop >> 16));
-    if ((needSource && bits == nullptr) || !ReadDib(bmi, usage, dib))
+    // A negative source extent mirrors nothing here: the call draws nothing.
+    if ((needSource && bits == nullptr) || wSrc < 0 || hSrc < 0 || !ReadDib(bmi, usage, dib))
         return 0;
     DcAccess access(hdc);
     if (!access.ok())
@@ -141,13 +142,16 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int wDest, int hDest, in
     Source source;
     if (needSource)
         source = SourceOf(dib, bits, 0, dib.height);
-    Geometry g{xDest, yDest, wDest, hDest, xSrc, ySrc, wSrc, hSrc};
-    // A bottom-up bitmap counts ySrc from its bottom row upward.
-    if (!dib.topDown)
-        g.sy = int(int64_t(dib.height) - ySrc - hSrc);
+    // ySrc counts from the picture's bottom row upward whichever way the
+    // rows are stored: the rectangle's top row is height - ySrc - hSrc.
+    const int64_t top = int64_t(dib.height) - ySrc - hSrc;
+    if (top < INT32_MIN || top > INT32_MAX)
+        return 0;
+    const Geometry g{xDest, yDest, wDest, hDest, xSrc, int(top), wSrc, hSrc};
     if (!Transfer(access, needSource ? &source : nullptr, g, rop))
         return 0;
-    return hSrc < 0 ? -hSrc : hSrc;
+    // The scan lines the call handed over, whether or not they landed.
+    return dib.height;
 }
 
 namespace {
@@ -245,32 +249,35 @@ int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT cLines, void* 
     dib.width = h.biWidth;
     dib.topDown = h.biHeight < 0;
     dib.height = dib.topDown ? -h.biHeight : h.biHeight;
-    dib.stride = (int64_t(dib.width) * f.bpp + 31) / 32 * 4;
+    dib.stride = DibStride(dib.width, f.bpp);
     h.biSizeImage = DWORD(std::min<int64_t>(dib.stride * dib.height, UINT32_MAX));
     if (bits == nullptr)
         return b->height;
 
-    // Scan lines of the bitmap (counted in the requested order) that exist.
+    // Scan lines of the bitmap that exist. Scan line 0 is the bottom row
+    // whichever way the caller's rows run.
     const int64_t first = startScan;
     const int64_t last = std::min<int64_t>(int64_t(startScan) + cLines, b->height);
     if (first >= last)
         return 0;
-    // Write into the caller's rows as into a surface of the requested format.
+    // Rows of the bitmap (top-down) that the scan lines name.
+    const int64_t rowLo = b->height - last;
+    const int64_t rowHi = b->height - first;
+    // Write into the caller's rows as into a surface of the requested format:
+    // top-down rows begin with the band's top row, bottom-up ones with its
+    // bottom row.
     Surface out;
     out.width = dib.width;
     out.height = b->height;
     out.format = &f;
     BYTE* p = static_cast<BYTE*>(bits);
     if (dib.topDown) {
-        out.base = p - first * dib.stride;
+        out.base = p - rowLo * dib.stride;
         out.stride = dib.stride;
     } else {
-        out.base = p + (b->height - 1 - first) * dib.stride;
+        out.base = p + (rowHi - 1) * dib.stride;
         out.stride = -dib.stride;
     }
-    // Rows of the bitmap (top-down) that the scan lines name.
-    const int64_t rowLo = dib.topDown ? first : b->height - last;
-    const int64_t rowHi = dib.topDown ? last : b->height - first;
     const std::vector<RECT> visible = {
         RECT{0, LONG(rowLo), LONG(std::min(dib.width, b->width)), LONG(rowHi)}};
     const Source source = SourceOf(*b);

@@ -7,6 +7,7 @@
 // rendered pixels.
 #include "font_internal.h"
 #include "desktop_internal.h"
+#include "dib_stride.h"
 
 #include FT_OUTLINE_H
 
@@ -113,7 +114,7 @@ bool Render(Registry& r, Realized& font, UINT code, bool mono, CachedGlyph& out)
     out.gm.gmptGlyphOrigin.x = LONG(slot->bitmap_left + int(left));
     out.gm.gmptGlyphOrigin.y = LONG(slot->bitmap_top - int(top));
 
-    const uint64_t pitch = mono ? (uint64_t(w) + 31) / 32 * 4 : (uint64_t(w) + 3) / 4 * 4;
+    const uint64_t pitch = uint64_t(gdi::DibStride(w, mono ? 1 : 8));
     if (pitch * h > kMaxGlyphBytes)
         return false;
     out.bits.assign(size_t(pitch * h), 0);

@@ -21,7 +21,7 @@ std::unique_ptr<Bitmap> NewBitmap(int width, int height, const PixelFormat& form
 {
     if (width <= 0 || height <= 0)
         return nullptr;
-    const int64_t stride = (int64_t(width) * format.bpp + 31) / 32 * 4;
+    const int64_t stride = DibStride(width, format.bpp);
     if (stride * height > kMaxBitmapBytes)
         return nullptr;
     std::unique_ptr<Bitmap> b(new Bitmap);
@@ -266,7 +266,8 @@ void FillSectionRecord(const Bitmap& b, DIBSECTION& ds)
     BITMAPINFOHEADER& h = ds.dsBmih;
     h.biSize = sizeof(BITMAPINFOHEADER);
     h.biWidth = b.width;
-    h.biHeight = b.topDown ? -b.height : b.height;
+    // Positive for a top-down section too: Windows does not tell the order.
+    h.biHeight = b.height;
     h.biPlanes = 1;
     h.biBitCount = WORD(b.format.bpp);
     h.biCompression = b.compression;
@@ -307,7 +308,9 @@ int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID buffer)
         Registry& r = Gdi();
         std::lock_guard<std::mutex> lock(r.mutex);
         if (const Bitmap* b = r.FindBitmap(object)) {
-            if (b->dibSection && (buffer == nullptr || size >= int(sizeof(DIBSECTION)))) {
+            // Without a buffer the answer is a BITMAP's size, a DIB section's
+            // too; only a buffer that large receives the DIBSECTION.
+            if (b->dibSection && buffer != nullptr && size >= int(sizeof(DIBSECTION))) {
                 DIBSECTION ds;
                 FillSectionRecord(*b, ds);
                 return CopyRecord(&ds, sizeof(ds), size, buffer);

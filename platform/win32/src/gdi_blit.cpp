@@ -84,6 +84,13 @@ BOOL WINAPI PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop)
     DcAccess to(dc);
     if (!to.ok())
         return FALSE;
+    // A negative size fills the rectangle between the two corners, as
+    // rectangles do: one pixel further back than a blit's extent, which
+    // includes its origin's pixel.
+    if (w < 0 && x > INT32_MIN)
+        --x;
+    if (h < 0 && y > INT32_MIN)
+        --y;
     return Transfer(to, nullptr, Geometry{x, y, w, h, x, y, w, h}, rop) ? TRUE : FALSE;
 }
 

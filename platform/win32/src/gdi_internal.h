@@ -18,6 +18,7 @@
 #include <mutex>
 #include <vector>
 
+#include "dib_stride.h"
 #include "kept_nodes.h"
 
 namespace gdi {
@@ -202,9 +203,10 @@ struct Source {
 };
 
 // Where a transfer reads and writes: w x h pixels at (x, y) from sw x sh
-// source pixels at (sx, sy), all in top-down rows. A negative size on one
-// side mirrors. Every destination pixel takes the source pixel nearest to
-// its centre.
+// source pixels at (sx, sy), all in top-down rows. A negative size runs
+// back from its origin's pixel, which it includes: (1, -2) covers pixels 0
+// and 1. A negative size on one side only mirrors. Every destination pixel
+// takes the source pixel nearest to its centre.
 struct Geometry {
     int x = 0, y = 0, w = 0, h = 0;
     int sx = 0, sy = 0, sw = 0, sh = 0;

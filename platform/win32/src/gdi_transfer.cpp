@@ -309,13 +309,20 @@ struct Span1D {
     bool mirror;
 };
 
+// The first pixel of an extent from `origin`: a negative one runs back from
+// the origin's pixel, which it includes, so (1, -2) covers pixels 0 and 1.
+int64_t FirstPixel(int64_t origin, int64_t n)
+{
+    return n < 0 ? origin + n + 1 : origin;
+}
+
 Span1D Normalise(int64_t d, int64_t n, int64_t s, int64_t sn)
 {
     Span1D out;
     out.mirror = (n < 0) != (sn < 0);
-    out.dest = n < 0 ? d + n : d;
+    out.dest = FirstPixel(d, n);
     out.size = n < 0 ? -n : n;
-    out.src = sn < 0 ? s + sn : s;
+    out.src = FirstPixel(s, sn);
     out.srcSize = sn < 0 ? -sn : sn;
     return out;
 }
@@ -568,8 +575,10 @@ bool Transfer(DcAccess& dest, const Source* src, const Geometry& g, DWORD rop)
 {
     if (!TransferTo(dest.surface(), dest.visible(), dest.dc(), src, g, rop))
         return false;
-    dest.Touch(std::min(g.x, g.x + g.w), std::min(g.y, g.y + g.h), std::max(g.x, g.x + g.w),
-               std::max(g.y, g.y + g.h));
+    const auto clamp = [](int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    const int64_t x = FirstPixel(g.x, g.w), y = FirstPixel(g.y, g.h);
+    dest.Touch(clamp(x), clamp(y), clamp(x + std::abs(int64_t(g.w))),
+               clamp(y + std::abs(int64_t(g.h))));
     return true;
 }
 

@@ -295,7 +295,8 @@ DWORD WINAPI GetRegionData(HRGN region, DWORD count, LPRGNDATA data)
             out += sizeof(rc);
         }
     }
-    return count;
+    // The bytes written, however large the buffer was.
+    return (DWORD)needed;
 }
 
 int WINAPI GetRgnBox(HRGN region, LPRECT rect)

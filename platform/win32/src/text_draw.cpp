@@ -163,8 +163,7 @@ public:
         const int64_t y1 = std::min<int64_t>(top + gm.gmBlackBoxY, m_clip.bottom);
         if (x0 >= x1 || y0 >= y1)
             return;
-        const size_t pitch = g.gray ? (size_t(gm.gmBlackBoxX) + 3) / 4 * 4
-                                    : (size_t(gm.gmBlackBoxX) + 31) / 32 * 4;
+        const size_t pitch = size_t(gdi::DibStride(gm.gmBlackBoxX, g.gray ? 8 : 1));
         const BYTE* bits = g.glyph->bits.data();
         if (m_access.window() != nullptr)
             _touchInk(bits, pitch, g.gray, left, top, x0, x1, y0, y1);

@@ -20,10 +20,10 @@ int GlyphImage::Coverage(unsigned x, unsigned y) const
         return 0;
     const std::vector<BYTE>& bits = glyph->bits;
     if (gray) {
-        const size_t pitch = (size_t(gm().gmBlackBoxX) + 3) / 4 * 4;
+        const size_t pitch = size_t(gdi::DibStride(gm().gmBlackBoxX, 8));
         return bits[y * pitch + x];
     }
-    const size_t pitch = (size_t(gm().gmBlackBoxX) + 31) / 32 * 4;
+    const size_t pitch = size_t(gdi::DibStride(gm().gmBlackBoxX, 1));
     return (bits[y * pitch + x / 8] >> (7 - x % 8)) & 1 ? 64 : 0;
 }
 
