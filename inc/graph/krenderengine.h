@@ -22,11 +22,20 @@
 
 class KGraph;
 
-#define KRE_STATE_NOTDRAW 1     // the command is not drawn
-#define KRE_STATE_NOTPROCESS 2  // drawn whole; its whole rectangle counts as changed
-// A previous-frame command that may no longer match: what it read changed
-// or is gone. It still counts as vanished.
-#define KRE_STATE_STALE 0x20000000u
+// The bits of a command's state word. A recorder leaves it 0.
+enum : DWORD {
+    KRE_STATE_NOTDRAW = 1,     // the command is not drawn
+    KRE_STATE_NOTPROCESS = 2,  // drawn whole; its whole rectangle counts as changed
+    // A previous-frame command that may no longer match: what it read
+    // changed or is gone. It still counts as vanished.
+    KRE_STATE_STALE = 0x20000000u,
+    // A drawn-whole command of the work list whose rectangle has already
+    // been redrawn from the commands under and over it.
+    KRE_STATE_SPREAD = 0x40000000u,
+    // A previous-frame command this frame has already matched; set only
+    // while a frame is built, whose last step empties that list.
+    KRE_STATE_MATCHED = 0x80000000u,
+};
 
 // Operation codes of a command. 3, 11 and 14 are never recorded.
 enum {
@@ -107,7 +116,7 @@ public:
         RECT rcSrc;          // source pixels, where the command has a source
         SPRITE_DATA* src;    // for KRE_OP_FILL_ALPHA_SPR: the fill colour (see Source)
         DWORD op;
-        DWORD state;         // KRE_STATE_NOTDRAW | KRE_STATE_NOTPROCESS
+        DWORD state;         // KRE_STATE_* bits
         uintptr_t param;     // byte, colour, or the address of a parameter block
         // (state before param: no padding, so a command and its link take
         // 72 bytes, and a frame's lists stream through less memory)
@@ -118,6 +127,17 @@ public:
         SPRITE_DATA* Source() const { return op == KRE_OP_FILL_ALPHA_SPR ? NULL : src; }
         // A colour fill's colour.
         DWORD FillColour() const { return DWORD(reinterpret_cast<uintptr_t>(src)); }
+        // The parameter block of a text command (KRE_OP_PRINTF, _WIDTH).
+        const KRE_TEXT_PARAM* Text() const
+        {
+            return reinterpret_cast<const KRE_TEXT_PARAM*>(param);
+        }
+        // The parameter block of a blit through an alpha sprite
+        // (KRE_OP_BLT_ALPHA_SPR, KRE_OP_FILL_ALPHA_SPR).
+        const KRE_ALPHA_PARAM* Alpha() const
+        {
+            return reinterpret_cast<const KRE_ALPHA_PARAM*>(param);
+        }
     };
 
     // The pooled command list, with an append for the recorders that is
@@ -531,7 +551,8 @@ private:
     bool IsDrawNode(const rectlist_node* n) const { return (n->state & m_dwNotDraw) == 0; }
     DWORD IsNotProcessNode(const rectlist_node* n) const { return n->state & m_dwNotProcess; }
 
-    // Frame comparison (krenderengine_frame.cpp).
+    // Frame comparison (krenderengine_match.cpp, _damage.cpp, _cut.cpp,
+    // _replay.cpp; the map is at the top of krenderengine_cut.cpp).
     void BuildingFrame();
     bool EquNode(const rectlist_node* a, const rectlist_node* b) const;
     bool IsInList(rectlist* list, rectlist_node* node);

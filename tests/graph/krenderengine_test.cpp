@@ -201,7 +201,7 @@ TEST_F(RenderEngine, RecordedTextCopiesTheTextAndWidthLimit)
     auto c = Recorded();
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c[0].op, DWORD(KRE_OP_PRINTF_WIDTH));
-    const KRE_TEXT_PARAM* p = reinterpret_cast<const KRE_TEXT_PARAM*>(c[0].param);
+    const KRE_TEXT_PARAM* p = c[0].Text();
     EXPECT_EQ(p->font, &font);
     EXPECT_EQ(p->colour, 0x100u);
     EXPECT_STREQ(p->text, "abc");
@@ -234,7 +234,7 @@ TEST_F(RenderEngine, LongFormattedTextIsCut)
     back->Printf(&font, 0, 0, 0, "%s", text.c_str());
     auto c = Recorded();
     ASSERT_EQ(c.size(), 1u);
-    EXPECT_EQ(std::strlen(reinterpret_cast<const KRE_TEXT_PARAM*>(c[0].param)->text), 255u);
+    EXPECT_EQ(std::strlen(c[0].Text()->text), 255u);
 }
 
 TEST_F(RenderEngine, BusyFrameChainsAParameterBufferAndReusesIt)
@@ -250,7 +250,7 @@ TEST_F(RenderEngine, BusyFrameChainsAParameterBufferAndReusesIt)
                   unsigned(uintptr_t(Access::RecordList(engine))), 2 * KRE_PARAMBUFF_SIZE);
     EXPECT_TRUE(Logged(expected));
     for (auto& c : Recorded())
-        ASSERT_EQ(std::strlen(reinterpret_cast<const KRE_TEXT_PARAM*>(c.param)->text), 200u);
+        ASSERT_EQ(std::strlen(c.Text()->text), 200u);
     g.Render();
     // The recording list takes turns with the previous frame's: once each has
     // grown, busy frames allocate nothing more.
