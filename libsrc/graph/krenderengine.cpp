@@ -1,7 +1,8 @@
 // KRenderEngine: set-up, the recorders, parameter buffers and the device
 // gateway. Building a frame is in krenderengine_cut.cpp (its map at the
 // top), the replay in krenderengine_replay.cpp.
-#include "krenderengine.h"
+#include "krenderengine_state.h"
+#include "krenderengine_record.h"
 #include "kgraph.h"
 #include "kformat.h"
 #include <kbase.h>
@@ -12,12 +13,8 @@
 KRenderEngine::KRenderEngine()
     : m_dwNotDraw(KRE_STATE_NOTDRAW), m_dwNotProcess(KRE_STATE_NOTPROCESS), m_Graph(NULL),
       m_pRecord(NULL), m_pPrev(NULL), m_pDraw(NULL), m_pWork(NULL), m_bCutMode(false),
-      m_sprCut(NULL), m_nMatchedOrder(-1), m_prevNext(NULL), m_bIndexed(false),
-      m_nIndexEnd(0), m_indexNext(NULL), m_nMisses(0), m_nLastMissAt(-2), m_nMarkedDirty(0),
-      m_nMostWork(0),
-      m_bWhole(false), m_lastMode(kFrameUnchanged), m_nCutCommands(0), m_cutArea(0),
-      m_bStep(false), m_stepPrev(NULL), m_nStepLeft(0), m_nStepPos(0), m_nStepMaxMisses(0),
-      m_nStepLastMiss(-2), m_nOffCut(0)
+      m_sprCut(NULL), m_bStep(false), m_stepPrev(NULL), m_nStepLeft(0), m_nStepPos(0),
+      m_nOffCut(0), m_frame(new FrameState)
 {
     Init(NULL);
 }
@@ -25,6 +22,7 @@ KRenderEngine::KRenderEngine()
 KRenderEngine::~KRenderEngine()
 {
     Release();
+    delete m_frame;
 }
 
 KRenderEngine::rectlist* KRenderEngine::NewList()

@@ -8,9 +8,9 @@
 //     is drawn whole (NotProcess); a previous command left over vanished.
 //  2. Damage (krenderengine_damage.cpp): every new, changed or vanished
 //     rectangle is a change; past a budget of rectangles, only where no
-//     later command covers it. The cost model then picks how the frame is built: nothing changed,
-//     exactly by each rectangle, by their bounds (box), by the cells of a
-//     dirty grid, or whole. A frame whose changes soon cover most of the
+//     later command covers it. The cost model then picks how the frame is
+//     built: exactly by each rectangle, by their bounds (box), by the cells
+//     of a dirty grid, or whole. A frame whose changes soon cover most of the
 //     sprite is taken whole without matching the rest.
 //  3. Cutting (here): _finishbuild fills the work list: the new commands
 //     whole and the unchanged ones that meet a change, cut into bands
@@ -18,7 +18,8 @@
 //     each draws only inside what changed.
 //  4. Replay (krenderengine_replay.cpp): Render rotates the lists and hands
 //     the work and draw lists' commands to the device.
-#include "krenderengine.h"
+#include "krenderengine_state.h"
+#include "krenderengine_record.h"
 #include "krenderengine_frame.h"
 #include "kdirtygrid.h"
 #include <algorithm>
@@ -176,41 +177,41 @@ void KRenderEngine::ThisFrame(rectlist* list, void* cursor, RECT& rect)
 
 void KRenderEngine::BuildingFrame()
 {
-    m_dirty.clear();
-    m_vanished.clear();
-    m_changes.clear();
-    m_nMarkedRects = 0;
-    m_markBound = 0;
-    m_nHidden = 0;
-    m_nBuildPos = 0;
-    m_nMisses = 0;
-    m_nLastMissAt = -2;
-    m_bIndexed = false;
-    m_nMatchedOrder = -1;
-    m_nAheadAt = -1;
-    m_nMatchedAt = -1;
-    m_nKept = 0;
-    m_bWhole = false;
-    m_lastMode = kFrameUnchanged;
-    m_nCutCommands = 0;
-    m_cutArea = 0;
+    m_frame->m_dirty.clear();
+    m_frame->m_vanished.clear();
+    m_frame->m_changes.clear();
+    m_frame->m_nMarkedRects = 0;
+    m_frame->m_markBound = 0;
+    m_frame->m_nHidden = 0;
+    m_frame->m_nBuildPos = 0;
+    m_frame->m_nMisses = 0;
+    m_frame->m_nLastMissAt = -2;
+    m_frame->m_bIndexed = false;
+    m_frame->m_nMatchedOrder = -1;
+    m_frame->m_nAheadAt = -1;
+    m_frame->m_nMatchedAt = -1;
+    m_frame->m_nKept = 0;
+    m_frame->m_bWhole = false;
+    m_frame->m_lastMode = FrameState::kFrameUnchanged;
+    m_frame->m_nCutCommands = 0;
+    m_frame->m_cutArea = 0;
     const long prevCount = long(m_pPrev->list.GetCount());
-    m_prevNext = prevCount != 0 ? m_pPrev->list.GetHead() : NULL;
-    m_placeNode = m_prevNext;
-    m_nPlacePos = 0;
+    m_frame->m_prevNext = prevCount != 0 ? m_pPrev->list.GetHead() : NULL;
+    m_frame->m_placeNode = m_frame->m_prevNext;
+    m_frame->m_nPlacePos = 0;
     // Room for the most this frame can need, kept from frame to frame: a
     // frame no larger than those before it allocates nothing.
     const size_t most = size_t(prevCount) + m_pRecord->list.GetCount();
-    m_dirty.reserve(most);
-    m_changes.reserve(most);
-    m_vanished.reserve(most);
-    m_uncut.reserve(most);
-    m_uncutMarked.reserve(most);
-    m_prevIndex.reserve(size_t(prevCount));
+    m_frame->m_dirty.reserve(most);
+    m_frame->m_changes.reserve(most);
+    m_frame->m_vanished.reserve(most);
+    m_frame->m_uncut.reserve(most);
+    m_frame->m_uncutMarked.reserve(most);
+    m_frame->m_prevIndex.reserve(size_t(prevCount));
     const bool haveCut = m_sprCut != NULL;
     if (haveCut) {
-        m_grids[0].Reset(m_sprCut->width, m_sprCut->height, kFineShift);
-        m_nMostlyCells = long(kMostlyDirty * double(m_grids[0].Cells()));
+        m_frame->m_grids[0].Reset(m_sprCut->width, m_sprCut->height, kFineShift);
+        m_frame->m_nMostlyCells = long(kMostlyDirty * double(m_frame->m_grids[0].Cells()));
     }
     if (haveCut && m_bStep && m_nStepPos == long(m_pRecord->list.GetCount())) {
         if (_buildinstep()) {
@@ -218,7 +219,7 @@ void KRenderEngine::BuildingFrame()
             return;
         }
     }
-    m_uncut.clear();  // matching in step gathered them; the search does again
+    m_frame->m_uncut.clear();  // matching in step gathered them; the search does again
 
     // 1. Sort this frame's commands: on the cut sprite into the work list
     // (unchanged ones not drawn, new ones drawn whole), others into the draw
@@ -236,22 +237,22 @@ void KRenderEngine::BuildingFrame()
         // Most commands repeat the one after the last match: a compare of
         // two records, with nothing kept in memory but the match.
         if (haveCut && !whole) {
-            Node* p = m_prevNext;
-            long order = m_nMatchedOrder;
+            Node* p = m_frame->m_prevNext;
+            long order = m_frame->m_nMatchedOrder;
             while (i < count && order + 1 < prevCount && node->dst == m_sprCut &&
-                   (p->state & KRE_STATE_STALE) == 0 && SameRecord(p, node)) {
+                   (p->state & KRE_STATE_STALE) == 0 && krecord::SameRecord(p, node)) {
                 p->state |= KRE_STATE_MATCHED;
                 if (!IsCuttable(node))  // drawn whole if it meets a change
-                    m_uncut.push_back(node);
+                    m_frame->m_uncut.push_back(node);
                 p = p->m_pNext;
                 order++;
                 kept = node;
                 node = node->m_pNext;
                 i++;
             }
-            if (order != m_nMatchedOrder) {
-                m_nKept += order - m_nMatchedOrder;
-                m_nBuildPos = long(i) - 1 - moved;
+            if (order != m_frame->m_nMatchedOrder) {
+                m_frame->m_nKept += order - m_frame->m_nMatchedOrder;
+                m_frame->m_nBuildPos = long(i) - 1 - moved;
                 _matchedat(order, p);
             }
             if (i == count)
@@ -271,18 +272,18 @@ void KRenderEngine::BuildingFrame()
         Node* next = node->m_pNext;
         if (haveCut && node->dst == m_sprCut) {
             kept = node;
-            m_nBuildPos = long(i) - moved;
+            m_frame->m_nBuildPos = long(i) - moved;
             if (!whole) {
                 if (IsInList(m_pPrev, node)) {
                     if (!IsCuttable(node))
-                        m_uncut.push_back(node);
+                        m_frame->m_uncut.push_back(node);
                 } else if (node->op == KRE_OP_PRINTF && _matchedit(node)) {
                     edited++;
                     whole = _mostlydirty(fresh, long(i) + 1, long(count));
                 } else {
                     SetStateNotProcess(node);
                     fresh++;
-                    _adddirty(node->rcDst, m_nBuildPos, node);
+                    _adddirty(node->rcDst, m_frame->m_nBuildPos, node);
                     whole = _mostlydirty(fresh, long(i) + 1, long(count));
                 }
             }
@@ -295,18 +296,18 @@ void KRenderEngine::BuildingFrame()
         i++;
     }
     if (haveCut && !whole) {
-        m_nBuildPos = long(count) - moved;
+        m_frame->m_nBuildPos = long(count) - moved;
         _vanishupto(NULL);  // the previous commands after the last match
         _gatherdirty();
         whole = _mostlydirty(0, 1, 1);
     }
-    _finishbuild(whole, haveCut && (whole || fresh + edited + prevCount - m_nKept > 0));
+    _finishbuild(whole, haveCut && (whole || fresh + edited + prevCount - m_frame->m_nKept > 0));
 
     // 4. What is left of the previous frame has vanished, and is already
     // noted as such (or the frame is drawn whole): the list and its index
     // are done with until this frame becomes the previous one.
     EmptyList(m_pPrev);
-    m_prevIndex.clear();
+    m_frame->m_prevIndex.clear();
 }
 
 // The rest of building a frame, once its dirty rectangles are gathered:
@@ -315,15 +316,15 @@ void KRenderEngine::_finishbuild(bool whole, bool changed)
 {
     if (changed && !whole)
         _markpending();
-    m_nMarkedDirty = m_dirty.size();
+    m_frame->m_nMarkedDirty = m_frame->m_dirty.size();
     if (changed) {
         KDirtyGrid* grid = NULL;
         bool exact = false, box = false;
         if (!whole) {
             // Rectangles that nearly fill their bounds are cut as one even
             // when they are few: each costs a walk of the work list.
-            box = m_dirty.size() > kBoxAfter && _boxpays();
-            exact = box || (m_dirty.size() <= kMaxDirtyRects &&
+            box = m_frame->m_dirty.size() > kBoxAfter && _boxpays();
+            exact = box || (m_frame->m_dirty.size() <= kMaxDirtyRects &&
                             _spreaduncut(kMaxDirtyRects) <= kMaxDirtyRects);
             if (!exact) {
                 grid = _choosegrid();
@@ -334,7 +335,7 @@ void KRenderEngine::_finishbuild(bool whole, bool changed)
         // that falls short, the list's nodes at least double, so it grows
         // seldom (a few times, however slowly the most creeps up as frames
         // meet new places) and a steady frame allocates nothing.
-        const DWORD most = DWORD(m_nMostWork);
+        const DWORD most = DWORD(m_frame->m_nMostWork);
         const DWORD nodes = m_pWork->list.GetNodeCount();
         if (nodes - m_pWork->list.GetCount() < 2 * most)
             m_pWork->list.Reserve(std::max(3 * most, 2 * nodes));
@@ -342,21 +343,21 @@ void KRenderEngine::_finishbuild(bool whole, bool changed)
             // Drawn whole: while the cut sprite is the back screen, Render
             // replays the recorded commands themselves; another cut sprite
             // gets them in its work list.
-            m_bWhole = true;
-            m_lastMode = kFrameWhole;
+            m_frame->m_bWhole = true;
+            m_frame->m_lastMode = FrameState::kFrameWhole;
             if (m_sprCut != GetBackScreenData()) {
                 Node* node = m_pRecord->list.GetHead();
                 for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext)
                     AddToList(m_pWork, node, true);
             }
         } else if (exact) {
-            m_lastMode = box ? kFrameBox : kFrameExact;
+            m_frame->m_lastMode = box ? FrameState::kFrameBox : FrameState::kFrameExact;
             _buildexact();
         } else {
-            m_lastMode = kFrameGrid;
+            m_frame->m_lastMode = FrameState::kFrameGrid;
             _buildfromgrid(*grid);
         }
-        m_nMostWork = std::max(m_nMostWork, size_t(m_pWork->list.GetCount()));
+        m_frame->m_nMostWork = std::max(m_frame->m_nMostWork, size_t(m_pWork->list.GetCount()));
     }
 }
 
@@ -369,8 +370,8 @@ void KRenderEngine::_buildexact()
     // short as the change is small.
     // Most commands lie nowhere near the bounds of all dirty rectangles:
     // that test comes first, without a call.
-    m_dirtyBox = _dirtybounds();
-    const RECT box = m_dirtyBox;
+    m_frame->m_dirtyBox = _dirtybounds();
+    const RECT box = m_frame->m_dirtyBox;
     Node* node = m_pRecord->list.GetHead();
     for (DWORD i = 0, n = m_pRecord->list.GetCount(); i < n; i++, node = node->m_pNext) {
         if (IsNotProcessNode(node)) {
@@ -425,7 +426,7 @@ void KRenderEngine::_buildfromgrid(KDirtyGrid& grid)
 // lies outside it.
 bool KRenderEngine::_insidevanished(const RECT& r) const
 {
-    for (const RECT& v : m_vanished)
+    for (const RECT& v : m_frame->m_vanished)
         if (r.left >= v.left && r.top >= v.top && r.right <= v.right && r.bottom <= v.bottom)
             return true;
     return false;
@@ -439,7 +440,7 @@ void KRenderEngine::_cutdirty()
     Node* cursor = NULL;
     // 2. What vanished or changed since the last frame is redrawn from the
     // unchanged commands under it.
-    for (RECT rc : m_vanished)
+    for (RECT rc : m_frame->m_vanished)
         PreFrame(m_pWork, rc);
 
     // 3. So is what is drawn whole in this frame. Cutting by one rectangle

@@ -6,7 +6,7 @@
 // dirty grids of three cell sizes. The cost model (pixels, plus a price
 // for each clipped replay and each command walked) then weighs the
 // rectangles, their bounds, each grid and a full redraw against each other.
-#include "krenderengine.h"
+#include "krenderengine_state.h"
 #include "krenderengine_frame.h"
 #include "kdirtygrid.h"
 #include <algorithm>
@@ -83,25 +83,25 @@ bool PaintsOver(const KRenderEngine::rectlist_node* n)
 // `most` rectangles; returns how many there are.
 size_t KRenderEngine::_spreaduncut(size_t most)
 {
-    for (size_t d = 0; d < m_dirty.size() && m_dirty.size() <= most; d++) {
-        for (Node*& u : m_uncut) {
-            RECT r = m_dirty[d];
+    for (size_t d = 0; d < m_frame->m_dirty.size() && m_frame->m_dirty.size() <= most; d++) {
+        for (Node*& u : m_frame->m_uncut) {
+            RECT r = m_frame->m_dirty[d];
             if (u != NULL && RectInNode(u, r)) {
-                m_dirty.push_back(u->rcDst);
+                m_frame->m_dirty.push_back(u->rcDst);
                 u = NULL;
             }
         }
     }
-    return m_dirty.size();
+    return m_frame->m_dirty.size();
 }
 
 bool KRenderEngine::_touchesdirty(const rectlist_node* node) const
 {
     const RECT& n = node->rcDst;
-    if (n.right <= m_dirtyBox.left || n.bottom <= m_dirtyBox.top || n.left >= m_dirtyBox.right ||
-        n.top >= m_dirtyBox.bottom)
+    if (n.right <= m_frame->m_dirtyBox.left || n.bottom <= m_frame->m_dirtyBox.top || n.left >= m_frame->m_dirtyBox.right ||
+        n.top >= m_frame->m_dirtyBox.bottom)
         return false;  // nowhere near any dirty rectangle
-    for (const RECT& d : m_dirty) {
+    for (const RECT& d : m_frame->m_dirty) {
         RECT r = d;
         if (RectInNode(node, r))
             return true;
@@ -114,12 +114,12 @@ bool KRenderEngine::_touchesdirty(const rectlist_node* node) const
 // it) when fresh is null. Only covers after list position pos can hide it.
 void KRenderEngine::_adddirty(const RECT& r, long pos, Node* fresh)
 {
-    m_markBound += m_grids[0].CellsUnder(r);  // marked once that could decide something
+    m_frame->m_markBound += m_frame->m_grids[0].CellsUnder(r);  // marked once that could decide something
     // Field by field: a record built whole on the stack is copied with a
     // wide load spanning two narrower stores, which cannot be served from
     // them, so every change waited for its own stores to land.
-    m_changes.emplace_back();
-    Change& c = m_changes.back();
+    m_frame->m_changes.emplace_back();
+    Change& c = m_frame->m_changes.back();
     c.rect = r;
     c.pos = pos;
     c.fresh = fresh;
@@ -128,10 +128,10 @@ void KRenderEngine::_adddirty(const RECT& r, long pos, Node* fresh)
 // Marks the changes not marked yet on the finest grid.
 void KRenderEngine::_markpending()
 {
-    KDirtyGrid& grid = m_grids[0];
-    for (; m_nMarkedRects < m_changes.size(); m_nMarkedRects++)
-        grid.Mark(m_changes[m_nMarkedRects].rect);
-    m_markBound = grid.MarkedCells();
+    KDirtyGrid& grid = m_frame->m_grids[0];
+    for (; m_frame->m_nMarkedRects < m_frame->m_changes.size(); m_frame->m_nMarkedRects++)
+        grid.Mark(m_frame->m_changes[m_frame->m_nMarkedRects].rect);
+    m_frame->m_markBound = grid.MarkedCells();
 }
 
 // Once matching is done (and the frame is not drawn whole), its changes
@@ -139,14 +139,14 @@ void KRenderEngine::_markpending()
 // cover hides them.
 void KRenderEngine::_gatherdirty()
 {
-    if (m_changes.size() > kMaxDirtyRects) {
+    if (m_frame->m_changes.size() > kMaxDirtyRects) {
         _hidechanges();
         return;
     }
-    for (const Change& c : m_changes) {
-        m_dirty.push_back(c.rect);
+    for (const Change& c : m_frame->m_changes) {
+        m_frame->m_dirty.push_back(c.rect);
         if (c.fresh == NULL)
-            m_vanished.push_back(c.rect);
+            m_frame->m_vanished.push_back(c.rect);
     }
 }
 
@@ -155,7 +155,7 @@ void KRenderEngine::_gatherdirty()
 // position of the first change.
 void KRenderEngine::_findcovers(long first)
 {
-    KDirtyGrid& grid = m_grids[0];
+    KDirtyGrid& grid = m_frame->m_grids[0];
     const long count = long(m_pRecord->list.GetCount());
     grid.BeginCovers(count);
     // What comes before the first change hides none.
@@ -170,18 +170,18 @@ void KRenderEngine::_findcovers(long first)
 // nowhere, so they are marked again, only where they show.
 void KRenderEngine::_hidechanges()
 {
-    KDirtyGrid& grid = m_grids[0];
+    KDirtyGrid& grid = m_frame->m_grids[0];
     grid.Reset(m_sprCut->width, m_sprCut->height, kFineShift);
-    m_dirty.clear();
-    m_vanished.clear();
+    m_frame->m_dirty.clear();
+    m_frame->m_vanished.clear();
     long first = long(m_pRecord->list.GetCount());
-    for (const Change& c : m_changes)
+    for (const Change& c : m_frame->m_changes)
         first = std::min(first, c.pos);
     _findcovers(first);
-    for (const Change& c : m_changes)
+    for (const Change& c : m_frame->m_changes)
         _addshown(c);
-    m_nMarkedRects = m_changes.size();  // _addshown marked them
-    m_markBound = grid.MarkedCells();
+    m_frame->m_nMarkedRects = m_frame->m_changes.size();  // _addshown marked them
+    m_frame->m_markBound = grid.MarkedCells();
 }
 
 // One change, once covers are known: only its cells that a later cover
@@ -191,26 +191,26 @@ void KRenderEngine::_hidechanges()
 // in part is redrawn, where it shows, from everything under and over it.
 void KRenderEngine::_addshown(const Change& c)
 {
-    KDirtyGrid& grid = m_grids[0];
+    KDirtyGrid& grid = m_frame->m_grids[0];
     if (c.fresh != NULL && !IsCuttable(c.fresh)) {  // drawn whole whatever covers it
-        m_dirty.push_back(c.rect);
+        m_frame->m_dirty.push_back(c.rect);
         grid.Mark(c.rect);
         return;
     }
     long shown = 0, hidden = 0;
     grid.MarkUncovered(c.rect, c.pos, shown, hidden);
     if (hidden == 0 && c.fresh != NULL) {
-        m_dirty.push_back(c.rect);
+        m_frame->m_dirty.push_back(c.rect);
         return;
     }
     if (hidden > 0) {
-        m_nHidden++;
+        m_frame->m_nHidden++;
         if (c.fresh != NULL)
             ClrStateNotProcess(c.fresh);
     }
     if (shown > 0) {
-        m_dirty.push_back(c.rect);
-        m_vanished.push_back(c.rect);
+        m_frame->m_dirty.push_back(c.rect);
+        m_frame->m_vanished.push_back(c.rect);
     }
 }
 
@@ -222,27 +222,27 @@ bool KRenderEngine::_mostlydirty(long fresh, long seen, long total)
 {
     if (seen >= kNewPictureAfter && 4 * fresh > 3 * seen)
         return true;
-    if (seen < kProjectAfter && m_markBound <= m_nMostlyCells)
+    if (seen < kProjectAfter && m_frame->m_markBound <= m_frame->m_nMostlyCells)
         return false;  // the common answer, without the arithmetic below
     double share = kMostlyDirty;
     if (seen >= kProjectAfter)
         share = std::min(share, kProjectedShare * double(seen) / double(total));
-    const double most = share * double(m_grids[0].Cells());
+    const double most = share * double(m_frame->m_grids[0].Cells());
     // The rectangles not marked yet add at most their cells: they need
     // marking only when that could decide.
-    if (double(m_markBound) <= most)
+    if (double(m_frame->m_markBound) <= most)
         return false;
     _markpending();
-    return double(m_grids[0].MarkedCells()) > most;
+    return double(m_frame->m_grids[0].MarkedCells()) > most;
 }
 
 // The bounds of every dirty rectangle.
 RECT KRenderEngine::_dirtybounds() const
 {
     RECT box = {0, 0, 0, 0};
-    if (!m_dirty.empty()) {
-        box = m_dirty[0];
-        for (const RECT& d : m_dirty) {
+    if (!m_frame->m_dirty.empty()) {
+        box = m_frame->m_dirty[0];
+        for (const RECT& d : m_frame->m_dirty) {
             box.left = std::min(box.left, d.left);
             box.top = std::min(box.top, d.top);
             box.right = std::max(box.right, d.right);
@@ -256,14 +256,14 @@ RECT KRenderEngine::_dirtybounds() const
 // there is nothing to weigh.
 bool KRenderEngine::_cutstats()
 {
-    m_nCutCommands = long(m_pRecord->list.GetCount());
-    m_cutArea = 0;
+    m_frame->m_nCutCommands = long(m_pRecord->list.GetCount());
+    m_frame->m_cutArea = 0;
     Node* node = m_pRecord->list.GetHead();
-    for (long i = 0; i < m_nCutCommands; i++, node = node->m_pNext)
-        m_cutArea += double(node->rcDst.right - node->rcDst.left) *
+    for (long i = 0; i < m_frame->m_nCutCommands; i++, node = node->m_pNext)
+        m_frame->m_cutArea += double(node->rcDst.right - node->rcDst.left) *
                      double(node->rcDst.bottom - node->rcDst.top);
     const double area = double(m_sprCut->width) * double(m_sprCut->height);
-    return area > 0 && m_nCutCommands > 0 && m_cutArea > 0;
+    return area > 0 && m_frame->m_nCutCommands > 0 && m_frame->m_cutArea > 0;
 }
 
 // What redrawing the rectangle r costs, in pixels of a blit. Commands are
@@ -273,9 +273,9 @@ bool KRenderEngine::_cutstats()
 double KRenderEngine::_estimate(const RECT& r) const
 {
     const double area = double(m_sprCut->width) * double(m_sprCut->height);
-    const double n = double(m_nCutCommands);
-    const double depth = m_cutArea / area;
-    const double c = std::sqrt(m_cutArea / n);
+    const double n = double(m_frame->m_nCutCommands);
+    const double depth = m_frame->m_cutArea / area;
+    const double c = std::sqrt(m_frame->m_cutArea / n);
     const double w = r.right - r.left, h = r.bottom - r.top;
     return depth * w * h + kPieceCost * n * (w + c) * (h + c) / area;
 }
@@ -287,14 +287,14 @@ bool KRenderEngine::_boxpays()
 {
     const RECT box = _dirtybounds();
     long marked = 0, cells = 0;
-    m_grids[0].CountUnder(box, marked, cells);
+    m_frame->m_grids[0].CountUnder(box, marked, cells);
     if (cells == 0 || double(marked) < kBoxFill * double(cells) || !_cutstats())
         return false;
-    const double full = m_cutArea + kPieceCost * double(m_nCutCommands);
+    const double full = m_frame->m_cutArea + kPieceCost * double(m_frame->m_nCutCommands);
     if (_estimate(box) >= kWholeShare * full)
         return false;
-    m_dirty.assign(1, box);
-    m_vanished.assign(1, box);
+    m_frame->m_dirty.assign(1, box);
+    m_frame->m_vanished.assign(1, box);
     _spreaduncut(SIZE_MAX);
     return true;
 }
@@ -308,14 +308,14 @@ bool KRenderEngine::_boxpays()
 // them, which its estimate pays for.
 KDirtyGrid* KRenderEngine::_choosegrid()
 {
-    if (m_nCutCommands == 0)  // unless _boxpays counted them
+    if (m_frame->m_nCutCommands == 0)  // unless _boxpays counted them
         _cutstats();
     const double area = double(m_sprCut->width) * double(m_sprCut->height);
-    if (area <= 0 || m_nCutCommands == 0 || m_cutArea <= 0)
+    if (area <= 0 || m_frame->m_nCutCommands == 0 || m_frame->m_cutArea <= 0)
         return NULL;
-    const double n = double(m_nCutCommands);
-    const double depth = m_cutArea / area;
-    const double full = m_cutArea + kPieceCost * n;
+    const double n = double(m_frame->m_nCutCommands);
+    const double depth = m_frame->m_cutArea / area;
+    const double full = m_frame->m_cutArea + kPieceCost * n;
     // Building the pieces walks every command and the cells under it.
     const double build = kCommandCost * n;
     KDirtyGrid* best = NULL;
@@ -324,41 +324,41 @@ KDirtyGrid* KRenderEngine::_choosegrid()
     // nor builds for less, nor meets fewer commands than those cells hold
     // (a rectangle's estimate below counts at least n w h / area pieces):
     // when even that is too dear, the grids need not be made.
-    const double marked = double(m_grids[0].MarkedPixels());
+    const double marked = double(m_frame->m_grids[0].MarkedPixels());
     if (build + depth * marked + kPieceCost * n * marked / area >= bestCost)
         return NULL;
-    m_uncutMarked.assign(m_uncut.size(), 0);
+    m_frame->m_uncutMarked.assign(m_frame->m_uncut.size(), 0);
     for (int g = 0; g < kGrids; g++) {
-        KDirtyGrid& grid = m_grids[g];
+        KDirtyGrid& grid = m_frame->m_grids[g];
         if (g > 0) {
-            grid.Coarsen(m_grids[g - 1]);
+            grid.Coarsen(m_frame->m_grids[g - 1]);
         } else {
             // What matching marked is there; add what _spreaduncut
             // added, if it ran.
-            for (size_t d = m_nMarkedDirty; d < m_dirty.size(); d++)
-                grid.Mark(m_dirty[d]);
+            for (size_t d = m_frame->m_nMarkedDirty; d < m_frame->m_dirty.size(); d++)
+                grid.Mark(m_frame->m_dirty[d]);
         }
         // The cascade: what a coarser grid marks stays marked, so a command
         // marked on a finer grid is marked on every coarser one too.
         bool again = true;
         while (again) {
             again = false;
-            for (size_t u = 0; u < m_uncut.size(); u++) {
-                if (m_uncut[u] == NULL || m_uncutMarked[u] || !grid.Touches(m_uncut[u]->rcDst))
+            for (size_t u = 0; u < m_frame->m_uncut.size(); u++) {
+                if (m_frame->m_uncut[u] == NULL || m_frame->m_uncutMarked[u] || !grid.Touches(m_frame->m_uncut[u]->rcDst))
                     continue;
-                grid.Mark(m_uncut[u]->rcDst);
-                m_uncutMarked[u] = 1;
+                grid.Mark(m_frame->m_uncut[u]->rcDst);
+                m_frame->m_uncutMarked[u] = 1;
                 again = true;
             }
         }
         grid.Merge();
         // The rectangles shrink to the changes inside them.
         grid.BeginFit();
-        for (const RECT& d : m_dirty)
+        for (const RECT& d : m_frame->m_dirty)
             grid.Fit(d);
-        for (size_t u = 0; u < m_uncut.size(); u++)
-            if (m_uncutMarked[u])
-                grid.Fit(m_uncut[u]->rcDst);
+        for (size_t u = 0; u < m_frame->m_uncut.size(); u++)
+            if (m_frame->m_uncutMarked[u])
+                grid.Fit(m_frame->m_uncut[u]->rcDst);
         grid.EndFit();
         double cost = build;
         for (const RECT& r : grid.Rects())

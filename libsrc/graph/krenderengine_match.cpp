@@ -1,12 +1,13 @@
 // KRenderEngine: matching this frame's commands against the previous
 // frame's. Most commands are matched in step with the recording, each
 // against the previous command at its place (the recorders' side is in
-// krenderengine.h); a frame that goes out of step is matched by a
+// krenderengine_record.h); a frame that goes out of step is matched by a
 // search when it is built: the command after the last match, a look-ahead
 // of a few places, the place as far past the last match, then an index of
 // the previous commands by hash. A text drawn where the previous one was,
 // with a few characters changed, matches it as an edit.
-#include "krenderengine.h"
+#include "krenderengine_state.h"
+#include "krenderengine_record.h"
 #include "krenderengine_frame.h"
 #include "kfont_2.h"
 #include "kfont_walk.h"
@@ -167,33 +168,33 @@ bool KRenderEngine::EquNode(const rectlist_node* a, const rectlist_node* b) cons
 void KRenderEngine::_indexprevious()
 {
     const long count = long(m_pPrev->list.GetCount());
-    const long first = m_nMatchedOrder + 1;
-    if (!m_bIndexed) {
-        m_bIndexed = true;
-        m_prevIndex.clear();
+    const long first = m_frame->m_nMatchedOrder + 1;
+    if (!m_frame->m_bIndexed) {
+        m_frame->m_bIndexed = true;
+        m_frame->m_prevIndex.clear();
         size_t buckets = 64;  // by the whole list, so the table keeps one size
         while (buckets < 2 * size_t(count))
             buckets *= 2;
-        m_prevBuckets.assign(buckets, -1);
-        m_prevTails.assign(buckets, -1);
-        m_nIndexEnd = first;
-        m_indexNext = m_prevNext;
+        m_frame->m_prevBuckets.assign(buckets, -1);
+        m_frame->m_prevTails.assign(buckets, -1);
+        m_frame->m_nIndexEnd = first;
+        m_frame->m_indexNext = m_frame->m_prevNext;
     }
-    if (m_nIndexEnd < first) {  // matching went past what was indexed
-        m_nIndexEnd = first;
-        m_indexNext = m_prevNext;
+    if (m_frame->m_nIndexEnd < first) {  // matching went past what was indexed
+        m_frame->m_nIndexEnd = first;
+        m_frame->m_indexNext = m_frame->m_prevNext;
     }
-    const size_t mask = m_prevBuckets.size() - 1;
+    const size_t mask = m_frame->m_prevBuckets.size() - 1;
     const long end = std::min(count, first + kIndexWindow);
-    for (; m_nIndexEnd < end; m_nIndexEnd++, m_indexNext = m_indexNext->m_pNext) {
-        const uint64_t h = CommandHash(m_indexNext);
-        const int k = int(m_prevIndex.size());
-        m_prevIndex.push_back(PrevKey{h, m_indexNext, -1, m_nIndexEnd});
-        int& tail = m_prevTails[h & mask];
+    for (; m_frame->m_nIndexEnd < end; m_frame->m_nIndexEnd++, m_frame->m_indexNext = m_frame->m_indexNext->m_pNext) {
+        const uint64_t h = CommandHash(m_frame->m_indexNext);
+        const int k = int(m_frame->m_prevIndex.size());
+        m_frame->m_prevIndex.push_back(FrameState::PrevKey{h, m_frame->m_indexNext, -1, m_frame->m_nIndexEnd});
+        int& tail = m_frame->m_prevTails[h & mask];
         if (tail < 0)
-            m_prevBuckets[h & mask] = k;
+            m_frame->m_prevBuckets[h & mask] = k;
         else
-            m_prevIndex[size_t(tail)].next = k;
+            m_frame->m_prevIndex[size_t(tail)].next = k;
         tail = k;
     }
 }
@@ -201,10 +202,10 @@ void KRenderEngine::_indexprevious()
 // Takes the previous command at list position i as this frame's match.
 void KRenderEngine::_matchprevious(Node* prev, long i)
 {
-    if (m_prevNext != prev)
+    if (m_frame->m_prevNext != prev)
         _vanishupto(prev);
     prev->state |= KRE_STATE_MATCHED;
-    m_nKept++;
+    m_frame->m_nKept++;
     _matchedat(i, prev->m_pNext);
 }
 
@@ -212,11 +213,11 @@ void KRenderEngine::_matchprevious(Node* prev, long i)
 // order, which next follows.
 void KRenderEngine::_matchedat(long order, Node* next)
 {
-    m_nMatchedOrder = order;
-    m_prevNext = next;
-    m_nMatchedAt = m_nBuildPos;
-    m_placeNode = next;
-    m_nPlacePos = order + 1;
+    m_frame->m_nMatchedOrder = order;
+    m_frame->m_prevNext = next;
+    m_frame->m_nMatchedAt = m_frame->m_nBuildPos;
+    m_frame->m_placeNode = next;
+    m_frame->m_nPlacePos = order + 1;
 }
 
 // The previous command as far past the last match as the command being
@@ -225,12 +226,12 @@ void KRenderEngine::_matchedat(long order, Node* next)
 // rest in step at that distance, however long the run.
 KRenderEngine::Node* KRenderEngine::_inplace()
 {
-    const long at = m_nMatchedOrder + (m_nBuildPos - m_nMatchedAt);
-    if (at < m_nMatchedOrder + 1 + kLookAhead || at >= long(m_pPrev->list.GetCount()))
+    const long at = m_frame->m_nMatchedOrder + (m_frame->m_nBuildPos - m_frame->m_nMatchedAt);
+    if (at < m_frame->m_nMatchedOrder + 1 + FrameState::kLookAhead || at >= long(m_pPrev->list.GetCount()))
         return NULL;
-    for (; m_nPlacePos < at; m_nPlacePos++)
-        m_placeNode = m_placeNode->m_pNext;
-    return m_placeNode;
+    for (; m_frame->m_nPlacePos < at; m_frame->m_nPlacePos++)
+        m_frame->m_placeNode = m_frame->m_placeNode->m_pNext;
+    return m_frame->m_placeNode;
 }
 
 // The places and codes of the previous commands from list position next
@@ -238,12 +239,12 @@ KRenderEngine::Node* KRenderEngine::_inplace()
 // ones, and reading them from the list's nodes waits on each link in turn.
 void KRenderEngine::_fillahead(long next, long count)
 {
-    m_nAheadAt = next;
-    m_nAheadLen = std::min<long>(kLookAhead, count - next);
-    Node* ahead = m_prevNext;
-    for (long k = 0; k < m_nAheadLen; k++, ahead = ahead->m_pNext) {
-        m_ahead[k].rect = ahead->rcDst;
-        m_ahead[k].op = ahead->op;
+    m_frame->m_nAheadAt = next;
+    m_frame->m_nAheadLen = std::min<long>(FrameState::kLookAhead, count - next);
+    Node* ahead = m_frame->m_prevNext;
+    for (long k = 0; k < m_frame->m_nAheadLen; k++, ahead = ahead->m_pNext) {
+        m_frame->m_ahead[k].rect = ahead->rcDst;
+        m_frame->m_ahead[k].op = ahead->op;
     }
 }
 
@@ -265,22 +266,22 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
 {
     if (list == m_pPrev) {
         const long count = long(m_pPrev->list.GetCount());
-        const long next = m_nMatchedOrder + 1;
+        const long next = m_frame->m_nMatchedOrder + 1;
         // Once the index is built it finds the first equal command past the
         // last match as the look ahead would, for the price of one hash.
         const bool indexed =
-            m_bIndexed && (m_nIndexEnd >= count || next <= m_nIndexEnd - kIndexWindow / 2);
+            m_frame->m_bIndexed && (m_frame->m_nIndexEnd >= count || next <= m_frame->m_nIndexEnd - kIndexWindow / 2);
         if (!indexed) {
             // Most commands repeat the one after the last match, or one a
             // little further when a few before it went. Most that differ
             // differ in place, which the window of places ahead shows
             // without walking the list.
-            if (m_nAheadAt != next)
+            if (m_frame->m_nAheadAt != next)
                 _fillahead(next, count);
-            for (long k = 0; k < m_nAheadLen; k++) {
-                if (!SameRect(m_ahead[k].rect, node->rcDst) || m_ahead[k].op != node->op)
+            for (long k = 0; k < m_frame->m_nAheadLen; k++) {
+                if (!SameRect(m_frame->m_ahead[k].rect, node->rcDst) || m_frame->m_ahead[k].op != node->op)
                     continue;
-                Node* ahead = m_prevNext;
+                Node* ahead = m_frame->m_prevNext;
                 for (long j = 0; j < k; j++)
                     ahead = ahead->m_pNext;
                 if (_canmatch(ahead, node)) {
@@ -288,11 +289,11 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
                     return true;
                 }
             }
-            if (next + kLookAhead >= count)
+            if (next + FrameState::kLookAhead >= count)
                 return false;  // nothing else is left after the last match
             Node* placed = _inplace();
             if (placed != NULL && _canmatch(placed, node)) {
-                _matchprevious(placed, m_nPlacePos);
+                _matchprevious(placed, m_frame->m_nPlacePos);
                 return true;
             }
             // A command that is not nearby is taken as new without a search
@@ -300,25 +301,25 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
             // many, then cost no index; two misses in a row mean the lists
             // went out of step (a block of commands went or came). Matching
             // fewer commands is always safe, it only redraws more.
-            m_nMisses++;
-            if (!m_bIndexed && m_nLastMissAt != m_nMatchedOrder) {
-                m_nLastMissAt = m_nMatchedOrder;
+            m_frame->m_nMisses++;
+            if (!m_frame->m_bIndexed && m_frame->m_nLastMissAt != m_frame->m_nMatchedOrder) {
+                m_frame->m_nLastMissAt = m_frame->m_nMatchedOrder;
                 return false;
             }
             // Nor is an index built for a frame that so far changed more
             // than it kept: it is likely a new picture, and indexing the
             // previous one would be work thrown away.
-            if (!m_bIndexed && m_nKept < m_nMisses)
+            if (!m_frame->m_bIndexed && m_frame->m_nKept < m_frame->m_nMisses)
                 return false;
             // The index covers a window past the last match; once matching
             // has moved half way through it, it is extended.
             _indexprevious();
         }
         const uint64_t h = CommandHash(node);
-        for (int k = m_prevBuckets[h & (m_prevBuckets.size() - 1)]; k >= 0;
-             k = m_prevIndex[k].next) {
-            const PrevKey& e = m_prevIndex[k];
-            if (e.pos < m_nMatchedOrder || e.hash != h || !_canmatch(e.node, node))
+        for (int k = m_frame->m_prevBuckets[h & (m_frame->m_prevBuckets.size() - 1)]; k >= 0;
+             k = m_frame->m_prevIndex[k].next) {
+            const FrameState::PrevKey& e = m_frame->m_prevIndex[k];
+            if (e.pos < m_frame->m_nMatchedOrder || e.hash != h || !_canmatch(e.node, node))
                 continue;
             _matchprevious(e.node, e.pos);
             return true;
@@ -341,10 +342,10 @@ bool KRenderEngine::IsInList(rectlist* list, rectlist_node* node)
 void KRenderEngine::_vanishupto(Node* stop)
 {
     const long count = long(m_pPrev->list.GetCount());
-    for (long i = m_nMatchedOrder + 1; i < count && m_prevNext != stop;
-         i++, m_prevNext = m_prevNext->m_pNext) {
-        if (m_prevNext->dst == m_sprCut)  // under all that is matched from here on
-            _adddirty(m_prevNext->rcDst, m_nBuildPos - 1);
+    for (long i = m_frame->m_nMatchedOrder + 1; i < count && m_frame->m_prevNext != stop;
+         i++, m_frame->m_prevNext = m_frame->m_prevNext->m_pNext) {
+        if (m_frame->m_prevNext->dst == m_sprCut)  // under all that is matched from here on
+            _adddirty(m_frame->m_prevNext->rcDst, m_frame->m_nBuildPos - 1);
     }
 }
 
@@ -356,8 +357,8 @@ bool KRenderEngine::_buildinstep()
 {
     long fresh = 0;
     const long count = long(m_pRecord->list.GetCount());
-    for (const StepMiss& m : m_stepMisses) {
-        m_nBuildPos = m.pos;
+    for (const FrameState::StepMiss& m : m_frame->m_stepMisses) {
+        m_frame->m_nBuildPos = m.pos;
         if (m.edit && _textedit(m.prev, m.node))
             continue;  // only its changed characters are dirty
         SetStateNotProcess(m.node);
@@ -372,7 +373,7 @@ bool KRenderEngine::_buildinstep()
         if (p->dst == m_sprCut)
             _adddirty(p->rcDst, count);
     _gatherdirty();
-    const bool changed = !m_stepMisses.empty() || m_nStepLeft > 0;
+    const bool changed = !m_frame->m_stepMisses.empty() || m_nStepLeft > 0;
     const bool whole = changed && _mostlydirty(fresh, count, count);
     _finishbuild(whole, changed);
     return true;
@@ -391,11 +392,11 @@ void KRenderEngine::_stepother(Node* n, Node* p, bool equal)
         return;
     }
     if (!IsCuttable(n)) {  // drawn whole if it meets a change
-        if (m_uncut.size() == m_uncut.capacity()) {
+        if (m_frame->m_uncut.size() == m_frame->m_uncut.capacity()) {
             m_bStep = false;  // no allocation while recording
             return;
         }
-        m_uncut.push_back(n);
+        m_frame->m_uncut.push_back(n);
     }
 }
 
@@ -403,7 +404,7 @@ void KRenderEngine::_steprecord(Node* n, bool canMatch)
 {
     Node* p = _stepnext();
     _stepother(n, p,
-               canMatch && p != NULL && (p->state & KRE_STATE_STALE) == 0 && SameFields(p, n));
+               canMatch && p != NULL && (p->state & KRE_STATE_STALE) == 0 && krecord::SameFields(p, n));
 }
 
 void KRenderEngine::_stepmiss(Node* n, Node* p)
@@ -413,14 +414,14 @@ void KRenderEngine::_stepmiss(Node* n, Node* p)
     // commands came or went, and the rest is out of step: the search finds
     // where they went.
     const long at = m_nStepPos - 1;
-    m_nStepRun = at == m_nStepLastMiss + 1 ? m_nStepRun + 1 : 1;
-    if (n->dst != m_sprCut || m_stepMisses.size() >= m_nStepMaxMisses ||
-        m_nStepRun > kStepRun) {
+    m_frame->m_nStepRun = at == m_frame->m_nStepLastMiss + 1 ? m_frame->m_nStepRun + 1 : 1;
+    if (n->dst != m_sprCut || m_frame->m_stepMisses.size() >= m_frame->m_nStepMaxMisses ||
+        m_frame->m_nStepRun > kStepRun) {
         m_bStep = false;
         return;
     }
-    m_nStepLastMiss = at;
-    m_stepMisses.push_back(StepMiss{n, p, at, false});
+    m_frame->m_nStepLastMiss = at;
+    m_frame->m_stepMisses.push_back(FrameState::StepMiss{n, p, at, false});
 }
 
 // A new frame starts matching in step with the previous one from its head,
@@ -430,17 +431,17 @@ void KRenderEngine::_stepreset()
 {
     m_nOffCut = 0;
     m_nStepPos = 0;
-    m_nStepLastMiss = -2;
-    m_stepMisses.clear();
-    m_uncut.clear();
+    m_frame->m_nStepLastMiss = -2;
+    m_frame->m_stepMisses.clear();
+    m_frame->m_uncut.clear();
     m_nStepLeft = m_pPrev != NULL ? long(m_pPrev->list.GetCount()) : 0;
     m_stepPrev = m_nStepLeft != 0 ? m_pPrev->list.GetHead() : NULL;
     m_bStep = m_bCutMode && m_sprCut != NULL && m_pPrev != NULL;
-    m_nStepMaxMisses = std::max<size_t>(kStepMisses, size_t(m_nStepLeft) / 4);
-    if (m_stepMisses.capacity() < m_nStepMaxMisses)
-        m_stepMisses.reserve(2 * m_nStepMaxMisses);
-    if (m_uncut.capacity() < size_t(m_nStepLeft) + kStepMisses)
-        m_uncut.reserve(2 * (size_t(m_nStepLeft) + kStepMisses));
+    m_frame->m_nStepMaxMisses = std::max<size_t>(kStepMisses, size_t(m_nStepLeft) / 4);
+    if (m_frame->m_stepMisses.capacity() < m_frame->m_nStepMaxMisses)
+        m_frame->m_stepMisses.reserve(2 * m_frame->m_nStepMaxMisses);
+    if (m_frame->m_uncut.capacity() < size_t(m_nStepLeft) + kStepMisses)
+        m_frame->m_uncut.reserve(2 * (size_t(m_nStepLeft) + kStepMisses));
 }
 
 // ---- text edits ------------------------------------------------------------
@@ -505,7 +506,7 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
     RECT span = n->rcDst;
     span.left = n->rcSrc.left + head - reach;
     span.right = n->rcSrc.left + width - tail + reach;
-    _adddirty(span, m_nBuildPos);
+    _adddirty(span, m_frame->m_nBuildPos);
     return true;
 }
 
@@ -513,19 +514,19 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
 // step the way a miss does, since nothing came or went.
 void KRenderEngine::_stepedit(Node* n, Node* p)
 {
-    if (m_stepMisses.size() >= m_nStepMaxMisses) {
+    if (m_frame->m_stepMisses.size() >= m_frame->m_nStepMaxMisses) {
         m_bStep = false;
         return;
     }
-    m_stepMisses.push_back(StepMiss{n, p, m_nStepPos - 1, true});
+    m_frame->m_stepMisses.push_back(FrameState::StepMiss{n, p, m_nStepPos - 1, true});
 }
 
 // While searching: when the previous command after the last match is a
 // text that node edits, it is node's match and the edit is dirty.
 bool KRenderEngine::_matchedit(Node* node)
 {
-    Node* p = m_prevNext;
-    const long at = m_nMatchedOrder + 1;
+    Node* p = m_frame->m_prevNext;
+    const long at = m_frame->m_nMatchedOrder + 1;
     if (p == NULL || at >= long(m_pPrev->list.GetCount()) || !EditableText(p, node) ||
         !_textedit(p, node))
         return false;

@@ -2,7 +2,7 @@
 // four lists and hands each command to be drawn to the device primitive of
 // its code; a command that reads another cut sprite first brings it up to
 // date (RenderCut). A piece of a text is drawn on a window of its sprite.
-#include "krenderengine.h"
+#include "krenderengine_state.h"
 #include "kgraph.h"
 #include "kfont_walk.h"
 #include <algorithm>
@@ -18,9 +18,9 @@ SPRITE_DATA* KRenderEngine::_window(SPRITE_DATA* spr, const RECT& r)
 {
     const long h = r.bottom - r.top;
     const size_t words = (sizeof(SPRITE_DATA) + sizeof(uintptr_t) - 1) / sizeof(uintptr_t) + size_t(h);
-    if (m_window.size() < words)
-        m_window.resize(words);
-    SPRITE_DATA* w = reinterpret_cast<SPRITE_DATA*>(m_window.data());
+    if (m_frame->m_window.size() < words)
+        m_frame->m_window.resize(words);
+    SPRITE_DATA* w = reinterpret_cast<SPRITE_DATA*>(m_frame->m_window.data());
     const long bytes = spr->kcm == KCM_GRAY ? 1 : 2;
     w->flags = spr->flags;
     w->width = r.right - r.left;
@@ -223,7 +223,7 @@ int KRenderEngine::Render()
 
     // A frame drawn whole on the back screen replays its recorded commands
     // (now the previous-frame list) as they are: no copy is made of them.
-    rectlist* replay = m_bCutMode && cutIsBack && m_bWhole ? m_pPrev : m_pDraw;
+    rectlist* replay = m_bCutMode && cutIsBack && m_frame->m_bWhole ? m_pPrev : m_pDraw;
     m_Graph->_beginrender();
     Node* node = NULL;
     Node* cursor = NULL;
