@@ -372,10 +372,10 @@ private:
     bool _mostlydirty(long fresh, long seen, long total);
     void _markpending();
     size_t _spreaduncut(size_t most);
-    KDirtyGrid* _choosegrid();
+    KDirtyGrid* _choosegrid(bool forced = false);
     bool _cutstats();
     double _estimate(const RECT& r) const;
-    bool _boxpays();
+    bool _boxpays(bool forced = false);
     RECT _dirtybounds() const;
     bool _insidevanished(const RECT& r) const;
     void _buildfromgrid(KDirtyGrid& grid);

@@ -27,13 +27,16 @@ const long kProjectAfter = 128;
 const double kProjectedShare = 0.6;
 // After this many commands, a frame of which three in four changed so far
 // is taken as a new picture.
+// These three, measured against a frame built whole:
+//   bench_frame --benchmark_filter='case:[23]'
+//   bench_frame --frame=whole --benchmark_filter='case:[23]'
 const long kNewPictureAfter = 64;
 
 // What one clipped replay costs beyond its pixels (the call, clipping,
 // setting up the rows), in pixels of a blit. Measured by bench/frame's
 // BM_PieceCost: 280 - 330 pixels for a plain blit, 180 - 225 for a
 // colour-keyed one (whose pixels cost more), so about 300 for a screen
-// mostly of plain tiles.
+// mostly of plain tiles. Measure: bench_frame --benchmark_filter=BM_PieceCost
 const double kPieceCost = 300.0;
 
 // What building a frame redrawn in the cells of a grid costs for each of
@@ -41,7 +44,8 @@ const double kPieceCost = 300.0;
 // and walking the commands over the cells. Measured by bench/frame with the
 // grid forced on its 10 % case: 93 - 97 ns a command with its pieces (about
 // 1.4 a command) at 500 and 2000 commands, against 0.17 - 0.25 ns a pixel,
-// so 400 - 550 with the pieces and about 320 without them.
+// so 400 - 550 with the pieces and about 320 without them. Measure:
+//   bench_frame --frame=grid --benchmark_filter='commands:(500|2000)/case:2'
 const double kCommandCost = 320.0;
 
 // A frame whose dirty area would cost more than this share of a full redraw
@@ -49,12 +53,15 @@ const double kCommandCost = 320.0;
 // memory, and reads low. Measured with bench/frame's 10 % case: estimates
 // of 0.32 - 0.47 where the frame costs 0.62 - 0.65 of a full redraw (500
 // commands), 0.81 where it costs 1.14 (2000 commands, the finest grid).
+// Measure: bench_frame --frame=grid --benchmark_filter='case:2', against
+//   bench_frame --frame=whole --benchmark_filter='case:2'
 const double kWholeShare = 0.7;
 
 // Changes whose cells fill at least this share of the cells under their
 // bounds (rows of a list that all moved, a panel redrawn line by line) are
 // redrawn as that one rectangle: the grid's cells would only stick out past
-// it, in more pieces.
+// it, in more pieces. Measure: bench_frame --frame=box, against
+// --frame=grid and --frame=exact, --benchmark_filter='case:[12]'
 const double kBoxFill = 0.85;
 
 // True when node paints every pixel of its rectangle on the sprite whatever
@@ -220,6 +227,9 @@ void KRenderEngine::_addshown(const Change& c)
 // redraws more.)
 bool KRenderEngine::_mostlydirty(long fresh, long seen, long total)
 {
+    const Strategy forced = ForcedStrategy();
+    if (forced == Strategy::kExact || forced == Strategy::kBox || forced == Strategy::kGrid)
+        return false;  // every change is to be matched and built so
     if (seen >= kNewPictureAfter && 4 * fresh > 3 * seen)
         return true;
     if (seen < kProjectAfter && m_frame->m_markBound <= m_frame->m_nMostlyCells)
@@ -281,18 +291,20 @@ double KRenderEngine::_estimate(const RECT& r) const
 }
 
 // True when the changes nearly fill their bounds and redrawing those is
-// cheaper than a full redraw: the bounds are then the one dirty rectangle
-// (everything vanished or changed lies inside them).
-bool KRenderEngine::_boxpays()
+// cheaper than a full redraw (or when forced): the bounds are then the one
+// dirty rectangle (everything vanished or changed lies inside them).
+bool KRenderEngine::_boxpays(bool forced)
 {
     const RECT box = _dirtybounds();
-    long marked = 0, cells = 0;
-    m_frame->m_grids[0].CountUnder(box, marked, cells);
-    if (cells == 0 || double(marked) < kBoxFill * double(cells) || !_cutstats())
-        return false;
-    const double full = m_frame->m_cutArea + kPieceCost * double(m_frame->m_nCutCommands);
-    if (_estimate(box) >= kWholeShare * full)
-        return false;
+    if (!forced) {
+        long marked = 0, cells = 0;
+        m_frame->m_grids[0].CountUnder(box, marked, cells);
+        if (cells == 0 || double(marked) < kBoxFill * double(cells) || !_cutstats())
+            return false;
+        const double full = m_frame->m_cutArea + kPieceCost * double(m_frame->m_nCutCommands);
+        if (_estimate(box) >= kWholeShare * full)
+            return false;
+    }
     m_frame->m_dirty.assign(1, box);
     m_frame->m_vanished.assign(1, box);
     _spreaduncut(SIZE_MAX);
@@ -301,12 +313,13 @@ bool KRenderEngine::_boxpays()
 
 // Many dirty rectangles: marked on grids of three cell sizes, each merged
 // into disjoint rectangles. Returns the grid whose redraw is cheapest by
-// estimate, or null when a full redraw is cheaper still.
+// estimate, or null when a full redraw is cheaper still (unless forced: then
+// null only when there is nothing to weigh).
 //
 // An uncuttable unchanged command that touches a grid's marked cells is
 // drawn whole, so its cells are marked too; a coarser grid touches more of
 // them, which its estimate pays for.
-KDirtyGrid* KRenderEngine::_choosegrid()
+KDirtyGrid* KRenderEngine::_choosegrid(bool forced)
 {
     if (m_frame->m_nCutCommands == 0)  // unless _boxpays counted them
         _cutstats();
@@ -319,13 +332,13 @@ KDirtyGrid* KRenderEngine::_choosegrid()
     // Building the pieces walks every command and the cells under it.
     const double build = kCommandCost * n;
     KDirtyGrid* best = NULL;
-    double bestCost = kWholeShare * full;
+    double bestCost = forced ? HUGE_VAL : kWholeShare * full;
     // No grid redraws less than the finest one's cells as marked so far,
     // nor builds for less, nor meets fewer commands than those cells hold
     // (a rectangle's estimate below counts at least n w h / area pieces):
     // when even that is too dear, the grids need not be made.
     const double marked = double(m_frame->m_grids[0].MarkedPixels());
-    if (build + depth * marked + kPieceCost * n * marked / area >= bestCost)
+    if (!forced && build + depth * marked + kPieceCost * n * marked / area >= bestCost)
         return NULL;
     m_frame->m_uncutMarked.assign(m_frame->m_uncut.size(), 0);
     for (int g = 0; g < kGrids; g++) {

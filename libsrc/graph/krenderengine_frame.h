@@ -9,18 +9,33 @@
 
 namespace kframe {
 
+// The strategy KESTREL_FRAME forces on every frame, so that a test or a
+// benchmark knows which one ran: exact, box, grid and whole build every
+// changed frame of the cut sprite that way (cut by each dirty rectangle, by
+// their bounds, in the cells of a dirty grid, or drawn whole); search turns
+// matching in step off, so every frame is matched by the search. Anything
+// else, or nothing, leaves the choice to the engine.
+enum class Strategy { kChosen, kExact, kBox, kGrid, kWhole, kSearch };
+Strategy ParseStrategy(const char* setting);
+// KESTREL_FRAME's strategy, read on first use.
+Strategy ForcedStrategy();
+
 // Cutting costs a walk of the work list for every dirty rectangle. Past
 // this many, the dirty area is marked on a grid instead (or the frame drawn
-// whole), which costs a walk of the frame in all.
+// whole), which costs a walk of the frame in all. Measure:
+//   bench_frame --frame=exact --benchmark_filter='case:[12]'
+//   bench_frame --frame=grid --benchmark_filter='case:[12]'
 const size_t kMaxDirtyRects = 48;
 
 // Cells of the finest dirty grid: 16 pixels; the others double it. Finer
 // cells would redraw fewer pixels for more work in building the frame.
+// Measure: bench_frame --frame=grid --benchmark_filter='case:2'
 const int kFineShift = 4;
 const int kGrids = 3;
 
 // Once changes cover this share of the cut sprite's cells, the frame is
-// drawn whole without matching the rest of it.
+// drawn whole without matching the rest of it. Measure against
+//   bench_frame --frame=whole --benchmark_filter='case:[23]'
 const double kMostlyDirty = 0.85;
 
 // The scaled blits and diagonal lines cannot be cut into bands: a band of

@@ -23,12 +23,16 @@ namespace {
 // quarter of the previous frame's, the frame is matched by a search.
 const size_t kStepMisses = 16;
 // The most misses in a row that matching in step takes as changes in place.
+// Both measured against the search alone:
+//   bench_frame --benchmark_filter='case:[12]'
+//   bench_frame --frame=search --benchmark_filter='case:[12]'
 const long kStepRun = 8;
 
 // How many previous commands past the last match the index holds. A command
 // that moved further than this in the list counts as new, which is always
 // safe; the bound keeps a frame where everything changed from hashing the
-// whole previous frame.
+// whole previous frame. Measure (the index serves the search):
+//   bench_frame --frame=search --benchmark_filter='case:[23]'
 const long kIndexWindow = 512;
 
 // Folds v into h so that every bit of both reaches the low bits, which
@@ -436,7 +440,8 @@ void KRenderEngine::_stepreset()
     m_frame->m_uncut.clear();
     m_nStepLeft = m_pPrev != NULL ? long(m_pPrev->list.GetCount()) : 0;
     m_stepPrev = m_nStepLeft != 0 ? m_pPrev->list.GetHead() : NULL;
-    m_bStep = m_bCutMode && m_sprCut != NULL && m_pPrev != NULL;
+    m_bStep = m_bCutMode && m_sprCut != NULL && m_pPrev != NULL &&
+              ForcedStrategy() != Strategy::kSearch;
     m_frame->m_nStepMaxMisses = std::max<size_t>(kStepMisses, size_t(m_nStepLeft) / 4);
     if (m_frame->m_stepMisses.capacity() < m_frame->m_nStepMaxMisses)
         m_frame->m_stepMisses.reserve(2 * m_frame->m_nStepMaxMisses);

@@ -926,3 +926,23 @@ TEST_F(RenderEngine, AFrameDrawnWholeStillDropsCommandsOnOtherSprites)
     EXPECT_EQ(Px16(canvas->GetData(), 3, 3), 0x0002);
     EXPECT_EQ(BackPx(7, 0), WORD(7));
 }
+
+// KESTREL_FRAME names a strategy exactly; any other setting, or none, leaves
+// the choice to the engine.
+TEST(FrameStrategy, ParsedFromItsExactName)
+{
+    using kframe::Strategy;
+    const struct {
+        const char* setting;
+        Strategy want;
+    } rows[] = {
+        {"exact", Strategy::kExact}, {"box", Strategy::kBox},       {"grid", Strategy::kGrid},
+        {"whole", Strategy::kWhole}, {"search", Strategy::kSearch}, {nullptr, Strategy::kChosen},
+        {"", Strategy::kChosen},     {"Grid", Strategy::kChosen},   {"grid ", Strategy::kChosen},
+        {"ref", Strategy::kChosen},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.setting != nullptr ? row.setting : "(unset)");
+        EXPECT_EQ(int(kframe::ParseStrategy(row.setting)), int(row.want));
+    }
+}

@@ -2,6 +2,8 @@
 #pragma once
 #include <doit.h>
 #include "krenderengine_state.h"
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 struct KRenderEngineAccess {
@@ -35,6 +37,24 @@ struct KRenderEngineAccess {
     static bool LastFrameUsedBox(KRenderEngine* e)
     {
         return e->m_frame->m_lastMode == KRenderEngine::FrameState::kFrameBox;
+    }
+    // How the last frame of the cut sprite was built: "unchanged", "exact",
+    // "box", "grid" or "whole".
+    static std::string LastFrameMode(KRenderEngine* e)
+    {
+        static const char* const kNames[] = {"unchanged", "exact", "box", "grid", "whole"};
+        return kNames[e->m_frame->m_lastMode];
+    }
+    // The strategy KESTREL_FRAME asks for, by its name; empty when the
+    // engine chooses.
+    static std::string ForcedFrame()
+    {
+        static const char* const kNames[] = {"exact", "box", "grid", "whole", "search"};
+        const char* setting = std::getenv("KESTREL_FRAME");
+        for (const char* name : kNames)
+            if (setting != nullptr && std::string(setting) == name)
+                return name;
+        return "";
     }
     // The frame recorded so far still matches the previous one in step.
     static bool InStep(KRenderEngine* e) { return e->m_bStep; }
