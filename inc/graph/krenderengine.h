@@ -234,8 +234,8 @@ private:
     // Any other command whose records compare: canMatch false for those
     // that never equal a previous one.
     void _steprecord(Node* n, bool canMatch);
+    // A frame matched in step is built from its misses alone.
     bool _buildinstep();
-    void _finishbuild(bool whole, bool changed);
     __attribute__((noinline)) void _stepmiss(Node* n, Node* p);
     void _stepreset();    void Blt_zoom(SPRITE_DATA* dst, long x, long y, long w, long h, SPRITE_DATA* src,
                   long l, long t, long sw, long sh);
@@ -312,19 +312,18 @@ private:
     bool IsDrawNode(const rectlist_node* n) const { return (n->state & m_dwNotDraw) == 0; }
     DWORD IsNotProcessNode(const rectlist_node* n) const { return n->state & m_dwNotProcess; }
 
-    // Frame comparison (krenderengine_match.cpp, _damage.cpp, _cut.cpp,
-    // _replay.cpp; the map is at the top of krenderengine_cut.cpp).
-    void BuildingFrame();
+    // Building a frame: how it flows is mapped at the top of
+    // krenderengine_cut.cpp.
+    // Matching (krenderengine_match.cpp).
     bool EquNode(const rectlist_node* a, const rectlist_node* b) const;
     bool IsInList(rectlist* list, rectlist_node* node);
-    void AddToList(rectlist* list, const rectlist_node* node, bool draw);
-    bool RectInNode(const rectlist_node* node, RECT& rect) const;
-    int CutNode(rectlist_node* node, RECT& rect, rectlist_node* piece);
-    void CutList(rectlist* list, RECT& rect);
-    void PreFrame(rectlist* list, RECT& rect);
-    void ThisFrame(rectlist* list, void* cursor, RECT& rect);
-    void Replay(const rectlist_node* node);
-    void _replaytext(const rectlist_node* node);
+    void _indexprevious();
+    void _matchprevious(Node* prev, long i);
+    Node* _inplace();
+    bool _canmatch(const Node* prev, const rectlist_node* node) const;
+    void _fillahead(long next, long count);
+    void _matchedat(long order, Node* next);
+    void _vanishupto(Node* stop);
     // Texts starting at one place on one line (their widths may differ).
     static bool SameTextPlace(const Node* p, const Node* n)
     {
@@ -339,29 +338,8 @@ private:
     bool _textedit(const Node* p, const Node* n);
     void _stepedit(Node* n, Node* p);
     bool _matchedit(Node* node);
-    SPRITE_DATA* _window(SPRITE_DATA* spr, const RECT& r);
 
-    rectlist* NewList();
-    void EmptyList(rectlist* list);
-    Node* TakeSpare(rectlist* list) { return list->list.GetEnd(); }
-    void Append(rectlist* list) { list->list.AddFilled(); }
-    // Appends the command just filled in to the recording list, counting
-    // those on other sprites than the cut one: a frame drawn whole then
-    // need not walk its commands to find them.
-    __attribute__((always_inline)) void _appendrecord()
-    {
-        m_nOffCut += m_pRecord->list.End()->dst != m_sprCut;
-        m_pRecord->list.AddFilled();
-    }
-    void _countoffcut();
-    void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
-    void _indexprevious();
-    void _matchprevious(Node* prev, long i);
-    Node* _inplace();
-    bool _canmatch(const Node* prev, const rectlist_node* node) const;
-    void _fillahead(long next, long count);
-    void _matchedat(long order, Node* next);
-    void _vanishupto(Node* stop);
+    // Damage (krenderengine_damage.cpp).
     // A rectangle to redraw (krenderengine_state.h).
     struct Change;
     void _adddirty(const RECT& r, long pos, Node* fresh = NULL);
@@ -377,11 +355,42 @@ private:
     double _estimate(const RECT& r) const;
     bool _boxpays(bool forced = false);
     RECT _dirtybounds() const;
+    bool _touchesdirty(const rectlist_node* node) const;
+
+    // Cutting (krenderengine_cut.cpp).
+    void BuildingFrame();
+    void _finishbuild(bool whole, bool changed);
+    void AddToList(rectlist* list, const rectlist_node* node, bool draw);
+    bool RectInNode(const rectlist_node* node, RECT& rect) const;
+    int CutNode(rectlist_node* node, RECT& rect, rectlist_node* piece);
+    void CutList(rectlist* list, RECT& rect);
+    void PreFrame(rectlist* list, RECT& rect);
+    void ThisFrame(rectlist* list, void* cursor, RECT& rect);
+    void _cut(rectlist* list, RECT& rect, void* cursor, DWORD filter, DWORD clearAfter);
     bool _insidevanished(const RECT& r) const;
     void _buildfromgrid(KDirtyGrid& grid);
     void _buildexact();
-    bool _touchesdirty(const rectlist_node* node) const;
     void _cutdirty();
+
+    // Replay (krenderengine_replay.cpp; Render and RenderCut above).
+    void Replay(const rectlist_node* node);
+    void _replaytext(const rectlist_node* node);
+    SPRITE_DATA* _window(SPRITE_DATA* spr, const RECT& r);
+
+    // The lists and the text recorders (krenderengine.cpp).
+    rectlist* NewList();
+    void EmptyList(rectlist* list);
+    Node* TakeSpare(rectlist* list) { return list->list.GetEnd(); }
+    void Append(rectlist* list) { list->list.AddFilled(); }
+    // Appends the command just filled in to the recording list, counting
+    // those on other sprites than the cut one: a frame drawn whole then
+    // need not walk its commands to find them.
+    __attribute__((always_inline)) void _appendrecord()
+    {
+        m_nOffCut += m_pRecord->list.End()->dst != m_sprCut;
+        m_pRecord->list.AddFilled();
+    }
+    void _countoffcut();
     template <class Pred>
     void _dropif(rectlist* list, Pred pred);
     template <class Pred>
