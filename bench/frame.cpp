@@ -28,6 +28,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <random>
@@ -534,17 +535,50 @@ int Area(int commands)
     return 0;
 }
 
+// `--frame=STRATEGY` measures one way of building frames: exact, box, grid,
+// whole or search, as KESTREL_FRAME forces it (the engine reads it once, at
+// its first frame). Each tuning constant of the frame builder names the
+// runs of this that measure it.
+bool TakeFrameStrategy(int& argc, char** argv, std::string& strategy)
+{
+    static const char* const kStrategies[] = {"exact", "box", "grid", "whole", "search"};
+    const std::string flag = "--frame=";
+    for (int i = 1; i < argc; i++) {
+        const std::string arg = argv[i];
+        if (arg.compare(0, flag.size(), flag) != 0)
+            continue;
+        strategy = arg.substr(flag.size());
+        if (std::find(std::begin(kStrategies), std::end(kStrategies), strategy) ==
+            std::end(kStrategies)) {
+            std::fprintf(stderr, "bench_frame: --frame= takes exact, box, grid, whole or search\n");
+            return false;
+        }
+        setenv("KESTREL_FRAME", strategy.c_str(), 1);
+        for (int j = i; j + 1 < argc; j++)
+            argv[j] = argv[j + 1];
+        argc--;
+        i--;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     kbase::SetEcho(false);
+    std::string strategy;
+    if (!TakeFrameStrategy(argc, argv, strategy))
+        return 2;
+    if (strategy.empty() && std::getenv("KESTREL_FRAME") != nullptr)
+        strategy = std::getenv("KESTREL_FRAME");
     if (argc == 5 && std::string(argv[1]) == "--profile")
         return Profile(std::atoi(argv[2]), Case(std::atoi(argv[3])), std::atol(argv[4]));
     if (argc == 3 && std::string(argv[1]) == "--area")
         return Area(std::atoi(argv[2]));
     std::printf("cases: 0 %s, 1 %s, 2 %s, 3 %s, 4 %s; medians of %ld frames\n", kCaseNames[0],
                 kCaseNames[1], kCaseNames[2], kCaseNames[3], kCaseNames[4], kFrames);
+    std::printf("frame strategy: %s\n", strategy.empty() ? "the engine's choice" : strategy.c_str());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

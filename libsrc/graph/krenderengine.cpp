@@ -1,6 +1,8 @@
 // KRenderEngine: set-up, the recorders, parameter buffers and the device
-// gateway. The frame comparison and replay are in krenderengine_frame.cpp.
-#include "krenderengine.h"
+// gateway. Building a frame is in krenderengine_cut.cpp (its map at the
+// top), the replay in krenderengine_replay.cpp.
+#include "krenderengine_state.h"
+#include "krenderengine_record.h"
 #include "kgraph.h"
 #include "kformat.h"
 #include <kbase.h>
@@ -11,12 +13,8 @@
 KRenderEngine::KRenderEngine()
     : m_dwNotDraw(KRE_STATE_NOTDRAW), m_dwNotProcess(KRE_STATE_NOTPROCESS), m_Graph(NULL),
       m_pRecord(NULL), m_pPrev(NULL), m_pDraw(NULL), m_pWork(NULL), m_bCutMode(false),
-      m_sprCut(NULL), m_nMatchedOrder(-1), m_prevNext(NULL), m_bIndexed(false),
-      m_nIndexEnd(0), m_indexNext(NULL), m_nMisses(0), m_nLastMissAt(-2), m_nMarkedDirty(0),
-      m_nMostWork(0),
-      m_bWhole(false), m_lastMode(kFrameUnchanged), m_nCutCommands(0), m_cutArea(0),
-      m_bStep(false), m_stepPrev(NULL), m_nStepLeft(0), m_nStepPos(0), m_nStepMaxMisses(0),
-      m_nStepLastMiss(-2), m_nOffCut(0)
+      m_sprCut(NULL), m_bStep(false), m_stepPrev(NULL), m_nStepLeft(0), m_nStepPos(0),
+      m_nOffCut(0), m_frame(new FrameState)
 {
     Init(NULL);
 }
@@ -24,6 +22,7 @@ KRenderEngine::KRenderEngine()
 KRenderEngine::~KRenderEngine()
 {
     Release();
+    delete m_frame;
 }
 
 KRenderEngine::rectlist* KRenderEngine::NewList()
@@ -150,7 +149,7 @@ void KRenderEngine::ForgetSprite(SPRITE_DATA* spr)
         if (n->dst == spr || n->Source() == spr)
             return true;
         return (n->op == KRE_OP_BLT_ALPHA_SPR || n->op == KRE_OP_FILL_ALPHA_SPR) &&
-               reinterpret_cast<const KRE_ALPHA_PARAM*>(n->param)->alpha == spr;
+               n->Alpha()->alpha == spr;
     };
     _markstale(m_pPrev, uses);
     _dropif(m_pRecord, uses);
@@ -162,7 +161,7 @@ void KRenderEngine::ForgetFont(KFont* font)
         return;
     auto uses = [font](const rectlist_node* n) {
         return (n->op == KRE_OP_PRINTF || n->op == KRE_OP_PRINTF_WIDTH) &&
-               reinterpret_cast<const KRE_TEXT_PARAM*>(n->param)->font == font;
+               n->Text()->font == font;
     };
     _markstale(m_pPrev, uses);
     _dropif(m_pRecord, uses);
@@ -277,12 +276,6 @@ void KRenderEngine::ReleaseParamBuff(rectlist* list)
 }
 
 // ---- recorders -------------------------------------------------------------
-
-void KRenderEngine::_missed(Node* n, Node* p)
-{
-    _stepmiss(n, p);
-    _appendrecord();
-}
 
 namespace {
 
@@ -492,7 +485,7 @@ namespace {
 bool DrewSameText(const KRenderEngine::rectlist_node* p, KFont* font, DWORD colour,
                   const char* text, bool withWidth, long width)
 {
-    const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
+    const KRE_TEXT_PARAM* q = p->Text();
     return q->font == font && q->colour == colour && (!withWidth || q->width == width) &&
            std::strcmp(q->text, text) == 0;
 }
@@ -567,7 +560,7 @@ inline void KRenderEngine::_reprint(Node* p, SPRITE_DATA* dst, long h, long x, l
 {
     if (m_Graph->GetScreenH() - h < y || m_Graph->GetScreenW() < x)
         return;  // wholly below or right of the back screen
-    const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
+    const KRE_TEXT_PARAM* q = p->Text();
     const BYTE* from = reinterpret_cast<const BYTE*>(q->text);
     const DWORD blockAt = DWORD(reinterpret_cast<const BYTE*>(q) - from);
     const DWORD size = blockAt + DWORD(sizeof(KRE_TEXT_PARAM));
@@ -605,7 +598,7 @@ void KRenderEngine::_printf(SPRITE_DATA* dst, KFont* font, int height, long x, l
         Node* p = m_stepPrev;
         const DWORD op = withWidth ? KRE_OP_PRINTF_WIDTH : KRE_OP_PRINTF;
         if (p->op == op && p->dst == dst && (p->state & KRE_STATE_STALE) == 0) {
-            const KRE_TEXT_PARAM* q = reinterpret_cast<const KRE_TEXT_PARAM*>(p->param);
+            const KRE_TEXT_PARAM* q = p->Text();
             if (q->font == font && q->colour == colour && (!withWidth || q->width == width)) {
                 va_list scan;
                 va_copy(scan, args);
@@ -660,7 +653,7 @@ void KRenderEngine::_text(SPRITE_DATA* dst, KFont* font, long h, long x, long y,
     Node* prev = m_bStep ? _stepnext() : NULL;
     const bool same = prev != NULL && prev->op == op && prev->dst == dst &&
                       (prev->state & KRE_STATE_STALE) == 0 &&
-                      (reinterpret_cast<const KRE_TEXT_PARAM*>(prev->param)->text == text ||
+                      (prev->Text()->text == text ||
                        DrewSameText(prev, font, colour, text, withWidth, width));
     const long w = same ? prev->rcSrc.right - prev->rcSrc.left
                         : font->GetStringWidth(text, unsigned(n));

@@ -1,6 +1,6 @@
 // KSprite: construction, sharing and release of a sprite handle.
 #include "ksprite.h"
-#include "krenderengine.h"
+#include "krenderengine_record.h"
 #include "kgraph.h"
 #include "kformat.h"
 #include <kbase.h>

@@ -220,7 +220,7 @@ TEST_F(Recording, TextIsTakenFromThePreviousFrameOnlyWhenAllOfItRepeats)
             std::snprintf(expected.data(), expected.size(), x.format, x.value, 9);
             const auto got = Access::Recorded(engine);
             ASSERT_EQ(got.size(), 1u) << change.what;
-            const KRE_TEXT_PARAM* p = reinterpret_cast<const KRE_TEXT_PARAM*>(got[0].param);
+            const KRE_TEXT_PARAM* p = got[0].Text();
             EXPECT_STREQ(p->text, expected.data()) << change.what;
             EXPECT_EQ(p->font, x.font) << change.what;
             EXPECT_EQ(p->colour, x.colour) << change.what;

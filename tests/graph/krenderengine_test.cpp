@@ -201,7 +201,7 @@ TEST_F(RenderEngine, RecordedTextCopiesTheTextAndWidthLimit)
     auto c = Recorded();
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c[0].op, DWORD(KRE_OP_PRINTF_WIDTH));
-    const KRE_TEXT_PARAM* p = reinterpret_cast<const KRE_TEXT_PARAM*>(c[0].param);
+    const KRE_TEXT_PARAM* p = c[0].Text();
     EXPECT_EQ(p->font, &font);
     EXPECT_EQ(p->colour, 0x100u);
     EXPECT_STREQ(p->text, "abc");
@@ -234,7 +234,7 @@ TEST_F(RenderEngine, LongFormattedTextIsCut)
     back->Printf(&font, 0, 0, 0, "%s", text.c_str());
     auto c = Recorded();
     ASSERT_EQ(c.size(), 1u);
-    EXPECT_EQ(std::strlen(reinterpret_cast<const KRE_TEXT_PARAM*>(c[0].param)->text), 255u);
+    EXPECT_EQ(std::strlen(c[0].Text()->text), 255u);
 }
 
 TEST_F(RenderEngine, BusyFrameChainsAParameterBufferAndReusesIt)
@@ -250,7 +250,7 @@ TEST_F(RenderEngine, BusyFrameChainsAParameterBufferAndReusesIt)
                   unsigned(uintptr_t(Access::RecordList(engine))), 2 * KRE_PARAMBUFF_SIZE);
     EXPECT_TRUE(Logged(expected));
     for (auto& c : Recorded())
-        ASSERT_EQ(std::strlen(reinterpret_cast<const KRE_TEXT_PARAM*>(c.param)->text), 200u);
+        ASSERT_EQ(std::strlen(c.Text()->text), 200u);
     g.Render();
     // The recording list takes turns with the previous frame's: once each has
     // grown, busy frames allocate nothing more.
@@ -925,4 +925,24 @@ TEST_F(RenderEngine, AFrameDrawnWholeStillDropsCommandsOnOtherSprites)
     EXPECT_EQ(Frame(), 100);
     EXPECT_EQ(Px16(canvas->GetData(), 3, 3), 0x0002);
     EXPECT_EQ(BackPx(7, 0), WORD(7));
+}
+
+// KESTREL_FRAME names a strategy exactly; any other setting, or none, leaves
+// the choice to the engine.
+TEST(FrameStrategy, ParsedFromItsExactName)
+{
+    using kframe::Strategy;
+    const struct {
+        const char* setting;
+        Strategy want;
+    } rows[] = {
+        {"exact", Strategy::kExact}, {"box", Strategy::kBox},       {"grid", Strategy::kGrid},
+        {"whole", Strategy::kWhole}, {"search", Strategy::kSearch}, {nullptr, Strategy::kChosen},
+        {"", Strategy::kChosen},     {"Grid", Strategy::kChosen},   {"grid ", Strategy::kChosen},
+        {"ref", Strategy::kChosen},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.setting != nullptr ? row.setting : "(unset)");
+        EXPECT_EQ(int(kframe::ParseStrategy(row.setting)), int(row.want));
+    }
 }

@@ -1,6 +1,9 @@
 // Reads the render engine's private state for tests.
 #pragma once
 #include <doit.h>
+#include "krenderengine_state.h"
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 struct KRenderEngineAccess {
@@ -29,16 +32,34 @@ struct KRenderEngineAccess {
     static int Render(KRenderEngine* e) { return e->Render(); }
     static bool LastFrameUsedGrid(KRenderEngine* e)
     {
-        return e->m_lastMode == KRenderEngine::kFrameGrid;
+        return e->m_frame->m_lastMode == KRenderEngine::FrameState::kFrameGrid;
     }
     static bool LastFrameUsedBox(KRenderEngine* e)
     {
-        return e->m_lastMode == KRenderEngine::kFrameBox;
+        return e->m_frame->m_lastMode == KRenderEngine::FrameState::kFrameBox;
+    }
+    // How the last frame of the cut sprite was built: "unchanged", "exact",
+    // "box", "grid" or "whole".
+    static std::string LastFrameMode(KRenderEngine* e)
+    {
+        static const char* const kNames[] = {"unchanged", "exact", "box", "grid", "whole"};
+        return kNames[e->m_frame->m_lastMode];
+    }
+    // The strategy KESTREL_FRAME asks for, by its name; empty when the
+    // engine chooses.
+    static std::string ForcedFrame()
+    {
+        static const char* const kNames[] = {"exact", "box", "grid", "whole", "search"};
+        const char* setting = std::getenv("KESTREL_FRAME");
+        for (const char* name : kNames)
+            if (setting != nullptr && std::string(setting) == name)
+                return name;
+        return "";
     }
     // The frame recorded so far still matches the previous one in step.
     static bool InStep(KRenderEngine* e) { return e->m_bStep; }
     // Changes of the last frame found hidden in whole or part under covers.
-    static long HiddenChanges(KRenderEngine* e) { return e->m_nHidden; }
+    static long HiddenChanges(KRenderEngine* e) { return e->m_frame->m_nHidden; }
     static DWORD RecordCapacity(KRenderEngine* e) { return e->m_pRecord->capacity; }
     // Text recorded as it is, without formatting (and its 255-byte cut).
     static void Text(KRenderEngine* e, SPRITE_DATA* dst, KFont* font, long x, long y,
