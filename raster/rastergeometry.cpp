@@ -32,7 +32,8 @@ BYTE OutsideIndex(const RasterImage& src)
 inline void CopySample(RasterImage& dst, long x, long y, const RasterImage& src, long sx, long sy)
 {
     if (src.IsIndexed())
-        dst.SetPixelIndex(x, y, src.IsInside(sx, sy) ? src.GetPixelIndex(sx, sy) : OutsideIndex(src));
+        dst.SetPixelIndex(x, y,
+                          src.IsInside(sx, sy) ? src.GetPixelIndex(sx, sy) : OutsideIndex(src));
     else
         dst.SetPixelColor(x, y, src.GetPixelColor(sx, sy, true), false);
 }

@@ -377,7 +377,6 @@ bool RasterImage::SelectionAddPolygon(POINT* points, long count)
     return true;
 }
 
-
 bool RasterImage::SelectionAddColor(RGBQUAD colour)
 {
     if (pSelection == NULL)

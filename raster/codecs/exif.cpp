@@ -427,8 +427,8 @@ bool RasterExifInfo::_directory(BYTE* offsetBase, unsigned long long exifLength,
 }
 
 void RasterExifInfo::_entry(BYTE* entry, BYTE* offsetBase, unsigned long long exifLength,
-                            RasterExifRecord* record, BYTE** lastRefd, int depth,
-                            bool thumbnail, bool& ok)
+                            RasterExifRecord* record, BYTE** lastRefd, int depth, bool thumbnail,
+                            bool& ok)
 {
     const int tag = Read16(entry);
     const int format = Read16(entry + 2);

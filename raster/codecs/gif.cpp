@@ -567,8 +567,8 @@ bool RasterImageGIF::_takeframe(RasterFile* fp, Walk& walk, const Frame& frame)
     int codesize = 0;
     _gatherdata(fp, codesize);
     const Frame shown = _clip(frame, walk.screenWidth, walk.screenHeight);
-    if (walk.taken == 0 &&
-        FirstTile(frame.left, frame.top, frame.width, frame.height, walk.screenWidth, walk.screenHeight))
+    if (walk.taken == 0 && FirstTile(frame.left, frame.top, frame.width, frame.height,
+                                     walk.screenWidth, walk.screenHeight))
         walk.trueColour++;
     if (frame.width > kMaxLineWidth)
         return _fail(kTooWide);

@@ -426,8 +426,9 @@ TEST(RasterExif, ThumbnailDirectoryLeavesThePictureAlone)
         TempDir tmp("kestrel-exif-");
         WriteFile(tmp.Path("camera.jpg"), jpg);
         const std::string out = tmp.Path("tags.txt");
-        ASSERT_TRUE(RunQuiet("exiftool -n -s3 -IFD0:Orientation -IFD0:XResolution -IFD0:YResolution " +
-                             tmp.Path("camera.jpg") + " > " + out));
+        ASSERT_TRUE(
+            RunQuiet("exiftool -n -s3 -IFD0:Orientation -IFD0:XResolution -IFD0:YResolution " +
+                     tmp.Path("camera.jpg") + " > " + out));
         const Bytes text = ReadFile(out);
         const std::string expected = row.mainHasValues ? "1\n300\n300\n" : "";
         EXPECT_EQ(std::string(text.begin(), text.end()), expected);

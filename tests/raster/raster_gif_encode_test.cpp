@@ -363,7 +363,8 @@ TEST(GifEncode, TrueColourBecomesTilesWithTablesOfTheirOwn)
 TEST(GifEncode, NarrowAndShortTrueColourPicturesReadBackWhole)
 {
     std::mt19937 rng(34);
-    std::vector<std::pair<long, long>> sizes = {{17, 40}, {40, 15}, {1, 16}, {16, 1}, {17, 16}, {18, 15}, {3, 3}};
+    std::vector<std::pair<long, long>> sizes = {{17, 40}, {40, 15}, {1, 16}, {16, 1},
+                                                {17, 16}, {18, 15}, {3, 3}};
     for (int i = 0; i < 12; i++)
         sizes.push_back({long(1 + rng() % 40), long(1 + rng() % 40)});
     for (const auto& size : sizes) {

@@ -502,7 +502,8 @@ TEST(JasCodec, QualityHundredIsLosslessAtEverySmallSize)
                 Bytes file(out, out + n);
                 free(out);
                 RasterImage back;
-                ASSERT_TRUE(back.Decode(file.data(), (DWORD)file.size(), type)) << back.GetLastError();
+                ASSERT_TRUE(back.Decode(file.data(), (DWORD)file.size(), type))
+                    << back.GetLastError();
                 int wrong = 0;
                 for (DWORD y = 0; y < h; y++)
                     for (DWORD x = 0; x < w; x++) {

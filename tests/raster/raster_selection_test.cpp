@@ -288,7 +288,9 @@ TEST(RasterSelection, SelfCrossingOutlinesCutByTheEdgeKeepTheirMiddle)
         for (int k = 0; k < 5; k++) {
             const double a = M_PI / 2 + k * 4 * M_PI / 5;
             LONG x = (LONG)std::lround(cx + radius * std::cos(a));
-            star.push_back({x == -1 ? -2 : x, (LONG)std::lround(cy + radius * std::sin(a))});  // -1 separates outlines
+            if (x == -1)
+                x = -2;  // -1 would separate outlines
+            star.push_back({x, (LONG)std::lround(cy + radius * std::sin(a))});
         }
         SCOPED_TRACE(::testing::Message() << "star at " << cx << "," << cy << " radius " << radius);
         RasterImage img(w, h, 24, 0);

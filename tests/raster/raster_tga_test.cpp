@@ -250,13 +250,15 @@ TEST(TgaDecode, SixteenBitGreyIsGreyAndAlpha)
     const Row rows[] = {{3, 8}, {11, 8}, {3, 0x28}, {11, 0x38}, {3, 0}};
     const int w = 5, h = 3;
     for (const Row& row : rows) {
-        SCOPED_TRACE("type " + std::to_string(row.type) + " descriptor " + std::to_string(row.descriptor));
+        SCOPED_TRACE("type " + std::to_string(row.type) + " descriptor " +
+                     std::to_string(row.descriptor));
         const bool top = (row.descriptor & 0x20) != 0, mirrored = (row.descriptor & 0x10) != 0;
         const bool alpha = (row.descriptor & 0x0F) != 0;
         // Grey and alpha of picture pixel (x, y from the top).
         auto grey = [](int x, int y) { return BYTE(x * 50 + y * 7); };
         auto opacity = [](int x, int y) { return BYTE(255 - x * 20 - y * 60); };
-        Bytes b = {0, 0, row.type, 0, 0, 0, 0, 0, 0, 0, 0, 0, BYTE(w), 0, BYTE(h), 0, 16, row.descriptor};
+        Bytes b = {0, 0, row.type, 0,       0, 0,       0, 0,  0,
+                   0, 0, 0,        BYTE(w), 0, BYTE(h), 0, 16, row.descriptor};
         for (int r = 0; r < h; r++) {
             const int y = top ? r : h - 1 - r;
             if (row.type == 11)

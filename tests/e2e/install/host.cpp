@@ -33,8 +33,8 @@ int main()
     RasterImage image;
     const bool made = image.Create(4, 4, 24, 0) != NULL;
     // An EXIF block of one directory: orientation 6, little-endian.
-    BYTE exif[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0,
-                   0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
+    BYTE exif[] = {'E',  'x',  'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0,
+                   0x12, 0x01, 3,   0,   1, 0, 0,   0,   6,  0, 0, 0, 0, 0, 0, 0};
     RasterExifInfo reader;
     const bool read = reader.ReadExifSection(exif, sizeof(exif) + 2);
     const int orientation = reader.GetRecord()->nOrientation;
