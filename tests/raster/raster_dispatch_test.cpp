@@ -212,10 +212,11 @@ TEST(RasterFiles, TypedLoadsUseTheirOwnDecoderOnly)
         WriteFile(path, row.file);
         RasterImage img(2, 2, 8, 0);
         EXPECT_FALSE(img.Load(path.c_str(), row.type));
-        if (row.text != nullptr)
+        if (row.text != nullptr) {
             EXPECT_STREQ(row.text, img.GetLastError());
-        else
+        } else {
             EXPECT_STRNE("", img.GetLastError());
+        }
         EXPECT_EQ(2u, img.GetWidth());
         EXPECT_EQ(8, img.GetBpp());
         RasterImage ctor(path.c_str(), row.type);

@@ -278,8 +278,9 @@ TEST(TgaDecode, SixteenBitGreyIsGreyAndAlpha)
                 const RGBQUAD c = img.GetPixelColor(x, h - 1 - y, false);
                 EXPECT_EQ(grey(x, y), c.rgbRed) << x << "," << y;
                 EXPECT_EQ(grey(x, y), c.rgbBlue) << x << "," << y;
-                if (alpha)
+                if (alpha) {
                     EXPECT_EQ(opacity(x, y), img.AlphaGet(x, h - 1 - y)) << x << "," << y;
+                }
             }
     }
 }
