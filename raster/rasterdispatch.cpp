@@ -118,19 +118,11 @@ bool RasterImage::Load(const char* filename, DWORD imagetype)
         _seterror(kNullStream);
         return false;
     }
-    if (imagetype >= 1 && imagetype < RASTER_FORMAT_LIMIT) {
-        FILE* fp = fopen(filename, "rb");
-        if (fp == NULL) {
-            _seterror(kCantOpen);
-            return false;
-        }
-        bool ok = Decode(fp, imagetype);
-        fclose(fp);
-        if (ok)
-            return true;
-    }
-    // The typed decoder's text (or the text from before the call) is what a
-    // failed typed load reports, not the probe's.
+    // A load asked for one format is that format's decoder alone: another
+    // decoder that happens to accept the bytes would hand back a picture the
+    // caller did not ask for. Other ids probe, and a failed probe leaves the
+    // text from before the call.
+    const bool typed = imagetype >= 1 && imagetype < RASTER_FORMAT_LIMIT;
     char kept[sizeof(info.szLastError)];
     memcpy(kept, info.szLastError, sizeof(kept));
 
@@ -139,9 +131,9 @@ bool RasterImage::Load(const char* filename, DWORD imagetype)
         _seterror(kCantOpen);
         return false;
     }
-    bool ok = Decode(fp, RASTER_FORMAT_UNKNOWN);
+    bool ok = Decode(fp, typed ? imagetype : RASTER_FORMAT_UNKNOWN);
     fclose(fp);
-    if (!ok && imagetype != RASTER_FORMAT_UNKNOWN)
+    if (!ok && !typed && imagetype != RASTER_FORMAT_UNKNOWN)
         memcpy(info.szLastError, kept, sizeof(kept));
     return ok;
 }

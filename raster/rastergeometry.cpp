@@ -14,12 +14,26 @@
 
 namespace {
 
+// The index a transformation takes from outside a palette image: the
+// transparent index, else the first byte of the pixel block. At 1 and 4 bits
+// that byte holds several pixels, and the index stored from it keeps only as
+// many low bits as a pixel has, so it is not pixel (0, 0) (which the pixel
+// access returns outside).
+BYTE OutsideIndex(const RasterImage& src)
+{
+    if (src.GetTransIndex() != -1)
+        return (BYTE)src.GetTransIndex();
+    const BYTE* bits = src.GetBits(0);
+    return bits != NULL ? bits[0] : 0;
+}
+
 // dst(x, y) takes src(sx, sy): the index for palette images, else the colour.
 // Points outside src take its outside rules.
 inline void CopySample(RasterImage& dst, long x, long y, const RasterImage& src, long sx, long sy)
 {
     if (src.IsIndexed())
-        dst.SetPixelIndex(x, y, src.GetPixelIndex(sx, sy));
+        dst.SetPixelIndex(x, y,
+                          src.IsInside(sx, sy) ? src.GetPixelIndex(sx, sy) : OutsideIndex(src));
     else
         dst.SetPixelColor(x, y, src.GetPixelColor(sx, sy, true), false);
 }
@@ -285,7 +299,7 @@ bool RasterImage::Rotate(float angle, RasterImage* target)
     TurnTables columns(minX, newWidth, c, s);
     const WORD bpp = GetBpp();
     const RGBQUAD outside = GetPixelColor(-1, -1, true);
-    const BYTE outsideIndex = GetPixelIndex(-1, -1);
+    const BYTE outsideIndex = IsIndexed() ? OutsideIndex(*this) : 0;
     const size_t srcStride = info.dwEffWidth;
     const BYTE* srcBits = info.pBits;
     // One stretch [x0, x1) of new row ny.

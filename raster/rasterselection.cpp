@@ -234,26 +234,76 @@ void FloodFrom(PolygonPlane& plane, const Box& box, long sx, long sy, FloodQueue
     }
 }
 
-// Whether the point (x, y) lies inside any outline (crossing count per
-// outline; outlines are separated by points whose x is -1).
+// Whether the point (x, y) lies inside any outline: an outline winds round
+// it at least once (outlines are separated by points whose x is -1). The
+// winding, not the parity of crossings, so that the middle of an outline
+// that crosses itself, wound round twice, is inside too.
 bool InsideAnyOutline(const POINT* points, long count, long x, long y)
 {
     long first = 0;
     for (long i = 0; i <= count; i++) {
         if (i < count && points[i].x != -1)
             continue;
-        bool inside = false;
+        long winding = 0;
         for (long a = first; a < i; a++) {
             const POINT p = points[a], q = points[a + 1 < i ? a + 1 : first];
-            if ((p.y > y) != (q.y > y) &&
-                (double)x < p.x + (double)(y - p.y) * ((double)q.x - p.x) / ((double)q.y - p.y))
-                inside = !inside;
+            if ((p.y > y) == (q.y > y))
+                continue;
+            // Which side of the edge p -> q the point lies on.
+            const double side =
+                ((double)q.x - p.x) * ((double)y - p.y) - ((double)x - p.x) * ((double)q.y - p.y);
+            if (q.y > p.y && side > 0)
+                winding++;
+            else if (q.y < p.y && side < 0)
+                winding--;
         }
-        if (inside)
+        if (winding != 0)
             return true;
         first = i + 1;
     }
     return false;
+}
+
+// Floods the outside of the outlines drawn in `plane` from the edges of the
+// (non-empty) box and selects the rest of the box; false when the queue
+// cannot be allocated, with the selection unchanged.
+bool FillPolygon(const POINT* points, long count, PolygonPlane& plane, const Box& box,
+                 BYTE* selection)
+{
+    const long width = plane.width, height = plane.height;
+    // Flood the outside from every pixel of the box's edges. Where the
+    // outlines reach past the image the box was cut at its edge, and an edge
+    // pixel may lie inside an outline: such a pixel seeds nothing, or the
+    // flood would run through the inside. (Inside the image the edges are the
+    // margin, outside every outline, and all of them seed.)
+    const bool cut =
+        box.left == 0 || box.bottom == 0 || box.right == width - 1 || box.top == height - 1;
+    const size_t boxPixels =
+        (size_t)(box.right - box.left + 1) * (size_t)(box.top - box.bottom + 1);
+    std::unique_ptr<int32_t[]> entries(new (std::nothrow) int32_t[(boxPixels + 1) * 2]);
+    if (!entries)
+        return false;
+    FloodQueue queue = {entries.get(), boxPixels + 1};
+    auto seed = [&](long x, long y) {
+        if (plane.at(x, y) == 0 && !(cut && InsideAnyOutline(points, count, x, y)))
+            FloodFrom(plane, box, x, y, queue);
+    };
+    for (long x = box.left; x <= box.right; x++)
+        seed(x, box.bottom);
+    for (long y = box.bottom; y <= box.top; y++)
+        seed(box.right, y);
+    for (long x = box.left; x <= box.right; x++)
+        seed(x, box.top);
+    for (long y = box.bottom; y <= box.top; y++)
+        seed(box.left, y);
+
+    for (long y = box.bottom; y <= box.top; y++) {
+        for (long x = box.left; x <= box.right; x++) {
+            if (plane.at(x, y) != 1)
+                selection[(size_t)y * width + x] = 255;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -309,42 +359,12 @@ bool RasterImage::SelectionAddPolygon(POINT* points, long count)
         DrawSegment(plane, current, next);
         grow(current, next);
     }
-    // Nothing of the outlines reaches the image (a polygon wholly beside it).
-    if (box.left > box.right || box.bottom > box.top)
-        return true;
-
-    // Flood the outside from every pixel of the box's edges. Where the
-    // outlines reach past the image the box was cut at its edge, and an edge
-    // pixel may lie inside an outline: such a pixel seeds nothing, or the
-    // flood would run through the inside. (Inside the image the edges are the
-    // margin, outside every outline, and all of them seed.)
-    const bool cut =
-        box.left == 0 || box.bottom == 0 || box.right == width - 1 || box.top == height - 1;
-    const size_t boxPixels =
-        (size_t)(box.right - box.left + 1) * (size_t)(box.top - box.bottom + 1);
-    std::unique_ptr<int32_t[]> entries(new (std::nothrow) int32_t[(boxPixels + 1) * 2]);
-    if (!entries)
+    // Nothing of the outlines reaches the image on a polygon wholly right
+    // of or above it: the box is empty and nothing is filled, but the
+    // image's box grows as it does on the other sides.
+    if (box.left <= box.right && box.bottom <= box.top &&
+        !FillPolygon(points, count, plane, box, pSelection))
         return false;
-    FloodQueue queue = {entries.get(), boxPixels + 1};
-    auto seed = [&](long x, long y) {
-        if (plane.at(x, y) == 0 && !(cut && InsideAnyOutline(points, count, x, y)))
-            FloodFrom(plane, box, x, y, queue);
-    };
-    for (long x = box.left; x <= box.right; x++)
-        seed(x, box.bottom);
-    for (long y = box.bottom; y <= box.top; y++)
-        seed(box.right, y);
-    for (long x = box.left; x <= box.right; x++)
-        seed(x, box.top);
-    for (long y = box.bottom; y <= box.top; y++)
-        seed(box.left, y);
-
-    for (long y = box.bottom; y <= box.top; y++) {
-        for (long x = box.left; x <= box.right; x++) {
-            if (plane.at(x, y) != 1)
-                pSelection[(size_t)y * width + x] = 255;
-        }
-    }
     RECT& sel = info.rSelectionBox;
     if (sel.top < box.top)
         sel.top = (LONG)(box.top + 1);

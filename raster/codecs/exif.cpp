@@ -355,14 +355,14 @@ bool RasterExifInfo::ReadExifSection(BYTE* data, unsigned length)
     BYTE* offsetBase = data + 6;
     const unsigned long long exifLength = payload - 6;
     BYTE* lastRefd = data;
-    if (!_directory(offsetBase, exifLength, 8, pRecord, &lastRefd, 0))
+    if (!_directory(offsetBase, exifLength, 8, pRecord, &lastRefd, 0, false))
         return false;
     // The first directory proper, unless the walk from offset 8 read it already.
     bool seen = false;
     for (unsigned long long v : m_visited)
         seen = seen || v == firstOffset;
     if (firstOffset > 8 && !seen &&
-        !_directory(offsetBase, exifLength, firstOffset, pRecord, &lastRefd, 0))
+        !_directory(offsetBase, exifLength, firstOffset, pRecord, &lastRefd, 0, false))
         return false;
 
     if (pRecord->fFocalplaneXRes != 0)
@@ -376,12 +376,13 @@ bool RasterExifInfo::ReadExifDirectory(BYTE* dir, BYTE* offsetBase, unsigned exi
 {
     if (dir == NULL || offsetBase == NULL || record == NULL || lastRefd == NULL || dir < offsetBase)
         return _fail("Illegal subdirectory link");
-    return _directory(offsetBase, exifLength, (unsigned long long)(dir - offsetBase), record, lastRefd, 0);
+    return _directory(offsetBase, exifLength, (unsigned long long)(dir - offsetBase), record,
+                      lastRefd, 0, false);
 }
 
 bool RasterExifInfo::_directory(BYTE* offsetBase, unsigned long long exifLength,
                                 unsigned long long offset, RasterExifRecord* record,
-                                BYTE** lastRefd, int depth)
+                                BYTE** lastRefd, int depth, bool thumbnail)
 {
     // A directory must hold at least its entry count; one read before, or
     // too deep, is a link that loops.
@@ -402,18 +403,19 @@ bool RasterExifInfo::_directory(BYTE* offsetBase, unsigned long long exifLength,
 
     bool ok = true;
     for (unsigned long long i = 0; i < entries && ok; i++)
-        _entry(dir + 2 + 12 * i, offsetBase, exifLength, record, lastRefd, depth, ok);
+        _entry(dir + 2 + 12 * i, offsetBase, exifLength, record, lastRefd, depth, thumbnail, ok);
     if (!ok)
         return false;
 
     // The link to the next directory (the thumbnail's after the main one).
-    // A directory that ends with the block has none.
+    // A directory that ends with the block has none. What comes after the
+    // main directory describes the thumbnail, never the picture.
     if (end + 4 <= exifLength) {
         const unsigned long long link = Read32(offsetBase + end);
         if (link != 0) {
             if (link + 2 > exifLength)
                 return _fail("Illegal subdirectory link");
-            _directory(offsetBase, exifLength, link, record, lastRefd, depth + 1);
+            _directory(offsetBase, exifLength, link, record, lastRefd, depth + 1, true);
         }
     }
 
@@ -425,7 +427,8 @@ bool RasterExifInfo::_directory(BYTE* offsetBase, unsigned long long exifLength,
 }
 
 void RasterExifInfo::_entry(BYTE* entry, BYTE* offsetBase, unsigned long long exifLength,
-                            RasterExifRecord* record, BYTE** lastRefd, int depth, bool& ok)
+                            RasterExifRecord* record, BYTE** lastRefd, int depth, bool thumbnail,
+                            bool& ok)
 {
     const int tag = Read16(entry);
     const int format = Read16(entry + 2);
@@ -446,6 +449,11 @@ void RasterExifInfo::_entry(BYTE* entry, BYTE* offsetBase, unsigned long long ex
     }
     if (value + byteCount > *lastRefd)
         *lastRefd = value + byteCount;
+    // A thumbnail's directory repeats the picture's tags (orientation,
+    // resolution) for the small picture; only where the thumbnail lies is
+    // taken from it.
+    if (thumbnail && tag != kTagThumbnailOffset && tag != kTagThumbnailLength)
+        return;
 
     // A numeric value needs at least one whole component.
     const bool number = byteCount >= (unsigned long long)kFormatBytes[format];
@@ -522,7 +530,7 @@ void RasterExifInfo::_entry(BYTE* entry, BYTE* offsetBase, unsigned long long ex
             ok = _fail("Illegal subdirectory link");
             return;
         }
-        _directory(offsetBase, exifLength, sub, record, lastRefd, depth + 1);
+        _directory(offsetBase, exifLength, sub, record, lastRefd, depth + 1, false);
         break;
     }
     default:

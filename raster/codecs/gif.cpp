@@ -44,6 +44,19 @@ using rasterlimits::kTextTooLarge;
 
 using rasterbytes::get16;
 
+// Whether a file without a global table whose first frame is this one is a
+// true-colour mosaic of tiles: the frame leaves the screen uncovered in both
+// directions, or it starts at the top-left corner and leaves it uncovered in
+// one (the tiles of a picture at most one tile wide or high span the screen
+// the other way).
+bool FirstTile(WORD left, WORD top, WORD width, WORD height, WORD screenWidth, WORD screenHeight)
+{
+    const bool narrower = width != screenWidth, shorter = height != screenHeight;
+    if (narrower && shorter)
+        return true;
+    return (narrower || shorter) && left == 0 && top == 0;
+}
+
 // The palette index at column x of a row of 1-, 4- or 8-bit pixels.
 BYTE _indexat(const BYTE* row, int bpp, long x)
 {
@@ -554,7 +567,8 @@ bool RasterImageGIF::_takeframe(RasterFile* fp, Walk& walk, const Frame& frame)
     int codesize = 0;
     _gatherdata(fp, codesize);
     const Frame shown = _clip(frame, walk.screenWidth, walk.screenHeight);
-    if (walk.taken == 0 && frame.width != walk.screenWidth && frame.height != walk.screenHeight)
+    if (walk.taken == 0 && FirstTile(frame.left, frame.top, frame.width, frame.height,
+                                     walk.screenWidth, walk.screenHeight))
         walk.trueColour++;
     if (frame.width > kMaxLineWidth)
         return _fail(kTooWide);

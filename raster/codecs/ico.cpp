@@ -64,6 +64,7 @@ private:
     bool _decodebitmap(const IconEntry& e, const BYTE* p, size_t n);
     void _applymask(const BYTE* mask, WORD bpp, DWORD colours);
     bool _masked(long x, long y, RGBQUAD trans, bool palAlpha) const;
+    bool _alphaused() const;
 };
 
 bool RasterImageICO::_decodepng(const BYTE* p, size_t n)
@@ -142,6 +143,10 @@ void RasterImageICO::_applymask(const BYTE* mask, WORD bpp, DWORD colours)
         for (long x = 0; x < width && allSet; x++)
             allSet = (mask[(size_t)y * row + (size_t)x / 8] >> (7 - x % 8)) & 1;
     if (allSet) {
+        // An entry with an alpha channel of its own is drawn through it; the
+        // inverting mask is for entries without one.
+        if (bpp == 32 && _alphaused())
+            return;
         SetTransIndex(0);
         Negative();
         return;
@@ -189,6 +194,18 @@ void RasterImageICO::_applymask(const BYTE* mask, WORD bpp, DWORD colours)
             AlphaDelete();
         }
     }
+}
+
+// Whether any pixel's alpha is above 0: a 32-bit entry whose alpha bytes
+// are all 0 has no alpha channel in use.
+bool RasterImageICO::_alphaused() const
+{
+    const long width = (long)GetWidth(), height = (long)GetHeight();
+    for (long y = 0; y < height; y++)
+        for (long x = 0; x < width; x++)
+            if (AlphaGet(x, y) != 0)
+                return true;
+    return false;
 }
 
 bool RasterImageICO::Decode(RasterFile* stream)

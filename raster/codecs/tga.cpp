@@ -59,6 +59,14 @@ size_t _bytesfor(int bits)
     return (size_t)(bits + 7) / 8;
 }
 
+// Grey pictures of 16 bits are a grey byte and an alpha byte (the alpha
+// bits of the descriptor say whether the second byte is used), not colour
+// words.
+bool GreyWithAlpha(const TgaHeader& h)
+{
+    return (h.imageType == 3 || h.imageType == 11) && h.depth == 16;
+}
+
 // A 15/16-bit word widened to blue, green, red (bit 15 is not a colour).
 void _expand16(const BYTE* p, BYTE* bgr)
 {
@@ -198,6 +206,12 @@ bool RasterImageTGA::_readpixels(const TgaHeader& h, const BYTE* p, size_t n, bo
         }
         for (long i = 0; i < width; i++, src += pixelBytes) {
             const long x = mirrored ? width - 1 - i : i;
+            if (GreyWithAlpha(h)) {
+                dest[x] = src[0];
+                if (AlphaIsValid())
+                    AlphaSet(x, row, src[1]);
+                continue;
+            }
             switch (h.depth) {
             case 8: dest[x] = src[0]; break;
             case 15:
@@ -242,9 +256,9 @@ bool RasterImageTGA::Decode(RasterFile* stream)
     if (data.size() < at + mapBytes + least)
         return _fail(kCorrupted);
 
-    if (Create(h.width, h.height, h.depth, RASTER_FORMAT_TGA) == NULL)
+    if (Create(h.width, h.height, GreyWithAlpha(h) ? 8 : h.depth, RASTER_FORMAT_TGA) == NULL)
         return _fail("TGA Create failed");
-    if (h.depth == 32)
+    if (h.depth == 32 || (GreyWithAlpha(h) && (h.descriptor & 0x0F) != 0))
         AlphaCreate();
     if (info.nEscape != 0)
         return _fail(kCancelled);

@@ -50,7 +50,7 @@ struct RasterExifRecord {
     bool bIsExif;              // an APP1 "Exif" section was read successfully
 };
 
-class RasterExifInfo {
+class RASTER_API RasterExifInfo {
 public:
     static constexpr int kMaxSections = 20;
 
@@ -104,11 +104,12 @@ private:
     bool _fail(const char* text);
     void _drop(int index);
     // Reads the directory at `offset` from offsetBase (depth: how many
-    // directories lead to it).
+    // directories lead to it; thumbnail: it is reached through a
+    // next-directory link, so only the thumbnail's place is read from it).
     bool _directory(BYTE* offsetBase, unsigned long long exifLength, unsigned long long offset,
-                    RasterExifRecord* record, BYTE** lastRefd, int depth);
+                    RasterExifRecord* record, BYTE** lastRefd, int depth, bool thumbnail);
     void _entry(BYTE* entry, BYTE* offsetBase, unsigned long long exifLength,
-                RasterExifRecord* record, BYTE** lastRefd, int depth, bool& ok);
+                RasterExifRecord* record, BYTE** lastRefd, int depth, bool thumbnail, bool& ok);
     void _usercomment(BYTE* value, unsigned long long count, RasterExifRecord* record);
 
     std::vector<unsigned long long> m_visited;  // directory offsets already read

@@ -10,6 +10,7 @@
 
 #include <raster.h>
 #include "jpeg_maker.h"
+#include "magick.h"
 #include "test_files.h"
 
 namespace {
@@ -358,6 +359,80 @@ TEST(RasterExif, ThumbnailPlacesFromFloatsOutOfRange)
             reader.ReadExifSection(payload.data(), unsigned(payload.size() + 2));
             EXPECT_EQ(reader.GetRecord()->pThumbnail, nullptr);
         }
+}
+
+// The thumbnail's directory (after the main one) carries its own
+// orientation and resolution; the picture's stay those of the main
+// directory, or none where the main directory has none. exiftool, where
+// installed, reads the main directory's values from the same file.
+TEST(RasterExif, ThumbnailDirectoryLeavesThePictureAlone)
+{
+    struct Row {
+        const char* name;
+        bool bigEndian;
+        bool mainHasValues;
+    };
+    const Row rows[] = {
+        {"little-endian", false, true},
+        {"big-endian", true, true},
+        {"main directory without the tags", false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ExifWriter w(row.bigEndian);
+        std::vector<ExifWriter::Entry> mainTags = {w.Ascii(271, "Main")};
+        if (row.mainHasValues) {
+            mainTags.push_back(w.ShortTag(274, 1));
+            mainTags.push_back(w.RationalTag(282, 300, 1));
+            mainTags.push_back(w.RationalTag(283, 300, 1));
+            mainTags.push_back(w.ShortTag(296, 2));
+        }
+        const uint32_t main = w.AddDirectory(mainTags);
+        const Bytes thumb = {0xFF, 0xD8, 0xFF, 0xD9};
+        const uint32_t thumbAt = w.Size() + 2 + 7 * 12 + 4 + 2 * 8;
+        const uint32_t ifd1 = w.AddDirectory({
+            w.Ascii(271, "Tmb"),  // four bytes: held in the entry itself
+            w.ShortTag(274, 8),
+            w.RationalTag(282, 1, 1),
+            w.RationalTag(283, 1, 1),
+            w.ShortTag(296, 3),
+            w.LongTag(513, thumbAt),
+            w.LongTag(514, uint32_t(thumb.size())),
+        });
+        ASSERT_EQ(w.Size(), thumbAt);
+        w.Append(thumb);
+        w.Patch32(ExifWriter::LinkAt(main, uint32_t(mainTags.size())), ifd1);
+        const Bytes jpg = JpegWithApp1(w.Payload());
+
+        RasterExifRecord record = {};
+        RasterExifInfo reader(&record);
+        Bytes payload = w.Payload();
+        ASSERT_TRUE(reader.ReadExifSection(payload.data(), unsigned(payload.size() + 2)));
+        EXPECT_STREQ(record.szCameraMake, "Main");
+        EXPECT_EQ(record.nOrientation, row.mainHasValues ? 1 : 0);
+        EXPECT_EQ(record.fXResolution, row.mainHasValues ? 300.0f : 0.0f);
+        EXPECT_EQ(record.fYResolution, row.mainHasValues ? 300.0f : 0.0f);
+        EXPECT_EQ(record.fResolutionUnit, row.mainHasValues ? 1.0f : 0.0f);
+        EXPECT_EQ(record.dwThumbnailSize, thumb.size());
+
+        if (row.mainHasValues) {
+            RasterImageJPG img;
+            ASSERT_TRUE(DecodeJpg(img, jpg));
+            EXPECT_EQ(img.GetXDPI(), 300);
+            EXPECT_EQ(img.GetYDPI(), 300);
+        }
+        if (!HaveTool("exiftool -ver"))
+            continue;
+        TempDir tmp("kestrel-exif-");
+        WriteFile(tmp.Path("camera.jpg"), jpg);
+        const std::string out = tmp.Path("tags.txt");
+        ASSERT_TRUE(
+            RunQuiet("exiftool -n -s3 -IFD0:Orientation -IFD0:XResolution -IFD0:YResolution " +
+                     tmp.Path("camera.jpg") + " > " + out));
+        const Bytes text = ReadFile(out);
+        const std::string expected = row.mainHasValues ? "1\n300\n300\n" : "";
+        EXPECT_EQ(std::string(text.begin(), text.end()), expected);
+    }
 }
 
 }  // namespace

@@ -166,6 +166,44 @@ TEST(RasterGeometry, RotateByAnyAngleSamplesTheTurnedGrid)
     }
 }
 
+// Outside a 1- or 4-bit picture without a transparent index, turns and polar
+// distortions take the first byte of the pixel block, whose low bits are a
+// pixel other than (0, 0): here the first byte is 0x5A, pixel (0, 0) holds 5
+// (4 bits) or 0 (1 bit), and the corners get 0xA or 0 (4 bits) and 0 or 1
+// (1 bit) from the byte.
+TEST(RasterGeometry, OutsideLowDepthPicturesIsTheFirstByte)
+{
+    struct Row {
+        int bpp;
+        BYTE first;
+        BYTE want;
+    };
+    const Row rows[] = {{4, 0x5A, 0x0A}, {4, 0xA5, 0x05}, {1, 0x5A, 0}, {1, 0x5B, 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE("bpp " + std::to_string(row.bpp) + " first byte " + std::to_string(row.first));
+        RasterImage src(16, 12, (DWORD)row.bpp, 0);
+        for (long y = 0; y < 12; y++)
+            for (long x = 0; x < 16; x++)
+                src.SetPixelIndex(x, y, (BYTE)((x + y) % 3 == 0 ? 0 : 1));
+        src.GetBits(0)[0] = row.first;
+
+        RasterImage turned;
+        ASSERT_TRUE(src.Rotate(45.0f, &turned));
+        EXPECT_EQ(row.want, turned.GetPixelIndex(0, 0));  // a corner no source pixel reaches
+        EXPECT_EQ(row.want, turned.GetPixelIndex((long)turned.GetWidth() - 1, 0));
+
+        RasterImage distorted(src);
+        ASSERT_TRUE(distorted.CircleTransform(0, 5, 1.0f));
+        EXPECT_EQ(row.want, distorted.GetPixelIndex(0, 0));  // outside the circle
+        EXPECT_EQ(row.want, distorted.GetPixelIndex(15, 11));
+
+        // A transparent index is taken instead.
+        src.SetTransIndex(1);
+        ASSERT_TRUE(src.Rotate(45.0f, &turned));
+        EXPECT_EQ(1, turned.GetPixelIndex(0, 0));
+    }
+}
+
 TEST(RasterGeometry, RotateZeroGrowsTheCanvasByTwo)
 {
     auto src = RandomImage(6, 4, 24, 3);

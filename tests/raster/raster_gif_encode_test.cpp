@@ -358,6 +358,35 @@ TEST(GifEncode, TrueColourBecomesTilesWithTablesOfTheirOwn)
         }
 }
 
+// A true-colour picture one tile wide or high (or both) reads back whole:
+// its tiles span the screen one way, which must not hide the mosaic.
+TEST(GifEncode, NarrowAndShortTrueColourPicturesReadBackWhole)
+{
+    std::mt19937 rng(34);
+    std::vector<std::pair<long, long>> sizes = {{17, 40}, {40, 15}, {1, 16}, {16, 1},
+                                                {17, 16}, {18, 15}, {3, 3}};
+    for (int i = 0; i < 12; i++)
+        sizes.push_back({long(1 + rng() % 40), long(1 + rng() % 40)});
+    for (const auto& size : sizes) {
+        const long w = size.first, h = size.second;
+        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+        RasterImage img(DWORD(w), DWORD(h), 24, 0);
+        for (long y = 0; y < h; y++)
+            for (long x = 0; x < w; x++)
+                img.SetPixelColor(x, y, Quad(BYTE(rng() | 1), BYTE(rng()), BYTE(rng())));
+        Bytes b = EncodeGif(img, GIF_COMPRESSION_LZW);
+        RasterImage back(b.data(), (DWORD)b.size(), RASTER_FORMAT_GIF);
+        ASSERT_TRUE(back.IsValid()) << back.GetLastError();
+        ASSERT_EQ(DWORD(w), back.GetWidth());
+        ASSERT_EQ(DWORD(h), back.GetHeight());
+        for (long y = 0; y < h; y++)
+            for (long x = 0; x < w; x++) {
+                RGBQUAD a = img.GetPixelColor(x, y, false), c = back.GetPixelColor(x, y, false);
+                ASSERT_EQ(0, memcmp(&a, &c, 3)) << x << "," << y;
+            }
+    }
+}
+
 TEST(GifEncode, FailedWritesFailTheEncode)
 {
     RasterImage pal = RandomIndexed(50, 50, 8, 5, false);

@@ -238,6 +238,27 @@ TEST(IcoDecode, TheMaskBecomesTransparency)
     EXPECT_EQ(255 - 200, inverted.GetPixelColor(1, 0, false).rgbRed);
     EXPECT_EQ(255, inverted.GetPixelColor(0, 0, false).rgbRed);
 
+    // A 32-bit entry with alpha of its own and every mask bit set is drawn
+    // through its alpha: colours and alpha as stored, no transparent index.
+    // One whose alpha bytes are all 0 has no alpha in use and is inverted.
+    for (BYTE alpha : {BYTE(77), BYTE(0)}) {
+        SCOPED_TRACE(alpha);
+        Bytes pixels(w * h * 4);
+        for (size_t i = 0; i < pixels.size(); i++)
+            pixels[i] = (i % 4 == 3) ? alpha : BYTE(i * 13);
+        RasterImage img;
+        ASSERT_TRUE(Decode(img, IcoFile({BitmapEntry(w, h, 32, {}, pixels, ones)}), 0));
+        EXPECT_EQ(alpha != 0 ? -1 : 0, img.GetTransIndex());
+        for (long y = 0; y < h; y++)
+            for (long x = 0; x < w; x++) {
+                const BYTE* p = &pixels[((size_t)y * w + x) * 4];
+                const RGBQUAD c = img.GetPixelColor(x, y, false);
+                const BYTE expected = alpha != 0 ? p[2] : BYTE(255 - p[2]);
+                EXPECT_EQ(expected, c.rgbRed);
+                EXPECT_EQ(alpha, img.AlphaGet(x, y));
+            }
+    }
+
     // No mask at all: opaque.
     RasterImage bare;
     ASSERT_TRUE(Decode(bare, IcoFile({BitmapEntry(w, h, 24, {}, rgb, mask, false)}), 0));

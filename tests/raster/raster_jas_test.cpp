@@ -466,6 +466,55 @@ namespace {
 // Random pictures of random sizes come back exactly from every lossless
 // member of the family, and every prefix of each file either fails with a
 // text or decodes (a short PNM can still be whole), never crashing.
+// Quality 100 is lossless at every size, however narrow or short: the
+// resolution levels follow the picture's shorter side, so the colour
+// transform never runs over levels a small picture does not have.
+TEST(JasCodec, QualityHundredIsLosslessAtEverySmallSize)
+{
+    std::vector<std::pair<DWORD, DWORD>> sizes;
+    for (DWORD h = 1; h <= 8; h++)
+        for (DWORD w = 1; w <= 8; w++)
+            sizes.push_back({w, h});
+    std::mt19937 rng(34);
+    for (int i = 0; i < 24; i++)
+        sizes.push_back({1 + rng() % 70, 1 + rng() % 70});
+    for (DWORD type : {RASTER_FORMAT_JP2, RASTER_FORMAT_JPC})
+        for (bool colour : {true, false})
+            for (const auto& size : sizes) {
+                const DWORD w = size.first, h = size.second;
+                SCOPED_TRACE(std::to_string(type) + (colour ? " colour " : " grey ") +
+                             std::to_string(w) + "x" + std::to_string(h));
+                RasterImage img(w, h, colour ? 24 : 8, RASTER_FORMAT_BMP);
+                if (!colour)
+                    img.SetGrayPalette();
+                for (DWORD y = 0; y < h; y++)
+                    for (DWORD x = 0; x < w; x++) {
+                        if (colour)
+                            img.SetPixelColor((long)x, (long)y,
+                                              RGBQUAD{(BYTE)rng(), (BYTE)rng(), (BYTE)rng(), 0});
+                        else
+                            img.SetPixelIndex((long)x, (long)y, (BYTE)rng());
+                    }
+                img.SetJpegQuality(100);
+                BYTE* out = nullptr;
+                long n = 0;
+                ASSERT_TRUE(img.Encode(out, n, type)) << img.GetLastError();
+                Bytes file(out, out + n);
+                free(out);
+                RasterImage back;
+                ASSERT_TRUE(back.Decode(file.data(), (DWORD)file.size(), type))
+                    << back.GetLastError();
+                int wrong = 0;
+                for (DWORD y = 0; y < h; y++)
+                    for (DWORD x = 0; x < w; x++) {
+                        RGBQUAD p = img.GetPixelColor((long)x, (long)y, false);
+                        RGBQUAD q = back.GetPixelColor((long)x, (long)y, false);
+                        wrong += memcmp(&p, &q, 3) != 0;
+                    }
+                EXPECT_EQ(0, wrong);
+            }
+}
+
 TEST(JasCodec, RandomRoundTripsAndTruncations)
 {
     struct Member {

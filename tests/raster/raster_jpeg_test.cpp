@@ -545,8 +545,9 @@ TEST(RasterJpeg, ProbeFindsJpegAfterBmp)
     TempDir dir("kjpegload");
     WriteFile(dir.Path("p.jpg"), jpg);
     RasterImage byPath;
-    ASSERT_TRUE(byPath.Load(dir.Path("p.jpg").c_str(), RASTER_FORMAT_BMP));
+    ASSERT_TRUE(byPath.Load(dir.Path("p.jpg").c_str(), RASTER_FORMAT_UNKNOWN));
     EXPECT_EQ(byPath.GetWidth(), 37u);
+    EXPECT_FALSE(byPath.Load(dir.Path("p.jpg").c_str(), RASTER_FORMAT_BMP));
 }
 
 TEST(RasterJpeg, CopiesKeepTheExifRecordAndSettings)

@@ -228,6 +228,79 @@ TEST(RasterSelection, PolygonsAtTheEdges)
     EXPECT_FALSE(img.SelectionAddPolygon(NULL, 3));
 }
 
+// A polygon that misses the image selects nothing, but the box grows by the
+// outlines' extent clamped to the image, on every side alike: wholly right
+// of or above the image as wholly left of or below it.
+TEST(RasterSelection, PolygonsBesideTheImageGrowTheBoxOnEverySide)
+{
+    struct Row {
+        const char* name;
+        std::vector<POINT> pts;
+        LONG left, bottom, right, top;
+    };
+    const Row rows[] = {
+        {"right", {{50, 3}, {70, 8}, {60, 20}}, 20, 2, 20, 15},
+        {"left", {{-50, 3}, {-70, 8}, {-60, 20}}, 0, 2, 0, 15},
+        {"above", {{3, 50}, {8, 70}, {20, 60}}, 2, 15, 20, 15},
+        {"below", {{3, -50}, {8, -70}, {20, -60}}, 2, 0, 20, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RasterImage img(20, 15, 8, 0);
+        std::vector<POINT> pts = row.pts;
+        ASSERT_TRUE(img.SelectionAddPolygon(pts.data(), (long)pts.size()));
+        EXPECT_TRUE(SameSelection(img, [](long, long) { return false; }));
+        EXPECT_TRUE(BoxIs(img, row.left, row.bottom, row.right, row.top));
+    }
+}
+
+// Whether an outline winds round (x, y), reckoned independently of the
+// library: the turning angle summed over its edges.
+bool WoundRound(const std::vector<POINT>& pts, double x, double y)
+{
+    double total = 0;
+    for (size_t i = 0; i < pts.size(); i++) {
+        const POINT p = pts[i], q = pts[(i + 1) % pts.size()];
+        double a = std::atan2(p.y - y, p.x - x), b = std::atan2(q.y - y, q.x - x);
+        double d = b - a;
+        while (d > M_PI)
+            d -= 2 * M_PI;
+        while (d < -M_PI)
+            d += 2 * M_PI;
+        total += d;
+    }
+    return std::fabs(total) > M_PI;
+}
+
+// A five-pointed star drawn in one outline crosses itself; its middle is
+// wound round twice and is inside. Cut by an edge of the image, the middle
+// still is selected, wherever the star lies.
+TEST(RasterSelection, SelfCrossingOutlinesCutByTheEdgeKeepTheirMiddle)
+{
+    const long w = 40, h = 30;
+    std::mt19937 rng(34);
+    for (int round = 0; round < 24; round++) {
+        // The middle reaches past one edge or another.
+        const double cx = round < 4 ? (round % 2 ? 1 : w - 2) : rng() % (w + 6) - 3.0;
+        const double cy = round < 4 ? (round < 2 ? 1 : h - 2) : rng() % (h + 6) - 3.0;
+        const double radius = 12 + rng() % 10;
+        std::vector<POINT> star;
+        for (int k = 0; k < 5; k++) {
+            const double a = M_PI / 2 + k * 4 * M_PI / 5;
+            LONG x = (LONG)std::lround(cx + radius * std::cos(a));
+            if (x == -1)
+                x = -2;  // -1 would separate outlines
+            star.push_back({x, (LONG)std::lround(cy + radius * std::sin(a))});
+        }
+        SCOPED_TRACE(::testing::Message() << "star at " << cx << "," << cy << " radius " << radius);
+        RasterImage img(w, h, 24, 0);
+        ASSERT_TRUE(img.SelectionAddPolygon(star.data(), (long)star.size()));
+        const auto outline = Outline(star, w, h);
+        EXPECT_TRUE(SameSelection(
+            img, [&](long x, long y) { return outline[y][x] || WoundRound(star, x, y); }));
+    }
+}
+
 TEST(RasterSelection, ColoursAndPixels)
 {
     auto img = RandomImage(12, 10, 24, 3);

@@ -238,6 +238,53 @@ TEST(TgaDecode, PacketsCarryAcrossRowEnds)
     EXPECT_EQ(248, c.rgbBlue);
 }
 
+// Grey pictures of 16 bits hold a grey byte and an alpha byte per pixel:
+// grey levels with an alpha plane, plain or packed, from either end, and
+// without a plane when the descriptor gives no alpha bits.
+TEST(TgaDecode, SixteenBitGreyIsGreyAndAlpha)
+{
+    struct Row {
+        BYTE type;
+        BYTE descriptor;
+    };
+    const Row rows[] = {{3, 8}, {11, 8}, {3, 0x28}, {11, 0x38}, {3, 0}};
+    const int w = 5, h = 3;
+    for (const Row& row : rows) {
+        SCOPED_TRACE("type " + std::to_string(row.type) + " descriptor " +
+                     std::to_string(row.descriptor));
+        const bool top = (row.descriptor & 0x20) != 0, mirrored = (row.descriptor & 0x10) != 0;
+        const bool alpha = (row.descriptor & 0x0F) != 0;
+        // Grey and alpha of picture pixel (x, y from the top).
+        auto grey = [](int x, int y) { return BYTE(x * 50 + y * 7); };
+        auto opacity = [](int x, int y) { return BYTE(255 - x * 20 - y * 60); };
+        Bytes b = {0, 0, row.type, 0,       0, 0,       0, 0,  0,
+                   0, 0, 0,        BYTE(w), 0, BYTE(h), 0, 16, row.descriptor};
+        for (int r = 0; r < h; r++) {
+            const int y = top ? r : h - 1 - r;
+            if (row.type == 11)
+                b.push_back(BYTE(w - 1));  // one raw packet a row
+            for (int i = 0; i < w; i++) {
+                const int x = mirrored ? w - 1 - i : i;
+                b.insert(b.end(), {grey(x, y), opacity(x, y)});
+            }
+        }
+        RasterImage img(b.data(), (DWORD)b.size(), RASTER_FORMAT_TGA);
+        ASSERT_TRUE(img.IsValid()) << img.GetLastError();
+        EXPECT_EQ(8, img.GetBpp());
+        EXPECT_TRUE(img.IsGrayScale());
+        EXPECT_EQ(alpha, img.AlphaIsValid());
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                const RGBQUAD c = img.GetPixelColor(x, h - 1 - y, false);
+                EXPECT_EQ(grey(x, y), c.rgbRed) << x << "," << y;
+                EXPECT_EQ(grey(x, y), c.rgbBlue) << x << "," << y;
+                if (alpha) {
+                    EXPECT_EQ(opacity(x, y), img.AlphaGet(x, h - 1 - y)) << x << "," << y;
+                }
+            }
+    }
+}
+
 TEST(TgaDecode, BadAndTruncatedFiles)
 {
     TgaSpec s{10, 24, 0, 0, false, false, 8, 4};

@@ -35,9 +35,13 @@ inline std::unique_ptr<RasterImage> RandomImage(long w, long h, int bpp, unsigne
 }
 
 // The value a transformation moves: the index of palette pixels, else the
-// colour (blue, green, red).
+// colour (blue, green, red). Outside a palette image a transformation takes
+// the transparent index, else the first byte of the pixel block, of which a
+// 1- or 4-bit pixel keeps its low bits.
 inline uint32_t Sample(const RasterImage& img, long x, long y)
 {
+    if (img.IsIndexed() && !img.IsInside(x, y) && img.GetTransIndex() == -1)
+        return img.GetBits(0)[0] & ((1u << img.GetBpp()) - 1);
     if (img.IsIndexed())
         return img.GetPixelIndex(x, y);
     RGBQUAD c = img.GetPixelColor(x, y, false);

@@ -1,5 +1,6 @@
 // A host built against the installed library: one header, one device, one
-// frame presented into a window of the headless desktop.
+// frame presented into a window of the headless desktop, an image and a
+// camera record read by the image library.
 #include <kestrel.h>
 #include <desktop/desktop.h>
 #include <cstdio>
@@ -31,8 +32,15 @@ int main()
     ReleaseKGraph(graph);
     RasterImage image;
     const bool made = image.Create(4, 4, 24, 0) != NULL;
-    if (pixel != 0x00FF0000 || !made) {
-        std::fprintf(stderr, "host: pixel %06x, image %d\n", unsigned(pixel), int(made));
+    // An EXIF block of one directory: orientation 6, little-endian.
+    BYTE exif[] = {'E',  'x',  'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0,
+                   0x12, 0x01, 3,   0,   1, 0, 0,   0,   6,  0, 0, 0, 0, 0, 0, 0};
+    RasterExifInfo reader;
+    const bool read = reader.ReadExifSection(exif, sizeof(exif) + 2);
+    const int orientation = reader.GetRecord()->nOrientation;
+    if (pixel != 0x00FF0000 || !made || !read || orientation != 6) {
+        std::fprintf(stderr, "host: pixel %06x, image %d, exif %d orientation %d\n",
+                     unsigned(pixel), int(made), int(read), orientation);
         return 1;
     }
     return 0;
