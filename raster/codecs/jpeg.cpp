@@ -36,7 +36,10 @@
 
 namespace {
 
-constexpr size_t kStreamBuffer = 4096;
+// libjpeg's entropy decoder takes its fast path only while the buffer holds
+// 512 bytes for each block of an MCU (up to ten blocks): a small buffer would
+// send much of every refill through the slow one.
+constexpr size_t kStreamBuffer = 65536;
 const char kTooLarge[] = "RASTER_MAX_MEMORY exceeded";
 const char kNoMemory[] = "RasterImage::Create can't allocate memory";
 
