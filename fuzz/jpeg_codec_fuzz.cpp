@@ -4,9 +4,10 @@
 // grey output (bit 2), quantisation to 32 colours (bit 3) in one pass (bit
 // 4), plain upsampling (bit 5) and a size-only request (bit 7); the rest is
 // the file, in a heap block of exactly its size. The stream must stay inside
-// the data, and whatever decodes must encode again and read back at the same
-// size.
+// the data, whatever decodes must decode the same into a reused JPEG image,
+// and encode again and read back at the same size.
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include <raster.h>
@@ -64,6 +65,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             sum += img.GetPixelColor(x, y, false).rgbGreen;
     volatile unsigned keep = sum;
     (void)keep;
+
+    // Decoded again into a JPEG image that holds a block of the same size,
+    // the picture is written over that block, whatever it held: every pixel
+    // byte must come out as in the fresh decode.
+    {
+        RasterImageJPG again;
+        again.SetJpegScale(scale);
+        again.SetCodecOption(Options(data[0]));
+        again.SetJpegQuality(32);
+        in.Seek(0, SEEK_SET);
+        if (!again.Decode(&in) || again.GetSize() != img.GetSize())
+            abort();
+        const void* block = again.GetDIB();
+        again.Clear(0xA5);
+        in.Seek(0, SEEK_SET);
+        if (!again.Decode(&in) || again.GetDIB() != block ||
+            memcmp(again.GetBits(0), img.GetBits(0), (size_t)img.GetEffWidth() * img.GetHeight()) !=
+                0)
+            abort();
+    }
 
     // A grey or colour picture (not a quantised palette) must encode again.
     if (img.GetNumColors() != 0 && !img.IsGrayScale())

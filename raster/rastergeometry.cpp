@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "rasterimage.h"
+#include "rasterquarter.h"
 
 namespace {
 
@@ -134,81 +135,20 @@ bool RasterImage::Mirror()
     return true;
 }
 
-namespace {
-
-// The 1-bit quarter turns move whole source bytes: every set bit is ORed
-// into the destination, whose rows start cleared. Bits that land outside the
-// destination (the filler bits at the end of a source row) are dropped.
-void TurnBits(const RasterImage& src, RasterImage& dst, bool left)
-{
-    const long srcRows = (long)src.GetHeight();
-    const long srcBytes = (long)src.GetEffWidth();
-    const long e = (long)dst.GetEffWidth();
-    const long dstRows = (long)dst.GetHeight();
-    const long lineup = 8 * e - (long)dst.GetWidth();
-    BYTE* bits = dst.GetBits(0);
-    for (long y = 0; y < srcRows; y++) {
-        const BYTE* row = src.GetBits(0) + (size_t)y * srcBytes;
-        long column;
-        BYTE mask;
-        if (left) {
-            column = e - 1 - (y + lineup) / 8;
-            mask = (BYTE)(1 << ((y + lineup) % 8));
-        } else {
-            column = y / 8;
-            mask = (BYTE)(0x80 >> (y % 8));
-        }
-        for (long b = 0; b < srcBytes; b++) {
-            BYTE v = row[b];
-            if (v == 0)
-                continue;
-            for (int z = 0; z < 8; z++) {
-                long dstRow = left ? 8 * b + z : (dstRows - 1 - 8 * b) - z;
-                if (dstRow < 0 || dstRow >= dstRows)
-                    break;
-                if (v & (0x80 >> z))
-                    bits[(size_t)dstRow * e + column] |= mask;
-            }
-        }
-    }
-}
-
-}  // namespace
-
-// A quarter turn into a working copy. The pixel loop runs in the same order
-// for both directions as it always has (left: one destination column at a
-// time; right: one destination row at a time), so progress reports match.
+// A quarter turn into a working copy; the pixels move in tiles
+// (rasterquarter_fast.cpp).
 bool RasterImage::_quarterturn(bool left, RasterImage* target)
 {
     if (pDib == NULL)
         return false;
-    const long newWidth = (long)GetHeight(), newHeight = (long)GetWidth();
     RasterImage turned;
-    if (!_workingcopy(turned, (DWORD)newWidth, (DWORD)newHeight, GetBpp()))
+    if (!_workingcopy(turned, GetHeight(), GetWidth(), GetBpp()))
         return false;
-    if (GetBpp() == 1) {
-        turned.Clear(0);
-        TurnBits(*this, turned, left);
-    } else if (left) {
-        for (long x = 0; x < newWidth; x++) {
-            _rowprogress(x, newWidth);
-            for (long y = 0; y < newHeight; y++)
-                CopySample(turned, x, y, *this, y, newWidth - 1 - x);
-        }
-    } else {
-        for (long y = 0; y < newHeight; y++) {
-            _rowprogress(y, newHeight);
-            for (long x = 0; x < newWidth; x++)
-                CopySample(turned, x, y, *this, newHeight - 1 - y, x);
-        }
-    }
-    if (pAlpha != NULL) {
+    if (pAlpha != NULL)
         turned.AlphaCreate();
-        for (long y = 0; y < newHeight; y++)
-            for (long x = 0; x < newWidth; x++)
-                turned.AlphaSet(x, y, left ? AlphaGet(y, newWidth - 1 - x)
-                                           : AlphaGet(newHeight - 1 - y, x));
-    }
+    rasterquarter::Turn(*this, turned, left, [](RasterImage& image, long row, long rows) {
+        return image._rowprogress(row, rows);
+    });
     _handover(turned, target);
     return true;
 }

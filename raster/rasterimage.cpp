@@ -92,6 +92,15 @@ bool RasterImage::Destroy()
 {
     if (info.pGhost != NULL)
         return false;
+    _freeparts();
+    free(pDib);
+    pDib = NULL;
+    info.pBits = NULL;  // never left pointing into freed memory
+    return true;
+}
+
+void RasterImage::_freeparts()
+{
     if (pLayers != NULL) {
         for (long i = 0; i < info.nNumLayers; i++)
             delete pLayers[i];
@@ -102,15 +111,21 @@ bool RasterImage::Destroy()
     pSelection = NULL;
     free(pAlpha);
     pAlpha = NULL;
-    free(pDib);
-    pDib = NULL;
-    info.pBits = NULL;  // never left pointing into freed memory
-    return true;
 }
 
 void* RasterImage::Create(DWORD width, DWORD height, DWORD bpp, DWORD imagetype)
 {
-    if (!Destroy())
+    return _createblock(width, height, bpp, imagetype, true);
+}
+
+void* RasterImage::_createuncleared(DWORD width, DWORD height, DWORD bpp, DWORD imagetype)
+{
+    return _createblock(width, height, bpp, imagetype, false);
+}
+
+void* RasterImage::_createblock(DWORD width, DWORD height, DWORD bpp, DWORD imagetype, bool cleared)
+{
+    if (info.pGhost != NULL)
         return NULL;
     bpp = _supporteddepth(bpp);
 
@@ -123,8 +138,19 @@ void* RasterImage::Create(DWORD width, DWORD height, DWORD bpp, DWORD imagetype)
     uint64_t total = 40 + (uint64_t)colours * 4 + sizeimage;
     if (pixels > UINT64_MAX / bpp || pixels * bpp / 256 > RASTER_MAX_MEMORY || width > INT32_MAX ||
         height > INT32_MAX || sizeimage > UINT32_MAX || total + 14 > UINT32_MAX) {
+        Destroy();
         _seterror(rasterlimits::kTextTooLarge);
         return NULL;
+    }
+    // A block of the same size is written over where it is; any other goes.
+    void* block = NULL;
+    if (!cleared && pDib != NULL && (uint64_t)GetSize() == total) {
+        _freeparts();
+        block = pDib;
+        pDib = NULL;
+        info.pBits = NULL;
+    } else {
+        Destroy();
     }
 
     _clearcolorcache();
@@ -142,7 +168,11 @@ void* RasterImage::Create(DWORD width, DWORD height, DWORD bpp, DWORD imagetype)
 
     // A zeroed block: the palette starts black, and neither pixels nor row
     // padding that nobody writes can carry old heap contents into a file.
-    pDib = calloc(1, (size_t)total);
+    // Uncleared, only the pixels are left as they are, for the caller to
+    // write every one of them.
+    if (block == NULL)
+        block = cleared ? calloc(1, (size_t)total) : malloc((size_t)total);
+    pDib = block;
     if (pDib == NULL) {
         info.pBits = NULL;
         _seterror(rasterlimits::kTextNoMemory);
@@ -150,6 +180,13 @@ void* RasterImage::Create(DWORD width, DWORD height, DWORD bpp, DWORD imagetype)
     }
     rasterbytes::storeInfoHeader(static_cast<BYTE*>(pDib), header);
     info.pBits = GetBits(0);
+    if (!cleared) {
+        memset(static_cast<BYTE*>(pDib) + 40, 0, (size_t)colours * 4);
+        const size_t used = (size_t)(((uint64_t)bpp * width + 7) / 8);
+        if (used < effwidth)
+            for (DWORD y = 0; y < height; y++)
+                memset(info.pBits + (size_t)y * effwidth + used, 0, (size_t)effwidth - used);
+    }
     return pDib;
 }
 

@@ -36,7 +36,10 @@
 
 namespace {
 
-constexpr size_t kStreamBuffer = 4096;
+// libjpeg's entropy decoder takes its fast path only while the buffer holds
+// 512 bytes for each block of an MCU (up to ten blocks): a small buffer would
+// send much of every refill through the slow one.
+constexpr size_t kStreamBuffer = 65536;
 const char kTooLarge[] = "RASTER_MAX_MEMORY exceeded";
 const char kNoMemory[] = "RasterImage::Create can't allocate memory";
 
@@ -190,6 +193,7 @@ struct JpgDecodeState {
     RasterJpgErrorMgr err;
     RasterFileJpg* stream;
     bool hasExif;
+    bool made;  // the image is made: the rows libjpeg has not delivered are to clear
 };
 
 struct JpgEncodeState {
@@ -227,6 +231,7 @@ private:
     static void _resolution(RasterImageJPG& img, j_decompress_ptr cinfo, bool hasExif);
     static void _palette(RasterImageJPG& img, j_decompress_ptr cinfo);
     static bool _readrows(RasterImageJPG& img, j_decompress_ptr cinfo);
+    static bool _clearundelivered(RasterImageJPG& img, JpgDecodeState* st);
     static void _writerows(RasterImageJPG& img, j_compress_ptr cinfo);
 };
 
@@ -319,7 +324,7 @@ bool RasterJpgCoder::Decode(RasterImageJPG& img, JpgDecodeState* st)
     _jpgerrors(st->err, img.info.szLastError);
     cinfo->err = &st->err.pub;
     if (setjmp(st->err.jumpBuffer))
-        return false;
+        return _clearundelivered(img, st);
     jpeg_CreateDecompress(cinfo, JPEG_LIB_VERSION, sizeof(*cinfo));
     cinfo->src = static_cast<jpeg_source_mgr*>(st->stream);
     jpeg_read_header(cinfo, TRUE);
@@ -340,15 +345,31 @@ bool RasterJpgCoder::Decode(RasterImageJPG& img, JpgDecodeState* st)
     const int comps = cinfo->output_components;
     if (comps != 1 && comps != 3 && comps != 4)
         ERREXIT(cinfo, JERR_CONVERSION_NOTIMPL);
-    if (img.Create(cinfo->output_width, cinfo->output_height, 8 * (DWORD)cinfo->output_components,
-                   RASTER_FORMAT_JPG) == NULL)
+    // libjpeg writes every row (a cut stream ends in rows it makes up), so
+    // the pixels are not cleared first.
+    if (img._createuncleared(cinfo->output_width, cinfo->output_height,
+                             8 * (DWORD)cinfo->output_components, RASTER_FORMAT_JPG) == NULL)
         return false;
+    st->made = true;
     _resolution(img, cinfo, st->hasExif);
     _palette(img, cinfo);
     if (!_readrows(img, cinfo))
-        return false;
+        return _clearundelivered(img, st);
     jpeg_finish_decompress(cinfo);
     return true;
+}
+
+// A decode that stops part-way leaves the rows it delivered; the others,
+// from the row being read down to the bottom (the start of the block), are
+// cleared rather than left with whatever the memory held. Returns false.
+bool RasterJpgCoder::_clearundelivered(RasterImageJPG& img, JpgDecodeState* st)
+{
+    if (!st->made || !img.IsValid())
+        return false;
+    const DWORD height = img.GetHeight();
+    const DWORD done = st->cinfo.output_scanline < height ? st->cinfo.output_scanline : height;
+    memset(img.GetBits(0), 0, (size_t)img.GetEffWidth() * (height - done));
+    return false;
 }
 
 // Whether the data left in the stream can back the blocks the frame header

@@ -314,6 +314,12 @@ protected:
         return false;
     }
     void _clearcolorcache() { info.bLastColorValid = false; }
+    // Create for a decoder that writes every pixel row (its first
+    // (bpp x width + 7) / 8 bytes) itself: the pixels are not cleared, the
+    // palette and the row padding are, and a block of the same size that the
+    // image already holds is written over where it is. A decoder that stops
+    // early clears the rows it did not write.
+    void* _createuncleared(DWORD width, DWORD height, DWORD bpp, DWORD imagetype);
 
     void* pDib;
     BITMAPINFOHEADER header;
@@ -335,6 +341,9 @@ protected:
     void _selectionresetbox();
 
 private:
+    void* _createblock(DWORD width, DWORD height, DWORD bpp, DWORD imagetype, bool cleared);
+    // Frees the layers and the selection and alpha planes.
+    void _freeparts();
     bool _decodewith(const RasterCodec& codec, RasterFile* stream, DWORD imagetype,
                      bool probing);
     BYTE _pixelindex(long x, long y) const;  // (x, y) known to be inside
