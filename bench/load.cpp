@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
+#include <test_jpeg.h>
 
 #include <desktop/desktop.h>
 #include <kestrel.h>
@@ -37,31 +37,18 @@ std::string PicturePath(const char* kind, long w, long h)
 
 bool WriteJpeg(const std::string& path, long w, long h)
 {
+    std::vector<uint8_t> samples(size_t(w) * size_t(h) * 3);
+    for (long y = 0; y < h; y++)
+        for (long x = 0; x < w; x++)
+            PhotoPixel(x, y, w, h, &samples[(size_t(y) * size_t(w) + size_t(x)) * 3]);
+    JpegSettings s;
+    s.quality = 85;
+    const std::vector<uint8_t> jpg = EncodeJpeg(samples.data(), int(w), int(h), 3, JCS_RGB, s);
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr)
         return false;
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = JDIMENSION(w);
-    c.image_height = JDIMENSION(h);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 85, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<BYTE> row(size_t(w) * 3);
-    while (c.next_scanline < c.image_height) {
-        for (long x = 0; x < w; x++)
-            PhotoPixel(x, long(c.next_scanline), w, h, &row[size_t(x) * 3]);
-        JSAMPROW p = row.data();
-        jpeg_write_scanlines(&c, &p, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    return std::fclose(f) == 0;
+    const bool written = std::fwrite(jpg.data(), 1, jpg.size(), f) == jpg.size();
+    return std::fclose(f) == 0 && written;
 }
 
 bool WriteBmp(const std::string& path, long w, long h)

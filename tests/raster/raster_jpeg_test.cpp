@@ -219,34 +219,15 @@ RasterImage* Shaded(DWORD w, DWORD h, Bytes& rgb)
 Bytes LibjpegEncode(const Bytes& rgb, DWORD w, DWORD h, int quality, bool baseline, bool grey,
                     int smoothing = 0)
 {
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = w;
-    c.image_height = h;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
+    JpegSettings s;
+    s.quality = quality;
+    s.baseline = baseline;
     if (grey)
-        jpeg_set_colorspace(&c, JCS_GRAYSCALE);
-    c.smoothing_factor = smoothing;
-    jpeg_set_quality(&c, quality, baseline ? TRUE : FALSE);
-    c.density_unit = 1;
-    c.X_density = c.Y_density = 96;
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(&rgb[size_t(c.next_scanline) * w * 3]);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes jpg(out, out + size);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return jpg;
+        s.stored = JCS_GRAYSCALE;
+    s.smoothing = smoothing;
+    s.densityUnit = 1;
+    s.xDensity = s.yDensity = 96;
+    return EncodeJpeg(rgb.data(), int(w), int(h), 3, JCS_RGB, s);
 }
 
 // The file's first quantisation table and its component count, as libjpeg reads them.

@@ -15,25 +15,21 @@
 #include <jpeglib.h>  // after <cstdio>, which it needs
 
 #include "test_files.h"
+#include "test_jpeg.h"
 
-// A picture as libjpeg is asked to write it. Samples are per component,
-// rows from the top.
-struct JpegRecipe {
+// A picture as libjpeg is asked to write it, with the settings above: a
+// 37 x 29 RGB picture at quality 85 with a JFIF header unless changed.
+// Samples are per component, rows from the top.
+struct JpegRecipe : JpegSettings {
+    JpegRecipe()
+    {
+        quality = 85;
+        jfif = 1;
+    }
     int width = 37;
     int height = 29;
     int components = 3;
     J_COLOR_SPACE input = JCS_RGB;
-    J_COLOR_SPACE stored = JCS_UNKNOWN;  // JCS_UNKNOWN: libjpeg's default for the input
-    int quality = 85;
-    bool progressive = false;
-    int restartRows = 0;     // restart marker every n MCU rows
-    bool full444 = false;    // no chroma subsampling
-    bool jfif = true;
-    int densityUnit = 0;
-    int xDensity = 1;
-    int yDensity = 1;
-    bool arithmetic = false;
-    std::vector<std::pair<int, Bytes>> markers;  // (marker code, payload) after the headers
     std::function<int(int x, int y, int c)> sample = [](int x, int y, int c) {
         // Smooth shading with some detail, different per component.
         return (x * (40 + 13 * c) + y * (23 + 31 * c) + ((x * 7) ^ (y * 5)) * (c + 1)) & 0xFF;
@@ -42,49 +38,13 @@ struct JpegRecipe {
 
 inline Bytes MakeJpeg(const JpegRecipe& r)
 {
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = JDIMENSION(r.width);
-    c.image_height = JDIMENSION(r.height);
-    c.input_components = r.components;
-    c.in_color_space = r.input;
-    jpeg_set_defaults(&c);
-    if (r.stored != JCS_UNKNOWN)
-        jpeg_set_colorspace(&c, r.stored);
-    jpeg_set_quality(&c, r.quality, TRUE);
-    if (r.full444)
-        for (int i = 0; i < c.num_components; i++)
-            c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-    if (r.progressive)
-        jpeg_simple_progression(&c);
-    c.restart_in_rows = r.restartRows;
-    c.arith_code = r.arithmetic ? TRUE : FALSE;
-    c.write_JFIF_header = r.jfif ? TRUE : FALSE;
-    c.density_unit = UINT8(r.densityUnit);
-    c.X_density = UINT16(r.xDensity);
-    c.Y_density = UINT16(r.yDensity);
-    jpeg_start_compress(&c, TRUE);
-    for (const auto& [marker, payload] : r.markers)
-        jpeg_write_marker(&c, marker, payload.data(), unsigned(payload.size()));
-    std::vector<JSAMPLE> row(size_t(r.width) * size_t(r.components));
-    while (c.next_scanline < c.image_height) {
-        const int y = int(c.next_scanline);
+    Bytes samples(size_t(r.width) * size_t(r.height) * size_t(r.components));
+    size_t i = 0;
+    for (int y = 0; y < r.height; y++)
         for (int x = 0; x < r.width; x++)
             for (int k = 0; k < r.components; k++)
-                row[size_t(x) * r.components + k] = JSAMPLE(r.sample(x, y, k));
-        JSAMPROW p = row.data();
-        jpeg_write_scanlines(&c, &p, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes jpg(out, out + size);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return jpg;
+                samples[i++] = uint8_t(r.sample(x, y, k));
+    return EncodeJpeg(samples.data(), r.width, r.height, r.components, r.input, r);
 }
 
 // A PNM picture (P5 or P6, 8 bits) as djpeg writes it.
