@@ -90,62 +90,11 @@ void CopyKey(const Rows& r)
     for (long j = 0; j < r.h; ++j) CopyKeyRow(DstRow(r, j), SrcRow(r, j), r.w);
 }
 
-void BlendConst(const Rows& r, BYTE a)
-{
-    for (long j = 0; j < r.h; ++j) {
-        WORD* d = DstRow(r, j);
-        const WORD* s = SrcRow(r, j);
-        long i = BlendConstSteps<Avx2Lanes>(d, s, 0, r.w, a);
-        i = BlendConstSteps<Sse2Lanes>(d, s, i, r.w, a);
-        BlendConstTail(d, s, i, r.w, a);
-    }
-}
-
-void BlendConstKey(const Rows& r, BYTE a)
-{
-    for (long j = 0; j < r.h; ++j) {
-        WORD* d = DstRow(r, j);
-        const WORD* s = SrcRow(r, j);
-        long i = BlendConstKeySteps<Avx2Lanes>(d, s, 0, r.w, a);
-        i = BlendConstKeySteps<Sse2Lanes>(d, s, i, r.w, a);
-        BlendConstKeyTail(d, s, i, r.w, a);
-    }
-}
-
-void BlendMask(const Rows& r)
-{
-    for (long j = 0; j < r.h; ++j) {
-        WORD* d = DstRow(r, j);
-        const WORD* s = SrcRow(r, j);
-        const BYTE* m = LevRow(r, j);
-        long i = BlendMaskSteps<Avx2Lanes>(d, s, m, 0, r.w);
-        i = BlendMaskSteps<Sse2Lanes>(d, s, m, i, r.w);
-        BlendMaskTail(d, s, m, i, r.w);
-    }
-}
-
-void BlendColourMask(const Rows& r, WORD c)
-{
-    for (long j = 0; j < r.h; ++j) {
-        WORD* d = DstRow(r, j);
-        const BYTE* m = LevRow(r, j);
-        long i = BlendColourMaskSteps<Avx2Lanes>(d, c, m, 0, r.w);
-        i = BlendColourMaskSteps<Sse2Lanes>(d, c, m, i, r.w);
-        BlendColourMaskTail(d, c, m, i, r.w);
-    }
-}
-
-void Additive(const Rows& r, BYTE v)
-{
-    const WORD k = AdditiveKey(v);
-    for (long j = 0; j < r.h; ++j) {
-        WORD* d = DstRow(r, j);
-        const WORD* s = SrcRow(r, j);
-        long i = AdditiveSteps<Avx2Lanes>(d, s, 0, r.w, k);
-        i = AdditiveSteps<Sse2Lanes>(d, s, i, r.w, k);
-        AdditiveTail(d, s, i, r.w, k);
-    }
-}
+void BlendConst(const Rows& r, BYTE a) { BlendConstRows<Avx2Lanes, Sse2Lanes>(r, a); }
+void BlendConstKey(const Rows& r, BYTE a) { BlendConstKeyRows<Avx2Lanes, Sse2Lanes>(r, a); }
+void BlendMask(const Rows& r) { BlendMaskRows<Avx2Lanes, Sse2Lanes>(r); }
+void BlendColourMask(const Rows& r, WORD c) { BlendColourMaskRows<Avx2Lanes, Sse2Lanes>(r, c); }
+void Additive(const Rows& r, BYTE v) { AdditiveRows<Avx2Lanes, Sse2Lanes>(r, v); }
 
 }  // namespace avx2
 }  // namespace kblit

@@ -119,52 +119,11 @@ void CopyKey(const Rows& r)
     for (long j = 0; j < r.h; ++j) CopyKeyRow(DstRow(r, j), SrcRow(r, j), r.w);
 }
 
-void BlendConst(const Rows& r, BYTE a)
-{
-    for (long j = 0; j < r.h; ++j) {
-        WORD* d = DstRow(r, j);
-        const WORD* s = SrcRow(r, j);
-        BlendConstTail(d, s, BlendConstSteps<Sse2Lanes>(d, s, 0, r.w, a), r.w, a);
-    }
-}
-
-void BlendConstKey(const Rows& r, BYTE a)
-{
-    for (long j = 0; j < r.h; ++j) {
-        WORD* d = DstRow(r, j);
-        const WORD* s = SrcRow(r, j);
-        BlendConstKeyTail(d, s, BlendConstKeySteps<Sse2Lanes>(d, s, 0, r.w, a), r.w, a);
-    }
-}
-
-void BlendMask(const Rows& r)
-{
-    for (long j = 0; j < r.h; ++j) {
-        WORD* d = DstRow(r, j);
-        const WORD* s = SrcRow(r, j);
-        const BYTE* m = LevRow(r, j);
-        BlendMaskTail(d, s, m, BlendMaskSteps<Sse2Lanes>(d, s, m, 0, r.w), r.w);
-    }
-}
-
-void BlendColourMask(const Rows& r, WORD c)
-{
-    for (long j = 0; j < r.h; ++j) {
-        WORD* d = DstRow(r, j);
-        const BYTE* m = LevRow(r, j);
-        BlendColourMaskTail(d, c, m, BlendColourMaskSteps<Sse2Lanes>(d, c, m, 0, r.w), r.w);
-    }
-}
-
-void Additive(const Rows& r, BYTE v)
-{
-    const WORD k = AdditiveKey(v);
-    for (long j = 0; j < r.h; ++j) {
-        WORD* d = DstRow(r, j);
-        const WORD* s = SrcRow(r, j);
-        AdditiveTail(d, s, AdditiveSteps<Sse2Lanes>(d, s, 0, r.w, k), r.w, k);
-    }
-}
+void BlendConst(const Rows& r, BYTE a) { BlendConstRows<Sse2Lanes>(r, a); }
+void BlendConstKey(const Rows& r, BYTE a) { BlendConstKeyRows<Sse2Lanes>(r, a); }
+void BlendMask(const Rows& r) { BlendMaskRows<Sse2Lanes>(r); }
+void BlendColourMask(const Rows& r, WORD c) { BlendColourMaskRows<Sse2Lanes>(r, c); }
+void Additive(const Rows& r, BYTE v) { AdditiveRows<Sse2Lanes>(r, v); }
 
 // Starts the accumulators at the first visible column and row directly
 // (column i samples floor(i * sw / w)) instead of walking up to them. Sizes

@@ -318,5 +318,70 @@ inline const WORD* SrcRow(const Rows& r, long j)
 }
 inline const BYTE* LevRow(const Rows& r, long j) { return r.lev + j * r.levPitch; }
 
+// The blend kernels over a whole rectangle: each row through the lane forms
+// `Os`, widest first, each taking what the one before left, then the scalar
+// formulas for the last pixels.
+template <class... Os>
+void BlendConstRows(const Rows& r, BYTE a)
+{
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        long i = 0;
+        ((i = BlendConstSteps<Os>(d, s, i, r.w, a)), ...);
+        BlendConstTail(d, s, i, r.w, a);
+    }
+}
+
+template <class... Os>
+void BlendConstKeyRows(const Rows& r, BYTE a)
+{
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        long i = 0;
+        ((i = BlendConstKeySteps<Os>(d, s, i, r.w, a)), ...);
+        BlendConstKeyTail(d, s, i, r.w, a);
+    }
+}
+
+template <class... Os>
+void BlendMaskRows(const Rows& r)
+{
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        const BYTE* m = LevRow(r, j);
+        long i = 0;
+        ((i = BlendMaskSteps<Os>(d, s, m, i, r.w)), ...);
+        BlendMaskTail(d, s, m, i, r.w);
+    }
+}
+
+template <class... Os>
+void BlendColourMaskRows(const Rows& r, WORD c)
+{
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const BYTE* m = LevRow(r, j);
+        long i = 0;
+        ((i = BlendColourMaskSteps<Os>(d, c, m, i, r.w)), ...);
+        BlendColourMaskTail(d, c, m, i, r.w);
+    }
+}
+
+template <class... Os>
+void AdditiveRows(const Rows& r, BYTE v)
+{
+    const WORD k = AdditiveKey(v);
+    for (long j = 0; j < r.h; ++j) {
+        WORD* d = DstRow(r, j);
+        const WORD* s = SrcRow(r, j);
+        long i = 0;
+        ((i = AdditiveSteps<Os>(d, s, i, r.w, k)), ...);
+        AdditiveTail(d, s, i, r.w, k);
+    }
+}
+
 }  // namespace
 }  // namespace kblit
