@@ -57,6 +57,9 @@ void DemoHold(DemoContext& ctx, const char* what);
 // or the window's close request (which also sets ctx.closed).
 bool DemoEndsScreen(DemoContext& ctx, const MSG& msg);
 
+// A control's WM_COMMAND notification code in words, for the demo's output.
+const char* DemoNotification(DWORD code);
+
 // Writes the window's surface as <outDir>/<name>.png and says so.
 bool DemoScreenshot(DemoContext& ctx, const char* name);
 // Keeps a half-size copy of the window's surface for the contact sheet, and

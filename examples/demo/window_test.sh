@@ -44,7 +44,7 @@ fi
 wait "$pid"
 status=$?
 cat "$out/log" | tail -n 5
-grep -q "control 11 notified" "$out/log" || { echo "demo.window: the click did not reach the tile"; exit 1; }
+grep -q "control 11: clicked" "$out/log" || { echo "demo.window: the click did not reach the tile"; exit 1; }
 [ "$(tr -d '\000' <"$out/audio.raw" | wc -c)" -gt 0 ] || { echo "demo.window: no hover sound was played"; exit 1; }
 [ "$screens" -ge 7 ] || { echo "demo.window: only $screens screens waited for the user"; exit 1; }
 rm -rf "$out"
