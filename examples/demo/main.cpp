@@ -170,16 +170,53 @@ bool DemoEndsScreen(DemoContext& ctx, const MSG& msg)
 
 void DemoHold(DemoContext& ctx, const char* what)
 {
+    DemoHoldLive(ctx, what, nullptr, true);
+}
+
+void DemoHoldLive(DemoContext& ctx, const char* what, const std::function<void(DWORD)>& frame,
+                  bool clickMovesOn)
+{
     if (!ctx.interactive || ctx.closed)
         return;
-    std::printf("demo: on the screen: %s; Escape or a click for the next screen\n", what);
-    MSG msg;
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        if (DemoEndsScreen(ctx, msg) || msg.message == WM_LBUTTONDOWN)
-            return;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+    std::printf("demo: on the screen: %s; Escape%s for the next screen\n", what,
+                clickMovesOn ? " or a click" : "");
+    if (!frame) {
+        // A still picture: sleep until something comes.
+        MSG msg;
+        while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+            if (DemoEndsScreen(ctx, msg) || msg.message == WM_LBUTTONDOWN)
+                return;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        return;
     }
+    // A scene that goes on: a frame every 20 ms, on the real clock; at the
+    // end it says how many frames changed the window.
+    desktop::UseRealClock();
+    KestrelFPS fps;
+    fps.SetFPS(50);
+    const DWORD start = timeGetTime();
+    const int presentedBefore = desktop::PresentCount(ctx.hwnd);
+    bool goOn = true;
+    while (goOn) {
+        MSG msg;
+        while (goOn && PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (DemoEndsScreen(ctx, msg) || (clickMovesOn && msg.message == WM_LBUTTONDOWN) ||
+                msg.message == WM_QUIT) {
+                goOn = false;
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (!goOn)
+            break;
+        frame(timeGetTime() - start);
+        fps.Wait();
+    }
+    std::printf("demo: on the screen for %u ms, %d frames presented\n",
+                unsigned(timeGetTime() - start), desktop::PresentCount(ctx.hwnd) - presentedBefore);
 }
 
 KWND_BEGIN_MESSAGES(DemoMainWnd, KestrelMainWnd)
@@ -261,19 +298,16 @@ int main(int argc, char** argv)
         return 1;
     }
     DemoHold(ctx, "the test pattern");
-    SceneFrames(ctx);
-    DemoHold(ctx, "frames of moving sprites");
+    SceneFrames(ctx);  // holds on a screen itself, its balls moving
     ScenePictures(ctx);
     DemoHold(ctx, "pictures of every format");
     SceneText(ctx);
     DemoHold(ctx, "text");
-    SceneAnim(ctx);
-    DemoHold(ctx, "animations");
+    SceneAnim(ctx);  // holds on a screen itself, twice: the players, the loader
     SceneGifPng(ctx);
     DemoHold(ctx, "GIF and PNG pictures");
     const int controls = SceneControls(ctx, mainWnd);
-    const int boxes = SceneBoxes(ctx, mainWnd);
-    DemoHold(ctx, "a dialog with a linked picture and an animation");
+    const int boxes = SceneBoxes(ctx, mainWnd);  // holds on a screen itself, its dialog live
     const int windows = SceneWindows(ctx, mainWnd);
     std::printf("demo: the game loop ran %d idle frames, %d of them presented\n",
                 mainWnd.m_frames, mainWnd.m_presented);

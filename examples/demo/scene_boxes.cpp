@@ -274,6 +274,12 @@ int SceneBoxes(DemoContext& ctx, KestrelMainWnd& mainWnd)
                     links.size() == (ctx.interactive ? 0u : 1u) &&
                     dlg.m_notes == 1 && moved.left == kDialog.left + 120 &&
                     pic.left == kDialog.left + 140;
+    // The script is judged above. On a screen the dialog then stays live: its
+    // picture answers the mouse and opens its link when clicked, the title
+    // bar drags it, the animation plays on the real clock.
+    DemoHoldLive(
+        ctx, "hover and click the picture (it opens its link), drag the dialog by its title",
+        [&](DWORD) { s.Frame(); }, false);
     pulse.Release();
     picture.Release();
     dlg.Release();

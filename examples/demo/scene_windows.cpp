@@ -143,8 +143,9 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
     KGraph* g = ctx.graph;
     const HWND top = ctx.hwnd;
     const DWORD t0 = 10000;
-    if (!ctx.interactive)
-        desktop::UseManualClock(t0);
+    // The script plays on the manual clock, on a screen too, so that its
+    // screenshots are the same there; then, on a screen, the user plays.
+    desktop::UseManualClock(t0);
 
     // The main window's back: the nine-piece frame composed at its size.
     KSprite* skin = MakeSkin(g);
@@ -211,8 +212,6 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
         {1600, WM_KEYDOWN, VK_ESCAPE, 0},
     };
     for (const Step& s : steps) {
-        if (ctx.interactive)
-            break;  // the user plays instead
         if (s.msg == WM_KEYDOWN)
             desktop::ScriptKey(t0 + s.at, top, WM_KEYDOWN, UINT(s.x));
         else
@@ -222,20 +221,25 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
                 "windows-2 (after three clicks), windows-3 (after a minimised pause)\n",
                 sizeof(steps) / sizeof(steps[0]));
 
-    if (ctx.interactive)
-        std::printf("demo: on the screen: hover and click the tiles (one minimises the window "
-                    "for a while); Escape or closing the window ends the demo\n");
-    if (ctx.closed)
-        PostQuitMessage(0);  // the user closed the window earlier: only drawn
     ::ShowWindow(top, SW_SHOW);  // activation: the loop draws while active
-    const long result = mainWnd.MessageRunIdle();
+    long result = mainWnd.MessageRunIdle();
     std::printf("demo: game loop ended at %u ms with %ld; tiles on: %d %d %d %d %d\n",
                 timeGetTime(), result, tiles[0].m_on, tiles[1].m_on, tiles[2].m_on,
                 tiles[3].m_on, tiles[4].m_on);
+    const size_t unplayed = desktop::PendingInput();
+    // A window closed during the script (input left unplayed) ends the demo.
+    if (ctx.interactive && !ctx.closed && result == 0 && unplayed == 0) {
+        // The user's turn, in the same game loop on the real clock.
+        desktop::UseRealClock();
+        std::printf("demo: on the screen: hover and click the tiles (one minimises the window "
+                    "for a while); Escape or closing the window ends the demo\n");
+        result = mainWnd.MessageRunIdle();
+        std::printf("demo: the user's game loop ended with %ld\n", result);
+    }
 
     for (DemoTile& t : tiles)
         t.Release();
     panel.Release();
     desktop::UseRealClock();
-    return result == 0 && desktop::PendingInput() == 0 ? 0 : 1;
+    return result == 0 && (unplayed == 0 || ctx.interactive) ? 0 : 1;
 }
