@@ -10,7 +10,9 @@
 #include <cstring>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -147,6 +149,44 @@ const char* DemoNotification(DWORD code)
     }
 }
 
+namespace {
+
+// What each screenshot shows, in words, for the closing note on the contact
+// sheet; the screenshots taken so far, in order.
+const char* ShotInWords(const std::string& name)
+{
+    static const std::map<std::string, const char*> kWords = {
+        {"frame-pattern", "the test pattern"},
+        {"frames-moving", "moving sprites over tiles"},
+        {"pictures", "pictures of every format, from disk and from a zip"},
+        {"scene-text", "text, recorded and immediate"},
+        {"scene-text-2", "the text's next frame"},
+        {"anim-players-1", "animation players"},
+        {"anim-players-2", "the players later"},
+        {"anim-loader", "the background loader's pictures"},
+        {"gifpng", "GIF and PNG sprites"},
+        {"controls-1", "the sign-in dialog"},
+        {"controls-2", "the dialog filled in"},
+        {"controls-lists-open", "the open combo box"},
+        {"controls-lists", "the log, combo box and volume bar played"},
+        {"boxes-1", "the news dialog"},
+        {"boxes-2", "the dialog clicked and dragged"},
+        {"windows-1", "the window tree, a tile hovered"},
+        {"windows-2", "the tree after three clicks"},
+        {"windows-3", "the tree after a minimised pause"},
+    };
+    auto it = kWords.find(name);
+    return it == kWords.end() ? name.c_str() : it->second;
+}
+
+std::vector<std::string>& ShotsTaken()
+{
+    static std::vector<std::string> shots;
+    return shots;
+}
+
+}  // namespace
+
 bool DemoScreenshot(DemoContext& ctx, const char* name)
 {
     const std::string path = ctx.outDir + "/" + name + ".png";
@@ -156,6 +196,7 @@ bool DemoScreenshot(DemoContext& ctx, const char* name)
     }
     std::printf("demo: wrote %s\n", path.c_str());
     KeepForContactSheet(ctx.hwnd);
+    ShotsTaken().push_back(name);
     return true;
 }
 
@@ -320,9 +361,13 @@ int main(int argc, char** argv)
     const std::string sheet = outDir + "/contact-sheet.png";
     if (onScreen)
         screen::Leave();
-    if (WriteContactSheet(sheet))
-        std::printf("demo: wrote %s (every screenshot, in the order taken)\n", sheet.c_str());
-    else
+    if (WriteContactSheet(sheet)) {
+        std::string words;
+        for (const std::string& shot : ShotsTaken())
+            words += (words.empty() ? "" : "; ") + std::string(ShotInWords(shot));
+        std::printf("demo: wrote %s, every screenshot in the order taken: %s\n", sheet.c_str(),
+                    words.c_str());
+    } else
         std::fprintf(stderr, "demo: cannot write %s\n", sheet.c_str());
     SummariseLog();
     return result == 0 && windows == 0 && controls == 0 && boxes == 0 ? 0 : 1;

@@ -183,9 +183,15 @@ int SceneBoxes(DemoContext& ctx, KestrelMainWnd& mainWnd)
     dlg.SetGraph(g);
     dlg.Create("boxes", WS_CHILD | WS_VISIBLE, kDialog.left, kDialog.top, dw, dh, &mainWnd, 40);
     mainWnd.AddChild(&dlg);
+    HFONT face = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                             FIXED_PITCH, "");
+    KFont* font = g->CreateSmoothFont(face);
     KSprite* panel = Painted(g, dw, dh, [dw, dh](long x, long y) { return PanelPixel(x, y, dw, dh); });
     RECT whole = {0, 0, LONG(dw), LONG(dh)};
     if (panel != NULL) {
+        if (font != NULL)  // the title, on the bar that drags the dialog
+            panel->_printf(font, 10, (kTitle - font->GetHeight()) / 2, 0xFFFF, "%s",
+                           "News - drag me by this bar");
         dlg.SetSprite(panel, whole, false);
         g->ReleaseKSprite(panel);  // the view keeps the pixels
     }
@@ -223,9 +229,7 @@ int SceneBoxes(DemoContext& ctx, KestrelMainWnd& mainWnd)
     std::printf("demo: boxes: animation loaded (result %ld), frames of %ldx%ld\n", aniLoaded,
                 pulse.GetSprWidth(), pulse.GetSprHeight());
 
-    HFONT face = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
-                             FIXED_PITCH, "");
-    Scene s{ctx, mainWnd, dlg, g->CreateSmoothFont(face), {}};
+    Scene s{ctx, mainWnd, dlg, font, {}};
     s.shown.push_back("Hover and click the picture; drag the dialog by its title.");
     s.Frame();
     DemoScreenshot(ctx, "boxes-1");
