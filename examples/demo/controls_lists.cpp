@@ -12,6 +12,7 @@ struct ListControls {
     KWndComboBox difficulty;
     KWndScroll volume;
     KSprite* barPicture = NULL;  // the log's bar pictures are views of it
+    std::string widest;          // the log's widest line so far
 };
 
 namespace {
@@ -55,6 +56,9 @@ void GiveBack(KestrelWnd& wnd, long w, long h, WORD colour)
 void Log(ListControls* c, const std::string& line, bool say = true)
 {
     c->log.AddString(line.c_str());
+    KFont* font = c->log.GetKFont();
+    if (font != NULL && font->GetStringWidth(line.c_str()) > font->GetStringWidth(c->widest.c_str()))
+        c->widest = line;
     if (say)
         std::printf("demo: controls: log \"%s\" (%d lines, first shown %d)\n", line.c_str(),
                 c->log.GetUsed(), c->log.GetTop());
@@ -178,6 +182,18 @@ int PlayListControls(ListControls* c, DemoContext& ctx, const std::function<void
     const bool ok = std::string(c->difficulty.GetString()) == "Normal" &&
                     c->difficulty.GetList()->IsHide() && volume() == 100 && chosen != NULL;
     return ok ? 0 : 1;
+}
+
+bool ListTextsFit(ListControls* c, std::string* why)
+{
+    KFont* font = c->log.GetKFont();
+    const RECT* area = c->log.GetClientArea();
+    const long room = area->right - area->left;
+    if (font == NULL || font->GetStringWidth(c->widest.c_str()) <= room)
+        return true;
+    *why = "the log's line \"" + c->widest + "\" is wider than its " + std::to_string(room) +
+           " pixels";
+    return false;
 }
 
 void ReleaseListControls(ListControls* c)

@@ -157,6 +157,30 @@ std::string Utf8Text(const char* text)
     return out;
 }
 
+// The screen's own check of its layout: each caption fits its button with
+// 4 pixels to spare at both ends, each label its field's well, each log
+// line its list. A skin or layout that cuts or overhangs its text fails the
+// demo, and says where.
+bool LayoutFits(KWndButton* const (&buttons)[2], KFont* font, KFont* label, ListControls* lists)
+{
+    std::string why;
+    for (KWndButton* b : buttons) {
+        char caption[32] = {};
+        GetWindowTextA(b->GetHandle(), caption, sizeof(caption));
+        if (font != NULL && font->GetStringWidth(caption) + 8 > b->GetWidth())
+            why = std::string("the caption \"") + caption + "\" overhangs its button";
+    }
+    for (int i = 0; i < 2; i++)
+        if (label != NULL &&
+            label->GetStringWidth(kFieldLabels[i]) > kFieldWells[i].right - kFieldWells[i].left)
+            why = std::string("the label \"") + kFieldLabels[i] + "\" is wider than its field";
+    if (why.empty())
+        ListTextsFit(lists, &why);
+    if (!why.empty())
+        std::fprintf(stderr, "demo: controls: %s\n", why.c_str());
+    return why.empty();
+}
+
 void Caption(KWndButton& b, KFont* font, const char* text)
 {
     SetWindowTextA(b.GetHandle(), text);
@@ -274,6 +298,8 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     DemoScreenshot(ctx, "controls-2");
     const int listsPlayed =
         PlayListControls(lists, ctx, [&]() { Frame(ctx, mainWnd, backdrop, dialog, fonts.label); });
+    KWndButton* const buttons[2] = {&ok, &cancel};
+    const bool fits = LayoutFits(buttons, fonts.font, fonts.label, lists);
 
     const std::vector<desktop::SoundRequest> sounds = desktop::TakeSounds();
     std::printf("demo: controls: name \"%s\" (%zu bytes), password %zu bytes, %zu hover "
@@ -310,5 +336,5 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     DeleteObject(fonts.labelGdi);
     desktop::UseRealClock();
     const bool typed = std::strlen(name.GetText()) > 0;
-    return typed && sounds.size() >= 2 && listsPlayed == 0 ? 0 : 1;
+    return typed && sounds.size() >= 2 && listsPlayed == 0 && fits ? 0 : 1;
 }
