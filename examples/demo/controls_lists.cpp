@@ -57,11 +57,12 @@ void Log(ListControls* c, const std::string& line, bool say = true)
 {
     c->log.AddString(line.c_str());
     KFont* font = c->log.GetKFont();
-    if (font != NULL && font->GetStringWidth(line.c_str()) > font->GetStringWidth(c->widest.c_str()))
+    if (font != NULL &&
+        font->GetStringWidth(line.c_str()) > font->GetStringWidth(c->widest.c_str()))
         c->widest = line;
     if (say)
         std::printf("demo: controls: log \"%s\" (%d lines, first shown %d)\n", line.c_str(),
-                c->log.GetUsed(), c->log.GetTop());
+                    c->log.GetUsed(), c->log.GetTop());
 }
 
 }  // namespace

@@ -66,8 +66,8 @@ public:
     }
     int OnCommand(WPARAM id, LPARAM code)
     {
-        std::printf("demo: control %u: %s at %u ms\n", unsigned(id),
-                    DemoNotification(DWORD(code)), timeGetTime());
+        std::printf("demo: control %u: %s at %u ms\n", unsigned(id), DemoNotification(DWORD(code)),
+                    timeGetTime());
         return 0;
     }
     int OnKeyDown(WPARAM key, LPARAM)
@@ -132,20 +132,13 @@ void SummariseLog()
 const char* DemoNotification(DWORD code)
 {
     switch (code) {
-    case KWNDEDIT_NOTIFY_ENTER:
-        return "Enter pressed in a field";
-    case KWND_NOTIFY_SELECT:
-        return "a line or picture chosen";
-    case KWND_NOTIFY_BOTHDOWN:
-        return "both buttons pressed";
-    case KWND_NOTIFY_DBLCLK:
-        return "a double click";
-    case KWND_NOTIFY_LCLICK:
-        return "clicked";
-    case KWND_NOTIFY_RCLICK:
-        return "right-clicked";
-    default:
-        return "an unknown notification";
+    case KWNDEDIT_NOTIFY_ENTER: return "Enter pressed in a field";
+    case KWND_NOTIFY_SELECT: return "a line or picture chosen";
+    case KWND_NOTIFY_BOTHDOWN: return "both buttons pressed";
+    case KWND_NOTIFY_DBLCLK: return "a double click";
+    case KWND_NOTIFY_LCLICK: return "clicked";
+    case KWND_NOTIFY_RCLICK: return "right-clicked";
+    default: return "an unknown notification";
     }
 }
 

@@ -219,8 +219,7 @@ void PlayAnimations(DemoContext& ctx, const std::string& dir)
     }
     DemoScreenshot(ctx, "anim-players-2");
     // On a screen the players go on, on the real clock.
-    DemoHoldLive(ctx, "animations",
-                 [&](DWORD ms) { draw("real", unsigned(ms), true); });
+    DemoHoldLive(ctx, "animations", [&](DWORD ms) { draw("real", unsigned(ms), true); });
     desktop::UseRealClock();
     g->ReleaseKFont(font);
     DeleteObject(face);
@@ -233,12 +232,9 @@ void PlayAnimations(DemoContext& ctx, const std::string& dir)
 const char* MessageName(UINT msg)
 {
     switch (msg) {
-    case WM_SPRLOAD_IDLE:
-        return "no request left, idle";
-    case WM_SPRLOAD_NODATA:
-        return "a request ended without a picture";
-    case WM_SPRLOAD_BATCH:
-        return "the whole batch is finished";
+    case WM_SPRLOAD_IDLE: return "no request left, idle";
+    case WM_SPRLOAD_NODATA: return "a request ended without a picture";
+    case WM_SPRLOAD_BATCH: return "the whole batch is finished";
     default:
         return "?";
     }
@@ -323,8 +319,8 @@ void LoadInBackground(DemoContext& ctx, const std::string& dir)
         return;
     RunLoader(ctx, loader, true);
 
-    HFONT face = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
-                             FIXED_PITCH, "");
+    HFONT face =
+        CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH, "");
     KFont* font = ctx.graph->CreateSmoothFont(face);
     KSprite* tga = ctx.graph->Load((dir + "/glow.tga").c_str(), 0, NULL);
     const size_t all = names.size() + 1;

@@ -183,8 +183,8 @@ int SceneBoxes(DemoContext& ctx, KestrelMainWnd& mainWnd)
     dlg.SetGraph(g);
     dlg.Create("boxes", WS_CHILD | WS_VISIBLE, kDialog.left, kDialog.top, dw, dh, &mainWnd, 40);
     mainWnd.AddChild(&dlg);
-    HFONT face = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
-                             FIXED_PITCH, "");
+    HFONT face =
+        CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH, "");
     KFont* font = g->CreateSmoothFont(face);
     KSprite* panel = Painted(g, dw, dh, [dw, dh](long x, long y) { return PanelPixel(x, y, dw, dh); });
     RECT whole = {0, 0, LONG(dw), LONG(dh)};
@@ -275,9 +275,8 @@ int SceneBoxes(DemoContext& ctx, KestrelMainWnd& mainWnd)
     DemoScreenshot(ctx, "boxes-2");
 
     const bool ok = loaded == 0 && failed != 0 && aniLoaded == 0 &&
-                    links.size() == (ctx.interactive ? 0u : 1u) &&
-                    dlg.m_notes == 1 && moved.left == kDialog.left + 120 &&
-                    pic.left == kDialog.left + 140;
+                    links.size() == (ctx.interactive ? 0u : 1u) && dlg.m_notes == 1 &&
+                    moved.left == kDialog.left + 120 && pic.left == kDialog.left + 140;
     // The script is judged above. On a screen the dialog then stays live: its
     // picture answers the mouse and opens its link when clicked, the title
     // bar drags it, the animation plays on the real clock.

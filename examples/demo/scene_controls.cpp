@@ -40,7 +40,8 @@ const long kFieldW = 200, kFieldH = 20;
 const int kNameLimit = 16;
 const RECT kFieldWells[2] = {
     {kFieldX - 6, kFieldY - 3, kFieldX + kFieldW + 6, kFieldY + kFieldH + 3},
-    {kFieldX - 6, kFieldY + kFieldStep - 3, kFieldX + kFieldW + 6, kFieldY + kFieldStep + kFieldH + 3}};
+    {kFieldX - 6, kFieldY + kFieldStep - 3, kFieldX + kFieldW + 6,
+     kFieldY + kFieldStep + kFieldH + 3}};
 const char* const kFieldLabels[2] = {"Name (16 bytes at most)", "Password"};
 
 // The screen's own drawing under the window tree: backdrop, dialog frame,
@@ -63,8 +64,7 @@ void DrawScreen(DemoContext& ctx, KWndBack& backdrop, KWndBack& dialog, KFont* l
         ctx.graph->ClearBackScreen(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1,
                                    color16b(250, 250, 240));
         if (label != NULL)
-            back->Printf(label, r.left, r.top - 18, color16b(220, 225, 240), "%s",
-                         kFieldLabels[i]);
+            back->Printf(label, r.left, r.top - 18, color16b(220, 225, 240), "%s", kFieldLabels[i]);
     }
 }
 
@@ -208,8 +208,8 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     Fonts fonts;
     fonts.gdi = CreateFontA(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "SimSun");
     fonts.font = g->CreateFontA(fonts.gdi);
-    fonts.labelGdi = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
-                                 FIXED_PITCH, "");
+    fonts.labelGdi =
+        CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH, "");
     fonts.label = g->CreateSmoothFont(fonts.labelGdi);
     KFont* oldDefault = g->GetDefaultFont();
     if (fonts.font != NULL)

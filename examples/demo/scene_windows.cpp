@@ -70,7 +70,7 @@ public:
     bool m_on = false;
     bool m_hover = false;
     bool m_minimises = false;
-    KFont* m_font = NULL;   // the label's font
+    KFont* m_font = NULL;  // the label's font
     const char* m_label = "";
     POINT m_labelAt = {0, 0};  // where the label stands, in the main window
 
@@ -202,8 +202,8 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
     tiles[6].HideWindow();
     // Each tile says what it is, where it shows (a covered corner hides a
     // label).
-    HFONT face = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
-                             FIXED_PITCH, "");
+    HFONT face =
+        CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH, "");
     KFont* font = g->CreateSmoothFont(face);
     tiles[0].Label(font, "panel's 1st", 386, 86);
     tiles[1].Label(font, "panel's 2nd", 496, 86);

@@ -25,8 +25,8 @@ int main()
     wc.lpfnWndProc = HostProc;
     wc.lpszClassName = "ScreenHost";
     RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(0, "ScreenHost", "screen host", WS_POPUP | WS_VISIBLE, 0, 0, 64,
-                                48, NULL, NULL, NULL, NULL);
+    HWND hwnd = CreateWindowExA(0, "ScreenHost", "screen host", WS_POPUP | WS_VISIBLE, 0, 0, 64, 48,
+                                NULL, NULL, NULL, NULL);
     KGraph* graph = CreateKGraph(KRM_GDI, false, 64, 48, KCM_R5G6B5, false, false);
     if (hwnd == NULL || graph == NULL) {
         std::fprintf(stderr, "screen host: no window or device\n");
