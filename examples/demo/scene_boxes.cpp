@@ -216,8 +216,9 @@ int SceneBoxes(DemoContext& ctx, KestrelMainWnd& mainWnd)
     spare.SetGraph(g);
     const long failed = spare.LoadBitmap(const_cast<char*>(missing.c_str()), false);
     std::printf("demo: boxes: picture loaded (result %ld), shown %ldx%ld; a missing one gives "
-                "0x%X\n",
-                loaded, picture.GetSprWidth(), picture.GetSprHeight(), unsigned(DWORD(failed)));
+                "%s\n",
+                loaded, picture.GetSprWidth(), picture.GetSprHeight(),
+                failed == E_FAIL ? "E_FAIL" : failed == 0 ? "no failure" : "another failure");
 
     // The animation, read from its file ('\' separates the folder).
     KWndAniImageBox pulse;

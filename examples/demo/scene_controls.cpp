@@ -307,7 +307,9 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
                 Utf8Text(name.GetText()).c_str(), std::strlen(name.GetText()),
                 std::strlen(password.GetText()), sounds.size());
     for (const desktop::SoundRequest& s : sounds)
-        std::printf("demo: controls: sound %s (flags 0x%X)\n", s.name.c_str(), unsigned(s.flags));
+        std::printf("demo: controls: sound %s%s%s\n", s.name.c_str(),
+                    (s.flags & SND_ASYNC) ? ", played without waiting" : "",
+                    (s.flags & SND_NOWAIT) ? ", skipped when the device is busy" : "");
 
     if (ctx.interactive && !ctx.closed) {
         // The user's turn: type, click and hover until Escape.
