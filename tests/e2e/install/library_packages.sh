@@ -100,10 +100,12 @@ if [ -n "$missing" ] || [ -n "$extra" ]; then
   [ -z "$extra" ] || echo "library_packages: the README lists what the build does not use:" $extra >&2
   exit 1
 fi
-# The names must be Debian's: on a Debian machine each is known to apt.
-if command -v apt-cache >/dev/null 2>&1; then
+# The names must be Debian's: on a Debian machine each is installed (the
+# configure above found what they provide) or at least known to apt.
+if command -v dpkg-query >/dev/null 2>&1; then
   for package in $listed; do
-    if ! apt-cache show "$package" >/dev/null 2>&1; then
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" &&
+       ! apt-cache show "$package" >/dev/null 2>&1; then
       echo "library_packages: $package is no Debian package" >&2
       exit 1
     fi
