@@ -12,13 +12,15 @@ struct ListControls {
     KWndComboBox difficulty;
     KWndScroll volume;
     KSprite* barPicture = NULL;  // the log's bar pictures are views of it
+    std::string widest;          // the log's widest line so far
 };
 
 namespace {
 
 // Where they stand: the log in the strip left of the dialog, the combo box
 // in the strip right of it, the volume bar under it.
-const RECT kLog = {8, 100, 112, 380};
+// The log is wide enough for ten characters beside its bar ("lvl Normal").
+const RECT kLog = {4, 100, 124, 380};
 const RECT kCombo = {528, 100, 632, 122};
 const RECT kVolume = {160, 400, 480, 418};
 
@@ -32,9 +34,12 @@ KSprite* MakeBarPicture(KGraph* g)
     spr->_clear(0, 0, 12, 10, color16b(200, 200, 190));
     spr->_clear(0, 10, 12, 8, color16b(60, 90, 160));
     spr->_clear(0, 18, 12, 32, color16b(120, 140, 180));
-    // Arrow marks: a light bar across each arrow.
-    spr->_clear(3, 24, 6, 3, color16b(250, 250, 250));
-    spr->_clear(3, 41, 6, 3, color16b(250, 250, 250));
+    // Arrow marks: a light triangle in each arrow, pointing up in the first
+    // and down in the second.
+    for (long i = 0; i < 5; i++) {
+        spr->_clear(5 - i, 23 + i, 2 + 2 * i, 1, color16b(250, 250, 250));
+        spr->_clear(5 - i, 44 - i, 2 + 2 * i, 1, color16b(250, 250, 250));
+    }
     return spr;
 }
 
@@ -48,11 +53,16 @@ void GiveBack(KestrelWnd& wnd, long w, long h, WORD colour)
     wnd.AddState(KWND_STATE_BACK);
 }
 
-void Log(ListControls* c, const std::string& line)
+void Log(ListControls* c, const std::string& line, bool say = true)
 {
     c->log.AddString(line.c_str());
-    std::printf("demo: controls: log \"%s\" (%d lines, first shown %d)\n", line.c_str(),
-                c->log.GetUsed(), c->log.GetTop());
+    KFont* font = c->log.GetKFont();
+    if (font != NULL &&
+        font->GetStringWidth(line.c_str()) > font->GetStringWidth(c->widest.c_str()))
+        c->widest = line;
+    if (say)
+        std::printf("demo: controls: log \"%s\" (%d lines, first shown %d)\n", line.c_str(),
+                    c->log.GetUsed(), c->log.GetTop());
 }
 
 }  // namespace
@@ -126,7 +136,9 @@ int PlayListControls(ListControls* c, DemoContext& ctx, const std::function<void
     auto volume = [&]() { return long(c->volume.GetPos()) * 100 / c->volume.GetRange(); };
 
     for (int i = 1; i <= 18; i++)
-        Log(c, "turn " + std::to_string(i));
+        Log(c, "turn " + std::to_string(i), false);
+    std::printf("demo: controls: log \"turn 1\" to \"turn 18\" (%d lines, first shown %d)\n",
+                c->log.GetUsed(), c->log.GetTop());
     frame();
 
     // The combo box: the host opens its list on a click on the field; a
@@ -171,6 +183,18 @@ int PlayListControls(ListControls* c, DemoContext& ctx, const std::function<void
     const bool ok = std::string(c->difficulty.GetString()) == "Normal" &&
                     c->difficulty.GetList()->IsHide() && volume() == 100 && chosen != NULL;
     return ok ? 0 : 1;
+}
+
+bool ListTextsFit(ListControls* c, std::string* why)
+{
+    KFont* font = c->log.GetKFont();
+    const RECT* area = c->log.GetClientArea();
+    const long room = area->right - area->left;
+    if (font == NULL || font->GetStringWidth(c->widest.c_str()) <= room)
+        return true;
+    *why = "the log's line \"" + c->widest + "\" is wider than its " + std::to_string(room) +
+           " pixels";
+    return false;
 }
 
 void ReleaseListControls(ListControls* c)

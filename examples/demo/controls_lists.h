@@ -5,6 +5,7 @@
 #include "demo.h"
 
 #include <functional>
+#include <string>
 
 class KestrelMainWnd;
 struct ListControls;
@@ -15,4 +16,7 @@ ListControls* MakeListControls(KGraph* g, KestrelMainWnd& mainWnd, KFont* font);
 // after each step; a screenshot while the combo box's list is open.
 // Returns 0 when each control ended as the script meant.
 int PlayListControls(ListControls* c, DemoContext& ctx, const std::function<void()>& frame);
+// True when every line the log took fits its text area; else false, with
+// the line in `why`.
+bool ListTextsFit(ListControls* c, std::string* why);
 void ReleaseListControls(ListControls* c);

@@ -3,6 +3,7 @@
 // screenshot into ctx.outDir.
 #pragma once
 #include <kestrel.h>
+#include <functional>
 #include <string>
 
 // The GDI device, counting the drawing operations that a frame replays, so
@@ -53,9 +54,20 @@ struct DemoContext {
 // On a real screen, keeps the screen shown until the user presses Escape or
 // clicks (the next screen) or closes the window; does nothing headless.
 void DemoHold(DemoContext& ctx, const char* what);
+// On a real screen, keeps a running scene going until the user presses
+// Escape, clicks (when clickMovesOn; a screen whose controls take clicks
+// moves on with Escape only) or closes the window: every 20 ms the waiting
+// messages are dispatched and frame(ms since the hold began) draws and
+// presents the next frame. Without a frame it is DemoHold. Does nothing
+// headless.
+void DemoHoldLive(DemoContext& ctx, const char* what, const std::function<void(DWORD)>& frame,
+                  bool clickMovesOn = true);
 // True for a message that ends the current screen on a real screen: Escape,
 // or the window's close request (which also sets ctx.closed).
 bool DemoEndsScreen(DemoContext& ctx, const MSG& msg);
+
+// A control's WM_COMMAND notification code in words, for the demo's output.
+const char* DemoNotification(DWORD code);
 
 // Writes the window's surface as <outDir>/<name>.png and says so.
 bool DemoScreenshot(DemoContext& ctx, const char* name);

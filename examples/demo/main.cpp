@@ -10,7 +10,9 @@
 #include <cstring>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -64,7 +66,7 @@ public:
     }
     int OnCommand(WPARAM id, LPARAM code)
     {
-        std::printf("demo: control %u notified 0x%08X at %u ms\n", unsigned(id), unsigned(code),
+        std::printf("demo: control %u: %s at %u ms\n", unsigned(id), DemoNotification(DWORD(code)),
                     timeGetTime());
         return 0;
     }
@@ -127,6 +129,57 @@ void SummariseLog()
 
 }  // namespace
 
+const char* DemoNotification(DWORD code)
+{
+    switch (code) {
+    case KWNDEDIT_NOTIFY_ENTER: return "Enter pressed in a field";
+    case KWND_NOTIFY_SELECT: return "a line or picture chosen";
+    case KWND_NOTIFY_BOTHDOWN: return "both buttons pressed";
+    case KWND_NOTIFY_DBLCLK: return "a double click";
+    case KWND_NOTIFY_LCLICK: return "clicked";
+    case KWND_NOTIFY_RCLICK: return "right-clicked";
+    default: return "an unknown notification";
+    }
+}
+
+namespace {
+
+// What each screenshot shows, in words, for the closing note on the contact
+// sheet; the screenshots taken so far, in order.
+const char* ShotInWords(const std::string& name)
+{
+    static const std::map<std::string, const char*> kWords = {
+        {"frame-pattern", "the test pattern"},
+        {"frames-moving", "moving sprites over tiles"},
+        {"pictures", "pictures of every format, from disk and from a zip"},
+        {"scene-text", "text, recorded and immediate"},
+        {"scene-text-2", "the text's next frame"},
+        {"anim-players-1", "animation players"},
+        {"anim-players-2", "the players later"},
+        {"anim-loader", "the background loader's pictures"},
+        {"gifpng", "GIF and PNG sprites"},
+        {"controls-1", "the sign-in dialog"},
+        {"controls-2", "the dialog filled in"},
+        {"controls-lists-open", "the open combo box"},
+        {"controls-lists", "the log, combo box and volume bar played"},
+        {"boxes-1", "the news dialog"},
+        {"boxes-2", "the dialog clicked and dragged"},
+        {"windows-1", "the window tree, a tile hovered"},
+        {"windows-2", "the tree after three clicks"},
+        {"windows-3", "the tree after a minimised pause"},
+    };
+    auto it = kWords.find(name);
+    return it == kWords.end() ? name.c_str() : it->second;
+}
+
+std::vector<std::string>& ShotsTaken()
+{
+    static std::vector<std::string> shots;
+    return shots;
+}
+
+}  // namespace
+
 bool DemoScreenshot(DemoContext& ctx, const char* name)
 {
     const std::string path = ctx.outDir + "/" + name + ".png";
@@ -136,6 +189,7 @@ bool DemoScreenshot(DemoContext& ctx, const char* name)
     }
     std::printf("demo: wrote %s\n", path.c_str());
     KeepForContactSheet(ctx.hwnd);
+    ShotsTaken().push_back(name);
     return true;
 }
 
@@ -150,16 +204,53 @@ bool DemoEndsScreen(DemoContext& ctx, const MSG& msg)
 
 void DemoHold(DemoContext& ctx, const char* what)
 {
+    DemoHoldLive(ctx, what, nullptr, true);
+}
+
+void DemoHoldLive(DemoContext& ctx, const char* what, const std::function<void(DWORD)>& frame,
+                  bool clickMovesOn)
+{
     if (!ctx.interactive || ctx.closed)
         return;
-    std::printf("demo: on the screen: %s; Escape or a click for the next screen\n", what);
-    MSG msg;
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        if (DemoEndsScreen(ctx, msg) || msg.message == WM_LBUTTONDOWN)
-            return;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+    std::printf("demo: on the screen: %s; Escape%s for the next screen\n", what,
+                clickMovesOn ? " or a click" : "");
+    if (!frame) {
+        // A still picture: sleep until something comes.
+        MSG msg;
+        while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+            if (DemoEndsScreen(ctx, msg) || msg.message == WM_LBUTTONDOWN)
+                return;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        return;
     }
+    // A scene that goes on: a frame every 20 ms, on the real clock; at the
+    // end it says how many frames changed the window.
+    desktop::UseRealClock();
+    KestrelFPS fps;
+    fps.SetFPS(50);
+    const DWORD start = timeGetTime();
+    const int presentedBefore = desktop::PresentCount(ctx.hwnd);
+    bool goOn = true;
+    while (goOn) {
+        MSG msg;
+        while (goOn && PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (DemoEndsScreen(ctx, msg) || (clickMovesOn && msg.message == WM_LBUTTONDOWN) ||
+                msg.message == WM_QUIT) {
+                goOn = false;
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (!goOn)
+            break;
+        frame(timeGetTime() - start);
+        fps.Wait();
+    }
+    std::printf("demo: on the screen for %u ms, %d frames presented\n",
+                unsigned(timeGetTime() - start), desktop::PresentCount(ctx.hwnd) - presentedBefore);
 }
 
 KWND_BEGIN_MESSAGES(DemoMainWnd, KestrelMainWnd)
@@ -241,19 +332,16 @@ int main(int argc, char** argv)
         return 1;
     }
     DemoHold(ctx, "the test pattern");
-    SceneFrames(ctx);
-    DemoHold(ctx, "frames of moving sprites");
+    SceneFrames(ctx);  // holds on a screen itself, its balls moving
     ScenePictures(ctx);
     DemoHold(ctx, "pictures of every format");
     SceneText(ctx);
     DemoHold(ctx, "text");
-    SceneAnim(ctx);
-    DemoHold(ctx, "animations");
+    SceneAnim(ctx);  // holds on a screen itself, twice: the players, the loader
     SceneGifPng(ctx);
     DemoHold(ctx, "GIF and PNG pictures");
     const int controls = SceneControls(ctx, mainWnd);
-    const int boxes = SceneBoxes(ctx, mainWnd);
-    DemoHold(ctx, "a dialog with a linked picture and an animation");
+    const int boxes = SceneBoxes(ctx, mainWnd);  // holds on a screen itself, its dialog live
     const int windows = SceneWindows(ctx, mainWnd);
     std::printf("demo: the game loop ran %d idle frames, %d of them presented\n",
                 mainWnd.m_frames, mainWnd.m_presented);
@@ -266,9 +354,13 @@ int main(int argc, char** argv)
     const std::string sheet = outDir + "/contact-sheet.png";
     if (onScreen)
         screen::Leave();
-    if (WriteContactSheet(sheet))
-        std::printf("demo: wrote %s (every screenshot, in the order taken)\n", sheet.c_str());
-    else
+    if (WriteContactSheet(sheet)) {
+        std::string words;
+        for (const std::string& shot : ShotsTaken())
+            words += (words.empty() ? "" : "; ") + std::string(ShotInWords(shot));
+        std::printf("demo: wrote %s, every screenshot in the order taken: %s\n", sheet.c_str(),
+                    words.c_str());
+    } else
         std::fprintf(stderr, "demo: cannot write %s\n", sheet.c_str());
     SummariseLog();
     return result == 0 && windows == 0 && controls == 0 && boxes == 0 ? 0 : 1;

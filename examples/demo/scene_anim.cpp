@@ -182,16 +182,15 @@ void PlayAnimations(DemoContext& ctx, const std::string& dir)
     }
     KSprite* back = g->GetBackScreen();
     desktop::UseManualClock(10000);
-    for (int step = 0; step < 24; step++) {
+    // One frame: the players (the second of each pair once it has started)
+    // over the ground, and every frame of every strip below them.
+    auto draw = [&](const char* clock, unsigned t, bool secondsToo) {
         back->Clear(kGround);
-        back->Printf(font, 16, 8, 0xFFFF, "KAni players on the manual clock: t = %4u ms",
-                     unsigned(timeGetTime() - 10000));
+        back->Printf(font, 16, 8, 0xFFFF, "KAni players on the %s clock: t = %4u ms", clock, t);
         back->Clear(0, 118, ctx.clientW, 6, rgb(90, 70, 40));
-        for (int i = 0; i < kKinds * 2; i++) {
-            // The second player of each pair starts four frames later.
-            if (i % 2 == 0 || step >= 4)
+        for (int i = 0; i < kKinds * 2; i++)
+            if (i % 2 == 0 || secondsToo)
                 players[i].Draw();
-        }
         // Every frame of every strip, keyed over a checker.
         for (int k = 0; k < kKinds; k++) {
             const long y = 150 + k * 108;
@@ -204,6 +203,10 @@ void PlayAnimations(DemoContext& ctx, const std::string& dir)
             }
         }
         g->Render();
+    };
+    for (int step = 0; step < 24; step++) {
+        // The second player of each pair starts four frames later.
+        draw("manual", unsigned(timeGetTime() - 10000), step >= 4);
         if (step % 4 == 3)
             std::printf("demo: anim: t=%5u ms  players at frames %u %u %u %u %u %u\n",
                         unsigned(timeGetTime() - 10000), unsigned(players[0].m_dwCurFrame),
@@ -215,6 +218,8 @@ void PlayAnimations(DemoContext& ctx, const std::string& dir)
         desktop::AdvanceClock(kDelay / 2);
     }
     DemoScreenshot(ctx, "anim-players-2");
+    // On a screen the players go on, on the real clock.
+    DemoHoldLive(ctx, "animations", [&](DWORD ms) { draw("real", unsigned(ms), true); });
     desktop::UseRealClock();
     g->ReleaseKFont(font);
     DeleteObject(face);
@@ -227,15 +232,75 @@ void PlayAnimations(DemoContext& ctx, const std::string& dir)
 const char* MessageName(UINT msg)
 {
     switch (msg) {
-    case WM_SPRLOAD_IDLE:
-        return "WM_USER+9  (no request left: idle)";
-    case WM_SPRLOAD_NODATA:
-        return "WM_USER+10 (a request ended without a picture)";
-    case WM_SPRLOAD_BATCH:
-        return "WM_USER+11 (the whole batch is finished)";
+    case WM_SPRLOAD_IDLE: return "no request left, idle";
+    case WM_SPRLOAD_NODATA: return "a request ended without a picture";
+    case WM_SPRLOAD_BATCH: return "the whole batch is finished";
     default:
         return "?";
     }
+}
+
+// Runs one walk of the loader over its requests and waits until it goes
+// idle, saying what it posts when `say`.
+bool RunLoader(DemoContext& ctx, sprLoad& loader, bool say)
+{
+    loader.Start();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        MSG m;
+        if (PeekMessageA(&m, ctx.hwnd, WM_SPRLOAD_IDLE, WM_SPRLOAD_BATCH, PM_REMOVE)) {
+            if (say)
+                std::printf("demo: loader: %s\n", MessageName(m.message));
+            if (m.message == WM_SPRLOAD_IDLE)
+                return true;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    return false;
+}
+
+// The loader's screen with the first `shown` of the requests' pictures as
+// they came (keyed ones keyed), then the TGA through the sprite cache, and
+// presents it whole.
+void DrawLoaded(DemoContext& ctx, sprLoad& loader, const std::string& dir,
+                const std::vector<std::string>& names, KFont* font, KSprite* tga, size_t shown,
+                bool say)
+{
+    KSprite* back = ctx.graph->GetBackScreen();
+    back->_clear(kGround);
+    DrawChecker(back, 0, 100, ctx.clientW, 140, true);
+    back->_printf(font, 16, 40, 0xFFFF, "Pictures read by the background loader (sprLoad),");
+    back->_printf(font, 16, 60, 0xFFFF, "drawn as they came: keyed ones keyed, the TGA through its alpha");
+    long x = 16;
+    for (size_t i = 0; i < names.size() && i < shown; i++) {
+        SPRLOAD_REQUEST* r = loader.Find((dir + "/" + names[i]).c_str(), DWORD(i), 0);
+        if (r == NULL || r->data == NULL) {
+            if (say)
+                std::printf("demo: loader: %-10s %s\n", names[i].c_str(),
+                            r != NULL && r->done ? "not a format the loader reads" : "skipped");
+            continue;
+        }
+        if (say)
+            std::printf("demo: loader: %-10s %ldx%ld%s\n", names[i].c_str(), r->data->width,
+                        r->data->height, (r->data->flags & KSPR_COLORKEY) ? " keyed" : "");
+        KSprite* pic = ctx.graph->CreateSprite(r->data);
+        DrawLoadedPicture(ctx, pic, x, 120);
+        back->_printf(font, x, 250, 0xFFE0, "%s", names[i].c_str());
+        x += pic->GetWidth() + 8;
+        ctx.graph->ReleaseKSprite(pic);
+    }
+    // The loader reads BMP, JPEG and kpc; the TGA comes through the sprite
+    // cache, as a game loads it.
+    if (tga != NULL && shown > names.size()) {
+        DrawLoadedPicture(ctx, tga, x, 120);
+        back->_printf(font, x, 250, 0xFFE0, "glow.tga");
+        if (say)
+            std::printf("demo: loader: glow.tga   %ldx%ld with alpha, through the sprite cache\n",
+                        tga->GetWidth(), tga->GetHeight());
+    }
+    RECT all = {0, 0, ctx.clientW, ctx.clientH};
+    ctx.graph->Render(all);
 }
 
 void LoadInBackground(DemoContext& ctx, const std::string& dir)
@@ -252,58 +317,30 @@ void LoadInBackground(DemoContext& ctx, const std::string& dir)
         loader.Load((dir + "/" + names[i]).c_str(), DWORD(i), 0, 0, 0);
     if (loader.Init() != 0)
         return;
-    loader.Start();
+    RunLoader(ctx, loader, true);
 
-    // The main window's queue, polled until the loader goes idle.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    bool idle = false;
-    while (!idle && std::chrono::steady_clock::now() < deadline) {
-        MSG m;
-        if (PeekMessageA(&m, ctx.hwnd, WM_SPRLOAD_IDLE, WM_SPRLOAD_BATCH, PM_REMOVE)) {
-            std::printf("demo: loader: %s\n", MessageName(m.message));
-            idle = m.message == WM_SPRLOAD_IDLE;
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-
-    KSprite* back = ctx.graph->GetBackScreen();
-    back->_clear(kGround);
-    DrawChecker(back, 0, 100, ctx.clientW, 140, true);
-    HFONT face = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
-                             FIXED_PITCH, "");
+    HFONT face =
+        CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH, "");
     KFont* font = ctx.graph->CreateSmoothFont(face);
-    back->_printf(font, 16, 40, 0xFFFF, "Pictures read by the background loader (sprLoad),");
-    back->_printf(font, 16, 60, 0xFFFF, "drawn as they came: keyed ones keyed, the TGA through its alpha");
-    long x = 16;
-    for (size_t i = 0; i < names.size(); i++) {
-        SPRLOAD_REQUEST* r = loader.Find((dir + "/" + names[i]).c_str(), DWORD(i), 0);
-        if (r == NULL || r->data == NULL) {
-            std::printf("demo: loader: %-10s %s\n", names[i].c_str(),
-                        r != NULL && r->done ? "not a format the loader reads" : "skipped");
-            continue;
-        }
-        std::printf("demo: loader: %-10s %ldx%ld%s\n", names[i].c_str(), r->data->width,
-                    r->data->height, (r->data->flags & KSPR_COLORKEY) ? " keyed" : "");
-        KSprite* pic = ctx.graph->CreateSprite(r->data);
-        DrawLoadedPicture(ctx, pic, x, 120);
-        back->_printf(font, x, 250, 0xFFE0, "%s", names[i].c_str());
-        x += pic->GetWidth() + 8;
-        ctx.graph->ReleaseKSprite(pic);
-    }
-    // The loader reads BMP, JPEG and kpc; the TGA comes through the sprite
-    // cache, as a game loads it.
     KSprite* tga = ctx.graph->Load((dir + "/glow.tga").c_str(), 0, NULL);
-    if (tga != NULL) {
-        DrawLoadedPicture(ctx, tga, x, 120);
-        back->_printf(font, x, 250, 0xFFE0, "glow.tga");
-        std::printf("demo: loader: glow.tga   %ldx%ld with alpha, through the sprite cache\n",
-                    tga->GetWidth(), tga->GetHeight());
-        ctx.graph->ReleaseKSprite(tga);
-    }
-    RECT all = {0, 0, ctx.clientW, ctx.clientH};
-    ctx.graph->Render(all);
+    const size_t all = names.size() + 1;
+    DrawLoaded(ctx, loader, dir, names, font, tga, all, true);
     DemoScreenshot(ctx, "anim-loader");
+    // On a screen the loader reads the pictures again every four seconds,
+    // and they come up one by one, a third of a second apart.
+    DWORD last = 0;
+    DemoHoldLive(ctx, "the background loader's pictures", [&](DWORD ms) {
+        const DWORD cycle = ms % 4000;
+        if (cycle < last) {  // a new round: the pictures given back and read again
+            loader.Stop();
+            if (loader.Init() == 0)
+                RunLoader(ctx, loader, false);
+        }
+        last = cycle;
+        DrawLoaded(ctx, loader, dir, names, font, tga, size_t(cycle / 333), false);
+    });
+    if (tga != NULL)
+        ctx.graph->ReleaseKSprite(tga);
     ctx.graph->ReleaseKFont(font);
     DeleteObject(face);
     loader.Stop();

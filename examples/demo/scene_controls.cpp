@@ -10,6 +10,8 @@
 #include "assets.h"
 #include "controls_lists.h"
 #include <desktop/desktop.h>
+#include <iconv.h>
+#include <cerrno>
 #include <cstdio>
 #include <cmath>
 #include <cstring>
@@ -20,21 +22,57 @@
 namespace {
 
 // Where the dialog stands, in the main window's client coordinates.
-const RECT kDialog = {120, 100, 520, 380};
+const RECT kDialog = {128, 100, 520, 380};
 
 struct Fonts {
     HFONT gdi = NULL;
     KFont* font = NULL;
+    HFONT labelGdi = NULL;
+    KFont* label = NULL;  // the title and the fields' labels
 };
 
-// Where the fields stand; an empty field draws nothing of its own, so the
-// screen marks their places.
-const RECT kFieldWells[2] = {{219, 159, 421, 181}, {219, 209, 421, 231}};
+// Where the fields stand, and the sunken wells the screen draws around them
+// (an empty field draws nothing of its own), a few pixels out so the text
+// keeps clear of the wells' borders. The name field takes 16 bytes, as its
+// label says.
+const long kFieldX = kDialog.left + 100, kFieldY = kDialog.top + 46, kFieldStep = 50;
+const long kFieldW = 200, kFieldH = 20;
+const int kNameLimit = 16;
+const RECT kFieldWells[2] = {
+    {kFieldX - 6, kFieldY - 3, kFieldX + kFieldW + 6, kFieldY + kFieldH + 3},
+    {kFieldX - 6, kFieldY + kFieldStep - 3, kFieldX + kFieldW + 6,
+     kFieldY + kFieldStep + kFieldH + 3}};
+const char* const kFieldLabels[2] = {"Name (16 bytes at most)", "Password"};
 
-// Dispatches what is waiting, then draws a frame: the skins and the fields'
-// wells under the window tree. False once the user ends the screen (on a
-// real screen).
-bool Frame(DemoContext& ctx, KestrelMainWnd& mainWnd, KWndBack& backdrop, KWndBack& dialog)
+// The screen's own drawing under the window tree: backdrop, dialog frame,
+// its title, and the fields' wells and labels.
+void DrawScreen(DemoContext& ctx, KWndBack& backdrop, KWndBack& dialog, KFont* label)
+{
+    if (backdrop.GetData() != NULL)
+        backdrop.GetData()->Draw(0, 0);
+    if (dialog.GetData() != NULL)
+        dialog.GetData()->Draw_ck(kDialog.left, kDialog.top);
+    KSprite* back = ctx.graph->GetBackScreen();
+    if (label != NULL)
+        back->Printf(label, kDialog.left + 8, kDialog.top + 1, color16b(255, 255, 255), "%s",
+                     "Sign in");
+    for (int i = 0; i < 2; i++) {
+        const RECT& r = kFieldWells[i];
+        ctx.graph->ClearBackScreen(r.left, r.top, r.right, r.bottom, color16b(90, 90, 90));
+        ctx.graph->ClearBackScreen(r.left + 1, r.top + 1, r.right, r.bottom,
+                                   color16b(230, 230, 230));
+        ctx.graph->ClearBackScreen(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1,
+                                   color16b(250, 250, 240));
+        if (label != NULL)
+            back->Printf(label, r.left, r.top - 18, color16b(220, 225, 240), "%s", kFieldLabels[i]);
+    }
+}
+
+// Dispatches what is waiting, then draws a frame: the screen's own drawing
+// under the window tree. False once the user ends the screen (on a real
+// screen).
+bool Frame(DemoContext& ctx, KestrelMainWnd& mainWnd, KWndBack& backdrop, KWndBack& dialog,
+           KFont* label)
 {
     MSG msg;
     bool goOn = true;
@@ -46,12 +84,7 @@ bool Frame(DemoContext& ctx, KestrelMainWnd& mainWnd, KWndBack& backdrop, KWndBa
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    if (backdrop.GetData() != NULL)
-        backdrop.GetData()->Draw(0, 0);
-    if (dialog.GetData() != NULL)
-        dialog.GetData()->Draw_ck(kDialog.left, kDialog.top);
-    for (const RECT& r : kFieldWells)
-        ctx.graph->ClearBackScreen(r.left, r.top, r.right, r.bottom, color16b(236, 236, 226));
+    DrawScreen(ctx, backdrop, dialog, label);
     mainWnd.Render(NULL);
     return goOn;
 }
@@ -95,21 +128,57 @@ bool WriteHoverSound(const std::string& path)
     return std::fclose(f) == 0 && ok;
 }
 
-// The field's bytes for the log: double-byte text as \xNN escapes, since
-// the log is UTF-8 and the text code page 936.
-std::string Escaped(const char* text)
+// The field's text for the log, which is UTF-8: the field holds code page
+// 936, converted by iconv; bytes iconv cannot take are shown as \xNN.
+std::string Utf8Text(const char* text)
 {
     std::string out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; p++) {
-        char hex[8];
-        if (*p < 0x80) {
-            out += char(*p);
-        } else {
-            std::snprintf(hex, sizeof(hex), "\\x%02X", *p);
+    iconv_t cd = iconv_open("UTF-8", "GBK");
+    const char* in = text;
+    size_t left = std::strlen(text);
+    while (left > 0) {
+        char buf[64];
+        char* inp = const_cast<char*>(in);
+        char* outp = buf;
+        size_t room = sizeof(buf);
+        const size_t done = cd == iconv_t(-1) ? size_t(-1) : iconv(cd, &inp, &left, &outp, &room);
+        out.append(buf, size_t(outp - buf));
+        in = inp;
+        if (done == size_t(-1) && errno != E2BIG && left > 0) {
+            char hex[8];
+            std::snprintf(hex, sizeof(hex), "\\x%02X", unsigned(static_cast<unsigned char>(*in)));
             out += hex;
+            in++;
+            left--;
         }
     }
+    if (cd != iconv_t(-1))
+        iconv_close(cd);
     return out;
+}
+
+// The screen's own check of its layout: each caption fits its button with
+// 4 pixels to spare at both ends, each label its field's well, each log
+// line its list. A skin or layout that cuts or overhangs its text fails the
+// demo, and says where.
+bool LayoutFits(KWndButton* const (&buttons)[2], KFont* font, KFont* label, ListControls* lists)
+{
+    std::string why;
+    for (KWndButton* b : buttons) {
+        char caption[32] = {};
+        GetWindowTextA(b->GetHandle(), caption, sizeof(caption));
+        if (font != NULL && font->GetStringWidth(caption) + 8 > b->GetWidth())
+            why = std::string("the caption \"") + caption + "\" overhangs its button";
+    }
+    for (int i = 0; i < 2; i++)
+        if (label != NULL &&
+            label->GetStringWidth(kFieldLabels[i]) > kFieldWells[i].right - kFieldWells[i].left)
+            why = std::string("the label \"") + kFieldLabels[i] + "\" is wider than its field";
+    if (why.empty())
+        ListTextsFit(lists, &why);
+    if (!why.empty())
+        std::fprintf(stderr, "demo: controls: %s\n", why.c_str());
+    return why.empty();
 }
 
 void Caption(KWndButton& b, KFont* font, const char* text)
@@ -139,6 +208,9 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     Fonts fonts;
     fonts.gdi = CreateFontA(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "SimSun");
     fonts.font = g->CreateFontA(fonts.gdi);
+    fonts.labelGdi =
+        CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH, "");
+    fonts.label = g->CreateSmoothFont(fonts.labelGdi);
     KFont* oldDefault = g->GetDefaultFont();
     if (fonts.font != NULL)
         g->SetDefaultFont(fonts.font);
@@ -157,16 +229,16 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
                 dialog.GetDBorderHeight());
 
     // Two fields with a sunken back each; the second shows stars.
-    const long fx = kDialog.left + 100, fy = kDialog.top + 60;
+    const long fx = kFieldX, fy = kFieldY;
     KWndEdit name, password;
     for (KWndEdit* e : {&name, &password}) {
         e->SetGraph(g);
         const bool second = e == &password;
-        e->Create("", WS_CHILD | WS_VISIBLE, int(fx), int(fy + (second ? 50 : 0)), 200, 20,
-                  &mainWnd, second ? 22 : 21);
+        e->Create("", WS_CHILD | WS_VISIBLE, int(fx), int(fy + (second ? kFieldStep : 0)),
+                  int(kFieldW), int(kFieldH), &mainWnd, second ? 22 : 21);
         e->LoadBitmap(const_cast<char*>((dir + "/edit.bmp").c_str()), false, 0, 0);
         e->SetColor(0xFFFFFFFF, color16b(10, 10, 40), color16b(150, 190, 255), 0);
-        e->LimitText(17);
+        e->LimitText(kNameLimit + 1);
         e->SetDstWndID(31);
         mainWnd.AddChild(e);
     }
@@ -175,9 +247,9 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     // Two buttons cut from one four-state strip, keyed at their corners.
     KWndButton ok, cancel;
     const std::string strip = dir + "/button.bmp";
-    ok.CreateEx(g, strip.c_str(), POINT{kDialog.left + 70, kDialog.top + 200}, mainWnd,
+    ok.CreateEx(g, strip.c_str(), POINT{kDialog.left + 56, kDialog.top + 200}, mainWnd,
                 WM_USER + 20, 31, 1, NULL, WS_CHILD | WS_VISIBLE);
-    cancel.CreateEx(g, strip.c_str(), POINT{kDialog.left + 234, kDialog.top + 200}, mainWnd,
+    cancel.CreateEx(g, strip.c_str(), POINT{kDialog.left + 216, kDialog.top + 200}, mainWnd,
                     WM_USER + 20, 32, 1, NULL, WS_CHILD | WS_VISIBLE);
     const std::string sound = ctx.outDir + "/sound/button_hover.wav";
     std::filesystem::create_directories(ctx.outDir + "/sound", ec);
@@ -191,7 +263,7 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     Caption(cancel, fonts.font, "Cancel 100%");
     ListControls* lists = MakeListControls(g, mainWnd, fonts.font);
 
-    Frame(ctx, mainWnd, backdrop, dialog);
+    Frame(ctx, mainWnd, backdrop, dialog, fonts.label);
     DemoScreenshot(ctx, "controls-1");
 
     // The player's session, in client coordinates of the main window.
@@ -200,40 +272,44 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
         desktop::InjectMouse(top, WM_MOUSEMOVE, int(x), int(y));
         desktop::InjectMouse(top, WM_LBUTTONDOWN, int(x), int(y));
         desktop::InjectMouse(top, WM_LBUTTONUP, int(x), int(y));
-        Frame(ctx, mainWnd, backdrop, dialog);
+        Frame(ctx, mainWnd, backdrop, dialog, fonts.label);
     };
     auto type = [&](const char* text) {
         for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; p++)
             desktop::InjectChar(top, *p);
-        Frame(ctx, mainWnd, backdrop, dialog);
+        Frame(ctx, mainWnd, backdrop, dialog, fonts.label);
     };
     click(fx + 5, fy + 5);
     type("Player ");
     desktop::InjectChar(top, 0xC4E3);  // "你好" by the input method, one code each
     desktop::InjectChar(top, 0xBAC3);
-    Frame(ctx, mainWnd, backdrop, dialog);
+    Frame(ctx, mainWnd, backdrop, dialog, fonts.label);
     click(fx + 5, fy + 55);
     type("secret");
     desktop::InjectChar(top, 0xD6D0);  // "中"
     desktop::InjectKey(top, WM_KEYDOWN, VK_RETURN);  // Enter: the password's notification
     desktop::InjectKey(top, WM_KEYUP, VK_RETURN);
-    Frame(ctx, mainWnd, backdrop, dialog);
+    Frame(ctx, mainWnd, backdrop, dialog, fonts.label);
     click(kDialog.left + 100, kDialog.top + 210);  // OK
     desktop::InjectMouse(top, WM_MOUSEMOVE, kDialog.left + 280, kDialog.top + 212);  // over Cancel
-    Frame(ctx, mainWnd, backdrop, dialog);
+    Frame(ctx, mainWnd, backdrop, dialog, fonts.label);
     desktop::AdvanceClock(300);  // the carets blink on
-    Frame(ctx, mainWnd, backdrop, dialog);
+    Frame(ctx, mainWnd, backdrop, dialog, fonts.label);
     DemoScreenshot(ctx, "controls-2");
     const int listsPlayed =
-        PlayListControls(lists, ctx, [&]() { Frame(ctx, mainWnd, backdrop, dialog); });
+        PlayListControls(lists, ctx, [&]() { Frame(ctx, mainWnd, backdrop, dialog, fonts.label); });
+    KWndButton* const buttons[2] = {&ok, &cancel};
+    const bool fits = LayoutFits(buttons, fonts.font, fonts.label, lists);
 
     const std::vector<desktop::SoundRequest> sounds = desktop::TakeSounds();
     std::printf("demo: controls: name \"%s\" (%zu bytes), password %zu bytes, %zu hover "
                 "sounds requested\n",
-                Escaped(name.GetText()).c_str(), std::strlen(name.GetText()),
+                Utf8Text(name.GetText()).c_str(), std::strlen(name.GetText()),
                 std::strlen(password.GetText()), sounds.size());
     for (const desktop::SoundRequest& s : sounds)
-        std::printf("demo: controls: sound %s (flags 0x%X)\n", s.name.c_str(), unsigned(s.flags));
+        std::printf("demo: controls: sound %s%s%s\n", s.name.c_str(),
+                    (s.flags & SND_ASYNC) ? ", played without waiting" : "",
+                    (s.flags & SND_NOWAIT) ? ", skipped when the device is busy" : "");
 
     if (ctx.interactive && !ctx.closed) {
         // The user's turn: type, click and hover until Escape.
@@ -242,7 +318,7 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
                     "for the next screen\n");
         KestrelFPS fps;
         fps.SetFPS(50);
-        while (Frame(ctx, mainWnd, backdrop, dialog))
+        while (Frame(ctx, mainWnd, backdrop, dialog, fonts.label))
             fps.Wait();
     }
 
@@ -256,8 +332,11 @@ int SceneControls(DemoContext& ctx, KestrelMainWnd& mainWnd)
     mainWnd.SetGraph(g);
     if (fonts.font != NULL)
         g->ReleaseKFont(fonts.font);
+    if (fonts.label != NULL)
+        g->ReleaseKFont(fonts.label);
     DeleteObject(fonts.gdi);
+    DeleteObject(fonts.labelGdi);
     desktop::UseRealClock();
     const bool typed = std::strlen(name.GetText()) > 0;
-    return typed && sounds.size() >= 2 && listsPlayed == 0 ? 0 : 1;
+    return typed && sounds.size() >= 2 && listsPlayed == 0 && fits ? 0 : 1;
 }

@@ -51,8 +51,10 @@ void SceneFrames(DemoContext& ctx)
     KSprite* ball = MakeBall(g, 250, 80, 60);
     KSprite* ball2 = MakeBall(g, 90, 170, 250);
 
-    const int frames = 12;
-    for (int frame = 0; frame < frames; frame++) {
+    // One frame with the balls at t (hundredths of a step; a step moves the
+    // first ball 40 right and 20 down, the second 30 left); the commands
+    // recorded.
+    auto draw = [&](long t) {
         int recorded = 0;
         back->Clear(WORD(rgb(20, 20, 30)));
         recorded++;
@@ -61,14 +63,18 @@ void SceneFrames(DemoContext& ctx)
                 ((tx + ty) % 2 ? tileA : tileB)->Draw(tx * 32, ty * 32);
                 recorded++;
             }
-        // Two balls move in frames 0 to 5; from then on the screen stands still.
-        const int t = frame < 6 ? frame : 5;
-        ball->Draw_ck(60 + t * 40, 100 + t * 20);
-        ball2->Draw_ck(500 - t * 30, 300);
+        const long x1 = 60 + t * 40 / 100, y1 = 100 + t * 20 / 100;
+        ball->Draw_ck(x1, y1);
+        ball2->Draw_ck(500 - t * 30 / 100, 300);
         back->Line(32, 60, ctx.clientW - 33, 60, 0xFFFF);
-        back->Line(60 + t * 40 + kBall / 2, 60, 60 + t * 40 + kBall / 2, 100 + t * 20, 0xFFE0);
+        back->Line(x1 + kBall / 2, 60, x1 + kBall / 2, y1, 0xFFE0);
         recorded += 4;
-
+        return recorded;
+    };
+    const int frames = 12;
+    for (int frame = 0; frame < frames; frame++) {
+        // Two balls move in frames 0 to 5; from then on the screen stands still.
+        const int recorded = draw(frame < 6 ? frame * 100 : 500);
         const int before = desktop::PresentCount(ctx.hwnd);
         ctx.graph->m_ops = 0;
         g->Render();
@@ -80,6 +86,12 @@ void SceneFrames(DemoContext& ctx)
         if (frame == 5)
             DemoScreenshot(ctx, "frames-moving");
     }
+    // On a screen the balls go on moving, there and back every four seconds.
+    DemoHoldLive(ctx, "frames of moving sprites", [&](DWORD ms) {
+        const long phase = long(ms % 4000);
+        draw(phase < 2000 ? phase * 500 / 2000 : (4000 - phase) * 500 / 2000);
+        g->Render();
+    });
     g->ReleaseKSprite(tileA);
     g->ReleaseKSprite(tileB);
     g->ReleaseKSprite(ball);

@@ -66,9 +66,13 @@ void DrawPanel(KSprite* panel, Fonts& f)
     panel->_printf(f.bitmap, 10, 54, kCyan, "%s %s", kBitmap, kHello);
     panel->_printf(f.smooth, 10, 80, kWhite, "Smooth: jumps over the lazy dog");
     panel->_printf(f.smoothCn, 10, 100, kPink, "%s %s", kSmooth, kHello);
-    // Wrapped at the panel's width.
+    // Wrapped at the panel's width, which holds 35 characters: the glyph
+    // that would pass it starts the next line. Each line is padded with
+    // spaces to that width, so the lines break between words.
     f.smooth->DrawString(panel->GetData(), 10, 126, kWhite,
-                         "Text wraps at a width limit: the glyph that would pass it starts the next line.",
+                         "Text wraps at a width limit: each  "
+                         "glyph that would pass it starts    "
+                         "the next line.",
                          long(panel->GetRectWidth()) - 20, true);
 }
 

@@ -70,6 +70,9 @@ public:
     bool m_on = false;
     bool m_hover = false;
     bool m_minimises = false;
+    KFont* m_font = NULL;  // the label's font
+    const char* m_label = "";
+    POINT m_labelAt = {0, 0};  // where the label stands, in the main window
 
     void Make(KGraph* g, KestrelWnd& parent, HWND notify, UINT id, RECT rc, WORD off, WORD on)
     {
@@ -91,8 +94,18 @@ public:
         GetBackSpr()->_clear(m_colours[m_on ? 1 : 0]);
         GetBackSpr()->Updata();
     }
+    // Names the tile where it shows: what it is and how the tree draws it.
+    void Label(KFont* font, const char* text, long x, long y)
+    {
+        m_font = font;
+        m_label = text;
+        m_labelAt = POINT{LONG(x), LONG(y)};
+    }
     void DrawWndItem(RECT*) override
     {
+        if (m_font != NULL && !IsHide())
+            m_Graph->GetBackScreen()->Printf(m_font, m_labelAt.x, m_labelAt.y, 0xFFFF, "%s",
+                                             m_label);
         if (m_hover && !IsHide())
             m_Graph->GetBackScreen()->Rect(m_Rect.left, m_Rect.top, m_Rect.right, m_Rect.bottom,
                                            kHover);
@@ -143,8 +156,9 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
     KGraph* g = ctx.graph;
     const HWND top = ctx.hwnd;
     const DWORD t0 = 10000;
-    if (!ctx.interactive)
-        desktop::UseManualClock(t0);
+    // The script plays on the manual clock, on a screen too, so that its
+    // screenshots are the same there; then, on a screen, the user plays.
+    desktop::UseManualClock(t0);
 
     // The main window's back: the nine-piece frame composed at its size.
     KSprite* skin = MakeSkin(g);
@@ -186,6 +200,17 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
     tiles[5].m_minimises = true;
     tiles[6].Make(g, mainWnd, top, 5, RECT{40, 40, 600, 440}, 0xFFFF, 0xFFFF);
     tiles[6].HideWindow();
+    // Each tile says what it is, where it shows (a covered corner hides a
+    // label).
+    HFONT face =
+        CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH, "");
+    KFont* font = g->CreateSmoothFont(face);
+    tiles[0].Label(font, "panel's 1st", 386, 86);
+    tiles[1].Label(font, "panel's 2nd", 496, 86);
+    tiles[2].Label(font, "focus child", 66, 66);
+    tiles[3].Label(font, "listed", 226, 146);
+    tiles[4].Label(font, "top child", 106, 396);
+    tiles[5].Label(font, "click: minimise", 366, 306);
 
     // The session, in client coordinates of the main window.
     struct Step {
@@ -211,8 +236,6 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
         {1600, WM_KEYDOWN, VK_ESCAPE, 0},
     };
     for (const Step& s : steps) {
-        if (ctx.interactive)
-            break;  // the user plays instead
         if (s.msg == WM_KEYDOWN)
             desktop::ScriptKey(t0 + s.at, top, WM_KEYDOWN, UINT(s.x));
         else
@@ -222,20 +245,28 @@ int SceneWindows(DemoContext& ctx, KestrelMainWnd& mainWnd)
                 "windows-2 (after three clicks), windows-3 (after a minimised pause)\n",
                 sizeof(steps) / sizeof(steps[0]));
 
-    if (ctx.interactive)
-        std::printf("demo: on the screen: hover and click the tiles (one minimises the window "
-                    "for a while); Escape or closing the window ends the demo\n");
-    if (ctx.closed)
-        PostQuitMessage(0);  // the user closed the window earlier: only drawn
     ::ShowWindow(top, SW_SHOW);  // activation: the loop draws while active
-    const long result = mainWnd.MessageRunIdle();
+    long result = mainWnd.MessageRunIdle();
     std::printf("demo: game loop ended at %u ms with %ld; tiles on: %d %d %d %d %d\n",
                 timeGetTime(), result, tiles[0].m_on, tiles[1].m_on, tiles[2].m_on,
                 tiles[3].m_on, tiles[4].m_on);
+    const size_t unplayed = desktop::PendingInput();
+    // A window closed during the script (input left unplayed) ends the demo.
+    if (ctx.interactive && !ctx.closed && result == 0 && unplayed == 0) {
+        // The user's turn, in the same game loop on the real clock.
+        desktop::UseRealClock();
+        std::printf("demo: on the screen: hover and click the tiles (one minimises the window "
+                    "for a while); Escape or closing the window ends the demo\n");
+        result = mainWnd.MessageRunIdle();
+        std::printf("demo: the user's game loop ended with %ld\n", result);
+    }
 
     for (DemoTile& t : tiles)
         t.Release();
     panel.Release();
+    if (font != NULL)
+        g->ReleaseKFont(font);
+    DeleteObject(face);
     desktop::UseRealClock();
-    return result == 0 && desktop::PendingInput() == 0 ? 0 : 1;
+    return result == 0 && (unplayed == 0 || ctx.interactive) ? 0 : 1;
 }

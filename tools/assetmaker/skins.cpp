@@ -35,24 +35,24 @@ WORD BackdropPixel(int x, int y)
     return ((x + y) / 4) % 2 ? color16b(24, 40, 32) : color16b(30, 52, 40);
 }
 
-// Four 96 x 28 states side by side: normal, hover, pressed, disabled.
+// Four states side by side, each kButtonW x 28: normal, hover, pressed,
+// disabled. Wide enough for a caption of twelve characters of the dialog's
+// 16-pixel font with room at both ends.
+const int kButtonW = 120;
 WORD ButtonPixel(int x, int y)
 {
-    const int state = x / 96, bx = x % 96;
+    const int state = x / kButtonW, bx = x % kButtonW;
     static const BYTE kFace[4][3] = {{60, 110, 180}, {90, 150, 230}, {30, 70, 130}, {90, 90, 90}};
     const BYTE* f = kFace[state];
-    const bool edge = bx < 2 || bx >= 94 || y < 2 || y >= 26;
+    const bool edge = bx < 2 || bx >= kButtonW - 2 || y < 2 || y >= 26;
     const int shade = edge ? 40 : y * 2;
     return color16b(BYTE(f[0] + shade / 2), BYTE(f[1] + shade / 2), BYTE(f[2] + shade / 2));
 }
 
-// An edit field's back: a sunken white box.
-WORD EditPixel(int x, int y)
+// An edit field's back: plain white. The screen draws the sunken well around
+// the field, a few pixels out, so the text keeps clear of the well's border.
+WORD EditPixel(int, int)
 {
-    if (x == 0 || y == 0)
-        return color16b(90, 90, 90);
-    if (x == 199 || y == 19)
-        return color16b(230, 230, 230);
     return color16b(250, 250, 240);
 }
 
@@ -110,7 +110,7 @@ bool MakeSkinAssets(KGraph* graph, const std::string& dir, std::string* error)
         {"dialog.txt", WriteText(path("dialog.txt"), table)},
         {"backdrop.bmp", WriteBmp(graph, path("backdrop.bmp"), 16, 16, BackdropPixel)},
         {"backdrop.txt", WriteText(path("backdrop.txt"), dir + "/backdrop.bmp\t0\t0\t16\t16\r\n")},
-        {"button.bmp", WriteBmp(graph, path("button.bmp"), 4 * 96, 28, ButtonPixel)},
+        {"button.bmp", WriteBmp(graph, path("button.bmp"), 4 * kButtonW, 28, ButtonPixel)},
         {"edit.bmp", WriteBmp(graph, path("edit.bmp"), 200, 20, EditPixel)},
     };
     for (const Job& j : jobs)

@@ -60,9 +60,26 @@ env -i HOME="$work/home" PATH="/usr/local/bin:/usr/bin:/bin" PKG_CONFIG_PATH="$(
   g++ -std=c++17 "$1" $(pkg-config --cflags --libs kestrel) -Wl,-rpath,"$2" -o "$3"
   "$3"' host "$source/tests/e2e/install/host.cpp" "$libdir" "$work/host"
 
+# A screen host, linked through kestrel-screen.pc as the README says; with no
+# display in the clean environment it must say why and go on headless.
+env -i HOME="$work/home" PATH="/usr/local/bin:/usr/bin:/bin" PKG_CONFIG_PATH="$(dirname "$pc")" \
+    bash -euo pipefail -c '
+  g++ -std=c++17 "$1" $(pkg-config --cflags --libs kestrel-screen) -Wl,-rpath,"$2" -o "$3"
+  "$3"' host "$source/tests/e2e/install/screen_host.cpp" "$libdir" "$work/screen-host" \
+    > "$work/screen-host.log" 2>&1 || {
+  cat "$work/screen-host.log" >&2
+  echo "install_host: the screen host did not build or run through kestrel-screen.pc" >&2
+  exit 1
+}
+if ! grep -q "^screen host: .*display" "$work/screen-host.log"; then
+  cat "$work/screen-host.log" >&2
+  echo "install_host: the screen host did not say why it ran headless" >&2
+  exit 1
+fi
+
 # No program may need the loader told where the libraries are: every
 # library of the family is found through run paths alone.
-for program in "$work/game/game" "$work/game/build/game" "$work/host"; do
+for program in "$work/game/game" "$work/game/build/game" "$work/host" "$work/screen-host"; do
   if env -i ldd "$program" | grep -q "not found"; then
     env -i ldd "$program" >&2
     echo "install_host: $program misses a library" >&2
@@ -84,4 +101,4 @@ if command -v convert >/dev/null 2>&1; then
     exit 1
   fi
 fi
-echo "install_host: the README's game built with pkg-config and with CMake, ran, and wrote game.png; the second host ran"
+echo "install_host: the README's game built with pkg-config and with CMake, ran, and wrote game.png; the second host and the screen host (kestrel-screen.pc) ran"
