@@ -52,8 +52,9 @@ void ExpectWellFormed(const ClipRegion& r)
         }
         for (size_t k = 0; k < bands[i].count; k++) {
             ASSERT_LT(r.Spans(bands[i])[k].left, r.Spans(bands[i])[k].right);
-            if (k > 0)
+            if (k > 0) {
                 ASSERT_LT(r.Spans(bands[i])[k - 1].right, r.Spans(bands[i])[k].left);
+            }
         }
     }
 }
