@@ -22,7 +22,7 @@ constexpr double kScreenPixelsPerMm = 96 / 25.4;
 // library's allowance for pixels no file backs does: so many units (a pixel
 // written, a row or span visited) a byte, and never less than the floor, so
 // a small file may still fill a large picture several times over.
-constexpr uint64_t kWorkPerByte = 4096;
+constexpr uint64_t kWorkPerByte = 1024;
 constexpr uint64_t kWorkFloor = uint64_t(64) << 20;
 
 std::mutex g_statsMutex;

@@ -652,6 +652,8 @@ bool Player::Blit(long x, long y, long w, long h, const DibRef* dib, long sx, lo
     };
     const long i0 = from(p.x, q.x, m_raster.Width()), i1 = to(p.x, q.x, m_raster.Width());
     const long j0 = from(p.y, q.y, m_raster.Height()), j1 = to(p.y, q.y, m_raster.Height());
+    if (rop == kRopSrcCopy && i0 < i1 && j0 < j1)
+        m_raster.Charge((uint64_t)(i1 - i0) * (uint64_t)(j1 - j0) * kBlitPixelWork);
     for (long j = j0; j < j1; j++) {
         if (rop != kRopSrcCopy) {
             if (i0 < i1)

@@ -145,6 +145,7 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
     double top = kFar, bottom = -kFar;
     bool any = false;
     for (const Figure& f : figures) {
+        m_work += f.size() * kFigurePointWork;
         if (scan::Beside(f.data(), f.size(), Width(), Height()))
             continue;
         for (size_t i = 0; i < f.size(); i++) {
@@ -283,6 +284,7 @@ void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF co
         const bool end = x == x1 && y == y1;
         if (end && !last)
             break;
+        m_work += kLinePixelWork;
         Pixel((int)x, (int)y, colour);
         if (end)
             break;
@@ -300,6 +302,7 @@ void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF co
 
 void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORREF colour)
 {
+    m_work += points.size() * kLinePointWork;
     std::vector<POINT> px;
     for (const PointD& p : points) {
         if (!Finite(p))

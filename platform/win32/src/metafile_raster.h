@@ -36,6 +36,18 @@ void ArcPoints(double cx, double cy, double rx, double ry, double start, double 
 // The points of a cubic Bezier curve from p0 to p3, p0 left out.
 void BezierPoints(PointD p0, PointD p1, PointD p2, PointD p3, Figure& out);
 
+// Work charged beyond the pixels written, so that a unit costs about the
+// same whatever is drawn: a pixel of a one-pixel line (found one at a time)
+// and a point of its outline, a point of a wide line and a row one of its
+// segments reaches, a point of a filled figure, and a pixel a blit samples
+// from its source.
+constexpr uint64_t kLinePixelWork = 4;
+constexpr uint64_t kLinePointWork = 16;
+constexpr uint64_t kPieceWork = 16;
+constexpr uint64_t kPieceRowWork = 8;
+constexpr uint64_t kFigurePointWork = 16;
+constexpr uint64_t kBlitPixelWork = 4;
+
 class Raster {
 public:
     explicit Raster(Canvas& canvas);
