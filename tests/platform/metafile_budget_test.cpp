@@ -92,6 +92,22 @@ TEST(MetafileBudget, SavedStatesShareTheirClip)
     EXPECT_LT(p.peak, size_t(4) << 20);
 }
 
+TEST(MetafileBudget, APathOfHugeCurvesStopsBeforeItOutgrowsMemory)
+{
+    // Each 24-byte ellipse far larger than the picture flattens to a
+    // thousand points in a path: 4000 of them would hold some 65 MB.
+    EmfBuilder b(0, 0, 99, 99);
+    b.Record(59, {});  // begin path
+    for (int i = 0; i < 4000; i++)
+        b.Ellipse(-1000000000, -1000000000, 1000000000, 1000000000 - i);
+    b.Record(60, {});  // end path
+    const Played p = PlayOn(b.Bytes(), false, 100, 100);
+    EXPECT_EQ(p.stats.stopped, kStopWorkSpent);
+    if (AllocCounter::Available()) {
+        EXPECT_LT(p.peak, size_t(48) << 20);
+    }
+}
+
 TEST(MetafileBudget, TheAllowanceFollowsTheFileSizeAboveAFloor)
 {
     EXPECT_EQ(WorkAllowance(46), WorkAllowance(0));

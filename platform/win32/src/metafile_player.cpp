@@ -20,6 +20,10 @@ namespace {
 // Pens this many canvas pixels wide or less draw one-pixel lines.
 constexpr double kThinPen = 1.5;
 
+// The most points a path holds (16 bytes each), and the work each costs.
+constexpr size_t kMaxPathPoints = size_t(1) << 21;
+constexpr uint64_t kPathPointWork = 16;
+
 constexpr double kTwoPi = 2 * M_PI;
 
 long RoundPixel(double v)
@@ -259,6 +263,7 @@ void Player::_stroke(const Figure& points, bool closed, bool lastPixel)
 
 void Player::_addFigure(const Figure& points, bool closed)
 {
+    _countPath(points.size());
     m_path.push_back(points);
     m_pathClosed.push_back(closed);
     m_figureOpen = false;
@@ -455,6 +460,7 @@ void Player::PolyBezierTo(const std::vector<POINT>& points)
             _addFigure({f[0]}, false);
             m_figureOpen = true;
         }
+        _countPath(f.size() - 1);
         m_path.back().insert(m_path.back().end(), f.begin() + 1, f.end());
         return;
     }
@@ -471,9 +477,21 @@ void Player::SetPixel(long x, long y, COLORREF colour)
 
 // Paths ----------------------------------------------------------------------
 
+// A path holds the flattened points of its curves: a few bytes of curve
+// records can ask for many of them, so each is charged to the play, and a
+// path past kMaxPathPoints spends the whole allowance.
+void Player::_countPath(size_t points)
+{
+    m_pathPoints += points;
+    m_raster.Charge(points * kPathPointWork);
+    if (m_pathPoints > kMaxPathPoints)
+        m_raster.Charge(UINT64_MAX / 2);
+}
+
 void Player::BeginPath()
 {
     m_inPath = true;
+    m_pathPoints = 0;
     m_path.clear();
     m_pathClosed.clear();
     m_figureOpen = false;

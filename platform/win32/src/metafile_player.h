@@ -162,6 +162,7 @@ private:
     void _remap();
     double _penPixels() const;
     void _addFigure(const Figure& indexPoints, bool closed);
+    void _countPath(size_t points);
     void _fill(const std::vector<Figure>& figures, bool winding);
     void _stroke(const Figure& indexPoints, bool closed, bool lastPixel);
     void _shape(Figure area, const Figure& outline, bool closed);
@@ -184,6 +185,7 @@ private:
     std::vector<Figure> m_path;
     std::vector<bool> m_pathClosed;
     bool m_figureOpen = false;
+    size_t m_pathPoints = 0;
 };
 
 }  // namespace win32metafile
