@@ -22,8 +22,8 @@ constexpr double kScreenPixelsPerMm = 96 / 25.4;
 // library's allowance for pixels no file backs does: so many units (a pixel
 // written, a row or span visited) a byte, and never less than the floor, so
 // a small file may still fill a large picture several times over.
-constexpr uint64_t kWorkPerByte = 1024;
-constexpr uint64_t kWorkFloor = uint64_t(64) << 20;
+constexpr uint64_t kWorkPerByte = 768;
+constexpr uint64_t kWorkFloor = uint64_t(48) << 20;
 
 std::mutex g_statsMutex;
 PlayStats g_lastStats;
