@@ -7,6 +7,7 @@
 #include "alloc_counter.h"
 #include "metafile_hostile.h"
 #include "metafile_internal.h"
+#include "metafile_raster.h"
 #include "metafile_readers.h"
 
 using namespace win32metafile;
@@ -106,6 +107,22 @@ TEST(MetafileBudget, APathOfHugeCurvesStopsBeforeItOutgrowsMemory)
     if (AllocCounter::Available()) {
         EXPECT_LT(p.peak, size_t(48) << 20);
     }
+}
+
+TEST(MetafileBudget, SpentStaysSpent)
+{
+    // The count stops at its top: more work after the allowance is spent
+    // (a path past its limit, then the spans of the same record) never
+    // wraps it round to a small number again.
+    uint32_t px[4] = {};
+    BufferCanvas canvas(px, 2, 2, 2);
+    Raster raster(canvas);
+    raster.SetAllowance(100);
+    raster.Charge(UINT64_MAX);
+    raster.Charge(UINT64_MAX);
+    raster.Span(0, 0, 2, 0xFF);
+    EXPECT_TRUE(raster.Spent());
+    EXPECT_EQ(px[0], 0u);  // nothing drawn once spent
 }
 
 TEST(MetafileBudget, TheAllowanceFollowsTheFileSizeAboveAFloor)

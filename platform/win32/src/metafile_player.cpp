@@ -485,7 +485,7 @@ void Player::_countPath(size_t points)
     m_pathPoints += points;
     m_raster.Charge(points * kPathPointWork);
     if (m_pathPoints > kMaxPathPoints)
-        m_raster.Charge(UINT64_MAX / 2);
+        m_raster.Charge(UINT64_MAX);
 }
 
 void Player::BeginPath()

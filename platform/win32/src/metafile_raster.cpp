@@ -97,7 +97,7 @@ void Raster::SetClip(const std::vector<RECT>* rects)
 
 void Raster::Span(int y, int x0, int x1, COLORREF colour)
 {
-    m_work++;
+    Charge(1);
     if (y < 0 || y >= Height() || Spent())
         return;
     x0 = std::max(x0, 0);
@@ -105,7 +105,7 @@ void Raster::Span(int y, int x0, int x1, COLORREF colour)
     if (x0 >= x1)
         return;
     if (!m_clip) {
-        m_work += (uint64_t)(x1 - x0);
+        Charge((uint64_t)(x1 - x0));
         m_canvas.Span(y, x0, x1, colour);
         return;
     }
@@ -120,7 +120,7 @@ void Raster::Span(int y, int x0, int x1, COLORREF colour)
         spans, end, (long)x0, [](long v, const ClipRegion::Span& sp) { return v < sp.right; });
     for (; s != end && s->left < x1; s++) {
         const int a = (int)std::max<long>(x0, s->left), b = (int)std::min<long>(x1, s->right);
-        m_work += (uint64_t)(b - a) + 1;
+        Charge((uint64_t)(b - a) + 1);
         m_canvas.Span(y, a, b, colour);
     }
 }
@@ -145,7 +145,7 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
     double top = kFar, bottom = -kFar;
     bool any = false;
     for (const Figure& f : figures) {
-        m_work += f.size() * kFigurePointWork;
+        Charge(f.size() * kFigurePointWork);
         if (scan::Beside(f.data(), f.size(), Width(), Height()))
             continue;
         for (size_t i = 0; i < f.size(); i++) {
@@ -205,7 +205,7 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
             left += leftDiff[y];
             right += rightDiff[y];
         }
-        m_work += active.size() + 1;
+        Charge(active.size() + 1);
         crossings.clear();
         crossings.push_back({-HUGE_VAL, left});
         for (const scan::Edge* e : active) {
@@ -284,7 +284,7 @@ void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF co
         const bool end = x == x1 && y == y1;
         if (end && !last)
             break;
-        m_work += kLinePixelWork;
+        Charge(kLinePixelWork);
         Pixel((int)x, (int)y, colour);
         if (end)
             break;
@@ -302,7 +302,7 @@ void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF co
 
 void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORREF colour)
 {
-    m_work += points.size() * kLinePointWork;
+    Charge(points.size() * kLinePointWork);
     std::vector<POINT> px;
     for (const PointD& p : points) {
         if (!Finite(p))

@@ -60,8 +60,12 @@ public:
     // The work allowance, in units of a pixel written or a row or span
     // visited: once spent, nothing more is drawn. Unlimited until set.
     void SetAllowance(uint64_t units) { m_allowance = units; }
-    // Counts work done outside the raster (a clip operation, say).
-    void Charge(uint64_t units) { m_work += units; }
+    // Counts work done outside the raster (a clip operation, say); the count
+    // stops at its largest value rather than wrap.
+    void Charge(uint64_t units)
+    {
+        m_work = units > UINT64_MAX - m_work ? UINT64_MAX : m_work + units;
+    }
     uint64_t Work() const { return m_work; }
     bool Spent() const { return m_work > m_allowance; }
 
