@@ -142,6 +142,28 @@ TEST(MetafileRecordSizes, EnhancedRecordsFitWholeAndNotOneFieldShort)
          [](EmfBuilder& b) {
              b.Record(95, {1, 0, 0, 0, 0, 0x10007, 3, 0, 0xFF, 0, 2}, Bytes({2, 3}));
          }},
+        // Two points, then a type byte each.
+        {"poly draw",
+         [](EmfBuilder& b) {
+             b.Record(56, {0, 0, 0, 0, 2, 1, 1, 5, 5}, {6, 2});
+         }},
+        // Slot, first entry, two entries.
+        {"palette entries",
+         [](EmfBuilder& b) {
+             b.Record(50, {1, 0, 2, 0xFF, 0xFF00});
+         }},
+        // Bounds, two vertices, no shapes, rectangle mode; the vertices.
+        {"gradient",
+         [](EmfBuilder& b) {
+             b.Record(118, {0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 9, 9, 0, 0});
+         }},
+        // No source bitmap; a mask whose info and bits close the record.
+        {"masked blit",
+         [](EmfBuilder& b) {
+             b.Record(78, {0, 0, 0, 0, 0, 0, 4, 4, 0xCC0020, 0, 0, 0,   0, 0,   0,
+                           0, 0, 0, 0, 0, 0, 0, 0, 0,        0, 0, 128, 4, 132, 4},
+                      Bytes({0, 0}));
+         }},
         // Slot, version and an entry count of two in one field, the entries.
         {"palette",
          [](EmfBuilder& b) {
@@ -206,6 +228,15 @@ TEST(MetafileRecordSizes, WindowsRecordsFitWholeAndNotOneWordShort)
         {"palette",
          [](WmfBuilder& b) {
              b.Record(0x00F7, {0x300, 2, 0xFF, 0, 0xFF00, 0});
+         }},
+        {"palette entries",
+         [](WmfBuilder& b) {
+             b.Record(0x0037, {0, 2, 0xFF, 0, 0xFF00, 0});
+         }},
+        // Function, byte count, the bytes.
+        {"escape",
+         [](WmfBuilder& b) {
+             b.Record(0x0626, {15, 4, 0x0101, 0x0202});
          }},
     };
     for (const WmfRow& row : rows) {

@@ -27,6 +27,7 @@ enum class Extra {
     kCount,      // `count` items of `each` bytes from `data`; the count at `at`
     kPolyPoly,   // figure count at 24, point count at 28, the counts, then points of `each`
     kBitmap,     // offset and size of the info, then of the bits, from `at`
+    kBitmaps,    // two such bitmaps: the source's from `at`, the mask's from `data`
     kText,       // the text block at `at`, characters of `each` bytes
     kPolyText,   // a count at 36 of text blocks from 40, characters of `each` bytes
     kSmallText,  // the small text record's own layout
@@ -48,102 +49,120 @@ struct Rule {
 // Enhanced records. The text block (ptlReference, nChars, offString, options,
 // rcl, offDx) is 40 bytes.
 constexpr Rule kEnhanced[] = {
-    {2, 28, Extra::kCount, 24, 8, 28, 4},      // POLYBEZIER
-    {3, 28, Extra::kCount, 24, 8, 28, 4},      // POLYGON
-    {4, 28, Extra::kCount, 24, 8, 28, 4},      // POLYLINE
-    {5, 28, Extra::kCount, 24, 8, 28, 4},      // POLYBEZIERTO
-    {6, 28, Extra::kCount, 24, 8, 28, 4},      // POLYLINETO
-    {7, 32, Extra::kPolyPoly, 0, 8, 0, 0},     // POLYPOLYLINE
-    {8, 32, Extra::kPolyPoly, 0, 8, 0, 0},     // POLYPOLYGON
-    {9, 16, Extra::kNone, 0, 0, 0, 0},         // SETWINDOWEXTEX
-    {10, 16, Extra::kNone, 0, 0, 0, 0},        // SETWINDOWORGEX
-    {11, 16, Extra::kNone, 0, 0, 0, 0},        // SETVIEWPORTEXTEX
-    {12, 16, Extra::kNone, 0, 0, 0, 0},        // SETVIEWPORTORGEX
-    {13, 16, Extra::kNone, 0, 0, 0, 0},        // SETBRUSHORGEX
-    {15, 20, Extra::kNone, 0, 0, 0, 0},        // SETPIXELV
-    {16, 12, Extra::kNone, 0, 0, 0, 0},        // SETMAPPERFLAGS
-    {17, 12, Extra::kNone, 0, 0, 0, 0},        // SETMAPMODE
-    {18, 12, Extra::kNone, 0, 0, 0, 0},        // SETBKMODE
-    {19, 12, Extra::kNone, 0, 0, 0, 0},        // SETPOLYFILLMODE
-    {20, 12, Extra::kNone, 0, 0, 0, 0},        // SETROP2
-    {21, 12, Extra::kNone, 0, 0, 0, 0},        // SETSTRETCHBLTMODE
-    {22, 12, Extra::kNone, 0, 0, 0, 0},        // SETTEXTALIGN
-    {24, 12, Extra::kNone, 0, 0, 0, 0},        // SETTEXTCOLOR
-    {25, 12, Extra::kNone, 0, 0, 0, 0},        // SETBKCOLOR
-    {26, 16, Extra::kNone, 0, 0, 0, 0},        // OFFSETCLIPRGN
-    {27, 16, Extra::kNone, 0, 0, 0, 0},        // MOVETOEX
-    {29, 24, Extra::kNone, 0, 0, 0, 0},        // EXCLUDECLIPRECT
-    {30, 24, Extra::kNone, 0, 0, 0, 0},        // INTERSECTCLIPRECT
-    {31, 24, Extra::kNone, 0, 0, 0, 0},        // SCALEVIEWPORTEXTEX
-    {32, 24, Extra::kNone, 0, 0, 0, 0},        // SCALEWINDOWEXTEX
-    {33, 8, Extra::kNone, 0, 0, 0, 0},         // SAVEDC
-    {34, 12, Extra::kNone, 0, 0, 0, 0},        // RESTOREDC
-    {35, 32, Extra::kNone, 0, 0, 0, 0},        // SETWORLDTRANSFORM: a 24-byte transform
-    {36, 36, Extra::kNone, 0, 0, 0, 0},        // MODIFYWORLDTRANSFORM: and its mode
-    {37, 12, Extra::kNone, 0, 0, 0, 0},        // SELECTOBJECT
-    {38, 28, Extra::kNone, 0, 0, 0, 0},        // CREATEPEN
-    {39, 24, Extra::kNone, 0, 0, 0, 0},        // CREATEBRUSHINDIRECT
-    {40, 12, Extra::kNone, 0, 0, 0, 0},        // DELETEOBJECT
-    {41, 28, Extra::kNone, 0, 0, 0, 0},        // ANGLEARC
-    {42, 24, Extra::kNone, 0, 0, 0, 0},        // ELLIPSE
-    {43, 24, Extra::kNone, 0, 0, 0, 0},        // RECTANGLE
-    {44, 32, Extra::kNone, 0, 0, 0, 0},        // ROUNDRECT
-    {45, 40, Extra::kNone, 0, 0, 0, 0},        // ARC
-    {46, 40, Extra::kNone, 0, 0, 0, 0},        // CHORD
-    {47, 40, Extra::kNone, 0, 0, 0, 0},        // PIE
-    {48, 12, Extra::kNone, 0, 0, 0, 0},        // SELECTPALETTE
-    {49, 16, Extra::kCount, 14, 4, 16, 2},     // CREATEPALETTE: 16-bit entry count
-    {52, 8, Extra::kNone, 0, 0, 0, 0},         // REALIZEPALETTE
-    {54, 16, Extra::kNone, 0, 0, 0, 0},        // LINETO
-    {55, 40, Extra::kNone, 0, 0, 0, 0},        // ARCTO
-    {57, 12, Extra::kNone, 0, 0, 0, 0},        // SETARCDIRECTION
-    {58, 12, Extra::kNone, 0, 0, 0, 0},        // SETMITERLIMIT
-    {59, 8, Extra::kNone, 0, 0, 0, 0},         // BEGINPATH
-    {60, 8, Extra::kNone, 0, 0, 0, 0},         // ENDPATH
-    {61, 8, Extra::kNone, 0, 0, 0, 0},         // CLOSEFIGURE
-    {62, 24, Extra::kNone, 0, 0, 0, 0},        // FILLPATH: bounds
-    {63, 24, Extra::kNone, 0, 0, 0, 0},        // STROKEANDFILLPATH
-    {64, 24, Extra::kNone, 0, 0, 0, 0},        // STROKEPATH
-    {65, 8, Extra::kNone, 0, 0, 0, 0},         // FLATTENPATH
-    {66, 8, Extra::kNone, 0, 0, 0, 0},         // WIDENPATH
-    {67, 12, Extra::kNone, 0, 0, 0, 0},        // SELECTCLIPPATH
-    {68, 8, Extra::kNone, 0, 0, 0, 0},         // ABORTPATH
-    {70, 12, Extra::kCount, 8, 1, 12, 4},      // GDICOMMENT
-    {71, 32, Extra::kCount, 24, 1, 32, 4},     // FILLRGN
-    {72, 40, Extra::kCount, 24, 1, 40, 4},     // FRAMERGN
-    {73, 28, Extra::kCount, 24, 1, 28, 4},     // INVERTRGN
-    {74, 28, Extra::kCount, 24, 1, 28, 4},     // PAINTRGN
-    {75, 16, Extra::kCount, 8, 1, 16, 4},      // EXTSELECTCLIPRGN
-    {76, 100, Extra::kBitmap, 84, 0, 0, 0},    // BITBLT
-    {77, 108, Extra::kBitmap, 84, 0, 0, 0},    // STRETCHBLT
-    {80, 76, Extra::kBitmap, 48, 0, 0, 0},     // SETDIBITSTODEVICE
-    {81, 80, Extra::kBitmap, 48, 0, 0, 0},     // STRETCHDIBITS
-    {82, 104, Extra::kNone, 0, 0, 0, 0},       // EXTCREATEFONTINDIRECTW: slot, LOGFONTW
-    {83, 76, Extra::kText, 36, 1, 0, 0},       // EXTTEXTOUTA
-    {84, 76, Extra::kText, 36, 2, 0, 0},       // EXTTEXTOUTW
-    {85, 28, Extra::kCount, 24, 4, 28, 4},     // POLYBEZIER16
-    {86, 28, Extra::kCount, 24, 4, 28, 4},     // POLYGON16
-    {87, 28, Extra::kCount, 24, 4, 28, 4},     // POLYLINE16
-    {88, 28, Extra::kCount, 24, 4, 28, 4},     // POLYBEZIERTO16
-    {89, 28, Extra::kCount, 24, 4, 28, 4},     // POLYLINETO16
-    {90, 32, Extra::kPolyPoly, 0, 4, 0, 0},    // POLYPOLYLINE16
-    {91, 32, Extra::kPolyPoly, 0, 4, 0, 0},    // POLYPOLYGON16
-    {93, 32, Extra::kBitmap, 16, 0, 0, 0},     // CREATEMONOBRUSH
-    {94, 32, Extra::kBitmap, 16, 0, 0, 0},     // CREATEDIBPATTERNBRUSHPT
-    {95, 52, Extra::kCount, 48, 4, 52, 4},     // EXTCREATEPEN: its style entries
-    {96, 40, Extra::kPolyText, 0, 1, 0, 0},    // POLYTEXTOUTA
-    {97, 40, Extra::kPolyText, 0, 2, 0, 0},    // POLYTEXTOUTW
-    {108, 36, Extra::kSmallText, 0, 0, 0, 0},  // SMALLTEXTOUT
+    {2, 28, Extra::kCount, 24, 8, 28, 4},       // POLYBEZIER
+    {3, 28, Extra::kCount, 24, 8, 28, 4},       // POLYGON
+    {4, 28, Extra::kCount, 24, 8, 28, 4},       // POLYLINE
+    {5, 28, Extra::kCount, 24, 8, 28, 4},       // POLYBEZIERTO
+    {6, 28, Extra::kCount, 24, 8, 28, 4},       // POLYLINETO
+    {7, 32, Extra::kPolyPoly, 0, 8, 0, 0},      // POLYPOLYLINE
+    {8, 32, Extra::kPolyPoly, 0, 8, 0, 0},      // POLYPOLYGON
+    {9, 16, Extra::kNone, 0, 0, 0, 0},          // SETWINDOWEXTEX
+    {10, 16, Extra::kNone, 0, 0, 0, 0},         // SETWINDOWORGEX
+    {11, 16, Extra::kNone, 0, 0, 0, 0},         // SETVIEWPORTEXTEX
+    {12, 16, Extra::kNone, 0, 0, 0, 0},         // SETVIEWPORTORGEX
+    {13, 16, Extra::kNone, 0, 0, 0, 0},         // SETBRUSHORGEX
+    {15, 20, Extra::kNone, 0, 0, 0, 0},         // SETPIXELV
+    {16, 12, Extra::kNone, 0, 0, 0, 0},         // SETMAPPERFLAGS
+    {17, 12, Extra::kNone, 0, 0, 0, 0},         // SETMAPMODE
+    {18, 12, Extra::kNone, 0, 0, 0, 0},         // SETBKMODE
+    {19, 12, Extra::kNone, 0, 0, 0, 0},         // SETPOLYFILLMODE
+    {20, 12, Extra::kNone, 0, 0, 0, 0},         // SETROP2
+    {21, 12, Extra::kNone, 0, 0, 0, 0},         // SETSTRETCHBLTMODE
+    {22, 12, Extra::kNone, 0, 0, 0, 0},         // SETTEXTALIGN
+    {23, 32, Extra::kNone, 0, 0, 0, 0},         // SETCOLORADJUSTMENT
+    {24, 12, Extra::kNone, 0, 0, 0, 0},         // SETTEXTCOLOR
+    {25, 12, Extra::kNone, 0, 0, 0, 0},         // SETBKCOLOR
+    {26, 16, Extra::kNone, 0, 0, 0, 0},         // OFFSETCLIPRGN
+    {27, 16, Extra::kNone, 0, 0, 0, 0},         // MOVETOEX
+    {28, 8, Extra::kNone, 0, 0, 0, 0},          // SETMETARGN
+    {29, 24, Extra::kNone, 0, 0, 0, 0},         // EXCLUDECLIPRECT
+    {30, 24, Extra::kNone, 0, 0, 0, 0},         // INTERSECTCLIPRECT
+    {31, 24, Extra::kNone, 0, 0, 0, 0},         // SCALEVIEWPORTEXTEX
+    {32, 24, Extra::kNone, 0, 0, 0, 0},         // SCALEWINDOWEXTEX
+    {33, 8, Extra::kNone, 0, 0, 0, 0},          // SAVEDC
+    {34, 12, Extra::kNone, 0, 0, 0, 0},         // RESTOREDC
+    {35, 32, Extra::kNone, 0, 0, 0, 0},         // SETWORLDTRANSFORM: a 24-byte transform
+    {36, 36, Extra::kNone, 0, 0, 0, 0},         // MODIFYWORLDTRANSFORM: and its mode
+    {37, 12, Extra::kNone, 0, 0, 0, 0},         // SELECTOBJECT
+    {38, 28, Extra::kNone, 0, 0, 0, 0},         // CREATEPEN
+    {39, 24, Extra::kNone, 0, 0, 0, 0},         // CREATEBRUSHINDIRECT
+    {40, 12, Extra::kNone, 0, 0, 0, 0},         // DELETEOBJECT
+    {41, 28, Extra::kNone, 0, 0, 0, 0},         // ANGLEARC
+    {42, 24, Extra::kNone, 0, 0, 0, 0},         // ELLIPSE
+    {43, 24, Extra::kNone, 0, 0, 0, 0},         // RECTANGLE
+    {44, 32, Extra::kNone, 0, 0, 0, 0},         // ROUNDRECT
+    {45, 40, Extra::kNone, 0, 0, 0, 0},         // ARC
+    {46, 40, Extra::kNone, 0, 0, 0, 0},         // CHORD
+    {47, 40, Extra::kNone, 0, 0, 0, 0},         // PIE
+    {48, 12, Extra::kNone, 0, 0, 0, 0},         // SELECTPALETTE
+    {49, 16, Extra::kCount, 14, 4, 16, 2},      // CREATEPALETTE: 16-bit entry count
+    {50, 20, Extra::kCount, 16, 4, 20, 4},      // SETPALETTEENTRIES
+    {51, 16, Extra::kNone, 0, 0, 0, 0},         // RESIZEPALETTE
+    {52, 8, Extra::kNone, 0, 0, 0, 0},          // REALIZEPALETTE
+    {53, 24, Extra::kNone, 0, 0, 0, 0},         // EXTFLOODFILL
+    {54, 16, Extra::kNone, 0, 0, 0, 0},         // LINETO
+    {55, 40, Extra::kNone, 0, 0, 0, 0},         // ARCTO
+    {56, 28, Extra::kCount, 24, 9, 28, 4},      // POLYDRAW: a point and a type byte each
+    {57, 12, Extra::kNone, 0, 0, 0, 0},         // SETARCDIRECTION
+    {58, 12, Extra::kNone, 0, 0, 0, 0},         // SETMITERLIMIT
+    {59, 8, Extra::kNone, 0, 0, 0, 0},          // BEGINPATH
+    {60, 8, Extra::kNone, 0, 0, 0, 0},          // ENDPATH
+    {61, 8, Extra::kNone, 0, 0, 0, 0},          // CLOSEFIGURE
+    {62, 24, Extra::kNone, 0, 0, 0, 0},         // FILLPATH: bounds
+    {63, 24, Extra::kNone, 0, 0, 0, 0},         // STROKEANDFILLPATH
+    {64, 24, Extra::kNone, 0, 0, 0, 0},         // STROKEPATH
+    {65, 8, Extra::kNone, 0, 0, 0, 0},          // FLATTENPATH
+    {66, 8, Extra::kNone, 0, 0, 0, 0},          // WIDENPATH
+    {67, 12, Extra::kNone, 0, 0, 0, 0},         // SELECTCLIPPATH
+    {68, 8, Extra::kNone, 0, 0, 0, 0},          // ABORTPATH
+    {70, 12, Extra::kCount, 8, 1, 12, 4},       // GDICOMMENT
+    {71, 32, Extra::kCount, 24, 1, 32, 4},      // FILLRGN
+    {72, 40, Extra::kCount, 24, 1, 40, 4},      // FRAMERGN
+    {73, 28, Extra::kCount, 24, 1, 28, 4},      // INVERTRGN
+    {74, 28, Extra::kCount, 24, 1, 28, 4},      // PAINTRGN
+    {75, 16, Extra::kCount, 8, 1, 16, 4},       // EXTSELECTCLIPRGN
+    {76, 100, Extra::kBitmap, 84, 0, 0, 0},     // BITBLT
+    {77, 108, Extra::kBitmap, 84, 0, 0, 0},     // STRETCHBLT
+    {78, 128, Extra::kBitmaps, 84, 0, 112, 0},  // MASKBLT
+    {79, 140, Extra::kBitmaps, 96, 0, 124, 0},  // PLGBLT
+    {80, 76, Extra::kBitmap, 48, 0, 0, 0},      // SETDIBITSTODEVICE
+    {81, 80, Extra::kBitmap, 48, 0, 0, 0},      // STRETCHDIBITS
+    {82, 104, Extra::kNone, 0, 0, 0, 0},        // EXTCREATEFONTINDIRECTW: slot, LOGFONTW
+    {83, 76, Extra::kText, 36, 1, 0, 0},        // EXTTEXTOUTA
+    {84, 76, Extra::kText, 36, 2, 0, 0},        // EXTTEXTOUTW
+    {85, 28, Extra::kCount, 24, 4, 28, 4},      // POLYBEZIER16
+    {86, 28, Extra::kCount, 24, 4, 28, 4},      // POLYGON16
+    {87, 28, Extra::kCount, 24, 4, 28, 4},      // POLYLINE16
+    {88, 28, Extra::kCount, 24, 4, 28, 4},      // POLYBEZIERTO16
+    {89, 28, Extra::kCount, 24, 4, 28, 4},      // POLYLINETO16
+    {90, 32, Extra::kPolyPoly, 0, 4, 0, 0},     // POLYPOLYLINE16
+    {91, 32, Extra::kPolyPoly, 0, 4, 0, 0},     // POLYPOLYGON16
+    {92, 28, Extra::kCount, 24, 5, 28, 4},      // POLYDRAW16
+    {93, 32, Extra::kBitmap, 16, 0, 0, 0},      // CREATEMONOBRUSH
+    {94, 32, Extra::kBitmap, 16, 0, 0, 0},      // CREATEDIBPATTERNBRUSHPT
+    {95, 52, Extra::kCount, 48, 4, 52, 4},      // EXTCREATEPEN: its style entries
+    {96, 40, Extra::kPolyText, 0, 1, 0, 0},     // POLYTEXTOUTA
+    {97, 40, Extra::kPolyText, 0, 2, 0, 0},     // POLYTEXTOUTW
+    {98, 12, Extra::kNone, 0, 0, 0, 0},         // SETICMMODE
+    {108, 36, Extra::kSmallText, 0, 0, 0, 0},   // SMALLTEXTOUT
+    {111, 24, Extra::kNone, 0, 0, 0, 0},        // COLORCORRECTPALETTE
+    {114, 108, Extra::kBitmap, 84, 0, 0, 0},    // ALPHABLEND
+    {115, 12, Extra::kNone, 0, 0, 0, 0},        // SETLAYOUT
+    {116, 108, Extra::kBitmap, 84, 0, 0, 0},    // TRANSPARENTBLT
+    {118, 36, Extra::kCount, 24, 16, 36, 4},    // GRADIENTFILL: its vertices
+    {120, 16, Extra::kNone, 0, 0, 0, 0},        // SETTEXTJUSTIFICATION
 };
 
 // Windows records; parameters start at byte 6.
 constexpr Rule kWindows[] = {
     {0x001E, 6, Extra::kNone, 0, 0, 0, 0},         // SAVEDC
     {0x0035, 6, Extra::kNone, 0, 0, 0, 0},         // REALIZEPALETTE
+    {0x0037, 10, Extra::kCount, 8, 4, 10, 2},      // SETPALENTRIES: start, count, entries
     {0x00F7, 10, Extra::kCount, 8, 4, 10, 2},      // CREATEPALETTE: version, count, entries
     {0x0102, 8, Extra::kNone, 0, 0, 0, 0},         // SETBKMODE
     {0x0103, 8, Extra::kNone, 0, 0, 0, 0},         // SETMAPMODE
     {0x0104, 8, Extra::kNone, 0, 0, 0, 0},         // SETROP2
+    {0x0105, 8, Extra::kNone, 0, 0, 0, 0},         // SETRELABS
     {0x0106, 8, Extra::kNone, 0, 0, 0, 0},         // SETPOLYFILLMODE
     {0x0107, 8, Extra::kNone, 0, 0, 0, 0},         // SETSTRETCHBLTMODE
     {0x0108, 8, Extra::kNone, 0, 0, 0, 0},         // SETTEXTCHAREXTRA
@@ -153,7 +172,9 @@ constexpr Rule kWindows[] = {
     {0x012C, 8, Extra::kNone, 0, 0, 0, 0},         // SELECTCLIPREGION
     {0x012D, 8, Extra::kNone, 0, 0, 0, 0},         // SELECTOBJECT
     {0x012E, 8, Extra::kNone, 0, 0, 0, 0},         // SETTEXTALIGN
+    {0x0139, 8, Extra::kNone, 0, 0, 0, 0},         // RESIZEPALETTE
     {0x0142, 10, Extra::kPackedDib, 10, 0, 0, 0},  // DIBCREATEPATTERNBRUSH: style, use, bitmap
+    {0x0149, 10, Extra::kNone, 0, 0, 0, 0},        // SETLAYOUT
     {0x01F0, 8, Extra::kNone, 0, 0, 0, 0},         // DELETEOBJECT
     {0x0201, 10, Extra::kNone, 0, 0, 0, 0},        // SETBKCOLOR
     {0x0209, 10, Extra::kNone, 0, 0, 0, 0},        // SETTEXTCOLOR
@@ -180,13 +201,18 @@ constexpr Rule kWindows[] = {
     {0x0415, 14, Extra::kNone, 0, 0, 0, 0},        // EXCLUDECLIPRECT
     {0x0416, 14, Extra::kNone, 0, 0, 0, 0},        // INTERSECTCLIPRECT
     {0x0418, 14, Extra::kNone, 0, 0, 0, 0},        // ELLIPSE
+    {0x0419, 14, Extra::kNone, 0, 0, 0, 0},        // FLOODFILL
     {0x041B, 14, Extra::kNone, 0, 0, 0, 0},        // RECTANGLE
     {0x041F, 14, Extra::kNone, 0, 0, 0, 0},        // SETPIXEL
     {0x0429, 14, Extra::kNone, 0, 0, 0, 0},        // FRAMEREGION
+    {0x0436, 10, Extra::kCount, 8, 4, 10, 2},      // ANIMATEPALETTE
     {0x0521, 12, Extra::kWinText, 0, 0, 0, 0},     // TEXTOUT
     {0x0538, 8, Extra::kPolyPoly, 0, 0, 0, 0},     // POLYPOLYGON
+    {0x0548, 16, Extra::kNone, 0, 0, 0, 0},        // EXTFLOODFILL
     {0x061C, 18, Extra::kNone, 0, 0, 0, 0},        // ROUNDRECT
     {0x061D, 18, Extra::kNone, 0, 0, 0, 0},        // PATBLT
+    {0x0626, 10, Extra::kCount, 8, 1, 10, 2},      // ESCAPE: function, byte count, data
+    {0x06FF, 28, Extra::kNone, 0, 0, 0, 0},        // CREATEREGION: the region's header
     {0x0817, 22, Extra::kNone, 0, 0, 0, 0},        // ARC
     {0x081A, 22, Extra::kNone, 0, 0, 0, 0},        // PIE
     {0x0830, 22, Extra::kNone, 0, 0, 0, 0},        // CHORD
@@ -291,6 +317,15 @@ bool PackedDibFits(const RecordBytes& r, size_t at)
     return rows == 0 || stride <= dib.bitsSize / rows;
 }
 
+// A bitmap named by the offsets and sizes of its info and bits from `at`;
+// either may be absent (size 0).
+bool BitmapFits(const RecordBytes& r, size_t at)
+{
+    const DWORD offInfo = Count(r, at, 4), info = Count(r, at + 4, 4);
+    const DWORD offBits = Count(r, at + 8, 4), bits = Count(r, at + 12, 4);
+    return (info == 0 || Holds(r, offInfo, info, 1)) && (bits == 0 || Holds(r, offBits, bits, 1));
+}
+
 bool ExtraFits(const Rule& rule, const RecordBytes& r, bool windows)
 {
     switch (rule.extra) {
@@ -310,12 +345,8 @@ bool ExtraFits(const Rule& rule, const RecordBytes& r, bool windows)
         const DWORD figures = Count(r, 24, 4), points = Count(r, 28, 4);
         return Holds(r, 32, figures, 4) && Holds(r, 32 + 4 * (uint64_t)figures, points, rule.each);
     }
-    case Extra::kBitmap: {
-        const DWORD offInfo = Count(r, rule.at, 4), info = Count(r, rule.at + 4, 4);
-        const DWORD offBits = Count(r, rule.at + 8, 4), bits = Count(r, rule.at + 12, 4);
-        return (info == 0 || Holds(r, offInfo, info, 1)) &&
-               (bits == 0 || Holds(r, offBits, bits, 1));
-    }
+    case Extra::kBitmap: return BitmapFits(r, rule.at);
+    case Extra::kBitmaps: return BitmapFits(r, rule.at) && BitmapFits(r, rule.data);
     case Extra::kText: return TextFits(r, rule.at, rule.each);
     case Extra::kPolyText: {
         const DWORD strings = Count(r, 36, 4);
