@@ -5,12 +5,25 @@
 // and thin pens on it, as damaged or careless files give, and a picture's
 // ordinary outlines on a screen-sized canvas. `ratio` is the plain path's
 // time over the runs'.
+//
+// Then whole plays, one record kind a metafile, against writing the same
+// number of pixels as plain spans of the canvas (the least any drawing
+// costs): `time_x` is the play's time over that, `work` the play's own count.
+// The clip-heavy case (600 crossing clip bars, then one fill) is measured
+// against the same fill without the bars, and the worst small file (290
+// rectangles over the whole picture) against its allowance's worth of spans.
 #include <benchmark/benchmark.h>
+#include <windows.h>
 #include "bench_util.h"
 
+#include <algorithm>
+#include <functional>
 #include <random>
 #include <vector>
 
+#include <raster.h>
+
+#include "metafile_hostile.h"
 #include "metafile_internal.h"
 #include "metafile_raster.h"
 
@@ -78,11 +91,210 @@ void EllipseOnScreen(benchmark::State& state)
     Lines(state, EllipseCase(640, 480, 320, 240, 200, 9));
 }
 
+// A play of the bytes onto a white w x h canvas.
+struct Playback {
+    std::vector<uint8_t> bytes;
+    bool wmf;
+    int w, h;
+    std::vector<uint32_t> px = std::vector<uint32_t>(size_t(w) * h, 0xFFFFFF);
+    HENHMETAFILE mf = wmf ? SetWinMetaFileBits(UINT(bytes.size()), bytes.data(), nullptr, nullptr)
+                          : SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
+    ~Playback() { DeleteEnhMetaFile(mf); }
+    PlayStats Run()
+    {
+        BufferCanvas canvas(px.data(), w, h, size_t(w));
+        PlayStats stats;
+        Play(*Find(mf), canvas, RECT{0, 0, w, h}, &stats);
+        return stats;
+    }
+};
+
+// Writes `pixels` pixels as whole rows of the canvas, in turn from the top.
+void PlainSpans(std::vector<uint32_t>& px, int w, int h, uint64_t pixels)
+{
+    BufferCanvas canvas(px.data(), w, h, size_t(w));
+    for (int y = 0; pixels > 0; y = (y + 1) % h) {
+        const int n = (int)std::min<uint64_t>(pixels, (uint64_t)w);
+        canvas.Span(y, 0, n, 0x00FF00);
+        pixels -= (uint64_t)n;
+    }
+}
+
+void Plays(benchmark::State& state, Playback& play, const std::function<void()>& base)
+{
+    if (play.mf == nullptr) {
+        state.SkipWithError("metafile refused");
+        return;
+    }
+    PlayStats last;
+    CompareWithBaseline(
+        state, play.w, play.h,
+        [&] {
+            base();
+            return true;
+        },
+        [&] {
+            last = play.Run();
+            return true;
+        },
+        [](bool) { return "cannot fail"; });
+    state.counters["records"] = last.records;
+    state.counters["work"] = double(last.work);
+    state.counters["stopped"] = last.stopped.empty() ? 0 : 1;
+}
+
+void OneKind(benchmark::State& state, const std::function<void(EmfBuilder&, std::mt19937&)>& draw)
+{
+    const int w = 1024, h = 768;
+    EmfBuilder b(0, 0, w - 1, h - 1);
+    std::mt19937 rng(5);
+    b.Select(b.CreatePen(PS_SOLID, 0, RGB(0, 0, 0)));
+    b.Select(b.CreateBrush(BS_SOLID, RGB(200, 30, 30)));
+    for (int i = 0; i < 200; i++)
+        draw(b, rng);
+    Playback play{b.Bytes(), false, w, h};
+    const uint64_t work = play.Run().work;
+    std::vector<uint32_t> px(size_t(w) * h);
+    Plays(state, play, [&] { PlainSpans(px, w, h, work); });
+}
+
+int Coord(std::mt19937& rng, int limit)
+{
+    return int(rng() % unsigned(limit));
+}
+
+void Rectangles(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        const int x = Coord(r, 900), y = Coord(r, 650);
+        b.Rectangle(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+    });
+}
+void Ellipses(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        const int x = Coord(r, 900), y = Coord(r, 650);
+        b.Ellipse(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+    });
+}
+void Polygons(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        std::vector<MfPoint> p;
+        for (int i = 0; i < 8; i++)
+            p.push_back({Coord(r, 1024), Coord(r, 768)});
+        b.Polygon(p);
+    });
+}
+void ThinPolylines(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        std::vector<MfPoint> p;
+        for (int i = 0; i < 8; i++)
+            p.push_back({Coord(r, 1024), Coord(r, 768)});
+        b.Polyline(p);
+    });
+}
+void WidePolylines(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        if (r() % 50 == 0)
+            b.Select(b.CreatePen(PS_SOLID, 9, RGB(0, 0, 200)));
+        std::vector<MfPoint> p;
+        for (int i = 0; i < 8; i++)
+            p.push_back({Coord(r, 1024), Coord(r, 768)});
+        b.Polyline(p);
+    });
+}
+void StretchBlits(benchmark::State& state)
+{
+    std::vector<uint32_t> dib(64 * 64);
+    for (size_t i = 0; i < dib.size(); i++)
+        dib[i] = uint32_t(i * 2654435761u) & 0xFFFFFF;
+    OneKind(state, [&](EmfBuilder& b, std::mt19937& r) {
+        const int x = Coord(r, 900), y = Coord(r, 650);
+        b.StretchDib(x, y, 30 + Coord(r, 90), 30 + Coord(r, 90), 64, 64, dib);
+    });
+}
+void ClipsAndFills(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        const int x = Coord(r, 900), y = Coord(r, 650);
+        if (r() % 2)
+            b.ExcludeClipRect(x, y, x + 40, y + 40);
+        else
+            b.Rectangle(x / 2, y / 2, x / 2 + 400, y / 2 + 300);
+    });
+}
+
+void ClipHeavy(benchmark::State& state)
+{
+    const int side = 1000;
+    Playback bars{CrossingClipBars(600, side), true, side, side};
+    Playback plain{CrossingClipBars(0, side), true, side, side};
+    Plays(state, bars, [&] { plain.Run(); });
+}
+
+void WorstSmallFile(benchmark::State& state)
+{
+    const int side = 2048;
+    Playback play{CanvasRectangles(290, side), true, side, side};
+    const uint64_t allowance = WorkAllowance(play.bytes.size());
+    std::vector<uint32_t> px(size_t(side) * side);
+    Plays(state, play, [&] { PlainSpans(px, side, side, allowance); });
+}
+
+// The worst small file decoded by the image library at 2048 x 2048, against
+// decoding a metafile of no records at the same size (the bitmap, its
+// background and the copy into the image): `ours_ms` is the whole decode.
+void DecodeWorstSmallFile(benchmark::State& state)
+{
+    const int side = 2048;
+    WmfBuilder full, empty;
+    full.Select(full.CreateBrush(0, 0x0000FF));
+    for (int i = 0; i < 290; i++)
+        full.Rectangle(0, 0, side + 1, side + 1);
+    std::vector<uint8_t> bytes = full.Placeable(0, 0, side, side, 96);
+    std::vector<uint8_t> none = empty.Placeable(0, 0, side, side, 96);
+    double ours = 0;
+    int runs = 0;
+    CompareWithBaseline(
+        state, side, side,
+        [&] {
+            RasterImage img;
+            return img.Decode(none.data(), DWORD(none.size()), RASTER_FORMAT_WMF);
+        },
+        [&] {
+            const auto t0 = std::chrono::steady_clock::now();
+            RasterImage img;
+            const bool ok = img.Decode(bytes.data(), DWORD(bytes.size()), RASTER_FORMAT_WMF);
+            ours += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            runs++;
+            return ok;
+        },
+        [](bool) { return "decode failed"; });
+    state.counters["ours_ms"] = runs > 0 ? ours * 1e3 / runs : 0;
+}
+
 }  // namespace
 
 BENCHMARK(GiantPenAroundSmallPicture)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(ThinPenOnHugeEllipse)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(PolylineOnScreen)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(EllipseOnScreen)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+
+BENCHMARK(Rectangles)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(Ellipses)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(Polygons)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(ThinPolylines)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(WidePolylines)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(StretchBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(ClipsAndFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(ClipHeavy)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(WorstSmallFile)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 1.0); });
+
+BENCHMARK(DecodeWorstSmallFile)->Apply([](benchmark::internal::Benchmark* b) {
+    BenchMinTime(b, 1.0);
+});
 
 BENCHMARK_MAIN();

@@ -1,13 +1,17 @@
 // Arbitrary bytes through the WMF and EMF decoder and the metafile player
 // behind it: directly, at a small forced size, and through the format probe
 // when the picture the file asks for is small (a metafile may ask for 4000 x
-// 4000 pixels in a few bytes, which would slow the run to a crawl).
+// 4000 pixels in a few bytes, which would slow the run to a crawl). Then the
+// bytes as a bare Windows metafile and as an enhanced one, played straight
+// onto a small canvas: every record passes the size tables first, and the
+// play's own figures must add up and keep to its work allowance.
 #include <cstdlib>
 
 #include <raster.h>
 #include <wmf.h>
 
 #include "fuzz_support.h"
+#include "metafile_internal.h"
 
 namespace {
 
@@ -46,6 +50,29 @@ bool SmallPicture(const uint8_t* d, size_t n)
     return true;
 }
 
+// Plays the bytes as a metafile of either kind onto a small canvas.
+void PlayBare(const uint8_t* data, size_t size, bool windows)
+{
+    HENHMETAFILE mf = windows ? SetWinMetaFileBits((UINT)size, data, NULL, NULL)
+                              : SetEnhMetaFileBits((UINT)size, data);
+    if (mf == NULL)
+        return;
+    const win32metafile::Metafile* m = win32metafile::Find(mf);
+    constexpr int kW = 24, kH = 18;
+    uint32_t px[kW * kH] = {};
+    win32metafile::BufferCanvas canvas(px, kW, kH, kW);
+    win32metafile::PlayStats stats;
+    win32metafile::Play(*m, canvas, RECT{0, 0, kW, kH}, &stats);
+    if (stats.played + stats.skipped > stats.records || stats.tooShort > stats.skipped)
+        abort();  // figures that do not add up
+    // The last record may overshoot the allowance by what it charges at once:
+    // bounded by its bytes and the canvas.
+    const uint64_t slack = 256 * ((uint64_t)m->bytes.size() + kW * kH);
+    if (stats.work > win32metafile::WorkAllowance(m->bytes.size()) + slack)
+        abort();
+    DeleteEnhMetaFile(mf);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -60,6 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             (!img.IsValid() || img.GetWidth() != kForcedWidth || img.GetHeight() != kForcedHeight))
             abort();  // success without the picture asked for
     }
+    PlayBare(copy.Data(), size, true);
+    PlayBare(copy.Data(), size, false);
     if (SmallPicture(data, size)) {
         RasterImage img;
         if (img.Decode(copy.Data(), (DWORD)size, RASTER_FORMAT_UNKNOWN) && !img.IsValid())

@@ -14,6 +14,7 @@
 // which need not be its beginning.
 #include "wmf.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -27,10 +28,13 @@ namespace {
 constexpr DWORD kPlaceableKey = 0x9AC6CDD7;
 constexpr size_t kPlaceableBytes = 22;
 constexpr size_t kWindowsHeaderBytes = 18;
-// An enhanced metafile's header record up to its signature.
-constexpr size_t kEnhTagBytes = 44;
+// An enhanced metafile's header record up to its signature, version and
+// size in bytes.
+constexpr size_t kEnhTagBytes = 52;
 constexpr WORD kMaxUnitsPerInch = 2540;
 constexpr long kMaxSide = 4000;
+// The most a band of the picture's playing bitmap holds (at 4 bytes a pixel).
+constexpr long long kBandBytes = 16ll << 20;
 // The picture's extents are scaled up by tens while both stay below this,
 // for precision in the conversion.
 constexpr long kExtentScaleLimit = 6554;
@@ -93,6 +97,14 @@ long long BytesFrom(RasterFile* stream, long start)
     if (size < 0 || start < 0 || size < start)
         return -1;
     return (long long)size - start;
+}
+
+// Rows a band: as many as kBandBytes holds, at least one, at most the
+// picture's.
+long BandRows(long width, long height)
+{
+    const long long rows = kBandBytes / ((long long)width * 4);
+    return (long)std::max(1ll, std::min((long long)height, rows));
 }
 
 }  // namespace
@@ -171,7 +183,7 @@ HENHMETAFILE RasterImageWMF::LoadPlaceableMetafile(RasterFile* stream, long star
 HENHMETAFILE RasterImageWMF::LoadEnhancedMetafile(RasterFile* stream, long start,
                                                   ENHMETAHEADER& header)
 {
-    const long long size = BytesFrom(stream, start);
+    long long size = BytesFrom(stream, start);
     if (size < (long long)kEnhTagBytes || (unsigned long long)size > UINT_MAX)
         return NULL;
     // The record type and signature first, so that a stream of something
@@ -180,6 +192,11 @@ HENHMETAFILE RasterImageWMF::LoadEnhancedMetafile(RasterFile* stream, long start
     if (stream->Read(tag, 1, kEnhTagBytes) != kEnhTagBytes || Le32(tag) != EMR_HEADER ||
         Le32(tag + 40) != ENHMETA_SIGNATURE || !stream->Seek(start, SEEK_SET))
         return NULL;
+    // The metafile is as long as its header says: bytes after it (a stream
+    // padded, or holding more) are not part of it.
+    const DWORD bytes = Le32(tag + 48);
+    if (bytes >= kEnhTagBytes && (long long)bytes < size)
+        size = bytes;
     std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[(size_t)size]);
     if (!buffer || stream->Read(buffer.get(), 1, (size_t)size) != (size_t)size)
         return NULL;
@@ -233,8 +250,12 @@ bool RasterImageWMF::Decode(RasterFile* stream, long forcedWidth, long forcedHei
         height = forcedHeight;
     LimitMetafileSize(width, height);
 
+    // The picture is played a band of rows at a time into a bitmap of no
+    // more than kBandBytes, each band copied into the image: a large picture
+    // costs its own pixels and one band, not a second copy of itself.
+    const long bandRows = BandRows(width, height);
     HDC screen = GetDC(NULL);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, (int)width, (int)height);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, (int)width, (int)bandRows);
     HDC memory = CreateCompatibleDC(screen);
     ReleaseDC(NULL, screen);
     if (memory == NULL || bitmap == NULL) {
@@ -246,13 +267,8 @@ bool RasterImageWMF::Decode(RasterFile* stream, long forcedWidth, long forcedHei
         return false;
     }
 
-    RECT rect = {0, 0, (LONG)width, (LONG)height};
     const int bpp = GetDeviceCaps(memory, BITSPIXEL);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    // The background: the window colour wherever the picture draws nothing.
-    const COLORREF oldBack = SetBkColor(memory, GetSysColor(COLOR_WINDOW));
-    ExtTextOutA(memory, 0, 0, ETO_OPAQUE, &rect, NULL, 0, NULL);
-    SetBkColor(memory, oldBack);
 
     // The metafile's own palette, for screens that have one.
     HPALETTE palette = NULL, oldPalette = NULL;
@@ -277,7 +293,29 @@ bool RasterImageWMF::Decode(RasterFile* stream, long forcedWidth, long forcedHei
         }
     }
 
-    PlayEnhMetaFile(memory, handle, &rect);
+    bool ok = Create((DWORD)width, (DWORD)height, (DWORD)bpp, RASTER_FORMAT_WMF) != NULL;
+    // GetDIBits fills the header and, below 16 bits, the colour table after
+    // it: room for both, then the table goes to the image's palette.
+    std::vector<BYTE> bmi(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
+    BITMAPINFO* asked = reinterpret_cast<BITMAPINFO*>(bmi.data());
+    for (long top = 0; ok && top < height; top += bandRows) {
+        const long rows = std::min(bandRows, height - top);
+        if (rows != bandRows) {
+            // The last band, shorter: a bitmap of its own height, so its
+            // rows are the bitmap's.
+            HBITMAP last = CreateCompatibleBitmap(memory, (int)width, (int)rows);
+            if (last == NULL) {
+                ok = false;
+                break;
+            }
+            SelectObject(memory, last);
+            DeleteObject(bitmap);
+            bitmap = last;
+        }
+        ok = _playBand(memory, bitmap, previous, handle, width, height, top, rows, asked);
+        if (ok && info.nEscape != 0)
+            break;
+    }
     SelectObject(memory, previous);
     DeleteEnhMetaFile(handle);
     // The palette made here goes once the context no longer holds it.
@@ -285,28 +323,37 @@ bool RasterImageWMF::Decode(RasterFile* stream, long forcedWidth, long forcedHei
         SelectPalette(memory, oldPalette, FALSE);
         DeleteObject(palette);
     }
-
-    if (info.nEscape != 0) {
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        return _fail(kTextCancelled);
-    }
-    if (Create((DWORD)width, (DWORD)height, (DWORD)bpp, RASTER_FORMAT_WMF) == NULL) {
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        return false;
-    }
-    // GetDIBits fills the header and, below 16 bits, the colour table after
-    // it: room for both, then the table goes to the image's palette.
-    std::vector<BYTE> bmi(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
-    BITMAPINFO* asked = reinterpret_cast<BITMAPINFO*>(bmi.data());
-    asked->bmiHeader = header;
-    const int rows = GetDIBits(memory, bitmap, 0, (UINT)height, GetBits(0), asked, DIB_RGB_COLORS);
-    if (rows != 0 && GetBpp() <= 8)
-        SetPalette(asked->bmiColors, 1u << GetBpp());
     DeleteObject(bitmap);
     DeleteDC(memory);
-    return rows != 0;
+    if (info.nEscape != 0)
+        return _fail(kTextCancelled);
+    if (ok && GetBpp() <= 8)
+        SetPalette(asked->bmiColors, 1u << GetBpp());
+    return ok;
+}
+
+bool RasterImageWMF::_playBand(HDC memory, HBITMAP bitmap, HGDIOBJ previous, HENHMETAFILE handle,
+                               long width, long height, long top, long rows, BITMAPINFO* asked)
+{
+    // The background: the window colour wherever the picture draws nothing.
+    RECT band = {0, 0, (LONG)width, (LONG)rows};
+    const COLORREF oldBack = SetBkColor(memory, GetSysColor(COLOR_WINDOW));
+    ExtTextOutA(memory, 0, 0, ETO_OPAQUE, &band, NULL, 0, NULL);
+    SetBkColor(memory, oldBack);
+    // The whole picture's rectangle, moved up by the rows above the band.
+    const RECT picture = {0, (LONG)-top, (LONG)width, (LONG)(height - top)};
+    PlayEnhMetaFile(memory, handle, &picture);
+    // The bitmap leaves the context while its rows are read, as GDI asks;
+    // bottom-up rows put the band's last row at the image's row height - top
+    // - rows.
+    SelectObject(memory, previous);
+    asked->bmiHeader = header;
+    asked->bmiHeader.biHeight = rows;
+    asked->bmiHeader.biSizeImage = 0;
+    const int got = GetDIBits(memory, bitmap, 0, (UINT)rows, GetBits((DWORD)(height - top - rows)),
+                              asked, DIB_RGB_COLORS);
+    SelectObject(memory, bitmap);
+    return got == (int)rows;
 }
 
 bool RasterImageWMF::Encode(RasterFile* stream)

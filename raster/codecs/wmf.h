@@ -33,4 +33,8 @@ private:
     HENHMETAFILE LoadPlaceableMetafile(RasterFile* stream, long start,
                                        RasterPlaceableHeader& header);
     HENHMETAFILE LoadEnhancedMetafile(RasterFile* stream, long start, ENHMETAHEADER& header);
+    // Plays the rows top .. top + rows - 1 of the picture into `bitmap`
+    // (selected into `memory`, `rows` high) and copies them into the image.
+    bool _playBand(HDC memory, HBITMAP bitmap, HGDIOBJ previous, HENHMETAFILE handle, long width,
+                   long height, long top, long rows, BITMAPINFO* asked);
 };

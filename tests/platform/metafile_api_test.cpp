@@ -37,11 +37,16 @@ TEST(MetafileHandles, EnhancedHeaderIsCheckedFieldByField)
         {"record type", [](std::vector<uint8_t>& b) { Patch32(b, 0, 2); }},
         {"signature", [](std::vector<uint8_t>& b) { b[40] = 'X'; }},
         {"header size below 88", [](std::vector<uint8_t>& b) { Patch32(b, 4, 84); }},
-        {"header size past the data", [](std::vector<uint8_t>& b) { Patch32(b, 4, uint32_t(b.size() + 4)); }},
-        {"metafile longer than the data", [](std::vector<uint8_t>& b) { Patch32(b, 48, uint32_t(b.size() + 1)); }},
+        {"header size past the data",
+         [](std::vector<uint8_t>& b) { Patch32(b, 4, uint32_t(b.size() + 4)); }},
+        {"metafile longer than the data",
+         [](std::vector<uint8_t>& b) { Patch32(b, 48, uint32_t(b.size() + 1)); }},
         {"metafile shorter than its header", [](std::vector<uint8_t>& b) { Patch32(b, 48, 100); }},
         {"cut inside the header", [](std::vector<uint8_t>& b) { b.resize(87); }},
         {"cut after the header", [](std::vector<uint8_t>& b) { b.resize(b.size() - 4); }},
+        // An enhanced metafile is whole 32-bit words: a size between two is
+        // refused even when the header's own size fits in it.
+        {"size not whole words", [](std::vector<uint8_t>& b) { b.resize(b.size() + 2); }},
     };
     HENHMETAFILE h = Enh(ok);
     ASSERT_NE(h, nullptr);
@@ -52,6 +57,12 @@ TEST(MetafileHandles, EnhancedHeaderIsCheckedFieldByField)
         EXPECT_EQ(Enh(b), nullptr) << c.name;
     }
     EXPECT_EQ(SetEnhMetaFileBits(200, nullptr), nullptr);
+    // Whole words past the metafile's end are left out, not refused.
+    std::vector<uint8_t> padded = ok;
+    padded.resize(ok.size() + 8);
+    h = Enh(padded);
+    EXPECT_NE(h, nullptr);
+    DeleteEnhMetaFile(h);
 }
 
 TEST(MetafileHandles, WindowsHeaderIsChecked)
@@ -150,14 +161,61 @@ TEST(MetafileHandles, WindowsMetafileHeaderIsMadeUpFromThePicture)
     ASSERT_NE(h, nullptr);
     ENHMETAHEADER hd;
     ASSERT_EQ(GetEnhMetaFileHeader(h, sizeof(hd), &hd), 108u);
-    EXPECT_EQ(hd.rclFrame.right, 2539);
-    EXPECT_EQ(hd.rclBounds.right, 96);  // one inch at 96 dpi
-    EXPECT_EQ(hd.rclBounds.bottom, 48);
     EXPECT_EQ(hd.nHandles, 6);
+    EXPECT_EQ(hd.nBytes, bytes.size());
     EXPECT_EQ(GetEnhMetaFilePaletteEntries(h, 0, nullptr), 0u);
     EXPECT_TRUE(DeleteEnhMetaFile(h));
     EXPECT_FALSE(DeleteEnhMetaFile(h));
     EXPECT_FALSE(DeleteEnhMetaFile(nullptr));
+}
+
+TEST(MetafileHandles, WindowsMetafileFrameAndBoundsFollowThePicture)
+{
+    // The reference device is 1024 x 768 pixels on 271 x 203 mm at 96 dpi.
+    // Frame (0.01 mm) and bounds (pixels) are inclusive: an inch wide picture
+    // has frame right 2539 and bounds right 95.
+    struct Row {
+        const char* name;
+        bool given;
+        LONG mm, x, y;
+        LONG frameRight, frameBottom, boundsRight, boundsBottom;
+    } rows[] = {
+        {"anisotropic inch by half inch", true, MM_ANISOTROPIC, 2540, 1270, 2539, 1269, 95, 47},
+        {"anisotropic without a size covers the device", true, MM_ANISOTROPIC, 0, 0, 27099, 20299,
+         1023, 767},
+        {"anisotropic with negative extents", true, MM_ANISOTROPIC, -5, -5, 27099, 20299, 1023,
+         767},
+        {"no picture at all", false, 0, 0, 0, 27099, 20299, 1023, 767},
+        {"a fixed mode ignores the extents", true, MM_TEXT, 2540, 2540, 27099, 20299, 1023, 767},
+        {"isotropic square stays square", true, MM_ISOTROPIC, 3000, 3000, 2999, 2999, 112, 112},
+        // Without a size an isotropic picture is the largest square the
+        // device holds.
+        {"isotropic without a size", true, MM_ISOTROPIC, 0, 0, 20299, 20299, 766, 766},
+        // Negative extents give the shape only, two across for one down.
+        {"isotropic shape only", true, MM_ISOTROPIC, -2, -1, 27099, 13549, 1023, 511},
+    };
+    WmfBuilder b;
+    const std::vector<uint8_t> bytes = b.Bytes();
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const METAFILEPICT pict = {r.mm, r.x, r.y, nullptr};
+        HENHMETAFILE h = SetWinMetaFileBits(UINT(bytes.size()), bytes.data(), nullptr,
+                                            r.given ? &pict : nullptr);
+        ASSERT_NE(h, nullptr);
+        ENHMETAHEADER hd;
+        ASSERT_EQ(GetEnhMetaFileHeader(h, sizeof(hd), &hd), 108u);
+        EXPECT_EQ(hd.rclFrame.left, 0);
+        EXPECT_EQ(hd.rclFrame.top, 0);
+        EXPECT_EQ(hd.rclFrame.right, r.frameRight);
+        EXPECT_EQ(hd.rclFrame.bottom, r.frameBottom);
+        EXPECT_EQ(hd.rclBounds.left, 0);
+        EXPECT_EQ(hd.rclBounds.top, 0);
+        EXPECT_EQ(hd.rclBounds.right, r.boundsRight);
+        EXPECT_EQ(hd.rclBounds.bottom, r.boundsBottom);
+        EXPECT_EQ(hd.szlDevice.cx, 1024);
+        EXPECT_EQ(hd.szlMillimeters.cy, 203);
+        DeleteEnhMetaFile(h);
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // record's start. The metafile ends at its end-of-file record.
 #include "metafile_bytes.h"
 #include "metafile_readers.h"
+#include "metafile_sizes.h"
 
 namespace win32metafile {
 
@@ -484,11 +485,20 @@ void PlayEnhancedRecords(const Metafile& metafile, Player& player, PlayStats& st
             stats.played++;
             return;
         }
-        if (type == EMR_HEADER || PlayRecord(type, Fields(RecordBytes(b.data() + at, size)), player))
-            stats.played++;
-        else
+        const RecordBytes record(b.data() + at, size);
+        if (type != EMR_HEADER && !EnhancedRecordFits(type, record)) {
             stats.skipped++;
+            stats.tooShort++;
+        } else if (type == EMR_HEADER || PlayRecord(type, Fields(record), player)) {
+            stats.played++;
+        } else {
+            stats.skipped++;
+        }
         at += size;
+        if (player.Spent()) {
+            stats.stopped = kStopWorkSpent;
+            return;
+        }
     }
 }
 

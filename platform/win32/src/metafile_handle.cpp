@@ -3,6 +3,8 @@
 #include "metafile_bytes.h"
 #include "metafile_internal.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,6 +20,10 @@ constexpr WORD kWindowsHeaderWords = 9;
 // The device a Windows metafile's made-up header describes: 96 pixels an inch.
 constexpr LONG kScreenPixels[2] = {1024, 768};
 constexpr LONG kScreenMm[2] = {271, 203};
+constexpr int64_t kScreenDpi = 96;
+constexpr int64_t kHimetricPerInch = 2540;
+// Enhanced records are whole 32-bit words, so is the metafile.
+constexpr UINT kEnhAlignment = 4;
 
 struct Registry {
     std::mutex mutex;
@@ -114,6 +120,64 @@ void ReadPalette(Metafile& m)
     }
 }
 
+// Rounds a count of 0.01 mm to pixels of the reference device.
+LONG HimetricToPixels(int64_t v)
+{
+    return (LONG)((v * kScreenDpi + kHimetricPerInch / 2) / kHimetricPerInch);
+}
+
+// The header an enhanced metafile of the same picture has. The frame is the
+// picture's suggested size in 0.01 mm and the bounds its size in pixels of
+// the reference device, both inclusive (right is left + width - 1). In the
+// two scalable modes positive extents are that size; an isotropic picture
+// keeps one scale on both axes, so its bounds keep the frame's shape, and
+// when its extents only give a shape (negative) or nothing (zero) it takes
+// the largest picture of that shape (square for none) on the device. Zero
+// or missing extents otherwise, and the fixed modes, cover the device.
+ENHMETAHEADER MadeUpHeader(const METAFILEPICT& pict, bool given, DWORD bytes, WORD objects)
+{
+    ENHMETAHEADER h = {};
+    h.iType = EMR_HEADER;
+    h.nSize = sizeof(ENHMETAHEADER);
+    h.dSignature = ENHMETA_SIGNATURE;
+    h.nVersion = 0x10000;
+    h.nBytes = bytes;
+    h.nHandles = (WORD)(objects < 0xFFFF ? objects + 1 : objects);
+    h.szlDevice = {kScreenPixels[0], kScreenPixels[1]};
+    h.szlMillimeters = {kScreenMm[0], kScreenMm[1]};
+
+    const int64_t deviceX = (int64_t)kScreenMm[0] * 100, deviceY = (int64_t)kScreenMm[1] * 100;
+    int64_t x = deviceX, y = deviceY;  // the frame's size in 0.01 mm
+    const bool scalable = given && (pict.mm == MM_ISOTROPIC || pict.mm == MM_ANISOTROPIC);
+    if (scalable && pict.xExt > 0 && pict.yExt > 0) {
+        x = pict.xExt;
+        y = pict.yExt;
+    } else if (scalable && pict.mm == MM_ISOTROPIC) {
+        // The shape only: |x| : |y|, or square.
+        const int64_t rx = pict.xExt != 0 ? std::llabs(pict.xExt) : 1;
+        const int64_t ry = pict.yExt != 0 ? std::llabs(pict.yExt) : 1;
+        if (deviceX * ry <= deviceY * rx) {
+            x = deviceX;
+            y = deviceX * ry / rx;
+        } else {
+            y = deviceY;
+            x = deviceY * rx / ry;
+        }
+    }
+    const bool isotropic = scalable && pict.mm == MM_ISOTROPIC;
+    h.rclFrame = {0, 0, (LONG)(x - 1), (LONG)(y - 1)};
+    if (x == deviceX && y == deviceY) {
+        h.rclBounds = {0, 0, kScreenPixels[0] - 1, kScreenPixels[1] - 1};
+    } else {
+        // An isotropic picture: both sides through one rounding of the
+        // scale, so a square frame gives square bounds.
+        const LONG px = std::max<LONG>(1, HimetricToPixels(x));
+        const LONG py = isotropic && x == y ? px : std::max<LONG>(1, HimetricToPixels(y));
+        h.rclBounds = {0, 0, px - 1, py - 1};
+    }
+    return h;
+}
+
 }  // namespace
 
 const Metafile* Find(HENHMETAFILE handle)
@@ -130,7 +194,7 @@ using namespace win32metafile;
 
 HENHMETAFILE WINAPI SetEnhMetaFileBits(UINT size, const BYTE* bits)
 {
-    if (bits == nullptr || size < kMinEnhHeader)
+    if (bits == nullptr || size < kMinEnhHeader || size % kEnhAlignment != 0)
         return nullptr;
     const ENHMETAHEADER h = ReadHeader(bits, size);
     // The header record must be whole, and the metafile as long as it says.
@@ -172,24 +236,7 @@ HENHMETAFILE WINAPI SetWinMetaFileBits(UINT size, const BYTE* bits, HDC, const M
     m->objects = objects;
     m->picture = picture != nullptr ? *picture : METAFILEPICT{MM_ANISOTROPIC, 0, 0, nullptr};
 
-    // A header as an enhanced metafile of the same picture would have: the
-    // frame from the extents (0.01 mm), the bounds in pixels of a 96 dpi
-    // screen.
-    ENHMETAHEADER& h = m->header;
-    h.iType = EMR_HEADER;
-    h.nSize = sizeof(ENHMETAHEADER);
-    h.dSignature = ENHMETA_SIGNATURE;
-    h.nVersion = 0x10000;
-    h.nBytes = (DWORD)bytes;
-    h.nHandles = (WORD)(objects < 0xFFFF ? objects + 1 : objects);
-    h.szlDevice = {kScreenPixels[0], kScreenPixels[1]};
-    h.szlMillimeters = {kScreenMm[0], kScreenMm[1]};
-    const long xExt = m->picture.xExt > 0 ? m->picture.xExt : 0;
-    const long yExt = m->picture.yExt > 0 ? m->picture.yExt : 0;
-    if (xExt > 0 && yExt > 0) {
-        h.rclFrame = {0, 0, (LONG)(xExt - 1), (LONG)(yExt - 1)};
-        h.rclBounds = {0, 0, (LONG)((int64_t)xExt * 96 / 2540), (LONG)((int64_t)yExt * 96 / 2540)};
-    }
+    m->header = MadeUpHeader(m->picture, picture != nullptr, (DWORD)bytes, objects);
     return Add(std::move(m));
 }
 

@@ -61,18 +61,25 @@ private:
 };
 
 // What one play did: records read, records drawn or otherwise acted on,
-// records skipped (outside what the player knows), and why the play stopped
-// early (empty when it ran to its end).
+// records skipped (outside what the player knows, or too short for what
+// their type reads: those are counted again in `tooShort`), the work done
+// (pixels written, rows and spans visited), and why the play stopped early
+// (empty when it ran to its end).
 struct PlayStats {
     unsigned records = 0;
     unsigned played = 0;
     unsigned skipped = 0;
+    unsigned tooShort = 0;
+    uint64_t work = 0;
     std::string stopped;
 };
 
 // Plays a metafile onto a canvas with its picture fitted to `rect`. False
 // when a damaged record ended the play.
 bool Play(const Metafile& metafile, Canvas& canvas, const RECT& rect, PlayStats* stats);
+
+// The work a play of a metafile of `bytes` bytes may do before it stops.
+uint64_t WorkAllowance(size_t bytes);
 
 // The figures of the last play in this process.
 PlayStats LastPlayStats();

@@ -9,6 +9,7 @@
 // window draws one logical unit a pixel from the rectangle's corner.
 #include "metafile_readers.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace win32metafile {
@@ -16,6 +17,13 @@ namespace win32metafile {
 namespace {
 
 constexpr double kScreenPixelsPerMm = 96 / 25.4;
+
+// The work a play may do follows from the metafile's size, as the image
+// library's allowance for pixels no file backs does: so many units (a pixel
+// written, a row or span visited) a byte, and never less than the floor, so
+// a small file may still fill a large picture several times over.
+constexpr uint64_t kWorkPerByte = 768;
+constexpr uint64_t kWorkFloor = uint64_t(48) << 20;
 
 std::mutex g_statsMutex;
 PlayStats g_lastStats;
@@ -51,8 +59,10 @@ bool Play(const Metafile& metafile, Canvas& canvas, const RECT& rect, PlayStats*
     PlayStats& s = stats != nullptr ? *stats : local;
     s = PlayStats();
     const long w = (long)rect.right - rect.left, h = (long)rect.bottom - rect.top;
+    const uint64_t allowance = WorkAllowance(metafile.bytes.size());
     if (metafile.windows) {
         Player player(canvas, Fit(), kScreenPixelsPerMm, kScreenPixelsPerMm, metafile.objects);
+        player.SetAllowance(allowance);
         player.SetMapMode(MM_ANISOTROPIC);
         player.SetViewportOrg(rect.left, rect.top);
         if (w != 0 && h != 0) {
@@ -60,6 +70,7 @@ bool Play(const Metafile& metafile, Canvas& canvas, const RECT& rect, PlayStats*
             player.SetViewportExt(w, h);
         }
         PlayWindowsRecords(metafile, player, s);
+        s.work = player.Work();
     } else {
         const ENHMETAHEADER& hd = metafile.header;
         double x0, y0, x1, y1;
@@ -78,13 +89,20 @@ bool Play(const Metafile& metafile, Canvas& canvas, const RECT& rect, PlayStats*
                                ? (double)hd.szlDevice.cy / hd.szlMillimeters.cy
                                : kScreenPixelsPerMm;
         Player player(canvas, fit, pxX, pxY, hd.nHandles);
+        player.SetAllowance(allowance);
         PlayEnhancedRecords(metafile, player, s);
+        s.work = player.Work();
     }
     {
         std::lock_guard<std::mutex> lock(g_statsMutex);
         g_lastStats = s;
     }
     return s.stopped.empty();
+}
+
+uint64_t WorkAllowance(size_t bytes)
+{
+    return std::max(kWorkFloor, (uint64_t)bytes * kWorkPerByte);
 }
 
 PlayStats LastPlayStats()

@@ -20,6 +20,10 @@ namespace {
 // Pens this many canvas pixels wide or less draw one-pixel lines.
 constexpr double kThinPen = 1.5;
 
+// The most points a path holds (16 bytes each), and the work each costs.
+constexpr size_t kMaxPathPoints = size_t(1) << 21;
+constexpr uint64_t kPathPointWork = 16;
+
 constexpr double kTwoPi = 2 * M_PI;
 
 long RoundPixel(double v)
@@ -45,25 +49,6 @@ Figure RoundBox(double x0, double y0, double x1, double y1, double rx, double ry
     ArcPoints(x0 + rx, y1 - ry, rx, ry, M_PI, M_PI / 2, f);
     ArcPoints(x1 - rx, y1 - ry, rx, ry, 3 * M_PI / 2, M_PI / 2, f);
     return f;
-}
-
-// The part of `a` outside `cut`: up to four rectangles.
-void Subtract(const RECT& a, const RECT& cut, std::vector<RECT>& out)
-{
-    RECT i = {std::max(a.left, cut.left), std::max(a.top, cut.top), std::min(a.right, cut.right),
-              std::min(a.bottom, cut.bottom)};
-    if (i.left >= i.right || i.top >= i.bottom) {
-        out.push_back(a);
-        return;
-    }
-    if (a.top < i.top)
-        out.push_back({a.left, a.top, a.right, i.top});
-    if (i.bottom < a.bottom)
-        out.push_back({a.left, i.bottom, a.right, a.bottom});
-    if (a.left < i.left)
-        out.push_back({a.left, i.top, i.left, i.bottom});
-    if (i.right < a.right)
-        out.push_back({i.right, i.top, a.right, i.bottom});
 }
 
 }  // namespace
@@ -278,6 +263,7 @@ void Player::_stroke(const Figure& points, bool closed, bool lastPixel)
 
 void Player::_addFigure(const Figure& points, bool closed)
 {
+    _countPath(points.size());
     m_path.push_back(points);
     m_pathClosed.push_back(closed);
     m_figureOpen = false;
@@ -474,6 +460,7 @@ void Player::PolyBezierTo(const std::vector<POINT>& points)
             _addFigure({f[0]}, false);
             m_figureOpen = true;
         }
+        _countPath(f.size() - 1);
         m_path.back().insert(m_path.back().end(), f.begin() + 1, f.end());
         return;
     }
@@ -490,9 +477,21 @@ void Player::SetPixel(long x, long y, COLORREF colour)
 
 // Paths ----------------------------------------------------------------------
 
+// A path holds the flattened points of its curves: a few bytes of curve
+// records can ask for many of them, so each is charged to the play, and a
+// path past kMaxPathPoints spends the whole allowance.
+void Player::_countPath(size_t points)
+{
+    m_pathPoints += points;
+    m_raster.Charge(points * kPathPointWork);
+    if (m_pathPoints > kMaxPathPoints)
+        m_raster.Charge(UINT64_MAX);
+}
+
 void Player::BeginPath()
 {
     m_inPath = true;
+    m_pathPoints = 0;
     m_path.clear();
     m_pathClosed.clear();
     m_figureOpen = false;
@@ -550,74 +549,61 @@ RECT Player::_deviceRect(long l, long t, long r, long b) const
 
 void Player::_useClip()
 {
-    m_raster.SetClip(m_state.clipped ? &m_state.clip : nullptr);
+    m_raster.SetClip(m_state.clip);
+}
+
+// Each change makes a new region, charged to the play by the size of the one
+// it came from, so a file cannot make the clip grow without paying for it.
+void Player::_setClip(std::shared_ptr<const ClipRegion> clip)
+{
+    if (clip)
+        m_raster.Charge(clip->Size() + 1);
+    m_state.clip = std::move(clip);
+    _useClip();
+}
+
+std::shared_ptr<const ClipRegion> Player::_clipOrCanvas() const
+{
+    if (m_state.clip)
+        return m_state.clip;
+    return ClipRegion::FromRects({{0, 0, m_raster.Width(), m_raster.Height()}});
 }
 
 void Player::IntersectClip(long l, long t, long r, long b)
 {
-    const RECT c = _deviceRect(l, t, r, b);
-    if (!m_state.clipped) {
-        m_state.clip = {{0, 0, m_raster.Width(), m_raster.Height()}};
-        m_state.clipped = true;
-    }
-    std::vector<RECT> next;
-    for (const RECT& a : m_state.clip) {
-        const RECT i = {std::max(a.left, c.left), std::max(a.top, c.top),
-                        std::min(a.right, c.right), std::min(a.bottom, c.bottom)};
-        if (i.left < i.right && i.top < i.bottom)
-            next.push_back(i);
-    }
-    m_state.clip = std::move(next);
-    _useClip();
+    m_raster.Charge(m_state.clip ? m_state.clip->Size() : 0);
+    _setClip(_clipOrCanvas()->Intersect(_deviceRect(l, t, r, b)));
 }
 
 void Player::ExcludeClip(long l, long t, long r, long b)
 {
-    const RECT c = _deviceRect(l, t, r, b);
-    if (!m_state.clipped) {
-        m_state.clip = {{0, 0, m_raster.Width(), m_raster.Height()}};
-        m_state.clipped = true;
-    }
-    std::vector<RECT> next;
-    for (const RECT& a : m_state.clip)
-        Subtract(a, c, next);
-    m_state.clip = std::move(next);
-    _useClip();
+    m_raster.Charge(m_state.clip ? m_state.clip->Size() : 0);
+    _setClip(_clipOrCanvas()->Exclude(_deviceRect(l, t, r, b)));
 }
 
 void Player::SelectClip(const std::vector<RECT>* deviceRects)
 {
-    m_state.clipped = deviceRects != nullptr;
-    m_state.clip.clear();
-    if (deviceRects != nullptr) {
-        // Region rectangles are in the metafile's device units: fitted like
-        // everything else, then cut to the canvas.
-        const RECT all = {0, 0, m_raster.Width(), m_raster.Height()};
-        std::vector<RECT> pieces;
-        for (const RECT& d : *deviceRects) {
-            const long x0 = RoundPixel(d.left * m_fit.scaleX + m_fit.offsetX);
-            const long x1 = RoundPixel(d.right * m_fit.scaleX + m_fit.offsetX);
-            const long y0 = RoundPixel(d.top * m_fit.scaleY + m_fit.offsetY);
-            const long y1 = RoundPixel(d.bottom * m_fit.scaleY + m_fit.offsetY);
-            RECT c = {(LONG)std::max<long>(std::min(x0, x1), all.left),
-                      (LONG)std::max<long>(std::min(y0, y1), all.top),
-                      (LONG)std::min<long>(std::max(x0, x1), all.right),
-                      (LONG)std::min<long>(std::max(y0, y1), all.bottom)};
-            if (c.left >= c.right || c.top >= c.bottom)
-                continue;
-            // Overlapping rectangles would be drawn twice: keep them apart.
-            std::vector<RECT> parts = {c};
-            for (const RECT& have : pieces) {
-                std::vector<RECT> rest;
-                for (const RECT& p : parts)
-                    Subtract(p, have, rest);
-                parts = std::move(rest);
-            }
-            pieces.insert(pieces.end(), parts.begin(), parts.end());
-        }
-        m_state.clip = std::move(pieces);
+    if (deviceRects == nullptr) {
+        _setClip(nullptr);
+        return;
     }
-    _useClip();
+    // Region rectangles are in the metafile's device units: fitted like
+    // everything else, then cut to the canvas.
+    const RECT all = {0, 0, m_raster.Width(), m_raster.Height()};
+    std::vector<RECT> pieces;
+    pieces.reserve(deviceRects->size());
+    for (const RECT& d : *deviceRects) {
+        const long x0 = RoundPixel(d.left * m_fit.scaleX + m_fit.offsetX);
+        const long x1 = RoundPixel(d.right * m_fit.scaleX + m_fit.offsetX);
+        const long y0 = RoundPixel(d.top * m_fit.scaleY + m_fit.offsetY);
+        const long y1 = RoundPixel(d.bottom * m_fit.scaleY + m_fit.offsetY);
+        pieces.push_back({(LONG)std::max<long>(std::min(x0, x1), all.left),
+                          (LONG)std::max<long>(std::min(y0, y1), all.top),
+                          (LONG)std::min<long>(std::max(x0, x1), all.right),
+                          (LONG)std::min<long>(std::max(y0, y1), all.bottom)});
+    }
+    m_raster.Charge(pieces.size());
+    _setClip(ClipRegion::FromRects(pieces));
 }
 
 // Saved states ---------------------------------------------------------------
@@ -684,6 +670,8 @@ bool Player::Blit(long x, long y, long w, long h, const DibRef* dib, long sx, lo
     };
     const long i0 = from(p.x, q.x, m_raster.Width()), i1 = to(p.x, q.x, m_raster.Width());
     const long j0 = from(p.y, q.y, m_raster.Height()), j1 = to(p.y, q.y, m_raster.Height());
+    if (rop == kRopSrcCopy && i0 < i1 && j0 < j1)
+        m_raster.Charge((uint64_t)(i1 - i0) * (uint64_t)(j1 - j0) * kBlitPixelWork);
     for (long j = j0; j < j1; j++) {
         if (rop != kRopSrcCopy) {
             if (i0 < i1)

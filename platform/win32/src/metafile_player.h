@@ -6,6 +6,7 @@
 
 #include "metafile_raster.h"
 
+#include <memory>
 #include <vector>
 
 namespace win32metafile {
@@ -66,8 +67,9 @@ struct DcState {
     int fillMode = kFillAlternate;
     int arcDirection = kArcCounterClockwise;
     POINT position = {0, 0};
-    bool clipped = false;
-    std::vector<RECT> clip;  // device pixels, disjoint
+    // Canvas pixels; null when not clipped. Shared with saved states until
+    // one of them changes it.
+    std::shared_ptr<const ClipRegion> clip;
 };
 
 // A device-independent bitmap inside a record.
@@ -85,6 +87,11 @@ public:
     Player(Canvas& canvas, const Fit& fit, double pixelsPerMmX, double pixelsPerMmY, size_t slots);
 
     DcState& State() { return m_state; }
+
+    // The work allowance of the play, and whether it is spent.
+    void SetAllowance(uint64_t units) { m_raster.SetAllowance(units); }
+    bool Spent() const { return m_raster.Spent(); }
+    uint64_t Work() const { return m_raster.Work(); }
 
     // Mapping.
     void SetMapMode(int mode);
@@ -155,10 +162,13 @@ private:
     void _remap();
     double _penPixels() const;
     void _addFigure(const Figure& indexPoints, bool closed);
+    void _countPath(size_t points);
     void _fill(const std::vector<Figure>& figures, bool winding);
     void _stroke(const Figure& indexPoints, bool closed, bool lastPixel);
     void _shape(Figure area, const Figure& outline, bool closed);
     void _useClip();
+    void _setClip(std::shared_ptr<const ClipRegion> clip);
+    std::shared_ptr<const ClipRegion> _clipOrCanvas() const;
     RECT _deviceRect(long l, long t, long r, long b) const;
 
     Raster m_raster;
@@ -175,6 +185,7 @@ private:
     std::vector<Figure> m_path;
     std::vector<bool> m_pathClosed;
     bool m_figureOpen = false;
+    size_t m_pathPoints = 0;
 };
 
 }  // namespace win32metafile

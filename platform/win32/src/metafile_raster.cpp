@@ -84,32 +84,44 @@ Raster::Raster(Canvas& canvas)
 {
 }
 
+void Raster::SetClip(std::shared_ptr<const ClipRegion> region)
+{
+    m_clip = std::move(region);
+    m_band = 0;
+}
+
 void Raster::SetClip(const std::vector<RECT>* rects)
 {
-    m_clipped = rects != nullptr;
-    m_clip.clear();
-    if (rects != nullptr)
-        m_clip = *rects;
+    SetClip(rects != nullptr ? ClipRegion::FromRects(*rects) : nullptr);
 }
 
 void Raster::Span(int y, int x0, int x1, COLORREF colour)
 {
-    if (y < 0 || y >= Height())
+    Charge(1);
+    if (y < 0 || y >= Height() || Spent())
         return;
     x0 = std::max(x0, 0);
     x1 = std::min(x1, Width());
     if (x0 >= x1)
         return;
-    if (!m_clipped) {
+    if (!m_clip) {
+        Charge((uint64_t)(x1 - x0));
         m_canvas.Span(y, x0, x1, colour);
         return;
     }
-    for (const RECT& r : m_clip) {
-        if (y < r.top || y >= r.bottom)
-            continue;
-        const int a = std::max<long>(x0, r.left), b = std::min<long>(x1, r.right);
-        if (a < b)
-            m_canvas.Span(y, a, b, colour);
+    const ClipRegion::Band* band = m_clip->BandAt(y, m_band);
+    if (band == nullptr)
+        return;
+    // The first span of the band ending right of x0, then on while they start
+    // left of x1.
+    const ClipRegion::Span* spans = m_clip->Spans(*band);
+    const ClipRegion::Span* end = spans + band->count;
+    const ClipRegion::Span* s = std::upper_bound(
+        spans, end, (long)x0, [](long v, const ClipRegion::Span& sp) { return v < sp.right; });
+    for (; s != end && s->left < x1; s++) {
+        const int a = (int)std::max<long>(x0, s->left), b = (int)std::min<long>(x1, s->right);
+        Charge((uint64_t)(b - a) + 1);
+        m_canvas.Span(y, a, b, colour);
     }
 }
 
@@ -133,6 +145,7 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
     double top = kFar, bottom = -kFar;
     bool any = false;
     for (const Figure& f : figures) {
+        Charge(f.size() * kFigurePointWork);
         if (scan::Beside(f.data(), f.size(), Width(), Height()))
             continue;
         for (size_t i = 0; i < f.size(); i++) {
@@ -181,7 +194,7 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
     std::vector<const scan::Edge*> active;
     std::vector<Crossing> crossings;
     size_t next = 0;
-    for (long y = firstRow; y < endRow; y++) {
+    for (long y = firstRow; y < endRow && !Spent(); y++) {
         const double sy = y + 0.5;
         while (next < edges.size() && edges[next].y0 <= sy)
             active.push_back(&edges[next++]);
@@ -192,6 +205,7 @@ void Raster::Fill(const std::vector<Figure>& figures, bool winding, COLORREF col
             left += leftDiff[y];
             right += rightDiff[y];
         }
+        Charge(active.size() + 1);
         crossings.clear();
         crossings.push_back({-HUGE_VAL, left});
         for (const scan::Edge* e : active) {
@@ -270,6 +284,7 @@ void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF co
         const bool end = x == x1 && y == y1;
         if (end && !last)
             break;
+        Charge(kLinePixelWork);
         Pixel((int)x, (int)y, colour);
         if (end)
             break;
@@ -287,6 +302,7 @@ void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF co
 
 void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORREF colour)
 {
+    Charge(points.size() * kLinePointWork);
     std::vector<POINT> px;
     for (const PointD& p : points) {
         if (!Finite(p))

@@ -9,8 +9,11 @@
 // one-pixel line runs through the pixels its end points lie in.
 #pragma once
 
+#include "metafile_clip.h"
 #include "metafile_internal.h"
 
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace win32metafile {
@@ -33,13 +36,38 @@ void ArcPoints(double cx, double cy, double rx, double ry, double start, double 
 // The points of a cubic Bezier curve from p0 to p3, p0 left out.
 void BezierPoints(PointD p0, PointD p1, PointD p2, PointD p3, Figure& out);
 
+// Work charged beyond the pixels written, so that a unit costs about the
+// same whatever is drawn: a pixel of a one-pixel line (found one at a time)
+// and a point of its outline, a point of a wide line and a row one of its
+// segments reaches, a point of a filled figure, and a pixel a blit samples
+// from its source.
+constexpr uint64_t kLinePixelWork = 4;
+constexpr uint64_t kLinePointWork = 16;
+constexpr uint64_t kPieceWork = 16;
+constexpr uint64_t kPieceRowWork = 8;
+constexpr uint64_t kFigurePointWork = 16;
+constexpr uint64_t kBlitPixelWork = 4;
+
 class Raster {
 public:
     explicit Raster(Canvas& canvas);
 
-    // The clip: null lifts it; otherwise only pixels inside one of the
-    // rectangles are drawn (they must not overlap).
+    // The clip: null lifts it; otherwise only pixels inside the region (or
+    // one of the rectangles) are drawn.
+    void SetClip(std::shared_ptr<const ClipRegion> region);
     void SetClip(const std::vector<RECT>* rects);
+
+    // The work allowance, in units of a pixel written or a row or span
+    // visited: once spent, nothing more is drawn. Unlimited until set.
+    void SetAllowance(uint64_t units) { m_allowance = units; }
+    // Counts work done outside the raster (a clip operation, say); the count
+    // stops at its largest value rather than wrap.
+    void Charge(uint64_t units)
+    {
+        m_work = units > UINT64_MAX - m_work ? UINT64_MAX : m_work + units;
+    }
+    uint64_t Work() const { return m_work; }
+    bool Spent() const { return m_work > m_allowance; }
 
     // Fills the figures as one polygon set: winding (non-zero) or alternate
     // (even-odd) fill. Each figure is closed.
@@ -76,8 +104,10 @@ private:
 
     Canvas& m_canvas;
     int m_width, m_height;  // the canvas's, asked once: a canvas keeps its size
-    bool m_clipped = false;
-    std::vector<RECT> m_clip;
+    std::shared_ptr<const ClipRegion> m_clip;  // null: not clipped
+    size_t m_band = 0;                         // the clip band found last
+    uint64_t m_work = 0;
+    uint64_t m_allowance = UINT64_MAX;
 };
 
 }  // namespace win32metafile

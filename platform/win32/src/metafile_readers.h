@@ -9,6 +9,7 @@ namespace win32metafile {
 // Texts a damaged record stops a play with.
 extern const char kStopPastEnd[];
 extern const char kStopTooShort[];
+extern const char kStopWorkSpent[];
 
 // Plays the records of a Windows metafile (its 18-byte header first).
 void PlayWindowsRecords(const Metafile& metafile, Player& player, PlayStats& stats);

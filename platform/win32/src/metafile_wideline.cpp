@@ -234,6 +234,14 @@ void AddDisc(double cx, double cy, double r, RowRuns& runs)
 
 void Raster::WideLine(const Figure& points, bool closed, double width, COLORREF colour)
 {
+    // Each segment's pieces are visited on every row they reach.
+    Charge(points.size() * kPieceWork);
+    for (size_t i = 0; i + 1 < points.size(); i++) {
+        const double rows = std::fabs(points[i + 1].y - points[i].y) + width + 1;
+        // No more rows than the canvas has (nor for a point not finite).
+        const double reached = rows < Height() + 1.0 ? rows : Height() + 1.0;
+        Charge((uint64_t)reached * kPieceRowWork);
+    }
     if (!WideLineByRuns(points, closed, width, colour))
         WideLineByFill(points, closed, width, colour);
 }

@@ -6,11 +6,13 @@
 // metafile ends at the record of function 0.
 #include "metafile_bytes.h"
 #include "metafile_readers.h"
+#include "metafile_sizes.h"
 
 namespace win32metafile {
 
 const char kStopPastEnd[] = "metafile record runs past the end of the metafile";
 const char kStopTooShort[] = "metafile record too short for its own size field";
+const char kStopWorkSpent[] = "metafile playback stopped: the picture asks more work than its size allows";
 
 namespace {
 
@@ -124,6 +126,22 @@ bool PolyPolygonRecord(const Params& p, Player& player)
 void Create(Player& player, const Object& object)
 {
     player.Put(player.FreeSlot(), object);
+}
+
+bool CreatesObject(WORD function)
+{
+    switch (function) {
+    case kCreatePalette:
+    case kCreatePatternBrush:
+    case kCreatePenIndirect:
+    case kCreateFontIndirect:
+    case kCreateBrushIndirect:
+    case kDibCreatePatternBrush:
+    case kCreateRegion:
+        return true;
+    default:
+        return false;
+    }
 }
 
 Object PenObject(const Params& p)
@@ -403,12 +421,24 @@ void PlayWindowsRecords(const Metafile& metafile, Player& player, PlayStats& sta
             stats.played++;
             return;
         }
-        const Params p(RecordBytes(b.data() + at, (size_t)bytes));
-        if (PlayRecord(function, p, player))
-            stats.played++;
-        else
+        const RecordBytes record(b.data() + at, (size_t)bytes);
+        if (!WindowsRecordFits(function, record)) {
+            // A short object record still takes its slot, as the played
+            // ones do, so the indices after it stay right.
+            if (CreatesObject(function))
+                Create(player, Object{Object::kOther, {}, {}});
             stats.skipped++;
+            stats.tooShort++;
+        } else if (PlayRecord(function, Params(record), player)) {
+            stats.played++;
+        } else {
+            stats.skipped++;
+        }
         at += (size_t)bytes;
+        if (player.Spent()) {
+            stats.stopped = kStopWorkSpent;
+            return;
+        }
     }
 }
 
