@@ -6,6 +6,7 @@
 // metafile ends at the record of function 0.
 #include "metafile_bytes.h"
 #include "metafile_readers.h"
+#include "metafile_text_records.h"
 
 namespace win32metafile {
 
@@ -59,7 +60,6 @@ enum : WORD {
     kCreatePalette = 0x00F7,
     kCreatePatternBrush = 0x01F9,
     kCreatePenIndirect = 0x02FA,
-    kCreateFontIndirect = 0x02FB,
     kCreateBrushIndirect = 0x02FC,
     kCreateRegion = 0x06FF,
 };
@@ -83,6 +83,7 @@ public:
         return v;
     }
     const BYTE* At(size_t i) const { return m_r.Data() + 6 + 2 * i; }
+    const RecordBytes& Bytes() const { return m_r; }
     size_t BytesFrom(size_t i) const { return 2 * i <= m_r.Size() - 6 ? m_r.Size() - 6 - 2 * i : 0; }
 
 private:
@@ -300,14 +301,14 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
         return n >= 1 && player.Delete((WORD)p.W(0));
     case kCreatePenIndirect:
         if (n < 5) {
-            Create(player, Object{Object::kOther, {}, {}});
+            Create(player, Object{Object::kOther, {}, {}, {}});
             return false;
         }
         Create(player, PenObject(p));
         return true;
     case kCreateBrushIndirect:
         if (n < 3) {
-            Create(player, Object{Object::kOther, {}, {}});
+            Create(player, Object{Object::kOther, {}, {}, {}});
             return false;
         }
         Create(player, BrushObject(p));
@@ -321,11 +322,15 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
         Create(player, o);
         return false;
     }
+    case kWmfSetTextAlign:
+    case kWmfTextOut:
+    case kWmfExtTextOut:
+    case kWmfCreateFontIndirect:
+        return PlayWindowsText(function, p.Bytes(), player);
     case kCreatePalette:
-    case kCreateFontIndirect:
     case kCreateRegion:
         // Not drawn, but each takes its slot, so later indices stay right.
-        Create(player, Object{Object::kOther, {}, {}});
+        Create(player, Object{Object::kOther, {}, {}, {}});
         return false;
     case kPatBlt:
     case kDibBitBlt:

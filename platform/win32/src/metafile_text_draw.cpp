@@ -1,0 +1,234 @@
+// Text output of the metafile player. Glyphs come from the platform's font
+// code (the faces it matches and the 1-bit glyphs GetGlyphOutlineA gives),
+// so upright text lands on the same pixels as ExtTextOutA with the same
+// font at the same place. Each glyph is laid along the baseline as the
+// mapping, the world transform and the font's escapement turn it: every
+// canvas pixel whose centre falls on an inked glyph pixel takes the text
+// colour.
+//
+// The font registry's lock is taken on its own while the glyphs are read:
+// the player may hold the drawing lock, under which the font calls, which
+// ask the desktop first, must not be made.
+#include "metafile_player.h"
+
+#include "font_internal.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace win32metafile {
+
+namespace {
+
+// Fonts taller than this many pixels are drawn at it: a glyph of the
+// platform's largest size takes tens of megabytes.
+constexpr long kMaxTextPixels = 1024;
+
+struct Vec {
+    double x, y;
+};
+
+Vec Add(Vec a, Vec b, double k)
+{
+    return {a.x + b.x * k, a.y + b.y * k};
+}
+
+// The glyphs and metrics of a run, read under the font registry's lock.
+// Advances are the grey glyphs' (as ExtTextOutA measures), bits the 1-bit
+// glyphs'.
+bool ReadGlyphs(const LOGFONTA& lf, const std::vector<UINT>& codes, TEXTMETRICA& tm,
+                std::vector<win32font::GlyphPtr>& glyphs, std::vector<int>& advances)
+{
+    win32font::Registry& r = win32font::Fonts();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    win32font::Font font;  // not in the registry: no handle names it
+    font.lf = lf;
+    if (!win32font::Realize(r, font))
+        return false;
+    tm = font.realized->tm;
+    for (UINT code : codes) {
+        const win32font::GlyphPtr grey = win32font::GlyphOf(r, *font.realized, code, false);
+        advances.push_back(grey->ok ? grey->gm.gmCellIncX : 0);
+        glyphs.push_back(win32font::GlyphOf(r, *font.realized, code, true));
+    }
+    return true;  // the face is let go here, under the lock
+}
+
+}  // namespace
+
+void Player::_textBox(const PointD corners[4], COLORREF colour)
+{
+    std::vector<Figure> f = {Figure(corners, corners + 4)};
+    m_raster.Fill(f, true, colour);
+}
+
+bool Player::Text(const TextRun& run)
+{
+    const LogicalFont& font = m_state.font;
+    const Affine& a = m_toCanvas;
+    // Canvas pixels a logical unit along each axis.
+    const double sx = std::hypot(a.m11, a.m12), sy = std::hypot(a.m21, a.m22);
+    if (!(sx > 0) || !(sy > 0) || !std::isfinite(sx) || !std::isfinite(sy))
+        return true;
+    long pixels = 0;
+    if (!font.stock && font.height != 0) {
+        const double h = std::min(std::fabs((double)font.height) * sy, (double)kMaxTextPixels);
+        pixels = std::max(1L, (long)std::floor(h + 0.5));
+        if (font.height < 0)
+            pixels = -pixels;
+    }
+    TEXTMETRICA tm = {};
+    std::vector<win32font::GlyphPtr> glyphs;
+    std::vector<int> advances;
+    if (!ReadGlyphs(PlatformFont(font, pixels), run.codes, tm, glyphs, advances))
+        return false;
+
+    // The baseline's direction and the glyphs' downward one on the canvas.
+    // A mapping that turns y upwards still draws text upright.
+    Vec along = {a.m11 / sx, a.m12 / sx}, down = {a.m21 / sy, a.m22 / sy};
+    if (along.x * down.y - along.y * down.x < 0)
+        down = {-down.x, -down.y};
+    if (font.escapement % 3600 != 0) {
+        const double t = font.escapement / 10.0 * M_PI / 180;
+        const Vec b = {std::cos(t) * along.x - std::sin(t) * down.x,
+                       std::cos(t) * along.y - std::sin(t) * down.y};
+        const Vec d = {std::sin(t) * along.x + std::cos(t) * down.x,
+                       std::sin(t) * along.y + std::cos(t) * down.y};
+        along = b;
+        down = d;
+    }
+    const bool upright = along.x == 1 && along.y == 0 && down.x == 0 && down.y == 1;
+
+    // Pen positions in pixels along the baseline.
+    std::vector<double> pen(glyphs.size() + 1, 0);
+    for (size_t i = 0; i < glyphs.size(); i++) {
+        double step = advances[i];
+        if (i < run.dx.size())
+            step = run.dx[i] * sx;
+        pen[i + 1] = pen[i] + step;
+    }
+    const double width = pen.back();
+
+    // Where the run starts: its reference point moved by the alignment.
+    const bool useCp = (m_state.textAlign & kAlignUpdateCp) != 0;
+    const PointD refD = useCp ? _map(m_state.position.x, m_state.position.y) : _map(run.x, run.y);
+    Vec ref = {refD.x, refD.y};
+    const unsigned horizontal = m_state.textAlign & kAlignHorizontal;
+    const double shift = horizontal == kAlignRight    ? -width
+                         : horizontal == kAlignCenter ? -width / 2
+                                                      : 0;
+    Vec start = Add(ref, along, shift);
+    const unsigned vertical = m_state.textAlign & kAlignVertical;
+    const double drop = vertical == kAlignBaseline ? 0
+                        : vertical == kAlignBottom ? -(double)tm.tmDescent
+                                                   : (double)tm.tmAscent;
+    Vec base = Add(start, down, drop);
+    if (upright) {
+        // Whole pixels, as ExtTextOutA places text.
+        base = {std::floor(base.x + 0.5), std::floor(base.y + 0.5)};
+        start = {base.x, base.y - drop};
+    }
+    if (useCp) {
+        Vec next = horizontal == kAlignRight    ? Add(ref, along, -width)
+                   : horizontal == kAlignCenter ? ref
+                                                : Add(ref, along, width);
+        double lx, ly;
+        m_fromCanvas.Apply(next.x, next.y, lx, ly);
+        if (std::isfinite(lx) && std::isfinite(ly))
+            m_state.position = {(LONG)std::floor(std::max(-1e9, std::min(1e9, lx)) + 0.5),
+                                (LONG)std::floor(std::max(-1e9, std::min(1e9, ly)) + 0.5)};
+    }
+
+    if (run.hasRect && (run.options & kTextOpaque)) {
+        const PointD c[4] = {_map(run.rect.left, run.rect.top), _map(run.rect.right, run.rect.top),
+                             _map(run.rect.right, run.rect.bottom),
+                             _map(run.rect.left, run.rect.bottom)};
+        _textBox(c, m_state.background);
+    }
+    const bool clipped = run.hasRect && (run.options & kTextClipped);
+    if (clipped) {
+        const RECT r = _deviceRect(run.rect.left, run.rect.top, run.rect.right, run.rect.bottom);
+        std::vector<RECT> inside;
+        const std::vector<RECT> all = {{0, 0, m_raster.Width(), m_raster.Height()}};
+        for (const RECT& c : m_state.clipped ? m_state.clip : all) {
+            const RECT i = {std::max(c.left, r.left), std::max(c.top, r.top),
+                            std::min(c.right, r.right), std::min(c.bottom, r.bottom)};
+            if (i.left < i.right && i.top < i.bottom)
+                inside.push_back(i);
+        }
+        m_raster.SetClip(&inside);
+    }
+    // The cells' background in opaque mode: from the top of the cell.
+    const Vec top = Add(base, down, -(double)tm.tmAscent);
+    auto band = [&](double from, double to, double y0, double y1, COLORREF colour) {
+        const Vec p = Add(top, along, from), q = Add(top, along, to);
+        const PointD c[4] = {{Add(p, down, y0).x, Add(p, down, y0).y},
+                             {Add(q, down, y0).x, Add(q, down, y0).y},
+                             {Add(q, down, y1).x, Add(q, down, y1).y},
+                             {Add(p, down, y1).x, Add(p, down, y1).y}};
+        _textBox(c, colour);
+    };
+    if (m_state.backgroundMode == 2 && width != 0)
+        band(std::min(0.0, width), std::max(0.0, width), 0, tm.tmHeight, m_state.background);
+
+    // Each glyph: canvas pixels mapped back into its black box.
+    const double det = along.x * down.y - along.y * down.x;
+    for (size_t i = 0; i < glyphs.size(); i++) {
+        const win32font::CachedGlyph& g = *glyphs[i];
+        if (!g.ok || g.bits.empty())
+            continue;
+        const GLYPHMETRICS& gm = g.gm;
+        const Vec penAt = Add(base, along, upright ? std::floor(pen[i] + 0.5) : pen[i]);
+        // The black box's corner, and its corners on the canvas.
+        const Vec corner =
+            Add(Add(penAt, along, gm.gmptGlyphOrigin.x), down, -gm.gmptGlyphOrigin.y);
+        double x0 = 1e18, x1 = -1e18, y0 = 1e18, y1 = -1e18;
+        for (int k = 0; k < 4; k++) {
+            const Vec c = Add(Add(corner, along, (k & 1) ? gm.gmBlackBoxX : 0), down,
+                              (k & 2) ? gm.gmBlackBoxY : 0);
+            x0 = std::min(x0, c.x), x1 = std::max(x1, c.x);
+            y0 = std::min(y0, c.y), y1 = std::max(y1, c.y);
+        }
+        const long i0 = (long)std::max(0.0, std::floor(x0)),
+                   i1 = (long)std::min((double)m_raster.Width(), std::ceil(x1));
+        const long j0 = (long)std::max(0.0, std::floor(y0)),
+                   j1 = (long)std::min((double)m_raster.Height(), std::ceil(y1));
+        const size_t pitch = (size_t(gm.gmBlackBoxX) + 31) / 32 * 4;
+        for (long y = j0; y < j1; y++) {
+            long runFrom = -1;
+            for (long x = i0; x <= i1; x++) {
+                bool ink = false;
+                if (x < i1) {
+                    const double px = x + 0.5 - corner.x, py = y + 0.5 - corner.y;
+                    const double u = (px * down.y - py * down.x) / det;
+                    const double v = (along.x * py - along.y * px) / det;
+                    if (u >= 0 && v >= 0 && u < gm.gmBlackBoxX && v < gm.gmBlackBoxY) {
+                        const size_t gx = (size_t)u, gy = (size_t)v;
+                        ink = (g.bits[gy * pitch + gx / 8] >> (7 - gx % 8)) & 1;
+                    }
+                }
+                if (ink && runFrom < 0)
+                    runFrom = x;
+                if (!ink && runFrom >= 0) {
+                    m_raster.Span((int)y, (int)runFrom, (int)x, m_state.text);
+                    runFrom = -1;
+                }
+            }
+        }
+    }
+    // Underline and strike-out, as the platform draws them.
+    const int thickness = std::max<int>(1, (tm.tmHeight + 10) / 20);
+    if (tm.tmUnderlined) {
+        const int at = std::min<int>(tm.tmAscent + 1, tm.tmHeight - thickness);
+        band(std::min(0.0, width), std::max(0.0, width), at, at + thickness, m_state.text);
+    }
+    if (tm.tmStruckOut) {
+        const int at = tm.tmAscent - tm.tmAscent / 3;
+        band(std::min(0.0, width), std::max(0.0, width), at, at + thickness, m_state.text);
+    }
+    if (clipped)
+        _useClip();
+    return true;
+}
+
+}  // namespace win32metafile
