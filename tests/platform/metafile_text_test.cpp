@@ -14,6 +14,7 @@
 
 #include "metafile_builder.h"
 #include "metafile_internal.h"
+#include "font_cache.h"
 #include "metafile_text.h"
 
 using namespace win32metafile;
@@ -440,7 +441,8 @@ TEST(MetafileText, WindowsMetafileRecords)
 }
 
 // A face this machine lacks is drawn with one of its kind: serif, sans
-// serif, fixed pitch (by name or pitch), or Chinese (by character set).
+// serif, fixed pitch (by name or pitch), or Chinese (by character set), the
+// faces as wide as the common ones of other systems first.
 TEST(MetafileText, MissingFacesFallBackToTheirKind)
 {
     struct Case {
@@ -448,12 +450,14 @@ TEST(MetafileText, MissingFacesFallBackToTheirKind)
         BYTE charSet, pitchAndFamily;
         const char* want;
     } cases[] = {
-        {u"Times New Roman", 0, 0, "DejaVu Serif"},
-        {u"Some Unknown Roman", 0, 0x12, "DejaVu Serif"},
-        {u"Arial", 0, 0, "DejaVu Sans"},
-        {u"Courier New", 0, 0, "DejaVu Sans Mono"},
-        {u"Unknown Typewriter", 0, 0x31, "DejaVu Sans Mono"},
+        {u"Times New Roman", 0, 0, "Nimbus Roman"},
+        {u"Some Unknown Roman", 0, 0x12, "Nimbus Roman"},
+        {u"Arial", 0, 0, "Nimbus Sans"},
+        {u"", 0, 0, "Nimbus Sans"},
+        {u"Courier New", 0, 0, "Nimbus Mono PS"},
+        {u"Unknown Typewriter", 0, 0x31, "Nimbus Mono PS"},
         {u"SimSun", 134, 0, "WenQuanYi Micro Hei"},
+        {u"SimSun", 134, 0x31, "WenQuanYi Micro Hei Mono"},
         {u"\u5B8B\u4F53", 1, 0, "WenQuanYi Micro Hei"},
         {u"DejaVu Sans Mono", 0, 0, "DejaVu Sans Mono"},  // installed: kept
     };
@@ -520,5 +524,41 @@ TEST(MetafileText, ShortRecordsAreSkipped)
         EXPECT_EQ(stats.skipped, 1u);
         EXPECT_TRUE(stats.stopped.empty());
         EXPECT_EQ(Ink(got), 0u);
+    }
+}
+
+// A small file may ask for many huge glyphs: past an allowance of glyph
+// pixels rendered and drawn a play draws no more text, and what comes
+// after is left out, while a file within it draws everything.
+TEST(MetafileText, HugeTextStopsAtTheAllowance)
+{
+    const std::string many = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (size_t distinct : {size_t(8), many.size()}) {
+        SCOPED_TRACE(distinct);
+        win32font::ForgetIdleFaces();  // no glyph rendered before counts as free
+        EmfBuilder e(0, 0, 63, 63);
+        e.SetBkMode(kTransparent);
+        EmfFont(e, Font(-1000));
+        Text big;
+        big.x = -500;  // mostly off the canvas: the rendering is the cost
+        big.y = -500;
+        big.wide.assign(many.begin(), many.begin() + distinct);
+        EmfText(e, big);
+        // Then a small word in a corner the big glyphs leave white.
+        e.Record(37, {int32_t(0x80000000u | 13)});  // SYSTEM_FONT
+        Text small;
+        small.x = 30;
+        small.y = 40;
+        small.wide = u"ok";
+        EmfText(e, small);
+        const std::vector<uint32_t> got = Play(e.Bytes(), 64, 64);
+        size_t corner = 0;
+        for (int y = 40; y < 64; y++)
+            for (int x = 30; x < 64; x++)
+                corner += got[size_t(y) * 64 + x] != kWhite;
+        if (distinct == many.size())
+            EXPECT_EQ(corner, 0u);
+        else
+            EXPECT_GT(corner, 10u);
     }
 }

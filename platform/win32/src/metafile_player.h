@@ -206,6 +206,8 @@ private:
     std::vector<Figure> m_path;
     std::vector<bool> m_pathClosed;
     bool m_figureOpen = false;
+    // Text pixels rendered and drawn in this play (metafile_text_draw.cpp).
+    double m_textWork = 0;
 };
 
 }  // namespace win32metafile

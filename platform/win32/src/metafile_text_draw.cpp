@@ -23,6 +23,14 @@ namespace {
 // Fonts taller than this many pixels are drawn at it: a glyph of the
 // platform's largest size takes tens of megabytes.
 constexpr long kMaxTextPixels = 1024;
+// The pixels one play may render glyphs of and draw them over, in all: a
+// few pages of ordinary text, where a small hostile file asking for
+// thousands of huge glyphs would take minutes. Text past it is not drawn.
+constexpr double kTextWork = 64e6;
+// Up to this cell height the advances are the grey glyphs' (as ExtTextOutA
+// measures, where hinting may differ by a pixel); above it the 1-bit
+// glyphs' own, so a large glyph is rendered once.
+constexpr long kGreyAdvanceHeight = 48;
 
 struct Vec {
     double x, y;
@@ -34,10 +42,11 @@ Vec Add(Vec a, Vec b, double k)
 }
 
 // The glyphs and metrics of a run, read under the font registry's lock.
-// Advances are the grey glyphs' (as ExtTextOutA measures), bits the 1-bit
-// glyphs'.
+// The glyphs' bits are the 1-bit glyphs'; each glyph not in the face's
+// cache yet costs its cell's area from `work`, and once that is spent the
+// rest of the run is left out.
 bool ReadGlyphs(const LOGFONTA& lf, const std::vector<UINT>& codes, TEXTMETRICA& tm,
-                std::vector<win32font::GlyphPtr>& glyphs, std::vector<int>& advances)
+                std::vector<win32font::GlyphPtr>& glyphs, std::vector<int>& advances, double& work)
 {
     win32font::Registry& r = win32font::Fonts();
     std::lock_guard<std::mutex> lock(r.mutex);
@@ -46,10 +55,21 @@ bool ReadGlyphs(const LOGFONTA& lf, const std::vector<UINT>& codes, TEXTMETRICA&
     if (!win32font::Realize(r, font))
         return false;
     tm = font.realized->tm;
+    const bool grey = tm.tmHeight <= kGreyAdvanceHeight;
+    const double cell = (double)tm.tmHeight * tm.tmHeight;
+    win32font::GlyphCache& cache = font.realized->glyphs;
     for (UINT code : codes) {
-        const win32font::GlyphPtr grey = win32font::GlyphOf(r, *font.realized, code, false);
-        advances.push_back(grey->ok ? grey->gm.gmCellIncX : 0);
-        glyphs.push_back(win32font::GlyphOf(r, *font.realized, code, true));
+        const bool cached = cache.Find(code, true) && (!grey || cache.Find(code, false));
+        if (!cached) {
+            work += grey ? 2 * cell : cell;
+            if (work > kTextWork)
+                break;
+        }
+        const win32font::GlyphPtr mono = win32font::GlyphOf(r, *font.realized, code, true);
+        const win32font::GlyphPtr measured =
+            grey ? win32font::GlyphOf(r, *font.realized, code, false) : mono;
+        advances.push_back(measured->ok ? measured->gm.gmCellIncX : 0);
+        glyphs.push_back(mono);
     }
     return true;  // the face is let go here, under the lock
 }
@@ -80,7 +100,7 @@ bool Player::Text(const TextRun& run)
     TEXTMETRICA tm = {};
     std::vector<win32font::GlyphPtr> glyphs;
     std::vector<int> advances;
-    if (!ReadGlyphs(PlatformFont(font, pixels), run.codes, tm, glyphs, advances))
+    if (!ReadGlyphs(PlatformFont(font, pixels), run.codes, tm, glyphs, advances, m_textWork))
         return false;
 
     // The baseline's direction and the glyphs' downward one on the canvas.
@@ -193,6 +213,11 @@ bool Player::Text(const TextRun& run)
                    i1 = (long)std::min((double)m_raster.Width(), std::ceil(x1));
         const long j0 = (long)std::max(0.0, std::floor(y0)),
                    j1 = (long)std::min((double)m_raster.Height(), std::ceil(y1));
+        if (i0 < i1 && j0 < j1) {
+            m_textWork += (double)(i1 - i0) * (j1 - j0);
+            if (m_textWork > kTextWork)
+                break;
+        }
         const size_t pitch = (size_t(gm.gmBlackBoxX) + 31) / 32 * 4;
         for (long y = j0; y < j1; y++) {
             long runFrom = -1;

@@ -15,11 +15,14 @@ namespace win32metafile {
 
 namespace {
 
-const char kSerif[] = "DejaVu Serif";
-const char kSans[] = "DejaVu Sans";
-const char kFixed[] = "DejaVu Sans Mono";
-const char kChinese[] = "WenQuanYi Micro Hei";
-const char kChineseFixed[] = "WenQuanYi Micro Hei Mono";
+// The stand-ins of each kind, best first: faces as wide as the ones other
+// systems lay text out with, so a line keeps its length, then the faces
+// the platform always has.
+const char* const kSerif[] = {"Nimbus Roman", "DejaVu Serif"};
+const char* const kSans[] = {"Nimbus Sans", "DejaVu Sans"};
+const char* const kFixed[] = {"Nimbus Mono PS", "DejaVu Sans Mono"};
+const char* const kChinese[] = {"WenQuanYi Micro Hei"};
+const char* const kChineseFixed[] = {"WenQuanYi Micro Hei Mono"};
 
 constexpr BYTE kFixedPitch = 1;
 constexpr BYTE kFamilyRoman = 0x10;
@@ -101,6 +104,16 @@ bool ChineseCharset(BYTE c)
     return c == 134 || c == 136 || c == 128 || c == 129 || c == 130;
 }
 
+template <size_t N>
+std::string FirstInstalled(const char* const (&faces)[N])
+{
+    for (size_t i = 0; i + 1 < N; i++) {
+        if (Installed(faces[i]))
+            return faces[i];
+    }
+    return faces[N - 1];
+}
+
 // The family the font is drawn in: kept when installed and nameable in a
 // LOGFONTA, else the stand-in of its kind.
 std::string FamilyOf(const LogicalFont& font)
@@ -118,13 +131,13 @@ std::string FamilyOf(const LogicalFont& font)
                        (font.pitchAndFamily & 0xF0) == kFamilyModern ||
                        StartsWithAny(lower, kFixedNames, sizeof kFixedNames / sizeof *kFixedNames);
     if (ChineseCharset(font.charSet) || !ascii)
-        return fixed ? kChineseFixed : kChinese;
+        return fixed ? FirstInstalled(kChineseFixed) : FirstInstalled(kChinese);
     if (fixed)
-        return kFixed;
+        return FirstInstalled(kFixed);
     if ((font.pitchAndFamily & 0xF0) == kFamilyRoman ||
         StartsWithAny(lower, kSerifNames, sizeof kSerifNames / sizeof *kSerifNames))
-        return kSerif;
-    return kSans;
+        return FirstInstalled(kSerif);
+    return FirstInstalled(kSans);
 }
 
 }  // namespace
