@@ -562,3 +562,40 @@ TEST(MetafileText, HugeTextStopsAtTheAllowance)
             EXPECT_GT(corner, 10u);
     }
 }
+
+// The other text records: EMR_SMALLTEXTOUT with 8-bit characters and no
+// rectangle, or 16-bit ones behind an opaque rectangle, and
+// EMR_POLYTEXTOUTW with two strings, each drawn as ExtTextOutA draws it.
+TEST(MetafileText, SmallAndPolyTextRecords)
+{
+    const int w = 160, h = 60;
+    const LogicalFont f = Font(-14);
+    Reference ref(w, h, PlatformFont(f, -14));
+    SetTextColor(ref.dc(), RGB(0, 0, 200));
+    SetBkColor(ref.dc(), RGB(250, 200, 0));
+    ExtTextOutA(ref.dc(), 4, 2, 0, nullptr, "Small", 5, nullptr);
+    const RECT box = {80, 2, 150, 20};
+    ExtTextOutA(ref.dc(), 82, 3, ETO_OPAQUE, &box, "Wide", 4, nullptr);
+    ExtTextOutA(ref.dc(), 4, 25, 0, nullptr, "One", 3, nullptr);
+    ExtTextOutA(ref.dc(), 60, 40, 0, nullptr, "Two", 3, nullptr);
+
+    EmfBuilder e = TextFile(w, h, f, 0);
+    e.Record(108, {4, 2, 5, 0x300, 1, 0, 0}, {'S', 'm', 'a', 'l', 'l'});
+    std::vector<uint8_t> wide;
+    for (char c : std::string("Wide"))
+        Put16(wide, uint16_t(c));
+    e.Record(108, {82, 3, 4, ETO_OPAQUE, 1, 0, 0, 80, 2, 150, 20}, wide);
+    // Two text blocks of 40 bytes from byte 40, the strings after them.
+    std::vector<uint8_t> strings;
+    for (char c : std::string("OneTwo"))
+        Put16(strings, uint16_t(c));
+    e.Record(97, {0,  0,  -1, -1,  1, 0, 0, 2,        //
+                  4,  25, 3,  120, 0, 0, 0, 0, 0, 0,  //
+                  60, 40, 3,  126, 0, 0, 0, 0, 0, 0},
+             strings);
+    PlayStats stats;
+    const std::vector<uint32_t> got = Play(e.Bytes(), w, h, false, &stats);
+    EXPECT_EQ(stats.skipped, 0u);
+    EXPECT_GT(Ink(got), 200u);
+    EXPECT_EQ(Differences(got, ref.Pixels()), 0u);
+}

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -380,4 +381,59 @@ TEST(MetafileTransform, TextFollowsTheTransform)
     const std::vector<uint32_t> got = Play(e.Bytes());
     EXPECT_GT(Ink(got), 100u);
     EXPECT_EQ(Differences(got, want), 0u);
+}
+
+// Random transforms (turn, shear, scales of either sign, a move) over
+// random polygons and ellipses, each against its transformed outline.
+TEST(MetafileTransform, RandomTransformsMatchTransformedOutlines)
+{
+    std::mt19937 random(20261208);
+    auto uniform = [&random](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(random);
+    };
+    for (int round = 0; round < 40; round++) {
+        const double turn = uniform(-M_PI, M_PI), shear = uniform(-0.6, 0.6);
+        const double sx = uniform(0.5, 1.3) * (random() % 4 == 0 ? -1 : 1);
+        const double sy = uniform(0.5, 1.3) * (random() % 4 == 0 ? -1 : 1);
+        // Scale, then shear, then turn, then move to the middle.
+        Affine a = {sx, 0, shear * sy, sy, 0, 0};
+        const Affine r = {std::cos(turn), std::sin(turn),  -std::sin(turn),
+                          std::cos(turn), uniform(70, 90), uniform(70, 90)};
+        a = Then(a, r);
+        std::vector<Pt> outline;
+        EmfBuilder e = Start();
+        SetWorld(e, a);
+        if (round % 2 == 0) {
+            std::vector<MfPoint> points;
+            for (int i = 0; i < 5; i++) {
+                points.push_back({int(uniform(-50, 50)), int(uniform(-50, 50))});
+                outline.push_back({double(points.back().x), double(points.back().y)});
+            }
+            e.SetPolyFillMode(2);  // winding: the reference's fill mode
+            e.Polygon(points);
+        } else {
+            const int l = int(uniform(-50, -5)), t = int(uniform(-50, -5));
+            const int rr = int(uniform(5, 50)), b = int(uniform(5, 50));
+            e.Ellipse(l, t, rr, b);
+            outline = EllipsePoints(l, t, rr, b, 0, 2 * M_PI, 720);
+        }
+        SCOPED_TRACE(round);
+        const std::vector<uint32_t> got = Play(e.Bytes());
+        const Affine stored = AsStored(a);
+        EmfBuilder ref = Start();
+        ref.SetPolyFillMode(2);
+        ref.SetMapMode(MM_ANISOTROPIC);
+        ref.SetWindowExt(kFine, kFine);
+        ref.SetViewportExt(1, 1);
+        std::vector<MfPoint> fine;
+        for (const Pt& p : outline) {
+            double x, y;
+            stored.Apply(p.x, p.y, x, y);
+            fine.push_back({int(std::lround(x * kFine)), int(std::lround(y * kFine))});
+        }
+        ref.Polygon(fine);
+        const std::vector<uint32_t> want = Play(ref.Bytes());
+        EXPECT_GT(Ink(want), 100u);
+        EXPECT_LE(Differences(got, want), Ink(want) / 100 + 4);
+    }
 }
