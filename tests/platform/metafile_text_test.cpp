@@ -599,3 +599,76 @@ TEST(MetafileText, SmallAndPolyTextRecords)
     EXPECT_GT(Ink(got), 200u);
     EXPECT_EQ(Differences(got, ref.Pixels()), 0u);
 }
+
+// A Windows metafile's character extra widens every advance by its
+// logical units, where no spacing array is given.
+TEST(MetafileText, CharacterExtraWidensAdvances)
+{
+    const int w = 160, h = 40;
+    const LogicalFont f = Font(-16);
+    Reference ref(w, h, PlatformFont(f, -16));
+    std::vector<INT> dx;
+    for (char c : std::string("extra"))
+        dx.push_back(ref.Width(std::string(1, c)) + 5);
+    ExtTextOutA(ref.dc(), 6, 4, 0, nullptr, "extra", 5, dx.data());
+
+    WmfBuilder b;
+    b.SetBkMode(kTransparent);
+    std::vector<uint8_t> face(32, 0);
+    std::memcpy(face.data(), "DejaVu Sans", 11);
+    b.Record(0x02FB, {-16, 0, 0, 0, 400, 0, 0, 0, 0}, face);
+    b.Select(0);
+    b.Record(0x0108, {5});
+    b.Record(0x0521, {5, 'e' | 'x' << 8, 't' | 'r' << 8, 'a', 4, 6});
+    const std::vector<uint32_t> got = Play(b.Bytes(), w, h, true);
+    EXPECT_GT(Ink(got), 50u);
+    EXPECT_EQ(Differences(got, ref.Pixels()), 0u);
+}
+
+// A font with a width has its glyphs stretched so the average character is
+// that wide: twice the face's own average width draws the string twice as
+// wide and as tall as before.
+TEST(MetafileText, FontWidthStretchesGlyphs)
+{
+    const int w = 240, h = 50;
+    Reference ref(w, h, PlatformFont(Font(-20), -20));
+    const int average = ref.Metrics().tmAveCharWidth;
+    auto box = [](const std::vector<uint32_t>& px, int width, int& cx, int& cy) {
+        int x0 = width, x1 = -1, y0 = 1 << 20, y1 = -1;
+        for (size_t i = 0; i < px.size(); i++)
+            if (px[i] != kWhite) {
+                const int x = int(i % width), y = int(i / width);
+                x0 = std::min(x0, x), x1 = std::max(x1, x);
+                y0 = std::min(y0, y), y1 = std::max(y1, y);
+            }
+        cx = x1 - x0 + 1;
+        cy = y1 - y0 + 1;
+    };
+    int plainW = 0, plainH = 0, wideW = 0, wideH = 0;
+    for (int width : {0, 2 * average}) {
+        LogicalFont f = Font(-20);
+        f.width = width;
+        EmfBuilder e = TextFile(w, h, f, 0);
+        std::vector<uint8_t> t;
+        Put32(t, 1);
+        Put32(t, uint32_t(-20));
+        Put32(t, uint32_t(width));
+        Put32(t, 0);
+        Put32(t, 0);
+        Put32(t, 400);
+        for (int i = 0; i < 8; i++)
+            t.push_back(0);
+        for (size_t i = 0; i < 32; i++)
+            Put16(t, i < f.face.size() ? uint16_t(f.face[i]) : 0);
+        e.Record(82, {}, t);
+        e.Select(1);
+        Text text;
+        text.x = 4;
+        text.y = 4;
+        text.wide = u"HHHH";
+        EmfText(e, text);
+        box(Play(e.Bytes(), w, h), w, width == 0 ? plainW : wideW, width == 0 ? plainH : wideH);
+    }
+    EXPECT_EQ(wideH, plainH);
+    EXPECT_NEAR(wideW, 2 * plainW, 3);
+}

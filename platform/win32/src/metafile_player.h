@@ -73,6 +73,7 @@ struct DcState {
     std::vector<RECT> clip;  // device pixels, disjoint
     Affine world;            // logical to page units, before the mapping
     unsigned textAlign = 0;  // TA_* flags
+    long charExtra = 0;      // logical units added to each character's advance
     LogicalFont font;
 };
 

@@ -118,11 +118,19 @@ bool Player::Text(const TextRun& run)
         down = d;
     }
     const bool upright = along.x == 1 && along.y == 0 && down.x == 0 && down.y == 1;
+    // A font of a given width has its glyphs stretched so that the average
+    // character is that wide.
+    double stretch = 1;
+    if (font.width != 0 && tm.tmAveCharWidth > 0)
+        stretch =
+            std::max(0.05, std::min(20.0, std::fabs((double)font.width) * sx / tm.tmAveCharWidth));
+    const Vec wide = {along.x * stretch, along.y * stretch};
 
-    // Pen positions in pixels along the baseline.
+    // Pen positions in pixels along the baseline: the record's spacing, or
+    // the font's advances and the context's character extra.
     std::vector<double> pen(glyphs.size() + 1, 0);
     for (size_t i = 0; i < glyphs.size(); i++) {
-        double step = advances[i];
+        double step = advances[i] * stretch + m_state.charExtra * sx;
         if (i < run.dx.size())
             step = run.dx[i] * sx;
         pen[i + 1] = pen[i] + step;
@@ -192,7 +200,7 @@ bool Player::Text(const TextRun& run)
         band(std::min(0.0, width), std::max(0.0, width), 0, tm.tmHeight, m_state.background);
 
     // Each glyph: canvas pixels mapped back into its black box.
-    const double det = along.x * down.y - along.y * down.x;
+    const double det = wide.x * down.y - wide.y * down.x;
     for (size_t i = 0; i < glyphs.size(); i++) {
         const win32font::CachedGlyph& g = *glyphs[i];
         if (!g.ok || g.bits.empty())
@@ -200,11 +208,10 @@ bool Player::Text(const TextRun& run)
         const GLYPHMETRICS& gm = g.gm;
         const Vec penAt = Add(base, along, upright ? std::floor(pen[i] + 0.5) : pen[i]);
         // The black box's corner, and its corners on the canvas.
-        const Vec corner =
-            Add(Add(penAt, along, gm.gmptGlyphOrigin.x), down, -gm.gmptGlyphOrigin.y);
+        const Vec corner = Add(Add(penAt, wide, gm.gmptGlyphOrigin.x), down, -gm.gmptGlyphOrigin.y);
         double x0 = 1e18, x1 = -1e18, y0 = 1e18, y1 = -1e18;
         for (int k = 0; k < 4; k++) {
-            const Vec c = Add(Add(corner, along, (k & 1) ? gm.gmBlackBoxX : 0), down,
+            const Vec c = Add(Add(corner, wide, (k & 1) ? gm.gmBlackBoxX : 0), down,
                               (k & 2) ? gm.gmBlackBoxY : 0);
             x0 = std::min(x0, c.x), x1 = std::max(x1, c.x);
             y0 = std::min(y0, c.y), y1 = std::max(y1, c.y);
@@ -226,7 +233,7 @@ bool Player::Text(const TextRun& run)
                 if (x < i1) {
                     const double px = x + 0.5 - corner.x, py = y + 0.5 - corner.y;
                     const double u = (px * down.y - py * down.x) / det;
-                    const double v = (along.x * py - along.y * px) / det;
+                    const double v = (wide.x * py - wide.y * px) / det;
                     if (u >= 0 && v >= 0 && u < gm.gmBlackBoxX && v < gm.gmBlackBoxY) {
                         const size_t gx = (size_t)u, gy = (size_t)v;
                         ink = (g.bits[gy * pitch + gx / 8] >> (7 - gx % 8)) & 1;

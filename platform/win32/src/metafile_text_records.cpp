@@ -245,6 +245,7 @@ bool PlayWindowsText(WORD function, const RecordBytes& r, Player& player)
         player.State().textAlign = align;
         return true;
     }
+    case kWmfSetTextCharExtra: return r.S16(p, player.State().charExtra);
     case kWmfCreateFontIndirect: return WmfCreateFont(r, player);
     case kWmfTextOut: {
         // Length, the string (padded to even), y, x.

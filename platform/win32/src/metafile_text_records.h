@@ -18,6 +18,7 @@ constexpr DWORD kEmrSmallTextOut = 108;
 
 // Windows metafile functions.
 constexpr WORD kWmfSetTextAlign = 0x012E;
+constexpr WORD kWmfSetTextCharExtra = 0x0108;
 constexpr WORD kWmfTextOut = 0x0521;
 constexpr WORD kWmfExtTextOut = 0x0A32;
 constexpr WORD kWmfCreateFontIndirect = 0x02FB;

@@ -323,6 +323,7 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
         return false;
     }
     case kWmfSetTextAlign:
+    case kWmfSetTextCharExtra:
     case kWmfTextOut:
     case kWmfExtTextOut:
     case kWmfCreateFontIndirect:
