@@ -672,3 +672,35 @@ TEST(MetafileText, FontWidthStretchesGlyphs)
     EXPECT_EQ(wideH, plainH);
     EXPECT_NEAR(wideW, 2 * plainW, 3);
 }
+
+// Text inside a path draws nothing of itself: its glyphs' outlines join the
+// path, so filling the path paints the letters (the outlines are hinted as
+// the 1-bit glyphs are: the two agree but for a few edge pixels) and
+// abandoning it paints nothing.
+TEST(MetafileText, TextInAPathAddsItsOutlines)
+{
+    const int w = 200, h = 70;
+    const LogicalFont f = Font(-48);
+    auto file = [&](bool inPath, bool fill) {
+        EmfBuilder e = TextFile(w, h, f, 0);
+        const int brush = e.CreateBrush(0, RGB(0, 0, 200));
+        e.Select(brush);
+        if (inPath)
+            e.Record(59, {});  // BeginPath
+        Text t;
+        t.x = 8;
+        t.y = 6;
+        t.wide = u"Path";
+        EmfText(e, t);
+        if (inPath) {
+            e.Record(60, {});              // EndPath
+            e.Record(fill ? 62 : 68, {});  // FillPath or AbortPath
+        }
+        return Play(e.Bytes(), w, h);
+    };
+    const std::vector<uint32_t> text = file(false, false);
+    const std::vector<uint32_t> filled = file(true, true);
+    EXPECT_EQ(Ink(file(true, false)), 0u);
+    EXPECT_GT(Ink(text), 1000u);
+    EXPECT_LE(Differences(filled, text), Ink(text) / 100 + 4);
+}

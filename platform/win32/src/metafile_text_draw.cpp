@@ -12,6 +12,7 @@
 #include "metafile_player.h"
 
 #include "font_internal.h"
+#include "metafile_text_path.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,6 +28,9 @@ constexpr long kMaxTextPixels = 1024;
 // few pages of ordinary text, where a small hostile file asking for
 // thousands of huge glyphs would take minutes. Text past it is not drawn.
 constexpr double kTextWork = 64e6;
+// What a point of a glyph outline added to a path counts against the
+// allowance: a path of a million points is as much as a play may build.
+constexpr double kPathPointWork = 64;
 // Up to this cell height the advances are the grey glyphs' (as ExtTextOutA
 // measures, where hinting may differ by a pixel); above it the 1-bit
 // glyphs' own, so a large glyph is rendered once.
@@ -100,7 +104,8 @@ bool Player::Text(const TextRun& run)
     TEXTMETRICA tm = {};
     std::vector<win32font::GlyphPtr> glyphs;
     std::vector<int> advances;
-    if (!ReadGlyphs(PlatformFont(font, pixels), run.codes, tm, glyphs, advances, m_textWork))
+    const LOGFONTA lf = PlatformFont(font, pixels);
+    if (!ReadGlyphs(lf, run.codes, tm, glyphs, advances, m_textWork))
         return false;
 
     // The baseline's direction and the glyphs' downward one on the canvas.
@@ -167,6 +172,29 @@ bool Player::Text(const TextRun& run)
                                 (LONG)std::floor(std::max(-1e9, std::min(1e9, ly)) + 0.5)};
     }
 
+    if (m_inPath) {
+        // Inside a path only the glyphs' outlines are kept, closed figures
+        // for the path to fill or stroke.
+        std::vector<std::vector<Figure>> outlines;
+        const std::vector<UINT> drawn(run.codes.begin(), run.codes.begin() + glyphs.size());
+        if (!GlyphOutlines(lf, drawn, outlines))
+            return false;
+        for (size_t i = 0; i < outlines.size(); i++) {
+            const Vec penAt = Add(base, along, pen[i]);
+            for (const Figure& f : outlines[i])
+                m_textWork += kPathPointWork * (double)f.size();
+            if (m_textWork > kTextWork)
+                break;
+            for (Figure& f : outlines[i]) {
+                for (PointD& p : f) {
+                    const Vec q = Add(Add(penAt, wide, p.x), down, p.y);
+                    p = {q.x, q.y};
+                }
+                _addFigure(f, true);
+            }
+        }
+        return true;
+    }
     if (run.hasRect && (run.options & kTextOpaque)) {
         const PointD c[4] = {_map(run.rect.left, run.rect.top), _map(run.rect.right, run.rect.top),
                              _map(run.rect.right, run.rect.bottom),
