@@ -244,10 +244,11 @@ bool Player::Text(const TextRun& run)
             x0 = std::min(x0, c.x), x1 = std::max(x1, c.x);
             y0 = std::min(y0, c.y), y1 = std::max(y1, c.y);
         }
-        const long i0 = (long)std::max(0.0, std::floor(x0)),
-                   i1 = (long)std::min((double)m_raster.Width(), std::ceil(x1));
-        const long j0 = (long)std::max(0.0, std::floor(y0)),
-                   j1 = (long)std::min((double)m_raster.Height(), std::ceil(y1));
+        const double cw = m_raster.Width(), ch = m_raster.Height();
+        const long i0 = (long)std::min(cw, std::max(0.0, std::floor(x0))),
+                   i1 = (long)std::max(0.0, std::min(cw, std::ceil(x1)));
+        const long j0 = (long)std::min(ch, std::max(0.0, std::floor(y0))),
+                   j1 = (long)std::max(0.0, std::min(ch, std::ceil(y1)));
         if (i0 < i1 && j0 < j1) {
             m_textWork += (double)(i1 - i0) * (j1 - j0);
             if (m_textWork > kTextWork)
