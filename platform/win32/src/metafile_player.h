@@ -77,9 +77,9 @@ struct DcState {
     LogicalFont font;
 };
 
-// A device-independent bitmap inside a record.
 class DibReader;
 
+// A device-independent bitmap inside a record.
 struct DibRef {
     const BYTE* info = nullptr;  // BITMAPINFO: header and colour table
     size_t infoSize = 0;
