@@ -744,7 +744,7 @@ TEST(MetafilePlayer, SkipsAndCountsUnknownRecords)
 {
     WmfBuilder w;
     NoPenBrush(w, kRedRef);
-    w.Record(0x0521, {2, 'h' | ('i' << 8), 0, 0});  // TextOut
+    w.Record(0x0105, {1});                           // SetRelAbs
     w.Record(0x0626, {1, 0});                        // an escape
     w.Rectangle(0, 0, 2, 2);
     PlayStats ws;
@@ -754,7 +754,7 @@ TEST(MetafilePlayer, SkipsAndCountsUnknownRecords)
 
     EmfBuilder e(0, 0, 3, 3);
     e.Record(84, {0, 0, 0, 0, 1, 0, 0});  // ExtTextOutW, cut short
-    e.Record(35, {1, 0, 0, 1, 0, 0});     // SetWorldTransform
+    e.Record(98, {1});                    // SetIcmMode
     e.Record(20, {7});                    // SetROP2
     PlayStats es;
     Render(kEmf, e.Bytes(), 4, 4, &es);

@@ -403,7 +403,16 @@ Face& FaceForChar(Registry& r, Realized& font, char32_t ch, FT_UInt& index)
 
 }  // namespace win32font
 
+// GCC names an address-sanitized build by a macro, clang by a feature.
 #if defined(__SANITIZE_ADDRESS__)
+#define KESTREL_FONT_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTREL_FONT_ASAN 1
+#endif
+#endif
+
+#if defined(KESTREL_FONT_ASAN)
 // fontconfig loses a few bytes while it parses its configuration files, once
 // per process; the leak checker is told so, and nothing else is hidden.
 extern "C" const char* __lsan_default_suppressions()

@@ -7,6 +7,8 @@
 #include "metafile_bytes.h"
 #include "metafile_readers.h"
 #include "metafile_sizes.h"
+#include "metafile_text_records.h"
+#include "metafile_world.h"
 
 namespace win32metafile {
 
@@ -70,7 +72,6 @@ enum : DWORD {
     kStretchBlt = 77,
     kSetDiBitsToDevice = 80,
     kStretchDiBits = 81,
-    kExtCreateFontIndirectW = 82,
     kPolyBezier16 = 85,
     kPolygon16 = 86,
     kPolyline16 = 87,
@@ -110,6 +111,7 @@ public:
         return v;
     }
     bool Has(size_t offset, size_t bytes) const { return m_r.Has(offset, bytes); }
+    const RecordBytes& Bytes() const { return m_r; }
     const BYTE* At(size_t offset) const { return m_r.Data() + offset; }
 
 private:
@@ -422,9 +424,19 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         player.Put(f.D(8), o);
         return false;
     }
+    case kEmrSetTextAlign:
+    case kEmrExtCreateFontIndirectW:
+    case kEmrExtTextOutA:
+    case kEmrExtTextOutW:
+    case kEmrPolyTextOutA:
+    case kEmrPolyTextOutW:
+    case kEmrSmallTextOut:
+        return PlayEnhancedText(type, f.Bytes(), player);
+    case kEmrSetWorldTransform:
+    case kEmrModifyWorldTransform:
+        return PlayWorldRecord(type, f.Bytes(), player);
     case kCreatePalette:
-    case kExtCreateFontIndirectW:
-        player.Put(f.D(8), Object{Object::kOther, {}, {}});
+        player.Put(f.D(8), Object{Object::kOther, {}, {}, {}});
         return false;
     case kBeginPath:
         player.BeginPath();

@@ -97,15 +97,57 @@ void Player::_remap()
     default:
         break;
     }
-    m_ax = m_fit.scaleX * sx;
-    m_bx = m_fit.scaleX * (s.viewportOrg.x - s.windowOrg.x * sx) + m_fit.offsetX;
-    m_ay = m_fit.scaleY * sy;
-    m_by = m_fit.scaleY * (s.viewportOrg.y - s.windowOrg.y * sy) + m_fit.offsetY;
+    Affine page;
+    page.m11 = m_fit.scaleX * sx;
+    page.dx = m_fit.scaleX * (s.viewportOrg.x - s.windowOrg.x * sx) + m_fit.offsetX;
+    page.m22 = m_fit.scaleY * sy;
+    page.dy = m_fit.scaleY * (s.viewportOrg.y - s.windowOrg.y * sy) + m_fit.offsetY;
+    m_toCanvas = Then(s.world, page);
+    m_skewed = !m_toCanvas.AxisAligned();
+    if (!Invert(m_toCanvas, m_fromCanvas))
+        m_fromCanvas = Affine();
+    m_ax = m_toCanvas.m11;
+    m_bx = m_toCanvas.dx;
+    m_ay = m_toCanvas.m22;
+    m_by = m_toCanvas.dy;
 }
 
 PointD Player::_map(long x, long y) const
 {
-    return {m_ax * x + m_bx, m_ay * y + m_by};
+    return _mapD(x, y);
+}
+
+PointD Player::_mapD(double x, double y) const
+{
+    PointD p;
+    m_toCanvas.Apply(x, y, p.x, p.y);
+    return p;
+}
+
+double Player::_curveScale() const
+{
+    const Affine& a = m_toCanvas;
+    const double k = std::max(std::hypot(a.m11, a.m12), std::hypot(a.m21, a.m22));
+    return std::isfinite(k) && k > 1e-9 ? k : 1;
+}
+
+void Player::_mapScaled(Figure& f, double k) const
+{
+    for (PointD& p : f)
+        p = _mapD(p.x / k, p.y / k);
+}
+
+bool Player::SetWorldTransform(const Affine& a)
+{
+    return ModifyWorldTransform(a, kWorldSet);
+}
+
+bool Player::ModifyWorldTransform(const Affine& a, unsigned long change)
+{
+    if (!ChangeWorld(m_state.world, a, change))
+        return false;
+    _remap();
+    return true;
 }
 
 void Player::SetMapMode(int mode)
@@ -203,6 +245,8 @@ bool Player::Select(size_t slot)
         m_state.pen = o.pen;
     else if (o.kind == Object::kBrush)
         m_state.brush = o.brush;
+    else if (o.kind == Object::kFont)
+        m_state.font = o.font;
     return o.kind != Object::kEmpty;
 }
 
@@ -219,8 +263,10 @@ bool Player::SelectStock(DWORD stock)
         m_state.pen = {kPenNull, 0, 0};
     } else if (stock < 10 || stock > 19) {
         return false;  // 9 and past 19 name no stock object
+    } else if (stock <= 17 && stock != 15) {
+        m_state.font = LogicalFont();  // a stock font: the platform's default
     }
-    return true;  // fonts, the palette and the DC pen and brush change nothing drawn
+    return true;  // the palette and the DC pen and brush change nothing drawn
 }
 
 bool Player::Delete(size_t slot)
@@ -238,7 +284,8 @@ double Player::_penPixels() const
 {
     if (m_state.pen.style == kPenNull)
         return 0;
-    const double w = std::fabs(m_state.pen.width * m_ax);
+    // A geometric pen is as wide as the logical x unit is long on the canvas.
+    const double w = std::fabs(m_state.pen.width) * std::hypot(m_toCanvas.m11, m_toCanvas.m12);
     return w <= kThinPen ? 1 : w;
 }
 
@@ -310,6 +357,11 @@ void Player::LineTo(long x, long y)
 
 void Player::Rectangle(long l, long t, long r, long b)
 {
+    if (m_skewed) {
+        const Figure f = {_map(l, t), _map(r, t), _map(r, b), _map(l, b)};
+        _shape(f, f, true);
+        return;
+    }
     const PointD p = _map(l, t), q = _map(r, b);
     const double x0 = std::min(p.x, q.x), x1 = std::max(p.x, q.x);
     const double y0 = std::min(p.y, q.y), y1 = std::max(p.y, q.y);
@@ -318,6 +370,15 @@ void Player::Rectangle(long l, long t, long r, long b)
 
 void Player::Ellipse(long l, long t, long r, long b)
 {
+    if (m_skewed) {
+        const double k = _curveScale();
+        Figure f;
+        ArcPoints((l + (double)r) / 2 * k, (t + (double)b) / 2 * k, std::fabs((double)r - l) / 2 * k,
+                  std::fabs((double)b - t) / 2 * k, 0, kTwoPi, f);
+        _mapScaled(f, k);
+        _shape(f, f, true);
+        return;
+    }
     const PointD p = _map(l, t), q = _map(r, b);
     const double cx = (p.x + q.x) / 2, cy = (p.y + q.y) / 2;
     const double rx = std::fabs(q.x - p.x) / 2, ry = std::fabs(q.y - p.y) / 2;
@@ -330,6 +391,16 @@ void Player::Ellipse(long l, long t, long r, long b)
 
 void Player::RoundRect(long l, long t, long r, long b, long w, long h)
 {
+    if (m_skewed) {
+        const double k = _curveScale();
+        const double x0 = std::min(l, r) * k, x1 = std::max(l, r) * k;
+        const double y0 = std::min(t, b) * k, y1 = std::max(t, b) * k;
+        Figure f = RoundBox(x0, y0, x1, y1, std::min(std::fabs(w * k) / 2, (x1 - x0) / 2),
+                            std::min(std::fabs(h * k) / 2, (y1 - y0) / 2));
+        _mapScaled(f, k);
+        _shape(f, f, true);
+        return;
+    }
     const PointD p = _map(l, t), q = _map(r, b);
     const double x0 = std::min(p.x, q.x), x1 = std::max(p.x, q.x);
     const double y0 = std::min(p.y, q.y), y1 = std::max(p.y, q.y);
@@ -342,6 +413,10 @@ void Player::RoundRect(long l, long t, long r, long b, long w, long h)
 
 void Player::Arc(ArcKind kind, long l, long t, long r, long b, long xs, long ys, long xe, long ye)
 {
+    if (m_skewed) {
+        _skewedArc(kind, l, t, r, b, xs, ys, xe, ye);
+        return;
+    }
     const PointD p = _map(l, t), q = _map(r, b), s = _map(xs, ys), e = _map(xe, ye);
     const double cx = (p.x + q.x) / 2, cy = (p.y + q.y) / 2;
     const double rx = std::fabs(q.x - p.x) / 2, ry = std::fabs(q.y - p.y) / 2;
@@ -376,6 +451,37 @@ void Player::Arc(ArcKind kind, long l, long t, long r, long b, long xs, long ys,
         return;
     }
     _shape(std::move(area), outline, true);
+}
+
+// Under a turn or shear the arc is made in logical units, where the arc
+// direction is meant, and then mapped.
+void Player::_skewedArc(ArcKind kind, long l, long t, long r, long b, long xs, long ys, long xe,
+                        long ye)
+{
+    const double k = _curveScale();
+    const double cx = (l + (double)r) / 2 * k, cy = (t + (double)b) / 2 * k;
+    const double rx = std::fabs((double)r - l) / 2 * k, ry = std::fabs((double)b - t) / 2 * k;
+    const double a0 = std::atan2(-(ys * k - cy) * rx, (xs * k - cx) * ry);
+    const double a1 = std::atan2(-(ye * k - cy) * rx, (xe * k - cx) * ry);
+    const bool counter = m_state.arcDirection != kArcClockwise;
+    double sweep = a1 - a0;
+    if (counter && sweep <= 0)
+        sweep += kTwoPi;
+    else if (!counter && sweep >= 0)
+        sweep -= kTwoPi;
+    Figure f;
+    ArcPoints(cx, cy, rx, ry, a0, sweep, f);
+    if (kind == kPie)
+        f.push_back({cx, cy});
+    _mapScaled(f, k);
+    if (kind != kArc) {
+        _shape(f, f, true);
+        return;
+    }
+    if (m_inPath)
+        _addFigure(f, false);
+    else
+        _stroke(f, false, true);
 }
 
 void Player::Polygon(const std::vector<POINT>& points)
@@ -538,13 +644,19 @@ void Player::StrokeAndFillPath()
 
 // Clipping -------------------------------------------------------------------
 
+// The canvas rectangle of a logical one: under a turn or shear, the box
+// around its four corners.
 RECT Player::_deviceRect(long l, long t, long r, long b) const
 {
-    const PointD p = _map(l, t), q = _map(r, b);
-    const long x0 = RoundPixel(p.x), y0 = RoundPixel(p.y), x1 = RoundPixel(q.x),
-               y1 = RoundPixel(q.y);
-    return {(LONG)std::min(x0, x1), (LONG)std::min(y0, y1), (LONG)std::max(x0, x1),
-            (LONG)std::max(y0, y1)};
+    const PointD c[4] = {_map(l, t), _map(r, t), _map(r, b), _map(l, b)};
+    long x0 = RoundPixel(c[0].x), x1 = x0, y0 = RoundPixel(c[0].y), y1 = y0;
+    for (const PointD& p : c) {
+        x0 = std::min(x0, RoundPixel(p.x));
+        x1 = std::max(x1, RoundPixel(p.x));
+        y0 = std::min(y0, RoundPixel(p.y));
+        y1 = std::max(y1, RoundPixel(p.y));
+    }
+    return {(LONG)x0, (LONG)y0, (LONG)x1, (LONG)y1};
 }
 
 void Player::_useClip()
@@ -656,6 +768,12 @@ bool Player::Blit(long x, long y, long w, long h, const DibRef* dib, long sx, lo
     default:
         return false;
     }
+    if (m_skewed) {
+        if (w == 0 || h == 0)
+            return true;
+        return _skewedBlit(x, y, w, h, rop == kRopSrcCopy ? &reader : nullptr, sx, sy, sw, sh,
+                           rop == kRopSrcCopy, fill);
+    }
     const PointD p = _map(x, y), q = _map(x + w, y + h);
     if (p.x == q.x || p.y == q.y)
         return true;
@@ -704,6 +822,58 @@ bool Player::Blit(long x, long y, long w, long h, const DibRef* dib, long sx, lo
             if (have && runStart < 0) {
                 runStart = i;
                 runColour = c;
+            }
+        }
+    }
+    return true;
+}
+
+// Under a turn or shear each canvas pixel whose centre maps back inside the
+// logical rectangle takes the source pixel there (or the fill).
+bool Player::_skewedBlit(long x, long y, long w, long h, DibReader* reader, long sx, long sy,
+                         long sw, long sh, bool source, COLORREF fill)
+{
+    const PointD c[4] = {_map(x, y), _map(x + w, y), _map(x + w, y + h), _map(x, y + h)};
+    double x0 = c[0].x, x1 = x0, y0 = c[0].y, y1 = y0;
+    for (const PointD& p : c) {
+        x0 = std::min(x0, p.x);
+        x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y);
+        y1 = std::max(y1, p.y);
+    }
+    const long i0 = std::max(0L, RoundPixel(std::floor(x0))),
+               i1 = std::min((long)m_raster.Width(), RoundPixel(std::ceil(x1)));
+    const long j0 = std::max(0L, RoundPixel(std::floor(y0))),
+               j1 = std::min((long)m_raster.Height(), RoundPixel(std::ceil(y1)));
+    for (long j = j0; j < j1; j++) {
+        long runStart = -1;
+        COLORREF runColour = 0;
+        for (long i = i0; i <= i1; i++) {
+            bool have = false;
+            COLORREF colour = fill;
+            if (i < i1) {
+                double lx, ly;
+                m_fromCanvas.Apply(i + 0.5, j + 0.5, lx, ly);
+                const double u = (lx - x) / w, v = (ly - y) / h;
+                if (u >= 0 && u < 1 && v >= 0 && v < 1) {
+                    have = true;
+                    if (source) {
+                        const long srcX = sx + (long)std::floor(u * sw);
+                        const long srcY = sy + (long)std::floor(v * sh);
+                        have = srcX >= 0 && srcY >= 0 && srcX < reader->Width() &&
+                               srcY < reader->Height();
+                        if (have)
+                            colour = reader->At(srcX, srcY);
+                    }
+                }
+            }
+            if (runStart >= 0 && (!have || colour != runColour)) {
+                m_raster.Span((int)j, (int)runStart, (int)i, runColour);
+                runStart = -1;
+            }
+            if (have && runStart < 0) {
+                runStart = i;
+                runColour = colour;
             }
         }
     }

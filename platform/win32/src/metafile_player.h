@@ -5,6 +5,8 @@
 #pragma once
 
 #include "metafile_raster.h"
+#include "metafile_text.h"
+#include "metafile_transform.h"
 
 #include <memory>
 #include <vector>
@@ -41,9 +43,10 @@ struct Brush {
 
 // What sits in one slot of the object table.
 struct Object {
-    enum Kind { kEmpty, kPen, kBrush, kOther } kind = kEmpty;
+    enum Kind { kEmpty, kPen, kBrush, kOther, kFont } kind = kEmpty;
     Pen pen;
     Brush brush;
+    LogicalFont font;
 };
 
 // How the picture lands on the canvas: device coordinates of the metafile
@@ -70,7 +73,13 @@ struct DcState {
     // Canvas pixels; null when not clipped. Shared with saved states until
     // one of them changes it.
     std::shared_ptr<const ClipRegion> clip;
+    Affine world;            // logical to page units, before the mapping
+    unsigned textAlign = 0;  // TA_* flags
+    long charExtra = 0;      // logical units added to each character's advance
+    LogicalFont font;
 };
+
+class DibReader;
 
 // A device-independent bitmap inside a record.
 struct DibRef {
@@ -87,6 +96,7 @@ public:
     Player(Canvas& canvas, const Fit& fit, double pixelsPerMmX, double pixelsPerMmY, size_t slots);
 
     DcState& State() { return m_state; }
+    const LogicalFont& Font() const { return m_state.font; }
 
     // The work allowance of the play, and whether it is spent.
     void SetAllowance(uint64_t units) { m_raster.SetAllowance(units); }
@@ -112,6 +122,10 @@ public:
     bool Select(size_t slot);
     bool SelectStock(DWORD stock);
     bool Delete(size_t slot);
+
+    // The world transform; false when GDI would refuse the change.
+    bool SetWorldTransform(const Affine& a);
+    bool ModifyWorldTransform(const Affine& a, unsigned long change);
 
     // Drawing.
     void MoveTo(long x, long y);
@@ -157,8 +171,22 @@ public:
     bool Blit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy, long sw,
               long sh, DWORD rop);
 
+    // Text output (metafile_text_draw.cpp): false when no face could be
+    // found for the selected font.
+    bool Text(const TextRun& run);
+
 private:
     PointD _map(long x, long y) const;
+    PointD _mapD(double x, double y) const;
+    // Curves under a turning or shearing transform are flattened in logical
+    // units times this, so they get as many points as on the canvas.
+    double _curveScale() const;
+    void _mapScaled(Figure& f, double k) const;
+    void _skewedArc(ArcKind kind, long l, long t, long r, long b, long xs, long ys, long xe,
+                    long ye);
+    bool _skewedBlit(long x, long y, long w, long h, DibReader* reader, long sx, long sy,
+                     long sw, long sh, bool source, COLORREF fill);
+    void _textBox(const PointD corners[4], COLORREF colour);
     void _remap();
     double _penPixels() const;
     void _addFigure(const Figure& indexPoints, bool closed);
@@ -178,7 +206,11 @@ private:
     std::vector<DcState> m_saved;
     size_t m_slots;                 // the table's size
     std::vector<Object> m_objects;  // its slots up to the last filled
-    // The mapping from logical to canvas pixels: X = ax * x + bx.
+    // The mapping from logical to canvas pixels, world transform included,
+    // and back. Without a turn or shear (m_skewed false) it is also
+    // X = ax * x + bx, Y = ay * y + by.
+    Affine m_toCanvas, m_fromCanvas;
+    bool m_skewed = false;
     double m_ax = 1, m_bx = 0, m_ay = 1, m_by = 0;
     // The path being recorded.
     bool m_inPath = false;
@@ -186,6 +218,8 @@ private:
     std::vector<bool> m_pathClosed;
     bool m_figureOpen = false;
     size_t m_pathPoints = 0;
+    // Text pixels rendered and drawn in this play (metafile_text_draw.cpp).
+    double m_textWork = 0;
 };
 
 }  // namespace win32metafile

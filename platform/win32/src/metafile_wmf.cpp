@@ -7,6 +7,7 @@
 #include "metafile_bytes.h"
 #include "metafile_readers.h"
 #include "metafile_sizes.h"
+#include "metafile_text_records.h"
 
 namespace win32metafile {
 
@@ -61,7 +62,6 @@ enum : WORD {
     kCreatePalette = 0x00F7,
     kCreatePatternBrush = 0x01F9,
     kCreatePenIndirect = 0x02FA,
-    kCreateFontIndirect = 0x02FB,
     kCreateBrushIndirect = 0x02FC,
     kCreateRegion = 0x06FF,
 };
@@ -85,6 +85,7 @@ public:
         return v;
     }
     const BYTE* At(size_t i) const { return m_r.Data() + 6 + 2 * i; }
+    const RecordBytes& Bytes() const { return m_r; }
     size_t BytesFrom(size_t i) const { return 2 * i <= m_r.Size() - 6 ? m_r.Size() - 6 - 2 * i : 0; }
 
 private:
@@ -134,7 +135,7 @@ bool CreatesObject(WORD function)
     case kCreatePalette:
     case kCreatePatternBrush:
     case kCreatePenIndirect:
-    case kCreateFontIndirect:
+    case kWmfCreateFontIndirect:
     case kCreateBrushIndirect:
     case kDibCreatePatternBrush:
     case kCreateRegion:
@@ -318,14 +319,14 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
         return n >= 1 && player.Delete((WORD)p.W(0));
     case kCreatePenIndirect:
         if (n < 5) {
-            Create(player, Object{Object::kOther, {}, {}});
+            Create(player, Object{Object::kOther, {}, {}, {}});
             return false;
         }
         Create(player, PenObject(p));
         return true;
     case kCreateBrushIndirect:
         if (n < 3) {
-            Create(player, Object{Object::kOther, {}, {}});
+            Create(player, Object{Object::kOther, {}, {}, {}});
             return false;
         }
         Create(player, BrushObject(p));
@@ -339,11 +340,16 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
         Create(player, o);
         return false;
     }
+    case kWmfSetTextAlign:
+    case kWmfSetTextCharExtra:
+    case kWmfTextOut:
+    case kWmfExtTextOut:
+    case kWmfCreateFontIndirect:
+        return PlayWindowsText(function, p.Bytes(), player);
     case kCreatePalette:
-    case kCreateFontIndirect:
     case kCreateRegion:
         // Not drawn, but each takes its slot, so later indices stay right.
-        Create(player, Object{Object::kOther, {}, {}});
+        Create(player, Object{Object::kOther, {}, {}, {}});
         return false;
     case kPatBlt:
     case kDibBitBlt:
@@ -426,7 +432,7 @@ void PlayWindowsRecords(const Metafile& metafile, Player& player, PlayStats& sta
             // A short object record still takes its slot, as the played
             // ones do, so the indices after it stay right.
             if (CreatesObject(function))
-                Create(player, Object{Object::kOther, {}, {}});
+                Create(player, Object{Object::kOther, {}, {}, {}});
             stats.skipped++;
             stats.tooShort++;
         } else if (PlayRecord(function, Params(record), player)) {
