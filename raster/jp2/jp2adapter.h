@@ -133,6 +133,21 @@ void SetError(const std::string& text);
 // the fixed allowance when the data holds fewer than samples / perByte bytes.
 bool SamplesBacked(Stream* s, unsigned long long samples, unsigned long long perByte);
 
+// A JPEG-2000 codestream of a flat picture can be tiny: up to this many
+// samples a byte of data count as backed by it.
+constexpr unsigned long long kCodedSamplesPerByte = 64;
+// OpenJPEG's cost of one precinct, packet or code-block, in pixels; each
+// byte of data backs one of them.
+constexpr unsigned long long kUnitPixels = 64;
+
+// Whether the codestream (JP2 file: the codestream in it) at the stream's
+// position may be decoded: its tiles, samples, precincts and code-blocks,
+// counted from its headers, against `dataBytes` and the allowance (what the
+// data cannot back is taken from it). `counted`: the headers were found and
+// measured. The position stays.
+bool CodestreamAffordable(Stream* s, int fmt, long long dataBytes, unsigned long long& allowance,
+                          bool& counted);
+
 Image* DecodePnm(Stream* s);
 int EncodePnm(Image* image, Stream* s);
 Image* DecodePgx(Stream* s);
