@@ -14,9 +14,13 @@
 // images as RGB, and an alpha plane as an extra (unassociated alpha) sample.
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <tmmintrin.h>
+#endif
 
 #include "rastercodecs.h"
 #include "rasterlimits.h"
@@ -75,6 +79,10 @@ unsigned long long _expansion(uint16_t compression)
         return TIFFIsCODECConfigured(compression) ? kRatioOther : 0;
     }
 }
+
+// A strip up to this size is decoded whole; larger ones (a page in one
+// strip) row by row, so that no page-sized buffer stands beside the picture.
+constexpr unsigned long long kStripBytes = 4 << 20;
 
 // Fax codings give no bound by bytes (a blank row costs one bit however
 // wide it is), but every row costs at least that bit.
@@ -202,6 +210,9 @@ private:
     bool _stripsbacked();
     bool _cut(uint32_t index) const;
     bool _readrows();
+    bool _readscanlines();
+    void _turnband(BYTE* rows, uint32_t nrow, size_t line);
+    static void _swapbgr(BYTE* a, BYTE* b, uint32_t width);
     void _clearfrom(uint32_t row);
     void _setpalette();
     bool _readdirect();
@@ -587,9 +598,154 @@ bool RasterTifReader::_readdirect()
     return true;
 }
 
-// Contiguous strips, row by row: no strip-sized buffer beside the picture,
-// and rows that need no conversion are decoded straight into it.
+// Contiguous strips, a strip at a time (libtiff decodes a whole strip
+// fastest); strips too large to stand beside the picture, row by row.
 bool RasterTifReader::_readrows()
+{
+    const TifPage& p = m_page;
+    const size_t line = (size_t)TIFFScanlineSize64(m_tif);
+    if (line == 0 || (unsigned long long)line * p.rowsPerStrip > kStripBytes)
+        return _readscanlines();
+    // Rows that need no conversion beyond their order (and the colour
+    // order of RGB) are decoded straight into the picture, where their
+    // strip's rows lie, and turned around in place.
+    const bool inPlace = line == m_img.GetEffWidth() && !p.sgnd &&
+                         ((p.layout == TIF_INDEX && p.spp == 1 && p.bpp == p.bits) ||
+                          (p.layout == TIF_RGB && p.bits == 8 && p.spp == 3));
+    std::vector<BYTE> band;
+    try {
+        if (!inPlace)
+            band.resize(line * p.rowsPerStrip);
+    } catch (const std::bad_alloc&) {
+        return _fail(kNoBuffer);
+    }
+    uint32_t done = 0;
+    for (uint64_t ys = 0; ys < m_rows; ys += p.rowsPerStrip) {
+        if (m_img.info.nEscape != 0)
+            return _fail(kCancelled);
+        const uint32_t nrow =
+            (uint32_t)(p.rowsPerStrip < m_rows - ys ? p.rowsPerStrip : m_rows - ys);
+        const uint32_t strip = TIFFComputeStrip(m_tif, (uint32_t)ys, 0);
+        BYTE* into = inPlace ? m_img.GetBits(p.height - (DWORD)ys - nrow) : band.data();
+        const tmsize_t want = (tmsize_t)(line * nrow);
+        const tmsize_t got = TIFFReadEncodedStrip(m_tif, strip, into, want);
+        if (got < 0) {
+            if (ys > 0 && _cut(strip))
+                break;  // the file was cut inside this strip
+            return _fail(kCorrupted);
+        }
+        if (got < want)
+            memset(into + got, 0, (size_t)(want - got));
+        if (inPlace)
+            _turnband(into, nrow, line);
+        else
+            _putrows(band.data(), (uint32_t)ys, nrow, line);
+        done = (uint32_t)ys + nrow;
+    }
+    _clearfrom(done);
+    return true;
+}
+
+// A strip decoded where its rows lie in the picture, top row first, turned
+// into the picture's bottom-up order (RGB samples into BGR on the way).
+void RasterTifReader::_turnband(BYTE* rows, uint32_t nrow, size_t line)
+{
+    const bool rgb = m_page.layout == TIF_RGB;
+    for (uint32_t i = 0, j = nrow - 1; i <= j && j < nrow; i++, j--) {
+        BYTE* a = rows + line * i;
+        BYTE* b = rows + line * j;
+        if (rgb)
+            _swapbgr(a, b, m_page.width);
+        else if (a != b)
+            std::swap_ranges(a, a + line, b);
+    }
+}
+
+namespace {
+
+void _swapbgrbytes(BYTE* a, BYTE* b, uint32_t width)
+{
+    for (uint32_t x = 0; x < width; x++, a += 3, b += 3) {
+        const BYTE r = a[0], g = a[1], bl = a[2];
+        a[0] = b[2];
+        a[1] = b[1];
+        a[2] = b[0];
+        b[0] = bl;
+        b[1] = g;
+        b[2] = r;
+    }
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define KESTREL_TIFF_SHUFFLE 1
+
+// Sixteen RGB pixels (three 16-byte blocks) as BGR: output block o takes
+// its bytes from input blocks o - 1 .. o + 1, each through a byte shuffle
+// whose lanes from other blocks are zero.
+struct BgrShuffle {
+    __m128i m[7];
+    BgrShuffle()
+    {
+        static const int from[7][2] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {1, 2}, {2, 1}, {2, 2}};
+        for (int i = 0; i < 7; i++) {
+            alignas(16) signed char lanes[16];
+            for (int k = 0; k < 16; k++) {
+                const int out = from[i][0] * 16 + k;
+                const int src = out / 3 * 3 + 2 - out % 3;
+                lanes[k] = src / 16 == from[i][1] ? (signed char)(src % 16) : (signed char)0x80;
+            }
+            memcpy(&m[i], lanes, 16);
+        }
+    }
+};
+
+__attribute__((target("ssse3"))) inline void _bgr48(const BYTE* in, const __m128i* m, __m128i* o)
+{
+    const __m128i v0 = _mm_loadu_si128((const __m128i*)in);
+    const __m128i v1 = _mm_loadu_si128((const __m128i*)(in + 16));
+    const __m128i v2 = _mm_loadu_si128((const __m128i*)(in + 32));
+    o[0] = _mm_or_si128(_mm_shuffle_epi8(v0, m[0]), _mm_shuffle_epi8(v1, m[1]));
+    o[1] = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, m[2]), _mm_shuffle_epi8(v1, m[3])),
+                        _mm_shuffle_epi8(v2, m[4]));
+    o[2] = _mm_or_si128(_mm_shuffle_epi8(v1, m[5]), _mm_shuffle_epi8(v2, m[6]));
+}
+
+__attribute__((target("ssse3"))) void _swapbgrshuffle(BYTE* a, BYTE* b, uint32_t width)
+{
+    static const BgrShuffle shuffle;
+    uint32_t x = 0;
+    for (; x + 16 <= width; x += 16, a += 48, b += 48) {
+        __m128i oa[3], ob[3];
+        _bgr48(b, shuffle.m, oa);
+        _bgr48(a, shuffle.m, ob);
+        for (int k = 0; k < 3; k++) {
+            _mm_storeu_si128((__m128i*)(a + 16 * k), oa[k]);
+            _mm_storeu_si128((__m128i*)(b + 16 * k), ob[k]);
+        }
+    }
+    _swapbgrbytes(a, b, width - x);
+}
+#endif
+
+}  // namespace
+
+// Exchanges two rows of RGB samples, each turned into BGR pixels (a row
+// with itself is turned in place).
+void RasterTifReader::_swapbgr(BYTE* a, BYTE* b, uint32_t width)
+{
+#ifdef KESTREL_TIFF_SHUFFLE
+    static const bool shuffle = __builtin_cpu_supports("ssse3");
+    if (shuffle) {
+        _swapbgrshuffle(a, b, width);
+        return;
+    }
+#endif
+    _swapbgrbytes(a, b, width);
+}
+
+// Row by row: no strip-sized buffer beside the picture, and rows that need
+// no conversion are decoded straight into it.
+bool RasterTifReader::_readscanlines()
 {
     const TifPage& p = m_page;
     const bool inPlace = !p.sgnd && ((p.layout == TIF_INDEX && p.spp == 1 && p.bpp == p.bits) ||

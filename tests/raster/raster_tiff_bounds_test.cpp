@@ -391,3 +391,58 @@ TEST(TiffBounds, AOneStripPageCostsThePictureAndLittleMore)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TiffBounds, StripsDecodedWhereTheirRowsLieKeepEveryPixel)
+{
+    // Rows whose width fills whole words are decoded into the picture and
+    // turned there: odd and even strips, a short last strip, widths that
+    // leave a few pixels past the sixteen-pixel blocks.
+    TempDir dir("tiff_turn_");
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (uint8_t)(seed >> 16);
+    };
+    struct Case {
+        uint32_t w, h, rows, spp;
+    } cases[] = {{52, 11, 3, 3}, {20, 8, 4, 3}, {4, 5, 5, 3}, {68, 7, 2, 1}, {16, 9, 9, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " spp " +
+                     std::to_string(c.spp));
+        std::vector<Bytes> rows(c.h);
+        const std::string path = dir.Path("turn.tif");
+        TIFF* tif = TIFFOpen(path.c_str(), "w");
+        ASSERT_NE(nullptr, tif);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, c.w);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, c.h);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, c.spp);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                     c.spp == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, c.rows);
+        for (uint32_t y = 0; y < c.h; y++) {
+            rows[y].resize((size_t)c.w * c.spp);
+            for (uint8_t& v : rows[y])
+                v = next();
+            ASSERT_EQ(1, TIFFWriteScanline(tif, rows[y].data(), y, 0));
+        }
+        TIFFClose(tif);
+        Bytes file = ReadFile(path);
+        RasterImage img;
+        ASSERT_TRUE(Decode(img, file)) << img.GetLastError();
+        for (uint32_t y = 0; y < c.h; y++)
+            for (uint32_t x = 0; x < c.w; x++) {
+                const RGBQUAD got = img.GetPixelColor((long)x, (long)(c.h - 1 - y), false);
+                const uint8_t* want = &rows[y][(size_t)x * c.spp];
+                ASSERT_EQ(want[0], got.rgbRed) << x << "," << y;
+                ASSERT_EQ(want[c.spp == 3 ? 1 : 0], got.rgbGreen) << x << "," << y;
+                ASSERT_EQ(want[c.spp == 3 ? 2 : 0], got.rgbBlue) << x << "," << y;
+            }
+    }
+}
+
+}  // namespace
