@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,11 +79,17 @@ struct Component {
     ComponentParams p;
     int type;
     std::vector<int32_t> data;  // row by row from the top
+    // A decoder's own samples, read in place of `data` (which then stays
+    // empty); the image keeps their owner.
+    const int32_t* borrowed = nullptr;
+    const int32_t* samples() const { return borrowed != nullptr ? borrowed : data.data(); }
 };
 
 struct Image {
     int clrspc;
     std::vector<Component> cmpts;
+    // What borrowed samples belong to, and how it is let go.
+    std::unique_ptr<void, void (*)(void*)> owner{nullptr, nullptr};
 };
 
 // Whether a component of these sizes may be made.

@@ -144,7 +144,10 @@ public:
 private:
     bool Size(const std::vector<uint8_t>& b)
     {
-        if (b.size() < 36)
+        if (b.size() < 36 || m_siz.comps != 0)
+            return false;
+        const uint32_t comps = Be16(&b[34]);
+        if (comps == 0 || b.size() < 36 + 3 * (size_t)comps)
             return false;
         Siz& s = m_siz;
         s.x1 = Be32(&b[2]);
@@ -155,15 +158,13 @@ private:
         s.th = Be32(&b[22]);
         s.tx0 = Be32(&b[26]);
         s.ty0 = Be32(&b[30]);
-        s.comps = Be16(&b[34]);
-        if (s.comps == 0 || b.size() < 36 + 3 * (size_t)s.comps)
-            return false;
-        for (uint32_t c = 0; c < s.comps; c++) {
+        for (uint32_t c = 0; c < comps; c++) {
             s.dx.push_back(std::max<uint8_t>(b[36 + 3 * c + 1], 1));
             s.dy.push_back(std::max<uint8_t>(b[36 + 3 * c + 2], 1));
         }
-        m_comps.assign(s.comps, Coding());
-        m_own.assign(s.comps, false);
+        m_comps.assign(comps, Coding());
+        m_own.assign(comps, false);
+        s.comps = comps;
         return true;
     }
 

@@ -139,8 +139,9 @@ int ColourSpace(OPJ_COLOR_SPACE cs, size_t numcmpts)
     }
 }
 
-// Copies OpenJPEG's decoded components into our image; samples deeper than
-// 16 bits keep their top 16.
+// OpenJPEG's decoded components as our image: samples of up to 16 bits are
+// read where OpenJPEG left them (the caller hands `src` to the image),
+// deeper ones are copied keeping their top 16.
 Image* FromOpj(const opj_image_t* src)
 {
     std::vector<ComponentParams> params(src->numcomps);
@@ -153,9 +154,6 @@ Image* FromOpj(const opj_image_t* src)
         params[c] = {k.x0, k.y0, std::max<OPJ_UINT32>(k.dx, 1), std::max<OPJ_UINT32>(k.dy, 1),
                      k.w, k.h, (int)std::min<OPJ_UINT32>(k.prec, 16), k.sgnd != 0};
     }
-    // Filled straight from OpenJPEG's buffers rather than made zeroed by
-    // ImageCreate first: the copy is most of what a decode adds to
-    // OpenJPEG's own time.
     for (const ComponentParams& p : params)
         if (!ComponentFits(p)) {
             SetError("jpeg-2000: image too large");
@@ -174,7 +172,7 @@ Image* FromOpj(const opj_image_t* src)
         const size_t n = (size_t)k.w * k.h;
         const int shift = k.prec > 16 ? (int)k.prec - 16 : 0;
         if (shift == 0) {
-            dst.data.assign(k.data, k.data + n);
+            dst.borrowed = k.data;
         } else {
             dst.data.resize(n);
             for (size_t i = 0; i < n; i++)
@@ -228,6 +226,11 @@ Image* DecodeOpj(Stream* s, int fmt)
                 SetError("jpeg-2000: image too large");
             else if (opj_decode(codec, st, image) && opj_end_decompress(codec, st))
                 out = FromOpj(image);
+            if (out != nullptr) {
+                out->owner = std::unique_ptr<void, void (*)(void*)>(
+                    image, [](void* p) { opj_image_destroy(static_cast<opj_image_t*>(p)); });
+                image = nullptr;
+            }
         }
     }
     if (image != nullptr)
