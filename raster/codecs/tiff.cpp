@@ -474,6 +474,7 @@ bool RasterTifReader::_stripsbacked()
     const uint32_t count = p.tiled ? TIFFNumberOfTiles(m_tif) : TIFFNumberOfStrips(m_tif);
     m_rows = p.height;
     const uint64_t step = p.tiled ? p.tileWidth : p.width;
+    const uint64_t rowBytes = (step * (separate ? 1 : p.spp) * p.bits + 7) / 8;
     for (uint64_t ys = 0; ys < p.height; ys += bandRows) {
         for (uint16_t s = 0; s < planes; s++) {
             for (uint64_t x = 0; x < p.width; x += step) {
@@ -486,10 +487,17 @@ bool RasterTifReader::_stripsbacked()
                 const uint64_t bytes = TIFFGetStrileByteCount(m_tif, index);
                 if (bytes == 0 || at < header)
                     return _fail(kNotBacked);
-                if (at >= size) {
-                    m_rows = (uint32_t)ys;
+                // Uncompressed, a strip must hold all its rows: libtiff would
+                // read on into the bytes after it (another plane's).
+                const uint64_t rows =
+                    p.tiled ? p.tileLength : std::min<uint64_t>(bandRows, p.height - ys);
+                const bool full = p.compression != COMPRESSION_NONE || bytes >= rows * rowBytes;
+                if (at >= size || (!full && at + rows * rowBytes > size)) {
+                    m_rows = (uint32_t)ys;  // the file was cut here
                     return ys > 0 ? true : _fail(kNotBacked);
                 }
+                if (!full)
+                    return _fail(kNotBacked);
             }
         }
     }

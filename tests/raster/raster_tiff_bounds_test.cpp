@@ -242,6 +242,17 @@ TEST(TiffBounds, StripsTheFileDoesNotHoldFailWithAText)
         EXPECT_FALSE(img.IsValid());
         EXPECT_STREQ(kNotBacked, img.GetLastError());
     }
+    // Uncompressed planes shorter than their rows, the file going on after
+    // them: the rest would be read from the next plane. (A single short
+    // strip is one libtiff mends itself, counting from the page's size.)
+    Bytes shortPlanes = RawTiff(
+        kRows, With(Page(4, 4, 8, 3, 2),
+                    {{273, 4, {8, 12, 16}}, {278, 4, {4}}, {279, 4, {4, 4, 4}}, {284, 3, {2}}}));
+    {
+        RasterImage img;
+        EXPECT_FALSE(Decode(img, shortPlanes));
+        EXPECT_STREQ(kNotBacked, img.GetLastError());
+    }
     // Separate planes whose second and third planes have no strips.
     Bytes planes =
         RawTiff(kRows, With(Page(4, 4, 8, 3, 2),
