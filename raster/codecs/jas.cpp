@@ -127,6 +127,16 @@ void DecodeGrey(RasterImage& img, JasCall& call, DWORD id, long frame)
     if (img.Create(width, height, (DWORD)prec, id) == NULL)
         throw JasFailure{"Can't allocate memory"};
     img.SetGrayPalette();
+    if (img.GetBpp() == 8) {
+        // A byte a pixel: straight from the component's rows.
+        for (DWORD y = 0; y < height; y++) {
+            const int32_t* v = k.samples() + (size_t)width * y;
+            BYTE* dst = img.GetBits(height - 1 - y);
+            for (DWORD x = 0; x < width; x++)
+                dst[x] = (BYTE)v[x];
+        }
+        return;
+    }
     MakeRows(call, 1, width);
     for (DWORD y = 0; y < height; y++) {
         if (jp2::ReadComponent(call.image, (int)frame, 0, y, width, 1, call.rows[0]) != 0)
