@@ -265,41 +265,49 @@ TEST(TiffBounds, StripsTheFileDoesNotHoldFailWithAText)
 
 TEST(TiffBounds, ACutFileKeepsTheRowsItHolds)
 {
-    for (const bool tiled : {false, true}) {
-        SCOPED_TRACE(tiled ? "tiles" : "strips");
-        // Cut after the first two strips (or the first row of 16 x 2 tiles).
-        std::vector<Entry> layout = tiled ? std::vector<Entry>{{322, 3, {16}},
-                                                               {323, 3, {2}},
-                                                               {324, 4, {8, 40}},
-                                                               {325, 4, {32, 32}}}
-                                          : std::vector<Entry>{{273, 4, {8, 12, 16, 20}},
-                                                               {278, 4, {1}},
-                                                               {279, 4, {4, 4, 4, 4}}};
+    // Grey strips, grey tiles, and CMYK strips (through libtiff's RGBA
+    // reader), cut after their first two rows.
+    for (const int mode : {0, 1, 2}) {
+        SCOPED_TRACE(mode == 0 ? "strips" : mode == 1 ? "tiles" : "cmyk");
+        const bool tiled = mode == 1, cmyk = mode == 2;
+        std::vector<Entry> layout;
         Bytes data = kRows;
+        uint32_t keep = 8, spp = 1, photometric = 1;
         if (tiled) {
+            layout = {{322, 3, {16}}, {323, 3, {2}}, {324, 4, {8, 40}}, {325, 4, {32, 32}}};
             data.assign(64, 0);
             for (int r = 0; r < 4; r++)
                 for (int x = 0; x < 4; x++)
                     data[(size_t)(r < 2 ? 16 * r : 32 + 16 * (r - 2)) + x] = kRows[4 * r];
+            keep = 32;
+        } else if (cmyk) {
+            // No ink but black: red is 255 less the black ink.
+            layout = {{273, 4, {8, 24, 40, 56}}, {278, 4, {1}}, {279, 4, {16, 16, 16, 16}}};
+            data.assign(64, 0);
+            for (int r = 0; r < 4; r++)
+                for (int x = 0; x < 4; x++)
+                    data[(size_t)(16 * r + 4 * x + 3)] = (BYTE)(255 - kRows[4 * r]);
+            keep = 32;
+            spp = 4;
+            photometric = 5;
+        } else {
+            layout = {{273, 4, {8, 12, 16, 20}}, {278, 4, {1}}, {279, 4, {4, 4, 4, 4}}};
         }
-        Bytes whole = RawTiff(data, With(Page(4, 4, 8, 1, 1), layout));
+        const std::vector<Entry> page = Page(4, 4, 8, spp, photometric);
+        Bytes whole = RawTiff(data, With(page, layout));
         RasterImage full;
         ASSERT_TRUE(Decode(full, whole)) << full.GetLastError();
         // The directory goes first so that cutting the data leaves it whole.
-        Bytes cut;
-        {
-            const uint32_t keep = tiled ? 32 : 8;
-            std::vector<Entry> moved = layout;
-            const uint32_t shift = 2 + 12 * (tiled ? 10 : 9) + 4 + (tiled ? 16 : 32);
-            for (Entry& e : moved)
-                if (e.tag == 273 || e.tag == 324)
-                    for (uint32_t& v : e.values)
-                        v += shift;
-            Bytes dir = RawTiff(Bytes(), With(Page(4, 4, 8, 1, 1), moved));
-            ASSERT_EQ(8 + shift, dir.size());
-            cut = dir;
-            cut.insert(cut.end(), data.begin(), data.begin() + keep);
-        }
+        std::vector<Entry> moved = layout;
+        const uint32_t shift =
+            2 + 12 * (uint32_t)(page.size() + layout.size()) + 4 + (tiled ? 16 : 32);
+        for (Entry& e : moved)
+            if (e.tag == 273 || e.tag == 324)
+                for (uint32_t& v : e.values)
+                    v += shift;
+        Bytes cut = RawTiff(Bytes(), With(page, moved));
+        ASSERT_EQ(8 + shift, cut.size());
+        cut.insert(cut.end(), data.begin(), data.begin() + keep);
         RasterImage img;
         ASSERT_TRUE(Decode(img, cut)) << img.GetLastError();
         ASSERT_EQ(4u, img.GetHeight());
