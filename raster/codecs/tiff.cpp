@@ -211,6 +211,7 @@ private:
     bool _cut(uint32_t index) const;
     bool _readrows();
     bool _readscanlines();
+    bool _readplanes();
     void _turnband(BYTE* rows, uint32_t nrow, size_t line);
     static void _swapbgr(BYTE* a, BYTE* b, uint32_t width);
     void _clearfrom(uint32_t row);
@@ -553,6 +554,14 @@ bool RasterTifReader::_readdirect()
     const bool separate = p.planar == PLANARCONFIG_SEPARATE && p.spp > 1;
     if (!p.tiled && !separate)
         return _readrows();
+    // Planes in strips too large to stand beside the picture go plane by
+    // plane, row by row, into it (16-bit premultiplied colours need their
+    // alpha beside them, and L*a*b* all three samples).
+    const unsigned long long planeStrip =
+        ((unsigned long long)p.width * p.bits + 7) / 8 * p.rowsPerStrip;
+    if (!p.tiled && planeStrip > kStripBytes && (p.layout == TIF_RGB || p.layout == TIF_INDEX) &&
+        !(p.associated && p.bits == 16))
+        return _readplanes();
     // Tiles and separate planes go a strip or a row of tiles at a time, at
     // the file's own depth, samples side by side; the planes of a
     // separate-planes page are read one by one and interleaved.
@@ -782,6 +791,56 @@ bool RasterTifReader::_readscanlines()
             _putrow(into, y);
     }
     _clearfrom(r);
+    return true;
+}
+
+bool RasterTifReader::_readplanes()
+{
+    const TifPage& p = m_page;
+    std::vector<BYTE> row;
+    try {
+        row.resize((size_t)(((unsigned long long)p.width * p.bits + 7) / 8));
+    } catch (const std::bad_alloc&) {
+        return _fail(kNoBuffer);
+    }
+    const bool rgb = p.layout == TIF_RGB;
+    const bool palette = p.photometric == PHOTOMETRIC_PALETTE;
+    const unsigned flip = p.sgnd ? 1u << (p.bits - 1) : 0;
+    uint32_t rows = m_rows;
+    const uint16_t planes = (uint16_t)(rgb ? (p.alpha ? 4 : 3) : (p.alpha ? 2 : 1));
+    for (uint16_t s = 0; s < planes; s++) {
+        const bool alpha = s == planes - 1 && p.alpha;
+        for (uint32_t r = 0; r < rows; r++) {
+            if (m_img.info.nEscape != 0)
+                return _fail(kCancelled);
+            if (TIFFReadScanline(m_tif, row.data(), r, s) < 0) {
+                if (r > 0 && _cut(TIFFComputeStrip(m_tif, r, s))) {
+                    rows = r;  // the file was cut inside this plane's strip
+                    break;
+                }
+                return _fail(kCorrupted);
+            }
+            const DWORD y = p.height - 1 - r;
+            BYTE* dst = alpha ? m_img.AlphaGetBits() + (size_t)y * p.width : m_img.GetBits(y);
+            const size_t step = alpha || !rgb ? 1 : 3;
+            BYTE* to = dst + (alpha || !rgb ? 0 : 2 - s);
+            for (uint32_t x = 0; x < p.width; x++, to += step) {
+                const unsigned v = _sample(row.data(), x, p.bits) ^ flip;
+                *to = rgb ? _colour(v, p.bits) : (s == 0 && palette) ? (BYTE)v : _level(v, p.bits);
+            }
+        }
+    }
+    if (rgb && p.alpha && p.associated) {
+        for (uint32_t r = 0; r < rows; r++) {
+            const DWORD y = p.height - 1 - r;
+            BYTE* px = m_img.GetBits(y);
+            const BYTE* a = m_img.AlphaGetBits() + (size_t)y * p.width;
+            for (uint32_t x = 0; x < p.width; x++, px += 3)
+                for (int c = 0; c < 3; c++)
+                    px[c] = (BYTE)_unpremultiply16(px[c], a[x], 255);
+        }
+    }
+    _clearfrom(rows);
     return true;
 }
 

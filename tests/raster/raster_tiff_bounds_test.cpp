@@ -465,3 +465,57 @@ TEST(TiffBounds, StripsDecodedWhereTheirRowsLieKeepEveryPixel)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TiffBounds, LargePlanesGoStraightIntoThePicture)
+{
+    // Four planes, each one strip of 4.3 MB: read plane by plane into the
+    // picture and its alpha, with no strip of any plane beside them.
+    TempDir dir("tiff_planes_");
+    const std::string path = dir.Path("planes.tif");
+    const uint32_t w = 2048, h = 2100;
+    auto sample = [](uint32_t x, uint32_t y, uint16_t s) {
+        return (uint8_t)(x * (s + 1) + y * 3 + s * 50);
+    };
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(nullptr, tif);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_SEPARATE);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, h);
+    const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
+    Bytes row(w);
+    for (uint16_t s = 0; s < 4; s++)
+        for (uint32_t y = 0; y < h; y++) {
+            for (uint32_t x = 0; x < w; x++)
+                row[x] = sample(x, y, s);
+            ASSERT_EQ(1, TIFFWriteScanline(tif, row.data(), y, s));
+        }
+    TIFFClose(tif);
+    Bytes file = ReadFile(path);
+    RasterImage img;
+    bool ok = false;
+    const size_t peak = PeakOf(img, file, ok);
+    ASSERT_TRUE(ok) << img.GetLastError();
+    ASSERT_TRUE(img.AlphaIsValid());
+    for (uint32_t y = 0; y < h; y += 97)
+        for (uint32_t x = 0; x < w; x += 13) {
+            const RGBQUAD c = img.GetPixelColor((long)x, (long)(h - 1 - y), false);
+            ASSERT_EQ(sample(x, y, 0), c.rgbRed) << x << "," << y;
+            ASSERT_EQ(sample(x, y, 1), c.rgbGreen) << x << "," << y;
+            ASSERT_EQ(sample(x, y, 2), c.rgbBlue) << x << "," << y;
+            ASSERT_EQ(sample(x, y, 3), img.AlphaGet((long)x, (long)(h - 1 - y))) << x << "," << y;
+        }
+    if (AllocCounter::Available()) {
+        const size_t picture = (size_t)w * h * 4;
+        EXPECT_LT(peak, picture + picture / 8);
+    }
+}
+
+}  // namespace
