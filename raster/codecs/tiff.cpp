@@ -85,7 +85,8 @@ unsigned long long _expansion(uint16_t compression)
 constexpr unsigned long long kStripBytes = 4 << 20;
 
 // Fax codings give no bound by bytes (a blank row costs one bit however
-// wide it is), but every row costs at least that bit.
+// wide it is), but every row costs at least that bit. They code one 1-bit
+// sample a pixel; a page that claims more gets kRatioOther.
 bool _rowsbybits(uint16_t compression)
 {
     return compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4 ||
@@ -446,7 +447,7 @@ bool RasterTifReader::_backed()
     // come out of the host's allowance.
     const unsigned long long held = m_held > 0 ? (unsigned long long)m_held : 0;
     unsigned long long backed;
-    if (_rowsbybits(p.compression)) {
+    if (_rowsbybits(p.compression) && sampleBits == 1) {
         backed = held > ~0ULL / 8 / columns ? ~0ULL : held * 8 * columns;
     } else {
         const unsigned long long ratio = _expansion(p.compression);

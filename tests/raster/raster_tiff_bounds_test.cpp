@@ -352,6 +352,9 @@ TEST(TiffBounds, ClaimsTheDataCannotBackCostLittle)
                                    {{273, 4, {8}}, {278, 4, {100000}}, {279, 4, {1500}}})},
         {"G3 100000 x 60000", With(Page(60000, 100000, 1, 1, 0, 3),
                                    {{273, 4, {8}}, {278, 4, {100000}}, {279, 4, {1500}}})},
+        // Fax coding of two samples a pixel: no row-a-bit bound.
+        {"G4 32784 x 1026 of two samples",
+         With(Page(32784, 1026, 1, 2, 1, 4), {{273, 4, {8}}, {278, 4, {1026}}, {279, 4, {1500}}})},
         {"unknown compression", With(Page(8000, 8000, 8, 3, 2, 60123),
                                      {{273, 4, {8}}, {278, 4, {8000}}, {279, 4, {1500}}})},
     };
