@@ -4,11 +4,16 @@
 // Decoding reads one page. Grey and palette pages (any depth up to 16 bits,
 // with or without an alpha sample) and 8- or 16-bit RGB and CIE L*a*b* pages
 // are read a strip or a row of tiles at a time straight from libtiff's
-// decoded samples; every other layout (YCbCr, CMYK, separate planes, the log
-// encodings, RGB under 8 bits) goes through libtiff's RGBA reader, which
-// refuses what it cannot show, with its own explanation. Either way the rows
-// arrive in the file's own order and the orientation tag is applied last, so
-// every page comes out upright.
+// decoded samples (rows that need no conversion are decoded where they lie
+// in the picture; strips too large for a buffer go row by row); every other
+// layout (YCbCr, CMYK, the log encodings, RGB under 8 bits) goes through
+// libtiff's RGBA reader, a strip or a row of tiles at a time, which refuses
+// what it cannot show, with its own explanation. Either way the rows arrive
+// in the file's own order and the orientation tag is applied last, so every
+// page comes out upright. Before anything is made, the page's claims are
+// measured against the file: pixels its data cannot make come out of the
+// allowance, and strips or tiles the file does not hold fail the page (a
+// cut file keeps the rows before the cut).
 //
 // Encoding writes 1, 4 and 8 bpp images as grey or palette pages, 24 bpp
 // images as RGB, and an alpha plane as an extra (unassociated alpha) sample.
