@@ -1,7 +1,9 @@
 // Arbitrary bytes through the TIFF decoder, in a heap block of exactly their
 // size: the first two pages. Pictures are kept small (the size is asked
-// first) so that the run stays fast. Whatever decodes must survive our own
-// TIFF writer (LZW, lossless) and read back to the same colours and alpha.
+// first) so that the run stays fast, except in a budget build, which keeps
+// the real allowance and lets the run's memory limit judge. Whatever small
+// picture decodes must survive our own TIFF writer (LZW, lossless) and read
+// back to the same colours and alpha.
 #include <vector>
 
 #include <desktop/desktop.h>
@@ -9,6 +11,8 @@
 
 namespace {
 
+// Pictures past this size are decoded but not written again (that would
+// only slow the run); under the small limits they are not decoded at all.
 constexpr unsigned long long kMaxPixels = 1 << 14;
 
 // Decodes one page; the number of pages the file has (0 when it opens none).
@@ -19,11 +23,19 @@ long DecodePage(std::vector<BYTE>& file, long page)
     size.SetEscape(-1);
     const bool sized = size.Decode(file.data(), (DWORD)file.size(), RASTER_FORMAT_TIF);
     const long pages = size.GetNumFrames();
-    if (!sized || (unsigned long long)size.GetWidth() * size.GetHeight() > kMaxPixels)
+    const bool large = (unsigned long long)size.GetWidth() * size.GetHeight() > kMaxPixels;
+#ifdef KESTREL_FUZZ_LIMITS
+    if (!sized || large)
         return pages;
+#else
+    // The real allowance: whatever the decoder accepts must stay within the
+    // run's memory limit.
+    if (!sized)
+        return pages;
+#endif
     RasterImage img;
     img.SetFrame(page);
-    if (!img.Decode(file.data(), (DWORD)file.size(), RASTER_FORMAT_TIF) || !img.IsValid())
+    if (!img.Decode(file.data(), (DWORD)file.size(), RASTER_FORMAT_TIF) || !img.IsValid() || large)
         return pages;
     img.SetCodecOption(5);  // LZW: what is written must read back the same
     RoundTripLossless(img, RASTER_FORMAT_TIF);

@@ -103,15 +103,13 @@ void DecodeColour(RasterImage& img, JasCall& call, DWORD id)
     const jp2::ComponentParams& p = call.image->cmpts[0].p;
     if (img.Create(p.width, p.height, 24, id) == NULL)
         throw JasFailure{"Can't allocate memory"};
-    MakeRows(call, 3, p.width);
+    // Straight from the components' rows into the picture's.
+    const size_t width = p.width;
     for (DWORD y = 0; y < p.height; y++) {
-        for (int c = 0; c < 3; c++)
-            if (jp2::ReadComponent(call.image, c, 0, y, p.width, 1, call.rows[(size_t)c]) != 0)
-                throw JasFailure{"error: cannot load image data"};
         BYTE* dst = img.GetBits(p.height - 1 - y);
-        const long* r = call.rows[0]->v.data();
-        const long* g = call.rows[1]->v.data();
-        const long* b = call.rows[2]->v.data();
+        const int32_t* r = call.image->cmpts[0].samples() + width * y;
+        const int32_t* g = call.image->cmpts[1].samples() + width * y;
+        const int32_t* b = call.image->cmpts[2].samples() + width * y;
         for (DWORD x = 0; x < p.width; x++) {
             *dst++ = (BYTE)b[x];
             *dst++ = (BYTE)g[x];
@@ -129,6 +127,16 @@ void DecodeGrey(RasterImage& img, JasCall& call, DWORD id, long frame)
     if (img.Create(width, height, (DWORD)prec, id) == NULL)
         throw JasFailure{"Can't allocate memory"};
     img.SetGrayPalette();
+    if (img.GetBpp() == 8) {
+        // A byte a pixel: straight from the component's rows.
+        for (DWORD y = 0; y < height; y++) {
+            const int32_t* v = k.samples() + (size_t)width * y;
+            BYTE* dst = img.GetBits(height - 1 - y);
+            for (DWORD x = 0; x < width; x++)
+                dst[x] = (BYTE)v[x];
+        }
+        return;
+    }
     MakeRows(call, 1, width);
     for (DWORD y = 0; y < height; y++) {
         if (jp2::ReadComponent(call.image, (int)frame, 0, y, width, 1, call.rows[0]) != 0)

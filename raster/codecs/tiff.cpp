@@ -4,19 +4,28 @@
 // Decoding reads one page. Grey and palette pages (any depth up to 16 bits,
 // with or without an alpha sample) and 8- or 16-bit RGB and CIE L*a*b* pages
 // are read a strip or a row of tiles at a time straight from libtiff's
-// decoded samples; every other layout (YCbCr, CMYK, separate planes, the log
-// encodings, RGB under 8 bits) goes through libtiff's RGBA reader, which
-// refuses what it cannot show, with its own explanation. Either way the rows
-// arrive in the file's own order and the orientation tag is applied last, so
-// every page comes out upright.
+// decoded samples (rows that need no conversion are decoded where they lie
+// in the picture; strips too large for a buffer go row by row); every other
+// layout (YCbCr, CMYK, the log encodings, RGB under 8 bits) goes through
+// libtiff's RGBA reader, a strip or a row of tiles at a time, which refuses
+// what it cannot show, with its own explanation. Either way the rows arrive
+// in the file's own order and the orientation tag is applied last, so every
+// page comes out upright. Before anything is made, the page's claims are
+// measured against the file: pixels its data cannot make come out of the
+// allowance, and strips or tiles the file does not hold fail the page (a
+// cut file keeps the rows before the cut).
 //
 // Encoding writes 1, 4 and 8 bpp images as grey or palette pages, 24 bpp
 // images as RGB, and an alpha plane as an extra (unassociated alpha) sample.
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <tmmintrin.h>
+#endif
 
 #include "rastercodecs.h"
 #include "rasterlimits.h"
@@ -38,12 +47,15 @@ const char kTooLarge[] = "RASTER_MAX_MEMORY exceeded";
 const char kNoBuffer[] = "No space for TIFF row buffer";
 const char kSaveFailed[] = "Error saving TIFF file";
 const char kSaveDirFailed[] = "Error saving TIFF directory";
+const char kSignedLayout[] = "TIFF signed samples in this layout are not supported";
+const char kNotBacked[] = "TIFF strips or tiles not backed by the file";
 const char kNoWriteCodec[] = "TIFF compression not available for writing";
 
 // The most one byte of a strip can decode to, by compression: a bound on
-// what a file of a given size can really hold. Codecs without a tighter
-// bound of their own get kRatioOther.
-constexpr unsigned long long kRatioOther = 1ULL << 16;
+// what a file of a given size can really hold. A compression with no bound
+// of its own (its output can be made up from almost nothing) gets
+// kRatioOther, and what that does not back comes out of the allowance.
+constexpr unsigned long long kRatioOther = 1032;
 
 unsigned long long _expansion(uint16_t compression)
 {
@@ -60,9 +72,30 @@ unsigned long long _expansion(uint16_t compression)
     case COMPRESSION_JPEG:
     case COMPRESSION_OJPEG:
         return 1536;  // an 8 x 8 block of three samples costs at least a bit
+    case COMPRESSION_ZSTD:
+        // A raw-run block: 128 KiB from a 4-byte block.
+        return 32768;
+    case COMPRESSION_LZMA:
+        // A repeated 273-byte match costs a dozen binary decisions at the
+        // range coder's best odds (2017 in 2048), about a quarter of a bit.
+        return 8192;
     default:
-        return kRatioOther;
+        // Compressions libtiff does not know decode nothing.
+        return TIFFIsCODECConfigured(compression) ? kRatioOther : 0;
     }
+}
+
+// A strip up to this size is decoded whole; larger ones (a page in one
+// strip) row by row, so that no page-sized buffer stands beside the picture.
+constexpr unsigned long long kStripBytes = 4 << 20;
+
+// Fax codings give no bound by bytes (a blank row costs one bit however
+// wide it is), but every row costs at least that bit. They code one 1-bit
+// sample a pixel; a page that claims more gets kRatioOther.
+bool _rowsbybits(uint16_t compression)
+{
+    return compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4 ||
+           compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTRLEW;
 }
 
 // How the page's samples become pixels.
@@ -81,6 +114,7 @@ struct TifPage {
     bool alpha;        // the first extra sample is alpha
     bool associated;   // ... premultiplied into the colours
     bool tiled;
+    bool sgnd;  // two's complement samples (8 or 16 bits)
     uint32_t tileWidth, tileLength;
     TifLayout layout;
     DWORD bpp;
@@ -107,16 +141,31 @@ inline unsigned _sample(const BYTE* row, size_t index, unsigned bits)
     return (v >> (span * 8 - shift - bits)) & ((1u << bits) - 1);
 }
 
-// A sample scaled to 0..255 (a 16-bit one as the level it reaches in steps
-// of 257, as other readers scale it).
+// A sample scaled to 0..255. Sixteen-bit samples: grey keeps the high byte,
+// colour rounds to the nearest of the 257-wide steps, as libtiff's RGBA
+// reader does.
 inline BYTE _level(unsigned v, unsigned bits)
 {
     if (bits == 8)
         return (BYTE)v;
     if (bits == 16)
-        return (BYTE)(v / 257);
+        return (BYTE)(v >> 8);
     const unsigned top = (1u << bits) - 1;
     return (BYTE)((v * 255 + top / 2) / top);
+}
+
+inline BYTE _colour(unsigned v, unsigned bits)
+{
+    return bits == 16 ? (BYTE)((v + 128) / 257) : _level(v, bits);
+}
+
+// Colour over alpha, both `top`-deep, back to straight colour.
+inline unsigned _unpremultiply16(unsigned c, unsigned a, unsigned top)
+{
+    if (a == 0)
+        return 0;
+    const unsigned v = (c * top + a / 2) / a;
+    return v > top ? top : v;
 }
 
 inline BYTE _unpremultiply(BYTE c, BYTE a)
@@ -164,10 +213,18 @@ private:
     void _readresolution();
     bool _choose();
     bool _backed();
+    bool _stripsbacked();
+    bool _cut(uint32_t index) const;
+    bool _readrows();
+    bool _readscanlines();
+    bool _readplanes();
+    void _turnband(BYTE* rows, uint32_t nrow, size_t line);
+    static void _swapbgr(BYTE* a, BYTE* b, uint32_t width);
+    void _clearfrom(uint32_t row);
     void _setpalette();
     bool _readdirect();
-    bool _readband(uint32_t ys, uint32_t nrow, uint16_t plane, BYTE* out, size_t line,
-                   std::vector<BYTE>& tile);
+    int _readband(uint32_t ys, uint32_t nrow, uint16_t plane, BYTE* out, size_t line,
+                  std::vector<BYTE>& tile);
     void _putrows(const BYTE* band, uint32_t ys, uint32_t nrow, size_t line);
     void _putrow(const BYTE* src, DWORD y);
     void _putlab(const BYTE* src, DWORD y);
@@ -178,6 +235,7 @@ private:
     TIFF* m_tif = NULL;
     long long m_held = -1;  // bytes from the start of the TIFF data to the stream's end
     TifPage m_page = {};
+    uint32_t m_rows = 0;                      // rows of the page the file holds (from the top)
     uint16_t* m_map[3] = {NULL, NULL, NULL};  // the colour map, 2^bits entries each
 };
 
@@ -222,7 +280,7 @@ bool RasterTifReader::Run()
     info.nTransIndex = -1;
     if (m_page.width == 0 || m_page.height == 0)
         return _fail(kNoPixels);
-    if (!_choose() || !_backed())
+    if (!_choose() || !_backed() || !_stripsbacked())
         return false;
 
     if (info.nEscape != 0)
@@ -319,8 +377,13 @@ void RasterTifReader::_readresolution()
 bool RasterTifReader::_choose()
 {
     TifPage& p = m_page;
+    // Signed 8- and 16-bit grey and RGB samples are read over their whole
+    // range; other signed layouts would come out wrong through the RGBA
+    // reader, which takes every sample as unsigned.
+    p.sgnd = p.sampleFormat == SAMPLEFORMAT_INT;
     const bool plainSamples =
-        p.sampleFormat == SAMPLEFORMAT_UINT || p.sampleFormat == SAMPLEFORMAT_VOID;
+        p.sampleFormat == SAMPLEFORMAT_UINT || p.sampleFormat == SAMPLEFORMAT_VOID ||
+        (p.sgnd && (p.bits == 8 || p.bits == 16) && p.photometric != PHOTOMETRIC_PALETTE);
     // Separate planes are interleaved a byte-aligned sample at a time.
     const bool contiguous = p.planar == PLANARCONFIG_CONTIG || p.spp == 1 || p.bits % 8 == 0;
     const bool greyOrPalette = p.photometric == PHOTOMETRIC_MINISWHITE ||
@@ -348,6 +411,8 @@ bool RasterTifReader::_choose()
         p.bpp = 24;
         break;
     }
+    if (p.sgnd && p.layout != TIF_INDEX && p.layout != TIF_RGB)
+        return _fail(kSignedLayout);
     if (p.layout == TIF_RGBA) {
         // Say now, with libtiff's own words, what the RGBA reader refuses.
         char why[1024];
@@ -366,24 +431,83 @@ bool RasterTifReader::_choose()
 }
 
 // A large picture must be backed by the data the stream actually holds:
-// nothing is allocated for pixels the file merely claims.
+// nothing is allocated for pixels the file merely claims. Tiles count whole,
+// with what sticks out past the page: libtiff decodes every tile in full.
 bool RasterTifReader::_backed()
 {
     const TifPage& p = m_page;
-    const unsigned long long pixels = (unsigned long long)p.width * p.height;
     const unsigned long long sampleBits = (unsigned long long)p.spp * p.bits;
+    unsigned long long columns = p.width, rows = p.height;
+    if (p.tiled) {
+        columns = (p.width + (unsigned long long)p.tileWidth - 1) / p.tileWidth * p.tileWidth;
+        rows = (p.height + (unsigned long long)p.tileLength - 1) / p.tileLength * p.tileLength;
+    }
     // Far past anything Create accepts, and past what 64 bits can count.
-    if (pixels > (1ULL << 40) || sampleBits > (1ULL << 20))
+    if (columns > (1ULL << 32) || rows > (1ULL << 32) || columns * rows > (1ULL << 40) ||
+        sampleBits > (1ULL << 20))
         return _fail(kTooLarge);
+    const unsigned long long pixels = columns * rows;
     // The data can give at most its size times the compression's expansion
-    // in sample bytes; pixels beyond that come out of the host's allowance.
+    // in sample bytes (fax codings: a row for each bit); pixels beyond that
+    // come out of the host's allowance.
     const unsigned long long held = m_held > 0 ? (unsigned long long)m_held : 0;
-    const unsigned long long ratio = _expansion(p.compression);
-    const unsigned long long bytes = held > ~0ULL / ratio ? ~0ULL : held * ratio;
-    const unsigned long long backed = bytes / (sampleBits ? sampleBits : 1) * 8;
+    unsigned long long backed;
+    if (_rowsbybits(p.compression) && sampleBits == 1) {
+        backed = held > ~0ULL / 8 / columns ? ~0ULL : held * 8 * columns;
+    } else {
+        const unsigned long long ratio = _expansion(p.compression);
+        const unsigned long long bytes = ratio != 0 && held > ~0ULL / ratio ? ~0ULL : held * ratio;
+        backed = bytes / (sampleBits ? sampleBits : 1) * 8;
+    }
     unsigned long long allowance = RasterGetUnbackedPixels();
     if (!rasterlimits::Covered(pixels, backed, allowance))
         return _fail(kTooLarge);
+    return true;
+}
+
+// Every strip or tile of the page must have bytes in the file: a zero count
+// or an offset inside the file's header (where libtiff puts the entries a
+// short tag leaves out) would decode the header as pixels. A strip that
+// starts past the end marks a cut file: the rows before it are kept. Sets
+// m_rows, the rows the file holds.
+bool RasterTifReader::_stripsbacked()
+{
+    const TifPage& p = m_page;
+    const uint64_t header = TIFFIsBigTIFF(m_tif) ? 16 : 8;
+    const uint64_t size = m_held > 0 ? (uint64_t)m_held : 0;
+    const uint32_t bandRows = p.tiled ? p.tileLength : p.rowsPerStrip;
+    const bool separate = p.planar == PLANARCONFIG_SEPARATE;
+    const uint16_t planes = separate ? p.spp : 1;
+    const uint32_t count = p.tiled ? TIFFNumberOfTiles(m_tif) : TIFFNumberOfStrips(m_tif);
+    m_rows = p.height;
+    const uint64_t step = p.tiled ? p.tileWidth : p.width;
+    const uint64_t rowBytes = (step * (separate ? 1 : p.spp) * p.bits + 7) / 8;
+    for (uint64_t ys = 0; ys < p.height; ys += bandRows) {
+        for (uint16_t s = 0; s < planes; s++) {
+            for (uint64_t x = 0; x < p.width; x += step) {
+                const uint32_t index = p.tiled
+                                           ? TIFFComputeTile(m_tif, (uint32_t)x, (uint32_t)ys, 0, s)
+                                           : TIFFComputeStrip(m_tif, (uint32_t)ys, s);
+                if (index >= count)
+                    return _fail(kNotBacked);
+                const uint64_t at = TIFFGetStrileOffset(m_tif, index);
+                const uint64_t bytes = TIFFGetStrileByteCount(m_tif, index);
+                if (bytes == 0 || at < header)
+                    return _fail(kNotBacked);
+                // Uncompressed, a strip must hold all its rows: libtiff would
+                // read on into the bytes after it (another plane's).
+                const uint64_t rows =
+                    p.tiled ? p.tileLength : std::min<uint64_t>(bandRows, p.height - ys);
+                const bool full = p.compression != COMPRESSION_NONE || bytes >= rows * rowBytes;
+                if (at >= size || (!full && at + rows * rowBytes > size)) {
+                    m_rows = (uint32_t)ys;  // the file was cut here
+                    return ys > 0 ? true : _fail(kNotBacked);
+                }
+                if (!full)
+                    return _fail(kNotBacked);
+            }
+        }
+    }
     return true;
 }
 
@@ -433,9 +557,20 @@ bool RasterTifReader::_readdirect()
             !TIFFGetField(m_tif, TIFFTAG_COLORMAP, &m_map[0], &m_map[1], &m_map[2]))
             return _fail(kCorrupted);
     }
-    // Rows are handled at the file's own depth, samples side by side; the
-    // planes of a separate-planes page are read one by one and interleaved.
     const bool separate = p.planar == PLANARCONFIG_SEPARATE && p.spp > 1;
+    if (!p.tiled && !separate)
+        return _readrows();
+    // Planes in strips too large to stand beside the picture go plane by
+    // plane, row by row, into it (16-bit premultiplied colours need their
+    // alpha beside them, and L*a*b* all three samples).
+    const unsigned long long planeStrip =
+        ((unsigned long long)p.width * p.bits + 7) / 8 * p.rowsPerStrip;
+    if (!p.tiled && planeStrip > kStripBytes && (p.layout == TIF_RGB || p.layout == TIF_INDEX) &&
+        !(p.associated && p.bits == 16))
+        return _readplanes();
+    // Tiles and separate planes go a strip or a row of tiles at a time, at
+    // the file's own depth, samples side by side; the planes of a
+    // separate-planes page are read one by one and interleaved.
     const size_t line = (size_t)(((unsigned long long)p.width * p.spp * p.bits + 7) / 8);
     const size_t planeLine = (size_t)(((unsigned long long)p.width * p.bits + 7) / 8);
     const uint32_t bandRows = p.tiled ? p.tileLength : p.rowsPerStrip;
@@ -453,18 +588,18 @@ bool RasterTifReader::_readdirect()
         return _fail(kNoBuffer);
     }
     const size_t bytesPerSample = p.bits / 8;
-    for (uint32_t ys = 0; ys < p.height; ys += bandRows) {
+    uint32_t done = 0;
+    for (uint64_t ys = 0; ys < m_rows; ys += bandRows) {
         if (m_img.info.nEscape != 0)
             return _fail(kCancelled);
-        const uint32_t nrow = bandRows < p.height - ys ? bandRows : p.height - ys;
+        const uint32_t nrow = (uint32_t)(bandRows < m_rows - ys ? bandRows : m_rows - ys);
+        int got = 1;
         if (!separate) {
-            if (!_readband(ys, nrow, 0, band.data(), line, tile))
-                return false;
+            got = _readband((uint32_t)ys, nrow, 0, band.data(), line, tile);
         } else {
-            for (uint16_t s = 0; s < p.spp; s++) {
-                if (!_readband(ys, nrow, s, plane.data(), planeLine, tile))
-                    return false;
-                for (uint32_t r = 0; r < nrow; r++) {
+            for (uint16_t s = 0; s < p.spp && got > 0; s++) {
+                got = _readband((uint32_t)ys, nrow, s, plane.data(), planeLine, tile);
+                for (uint32_t r = 0; r < nrow && got > 0; r++) {
                     const BYTE* from = plane.data() + planeLine * r;
                     BYTE* to = band.data() + line * r + bytesPerSample * s;
                     for (uint32_t x = 0; x < p.width; x++) {
@@ -475,16 +610,272 @@ bool RasterTifReader::_readdirect()
                 }
             }
         }
-        _putrows(band.data(), ys, nrow, line);
+        if (got < 0 && ys > 0)
+            break;  // the file was cut inside this band
+        if (got <= 0)
+            return _fail(p.tiled ? kCorruptedTiles : kCorrupted);
+        _putrows(band.data(), (uint32_t)ys, nrow, line);
+        done = (uint32_t)ys + nrow;
     }
+    _clearfrom(done);
     return true;
+}
+
+// Contiguous strips, a strip at a time (libtiff decodes a whole strip
+// fastest); strips too large to stand beside the picture, row by row.
+bool RasterTifReader::_readrows()
+{
+    const TifPage& p = m_page;
+    const size_t line = (size_t)TIFFScanlineSize64(m_tif);
+    if (line == 0 || (unsigned long long)line * p.rowsPerStrip > kStripBytes)
+        return _readscanlines();
+    // Rows that need no conversion beyond their order (and the colour
+    // order of RGB) are decoded straight into the picture, where their
+    // strip's rows lie, and turned around in place.
+    const bool inPlace = line == m_img.GetEffWidth() && !p.sgnd &&
+                         ((p.layout == TIF_INDEX && p.spp == 1 && p.bpp == p.bits) ||
+                          (p.layout == TIF_RGB && p.bits == 8 && p.spp == 3));
+    std::vector<BYTE> band;
+    try {
+        if (!inPlace)
+            band.resize(line * p.rowsPerStrip);
+    } catch (const std::bad_alloc&) {
+        return _fail(kNoBuffer);
+    }
+    uint32_t done = 0;
+    for (uint64_t ys = 0; ys < m_rows; ys += p.rowsPerStrip) {
+        if (m_img.info.nEscape != 0)
+            return _fail(kCancelled);
+        const uint32_t nrow =
+            (uint32_t)(p.rowsPerStrip < m_rows - ys ? p.rowsPerStrip : m_rows - ys);
+        const uint32_t strip = TIFFComputeStrip(m_tif, (uint32_t)ys, 0);
+        BYTE* into = inPlace ? m_img.GetBits(p.height - (DWORD)ys - nrow) : band.data();
+        const tmsize_t want = (tmsize_t)(line * nrow);
+        const tmsize_t got = TIFFReadEncodedStrip(m_tif, strip, into, want);
+        if (got < 0) {
+            if (ys > 0 && _cut(strip))
+                break;  // the file was cut inside this strip
+            return _fail(kCorrupted);
+        }
+        if (got < want)
+            memset(into + got, 0, (size_t)(want - got));
+        if (inPlace)
+            _turnband(into, nrow, line);
+        else
+            _putrows(band.data(), (uint32_t)ys, nrow, line);
+        done = (uint32_t)ys + nrow;
+    }
+    _clearfrom(done);
+    return true;
+}
+
+// A strip decoded where its rows lie in the picture, top row first, turned
+// into the picture's bottom-up order (RGB samples into BGR on the way).
+void RasterTifReader::_turnband(BYTE* rows, uint32_t nrow, size_t line)
+{
+    const bool rgb = m_page.layout == TIF_RGB;
+    for (uint32_t i = 0, j = nrow - 1; i <= j && j < nrow; i++, j--) {
+        BYTE* a = rows + line * i;
+        BYTE* b = rows + line * j;
+        if (rgb)
+            _swapbgr(a, b, m_page.width);
+        else if (a != b)
+            std::swap_ranges(a, a + line, b);
+    }
+}
+
+namespace {
+
+void _swapbgrbytes(BYTE* a, BYTE* b, uint32_t width)
+{
+    for (uint32_t x = 0; x < width; x++, a += 3, b += 3) {
+        const BYTE r = a[0], g = a[1], bl = a[2];
+        a[0] = b[2];
+        a[1] = b[1];
+        a[2] = b[0];
+        b[0] = bl;
+        b[1] = g;
+        b[2] = r;
+    }
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define KESTREL_TIFF_SHUFFLE 1
+
+// Sixteen RGB pixels (three 16-byte blocks) as BGR: output block o takes
+// its bytes from input blocks o - 1 .. o + 1, each through a byte shuffle
+// whose lanes from other blocks are zero.
+struct BgrShuffle {
+    __m128i m[7];
+    BgrShuffle()
+    {
+        static const int from[7][2] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {1, 2}, {2, 1}, {2, 2}};
+        for (int i = 0; i < 7; i++) {
+            alignas(16) signed char lanes[16];
+            for (int k = 0; k < 16; k++) {
+                const int out = from[i][0] * 16 + k;
+                const int src = out / 3 * 3 + 2 - out % 3;
+                lanes[k] = src / 16 == from[i][1] ? (signed char)(src % 16) : (signed char)0x80;
+            }
+            memcpy(&m[i], lanes, 16);
+        }
+    }
+};
+
+__attribute__((target("ssse3"))) inline void _bgr48(const BYTE* in, const __m128i* m, __m128i* o)
+{
+    const __m128i v0 = _mm_loadu_si128((const __m128i*)in);
+    const __m128i v1 = _mm_loadu_si128((const __m128i*)(in + 16));
+    const __m128i v2 = _mm_loadu_si128((const __m128i*)(in + 32));
+    o[0] = _mm_or_si128(_mm_shuffle_epi8(v0, m[0]), _mm_shuffle_epi8(v1, m[1]));
+    o[1] = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, m[2]), _mm_shuffle_epi8(v1, m[3])),
+                        _mm_shuffle_epi8(v2, m[4]));
+    o[2] = _mm_or_si128(_mm_shuffle_epi8(v1, m[5]), _mm_shuffle_epi8(v2, m[6]));
+}
+
+__attribute__((target("ssse3"))) void _swapbgrshuffle(BYTE* a, BYTE* b, uint32_t width)
+{
+    static const BgrShuffle shuffle;
+    uint32_t x = 0;
+    for (; x + 16 <= width; x += 16, a += 48, b += 48) {
+        __m128i oa[3], ob[3];
+        _bgr48(b, shuffle.m, oa);
+        _bgr48(a, shuffle.m, ob);
+        for (int k = 0; k < 3; k++) {
+            _mm_storeu_si128((__m128i*)(a + 16 * k), oa[k]);
+            _mm_storeu_si128((__m128i*)(b + 16 * k), ob[k]);
+        }
+    }
+    _swapbgrbytes(a, b, width - x);
+}
+#endif
+
+}  // namespace
+
+// Exchanges two rows of RGB samples, each turned into BGR pixels (a row
+// with itself is turned in place).
+void RasterTifReader::_swapbgr(BYTE* a, BYTE* b, uint32_t width)
+{
+#ifdef KESTREL_TIFF_SHUFFLE
+    static const bool shuffle = __builtin_cpu_supports("ssse3");
+    if (shuffle) {
+        _swapbgrshuffle(a, b, width);
+        return;
+    }
+#endif
+    _swapbgrbytes(a, b, width);
+}
+
+// Row by row: no strip-sized buffer beside the picture, and rows that need
+// no conversion are decoded straight into it.
+bool RasterTifReader::_readscanlines()
+{
+    const TifPage& p = m_page;
+    const bool inPlace = !p.sgnd && ((p.layout == TIF_INDEX && p.spp == 1 && p.bpp == p.bits) ||
+                                     (p.layout == TIF_RGB && p.bits == 8 && p.spp == 3));
+    std::vector<BYTE> row;
+    try {
+        if (!inPlace)
+            row.resize((size_t)TIFFScanlineSize64(m_tif));
+    } catch (const std::bad_alloc&) {
+        return _fail(kNoBuffer);
+    }
+    uint32_t r = 0;
+    for (; r < m_rows; r++) {
+        if (m_img.info.nEscape != 0)
+            return _fail(kCancelled);
+        const DWORD y = m_page.height - 1 - r;
+        BYTE* into = inPlace ? m_img.GetBits(y) : row.data();
+        if (TIFFReadScanline(m_tif, into, r, 0) < 0) {
+            if (r > 0 && _cut(TIFFComputeStrip(m_tif, r, 0)))
+                break;  // the file was cut inside this strip
+            return _fail(kCorrupted);
+        }
+        if (p.layout == TIF_LAB)
+            _putlab(into, y);
+        else
+            _putrow(into, y);
+    }
+    _clearfrom(r);
+    return true;
+}
+
+bool RasterTifReader::_readplanes()
+{
+    const TifPage& p = m_page;
+    std::vector<BYTE> row;
+    try {
+        row.resize((size_t)(((unsigned long long)p.width * p.bits + 7) / 8));
+    } catch (const std::bad_alloc&) {
+        return _fail(kNoBuffer);
+    }
+    const bool rgb = p.layout == TIF_RGB;
+    const bool palette = p.photometric == PHOTOMETRIC_PALETTE;
+    const unsigned flip = p.sgnd ? 1u << (p.bits - 1) : 0;
+    uint32_t rows = m_rows;
+    const uint16_t planes = (uint16_t)(rgb ? (p.alpha ? 4 : 3) : (p.alpha ? 2 : 1));
+    for (uint16_t s = 0; s < planes; s++) {
+        const bool alpha = s == planes - 1 && p.alpha;
+        for (uint32_t r = 0; r < rows; r++) {
+            if (m_img.info.nEscape != 0)
+                return _fail(kCancelled);
+            if (TIFFReadScanline(m_tif, row.data(), r, s) < 0) {
+                if (r > 0 && _cut(TIFFComputeStrip(m_tif, r, s))) {
+                    rows = r;  // the file was cut inside this plane's strip
+                    break;
+                }
+                return _fail(kCorrupted);
+            }
+            const DWORD y = p.height - 1 - r;
+            BYTE* dst = alpha ? m_img.AlphaGetBits() + (size_t)y * p.width : m_img.GetBits(y);
+            const size_t step = alpha || !rgb ? 1 : 3;
+            BYTE* to = dst + (alpha || !rgb ? 0 : 2 - s);
+            for (uint32_t x = 0; x < p.width; x++, to += step) {
+                const unsigned v = _sample(row.data(), x, p.bits) ^ flip;
+                *to = rgb ? _colour(v, p.bits) : (s == 0 && palette) ? (BYTE)v : _level(v, p.bits);
+            }
+        }
+    }
+    if (rgb && p.alpha && p.associated) {
+        for (uint32_t r = 0; r < rows; r++) {
+            const DWORD y = p.height - 1 - r;
+            BYTE* px = m_img.GetBits(y);
+            const BYTE* a = m_img.AlphaGetBits() + (size_t)y * p.width;
+            for (uint32_t x = 0; x < p.width; x++, px += 3)
+                for (int c = 0; c < 3; c++)
+                    px[c] = (BYTE)_unpremultiply16(px[c], a[x], 255);
+        }
+    }
+    _clearfrom(rows);
+    return true;
+}
+
+// Whether strip or tile `index` runs past the end of the file.
+bool RasterTifReader::_cut(uint32_t index) const
+{
+    const uint64_t at = TIFFGetStrileOffset(m_tif, index);
+    const uint64_t bytes = TIFFGetStrileByteCount(m_tif, index);
+    return m_held >= 0 && (at > (uint64_t)m_held || bytes > (uint64_t)m_held - at);
+}
+
+// Rows from `row` down (file order) that the file does not hold: black and
+// transparent.
+void RasterTifReader::_clearfrom(uint32_t row)
+{
+    for (uint32_t r = row; r < m_page.height; r++) {
+        const DWORD y = m_page.height - 1 - r;
+        memset(m_img.GetBits(y), 0, m_img.GetEffWidth());
+        if (m_page.alpha)
+            memset(m_img.AlphaGetBits() + (size_t)y * m_page.width, 0, m_page.width);
+    }
 }
 
 // Rows ys..ys+nrow-1 of one sample plane (plane 0 for contiguous samples),
 // line bytes a row, from a strip or a row of tiles. What a strip or tile
-// does not hold (it decoded short) is left black.
-bool RasterTifReader::_readband(uint32_t ys, uint32_t nrow, uint16_t plane, BYTE* out, size_t line,
-                                std::vector<BYTE>& tile)
+// does not hold (it decoded short) is left black. 1 when read, 0 when the
+// data is damaged, -1 when the file ends inside it.
+int RasterTifReader::_readband(uint32_t ys, uint32_t nrow, uint16_t plane, BYTE* out, size_t line,
+                               std::vector<BYTE>& tile)
 {
     const TifPage& p = m_page;
     if (!p.tiled) {
@@ -492,19 +883,19 @@ bool RasterTifReader::_readband(uint32_t ys, uint32_t nrow, uint16_t plane, BYTE
         const uint32_t strip = TIFFComputeStrip(m_tif, ys, plane);
         const tmsize_t got = TIFFReadEncodedStrip(m_tif, strip, out, want);
         if (got < 0)
-            return _fail(kCorrupted);
+            return _cut(strip) ? -1 : 0;
         if (got < want)
             memset(out + got, 0, (size_t)(want - got));
-        return true;
+        return 1;
     }
     const size_t tileSize = tile.size();
     const size_t tileRow = tileSize / p.tileLength;
     size_t offset = 0;
-    for (uint32_t column = 0; column < p.width; column += p.tileWidth, offset += tileRow) {
+    for (uint32_t column = 0; offset < line; column += p.tileWidth, offset += tileRow) {
         const uint32_t index = TIFFComputeTile(m_tif, column, ys, 0, plane);
         const tmsize_t got = TIFFReadEncodedTile(m_tif, index, tile.data(), (tmsize_t)tileSize);
         if (got < 0)
-            return _fail(kCorruptedTiles);
+            return _cut(index) ? -1 : 0;
         if ((size_t)got < tileSize)
             memset(tile.data() + got, 0, tileSize - (size_t)got);
         // The right-most tile may stick out past the image's width.
@@ -512,7 +903,7 @@ bool RasterTifReader::_readband(uint32_t ys, uint32_t nrow, uint16_t plane, BYTE
         m_img.TileToStrip(out + offset, tile.data(), nrow, (DWORD)cols, (int)(line - cols),
                           (int)(tileRow - cols));
     }
-    return true;
+    return 1;
 }
 
 // Rows ys.. of the file (top-down) into the image (bottom-up).
@@ -536,21 +927,25 @@ void RasterTifReader::_putrow(const BYTE* src, DWORD y)
     const uint32_t width = p.width;
     const unsigned bits = p.bits;
     const unsigned spp = p.spp;
+    // Signed samples run from the most negative value (black) up.
+    const unsigned flip = p.sgnd ? 1u << (bits - 1) : 0;
     if (p.layout == TIF_INDEX) {
         if (p.bpp != 8) {  // one or four bits, one sample: the packing matches
-            memcpy(dst, src, ((size_t)width * bits + 7) / 8);
+            if (dst != src)
+                memcpy(dst, src, ((size_t)width * bits + 7) / 8);
             return;
         }
         const bool palette = p.photometric == PHOTOMETRIC_PALETTE;
-        if (bits == 8 && spp == 1) {
-            memcpy(dst, src, width);
+        if (bits == 8 && spp == 1 && flip == 0) {
+            if (dst != src)
+                memcpy(dst, src, width);
             return;
         }
         for (uint32_t x = 0; x < width; x++) {
-            const unsigned v = _sample(src, (size_t)x * spp, bits);
+            const unsigned v = _sample(src, (size_t)x * spp, bits) ^ flip;
             dst[x] = palette ? (BYTE)v : _level(v, bits);
             if (plane != NULL)
-                plane[x] = _level(_sample(src, (size_t)x * spp + 1, bits), bits);
+                plane[x] = _level(_sample(src, (size_t)x * spp + 1, bits) ^ flip, bits);
         }
         return;
     }
@@ -559,41 +954,47 @@ void RasterTifReader::_putrow(const BYTE* src, DWORD y)
         for (uint32_t x = 0; x < width; x++) {
             const unsigned v = _sample(src, (size_t)x * spp, bits);
             BYTE* px = dst + 3 * (size_t)x;
-            px[0] = _level(m_map[2][v], 16);
-            px[1] = _level(m_map[1][v], 16);
-            px[2] = _level(m_map[0][v], 16);
+            px[0] = (BYTE)(m_map[2][v] / 257);
+            px[1] = (BYTE)(m_map[1][v] / 257);
+            px[2] = (BYTE)(m_map[0][v] / 257);
             if (plane != NULL)
                 plane[x] = _level(_sample(src, (size_t)x * spp + 1, bits), bits);
         }
         return;
     }
     // RGB: the first three samples, then alpha when the page has it.
-    if (bits == 8 && spp == 3) {
+    if (bits == 8 && spp == 3 && flip == 0) {
+        // In place when the row was read straight into the picture.
         for (uint32_t x = 0; x < width; x++, src += 3, dst += 3) {
+            const BYTE r = src[0];
             dst[0] = src[2];
             dst[1] = src[1];
-            dst[2] = src[0];
+            dst[2] = r;
         }
         return;
     }
+    // Premultiplied colours are divided at the file's own depth, before
+    // being cut to eight bits: dark colours under faint alpha keep their
+    // precision.
+    const unsigned top = (1u << bits) - 1;
     for (uint32_t x = 0; x < width; x++) {
         const size_t s = (size_t)x * spp;
-        BYTE r = _level(_sample(src, s, bits), bits);
-        BYTE g = _level(_sample(src, s + 1, bits), bits);
-        BYTE b = _level(_sample(src, s + 2, bits), bits);
+        unsigned r = _sample(src, s, bits) ^ flip;
+        unsigned g = _sample(src, s + 1, bits) ^ flip;
+        unsigned b = _sample(src, s + 2, bits) ^ flip;
         if (plane != NULL) {
-            const BYTE a = _level(_sample(src, s + 3, bits), bits);
-            plane[x] = a;
+            const unsigned a = _sample(src, s + 3, bits) ^ flip;
+            plane[x] = _colour(a, bits);
             if (p.associated) {
-                r = _unpremultiply(r, a);
-                g = _unpremultiply(g, a);
-                b = _unpremultiply(b, a);
+                r = _unpremultiply16(r, a, top);
+                g = _unpremultiply16(g, a, top);
+                b = _unpremultiply16(b, a, top);
             }
         }
         BYTE* px = dst + 3 * (size_t)x;
-        px[0] = b;
-        px[1] = g;
-        px[2] = r;
+        px[0] = _colour(b, bits);
+        px[1] = _colour(g, bits);
+        px[2] = _colour(r, bits);
     }
 }
 
@@ -649,43 +1050,60 @@ bool RasterTifReader::_readrgba()
     if (!TIFFRGBAImageBegin(&rgba, m_tif, 1, why))
         return _fail(why[0] != 0 ? why : kCorrupted);
     rgba.req_orientation = ORIENTATION_TOPLEFT;
-    uint32_t* raster = static_cast<uint32_t*>(malloc((size_t)p.width * p.height * 4));
+    // A strip or a row of tiles at a time, not the whole page beside the
+    // picture.
+    const uint32_t band = p.tiled ? p.tileLength : p.rowsPerStrip;
+    const uint32_t first = band < m_rows ? band : m_rows;
+    uint32_t* raster = static_cast<uint32_t*>(malloc((size_t)p.width * first * 4));
     if (raster == NULL) {
         TIFFRGBAImageEnd(&rgba);
         return _fail(kNoRaster);
     }
-    const int ok = TIFFRGBAImageGet(&rgba, raster, p.width, p.height);
-    TIFFRGBAImageEnd(&rgba);
-    if (!ok) {
-        free(raster);
-        return _fail(kCorrupted);
-    }
-    for (uint32_t r = 0; r < p.height; r++) {
+    uint32_t done = 0;
+    for (uint64_t r0 = 0; r0 < m_rows; r0 += band) {
         if (m_img.info.nEscape != 0) {
             free(raster);
+            TIFFRGBAImageEnd(&rgba);
             return _fail(kCancelled);
         }
-        const DWORD y = p.height - 1 - r;
-        const uint32_t* src = raster + (size_t)r * p.width;
-        BYTE* dst = m_img.GetBits(y);
-        BYTE* plane = p.alpha ? m_img.AlphaGetBits() + (size_t)y * p.width : NULL;
-        for (uint32_t x = 0; x < p.width; x++) {
-            const uint32_t v = src[x];
-            BYTE* px = dst + 3 * (size_t)x;
-            px[0] = (BYTE)TIFFGetB(v);
-            px[1] = (BYTE)TIFFGetG(v);
-            px[2] = (BYTE)TIFFGetR(v);
-            if (plane != NULL) {
-                // The RGBA reader hands out premultiplied colours.
-                const BYTE a = (BYTE)TIFFGetA(v);
-                plane[x] = a;
-                px[0] = _unpremultiply(px[0], a);
-                px[1] = _unpremultiply(px[1], a);
-                px[2] = _unpremultiply(px[2], a);
+        const uint32_t nrow = (uint32_t)(band < m_rows - r0 ? band : m_rows - r0);
+        rgba.row_offset = (int)r0;
+        rgba.col_offset = 0;
+        if (!TIFFRGBAImageGet(&rgba, raster, p.width, nrow)) {
+            const uint32_t index = p.tiled ? TIFFComputeTile(m_tif, 0, (uint32_t)r0, 0, 0)
+                                           : TIFFComputeStrip(m_tif, (uint32_t)r0, 0);
+            if (r0 > 0 && _cut(index))
+                break;
+            free(raster);
+            TIFFRGBAImageEnd(&rgba);
+            return _fail(kCorrupted);
+        }
+        for (uint32_t i = 0; i < nrow; i++) {
+            const DWORD y = p.height - 1 - (DWORD)(r0 + i);
+            const uint32_t* src = raster + (size_t)i * p.width;
+            BYTE* dst = m_img.GetBits(y);
+            BYTE* plane = p.alpha ? m_img.AlphaGetBits() + (size_t)y * p.width : NULL;
+            for (uint32_t x = 0; x < p.width; x++) {
+                const uint32_t v = src[x];
+                BYTE* px = dst + 3 * (size_t)x;
+                px[0] = (BYTE)TIFFGetB(v);
+                px[1] = (BYTE)TIFFGetG(v);
+                px[2] = (BYTE)TIFFGetR(v);
+                if (plane != NULL) {
+                    // The RGBA reader hands out premultiplied colours.
+                    const BYTE a = (BYTE)TIFFGetA(v);
+                    plane[x] = a;
+                    px[0] = _unpremultiply(px[0], a);
+                    px[1] = _unpremultiply(px[1], a);
+                    px[2] = _unpremultiply(px[2], a);
+                }
             }
         }
+        done = (uint32_t)(r0 + nrow);
     }
     free(raster);
+    TIFFRGBAImageEnd(&rgba);
+    _clearfrom(done);
     return true;
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,11 +79,17 @@ struct Component {
     ComponentParams p;
     int type;
     std::vector<int32_t> data;  // row by row from the top
+    // A decoder's own samples, read in place of `data` (which then stays
+    // empty); the image keeps their owner.
+    const int32_t* borrowed = nullptr;
+    const int32_t* samples() const { return borrowed != nullptr ? borrowed : data.data(); }
 };
 
 struct Image {
     int clrspc;
     std::vector<Component> cmpts;
+    // What borrowed samples belong to, and how it is let go.
+    std::unique_ptr<void, void (*)(void*)> owner{nullptr, nullptr};
 };
 
 // Whether a component of these sizes may be made.
@@ -132,6 +139,21 @@ void SetError(const std::string& text);
 // Refuses an image whose samples the remaining data cannot back: more than
 // the fixed allowance when the data holds fewer than samples / perByte bytes.
 bool SamplesBacked(Stream* s, unsigned long long samples, unsigned long long perByte);
+
+// A JPEG-2000 codestream of a flat picture can be tiny: up to this many
+// samples a byte of data count as backed by it.
+constexpr unsigned long long kCodedSamplesPerByte = 64;
+// OpenJPEG's cost of one precinct, packet or code-block, in pixels; each
+// byte of data backs one of them.
+constexpr unsigned long long kUnitPixels = 64;
+
+// Whether the codestream (JP2 file: the codestream in it) at the stream's
+// position may be decoded: its tiles, samples, precincts and code-blocks,
+// counted from its headers, against `dataBytes` and the allowance (what the
+// data cannot back is taken from it). `counted`: the headers were found and
+// measured. The position stays.
+bool CodestreamAffordable(Stream* s, int fmt, long long dataBytes, unsigned long long& allowance,
+                          bool& counted);
 
 Image* DecodePnm(Stream* s);
 int EncodePnm(Image* image, Stream* s);

@@ -123,7 +123,7 @@ int ReadComponent(Image* image, int c, uint32_t x, uint32_t y, uint32_t w, uint3
         return -1;
     const Component& k = image->cmpts[(size_t)c];
     for (uint32_t r = 0; r < h; r++) {
-        const int32_t* src = &k.data[(size_t)(y + r) * k.p.width + x];
+        const int32_t* src = k.samples() + (size_t)(y + r) * k.p.width + x;
         long* dst = &m->v[(size_t)r * w];
         for (uint32_t i = 0; i < w; i++)
             dst[i] = src[i];
@@ -263,7 +263,7 @@ inline int32_t SampleAt(const Component& k, const ComponentParams& base, uint32_
 {
     uint32_t kx = (uint32_t)((uint64_t)x * k.p.width / base.width);
     uint32_t ky = (uint32_t)((uint64_t)y * k.p.height / base.height);
-    return k.data[(size_t)ky * k.p.width + kx];
+    return k.samples()[(size_t)ky * k.p.width + kx];
 }
 
 inline uint8_t Clamp8(double v)

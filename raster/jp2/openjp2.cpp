@@ -9,14 +9,12 @@
 
 #include "jp2adapter.h"
 #include "rastercodecs.h"
+#include "rasterlimits.h"
 
 namespace rasterjp2 {
 
 namespace {
 
-// A JPEG-2000 codestream of a flat picture can be tiny: allow up to this
-// many samples a byte of data before an image counts as not backed by it.
-constexpr unsigned long long kSamplesPerByte = 4096;
 // Resolution levels for pictures large enough to have them; smaller ones
 // get as many as their shorter side allows.
 constexpr int kMaxResolutions = 6;
@@ -141,8 +139,9 @@ int ColourSpace(OPJ_COLOR_SPACE cs, size_t numcmpts)
     }
 }
 
-// Copies OpenJPEG's decoded components into our image; samples deeper than
-// 16 bits keep their top 16.
+// OpenJPEG's decoded components as our image: samples of up to 16 bits are
+// read where OpenJPEG left them (the caller hands `src` to the image),
+// deeper ones are copied keeping their top 16.
 Image* FromOpj(const opj_image_t* src)
 {
     std::vector<ComponentParams> params(src->numcomps);
@@ -155,9 +154,6 @@ Image* FromOpj(const opj_image_t* src)
         params[c] = {k.x0, k.y0, std::max<OPJ_UINT32>(k.dx, 1), std::max<OPJ_UINT32>(k.dy, 1),
                      k.w, k.h, (int)std::min<OPJ_UINT32>(k.prec, 16), k.sgnd != 0};
     }
-    // Filled straight from OpenJPEG's buffers rather than made zeroed by
-    // ImageCreate first: the copy is most of what a decode adds to
-    // OpenJPEG's own time.
     for (const ComponentParams& p : params)
         if (!ComponentFits(p)) {
             SetError("jpeg-2000: image too large");
@@ -176,7 +172,7 @@ Image* FromOpj(const opj_image_t* src)
         const size_t n = (size_t)k.w * k.h;
         const int shift = k.prec > 16 ? (int)k.prec - 16 : 0;
         if (shift == 0) {
-            dst.data.assign(k.data, k.data + n);
+            dst.borrowed = k.data;
         } else {
             dst.data.resize(n);
             for (size_t i = 0; i < n; i++)
@@ -186,7 +182,9 @@ Image* FromOpj(const opj_image_t* src)
     return img;
 }
 
-bool Backed(const opj_image_t* image, long long dataBytes)
+// The samples OpenJPEG set up, when the headers could not be measured
+// before it read them.
+bool Backed(const opj_image_t* image, long long dataBytes, unsigned long long& allowance)
 {
     unsigned long long samples = 0;
     for (OPJ_UINT32 c = 0; c < image->numcomps; c++)
@@ -195,78 +193,7 @@ bool Backed(const opj_image_t* image, long long dataBytes)
     if (samples > (1ULL << 14) || image->numcomps > 4)
         return false;
 #endif
-    if (samples <= RasterGetUnbackedPixels())
-        return true;
-    return dataBytes >= 0 && samples <= (unsigned long long)dataBytes * kSamplesPerByte;
-}
-
-uint32_t Be32(const uint8_t* p)
-{
-    return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
-}
-
-// The codestream's size marker, read before OpenJPEG sees the data: OpenJPEG
-// sets up every tile the header announces, so a few bytes claiming millions
-// of tiles or a huge picture are refused here. Every tile of a complete
-// codestream has a tile-part of at least 14 bytes (its start and data
-// markers). True when the header is acceptable or is not found (OpenJPEG
-// then refuses it itself).
-bool SizeMarkerBacked(Stream* s, int fmt, long long dataBytes)
-{
-    const long start = StreamTell(s);
-    long long left = dataBytes;
-    if (fmt == FMT_JP2) {
-        // Boxes: a 32-bit length (1: a 64-bit one follows) and a type.
-        bool found = false;
-        while (!found && left >= 8) {
-            uint8_t box[16];
-            if (!StreamRead(s, box, 8))
-                break;
-            unsigned long long len = Be32(box);
-            long long head = 8;
-            if (len == 1) {
-                if (!StreamRead(s, box + 8, 8))
-                    break;
-                len = (unsigned long long)Be32(box + 8) << 32 | Be32(box + 12);
-                head = 16;
-            }
-            if (memcmp(box + 4, "jp2c", 4) == 0) {
-                found = true;
-                left -= head;
-            } else if (len < (unsigned long long)head || len > (unsigned long long)left ||
-                       len > 0x7FFFFFFF || !StreamSeek(s, (long)(StreamTell(s) + (long)len - head),
-                                                       SEEK_SET)) {
-                break;
-            } else {
-                left -= (long long)len;
-            }
-        }
-        if (!found) {
-            StreamSeek(s, start, SEEK_SET);
-            return true;
-        }
-    }
-    uint8_t siz[42];
-    bool ok = true;
-    if (StreamRead(s, siz, sizeof(siz)) && siz[0] == 0xFF && siz[1] == 0x4F && siz[2] == 0xFF &&
-        siz[3] == 0x51) {
-        const uint64_t x1 = Be32(siz + 8), y1 = Be32(siz + 12), x0 = Be32(siz + 16),
-                       y0 = Be32(siz + 20), tw = Be32(siz + 24), th = Be32(siz + 28),
-                       tx0 = Be32(siz + 32), ty0 = Be32(siz + 36);
-        const uint64_t comps = (uint64_t)siz[40] << 8 | siz[41];
-        if (x1 > x0 && y1 > y0 && tw > 0 && th > 0 && x1 > tx0 && y1 > ty0) {
-            const uint64_t tiles = ((x1 - tx0 + tw - 1) / tw) * ((y1 - ty0 + th - 1) / th);
-            const uint64_t samples = (x1 - x0) * (y1 - y0) * std::max<uint64_t>(comps, 1);
-            ok = tiles <= (uint64_t)std::max<long long>(left, 0) / 14 + 1 &&
-                 (samples <= RasterGetUnbackedPixels() ||
-                  samples <= (uint64_t)std::max<long long>(left, 0) * kSamplesPerByte);
-#ifdef KESTREL_FUZZ_LIMITS
-            ok = ok && samples <= (1ULL << 14) && comps <= 4 && tiles <= 16;
-#endif
-        }
-    }
-    StreamSeek(s, start, SEEK_SET);
-    return ok;
+    return rasterlimits::Backed(samples, dataBytes, kCodedSamplesPerByte, allowance);
 }
 
 }  // namespace
@@ -279,7 +206,9 @@ Image* DecodeOpj(Stream* s, int fmt)
         return nullptr;
     }
     const long long dataBytes = StreamLeft(s);
-    if (!SizeMarkerBacked(s, fmt, dataBytes)) {
+    unsigned long long allowance = RasterGetUnbackedPixels();
+    bool counted = false;
+    if (!CodestreamAffordable(s, fmt, dataBytes, allowance, counted)) {
         SetError("jpeg-2000: image too large");
         return nullptr;
     }
@@ -293,10 +222,15 @@ Image* DecodeOpj(Stream* s, int fmt)
         QuietHandlers(codec);
         SetError("jpeg-2000: cannot decode");
         if (opj_setup_decoder(codec, &params) && opj_read_header(st, codec, &image)) {
-            if (!Backed(image, dataBytes))
+            if (!counted && !Backed(image, dataBytes, allowance))
                 SetError("jpeg-2000: image too large");
             else if (opj_decode(codec, st, image) && opj_end_decompress(codec, st))
                 out = FromOpj(image);
+            if (out != nullptr) {
+                out->owner = std::unique_ptr<void, void (*)(void*)>(
+                    image, [](void* p) { opj_image_destroy(static_cast<opj_image_t*>(p)); });
+                image = nullptr;
+            }
         }
     }
     if (image != nullptr)
