@@ -191,6 +191,12 @@ private:
     void Update(SPRITE_DATA* spr, long l, long t, long r, long b);
     int Render();
     int RenderCut();
+    // What the last Render changed of the back screen: the rectangles it
+    // redrew (count of them, none when it drew nothing there), or null when
+    // the back screen is to be shown whole. ShowAll makes the next frame
+    // that draws anything show it whole (the window was made or resized).
+    const RECT* Shown(size_t& count) const;
+    void ShowAll();
     // Drops every recorded and previous command that names a sprite block
     // or font about to be freed.
     void ForgetSprite(SPRITE_DATA* spr);
@@ -311,6 +317,10 @@ private:
     void ClrStateNotProcess(rectlist_node* n) { n->state &= ~m_dwNotProcess; }
     bool IsDrawNode(const rectlist_node* n) const { return (n->state & m_dwNotDraw) == 0; }
     DWORD IsNotProcessNode(const rectlist_node* n) const { return n->state & m_dwNotProcess; }
+
+    // What a frame shows (krenderengine_shown.cpp).
+    void _noteshown(bool cutIsBack);
+    void _showreplayed(const rectlist_node* n);
 
     // Building a frame: how it flows is mapped at the top of
     // krenderengine_cut.cpp.

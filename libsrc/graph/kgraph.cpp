@@ -5,6 +5,7 @@
 #include "kspritemanager.h"
 #include "kfont_2.h"
 #include <kbase.h>
+#include <algorithm>
 #include <new>
 
 KGraph::KGraph()
@@ -30,6 +31,8 @@ void KGraph::SetHWND(HWND hwnd)
 {
     KASSERT(hwnd);
     m_hWnd = hwnd;
+    if (m_RenderEngine != NULL)
+        m_RenderEngine->ShowAll();  // a new window has seen nothing yet
 }
 
 void KGraph::SetInstance(HINSTANCE hinst)
@@ -43,6 +46,8 @@ void KGraph::GetRenderRect()
 {
     ::GetClientRect(m_hWnd, &m_rcClient);
     ::GetWindowRect(m_hWnd, &m_rcWindow);
+    if (m_RenderEngine != NULL)
+        m_RenderEngine->ShowAll();  // the client area may have grown
 }
 
 void KGraph::ReleaseBackScreen()
@@ -164,14 +169,34 @@ void KGraph::Redraw()
     m_RenderEngine->Redraw();
 }
 
-// One frame: replay what was recorded and, when anything was drawn, copy the
-// whole client rectangle of the back screen into the window.
+// One frame: replay what was recorded and, when anything was drawn, copy
+// what changed of the back screen into the window: the rectangles the frame
+// redrew, one copy each, or the whole client rectangle when the frame was
+// drawn whole (or not compared with the last one). The result is the first
+// failed copy's, 0 when every copy succeeded.
 long KGraph::Render()
 {
     long n = m_RenderEngine->Render();
     if (n == 0)
         return 0;
-    return _render(m_sprBackScreen.GetData(), m_rcWindow, m_rcClient);
+    size_t count = 0;
+    const RECT* rects = m_RenderEngine->Shown(count);
+    if (rects == NULL)
+        return _render(m_sprBackScreen.GetData(), m_rcWindow, m_rcClient);
+    long result = 0;
+    for (size_t i = 0; i < count; i++) {
+        RECT r = rects[i];
+        r.left = std::max(r.left, m_rcClient.left);
+        r.top = std::max(r.top, m_rcClient.top);
+        r.right = std::min(r.right, m_rcClient.right);
+        r.bottom = std::min(r.bottom, m_rcClient.bottom);
+        if (r.left >= r.right || r.top >= r.bottom)
+            continue;  // outside the window
+        const long copied = _present(r);
+        if (result == 0)
+            result = copied;
+    }
+    return result;
 }
 
 long KGraph::Render(RECT& rc)

@@ -80,6 +80,7 @@ void KRenderEngine::SetCutMode(bool on)
         m_sprCut = NULL;
     m_bStep = false;
     _countoffcut();
+    ShowAll();
 }
 
 void KRenderEngine::SetCutSpr(SPRITE_DATA* spr)
@@ -87,6 +88,7 @@ void KRenderEngine::SetCutSpr(SPRITE_DATA* spr)
     m_sprCut = spr;
     m_bStep = false;
     _countoffcut();
+    ShowAll();
 }
 
 // The commands recorded so far, counted again for a new cut sprite.
@@ -121,6 +123,7 @@ void KRenderEngine::Redraw()
     EmptyList(m_pDraw);
     EmptyList(m_pWork);
     m_bStep = false;  // what was matched in step is gone
+    ShowAll();
 }
 
 // Forgets the previous commands that read spr, so the next frame draws

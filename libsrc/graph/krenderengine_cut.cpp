@@ -367,6 +367,7 @@ void KRenderEngine::_finishbuild(bool whole, bool changed)
             _buildexact();
         } else {
             m_frame->m_lastMode = FrameState::kFrameGrid;
+            m_frame->m_chosenGrid = grid;
             _buildfromgrid(*grid);
         }
         m_frame->m_nMostWork = std::max(m_frame->m_nMostWork, size_t(m_pWork->list.GetCount()));

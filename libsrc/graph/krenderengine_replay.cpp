@@ -224,6 +224,8 @@ int KRenderEngine::Render()
     // A frame drawn whole on the back screen replays its recorded commands
     // (now the previous-frame list) as they are: no copy is made of them.
     rectlist* replay = m_bCutMode && cutIsBack && m_frame->m_bWhole ? m_pPrev : m_pDraw;
+    _noteshown(cutIsBack);
+    const bool shownInParts = !m_frame->m_bShownAll;
     m_Graph->_beginrender();
     Node* node = NULL;
     Node* cursor = NULL;
@@ -238,9 +240,13 @@ int KRenderEngine::Render()
                 count += RenderCut();
             count++;
             Replay(node);
+            if (shownInParts)
+                _showreplayed(node);
         } while (cursor != NULL);
     }
     m_Graph->_endrender();
+    if (count != 0)  // the window is shown this frame
+        m_frame->m_bShowAllNext = false;
 
     EmptyList(m_pDraw);
     EmptyList(m_pRecord);

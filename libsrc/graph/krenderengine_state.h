@@ -78,8 +78,18 @@ struct KRenderEngine::FrameState {
     // How the last frame of the cut sprite was built.
     enum FrameMode { kFrameUnchanged, kFrameExact, kFrameBox, kFrameGrid, kFrameWhole };
     FrameMode m_lastMode = kFrameUnchanged;
+    KDirtyGrid* m_chosenGrid = NULL;  // the grid a kFrameGrid frame was cut by
     long m_nCutCommands = 0;   // this frame's commands on the cut sprite
     double m_cutArea = 0;      // and the pixels of their rectangles
+
+    // What the last Render changed of the back screen, for the device to
+    // present: the rectangles it redrew, or all of it (m_bShownAll).
+    std::vector<RECT> m_shown;
+    RECT m_shownBox = {0, 0, 0, 0};  // their bounds
+    bool m_bShownAll = true;
+    // The window has not been shown the back screen since it was made,
+    // resized or redrawn: the next frame that draws anything is shown whole.
+    bool m_bShowAllNext = true;
 
     // Matching in step with the recording: the commands that missed.
     struct StepMiss {

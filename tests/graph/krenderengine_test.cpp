@@ -331,6 +331,43 @@ TEST_F(RenderEngine, MovedSpriteRedrawsOnlyTheOldAndNewRectangles)
     EXPECT_EQ(desktop::PresentCount(hwnd), 1);  // only the first frame
 }
 
+// A compared frame presents the rectangles it redrew, one copy each, and
+// the window keeps every other pixel; two overlapping rectangles whose
+// bounds hold no more pixels are one copy. The first frame, and the first
+// after Redraw, present the whole client area.
+TEST_F(RenderEngine, OnlyTheRedrawnRectanglesArePresented)
+{
+    KSprite* bg = Solid(kW, kH, 0x0011);
+    KSprite* s = Solid(8, 8, 0xF800);
+    auto frame = [&](long x) {
+        bg->Draw(0, 0);
+        s->Draw(x, 10);
+        return g.Render();
+    };
+    auto shown = [&](int x, int y) { return SurfaceTo565(desktop::Pixel(hwnd, x, y)); };
+    ASSERT_EQ(frame(10), 0);
+    EXPECT_EQ(desktop::PresentCount(hwnd), 1);
+    EXPECT_EQ(shown(40, 40), 0x0011);
+    // A pixel of the back screen no frame redraws is not shown again.
+    *SpritePixel16(g.GetBackScreenData(), 40, 40) = 0xABCD;
+    ASSERT_EQ(frame(20), 0);  // old (10,10)-(18,18) and new (20,10)-(28,18): apart
+    EXPECT_EQ(desktop::PresentCount(hwnd), 3);
+    EXPECT_EQ(shown(40, 40), 0x0011);
+    EXPECT_EQ(shown(11, 11), 0x0011);
+    EXPECT_EQ(shown(20, 10), 0xF800);
+    EXPECT_EQ(shown(28, 10), 0x0011);
+    ASSERT_EQ(frame(22), 0);  // (20,10)-(30,18) holds no more than the two
+    EXPECT_EQ(desktop::PresentCount(hwnd), 4);
+    EXPECT_EQ(shown(21, 10), 0x0011);
+    EXPECT_EQ(shown(29, 17), 0xF800);
+    ASSERT_EQ(frame(22), 0);  // nothing changed: nothing presented
+    EXPECT_EQ(desktop::PresentCount(hwnd), 4);
+    g.Redraw();
+    ASSERT_EQ(frame(22), 0);
+    EXPECT_EQ(desktop::PresentCount(hwnd), 5);
+    EXPECT_EQ(shown(40, 40), 0x0011);  // drawn whole: the poke is painted over
+}
+
 // Changes past the dirty-rectangle budget under a command drawn after them
 // that did not change and paints over them show nowhere: they are not
 // redrawn. Commands that do not paint every pixel of their rectangle hide

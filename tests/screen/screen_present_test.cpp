@@ -117,6 +117,53 @@ TEST_F(ScreenPresentTest, ScreenShowsTheHeadlessPixelsOfEveryLayout)
     }
 }
 
+// A frame presented as several rectangles, one copy each (as a compared
+// frame presents what it redrew), shows on the screen the pixels the
+// desktop keeps: the rectangles of the new frame over the old one, and the
+// old one everywhere else.
+TEST_F(ScreenPresentTest, FrameOfSeveralRectanglesShowsEachOfThem)
+{
+    const Frame a = MakeFrame(kLayouts[0], 5), b = MakeFrame(kLayouts[0], 6);
+    const RECT rects[] = {{0, 0, 7, 5}, {30, 10, 90, 11}, {100, 60, 120, 80}, {50, 40, 51, 70}};
+    auto present = [&](HWND hwnd) {
+        HDC dc = GetDC(hwnd);
+        const BITMAPINFO* ia = reinterpret_cast<const BITMAPINFO*>(&a.info);
+        const BITMAPINFO* ib = reinterpret_cast<const BITMAPINFO*>(&b.info);
+        SetDIBitsToDevice(dc, 0, 0, kW, kH, 0, 0, 0, kH, a.bits.data(), ia, DIB_RGB_COLORS);
+        ReleaseDC(hwnd, dc);
+        dc = GetDC(hwnd);
+        for (const RECT& r : rects)
+            SetDIBitsToDevice(dc, r.left, r.top, DWORD(r.right - r.left), DWORD(r.bottom - r.top),
+                              r.left, r.top, 0, kH, b.bits.data(), ib, DIB_RGB_COLORS);
+        ReleaseDC(hwnd, dc);
+    };
+    desktop::Backend* shown = desktop::CurrentBackend();
+    desktop::UseBackend(nullptr);
+    const HWND headless = MakePopup(0, 0);
+    present(headless);
+    const DWORD* surface = desktop::SurfacePixels(headless);
+    ASSERT_NE(surface, nullptr);
+    const std::vector<DWORD> expected(surface, surface + kW * kH);
+    DestroyWindow(headless);
+    desktop::UseBackend(shown);
+
+    const HWND hwnd = MakePopup(50, 60);
+    Pump(50);
+    present(hwnd);
+    std::vector<DWORD> seen;
+    for (int tries = 0; tries < 100 && seen != expected; ++tries) {
+        Pump(20);
+        seen = ReadScreen(50, 60, kW, kH);
+    }
+    ASSERT_EQ(seen.size(), expected.size());
+    const auto first = std::mismatch(seen.begin(), seen.end(), expected.begin());
+    EXPECT_TRUE(first.first == seen.end())
+        << "pixel " << (first.first - seen.begin()) << " is " << std::hex << *first.first
+        << ", the desktop's " << *first.second;
+    EXPECT_EQ(desktop::PresentCount(hwnd), 5);
+    DestroyWindow(hwnd);
+}
+
 // Moved and widened, the window shows what it had where it is now, and
 // black where it grew.
 TEST_F(ScreenPresentTest, MovedWindowKeepsItsPixels)

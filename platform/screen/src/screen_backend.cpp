@@ -123,6 +123,7 @@ void ScreenBackend::CloseAll()
 
 void ScreenBackend::Pump()
 {
+    _showPresented();
     for (;;) {
         SDL_Event e;
         {
@@ -140,6 +141,7 @@ void ScreenBackend::Pump()
 
 void ScreenBackend::Wait(DWORD timeoutMs)
 {
+    _showPresented();
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         if (!m_pending.empty())

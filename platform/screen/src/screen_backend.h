@@ -23,6 +23,7 @@ struct ScreenWindow {
     SDL_Texture* texture = nullptr;
     int width = 0;
     int height = 0;
+    bool unshown = false;  // presented on since the window was last shown
 };
 
 class ScreenBackend : public desktop::Backend {
@@ -56,6 +57,7 @@ private:
     HWND _hwndOf(Uint32 windowId);
     bool _makeTexture(ScreenWindow& w, int width, int height);
     void _show(ScreenWindow& w);
+    void _showPresented();
     void _destroy(ScreenWindow& w);
     // screen_input.cpp
     void _handle(const SDL_Event& e);

@@ -1,7 +1,7 @@
 // Top-level windows on the display: made, placed, shown, titled and
 // destroyed with the desktop's, and presenting: the changed rectangle of the
 // window's surface goes into a streaming texture of the surface's own format
-// (no conversion), which is drawn whole.
+// (no conversion), which is drawn whole once the frame's rectangles are in.
 //
 // The screen shows the surface rather than the rows SetDIBitsToDevice was
 // given: the display's own widening of 5- and 6-bit channels truncates
@@ -192,7 +192,22 @@ void ScreenBackend::Present(HWND hwnd, const DWORD* pixels, int width, int heigh
     const SDL_Rect rect = {int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)};
     SDL_UpdateTexture(w->texture, &rect, pixels + size_t(r.top) * size_t(width) + size_t(r.left),
                       width * 4);
-    _show(*w);
+    w->unshown = true;
+}
+
+// A frame may present several rectangles, one copy each: the texture takes
+// each as it comes, and the window is shown once they are all in, when the
+// display thread next looks for events.
+void ScreenBackend::_showPresented()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    for (auto& entry : m_windows) {
+        ScreenWindow& w = entry.second;
+        if (!w.unshown)
+            continue;
+        w.unshown = false;
+        _show(w);
+    }
 }
 
 }  // namespace screen
