@@ -3,15 +3,24 @@
 // pixel. The table takes them on processors that have AVX2
 // (blit_table.cpp); its fills stay the SSE2 ones, whose byte fills the C
 // library already does at its widest.
-#include "blit.h"  // before the switch below: its inline formulas stay plain x86-64
+// Before the switch below, so that their inline functions stay plain
+// x86-64 wherever else they are used.
+#include "blit.h"
 
+#include <cstdint>
+#include <cstring>
+#include <emmintrin.h>
 #include <immintrin.h>
 
 // Everything from here on may use AVX2. It has internal linkage (the lane
 // header's unnamed namespace) or is reached only through the table, which
 // offers it only where the processor has AVX2.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 #include "blit_lanes.h"
 
@@ -99,4 +108,8 @@ void Additive(const Rows& r, BYTE v) { AdditiveRows<Avx2Lanes, Sse2Lanes>(r, v);
 }  // namespace avx2
 }  // namespace kblit
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
