@@ -11,13 +11,13 @@
 
 #include "metafile_builder.h"
 #include "metafile_internal.h"
+#include "metafile_pixels.h"
 #include "metafile_readers.h"
 
 using namespace win32metafile;
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kRed = 0xFF0000;    // as the canvas holds it: 0x00RRGGBB
 constexpr uint32_t kBlue = 0x0000FF;
 constexpr uint32_t kBlack = 0x000000;
@@ -92,18 +92,7 @@ std::vector<uint8_t> Write(Format f, int w, int h, const std::function<void(Meta
 std::vector<uint32_t> Render(Format f, const std::vector<uint8_t>& bytes, int w, int h,
                              PlayStats* stats = nullptr, bool* ok = nullptr)
 {
-    HENHMETAFILE mf = f == kWmf ? SetWinMetaFileBits(UINT(bytes.size()), bytes.data(), nullptr, nullptr)
-                                : SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
-    std::vector<uint32_t> px(size_t(w) * h, kWhite);
-    EXPECT_NE(mf, nullptr);
-    if (mf == nullptr)
-        return px;
-    BufferCanvas canvas(px.data(), w, h, size_t(w));
-    const bool played = Play(*Find(mf), canvas, RECT{0, 0, w, h}, stats);
-    if (ok != nullptr)
-        *ok = played;
-    EXPECT_TRUE(DeleteEnhMetaFile(mf));
-    return px;
+    return PlayOnWhite(bytes, w, h, f == kWmf, stats, ok);
 }
 
 std::string Diff(const Picture& want, const std::vector<uint32_t>& got)

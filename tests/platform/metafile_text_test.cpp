@@ -16,12 +16,13 @@
 #include "metafile_internal.h"
 #include "font_cache.h"
 #include "metafile_text.h"
+#include "metafile_pixels.h"
+#include "section_dc.h"
 
 using namespace win32metafile;
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr int kTransparent = 1;
 constexpr int kOpaque = 2;
 constexpr unsigned kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24, kTaUpdateCp = 1;
@@ -92,90 +93,31 @@ void EmfText(EmfBuilder& e, const Text& t)
 std::vector<uint32_t> Play(const std::vector<uint8_t>& bytes, int w, int h, bool wmf = false,
                            PlayStats* stats = nullptr)
 {
-    HENHMETAFILE mf = wmf ? SetWinMetaFileBits(UINT(bytes.size()), bytes.data(), nullptr, nullptr)
-                          : SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
-    std::vector<uint32_t> px(size_t(w) * h, kWhite);
-    EXPECT_NE(mf, nullptr);
-    if (mf == nullptr)
-        return px;
-    BufferCanvas canvas(px.data(), w, h, size_t(w));
-    win32metafile::Play(*Find(mf), canvas, RECT{0, 0, w, h}, stats);
-    DeleteEnhMetaFile(mf);
-    return px;
+    return PlayOnWhite(bytes, w, h, wmf, stats);
 }
 
 // The platform's own text output into a white 32-bit section.
-class Reference {
+class Reference : public SectionDc {
 public:
-    Reference(int w, int h, const LOGFONTA& lf) : m_w(w), m_h(h)
+    Reference(int w, int h, const LOGFONTA& lf) : SectionDc(w, h, CreateFontIndirectA(&lf))
     {
-        m_dc = CreateCompatibleDC(NULL);
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bmi.bmiHeader.biWidth = w;
-        bmi.bmiHeader.biHeight = -h;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        m_bitmap = CreateDIBSection(m_dc, &bmi, DIB_RGB_COLORS, &bits, NULL, 0);
-        m_bits = static_cast<uint32_t*>(bits);
-        m_oldBitmap = SelectObject(m_dc, m_bitmap);
-        m_font = CreateFontIndirectA(&lf);
-        m_oldFont = SelectObject(m_dc, m_font);
-        for (int i = 0; i < w * h; i++)
-            m_bits[i] = kWhite;
-        SetBkMode(m_dc, kTransparent);
+        Fill(kWhite);
+        SetBkMode(dc(), kTransparent);
     }
-    ~Reference()
-    {
-        SelectObject(m_dc, m_oldFont);
-        SelectObject(m_dc, m_oldBitmap);
-        DeleteObject(m_font);
-        DeleteObject(m_bitmap);
-        DeleteDC(m_dc);
-    }
-    HDC dc() const { return m_dc; }
-    std::vector<uint32_t> Pixels() const
-    {
-        return std::vector<uint32_t>(m_bits, m_bits + m_w * m_h);
-    }
+    std::vector<uint32_t> Pixels() const { return Values(); }
     TEXTMETRICA Metrics() const
     {
         TEXTMETRICA tm = {};
-        GetTextMetricsA(m_dc, &tm);
+        GetTextMetricsA(dc(), &tm);
         return tm;
     }
     int Width(const std::string& s) const
     {
         SIZE size = {};
-        GetTextExtentPoint32A(m_dc, s.data(), int(s.size()), &size);
+        GetTextExtentPoint32A(dc(), s.data(), int(s.size()), &size);
         return size.cx;
     }
-
-private:
-    int m_w, m_h;
-    HDC m_dc;
-    HBITMAP m_bitmap;
-    HGDIOBJ m_oldBitmap, m_oldFont;
-    HFONT m_font;
-    uint32_t* m_bits = nullptr;
 };
-
-size_t Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
-{
-    size_t n = 0;
-    for (size_t i = 0; i < a.size() && i < b.size(); i++)
-        n += a[i] != b[i];
-    return n;
-}
-
-size_t Ink(const std::vector<uint32_t>& px)
-{
-    size_t n = 0;
-    for (uint32_t p : px)
-        n += p != kWhite;
-    return n;
-}
 
 // An enhanced metafile of w x h device pixels drawing one text record in
 // MM_TEXT, transparent unless `mode` says otherwise.

@@ -17,6 +17,8 @@
 
 #include "metafile_builder.h"
 #include "metafile_internal.h"
+#include "metafile_pixels.h"
+#include "section_dc.h"
 #include "metafile_text.h"
 #include "metafile_transform.h"
 
@@ -24,7 +26,6 @@ using namespace win32metafile;
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr int kSide = 160;
 constexpr int kFine = 10;  // reference logical units a pixel
 
@@ -56,31 +57,7 @@ Affine AsStored(const Affine& a)
 
 std::vector<uint32_t> Play(const std::vector<uint8_t>& bytes, PlayStats* stats = nullptr)
 {
-    HENHMETAFILE mf = SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
-    std::vector<uint32_t> px(size_t(kSide) * kSide, kWhite);
-    EXPECT_NE(mf, nullptr);
-    if (mf == nullptr)
-        return px;
-    BufferCanvas canvas(px.data(), kSide, kSide, size_t(kSide));
-    win32metafile::Play(*Find(mf), canvas, RECT{0, 0, kSide, kSide}, stats);
-    DeleteEnhMetaFile(mf);
-    return px;
-}
-
-size_t Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
-{
-    size_t n = 0;
-    for (size_t i = 0; i < a.size(); i++)
-        n += a[i] != b[i];
-    return n;
-}
-
-size_t Ink(const std::vector<uint32_t>& px)
-{
-    size_t n = 0;
-    for (uint32_t p : px)
-        n += p != kWhite;
-    return n;
+    return PlayOnWhite(bytes, kSide, kSide, false, stats);
 }
 
 // A file of kSide pixels a side with a red brush and no pen (or the pen).
@@ -336,28 +313,11 @@ TEST(MetafileTransform, TextFollowsTheTransform)
     f.height = -11;
     f.face = u"DejaVu Sans";
     const LOGFONTA lf = PlatformFont(f, -22);
-    HDC dc = CreateCompatibleDC(NULL);
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = kSide;
-    bmi.bmiHeader.biHeight = -kSide;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-    HFONT font = CreateFontIndirectA(&lf);
-    HGDIOBJ oldFont = SelectObject(dc, font);
-    uint32_t* px = static_cast<uint32_t*>(bits);
-    std::fill(px, px + kSide * kSide, kWhite);
-    SetBkMode(dc, TRANSPARENT);
-    ExtTextOutA(dc, 2 * 7 + 15, 2 * 9 + 30, 0, nullptr, "World", 5, nullptr);
-    const std::vector<uint32_t> want(px, px + kSide * kSide);
-    SelectObject(dc, oldFont);
-    SelectObject(dc, oldBitmap);
-    DeleteObject(font);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
+    SectionDc ref(kSide, kSide, CreateFontIndirectA(&lf));
+    ref.Fill(kWhite);
+    SetBkMode(ref.dc(), TRANSPARENT);
+    ExtTextOutA(ref.dc(), 2 * 7 + 15, 2 * 9 + 30, 0, nullptr, "World", 5, nullptr);
+    const std::vector<uint32_t> want = ref.Values();
 
     EmfBuilder e(0, 0, kSide - 1, kSide - 1);
     e.SetBkMode(TRANSPARENT);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform_fixture.h"
+#include "section_dc.h"
 
 namespace {
 
@@ -16,68 +17,43 @@ const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
 const COLORREF kPaper = RGB(10, 20, 30);
 
 // A memory context drawing into a top-down 32-bit section, with a font.
-class Canvas {
+class Canvas : public SectionDc {
 public:
     Canvas(int w, int h, const char* face = "DejaVu Sans", int height = 16,
            BYTE quality = DEFAULT_QUALITY)
-        : m_w(w), m_h(h)
+        : SectionDc(w, h,
+                    CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                                quality, 0, face))
     {
-        m_dc = CreateCompatibleDC(NULL);
-        BITMAPINFO bmi;
-        std::memset(&bmi, 0, sizeof(bmi));
-        bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bmi.bmiHeader.biWidth = w;
-        bmi.bmiHeader.biHeight = -h;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        m_bitmap = CreateDIBSection(m_dc, &bmi, DIB_RGB_COLORS, &bits, NULL, 0);
-        m_bits = static_cast<DWORD*>(bits);
-        m_oldBitmap = SelectObject(m_dc, m_bitmap);
-        m_font = CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, quality,
-                             0, face);
-        m_oldFont = SelectObject(m_dc, m_font);
         Clear(kPaper);
     }
-    ~Canvas()
-    {
-        SelectObject(m_dc, m_oldFont);
-        SelectObject(m_dc, m_oldBitmap);
-        DeleteObject(m_font);
-        DeleteObject(m_bitmap);
-        DeleteDC(m_dc);
-    }
-    HDC dc() const { return m_dc; }
     void Clear(COLORREF c)
     {
-        for (int i = 0; i < m_w * m_h; ++i)
-            m_bits[i] = DWORD(GetRValue(c)) << 16 | DWORD(GetGValue(c)) << 8 | GetBValue(c);
+        Fill(DWORD(GetRValue(c)) << 16 | DWORD(GetGValue(c)) << 8 | GetBValue(c));
     }
     COLORREF At(int x, int y) const
     {
-        const DWORD v = m_bits[y * m_w + x];
+        const DWORD v = bits()[y * w() + x];
         return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
     }
     std::vector<COLORREF> Pixels() const
     {
         std::vector<COLORREF> out;
-        for (int y = 0; y < m_h; ++y)
-            for (int x = 0; x < m_w; ++x)
+        for (int y = 0; y < h(); ++y)
+            for (int x = 0; x < w(); ++x)
                 out.push_back(At(x, y));
         return out;
     }
-    int w() const { return m_w; }
-    int h() const { return m_h; }
     TEXTMETRICA Metrics() const
     {
         TEXTMETRICA tm = {};
-        EXPECT_TRUE(GetTextMetricsA(m_dc, &tm));
+        EXPECT_TRUE(GetTextMetricsA(dc(), &tm));
         return tm;
     }
     int Advance(UINT code) const
     {
         GLYPHMETRICS gm = {};
-        GetGlyphOutlineA(m_dc, code, GGO_METRICS, &gm, 0, NULL, &kIdentity);
+        GetGlyphOutlineA(dc(), code, GGO_METRICS, &gm, 0, NULL, &kIdentity);
         return gm.gmCellIncX;
     }
     // Paints a glyph as GetGlyphOutlineA gives it into an expected picture:
@@ -87,11 +63,11 @@ public:
     {
         GLYPHMETRICS gm = {};
         const UINT format = gray ? GGO_GRAY8_BITMAP : GGO_BITMAP;
-        const DWORD size = GetGlyphOutlineA(m_dc, code, format, &gm, 0, NULL, &kIdentity);
+        const DWORD size = GetGlyphOutlineA(dc(), code, format, &gm, 0, NULL, &kIdentity);
         ASSERT_NE(size, GDI_ERROR);
         std::vector<BYTE> bits(size);
         if (size)
-            GetGlyphOutlineA(m_dc, code, format, &gm, size, bits.data(), &kIdentity);
+            GetGlyphOutlineA(dc(), code, format, &gm, size, bits.data(), &kIdentity);
         const size_t pitch = gray ? (gm.gmBlackBoxX + 3) / 4 * 4 : (gm.gmBlackBoxX + 31) / 32 * 4;
         for (UINT gy = 0; size && gy < gm.gmBlackBoxY; ++gy) {
             for (UINT gx = 0; gx < gm.gmBlackBoxX; ++gx) {
@@ -99,9 +75,9 @@ public:
                                    : ((bits[gy * pitch + gx / 8] >> (7 - gx % 8)) & 1) * 64;
                 const int x = pen + gm.gmptGlyphOrigin.x + int(gx);
                 const int y = baseline - gm.gmptGlyphOrigin.y + int(gy);
-                if (a == 0 || x < 0 || y < 0 || x >= m_w || y >= m_h)
+                if (a == 0 || x < 0 || y < 0 || x >= w() || y >= h())
                     continue;
-                COLORREF& p = pic[size_t(y) * m_w + x];
+                COLORREF& p = pic[size_t(y) * w() + x];
                 auto mix = [a](int s, int d) { return (s * a + d * (64 - a) + 32) / 64; };
                 p = RGB(mix(GetRValue(color), GetRValue(p)), mix(GetGValue(color), GetGValue(p)),
                         mix(GetBValue(color), GetBValue(p)));
@@ -109,14 +85,6 @@ public:
         }
     }
 
-private:
-    int m_w, m_h;
-    HDC m_dc = NULL;
-    HBITMAP m_bitmap = NULL;
-    HGDIOBJ m_oldBitmap = NULL;
-    HFONT m_font = NULL;
-    HGDIOBJ m_oldFont = NULL;
-    DWORD* m_bits = nullptr;
 };
 
 int CountDiffs(const std::vector<COLORREF>& got, const std::vector<COLORREF>& want, int w)

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include <raster.h>
+
+#include "encoded_bytes.h"
 #include "magick.h"
 #include "test_files.h"
 
@@ -459,6 +461,26 @@ TEST_F(JasTest, OpenJpegCodestreamsOfOddShapes)
     EXPECT_EQ(img.GetPixelColor(1, 0).rgbGreen, 255);
 }
 
+namespace {
+
+// Random pixels at full quality: 24-bit colours, or 8-bit grey levels.
+void FillRandom(RasterImage& img, bool colour, std::mt19937& rng)
+{
+    if (!colour)
+        img.SetGrayPalette();
+    for (DWORD y = 0; y < img.GetHeight(); y++)
+        for (DWORD x = 0; x < img.GetWidth(); x++) {
+            if (colour)
+                img.SetPixelColor((long)x, (long)y,
+                                  RGBQUAD{(BYTE)rng(), (BYTE)rng(), (BYTE)rng(), 0});
+            else
+                img.SetPixelIndex((long)x, (long)y, (BYTE)rng());
+        }
+    img.SetJpegQuality(100);
+}
+
+}  // namespace
+
 }  // namespace
 
 namespace {
@@ -485,22 +507,9 @@ TEST(JasCodec, QualityHundredIsLosslessAtEverySmallSize)
                 SCOPED_TRACE(std::to_string(type) + (colour ? " colour " : " grey ") +
                              std::to_string(w) + "x" + std::to_string(h));
                 RasterImage img(w, h, colour ? 24 : 8, RASTER_FORMAT_BMP);
-                if (!colour)
-                    img.SetGrayPalette();
-                for (DWORD y = 0; y < h; y++)
-                    for (DWORD x = 0; x < w; x++) {
-                        if (colour)
-                            img.SetPixelColor((long)x, (long)y,
-                                              RGBQUAD{(BYTE)rng(), (BYTE)rng(), (BYTE)rng(), 0});
-                        else
-                            img.SetPixelIndex((long)x, (long)y, (BYTE)rng());
-                    }
-                img.SetJpegQuality(100);
-                BYTE* out = nullptr;
-                long n = 0;
-                ASSERT_TRUE(img.Encode(out, n, type)) << img.GetLastError();
-                Bytes file(out, out + n);
-                free(out);
+                FillRandom(img, colour, rng);
+                Bytes file = EncodedBytes(img, type);
+                ASSERT_FALSE(file.empty()) << img.GetLastError();
                 RasterImage back;
                 ASSERT_TRUE(back.Decode(file.data(), (DWORD)file.size(), type))
                     << back.GetLastError();
@@ -533,22 +542,9 @@ TEST(JasCodec, RandomRoundTripsAndTruncations)
             SCOPED_TRACE(std::to_string(m.type) + " " + std::to_string(w) + "x" +
                          std::to_string(h));
             RasterImage img(w, h, m.colour ? 24 : 8, RASTER_FORMAT_BMP);
-            if (!m.colour)
-                img.SetGrayPalette();
-            for (DWORD y = 0; y < h; y++)
-                for (DWORD x = 0; x < w; x++) {
-                    if (m.colour)
-                        img.SetPixelColor((long)x, (long)y,
-                                          RGBQUAD{(BYTE)rng(), (BYTE)rng(), (BYTE)rng(), 0});
-                    else
-                        img.SetPixelIndex((long)x, (long)y, (BYTE)rng());
-                }
-            img.SetJpegQuality(100);
-            BYTE* out = nullptr;
-            long n = 0;
-            ASSERT_TRUE(img.Encode(out, n, m.type)) << img.GetLastError();
-            Bytes file(out, out + n);
-            free(out);
+            FillRandom(img, m.colour, rng);
+            Bytes file = EncodedBytes(img, m.type);
+            ASSERT_FALSE(file.empty()) << img.GetLastError();
             RasterImage back;
             ASSERT_TRUE(back.Decode(file.data(), (DWORD)file.size(), m.type))
                 << back.GetLastError();

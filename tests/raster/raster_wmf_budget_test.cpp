@@ -8,20 +8,9 @@
 
 #include "alloc_counter.h"
 #include "metafile_hostile.h"
+#include "wmf_pixels.h"
 
 namespace {
-
-uint32_t At(const RasterImage& img, long x, long yTop)
-{
-    const RGBQUAD q = img.GetPixelColor(x, (long)img.GetHeight() - 1 - yTop, false);
-    return (uint32_t(q.rgbRed) << 16) | (uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
-}
-
-uint32_t WindowColour()
-{
-    const COLORREF c = GetSysColor(COLOR_WINDOW);
-    return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
-}
 
 struct Decoded {
     bool ok = false;

@@ -12,21 +12,9 @@
 #include <wmf.h>
 
 #include "metafile_builder.h"
+#include "wmf_pixels.h"
 
 namespace {
-
-// A picture's pixel as 0x00RRGGBB, y counted from the top.
-uint32_t At(const RasterImage& img, long x, long yTop)
-{
-    const RGBQUAD q = img.GetPixelColor(x, (long)img.GetHeight() - 1 - yTop, false);
-    return (uint32_t(q.rgbRed) << 16) | (uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
-}
-
-uint32_t WindowColour()
-{
-    const COLORREF c = GetSysColor(COLOR_WINDOW);
-    return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
-}
 
 // A red rectangle with a one-pixel black border and a blue square, drawn in
 // logical units that the window maps onto the picture.

@@ -1,0 +1,53 @@
+// Metafile bytes played through the player onto a white block of 32-bit
+// pixels (0x00RRGGBB, rows from the top), and counts over such blocks:
+// shared by the metafile tests.
+#pragma once
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "metafile_internal.h"
+
+constexpr uint32_t kWhite = 0xFFFFFF;
+
+// Plays an enhanced metafile's bytes, or a Windows metafile's through
+// SetWinMetaFileBits, onto a white w x h block; `ok` gets what the player
+// answered.
+inline std::vector<uint32_t> PlayOnWhite(const std::vector<uint8_t>& bytes, int w, int h, bool wmf,
+                                         win32metafile::PlayStats* stats = nullptr,
+                                         bool* ok = nullptr)
+{
+    HENHMETAFILE mf = wmf ? SetWinMetaFileBits(UINT(bytes.size()), bytes.data(), nullptr, nullptr)
+                          : SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
+    std::vector<uint32_t> px(size_t(w) * h, kWhite);
+    EXPECT_NE(mf, nullptr);
+    if (mf == nullptr)
+        return px;
+    win32metafile::BufferCanvas canvas(px.data(), w, h, size_t(w));
+    const bool played =
+        win32metafile::Play(*win32metafile::Find(mf), canvas, RECT{0, 0, w, h}, stats);
+    if (ok != nullptr)
+        *ok = played;
+    EXPECT_TRUE(DeleteEnhMetaFile(mf));
+    return px;
+}
+
+// Pixels that differ between two blocks of one size.
+inline size_t Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+{
+    size_t n = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); i++)
+        n += a[i] != b[i];
+    return n;
+}
+
+// Pixels that are not white.
+inline size_t Ink(const std::vector<uint32_t>& px)
+{
+    size_t n = 0;
+    for (uint32_t p : px)
+        n += p != kWhite;
+    return n;
+}
