@@ -278,8 +278,9 @@ TEST_F(RandomFrames, ComparedFramesEqualFullRedraws)
     }
     // What changed is presented, not the whole window each time (unless a
     // strategy that redraws more is forced).
-    if (range.end - range.first > 10 && KRenderEngineAccess::ForcedFrame().empty())
+    if (range.end - range.first > 10 && KRenderEngineAccess::ForcedFrame().empty()) {
         EXPECT_LT(cutPixels, fullPixels / 3) << cutPixels << " of " << fullPixels;
+    }
 }
 
 // Frames of a few hundred commands where a part of them changes each frame:
