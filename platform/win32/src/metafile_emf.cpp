@@ -30,6 +30,7 @@ enum : DWORD {
     kSetMapMode = 17,
     kSetBkMode = 18,
     kSetPolyFillMode = 19,
+    kSetRop2 = 20,
     kSetStretchBltMode = 21,
     kSetTextColor = 24,
     kSetBkColor = 25,
@@ -209,10 +210,12 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
                            f.L(40), f.L(44), f.D(68));
     }
     if (type == kSetDiBitsToDevice) {
+        // Dest x, y; source x, y, w, h; bitmap; usage; the scan lines held.
         if (!f.Has(48, 28) || !RecordDib(f, 48, 56, dib))
             return false;
-        return player.Blit(f.L(24), f.L(28), f.L(40), f.L(44), &dib, f.L(32), f.L(36), f.L(40),
-                           f.L(44), kRopSrcCopy);
+        dib.startScan = f.L(68);
+        dib.scans = f.L(72) < 0 ? 0 : f.L(72);
+        return player.SetDibits(f.L(24), f.L(28), f.L(40), f.L(44), dib, f.L(32), f.L(36));
     }
     // BitBlt and StretchBlt: dest x, y, w, h; rop; source x, y; the source's
     // transform and background; usage; bitmap; StretchBlt adds source w, h.
@@ -306,6 +309,8 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kSetPolyFillMode:
         s.fillMode = f.L(8) == kFillWinding ? kFillWinding : kFillAlternate;
         return n >= 12;
+    case kSetRop2:
+        return n >= 12 && player.SetRop2((int)f.L(8));
     case kSetArcDirection:
         s.arcDirection = f.L(8) == kArcClockwise ? kArcClockwise : kArcCounterClockwise;
         return n >= 12;
@@ -409,18 +414,23 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         Object o;
         o.kind = Object::kBrush;
         const DWORD style = f.D(12);
-        o.brush.style = style == kBrushSolid || style == kBrushHatched ? kBrushSolid : kBrushNull;
+        o.brush.style = style == kBrushSolid || style == kBrushHatched ? (int)style : kBrushNull;
         o.brush.colour = f.D(16) & 0xFFFFFF;
+        o.brush.hatch = (int)f.L(20);
         return player.Put(f.D(8), o);
     }
     case kCreateMonoBrush:
     case kCreateDibPatternBrushPt: {
-        // Patterns are not drawn: the brush fills nothing.
+        // Slot, usage, then the bitmap's offsets and sizes. One the player
+        // cannot read still takes its slot, as a brush that fills nothing.
         Object o;
         o.kind = Object::kBrush;
         o.brush.style = kBrushNull;
+        DibRef dib;
+        const bool read = RecordDib(f, 16, 24, dib) &&
+                          player.PatternBrush(dib, type == kCreateMonoBrush, o.brush);
         player.Put(f.D(8), o);
-        return false;
+        return read;
     }
     case kCreatePalette:
     case kExtCreateFontIndirectW:

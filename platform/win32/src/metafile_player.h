@@ -11,12 +11,15 @@
 
 namespace win32metafile {
 
+class DibReader;
+
 // Pen styles, brush styles, fill modes and background modes, as in files.
 constexpr int kPenSolid = 0;
 constexpr int kPenNull = 5;
 constexpr int kBrushSolid = 0;
 constexpr int kBrushNull = 1;
 constexpr int kBrushHatched = 2;
+constexpr int kBrushPattern = 3;  // any bitmap brush
 constexpr int kFillAlternate = 1;
 constexpr int kFillWinding = 2;
 constexpr int kArcCounterClockwise = 1;
@@ -37,6 +40,11 @@ struct Pen {
 struct Brush {
     int style = kBrushSolid;
     COLORREF colour = 0xFFFFFF;
+    int hatch = 0;  // HS_HORIZONTAL .. HS_DIAGCROSS for a hatched brush
+    // A bitmap brush's pixels; a monochrome one holds 0 and 1, drawn in the
+    // text and background colours of the moment.
+    std::shared_ptr<const Pattern> pattern;
+    bool mono = false;
 };
 
 // What sits in one slot of the object table.
@@ -66,6 +74,7 @@ struct DcState {
     int backgroundMode = 2;  // opaque
     int fillMode = kFillAlternate;
     int arcDirection = kArcCounterClockwise;
+    int rop2 = kRop2CopyPen;
     POINT position = {0, 0};
     // Canvas pixels; null when not clipped. Shared with saved states until
     // one of them changes it.
@@ -78,6 +87,10 @@ struct DibRef {
     size_t infoSize = 0;
     const BYTE* bits = nullptr;
     size_t bitsSize = 0;
+    // The bits hold only `scans` scan lines from `startScan` (counted as
+    // the rows are stored); -1: all of them.
+    long startScan = 0;
+    long scans = -1;
 };
 
 class Player {
@@ -156,6 +169,19 @@ public:
     // cannot read.
     bool Blit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy, long sw,
               long sh, DWORD rop);
+    // SetDIBitsToDevice: the source's corner (sx, sy) counted from the
+    // bitmap's first stored row (the bottom one unless it runs top-down);
+    // only the scan lines the bits hold are drawn.
+    bool SetDibits(long x, long y, long w, long h, const DibRef& dib, long sx, long sy);
+
+    // A bitmap brush from a DIB (monochrome: its pixels of colour-table
+    // entry 0 in the text colour, the rest in the background colour); false
+    // for a bitmap the player cannot read.
+    bool PatternBrush(const DibRef& dib, bool mono, Brush& out);
+
+    // The binary raster operation of pens and brushes (R2_BLACK .. R2_WHITE);
+    // false for a mode outside them, which changes nothing.
+    bool SetRop2(int mode);
 
 private:
     PointD _map(long x, long y) const;
@@ -170,6 +196,9 @@ private:
     void _setClip(std::shared_ptr<const ClipRegion> clip);
     std::shared_ptr<const ClipRegion> _clipOrCanvas() const;
     RECT _deviceRect(long l, long t, long r, long b) const;
+    std::shared_ptr<const Pattern> _brushPattern();
+    bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy,
+               long sw, long sh, BYTE code);
 
     Raster m_raster;
     Fit m_fit;

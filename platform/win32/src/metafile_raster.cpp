@@ -79,6 +79,14 @@ void BufferCanvas::Span(int y, int x0, int x1, COLORREF colour)
         row[x] = px;
 }
 
+COLORREF BufferCanvas::Get(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height)
+        return 0;
+    const uint32_t px = m_pixels[(size_t)y * m_stride + x];
+    return ((px & 0xFF) << 16) | (px & 0xFF00) | ((px >> 16) & 0xFF);
+}
+
 Raster::Raster(Canvas& canvas)
     : m_canvas(canvas), m_width(canvas.Width()), m_height(canvas.Height())
 {
@@ -97,6 +105,16 @@ void Raster::SetClip(const std::vector<RECT>* rects)
 
 void Raster::Span(int y, int x0, int x1, COLORREF colour)
 {
+    _clipped(y, x0, x1, colour, m_rop != kRopPattern || m_pattern != nullptr);
+}
+
+void Raster::Put(int y, int x0, int x1, COLORREF colour)
+{
+    _clipped(y, x0, x1, colour, false);
+}
+
+void Raster::_clipped(int y, int x0, int x1, COLORREF colour, bool paint)
+{
     Charge(1);
     if (y < 0 || y >= Height() || Spent())
         return;
@@ -106,7 +124,10 @@ void Raster::Span(int y, int x0, int x1, COLORREF colour)
         return;
     if (!m_clip) {
         Charge((uint64_t)(x1 - x0));
-        m_canvas.Span(y, x0, x1, colour);
+        if (paint)
+            _paintRun(y, x0, x1, colour);
+        else
+            m_canvas.Span(y, x0, x1, colour);
         return;
     }
     const ClipRegion::Band* band = m_clip->BandAt(y, m_band);
@@ -121,7 +142,10 @@ void Raster::Span(int y, int x0, int x1, COLORREF colour)
     for (; s != end && s->left < x1; s++) {
         const int a = (int)std::max<long>(x0, s->left), b = (int)std::min<long>(x1, s->right);
         Charge((uint64_t)(b - a) + 1);
-        m_canvas.Span(y, a, b, colour);
+        if (paint)
+            _paintRun(y, a, b, colour);
+        else
+            m_canvas.Span(y, a, b, colour);
     }
 }
 

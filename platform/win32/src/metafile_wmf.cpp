@@ -21,6 +21,7 @@ enum : WORD {
     kSetBkColor = 0x0201,
     kSetBkMode = 0x0102,
     kSetMapMode = 0x0103,
+    kSetRop2 = 0x0104,
     kSetPolyFillMode = 0x0106,
     kSetStretchBltMode = 0x0107,
     kSetTextColor = 0x0209,
@@ -160,8 +161,9 @@ Object BrushObject(const Params& p)
     Object o;
     o.kind = Object::kBrush;
     const long style = (WORD)p.W(0);
-    o.brush.style = style == kBrushSolid || style == kBrushHatched ? kBrushSolid : kBrushNull;
+    o.brush.style = style == kBrushSolid || style == kBrushHatched ? (int)style : kBrushNull;
     o.brush.colour = p.D(1) & 0xFFFFFF;
+    o.brush.hatch = (int)(WORD)p.W(3);
     return o;
 }
 
@@ -199,8 +201,9 @@ bool BlitRecord(WORD function, const Params& p, Player& player)
     default:  // kSetDibToDev: colour use, scan count, start scan, then as BitBlt
         if (p.Count() < 9 || !SplitPackedDib(p.At(9), p.BytesFrom(9), dib))
             return false;
-        return player.Blit(p.W(8), p.W(7), p.W(6), p.W(5), &dib, p.W(4), p.W(3), p.W(6), p.W(5),
-                           kRopSrcCopy);
+        dib.scans = (WORD)p.W(1);
+        dib.startScan = (WORD)p.W(2);
+        return player.SetDibits(p.W(8), p.W(7), p.W(6), p.W(5), dib, p.W(4), p.W(3));
     }
 }
 
@@ -227,6 +230,8 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kSetMapMode:
         player.SetMapMode((int)p.W(0));
         return n >= 1;
+    case kSetRop2:
+        return n >= 1 && player.SetRop2((int)p.W(0));
     case kSetStretchBltMode:
     case kRealizePalette:
     case kSelectPalette:
@@ -330,9 +335,22 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
         }
         Create(player, BrushObject(p));
         return true;
-    case kCreatePatternBrush:
     case kDibCreatePatternBrush: {
-        // Patterns are not drawn: the brush fills nothing.
+        // Style, colour use, then a packed bitmap. A pattern recorded from a
+        // device bitmap (BS_PATTERN) draws a monochrome one in the text and
+        // background colours. One the player cannot read still takes its
+        // slot, as a brush that fills nothing.
+        Object o;
+        o.kind = Object::kBrush;
+        o.brush.style = kBrushNull;
+        DibRef dib;
+        const bool read = n >= 2 && SplitPackedDib(p.At(2), p.BytesFrom(2), dib) &&
+                          player.PatternBrush(dib, p.W(0) == kBrushPattern, o.brush);
+        Create(player, o);
+        return read;
+    }
+    case kCreatePatternBrush: {
+        // Patterns from device bitmaps of the old form are not drawn.
         Object o;
         o.kind = Object::kBrush;
         o.brush.style = kBrushNull;

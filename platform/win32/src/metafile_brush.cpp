@@ -1,0 +1,80 @@
+// The metafile player's brushes as pixels: hatches and bitmap patterns,
+// tiled from the canvas origin.
+#include "metafile_dib.h"
+#include "metafile_player.h"
+
+namespace win32metafile {
+
+namespace {
+
+// The six hatches as 8 x 8 masks, a byte a row from the top, the leftmost
+// pixel in the top bit: horizontal, vertical, falling diagonal (top left to
+// bottom right), rising diagonal, cross, diagonal cross.
+constexpr BYTE kHatches[6][8] = {
+    {0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00},
+    {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},
+    {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},
+    {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},
+    {0x08, 0x08, 0x08, 0xFF, 0x08, 0x08, 0x08, 0x08},
+    {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},
+};
+
+constexpr int kHatchCount = 6;
+constexpr int kBackgroundOpaque = 2;
+
+}  // namespace
+
+bool Player::PatternBrush(const DibRef& dib, bool mono, Brush& out)
+{
+    DibReader reader;
+    if (!reader.Open(dib))
+        return false;
+    auto pattern = std::make_shared<Pattern>();
+    pattern->w = (int)reader.Width();
+    pattern->h = (int)reader.Height();
+    const size_t count = (size_t)pattern->w * (size_t)pattern->h;
+    m_raster.Charge(count);
+    if (m_raster.Spent())
+        return false;
+    pattern->px.resize(count);
+    mono = mono && reader.Bits() <= 8;
+    for (int y = 0; y < pattern->h; y++) {
+        for (int x = 0; x < pattern->w; x++) {
+            pattern->px[(size_t)y * pattern->w + x] =
+                mono ? (reader.Index(x, y) == 0 ? 0 : 1) : reader.At(x, y);
+        }
+    }
+    out = Brush();
+    out.style = kBrushPattern;
+    out.pattern = std::move(pattern);
+    out.mono = mono;
+    return true;
+}
+
+std::shared_ptr<const Pattern> Player::_brushPattern()
+{
+    const Brush& b = m_state.brush;
+    const COLORREF back =
+        m_state.backgroundMode == kBackgroundOpaque ? m_state.background : kNoPixel;
+    if (b.style == kBrushHatched && b.hatch >= 0 && b.hatch < kHatchCount) {
+        auto p = std::make_shared<Pattern>();
+        p->w = p->h = 8;
+        p->px.resize(64);
+        for (int y = 0; y < 8; y++) {
+            for (int x = 0; x < 8; x++)
+                p->px[(size_t)y * 8 + x] = (kHatches[b.hatch][y] >> (7 - x)) & 1 ? b.colour : back;
+        }
+        return p;
+    }
+    if (b.style != kBrushPattern || !b.pattern)
+        return nullptr;
+    if (!b.mono)
+        return b.pattern;
+    auto p = std::make_shared<Pattern>(*b.pattern);
+    m_raster.Charge(p->px.size());
+    for (COLORREF& c : p->px)
+        c = c == 0 ? m_state.text : m_state.background;
+    return p;
+}
+
+}  // namespace win32metafile
