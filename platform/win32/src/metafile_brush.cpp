@@ -20,7 +20,6 @@ constexpr BYTE kHatches[6][8] = {
 };
 
 constexpr int kHatchCount = 6;
-constexpr int kBackgroundOpaque = 2;
 
 }  // namespace
 

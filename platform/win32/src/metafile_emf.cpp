@@ -8,6 +8,8 @@
 #include "metafile_readers.h"
 #include "metafile_sizes.h"
 
+#include <algorithm>
+
 namespace win32metafile {
 
 namespace {
@@ -83,6 +85,9 @@ enum : DWORD {
     kCreateDibPatternBrushPt = 94,
     kExtCreatePen = 95,
 };
+
+// A pen made by ExtCreatePen with its style in logical units.
+constexpr DWORD kPenGeometric = 0x00010000;
 
 // Stock objects are named by their number with the top bit set.
 constexpr DWORD kStockFlag = 0x80000000;
@@ -390,7 +395,8 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
             return false;
         Object o;
         o.kind = Object::kPen;
-        o.pen.style = (f.D(12) & 0x0F) == kPenNull ? kPenNull : kPenSolid;
+        // A user style needs the extended record: here it draws solid.
+        o.pen.style = (f.D(12) & 0x0F) == kPenUserStyle ? kPenSolid : (int)(f.D(12) & 0x0F);
         o.pen.width = f.L(16);
         o.pen.colour = f.D(24) & 0xFFFFFF;
         return player.Put(f.D(8), o);
@@ -403,8 +409,13 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         Object o;
         o.kind = Object::kPen;
         const bool nullBrush = f.D(36) == (DWORD)kBrushNull;
-        o.pen.style = (f.D(28) & 0x0F) == kPenNull || nullBrush ? kPenNull : kPenSolid;
+        o.pen.style = nullBrush ? kPenNull : (int)(f.D(28) & 0x0F);
+        o.pen.geometric = (f.D(28) & kPenGeometric) != 0;
         o.pen.width = f.D(32);
+        // The user style's runs follow the pen, at most 16 of them.
+        const DWORD runs = std::min<DWORD>(f.D(48), 16);
+        for (DWORD i = 0; o.pen.style == kPenUserStyle && i < runs && f.Has(52 + 4 * i, 4); i++)
+            o.pen.user.push_back(std::max(f.L(52 + 4 * i), 0L));
         o.pen.colour = f.D(40) & 0xFFFFFF;
         return player.Put(f.D(8), o);
     }

@@ -212,9 +212,11 @@ bool Player::SelectStock(DWORD stock)
         m_state.brush.style = stock == 5 ? kBrushNull : kBrushSolid;
         m_state.brush.colour = stock == 5 ? 0 : kBrushes[stock];
     } else if (stock == 6 || stock == 7) {
-        m_state.pen = {kPenSolid, 0, stock == 6 ? 0xFFFFFFu : 0u};
+        m_state.pen = Pen();
+        m_state.pen.colour = stock == 6 ? 0xFFFFFFu : 0u;
     } else if (stock == 8) {
-        m_state.pen = {kPenNull, 0, 0};
+        m_state.pen = Pen();
+        m_state.pen.style = kPenNull;
     } else if (stock < 10 || stock > 19) {
         return false;  // 9 and past 19 name no stock object
     }
@@ -263,10 +265,15 @@ void Player::_stroke(const Figure& points, bool closed, bool lastPixel)
     if (w <= 0)
         return;
     m_raster.SetPaint((BYTE)RopFromBinary(m_state.rop2), nullptr);
-    if (w <= 1)
+    if (w <= 1) {
+        m_raster.SetStyle(_styleRuns(), m_state.backgroundMode == kBackgroundOpaque
+                                            ? m_state.background
+                                            : kNoPixel);
         m_raster.ThinLine(points, closed, lastPixel, m_state.pen.colour);
-    else
+        m_raster.SetStyle({}, kNoPixel);
+    } else {
         m_raster.WideLine(points, closed, w, m_state.pen.colour);
+    }
     m_raster.SetPaint(kRopPattern, nullptr);
 }
 

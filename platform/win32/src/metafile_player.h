@@ -20,6 +20,7 @@ constexpr int kBrushSolid = 0;
 constexpr int kBrushNull = 1;
 constexpr int kBrushHatched = 2;
 constexpr int kBrushPattern = 3;  // any bitmap brush
+constexpr int kBackgroundOpaque = 2;
 constexpr int kFillAlternate = 1;
 constexpr int kFillWinding = 2;
 constexpr int kArcCounterClockwise = 1;
@@ -31,10 +32,14 @@ constexpr DWORD kRopPatCopy = 0x00F00021;
 constexpr DWORD kRopBlackness = 0x00000042;
 constexpr DWORD kRopWhiteness = 0x00FF0062;
 
+constexpr int kPenUserStyle = 7;
+
 struct Pen {
-    int style = kPenSolid;
-    double width = 0;  // logical units; 0 is one pixel
+    int style = kPenSolid;  // PS_SOLID .. PS_ALTERNATE
+    double width = 0;       // logical units; 0 is one pixel
     COLORREF colour = 0;
+    bool geometric = false;   // made with PS_GEOMETRIC: its style in logical units
+    std::vector<long> user;  // PS_USERSTYLE's runs, on first
 };
 
 struct Brush {
@@ -197,6 +202,7 @@ private:
     std::shared_ptr<const ClipRegion> _clipOrCanvas() const;
     RECT _deviceRect(long l, long t, long r, long b) const;
     std::shared_ptr<const Pattern> _brushPattern();
+    std::vector<long> _styleRuns() const;
     bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy,
                long sw, long sh, BYTE code);
 

@@ -269,6 +269,11 @@ void Raster::_disc(double cx, double cy, double r, COLORREF colour)
 
 void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF colour)
 {
+    // A styled line steps its style once a pixel along the major axis, cut
+    // away or not, and the next segment goes on from where this one ends.
+    const uint64_t styleStart = m_stylePos;
+    m_stylePos += (uint64_t)std::max(std::labs(x1 - x0), std::labs(y1 - y0));
+    const long ox = x0, oy = y0;
     // Cut the segment to just outside the canvas first, so a line to a point
     // far away costs no more than one across the picture.
     double t0 = 0, t1 = 1;
@@ -299,6 +304,7 @@ void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF co
         x0 = nx;
         y0 = ny;
     }
+    uint64_t style = styleStart + (uint64_t)std::max(std::labs(x0 - ox), std::labs(y0 - oy));
     // Bresenham's line, major axis by major axis.
     const long ax = std::labs(x1 - x0), ay = std::labs(y1 - y0);
     const long sx = x1 > x0 ? 1 : -1, sy = y1 > y0 ? 1 : -1;
@@ -309,7 +315,7 @@ void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF co
         if (end && !last)
             break;
         Charge(kLinePixelWork);
-        Pixel((int)x, (int)y, colour);
+        _styledPixel((int)x, (int)y, style++, colour);
         if (end)
             break;
         const long e2 = err;
@@ -336,9 +342,10 @@ void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORRE
     }
     if (px.empty())
         return;
+    m_stylePos = 0;
     if (px.size() == 1) {
         if (lastPixel || closed)
-            Pixel(px[0].x, px[0].y, colour);
+            _styledPixel(px[0].x, px[0].y, 0, colour);
         return;
     }
     for (size_t i = 0; i + 1 < px.size(); i++)
@@ -346,7 +353,36 @@ void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORRE
     if (closed)
         _segment(px.back().x, px.back().y, px[0].x, px[0].y, false, colour);
     else if (lastPixel)
-        Pixel(px.back().x, px.back().y, colour);
+        _styledPixel(px.back().x, px.back().y, m_stylePos, colour);
+}
+
+void Raster::SetStyle(std::vector<long> runs, COLORREF gap)
+{
+    m_styleRuns = std::move(runs);
+    m_styleLength = 0;
+    for (long r : m_styleRuns)
+        m_styleLength += (uint64_t)std::max(r, 0L);
+    m_styleGap = gap;
+}
+
+// A pixel of a one-pixel line at `step` along its style: a dash in the
+// colour, a gap in the gap colour or not at all.
+void Raster::_styledPixel(int x, int y, uint64_t step, COLORREF colour)
+{
+    if (m_styleLength == 0) {
+        Pixel(x, y, colour);
+        return;
+    }
+    uint64_t at = step % m_styleLength;
+    size_t i = 0;
+    while (at >= (uint64_t)std::max(m_styleRuns[i], 0L)) {
+        at -= (uint64_t)std::max(m_styleRuns[i], 0L);
+        i++;
+    }
+    if (i % 2 == 0)
+        Pixel(x, y, colour);
+    else if (m_styleGap != kNoPixel)
+        Pixel(x, y, m_styleGap);
 }
 
 void Raster::WideLineByFill(const Figure& points, bool closed, double width, COLORREF colour)

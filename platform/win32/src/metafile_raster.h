@@ -91,6 +91,9 @@ public:
     // a degenerate piece cuts a row otherwise (then only the fill's own
     // counting gives the same pixels).
     bool WideLineByRuns(const Figure& points, bool closed, double width, COLORREF colour);
+    // The style of one-pixel lines: runs of pixels on and off, from an on
+    // run; the off ones in `gap` (kNoPixel: left alone). No runs: solid.
+    void SetStyle(std::vector<long> runs, COLORREF gap);
     // One pixel.
     void Pixel(int x, int y, COLORREF colour);
     // Pixels x0 .. x1 - 1 of row y through the clip, the operation and the
@@ -111,6 +114,7 @@ public:
 private:
     void _disc(double cx, double cy, double r, COLORREF colour);
     void _segment(long x0, long y0, long x1, long y1, bool last, COLORREF colour);
+    void _styledPixel(int x, int y, uint64_t step, COLORREF colour);
     void _clipped(int y, int x0, int x1, COLORREF colour, bool paint);
     void _paintRun(int y, int a, int b, COLORREF colour);
 
@@ -120,6 +124,10 @@ private:
     size_t m_band = 0;                         // the clip band found last
     uint64_t m_work = 0;
     uint64_t m_allowance = UINT64_MAX;
+    std::vector<long> m_styleRuns;
+    uint64_t m_styleLength = 0;  // 0: solid
+    uint64_t m_stylePos = 0;     // the style step the next segment starts at
+    COLORREF m_styleGap = kNoPixel;
     BYTE m_rop = kRopPattern;
     std::shared_ptr<const Pattern> m_pattern;
 };

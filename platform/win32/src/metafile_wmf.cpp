@@ -150,7 +150,7 @@ Object PenObject(const Params& p)
     Object o;
     o.kind = Object::kPen;
     const long style = (WORD)p.W(0) & 0x0F;
-    o.pen.style = style == kPenNull ? kPenNull : kPenSolid;  // dashes draw solid
+    o.pen.style = style == kPenUserStyle ? kPenSolid : (int)style;
     o.pen.width = p.W(1);
     o.pen.colour = p.D(3) & 0xFFFFFF;
     return o;
