@@ -84,7 +84,7 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
     if (readPattern && m_state.brush.style == kBrushNull)
         return true;  // a hollow brush paints nothing
     const bool readDest = RopReadsDest(code);
-    const std::shared_ptr<const Pattern> pattern = readPattern ? _brushPattern() : nullptr;
+    const std::shared_ptr<const Pattern> pattern = readPattern ? _brushPattern(m_state.brush) : nullptr;
     const Axis ax = CanvasAxis(p.x, q.x, m_raster.Width());
     const Axis ay = CanvasAxis(p.y, q.y, m_raster.Height());
     if (ax.first >= ax.end || ay.first >= ay.end)

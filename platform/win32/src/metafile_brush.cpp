@@ -50,9 +50,8 @@ bool Player::PatternBrush(const DibRef& dib, bool mono, Brush& out)
     return true;
 }
 
-std::shared_ptr<const Pattern> Player::_brushPattern()
+std::shared_ptr<const Pattern> Player::_brushPattern(const Brush& b)
 {
-    const Brush& b = m_state.brush;
     const COLORREF back =
         m_state.backgroundMode == kBackgroundOpaque ? m_state.background : kNoPixel;
     if (b.style == kBrushHatched && b.hatch >= 0 && b.hatch < kHatchCount) {

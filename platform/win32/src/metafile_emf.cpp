@@ -66,8 +66,13 @@ enum : DWORD {
     kStrokeAndFillPath = 63,
     kStrokePath = 64,
     kFlattenPath = 65,
+    kSelectClipPath = 67,
     kAbortPath = 68,
     kGdiComment = 70,
+    kFillRgn = 71,
+    kFrameRgn = 72,
+    kInvertRgn = 73,
+    kPaintRgn = 74,
     kExtSelectClipRgn = 75,
     kBitBlt = 76,
     kStretchBlt = 77,
@@ -243,27 +248,47 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
     return player.Blit(x, y, w, h, &dib, f.L(44), f.L(48), sw, sh, rop);
 }
 
-// The clip from region data: a header of 32 bytes, then rectangles.
+// The region data of `bytes` bytes at `at` as a canvas region; null when
+// damaged.
+std::shared_ptr<const ClipRegion> RecordRegion(const Fields& f, size_t at, DWORD bytes,
+                                               const Player& player)
+{
+    std::vector<RECT> rects;
+    if (!f.Has(at, bytes) || !ReadRegionData(f.At(at), bytes, rects))
+        return nullptr;
+    return player.Region(rects, false);
+}
+
+// The clip combined with region data by the mode; RGN_COPY without data
+// lifts the clip.
 bool ClipRecord(const Fields& f, Player& player)
 {
-    const DWORD bytes = f.D(8), mode = f.D(12);
-    if (mode != RGN_COPY)
+    const DWORD bytes = f.D(8);
+    const int mode = (int)f.L(12);
+    if (bytes == 0)
+        return player.CombineClip(nullptr, mode);
+    const std::shared_ptr<const ClipRegion> region = RecordRegion(f, 16, bytes, player);
+    return region && player.CombineClip(region.get(), mode);
+}
+
+// FILLRGN, FRAMERGN, INVERTRGN and PAINTRGN: bounds, the data's size, the
+// brush (not for inverting and painting), the frame's width and height, then
+// the data.
+bool RegionRecord(DWORD type, const Fields& f, Player& player)
+{
+    const size_t at = type == kFillRgn ? 32 : type == kFrameRgn ? 40 : 28;
+    const std::shared_ptr<const ClipRegion> region = RecordRegion(f, at, f.D(24), player);
+    if (!region)
         return false;
-    if (bytes == 0) {
-        player.SelectClip(nullptr);
-        return true;
-    }
-    if (!f.Has(16, bytes) || bytes < 32)
+    Brush brush = player.State().brush;
+    if ((type == kFillRgn || type == kFrameRgn) && !player.BrushOf(f.D(28), brush))
         return false;
-    const DWORD count = f.D(16 + 8);
-    if (count > (bytes - 32) / 16)
-        return false;
-    std::vector<RECT> rects;
-    for (DWORD i = 0; i < count; i++) {
-        const size_t at = 48 + (size_t)i * 16;
-        rects.push_back({(LONG)f.L(at), (LONG)f.L(at + 4), (LONG)f.L(at + 8), (LONG)f.L(at + 12)});
-    }
-    player.SelectClip(&rects);
+    if (type == kFrameRgn)
+        player.FrameRegion(*region, brush, f.L(32), f.L(36));
+    else if (type == kInvertRgn)
+        player.InvertRegion(*region);
+    else
+        player.FillRegion(*region, brush);
     return true;
 }
 
@@ -470,6 +495,13 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         return true;
     case kExtSelectClipRgn:
         return ClipRecord(f, player);
+    case kFillRgn:
+    case kFrameRgn:
+    case kInvertRgn:
+    case kPaintRgn:
+        return RegionRecord(type, f, player);
+    case kSelectClipPath:
+        return player.SelectClipPath((int)f.L(8));
     case kBitBlt:
     case kStretchBlt:
     case kSetDiBitsToDevice:

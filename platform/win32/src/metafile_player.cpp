@@ -201,7 +201,16 @@ bool Player::Select(size_t slot)
         m_state.pen = o.pen;
     else if (o.kind == Object::kBrush)
         m_state.brush = o.brush;
+    else if (o.kind == Object::kRegion)
+        CombineClip(Region(o.region, true).get(), kRegionCopy);  // selecting a region clips
     return o.kind != Object::kEmpty;
+}
+
+const Object* Player::At(size_t slot) const
+{
+    if (slot >= m_objects.size() || m_objects[slot].kind == Object::kEmpty)
+        return nullptr;
+    return &m_objects[slot];
 }
 
 bool Player::SelectStock(DWORD stock)
@@ -254,7 +263,7 @@ void Player::_fill(const std::vector<Figure>& figures, bool winding)
 {
     if (m_state.brush.style == kBrushNull)
         return;
-    m_raster.SetPaint((BYTE)RopFromBinary(m_state.rop2), _brushPattern());
+    m_raster.SetPaint((BYTE)RopFromBinary(m_state.rop2), _brushPattern(m_state.brush));
     m_raster.Fill(figures, winding, m_state.brush.colour);
     m_raster.SetPaint(kRopPattern, nullptr);
 }

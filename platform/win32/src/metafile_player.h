@@ -5,6 +5,7 @@
 #pragma once
 
 #include "metafile_raster.h"
+#include "metafile_region.h"
 
 #include <memory>
 #include <vector>
@@ -54,9 +55,10 @@ struct Brush {
 
 // What sits in one slot of the object table.
 struct Object {
-    enum Kind { kEmpty, kPen, kBrush, kOther } kind = kEmpty;
+    enum Kind { kEmpty, kPen, kBrush, kOther, kRegion } kind = kEmpty;
     Pen pen;
     Brush brush;
+    std::vector<RECT> region = {};  // a Windows metafile's region, logical units
 };
 
 // How the picture lands on the canvas: device coordinates of the metafile
@@ -128,6 +130,8 @@ public:
     size_t FreeSlot() const;
     bool Put(size_t slot, const Object& object);
     bool Select(size_t slot);
+    // The object in a slot, or null for an empty one.
+    const Object* At(size_t slot) const;
     bool SelectStock(DWORD stock);
     bool Delete(size_t slot);
 
@@ -162,6 +166,24 @@ public:
     void IntersectClip(long l, long t, long r, long b);
     void ExcludeClip(long l, long t, long r, long b);
     void SelectClip(const std::vector<RECT>* deviceRects);
+
+    // Regions: rectangles in the metafile's device units, or (`logical`) in
+    // logical units as Windows metafiles keep theirs, as a canvas region.
+    std::shared_ptr<const ClipRegion> Region(const std::vector<RECT>& rects, bool logical) const;
+    // The clip combined with the region by the mode (RGN_AND .. RGN_COPY);
+    // RGN_COPY of none lifts the clip. False for another mode, or another
+    // mode without a region.
+    bool CombineClip(const ClipRegion* region, int mode);
+    // The clip combined with the path's area (the path is used up); false
+    // without a finished path.
+    bool SelectClipPath(int mode);
+    // Region drawing: filled with a brush, framed w x h logical units deep
+    // inside its edges, inverted.
+    void FillRegion(const ClipRegion& region, const Brush& brush);
+    void FrameRegion(const ClipRegion& region, const Brush& brush, long w, long h);
+    void InvertRegion(const ClipRegion& region);
+    // The brush of a table slot, or with the top bit a stock brush.
+    bool BrushOf(DWORD index, Brush& out) const;
 
     // Saved states: Save pushes; Restore(n) takes back the n-th saved state
     // (n > 0) or the one -n saves back (n < 0). False when there is none.
@@ -201,7 +223,7 @@ private:
     void _setClip(std::shared_ptr<const ClipRegion> clip);
     std::shared_ptr<const ClipRegion> _clipOrCanvas() const;
     RECT _deviceRect(long l, long t, long r, long b) const;
-    std::shared_ptr<const Pattern> _brushPattern();
+    std::shared_ptr<const Pattern> _brushPattern(const Brush& b);
     std::vector<long> _styleRuns() const;
     bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy,
                long sw, long sh, BYTE code);

@@ -48,10 +48,15 @@ enum : WORD {
     kPolygon = 0x0324,
     kPolyline = 0x0325,
     kRestoreDc = 0x0127,
+    kInvertRegion = 0x012A,
+    kPaintRegion = 0x012B,
+    kSelectClipRegion = 0x012C,
     kSelectObject = 0x012D,
     kChord = 0x0830,
     kSetDibToDev = 0x0D33,
     kSelectPalette = 0x0234,
+    kFillRegion = 0x0228,
+    kFrameRegion = 0x0429,
     kRealizePalette = 0x0035,
     kPolyPolygon = 0x0538,
     kDibBitBlt = 0x0940,
@@ -165,6 +170,64 @@ Object BrushObject(const Params& p)
     o.brush.colour = p.D(1) & 0xFFFFFF;
     o.brush.hatch = (int)(WORD)p.W(3);
     return o;
+}
+
+// A region object: its chain link, type, object count, size in bytes, scan
+// count and tallest scan, its bounds, then the scans: a count of x
+// coordinates, top, bottom, the coordinates in left-right pairs, and the
+// count again.
+bool RegionObject(const Params& p, Object& out)
+{
+    if (p.Count() < 11)
+        return false;
+    const size_t scans = (WORD)p.W(5);
+    size_t at = 11;
+    out = Object();
+    out.kind = Object::kRegion;
+    for (size_t i = 0; i < scans; i++) {
+        if (at + 3 > p.Count())
+            return false;
+        const size_t count = (WORD)p.W(at);
+        const long top = p.W(at + 1), bottom = p.W(at + 2);
+        if (at + 4 + count > p.Count())
+            return false;
+        for (size_t k = 0; k + 1 < count; k += 2)
+            out.region.push_back({(LONG)p.W(at + 3 + k), (LONG)top, (LONG)p.W(at + 4 + k), (LONG)bottom});
+        at += 4 + count;
+    }
+    return true;
+}
+
+// The region records: the region's slot first, then the brush's and the
+// frame's height and width.
+bool RegionRecord(WORD function, const Params& p, Player& player)
+{
+    const Object* o = p.Count() >= 1 ? player.At((WORD)p.W(0)) : nullptr;
+    if (o == nullptr || o->kind != Object::kRegion)
+        return false;
+    const std::shared_ptr<const ClipRegion> region = player.Region(o->region, true);
+    Brush brush = player.State().brush;
+    switch (function) {
+    case kSelectClipRegion:
+        return player.CombineClip(region.get(), kRegionCopy);
+    case kInvertRegion:
+        player.InvertRegion(*region);
+        return true;
+    case kPaintRegion:
+        player.FillRegion(*region, brush);
+        return true;
+    default:
+        if (p.Count() < 2 || !player.BrushOf((WORD)p.W(1), brush))
+            return false;
+        if (function == kFillRegion) {
+            player.FillRegion(*region, brush);
+        } else {
+            if (p.Count() < 4)
+                return false;
+            player.FrameRegion(*region, brush, p.W(3), p.W(2));
+        }
+        return true;
+    }
 }
 
 // The blit records: with a DIB after the raster operation and rectangles, or
@@ -357,9 +420,23 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
         Create(player, o);
         return false;
     }
+    case kCreateRegion: {
+        // A damaged region still takes its slot, as an object that is none.
+        Object o;
+        const bool read = RegionObject(p, o);
+        if (!read)
+            o.kind = Object::kOther;
+        Create(player, o);
+        return read;
+    }
+    case kSelectClipRegion:
+    case kFillRegion:
+    case kFrameRegion:
+    case kInvertRegion:
+    case kPaintRegion:
+        return RegionRecord(function, p, player);
     case kCreatePalette:
     case kCreateFontIndirect:
-    case kCreateRegion:
         // Not drawn, but each takes its slot, so later indices stay right.
         Create(player, Object{Object::kOther, {}, {}});
         return false;
