@@ -336,3 +336,38 @@ TEST(MetafileRegion, WindowsRegionRecords)
 }
 
 }  // namespace
+
+namespace {
+
+// OffsetClipRgn moves the clip by logical units, in both formats.
+TEST(MetafileRegion, OffsetClipMovesTheClip)
+{
+    for (bool wmf : {false, true}) {
+        SCOPED_TRACE(wmf ? "wmf" : "emf");
+        std::vector<uint8_t> bytes;
+        if (wmf) {
+            WmfBuilder w;
+            w.IntersectClipRect(2, 2, 6, 6);
+            w.Record(0x0220, {1, 3});
+            w.Select(w.CreatePen(5, 0, 0));
+            w.Select(w.CreateBrush(0, kInkRef));
+            w.Rectangle(0, 0, 12, 12);
+            bytes = w.Bytes();
+        } else {
+            EmfBuilder e(0, 0, 11, 11);
+            e.IntersectClipRect(2, 2, 6, 6);
+            e.Record(26, {3, 1});
+            e.Select(e.CreatePen(5, 0, 0));
+            e.Select(e.CreateBrush(0, kInkRef));
+            e.Rectangle(0, 0, 12, 12);
+            bytes = e.Bytes();
+        }
+        const std::vector<uint32_t> px = Play(wmf, bytes, 12, 12);
+        EXPECT_EQ(
+            Diff(px, 12,
+                 [](int x, int y) { return x >= 5 && x < 9 && y >= 3 && y < 7 ? kInk : kWhite; }),
+            "");
+    }
+}
+
+}  // namespace

@@ -36,6 +36,7 @@ enum : DWORD {
     kSetStretchBltMode = 21,
     kSetTextColor = 24,
     kSetBkColor = 25,
+    kOffsetClipRgn = 26,
     kMoveToEx = 27,
     kExcludeClipRect = 29,
     kIntersectClipRect = 30,
@@ -502,6 +503,9 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         return RegionRecord(type, f, player);
     case kSelectClipPath:
         return player.SelectClipPath((int)f.L(8));
+    case kOffsetClipRgn:
+        player.OffsetClip(f.L(8), f.L(12));
+        return true;
     case kBitBlt:
     case kStretchBlt:
     case kSetDiBitsToDevice:

@@ -174,6 +174,8 @@ public:
     // RGN_COPY of none lifts the clip. False for another mode, or another
     // mode without a region.
     bool CombineClip(const ClipRegion* region, int mode);
+    // The clip moved by logical (dx, dy); nothing without one.
+    void OffsetClip(long dx, long dy);
     // The clip combined with the path's area (the path is used up); false
     // without a finished path.
     bool SelectClipPath(int mode);

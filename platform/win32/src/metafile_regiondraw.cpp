@@ -81,6 +81,19 @@ bool Player::CombineClip(const ClipRegion* region, int mode)
     return true;
 }
 
+void Player::OffsetClip(long dx, long dy)
+{
+    if (!m_state.clip)
+        return;
+    const PointD a = _map(0, 0), b = _map(dx, dy);
+    m_raster.Charge(m_state.clip->Size());
+    const std::shared_ptr<const ClipRegion> moved =
+        OffsetRegion(*m_state.clip, RoundPixel(b.x - a.x), RoundPixel(b.y - a.y));
+    const std::shared_ptr<const ClipRegion> canvas =
+        ClipRegion::FromRects({{0, 0, m_raster.Width(), m_raster.Height()}});
+    _setClip(CombineRegions(*canvas, *moved, kRegionAnd));
+}
+
 bool Player::SelectClipPath(int mode)
 {
     if (m_inPath || m_path.empty() || mode < kRegionAnd || mode > kRegionCopy) {

@@ -55,6 +55,7 @@ enum : WORD {
     kChord = 0x0830,
     kSetDibToDev = 0x0D33,
     kSelectPalette = 0x0234,
+    kOffsetClipRgn = 0x0220,
     kFillRegion = 0x0228,
     kFrameRegion = 0x0429,
     kRealizePalette = 0x0035,
@@ -429,6 +430,9 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
         Create(player, o);
         return read;
     }
+    case kOffsetClipRgn:
+        player.OffsetClip(p.W(1), p.W(0));
+        return true;
     case kSelectClipRegion:
     case kFillRegion:
     case kFrameRegion:
