@@ -409,3 +409,43 @@ TEST(MetafileBrush, PatBltPaintsTheHatch)
 }
 
 }  // namespace
+
+namespace {
+
+// Played into a device context, an operation reads the context's own
+// pixels: XOR of a blue screen with a yellow brush gives white, in a 32-bit
+// and in a 16-bit (5-5-5) bitmap.
+TEST(MetafileRop, BinaryModeReadsTheContextPixels)
+{
+    for (int bits : {32, 16}) {
+        SCOPED_TRACE(bits);
+        BITMAPINFO bmi = {};
+        bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bmi.bmiHeader.biWidth = 4;
+        bmi.bmiHeader.biHeight = -2;
+        bmi.bmiHeader.biPlanes = 1;
+        bmi.bmiHeader.biBitCount = WORD(bits);
+        bmi.bmiHeader.biCompression = BI_RGB;
+        HDC dc = CreateCompatibleDC(nullptr);
+        void* pixels = nullptr;
+        HBITMAP bitmap = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &pixels, nullptr, 0);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        EmfBuilder e(0, 0, 3, 1);
+        Solid(e, 0, 0, 4, 2, 0x0000FF);
+        e.Record(20, {7});  // R2_XORPEN
+        e.Select(e.CreateBrush(0, Ref(0xFFFF00)));
+        e.Rectangle(0, 0, 2, 2);
+        const std::vector<uint8_t> bytes = e.Bytes();
+        HENHMETAFILE mf = SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
+        const RECT r = {0, 0, 4, 2};
+        EXPECT_TRUE(PlayEnhMetaFile(dc, mf, &r));
+        EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 255, 255));
+        EXPECT_EQ(GetPixel(dc, 3, 0), RGB(0, 0, 255));
+        DeleteEnhMetaFile(mf);
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+}
+
+}  // namespace
