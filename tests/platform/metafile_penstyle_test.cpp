@@ -178,3 +178,29 @@ TEST(MetafilePenStyle, WideOldStylePensDrawSolid)
 }
 
 }  // namespace
+
+namespace {
+
+// A geometric pen's user style is in logical units along the line: a pen
+// four wide with runs of 8 on and 8 off draws dashes centred where the runs
+// put them, each with its own round ends, and leaves the middle of each gap.
+TEST(MetafilePenStyle, GeometricUserStyleCutsAWideLineIntoDashes)
+{
+    EmfBuilder e(0, 0, 47, 19);
+    std::vector<uint8_t> pen;
+    for (int v : {9, 0, 0, 0, 0, 0x10007, 4, 0, int(kInkRef), 0, 2, 8, 8})
+        Put32(pen, uint32_t(v));
+    e.Record(95, {}, pen);
+    e.Select(9);
+    e.MoveTo(0, 10);
+    e.LineTo(48, 10);
+    const std::vector<uint32_t> px = Play(false, e.Bytes(), 48, 20);
+    std::string got;
+    for (int x : {4, 12, 20, 28, 36, 44})
+        got += px[size_t(10) * 48 + x] == kInk ? '#' : '.';
+    EXPECT_EQ(got, "#.#.#.");
+    for (int x : {4, 20, 36})
+        EXPECT_EQ(px[size_t(8) * 48 + x], kInk) << x;  // four wide: rows 8 to 11
+}
+
+}  // namespace

@@ -47,4 +47,48 @@ std::vector<long> Player::_styleRuns() const
     return runs;
 }
 
+// A wide pen's user style: the outline cut into its dashes by length along
+// the line, each dash drawn as a wide line of its own.
+void Player::_dashedWide(const Figure& points, bool closed, double width,
+                         const std::vector<long>& runs)
+{
+    uint64_t total = 0;
+    for (long r : runs)
+        total += (uint64_t)r;
+    if (total == 0 || points.size() < 2) {
+        m_raster.WideLine(points, closed, width, m_state.pen.colour);
+        return;
+    }
+    Figure path = points;
+    if (closed)
+        path.push_back(points[0]);
+    size_t run = 0;
+    double left = (double)runs[0];  // of the current run
+    Figure dash = {path[0]};
+    for (size_t i = 0; i + 1 < path.size() && !m_raster.Spent(); i++) {
+        PointD a = path[i];
+        const PointD b = path[i + 1];
+        double length = std::hypot(b.x - a.x, b.y - a.y);
+        if (!std::isfinite(length))
+            return;
+        while (length > left && !m_raster.Spent()) {
+            const double t = left / length;
+            const PointD cut = {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+            if (run % 2 == 0) {
+                dash.push_back(cut);
+                m_raster.WideLine(dash, false, width, m_state.pen.colour);
+            }
+            dash = {cut};
+            length -= left;
+            a = cut;
+            run = (run + 1) % runs.size();
+            left = (double)runs[run];
+        }
+        left -= length;
+        dash.push_back(b);
+    }
+    if (run % 2 == 0 && dash.size() > 1)
+        m_raster.WideLine(dash, false, width, m_state.pen.colour);
+}
+
 }  // namespace win32metafile

@@ -227,6 +227,7 @@ private:
     RECT _deviceRect(long l, long t, long r, long b) const;
     std::shared_ptr<const Pattern> _brushPattern(const Brush& b);
     std::vector<long> _styleRuns() const;
+    void _dashedWide(const Figure& points, bool closed, double width, const std::vector<long>& runs);
     bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy,
                long sw, long sh, BYTE code);
 
