@@ -394,6 +394,40 @@ TEST(MetafileBrush, PatternBrushesTileFromTheDeviceOrigin)
     }
 }
 
+// EMR_MASKBLT: where the mask holds 1 the foreground code (the third byte)
+// combines source and screen, where it holds 0 the background code (the top
+// byte) does.
+TEST(MetafileRop, MaskBltPicksTheCodeByTheMask)
+{
+    const uint32_t red = 0xFF0000, blue = 0x0000FF, grey = 0x808080;
+    const std::vector<uint8_t> source = PackedDib24(2, 1, {red, blue});
+    const std::vector<uint8_t> mask = PackedDib1({"10"}, 0x000000, 0xFFFFFF);
+    struct Row {
+        uint32_t rop;
+        uint32_t want0, want1;
+    } rows[] = {
+        {0xAACC0020, red, grey},       // copy where 1, leave where 0
+        {0x55CC0020, red, 0x7F7F7F},   // copy where 1, invert where 0
+        {0xCC550009, 0x7F7F7F, blue},  // the other way round
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.rop));
+        EmfBuilder e(0, 0, 2, 0);
+        Solid(e, 0, 0, 3, 1, grey);
+        std::vector<uint8_t> tail = source;
+        tail.insert(tail.end(), mask.begin(), mask.end());
+        e.Record(78, {0,  0,   0,  0,   0, 0, 2, 1, int32_t(r.rop),
+                      0,  0,   1,  0,   0, 1, 0, 0, 0,
+                      0,  128, 40, 168, 8, 0, 0, 0, 176,
+                      48, 224, 4},
+                 tail);
+        PlayStats stats;
+        const std::vector<uint32_t> px = Play(false, e.Bytes(), 3, 1, 0xFFFFFF, &stats);
+        EXPECT_EQ(stats.skipped, 0u);
+        EXPECT_EQ(px, (std::vector<uint32_t>{r.want0, r.want1, grey}));
+    }
+}
+
 // A pattern brush is the pattern of a blit too.
 TEST(MetafileBrush, PatBltPaintsTheHatch)
 {

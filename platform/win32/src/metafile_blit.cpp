@@ -63,6 +63,23 @@ bool Player::Blit(long x, long y, long w, long h, const DibRef* dib, long sx, lo
     return _blit(x, y, w, h, nullptr, 0, 0, 0, 0, code);
 }
 
+bool Player::MaskBlit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy,
+                      const DibRef* mask, long mx, long my, DWORD rop)
+{
+    const BYTE fore = (BYTE)(rop >> 16), back = (BYTE)(rop >> 24);
+    DibReader maskReader;
+    if (mask == nullptr)
+        return Blit(x, y, w, h, dib, sx, sy, w, h, rop);
+    if (!maskReader.Open(*mask) || maskReader.Bits() != 1)
+        return false;
+    DibReader reader;
+    const bool needSource = RopReadsSource(fore) || RopReadsSource(back);
+    if (needSource && (dib == nullptr || !reader.Open(*dib)))
+        return false;
+    const BlitMask m = {&maskReader, mx, my, back};
+    return _blit(x, y, w, h, needSource ? &reader : nullptr, sx, sy, w, h, fore, &m);
+}
+
 bool Player::SetDibits(long x, long y, long w, long h, const DibRef& dib, long sx, long sy)
 {
     DibReader reader;
@@ -75,27 +92,33 @@ bool Player::SetDibits(long x, long y, long w, long h, const DibRef& dib, long s
 }
 
 bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy,
-                   long sw, long sh, BYTE code)
+                   long sw, long sh, BYTE code, const BlitMask* mask)
 {
     const PointD p = _map(x, y), q = _map(x + w, y + h);
     if (p.x == q.x || p.y == q.y || !std::isfinite(p.x + p.y + q.x + q.y))
         return true;
-    const bool readPattern = RopReadsPattern(code);
+    const bool readPattern = RopReadsPattern(code) || (mask && RopReadsPattern(mask->background));
     if (readPattern && m_state.brush.style == kBrushNull)
         return true;  // a hollow brush paints nothing
-    const bool readDest = RopReadsDest(code);
-    const std::shared_ptr<const Pattern> pattern = readPattern ? _brushPattern(m_state.brush) : nullptr;
+    const bool readDest = RopReadsDest(code) || (mask && RopReadsDest(mask->background));
+    const std::shared_ptr<const Pattern> pattern =
+        readPattern ? _brushPattern(m_state.brush) : nullptr;
     const Axis ax = CanvasAxis(p.x, q.x, m_raster.Width());
     const Axis ay = CanvasAxis(p.y, q.y, m_raster.Height());
     if (ax.first >= ax.end || ay.first >= ay.end)
         return true;
     m_raster.Charge((uint64_t)(ax.end - ax.first) * (uint64_t)(ay.end - ay.first) * kBlitPixelWork);
     for (long j = ay.first; j < ay.end && !m_raster.Spent(); j++) {
-        long srcY = 0;
+        long srcY = 0, maskY = 0;
         if (source != nullptr) {
             srcY = SourceAt(sy, sh, ay.Fraction(j));
             if (srcY < 0 || srcY >= source->Height() || !source->HasRow(srcY))
                 continue;
+        }
+        if (mask != nullptr) {
+            maskY = SourceAt(mask->y, h, ay.Fraction(j));
+            if (maskY < 0 || maskY >= mask->reader->Height())
+                continue;  // outside the mask: not drawn
         }
         long runStart = -1;
         COLORREF runColour = 0;
@@ -113,8 +136,15 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
                 if (have && pattern)
                     pat = pattern->At(i, j);
                 have = have && pat != kNoPixel;
+                BYTE pixelCode = code;
+                if (have && mask != nullptr) {
+                    const long maskX = SourceAt(mask->x, w, ax.Fraction(i));
+                    have = maskX >= 0 && maskX < mask->reader->Width();
+                    if (have && mask->reader->Index(maskX, maskY) == 0)
+                        pixelCode = mask->background;
+                }
                 if (have) {
-                    c = RopColour(code, pat, s, readDest ? m_raster.Get((int)i, (int)j) : 0);
+                    c = RopColour(pixelCode, pat, s, readDest ? m_raster.Get((int)i, (int)j) : 0);
                 }
             }
             if (runStart >= 0 && (!have || c != runColour)) {

@@ -77,6 +77,7 @@ enum : DWORD {
     kExtSelectClipRgn = 75,
     kBitBlt = 76,
     kStretchBlt = 77,
+    kMaskBlt = 78,
     kSetDiBitsToDevice = 80,
     kStretchDiBits = 81,
     kExtCreateFontIndirectW = 82,
@@ -227,6 +228,18 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
         dib.startScan = f.L(68);
         dib.scans = f.L(72) < 0 ? 0 : f.L(72);
         return player.SetDibits(f.L(24), f.L(28), f.L(40), f.L(44), dib, f.L(32), f.L(36));
+    }
+    if (type == kMaskBlt) {
+        // As BitBlt, then the mask's corner, usage and bitmap.
+        if (!f.Has(24, 104))
+            return false;
+        DibRef mask;
+        const bool hasSource = f.D(88) != 0, hasMask = f.D(116) != 0;
+        if ((hasSource && !RecordDib(f, 84, 92, dib)) || (hasMask && !RecordDib(f, 112, 120, mask)))
+            return false;
+        return player.MaskBlit(f.L(24), f.L(28), f.L(32), f.L(36), hasSource ? &dib : nullptr,
+                               f.L(44), f.L(48), hasMask ? &mask : nullptr, f.L(100), f.L(104),
+                               f.D(40));
     }
     // BitBlt and StretchBlt: dest x, y, w, h; rop; source x, y; the source's
     // transform and background; usage; bitmap; StretchBlt adds source w, h.
@@ -508,6 +521,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         return true;
     case kBitBlt:
     case kStretchBlt:
+    case kMaskBlt:
     case kSetDiBitsToDevice:
     case kStretchDiBits:
         return BlitRecord(type, f, player);

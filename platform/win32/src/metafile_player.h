@@ -198,6 +198,11 @@ public:
     // cannot read.
     bool Blit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy, long sw,
               long sh, DWORD rop);
+    // MaskBlt: the source through a monochrome mask at (mx, my), its 1
+    // pixels by the foreground code (the rop's third byte), its 0 pixels by
+    // the background code (the top byte). Without a mask, a plain blit.
+    bool MaskBlit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy,
+                  const DibRef* mask, long mx, long my, DWORD rop);
     // SetDIBitsToDevice: the source's corner (sx, sy) counted from the
     // bitmap's first stored row (the bottom one unless it runs top-down);
     // only the scan lines the bits hold are drawn.
@@ -228,8 +233,14 @@ private:
     std::shared_ptr<const Pattern> _brushPattern(const Brush& b);
     std::vector<long> _styleRuns() const;
     void _dashedWide(const Figure& points, bool closed, double width, const std::vector<long>& runs);
+    // A mask: its reader, corner and the code of its 0 pixels.
+    struct BlitMask {
+        const DibReader* reader;
+        long x, y;
+        BYTE background;
+    };
     bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy,
-               long sw, long sh, BYTE code);
+               long sw, long sh, BYTE code, const BlitMask* mask = nullptr);
 
     Raster m_raster;
     Fit m_fit;
