@@ -483,3 +483,34 @@ TEST(MetafileRop, BinaryModeReadsTheContextPixels)
 }
 
 }  // namespace
+
+namespace {
+
+// A bitmap brush of more than a million pixels (a 2048 x 1024 one-bit
+// bitmap, 256 KB of bits that would take 8 MB as colours) is refused: the
+// record is skipped and its brush fills nothing.
+TEST(MetafileBrush, AHugeBitmapBrushIsRefused)
+{
+    std::vector<uint8_t> dib;
+    Put32(dib, 40);
+    Put32(dib, 2048);
+    Put32(dib, 1025);
+    Put16(dib, 1);
+    Put16(dib, 1);
+    for (int i = 0; i < 6; i++)
+        Put32(dib, 0);
+    Put32(dib, 0);
+    Put32(dib, 0xFFFFFF);
+    dib.resize(dib.size() + 256 * 1025, 0);
+    EmfBuilder e(0, 0, 3, 3);
+    e.Select(e.CreatePen(5, 0, 0));
+    e.Record(94, {9, 0, 32, 48, 80, int32_t(dib.size() - 48)}, dib);
+    e.Select(9);
+    e.Rectangle(0, 0, 4, 4);
+    PlayStats stats;
+    const std::vector<uint32_t> px = Play(false, e.Bytes(), 4, 4, 0xFFFFFF, &stats);
+    EXPECT_EQ(stats.skipped, 1u);
+    EXPECT_EQ(px[5], 0xFFFFFFu);
+}
+
+}  // namespace

@@ -21,6 +21,11 @@ constexpr BYTE kHatches[6][8] = {
 
 constexpr int kHatchCount = 6;
 
+// The largest bitmap brush kept, in pixels (4 MB as colours): a one-bit
+// bitmap grows 32-fold when its pixels become colours, so a few megabytes of
+// file could otherwise ask for hundreds. Real brushes are far smaller.
+constexpr size_t kMaxPatternPixels = size_t(1) << 20;
+
 }  // namespace
 
 bool Player::PatternBrush(const DibRef& dib, bool mono, Brush& out)
@@ -33,7 +38,7 @@ bool Player::PatternBrush(const DibRef& dib, bool mono, Brush& out)
     pattern->h = (int)reader.Height();
     const size_t count = (size_t)pattern->w * (size_t)pattern->h;
     m_raster.Charge(count);
-    if (m_raster.Spent())
+    if (m_raster.Spent() || count > kMaxPatternPixels)
         return false;
     pattern->px.resize(count);
     mono = mono && reader.Bits() <= 8;
