@@ -204,3 +204,34 @@ TEST(MetafilePenStyle, GeometricUserStyleCutsAWideLineIntoDashes)
 }
 
 }  // namespace
+
+namespace {
+
+// A dashed wide line four thousand million units long across a small
+// picture: the style steps over what lies off the canvas at once, so the
+// play does the work of the dashes it shows, not of billions of them.
+TEST(MetafilePenStyle, AFarLongDashedLineCostsOnlyWhatItShows)
+{
+    EmfBuilder e(0, 0, 47, 19);
+    std::vector<uint8_t> pen;
+    for (int v : {9, 0, 0, 0, 0, 0x10007, 4, 0, int(kInkRef), 0, 2, 1, 1})
+        Put32(pen, uint32_t(v));
+    e.Record(95, {}, pen);
+    e.Select(9);
+    e.MoveTo(-2000000000, 10);
+    e.LineTo(2000000000, 10);
+    e.Polyline({{-2000000000, -2000000000}, {2000000000, 2000000000}, {5, -2000000000}});
+    const std::vector<uint8_t> bytes = e.Bytes();
+    HENHMETAFILE mf = SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
+    ASSERT_NE(mf, nullptr);
+    std::vector<uint32_t> px(48 * 20, kWhite);
+    BufferCanvas canvas(px.data(), 48, 20, 48);
+    PlayStats stats;
+    win32metafile::Play(*Find(mf), canvas, RECT{0, 0, 48, 20}, &stats);
+    DeleteEnhMetaFile(mf);
+    EXPECT_EQ(stats.stopped, "");
+    EXPECT_LT(stats.work, 2000000u);
+    EXPECT_EQ(px[10 * 48 + 20], kInk);
+}
+
+}  // namespace

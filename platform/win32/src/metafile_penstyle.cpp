@@ -47,8 +47,69 @@ std::vector<long> Player::_styleRuns() const
     return runs;
 }
 
+namespace {
+
+// Where a pen's style stands along its line: the run it is in and what is
+// left of it.
+struct StylePhase {
+    const std::vector<long>* runs;
+    uint64_t total;
+    size_t run = 0;
+    double left = 0;
+
+    bool On() const { return run % 2 == 0; }
+    void Next()
+    {
+        run = (run + 1) % runs->size();
+        left = (double)(*runs)[run];
+    }
+    // Steps d along the line at once: a whole cycle of the (even) runs
+    // comes back to the same run.
+    void Skip(double d)
+    {
+        if (d < left) {
+            left -= d;
+            return;
+        }
+        d = std::fmod(d - left, (double)total);
+        Next();
+        while (d >= left) {
+            d -= left;
+            Next();
+        }
+        left -= d;
+    }
+};
+
+// The part [t0, t1] of the segment a-b inside the box; false when none.
+bool InsideBox(PointD a, PointD b, double x0, double y0, double x1, double y1, double& t0,
+               double& t1)
+{
+    t0 = 0;
+    t1 = 1;
+    const double p[2] = {a.x, a.y}, d[2] = {b.x - a.x, b.y - a.y};
+    const double lo[2] = {x0, y0}, hi[2] = {x1, y1};
+    for (int k = 0; k < 2; k++) {
+        if (d[k] == 0) {
+            if (p[k] < lo[k] || p[k] > hi[k])
+                return false;
+            continue;
+        }
+        double u = (lo[k] - p[k]) / d[k], v = (hi[k] - p[k]) / d[k];
+        if (u > v)
+            std::swap(u, v);
+        t0 = std::max(t0, u);
+        t1 = std::min(t1, v);
+    }
+    return t0 <= t1;
+}
+
+}  // namespace
+
 // A wide pen's user style: the outline cut into its dashes by length along
-// the line, each dash drawn as a wide line of its own.
+// the line, each dash drawn as a wide line of its own. The style steps over
+// what lies off the canvas at once, so a line far longer than the picture
+// costs no more than one across it.
 void Player::_dashedWide(const Figure& points, bool closed, double width,
                          const std::vector<long>& runs)
 {
@@ -62,33 +123,58 @@ void Player::_dashedWide(const Figure& points, bool closed, double width,
     Figure path = points;
     if (closed)
         path.push_back(points[0]);
-    size_t run = 0;
-    double left = (double)runs[0];  // of the current run
+    StylePhase phase{&runs, total};
+    phase.left = (double)runs[0];
+    const double margin = width + 2;
+    const double bx0 = -margin, by0 = -margin;
+    const double bx1 = m_raster.Width() + margin, by1 = m_raster.Height() + margin;
     Figure dash = {path[0]};
+    auto flush = [&]() {
+        if (phase.On() && dash.size() > 1)
+            m_raster.WideLine(dash, false, width, m_state.pen.colour);
+    };
     for (size_t i = 0; i + 1 < path.size() && !m_raster.Spent(); i++) {
-        PointD a = path[i];
-        const PointD b = path[i + 1];
-        double length = std::hypot(b.x - a.x, b.y - a.y);
-        if (!std::isfinite(length))
+        const PointD a0 = path[i], b = path[i + 1];
+        const double full = std::hypot(b.x - a0.x, b.y - a0.y);
+        if (!std::isfinite(full))
             return;
-        while (length > left && !m_raster.Spent()) {
-            const double t = left / length;
-            const PointD cut = {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
-            if (run % 2 == 0) {
+        double t0 = 0, t1 = 0;
+        if (!InsideBox(a0, b, bx0, by0, bx1, by1, t0, t1)) {
+            flush();
+            phase.Skip(full);
+            dash = {b};
+            continue;
+        }
+        PointD a = a0;
+        if (t0 > 0) {
+            flush();
+            phase.Skip(full * t0);
+            a = {a0.x + (b.x - a0.x) * t0, a0.y + (b.y - a0.y) * t0};
+            dash = {a};
+        }
+        const PointD e = {a0.x + (b.x - a0.x) * t1, a0.y + (b.y - a0.y) * t1};
+        double length = full * (t1 - t0);
+        while (length > phase.left && !m_raster.Spent()) {
+            const double t = phase.left / length;
+            const PointD cut = {a.x + (e.x - a.x) * t, a.y + (e.y - a.y) * t};
+            if (phase.On()) {
                 dash.push_back(cut);
                 m_raster.WideLine(dash, false, width, m_state.pen.colour);
             }
             dash = {cut};
-            length -= left;
+            length -= phase.left;
             a = cut;
-            run = (run + 1) % runs.size();
-            left = (double)runs[run];
+            phase.Next();
         }
-        left -= length;
-        dash.push_back(b);
+        phase.left -= length;
+        dash.push_back(e);
+        if (t1 < 1) {
+            flush();
+            phase.Skip(full * (1 - t1));
+            dash = {b};
+        }
     }
-    if (run % 2 == 0 && dash.size() > 1)
-        m_raster.WideLine(dash, false, width, m_state.pen.colour);
+    flush();
 }
 
 }  // namespace win32metafile
