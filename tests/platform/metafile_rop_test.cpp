@@ -207,6 +207,41 @@ TEST(MetafileRop, NegativeExtentsMirrorTheBlit)
     }
 }
 
+// StretchDIBits counts a bottom-up bitmap's source rectangle from its
+// bottom-left corner: rows 1 and 2 from the bottom of a four-row picture
+// are its second and third from the top, the upper one landing on top (or,
+// with the source height turned over, at the bottom).
+TEST(MetafileRop, StretchDibitsCountsSourceRowsFromTheBottom)
+{
+    const uint32_t a = 0xFF0000, b = 0x00FF00, c = 0x0000FF, d = 0x808080;
+    struct Row {
+        const char* name;
+        int sy, sh;
+        std::vector<uint32_t> want;
+    } rows[] = {
+        {"upright", 1, 2, {b, c}},
+        {"turned over", 2, -2, {c, b}},
+    };
+    for (const Row& r : rows) {
+        for (bool wmf : {false, true}) {
+            SCOPED_TRACE(std::string(r.name) + (wmf ? " wmf" : " emf"));
+            std::vector<uint8_t> bytes;
+            if (wmf) {
+                WmfBuilder w;
+                // rop, colour use, source h, w, y, x, dest h, w, y, x
+                w.Record(0x0F43, {0x0020, 0x00CC, 0, r.sh, 1, r.sy, 0, 2, 1, 0, 0},
+                         PackedDib24(1, 4, {a, b, c, d}));
+                bytes = w.Bytes();
+            } else {
+                EmfBuilder e(0, 0, 0, 1);
+                StretchDibits(e, 0, 0, 1, 2, 0, r.sy, 1, r.sh, 1, 4, {a, b, c, d}, 0x00CC0020);
+                bytes = e.Bytes();
+            }
+            EXPECT_EQ(Play(wmf, bytes, 1, 2), r.want);
+        }
+    }
+}
+
 // EMR_SETDIBITSTODEVICE carrying scan lines 1 and 2 of a four-line
 // bottom-up bitmap: those lines are drawn where the whole bitmap would put
 // them, the others left alone.

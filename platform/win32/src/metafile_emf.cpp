@@ -218,8 +218,8 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
         // Dest x, y; source x, y, w, h; bitmap; usage, rop; dest w, h.
         if (!f.Has(72, 8) || !RecordDib(f, 48, 56, dib))
             return false;
-        return player.Blit(f.L(8 + 16), f.L(12 + 16), f.L(72), f.L(76), &dib, f.L(32), f.L(36),
-                           f.L(40), f.L(44), f.D(68));
+        return player.StretchDibits(f.L(8 + 16), f.L(12 + 16), f.L(72), f.L(76), dib, f.L(32),
+                                    f.L(36), f.L(40), f.L(44), f.D(68));
     }
     if (type == kSetDiBitsToDevice) {
         // Dest x, y; source x, y, w, h; bitmap; usage; the scan lines held.

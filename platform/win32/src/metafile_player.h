@@ -198,6 +198,10 @@ public:
     // cannot read.
     bool Blit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy, long sw,
               long sh, DWORD rop);
+    // StretchDIBits: as Blit, but a bottom-up bitmap's source rectangle
+    // counts from its bottom-left corner, upwards.
+    bool StretchDibits(long x, long y, long w, long h, const DibRef& dib, long sx, long sy, long sw,
+                       long sh, DWORD rop);
     // MaskBlt: the source through a monochrome mask at (mx, my), its 1
     // pixels by the foreground code (the rop's third byte), its 0 pixels by
     // the background code (the top byte). Without a mask, a plain blit.

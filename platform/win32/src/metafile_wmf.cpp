@@ -260,8 +260,8 @@ bool BlitRecord(WORD function, const Params& p, Player& player)
         // The colour use word sits after the raster operation.
         if (p.Count() < 11 || !SplitPackedDib(p.At(11), p.BytesFrom(11), dib))
             return false;
-        return player.Blit(p.W(10), p.W(9), p.W(8), p.W(7), &dib, p.W(6), p.W(5), p.W(4), p.W(3),
-                           rop);
+        return player.StretchDibits(p.W(10), p.W(9), p.W(8), p.W(7), dib, p.W(6), p.W(5), p.W(4),
+                                    p.W(3), rop);
     default:  // kSetDibToDev: colour use, scan count, start scan, then as BitBlt
         if (p.Count() < 9 || !SplitPackedDib(p.At(9), p.BytesFrom(9), dib))
             return false;
