@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <random>
 #include <string>
 
 #include "metafile_builder.h"
@@ -183,34 +184,76 @@ TEST(MetafileRop, WindowsPatBltInvertsThroughTheBrush)
     EXPECT_EQ(px[4 + 3], 0x7F807Fu);
 }
 
+// An EMR_STRETCHBLT of a 24-bit DIB.
+void StretchBlt(EmfBuilder& e, int x, int y, int w, int h, int sx, int sy, int sw, int sh, int dibW,
+                int dibH, const std::vector<uint32_t>& topDown, uint32_t rop)
+{
+    const std::vector<uint8_t> dib = PackedDib24(dibW, dibH, topDown);
+    e.Record(77,
+             {0,
+              0,
+              0,
+              0,
+              x,
+              y,
+              w,
+              h,
+              int32_t(rop),
+              sx,
+              sy,
+              1,
+              0,
+              0,
+              1,
+              0,
+              0,
+              0,
+              0,
+              108,
+              40,
+              148,
+              int32_t(dib.size() - 40),
+              sw,
+              sh},
+             dib);
+}
+
 // Negative extents mirror: a width running back from x covers x and the
 // pixels before it, its first pixel taking the source's first; a source
-// width running back does the same on the source.
+// width running back does the same on the source (StretchBlt; StretchDIBits
+// refuses it).
 TEST(MetafileRop, NegativeExtentsMirrorTheBlit)
 {
-    const uint32_t a = 0xFF0000, b = 0x00FF00, c = 0x0000FF;
+    const uint32_t a = 0xFF0000, b = 0x00FF00, c = 0x0000FF, w = 0xFFFFFF;
     struct Row {
         const char* name;
-        int x, w, sx, sw;
+        bool dibits;
+        int x, wd, sx, sw;
         std::vector<uint32_t> want;  // pixels 0 .. 5 of the row
     } rows[] = {
-        {"plain", 1, 3, 0, 3, {0xFFFFFF, a, b, c, 0xFFFFFF, 0xFFFFFF}},
-        {"destination back", 4, -3, 0, 3, {0xFFFFFF, 0xFFFFFF, c, b, a, 0xFFFFFF}},
-        {"source back", 1, 3, 2, -3, {0xFFFFFF, c, b, a, 0xFFFFFF, 0xFFFFFF}},
-        {"both back", 4, -3, 2, -3, {0xFFFFFF, 0xFFFFFF, a, b, c, 0xFFFFFF}},
+        {"plain", true, 1, 3, 0, 3, {w, a, b, c, w, w}},
+        {"destination back", true, 4, -3, 0, 3, {w, w, c, b, a, w}},
+        {"source back, StretchDIBits", true, 1, 3, 2, -3, {w, w, w, w, w, w}},
+        {"plain StretchBlt", false, 1, 3, 0, 3, {w, a, b, c, w, w}},
+        {"destination back, StretchBlt", false, 4, -3, 0, 3, {w, w, c, b, a, w}},
+        {"source back, StretchBlt", false, 1, 3, 2, -3, {w, c, b, a, w, w}},
+        {"both back, StretchBlt", false, 4, -3, 2, -3, {w, w, a, b, c, w}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         EmfBuilder e(0, 0, 5, 0);
-        StretchDibits(e, r.x, 0, r.w, 1, r.sx, 0, r.sw, 1, 3, 1, {a, b, c}, 0x00CC0020);
+        if (r.dibits)
+            StretchDibits(e, r.x, 0, r.wd, 1, r.sx, 0, r.sw, 1, 3, 1, {a, b, c}, 0x00CC0020);
+        else
+            StretchBlt(e, r.x, 0, r.wd, 1, r.sx, 0, r.sw, 1, 3, 1, {a, b, c}, 0x00CC0020);
         EXPECT_EQ(Play(false, e.Bytes(), 6, 1), r.want);
     }
 }
 
-// StretchDIBits counts a bottom-up bitmap's source rectangle from its
-// bottom-left corner: rows 1 and 2 from the bottom of a four-row picture
-// are its second and third from the top, the upper one landing on top (or,
-// with the source height turned over, at the bottom).
+// StretchDIBits counts the source rectangle from the bitmap's bottom-left
+// corner: rows 1 and 2 from the bottom of a four-row picture are its second
+// and third from the top, the upper one landing on top. A source height
+// turned over fails the call: nothing is drawn.
 TEST(MetafileRop, StretchDibitsCountsSourceRowsFromTheBottom)
 {
     const uint32_t a = 0xFF0000, b = 0x00FF00, c = 0x0000FF, d = 0x808080;
@@ -220,7 +263,7 @@ TEST(MetafileRop, StretchDibitsCountsSourceRowsFromTheBottom)
         std::vector<uint32_t> want;
     } rows[] = {
         {"upright", 1, 2, {b, c}},
-        {"turned over", 2, -2, {c, b}},
+        {"turned over", 2, -2, {0xFFFFFF, 0xFFFFFF}},
     };
     for (const Row& r : rows) {
         for (bool wmf : {false, true}) {
@@ -546,6 +589,84 @@ TEST(MetafileBrush, AHugeBitmapBrushIsRefused)
     const std::vector<uint32_t> px = Play(false, e.Bytes(), 4, 4, 0xFFFFFF, &stats);
     EXPECT_EQ(stats.skipped, 1u);
     EXPECT_EQ(px[5], 0xFFFFFFu);
+}
+
+}  // namespace
+
+namespace {
+
+// A 32-bit top-down section of w x h in a memory context.
+struct Section {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    uint32_t* px = nullptr;
+    Section(int w, int h)
+    {
+        BITMAPINFO bmi = {};
+        bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bmi.bmiHeader.biWidth = w;
+        bmi.bmiHeader.biHeight = -h;
+        bmi.bmiHeader.biPlanes = 1;
+        bmi.bmiHeader.biBitCount = 32;
+        bmi.bmiHeader.biCompression = BI_RGB;
+        dc = CreateCompatibleDC(nullptr);
+        void* bits = nullptr;
+        bitmap = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        px = static_cast<uint32_t*>(bits);
+        old = SelectObject(dc, bitmap);
+    }
+    ~Section()
+    {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+};
+
+// Random codes, colours and rectangles: a StretchDIBits record played into
+// one context and the same StretchDIBits called on another, over the same
+// screen and with the same (white, the default) brush, leave the same
+// pixels.
+TEST(MetafileRop, StretchDibitsRecordsMatchTheSameCallsMadeDirectly)
+{
+    std::mt19937 rng(42);
+    constexpr int kW = 12, kH = 10;
+    for (int round = 0; round < 200; round++) {
+        const uint32_t rop = (uint32_t(rng() & 0xFF) << 16) | 0x20;
+        const uint32_t screen = rng() & 0xFFFFFF;
+        const int dibW = 1 + int(rng() % 4), dibH = 1 + int(rng() % 4);
+        std::vector<uint32_t> dibPx(size_t(dibW) * dibH);
+        for (uint32_t& p : dibPx)
+            p = rng() & 0xFFFFFF;
+        const int x = int(rng() % 8) - 2, y = int(rng() % 8) - 2;
+        const int w = int(rng() % 9) - 3, h = int(rng() % 9) - 3;
+        const int sx = int(rng() % dibW), sy = int(rng() % dibH);
+        const int sw = 1 + int(rng() % (dibW - sx)), sh = 1 + int(rng() % (dibH - sy));
+        SCOPED_TRACE("round " + std::to_string(round) + " rop " + std::to_string(rop));
+        if (w == 0 || h == 0)
+            continue;
+
+        Section played(kW, kH), direct(kW, kH);
+        for (Section* s : {&played, &direct})
+            for (int i = 0; i < kW * kH; i++)
+                s->px[i] = screen;
+        EmfBuilder e(0, 0, kW - 1, kH - 1);
+        StretchDibits(e, x, y, w, h, sx, sy, sw, sh, dibW, dibH, dibPx, rop);
+        const std::vector<uint8_t> bytes = e.Bytes();
+        HENHMETAFILE mf = SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
+        const RECT all = {0, 0, kW, kH};
+        PlayEnhMetaFile(played.dc, mf, &all);
+        DeleteEnhMetaFile(mf);
+
+        const std::vector<uint8_t> dib = PackedDib24(dibW, dibH, dibPx);
+        StretchDIBits(direct.dc, x, y, w, h, sx, sy, sw, sh, dib.data() + 40,
+                      reinterpret_cast<const BITMAPINFO*>(dib.data()), DIB_RGB_COLORS, rop);
+        int differ = 0;
+        for (int i = 0; i < kW * kH; i++)
+            differ += (played.px[i] & 0xFFFFFF) != (direct.px[i] & 0xFFFFFF);
+        EXPECT_EQ(differ, 0);
+    }
 }
 
 }  // namespace

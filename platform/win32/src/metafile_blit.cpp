@@ -66,19 +66,18 @@ bool Player::Blit(long x, long y, long w, long h, const DibRef* dib, long sx, lo
 bool Player::StretchDibits(long x, long y, long w, long h, const DibRef& dib, long sx, long sy,
                            long sw, long sh, DWORD rop)
 {
+    // A source extent turned over fails the call.
     const BYTE code = (BYTE)(rop >> 16);
+    if (sw < 0 || sh < 0)
+        return false;
     if (!RopReadsSource(code))
         return _blit(x, y, w, h, nullptr, 0, 0, 0, 0, code);
     DibReader reader;
     if (!reader.Open(dib))
         return false;
-    if (reader.TopDown())
-        return _blit(x, y, w, h, &reader, sx, sy, sw, sh, code);
-    // Rows counted from the bottom, upwards: the destination's top row takes
-    // the rectangle's top row, or its bottom one when mirrored, and goes on
-    // down the picture (or up it).
-    const long rows = reader.Height();
-    const long top = sh >= 0 ? rows - sy - sh : rows - sy - sh - 2;
+    // Rows counted from the bottom, upwards, however the bitmap stores
+    // them: the rectangle's top row is the height less its bottom and size.
+    const long top = reader.Height() - sy - sh;
     return _blit(x, y, w, h, &reader, sx, top, sw, sh, code);
 }
 

@@ -39,7 +39,7 @@ struct Pen {
     int style = kPenSolid;  // PS_SOLID .. PS_ALTERNATE
     double width = 0;       // logical units; 0 is one pixel
     COLORREF colour = 0;
-    bool geometric = false;   // made with PS_GEOMETRIC: its style in logical units
+    bool geometric = false;  // made with PS_GEOMETRIC: its style in logical units
     std::vector<long> user;  // PS_USERSTYLE's runs, on first
 };
 
@@ -193,13 +193,14 @@ public:
     bool Restore(long n);
 
     // Blits onto the logical rectangle (x, y, w, h): a DIB's source rectangle
-    // stretched (nearest pixel), or the brush, black or white without one.
-    // False for a raster operation the player does not play, or a DIB it
-    // cannot read.
+    // stretched (nearest pixel), the brush and the canvas combined by the
+    // ternary code (the rop's third byte). False for a code that reads a
+    // source without one, or a DIB it cannot read.
     bool Blit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy, long sw,
               long sh, DWORD rop);
-    // StretchDIBits: as Blit, but a bottom-up bitmap's source rectangle
-    // counts from its bottom-left corner, upwards.
+    // StretchDIBits: as Blit, but the source rectangle counts from the
+    // bitmap's bottom-left corner, upwards; false for a source extent turned
+    // over (the call fails).
     bool StretchDibits(long x, long y, long w, long h, const DibRef& dib, long sx, long sy, long sw,
                        long sh, DWORD rop);
     // MaskBlt: the source through a monochrome mask at (mx, my), its 1
@@ -236,15 +237,16 @@ private:
     RECT _deviceRect(long l, long t, long r, long b) const;
     std::shared_ptr<const Pattern> _brushPattern(const Brush& b);
     std::vector<long> _styleRuns() const;
-    void _dashedWide(const Figure& points, bool closed, double width, const std::vector<long>& runs);
+    void _dashedWide(const Figure& points, bool closed, double width,
+                     const std::vector<long>& runs);
     // A mask: its reader, corner and the code of its 0 pixels.
     struct BlitMask {
         const DibReader* reader;
         long x, y;
         BYTE background;
     };
-    bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy,
-               long sw, long sh, BYTE code, const BlitMask* mask = nullptr);
+    bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy, long sw,
+               long sh, BYTE code, const BlitMask* mask = nullptr);
 
     Raster m_raster;
     Fit m_fit;
