@@ -670,3 +670,72 @@ TEST(MetafileRop, StretchDibitsRecordsMatchTheSameCallsMadeDirectly)
 }
 
 }  // namespace
+
+namespace {
+
+// A packed 24-bit DIB stored top row first (a negative height).
+std::vector<uint8_t> PackedDib24TopDown(int w, int h, const std::vector<uint32_t>& topDown)
+{
+    std::vector<uint32_t> flipped(topDown.size());
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            flipped[size_t(h - 1 - y) * w + x] = topDown[size_t(y) * w + x];
+    std::vector<uint8_t> dib = PackedDib24(w, h, flipped);  // rows stored bottom first...
+    const uint32_t negative = uint32_t(-h);                 // ...read top first
+    for (int i = 0; i < 4; i++)
+        dib[8 + i] = uint8_t(negative >> (8 * i));
+    return dib;
+}
+
+// Random bands of random bitmaps, stored either way up: a SetDIBitsToDevice
+// record carrying some scan lines, played into one context, and the same
+// call made on another leave the same pixels.
+TEST(MetafileRop, SetDibitsRecordsMatchTheSameCallsMadeDirectly)
+{
+    std::mt19937 rng(7);
+    constexpr int kW = 10, kH = 10;
+    for (int round = 0; round < 200; round++) {
+        const bool topDown = rng() & 1;
+        const int dibW = 1 + int(rng() % 5), dibH = 1 + int(rng() % 6);
+        std::vector<uint32_t> dibPx(size_t(dibW) * dibH);
+        for (uint32_t& p : dibPx)
+            p = rng() & 0xFFFFFF;
+        const int start = int(rng() % dibH), scans = 1 + int(rng() % (dibH - start));
+        const int x = int(rng() % 8) - 2, y = int(rng() % 8) - 2;
+        const int sx = int(rng() % dibW), sy = int(rng() % dibH);
+        const int w = 1 + int(rng() % (dibW - sx)), h = 1 + int(rng() % (dibH - sy));
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::vector<uint8_t> dib =
+            topDown ? PackedDib24TopDown(dibW, dibH, dibPx) : PackedDib24(dibW, dibH, dibPx);
+        // Keep only the scan lines carried, counted as they are stored.
+        const size_t stride = size_t((dibW * 3 + 3) & ~3);
+        std::vector<uint8_t> band(dib.begin(), dib.begin() + 40);
+        band.insert(band.end(), dib.begin() + 40 + stride * start,
+                    dib.begin() + 40 + stride * (start + scans));
+
+        Section played(kW, kH), direct(kW, kH);
+        for (Section* s : {&played, &direct})
+            for (int i = 0; i < kW * kH; i++)
+                s->px[i] = 0x123456;
+        EmfBuilder e(0, 0, kW - 1, kH - 1);
+        e.Record(80,
+                 {0, 0, 0, 0, x, y, sx, sy, w, h, 76, 40, 116, int32_t(band.size() - 40), 0, start,
+                  scans},
+                 band);
+        const std::vector<uint8_t> bytes = e.Bytes();
+        HENHMETAFILE mf = SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
+        const RECT all = {0, 0, kW, kH};
+        PlayEnhMetaFile(played.dc, mf, &all);
+        DeleteEnhMetaFile(mf);
+        SetDIBitsToDevice(direct.dc, x, y, DWORD(w), DWORD(h), sx, sy, UINT(start), UINT(scans),
+                          band.data() + 40, reinterpret_cast<const BITMAPINFO*>(band.data()),
+                          DIB_RGB_COLORS);
+        int differ = 0;
+        for (int i = 0; i < kW * kH; i++)
+            differ += (played.px[i] & 0xFFFFFF) != (direct.px[i] & 0xFFFFFF);
+        EXPECT_EQ(differ, 0) << (topDown ? "top-down" : "bottom-up") << " start " << start
+                             << " scans " << scans << " sy " << sy << " h " << h;
+    }
+}
+
+}  // namespace
