@@ -739,3 +739,33 @@ TEST(MetafileRop, SetDibitsRecordsMatchTheSameCallsMadeDirectly)
 }
 
 }  // namespace
+
+namespace {
+
+// META_CREATEPATTERNBRUSH of a monochrome device bitmap (3 x 2, rows of
+// two bytes, top first): its 0 pixels in the text colour, its 1 pixels in
+// the background colour, tiled from the device origin.
+TEST(MetafileBrush, WindowsDeviceBitmapPatternBrush)
+{
+    const uint32_t text = 0x00C000, back = 0x0000C0;
+    std::vector<uint8_t> tail(18, 0);                   // reserved
+    tail.insert(tail.end(), {0x60, 0x00, 0x80, 0x00});  // "011", "100"
+    WmfBuilder w;
+    w.SetTextColor(Ref(text));
+    w.SetBkColor(Ref(back));
+    w.Select(w.CreatePen(5, 0, 0));
+    // type, width, height, bytes a row, planes and bits (1, 1), pointer
+    w.Record(0x01F9, {0, 3, 2, 2, 0x0101, 0, 0}, tail);
+    w.Select(1);
+    w.Rectangle(0, 0, 6, 4);
+    PlayStats stats;
+    const std::vector<uint32_t> px = Play(true, w.Bytes(), 6, 4, 0xFFFFFF, &stats);
+    EXPECT_EQ(stats.skipped, 0u);
+    const char* rows[] = {"011", "100"};
+    for (int y = 0; y < 4; y++)
+        for (int x = 0; x < 6; x++)
+            EXPECT_EQ(px[size_t(y) * 6 + x], rows[y % 2][x % 3] == '0' ? text : back)
+                << x << "," << y;
+}
+
+}  // namespace

@@ -55,6 +55,28 @@ bool Player::PatternBrush(const DibRef& dib, bool mono, Brush& out)
     return true;
 }
 
+bool Player::MonoBrush(const BYTE* bits, size_t bytes, long w, long h, size_t stride, Brush& out)
+{
+    if (w <= 0 || h <= 0 || stride < ((size_t)w + 7) / 8 ||
+        (uint64_t)w * (uint64_t)h > kMaxPatternPixels || stride * (size_t)h > bytes)
+        return false;
+    auto pattern = std::make_shared<Pattern>();
+    pattern->w = (int)w;
+    pattern->h = (int)h;
+    m_raster.Charge((uint64_t)w * (uint64_t)h);
+    pattern->px.resize((size_t)w * (size_t)h);
+    for (long y = 0; y < h; y++) {
+        const BYTE* row = bits + (size_t)y * stride;
+        for (long x = 0; x < w; x++)
+            pattern->px[(size_t)y * w + x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+    out = Brush();
+    out.style = kBrushPattern;
+    out.pattern = std::move(pattern);
+    out.mono = true;
+    return true;
+}
+
 std::shared_ptr<const Pattern> Player::_brushPattern(const Brush& b)
 {
     const COLORREF back =

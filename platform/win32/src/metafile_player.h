@@ -217,6 +217,10 @@ public:
     // entry 0 in the text colour, the rest in the background colour); false
     // for a bitmap the player cannot read.
     bool PatternBrush(const DibRef& dib, bool mono, Brush& out);
+    // A monochrome bitmap brush from rows of bits, top row first, `stride`
+    // bytes a row, the leftmost pixel in each byte's top bit; false when the
+    // bits are short.
+    bool MonoBrush(const BYTE* bits, size_t bytes, long w, long h, size_t stride, Brush& out);
 
     // The binary raster operation of pens and brushes (R2_BLACK .. R2_WHITE);
     // false for a mode outside them, which changes nothing.

@@ -177,6 +177,7 @@ constexpr Rule kWindows[] = {
     {0x0142, 10, Extra::kPackedDib, 10, 0, 0, 0},  // DIBCREATEPATTERNBRUSH: style, use, bitmap
     {0x0149, 10, Extra::kNone, 0, 0, 0, 0},        // SETLAYOUT
     {0x01F0, 8, Extra::kNone, 0, 0, 0, 0},         // DELETEOBJECT
+    {0x01F9, 38, Extra::kNone, 0, 0, 0, 0},        // CREATEPATTERNBRUSH: bitmap header, reserved
     {0x0201, 10, Extra::kNone, 0, 0, 0, 0},        // SETBKCOLOR
     {0x0209, 10, Extra::kNone, 0, 0, 0, 0},        // SETTEXTCOLOR
     {0x020A, 10, Extra::kNone, 0, 0, 0, 0},        // SETTEXTJUSTIFICATION
