@@ -314,10 +314,10 @@ const Scene kScenes[] = {
          m.SetTextColor(kBlueRef);
          m.SetBkMode(1);  // transparent
          m.Select(m.CreatePen(5, 0, 0));
-         m.Select(m.CreateBrush(2, kRedRef));  // hatched: filled in its colour
+         m.Select(m.CreateBrush(2, kRedRef));  // hatched across, gaps left
          m.Rectangle(1, 1, 6, 6);
      },
-     [](Picture& p, Format) { p.Fill(1, 1, 6, 6, kRed); }},
+     [](Picture& p, Format) { p.Fill(1, 3, 6, 4, kRed); }},
     {"SetPixel", 8, 8, [](MetafileWriter& m) { m.SetPixel(3, 4, kBlueRef); },
      [](Picture& p, Format) { p.Set(3, 4, kBlue); }},
     {"IntersectClipRect", 12, 12,
@@ -410,10 +410,12 @@ const Scene kScenes[] = {
          p.Fill(4, 4, 6, 6, 0x000000);
      }},
     {"StretchDibMirrored", 10, 10,
+     // A width running back from x = 6 covers pixels 3 to 6, the origin's
+     // pixel taking the source's first.
      [](MetafileWriter& m) { m.StretchDib(6, 2, -4, 2, 2, 1, {0xFF0000, 0x0000FF}); },
      [](Picture& p, Format) {
-         p.Fill(2, 2, 4, 4, 0x0000FF);
-         p.Fill(4, 2, 6, 4, 0xFF0000);
+         p.Fill(3, 2, 5, 4, 0x0000FF);
+         p.Fill(5, 2, 7, 4, 0xFF0000);
      }},
 };
 
@@ -744,7 +746,7 @@ TEST(MetafilePlayer, SkipsAndCountsUnknownRecords)
     EmfBuilder e(0, 0, 3, 3);
     e.Record(84, {0, 0, 0, 0, 1, 0, 0});  // ExtTextOutW, cut short
     e.Record(98, {1});                    // SetIcmMode
-    e.Record(20, {7});                    // SetROP2
+    e.Record(16, {1});                    // SetMapperFlags
     PlayStats es;
     Render(kEmf, e.Bytes(), 4, 4, &es);
     EXPECT_EQ(es.skipped, 3u);

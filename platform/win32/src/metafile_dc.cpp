@@ -15,6 +15,13 @@ public:
     {
         m_access.FillSpan(x0, x1, y, colour);
     }
+    COLORREF Get(int x, int y) const override
+    {
+        const gdi::Surface& s = m_access.surface();
+        if (s.base == nullptr || x < 0 || y < 0 || x >= s.width || y >= s.height)
+            return 0;
+        return gdi::DecodeColor(*s.format, gdi::ReadPixel(*s.format, s.Row(y), x));
+    }
 
 private:
     gdi::DcAccess& m_access;

@@ -108,16 +108,41 @@ bool DibReader::Open(const DibRef& dib)
     }
 
     m_stride = (((size_t)m_width * m_bits + 31) / 32) * 4;
-    const uint64_t need = (uint64_t)m_stride * (uint64_t)m_height;
+    m_firstScan = 0;
+    m_scans = m_height;
+    if (dib.scans >= 0) {
+        // A band of the picture: its scan lines past the picture are left out.
+        if (dib.startScan < 0 || dib.startScan >= m_height)
+            return false;
+        m_firstScan = dib.startScan;
+        m_scans = dib.scans < m_height - m_firstScan ? dib.scans : m_height - m_firstScan;
+    }
+    const uint64_t need = (uint64_t)m_stride * (uint64_t)m_scans;
     if (dib.bits == nullptr || need > dib.bitsSize)
         return false;
     m_data = dib.bits;
     return true;
 }
 
+int DibReader::Index(long x, long y) const
+{
+    const long row = (m_topDown ? y : m_height - 1 - y) - m_firstScan;
+    const BYTE* p = m_data + (size_t)row * m_stride;
+    switch (m_bits) {
+    case 1:
+        return (p[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+        return (p[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
+    case 8:
+        return p[x];
+    default:
+        return 0;
+    }
+}
+
 COLORREF DibReader::At(long x, long y) const
 {
-    const long row = m_topDown ? y : m_height - 1 - y;
+    const long row = (m_topDown ? y : m_height - 1 - y) - m_firstScan;
     const BYTE* p = m_data + (size_t)row * m_stride;
     switch (m_bits) {
     case 1:

@@ -10,6 +10,8 @@
 #include "metafile_text_records.h"
 #include "metafile_world.h"
 
+#include <algorithm>
+
 namespace win32metafile {
 
 namespace {
@@ -32,9 +34,11 @@ enum : DWORD {
     kSetMapMode = 17,
     kSetBkMode = 18,
     kSetPolyFillMode = 19,
+    kSetRop2 = 20,
     kSetStretchBltMode = 21,
     kSetTextColor = 24,
     kSetBkColor = 25,
+    kOffsetClipRgn = 26,
     kMoveToEx = 27,
     kExcludeClipRect = 29,
     kIntersectClipRect = 30,
@@ -65,11 +69,17 @@ enum : DWORD {
     kStrokeAndFillPath = 63,
     kStrokePath = 64,
     kFlattenPath = 65,
+    kSelectClipPath = 67,
     kAbortPath = 68,
     kGdiComment = 70,
+    kFillRgn = 71,
+    kFrameRgn = 72,
+    kInvertRgn = 73,
+    kPaintRgn = 74,
     kExtSelectClipRgn = 75,
     kBitBlt = 76,
     kStretchBlt = 77,
+    kMaskBlt = 78,
     kSetDiBitsToDevice = 80,
     kStretchDiBits = 81,
     kPolyBezier16 = 85,
@@ -83,6 +93,9 @@ enum : DWORD {
     kCreateDibPatternBrushPt = 94,
     kExtCreatePen = 95,
 };
+
+// A pen made by ExtCreatePen with its style in logical units.
+constexpr DWORD kPenGeometric = 0x00010000;
 
 // Stock objects are named by their number with the top bit set.
 constexpr DWORD kStockFlag = 0x80000000;
@@ -207,14 +220,28 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
         // Dest x, y; source x, y, w, h; bitmap; usage, rop; dest w, h.
         if (!f.Has(72, 8) || !RecordDib(f, 48, 56, dib))
             return false;
-        return player.Blit(f.L(8 + 16), f.L(12 + 16), f.L(72), f.L(76), &dib, f.L(32), f.L(36),
-                           f.L(40), f.L(44), f.D(68));
+        return player.StretchDibits(f.L(8 + 16), f.L(12 + 16), f.L(72), f.L(76), dib, f.L(32),
+                                    f.L(36), f.L(40), f.L(44), f.D(68));
     }
     if (type == kSetDiBitsToDevice) {
+        // Dest x, y; source x, y, w, h; bitmap; usage; the scan lines held.
         if (!f.Has(48, 28) || !RecordDib(f, 48, 56, dib))
             return false;
-        return player.Blit(f.L(24), f.L(28), f.L(40), f.L(44), &dib, f.L(32), f.L(36), f.L(40),
-                           f.L(44), kRopSrcCopy);
+        dib.startScan = f.L(68);
+        dib.scans = f.L(72) < 0 ? 0 : f.L(72);
+        return player.SetDibits(f.L(24), f.L(28), f.L(40), f.L(44), dib, f.L(32), f.L(36));
+    }
+    if (type == kMaskBlt) {
+        // As BitBlt, then the mask's corner, usage and bitmap.
+        if (!f.Has(24, 104))
+            return false;
+        DibRef mask;
+        const bool hasSource = f.D(88) != 0, hasMask = f.D(116) != 0;
+        if ((hasSource && !RecordDib(f, 84, 92, dib)) || (hasMask && !RecordDib(f, 112, 120, mask)))
+            return false;
+        return player.MaskBlit(f.L(24), f.L(28), f.L(32), f.L(36), hasSource ? &dib : nullptr,
+                               f.L(44), f.L(48), hasMask ? &mask : nullptr, f.L(100), f.L(104),
+                               f.D(40));
     }
     // BitBlt and StretchBlt: dest x, y, w, h; rop; source x, y; the source's
     // transform and background; usage; bitmap; StretchBlt adds source w, h.
@@ -237,27 +264,47 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
     return player.Blit(x, y, w, h, &dib, f.L(44), f.L(48), sw, sh, rop);
 }
 
-// The clip from region data: a header of 32 bytes, then rectangles.
+// The region data of `bytes` bytes at `at` as a canvas region; null when
+// damaged.
+std::shared_ptr<const ClipRegion> RecordRegion(const Fields& f, size_t at, DWORD bytes,
+                                               const Player& player)
+{
+    std::vector<RECT> rects;
+    if (!f.Has(at, bytes) || !ReadRegionData(f.At(at), bytes, rects))
+        return nullptr;
+    return player.Region(rects, false);
+}
+
+// The clip combined with region data by the mode; RGN_COPY without data
+// lifts the clip.
 bool ClipRecord(const Fields& f, Player& player)
 {
-    const DWORD bytes = f.D(8), mode = f.D(12);
-    if (mode != RGN_COPY)
+    const DWORD bytes = f.D(8);
+    const int mode = (int)f.L(12);
+    if (bytes == 0)
+        return player.CombineClip(nullptr, mode);
+    const std::shared_ptr<const ClipRegion> region = RecordRegion(f, 16, bytes, player);
+    return region && player.CombineClip(region.get(), mode);
+}
+
+// FILLRGN, FRAMERGN, INVERTRGN and PAINTRGN: bounds, the data's size, the
+// brush (not for inverting and painting), the frame's width and height, then
+// the data.
+bool RegionRecord(DWORD type, const Fields& f, Player& player)
+{
+    const size_t at = type == kFillRgn ? 32 : type == kFrameRgn ? 40 : 28;
+    const std::shared_ptr<const ClipRegion> region = RecordRegion(f, at, f.D(24), player);
+    if (!region)
         return false;
-    if (bytes == 0) {
-        player.SelectClip(nullptr);
-        return true;
-    }
-    if (!f.Has(16, bytes) || bytes < 32)
+    Brush brush = player.State().brush;
+    if ((type == kFillRgn || type == kFrameRgn) && !player.BrushOf(f.D(28), brush))
         return false;
-    const DWORD count = f.D(16 + 8);
-    if (count > (bytes - 32) / 16)
-        return false;
-    std::vector<RECT> rects;
-    for (DWORD i = 0; i < count; i++) {
-        const size_t at = 48 + (size_t)i * 16;
-        rects.push_back({(LONG)f.L(at), (LONG)f.L(at + 4), (LONG)f.L(at + 8), (LONG)f.L(at + 12)});
-    }
-    player.SelectClip(&rects);
+    if (type == kFrameRgn)
+        player.FrameRegion(*region, brush, f.L(32), f.L(36));
+    else if (type == kInvertRgn)
+        player.InvertRegion(*region);
+    else
+        player.FillRegion(*region, brush);
     return true;
 }
 
@@ -308,6 +355,8 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kSetPolyFillMode:
         s.fillMode = f.L(8) == kFillWinding ? kFillWinding : kFillAlternate;
         return n >= 12;
+    case kSetRop2:
+        return n >= 12 && player.SetRop2((int)f.L(8));
     case kSetArcDirection:
         s.arcDirection = f.L(8) == kArcClockwise ? kArcClockwise : kArcCounterClockwise;
         return n >= 12;
@@ -387,7 +436,8 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
             return false;
         Object o;
         o.kind = Object::kPen;
-        o.pen.style = (f.D(12) & 0x0F) == kPenNull ? kPenNull : kPenSolid;
+        // A user style needs the extended record: here it draws solid.
+        o.pen.style = (f.D(12) & 0x0F) == kPenUserStyle ? kPenSolid : (int)(f.D(12) & 0x0F);
         o.pen.width = f.L(16);
         o.pen.colour = f.D(24) & 0xFFFFFF;
         return player.Put(f.D(8), o);
@@ -400,8 +450,13 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         Object o;
         o.kind = Object::kPen;
         const bool nullBrush = f.D(36) == (DWORD)kBrushNull;
-        o.pen.style = (f.D(28) & 0x0F) == kPenNull || nullBrush ? kPenNull : kPenSolid;
+        o.pen.style = nullBrush ? kPenNull : (int)(f.D(28) & 0x0F);
+        o.pen.geometric = (f.D(28) & kPenGeometric) != 0;
         o.pen.width = f.D(32);
+        // The user style's runs follow the pen, at most 16 of them.
+        const DWORD runs = std::min<DWORD>(f.D(48), 16);
+        for (DWORD i = 0; o.pen.style == kPenUserStyle && i < runs && f.Has(52 + 4 * i, 4); i++)
+            o.pen.user.push_back(std::max(f.L(52 + 4 * i), 0L));
         o.pen.colour = f.D(40) & 0xFFFFFF;
         return player.Put(f.D(8), o);
     }
@@ -411,18 +466,23 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         Object o;
         o.kind = Object::kBrush;
         const DWORD style = f.D(12);
-        o.brush.style = style == kBrushSolid || style == kBrushHatched ? kBrushSolid : kBrushNull;
+        o.brush.style = style == kBrushSolid || style == kBrushHatched ? (int)style : kBrushNull;
         o.brush.colour = f.D(16) & 0xFFFFFF;
+        o.brush.hatch = (int)f.L(20);
         return player.Put(f.D(8), o);
     }
     case kCreateMonoBrush:
     case kCreateDibPatternBrushPt: {
-        // Patterns are not drawn: the brush fills nothing.
+        // Slot, usage, then the bitmap's offsets and sizes. One the player
+        // cannot read still takes its slot, as a brush that fills nothing.
         Object o;
         o.kind = Object::kBrush;
         o.brush.style = kBrushNull;
+        DibRef dib;
+        const bool read = RecordDib(f, 16, 24, dib) &&
+                          player.PatternBrush(dib, type == kCreateMonoBrush, o.brush);
         player.Put(f.D(8), o);
-        return false;
+        return read;
     }
     case kEmrSetTextAlign:
     case kEmrExtCreateFontIndirectW:
@@ -436,7 +496,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kEmrModifyWorldTransform:
         return PlayWorldRecord(type, f.Bytes(), player);
     case kCreatePalette:
-        player.Put(f.D(8), Object{Object::kOther, {}, {}, {}});
+        player.Put(f.D(8), OtherObject());
         return false;
     case kBeginPath:
         player.BeginPath();
@@ -461,8 +521,19 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         return true;
     case kExtSelectClipRgn:
         return ClipRecord(f, player);
+    case kFillRgn:
+    case kFrameRgn:
+    case kInvertRgn:
+    case kPaintRgn:
+        return RegionRecord(type, f, player);
+    case kSelectClipPath:
+        return player.SelectClipPath((int)f.L(8));
+    case kOffsetClipRgn:
+        player.OffsetClip(f.L(8), f.L(12));
+        return true;
     case kBitBlt:
     case kStretchBlt:
+    case kMaskBlt:
     case kSetDiBitsToDevice:
     case kStretchDiBits:
         return BlitRecord(type, f, player);

@@ -39,6 +39,8 @@ public:
     virtual int Height() const = 0;
     // Writes `colour` to pixels x0 .. x1 - 1 of row y.
     virtual void Span(int y, int x0, int x1, COLORREF colour) = 0;
+    // The colour of pixel (x, y); black outside the canvas.
+    virtual COLORREF Get(int x, int y) const = 0;
 };
 
 // A canvas over a plain block of 32-bit pixels (0x00RRGGBB), for tests and
@@ -52,6 +54,7 @@ public:
     int Width() const override { return m_width; }
     int Height() const override { return m_height; }
     void Span(int y, int x0, int x1, COLORREF colour) override;
+    COLORREF Get(int x, int y) const override;
 
 private:
     uint32_t* m_pixels;

@@ -8,8 +8,6 @@
 // outline with round ends and joins.
 #include "metafile_player.h"
 
-#include "metafile_dib.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -247,20 +245,31 @@ bool Player::Select(size_t slot)
         m_state.brush = o.brush;
     else if (o.kind == Object::kFont)
         m_state.font = o.font;
+    else if (o.kind == Object::kRegion)
+        CombineClip(Region(o.region, true).get(), kRegionCopy);  // selecting a region clips
     return o.kind != Object::kEmpty;
+}
+
+const Object* Player::At(size_t slot) const
+{
+    if (slot >= m_objects.size() || m_objects[slot].kind == Object::kEmpty)
+        return nullptr;
+    return &m_objects[slot];
 }
 
 bool Player::SelectStock(DWORD stock)
 {
     static const COLORREF kBrushes[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
-    if (stock <= 4) {
-        m_state.brush = {kBrushSolid, kBrushes[stock]};
-    } else if (stock == 5) {
-        m_state.brush = {kBrushNull, 0};
+    if (stock <= 5) {
+        m_state.brush = Brush();
+        m_state.brush.style = stock == 5 ? kBrushNull : kBrushSolid;
+        m_state.brush.colour = stock == 5 ? 0 : kBrushes[stock];
     } else if (stock == 6 || stock == 7) {
-        m_state.pen = {kPenSolid, 0, stock == 6 ? 0xFFFFFFu : 0u};
+        m_state.pen = Pen();
+        m_state.pen.colour = stock == 6 ? 0xFFFFFFu : 0u;
     } else if (stock == 8) {
-        m_state.pen = {kPenNull, 0, 0};
+        m_state.pen = Pen();
+        m_state.pen.style = kPenNull;
     } else if (stock < 10 || stock > 19) {
         return false;  // 9 and past 19 name no stock object
     } else if (stock <= 17 && stock != 15) {
@@ -289,12 +298,21 @@ double Player::_penPixels() const
     return w <= kThinPen ? 1 : w;
 }
 
+bool Player::SetRop2(int mode)
+{
+    if (RopFromBinary(mode) < 0)
+        return false;
+    m_state.rop2 = mode;
+    return true;
+}
+
 void Player::_fill(const std::vector<Figure>& figures, bool winding)
 {
     if (m_state.brush.style == kBrushNull)
         return;
-    // Hatched brushes fill in their colour: the hatching is not drawn.
+    m_raster.SetPaint((BYTE)RopFromBinary(m_state.rop2), _brushPattern(m_state.brush));
     m_raster.Fill(figures, winding, m_state.brush.colour);
+    m_raster.SetPaint(kRopPattern, nullptr);
 }
 
 void Player::_stroke(const Figure& points, bool closed, bool lastPixel)
@@ -302,10 +320,19 @@ void Player::_stroke(const Figure& points, bool closed, bool lastPixel)
     const double w = _penPixels();
     if (w <= 0)
         return;
-    if (w <= 1)
+    m_raster.SetPaint((BYTE)RopFromBinary(m_state.rop2), nullptr);
+    if (w <= 1) {
+        m_raster.SetStyle(_styleRuns(), m_state.backgroundMode == kBackgroundOpaque
+                                            ? m_state.background
+                                            : kNoPixel);
         m_raster.ThinLine(points, closed, lastPixel, m_state.pen.colour);
-    else
-        m_raster.WideLine(points, closed, w, m_state.pen.colour);
+        m_raster.SetStyle({}, kNoPixel);
+    } else if (m_state.pen.geometric && m_state.pen.style == kPenUserStyle) {
+        _dashedWide(points, closed, w, _styleRuns());
+    } else {
+        m_raster.WideLine(points, closed, w, m_state.pen.colour);  // wide pens draw solid
+    }
+    m_raster.SetPaint(kRopPattern, nullptr);
 }
 
 void Player::_addFigure(const Figure& points, bool closed)
@@ -739,144 +766,6 @@ bool Player::Restore(long n)
     m_saved.resize(keep);
     _remap();
     _useClip();
-    return true;
-}
-
-// Blits ----------------------------------------------------------------------
-
-bool Player::Blit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy, long sw,
-                  long sh, DWORD rop)
-{
-    DibReader reader;
-    COLORREF fill = 0;
-    switch (rop) {
-    case kRopSrcCopy:
-        if (dib == nullptr || !reader.Open(*dib))
-            return false;
-        break;
-    case kRopPatCopy:
-        if (m_state.brush.style == kBrushNull)
-            return true;
-        fill = m_state.brush.colour;
-        break;
-    case kRopBlackness:
-        fill = 0;
-        break;
-    case kRopWhiteness:
-        fill = 0xFFFFFF;
-        break;
-    default:
-        return false;
-    }
-    if (m_skewed) {
-        if (w == 0 || h == 0)
-            return true;
-        return _skewedBlit(x, y, w, h, rop == kRopSrcCopy ? &reader : nullptr, sx, sy, sw, sh,
-                           rop == kRopSrcCopy, fill);
-    }
-    const PointD p = _map(x, y), q = _map(x + w, y + h);
-    if (p.x == q.x || p.y == q.y)
-        return true;
-    // The canvas pixels whose centres lie inside the rectangle.
-    auto from = [](double a, double b, int limit) {
-        const double v = std::ceil(std::min(a, b) - 0.5);
-        return (long)std::max(0.0, std::min(v, (double)limit));
-    };
-    auto to = [](double a, double b, int limit) {
-        const double v = std::ceil(std::max(a, b) - 0.5);
-        return (long)std::max(0.0, std::min(v, (double)limit));
-    };
-    const long i0 = from(p.x, q.x, m_raster.Width()), i1 = to(p.x, q.x, m_raster.Width());
-    const long j0 = from(p.y, q.y, m_raster.Height()), j1 = to(p.y, q.y, m_raster.Height());
-    if (rop == kRopSrcCopy && i0 < i1 && j0 < j1)
-        m_raster.Charge((uint64_t)(i1 - i0) * (uint64_t)(j1 - j0) * kBlitPixelWork);
-    for (long j = j0; j < j1; j++) {
-        if (rop != kRopSrcCopy) {
-            if (i0 < i1)
-                m_raster.Span((int)j, (int)i0, (int)i1, fill);
-            continue;
-        }
-        // Each canvas pixel takes the source pixel under its centre; the
-        // relative position handles mirrored rectangles on either side.
-        const double v = (j + 0.5 - p.y) / (q.y - p.y);
-        const long srcY = sy + (long)std::floor(v * sh);
-        if (srcY < 0 || srcY >= reader.Height())
-            continue;
-        long runStart = -1;
-        COLORREF runColour = 0;
-        for (long i = i0; i <= i1; i++) {
-            bool have = false;
-            COLORREF c = 0;
-            if (i < i1) {
-                const double u = (i + 0.5 - p.x) / (q.x - p.x);
-                const long srcX = sx + (long)std::floor(u * sw);
-                if (srcX >= 0 && srcX < reader.Width()) {
-                    have = true;
-                    c = reader.At(srcX, srcY);
-                }
-            }
-            if (runStart >= 0 && (!have || c != runColour)) {
-                m_raster.Span((int)j, (int)runStart, (int)i, runColour);
-                runStart = -1;
-            }
-            if (have && runStart < 0) {
-                runStart = i;
-                runColour = c;
-            }
-        }
-    }
-    return true;
-}
-
-// Under a turn or shear each canvas pixel whose centre maps back inside the
-// logical rectangle takes the source pixel there (or the fill).
-bool Player::_skewedBlit(long x, long y, long w, long h, DibReader* reader, long sx, long sy,
-                         long sw, long sh, bool source, COLORREF fill)
-{
-    const PointD c[4] = {_map(x, y), _map(x + w, y), _map(x + w, y + h), _map(x, y + h)};
-    double x0 = c[0].x, x1 = x0, y0 = c[0].y, y1 = y0;
-    for (const PointD& p : c) {
-        x0 = std::min(x0, p.x);
-        x1 = std::max(x1, p.x);
-        y0 = std::min(y0, p.y);
-        y1 = std::max(y1, p.y);
-    }
-    const long i0 = std::max(0L, RoundPixel(std::floor(x0))),
-               i1 = std::min((long)m_raster.Width(), RoundPixel(std::ceil(x1)));
-    const long j0 = std::max(0L, RoundPixel(std::floor(y0))),
-               j1 = std::min((long)m_raster.Height(), RoundPixel(std::ceil(y1)));
-    for (long j = j0; j < j1; j++) {
-        long runStart = -1;
-        COLORREF runColour = 0;
-        for (long i = i0; i <= i1; i++) {
-            bool have = false;
-            COLORREF colour = fill;
-            if (i < i1) {
-                double lx, ly;
-                m_fromCanvas.Apply(i + 0.5, j + 0.5, lx, ly);
-                const double u = (lx - x) / w, v = (ly - y) / h;
-                if (u >= 0 && u < 1 && v >= 0 && v < 1) {
-                    have = true;
-                    if (source) {
-                        const long srcX = sx + (long)std::floor(u * sw);
-                        const long srcY = sy + (long)std::floor(v * sh);
-                        have = srcX >= 0 && srcY >= 0 && srcX < reader->Width() &&
-                               srcY < reader->Height();
-                        if (have)
-                            colour = reader->At(srcX, srcY);
-                    }
-                }
-            }
-            if (runStart >= 0 && (!have || colour != runColour)) {
-                m_raster.Span((int)j, (int)runStart, (int)i, runColour);
-                runStart = -1;
-            }
-            if (have && runStart < 0) {
-                runStart = i;
-                runColour = colour;
-            }
-        }
-    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "metafile_raster.h"
+#include "metafile_region.h"
 #include "metafile_text.h"
 #include "metafile_transform.h"
 
@@ -13,12 +14,16 @@
 
 namespace win32metafile {
 
+class DibReader;
+
 // Pen styles, brush styles, fill modes and background modes, as in files.
 constexpr int kPenSolid = 0;
 constexpr int kPenNull = 5;
 constexpr int kBrushSolid = 0;
 constexpr int kBrushNull = 1;
 constexpr int kBrushHatched = 2;
+constexpr int kBrushPattern = 3;  // any bitmap brush
+constexpr int kBackgroundOpaque = 2;
 constexpr int kFillAlternate = 1;
 constexpr int kFillWinding = 2;
 constexpr int kArcCounterClockwise = 1;
@@ -30,24 +35,43 @@ constexpr DWORD kRopPatCopy = 0x00F00021;
 constexpr DWORD kRopBlackness = 0x00000042;
 constexpr DWORD kRopWhiteness = 0x00FF0062;
 
+constexpr int kPenUserStyle = 7;
+
 struct Pen {
-    int style = kPenSolid;
-    double width = 0;  // logical units; 0 is one pixel
+    int style = kPenSolid;  // PS_SOLID .. PS_ALTERNATE
+    double width = 0;       // logical units; 0 is one pixel
     COLORREF colour = 0;
+    bool geometric = false;  // made with PS_GEOMETRIC: its style in logical units
+    std::vector<long> user;  // PS_USERSTYLE's runs, on first
 };
 
 struct Brush {
     int style = kBrushSolid;
     COLORREF colour = 0xFFFFFF;
+    int hatch = 0;  // HS_HORIZONTAL .. HS_DIAGCROSS for a hatched brush
+    // A bitmap brush's pixels; a monochrome one holds 0 and 1, drawn in the
+    // text and background colours of the moment.
+    std::shared_ptr<const Pattern> pattern;
+    bool mono = false;
 };
 
 // What sits in one slot of the object table.
 struct Object {
-    enum Kind { kEmpty, kPen, kBrush, kOther, kFont } kind = kEmpty;
+    enum Kind { kEmpty, kPen, kBrush, kOther, kFont, kRegion } kind = kEmpty;
     Pen pen;
     Brush brush;
-    LogicalFont font;
+    LogicalFont font = {};
+    std::vector<RECT> region = {};  // a Windows metafile's region, logical units
 };
+
+// An object of a kind the player does not draw with: it only takes its slot,
+// so that later indices stay right.
+inline Object OtherObject()
+{
+    Object o;
+    o.kind = Object::kOther;
+    return o;
+}
 
 // How the picture lands on the canvas: device coordinates of the metafile
 // (after its own mapping) times `scale` plus `offset`.
@@ -69,6 +93,7 @@ struct DcState {
     int backgroundMode = 2;  // opaque
     int fillMode = kFillAlternate;
     int arcDirection = kArcCounterClockwise;
+    int rop2 = kRop2CopyPen;
     POINT position = {0, 0};
     // Canvas pixels; null when not clipped. Shared with saved states until
     // one of them changes it.
@@ -87,6 +112,10 @@ struct DibRef {
     size_t infoSize = 0;
     const BYTE* bits = nullptr;
     size_t bitsSize = 0;
+    // The bits hold only `scans` scan lines from `startScan` (counted as
+    // the rows are stored); -1: all of them.
+    long startScan = 0;
+    long scans = -1;
 };
 
 class Player {
@@ -120,6 +149,8 @@ public:
     size_t FreeSlot() const;
     bool Put(size_t slot, const Object& object);
     bool Select(size_t slot);
+    // The object in a slot, or null for an empty one.
+    const Object* At(size_t slot) const;
     bool SelectStock(DWORD stock);
     bool Delete(size_t slot);
 
@@ -159,17 +190,64 @@ public:
     void ExcludeClip(long l, long t, long r, long b);
     void SelectClip(const std::vector<RECT>* deviceRects);
 
+    // Regions: rectangles in the metafile's device units, or (`logical`) in
+    // logical units as Windows metafiles keep theirs, as a canvas region.
+    std::shared_ptr<const ClipRegion> Region(const std::vector<RECT>& rects, bool logical) const;
+    // The clip combined with the region by the mode (RGN_AND .. RGN_COPY);
+    // RGN_COPY of none lifts the clip. False for another mode, or another
+    // mode without a region.
+    bool CombineClip(const ClipRegion* region, int mode);
+    // The clip moved by logical (dx, dy); nothing without one.
+    void OffsetClip(long dx, long dy);
+    // The clip combined with the path's area (the path is used up); false
+    // without a finished path.
+    bool SelectClipPath(int mode);
+    // Region drawing: filled with a brush, framed w x h logical units deep
+    // inside its edges, inverted.
+    void FillRegion(const ClipRegion& region, const Brush& brush);
+    void FrameRegion(const ClipRegion& region, const Brush& brush, long w, long h);
+    void InvertRegion(const ClipRegion& region);
+    // The brush of a table slot, or with the top bit a stock brush.
+    bool BrushOf(DWORD index, Brush& out) const;
+
     // Saved states: Save pushes; Restore(n) takes back the n-th saved state
     // (n > 0) or the one -n saves back (n < 0). False when there is none.
     void Save();
     bool Restore(long n);
 
     // Blits onto the logical rectangle (x, y, w, h): a DIB's source rectangle
-    // stretched (nearest pixel), or the brush, black or white without one.
-    // False for a raster operation the player does not play, or a DIB it
-    // cannot read.
+    // stretched (nearest pixel), the brush and the canvas combined by the
+    // ternary code (the rop's third byte). False for a code that reads a
+    // source without one, or a DIB it cannot read.
     bool Blit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy, long sw,
               long sh, DWORD rop);
+    // StretchDIBits: as Blit, but the source rectangle counts from the
+    // bitmap's bottom-left corner, upwards; false for a source extent turned
+    // over (the call fails).
+    bool StretchDibits(long x, long y, long w, long h, const DibRef& dib, long sx, long sy, long sw,
+                       long sh, DWORD rop);
+    // MaskBlt: the source through a monochrome mask at (mx, my), its 1
+    // pixels by the foreground code (the rop's third byte), its 0 pixels by
+    // the background code (the top byte). Without a mask, a plain blit.
+    bool MaskBlit(long x, long y, long w, long h, const DibRef* dib, long sx, long sy,
+                  const DibRef* mask, long mx, long my, DWORD rop);
+    // SetDIBitsToDevice: the source's corner (sx, sy) counted from the
+    // bitmap's first stored row (the bottom one unless it runs top-down);
+    // only the scan lines the bits hold are drawn.
+    bool SetDibits(long x, long y, long w, long h, const DibRef& dib, long sx, long sy);
+
+    // A bitmap brush from a DIB (monochrome: its pixels of colour-table
+    // entry 0 in the text colour, the rest in the background colour); false
+    // for a bitmap the player cannot read.
+    bool PatternBrush(const DibRef& dib, bool mono, Brush& out);
+    // A monochrome bitmap brush from rows of bits, top row first, `stride`
+    // bytes a row, the leftmost pixel in each byte's top bit; false when the
+    // bits are short.
+    bool MonoBrush(const BYTE* bits, size_t bytes, long w, long h, size_t stride, Brush& out);
+
+    // The binary raster operation of pens and brushes (R2_BLACK .. R2_WHITE);
+    // false for a mode outside them, which changes nothing.
+    bool SetRop2(int mode);
 
     // Text output (metafile_text_draw.cpp): false when no face could be
     // found for the selected font.
@@ -184,8 +262,6 @@ private:
     void _mapScaled(Figure& f, double k) const;
     void _skewedArc(ArcKind kind, long l, long t, long r, long b, long xs, long ys, long xe,
                     long ye);
-    bool _skewedBlit(long x, long y, long w, long h, DibReader* reader, long sx, long sy,
-                     long sw, long sh, bool source, COLORREF fill);
     void _textBox(const PointD corners[4], COLORREF colour);
     void _remap();
     double _penPixels() const;
@@ -198,6 +274,18 @@ private:
     void _setClip(std::shared_ptr<const ClipRegion> clip);
     std::shared_ptr<const ClipRegion> _clipOrCanvas() const;
     RECT _deviceRect(long l, long t, long r, long b) const;
+    std::shared_ptr<const Pattern> _brushPattern(const Brush& b);
+    std::vector<long> _styleRuns() const;
+    void _dashedWide(const Figure& points, bool closed, double width,
+                     const std::vector<long>& runs);
+    // A mask: its reader, corner and the code of its 0 pixels.
+    struct BlitMask {
+        const DibReader* reader;
+        long x, y;
+        BYTE background;
+    };
+    bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy, long sw,
+               long sh, BYTE code, const BlitMask* mask = nullptr);
 
     Raster m_raster;
     Fit m_fit;

@@ -79,6 +79,14 @@ void BufferCanvas::Span(int y, int x0, int x1, COLORREF colour)
         row[x] = px;
 }
 
+COLORREF BufferCanvas::Get(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height)
+        return 0;
+    const uint32_t px = m_pixels[(size_t)y * m_stride + x];
+    return ((px & 0xFF) << 16) | (px & 0xFF00) | ((px >> 16) & 0xFF);
+}
+
 Raster::Raster(Canvas& canvas)
     : m_canvas(canvas), m_width(canvas.Width()), m_height(canvas.Height())
 {
@@ -97,6 +105,16 @@ void Raster::SetClip(const std::vector<RECT>* rects)
 
 void Raster::Span(int y, int x0, int x1, COLORREF colour)
 {
+    _clipped(y, x0, x1, colour, m_rop != kRopPattern || m_pattern != nullptr);
+}
+
+void Raster::Put(int y, int x0, int x1, COLORREF colour)
+{
+    _clipped(y, x0, x1, colour, false);
+}
+
+void Raster::_clipped(int y, int x0, int x1, COLORREF colour, bool paint)
+{
     Charge(1);
     if (y < 0 || y >= Height() || Spent())
         return;
@@ -106,7 +124,10 @@ void Raster::Span(int y, int x0, int x1, COLORREF colour)
         return;
     if (!m_clip) {
         Charge((uint64_t)(x1 - x0));
-        m_canvas.Span(y, x0, x1, colour);
+        if (paint)
+            _paintRun(y, x0, x1, colour);
+        else
+            m_canvas.Span(y, x0, x1, colour);
         return;
     }
     const ClipRegion::Band* band = m_clip->BandAt(y, m_band);
@@ -121,7 +142,10 @@ void Raster::Span(int y, int x0, int x1, COLORREF colour)
     for (; s != end && s->left < x1; s++) {
         const int a = (int)std::max<long>(x0, s->left), b = (int)std::min<long>(x1, s->right);
         Charge((uint64_t)(b - a) + 1);
-        m_canvas.Span(y, a, b, colour);
+        if (paint)
+            _paintRun(y, a, b, colour);
+        else
+            m_canvas.Span(y, a, b, colour);
     }
 }
 
@@ -245,6 +269,11 @@ void Raster::_disc(double cx, double cy, double r, COLORREF colour)
 
 void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF colour)
 {
+    // A styled line steps its style once a pixel along the major axis, cut
+    // away or not, and the next segment goes on from where this one ends.
+    const uint64_t styleStart = m_stylePos;
+    m_stylePos += (uint64_t)std::max(std::labs(x1 - x0), std::labs(y1 - y0));
+    const long ox = x0, oy = y0;
     // Cut the segment to just outside the canvas first, so a line to a point
     // far away costs no more than one across the picture.
     double t0 = 0, t1 = 1;
@@ -275,6 +304,7 @@ void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF co
         x0 = nx;
         y0 = ny;
     }
+    uint64_t style = styleStart + (uint64_t)std::max(std::labs(x0 - ox), std::labs(y0 - oy));
     // Bresenham's line, major axis by major axis.
     const long ax = std::labs(x1 - x0), ay = std::labs(y1 - y0);
     const long sx = x1 > x0 ? 1 : -1, sy = y1 > y0 ? 1 : -1;
@@ -285,7 +315,7 @@ void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF co
         if (end && !last)
             break;
         Charge(kLinePixelWork);
-        Pixel((int)x, (int)y, colour);
+        _styledPixel((int)x, (int)y, style++, colour);
         if (end)
             break;
         const long e2 = err;
@@ -312,9 +342,10 @@ void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORRE
     }
     if (px.empty())
         return;
+    m_stylePos = 0;
     if (px.size() == 1) {
         if (lastPixel || closed)
-            Pixel(px[0].x, px[0].y, colour);
+            _styledPixel(px[0].x, px[0].y, 0, colour);
         return;
     }
     for (size_t i = 0; i + 1 < px.size(); i++)
@@ -322,7 +353,36 @@ void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORRE
     if (closed)
         _segment(px.back().x, px.back().y, px[0].x, px[0].y, false, colour);
     else if (lastPixel)
-        Pixel(px.back().x, px.back().y, colour);
+        _styledPixel(px.back().x, px.back().y, m_stylePos, colour);
+}
+
+void Raster::SetStyle(std::vector<long> runs, COLORREF gap)
+{
+    m_styleRuns = std::move(runs);
+    m_styleLength = 0;
+    for (long r : m_styleRuns)
+        m_styleLength += (uint64_t)std::max(r, 0L);
+    m_styleGap = gap;
+}
+
+// A pixel of a one-pixel line at `step` along its style: a dash in the
+// colour, a gap in the gap colour or not at all.
+void Raster::_styledPixel(int x, int y, uint64_t step, COLORREF colour)
+{
+    if (m_styleLength == 0) {
+        Pixel(x, y, colour);
+        return;
+    }
+    uint64_t at = step % m_styleLength;
+    size_t i = 0;
+    while (at >= (uint64_t)std::max(m_styleRuns[i], 0L)) {
+        at -= (uint64_t)std::max(m_styleRuns[i], 0L);
+        i++;
+    }
+    if (i % 2 == 0)
+        Pixel(x, y, colour);
+    else if (m_styleGap != kNoPixel)
+        Pixel(x, y, m_styleGap);
 }
 
 void Raster::WideLineByFill(const Figure& points, bool closed, double width, COLORREF colour)

@@ -11,6 +11,7 @@
 
 #include "metafile_clip.h"
 #include "metafile_internal.h"
+#include "metafile_paint.h"
 
 #include <cstdint>
 #include <memory>
@@ -90,10 +91,22 @@ public:
     // a degenerate piece cuts a row otherwise (then only the fill's own
     // counting gives the same pixels).
     bool WideLineByRuns(const Figure& points, bool closed, double width, COLORREF colour);
+    // The style of one-pixel lines: runs of pixels on and off, from an on
+    // run; the off ones in `gap` (kNoPixel: left alone). No runs: solid.
+    void SetStyle(std::vector<long> runs, COLORREF gap);
     // One pixel.
     void Pixel(int x, int y, COLORREF colour);
-    // Pixels x0 .. x1 - 1 of row y through the clip.
+    // Pixels x0 .. x1 - 1 of row y through the clip, the operation and the
+    // pattern.
     void Span(int y, int x0, int x1, COLORREF colour);
+    // The same in the colour as it is, whatever the operation.
+    void Put(int y, int x0, int x1, COLORREF colour);
+    // What the drawing calls above do with their colour: the ternary code
+    // (the pattern being the colour, or the pattern given) and the pattern;
+    // kRopPattern and none draw the colour as it is.
+    void SetPaint(BYTE rop, std::shared_ptr<const Pattern> pattern);
+    // The canvas pixel, for operations that read the destination.
+    COLORREF Get(int x, int y) const { return m_canvas.Get(x, y); }
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }
@@ -101,6 +114,9 @@ public:
 private:
     void _disc(double cx, double cy, double r, COLORREF colour);
     void _segment(long x0, long y0, long x1, long y1, bool last, COLORREF colour);
+    void _styledPixel(int x, int y, uint64_t step, COLORREF colour);
+    void _clipped(int y, int x0, int x1, COLORREF colour, bool paint);
+    void _paintRun(int y, int a, int b, COLORREF colour);
 
     Canvas& m_canvas;
     int m_width, m_height;  // the canvas's, asked once: a canvas keeps its size
@@ -108,6 +124,12 @@ private:
     size_t m_band = 0;                         // the clip band found last
     uint64_t m_work = 0;
     uint64_t m_allowance = UINT64_MAX;
+    std::vector<long> m_styleRuns;
+    uint64_t m_styleLength = 0;  // 0: solid
+    uint64_t m_stylePos = 0;     // the style step the next segment starts at
+    COLORREF m_styleGap = kNoPixel;
+    BYTE m_rop = kRopPattern;
+    std::shared_ptr<const Pattern> m_pattern;
 };
 
 }  // namespace win32metafile

@@ -32,6 +32,7 @@ enum class Extra {
     kPolyText,   // a count at 36 of text blocks from 40, characters of `each` bytes
     kSmallText,  // the small text record's own layout
     kPackedDib,  // a packed bitmap from byte `at` to the record's end
+    kScanDib,    // the same holding as many scan lines as the 16-bit count at `data`
     kWinText,    // a character count at 6, the string, then two words
     kWinExtText,
 };
@@ -176,6 +177,7 @@ constexpr Rule kWindows[] = {
     {0x0142, 10, Extra::kPackedDib, 10, 0, 0, 0},  // DIBCREATEPATTERNBRUSH: style, use, bitmap
     {0x0149, 10, Extra::kNone, 0, 0, 0, 0},        // SETLAYOUT
     {0x01F0, 8, Extra::kNone, 0, 0, 0, 0},         // DELETEOBJECT
+    {0x01F9, 38, Extra::kNone, 0, 0, 0, 0},        // CREATEPATTERNBRUSH: bitmap header, reserved
     {0x0201, 10, Extra::kNone, 0, 0, 0, 0},        // SETBKCOLOR
     {0x0209, 10, Extra::kNone, 0, 0, 0, 0},        // SETTEXTCOLOR
     {0x020A, 10, Extra::kNone, 0, 0, 0, 0},        // SETTEXTJUSTIFICATION
@@ -219,7 +221,7 @@ constexpr Rule kWindows[] = {
     {0x0940, 20, Extra::kNone, 0, 0, 0, 0},        // DIBBITBLT (without a bitmap at its shortest)
     {0x0A32, 14, Extra::kWinExtText, 0, 0, 0, 0},  // EXTTEXTOUT
     {0x0B41, 26, Extra::kNone, 0, 0, 0, 0},        // DIBSTRETCHBLT
-    {0x0D33, 24, Extra::kPackedDib, 24, 0, 0, 0},  // SETDIBTODEV
+    {0x0D33, 24, Extra::kScanDib, 24, 0, 8, 0},    // SETDIBTODEV: its scan lines only
     {0x0F43, 28, Extra::kPackedDib, 28, 0, 0, 0},  // STRETCHDIB
 };
 
@@ -287,7 +289,9 @@ bool SmallTextFits(const RecordBytes& r)
 
 // A packed bitmap from `at` to the end: its header and colour table, and
 // for an uncompressed one every row its size implies.
-bool PackedDibFits(const RecordBytes& r, size_t at)
+// `scans`: the most rows the bits must hold (the bitmap's own height when
+// it is less).
+bool PackedDibFits(const RecordBytes& r, size_t at, uint64_t scans = UINT64_MAX)
 {
     DibRef dib;
     if (at > r.Size() || !SplitPackedDib(r.Data() + at, r.Size() - at, dib))
@@ -313,7 +317,7 @@ bool PackedDibFits(const RecordBytes& r, size_t at)
     if (compression != BI_RGB && compression != BI_BITFIELDS)
         return true;  // compressed: the decoder reads as far as the data goes
     const uint64_t stride = ((uint64_t)std::labs(width) * bits + 31) / 32 * 4;
-    const uint64_t rows = (uint64_t)std::labs(height);
+    const uint64_t rows = std::min<uint64_t>((uint64_t)std::labs(height), scans);
     return rows == 0 || stride <= dib.bitsSize / rows;
 }
 
@@ -360,6 +364,7 @@ bool ExtraFits(const Rule& rule, const RecordBytes& r, bool windows)
     }
     case Extra::kSmallText: return SmallTextFits(r);
     case Extra::kPackedDib: return PackedDibFits(r, rule.at);
+    case Extra::kScanDib: return PackedDibFits(r, rule.at, Count(r, rule.data, 2));
     case Extra::kWinText: {
         // The count, the string padded to whole words, then y and x.
         const DWORD chars = Count(r, 6, 2);

@@ -144,7 +144,7 @@ bool WmfCreateFont(const RecordBytes& r, Player& player)
     f.stock = false;
     if (!r.Has(p, 18) || !r.S16(p, f.height) || !r.S16(p + 2, f.width) ||
         !r.S16(p + 4, f.escapement) || !r.S16(p + 8, f.weight)) {
-        player.Put(player.FreeSlot(), Object{Object::kOther, {}, {}, {}});
+        player.Put(player.FreeSlot(), OtherObject());
         return false;
     }
     const BYTE* b = r.Data() + p;

@@ -22,6 +22,7 @@ enum : WORD {
     kSetBkColor = 0x0201,
     kSetBkMode = 0x0102,
     kSetMapMode = 0x0103,
+    kSetRop2 = 0x0104,
     kSetPolyFillMode = 0x0106,
     kSetStretchBltMode = 0x0107,
     kSetTextColor = 0x0209,
@@ -48,10 +49,16 @@ enum : WORD {
     kPolygon = 0x0324,
     kPolyline = 0x0325,
     kRestoreDc = 0x0127,
+    kInvertRegion = 0x012A,
+    kPaintRegion = 0x012B,
+    kSelectClipRegion = 0x012C,
     kSelectObject = 0x012D,
     kChord = 0x0830,
     kSetDibToDev = 0x0D33,
     kSelectPalette = 0x0234,
+    kOffsetClipRgn = 0x0220,
+    kFillRegion = 0x0228,
+    kFrameRegion = 0x0429,
     kRealizePalette = 0x0035,
     kPolyPolygon = 0x0538,
     kDibBitBlt = 0x0940,
@@ -150,7 +157,7 @@ Object PenObject(const Params& p)
     Object o;
     o.kind = Object::kPen;
     const long style = (WORD)p.W(0) & 0x0F;
-    o.pen.style = style == kPenNull ? kPenNull : kPenSolid;  // dashes draw solid
+    o.pen.style = style == kPenUserStyle ? kPenSolid : (int)style;
     o.pen.width = p.W(1);
     o.pen.colour = p.D(3) & 0xFFFFFF;
     return o;
@@ -161,9 +168,68 @@ Object BrushObject(const Params& p)
     Object o;
     o.kind = Object::kBrush;
     const long style = (WORD)p.W(0);
-    o.brush.style = style == kBrushSolid || style == kBrushHatched ? kBrushSolid : kBrushNull;
+    o.brush.style = style == kBrushSolid || style == kBrushHatched ? (int)style : kBrushNull;
     o.brush.colour = p.D(1) & 0xFFFFFF;
+    o.brush.hatch = (int)(WORD)p.W(3);
     return o;
+}
+
+// A region object: its chain link, type, object count, size in bytes, scan
+// count and tallest scan, its bounds, then the scans: a count of x
+// coordinates, top, bottom, the coordinates in left-right pairs, and the
+// count again.
+bool RegionObject(const Params& p, Object& out)
+{
+    if (p.Count() < 11)
+        return false;
+    const size_t scans = (WORD)p.W(5);
+    size_t at = 11;
+    out = Object();
+    out.kind = Object::kRegion;
+    for (size_t i = 0; i < scans; i++) {
+        if (at + 3 > p.Count())
+            return false;
+        const size_t count = (WORD)p.W(at);
+        const long top = p.W(at + 1), bottom = p.W(at + 2);
+        if (at + 4 + count > p.Count())
+            return false;
+        for (size_t k = 0; k + 1 < count; k += 2)
+            out.region.push_back({(LONG)p.W(at + 3 + k), (LONG)top, (LONG)p.W(at + 4 + k), (LONG)bottom});
+        at += 4 + count;
+    }
+    return true;
+}
+
+// The region records: the region's slot first, then the brush's and the
+// frame's height and width.
+bool RegionRecord(WORD function, const Params& p, Player& player)
+{
+    const Object* o = p.Count() >= 1 ? player.At((WORD)p.W(0)) : nullptr;
+    if (o == nullptr || o->kind != Object::kRegion)
+        return false;
+    const std::shared_ptr<const ClipRegion> region = player.Region(o->region, true);
+    Brush brush = player.State().brush;
+    switch (function) {
+    case kSelectClipRegion:
+        return player.CombineClip(region.get(), kRegionCopy);
+    case kInvertRegion:
+        player.InvertRegion(*region);
+        return true;
+    case kPaintRegion:
+        player.FillRegion(*region, brush);
+        return true;
+    default:
+        if (p.Count() < 2 || !player.BrushOf((WORD)p.W(1), brush))
+            return false;
+        if (function == kFillRegion) {
+            player.FillRegion(*region, brush);
+        } else {
+            if (p.Count() < 4)
+                return false;
+            player.FrameRegion(*region, brush, p.W(3), p.W(2));
+        }
+        return true;
+    }
 }
 
 // The blit records: with a DIB after the raster operation and rectangles, or
@@ -195,13 +261,14 @@ bool BlitRecord(WORD function, const Params& p, Player& player)
         // The colour use word sits after the raster operation.
         if (p.Count() < 11 || !SplitPackedDib(p.At(11), p.BytesFrom(11), dib))
             return false;
-        return player.Blit(p.W(10), p.W(9), p.W(8), p.W(7), &dib, p.W(6), p.W(5), p.W(4), p.W(3),
-                           rop);
+        return player.StretchDibits(p.W(10), p.W(9), p.W(8), p.W(7), dib, p.W(6), p.W(5), p.W(4),
+                                    p.W(3), rop);
     default:  // kSetDibToDev: colour use, scan count, start scan, then as BitBlt
         if (p.Count() < 9 || !SplitPackedDib(p.At(9), p.BytesFrom(9), dib))
             return false;
-        return player.Blit(p.W(8), p.W(7), p.W(6), p.W(5), &dib, p.W(4), p.W(3), p.W(6), p.W(5),
-                           kRopSrcCopy);
+        dib.scans = (WORD)p.W(1);
+        dib.startScan = (WORD)p.W(2);
+        return player.SetDibits(p.W(8), p.W(7), p.W(6), p.W(5), dib, p.W(4), p.W(3));
     }
 }
 
@@ -228,6 +295,8 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kSetMapMode:
         player.SetMapMode((int)p.W(0));
         return n >= 1;
+    case kSetRop2:
+        return n >= 1 && player.SetRop2((int)p.W(0));
     case kSetStretchBltMode:
     case kRealizePalette:
     case kSelectPalette:
@@ -319,26 +388,31 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
         return n >= 1 && player.Delete((WORD)p.W(0));
     case kCreatePenIndirect:
         if (n < 5) {
-            Create(player, Object{Object::kOther, {}, {}, {}});
+            Create(player, OtherObject());
             return false;
         }
         Create(player, PenObject(p));
         return true;
     case kCreateBrushIndirect:
         if (n < 3) {
-            Create(player, Object{Object::kOther, {}, {}, {}});
+            Create(player, OtherObject());
             return false;
         }
         Create(player, BrushObject(p));
         return true;
-    case kCreatePatternBrush:
     case kDibCreatePatternBrush: {
-        // Patterns are not drawn: the brush fills nothing.
+        // Style, colour use, then a packed bitmap. A pattern recorded from a
+        // device bitmap (BS_PATTERN) draws a monochrome one in the text and
+        // background colours. One the player cannot read still takes its
+        // slot, as a brush that fills nothing.
         Object o;
         o.kind = Object::kBrush;
         o.brush.style = kBrushNull;
+        DibRef dib;
+        const bool read = n >= 2 && SplitPackedDib(p.At(2), p.BytesFrom(2), dib) &&
+                          player.PatternBrush(dib, p.W(0) == kBrushPattern, o.brush);
         Create(player, o);
-        return false;
+        return read;
     }
     case kWmfSetTextAlign:
     case kWmfSetTextCharExtra:
@@ -346,10 +420,41 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kWmfExtTextOut:
     case kWmfCreateFontIndirect:
         return PlayWindowsText(function, p.Bytes(), player);
+    case kCreatePatternBrush: {
+        // A device bitmap of the old form: type, width, height, bytes a row,
+        // planes and bits a pixel (a byte each), a pointer; 18 reserved
+        // bytes; then the rows, top first. Monochrome ones are drawn, in the
+        // text and background colours; others fill nothing.
+        Object o;
+        o.kind = Object::kBrush;
+        o.brush.style = kBrushNull;
+        const bool mono = n >= 16 && (p.W(4) & 0xFFFF) == 0x0101;
+        const bool read = mono && player.MonoBrush(p.At(16), p.BytesFrom(16), (WORD)p.W(1),
+                                                   (WORD)p.W(2), (WORD)p.W(3), o.brush);
+        Create(player, o);
+        return read;
+    }
+    case kCreateRegion: {
+        // A damaged region still takes its slot, as an object that is none.
+        Object o;
+        const bool read = RegionObject(p, o);
+        if (!read)
+            o.kind = Object::kOther;
+        Create(player, o);
+        return read;
+    }
+    case kOffsetClipRgn:
+        player.OffsetClip(p.W(1), p.W(0));
+        return true;
+    case kSelectClipRegion:
+    case kFillRegion:
+    case kFrameRegion:
+    case kInvertRegion:
+    case kPaintRegion:
+        return RegionRecord(function, p, player);
     case kCreatePalette:
-    case kCreateRegion:
         // Not drawn, but each takes its slot, so later indices stay right.
-        Create(player, Object{Object::kOther, {}, {}, {}});
+        Create(player, OtherObject());
         return false;
     case kPatBlt:
     case kDibBitBlt:
@@ -432,7 +537,7 @@ void PlayWindowsRecords(const Metafile& metafile, Player& player, PlayStats& sta
             // A short object record still takes its slot, as the played
             // ones do, so the indices after it stay right.
             if (CreatesObject(function))
-                Create(player, Object{Object::kOther, {}, {}, {}});
+                Create(player, OtherObject());
             stats.skipped++;
             stats.tooShort++;
         } else if (PlayRecord(function, Params(record), player)) {
