@@ -452,6 +452,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         const bool nullBrush = f.D(36) == (DWORD)kBrushNull;
         o.pen.style = nullBrush ? kPenNull : (int)(f.D(28) & 0x0F);
         o.pen.geometric = (f.D(28) & kPenGeometric) != 0;
+        o.pen.cosmetic = !o.pen.geometric;
         o.pen.width = f.D(32);
         // The user style's runs follow the pen, at most 16 of them.
         const DWORD runs = std::min<DWORD>(f.D(48), 16);

@@ -293,6 +293,10 @@ double Player::_penPixels() const
 {
     if (m_state.pen.style == kPenNull)
         return 0;
+    // A cosmetic pen is one device pixel, as is a pen of width 0; any other
+    // width is logical units, mapped and transformed like the shapes.
+    if (m_state.pen.cosmetic)
+        return 1;
     // A geometric pen is as wide as the logical x unit is long on the canvas.
     const double w = std::fabs(m_state.pen.width) * std::hypot(m_toCanvas.m11, m_toCanvas.m12);
     return w <= kThinPen ? 1 : w;

@@ -42,6 +42,9 @@ struct Pen {
     double width = 0;       // logical units; 0 is one pixel
     COLORREF colour = 0;
     bool geometric = false;  // made with PS_GEOMETRIC: its style in logical units
+    // Made by the extended call without PS_GEOMETRIC: one device pixel wide
+    // whatever the mapping, its width notwithstanding.
+    bool cosmetic = false;
     std::vector<long> user;  // PS_USERSTYLE's runs, on first
 };
 
