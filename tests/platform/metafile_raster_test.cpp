@@ -268,6 +268,35 @@ TEST(MetafileWideLine, RunsDrawWhatTheFillDraws)
     EXPECT_GT(byRuns, 50 * declined) << byRuns << " by runs, " << declined << " declined";
 }
 
+// The same under every end cap and join, the miter limit from a bevel at
+// any bend to a miter at nearly any.
+TEST(MetafileWideLine, RunsDrawWhatTheFillDrawsForEveryCapAndJoin)
+{
+    Random r(8122026);
+    int byRuns = 0, declined = 0, differing = 0;
+    for (int round = 0; round < 1000 && differing < 3; round++) {
+        const int w = r.Int(1, 40), h = r.Int(1, 40);
+        const Line line = RandomLine(r, std::max(w, h));
+        const LineShape shape = {r.Int(0, 2), r.Int(0, 2), r.OneIn(8) ? 1.0 : r.Real(1, 30)};
+        Pair pair(w, h, RandomClip(r, w, h));
+        pair.plain.SetLineShape(shape);
+        pair.quick.SetLineShape(shape);
+        pair.plain.WideLineByFill(line.points, line.closed, line.width, 0x123456);
+        if (!pair.quick.WideLineByRuns(line.points, line.closed, line.width, 0x123456)) {
+            declined++;
+            EXPECT_TRUE(pair.QuickBlank()) << "drew before declining";
+            continue;
+        }
+        byRuns++;
+        if (!pair.Same()) {
+            differing++;
+            ADD_FAILURE() << "round " << round << ": cap " << shape.cap << ", join " << shape.join
+                          << ", limit " << shape.miterLimit << ", " << Describe(line, w, h);
+        }
+    }
+    EXPECT_GT(byRuns, 50 * declined) << byRuns << " by runs, " << declined << " declined";
+}
+
 // What the dispatcher draws, runs or not, is the fill's picture, for the
 // lines the player meets most: flattened shapes under pens from thin to
 // wider than the picture, on canvases from a pixel to where the runs of a

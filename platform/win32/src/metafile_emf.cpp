@@ -11,6 +11,7 @@
 #include "metafile_world.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace win32metafile {
 
@@ -96,6 +97,20 @@ enum : DWORD {
 
 // A pen made by ExtCreatePen with its style in logical units.
 constexpr DWORD kPenGeometric = 0x00010000;
+
+// EMR_SETMITERLIMIT's limit: the format names an integer, but the system's
+// own recorder writes the bits of a 32-bit float. A float of 1 or more has
+// bits of at least 0x3F800000, far beyond any integer limit a file means,
+// so the larger values are read as floats.
+double MiterLimit(DWORD field)
+{
+    if (field < 0x01000000)
+        return (double)field;
+    float f;
+    static_assert(sizeof f == sizeof field, "a 32-bit float");
+    std::memcpy(&f, &field, sizeof f);
+    return f;
+}
 
 // Stock objects are named by their number with the top bit set.
 constexpr DWORD kStockFlag = 0x80000000;
@@ -366,9 +381,10 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kSetBkColor:
         s.background = f.D(8) & 0xFFFFFF;
         return n >= 12;
+    case kSetMiterLimit:
+        return n >= 12 && player.SetMiterLimit(MiterLimit(f.D(8)));
     case kSetBrushOrgEx:
     case kSetStretchBltMode:
-    case kSetMiterLimit:
     case kSelectPalette:
     case kRealizePalette:
     case kFlattenPath:
@@ -439,6 +455,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         // A user style needs the extended record: here it draws solid.
         o.pen.style = (f.D(12) & 0x0F) == kPenUserStyle ? kPenSolid : (int)(f.D(12) & 0x0F);
         o.pen.width = f.L(16);
+        SetPenShape(f.D(12), o.pen);
         o.pen.colour = f.D(24) & 0xFFFFFF;
         return player.Put(f.D(8), o);
     }
@@ -453,6 +470,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         o.pen.style = nullBrush ? kPenNull : (int)(f.D(28) & 0x0F);
         o.pen.geometric = (f.D(28) & kPenGeometric) != 0;
         o.pen.cosmetic = !o.pen.geometric;
+        SetPenShape(f.D(28), o.pen);
         o.pen.width = f.D(32);
         // The user style's runs follow the pen, at most 16 of them.
         const DWORD runs = std::min<DWORD>(f.D(48), 16);

@@ -5,7 +5,7 @@
 // pixels l .. r - 1 and t .. b - 1 and its one-pixel outline runs along the
 // outermost of them; a polygon's outline runs through the pixels of its
 // corners; a line leaves out its last pixel. Wide pens are centred on the
-// outline with round ends and joins.
+// outline, with the pen's ends and joins (round unless it says otherwise).
 #include "metafile_player.h"
 
 #include <algorithm>
@@ -310,6 +310,14 @@ bool Player::SetRop2(int mode)
     return true;
 }
 
+bool Player::SetMiterLimit(double limit)
+{
+    if (!(limit >= 1))
+        return false;
+    m_state.miterLimit = limit;
+    return true;
+}
+
 void Player::_fill(const std::vector<Figure>& figures, bool winding)
 {
     if (m_state.brush.style == kBrushNull)
@@ -325,6 +333,7 @@ void Player::_stroke(const Figure& points, bool closed, bool lastPixel)
     if (w <= 0)
         return;
     m_raster.SetPaint((BYTE)RopFromBinary(m_state.rop2), nullptr);
+    m_raster.SetLineShape({m_state.pen.cap, m_state.pen.join, m_state.miterLimit});
     if (w <= 1) {
         m_raster.SetStyle(_styleRuns(), m_state.backgroundMode == kBackgroundOpaque
                                             ? m_state.background
@@ -336,6 +345,7 @@ void Player::_stroke(const Figure& points, bool closed, bool lastPixel)
     } else {
         m_raster.WideLine(points, closed, w, m_state.pen.colour);  // wide pens draw solid
     }
+    m_raster.SetLineShape({});
     m_raster.SetPaint(kRopPattern, nullptr);
 }
 

@@ -45,8 +45,19 @@ struct Pen {
     // Made by the extended call without PS_GEOMETRIC: one device pixel wide
     // whatever the mapping, its width notwithstanding.
     bool cosmetic = false;
+    int cap = kCapRound;  // a wide pen's ends and joins
+    int join = kJoinRound;
     std::vector<long> user;  // PS_USERSTYLE's runs, on first
 };
+
+// The end cap and join fields of a pen style (PS_ENDCAP_*, PS_JOIN_*); a
+// value outside them is round.
+inline void SetPenShape(unsigned long style, Pen& pen)
+{
+    const int cap = (int)((style >> 8) & 0x0F), join = (int)((style >> 12) & 0x0F);
+    pen.cap = cap <= kCapFlat ? cap : kCapRound;
+    pen.join = join <= kJoinMiter ? join : kJoinRound;
+}
 
 struct Brush {
     int style = kBrushSolid;
@@ -97,6 +108,7 @@ struct DcState {
     int fillMode = kFillAlternate;
     int arcDirection = kArcCounterClockwise;
     int rop2 = kRop2CopyPen;
+    double miterLimit = kDefaultMiterLimit;
     POINT position = {0, 0};
     // Canvas pixels; null when not clipped. Shared with saved states until
     // one of them changes it.
@@ -251,6 +263,9 @@ public:
     // The binary raster operation of pens and brushes (R2_BLACK .. R2_WHITE);
     // false for a mode outside them, which changes nothing.
     bool SetRop2(int mode);
+    // The longest miter of a mitred join, as a multiple of the pen's width;
+    // false for a limit under 1, which changes nothing.
+    bool SetMiterLimit(double limit);
 
     // Text output (metafile_text_draw.cpp): false when no face could be
     // found for the selected font.

@@ -394,7 +394,7 @@ void Raster::WideLineByFill(const Figure& points, bool closed, double width, COL
     std::vector<Figure> pieces;
     std::vector<bool> joined;
     scan::WidePieces(
-        centres, closed, half, joined, [](PointD, PointD) { return false; },
+        centres, closed, half, m_shape, joined, [](PointD, PointD) { return false; },
         [&](const PointD* p, size_t count) {
             pieces.emplace_back(p, p + count);
             return true;

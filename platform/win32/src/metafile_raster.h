@@ -49,6 +49,23 @@ constexpr uint64_t kPieceRowWork = 8;
 constexpr uint64_t kFigurePointWork = 16;
 constexpr uint64_t kBlitPixelWork = 4;
 
+// How a wide line ends and turns, numbered as a pen style's end cap and
+// join fields: round, square or flat ends; round, bevelled or mitred joins,
+// a miter longer than `miterLimit` times the width bevelled instead.
+constexpr int kCapRound = 0;
+constexpr int kCapSquare = 1;
+constexpr int kCapFlat = 2;
+constexpr int kJoinRound = 0;
+constexpr int kJoinBevel = 1;
+constexpr int kJoinMiter = 2;
+constexpr double kDefaultMiterLimit = 10;
+
+struct LineShape {
+    int cap = kCapRound;
+    int join = kJoinRound;
+    double miterLimit = kDefaultMiterLimit;
+};
+
 class Raster {
 public:
     explicit Raster(Canvas& canvas);
@@ -78,9 +95,10 @@ public:
     // one (lines leave it out otherwise).
     void ThinLine(const Figure& points, bool closed, bool lastPixel, COLORREF colour);
     // A line `width` pixels wide centred on the points (pixel centres are at
-    // +0.5), with round ends and joins: the union of a quadrilateral along
-    // each segment, a wedge at each gentle bend and a disc at each end and
-    // sharper corner. Drawn by WideLineByRuns, or by WideLineByFill when
+    // +0.5), with the ends and joins of SetLineShape: the union of a
+    // quadrilateral along each segment, a wedge at each gentle bend and a
+    // disc at each round end and sharper round corner, a wedge or a miter at
+    // each other corner and a square past each square end. Drawn by WideLineByRuns, or by WideLineByFill when
     // that declines.
     void WideLine(const Figure& points, bool closed, double width, COLORREF colour);
     // The same line with the segments' pieces filled as one winding fill and
@@ -94,6 +112,8 @@ public:
     // The style of one-pixel lines: runs of pixels on and off, from an on
     // run; the off ones in `gap` (kNoPixel: left alone). No runs: solid.
     void SetStyle(std::vector<long> runs, COLORREF gap);
+    // The ends and joins of wide lines (round ones until set).
+    void SetLineShape(const LineShape& shape) { m_shape = shape; }
     // One pixel.
     void Pixel(int x, int y, COLORREF colour);
     // Pixels x0 .. x1 - 1 of row y through the clip, the operation and the
@@ -128,6 +148,7 @@ private:
     uint64_t m_styleLength = 0;  // 0: solid
     uint64_t m_stylePos = 0;     // the style step the next segment starts at
     COLORREF m_styleGap = kNoPixel;
+    LineShape m_shape;
     BYTE m_rop = kRopPattern;
     std::shared_ptr<const Pattern> m_pattern;
 };

@@ -126,21 +126,94 @@ inline bool WideCentres(const Figure& points, Figure& centres)
     return true;
 }
 
+// How far a wide line's pieces reach from its points, in half pens: a
+// square end's corners lie a half pen along and a half pen across, a
+// miter's tip up to the limit's worth of half pens out.
+inline double PieceReach(const LineShape& shape)
+{
+    const double square = shape.cap == kCapSquare ? std::sqrt(2.0) : 1.0;
+    const double miter = shape.join == kJoinMiter ? shape.miterLimit : 1.0;
+    return std::max(square, std::isfinite(miter) ? miter : 1.0);
+}
+
+// Hands a convex piece to `piece` turned as the quadrilaterals turn, the
+// one way a winding fill of their union needs; a piece of no area is left
+// out.
+template <class Piece>
+bool TurnedPiece(PointD* p, size_t count, Piece& piece)
+{
+    const double area = Area(p, count);
+    if (!(std::fabs(area) > 1e-12))
+        return true;
+    if (area > 0)
+        std::reverse(p + 1, p + count);
+    return piece(static_cast<const PointD*>(p), count);
+}
+
+// The corner at b between a segment along d and the next along e (unit
+// directions) under a bevelled or mitred join: the wedge that fills the
+// outside of the bend, or the miter to where the outer edges meet when the
+// miter (inner to outer corner) is at most the limit times the width.
+template <class Piece>
+bool SharpJoin(PointD b, PointD d, PointD e, double half, const LineShape& shape, Piece& piece)
+{
+    const double cross = d.x * e.y - d.y * e.x;
+    const double side = cross > 0 ? -1 : 1;  // the outside of the bend
+    const PointD n = {-d.y * half * side, d.x * half * side};
+    const PointD m = {-e.y * half * side, e.x * half * side};
+    const double cosHalf = std::sqrt(std::max(0.0, (1 + d.x * e.x + d.y * e.y) / 2));
+    if (shape.join == kJoinMiter && cosHalf > 0 && 1 / cosHalf <= shape.miterLimit) {
+        const double k = 1 / (2 * cosHalf * cosHalf);
+        PointD miter[4] = {
+            b, {b.x + n.x, b.y + n.y}, {b.x + (n.x + m.x) * k, b.y + (n.y + m.y) * k}, {b.x + m.x, b.y + m.y}};
+        return TurnedPiece(miter, 4, piece);
+    }
+    PointD wedge[3] = {b, {b.x + n.x, b.y + n.y}, {b.x + m.x, b.y + m.y}};
+    return TurnedPiece(wedge, 3, piece);
+}
+
+// A square end at p of a line leaving along the unit direction d: the
+// half-pen square beyond it.
+template <class Piece>
+bool SquareEnd(PointD p, PointD d, double half, Piece& piece)
+{
+    const double nx = -d.y * half, ny = d.x * half;
+    const double fx = d.x * half, fy = d.y * half;
+    PointD square[4] = {{p.x + nx, p.y + ny},
+                        {p.x + nx + fx, p.y + ny + fy},
+                        {p.x - nx + fx, p.y - ny + fy},
+                        {p.x - nx, p.y - ny}};
+    return TurnedPiece(square, 4, piece);
+}
+
+// The unit direction from a to b, false when they are one point.
+inline bool Direction(PointD a, PointD b, PointD& d)
+{
+    const double len = std::hypot(b.x - a.x, b.y - a.y);
+    if (!(len >= 1e-9))
+        return false;
+    d = {(b.x - a.x) / len, (b.y - a.y) / len};
+    return true;
+}
+
 // The pieces of a wide line through `centres` under a pen reaching `half`
 // to either side, in order: each segment's quadrilateral, all turning the
-// same way so that one winding fill draws their union; and where the next
-// segment turns so little that a straight cut across the bend stays within
-// a tenth of a pixel of a round join (as flattened curves turn), the wedges
-// between the quadrilaterals on either side, turned the way they turn.
-// joined marks the points such wedges close (the others get a round join or
+// same way so that one winding fill draws their union. Round joins: where
+// the next segment turns so little that a straight cut across the bend
+// stays within a tenth of a pixel of a round join (as flattened curves
+// turn), the wedges between the quadrilaterals on either side, turned the
+// way they turn. Bevelled and mitred joins: the wedge or miter outside each
+// bend. Square ends: a half-pen square beyond each end of an open line.
+// joined marks the points that need no disc (the others get a round join or
 // end). skip(a, b) passes a segment over; piece(points, count) takes each
 // piece and returns false to stop, and then so does this.
 template <class Skip, class Piece>
-bool WidePieces(const Figure& centres, bool closed, double half, std::vector<bool>& joined,
-                Skip skip, Piece piece)
+bool WidePieces(const Figure& centres, bool closed, double half, const LineShape& shape,
+                std::vector<bool>& joined, Skip skip, Piece piece)
 {
     const size_t n = centres.size();
     const size_t segments = closed ? n : n - 1;
+    const bool roundJoins = shape.join != kJoinBevel && shape.join != kJoinMiter;
     joined.assign(n, false);
     for (size_t i = 0; i < segments; i++) {
         const PointD a = centres[i], b = centres[(i + 1) % n];
@@ -157,6 +230,17 @@ bool WidePieces(const Figure& centres, bool closed, double half, std::vector<boo
         const size_t j = (i + 1) % n;
         if (!closed && j == n - 1)
             continue;
+        if (!roundJoins) {
+            // The next segment that goes somewhere: repeated points are
+            // not corners.
+            PointD d = {}, e = {};
+            bool found = false;
+            for (size_t k = 1; k < n && !found && (closed || j + k < n); k++)
+                found = Direction(b, centres[(j + k) % n], e);
+            if (found && Direction(a, b, d) && !SharpJoin(b, d, e, half, shape, piece))
+                return false;
+            continue;
+        }
         const PointD c = centres[(i + 2) % n];
         const double next = std::hypot(c.x - b.x, c.y - b.y);
         if (next < 1e-9)
@@ -175,7 +259,28 @@ bool WidePieces(const Figure& centres, bool closed, double half, std::vector<boo
         }
         joined[j] = true;
     }
-    return true;
+    if (!roundJoins) {
+        for (size_t i = closed ? 0 : 1; i + (closed ? 0 : 1) < n; i++)
+            joined[i] = true;
+    }
+    if (closed || n == 0 || shape.cap == kCapRound || (shape.cap != kCapSquare && shape.cap != kCapFlat))
+        return true;
+    // The ends of an open line, along its first and last segments that go
+    // somewhere; a line that goes nowhere has no ends to draw.
+    joined[0] = joined[n - 1] = true;
+    if (shape.cap == kCapFlat)
+        return true;
+    PointD first = {}, last = {};
+    bool found = false;
+    for (size_t k = 1; k < n && !found; k++)
+        found = Direction(centres[k], centres[0], first);
+    for (size_t k = n - 1; k-- > 0 && found;) {
+        if (Direction(centres[k], centres[n - 1], last))
+            break;
+    }
+    if (!found)
+        return true;
+    return SquareEnd(centres[0], first, half, piece) && SquareEnd(centres[n - 1], last, half, piece);
 }
 
 }  // namespace scan

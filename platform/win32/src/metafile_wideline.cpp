@@ -203,9 +203,8 @@ bool AddPiece(const PointD* corners, size_t n, RowRuns& runs)
 }
 
 // Whether both points lie beyond one side of the canvas by more than
-// `reach`. A segment's pieces keep within half the pen of its ends, and a
-// join's within half the pen of its point, so with `reach` a pixel more than
-// that none of them comes near the canvas.
+// `reach`. A segment's pieces keep within PieceReach half pens of its ends,
+// so with `reach` a pixel more than that none of them comes near the canvas.
 bool BeyondOneSide(PointD a, PointD b, double reach, double width, double height)
 {
     return (a.x < -reach && b.x < -reach) || (a.x > width + reach && b.x > width + reach) ||
@@ -259,7 +258,7 @@ bool Raster::WideLineByRuns(const Figure& points, bool closed, double width, COL
         top = std::min(top, c.y);
         bottom = std::max(bottom, c.y);
     }
-    const double reach = std::fabs(half) + 1;
+    const double reach = std::fabs(half) * scan::PieceReach(m_shape) + 1;
     RowRuns runs(Width(), Height(), PixelAtOrRight(top - reach, Height()),
                  PixelAtOrRight(bottom + reach, Height()));
     // The pieces as WideLineByFill makes them, but for those of segments
@@ -267,7 +266,7 @@ bool Raster::WideLineByRuns(const Figure& points, bool closed, double width, COL
     // each leaves at its end draws nothing there.
     std::vector<bool> joined;
     const bool drawn = scan::WidePieces(
-        centres, closed, half, joined,
+        centres, closed, half, m_shape, joined,
         [&](PointD a, PointD b) { return BeyondOneSide(a, b, reach, Width(), Height()); },
         [&](const PointD* p, size_t count) { return AddPiece(p, count, runs); });
     if (!drawn)

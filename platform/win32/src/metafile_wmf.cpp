@@ -159,6 +159,7 @@ Object PenObject(const Params& p)
     const long style = (WORD)p.W(0) & 0x0F;
     o.pen.style = style == kPenUserStyle ? kPenSolid : (int)style;
     o.pen.width = p.W(1);
+    SetPenShape((WORD)p.W(0), o.pen);
     o.pen.colour = p.D(3) & 0xFFFFFF;
     return o;
 }
