@@ -722,16 +722,30 @@ std::shared_ptr<const ClipRegion> Player::_clipOrCanvas() const
     return ClipRegion::FromRects({{0, 0, m_raster.Width(), m_raster.Height()}});
 }
 
+// A rectangle the world transform turns or shears clips by the pixels of
+// the shape it becomes, as a filled polygon of its corners would cover
+// them; an upright one by its rounded corners.
+void Player::_clipRect(long l, long t, long r, long b, int mode)
+{
+    if (m_skewed) {
+        const std::vector<Figure> turned = {{_map(l, t), _map(r, t), _map(r, b), _map(l, b)}};
+        const std::shared_ptr<const ClipRegion> area = _areaRegion(turned, false);
+        CombineClip(area.get(), mode);
+        return;
+    }
+    m_raster.Charge(m_state.clip ? m_state.clip->Size() : 0);
+    const RECT d = _deviceRect(l, t, r, b);
+    _setClip(mode == kRegionAnd ? _clipOrCanvas()->Intersect(d) : _clipOrCanvas()->Exclude(d));
+}
+
 void Player::IntersectClip(long l, long t, long r, long b)
 {
-    m_raster.Charge(m_state.clip ? m_state.clip->Size() : 0);
-    _setClip(_clipOrCanvas()->Intersect(_deviceRect(l, t, r, b)));
+    _clipRect(l, t, r, b, kRegionAnd);
 }
 
 void Player::ExcludeClip(long l, long t, long r, long b)
 {
-    m_raster.Charge(m_state.clip ? m_state.clip->Size() : 0);
-    _setClip(_clipOrCanvas()->Exclude(_deviceRect(l, t, r, b)));
+    _clipRect(l, t, r, b, kRegionDiff);
 }
 
 void Player::SelectClip(const std::vector<RECT>* deviceRects)

@@ -292,6 +292,10 @@ private:
     void _setClip(std::shared_ptr<const ClipRegion> clip);
     std::shared_ptr<const ClipRegion> _clipOrCanvas() const;
     RECT _deviceRect(long l, long t, long r, long b) const;
+    // The canvas pixels the figures fill, as a region (charged to the play).
+    std::shared_ptr<const ClipRegion> _areaRegion(const std::vector<Figure>& figures, bool winding);
+    // A logical rectangle's clip operation (RGN_AND or RGN_DIFF).
+    void _clipRect(long l, long t, long r, long b, int mode);
     std::shared_ptr<const Pattern> _brushPattern(const Brush& b);
     std::vector<long> _styleRuns() const;
     void _dashedWide(const Figure& points, bool closed, double width,

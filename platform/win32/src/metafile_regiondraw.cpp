@@ -94,18 +94,24 @@ void Player::OffsetClip(long dx, long dy)
     _setClip(CombineRegions(*canvas, *moved, kRegionAnd));
 }
 
+std::shared_ptr<const ClipRegion> Player::_areaRegion(const std::vector<Figure>& figures,
+                                                      bool winding)
+{
+    SpanCanvas spans(m_raster.Width(), m_raster.Height());
+    Raster raster(spans);
+    raster.Fill(figures, winding, 0);
+    m_raster.Charge(raster.Work());
+    return ClipRegion::FromRects(spans.Rects());
+}
+
 bool Player::SelectClipPath(int mode)
 {
     if (m_inPath || m_path.empty() || mode < kRegionAnd || mode > kRegionCopy) {
         AbortPath();
         return false;
     }
-    SpanCanvas spans(m_raster.Width(), m_raster.Height());
-    Raster raster(spans);
-    raster.Fill(m_path, m_state.fillMode == kFillWinding, 0);
-    m_raster.Charge(raster.Work());
+    const std::shared_ptr<const ClipRegion> area = _areaRegion(m_path, m_state.fillMode == kFillWinding);
     AbortPath();
-    const std::shared_ptr<const ClipRegion> area = ClipRegion::FromRects(spans.Rects());
     return CombineClip(area.get(), mode);
 }
 
