@@ -1,7 +1,10 @@
 // The metafile player's brushes as pixels: hatches and bitmap patterns,
-// tiled from the canvas origin.
+// tiled from the brush origin.
 #include "metafile_dib.h"
 #include "metafile_player.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace win32metafile {
 
@@ -78,6 +81,26 @@ bool Player::MonoBrush(const BYTE* bits, size_t bytes, long w, long h, size_t st
 }
 
 std::shared_ptr<const Pattern> Player::_brushPattern(const Brush& b)
+{
+    std::shared_ptr<const Pattern> p = _alignedPattern(b);
+    if (!p)
+        return p;
+    // The brush origin, in canvas pixels: the patterns keep their size on
+    // the canvas, so only the origin is fitted. Left at the canvas origin
+    // it is where the pattern already starts.
+    const double x = std::round(std::max(-1e9, std::min(1e9, m_state.brushOrg.x * m_fit.scaleX)));
+    const double y = std::round(std::max(-1e9, std::min(1e9, m_state.brushOrg.y * m_fit.scaleY)));
+    const long ox = std::isfinite(x) ? (long)x : 0, oy = std::isfinite(y) ? (long)y : 0;
+    if (ox == p->ox && oy == p->oy)
+        return p;
+    auto moved = std::make_shared<Pattern>(*p);
+    m_raster.Charge(moved->px.size());
+    moved->ox = ox;
+    moved->oy = oy;
+    return moved;
+}
+
+std::shared_ptr<const Pattern> Player::_alignedPattern(const Brush& b)
 {
     const COLORREF back =
         m_state.backgroundMode == kBackgroundOpaque ? m_state.background : kNoPixel;

@@ -384,6 +384,10 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kSetMiterLimit:
         return n >= 12 && player.SetMiterLimit(MiterLimit(f.D(8)));
     case kSetBrushOrgEx:
+        if (n < 16)
+            return false;
+        player.SetBrushOrg(f.L(8), f.L(12));
+        return true;
     case kSetStretchBltMode:
     case kSelectPalette:
     case kRealizePalette:

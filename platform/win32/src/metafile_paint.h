@@ -1,7 +1,7 @@
 // How the metafile player's pixels meet the canvas: the raster operation of
 // the context (a binary one for pens and brushes, a ternary one for blits,
 // both as the ternary code's truth table) and the brush's pattern, tiled
-// from the canvas origin.
+// from the brush origin.
 #pragma once
 
 #include <windows.h>
@@ -21,13 +21,15 @@ constexpr int kRop2CopyPen = 13;
 constexpr COLORREF kNoPixel = 0xFF000000;
 
 // A brush's pixels, w x h, repeated over the canvas with pixel (0, 0) at the
-// canvas origin.
+// canvas pixel (ox, oy), the brush origin.
 struct Pattern {
     int w = 0, h = 0;
     std::vector<COLORREF> px;  // rows top first; kNoPixel where nothing is drawn
+    long ox = 0, oy = 0;
     COLORREF At(long x, long y) const
     {
-        const long i = ((x % w) + w) % w, j = ((y % h) + h) % h;
+        const long dx = (x % w) - (ox % w), dy = (y % h) - (oy % h);
+        const long i = ((dx % w) + w) % w, j = ((dy % h) + h) % h;
         return px[(size_t)j * w + i];
     }
 };

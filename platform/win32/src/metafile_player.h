@@ -109,6 +109,7 @@ struct DcState {
     int arcDirection = kArcCounterClockwise;
     int rop2 = kRop2CopyPen;
     double miterLimit = kDefaultMiterLimit;
+    POINT brushOrg = {0, 0};  // where brush patterns start, device units
     POINT position = {0, 0};
     // Canvas pixels; null when not clipped. Shared with saved states until
     // one of them changes it.
@@ -266,6 +267,9 @@ public:
     // The longest miter of a mitred join, as a multiple of the pen's width;
     // false for a limit under 1, which changes nothing.
     bool SetMiterLimit(double limit);
+    // The brush origin, in the metafile's device units: hatches and pattern
+    // brushes are tiled from it.
+    void SetBrushOrg(long x, long y) { m_state.brushOrg = {(LONG)x, (LONG)y}; }
 
     // Text output (metafile_text_draw.cpp): false when no face could be
     // found for the selected font.
@@ -296,7 +300,10 @@ private:
     std::shared_ptr<const ClipRegion> _areaRegion(const std::vector<Figure>& figures, bool winding);
     // A logical rectangle's clip operation (RGN_AND or RGN_DIFF).
     void _clipRect(long l, long t, long r, long b, int mode);
+    // The brush's pattern tiled from the brush origin, or null for a plain
+    // colour; _alignedPattern's from the canvas origin.
     std::shared_ptr<const Pattern> _brushPattern(const Brush& b);
+    std::shared_ptr<const Pattern> _alignedPattern(const Brush& b);
     std::vector<long> _styleRuns() const;
     void _dashedWide(const Figure& points, bool closed, double width,
                      const std::vector<long>& runs);
