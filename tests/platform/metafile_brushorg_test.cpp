@@ -52,7 +52,8 @@ TEST(MetafileBrushOrg, MovingTheOriginMovesThePattern)
                 for (int x = 0; x < kSide; x++) {
                     // The same pixel of the pattern, found in the unmoved
                     // picture a whole number of 8-pixel tiles away.
-                    const int sx = (((x - o.ox) % 8) + 8) % 8 + 16, sy = (((y - o.oy) % 8) + 8) % 8 + 16;
+                    const int sx = (((x - o.ox) % 8) + 8) % 8 + 16,
+                              sy = (((y - o.oy) % 8) + 8) % 8 + 16;
                     wrong += moved[size_t(y) * kSide + x] != at0[size_t(sy) * kSide + sx];
                 }
             }

@@ -172,7 +172,9 @@ Shape Expected(std::vector<Pt> line, double width, int cap, int join, double lim
     Shape s;
     for (size_t i = 0; i + 1 < line.size(); i++) {
         const Pt a = line[i], b = line[i + 1], d = Unit(a, b), n = {-d.y * h, d.x * h};
-        s.Polygon({{a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y}, {b.x - n.x, b.y - n.y},
+        s.Polygon({{a.x + n.x, a.y + n.y},
+                   {b.x + n.x, b.y + n.y},
+                   {b.x - n.x, b.y - n.y},
                    {a.x - n.x, a.y - n.y}});
     }
     for (size_t i = 1; i + 1 < line.size(); i++) {
@@ -334,4 +336,3 @@ TEST(MetafilePen, MiterLimitBevelsLongMiters)
 }
 
 }  // namespace
-

@@ -110,7 +110,8 @@ bool Player::SelectClipPath(int mode)
         AbortPath();
         return false;
     }
-    const std::shared_ptr<const ClipRegion> area = _areaRegion(m_path, m_state.fillMode == kFillWinding);
+    const std::shared_ptr<const ClipRegion> area =
+        _areaRegion(m_path, m_state.fillMode == kFillWinding);
     AbortPath();
     return CombineClip(area.get(), mode);
 }

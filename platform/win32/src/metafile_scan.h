@@ -164,8 +164,10 @@ bool SharpJoin(PointD b, PointD d, PointD e, double half, const LineShape& shape
     const double cosHalf = std::sqrt(std::max(0.0, (1 + d.x * e.x + d.y * e.y) / 2));
     if (shape.join == kJoinMiter && cosHalf > 0 && 1 / cosHalf <= shape.miterLimit) {
         const double k = 1 / (2 * cosHalf * cosHalf);
-        PointD miter[4] = {
-            b, {b.x + n.x, b.y + n.y}, {b.x + (n.x + m.x) * k, b.y + (n.y + m.y) * k}, {b.x + m.x, b.y + m.y}};
+        PointD miter[4] = {b,
+                           {b.x + n.x, b.y + n.y},
+                           {b.x + (n.x + m.x) * k, b.y + (n.y + m.y) * k},
+                           {b.x + m.x, b.y + m.y}};
         return TurnedPiece(miter, 4, piece);
     }
     PointD wedge[3] = {b, {b.x + n.x, b.y + n.y}, {b.x + m.x, b.y + m.y}};
@@ -263,7 +265,8 @@ bool WidePieces(const Figure& centres, bool closed, double half, const LineShape
         for (size_t i = closed ? 0 : 1; i + (closed ? 0 : 1) < n; i++)
             joined[i] = true;
     }
-    if (closed || n == 0 || shape.cap == kCapRound || (shape.cap != kCapSquare && shape.cap != kCapFlat))
+    if (closed || n == 0 || shape.cap == kCapRound ||
+        (shape.cap != kCapSquare && shape.cap != kCapFlat))
         return true;
     // The ends of an open line, along its first and last segments that go
     // somewhere; a line that goes nowhere has no ends to draw.
@@ -280,7 +283,8 @@ bool WidePieces(const Figure& centres, bool closed, double half, const LineShape
     }
     if (!found)
         return true;
-    return SquareEnd(centres[0], first, half, piece) && SquareEnd(centres[n - 1], last, half, piece);
+    return SquareEnd(centres[0], first, half, piece) &&
+           SquareEnd(centres[n - 1], last, half, piece);
 }
 
 }  // namespace scan
