@@ -303,6 +303,8 @@ private:
     // The brush's pattern tiled from the brush origin, or null for a plain
     // colour; _alignedPattern's from the canvas origin.
     std::shared_ptr<const Pattern> _brushPattern(const Brush& b);
+    void _paintRegion(const ClipRegion& region, BYTE code, std::shared_ptr<const Pattern> pattern,
+                      COLORREF colour);
     std::shared_ptr<const Pattern> _alignedPattern(const Brush& b);
     std::vector<long> _styleRuns() const;
     void _dashedWide(const Figure& points, bool closed, double width,

@@ -120,17 +120,7 @@ void Player::FillRegion(const ClipRegion& region, const Brush& brush)
 {
     if (brush.style == kBrushNull)
         return;
-    m_raster.SetPaint((BYTE)RopFromBinary(m_state.rop2), _brushPattern(brush));
-    for (const ClipRegion::Band& band : region.Bands()) {
-        const ClipRegion::Span* s = region.Spans(band);
-        const long top = std::max(band.top, 0L),
-                   bottom = std::min<long>(band.bottom, m_raster.Height());
-        for (long y = top; y < bottom && !m_raster.Spent(); y++) {
-            for (size_t i = 0; i < band.count; i++)
-                m_raster.Span((int)y, (int)s[i].left, (int)s[i].right, brush.colour);
-        }
-    }
-    m_raster.SetPaint(kRopPattern, nullptr);
+    _paintRegion(region, (BYTE)RopFromBinary(m_state.rop2), _brushPattern(brush), brush.colour);
 }
 
 void Player::FrameRegion(const ClipRegion& region, const Brush& brush, long w, long h)
@@ -150,15 +140,22 @@ void Player::FrameRegion(const ClipRegion& region, const Brush& brush, long w, l
 
 void Player::InvertRegion(const ClipRegion& region)
 {
-    Brush b;
-    m_raster.SetPaint(kRopInvert, nullptr);
+    _paintRegion(region, kRopInvert, nullptr, Brush().colour);
+}
+
+// Every span of the region's bands on the canvas, painted by the ternary
+// code with the pattern (or the colour without one).
+void Player::_paintRegion(const ClipRegion& region, BYTE code,
+                          std::shared_ptr<const Pattern> pattern, COLORREF colour)
+{
+    m_raster.SetPaint(code, std::move(pattern));
     for (const ClipRegion::Band& band : region.Bands()) {
         const ClipRegion::Span* s = region.Spans(band);
         const long top = std::max(band.top, 0L),
                    bottom = std::min<long>(band.bottom, m_raster.Height());
         for (long y = top; y < bottom && !m_raster.Spent(); y++) {
             for (size_t i = 0; i < band.count; i++)
-                m_raster.Span((int)y, (int)s[i].left, (int)s[i].right, b.colour);
+                m_raster.Span((int)y, (int)s[i].left, (int)s[i].right, colour);
         }
     }
     m_raster.SetPaint(kRopPattern, nullptr);
