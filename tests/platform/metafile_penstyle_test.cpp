@@ -10,6 +10,7 @@
 
 #include "metafile_builder.h"
 #include "metafile_internal.h"
+#include "metafile_pixels.h"
 
 using namespace win32metafile;
 
@@ -18,20 +19,10 @@ namespace {
 constexpr uint32_t kInk = 0xFF0000;  // canvas order, 0x00RRGGBB
 constexpr COLORREF kInkRef = 0x0000FF;
 constexpr uint32_t kBack = 0x00C000;  // green: the same either way round
-constexpr uint32_t kWhite = 0xFFFFFF;
 
 std::vector<uint32_t> Play(bool wmf, const std::vector<uint8_t>& bytes, int w, int h)
 {
-    HENHMETAFILE mf = wmf ? SetWinMetaFileBits(UINT(bytes.size()), bytes.data(), nullptr, nullptr)
-                          : SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
-    std::vector<uint32_t> px(size_t(w) * h, kWhite);
-    EXPECT_NE(mf, nullptr);
-    if (mf == nullptr)
-        return px;
-    BufferCanvas canvas(px.data(), w, h, size_t(w));
-    win32metafile::Play(*Find(mf), canvas, RECT{0, 0, w, h}, nullptr);
-    DeleteEnhMetaFile(mf);
-    return px;
+    return PlayOnWhite(bytes, w, h, wmf);
 }
 
 // Whether step n of a style of on and off runs is on.

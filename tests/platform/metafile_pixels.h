@@ -13,15 +13,16 @@
 constexpr uint32_t kWhite = 0xFFFFFF;
 
 // Plays an enhanced metafile's bytes, or a Windows metafile's through
-// SetWinMetaFileBits, onto a white w x h block; `ok` gets what the player
-// answered.
-inline std::vector<uint32_t> PlayOnWhite(const std::vector<uint8_t>& bytes, int w, int h, bool wmf,
-                                         win32metafile::PlayStats* stats = nullptr,
-                                         bool* ok = nullptr)
+// SetWinMetaFileBits, onto a w x h block of the background colour; `ok`
+// gets what the player answered.
+inline std::vector<uint32_t> PlayOnto(const std::vector<uint8_t>& bytes, int w, int h, bool wmf,
+                                      uint32_t background,
+                                      win32metafile::PlayStats* stats = nullptr,
+                                      bool* ok = nullptr)
 {
     HENHMETAFILE mf = wmf ? SetWinMetaFileBits(UINT(bytes.size()), bytes.data(), nullptr, nullptr)
                           : SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
-    std::vector<uint32_t> px(size_t(w) * h, kWhite);
+    std::vector<uint32_t> px(size_t(w) * h, background);
     EXPECT_NE(mf, nullptr);
     if (mf == nullptr)
         return px;
@@ -32,6 +33,13 @@ inline std::vector<uint32_t> PlayOnWhite(const std::vector<uint8_t>& bytes, int 
         *ok = played;
     EXPECT_TRUE(DeleteEnhMetaFile(mf));
     return px;
+}
+
+inline std::vector<uint32_t> PlayOnWhite(const std::vector<uint8_t>& bytes, int w, int h,
+                                         bool wmf, win32metafile::PlayStats* stats = nullptr,
+                                         bool* ok = nullptr)
+{
+    return PlayOnto(bytes, w, h, wmf, kWhite, stats, ok);
 }
 
 // Pixels that differ between two blocks of one size.

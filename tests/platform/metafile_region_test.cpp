@@ -11,13 +11,13 @@
 
 #include "metafile_builder.h"
 #include "metafile_internal.h"
+#include "metafile_pixels.h"
 #include "metafile_region.h"
 
 using namespace win32metafile;
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kInk = 0xFF0000;  // canvas order
 constexpr COLORREF kInkRef = 0x0000FF;
 
@@ -104,16 +104,7 @@ std::vector<uint8_t> RegionData(const std::vector<RECT>& rects)
 std::vector<uint32_t> Play(bool wmf, const std::vector<uint8_t>& bytes, int w, int h,
                            PlayStats* stats = nullptr, uint32_t background = kWhite)
 {
-    HENHMETAFILE mf = wmf ? SetWinMetaFileBits(UINT(bytes.size()), bytes.data(), nullptr, nullptr)
-                          : SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
-    std::vector<uint32_t> px(size_t(w) * h, background);
-    EXPECT_NE(mf, nullptr);
-    if (mf == nullptr)
-        return px;
-    BufferCanvas canvas(px.data(), w, h, size_t(w));
-    win32metafile::Play(*Find(mf), canvas, RECT{0, 0, w, h}, stats);
-    DeleteEnhMetaFile(mf);
-    return px;
+    return PlayOnto(bytes, w, h, wmf, background, stats);
 }
 
 std::string Diff(const std::vector<uint32_t>& got, int w,

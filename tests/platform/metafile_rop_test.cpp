@@ -12,6 +12,7 @@
 
 #include "metafile_builder.h"
 #include "metafile_internal.h"
+#include "metafile_pixels.h"
 
 using namespace win32metafile;
 
@@ -26,16 +27,7 @@ uint32_t Ref(uint32_t rgb)
 std::vector<uint32_t> Play(bool wmf, const std::vector<uint8_t>& bytes, int w, int h,
                            uint32_t background = 0xFFFFFF, PlayStats* stats = nullptr)
 {
-    HENHMETAFILE mf = wmf ? SetWinMetaFileBits(UINT(bytes.size()), bytes.data(), nullptr, nullptr)
-                          : SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
-    std::vector<uint32_t> px(size_t(w) * h, background);
-    EXPECT_NE(mf, nullptr);
-    if (mf == nullptr)
-        return px;
-    BufferCanvas canvas(px.data(), w, h, size_t(w));
-    win32metafile::Play(*Find(mf), canvas, RECT{0, 0, w, h}, stats);
-    DeleteEnhMetaFile(mf);
-    return px;
+    return PlayOnto(bytes, w, h, wmf, background, stats);
 }
 
 // A solid rectangle in a colour, without pen, in the plain mode.

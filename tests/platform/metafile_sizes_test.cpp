@@ -10,6 +10,7 @@
 
 #include "metafile_builder.h"
 #include "metafile_internal.h"
+#include "metafile_pixels.h"
 #include "metafile_sizes.h"
 
 using namespace win32metafile;
@@ -272,16 +273,7 @@ TEST(MetafileRecordSizes, CountsAskingMoreThanTheRecordHoldsDoNotFit)
 // Plays onto a white 10 x 10 block.
 std::vector<uint32_t> Play10(const std::vector<uint8_t>& bytes, bool wmf, PlayStats& stats)
 {
-    HENHMETAFILE mf = wmf ? SetWinMetaFileBits(UINT(bytes.size()), bytes.data(), nullptr, nullptr)
-                          : SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
-    std::vector<uint32_t> px(100, 0xFFFFFF);
-    EXPECT_NE(mf, nullptr);
-    if (mf == nullptr)
-        return px;
-    BufferCanvas canvas(px.data(), 10, 10, 10);
-    Play(*Find(mf), canvas, RECT{0, 0, 10, 10}, &stats);
-    DeleteEnhMetaFile(mf);
-    return px;
+    return PlayOnWhite(bytes, 10, 10, wmf, &stats);
 }
 
 TEST(MetafileRecordSizes, AShortRecordIsSkippedAndThePlayGoesOn)

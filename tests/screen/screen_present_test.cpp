@@ -80,7 +80,24 @@ HWND MakePopup(int x, int y)
                            nullptr, nullptr, nullptr, nullptr);
 }
 
-using ScreenPresentTest = ScreenTest;
+class ScreenPresentTest : public ScreenTest {
+protected:
+    // Pumps until the screen shows `expected` at (50, 60), or gives up, and
+    // names the first pixel that differs.
+    void ExpectScreenShows(const std::vector<DWORD>& expected)
+    {
+        std::vector<DWORD> seen;
+        for (int tries = 0; tries < 100 && seen != expected; ++tries) {
+            Pump(20);
+            seen = ReadScreen(50, 60, kW, kH);
+        }
+        ASSERT_EQ(seen.size(), expected.size());
+        const auto first = std::mismatch(seen.begin(), seen.end(), expected.begin());
+        EXPECT_TRUE(first.first == seen.end())
+            << "pixel " << (first.first - seen.begin()) << " is " << std::hex << *first.first
+            << ", the desktop's " << *first.second;
+    }
+};
 
 TEST_F(ScreenPresentTest, ScreenShowsTheHeadlessPixelsOfEveryLayout)
 {
@@ -102,16 +119,7 @@ TEST_F(ScreenPresentTest, ScreenShowsTheHeadlessPixelsOfEveryLayout)
         const HWND hwnd = MakePopup(50, 60);
         Pump(50);
         PresentBoth(hwnd, a, b);
-        std::vector<DWORD> seen;
-        for (int tries = 0; tries < 100 && seen != expected; ++tries) {
-            Pump(20);
-            seen = ReadScreen(50, 60, kW, kH);
-        }
-        ASSERT_EQ(seen.size(), expected.size());
-        const auto first = std::mismatch(seen.begin(), seen.end(), expected.begin());
-        EXPECT_TRUE(first.first == seen.end())
-            << "pixel " << (first.first - seen.begin()) << " is " << std::hex << *first.first
-            << ", the desktop's " << *first.second;
+        ExpectScreenShows(expected);
         EXPECT_EQ(desktop::PresentCount(hwnd), 2);
         DestroyWindow(hwnd);
     }
@@ -150,16 +158,7 @@ TEST_F(ScreenPresentTest, FrameOfSeveralRectanglesShowsEachOfThem)
     const HWND hwnd = MakePopup(50, 60);
     Pump(50);
     present(hwnd);
-    std::vector<DWORD> seen;
-    for (int tries = 0; tries < 100 && seen != expected; ++tries) {
-        Pump(20);
-        seen = ReadScreen(50, 60, kW, kH);
-    }
-    ASSERT_EQ(seen.size(), expected.size());
-    const auto first = std::mismatch(seen.begin(), seen.end(), expected.begin());
-    EXPECT_TRUE(first.first == seen.end())
-        << "pixel " << (first.first - seen.begin()) << " is " << std::hex << *first.first
-        << ", the desktop's " << *first.second;
+    ExpectScreenShows(expected);
     EXPECT_EQ(desktop::PresentCount(hwnd), 5);
     DestroyWindow(hwnd);
 }
