@@ -516,10 +516,15 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
 }
 
 // While matching in step: n is p edited. It does not put the lists out of
-// step the way a miss does, since nothing came or went.
+// step the way a miss does, since nothing came or went; nor does it count
+// toward the misses that hand a frame to the search, which would only
+// match it with the same previous command (_matchedit) after looking up
+// the index for it first: a list whose every row's text changed stays in
+// step. Only the room reserved for misses, in which no allocation is made
+// while recording, bounds the edits.
 void KRenderEngine::_stepedit(Node* n, Node* p)
 {
-    if (m_frame->m_stepMisses.size() >= m_frame->m_nStepMaxMisses) {
+    if (m_frame->m_stepMisses.size() == m_frame->m_stepMisses.capacity()) {
         m_bStep = false;
         return;
     }
