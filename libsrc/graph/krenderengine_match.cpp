@@ -497,6 +497,14 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
         if (head <= reach)
             return false;  // the whole text may differ: it is drawn whole
     } else {
+        // Texts whose last bytes differ end in different characters, so
+        // nothing alike at either end: a wholly new text is told without
+        // reading both whole.
+        const char* ta = p->Text()->text;
+        const char* tb = n->Text()->text;
+        const size_t la = std::strlen(ta), lb = std::strlen(tb);
+        if (head <= reach && la > 0 && lb > 0 && ta[la - 1] != tb[lb - 1])
+            return false;
         unsigned a[kMostChars], b[kMostChars];
         int na = 0, nb = 0;
         if (!ra.Rest(ga > 0, ca, a, na) || !rb.Rest(gb > 0, cb, b, nb))
