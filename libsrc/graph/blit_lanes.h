@@ -143,12 +143,8 @@ inline bool MovedOverlapping(const Rows& r)
 
 // blend() with a6 = A >> 2 and a5 = A >> 3 per lane, ia6 = 63 - a6 and
 // ia5 = 31 - a5.
-//
-// Always inline: left to itself, the compiler calls it once per vector in
-// the AVX2 build of the constant-alpha rows, and the call with its
-// constants made afresh cost a third of that kernel's time.
 template <class O>
-inline __attribute__((always_inline)) typename O::V BlendLanes(typename O::V s, typename O::V d, typename O::V a6, typename O::V ia6,
+typename O::V BlendLanes(typename O::V s, typename O::V d, typename O::V a6, typename O::V ia6,
                          typename O::V a5, typename O::V ia5)
 {
     using V = typename O::V;
@@ -226,8 +222,14 @@ typename O::V AdditiveLanes(typename O::V s, typename O::V d, typename O::V k)
 // The row loops: each runs whole vectors from pixel i and returns where it
 // stopped, so that a wide form can hand the rest to a narrower one and the
 // last few pixels go through the scalar formulas.
+//
+// The constant-alpha loops are flattened: left to itself, the compiler
+// calls BlendLanes once per vector in their AVX2 build, and the call with
+// its constants made afresh cost nearly half the kernel's time. (Forced
+// on the blends through levels as well, it made those a few percent
+// slower.)
 template <class O>
-long BlendConstSteps(WORD* d, const WORD* s, long i, long n, BYTE a)
+__attribute__((flatten)) long BlendConstSteps(WORD* d, const WORD* s, long i, long n, BYTE a)
 {
     using V = typename O::V;
     const V a6 = O::Set(a >> 2), ia6 = O::Set(63 - (a >> 2));
@@ -238,7 +240,7 @@ long BlendConstSteps(WORD* d, const WORD* s, long i, long n, BYTE a)
 }
 
 template <class O>
-long BlendConstKeySteps(WORD* d, const WORD* s, long i, long n, BYTE a)
+__attribute__((flatten)) long BlendConstKeySteps(WORD* d, const WORD* s, long i, long n, BYTE a)
 {
     using V = typename O::V;
     const V a6 = O::Set(a >> 2), ia6 = O::Set(63 - (a >> 2));
