@@ -354,8 +354,8 @@ private:
     struct Change;
     void _adddirty(const RECT& r, long pos, Node* fresh = NULL);
     void _gatherdirty();
-    void _findcovers(long first);
-    void _hidechanges();
+    bool _findcovers(long first);
+    bool _hidechanges();
     void _addshown(const Change& c);
     bool _mostlydirty(long fresh, long seen, long total);
     void _markpending();

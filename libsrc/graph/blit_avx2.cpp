@@ -42,6 +42,7 @@ struct Avx2Lanes {
     static V Add(V a, V b) { return _mm256_add_epi16(a, b); }
     static V Sub(V a, V b) { return _mm256_sub_epi16(a, b); }
     static V Mul(V a, V b) { return _mm256_mullo_epi16(a, b); }
+    static V MulHigh(V a, V b) { return _mm256_mulhi_epu16(a, b); }  // (a * b) >> 16, unsigned
     static V AddSat(V a, V b) { return _mm256_adds_epu16(a, b); }
     static V SubSat(V a, V b) { return _mm256_subs_epu16(a, b); }
     static V Equal(V a, V b) { return _mm256_cmpeq_epi16(a, b); }

@@ -146,10 +146,8 @@ void KRenderEngine::_markpending()
 // cover hides them.
 void KRenderEngine::_gatherdirty()
 {
-    if (m_frame->m_changes.size() > kMaxDirtyRects) {
-        _hidechanges();
+    if (m_frame->m_changes.size() > kMaxDirtyRects && _hidechanges())
         return;
-    }
     for (const Change& c : m_frame->m_changes) {
         m_frame->m_dirty.push_back(c.rect);
         if (c.fresh == NULL)
@@ -159,36 +157,46 @@ void KRenderEngine::_gatherdirty()
 
 // Every command of this frame that did not change and paints over what
 // lies under it is the cover of the rows it fills; first is the list
-// position of the first change.
-void KRenderEngine::_findcovers(long first)
+// position of the first change. False when none is found.
+bool KRenderEngine::_findcovers(long first)
 {
     KDirtyGrid& grid = m_frame->m_grids[0];
     const long count = long(m_pRecord->list.GetCount());
     grid.BeginCovers(count);
     // What comes before the first change hides none.
+    bool any = false;
     Node* node = m_pRecord->list.GetHead();
     for (long i = 0; i < count; i++, node = node->m_pNext)
-        if (i > first && !IsNotProcessNode(node) && node->dst == m_sprCut && PaintsOver(node))
+        if (i > first && !IsNotProcessNode(node) && node->dst == m_sprCut && PaintsOver(node)) {
             grid.Cover(node->rcDst, i);
+            any = true;
+        }
+    return any;
 }
 
 // Changes past the dirty-rectangle budget, about to be redrawn in the cells
 // of a grid or whole: those under covers drawn after them are seen
-// nowhere, so they are marked again, only where they show.
-void KRenderEngine::_hidechanges()
+// nowhere, so they are marked again, only where they show. False, with
+// nothing changed, when no cover comes after the first change: every
+// change then shows whole, as below the budget (a list whose rows all
+// changed text, over a back nothing paints after them), and what matching
+// marked on the grid stays marked.
+bool KRenderEngine::_hidechanges()
 {
+    long first = long(m_pRecord->list.GetCount());
+    for (const Change& c : m_frame->m_changes)
+        first = std::min(first, c.pos);
+    if (!_findcovers(first))
+        return false;
     KDirtyGrid& grid = m_frame->m_grids[0];
     grid.Reset(m_sprCut->width, m_sprCut->height, kFineShift);
     m_frame->m_dirty.clear();
     m_frame->m_vanished.clear();
-    long first = long(m_pRecord->list.GetCount());
-    for (const Change& c : m_frame->m_changes)
-        first = std::min(first, c.pos);
-    _findcovers(first);
     for (const Change& c : m_frame->m_changes)
         _addshown(c);
     m_frame->m_nMarkedRects = m_frame->m_changes.size();  // _addshown marked them
     m_frame->m_markBound = grid.MarkedCells();
+    return true;
 }
 
 // One change, once covers are known: only its cells that a later cover

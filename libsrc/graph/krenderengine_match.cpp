@@ -497,6 +497,14 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
         if (head <= reach)
             return false;  // the whole text may differ: it is drawn whole
     } else {
+        // Texts whose last bytes differ end in different characters, so
+        // nothing alike at either end: a wholly new text is told without
+        // reading both whole.
+        const char* ta = p->Text()->text;
+        const char* tb = n->Text()->text;
+        const size_t la = std::strlen(ta), lb = std::strlen(tb);
+        if (head <= reach && la > 0 && lb > 0 && ta[la - 1] != tb[lb - 1])
+            return false;
         unsigned a[kMostChars], b[kMostChars];
         int na = 0, nb = 0;
         if (!ra.Rest(ga > 0, ca, a, na) || !rb.Rest(gb > 0, cb, b, nb))
@@ -516,10 +524,15 @@ bool KRenderEngine::_textedit(const Node* p, const Node* n)
 }
 
 // While matching in step: n is p edited. It does not put the lists out of
-// step the way a miss does, since nothing came or went.
+// step the way a miss does, since nothing came or went; nor does it count
+// toward the misses that hand a frame to the search, which would only
+// match it with the same previous command (_matchedit) after looking up
+// the index for it first: a list whose every row's text changed stays in
+// step. Only the room reserved for misses, in which no allocation is made
+// while recording, bounds the edits.
 void KRenderEngine::_stepedit(Node* n, Node* p)
 {
-    if (m_frame->m_stepMisses.size() >= m_frame->m_nStepMaxMisses) {
+    if (m_frame->m_stepMisses.size() == m_frame->m_stepMisses.capacity()) {
         m_bStep = false;
         return;
     }
