@@ -168,9 +168,17 @@ TEST(MetafilePenStyle, WideOldStylePensDrawSolid)
         EXPECT_EQ(px[4 * 40 + x], kInk) << x;
 }
 
-}  // namespace
 
-namespace {
+// EMR_EXTCREATEPEN into slot 9, selected: a geometric pen four units wide
+// in the ink, of a user style of `on` units drawn and `off` left.
+void SelectGeometricUserPen(EmfBuilder& e, int on, int off)
+{
+    std::vector<uint8_t> pen;
+    for (int v : {9, 0, 0, 0, 0, 0x10007, 4, 0, int(kInkRef), 0, 2, on, off})
+        Put32(pen, uint32_t(v));
+    e.Record(95, {}, pen);
+    e.Select(9);
+}
 
 // A geometric pen's user style is in logical units along the line: a pen
 // four wide with runs of 8 on and 8 off draws dashes centred where the runs
@@ -178,11 +186,7 @@ namespace {
 TEST(MetafilePenStyle, GeometricUserStyleCutsAWideLineIntoDashes)
 {
     EmfBuilder e(0, 0, 47, 19);
-    std::vector<uint8_t> pen;
-    for (int v : {9, 0, 0, 0, 0, 0x10007, 4, 0, int(kInkRef), 0, 2, 8, 8})
-        Put32(pen, uint32_t(v));
-    e.Record(95, {}, pen);
-    e.Select(9);
+    SelectGeometricUserPen(e, 8, 8);
     e.MoveTo(0, 10);
     e.LineTo(48, 10);
     const std::vector<uint32_t> px = Play(false, e.Bytes(), 48, 20);
@@ -194,9 +198,6 @@ TEST(MetafilePenStyle, GeometricUserStyleCutsAWideLineIntoDashes)
         EXPECT_EQ(px[size_t(8) * 48 + x], kInk) << x;  // four wide: rows 8 to 11
 }
 
-}  // namespace
-
-namespace {
 
 // A dashed wide line four thousand million units long across a small
 // picture: the style steps over what lies off the canvas at once, so the
@@ -204,11 +205,7 @@ namespace {
 TEST(MetafilePenStyle, AFarLongDashedLineCostsOnlyWhatItShows)
 {
     EmfBuilder e(0, 0, 47, 19);
-    std::vector<uint8_t> pen;
-    for (int v : {9, 0, 0, 0, 0, 0x10007, 4, 0, int(kInkRef), 0, 2, 1, 1})
-        Put32(pen, uint32_t(v));
-    e.Record(95, {}, pen);
-    e.Select(9);
+    SelectGeometricUserPen(e, 1, 1);
     e.MoveTo(-2000000000, 10);
     e.LineTo(2000000000, 10);
     e.Polyline({{-2000000000, -2000000000}, {2000000000, 2000000000}, {5, -2000000000}});

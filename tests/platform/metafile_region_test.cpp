@@ -21,6 +21,15 @@ namespace {
 constexpr uint32_t kInk = 0xFF0000;  // canvas order
 constexpr COLORREF kInkRef = 0x0000FF;
 
+// A square of the ink from the corner, without pen: what the clip lets
+// through shows.
+void InkAll(EmfBuilder& e, int side)
+{
+    e.Select(e.CreatePen(5, 0, 0));
+    e.Select(e.CreateBrush(0, kInkRef));
+    e.Rectangle(0, 0, side, side);
+}
+
 bool Contains(const ClipRegion& r, long x, long y)
 {
     size_t hint = 0;
@@ -135,9 +144,7 @@ TEST(MetafileRegion, SelectClipRegionCombinesInEachMode)
         e.IntersectClipRect(2, 2, 12, 12);
         const std::vector<uint8_t> data = RegionData(region);
         e.Record(75, {int32_t(data.size()), mode}, data);
-        e.Select(e.CreatePen(5, 0, 0));
-        e.Select(e.CreateBrush(0, kInkRef));
-        e.Rectangle(0, 0, 16, 16);
+        InkAll(e, 16);
         PlayStats stats;
         const std::vector<uint32_t> px = Play(false, e.Bytes(), 16, 16, &stats);
         EXPECT_EQ(stats.skipped, 0u);
@@ -154,9 +161,7 @@ TEST(MetafileRegion, SelectClipRegionCombinesInEachMode)
     EmfBuilder e(0, 0, 7, 7);
     e.IntersectClipRect(0, 0, 2, 2);
     e.Record(75, {0, 1});
-    e.Select(e.CreatePen(5, 0, 0));
-    e.Select(e.CreateBrush(0, kInkRef));
-    e.Rectangle(0, 0, 8, 8);
+    InkAll(e, 8);
     e.Record(75, {0, 5});
     e.Rectangle(0, 0, 8, 8);
     PlayStats stats;
@@ -177,9 +182,7 @@ TEST(MetafileRegion, SelectClipPathClipsToThePathArea)
         e.Record(60, {});      // ENDPATH
         e.Record(67, {mode});  // SELECTCLIPPATH
         e.Record(67, {5});     // no path left: refused
-        e.Select(e.CreatePen(5, 0, 0));
-        e.Select(e.CreateBrush(0, kInkRef));
-        e.Rectangle(0, 0, 16, 16);
+        InkAll(e, 16);
         PlayStats stats;
         const std::vector<uint32_t> px = Play(false, e.Bytes(), 16, 16, &stats);
         EXPECT_EQ(stats.skipped, 1u);
@@ -348,9 +351,7 @@ TEST(MetafileRegion, OffsetClipMovesTheClip)
             EmfBuilder e(0, 0, 11, 11);
             e.IntersectClipRect(2, 2, 6, 6);
             e.Record(26, {3, 1});
-            e.Select(e.CreatePen(5, 0, 0));
-            e.Select(e.CreateBrush(0, kInkRef));
-            e.Rectangle(0, 0, 12, 12);
+            InkAll(e, 12);
             bytes = e.Bytes();
         }
         const std::vector<uint32_t> px = Play(wmf, bytes, 12, 12);

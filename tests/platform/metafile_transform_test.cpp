@@ -80,12 +80,14 @@ struct Pt {
 };
 
 // The reference: a polygon (or, with a pen, a polyline) through the points
-// transformed by `a`, on the fine grid.
+// transformed by `a`, on the fine grid, filled alternate or winding.
 std::vector<uint32_t> Reference(const Affine& world, const std::vector<Pt>& points, bool closed,
-                                int penWidth = -1)
+                                int penWidth = -1, bool winding = false)
 {
     const Affine a = AsStored(world);
     EmfBuilder e = Start(penWidth < 0 ? -1 : penWidth * kFine);
+    if (winding)
+        e.SetPolyFillMode(2);
     e.SetMapMode(MM_ANISOTROPIC);
     e.SetWindowExt(kFine, kFine);
     e.SetViewportExt(1, 1);
@@ -379,20 +381,7 @@ TEST(MetafileTransform, RandomTransformsMatchTransformedOutlines)
         }
         SCOPED_TRACE(round);
         const std::vector<uint32_t> got = Play(e.Bytes());
-        const Affine stored = AsStored(a);
-        EmfBuilder ref = Start();
-        ref.SetPolyFillMode(2);
-        ref.SetMapMode(MM_ANISOTROPIC);
-        ref.SetWindowExt(kFine, kFine);
-        ref.SetViewportExt(1, 1);
-        std::vector<MfPoint> fine;
-        for (const Pt& p : outline) {
-            double x, y;
-            stored.Apply(p.x, p.y, x, y);
-            fine.push_back({int(std::lround(x * kFine)), int(std::lround(y * kFine))});
-        }
-        ref.Polygon(fine);
-        const std::vector<uint32_t> want = Play(ref.Bytes());
+        const std::vector<uint32_t> want = Reference(a, outline, true, -1, true);
         EXPECT_GT(Ink(want), 100u);
         EXPECT_LE(Differences(got, want), Ink(want) / 100 + 4);
     }
