@@ -155,8 +155,9 @@ TEST(MetafilePenStyle, UserStylesDrawTheirOwnRuns)
     }
 }
 
-// A styled pen wider than a pixel, made by CreatePen, draws solid.
-TEST(MetafilePenStyle, WideOldStylePensDrawSolid)
+// A dashed pen three units wide made by CreatePen is geometric with round
+// ends: the ends of its dashes (9 on, 3 off) meet along its middle row.
+TEST(MetafilePenStyle, WideOldStylePensDashesMeetAlongTheMiddle)
 {
     EmfBuilder e(0, 0, 39, 9);
     e.SetBkMode(1);

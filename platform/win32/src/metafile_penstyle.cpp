@@ -28,20 +28,63 @@ std::vector<long> Player::_styleRuns() const
 {
     const Pen& pen = m_state.pen;
     std::vector<long> runs;
+    if (_geometricStyle()) {
+        // A geometric pen drawn one pixel wide: its runs are the pen's own
+        // (multiples of a width of one pixel for the predefined styles,
+        // logical units for a user style) as long as they come out on the
+        // canvas, measured by the length of the logical x unit.
+        const double scale = pen.style == kPenUserStyle ? _unitPixels() : 1.0;
+        for (double r : _geometricRuns(1.0)) {
+            const double v = std::round(r * scale);
+            runs.push_back(std::isfinite(v) ? (long)std::max(0.0, std::min(v, 1e6)) : 0);
+        }
+        return runs;
+    }
     if (pen.style >= 1 && pen.style <= 4) {
         for (long r : kStyles[pen.style - 1])
             runs.push_back(r * kStyleUnit);
     } else if (pen.style == 8) {
         runs = {1, 1};  // PS_ALTERNATE: every other pixel
     } else if (pen.style == kPenUserStyle) {
-        // Cosmetic runs are pixels; geometric ones logical units.
-        const double scale = pen.geometric ? std::fabs(m_ax) : 1.0;
-        for (size_t i = 0; i < pen.user.size() && i < kMaxUserRuns; i++) {
-            const double v = std::round((double)pen.user[i] * scale);
-            runs.push_back(std::isfinite(v) ? (long)std::max(0.0, std::min(v, 1e6)) : 0);
-        }
+        for (size_t i = 0; i < pen.user.size() && i < kMaxUserRuns; i++)
+            runs.push_back(std::max(pen.user[i], 0L));
     }
     // An odd count alternates the other way round on its second pass.
+    if (runs.size() % 2 == 1)
+        runs.insert(runs.end(), runs.begin(), runs.end());
+    return runs;
+}
+
+bool Player::_geometricStyle() const
+{
+    const Pen& pen = m_state.pen;
+    const bool styled = (pen.style >= 1 && pen.style <= 4) || pen.style == kPenUserStyle;
+    // CreatePen makes a pen wider than one unit geometric; its user style is
+    // refused before it gets here.
+    return styled && !pen.cosmetic && (pen.geometric || pen.width > 1);
+}
+
+double Player::_unitPixels() const
+{
+    const double k = std::hypot(m_toCanvas.m11, m_toCanvas.m12);
+    return std::isfinite(k) ? k : 0;
+}
+
+std::vector<double> Player::_geometricRuns(double width) const
+{
+    const Pen& pen = m_state.pen;
+    std::vector<double> runs;
+    if (pen.style >= 1 && pen.style <= 4) {
+        // Dash 3 on 1 off, dot 1 1, dash-dot 3 1 1 1, dash-dot-dot
+        // 3 1 1 1 1 1, each a multiple of the pen's width.
+        static const std::vector<int> kGeometric[] = {
+            {3, 1}, {1, 1}, {3, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
+        for (int r : kGeometric[pen.style - 1])
+            runs.push_back(r * width);
+    } else if (pen.style == kPenUserStyle) {
+        for (size_t i = 0; i < pen.user.size() && i < kMaxUserRuns; i++)
+            runs.push_back((double)std::max(pen.user[i], 0L));
+    }
     if (runs.size() % 2 == 1)
         runs.insert(runs.end(), runs.begin(), runs.end());
     return runs;
@@ -52,8 +95,8 @@ namespace {
 // Where a pen's style stands along its line: the run it is in and what is
 // left of it.
 struct StylePhase {
-    const std::vector<long>* runs;
-    uint64_t total;
+    const std::vector<double>* runs;
+    double total;
     size_t run = 0;
     double left = 0;
 
@@ -61,7 +104,7 @@ struct StylePhase {
     void Next()
     {
         run = (run + 1) % runs->size();
-        left = (double)(*runs)[run];
+        left = (*runs)[run];
     }
     // Steps d along the line at once: a whole cycle of the (even) runs
     // comes back to the same run.
@@ -71,7 +114,7 @@ struct StylePhase {
             left -= d;
             return;
         }
-        d = std::fmod(d - left, (double)total);
+        d = std::fmod(d - left, total);
         Next();
         while (d >= left) {
             d -= left;
@@ -106,17 +149,25 @@ bool InsideBox(PointD a, PointD b, double x0, double y0, double x1, double y1, d
 
 }  // namespace
 
-// A wide pen's user style: the outline cut into its dashes by length along
-// the line, each dash drawn as a wide line of its own. The style steps over
-// what lies off the canvas at once, so a line far longer than the picture
-// costs no more than one across it.
-void Player::_dashedWide(const Figure& points, bool closed, double width,
-                         const std::vector<long>& runs)
+// A wide geometric pen's style: the outline cut into its dashes by length
+// along the line, each dash drawn as a wide line of its own with the pen's
+// ends. The runs are logical units measured along the line before the
+// mapping and the world transform, so a dash keeps its share of the line
+// however the transform turns, shears or stretches it: the canvas length of
+// each segment is taken back through the inverse transform. The style steps
+// over what lies off the canvas at once, so a line far longer than the
+// picture costs no more than one across it.
+void Player::_dashedWide(const Figure& points, bool closed, double width)
 {
-    uint64_t total = 0;
-    for (long r : runs)
-        total += (uint64_t)r;
-    if (total == 0 || points.size() < 2) {
+    const std::vector<double> runs = _geometricRuns(std::fabs(m_state.pen.width));
+    double total = 0;
+    for (double r : runs)
+        total += r;
+    // A cycle shorter than a pixel on the canvas draws as the solid line its
+    // dashes would blur into.
+    const Affine& back = m_fromCanvas;
+    const double pixelsPerUnit = 1 / std::max(std::hypot(back.m11, back.m21), std::hypot(back.m12, back.m22));
+    if (!(total * pixelsPerUnit >= 1) || points.size() < 2) {
         m_raster.WideLine(points, closed, width, m_state.pen.colour);
         return;
     }
@@ -124,7 +175,7 @@ void Player::_dashedWide(const Figure& points, bool closed, double width,
     if (closed)
         path.push_back(points[0]);
     StylePhase phase{&runs, total};
-    phase.left = (double)runs[0];
+    phase.left = runs[0];
     const double margin = width + 2;
     const double bx0 = -margin, by0 = -margin;
     const double bx1 = m_raster.Width() + margin, by1 = m_raster.Height() + margin;
@@ -135,7 +186,8 @@ void Player::_dashedWide(const Figure& points, bool closed, double width,
     };
     for (size_t i = 0; i + 1 < path.size() && !m_raster.Spent(); i++) {
         const PointD a0 = path[i], b = path[i + 1];
-        const double full = std::hypot(b.x - a0.x, b.y - a0.y);
+        const double ex = b.x - a0.x, ey = b.y - a0.y;
+        const double full = std::hypot(ex * back.m11 + ey * back.m21, ex * back.m12 + ey * back.m22);
         if (!std::isfinite(full))
             return;
         double t0 = 0, t1 = 0;

@@ -340,10 +340,10 @@ void Player::_stroke(const Figure& points, bool closed, bool lastPixel)
                                             : kNoPixel);
         m_raster.ThinLine(points, closed, lastPixel, m_state.pen.colour);
         m_raster.SetStyle({}, kNoPixel);
-    } else if (m_state.pen.geometric && m_state.pen.style == kPenUserStyle) {
-        _dashedWide(points, closed, w, _styleRuns());
+    } else if (_geometricStyle()) {
+        _dashedWide(points, closed, w);
     } else {
-        m_raster.WideLine(points, closed, w, m_state.pen.colour);  // wide pens draw solid
+        m_raster.WideLine(points, closed, w, m_state.pen.colour);
     }
     m_raster.SetLineShape({});
     m_raster.SetPaint(kRopPattern, nullptr);

@@ -306,9 +306,17 @@ private:
     void _paintRegion(const ClipRegion& region, BYTE code, std::shared_ptr<const Pattern> pattern,
                       COLORREF colour);
     std::shared_ptr<const Pattern> _alignedPattern(const Brush& b);
+    // The runs of a one-pixel line's style, in pixels.
     std::vector<long> _styleRuns() const;
-    void _dashedWide(const Figure& points, bool closed, double width,
-                     const std::vector<long>& runs);
+    // Whether the pen is a styled geometric one, dashed by its own width or
+    // its user style in logical units.
+    bool _geometricStyle() const;
+    // Canvas pixels to the logical x unit.
+    double _unitPixels() const;
+    // A geometric pen's runs, logical units, the predefined styles for a pen
+    // `width` wide.
+    std::vector<double> _geometricRuns(double width) const;
+    void _dashedWide(const Figure& points, bool closed, double width);
     // A mask: its reader, corner and the code of its 0 pixels.
     struct BlitMask {
         const DibReader* reader;
