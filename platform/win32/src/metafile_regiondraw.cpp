@@ -85,6 +85,9 @@ void Player::OffsetClip(long dx, long dy)
 {
     if (!m_state.clip)
         return;
+    // The logical offset is a vector through the whole transform: under a
+    // turn it moves the clip along the turned axes, as the logical shapes
+    // the clip was cut to have moved.
     const PointD a = _map(0, 0), b = _map(dx, dy);
     m_raster.Charge(m_state.clip->Size());
     const std::shared_ptr<const ClipRegion> moved =
@@ -125,10 +128,18 @@ void Player::FillRegion(const ClipRegion& region, const Brush& brush)
 
 void Player::FrameRegion(const ClipRegion& region, const Brush& brush, long w, long h)
 {
-    // The frame is what lies within w pixels across or h down of the
-    // region's outside: the region less the region shrunk by those.
-    const long dx = std::max(1L, RoundPixel(std::fabs(w * m_ax)));
-    const long dy = std::max(1L, RoundPixel(std::fabs(h * m_ay)));
+    // The frame is what lies within dx pixels across or dy down of the
+    // region's outside: the region less the region shrunk by those. The
+    // region stays upright on the device whatever the world transform, so
+    // the logical w x h box is carried through the whole transform and its
+    // extents on the canvas taken: a quarter turn swaps the two, a shear or
+    // a slant widens them, and without a turn it is w and h times the
+    // scales of the axes.
+    const Affine& t = m_toCanvas;
+    const double wx = std::fabs(w * t.m11) + std::fabs(h * t.m21);
+    const double hy = std::fabs(w * t.m12) + std::fabs(h * t.m22);
+    const long dx = std::max(1L, RoundPixel(wx));
+    const long dy = std::max(1L, RoundPixel(hy));
     m_raster.Charge(4 * region.Size());
     std::shared_ptr<const ClipRegion> inner = OffsetRegion(region, dx, 0);
     inner = CombineRegions(*inner, *OffsetRegion(region, -dx, 0), kRegionAnd);
