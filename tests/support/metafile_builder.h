@@ -125,6 +125,17 @@ public:
     }
     void Select(int index) override { Record(0x012D, {index}); }
     void SelectStock(int) override {}
+    // A logical palette: each entry red, green, blue and flags from the low
+    // byte up, as PALETTEENTRY lies in memory.
+    int CreatePalette(const std::vector<uint32_t>& entries)
+    {
+        std::vector<uint8_t> tail;
+        for (uint32_t e : entries)
+            Put32(tail, e);
+        Record(0x00F7, {0x0300, int(entries.size())}, tail);
+        return Take();
+    }
+    void SelectPalette(int index) { Record(0x0234, {index}); }
     void Delete(int index) override
     {
         Record(0x01F0, {index});
@@ -295,6 +306,17 @@ public:
     }
     void Select(int index) override { Record(37, {index}); }
     void SelectStock(int stock) override { Record(37, {int32_t(0x80000000u | uint32_t(stock))}); }
+    // A logical palette, entries as in WmfBuilder::CreatePalette.
+    int CreatePalette(const std::vector<uint32_t>& entries)
+    {
+        const int i = m_next++;
+        std::vector<uint8_t> tail;
+        for (uint32_t e : entries)
+            Put32(tail, e);
+        Record(49, {i, int32_t(0x0300 | (entries.size() << 16))}, tail);
+        return i;
+    }
+    void SelectPalette(int index) { Record(48, {index}); }
     void Delete(int index) override { Record(40, {index}); }
     void MoveTo(int x, int y) override { Record(27, {x, y}); }
     void LineTo(int x, int y) override { Record(54, {x, y}); }

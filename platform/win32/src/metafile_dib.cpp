@@ -34,6 +34,16 @@ BYTE Channel(DWORD pixel, DWORD mask)
     return (BYTE)((uint64_t)v * 255 / top);
 }
 
+// Entry `i` of a palette as a colour; an entry number past its end takes
+// the first entry.
+COLORREF PaletteColour(const std::vector<PALETTEENTRY>& palette, WORD i)
+{
+    if (palette.empty())
+        return 0;
+    const PALETTEENTRY& e = palette[i < palette.size() ? i : 0];
+    return RGB(e.peRed, e.peGreen, e.peBlue);
+}
+
 }  // namespace
 
 bool DibReader::Open(const DibRef& dib)
@@ -73,12 +83,15 @@ bool DibReader::Open(const DibRef& dib)
             return false;
         const size_t most = (size_t)1 << m_bits;
         size_t n = used == 0 || used > most ? most : used;
+        if (dib.palette != nullptr)
+            entrySize = 2;  // entry numbers of the selected palette
         if (n * entrySize > tableRoom)
             n = tableRoom / entrySize;  // a short table: the rest is black
         m_table.assign(most, 0);
         for (size_t i = 0; i < n; i++) {
             const BYTE* e = table + i * entrySize;
-            m_table[i] = RGB(e[2], e[1], e[0]);
+            m_table[i] = dib.palette != nullptr ? PaletteColour(*dib.palette, Le16(e))
+                                                : RGB(e[2], e[1], e[0]);
         }
     } else if (m_bits == 16 || m_bits == 32) {
         if (compression == BI_BITFIELDS) {

@@ -5,6 +5,7 @@
 // one of the 16-bit point forms. Offsets inside a record count from the
 // record's start. The metafile ends at its end-of-file record.
 #include "metafile_bytes.h"
+#include "metafile_palette.h"
 #include "metafile_readers.h"
 #include "metafile_sizes.h"
 #include "metafile_text_records.h"
@@ -59,6 +60,8 @@ enum : DWORD {
     kPie = 47,
     kSelectPalette = 48,
     kCreatePalette = 49,
+    kSetPaletteEntries = 50,
+    kResizePalette = 51,
     kRealizePalette = 52,
     kLineTo = 54,
     kSetArcDirection = 57,
@@ -235,6 +238,7 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
         // Dest x, y; source x, y, w, h; bitmap; usage, rop; dest w, h.
         if (!f.Has(72, 8) || !RecordDib(f, 48, 56, dib))
             return false;
+        UsePaletteIndexes(f.D(64), player, dib);
         return player.StretchDibits(f.L(8 + 16), f.L(12 + 16), f.L(72), f.L(76), dib, f.L(32),
                                     f.L(36), f.L(40), f.L(44), f.D(68));
     }
@@ -242,6 +246,7 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
         // Dest x, y; source x, y, w, h; bitmap; usage; the scan lines held.
         if (!f.Has(48, 28) || !RecordDib(f, 48, 56, dib))
             return false;
+        UsePaletteIndexes(f.D(64), player, dib);
         dib.startScan = f.L(68);
         dib.scans = f.L(72) < 0 ? 0 : f.L(72);
         return player.SetDibits(f.L(24), f.L(28), f.L(40), f.L(44), dib, f.L(32), f.L(36));
@@ -254,6 +259,7 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
         const bool hasSource = f.D(88) != 0, hasMask = f.D(116) != 0;
         if ((hasSource && !RecordDib(f, 84, 92, dib)) || (hasMask && !RecordDib(f, 112, 120, mask)))
             return false;
+        UsePaletteIndexes(f.D(80), player, dib);
         return player.MaskBlit(f.L(24), f.L(28), f.L(32), f.L(36), hasSource ? &dib : nullptr,
                                f.L(44), f.L(48), hasMask ? &mask : nullptr, f.L(100), f.L(104),
                                f.D(40));
@@ -269,6 +275,7 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
         return player.Blit(x, y, w, h, nullptr, 0, 0, 0, 0, rop);
     if (!RecordDib(f, 84, 92, dib))
         return false;
+    UsePaletteIndexes(f.D(80), player, dib);
     long sw = w, sh = h;
     if (type == kStretchBlt) {
         if (!f.Has(100, 8))
@@ -376,10 +383,10 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         s.arcDirection = f.L(8) == kArcClockwise ? kArcClockwise : kArcCounterClockwise;
         return n >= 12;
     case kSetTextColor:
-        s.text = f.D(8) & 0xFFFFFF;
+        s.text = player.Colour(f.D(8));
         return n >= 12;
     case kSetBkColor:
-        s.background = f.D(8) & 0xFFFFFF;
+        s.background = player.Colour(f.D(8));
         return n >= 12;
     case kSetMiterLimit:
         return n >= 12 && player.SetMiterLimit(MiterLimit(f.D(8)));
@@ -389,15 +396,13 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         player.SetBrushOrg(f.L(8), f.L(12));
         return true;
     case kSetStretchBltMode:
-    case kSelectPalette:
-    case kRealizePalette:
     case kFlattenPath:
     case kGdiComment:
         return true;  // nothing the player draws depends on them
     case kSetPixelV:
         if (n < 20)
             return false;
-        player.SetPixel(f.L(8), f.L(12), f.D(16) & 0xFFFFFF);
+        player.SetPixel(f.L(8), f.L(12), player.Colour(f.D(16)));
         return true;
     case kMoveToEx:
         player.MoveTo(f.L(8), f.L(12));
@@ -460,7 +465,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         o.pen.style = (f.D(12) & 0x0F) == kPenUserStyle ? kPenSolid : (int)(f.D(12) & 0x0F);
         o.pen.width = f.L(16);
         SetPenShape(f.D(12), o.pen);
-        o.pen.colour = f.D(24) & 0xFFFFFF;
+        o.pen.colour = f.D(24);  // its palette entry taken when selected
         return player.Put(f.D(8), o);
     }
     case kExtCreatePen: {
@@ -480,7 +485,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         const DWORD runs = std::min<DWORD>(f.D(48), 16);
         for (DWORD i = 0; o.pen.style == kPenUserStyle && i < runs && f.Has(52 + 4 * i, 4); i++)
             o.pen.user.push_back(std::max(f.L(52 + 4 * i), 0L));
-        o.pen.colour = f.D(40) & 0xFFFFFF;
+        o.pen.colour = f.D(40);
         return player.Put(f.D(8), o);
     }
     case kCreateBrushIndirect: {
@@ -490,7 +495,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         o.kind = Object::kBrush;
         const DWORD style = f.D(12);
         o.brush.style = style == kBrushSolid || style == kBrushHatched ? (int)style : kBrushNull;
-        o.brush.colour = f.D(16) & 0xFFFFFF;
+        o.brush.colour = f.D(16);
         o.brush.hatch = (int)f.L(20);
         return player.Put(f.D(8), o);
     }
@@ -502,6 +507,8 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         o.kind = Object::kBrush;
         o.brush.style = kBrushNull;
         DibRef dib;
+        if (type == kCreateDibPatternBrushPt)
+            UsePaletteIndexes(f.D(12), player, dib);
         const bool read = RecordDib(f, 16, 24, dib) &&
                           player.PatternBrush(dib, type == kCreateMonoBrush, o.brush);
         player.Put(f.D(8), o);
@@ -519,8 +526,11 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kEmrModifyWorldTransform:
         return PlayWorldRecord(type, f.Bytes(), player);
     case kCreatePalette:
-        player.Put(f.D(8), OtherObject());
-        return false;
+    case kSelectPalette:
+    case kSetPaletteEntries:
+    case kResizePalette:
+    case kRealizePalette:
+        return PlayEnhancedPalette(type, f.Bytes(), player);
     case kBeginPath:
         player.BeginPath();
         return true;

@@ -239,10 +239,15 @@ bool Player::Select(size_t slot)
     if (slot >= m_objects.size())
         return false;  // past the table, or an empty slot past the last filled
     const Object& o = m_objects[slot];
-    if (o.kind == Object::kPen)
+    // A pen's or brush's colour may name an entry of the palette: it takes
+    // the colour the palette selected now gives it.
+    if (o.kind == Object::kPen) {
         m_state.pen = o.pen;
-    else if (o.kind == Object::kBrush)
+        m_state.pen.colour = Colour(o.pen.colour);
+    } else if (o.kind == Object::kBrush) {
         m_state.brush = o.brush;
+        m_state.brush.colour = Colour(o.brush.colour);
+    }
     else if (o.kind == Object::kFont)
         m_state.font = o.font;
     else if (o.kind == Object::kRegion)

@@ -71,11 +71,14 @@ struct Brush {
 
 // What sits in one slot of the object table.
 struct Object {
-    enum Kind { kEmpty, kPen, kBrush, kOther, kFont, kRegion } kind = kEmpty;
+    enum Kind { kEmpty, kPen, kBrush, kOther, kFont, kRegion, kPalette } kind = kEmpty;
     Pen pen;
     Brush brush;
     LogicalFont font = {};
     std::vector<RECT> region = {};  // a Windows metafile's region, logical units
+    // A logical palette; shared with the contexts it is selected into, so
+    // that changing its entries changes what they draw from then on.
+    std::shared_ptr<std::vector<PALETTEENTRY>> palette = {};
 };
 
 // An object of a kind the player does not draw with: it only takes its slot,
@@ -118,6 +121,8 @@ struct DcState {
     unsigned textAlign = 0;  // TA_* flags
     long charExtra = 0;      // logical units added to each character's advance
     LogicalFont font;
+    // The selected logical palette; null for the default one.
+    std::shared_ptr<std::vector<PALETTEENTRY>> palette;
 };
 
 class DibReader;
@@ -132,6 +137,9 @@ struct DibRef {
     // the rows are stored); -1: all of them.
     long startScan = 0;
     long scans = -1;
+    // Not null: the colour table holds 16-bit indexes into these entries
+    // (DIB_PAL_COLORS) rather than colours.
+    const std::vector<PALETTEENTRY>* palette = nullptr;
 };
 
 class Player {
@@ -270,6 +278,20 @@ public:
     // The brush origin, in the metafile's device units: hatches and pattern
     // brushes are tiled from it.
     void SetBrushOrg(long x, long y) { m_state.brushOrg = {(LONG)x, (LONG)y}; }
+
+    // Palettes (metafile_palette.cpp). The colour a COLORREF of a record
+    // names: a PALETTEINDEX one the entry of the selected palette (or the
+    // default palette's), any other its red, green and blue.
+    COLORREF Colour(DWORD ref) const;
+    // The selected palette's entries, or the default palette's.
+    const std::vector<PALETTEENTRY>& PaletteEntries() const;
+    // Selects the palette of a table slot; false for a slot holding none.
+    bool SelectPalette(size_t slot);
+    void SelectDefaultPalette() { m_state.palette = nullptr; }
+    // The palette of a slot, or the selected one; null for none (the
+    // default palette cannot be changed).
+    std::vector<PALETTEENTRY>* PaletteAt(size_t slot);
+    std::vector<PALETTEENTRY>* SelectedPalette() { return m_state.palette.get(); }
 
     // Text output (metafile_text_draw.cpp): false when no face could be
     // found for the selected font.

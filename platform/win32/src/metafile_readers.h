@@ -16,7 +16,8 @@ void PlayWindowsRecords(const Metafile& metafile, Player& player, PlayStats& sta
 // Plays the records of an enhanced metafile (its header record first).
 void PlayEnhancedRecords(const Metafile& metafile, Player& player, PlayStats& stats);
 
-// Splits a packed DIB (BITMAPINFO, then the bits) that fills `n` bytes.
-bool SplitPackedDib(const BYTE* p, size_t n, DibRef& dib);
+// Splits a packed DIB (BITMAPINFO, then the bits) that fills `n` bytes; its
+// colour table of 16-bit entry numbers under DIB_PAL_COLORS.
+bool SplitPackedDib(const BYTE* p, size_t n, DibRef& dib, DWORD usage = DIB_RGB_COLORS);
 
 }  // namespace win32metafile

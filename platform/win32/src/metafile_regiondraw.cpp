@@ -187,6 +187,7 @@ bool Player::BrushOf(DWORD index, Brush& out) const
     if (index >= m_objects.size() || m_objects[index].kind != Object::kBrush)
         return false;
     out = m_objects[index].brush;
+    out.colour = Colour(out.colour);
     return true;
 }
 

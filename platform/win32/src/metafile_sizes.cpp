@@ -31,7 +31,7 @@ enum class Extra {
     kText,       // the text block at `at`, characters of `each` bytes
     kPolyText,   // a count at 36 of text blocks from 40, characters of `each` bytes
     kSmallText,  // the small text record's own layout
-    kPackedDib,  // a packed bitmap from byte `at` to the record's end
+    kPackedDib,  // a packed bitmap from byte `at` to the record's end, its colour use at `each`
     kScanDib,    // the same holding as many scan lines as the 16-bit count at `data`
     kWinText,    // a character count at 6, the string, then two words
     kWinExtText,
@@ -174,7 +174,7 @@ constexpr Rule kWindows[] = {
     {0x012D, 8, Extra::kNone, 0, 0, 0, 0},         // SELECTOBJECT
     {0x012E, 8, Extra::kNone, 0, 0, 0, 0},         // SETTEXTALIGN
     {0x0139, 8, Extra::kNone, 0, 0, 0, 0},         // RESIZEPALETTE
-    {0x0142, 10, Extra::kPackedDib, 10, 0, 0, 0},  // DIBCREATEPATTERNBRUSH: style, use, bitmap
+    {0x0142, 10, Extra::kPackedDib, 10, 8, 0, 0},  // DIBCREATEPATTERNBRUSH: style, use, bitmap
     {0x0149, 10, Extra::kNone, 0, 0, 0, 0},        // SETLAYOUT
     {0x01F0, 8, Extra::kNone, 0, 0, 0, 0},         // DELETEOBJECT
     {0x01F9, 38, Extra::kNone, 0, 0, 0, 0},        // CREATEPATTERNBRUSH: bitmap header, reserved
@@ -221,8 +221,8 @@ constexpr Rule kWindows[] = {
     {0x0940, 20, Extra::kNone, 0, 0, 0, 0},        // DIBBITBLT (without a bitmap at its shortest)
     {0x0A32, 14, Extra::kWinExtText, 0, 0, 0, 0},  // EXTTEXTOUT
     {0x0B41, 26, Extra::kNone, 0, 0, 0, 0},        // DIBSTRETCHBLT
-    {0x0D33, 24, Extra::kScanDib, 24, 0, 8, 0},    // SETDIBTODEV: its scan lines only
-    {0x0F43, 28, Extra::kPackedDib, 28, 0, 0, 0},  // STRETCHDIB
+    {0x0D33, 24, Extra::kScanDib, 24, 6, 8, 0},    // SETDIBTODEV: its scan lines only
+    {0x0F43, 28, Extra::kPackedDib, 28, 10, 0, 0},  // STRETCHDIB
 };
 
 // The tables are searched by halves: each must stay sorted by type.
@@ -291,10 +291,12 @@ bool SmallTextFits(const RecordBytes& r)
 // for an uncompressed one every row its size implies.
 // `scans`: the most rows the bits must hold (the bitmap's own height when
 // it is less).
-bool PackedDibFits(const RecordBytes& r, size_t at, uint64_t scans = UINT64_MAX)
+bool PackedDibFits(const RecordBytes& r, size_t at, size_t usageAt, uint64_t scans = UINT64_MAX)
 {
     DibRef dib;
-    if (at > r.Size() || !SplitPackedDib(r.Data() + at, r.Size() - at, dib))
+    WORD usage = DIB_RGB_COLORS;
+    r.U16(usageAt, usage);
+    if (at > r.Size() || !SplitPackedDib(r.Data() + at, r.Size() - at, dib, usage))
         return false;
     const RecordBytes info(dib.info, dib.infoSize);
     DWORD header = 0, compression = 0;
@@ -363,8 +365,8 @@ bool ExtraFits(const Rule& rule, const RecordBytes& r, bool windows)
         return true;
     }
     case Extra::kSmallText: return SmallTextFits(r);
-    case Extra::kPackedDib: return PackedDibFits(r, rule.at);
-    case Extra::kScanDib: return PackedDibFits(r, rule.at, Count(r, rule.data, 2));
+    case Extra::kPackedDib: return PackedDibFits(r, rule.at, rule.each);
+    case Extra::kScanDib: return PackedDibFits(r, rule.at, rule.each, Count(r, rule.data, 2));
     case Extra::kWinText: {
         // The count, the string padded to whole words, then y and x.
         const DWORD chars = Count(r, 6, 2);

@@ -5,6 +5,7 @@
 // records list last coordinate first (y before x, bottom before top). The
 // metafile ends at the record of function 0.
 #include "metafile_bytes.h"
+#include "metafile_palette.h"
 #include "metafile_readers.h"
 #include "metafile_sizes.h"
 #include "metafile_text_records.h"
@@ -60,6 +61,9 @@ enum : WORD {
     kFillRegion = 0x0228,
     kFrameRegion = 0x0429,
     kRealizePalette = 0x0035,
+    kSetPalEntries = 0x0037,
+    kResizePalette = 0x0139,
+    kAnimatePalette = 0x0436,
     kPolyPolygon = 0x0538,
     kDibBitBlt = 0x0940,
     kDibStretchBlt = 0x0B41,
@@ -160,7 +164,7 @@ Object PenObject(const Params& p)
     o.pen.style = style == kPenUserStyle ? kPenSolid : (int)style;
     o.pen.width = p.W(1);
     SetPenShape((WORD)p.W(0), o.pen);
-    o.pen.colour = p.D(3) & 0xFFFFFF;
+    o.pen.colour = p.D(3);  // its palette entry taken when selected
     return o;
 }
 
@@ -170,7 +174,7 @@ Object BrushObject(const Params& p)
     o.kind = Object::kBrush;
     const long style = (WORD)p.W(0);
     o.brush.style = style == kBrushSolid || style == kBrushHatched ? (int)style : kBrushNull;
-    o.brush.colour = p.D(1) & 0xFFFFFF;
+    o.brush.colour = p.D(1);
     o.brush.hatch = (int)(WORD)p.W(3);
     return o;
 }
@@ -260,13 +264,15 @@ bool BlitRecord(WORD function, const Params& p, Player& player)
                            rop);
     case kStretchDib:
         // The colour use word sits after the raster operation.
-        if (p.Count() < 11 || !SplitPackedDib(p.At(11), p.BytesFrom(11), dib))
+        if (p.Count() < 11 || !SplitPackedDib(p.At(11), p.BytesFrom(11), dib, (WORD)p.W(2)))
             return false;
+        UsePaletteIndexes((WORD)p.W(2), player, dib);
         return player.StretchDibits(p.W(10), p.W(9), p.W(8), p.W(7), dib, p.W(6), p.W(5), p.W(4),
                                     p.W(3), rop);
     default:  // kSetDibToDev: colour use, scan count, start scan, then as BitBlt
-        if (p.Count() < 9 || !SplitPackedDib(p.At(9), p.BytesFrom(9), dib))
+        if (p.Count() < 9 || !SplitPackedDib(p.At(9), p.BytesFrom(9), dib, (WORD)p.W(0)))
             return false;
+        UsePaletteIndexes((WORD)p.W(0), player, dib);
         dib.scans = (WORD)p.W(1);
         dib.startScan = (WORD)p.W(2);
         return player.SetDibits(p.W(8), p.W(7), p.W(6), p.W(5), dib, p.W(4), p.W(3));
@@ -282,10 +288,10 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     std::vector<POINT> points;
     switch (function) {
     case kSetBkColor:
-        s.background = p.D(0) & 0xFFFFFF;
+        s.background = player.Colour(p.D(0));
         return n >= 2;
     case kSetTextColor:
-        s.text = p.D(0) & 0xFFFFFF;
+        s.text = player.Colour(p.D(0));
         return n >= 2;
     case kSetBkMode:
         s.backgroundMode = (int)p.W(0);
@@ -299,8 +305,6 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kSetRop2:
         return n >= 1 && player.SetRop2((int)p.W(0));
     case kSetStretchBltMode:
-    case kRealizePalette:
-    case kSelectPalette:
         return true;  // nothing the player draws depends on them
     case kSetWindowOrg:
         player.SetWindowOrg(p.W(1), p.W(0));
@@ -376,7 +380,7 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kSetPixel:
         if (n < 4)
             return false;
-        player.SetPixel(p.W(3), p.W(2), p.D(0) & 0xFFFFFF);
+        player.SetPixel(p.W(3), p.W(2), player.Colour(p.D(0)));
         return true;
     case kSaveDc:
         player.Save();
@@ -409,8 +413,11 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
         Object o;
         o.kind = Object::kBrush;
         o.brush.style = kBrushNull;
+        // A BS_PATTERN one's colour use is always DIB_RGB_COLORS.
         DibRef dib;
-        const bool read = n >= 2 && SplitPackedDib(p.At(2), p.BytesFrom(2), dib) &&
+        const DWORD usage = p.W(0) == kBrushPattern ? DIB_RGB_COLORS : (WORD)p.W(1);
+        UsePaletteIndexes(usage, player, dib);
+        const bool read = n >= 2 && SplitPackedDib(p.At(2), p.BytesFrom(2), dib, usage) &&
                           player.PatternBrush(dib, p.W(0) == kBrushPattern, o.brush);
         Create(player, o);
         return read;
@@ -454,9 +461,12 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kPaintRegion:
         return RegionRecord(function, p, player);
     case kCreatePalette:
-        // Not drawn, but each takes its slot, so later indices stay right.
-        Create(player, OtherObject());
-        return false;
+    case kSelectPalette:
+    case kSetPalEntries:
+    case kResizePalette:
+    case kAnimatePalette:
+    case kRealizePalette:
+        return PlayWindowsPalette(function, p.Bytes(), player);
     case kPatBlt:
     case kDibBitBlt:
     case kDibStretchBlt:
@@ -470,8 +480,10 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
 
 }  // namespace
 
-bool SplitPackedDib(const BYTE* p, size_t n, DibRef& dib)
+bool SplitPackedDib(const BYTE* p, size_t n, DibRef& dib, DWORD usage)
 {
+    // DIB_PAL_COLORS: the colour table holds 16-bit entry numbers.
+    const size_t entry = usage == DIB_PAL_COLORS ? 2 : 4;
     RecordBytes r(p, n);
     DWORD headerSize = 0;
     if (!r.U32(0, headerSize) || headerSize > n)
@@ -481,7 +493,7 @@ bool SplitPackedDib(const BYTE* p, size_t n, DibRef& dib)
         WORD bits = 0;
         r.U16(10, bits);
         if (bits <= 8)
-            infoSize += ((size_t)1 << bits) * 3;
+            infoSize += ((size_t)1 << bits) * (entry == 2 ? 2 : 3);
     } else if (headerSize >= 40) {
         WORD bits = 0;
         DWORD compression = 0, used = 0;
@@ -489,7 +501,7 @@ bool SplitPackedDib(const BYTE* p, size_t n, DibRef& dib)
         r.U32(16, compression);
         r.U32(32, used);
         if (bits <= 8)
-            infoSize += (used != 0 && used < (1u << bits) ? used : (1u << bits)) * 4;
+            infoSize += (used != 0 && used < (1u << bits) ? used : (1u << bits)) * entry;
         else if (compression == BI_BITFIELDS && headerSize == 40)
             infoSize += 12;
     } else {

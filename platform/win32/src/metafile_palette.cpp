@@ -1,0 +1,212 @@
+// Logical palettes in the metafile player. The canvas holds true colours,
+// so a palette only names colours: a COLORREF of the PALETTEINDEX form
+// (0x01 in its top byte) stands for an entry of the selected palette, and a
+// bitmap of DIB_PAL_COLORS holds entry numbers in its colour table. A
+// context starts with the default palette, the twenty static colours.
+// Entries are kept as PALETTEENTRY (red, green, blue, flags), the order in
+// which the system writes them into both formats.
+#include "metafile_palette.h"
+
+#include <algorithm>
+
+namespace win32metafile {
+
+namespace {
+
+constexpr DWORD kStockFlag = 0x80000000;
+constexpr DWORD kDefaultPaletteStock = 15;
+constexpr BYTE kPaletteIndexFlag = 0x01;
+constexpr DWORD kPaletteColours = 1;  // DIB_PAL_COLORS
+constexpr BYTE kReserved = 0x01;      // PC_RESERVED: an entry AnimatePalette may change
+
+enum : DWORD {
+    kEmrSelectPalette = 48,
+    kEmrCreatePalette = 49,
+    kEmrSetPaletteEntries = 50,
+    kEmrResizePalette = 51,
+    kEmrRealizePalette = 52,
+};
+
+enum : WORD {
+    kMetaRealizePalette = 0x0035,
+    kMetaSetPalEntries = 0x0037,
+    kMetaCreatePalette = 0x00F7,
+    kMetaResizePalette = 0x0139,
+    kMetaSelectPalette = 0x0234,
+    kMetaAnimatePalette = 0x0436,
+};
+
+// The most entries a logical palette holds (its count is 16 bits).
+constexpr size_t kMaxEntries = 0xFFFF;
+
+const std::vector<PALETTEENTRY>& DefaultPalette()
+{
+    static const std::vector<PALETTEENTRY> kDefault = {
+        {0x00, 0x00, 0x00, 0}, {0x80, 0x00, 0x00, 0}, {0x00, 0x80, 0x00, 0},
+        {0x80, 0x80, 0x00, 0}, {0x00, 0x00, 0x80, 0}, {0x80, 0x00, 0x80, 0},
+        {0x00, 0x80, 0x80, 0}, {0xC0, 0xC0, 0xC0, 0}, {0xC0, 0xDC, 0xC0, 0},
+        {0xA6, 0xCA, 0xF0, 0}, {0xFF, 0xFB, 0xF0, 0}, {0xA0, 0xA0, 0xA4, 0},
+        {0x80, 0x80, 0x80, 0}, {0xFF, 0x00, 0x00, 0}, {0x00, 0xFF, 0x00, 0},
+        {0xFF, 0xFF, 0x00, 0}, {0x00, 0x00, 0xFF, 0}, {0xFF, 0x00, 0xFF, 0},
+        {0x00, 0xFF, 0xFF, 0}, {0xFF, 0xFF, 0xFF, 0},
+    };
+    return kDefault;
+}
+
+// `count` entries of four bytes from byte `at`, as many as the record holds.
+std::vector<PALETTEENTRY> ReadEntries(const RecordBytes& r, size_t at, size_t count)
+{
+    std::vector<PALETTEENTRY> out;
+    const BYTE* p = r.Data();
+    for (size_t i = 0; i < count && r.Has(at + 4 * i, 4); i++) {
+        const BYTE* e = p + at + 4 * i;
+        out.push_back({e[0], e[1], e[2], e[3]});
+    }
+    return out;
+}
+
+// Entries from `start` on replaced by `entries`, as far as the palette
+// reaches; with `animate` only those the palette marks reserved. False when
+// none lies inside it.
+bool SetEntries(std::vector<PALETTEENTRY>& palette, size_t start,
+                const std::vector<PALETTEENTRY>& entries, bool animate)
+{
+    if (start >= palette.size() || entries.empty())
+        return false;
+    for (size_t i = 0; i < entries.size() && start + i < palette.size(); i++) {
+        PALETTEENTRY& e = palette[start + i];
+        if (animate && !(e.peFlags & kReserved))
+            continue;
+        e = entries[i];
+    }
+    return true;
+}
+
+// A new palette's size: grown entries are black.
+bool Resize(std::vector<PALETTEENTRY>* palette, DWORD entries)
+{
+    if (palette == nullptr || entries == 0 || entries > kMaxEntries)
+        return false;
+    palette->resize(entries, PALETTEENTRY{0, 0, 0, 0});
+    return true;
+}
+
+Object PaletteObject(std::vector<PALETTEENTRY> entries)
+{
+    Object o;
+    o.kind = Object::kPalette;
+    o.palette = std::make_shared<std::vector<PALETTEENTRY>>(std::move(entries));
+    return o;
+}
+
+// Windows metafile parameters: 16-bit words after the size and function.
+WORD Word(const RecordBytes& r, size_t i)
+{
+    WORD v = 0;
+    r.U16(6 + 2 * i, v);
+    return v;
+}
+
+}  // namespace
+
+COLORREF Player::Colour(DWORD ref) const
+{
+    if ((ref >> 24) != kPaletteIndexFlag)
+        return ref & 0xFFFFFF;
+    // An index past the palette's end takes its first entry.
+    const std::vector<PALETTEENTRY>& entries = PaletteEntries();
+    const size_t i = ref & 0xFFFF;
+    const PALETTEENTRY& e = entries[i < entries.size() ? i : 0];
+    return RGB(e.peRed, e.peGreen, e.peBlue);
+}
+
+const std::vector<PALETTEENTRY>& Player::PaletteEntries() const
+{
+    const std::vector<PALETTEENTRY>* p = m_state.palette.get();
+    return p != nullptr && !p->empty() ? *p : DefaultPalette();
+}
+
+bool Player::SelectPalette(size_t slot)
+{
+    if (slot >= m_objects.size() || m_objects[slot].kind != Object::kPalette)
+        return false;
+    m_state.palette = m_objects[slot].palette;
+    return true;
+}
+
+std::vector<PALETTEENTRY>* Player::PaletteAt(size_t slot)
+{
+    if (slot >= m_objects.size() || m_objects[slot].kind != Object::kPalette)
+        return nullptr;
+    return m_objects[slot].palette.get();
+}
+
+void UsePaletteIndexes(DWORD usage, const Player& player, DibRef& dib)
+{
+    dib.palette = usage == kPaletteColours ? &player.PaletteEntries() : nullptr;
+}
+
+bool PlayEnhancedPalette(DWORD type, const RecordBytes& r, Player& player)
+{
+    DWORD slot = 0, a = 0, b = 0;
+    r.U32(8, slot);
+    switch (type) {
+    case kEmrCreatePalette: {
+        // Slot, then LOGPALETTE: version, a 16-bit count, the entries.
+        WORD count = 0;
+        r.U16(14, count);
+        return player.Put(slot, PaletteObject(ReadEntries(r, 16, count)));
+    }
+    case kEmrSelectPalette:
+        if (slot == (kStockFlag | kDefaultPaletteStock)) {
+            player.SelectDefaultPalette();
+            return true;
+        }
+        return player.SelectPalette(slot);
+    case kEmrSetPaletteEntries: {
+        // Slot, first entry, count, the entries.
+        std::vector<PALETTEENTRY>* palette = player.PaletteAt(slot);
+        r.U32(12, a);
+        r.U32(16, b);
+        return palette != nullptr &&
+               SetEntries(*palette, a, ReadEntries(r, 20, std::min<DWORD>(b, kMaxEntries)), false);
+    }
+    case kEmrResizePalette:
+        r.U32(12, a);
+        return Resize(player.PaletteAt(slot), a);
+    case kEmrRealizePalette:
+        return true;  // the canvas has no hardware palette to map
+    default:
+        return false;
+    }
+}
+
+bool PlayWindowsPalette(WORD function, const RecordBytes& r, Player& player)
+{
+    switch (function) {
+    case kMetaCreatePalette: {
+        // The palette takes the first free slot; even a damaged one, so
+        // that the slots after it stay right.
+        const size_t slot = player.FreeSlot();
+        return player.Put(slot, PaletteObject(ReadEntries(r, 10, Word(r, 1))));
+    }
+    case kMetaSelectPalette:
+        return player.SelectPalette(Word(r, 0));
+    case kMetaSetPalEntries:
+    case kMetaAnimatePalette: {
+        // The selected palette: first entry, count, the entries.
+        std::vector<PALETTEENTRY>* palette = player.SelectedPalette();
+        return palette != nullptr && SetEntries(*palette, Word(r, 0),
+                                                ReadEntries(r, 10, Word(r, 1)),
+                                                function == kMetaAnimatePalette);
+    }
+    case kMetaResizePalette:
+        return Resize(player.SelectedPalette(), Word(r, 0));
+    case kMetaRealizePalette:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace win32metafile

@@ -1,0 +1,22 @@
+// Logical palettes in played metafiles: the records that make, select and
+// change them, and bitmaps whose colour tables index them.
+#pragma once
+
+#include "metafile_bytes.h"
+#include "metafile_player.h"
+
+namespace win32metafile {
+
+// The enhanced records CREATEPALETTE, SELECTPALETTE, SETPALETTEENTRIES,
+// RESIZEPALETTE and REALIZEPALETTE; false for one that changes nothing
+// (a slot holding no palette, say).
+bool PlayEnhancedPalette(DWORD type, const RecordBytes& record, Player& player);
+// The Windows records CREATEPALETTE, SELECTPALETTE, SETPALENTRIES,
+// RESIZEPALETTE, ANIMATEPALETTE and REALIZEPALETTE.
+bool PlayWindowsPalette(WORD function, const RecordBytes& record, Player& player);
+
+// A bitmap's colour use: DIB_PAL_COLORS points its colour table at the
+// selected palette's entries.
+void UsePaletteIndexes(DWORD usage, const Player& player, DibRef& dib);
+
+}  // namespace win32metafile
