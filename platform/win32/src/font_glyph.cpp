@@ -68,11 +68,11 @@ bool InkBox(const Source& src, unsigned& left, unsigned& top, unsigned& right, u
 // in 1-bit rows (mono) or grey ones.
 bool Render(Registry& r, Realized& font, UINT code, bool mono, CachedGlyph& out)
 {
-    char32_t ch = 0;
-    if (!GbkToUnicode(code, ch))
-        return false;
     FT_UInt index = 0;
-    Face& face = FaceForChar(r, font, ch, index);
+    Face* found = FaceForCode(r, font, code, index);
+    if (found == nullptr)
+        return false;
+    Face& face = *found;
     const FT_Int32 load = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
     if (FT_Load_Glyph(face.face, index, load) != 0)
         return false;
@@ -158,7 +158,8 @@ DWORD WINAPI GetGlyphOutlineA(HDC dc, UINT code, UINT format, LPGLYPHMETRICS gm,
 {
     if (desktop::detail::ShouldFail("GetGlyphOutlineA"))
         return GDI_ERROR;
-    if (gm == nullptr || matrix == nullptr || !IsIdentity(matrix))
+    // The call takes code page 936 codes; the wider ones are the platform's own.
+    if (gm == nullptr || matrix == nullptr || !IsIdentity(matrix) || code > 0xFFFF)
         return GDI_ERROR;
     if (format != GGO_METRICS && format != GGO_BITMAP && format != GGO_GRAY8_BITMAP)
         return GDI_ERROR;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "font_cache.h"
+#include "font_codes.h"
 #include "font_gbk.h"
 
 #include <ft2build.h>
@@ -114,5 +115,9 @@ GlyphPtr GlyphOf(Registry& r, Realized& font, UINT code, bool mono);
 // double-byte text, else the primary face's missing-glyph box) and the glyph
 // index in it. Expects the mutex held.
 Face& FaceForChar(Registry& r, Realized& font, char32_t ch, FT_UInt& index);
+// The face and glyph index of any code of font_codes.h: a character's as
+// FaceForChar finds them, a glyph number's in the primary face. Null for a
+// code that names nothing. Expects the mutex held.
+Face* FaceForCode(Registry& r, Realized& font, UINT code, FT_UInt& index);
 
 }  // namespace win32font

@@ -64,9 +64,13 @@ std::vector<UINT> CodesFromBytes(const BYTE* text, size_t count, BYTE charSet,
 // The codes of `count` UTF-16 units (read little-endian); a surrogate pair
 // gives one code, its first unit's index in `unitOf`.
 std::vector<UINT> CodesFromUtf16(const BYTE* text, size_t count, std::vector<size_t>* unitOf);
-// The code that draws a Unicode character: its code page 936 code, or '?'
-// when it has none.
+// The code that draws a Unicode character: its code page 936 code, or its
+// Unicode one when it has none (drawn from whichever face holds it, else as
+// the face's missing-glyph box).
 UINT CodeOfChar(char32_t ch);
+// Codes of `count` glyph numbers of `unit` bytes each (1 or 2, read
+// little-endian), drawn from the face the platform matched.
+std::vector<UINT> GlyphCodes(const BYTE* text, size_t count, size_t unit);
 
 // The LOGFONTA the platform's font code is asked for: the face by name when
 // installed, otherwise a face of the same kind (serif, sans-serif, fixed

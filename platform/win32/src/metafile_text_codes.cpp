@@ -1,9 +1,11 @@
 // Text of metafile records as the character codes the platform's font code
 // draws: single bytes below 0x80 and code page 936 pairs (lead x 256 +
 // trail). Text in other character sets goes through Unicode; a character
-// that code page 936 lacks draws as '?'.
+// that code page 936 lacks is drawn by its Unicode code, and glyph numbers
+// as glyph numbers of the matched face.
 #include "metafile_text.h"
 
+#include "font_codes.h"
 #include "font_gbk.h"
 
 #include <unordered_map>
@@ -76,7 +78,17 @@ UINT CodeOfChar(char32_t ch)
         return ch;
     const auto& table = ReverseGbk();
     auto it = table.find(ch);
-    return it != table.end() ? it->second : UINT('?');
+    return it != table.end() ? it->second : win32font::UnicodeCode(ch);
+}
+
+std::vector<UINT> GlyphCodes(const BYTE* text, size_t count, size_t unit)
+{
+    std::vector<UINT> codes;
+    for (size_t i = 0; i < count; i++) {
+        const BYTE* p = text + i * unit;
+        codes.push_back(win32font::GlyphIndexCode(unit == 2 ? UINT(p[0] | p[1] << 8) : p[0]));
+    }
+    return codes;
 }
 
 std::vector<UINT> CodesFromBytes(const BYTE* text, size_t count, BYTE charSet,

@@ -71,12 +71,11 @@ bool GlyphOutlines(const LOGFONTA& lf, const std::vector<UINT>& codes,
     const FT_Outline_Funcs funcs = {MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
     for (UINT code : codes) {
         Outlines o;
-        char32_t ch = 0;
         FT_UInt index = 0;
-        if (win32font::GbkToUnicode(code, ch)) {
+        if (win32font::Face* found = win32font::FaceForCode(r, *font.realized, code, index)) {
             // Hinted as the 1-bit glyphs are, so a filled path of text
             // covers the pixels the text itself would.
-            win32font::Face& face = win32font::FaceForChar(r, *font.realized, ch, index);
+            win32font::Face& face = *found;
             if (FT_Load_Glyph(face.face, index, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO) == 0 &&
                 face.face->glyph->format == FT_GLYPH_FORMAT_OUTLINE &&
                 FT_Outline_Decompose(&face.face->glyph->outline, &funcs, &o) != 0)

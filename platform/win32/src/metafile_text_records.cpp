@@ -8,7 +8,7 @@
 // length, the point after it (text out) or before it (extended text out).
 #include "metafile_text_records.h"
 
-#include "font_gbk.h"
+#include "font_codes.h"
 
 namespace win32metafile {
 
@@ -40,15 +40,23 @@ bool ReadEmrText(const RecordBytes& r, size_t at, bool wide, bool knownRect, con
     DWORD offDx = 0;
     if (!r.U32(next, offDx))
         return false;
-    if (count > kMaxChars || (options & kTextGlyphIndex))
-        return false;  // glyph numbers name no character the player can draw
-    const size_t bytes = (size_t)count * (wide ? 2 : 1);
+    // Glyph numbers are 16 bits in either record, one a spacing value.
+    const bool glyphs = (options & kTextGlyphIndex) != 0;
+    if (count > kMaxChars)
+        return false;
+    const size_t bytes = (size_t)count * (wide || glyphs ? 2 : 1);
     if (!r.Has(offString, bytes))
         return false;
     std::vector<size_t> first;
     const BYTE* text = r.Data() + offString;
-    run.codes = wide ? CodesFromUtf16(text, count, &first)
-                     : CodesFromBytes(text, count, player.Font().charSet, &first);
+    if (glyphs) {
+        run.codes = GlyphCodes(text, count, 2);
+        for (size_t i = 0; i < count; i++)
+            first.push_back(i);
+    } else {
+        run.codes = wide ? CodesFromUtf16(text, count, &first)
+                         : CodesFromBytes(text, count, player.Font().charSet, &first);
+    }
     // Spacing: one value a byte or unit (two with vertical steps, of which
     // the player keeps the horizontal); a record without it uses the font's.
     const size_t each = (options & kTextPdy) ? 8 : 4;
@@ -121,10 +129,11 @@ bool SmallTextOut(const RecordBytes& r, Player& player)
         at += 16;
     }
     const bool small = (options & kTextSmallChars) != 0;
-    if (count > kMaxChars || !r.Has(at, (size_t)count * (small ? 1 : 2)) ||
-        (options & kTextGlyphIndex))
+    if (count > kMaxChars || !r.Has(at, (size_t)count * (small ? 1 : 2)))
         return false;
-    if (small) {
+    if (options & kTextGlyphIndex) {
+        run.codes = GlyphCodes(r.Data() + at, count, small ? 1 : 2);
+    } else if (small) {
         for (DWORD i = 0; i < count; i++)
             run.codes.push_back(CodeOfChar(r.Data()[at + i]));
     } else {
@@ -161,7 +170,7 @@ bool WmfCreateFont(const RecordBytes& r, Player& player)
         len++;
     for (UINT code : CodesFromBytes(b + 18, len, f.charSet, nullptr)) {
         char32_t ch = 0;
-        if (win32font::GbkToUnicode(code, ch) && ch < 0x10000)
+        if (win32font::CharOfCode(code, ch) && ch < 0x10000)
             f.face.push_back((char16_t)ch);
     }
     player.Put(player.FreeSlot(), o);
