@@ -206,6 +206,37 @@ void WidePolylines(benchmark::State& state)
         b.Polyline(p);
     });
 }
+// A wide dash-dot pen (PS_DASHDOT): each dash a wide line of its own.
+void DashedWidePolylines(benchmark::State& state)
+{
+    int n = 0;
+    OneKind(state, [&n](EmfBuilder& b, std::mt19937& r) {
+        if (n++ == 0)
+            b.Select(b.CreatePen(3, 9, RGB(0, 0, 200)));
+        std::vector<MfPoint> p;
+        for (int i = 0; i < 8; i++)
+            p.push_back({Coord(r, 1024), Coord(r, 768)});
+        b.Polyline(p);
+    });
+}
+// Brushes of palette entries, made and selected for each rectangle.
+void PaletteFills(benchmark::State& state)
+{
+    int n = 0;
+    OneKind(state, [&n](EmfBuilder& b, std::mt19937& r) {
+        if (n++ == 0) {
+            std::vector<uint32_t> entries;
+            for (uint32_t i = 0; i < 256; i++)
+                entries.push_back(i * 0x010101u);
+            b.SelectPalette(b.CreatePalette(entries));
+        }
+        const int brush = b.CreateBrush(BS_SOLID, 0x01000000u | (r() % 256));
+        b.Select(brush);
+        const int x = Coord(r, 900), y = Coord(r, 650);
+        b.Rectangle(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        b.Delete(brush);
+    });
+}
 void StretchBlits(benchmark::State& state)
 {
     std::vector<uint32_t> dib(64 * 64);
@@ -288,6 +319,8 @@ BENCHMARK(Ellipses)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(
 BENCHMARK(Polygons)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(ThinPolylines)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(WidePolylines)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(DashedWidePolylines)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(PaletteFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(StretchBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(ClipsAndFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(ClipHeavy)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
