@@ -165,6 +165,20 @@ TEST(MetafileRecordSizes, EnhancedRecordsFitWholeAndNotOneFieldShort)
                            0, 0, 0, 0, 0, 0, 0, 0, 0,        0, 0, 128, 4, 132, 4},
                       Bytes({0, 0}));
          }},
+        {"colour space", [](EmfBuilder& b) { b.Record(99, {3}, std::vector<uint8_t>(328)); }},
+        {"wide colour space with data",
+         [](EmfBuilder& b) {
+             std::vector<uint8_t> tail(588 + 8);
+             tail[588 + 4] = 4;  // four bytes of profile data follow
+             tail.resize(tail.size() + 4);
+             b.Record(122, {3}, tail);
+         }},
+        {"pixel format", [](EmfBuilder& b) { b.Record(104, {}, std::vector<uint8_t>(40)); }},
+        {"escape with data", [](EmfBuilder& b) { b.Record(106, {4096, 4}, Bytes({0})); }},
+        {"gl record", [](EmfBuilder& b) { b.Record(102, {4}, Bytes({0})); }},
+        {"linked fonts", [](EmfBuilder& b) { b.Record(119, {1, 7, 1, 0, 0}); }},
+        {"colour match", [](EmfBuilder& b) { b.Record(121, {1, 0, 4, 0}, Bytes({0})); }},
+        {"font identifier", [](EmfBuilder& b) { b.Record(109, {7, 1}); }},
         // Slot, version and an entry count of two in one field, the entries.
         {"palette",
          [](EmfBuilder& b) {
@@ -234,6 +248,8 @@ TEST(MetafileRecordSizes, WindowsRecordsFitWholeAndNotOneWordShort)
          [](WmfBuilder& b) {
              b.Record(0x0037, {0, 2, 0xFF, 0, 0xFF00, 0});
          }},
+        {"mapper flags", [](WmfBuilder& b) { b.Record(0x0231, {1, 0}); }},
+        {"relative or absolute", [](WmfBuilder& b) { b.Record(0x0105, {1}); }},
         // Function, byte count, the bytes.
         {"escape",
          [](WmfBuilder& b) {

@@ -5,6 +5,7 @@
 // one of the 16-bit point forms. Offsets inside a record count from the
 // record's start. The metafile ends at its end-of-file record.
 #include "metafile_bytes.h"
+#include "metafile_more_records.h"
 #include "metafile_readers.h"
 #include "metafile_sizes.h"
 #include "metafile_text_records.h"
@@ -388,6 +389,25 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
             return false;
         player.SetBrushOrg(f.L(8), f.L(12));
         return true;
+    case kEmrSetMapperFlags:
+    case kEmrSetColorAdjustment:
+    case kEmrSetIcmMode:
+    case kEmrCreateColorSpace:
+    case kEmrSetColorSpace:
+    case kEmrDeleteColorSpace:
+    case kEmrGlsRecord:
+    case kEmrGlsBoundedRecord:
+    case kEmrPixelFormat:
+    case kEmrDrawEscape:
+    case kEmrExtEscape:
+    case kEmrForceUfiMapping:
+    case kEmrNamedEscape:
+    case kEmrSetIcmProfileA:
+    case kEmrSetIcmProfileW:
+    case kEmrSetLinkedUfis:
+    case kEmrColorMatchToTargetW:
+    case kEmrCreateColorSpaceW:
+        return PlayEnhancedMore(type, f.Bytes(), player);
     case kSetStretchBltMode:
     case kSelectPalette:
     case kRealizePalette:

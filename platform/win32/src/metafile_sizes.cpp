@@ -145,13 +145,28 @@ constexpr Rule kEnhanced[] = {
     {96, 40, Extra::kPolyText, 0, 1, 0, 0},     // POLYTEXTOUTA
     {97, 40, Extra::kPolyText, 0, 2, 0, 0},     // POLYTEXTOUTW
     {98, 12, Extra::kNone, 0, 0, 0, 0},         // SETICMMODE
+    {99, 340, Extra::kNone, 0, 0, 0, 0},        // CREATECOLORSPACE: slot, LOGCOLORSPACEA
+    {100, 12, Extra::kNone, 0, 0, 0, 0},        // SETCOLORSPACE
+    {101, 12, Extra::kNone, 0, 0, 0, 0},        // DELETECOLORSPACE
+    {102, 12, Extra::kCount, 8, 1, 12, 4},      // GLSRECORD: its data
+    {103, 28, Extra::kCount, 24, 1, 28, 4},     // GLSBOUNDEDRECORD: bounds, its data
+    {104, 48, Extra::kNone, 0, 0, 0, 0},        // PIXELFORMAT: the 40-byte descriptor
+    {105, 16, Extra::kCount, 12, 1, 16, 4},     // DRAWESCAPE: function, its data
+    {106, 16, Extra::kCount, 12, 1, 16, 4},     // EXTESCAPE
     {108, 36, Extra::kSmallText, 0, 0, 0, 0},   // SMALLTEXTOUT
+    {109, 16, Extra::kNone, 0, 0, 0, 0},        // FORCEUFIMAPPING: one font identifier
+    {110, 20, Extra::kCount, 12, 1, 20, 4},     // NAMEDESCAPE: function, driver name, data
     {111, 24, Extra::kNone, 0, 0, 0, 0},        // COLORCORRECTPALETTE
+    {112, 20, Extra::kCount, 12, 1, 20, 4},     // SETICMPROFILEA: flags, name, data
+    {113, 20, Extra::kCount, 12, 1, 20, 4},     // SETICMPROFILEW
     {114, 108, Extra::kBitmap, 84, 0, 0, 0},    // ALPHABLEND
     {115, 12, Extra::kNone, 0, 0, 0, 0},        // SETLAYOUT
     {116, 108, Extra::kBitmap, 84, 0, 0, 0},    // TRANSPARENTBLT
     {118, 36, Extra::kCount, 24, 16, 36, 4},    // GRADIENTFILL: its vertices
+    {119, 20, Extra::kCount, 8, 8, 20, 4},      // SETLINKEDUFIS: identifiers and 8 reserved bytes
     {120, 16, Extra::kNone, 0, 0, 0, 0},        // SETTEXTJUSTIFICATION
+    {121, 24, Extra::kCount, 16, 1, 24, 4},     // COLORMATCHTOTARGETW: action, flags, name
+    {122, 608, Extra::kCount, 604, 1, 608, 4},  // CREATECOLORSPACEW: slot, LOGCOLORSPACEW, data
 };
 
 // Windows records; parameters start at byte 6.

@@ -5,6 +5,7 @@
 // records list last coordinate first (y before x, bottom before top). The
 // metafile ends at the record of function 0.
 #include "metafile_bytes.h"
+#include "metafile_more_records.h"
 #include "metafile_readers.h"
 #include "metafile_sizes.h"
 #include "metafile_text_records.h"
@@ -463,6 +464,10 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kStretchDib:
     case kSetDibToDev:
         return BlitRecord(function, p, player);
+    case kWmfSetRelAbs:
+    case kWmfSetMapperFlags:
+    case kWmfEscape:
+        return PlayWindowsMore(function, p.Bytes(), player);
     default:
         return false;
     }

@@ -1,0 +1,60 @@
+// Enhanced metafile records beyond the shapes, paths, regions and plain
+// blits: what each reads, then the player call that draws it. Offsets count
+// from the record's start (type and size, 8 bytes, first).
+#include "metafile_more_records.h"
+
+namespace win32metafile {
+
+namespace {
+
+long L(const RecordBytes& r, size_t offset)
+{
+    long v = 0;
+    r.S32(offset, v);
+    return v;
+}
+
+DWORD D(const RecordBytes& r, size_t offset)
+{
+    DWORD v = 0;
+    r.U32(offset, v);
+    return v;
+}
+
+}  // namespace
+
+bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
+{
+    switch (type) {
+    case kEmrSetMapperFlags:
+    case kEmrSetColorAdjustment:
+    case kEmrSetIcmMode:
+    case kEmrSetColorSpace:
+    case kEmrGlsRecord:
+    case kEmrGlsBoundedRecord:
+    case kEmrPixelFormat:
+    case kEmrDrawEscape:
+    case kEmrExtEscape:
+    case kEmrForceUfiMapping:
+    case kEmrNamedEscape:
+    case kEmrSetIcmProfileA:
+    case kEmrSetIcmProfileW:
+    case kEmrSetLinkedUfis:
+    case kEmrColorMatchToTargetW:
+        // Font mapping preferences, colour management, escapes to printer
+        // drivers and OpenGL records: nothing a picture on a screen shows.
+        return true;
+    case kEmrCreateColorSpace:
+    case kEmrCreateColorSpaceW:
+        // A colour space takes its slot of the object table, so an object
+        // made there later replaces it as GDI's table would.
+        return player.Put(D(r, 8), OtherObject());
+    case kEmrDeleteColorSpace:
+        return player.Delete(D(r, 8));
+    default:
+        (void)L;
+        return false;
+    }
+}
+
+}  // namespace win32metafile
