@@ -158,6 +158,14 @@ TEST(MetafileRecordSizes, EnhancedRecordsFitWholeAndNotOneFieldShort)
          [](EmfBuilder& b) {
              b.Record(118, {0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 9, 9, 0, 0});
          }},
+        {"gradient rectangle",
+         [](EmfBuilder& b) {
+             b.GradientFill({{0, 0, 0, 0, 0}, {9, 9, 0, 0, 0}}, {0, 1}, 0);
+         }},
+        {"gradient triangle",
+         [](EmfBuilder& b) {
+             b.GradientFill({{0, 0, 0, 0, 0}, {9, 9, 0, 0, 0}, {0, 9, 0, 0, 0}}, {0, 1, 2}, 2);
+         }},
         // No source bitmap; a mask whose info and bits close the record.
         {"masked blit",
          [](EmfBuilder& b) {

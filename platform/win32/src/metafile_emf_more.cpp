@@ -51,6 +51,8 @@ bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
         return player.Put(D(r, 8), OtherObject());
     case kEmrDeleteColorSpace:
         return player.Delete(D(r, 8));
+    case kEmrGradientFill:
+        return PlayGradientRecord(r, player);
     default:
         (void)L;
         return false;

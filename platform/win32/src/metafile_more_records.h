@@ -60,4 +60,7 @@ constexpr WORD kWmfStretchBlt = 0x0B23;
 bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player);
 bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player);
 
+// The record readers of the families, each in its family's file.
+bool PlayGradientRecord(const RecordBytes& r, Player& player);
+
 }  // namespace win32metafile

@@ -134,6 +134,17 @@ struct DibRef {
     long scans = -1;
 };
 
+// A vertex of a gradient: a logical point and 16-bit colour channels.
+struct GradientVertex {
+    long x, y;
+    WORD red, green, blue;
+};
+
+// The ways a gradient fills its shapes, as in files.
+constexpr DWORD kGradientRectH = 0;
+constexpr DWORD kGradientRectV = 1;
+constexpr DWORD kGradientTriangle = 2;
+
 class Player {
 public:
     // `pixelsPerMm` gives the fixed mapping modes their size on the device;
@@ -271,6 +282,13 @@ public:
     // brushes are tiled from it.
     void SetBrushOrg(long x, long y) { m_state.brushOrg = {(LONG)x, (LONG)y}; }
 
+    // Shaded shapes (metafile_gradient.cpp): rectangles between two
+    // vertices shaded across or down, or triangles of three, each shape
+    // naming its vertices by index. False, with nothing drawn, for an index
+    // past the vertices or another mode.
+    bool GradientFill(const std::vector<GradientVertex>& vertices,
+                      const std::vector<DWORD>& indices, DWORD mode);
+
     // Text output (metafile_text_draw.cpp): false when no face could be
     // found for the selected font.
     bool Text(const TextRun& run);
@@ -315,6 +333,8 @@ private:
         long x, y;
         BYTE background;
     };
+    void _gradientRect(const GradientVertex& a, const GradientVertex& b, bool across);
+    void _gradientTriangle(const GradientVertex* v[3]);
     bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy, long sw,
                long sh, BYTE code, const BlitMask* mask = nullptr);
 

@@ -35,6 +35,7 @@ enum class Extra {
     kScanDib,    // the same holding as many scan lines as the 16-bit count at `data`
     kWinText,    // a character count at 6, the string, then two words
     kWinExtText,
+    kGradient,   // vertices of 16 bytes from 36 (count at 24), then shapes (count at 28)
 };
 
 struct Rule {
@@ -162,7 +163,7 @@ constexpr Rule kEnhanced[] = {
     {114, 108, Extra::kBitmap, 84, 0, 0, 0},    // ALPHABLEND
     {115, 12, Extra::kNone, 0, 0, 0, 0},        // SETLAYOUT
     {116, 108, Extra::kBitmap, 84, 0, 0, 0},    // TRANSPARENTBLT
-    {118, 36, Extra::kCount, 24, 16, 36, 4},    // GRADIENTFILL: its vertices
+    {118, 36, Extra::kGradient, 0, 0, 0, 0},    // GRADIENTFILL: its vertices and shapes
     {119, 20, Extra::kCount, 8, 8, 20, 4},      // SETLINKEDUFIS: identifiers and 8 reserved bytes
     {120, 16, Extra::kNone, 0, 0, 0, 0},        // SETTEXTJUSTIFICATION
     {121, 24, Extra::kCount, 16, 1, 24, 4},     // COLORMATCHTOTARGETW: action, flags, name
@@ -378,6 +379,12 @@ bool ExtraFits(const Rule& rule, const RecordBytes& r, bool windows)
         return true;
     }
     case Extra::kSmallText: return SmallTextFits(r);
+    case Extra::kGradient: {
+        // Two indices a rectangle, three a triangle (mode 2).
+        const DWORD vertices = Count(r, 24, 4), shapes = Count(r, 28, 4);
+        const uint64_t each = Count(r, 32, 4) == 2 ? 12 : 8;
+        return Holds(r, 36, vertices, 16) && Holds(r, 36 + 16 * (uint64_t)vertices, shapes, each);
+    }
     case Extra::kPackedDib: return PackedDibFits(r, rule.at);
     case Extra::kScanDib: return PackedDibFits(r, rule.at, Count(r, rule.data, 2));
     case Extra::kWinText: {
