@@ -110,7 +110,7 @@ bool Player::SetDibits(long x, long y, long w, long h, const DibRef& dib, long s
 }
 
 bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy,
-                   long sw, long sh, BYTE code, const BlitMask* mask)
+                   long sw, long sh, BYTE code, const BlitMask* mask, const BlitMix* mix)
 {
     // The canvas pixels the rectangle may cover, and where each pixel's
     // centre falls in it, as fractions u, v of its extents (inside when both
@@ -154,10 +154,12 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
         u = (lx - x) / w, v = (ly - y) / h;
         return u >= 0 && u < 1 && v >= 0 && v < 1;
     };
-    const bool readPattern = RopReadsPattern(code) || (mask && RopReadsPattern(mask->background));
+    const bool readPattern =
+        mix == nullptr && (RopReadsPattern(code) || (mask && RopReadsPattern(mask->background)));
     if (readPattern && m_state.brush.style == kBrushNull)
         return true;  // a hollow brush paints nothing
-    const bool readDest = RopReadsDest(code) || (mask && RopReadsDest(mask->background));
+    const bool readDest =
+        mix != nullptr || RopReadsDest(code) || (mask && RopReadsDest(mask->background));
     const std::shared_ptr<const Pattern> pattern =
         readPattern ? _brushPattern(m_state.brush) : nullptr;
     m_raster.Charge((uint64_t)(i1 - i0) * (uint64_t)(j1 - j0) * kBlitPixelWork);
@@ -170,8 +172,9 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
             COLORREF c = 0;
             if (have) {
                 COLORREF s = 0, pat = m_state.brush.colour;
+                long srcX = 0, srcY = 0;
                 if (source != nullptr) {
-                    const long srcX = SourceAt(sx, sw, u), srcY = SourceAt(sy, sh, v);
+                    srcX = SourceAt(sx, sw, u), srcY = SourceAt(sy, sh, v);
                     have = srcX >= 0 && srcX < source->Width() && srcY >= 0 &&
                            srcY < source->Height() && source->HasRow(srcY);
                     if (have)
@@ -189,7 +192,9 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
                     if (have && mask->reader->Index(maskX, maskY) == 0)
                         pixelCode = mask->background;
                 }
-                if (have)
+                if (have && mix != nullptr && pixelCode == code)
+                    have = mix->Mix(*source, srcX, srcY, m_raster.Get((int)i, (int)j), c);
+                else if (have)
                     c = RopColour(pixelCode, pat, s, readDest ? m_raster.Get((int)i, (int)j) : 0);
             }
             if (runStart >= 0 && (!have || c != runColour)) {

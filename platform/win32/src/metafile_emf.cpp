@@ -408,6 +408,9 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kEmrColorMatchToTargetW:
     case kEmrCreateColorSpaceW:
     case kEmrGradientFill:
+    case kEmrAlphaBlend:
+    case kEmrTransparentBlt:
+    case kEmrPlgBlt:
         return PlayEnhancedMore(type, f.Bytes(), player);
     case kSetStretchBltMode:
     case kSelectPalette:

@@ -53,6 +53,11 @@ bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
         return player.Delete(D(r, 8));
     case kEmrGradientFill:
         return PlayGradientRecord(r, player);
+    case kEmrAlphaBlend:
+    case kEmrTransparentBlt:
+        return PlayBlendRecord(type, r, player);
+    case kEmrPlgBlt:
+        return PlayPlgBltRecord(r, player);
     default:
         (void)L;
         return false;

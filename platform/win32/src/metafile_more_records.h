@@ -62,5 +62,11 @@ bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player);
 
 // The record readers of the families, each in its family's file.
 bool PlayGradientRecord(const RecordBytes& r, Player& player);
+bool PlayBlendRecord(DWORD type, const RecordBytes& r, Player& player);
+bool PlayPlgBltRecord(const RecordBytes& r, Player& player);
+
+// The bitmap named by the four fields from `at` (offset and size of its
+// header and colours, then of its bits); false when they leave the record.
+bool RecordBitmap(const RecordBytes& r, size_t at, DibRef& dib);
 
 }  // namespace win32metafile

@@ -145,6 +145,17 @@ constexpr DWORD kGradientRectH = 0;
 constexpr DWORD kGradientRectV = 1;
 constexpr DWORD kGradientTriangle = 2;
 
+// How a blit's source pixel meets the canvas when a blend or a colour key
+// decides it rather than a raster operation.
+class BlitMix {
+public:
+    virtual ~BlitMix() = default;
+    // The colour source pixel (x, y) leaves over `dest`; false leaves the
+    // canvas pixel as it is.
+    virtual bool Mix(const DibReader& source, long x, long y, COLORREF dest,
+                     COLORREF& out) const = 0;
+};
+
 class Player {
 public:
     // `pixelsPerMm` gives the fixed mapping modes their size on the device;
@@ -263,6 +274,23 @@ public:
     // only the scan lines the bits hold are drawn.
     bool SetDibits(long x, long y, long w, long h, const DibRef& dib, long sx, long sy);
 
+    // AlphaBlend (metafile_alphablend.cpp): the source rectangle stretched
+    // onto the destination and blended by the BLENDFUNCTION: a constant
+    // alpha, and with AC_SRC_ALPHA each pixel's own premultiplied alpha.
+    // False for extents turned over, a source outside its bitmap, an
+    // unknown blend, or per-pixel alpha from a bitmap without it.
+    bool AlphaBlend(long x, long y, long w, long h, const DibRef& dib, long sx, long sy, long sw,
+                    long sh, DWORD blend);
+    // TransparentBlt: the same stretch, the source pixels of colour `key`
+    // left out.
+    bool TransparentBlit(long x, long y, long w, long h, const DibRef& dib, long sx, long sy,
+                         long sw, long sh, COLORREF key);
+    // PlgBlt: the source rectangle onto the parallelogram of logical corners
+    // upper-left, upper-right and lower-left; with a mask, only where the
+    // mask's pixel (from its corner (mx, my)) is 1.
+    bool PlgBlit(const POINT corners[3], const DibRef& dib, long sx, long sy, long sw, long sh,
+                 const DibRef* mask, long mx, long my);
+
     // A bitmap brush from a DIB (monochrome: its pixels of colour-table
     // entry 0 in the text colour, the rest in the background colour); false
     // for a bitmap the player cannot read.
@@ -336,7 +364,7 @@ private:
     void _gradientRect(const GradientVertex& a, const GradientVertex& b, bool across);
     void _gradientTriangle(const GradientVertex* v[3]);
     bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy, long sw,
-               long sh, BYTE code, const BlitMask* mask = nullptr);
+               long sh, BYTE code, const BlitMask* mask = nullptr, const BlitMix* mix = nullptr);
 
     Raster m_raster;
     Fit m_fit;
