@@ -411,6 +411,10 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kEmrAlphaBlend:
     case kEmrTransparentBlt:
     case kEmrPlgBlt:
+    case kEmrArcTo:
+    case kEmrAngleArc:
+    case kEmrPolyDraw:
+    case kEmrPolyDraw16:
         return PlayEnhancedMore(type, f.Bytes(), player);
     case kSetStretchBltMode:
     case kSelectPalette:

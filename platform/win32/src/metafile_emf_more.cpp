@@ -58,6 +58,11 @@ bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
         return PlayBlendRecord(type, r, player);
     case kEmrPlgBlt:
         return PlayPlgBltRecord(r, player);
+    case kEmrArcTo:
+    case kEmrAngleArc:
+    case kEmrPolyDraw:
+    case kEmrPolyDraw16:
+        return PlayPolyDrawRecord(type, r, player);
     default:
         (void)L;
         return false;

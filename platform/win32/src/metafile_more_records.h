@@ -64,6 +64,7 @@ bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player);
 bool PlayGradientRecord(const RecordBytes& r, Player& player);
 bool PlayBlendRecord(DWORD type, const RecordBytes& r, Player& player);
 bool PlayPlgBltRecord(const RecordBytes& r, Player& player);
+bool PlayPolyDrawRecord(DWORD type, const RecordBytes& r, Player& player);
 
 // The bitmap named by the four fields from `at` (offset and size of its
 // header and colours, then of its bits); false when they leave the record.

@@ -212,6 +212,18 @@ public:
     void PolyBezier(const std::vector<POINT>& points);
     void PolyBezierTo(const std::vector<POINT>& points);
     void SetPixel(long x, long y, COLORREF colour);
+    // Figures from the current position (metafile_polydraw.cpp): each
+    // point's type moves to it, draws a line to it or (three in a row) a
+    // Bezier curve, optionally closing the figure after it. False, with
+    // nothing drawn, for a sequence of types GDI refuses.
+    bool PolyDraw(const std::vector<POINT>& points, const std::vector<BYTE>& types);
+    // A line from the current position to where the arc starts, then the arc
+    // (in the arc direction); the position moves to the arc's end.
+    void ArcTo(long l, long t, long r, long b, long xs, long ys, long xe, long ye);
+    // The same for an arc of a circle from `start` degrees sweeping `sweep`
+    // degrees (counter-clockwise when positive), whatever the arc direction.
+    // False for a negative radius.
+    bool AngleArc(long x, long y, long radius, double start, double sweep);
 
     // Paths.
     void BeginPath();
@@ -361,6 +373,7 @@ private:
         long x, y;
         BYTE background;
     };
+    void _figureFromPosition(const Figure& logical);
     void _gradientRect(const GradientVertex& a, const GradientVertex& b, bool across);
     void _gradientTriangle(const GradientVertex* v[3]);
     bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy, long sw,
