@@ -407,6 +407,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kEmrSetLinkedUfis:
     case kEmrColorMatchToTargetW:
     case kEmrCreateColorSpaceW:
+    case kEmrSetMetaRgn:
     case kEmrGradientFill:
     case kEmrAlphaBlend:
     case kEmrTransparentBlt:

@@ -51,6 +51,9 @@ bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
         return player.Put(D(r, 8), OtherObject());
     case kEmrDeleteColorSpace:
         return player.Delete(D(r, 8));
+    case kEmrSetMetaRgn:
+        player.SetMetaRegion();
+        return true;
     case kEmrGradientFill:
         return PlayGradientRecord(r, player);
     case kEmrAlphaBlend:

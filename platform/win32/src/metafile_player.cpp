@@ -700,9 +700,27 @@ RECT Player::_deviceRect(long l, long t, long r, long b) const
     return {(LONG)x0, (LONG)y0, (LONG)x1, (LONG)y1};
 }
 
+// What is drawn is cut to both the clip and the meta region.
 void Player::_useClip()
 {
-    m_raster.SetClip(m_state.clip);
+    if (m_state.meta && m_state.clip) {
+        m_raster.Charge(m_state.meta->Size() + m_state.clip->Size());
+        m_raster.SetClip(CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd));
+        return;
+    }
+    m_raster.SetClip(m_state.clip ? m_state.clip : m_state.meta);
+}
+
+void Player::SetMetaRegion()
+{
+    if (m_state.clip && m_state.meta) {
+        m_raster.Charge(m_state.meta->Size() + m_state.clip->Size());
+        m_state.meta = CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd);
+    } else if (m_state.clip) {
+        m_state.meta = m_state.clip;
+    }
+    m_state.clip = nullptr;
+    _useClip();
 }
 
 // Each change makes a new region, charged to the play by the size of the one

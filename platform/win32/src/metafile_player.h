@@ -114,6 +114,9 @@ struct DcState {
     // Canvas pixels; null when not clipped. Shared with saved states until
     // one of them changes it.
     std::shared_ptr<const ClipRegion> clip;
+    // The meta region: the clip a SetMetaRgn fixed, which every later clip
+    // is cut to; null when none was set.
+    std::shared_ptr<const ClipRegion> meta;
     Affine world;            // logical to page units, before the mapping
     unsigned textAlign = 0;  // TA_* flags
     long charExtra = 0;      // logical units added to each character's advance
@@ -252,6 +255,10 @@ public:
     // The clip combined with the path's area (the path is used up); false
     // without a finished path.
     bool SelectClipPath(int mode);
+    // SetMetaRgn: the meta region becomes its part inside the clip (the
+    // clip itself when there was none) and the clip is lifted; later clips
+    // only narrow what the meta region lets through.
+    void SetMetaRegion();
     // Region drawing: filled with a brush, framed w x h logical units deep
     // inside its edges, inverted.
     void FillRegion(const ClipRegion& region, const Brush& brush);
