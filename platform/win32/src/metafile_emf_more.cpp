@@ -51,6 +51,10 @@ bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
         return player.Put(D(r, 8), OtherObject());
     case kEmrDeleteColorSpace:
         return player.Delete(D(r, 8));
+    case kEmrExtFloodFill:
+        // The start point, the colour, then the mode: 0 fills up to the
+        // colour, 1 fills the colour.
+        return D(r, 20) <= 1 && player.FloodFill(L(r, 8), L(r, 12), D(r, 16), D(r, 20) == 1);
     case kEmrSetMetaRgn:
         player.SetMetaRegion();
         return true;
@@ -67,7 +71,6 @@ bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
     case kEmrPolyDraw16:
         return PlayPolyDrawRecord(type, r, player);
     default:
-        (void)L;
         return false;
     }
 }

@@ -220,6 +220,12 @@ public:
     // Bezier curve, optionally closing the figure after it. False, with
     // nothing drawn, for a sequence of types GDI refuses.
     bool PolyDraw(const std::vector<POINT>& points, const std::vector<BYTE>& types);
+    // ExtFloodFill (metafile_floodfill.cpp): from the logical point, the
+    // brush fills the connected pixels (sideways and up and down) that are
+    // not `colour` (`surface` false: `colour` bounds the area) or that are
+    // `colour` (`surface` true), inside the clip. False when the start
+    // pixel is outside the canvas or the clip, or is not to be filled.
+    bool FloodFill(long x, long y, COLORREF colour, bool surface);
     // A line from the current position to where the arc starts, then the arc
     // (in the arc direction); the position moves to the arc's end.
     void ArcTo(long l, long t, long r, long b, long xs, long ys, long xe, long ye);

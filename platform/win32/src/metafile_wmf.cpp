@@ -467,6 +467,8 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kWmfSetRelAbs:
     case kWmfSetMapperFlags:
     case kWmfEscape:
+    case kWmfFloodFill:
+    case kWmfExtFloodFill:
         return PlayWindowsMore(function, p.Bytes(), player);
     default:
         return false;

@@ -15,12 +15,27 @@ long W(const RecordBytes& r, size_t i)
     return v;
 }
 
+// Parameter words i and i + 1 as one 32-bit value.
+DWORD D(const RecordBytes& r, size_t i)
+{
+    DWORD v = 0;
+    r.U32(6 + 2 * i, v);
+    return v;
+}
+
 }  // namespace
 
-bool PlayWindowsMore(WORD function, const RecordBytes& /*r*/, Player& player)
+bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player)
 {
-    (void)player;
     switch (function) {
+    case kWmfFloodFill:
+        // The colour bounding the area, then y and x.
+        return player.FloodFill(W(r, 3), W(r, 2), D(r, 0), false);
+    case kWmfExtFloodFill: {
+        // The mode (0 up to the colour, 1 the colour), the colour, y, x.
+        const long mode = W(r, 0);
+        return (mode == 0 || mode == 1) && player.FloodFill(W(r, 4), W(r, 3), D(r, 1), mode == 1);
+    }
     case kWmfSetRelAbs:
     case kWmfSetMapperFlags:
         // Relative coordinates were never implemented by the system, and the
@@ -30,7 +45,6 @@ bool PlayWindowsMore(WORD function, const RecordBytes& /*r*/, Player& player)
         // Escapes speak to printer drivers; none of them draws on a screen.
         return true;
     default:
-        (void)W;
         return false;
     }
 }
