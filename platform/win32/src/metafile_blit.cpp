@@ -17,10 +17,13 @@ namespace {
 
 // One axis of a blit on the canvas: pixels [first, end) and, for each, how
 // far its centre lies from the origin's side as a fraction of the extent.
+// Under a right-to-left layout the canvas pixel i stands for pixel
+// sign * i + shift of the picture as it would be unmirrored.
 struct Axis {
     long first = 0, end = 0;
     double origin = 0, length = 0;  // signed: negative runs back
-    double Fraction(long i) const { return (i + 0.5 - origin) / length; }
+    long sign = 1, shift = 0;
+    double Fraction(long i) const { return (sign * i + shift + 0.5 - origin) / length; }
 };
 
 Axis CanvasAxis(double a, double b, int limit)
@@ -38,6 +41,30 @@ Axis CanvasAxis(double a, double b, int limit)
     };
     out.first = pixel(lo);
     out.end = pixel(hi);
+    return out;
+}
+
+// The axis of a blit between canvas x = a and b under a right-to-left
+// layout on a canvas `width` wide: the blit lands where the unmirrored one
+// would, mirrored pixel for pixel; its picture turned over with it, or
+// (`preserve`) left the way round it was.
+Axis MirroredAxis(double a, double b, int width, bool preserve)
+{
+    Axis out = CanvasAxis(width - a, width - b, width);
+    const long first = out.first, end = out.end;
+    out.first = width - end;
+    out.end = width - first;
+    if (preserve) {
+        // The unmirrored blit's pixels [f, e), before the canvas cut them,
+        // land on [width - e, width - f) in the same order.
+        const double ua = width - a, ub = width - b;
+        const double lo = ub < ua ? ub + 1 : ua, hi = ub < ua ? ua + 1 : ub;
+        const long f = (long)std::ceil(lo - 0.5), e = (long)std::ceil(hi - 0.5);
+        out.shift = f + e - width;
+    } else {
+        out.sign = -1;
+        out.shift = width - 1;
+    }
     return out;
 }
 
@@ -122,7 +149,10 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
         const PointD p = _map(x, y), q = _map(x + w, y + h);
         if (p.x == q.x || p.y == q.y || !std::isfinite(p.x + p.y + q.x + q.y))
             return true;
-        ax = CanvasAxis(p.x, q.x, m_raster.Width());
+        if (m_state.layout & kLayoutRtl)
+            ax = MirroredAxis(p.x, q.x, m_raster.Width(), m_state.layout & kLayoutKeepBitmaps);
+        else
+            ax = CanvasAxis(p.x, q.x, m_raster.Width());
         ay = CanvasAxis(p.y, q.y, m_raster.Height());
         i0 = ax.first, i1 = ax.end, j0 = ay.first, j1 = ay.end;
     } else {

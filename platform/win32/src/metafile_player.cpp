@@ -100,6 +100,10 @@ void Player::_remap()
     page.dx = m_fit.scaleX * (s.viewportOrg.x - s.windowOrg.x * sx) + m_fit.offsetX;
     page.m22 = m_fit.scaleY * sy;
     page.dy = m_fit.scaleY * (s.viewportOrg.y - s.windowOrg.y * sy) + m_fit.offsetY;
+    if (s.layout & kLayoutRtl) {
+        page.m11 = -page.m11;
+        page.dx = m_raster.Width() - page.dx;
+    }
     m_toCanvas = Then(s.world, page);
     m_skewed = !m_toCanvas.AxisAligned();
     if (!Invert(m_toCanvas, m_fromCanvas))
@@ -709,6 +713,12 @@ void Player::_useClip()
         return;
     }
     m_raster.SetClip(m_state.clip ? m_state.clip : m_state.meta);
+}
+
+void Player::SetLayout(DWORD layout)
+{
+    m_state.layout = layout;
+    _remap();
 }
 
 void Player::SetMetaRegion()

@@ -37,6 +37,11 @@ constexpr DWORD kRopWhiteness = 0x00FF0062;
 
 constexpr int kPenUserStyle = 7;
 
+// Layout flags: x runs from the right edge of the canvas, and blits keep
+// their pictures the way round they were.
+constexpr DWORD kLayoutRtl = 0x01;
+constexpr DWORD kLayoutKeepBitmaps = 0x08;
+
 struct Pen {
     int style = kPenSolid;  // PS_SOLID .. PS_ALTERNATE
     double width = 0;       // logical units; 0 is one pixel
@@ -121,6 +126,7 @@ struct DcState {
     unsigned textAlign = 0;  // TA_* flags
     long charExtra = 0;      // logical units added to each character's advance
     LogicalFont font;
+    DWORD layout = 0;  // kLayout* flags
 };
 
 class DibReader;
@@ -261,6 +267,10 @@ public:
     // The clip combined with the path's area (the path is used up); false
     // without a finished path.
     bool SelectClipPath(int mode);
+    // SetLayout: with kLayoutRtl the picture is mirrored about the
+    // canvas's middle (the pixel x of it lands on width - 1 - x), blits with
+    // it unless kLayoutKeepBitmaps keeps their pictures unmirrored.
+    void SetLayout(DWORD layout);
     // SetMetaRgn: the meta region becomes its part inside the clip (the
     // clip itself when there was none) and the clip is lifted; later clips
     // only narrow what the meta region lets through.

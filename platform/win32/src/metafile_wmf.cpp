@@ -467,6 +467,7 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kWmfSetRelAbs:
     case kWmfSetMapperFlags:
     case kWmfEscape:
+    case kWmfSetLayout:
     case kWmfFloodFill:
     case kWmfExtFloodFill:
         return PlayWindowsMore(function, p.Bytes(), player);

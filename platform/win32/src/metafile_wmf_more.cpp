@@ -36,6 +36,9 @@ bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player)
         const long mode = W(r, 0);
         return (mode == 0 || mode == 1) && player.FloodFill(W(r, 4), W(r, 3), D(r, 1), mode == 1);
     }
+    case kWmfSetLayout:
+        player.SetLayout((WORD)W(r, 0));  // the layout, then a reserved word
+        return true;
     case kWmfSetRelAbs:
     case kWmfSetMapperFlags:
         // Relative coordinates were never implemented by the system, and the
