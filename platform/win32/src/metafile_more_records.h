@@ -66,6 +66,12 @@ bool PlayBlendRecord(DWORD type, const RecordBytes& r, Player& player);
 bool PlayPlgBltRecord(const RecordBytes& r, Player& player);
 bool PlayPolyDrawRecord(DWORD type, const RecordBytes& r, Player& player);
 
+// An old device bitmap (Bitmap16) of `n` bytes as a DIB held in `store`;
+// a monochrome one in the text and background colours. False for one the
+// player cannot read or whose rows run past `n`.
+bool Bitmap16Dib(const BYTE* p, size_t n, COLORREF text, COLORREF background,
+                 std::vector<BYTE>& store, DibRef& dib);
+
 // The bitmap named by the four fields from `at` (offset and size of its
 // header and colours, then of its bits); false when they leave the record.
 bool RecordBitmap(const RecordBytes& r, size_t at, DibRef& dib);

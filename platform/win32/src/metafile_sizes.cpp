@@ -234,8 +234,10 @@ constexpr Rule kWindows[] = {
     {0x0817, 22, Extra::kNone, 0, 0, 0, 0},        // ARC
     {0x081A, 22, Extra::kNone, 0, 0, 0, 0},        // PIE
     {0x0830, 22, Extra::kNone, 0, 0, 0, 0},        // CHORD
+    {0x0922, 24, Extra::kNone, 0, 0, 0, 0},        // BITBLT (without a bitmap at its shortest)
     {0x0940, 20, Extra::kNone, 0, 0, 0, 0},        // DIBBITBLT (without a bitmap at its shortest)
     {0x0A32, 14, Extra::kWinExtText, 0, 0, 0, 0},  // EXTTEXTOUT
+    {0x0B23, 28, Extra::kNone, 0, 0, 0, 0},        // STRETCHBLT (without a bitmap at its shortest)
     {0x0B41, 26, Extra::kNone, 0, 0, 0, 0},        // DIBSTRETCHBLT
     {0x0D33, 24, Extra::kScanDib, 24, 0, 8, 0},    // SETDIBTODEV: its scan lines only
     {0x0F43, 28, Extra::kPackedDib, 28, 0, 0, 0},  // STRETCHDIB

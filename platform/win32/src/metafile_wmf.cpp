@@ -248,6 +248,8 @@ bool BlitRecord(WORD function, const Params& p, Player& player)
     case kDibBitBlt:
         if (p.Count() == 7)  // no bitmap: a reserved word, then the rectangle
             return player.Blit(p.W(6), p.W(5), p.W(4), p.W(3), nullptr, 0, 0, 0, 0, rop);
+        if (p.Count() == 9)  // no bitmap as the system writes it: source y, x, a reserved word
+            return player.Blit(p.W(8), p.W(7), p.W(6), p.W(5), nullptr, 0, 0, 0, 0, rop);
         if (p.Count() < 8 || !SplitPackedDib(p.At(8), p.BytesFrom(8), dib))
             return false;
         return player.Blit(p.W(7), p.W(6), p.W(5), p.W(4), &dib, p.W(3), p.W(2), p.W(5), p.W(4),
@@ -468,6 +470,8 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kWmfSetMapperFlags:
     case kWmfEscape:
     case kWmfSetLayout:
+    case kWmfBitBlt:
+    case kWmfStretchBlt:
     case kWmfFloodFill:
     case kWmfExtFloodFill:
         return PlayWindowsMore(function, p.Bytes(), player);

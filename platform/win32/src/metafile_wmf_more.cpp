@@ -3,6 +3,8 @@
 // coordinate first.
 #include "metafile_more_records.h"
 
+#include <vector>
+
 namespace win32metafile {
 
 namespace {
@@ -23,6 +25,38 @@ DWORD D(const RecordBytes& r, size_t i)
     return v;
 }
 
+// BitBlt and StretchBlt of an old device bitmap. Without a bitmap the
+// record is three words longer than its function's top byte says, and a
+// reserved word stands where the bitmap's parameters end.
+bool OldBlit(WORD function, const RecordBytes& r, Player& player)
+{
+    const bool stretch = function == kWmfStretchBlt;
+    const size_t params = (r.Size() - 6) / 2;
+    const DWORD rop = D(r, 0);
+    const size_t plain = stretch ? 11 : 9;  // the parameters without a bitmap
+    if (r.Size() == ((size_t)(function >> 8) + 3) * 2 && params == plain) {
+        const size_t at = plain - 4;
+        return player.Blit(W(r, at + 3), W(r, at + 2), W(r, at + 1), W(r, at), nullptr, 0, 0, 0,
+                           0, rop);
+    }
+    // rop, [source h, w,] source y, x, then h, w, y, x; then the bitmap.
+    const size_t at = stretch ? 6 : 4;
+    const size_t bitmap = at + 4;
+    if (params < bitmap)
+        return false;
+    std::vector<BYTE> store;
+    DibRef dib;
+    const DcState& s = player.State();
+    if (!Bitmap16Dib(r.Data() + 6 + 2 * bitmap, r.Size() - 6 - 2 * bitmap, s.text, s.background,
+                     store, dib))
+        return false;
+    const long w = W(r, at + 1), h = W(r, at);
+    const long sw = stretch ? W(r, 3) : w, sh = stretch ? W(r, 2) : h;
+    const size_t src = stretch ? 4 : 2;
+    return player.Blit(W(r, at + 3), W(r, at + 2), w, h, &dib, W(r, src + 1), W(r, src), sw, sh,
+                       rop);
+}
+
 }  // namespace
 
 bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player)
@@ -36,6 +70,9 @@ bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player)
         const long mode = W(r, 0);
         return (mode == 0 || mode == 1) && player.FloodFill(W(r, 4), W(r, 3), D(r, 1), mode == 1);
     }
+    case kWmfBitBlt:
+    case kWmfStretchBlt:
+        return OldBlit(function, r, player);
     case kWmfSetLayout:
         player.SetLayout((WORD)W(r, 0));  // the layout, then a reserved word
         return true;
