@@ -408,6 +408,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kEmrColorMatchToTargetW:
     case kEmrCreateColorSpaceW:
     case kEmrSetMetaRgn:
+    case kEmrWidenPath:
     case kEmrSetLayout:
     case kEmrExtFloodFill:
     case kEmrGradientFill:

@@ -55,6 +55,8 @@ bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
         // The start point, the colour, then the mode: 0 fills up to the
         // colour, 1 fills the colour.
         return D(r, 20) <= 1 && player.FloodFill(L(r, 8), L(r, 12), D(r, 16), D(r, 20) == 1);
+    case kEmrWidenPath:
+        return player.WidenPath();
     case kEmrSetLayout:
         player.SetLayout(D(r, 8));
         return true;

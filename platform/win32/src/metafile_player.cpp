@@ -643,6 +643,7 @@ void Player::BeginPath()
 {
     m_inPath = true;
     m_pathPoints = 0;
+    m_pathWinding = false;
     m_path.clear();
     m_pathClosed.clear();
     m_figureOpen = false;
@@ -670,7 +671,7 @@ void Player::CloseFigure()
 
 void Player::FillPath()
 {
-    _fill(m_path, m_state.fillMode == kFillWinding);
+    _fill(m_path, m_pathWinding || m_state.fillMode == kFillWinding);
     AbortPath();
 }
 
@@ -683,7 +684,7 @@ void Player::StrokePath()
 
 void Player::StrokeAndFillPath()
 {
-    _fill(m_path, m_state.fillMode == kFillWinding);
+    _fill(m_path, m_pathWinding || m_state.fillMode == kFillWinding);
     StrokePath();
 }
 

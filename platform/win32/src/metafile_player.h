@@ -248,6 +248,11 @@ public:
     void FillPath();
     void StrokePath();
     void StrokeAndFillPath();
+    // WidenPath (metafile_widenpath.cpp): the finished path becomes the
+    // area the pen would cover stroking it, filled by its winding whatever
+    // the fill mode. False, the path kept, without a finished path or with
+    // a pen one pixel wide that is not geometric.
+    bool WidenPath();
 
     // Clipping, in logical coordinates; device rectangles for whole regions
     // (null lifts the clip).
@@ -421,6 +426,7 @@ private:
     std::vector<bool> m_pathClosed;
     bool m_figureOpen = false;
     size_t m_pathPoints = 0;
+    bool m_pathWinding = false;  // a widened path: its pieces join by winding
     // Text pixels rendered and drawn in this play (metafile_text_draw.cpp).
     double m_textWork = 0;
 };
