@@ -410,6 +410,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kEmrSetMetaRgn:
     case kEmrWidenPath:
     case kEmrSetLayout:
+    case kEmrSetTextJustification:
     case kEmrExtFloodFill:
     case kEmrGradientFill:
     case kEmrAlphaBlend:

@@ -55,6 +55,11 @@ bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
         // The start point, the colour, then the mode: 0 fills up to the
         // colour, 1 fills the colour.
         return D(r, 20) <= 1 && player.FloodFill(L(r, 8), L(r, 12), D(r, 16), D(r, 20) == 1);
+    case kEmrSetTextJustification:
+        // The extra, then the number of breaks it is spread over.
+        player.State().breakExtra = L(r, 8);
+        player.State().breakCount = L(r, 12);
+        return true;
     case kEmrWidenPath:
         return player.WidenPath();
     case kEmrSetLayout:

@@ -125,6 +125,10 @@ struct DcState {
     Affine world;            // logical to page units, before the mapping
     unsigned textAlign = 0;  // TA_* flags
     long charExtra = 0;      // logical units added to each character's advance
+    // SetTextJustification: logical units spread over that many break
+    // characters (spaces) of text drawn with the font's own advances.
+    long breakExtra = 0;
+    long breakCount = 0;
     LogicalFont font;
     DWORD layout = 0;  // kLayout* flags
 };

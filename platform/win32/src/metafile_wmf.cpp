@@ -470,6 +470,7 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kWmfSetMapperFlags:
     case kWmfEscape:
     case kWmfSetLayout:
+    case kWmfSetTextJustification:
     case kWmfBitBlt:
     case kWmfStretchBlt:
     case kWmfFloodFill:

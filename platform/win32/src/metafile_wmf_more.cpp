@@ -73,6 +73,11 @@ bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player)
     case kWmfBitBlt:
     case kWmfStretchBlt:
         return OldBlit(function, r, player);
+    case kWmfSetTextJustification:
+        // The number of breaks, then the extra spread over them.
+        player.State().breakCount = W(r, 0);
+        player.State().breakExtra = W(r, 1);
+        return true;
     case kWmfSetLayout:
         player.SetLayout((WORD)W(r, 0));  // the layout, then a reserved word
         return true;
