@@ -107,9 +107,17 @@ void Player::_gradientRect(const GradientVertex& a, const GradientVertex& b, boo
             m_raster.Put((int)y, (int)cx0, (int)cx1, at(y - y0));
             continue;
         }
-        m_raster.Charge((uint64_t)std::max(0L, cx1 - cx0));
-        for (long x = cx0; x < cx1; x++)
-            m_raster.Put((int)y, (int)x, (int)x + 1, at(x - x0));
+        // Neighbours of one 8-bit colour are written as one run.
+        long start = cx0;
+        COLORREF colour = at(cx0 - x0);
+        for (long x = cx0 + 1; x <= cx1; x++) {
+            const COLORREF next = x < cx1 ? at(x - x0) : colour + 1;
+            if (next != colour) {
+                m_raster.Put((int)y, (int)start, (int)x, colour);
+                start = x;
+                colour = next;
+            }
+        }
     }
 }
 
@@ -127,27 +135,50 @@ void Player::_gradientTriangle(const GradientVertex* v[3])
     const long y0 = std::max(Edge(lo), 0L), y1 = std::min(Edge(hi) + 1, (long)m_raster.Height());
     if (x0 >= x1 || y0 >= y1)
         return;
+    // The weight of each corner at a point: the area of the triangle the
+    // point makes with the other two corners, over the whole; as a linear
+    // function of the point, x * k[0] + y * k[1] + k[2].
+    double k[3][3];
+    for (int i = 0; i < 3; i++) {
+        const PointD& a = p[(i + 1) % 3];
+        const PointD& b = p[(i + 2) % 3];
+        k[i][0] = (a.y - b.y) / area;
+        k[i][1] = (b.x - a.x) / area;
+        k[i][2] = (a.x * b.y - b.x * a.y) / area;
+    }
     m_raster.Charge((uint64_t)(x1 - x0) * (uint64_t)(y1 - y0));
     for (long y = y0; y < y1 && !m_raster.Spent(); y++) {
         const double cy = y + 0.5;
+        // Neighbours of one colour are written as one run.
+        long start = -1;
+        COLORREF run = 0;
+        auto flush = [&](long end) {
+            if (start >= 0)
+                m_raster.Put((int)y, (int)start, (int)end, run);
+            start = -1;
+        };
         for (long x = x0; x < x1; x++) {
             const double cx = x + 0.5;
-            // The weight of each corner: the area of the triangle the centre
-            // makes with the other two, over the whole.
             double w[3];
-            for (int i = 0; i < 3; i++) {
-                const PointD& a = p[(i + 1) % 3];
-                const PointD& b = p[(i + 2) % 3];
-                w[i] = ((a.x - cx) * (b.y - cy) - (b.x - cx) * (a.y - cy)) / area;
-            }
-            if (w[0] < 0 || w[1] < 0 || w[2] < 0)
+            for (int i = 0; i < 3; i++)
+                w[i] = k[i][0] * cx + k[i][1] * cy + k[i][2];
+            if (w[0] < 0 || w[1] < 0 || w[2] < 0) {
+                flush(x);
                 continue;
+            }
             double c[3];
             for (int k = 0; k < 3; k++)
                 c[k] = std::floor(w[0] * Channel(*v[0], k) + w[1] * Channel(*v[1], k) +
                                   w[2] * Channel(*v[2], k));
-            m_raster.Put((int)y, (int)x, (int)x + 1, Colour(c[0], c[1], c[2]));
+            const COLORREF colour = Colour(c[0], c[1], c[2]);
+            if (start >= 0 && colour != run)
+                flush(x);
+            if (start < 0) {
+                start = x;
+                run = colour;
+            }
         }
+        flush(x1);
     }
 }
 
