@@ -126,7 +126,7 @@ TEST(MetafileFloodFill, ABigCanvasStaysWithinTheWorkAllowance)
 {
     // A metafile of a few hundred bytes filling a 4000 x 3000 canvas: the
     // play stops when the allowance is spent, having done no more than it
-    // allows (a row's run at most past it).
+    // allows (the work of one row's run, some 7 units a pixel, at most past it).
     EmfBuilder b(0, 0, 3999, 2999);
     b.Select(b.CreateBrush(BS_SOLID, RGB(255, 0, 0)));
     b.Record(53, {1, 1, 0xFFFFFF, 1});
@@ -134,7 +134,7 @@ TEST(MetafileFloodFill, ABigCanvasStaysWithinTheWorkAllowance)
     PlayStats stats;
     const std::vector<uint32_t> px = PlayOnWhite(bytes, 4000, 3000, false, &stats);
     EXPECT_EQ(stats.stopped, kStopWorkSpent);
-    EXPECT_LE(stats.work, WorkAllowance(bytes.size()) + 4 * 4000);
+    EXPECT_LE(stats.work, WorkAllowance(bytes.size()) + 8 * 4000);
     EXPECT_EQ(px[4000 + 1], kRed);  // the start's row was painted
     // Half the size is within the allowance and filled whole.
     EmfBuilder small(0, 0, 1999, 1499);
@@ -144,6 +144,23 @@ TEST(MetafileFloodFill, ABigCanvasStaysWithinTheWorkAllowance)
     const std::vector<uint32_t> all = PlayOnWhite(small.Bytes(), 2000, 1500, false, &done);
     EXPECT_TRUE(done.stopped.empty());
     EXPECT_EQ(Ink(all), all.size());
+}
+
+TEST(MetafileFloodFill, ManySmallFillsOnABigCanvasPayForTheirMarks)
+{
+    // Each fill of a one-pixel island marks what it has seen over the
+    // whole canvas: 20,000 of them in a file of 500 KB stop at the
+    // allowance long before they have cleared 20,000 canvases of marks.
+    EmfBuilder b(0, 0, 3999, 3999);
+    b.Select(b.CreateBrush(BS_SOLID, RGB(255, 0, 0)));
+    b.SetPixel(1, 1, RGB(255, 0, 0));
+    for (int i = 0; i < 20000; i++)
+        b.Record(53, {1, 1, int32_t(RGB(255, 0, 0)), 1});
+    const std::vector<uint8_t> bytes = b.Bytes();
+    PlayStats stats;
+    PlayOnWhite(bytes, 4000, 4000, false, &stats);
+    EXPECT_EQ(stats.stopped, kStopWorkSpent);
+    EXPECT_LT(stats.played, 20000u / 2);
 }
 
 }  // namespace

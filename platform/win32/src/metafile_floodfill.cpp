@@ -13,6 +13,9 @@ namespace {
 
 // Work a pixel costs to test and mark, beyond the painting.
 constexpr uint64_t kFloodPixelWork = 2;
+// The marks of the pixels seen are one bit a canvas pixel, cleared for each
+// fill: a fill of one pixel on a large canvas still costs this much a pixel.
+constexpr uint64_t kMarkPixelsPerWork = 32;
 
 // Whether pixel (x, y) lies in the region; `hint` as for BandAt.
 bool Inside(const ClipRegion* region, long x, long y, size_t& hint)
@@ -59,6 +62,9 @@ bool Player::FloodFill(long lx, long ly, COLORREF colour, bool surface)
     if (!fillable(sx, sy))
         return false;
     if (m_state.brush.style == kBrushNull)
+        return true;
+    m_raster.Charge((uint64_t)w * (uint64_t)h / kMarkPixelsPerWork + 1);
+    if (m_raster.Spent())
         return true;
     std::vector<bool> seen((size_t)w * (size_t)h, false);
     auto mark = [&](long x, long y) { return seen[(size_t)y * (size_t)w + (size_t)x]; };
