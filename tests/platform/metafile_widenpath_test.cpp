@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "alloc_counter.h"
 #include "metafile_builder.h"
 #include "metafile_internal.h"
 #include "metafile_pixels.h"
+#include "metafile_readers.h"
 
 using namespace win32metafile;
 
@@ -99,6 +101,42 @@ TEST(MetafileWidenPath, AThinCosmeticPenOrNoPathFails)
     const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), kSize, kSize, false, &stats);
     EXPECT_EQ(stats.skipped, 2u);
     EXPECT_EQ(px[size_t(15) * kSize + 15], 0xFF0000u);  // inside the triangle
+}
+
+TEST(MetafileWidenPath, SharpCornersUnderAHugeRoundPenStayWithinAPathsPoints)
+{
+    // 20,000 sharp corners under a round pen wider than the picture: a disc
+    // of a thousand points at each would be hundreds of megabytes. The
+    // widened path holds no more points than any path may; past that the
+    // play's allowance is spent.
+    EmfBuilder b(0, 0, kSize - 1, kSize - 1);
+    Pen(b, 0, 5000);
+    b.Select(b.CreateBrush(BS_SOLID, RGB(255, 0, 0)));
+    std::vector<MfPoint> zigzag;
+    for (int i = 0; i < 20000; i++)
+        zigzag.push_back({i % 2 ? 30 : 2, i % 40});
+    b.Record(59, {});
+    b.Polyline16(zigzag);
+    b.Record(60, {});
+    b.Record(66, {});
+    b.Record(62, {0, 0, 0, 0});
+    const std::vector<uint8_t> bytes = b.Bytes();
+    std::vector<uint32_t> px(size_t(kSize) * kSize, kWhite);
+    HENHMETAFILE mf = SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
+    ASSERT_NE(mf, nullptr);
+    BufferCanvas canvas(px.data(), kSize, kSize, size_t(kSize));
+    PlayStats stats;
+    size_t peak = 0;
+    {
+        const AllocCounter counter;
+        Play(*Find(mf), canvas, RECT{0, 0, kSize, kSize}, &stats);
+        peak = counter.Peak();
+    }
+    DeleteEnhMetaFile(mf);
+    EXPECT_EQ(stats.stopped, kStopWorkSpent);
+    if (AllocCounter::Available()) {
+        EXPECT_LT(peak, size_t(96) << 20);
+    }
 }
 
 }  // namespace

@@ -13,6 +13,11 @@ namespace win32metafile {
 
 namespace {
 
+// The most points a widened path may hold, as many as a path may: a path
+// of sharp corners under a wide round pen asks a disc of many points at
+// each corner, and past this the play's allowance is spent instead.
+constexpr size_t kMaxWidenedPoints = size_t(1) << 21;
+
 // Twice the signed area of a figure: its sign is the way it turns.
 double Turning(const PointD* p, size_t n)
 {
@@ -36,7 +41,12 @@ bool Player::WidenPath()
     const LineShape shape = {pen.cap, pen.join, m_state.miterLimit};
     std::vector<Figure> area;
     double turn = 0;
-    for (size_t f = 0; f < m_path.size(); f++) {
+    size_t points = 0;
+    auto room = [&](size_t more) {
+        points += more;
+        return points <= kMaxWidenedPoints;
+    };
+    for (size_t f = 0; f < m_path.size() && points <= kMaxWidenedPoints; f++) {
         Figure centres;
         // The path's points are pixel corners; the pen's centre runs through
         // the pixels' centres, as a stroke of the path would.
@@ -46,18 +56,27 @@ bool Player::WidenPath()
         scan::WidePieces(
             centres, m_pathClosed[f], half, shape, joined, [](PointD, PointD) { return false; },
             [&](const PointD* p, size_t count) {
+                if (!room(count))
+                    return false;
                 if (turn == 0)
                     turn = Turning(p, count);
                 area.emplace_back(p, p + count);
                 return true;
             });
-        for (size_t i = 0; i < centres.size(); i++) {
+        for (size_t i = 0; i < centres.size() && i < joined.size(); i++) {
             if (joined[i])
                 continue;
             Figure disc;
             ArcPoints(centres[i].x, centres[i].y, half, half, 0, 2 * M_PI, disc);
+            if (!room(disc.size()))
+                break;
             area.push_back(std::move(disc));
         }
+    }
+    if (points > kMaxWidenedPoints) {
+        AbortPath();
+        m_raster.Charge(UINT64_MAX);
+        return true;
     }
     // Discs turned the way the pieces turn, so none cancels another.
     if (turn == 0 && !area.empty())
