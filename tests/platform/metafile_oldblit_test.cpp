@@ -118,4 +118,30 @@ TEST(MetafileOldBlits, BitmapsShortOfTheirRowsAreSkipped)
     }
 }
 
+TEST(MetafileOldBlits, AColourDeviceBitmapBrushFillsWithItsOwnColours)
+{
+    // CREATEPATTERNBRUSH: the device bitmap's header, a pointer and 18
+    // reserved bytes, then the rows; tiled from the canvas origin.
+    const std::vector<uint32_t> pattern = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456};
+    const std::vector<uint8_t> bitmap = Bitmap16(2, 2, 24, pattern);
+    std::vector<uint8_t> record(bitmap.begin(), bitmap.begin() + 10);
+    record.resize(10 + 4 + 18, 0);
+    record.insert(record.end(), bitmap.begin() + 10, bitmap.end());
+    WmfBuilder b;
+    b.Record(0x01F9, {}, record);
+    b.Select(0);
+    b.CreatePen(PS_NULL, 0, 0);
+    b.Select(1);  // the pen, in the slot after the brush
+    b.Rectangle(1, 1, 7, 5);
+    PlayStats stats;
+    const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 8, 6, true, &stats);
+    EXPECT_EQ(stats.skipped, 0u);
+    for (int y = 0; y < 6; y++)
+        for (int x = 0; x < 8; x++) {
+            const bool in = x >= 1 && x < 7 && y >= 1 && y < 5;
+            ASSERT_EQ(px[size_t(y) * 8 + x], in ? pattern[size_t(y % 2) * 2 + x % 2] : kWhite)
+                << x << "," << y;
+        }
+}
+
 }  // namespace

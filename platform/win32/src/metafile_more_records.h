@@ -72,6 +72,11 @@ bool PlayPolyDrawRecord(DWORD type, const RecordBytes& r, Player& player);
 bool Bitmap16Dib(const BYTE* p, size_t n, COLORREF text, COLORREF background,
                  std::vector<BYTE>& store, DibRef& dib);
 
+// A pattern brush of colours from CREATEPATTERNBRUSH's device bitmap (its
+// 10-byte header, a pointer and 18 reserved bytes, then the rows); false
+// for one the player cannot read.
+bool OldColourBrush(const RecordBytes& r, Player& player, Brush& out);
+
 // The bitmap named by the four fields from `at` (offset and size of its
 // header and colours, then of its bits); false when they leave the record.
 bool RecordBitmap(const RecordBytes& r, size_t at, DibRef& dib);

@@ -427,14 +427,15 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kCreatePatternBrush: {
         // A device bitmap of the old form: type, width, height, bytes a row,
         // planes and bits a pixel (a byte each), a pointer; 18 reserved
-        // bytes; then the rows, top first. Monochrome ones are drawn, in the
-        // text and background colours; others fill nothing.
+        // bytes; then the rows, top first. Monochrome ones are drawn in the
+        // text and background colours, the others in their own.
         Object o;
         o.kind = Object::kBrush;
         o.brush.style = kBrushNull;
         const bool mono = n >= 16 && (p.W(4) & 0xFFFF) == 0x0101;
-        const bool read = mono && player.MonoBrush(p.At(16), p.BytesFrom(16), (WORD)p.W(1),
-                                                   (WORD)p.W(2), (WORD)p.W(3), o.brush);
+        const bool read = mono ? player.MonoBrush(p.At(16), p.BytesFrom(16), (WORD)p.W(1),
+                                                  (WORD)p.W(2), (WORD)p.W(3), o.brush)
+                               : OldColourBrush(p.Bytes(), player, o.brush);
         Create(player, o);
         return read;
     }

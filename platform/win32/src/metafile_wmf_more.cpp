@@ -59,6 +59,21 @@ bool OldBlit(WORD function, const RecordBytes& r, Player& player)
 
 }  // namespace
 
+bool OldColourBrush(const RecordBytes& r, Player& player, Brush& out)
+{
+    // The header from byte 6, the rows 22 bytes after it.
+    constexpr size_t kHeader = 6, kHeaderBytes = 10, kRows = kHeader + kHeaderBytes + 22;
+    if (r.Size() < kRows)
+        return false;
+    std::vector<BYTE> bitmap(r.Data() + kHeader, r.Data() + kHeader + kHeaderBytes);
+    bitmap.insert(bitmap.end(), r.Data() + kRows, r.Data() + r.Size());
+    std::vector<BYTE> store;
+    DibRef dib;
+    const DcState& s = player.State();
+    return Bitmap16Dib(bitmap.data(), bitmap.size(), s.text, s.background, store, dib) &&
+           player.PatternBrush(dib, false, out);
+}
+
 bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player)
 {
     switch (function) {
