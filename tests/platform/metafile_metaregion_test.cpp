@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+
 #include "metafile_builder.h"
 #include "metafile_internal.h"
 #include "metafile_pixels.h"
@@ -111,6 +113,48 @@ TEST(MetafileMetaRegion, WithoutAClipItChangesNothing)
     b.Record(28, {});
     b.Rectangle(0, 0, 11, 11);
     EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), 10, 10, false), Expected({0, 0, 10, 10})), 0u);
+}
+
+TEST(MetafileMetaRegion, ClippedTextStaysInsideIt)
+{
+    // ExtTextOutW with ETO_CLIPPED and a rectangle over the whole picture:
+    // the text is cut to the meta region (the right half) too.
+    const int w = 80, h = 30;
+    for (bool meta : {false, true}) {
+        SCOPED_TRACE(meta ? "meta region" : "none");
+        EmfBuilder b(0, 0, w - 1, h - 1);
+        if (meta) {
+            b.IntersectClipRect(40, 0, w, h);
+            b.Record(28, {});
+        }
+        b.SetBkMode(1);
+        // A 24-pixel font in slot 1: height, width, escapement, orientation,
+        // weight, the byte fields, then the face.
+        std::vector<uint8_t> font;
+        for (int32_t v : {1, -24, 0, 0, 0, 700, 0, 0})
+            Put32(font, uint32_t(v));
+        for (char c : std::string("DejaVu Sans"))
+            Put16(font, uint16_t(c));
+        font.resize(4 + 92, 0);
+        b.Record(82, {}, font);
+        b.Select(1);
+        // Bounds, mode, scales; the text block: reference (2, 2), 8
+        // characters at 76, clipped to (0, 0)-(w, h), no spacing.
+        std::vector<uint8_t> text;
+        for (char c : std::string("WWWWWWWW"))
+            Put16(text, uint16_t(c));
+        b.Record(84, {0, 0, w, h, 1, 0, 0, 2, 2, 8, 76, ETO_CLIPPED, 0, 0, w, h, 0}, text);
+        const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), w, h, false);
+        size_t left = 0, right = 0;
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                (x < 40 ? left : right) += px[size_t(y) * w + x] != kWhite;
+        EXPECT_GT(right, 50u);
+        if (meta)
+            EXPECT_EQ(left, 0u);
+        else
+            EXPECT_GT(left, 50u);
+    }
 }
 
 }  // namespace

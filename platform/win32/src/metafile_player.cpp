@@ -744,10 +744,17 @@ void Player::_setClip(std::shared_ptr<const ClipRegion> clip)
     _useClip();
 }
 
+// What may be drawn: the clip within the meta region. Combining a region
+// with it rather than with the clip alone comes to the same once the meta
+// region cuts the result, whatever the mode.
 std::shared_ptr<const ClipRegion> Player::_clipOrCanvas() const
 {
+    if (m_state.clip && m_state.meta)
+        return CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd);
     if (m_state.clip)
         return m_state.clip;
+    if (m_state.meta)
+        return m_state.meta;
     return ClipRegion::FromRects({{0, 0, m_raster.Width(), m_raster.Height()}});
 }
 
