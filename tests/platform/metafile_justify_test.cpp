@@ -90,6 +90,27 @@ TEST(MetafileJustification, BreakExtraSpreadsOverTheSpaces)
         EXPECT_EQ(stats.skipped, 0u);
         EXPECT_GT(Ink(got), 50u);
         EXPECT_EQ(Differences(got, want), 0u);
+
+        // The enhanced record gives the extra first, then the count; its
+        // text record has no spacing array.
+        EmfBuilder e(0, 0, kW - 1, kH - 1);
+        e.SetBkMode(kTransparent);
+        std::vector<uint8_t> font;
+        for (int32_t v : {1, -16, 0, 0, 0, 400, 0, 0})
+            Put32(font, uint32_t(v));
+        for (char ch : std::string("DejaVu Sans"))
+            Put16(font, uint16_t(ch));
+        font.resize(4 + 92, 0);
+        e.Record(82, {}, font);
+        e.Select(1);
+        e.Record(120, {c.extra, c.count});
+        std::vector<uint8_t> chars(text.begin(), text.end());
+        e.Record(83, {0, 0, kW, kH, 1, 0, 0, 6, 4, int32_t(text.size()), 76, 0, 0, 0, 0, 0, 0},
+                 chars);
+        PlayStats es;
+        const std::vector<uint32_t> emf = PlayOnWhite(e.Bytes(), kW, kH, false, &es);
+        EXPECT_EQ(es.skipped, 0u);
+        EXPECT_EQ(Differences(emf, want), 0u);
     }
 }
 
