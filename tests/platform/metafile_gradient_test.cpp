@@ -103,6 +103,29 @@ TEST(MetafileGradient, FollowsTheMappingAndTheClip)
     }
 }
 
+TEST(MetafileGradient, ATurnedRectangleShadesAlongItsTurnedAxis)
+{
+    // A quarter turn (x' = 10 - y, y' = x): the shading across the
+    // rectangle runs down the picture, over the 4 x 10 pixels it covers.
+    EmfBuilder b(0, 0, 19, 19);
+    const int32_t one = 0x3F800000, minusOne = int32_t(0xBF800000), ten = 0x41200000;
+    b.Record(35, {0, one, minusOne, 0, ten, 0});
+    b.GradientFill({{0, 0, 0xFF00, 0, 0}, {10, 4, 0, 0, 0xFF00}}, {0, 1}, 0);
+    PlayStats stats;
+    const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 20, 20, false, &stats);
+    EXPECT_EQ(stats.skipped, 0u);
+    EXPECT_EQ(Ink(px), 40u);
+    for (int x = 6; x < 10; x++) {
+        SCOPED_TRACE(x);
+        EXPECT_GE(px[size_t(x)] >> 16, 0xF0u);  // the top row nearly red
+        for (int y = 1; y < 10; y++) {
+            const uint32_t above = px[size_t(y - 1) * 20 + x], here = px[size_t(y) * 20 + x];
+            EXPECT_LT(here >> 16, above >> 16);
+            EXPECT_GT(here & 0xFF, above & 0xFF);
+        }
+    }
+}
+
 TEST(MetafileGradient, BadShapesAndCountsDrawNothing)
 {
     struct Case {
