@@ -243,9 +243,11 @@ void Gradients(benchmark::State& state)
     OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
         const int x = Coord(r, 900), y = Coord(r, 650);
         const uint32_t mode = r() % 3;
-        b.GradientFill({{x, y, 0xFF00, 0x2000, 0}, {x + 20 + Coord(r, 100), y + 20 + Coord(r, 100), 0, 0x8000, 0xFF00},
+        b.GradientFill({{x, y, 0xFF00, 0x2000, 0},
+                        {x + 20 + Coord(r, 100), y + 20 + Coord(r, 100), 0, 0x8000, 0xFF00},
                         {x, y + 60, 0x1000, 0xFF00, 0x4000}},
-                       mode == 2 ? std::vector<uint32_t>{0, 1, 2} : std::vector<uint32_t>{0, 1}, mode);
+                       mode == 2 ? std::vector<uint32_t>{0, 1, 2} : std::vector<uint32_t>{0, 1},
+                       mode);
     });
 }
 // ALPHABLEND (114) with a constant alpha, or TRANSPARENTBLT (116) keying out
@@ -256,9 +258,31 @@ void BlendKind(benchmark::State& state, uint32_t type)
     OneKind(state, [&](EmfBuilder& b, std::mt19937& r) {
         const int x = Coord(r, 900), y = Coord(r, 650);
         b.Record(type,
-                 {0, 0, 0, 0, x, y, 30 + Coord(r, 90), 30 + Coord(r, 90),
-                  type == 114 ? 0x800000 : 0x123456, 0, 0, kFloatOne, 0, 0, kFloatOne, 0, 0, 0, 0,
-                  108, 40, 148, int32_t(dib.size() - 40), 64, 64},
+                 {0,
+                  0,
+                  0,
+                  0,
+                  x,
+                  y,
+                  30 + Coord(r, 90),
+                  30 + Coord(r, 90),
+                  type == 114 ? 0x800000 : 0x123456,
+                  0,
+                  0,
+                  kFloatOne,
+                  0,
+                  0,
+                  kFloatOne,
+                  0,
+                  0,
+                  0,
+                  0,
+                  108,
+                  40,
+                  148,
+                  int32_t(dib.size() - 40),
+                  64,
+                  64},
                  dib);
     });
 }
@@ -275,8 +299,23 @@ void PlgBlits(benchmark::State& state)
     const std::vector<uint8_t> dib = NoiseDib();
     OneKind(state, [&](EmfBuilder& b, std::mt19937& r) {
         const int x = Coord(r, 900), y = Coord(r, 650), s = 30 + Coord(r, 60);
-        b.Record(79, {0, 0, 0, 0, x, y, x + s, y + s / 3, x - s / 3, y + s, 0, 0, 64, 64, kFloatOne, 0, 0,
-                      kFloatOne, 0, 0, 0, 0, 140, 40, 180, int32_t(dib.size() - 40), 0, 0, 0, 0, 0, 0, 0},
+        b.Record(79, {0,         0,
+                      0,         0,
+                      x,         y,
+                      x + s,     y + s / 3,
+                      x - s / 3, y + s,
+                      0,         0,
+                      64,        64,
+                      kFloatOne, 0,
+                      0,         kFloatOne,
+                      0,         0,
+                      0,         0,
+                      140,       40,
+                      180,       int32_t(dib.size() - 40),
+                      0,         0,
+                      0,         0,
+                      0,         0,
+                      0},
                  dib);
     });
 }
@@ -397,7 +436,9 @@ BENCHMARK(AlphaBlends)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTi
 BENCHMARK(TransparentBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(PlgBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(PolyDraws)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(ArcsFromThePosition)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(ArcsFromThePosition)->Apply([](benchmark::internal::Benchmark* b) {
+    BenchMinTime(b, 0.5);
+});
 BENCHMARK(FloodFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(WidenedPaths)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(ClipHeavy)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });

@@ -70,9 +70,8 @@ std::vector<uint8_t> MonoDib(int w, int h, const std::vector<int>& topDown)
 void BlendRecord(EmfBuilder& b, uint32_t type, int x, int y, int w, int h, uint32_t blendOrKey,
                  int sx, int sy, int sw, int sh, const std::vector<uint8_t>& dib)
 {
-    b.Record(type,
-             {0, 0, 0, 0, x, y, w, h, int32_t(blendOrKey), sx, sy, kOne, 0, 0, kOne, 0, 0, 0, 0,
-              108, 40, 148, int32_t(dib.size() - 40), sw, sh},
+    b.Record(type, {0,    0, 0, 0, x, y,   w,  h,   int32_t(blendOrKey),      sx, sy, kOne, 0, 0,
+                    kOne, 0, 0, 0, 0, 108, 40, 148, int32_t(dib.size() - 40), sw, sh},
              dib);
 }
 
@@ -84,7 +83,8 @@ uint32_t BlendFunction(int constant, bool perPixel)
 // One channel as Windows blends it, to the nearest whole value.
 uint32_t Over(uint32_t s, uint32_t d, uint32_t constant, uint32_t alpha)
 {
-    return uint32_t(std::floor((s * constant + d * (255.0 - alpha * constant / 255.0)) / 255.0 + 0.5));
+    return uint32_t(
+        std::floor((s * constant + d * (255.0 - alpha * constant / 255.0)) / 255.0 + 0.5));
 }
 
 uint32_t OverPixel(uint32_t s, uint32_t d, uint32_t constant, uint32_t alpha)
@@ -110,10 +110,9 @@ TEST(MetafileBlend, ConstantAlphaStretchesAndBlendsEachChannel)
         for (int y = 0; y < 10; y++)
             for (int x = 0; x < 10; x++) {
                 const bool in = x >= 2 && x < 6 && y >= 2 && y < 6;
-                const uint32_t want =
-                    in ? OverPixel(source[size_t((y - 2) / 2) * 2 + (x - 2) / 2], background,
-                                   uint32_t(constant), 255)
-                       : background;
+                const uint32_t want = in ? OverPixel(source[size_t((y - 2) / 2) * 2 + (x - 2) / 2],
+                                                     background, uint32_t(constant), 255)
+                                         : background;
                 ASSERT_EQ(px[size_t(y) * 10 + x], want) << x << "," << y;
             }
     }
@@ -134,9 +133,8 @@ TEST(MetafileBlend, PerPixelAlphaIsPremultipliedAndScaledByTheConstant)
         const std::vector<uint32_t> px = PlayOnto(b.Bytes(), 4, 1, false, background, &stats);
         EXPECT_EQ(stats.skipped, 0u);
         for (int x = 0; x < 4; x++)
-            EXPECT_EQ(px[size_t(x)],
-                      OverPixel(source[size_t(x)] & 0xFFFFFF, background, uint32_t(constant),
-                                source[size_t(x)] >> 24))
+            EXPECT_EQ(px[size_t(x)], OverPixel(source[size_t(x)] & 0xFFFFFF, background,
+                                               uint32_t(constant), source[size_t(x)] >> 24))
                 << x;
     }
     EXPECT_EQ(OverPixel(0x800000, 0xFFFFFF, 255, 0x80), 0xFF7F7Fu);  // the formula, by hand
@@ -195,9 +193,40 @@ void PlgRecord(EmfBuilder& b, const MfPoint (&c)[3], const std::vector<uint8_t>&
     tail.insert(tail.end(), mask.begin(), mask.end());
     const int32_t maskAt = int32_t(140 + dib.size());
     const int32_t maskInfo = mask.empty() ? 0 : 48;
-    b.Record(79, {0, 0, 0, 0, c[0].x, c[0].y, c[1].x, c[1].y, c[2].x, c[2].y, 0, 0, 2, 2, kOne,
-                  0, 0, kOne, 0, 0, 0, 0, 140, 40, 180, int32_t(dib.size() - 40), 0, 0, 0,
-                  maskAt, maskInfo, maskAt + maskInfo, mask.empty() ? 0 : int32_t(mask.size() - 48)},
+    b.Record(79,
+             {0,
+              0,
+              0,
+              0,
+              c[0].x,
+              c[0].y,
+              c[1].x,
+              c[1].y,
+              c[2].x,
+              c[2].y,
+              0,
+              0,
+              2,
+              2,
+              kOne,
+              0,
+              0,
+              kOne,
+              0,
+              0,
+              0,
+              0,
+              140,
+              40,
+              180,
+              int32_t(dib.size() - 40),
+              0,
+              0,
+              0,
+              maskAt,
+              maskInfo,
+              maskAt + maskInfo,
+              mask.empty() ? 0 : int32_t(mask.size() - 48)},
              tail);
 }
 
@@ -210,7 +239,8 @@ TEST(MetafilePlgBlt, TheSourceFillsTheParallelogramOfItsCorners)
         SCOPED_TRACE(masked ? "masked" : "plain");
         EmfBuilder b(0, 0, 9, 9);
         const MfPoint c[3] = {{0, 0}, {4, 0}, {2, 4}};
-        PlgRecord(b, c, Dib(2, 2, 24, source), masked ? MonoDib(2, 2, {1, 0, 1, 1}) : std::vector<uint8_t>{});
+        PlgRecord(b, c, Dib(2, 2, 24, source),
+                  masked ? MonoDib(2, 2, {1, 0, 1, 1}) : std::vector<uint8_t>{});
         PlayStats stats;
         const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false, &stats);
         EXPECT_EQ(stats.skipped, 0u);
@@ -238,7 +268,8 @@ TEST(MetafilePlgBlt, CornersTurnedOverMirrorTheSource)
     const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false);
     for (int y = 0; y < 4; y++)
         for (int x = 0; x < 4; x++)
-            EXPECT_EQ(px[size_t(y) * 10 + x], source[size_t(y / 2) * 2 + 1 - x / 2]) << x << "," << y;
+            EXPECT_EQ(px[size_t(y) * 10 + x], source[size_t(y / 2) * 2 + 1 - x / 2])
+                << x << "," << y;
     EXPECT_EQ(Ink(px), 16u);
 }
 

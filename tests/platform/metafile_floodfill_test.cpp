@@ -30,8 +30,8 @@ void Outline(MetafileWriter& b)
 
 uint32_t Want(int x, int y, bool inside, const RECT& clip)
 {
-    const bool edge = (x == 2 || x == 8) && y >= 2 && y <= 8 ? true
-                                                            : (y == 2 || y == 8) && x >= 2 && x <= 8;
+    const bool edge =
+        (x == 2 || x == 8) && y >= 2 && y <= 8 ? true : (y == 2 || y == 8) && x >= 2 && x <= 8;
     if (edge)
         return kBlack;
     const bool in = x > 2 && x < 8 && y > 2 && y < 8;
@@ -50,12 +50,16 @@ TEST(MetafileFloodFill, FillsUpToTheBorderOrAcrossTheSurface)
     } cases[] = {
         {"border",
          false,
-         [](MetafileWriter& b) { static_cast<EmfBuilder&>(b).Record(53, {5, 5, 0, 0}); },
+         [](MetafileWriter& b) {
+             static_cast<EmfBuilder&>(b).Record(53, {5, 5, 0, 0});
+         },
          true,
          {0, 0, 12, 12}},
         {"surface",
          false,
-         [](MetafileWriter& b) { static_cast<EmfBuilder&>(b).Record(53, {0, 11, 0xFFFFFF, 1}); },
+         [](MetafileWriter& b) {
+             static_cast<EmfBuilder&>(b).Record(53, {0, 11, 0xFFFFFF, 1});
+         },
          false,
          {0, 0, 12, 12}},
         {"border inside a clip",
@@ -68,7 +72,9 @@ TEST(MetafileFloodFill, FillsUpToTheBorderOrAcrossTheSurface)
          {0, 0, 5, 12}},
         {"wmf flood fill",
          true,
-         [](MetafileWriter& b) { static_cast<WmfBuilder&>(b).Record(0x0419, {0, 0, 5, 5}); },
+         [](MetafileWriter& b) {
+             static_cast<WmfBuilder&>(b).Record(0x0419, {0, 0, 5, 5});
+         },
          true,
          {0, 0, 12, 12}},
         {"wmf surface",
@@ -105,10 +111,10 @@ TEST(MetafileFloodFill, FillsUpToTheBorderOrAcrossTheSurface)
 TEST(MetafileFloodFill, AStartPixelNotToBeFilledFailsTheCall)
 {
     const std::vector<std::vector<int32_t>> starts = {
-        {2, 5, 0, 0},         // on the border
-        {5, 5, 0xFF, 1},      // not the surface colour
-        {40, 5, 0, 0},        // off the canvas
-        {5, 5, 0, 2},         // no such mode
+        {2, 5, 0, 0},     // on the border
+        {5, 5, 0xFF, 1},  // not the surface colour
+        {40, 5, 0, 0},    // off the canvas
+        {5, 5, 0, 2},     // no such mode
     };
     for (const auto& s : starts) {
         SCOPED_TRACE(s[0] * 100 + s[3]);

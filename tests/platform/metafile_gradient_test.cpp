@@ -65,7 +65,8 @@ TEST(MetafileGradient, TrianglesWeighTheirCornersAtEachPixelCentre)
     // Corners (0, 0), (16, 0), (0, 16): a centre (x + 0.5, y + 0.5) weighs
     // the second corner (x + 0.5) / 16 and the third (y + 0.5) / 16. The
     // channels are multiples of 32, so the sums are exact.
-    const V c[3] = {{0, 0, 0xFFE0, 0x0000, 0x2000}, {16, 0, 0x0000, 0xFFE0, 0x2000},
+    const V c[3] = {{0, 0, 0xFFE0, 0x0000, 0x2000},
+                    {16, 0, 0x0000, 0xFFE0, 0x2000},
                     {0, 16, 0x0000, 0x0000, 0xFFE0}};
     EmfBuilder b(0, 0, 19, 19);
     b.GradientFill({c[0], c[1], c[2]}, {0, 1, 2}, 2);
@@ -98,7 +99,8 @@ TEST(MetafileGradient, FollowsTheMappingAndTheClip)
     b.GradientFill({{0, 0, 0xFF00, 0, 0}, {10, 5, 0, 0, 0xFF00}}, {0, 1}, 0);
     const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 20, 10, false);
     for (int x = 0; x < 20; x++) {
-        const uint32_t want = x < 10 ? Rgb8(Step(0xFF00, 0, x, 20), 0, Step(0, 0xFF00, x, 20)) : kWhite;
+        const uint32_t want =
+            x < 10 ? Rgb8(Step(0xFF00, 0, x, 20), 0, Step(0, 0xFF00, x, 20)) : kWhite;
         EXPECT_EQ(px[5 * 20 + x], want) << x;
     }
 }

@@ -55,10 +55,14 @@ TEST(MetafileMetaRegion, LaterClipsCannotReachPastIt)
     } cases[] = {
         {"the clip lifted", [](EmfBuilder&) {}, {2, 2, 6, 6}},
         {"the clip lifted by a region record",
-         [](EmfBuilder& b) { b.Record(75, {0, RGN_COPY}); },
+         [](EmfBuilder& b) {
+             b.Record(75, {0, RGN_COPY});
+         },
          {2, 2, 6, 6}},
         {"a wider clip copied",
-         [](EmfBuilder& b) { b.Record(75, {48, RGN_COPY}, RegionData({0, 0, 10, 10})); },
+         [](EmfBuilder& b) {
+             b.Record(75, {48, RGN_COPY}, RegionData({0, 0, 10, 10}));
+         },
          {2, 2, 6, 6}},
         {"a clip joined with more",
          [](EmfBuilder& b) {

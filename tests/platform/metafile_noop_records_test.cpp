@@ -29,22 +29,52 @@ TEST(MetafileNoOpRecords, EnhancedOnesPlayAndDrawNothing)
 {
     const NoOpRow rows[] = {
         {"mapper flags", [](EmfBuilder& b) { b.Record(16, {1}); }},
-        {"colour adjustment", [](EmfBuilder& b) { b.Record(23, {24, 0, 0, 10000, 10000, 10000}); }},
+        {"colour adjustment",
+         [](EmfBuilder& b) {
+             b.Record(23, {24, 0, 0, 10000, 10000, 10000});
+         }},
         {"icm mode", [](EmfBuilder& b) { b.Record(98, {2}); }},
         {"colour space", [](EmfBuilder& b) { b.Record(99, {3}, Zeros(328)); }},
         {"select colour space", [](EmfBuilder& b) { b.Record(100, {3}); }},
         {"delete colour space", [](EmfBuilder& b) { b.Record(101, {3}); }},
         {"gl record", [](EmfBuilder& b) { b.Record(102, {4}, Zeros(4)); }},
-        {"bounded gl record", [](EmfBuilder& b) { b.Record(103, {0, 0, 9, 9, 4}, Zeros(4)); }},
+        {"bounded gl record",
+         [](EmfBuilder& b) {
+             b.Record(103, {0, 0, 9, 9, 4}, Zeros(4));
+         }},
         {"pixel format", [](EmfBuilder& b) { b.Record(104, {}, Zeros(40)); }},
-        {"draw escape", [](EmfBuilder& b) { b.Record(105, {4096, 4}, Zeros(4)); }},
-        {"ext escape", [](EmfBuilder& b) { b.Record(106, {4096, 4}, Zeros(4)); }},
-        {"font identifier", [](EmfBuilder& b) { b.Record(109, {7, 1}); }},
-        {"named escape", [](EmfBuilder& b) { b.Record(110, {4096, 4, 0}, Zeros(4)); }},
-        {"icm profile", [](EmfBuilder& b) { b.Record(112, {0, 4, 0}, Zeros(4)); }},
-        {"wide icm profile", [](EmfBuilder& b) { b.Record(113, {0, 4, 0}, Zeros(4)); }},
-        {"linked fonts", [](EmfBuilder& b) { b.Record(119, {1, 7, 1, 0, 0}); }},
-        {"colour match", [](EmfBuilder& b) { b.Record(121, {1, 0, 4, 0}, Zeros(4)); }},
+        {"draw escape",
+         [](EmfBuilder& b) {
+             b.Record(105, {4096, 4}, Zeros(4));
+         }},
+        {"ext escape",
+         [](EmfBuilder& b) {
+             b.Record(106, {4096, 4}, Zeros(4));
+         }},
+        {"font identifier",
+         [](EmfBuilder& b) {
+             b.Record(109, {7, 1});
+         }},
+        {"named escape",
+         [](EmfBuilder& b) {
+             b.Record(110, {4096, 4, 0}, Zeros(4));
+         }},
+        {"icm profile",
+         [](EmfBuilder& b) {
+             b.Record(112, {0, 4, 0}, Zeros(4));
+         }},
+        {"wide icm profile",
+         [](EmfBuilder& b) {
+             b.Record(113, {0, 4, 0}, Zeros(4));
+         }},
+        {"linked fonts",
+         [](EmfBuilder& b) {
+             b.Record(119, {1, 7, 1, 0, 0});
+         }},
+        {"colour match",
+         [](EmfBuilder& b) {
+             b.Record(121, {1, 0, 4, 0}, Zeros(4));
+         }},
         {"wide colour space", [](EmfBuilder& b) { b.Record(122, {3}, Zeros(588 + 8)); }},
     };
     for (const NoOpRow& row : rows) {
@@ -82,10 +112,16 @@ TEST(MetafileNoOpRecords, AColourSpaceTakesItsSlotUntilAnObjectReplacesIt)
 TEST(MetafileNoOpRecords, WindowsOnesPlayAndDrawNothing)
 {
     const std::function<void(WmfBuilder&)> rows[] = {
-        [](WmfBuilder& b) { b.Record(0x0105, {1}); },                    // SETRELABS
-        [](WmfBuilder& b) { b.Record(0x0231, {1, 0}); },                 // SETMAPPERFLAGS
-        [](WmfBuilder& b) { b.Record(0x0626, {15, 4, 0x0101, 0x0202}); },  // an escape
-        [](WmfBuilder& b) { b.Record(0x0626, {0x1000, 0}); },            // one without data
+        [](WmfBuilder& b) { b.Record(0x0105, {1}); },  // SETRELABS
+        [](WmfBuilder& b) {
+            b.Record(0x0231, {1, 0});
+        },  // SETMAPPERFLAGS
+        [](WmfBuilder& b) {
+            b.Record(0x0626, {15, 4, 0x0101, 0x0202});
+        },  // an escape
+        [](WmfBuilder& b) {
+            b.Record(0x0626, {0x1000, 0});
+        },  // one without data
     };
     int i = 0;
     for (const auto& write : rows) {

@@ -735,8 +735,8 @@ TEST(MetafilePlayer, SkipsAndCountsUnknownRecords)
 {
     WmfBuilder w;
     NoPenBrush(w, kRedRef);
-    w.Record(0x0999, {1});                           // a function of no record
-    w.Record(0x0001, {1, 0});                        // nor this one
+    w.Record(0x0999, {1});     // a function of no record
+    w.Record(0x0001, {1, 0});  // nor this one
     w.Rectangle(0, 0, 2, 2);
     PlayStats ws;
     Render(kWmf, w.Bytes(), 4, 4, &ws);

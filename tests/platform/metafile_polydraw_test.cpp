@@ -91,9 +91,9 @@ TEST(MetafilePolyDraw, ClosingReturnsThePositionToTheFigureStart)
 TEST(MetafilePolyDraw, TypesGdiRefusesDrawNothing)
 {
     const std::vector<std::vector<uint8_t>> bad = {
-        {kMove, kBezier, kBezier},          // a curve one point short
+        {kMove, kBezier, kBezier},                    // a curve one point short
         {kMove, kBezier | kClose, kBezier, kBezier},  // closed before the curve ends
-        {kMove, 0x10, kLine},               // no such type
+        {kMove, 0x10, kLine},                         // no such type
     };
     for (size_t i = 0; i < bad.size(); i++) {
         SCOPED_TRACE(i);

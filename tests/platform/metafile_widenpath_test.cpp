@@ -54,8 +54,8 @@ std::vector<uint32_t> WidenedAndFilled(uint32_t style, int width, bool closed, i
     b.Select(b.CreateBrush(BS_SOLID, RGB(255, 0, 0)));
     b.SetPolyFillMode(fillMode);
     Path(b, closed);
-    b.Record(66, {});                // WidenPath
-    b.Record(62, {0, 0, 0, 0});      // FillPath
+    b.Record(66, {});            // WidenPath
+    b.Record(62, {0, 0, 0, 0});  // FillPath
     return PlayOnWhite(b.Bytes(), kSize, kSize, false, stats);
 }
 
@@ -65,9 +65,11 @@ TEST(MetafileWidenPath, FillingTheWidenedPathPaintsTheStroke)
     for (uint32_t style : {kFlatMiter, kSquareBevel}) {
         for (bool closed : {false, true}) {
             for (int mode : {ALTERNATE, WINDING}) {
-                SCOPED_TRACE(::testing::Message() << style << (closed ? " closed " : " open ") << mode);
+                SCOPED_TRACE(::testing::Message()
+                             << style << (closed ? " closed " : " open ") << mode);
                 PlayStats stats;
-                const std::vector<uint32_t> filled = WidenedAndFilled(style, 7, closed, mode, &stats);
+                const std::vector<uint32_t> filled =
+                    WidenedAndFilled(style, 7, closed, mode, &stats);
                 EXPECT_EQ(stats.skipped, 0u);
                 const std::vector<uint32_t> stroked = Stroked(style, 7, closed);
                 EXPECT_GT(Ink(stroked), 200u);

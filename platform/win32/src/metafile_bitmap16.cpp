@@ -78,7 +78,8 @@ bool Bitmap16Dib(const BYTE* p, size_t n, COLORREF text, COLORREF background,
     store.resize(infoSize + dibStride * (size_t)height, 0);
     for (long y = 0; y < height; y++)
         std::memcpy(store.data() + infoSize + dibStride * (size_t)y,
-                    p + kBitmap16Header + (size_t)stride * (size_t)y, std::min<size_t>(stride, dibStride));
+                    p + kBitmap16Header + (size_t)stride * (size_t)y,
+                    std::min<size_t>(stride, dibStride));
     dib.info = store.data();
     dib.infoSize = infoSize;
     dib.bits = store.data() + infoSize;

@@ -19,7 +19,8 @@ constexpr BYTE kSourceAlpha = 0x01;  // AC_SRC_ALPHA: per-pixel, premultiplied
 BYTE Blend(unsigned source, unsigned dest, unsigned constant, unsigned alpha)
 {
     const unsigned whole = 255 * 255;
-    return (BYTE)((source * constant * 255 + dest * (whole - alpha * constant) + whole / 2) / whole);
+    return (BYTE)((source * constant * 255 + dest * (whole - alpha * constant) + whole / 2) /
+                  whole);
 }
 
 class AlphaMix : public BlitMix {

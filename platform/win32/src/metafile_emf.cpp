@@ -419,8 +419,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kEmrArcTo:
     case kEmrAngleArc:
     case kEmrPolyDraw:
-    case kEmrPolyDraw16:
-        return PlayEnhancedMore(type, f.Bytes(), player);
+    case kEmrPolyDraw16: return PlayEnhancedMore(type, f.Bytes(), player);
     case kSetStretchBltMode:
     case kSelectPalette:
     case kRealizePalette:

@@ -49,8 +49,7 @@ bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
         // A colour space takes its slot of the object table, so an object
         // made there later replaces it as GDI's table would.
         return player.Put(D(r, 8), OtherObject());
-    case kEmrDeleteColorSpace:
-        return player.Delete(D(r, 8));
+    case kEmrDeleteColorSpace: return player.Delete(D(r, 8));
     case kEmrExtFloodFill:
         // The start point, the colour, then the mode: 0 fills up to the
         // colour, 1 fills the colour.
@@ -60,28 +59,18 @@ bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
         player.State().breakExtra = L(r, 8);
         player.State().breakCount = L(r, 12);
         return true;
-    case kEmrWidenPath:
-        return player.WidenPath();
-    case kEmrSetLayout:
-        player.SetLayout(D(r, 8));
-        return true;
-    case kEmrSetMetaRgn:
-        player.SetMetaRegion();
-        return true;
-    case kEmrGradientFill:
-        return PlayGradientRecord(r, player);
+    case kEmrWidenPath: return player.WidenPath();
+    case kEmrSetLayout: player.SetLayout(D(r, 8)); return true;
+    case kEmrSetMetaRgn: player.SetMetaRegion(); return true;
+    case kEmrGradientFill: return PlayGradientRecord(r, player);
     case kEmrAlphaBlend:
-    case kEmrTransparentBlt:
-        return PlayBlendRecord(type, r, player);
-    case kEmrPlgBlt:
-        return PlayPlgBltRecord(r, player);
+    case kEmrTransparentBlt: return PlayBlendRecord(type, r, player);
+    case kEmrPlgBlt: return PlayPlgBltRecord(r, player);
     case kEmrArcTo:
     case kEmrAngleArc:
     case kEmrPolyDraw:
-    case kEmrPolyDraw16:
-        return PlayPolyDrawRecord(type, r, player);
-    default:
-        return false;
+    case kEmrPolyDraw16: return PlayPolyDrawRecord(type, r, player);
+    default: return false;
     }
 }
 

@@ -126,7 +126,8 @@ void Player::_gradientTriangle(const GradientVertex* v[3])
     PointD p[3];
     for (int i = 0; i < 3; i++)
         p[i] = _map(v[i]->x, v[i]->y);
-    const double area = (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y);
+    const double area =
+        (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y);
     if (!std::isfinite(area) || area == 0)
         return;
     double lo = std::min({p[0].x, p[1].x, p[2].x}), hi = std::max({p[0].x, p[1].x, p[2].x});

@@ -42,8 +42,8 @@ bool Player::PlgBlit(const POINT corners[3], const DibRef& dib, long sx, long sy
     // a blit's extents running back from its origin.
     m_skewed = true;
     const BlitMask m = {&maskReader, mx, my, kRopDest};
-    const bool done = _blit(0, 0, sw, sh, &reader, sx, sy, sw, sh, kRopSource,
-                            mask != nullptr ? &m : nullptr);
+    const bool done =
+        _blit(0, 0, sw, sh, &reader, sx, sy, sw, sh, kRopSource, mask != nullptr ? &m : nullptr);
     m_state.world = world;
     _remap();
     return done;

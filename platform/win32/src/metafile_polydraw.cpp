@@ -195,8 +195,7 @@ bool PlayPolyDrawRecord(DWORD type, const RecordBytes& r, Player& player)
         return true;
     case kEmrAngleArc:
         // The centre, the radius, then the angles as floats.
-        return player.AngleArc(L(r, 8), L(r, 12), L(r, 16),
-                               Float(r, 20), Float(r, 24));
+        return player.AngleArc(L(r, 8), L(r, 12), L(r, 16), Float(r, 20), Float(r, 24));
     default: {
         // Bounds, the count, the points (32 or 16 bits), then a type byte each.
         const bool small = type == kEmrPolyDraw16;

@@ -35,7 +35,7 @@ enum class Extra {
     kScanDib,    // the same holding as many scan lines as the 16-bit count at `data`
     kWinText,    // a character count at 6, the string, then two words
     kWinExtText,
-    kGradient,   // vertices of 16 bytes from 36 (count at 24), then shapes (count at 28)
+    kGradient,  // vertices of 16 bytes from 36 (count at 24), then shapes (count at 28)
 };
 
 struct Rule {

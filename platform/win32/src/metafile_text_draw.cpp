@@ -143,10 +143,10 @@ bool Player::Text(const TextRun& run)
         if (i < run.dx.size())
             step = run.dx[i] * sx;
         else if (breaks > 0 && i < run.codes.size() && run.codes[i] == ' ') {
-            const long extra = m_state.breakExtra / breaks +
-                               (breaksSeen < std::labs(m_state.breakExtra % breaks)
-                                    ? (m_state.breakExtra < 0 ? -1 : 1)
-                                    : 0);
+            const long extra =
+                m_state.breakExtra / breaks + (breaksSeen < std::labs(m_state.breakExtra % breaks)
+                                                   ? (m_state.breakExtra < 0 ? -1 : 1)
+                                                   : 0);
             step += extra * sx;
             breaksSeen++;
         }

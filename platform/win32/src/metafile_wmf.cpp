@@ -475,8 +475,7 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kWmfBitBlt:
     case kWmfStretchBlt:
     case kWmfFloodFill:
-    case kWmfExtFloodFill:
-        return PlayWindowsMore(function, p.Bytes(), player);
+    case kWmfExtFloodFill: return PlayWindowsMore(function, p.Bytes(), player);
     default:
         return false;
     }

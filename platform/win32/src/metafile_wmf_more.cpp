@@ -36,8 +36,8 @@ bool OldBlit(WORD function, const RecordBytes& r, Player& player)
     const size_t plain = stretch ? 11 : 9;  // the parameters without a bitmap
     if (r.Size() == ((size_t)(function >> 8) + 3) * 2 && params == plain) {
         const size_t at = plain - 4;
-        return player.Blit(W(r, at + 3), W(r, at + 2), W(r, at + 1), W(r, at), nullptr, 0, 0, 0,
-                           0, rop);
+        return player.Blit(W(r, at + 3), W(r, at + 2), W(r, at + 1), W(r, at), nullptr, 0, 0, 0, 0,
+                           rop);
     }
     // rop, [source h, w,] source y, x, then h, w, y, x; then the bitmap.
     const size_t at = stretch ? 6 : 4;
@@ -86,8 +86,7 @@ bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player)
         return (mode == 0 || mode == 1) && player.FloodFill(W(r, 4), W(r, 3), D(r, 1), mode == 1);
     }
     case kWmfBitBlt:
-    case kWmfStretchBlt:
-        return OldBlit(function, r, player);
+    case kWmfStretchBlt: return OldBlit(function, r, player);
     case kWmfSetTextJustification:
         // The number of breaks, then the extra spread over them.
         player.State().breakCount = W(r, 0);
@@ -104,8 +103,7 @@ bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player)
     case kWmfEscape:
         // Escapes speak to printer drivers; none of them draws on a screen.
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
