@@ -258,6 +258,147 @@ void ClipsAndFills(benchmark::State& state)
     });
 }
 
+constexpr int32_t kFloatOne = 0x3F800000;
+
+// A 24-bit DIB of 64 x 64 noisy pixels, packed.
+std::vector<uint8_t> NoiseDib()
+{
+    std::vector<uint32_t> px(64 * 64);
+    for (size_t i = 0; i < px.size(); i++)
+        px[i] = uint32_t(i * 2654435761u) & 0xFFFFFF;
+    return PackedDib24(64, 64, px);
+}
+
+void Gradients(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        const int x = Coord(r, 900), y = Coord(r, 650);
+        const uint32_t mode = r() % 3;
+        b.GradientFill({{x, y, 0xFF00, 0x2000, 0},
+                        {x + 20 + Coord(r, 100), y + 20 + Coord(r, 100), 0, 0x8000, 0xFF00},
+                        {x, y + 60, 0x1000, 0xFF00, 0x4000}},
+                       mode == 2 ? std::vector<uint32_t>{0, 1, 2} : std::vector<uint32_t>{0, 1},
+                       mode);
+    });
+}
+// ALPHABLEND (114) with a constant alpha, or TRANSPARENTBLT (116) keying out
+// one colour: destination, blend or key, source corner, the bitmap at 108.
+void BlendKind(benchmark::State& state, uint32_t type)
+{
+    const std::vector<uint8_t> dib = NoiseDib();
+    OneKind(state, [&](EmfBuilder& b, std::mt19937& r) {
+        const int x = Coord(r, 900), y = Coord(r, 650);
+        b.Record(type,
+                 {0,
+                  0,
+                  0,
+                  0,
+                  x,
+                  y,
+                  30 + Coord(r, 90),
+                  30 + Coord(r, 90),
+                  type == 114 ? 0x800000 : 0x123456,
+                  0,
+                  0,
+                  kFloatOne,
+                  0,
+                  0,
+                  kFloatOne,
+                  0,
+                  0,
+                  0,
+                  0,
+                  108,
+                  40,
+                  148,
+                  int32_t(dib.size() - 40),
+                  64,
+                  64},
+                 dib);
+    });
+}
+void AlphaBlends(benchmark::State& state)
+{
+    BlendKind(state, 114);
+}
+void TransparentBlits(benchmark::State& state)
+{
+    BlendKind(state, 116);
+}
+void PlgBlits(benchmark::State& state)
+{
+    const std::vector<uint8_t> dib = NoiseDib();
+    OneKind(state, [&](EmfBuilder& b, std::mt19937& r) {
+        const int x = Coord(r, 900), y = Coord(r, 650), s = 30 + Coord(r, 60);
+        b.Record(79, {0,         0,
+                      0,         0,
+                      x,         y,
+                      x + s,     y + s / 3,
+                      x - s / 3, y + s,
+                      0,         0,
+                      64,        64,
+                      kFloatOne, 0,
+                      0,         kFloatOne,
+                      0,         0,
+                      0,         0,
+                      140,       40,
+                      180,       int32_t(dib.size() - 40),
+                      0,         0,
+                      0,         0,
+                      0,         0,
+                      0},
+                 dib);
+    });
+}
+void PolyDraws(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        std::vector<uint8_t> tail;
+        for (int i = 0; i < 8; i++) {
+            Put32(tail, uint32_t(Coord(r, 1024)));
+            Put32(tail, uint32_t(Coord(r, 768)));
+        }
+        for (uint8_t t : {6, 2, 4, 4, 4, 2, 2, 3})
+            tail.push_back(t);
+        b.Record(56, {0, 0, 0, 0, 8}, tail);
+    });
+}
+void ArcsFromThePosition(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        const int x = Coord(r, 900), y = Coord(r, 650), s = 20 + Coord(r, 100);
+        if (r() % 2)
+            b.Record(55, {x, y, x + s, y + s, x, y, x + s, y + s / 2});
+        else
+            b.Record(41, {x, y, s, 0, 0x43870000});  // 270 degrees
+    });
+}
+void FloodFills(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        const int x = Coord(r, 900), y = Coord(r, 650), s = 20 + Coord(r, 100);
+        b.Record(39, {9, BS_NULL, 0, 0});
+        b.Select(9);
+        b.Rectangle(x, y, x + s, y + s);
+        b.Select(2);
+        b.Record(53, {x + s / 2, y + s / 2, 0, 0});  // up to the black outline
+    });
+}
+void WidenedPaths(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        if (r() % 50 == 0)
+            b.Select(b.CreatePen(PS_SOLID, 9, RGB(0, 0, 200)));
+        b.Record(59, {});
+        b.MoveTo(Coord(r, 1024), Coord(r, 768));
+        for (int i = 0; i < 6; i++)
+            b.LineTo(Coord(r, 1024), Coord(r, 768));
+        b.Record(60, {});
+        b.Record(66, {});
+        b.Record(62, {0, 0, 0, 0});
+    });
+}
+
 void ClipHeavy(benchmark::State& state)
 {
     const int side = 1000;
@@ -323,6 +464,16 @@ BENCHMARK(DashedWidePolylines)->Apply([](benchmark::internal::Benchmark* b) { Be
 BENCHMARK(PaletteFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(StretchBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(ClipsAndFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(Gradients)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(AlphaBlends)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(TransparentBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(PlgBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(PolyDraws)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(ArcsFromThePosition)->Apply([](benchmark::internal::Benchmark* b) {
+    BenchMinTime(b, 0.5);
+});
+BENCHMARK(FloodFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(WidenedPaths)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(ClipHeavy)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(WorstSmallFile)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 1.0); });
 

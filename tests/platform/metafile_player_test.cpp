@@ -735,8 +735,8 @@ TEST(MetafilePlayer, SkipsAndCountsUnknownRecords)
 {
     WmfBuilder w;
     NoPenBrush(w, kRedRef);
-    w.Record(0x0105, {1});                           // SetRelAbs
-    w.Record(0x0626, {1, 0});                        // an escape
+    w.Record(0x0999, {1});     // a function of no record
+    w.Record(0x0001, {1, 0});  // nor this one
     w.Rectangle(0, 0, 2, 2);
     PlayStats ws;
     Render(kWmf, w.Bytes(), 4, 4, &ws);
@@ -745,8 +745,8 @@ TEST(MetafilePlayer, SkipsAndCountsUnknownRecords)
 
     EmfBuilder e(0, 0, 3, 3);
     e.Record(84, {0, 0, 0, 0, 1, 0, 0});  // ExtTextOutW, cut short
-    e.Record(98, {1});                    // SetIcmMode
-    e.Record(16, {1});                    // SetMapperFlags
+    e.Record(200, {1});                   // a type of no record
+    e.Record(123, {1});                   // past the last record type
     PlayStats es;
     Render(kEmf, e.Bytes(), 4, 4, &es);
     EXPECT_EQ(es.skipped, 3u);

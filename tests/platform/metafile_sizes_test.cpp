@@ -158,12 +158,67 @@ TEST(MetafileRecordSizes, EnhancedRecordsFitWholeAndNotOneFieldShort)
          [](EmfBuilder& b) {
              b.Record(118, {0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 9, 9, 0, 0});
          }},
+        {"gradient rectangle",
+         [](EmfBuilder& b) {
+             b.GradientFill({{0, 0, 0, 0, 0}, {9, 9, 0, 0, 0}}, {0, 1}, 0);
+         }},
+        {"gradient triangle",
+         [](EmfBuilder& b) {
+             b.GradientFill({{0, 0, 0, 0, 0}, {9, 9, 0, 0, 0}, {0, 9, 0, 0, 0}}, {0, 1, 2}, 2);
+         }},
         // No source bitmap; a mask whose info and bits close the record.
         {"masked blit",
          [](EmfBuilder& b) {
              b.Record(78, {0, 0, 0, 0, 0, 0, 4, 4, 0xCC0020, 0, 0, 0,   0, 0,   0,
                            0, 0, 0, 0, 0, 0, 0, 0, 0,        0, 0, 128, 4, 132, 4},
                       Bytes({0, 0}));
+         }},
+        {"flood fill",
+         [](EmfBuilder& b) {
+             b.Record(53, {1, 1, 0, 0});
+         }},
+        {"arc to",
+         [](EmfBuilder& b) {
+             b.Record(55, {0, 0, 9, 9, 9, 5, 5, 0});
+         }},
+        {"angle arc",
+         [](EmfBuilder& b) {
+             b.Record(41, {5, 5, 4, 0, 0x42B40000});
+         }},
+        {"layout", [](EmfBuilder& b) { b.Record(115, {1}); }},
+        {"text justification",
+         [](EmfBuilder& b) {
+             b.Record(120, {7, 2});
+         }},
+        {"poly draw 16",
+         [](EmfBuilder& b) {
+             b.Record(92, {0, 0, 0, 0, 2, 0x10001, 0x50005}, {6, 2});
+         }},
+        {"colour space", [](EmfBuilder& b) { b.Record(99, {3}, std::vector<uint8_t>(328)); }},
+        {"wide colour space with data",
+         [](EmfBuilder& b) {
+             std::vector<uint8_t> tail(588 + 8);
+             tail[588 + 4] = 4;  // four bytes of profile data follow
+             tail.resize(tail.size() + 4);
+             b.Record(122, {3}, tail);
+         }},
+        {"pixel format", [](EmfBuilder& b) { b.Record(104, {}, std::vector<uint8_t>(40)); }},
+        {"escape with data",
+         [](EmfBuilder& b) {
+             b.Record(106, {4096, 4}, Bytes({0}));
+         }},
+        {"gl record", [](EmfBuilder& b) { b.Record(102, {4}, Bytes({0})); }},
+        {"linked fonts",
+         [](EmfBuilder& b) {
+             b.Record(119, {1, 7, 1, 0, 0});
+         }},
+        {"colour match",
+         [](EmfBuilder& b) {
+             b.Record(121, {1, 0, 4, 0}, Bytes({0}));
+         }},
+        {"font identifier",
+         [](EmfBuilder& b) {
+             b.Record(109, {7, 1});
          }},
         // Slot, version and an entry count of two in one field, the entries.
         {"palette",
@@ -234,6 +289,35 @@ TEST(MetafileRecordSizes, WindowsRecordsFitWholeAndNotOneWordShort)
          [](WmfBuilder& b) {
              b.Record(0x0037, {0, 2, 0xFF, 0, 0xFF00, 0});
          }},
+        {"mapper flags",
+         [](WmfBuilder& b) {
+             b.Record(0x0231, {1, 0});
+         }},
+        {"layout",
+         [](WmfBuilder& b) {
+             b.Record(0x0149, {1, 0});
+         }},
+        {"text justification",
+         [](WmfBuilder& b) {
+             b.Record(0x020A, {2, 7});
+         }},
+        {"flood fill",
+         [](WmfBuilder& b) {
+             b.Record(0x0419, {0, 0, 5, 5});
+         }},
+        {"extended flood fill",
+         [](WmfBuilder& b) {
+             b.Record(0x0548, {1, 0, 0, 5, 5});
+         }},
+        {"bit blit without a bitmap",
+         [](WmfBuilder& b) {
+             b.Record(0x0922, {0x21, 0xF0, 0, 0, 0, 2, 2, 1, 1});
+         }},
+        {"stretch blit without a bitmap",
+         [](WmfBuilder& b) {
+             b.Record(0x0B23, {0x21, 0xF0, 2, 2, 0, 0, 0, 2, 2, 1, 1});
+         }},
+        {"relative or absolute", [](WmfBuilder& b) { b.Record(0x0105, {1}); }},
         // Function, byte count, the bytes.
         {"escape",
          [](WmfBuilder& b) {

@@ -357,6 +357,29 @@ public:
             PutPoints(tail, p, small);
         Record(type, {0, 0, 0, 0, int32_t(polys.size()), int32_t(total)}, tail);
     }
+    // A gradient: vertices (x, y, 16-bit red, green, blue), then the
+    // shapes' vertex indices, two a rectangle, three a triangle (mode 2).
+    struct Vertex {
+        int x, y;
+        uint16_t r, g, b;
+    };
+    void GradientFill(const std::vector<Vertex>& v, const std::vector<uint32_t>& indices,
+                      uint32_t mode)
+    {
+        std::vector<uint8_t> tail;
+        for (const Vertex& q : v) {
+            Put32(tail, uint32_t(q.x));
+            Put32(tail, uint32_t(q.y));
+            Put16(tail, q.r);
+            Put16(tail, q.g);
+            Put16(tail, q.b);
+            Put16(tail, 0);
+        }
+        for (uint32_t i : indices)
+            Put32(tail, i);
+        const uint32_t shapes = uint32_t(indices.size() / (mode == 2 ? 3 : 2));
+        Record(118, {0, 0, 0, 0, int32_t(v.size()), int32_t(shapes), int32_t(mode)}, tail);
+    }
     void SetPolyFillMode(int mode) override { Record(19, {mode}); }
     void SetBkColor(uint32_t c) override { Record(25, {int32_t(c)}); }
     void SetTextColor(uint32_t c) override { Record(24, {int32_t(c)}); }

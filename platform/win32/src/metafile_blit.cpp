@@ -17,10 +17,13 @@ namespace {
 
 // One axis of a blit on the canvas: pixels [first, end) and, for each, how
 // far its centre lies from the origin's side as a fraction of the extent.
+// Under a right-to-left layout the canvas pixel i stands for pixel
+// sign * i + shift of the picture as it would be unmirrored.
 struct Axis {
     long first = 0, end = 0;
     double origin = 0, length = 0;  // signed: negative runs back
-    double Fraction(long i) const { return (i + 0.5 - origin) / length; }
+    long sign = 1, shift = 0;
+    double Fraction(long i) const { return (sign * i + shift + 0.5 - origin) / length; }
 };
 
 Axis CanvasAxis(double a, double b, int limit)
@@ -38,6 +41,30 @@ Axis CanvasAxis(double a, double b, int limit)
     };
     out.first = pixel(lo);
     out.end = pixel(hi);
+    return out;
+}
+
+// The axis of a blit between canvas x = a and b under a right-to-left
+// layout on a canvas `width` wide: the blit lands where the unmirrored one
+// would, mirrored pixel for pixel; its picture turned over with it, or
+// (`preserve`) left the way round it was.
+Axis MirroredAxis(double a, double b, int width, bool preserve)
+{
+    Axis out = CanvasAxis(width - a, width - b, width);
+    const long first = out.first, end = out.end;
+    out.first = width - end;
+    out.end = width - first;
+    if (preserve) {
+        // The unmirrored blit's pixels [f, e), before the canvas cut them,
+        // land on [width - e, width - f) in the same order.
+        const double ua = width - a, ub = width - b;
+        const double lo = ub < ua ? ub + 1 : ua, hi = ub < ua ? ua + 1 : ub;
+        const long f = (long)std::ceil(lo - 0.5), e = (long)std::ceil(hi - 0.5);
+        out.shift = f + e - width;
+    } else {
+        out.sign = -1;
+        out.shift = width - 1;
+    }
     return out;
 }
 
@@ -110,7 +137,7 @@ bool Player::SetDibits(long x, long y, long w, long h, const DibRef& dib, long s
 }
 
 bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy,
-                   long sw, long sh, BYTE code, const BlitMask* mask)
+                   long sw, long sh, BYTE code, const BlitMask* mask, const BlitMix* mix)
 {
     // The canvas pixels the rectangle may cover, and where each pixel's
     // centre falls in it, as fractions u, v of its extents (inside when both
@@ -122,7 +149,10 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
         const PointD p = _map(x, y), q = _map(x + w, y + h);
         if (p.x == q.x || p.y == q.y || !std::isfinite(p.x + p.y + q.x + q.y))
             return true;
-        ax = CanvasAxis(p.x, q.x, m_raster.Width());
+        if (m_state.layout & kLayoutRtl)
+            ax = MirroredAxis(p.x, q.x, m_raster.Width(), m_state.layout & kLayoutKeepBitmaps);
+        else
+            ax = CanvasAxis(p.x, q.x, m_raster.Width());
         ay = CanvasAxis(p.y, q.y, m_raster.Height());
         i0 = ax.first, i1 = ax.end, j0 = ay.first, j1 = ay.end;
     } else {
@@ -154,10 +184,12 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
         u = (lx - x) / w, v = (ly - y) / h;
         return u >= 0 && u < 1 && v >= 0 && v < 1;
     };
-    const bool readPattern = RopReadsPattern(code) || (mask && RopReadsPattern(mask->background));
+    const bool readPattern =
+        mix == nullptr && (RopReadsPattern(code) || (mask && RopReadsPattern(mask->background)));
     if (readPattern && m_state.brush.style == kBrushNull)
         return true;  // a hollow brush paints nothing
-    const bool readDest = RopReadsDest(code) || (mask && RopReadsDest(mask->background));
+    const bool readDest =
+        mix != nullptr || RopReadsDest(code) || (mask && RopReadsDest(mask->background));
     const std::shared_ptr<const Pattern> pattern =
         readPattern ? _brushPattern(m_state.brush) : nullptr;
     m_raster.Charge((uint64_t)(i1 - i0) * (uint64_t)(j1 - j0) * kBlitPixelWork);
@@ -170,8 +202,9 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
             COLORREF c = 0;
             if (have) {
                 COLORREF s = 0, pat = m_state.brush.colour;
+                long srcX = 0, srcY = 0;
                 if (source != nullptr) {
-                    const long srcX = SourceAt(sx, sw, u), srcY = SourceAt(sy, sh, v);
+                    srcX = SourceAt(sx, sw, u), srcY = SourceAt(sy, sh, v);
                     have = srcX >= 0 && srcX < source->Width() && srcY >= 0 &&
                            srcY < source->Height() && source->HasRow(srcY);
                     if (have)
@@ -189,7 +222,9 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
                     if (have && mask->reader->Index(maskX, maskY) == 0)
                         pixelCode = mask->background;
                 }
-                if (have)
+                if (have && mix != nullptr && pixelCode == code)
+                    have = mix->Mix(*source, srcX, srcY, m_raster.Get((int)i, (int)j), c);
+                else if (have)
                     c = RopColour(pixelCode, pat, s, readDest ? m_raster.Get((int)i, (int)j) : 0);
             }
             if (runStart >= 0 && (!have || c != runColour)) {

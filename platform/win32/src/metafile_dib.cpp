@@ -177,4 +177,10 @@ COLORREF DibReader::At(long x, long y) const
     }
 }
 
+BYTE DibReader::Alpha(long x, long y) const
+{
+    const long row = (m_topDown ? y : m_height - 1 - y) - m_firstScan;
+    return m_bits == 32 ? m_data[(size_t)row * m_stride + 4 * (size_t)x + 3] : 0xFF;
+}
+
 }  // namespace win32metafile

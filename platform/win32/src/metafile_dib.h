@@ -27,6 +27,8 @@ public:
     // The colour of pixel (x, y), y counted from the top of the picture, on
     // a row the bits hold.
     COLORREF At(long x, long y) const;
+    // The alpha byte of pixel (x, y) of a 32-bit bitmap (its top byte).
+    BYTE Alpha(long x, long y) const;
     // The colour-table index of pixel (x, y) of a bitmap of 8 bits or fewer.
     int Index(long x, long y) const;
     int Bits() const { return m_bits; }

@@ -6,6 +6,7 @@
 // record's start. The metafile ends at its end-of-file record.
 #include "metafile_bytes.h"
 #include "metafile_palette.h"
+#include "metafile_more_records.h"
 #include "metafile_readers.h"
 #include "metafile_sizes.h"
 #include "metafile_text_records.h"
@@ -395,6 +396,37 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
             return false;
         player.SetBrushOrg(f.L(8), f.L(12));
         return true;
+    case kEmrSetMapperFlags:
+    case kEmrSetColorAdjustment:
+    case kEmrSetIcmMode:
+    case kEmrCreateColorSpace:
+    case kEmrSetColorSpace:
+    case kEmrDeleteColorSpace:
+    case kEmrGlsRecord:
+    case kEmrGlsBoundedRecord:
+    case kEmrPixelFormat:
+    case kEmrDrawEscape:
+    case kEmrExtEscape:
+    case kEmrForceUfiMapping:
+    case kEmrNamedEscape:
+    case kEmrSetIcmProfileA:
+    case kEmrSetIcmProfileW:
+    case kEmrSetLinkedUfis:
+    case kEmrColorMatchToTargetW:
+    case kEmrCreateColorSpaceW:
+    case kEmrSetMetaRgn:
+    case kEmrWidenPath:
+    case kEmrSetLayout:
+    case kEmrSetTextJustification:
+    case kEmrExtFloodFill:
+    case kEmrGradientFill:
+    case kEmrAlphaBlend:
+    case kEmrTransparentBlt:
+    case kEmrPlgBlt:
+    case kEmrArcTo:
+    case kEmrAngleArc:
+    case kEmrPolyDraw:
+    case kEmrPolyDraw16: return PlayEnhancedMore(type, f.Bytes(), player);
     case kSetStretchBltMode:
     case kFlattenPath:
     case kGdiComment:

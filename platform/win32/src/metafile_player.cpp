@@ -100,6 +100,10 @@ void Player::_remap()
     page.dx = m_fit.scaleX * (s.viewportOrg.x - s.windowOrg.x * sx) + m_fit.offsetX;
     page.m22 = m_fit.scaleY * sy;
     page.dy = m_fit.scaleY * (s.viewportOrg.y - s.windowOrg.y * sy) + m_fit.offsetY;
+    if (s.layout & kLayoutRtl) {
+        page.m11 = -page.m11;
+        page.dx = m_raster.Width() - page.dx;
+    }
     m_toCanvas = Then(s.world, page);
     m_skewed = !m_toCanvas.AxisAligned();
     if (!Invert(m_toCanvas, m_fromCanvas))
@@ -644,6 +648,7 @@ void Player::BeginPath()
 {
     m_inPath = true;
     m_pathPoints = 0;
+    m_pathWinding = false;
     m_path.clear();
     m_pathClosed.clear();
     m_figureOpen = false;
@@ -671,7 +676,7 @@ void Player::CloseFigure()
 
 void Player::FillPath()
 {
-    _fill(m_path, m_state.fillMode == kFillWinding);
+    _fill(m_path, m_pathWinding || m_state.fillMode == kFillWinding);
     AbortPath();
 }
 
@@ -684,7 +689,7 @@ void Player::StrokePath()
 
 void Player::StrokeAndFillPath()
 {
-    _fill(m_path, m_state.fillMode == kFillWinding);
+    _fill(m_path, m_pathWinding || m_state.fillMode == kFillWinding);
     StrokePath();
 }
 
@@ -705,9 +710,33 @@ RECT Player::_deviceRect(long l, long t, long r, long b) const
     return {(LONG)x0, (LONG)y0, (LONG)x1, (LONG)y1};
 }
 
+// What is drawn is cut to both the clip and the meta region.
 void Player::_useClip()
 {
-    m_raster.SetClip(m_state.clip);
+    if (m_state.meta && m_state.clip) {
+        m_raster.Charge(m_state.meta->Size() + m_state.clip->Size());
+        m_raster.SetClip(CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd));
+        return;
+    }
+    m_raster.SetClip(m_state.clip ? m_state.clip : m_state.meta);
+}
+
+void Player::SetLayout(DWORD layout)
+{
+    m_state.layout = layout;
+    _remap();
+}
+
+void Player::SetMetaRegion()
+{
+    if (m_state.clip && m_state.meta) {
+        m_raster.Charge(m_state.meta->Size() + m_state.clip->Size());
+        m_state.meta = CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd);
+    } else if (m_state.clip) {
+        m_state.meta = m_state.clip;
+    }
+    m_state.clip = nullptr;
+    _useClip();
 }
 
 // Each change makes a new region, charged to the play by the size of the one
@@ -720,10 +749,17 @@ void Player::_setClip(std::shared_ptr<const ClipRegion> clip)
     _useClip();
 }
 
+// What may be drawn: the clip within the meta region. Combining a region
+// with it rather than with the clip alone comes to the same once the meta
+// region cuts the result, whatever the mode.
 std::shared_ptr<const ClipRegion> Player::_clipOrCanvas() const
 {
+    if (m_state.clip && m_state.meta)
+        return CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd);
     if (m_state.clip)
         return m_state.clip;
+    if (m_state.meta)
+        return m_state.meta;
     return ClipRegion::FromRects({{0, 0, m_raster.Width(), m_raster.Height()}});
 }
 

@@ -37,6 +37,11 @@ constexpr DWORD kRopWhiteness = 0x00FF0062;
 
 constexpr int kPenUserStyle = 7;
 
+// Layout flags: x runs from the right edge of the canvas, and blits keep
+// their pictures the way round they were.
+constexpr DWORD kLayoutRtl = 0x01;
+constexpr DWORD kLayoutKeepBitmaps = 0x08;
+
 struct Pen {
     int style = kPenSolid;  // PS_SOLID .. PS_ALTERNATE
     double width = 0;       // logical units; 0 is one pixel
@@ -117,12 +122,20 @@ struct DcState {
     // Canvas pixels; null when not clipped. Shared with saved states until
     // one of them changes it.
     std::shared_ptr<const ClipRegion> clip;
+    // The meta region: the clip a SetMetaRgn fixed, which every later clip
+    // is cut to; null when none was set.
+    std::shared_ptr<const ClipRegion> meta;
     Affine world;            // logical to page units, before the mapping
     unsigned textAlign = 0;  // TA_* flags
     long charExtra = 0;      // logical units added to each character's advance
+    // SetTextJustification: logical units spread over that many break
+    // characters (spaces) of text drawn with the font's own advances.
+    long breakExtra = 0;
+    long breakCount = 0;
     LogicalFont font;
     // The selected logical palette; null for the default one.
     std::shared_ptr<std::vector<PALETTEENTRY>> palette;
+    DWORD layout = 0;  // kLayout* flags
 };
 
 class DibReader;
@@ -140,6 +153,28 @@ struct DibRef {
     // Not null: the colour table holds 16-bit indexes into these entries
     // (DIB_PAL_COLORS) rather than colours.
     const std::vector<PALETTEENTRY>* palette = nullptr;
+};
+
+// A vertex of a gradient: a logical point and 16-bit colour channels.
+struct GradientVertex {
+    long x, y;
+    WORD red, green, blue;
+};
+
+// The ways a gradient fills its shapes, as in files.
+constexpr DWORD kGradientRectH = 0;
+constexpr DWORD kGradientRectV = 1;
+constexpr DWORD kGradientTriangle = 2;
+
+// How a blit's source pixel meets the canvas when a blend or a colour key
+// decides it rather than a raster operation.
+class BlitMix {
+public:
+    virtual ~BlitMix() = default;
+    // The colour source pixel (x, y) leaves over `dest`; false leaves the
+    // canvas pixel as it is.
+    virtual bool Mix(const DibReader& source, long x, long y, COLORREF dest,
+                     COLORREF& out) const = 0;
 };
 
 class Player {
@@ -198,6 +233,24 @@ public:
     void PolyBezier(const std::vector<POINT>& points);
     void PolyBezierTo(const std::vector<POINT>& points);
     void SetPixel(long x, long y, COLORREF colour);
+    // Figures from the current position (metafile_polydraw.cpp): each
+    // point's type moves to it, draws a line to it or (three in a row) a
+    // Bezier curve, optionally closing the figure after it. False, with
+    // nothing drawn, for a sequence of types GDI refuses.
+    bool PolyDraw(const std::vector<POINT>& points, const std::vector<BYTE>& types);
+    // ExtFloodFill (metafile_floodfill.cpp): from the logical point, the
+    // brush fills the connected pixels (sideways and up and down) that are
+    // not `colour` (`surface` false: `colour` bounds the area) or that are
+    // `colour` (`surface` true), inside the clip. False when the start
+    // pixel is outside the canvas or the clip, or is not to be filled.
+    bool FloodFill(long x, long y, COLORREF colour, bool surface);
+    // A line from the current position to where the arc starts, then the arc
+    // (in the arc direction); the position moves to the arc's end.
+    void ArcTo(long l, long t, long r, long b, long xs, long ys, long xe, long ye);
+    // The same for an arc of a circle from `start` degrees sweeping `sweep`
+    // degrees (counter-clockwise when positive), whatever the arc direction.
+    // False for a negative radius.
+    bool AngleArc(long x, long y, long radius, double start, double sweep);
 
     // Paths.
     void BeginPath();
@@ -207,6 +260,11 @@ public:
     void FillPath();
     void StrokePath();
     void StrokeAndFillPath();
+    // WidenPath (metafile_widenpath.cpp): the finished path becomes the
+    // area the pen would cover stroking it, filled by its winding whatever
+    // the fill mode. False, the path kept, without a finished path or with
+    // a pen one pixel wide that is not geometric.
+    bool WidenPath();
 
     // Clipping, in logical coordinates; device rectangles for whole regions
     // (null lifts the clip).
@@ -226,6 +284,14 @@ public:
     // The clip combined with the path's area (the path is used up); false
     // without a finished path.
     bool SelectClipPath(int mode);
+    // SetLayout: with kLayoutRtl the picture is mirrored about the
+    // canvas's middle (the pixel x of it lands on width - 1 - x), blits with
+    // it unless kLayoutKeepBitmaps keeps their pictures unmirrored.
+    void SetLayout(DWORD layout);
+    // SetMetaRgn: the meta region becomes its part inside the clip (the
+    // clip itself when there was none) and the clip is lifted; later clips
+    // only narrow what the meta region lets through.
+    void SetMetaRegion();
     // Region drawing: filled with a brush, framed w x h logical units deep
     // inside its edges, inverted.
     void FillRegion(const ClipRegion& region, const Brush& brush);
@@ -260,6 +326,23 @@ public:
     // only the scan lines the bits hold are drawn.
     bool SetDibits(long x, long y, long w, long h, const DibRef& dib, long sx, long sy);
 
+    // AlphaBlend (metafile_alphablend.cpp): the source rectangle stretched
+    // onto the destination and blended by the BLENDFUNCTION: a constant
+    // alpha, and with AC_SRC_ALPHA each pixel's own premultiplied alpha.
+    // False for extents turned over, a source outside its bitmap, an
+    // unknown blend, or per-pixel alpha from a bitmap without it.
+    bool AlphaBlend(long x, long y, long w, long h, const DibRef& dib, long sx, long sy, long sw,
+                    long sh, DWORD blend);
+    // TransparentBlt: the same stretch, the source pixels of colour `key`
+    // left out.
+    bool TransparentBlit(long x, long y, long w, long h, const DibRef& dib, long sx, long sy,
+                         long sw, long sh, COLORREF key);
+    // PlgBlt: the source rectangle onto the parallelogram of logical corners
+    // upper-left, upper-right and lower-left; with a mask, only where the
+    // mask's pixel (from its corner (mx, my)) is 1.
+    bool PlgBlit(const POINT corners[3], const DibRef& dib, long sx, long sy, long sw, long sh,
+                 const DibRef* mask, long mx, long my);
+
     // A bitmap brush from a DIB (monochrome: its pixels of colour-table
     // entry 0 in the text colour, the rest in the background colour); false
     // for a bitmap the player cannot read.
@@ -292,6 +375,12 @@ public:
     // default palette cannot be changed).
     std::vector<PALETTEENTRY>* PaletteAt(size_t slot);
     std::vector<PALETTEENTRY>* SelectedPalette() { return m_state.palette.get(); }
+    // Shaded shapes (metafile_gradient.cpp): rectangles between two
+    // vertices shaded across or down, or triangles of three, each shape
+    // naming its vertices by index. False, with nothing drawn, for an index
+    // past the vertices or another mode.
+    bool GradientFill(const std::vector<GradientVertex>& vertices,
+                      const std::vector<DWORD>& indices, DWORD mode);
 
     // Text output (metafile_text_draw.cpp): false when no face could be
     // found for the selected font.
@@ -345,8 +434,11 @@ private:
         long x, y;
         BYTE background;
     };
+    void _figureFromPosition(const Figure& logical);
+    void _gradientRect(const GradientVertex& a, const GradientVertex& b, bool across);
+    void _gradientTriangle(const GradientVertex* v[3]);
     bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy, long sw,
-               long sh, BYTE code, const BlitMask* mask = nullptr);
+               long sh, BYTE code, const BlitMask* mask = nullptr, const BlitMix* mix = nullptr);
 
     Raster m_raster;
     Fit m_fit;
@@ -367,6 +459,7 @@ private:
     std::vector<bool> m_pathClosed;
     bool m_figureOpen = false;
     size_t m_pathPoints = 0;
+    bool m_pathWinding = false;  // a widened path: its pieces join by winding
     // Text pixels rendered and drawn in this play (metafile_text_draw.cpp).
     double m_textWork = 0;
 };

@@ -114,7 +114,7 @@ bool Player::SelectClipPath(int mode)
         return false;
     }
     const std::shared_ptr<const ClipRegion> area =
-        _areaRegion(m_path, m_state.fillMode == kFillWinding);
+        _areaRegion(m_path, m_pathWinding || m_state.fillMode == kFillWinding);
     AbortPath();
     return CombineClip(area.get(), mode);
 }

@@ -35,6 +35,7 @@ enum class Extra {
     kScanDib,    // the same holding as many scan lines as the 16-bit count at `data`
     kWinText,    // a character count at 6, the string, then two words
     kWinExtText,
+    kGradient,  // vertices of 16 bytes from 36 (count at 24), then shapes (count at 28)
 };
 
 struct Rule {
@@ -145,13 +146,28 @@ constexpr Rule kEnhanced[] = {
     {96, 40, Extra::kPolyText, 0, 1, 0, 0},     // POLYTEXTOUTA
     {97, 40, Extra::kPolyText, 0, 2, 0, 0},     // POLYTEXTOUTW
     {98, 12, Extra::kNone, 0, 0, 0, 0},         // SETICMMODE
+    {99, 340, Extra::kNone, 0, 0, 0, 0},        // CREATECOLORSPACE: slot, LOGCOLORSPACEA
+    {100, 12, Extra::kNone, 0, 0, 0, 0},        // SETCOLORSPACE
+    {101, 12, Extra::kNone, 0, 0, 0, 0},        // DELETECOLORSPACE
+    {102, 12, Extra::kCount, 8, 1, 12, 4},      // GLSRECORD: its data
+    {103, 28, Extra::kCount, 24, 1, 28, 4},     // GLSBOUNDEDRECORD: bounds, its data
+    {104, 48, Extra::kNone, 0, 0, 0, 0},        // PIXELFORMAT: the 40-byte descriptor
+    {105, 16, Extra::kCount, 12, 1, 16, 4},     // DRAWESCAPE: function, its data
+    {106, 16, Extra::kCount, 12, 1, 16, 4},     // EXTESCAPE
     {108, 36, Extra::kSmallText, 0, 0, 0, 0},   // SMALLTEXTOUT
+    {109, 16, Extra::kNone, 0, 0, 0, 0},        // FORCEUFIMAPPING: one font identifier
+    {110, 20, Extra::kCount, 12, 1, 20, 4},     // NAMEDESCAPE: function, driver name, data
     {111, 24, Extra::kNone, 0, 0, 0, 0},        // COLORCORRECTPALETTE
+    {112, 20, Extra::kCount, 12, 1, 20, 4},     // SETICMPROFILEA: flags, name, data
+    {113, 20, Extra::kCount, 12, 1, 20, 4},     // SETICMPROFILEW
     {114, 108, Extra::kBitmap, 84, 0, 0, 0},    // ALPHABLEND
     {115, 12, Extra::kNone, 0, 0, 0, 0},        // SETLAYOUT
     {116, 108, Extra::kBitmap, 84, 0, 0, 0},    // TRANSPARENTBLT
-    {118, 36, Extra::kCount, 24, 16, 36, 4},    // GRADIENTFILL: its vertices
+    {118, 36, Extra::kGradient, 0, 0, 0, 0},    // GRADIENTFILL: its vertices and shapes
+    {119, 20, Extra::kCount, 8, 8, 20, 4},      // SETLINKEDUFIS: identifiers and 8 reserved bytes
     {120, 16, Extra::kNone, 0, 0, 0, 0},        // SETTEXTJUSTIFICATION
+    {121, 24, Extra::kCount, 16, 1, 24, 4},     // COLORMATCHTOTARGETW: action, flags, name
+    {122, 608, Extra::kCount, 604, 1, 608, 4},  // CREATECOLORSPACEW: slot, LOGCOLORSPACEW, data
 };
 
 // Windows records; parameters start at byte 6.
@@ -218,8 +234,10 @@ constexpr Rule kWindows[] = {
     {0x0817, 22, Extra::kNone, 0, 0, 0, 0},        // ARC
     {0x081A, 22, Extra::kNone, 0, 0, 0, 0},        // PIE
     {0x0830, 22, Extra::kNone, 0, 0, 0, 0},        // CHORD
+    {0x0922, 24, Extra::kNone, 0, 0, 0, 0},        // BITBLT (without a bitmap at its shortest)
     {0x0940, 20, Extra::kNone, 0, 0, 0, 0},        // DIBBITBLT (without a bitmap at its shortest)
     {0x0A32, 14, Extra::kWinExtText, 0, 0, 0, 0},  // EXTTEXTOUT
+    {0x0B23, 28, Extra::kNone, 0, 0, 0, 0},        // STRETCHBLT (without a bitmap at its shortest)
     {0x0B41, 26, Extra::kNone, 0, 0, 0, 0},        // DIBSTRETCHBLT
     {0x0D33, 24, Extra::kScanDib, 24, 6, 8, 0},    // SETDIBTODEV: its scan lines only
     {0x0F43, 28, Extra::kPackedDib, 28, 10, 0, 0},  // STRETCHDIB
@@ -367,6 +385,12 @@ bool ExtraFits(const Rule& rule, const RecordBytes& r, bool windows)
     case Extra::kSmallText: return SmallTextFits(r);
     case Extra::kPackedDib: return PackedDibFits(r, rule.at, rule.each);
     case Extra::kScanDib: return PackedDibFits(r, rule.at, rule.each, Count(r, rule.data, 2));
+    case Extra::kGradient: {
+        // Two indices a rectangle, three a triangle (mode 2).
+        const DWORD vertices = Count(r, 24, 4), shapes = Count(r, 28, 4);
+        const uint64_t each = Count(r, 32, 4) == 2 ? 12 : 8;
+        return Holds(r, 36, vertices, 16) && Holds(r, 36 + 16 * (uint64_t)vertices, shapes, each);
+    }
     case Extra::kWinText: {
         // The count, the string padded to whole words, then y and x.
         const DWORD chars = Count(r, 6, 2);

@@ -133,11 +133,23 @@ bool Player::Text(const TextRun& run)
 
     // Pen positions in pixels along the baseline: the record's spacing, or
     // the font's advances and the context's character extra.
+    // Justification spreads its extra evenly over the spaces, the first
+    // ones taking a unit each of what does not divide.
     std::vector<double> pen(glyphs.size() + 1, 0);
+    const long breaks = m_state.breakCount > 0 ? m_state.breakCount : 0;
+    long breaksSeen = 0;
     for (size_t i = 0; i < glyphs.size(); i++) {
         double step = advances[i] * stretch + m_state.charExtra * sx;
         if (i < run.dx.size())
             step = run.dx[i] * sx;
+        else if (breaks > 0 && i < run.codes.size() && run.codes[i] == ' ') {
+            const long extra =
+                m_state.breakExtra / breaks + (breaksSeen < std::labs(m_state.breakExtra % breaks)
+                                                   ? (m_state.breakExtra < 0 ? -1 : 1)
+                                                   : 0);
+            step += extra * sx;
+            breaksSeen++;
+        }
         pen[i + 1] = pen[i] + step;
     }
     const double width = pen.back();

@@ -6,6 +6,7 @@
 // metafile ends at the record of function 0.
 #include "metafile_bytes.h"
 #include "metafile_palette.h"
+#include "metafile_more_records.h"
 #include "metafile_readers.h"
 #include "metafile_sizes.h"
 #include "metafile_text_records.h"
@@ -251,6 +252,8 @@ bool BlitRecord(WORD function, const Params& p, Player& player)
     case kDibBitBlt:
         if (p.Count() == 7)  // no bitmap: a reserved word, then the rectangle
             return player.Blit(p.W(6), p.W(5), p.W(4), p.W(3), nullptr, 0, 0, 0, 0, rop);
+        if (p.Count() == 9)  // no bitmap as the system writes it: source y, x, a reserved word
+            return player.Blit(p.W(8), p.W(7), p.W(6), p.W(5), nullptr, 0, 0, 0, 0, rop);
         if (p.Count() < 8 || !SplitPackedDib(p.At(8), p.BytesFrom(8), dib))
             return false;
         return player.Blit(p.W(7), p.W(6), p.W(5), p.W(4), &dib, p.W(3), p.W(2), p.W(5), p.W(4),
@@ -431,14 +434,15 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kCreatePatternBrush: {
         // A device bitmap of the old form: type, width, height, bytes a row,
         // planes and bits a pixel (a byte each), a pointer; 18 reserved
-        // bytes; then the rows, top first. Monochrome ones are drawn, in the
-        // text and background colours; others fill nothing.
+        // bytes; then the rows, top first. Monochrome ones are drawn in the
+        // text and background colours, the others in their own.
         Object o;
         o.kind = Object::kBrush;
         o.brush.style = kBrushNull;
         const bool mono = n >= 16 && (p.W(4) & 0xFFFF) == 0x0101;
-        const bool read = mono && player.MonoBrush(p.At(16), p.BytesFrom(16), (WORD)p.W(1),
-                                                   (WORD)p.W(2), (WORD)p.W(3), o.brush);
+        const bool read = mono ? player.MonoBrush(p.At(16), p.BytesFrom(16), (WORD)p.W(1),
+                                                  (WORD)p.W(2), (WORD)p.W(3), o.brush)
+                               : OldColourBrush(p.Bytes(), player, o.brush);
         Create(player, o);
         return read;
     }
@@ -473,6 +477,15 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kStretchDib:
     case kSetDibToDev:
         return BlitRecord(function, p, player);
+    case kWmfSetRelAbs:
+    case kWmfSetMapperFlags:
+    case kWmfEscape:
+    case kWmfSetLayout:
+    case kWmfSetTextJustification:
+    case kWmfBitBlt:
+    case kWmfStretchBlt:
+    case kWmfFloodFill:
+    case kWmfExtFloodFill: return PlayWindowsMore(function, p.Bytes(), player);
     default:
         return false;
     }

@@ -1,0 +1,276 @@
+// AlphaBlend, TransparentBlt and PlgBlt against pixels computed here.
+// Windows' AlphaBlend puts the source, scaled by the constant alpha, over
+// the canvas scaled by what the source leaves of it: with AC_SRC_ALPHA the
+// source is premultiplied and each pixel's alpha (times the constant) is
+// what it covers; without it the constant alone. TransparentBlt leaves out
+// the source pixels of its key colour. PlgBlt maps the source rectangle's
+// corners to a parallelogram's, a monochrome mask's 0 pixels keeping the
+// canvas.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cmath>
+
+#include "metafile_builder.h"
+#include "metafile_internal.h"
+#include "metafile_pixels.h"
+
+using namespace win32metafile;
+
+namespace {
+
+constexpr int32_t kOne = 0x3F800000;  // 1.0 as a float's bits
+
+// A bottom-up DIB of `bits` (24 or 32) from top-first pixels 0xAARRGGBB.
+std::vector<uint8_t> Dib(int w, int h, int bits, const std::vector<uint32_t>& topDown)
+{
+    std::vector<uint8_t> b;
+    Put32(b, 40);
+    Put32(b, uint32_t(w));
+    Put32(b, uint32_t(h));
+    Put16(b, 1);
+    Put16(b, uint16_t(bits));
+    for (int i = 0; i < 6; i++)
+        Put32(b, 0);
+    const int bytes = bits / 8, stride = (w * bytes + 3) & ~3;
+    for (int y = h - 1; y >= 0; y--) {
+        const size_t start = b.size();
+        for (int x = 0; x < w; x++)
+            for (int k = 0; k < bytes; k++)
+                b.push_back(uint8_t(topDown[size_t(y) * w + x] >> (8 * k)));
+        b.resize(start + stride, 0);
+    }
+    return b;
+}
+
+// A 1-bit DIB (entries black and white) from top-first pixels 0 or 1.
+std::vector<uint8_t> MonoDib(int w, int h, const std::vector<int>& topDown)
+{
+    std::vector<uint8_t> b;
+    Put32(b, 40);
+    Put32(b, uint32_t(w));
+    Put32(b, uint32_t(h));
+    Put16(b, 1);
+    Put16(b, 1);
+    for (int i = 0; i < 6; i++)
+        Put32(b, 0);
+    Put32(b, 0);
+    Put32(b, 0xFFFFFF);
+    for (int y = h - 1; y >= 0; y--) {
+        uint32_t row = 0;
+        for (int x = 0; x < w; x++)
+            row |= uint32_t(topDown[size_t(y) * w + x]) << (7 - x);
+        Put32(b, row);
+    }
+    return b;
+}
+
+// ALPHABLEND (114) or TRANSPARENTBLT (116): destination, the blend or key,
+// source corner, then the bitmap at 108 and the source extent.
+void BlendRecord(EmfBuilder& b, uint32_t type, int x, int y, int w, int h, uint32_t blendOrKey,
+                 int sx, int sy, int sw, int sh, const std::vector<uint8_t>& dib)
+{
+    b.Record(type, {0,    0, 0, 0, x, y,   w,  h,   int32_t(blendOrKey),      sx, sy, kOne, 0, 0,
+                    kOne, 0, 0, 0, 0, 108, 40, 148, int32_t(dib.size() - 40), sw, sh},
+             dib);
+}
+
+uint32_t BlendFunction(int constant, bool perPixel)
+{
+    return uint32_t(constant) << 16 | uint32_t(perPixel ? 1 : 0) << 24;
+}
+
+// One channel as Windows blends it, to the nearest whole value.
+uint32_t Over(uint32_t s, uint32_t d, uint32_t constant, uint32_t alpha)
+{
+    return uint32_t(
+        std::floor((s * constant + d * (255.0 - alpha * constant / 255.0)) / 255.0 + 0.5));
+}
+
+uint32_t OverPixel(uint32_t s, uint32_t d, uint32_t constant, uint32_t alpha)
+{
+    uint32_t out = 0;
+    for (int shift : {16, 8, 0})
+        out |= Over((s >> shift) & 0xFF, (d >> shift) & 0xFF, constant, alpha) << shift;
+    return out;
+}
+
+TEST(MetafileBlend, ConstantAlphaStretchesAndBlendsEachChannel)
+{
+    const uint32_t background = 0x2060A0;
+    const std::vector<uint32_t> source = {0xFF0000, 0x00FF00, 0x123456, 0xFEDCBA};
+    for (int constant : {0, 1, 0x80, 0xFE, 0xFF}) {
+        SCOPED_TRACE(constant);
+        EmfBuilder b(0, 0, 9, 9);
+        BlendRecord(b, 114, 2, 2, 4, 4, BlendFunction(constant, false), 0, 0, 2, 2,
+                    Dib(2, 2, 24, source));
+        PlayStats stats;
+        const std::vector<uint32_t> px = PlayOnto(b.Bytes(), 10, 10, false, background, &stats);
+        EXPECT_EQ(stats.skipped, 0u);
+        for (int y = 0; y < 10; y++)
+            for (int x = 0; x < 10; x++) {
+                const bool in = x >= 2 && x < 6 && y >= 2 && y < 6;
+                const uint32_t want = in ? OverPixel(source[size_t((y - 2) / 2) * 2 + (x - 2) / 2],
+                                                     background, uint32_t(constant), 255)
+                                         : background;
+                ASSERT_EQ(px[size_t(y) * 10 + x], want) << x << "," << y;
+            }
+    }
+}
+
+TEST(MetafileBlend, PerPixelAlphaIsPremultipliedAndScaledByTheConstant)
+{
+    // Premultiplied pixels: half-covering red, a quarter of green, opaque
+    // blue and a transparent one.
+    const std::vector<uint32_t> source = {0x80800000, 0x40004000, 0xFF0000FF, 0x00000000};
+    const uint32_t background = 0xFFFFFF;
+    for (int constant : {0xFF, 0x80}) {
+        SCOPED_TRACE(constant);
+        EmfBuilder b(0, 0, 3, 0);
+        BlendRecord(b, 114, 0, 0, 4, 1, BlendFunction(constant, true), 0, 0, 4, 1,
+                    Dib(4, 1, 32, source));
+        PlayStats stats;
+        const std::vector<uint32_t> px = PlayOnto(b.Bytes(), 4, 1, false, background, &stats);
+        EXPECT_EQ(stats.skipped, 0u);
+        for (int x = 0; x < 4; x++)
+            EXPECT_EQ(px[size_t(x)], OverPixel(source[size_t(x)] & 0xFFFFFF, background,
+                                               uint32_t(constant), source[size_t(x)] >> 24))
+                << x;
+    }
+    EXPECT_EQ(OverPixel(0x800000, 0xFFFFFF, 255, 0x80), 0xFF7F7Fu);  // the formula, by hand
+}
+
+TEST(MetafileBlend, RefusedBlendsDrawNothing)
+{
+    struct Case {
+        const char* name;
+        uint32_t blend;
+        int bits, w, sx, sw;
+    } cases[] = {
+        {"per-pixel alpha of a 24-bit source", BlendFunction(255, true), 24, 2, 0, 2},
+        {"a destination turned over", BlendFunction(255, false), 24, -2, 0, 2},
+        {"a source past its bitmap", BlendFunction(255, false), 24, 2, 1, 2},
+        {"an unknown operation", BlendFunction(255, false) | 1, 24, 2, 0, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmfBuilder b(0, 0, 9, 9);
+        BlendRecord(b, 114, 4, 4, c.w, 2, c.blend, c.sx, 0, c.sw, 2,
+                    Dib(2, 2, c.bits, {0, 0, 0, 0}));
+        PlayStats stats;
+        const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false, &stats);
+        EXPECT_EQ(stats.skipped, 1u);
+        EXPECT_EQ(Ink(px), 0u);
+    }
+}
+
+TEST(MetafileBlend, TransparentBlitLeavesOutItsKeyColour)
+{
+    const uint32_t key = 0x00FF00;
+    const std::vector<uint32_t> source = {0xFF0000, key, key, 0x0000FF};
+    EmfBuilder b(0, 0, 9, 9);
+    BlendRecord(b, 116, 1, 1, 4, 4, key, 0, 0, 2, 2, Dib(2, 2, 24, source));
+    PlayStats stats;
+    const std::vector<uint32_t> px = PlayOnto(b.Bytes(), 10, 10, false, 0x808080, &stats);
+    EXPECT_EQ(stats.skipped, 0u);
+    for (int y = 0; y < 10; y++)
+        for (int x = 0; x < 10; x++) {
+            uint32_t want = 0x808080;
+            if (x >= 1 && x < 5 && y >= 1 && y < 5) {
+                const uint32_t s = source[size_t((y - 1) / 2) * 2 + (x - 1) / 2];
+                want = s == key ? 0x808080 : s;
+            }
+            ASSERT_EQ(px[size_t(y) * 10 + x], want) << x << "," << y;
+        }
+}
+
+// PLGBLT (79): the corners, source x, y, w, h, transform, background,
+// usage, the bitmap (header at 140), the mask's corner, usage and bitmap.
+void PlgRecord(EmfBuilder& b, const MfPoint (&c)[3], const std::vector<uint8_t>& dib,
+               const std::vector<uint8_t>& mask)
+{
+    std::vector<uint8_t> tail = dib;
+    tail.insert(tail.end(), mask.begin(), mask.end());
+    const int32_t maskAt = int32_t(140 + dib.size());
+    const int32_t maskInfo = mask.empty() ? 0 : 48;
+    b.Record(79,
+             {0,
+              0,
+              0,
+              0,
+              c[0].x,
+              c[0].y,
+              c[1].x,
+              c[1].y,
+              c[2].x,
+              c[2].y,
+              0,
+              0,
+              2,
+              2,
+              kOne,
+              0,
+              0,
+              kOne,
+              0,
+              0,
+              0,
+              0,
+              140,
+              40,
+              180,
+              int32_t(dib.size() - 40),
+              0,
+              0,
+              0,
+              maskAt,
+              maskInfo,
+              maskAt + maskInfo,
+              mask.empty() ? 0 : int32_t(mask.size() - 48)},
+             tail);
+}
+
+TEST(MetafilePlgBlt, TheSourceFillsTheParallelogramOfItsCorners)
+{
+    const std::vector<uint32_t> source = {0xFF0000, 0x00FF00, 0x0000FF, 0x000000};
+    // Corners (0, 0), (4, 0) and (2, 4): a logical point is
+    // (2u + v, 2v) for source coordinates u, v in [0, 2).
+    for (bool masked : {false, true}) {
+        SCOPED_TRACE(masked ? "masked" : "plain");
+        EmfBuilder b(0, 0, 9, 9);
+        const MfPoint c[3] = {{0, 0}, {4, 0}, {2, 4}};
+        PlgRecord(b, c, Dib(2, 2, 24, source),
+                  masked ? MonoDib(2, 2, {1, 0, 1, 1}) : std::vector<uint8_t>{});
+        PlayStats stats;
+        const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false, &stats);
+        EXPECT_EQ(stats.skipped, 0u);
+        for (int y = 0; y < 10; y++)
+            for (int x = 0; x < 10; x++) {
+                const double v = (y + 0.5) / 2, u = (x + 0.5 - v) / 2;
+                uint32_t want = kWhite;
+                if (u >= 0 && u < 2 && v >= 0 && v < 2) {
+                    const size_t i = size_t(v) * 2 + size_t(u);
+                    want = masked && i == 1 ? kWhite : source[i];
+                }
+                ASSERT_EQ(px[size_t(y) * 10 + x], want) << x << "," << y;
+            }
+    }
+}
+
+TEST(MetafilePlgBlt, CornersTurnedOverMirrorTheSource)
+{
+    // Upper-left at (4, 0), upper-right at (0, 0): the source mirrored left
+    // to right, two pixels a source pixel.
+    const std::vector<uint32_t> source = {0xFF0000, 0x00FF00, 0x0000FF, 0x000000};
+    EmfBuilder b(0, 0, 9, 9);
+    const MfPoint c[3] = {{4, 0}, {0, 0}, {4, 4}};
+    PlgRecord(b, c, Dib(2, 2, 24, source), {});
+    const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false);
+    for (int y = 0; y < 4; y++)
+        for (int x = 0; x < 4; x++)
+            EXPECT_EQ(px[size_t(y) * 10 + x], source[size_t(y / 2) * 2 + 1 - x / 2])
+                << x << "," << y;
+    EXPECT_EQ(Ink(px), 16u);
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+// SetLayout: with kRtl Windows runs x from the device's right edge,
+// so the picture is the mirror image of itself: a pixel x from the left
+// lands x from the right. Blits are mirrored with it, their pictures turned
+// over, unless LAYOUT_BITMAPORIENTATIONPRESERVED keeps those pictures the
+// way round they were (in the mirrored place). SaveDC and RestoreDC keep
+// the layout.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "metafile_builder.h"
+#include "metafile_internal.h"
+#include "metafile_pixels.h"
+
+using namespace win32metafile;
+
+namespace {
+
+constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
+constexpr int kW = 10, kH = 6;
+constexpr DWORD kRtl = 0x01, kKeepBitmaps = 0x08;  // the layout flags
+
+std::vector<uint32_t> Fill(const RECT& r, uint32_t colour, std::vector<uint32_t> px = {})
+{
+    if (px.empty())
+        px.assign(size_t(kW) * kH, kWhite);
+    for (int y = r.top; y < r.bottom; y++)
+        for (int x = r.left; x < r.right; x++)
+            px[size_t(y) * kW + x] = colour;
+    return px;
+}
+
+template <class Builder>
+void BlueBox(Builder& b)
+{
+    b.Select(b.CreateBrush(BS_SOLID, RGB(0, 0, 255)));
+    b.Select(b.CreatePen(PS_NULL, 0, 0));
+    b.Rectangle(1, 2, 5, 5);
+}
+
+TEST(MetafileLayout, RightToLeftMirrorsShapes)
+{
+    const std::vector<uint32_t> want = Fill({5, 2, 9, 5}, kBlue);  // x 1..4 from the right
+    {
+        EmfBuilder b(0, 0, kW - 1, kH - 1);
+        b.Record(115, {int32_t(kRtl)});
+        BlueBox(b);
+        PlayStats stats;
+        EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false, &stats), want), 0u);
+        EXPECT_EQ(stats.skipped, 0u);
+    }
+    {
+        WmfBuilder b;
+        b.Record(0x0149, {int(kRtl), 0});
+        BlueBox(b);
+        PlayStats stats;
+        EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, true, &stats), want), 0u);
+        EXPECT_EQ(stats.skipped, 0u);
+    }
+}
+
+TEST(MetafileLayout, BlitsAreMirroredUnlessTheirOrientationIsKept)
+{
+    struct Case {
+        const char* name;
+        DWORD layout;
+        std::vector<uint32_t> want;
+    } cases[] = {
+        {"left to right", 0, Fill({2, 0, 4, 2}, kGreen, Fill({0, 0, 2, 2}, kRed))},
+        {"mirrored", kRtl, Fill({6, 0, 8, 2}, kGreen, Fill({8, 0, 10, 2}, kRed))},
+        {"mirrored, picture kept", kRtl | kKeepBitmaps,
+         Fill({8, 0, 10, 2}, kGreen, Fill({6, 0, 8, 2}, kRed))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmfBuilder b(0, 0, kW - 1, kH - 1);
+        b.Record(115, {int32_t(c.layout)});
+        b.StretchDib(0, 0, 4, 2, 2, 1, {kRed, kGreen});
+        EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false), c.want), 0u);
+    }
+}
+
+TEST(MetafileLayout, RestoreDcTakesTheLayoutBack)
+{
+    EmfBuilder b(0, 0, kW - 1, kH - 1);
+    b.SaveDC();
+    b.Record(115, {int32_t(kRtl)});
+    b.RestoreDC(-1);
+    BlueBox(b);
+    EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false), Fill({1, 2, 5, 5}, kBlue)), 0u);
+}
+
+}  // namespace
