@@ -7,8 +7,11 @@
 #include <kbase.h>
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -133,21 +136,12 @@ long KGraphGDI::CreateSpriteManager()
 void KGraphGDI::_beginrender() {}
 void KGraphGDI::_endrender() {}
 
-// Copies the part of the back screen under the client rectangle to the same
-// place in the window. A client rectangle larger than the back screen is
-// clipped to it: nothing outside the block is ever read.
-long KGraphGDI::_render(SPRITE_DATA* spr, RECT&, RECT& client)
-{
-    if (spr == NULL)
-        return E_FAIL;
-    RECT rc = client;
-    if (rc.left < 0) rc.left = 0;
-    if (rc.top < 0) rc.top = 0;
-    if (rc.right > spr->width) rc.right = LONG(spr->width);
-    if (rc.bottom > spr->height) rc.bottom = LONG(spr->height);
-    if (rc.right <= rc.left || rc.bottom <= rc.top)
-        return 0;  // nothing of the back screen lies under the client area
+namespace {
 
+// Copies rc of spr (inside it) to the same place in the window of dc, as
+// 16-bit top-down rows; false when the copy failed.
+bool CopyRows(HDC dc, SPRITE_DATA* spr, const RECT& rc)
+{
     struct {
         BITMAPINFOHEADER header;
         DWORD masks[3];
@@ -162,13 +156,102 @@ long KGraphGDI::_render(SPRITE_DATA* spr, RECT&, RECT& client)
     bmi.masks[0] = 0xF800;
     bmi.masks[1] = 0x07E0;
     bmi.masks[2] = 0x001F;
+    return ::SetDIBitsToDevice(dc, rc.left, rc.top, DWORD(rc.right - rc.left), DWORD(rows), rc.left,
+                               0, 0, UINT(rows), spr->lpRows[rc.top],
+                               reinterpret_cast<BITMAPINFO*>(&bmi), DIB_RGB_COLORS) != 0;
+}
 
+// rc clipped to spr; false when nothing is left.
+bool ClipToSprite(RECT& rc, const SPRITE_DATA* spr)
+{
+    if (rc.left < 0)
+        rc.left = 0;
+    if (rc.top < 0)
+        rc.top = 0;
+    if (rc.right > spr->width)
+        rc.right = LONG(spr->width);
+    if (rc.bottom > spr->height)
+        rc.bottom = LONG(spr->height);
+    return rc.left < rc.right && rc.top < rc.bottom;
+}
+
+// True when the rectangles lie as a region's bands do: rows from the top
+// down that do not overlap, each row's rectangles sharing its top and
+// bottom and following each other left to right. Such a list is a clip
+// region as it stands, made at no more cost than reading it.
+bool InBandOrder(const RECT* rects, size_t count)
+{
+    for (size_t i = 1; i < count; i++) {
+        const RECT& a = rects[i - 1];
+        const RECT& b = rects[i];
+        if (a.top == b.top && a.bottom == b.bottom ? b.left < a.right : b.top < a.bottom)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// Copies the part of the back screen under the client rectangle to the same
+// place in the window. A client rectangle larger than the back screen is
+// clipped to it: nothing outside the block is ever read.
+long KGraphGDI::_render(SPRITE_DATA* spr, RECT&, RECT& client)
+{
+    if (spr == NULL)
+        return E_FAIL;
+    RECT rc = client;
+    if (!ClipToSprite(rc, spr))
+        return 0;  // nothing of the back screen lies under the client area
     HDC dc = ::GetDC(m_hWnd);
-    int copied = ::SetDIBitsToDevice(dc, rc.left, rc.top, DWORD(rc.right - rc.left), DWORD(rows),
-                                     rc.left, 0, 0, UINT(rows), spr->lpRows[rc.top],
-                                     reinterpret_cast<BITMAPINFO*>(&bmi), DIB_RGB_COLORS);
+    const bool copied = CopyRows(dc, spr, rc);
     ::ReleaseDC(m_hWnd, dc);
-    return copied != 0 ? 0 : E_FAIL;
+    return copied ? 0 : E_FAIL;
+}
+
+// Rows of changes (a list whose lines all changed) in one copy: their
+// bounds, clipped by a region of the rectangles themselves, so the window
+// gets exactly their pixels for one transfer's setting up. Rectangles in
+// any other order, or a region that cannot be made, are copied one by one.
+long KGraphGDI::_renderrects(SPRITE_DATA* spr, const RECT* rects, size_t count)
+{
+    if (spr == NULL)
+        return E_FAIL;
+    if (count < 2 || !InBandOrder(rects, count))
+        return KGraph::_renderrects(spr, rects, count);
+    RECT box = rects[0];
+    for (size_t i = 1; i < count; i++) {
+        box.left = std::min(box.left, rects[i].left);
+        box.right = std::max(box.right, rects[i].right);
+        box.bottom = std::max(box.bottom, rects[i].bottom);
+    }
+    if (!ClipToSprite(box, spr))
+        return 0;
+    // The region's data, kept from frame to frame.
+    static thread_local std::vector<BYTE> data;
+    data.resize(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
+    RGNDATA* rgnData = reinterpret_cast<RGNDATA*>(data.data());
+    rgnData->rdh.dwSize = sizeof(RGNDATAHEADER);
+    rgnData->rdh.iType = RDH_RECTANGLES;
+    rgnData->rdh.nCount = DWORD(count);
+    rgnData->rdh.nRgnSize = DWORD(count * sizeof(RECT));
+    rgnData->rdh.rcBound = box;
+    std::memcpy(rgnData->Buffer, rects, count * sizeof(RECT));
+    HRGN clip = ::ExtCreateRegion(NULL, DWORD(data.size()), rgnData);
+    if (clip == NULL)
+        return KGraph::_renderrects(spr, rects, count);
+    HDC dc = ::GetDC(m_hWnd);
+    long result = 0;
+    if (::SelectClipRgn(dc, clip) == ERROR) {
+        ::ReleaseDC(m_hWnd, dc);
+        ::DeleteObject(clip);
+        return KGraph::_renderrects(spr, rects, count);
+    }
+    if (!CopyRows(dc, spr, box))
+        result = E_FAIL;
+    ::SelectClipRgn(dc, NULL);
+    ::ReleaseDC(m_hWnd, dc);
+    ::DeleteObject(clip);
+    return result;
 }
 
 SPRITE_DATA* KGraphGDI::_createsprite(long w, long h, KESTREL_COLOR_MODE cm, DWORD flags)
