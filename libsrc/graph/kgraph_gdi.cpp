@@ -4,6 +4,7 @@
 #include "krenderengine.h"
 #include "kspritemanager.h"
 #include "kfont_2.h"
+#include "kbands.h"
 #include <kbase.h>
 #include <cstddef>
 #include <cstdint>
@@ -175,21 +176,6 @@ bool ClipToSprite(RECT& rc, const SPRITE_DATA* spr)
     return rc.left < rc.right && rc.top < rc.bottom;
 }
 
-// True when the rectangles lie as a region's bands do: rows from the top
-// down that do not overlap, each row's rectangles sharing its top and
-// bottom and following each other left to right. Such a list is a clip
-// region as it stands, made at no more cost than reading it.
-bool InBandOrder(const RECT* rects, size_t count)
-{
-    for (size_t i = 1; i < count; i++) {
-        const RECT& a = rects[i - 1];
-        const RECT& b = rects[i];
-        if (a.top == b.top && a.bottom == b.bottom ? b.left < a.right : b.top < a.bottom)
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 // Copies the part of the back screen under the client rectangle to the same
@@ -216,7 +202,7 @@ long KGraphGDI::_renderrects(SPRITE_DATA* spr, const RECT* rects, size_t count)
 {
     if (spr == NULL)
         return E_FAIL;
-    if (count < 2 || !InBandOrder(rects, count))
+    if (count < 2 || !kbands::InBandOrder(rects, count))
         return KGraph::_renderrects(spr, rects, count);
     RECT box = rects[0];
     for (size_t i = 1; i < count; i++) {

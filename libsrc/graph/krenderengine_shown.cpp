@@ -7,6 +7,7 @@
 // drawn whole, a frame not compared, and the first frame after the window
 // or the back screen changed are shown whole.
 #include "krenderengine_state.h"
+#include "kbands.h"
 #include <algorithm>
 #include <cstddef>
 
@@ -87,7 +88,8 @@ bool RowOrder(const RECT& a, const RECT& b)
 // touch: a list's old and new line of text in one place become one.
 void JoinRows(std::vector<RECT>& rects)
 {
-    std::sort(rects.begin(), rects.end(), RowOrder);
+    std::sort(rects.begin(), rects.end(),
+              [](const RECT& a, const RECT& b) { return RowOrder(a, b); });
     size_t kept = 0;
     for (const RECT& r : rects) {
         if (kept > 0) {
@@ -135,12 +137,15 @@ void KRenderEngine::_noteshown(bool cutIsBack)
         if (ClipTo(r, m_sprCut->width, m_sprCut->height))
             f.m_shown[kept++] = r;
     f.m_shown.resize(kept);
-    // Rows first (cheap, and what a list's changes mostly are), then the
-    // rest; the result in rows again, so that a device may take the list
-    // as a region.
+    // Rows first (cheap, and what a list's changes mostly are); rows that
+    // do not overlap are copied once each as they are, and a device may
+    // take them as a region. Others are merged, and put in rows again.
     JoinRows(f.m_shown);
-    MergeShown(f.m_shown);
-    std::sort(f.m_shown.begin(), f.m_shown.end(), RowOrder);
+    if (!kbands::InBandOrder(f.m_shown.data(), f.m_shown.size())) {
+        MergeShown(f.m_shown);
+        std::sort(f.m_shown.begin(), f.m_shown.end(),
+                  [](const RECT& a, const RECT& b) { return RowOrder(a, b); });
+    }
     for (size_t i = 0; i < f.m_shown.size(); i++)
         f.m_shownBox = i == 0 ? f.m_shown[0] : Bounds(f.m_shownBox, f.m_shown[i]);
 }
