@@ -88,8 +88,10 @@ bool RowOrder(const RECT& a, const RECT& b)
 // touch: a list's old and new line of text in one place become one.
 void JoinRows(std::vector<RECT>& rects)
 {
-    std::sort(rects.begin(), rects.end(),
-              [](const RECT& a, const RECT& b) { return RowOrder(a, b); });
+    // Changes found in recording order mostly come sorted already.
+    const auto order = [](const RECT& a, const RECT& b) { return RowOrder(a, b); };
+    if (!std::is_sorted(rects.begin(), rects.end(), order))
+        std::sort(rects.begin(), rects.end(), order);
     size_t kept = 0;
     for (const RECT& r : rects) {
         if (kept > 0) {
