@@ -176,6 +176,48 @@ bool ClipToSprite(RECT& rc, const SPRITE_DATA* spr)
     return rc.left < rc.right && rc.top < rc.bottom;
 }
 
+// The rectangles the copy under way is clipped to: set by _renderrects for
+// the one _render it makes (which a device deriving from this one sees and
+// may intercept as any copy), none otherwise.
+struct ClipList {
+    const RECT* rects = NULL;
+    size_t count = 0;
+};
+thread_local ClipList t_clip;
+
+// Copies rc of spr through a clip region of the rectangles (in band order):
+// one transfer for all of them. Without a region (it could not be made or
+// selected), each rectangle is copied on its own.
+bool CopyClipped(HDC dc, SPRITE_DATA* spr, const RECT& rc, const ClipList& clip)
+{
+    // The region's data, kept from frame to frame.
+    static thread_local std::vector<BYTE> data;
+    data.resize(sizeof(RGNDATAHEADER) + clip.count * sizeof(RECT));
+    RGNDATA* rgnData = reinterpret_cast<RGNDATA*>(data.data());
+    rgnData->rdh.dwSize = sizeof(RGNDATAHEADER);
+    rgnData->rdh.iType = RDH_RECTANGLES;
+    rgnData->rdh.nCount = DWORD(clip.count);
+    rgnData->rdh.nRgnSize = DWORD(clip.count * sizeof(RECT));
+    rgnData->rdh.rcBound = rc;
+    std::memcpy(rgnData->Buffer, clip.rects, clip.count * sizeof(RECT));
+    HRGN region = ::ExtCreateRegion(NULL, DWORD(data.size()), rgnData);
+    if (region != NULL && ::SelectClipRgn(dc, region) != ERROR) {
+        const bool copied = CopyRows(dc, spr, rc);
+        ::SelectClipRgn(dc, NULL);
+        ::DeleteObject(region);
+        return copied;
+    }
+    if (region != NULL)
+        ::DeleteObject(region);
+    bool copied = true;
+    for (size_t i = 0; i < clip.count; i++) {
+        RECT r = clip.rects[i];
+        if (IntersectRect(&r, &r, &rc))
+            copied = CopyRows(dc, spr, r) && copied;
+    }
+    return copied;
+}
+
 }  // namespace
 
 // Copies the part of the back screen under the client rectangle to the same
@@ -183,13 +225,15 @@ bool ClipToSprite(RECT& rc, const SPRITE_DATA* spr)
 // clipped to it: nothing outside the block is ever read.
 long KGraphGDI::_render(SPRITE_DATA* spr, RECT&, RECT& client)
 {
+    const ClipList clip = t_clip;
+    t_clip = ClipList();
     if (spr == NULL)
         return E_FAIL;
     RECT rc = client;
     if (!ClipToSprite(rc, spr))
         return 0;  // nothing of the back screen lies under the client area
     HDC dc = ::GetDC(m_hWnd);
-    const bool copied = CopyRows(dc, spr, rc);
+    const bool copied = clip.count != 0 ? CopyClipped(dc, spr, rc, clip) : CopyRows(dc, spr, rc);
     ::ReleaseDC(m_hWnd, dc);
     return copied ? 0 : E_FAIL;
 }
@@ -197,11 +241,9 @@ long KGraphGDI::_render(SPRITE_DATA* spr, RECT&, RECT& client)
 // Rows of changes (a list whose lines all changed) in one copy: their
 // bounds, clipped by a region of the rectangles themselves, so the window
 // gets exactly their pixels for one transfer's setting up. Rectangles in
-// any other order, or a region that cannot be made, are copied one by one.
+// any other order are copied one by one.
 long KGraphGDI::_renderrects(SPRITE_DATA* spr, const RECT* rects, size_t count)
 {
-    if (spr == NULL)
-        return E_FAIL;
     if (count < 2 || !kbands::InBandOrder(rects, count))
         return KGraph::_renderrects(spr, rects, count);
     RECT box = rects[0];
@@ -210,33 +252,12 @@ long KGraphGDI::_renderrects(SPRITE_DATA* spr, const RECT* rects, size_t count)
         box.right = std::max(box.right, rects[i].right);
         box.bottom = std::max(box.bottom, rects[i].bottom);
     }
-    if (!ClipToSprite(box, spr))
-        return 0;
-    // The region's data, kept from frame to frame.
-    static thread_local std::vector<BYTE> data;
-    data.resize(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
-    RGNDATA* rgnData = reinterpret_cast<RGNDATA*>(data.data());
-    rgnData->rdh.dwSize = sizeof(RGNDATAHEADER);
-    rgnData->rdh.iType = RDH_RECTANGLES;
-    rgnData->rdh.nCount = DWORD(count);
-    rgnData->rdh.nRgnSize = DWORD(count * sizeof(RECT));
-    rgnData->rdh.rcBound = box;
-    std::memcpy(rgnData->Buffer, rects, count * sizeof(RECT));
-    HRGN clip = ::ExtCreateRegion(NULL, DWORD(data.size()), rgnData);
-    if (clip == NULL)
-        return KGraph::_renderrects(spr, rects, count);
-    HDC dc = ::GetDC(m_hWnd);
-    long result = 0;
-    if (::SelectClipRgn(dc, clip) == ERROR) {
-        ::ReleaseDC(m_hWnd, dc);
-        ::DeleteObject(clip);
-        return KGraph::_renderrects(spr, rects, count);
-    }
-    if (!CopyRows(dc, spr, box))
-        result = E_FAIL;
-    ::SelectClipRgn(dc, NULL);
-    ::ReleaseDC(m_hWnd, dc);
-    ::DeleteObject(clip);
+    RECT moved = box;
+    ::OffsetRect(&moved, m_rcWindow.left, m_rcWindow.top);
+    t_clip.rects = rects;
+    t_clip.count = count;
+    const long result = _render(spr, moved, box);
+    t_clip = ClipList();  // should a deriving device not have copied
     return result;
 }
 
