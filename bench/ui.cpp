@@ -21,7 +21,11 @@
 // area holding only the list (the target: a compared frame costs at most
 // that). Its lines are a log's: "turn 0412: the party moves on", whose rows
 // change only in their numbers as the list scrolls, or (varied) sayings of
-// different lengths, whose rows' texts change whole. A third case adds 1,000 and 10,000 lines to a full list (the oldest
+// different lengths, whose rows' texts change whole. The same scroll is
+// also timed against the list's area redrawn whole and presented in place
+// on a screen of the same size (in_place_ratio): the smaller screen's rows
+// lie one after another in memory, which a part of a larger screen's never
+// do. A third case adds 1,000 and 10,000 lines to a full list (the oldest
 // eighth dropped each time it fills) and reports the cost per line of each:
 // equal costs mean the adding stays linear.
 #include <benchmark/benchmark.h>
