@@ -38,8 +38,6 @@ struct KRenderEngineAccess {
     {
         return e->m_frame->m_lastMode == KRenderEngine::FrameState::kFrameBox;
     }
-    // The one rectangle a box frame redrew: the bounds of its changes.
-    static RECT LastFrameBox(KRenderEngine* e) { return e->m_frame->m_dirty.at(0); }
     // How the last frame of the cut sprite was built: "unchanged", "exact",
     // "box", "grid" or "whole".
     static std::string LastFrameMode(KRenderEngine* e)
