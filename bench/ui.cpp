@@ -21,7 +21,11 @@
 // area holding only the list (the target: a compared frame costs at most
 // that). Its lines are a log's: "turn 0412: the party moves on", whose rows
 // change only in their numbers as the list scrolls, or (varied) sayings of
-// different lengths, whose rows' texts change whole. A third case adds 1,000 and 10,000 lines to a full list (the oldest
+// different lengths, whose rows' texts change whole. The same scroll is
+// also timed against the list's area redrawn whole and presented in place
+// on a screen of the same size (in_place_ratio): the smaller screen's rows
+// lie one after another in memory, which a part of a larger screen's never
+// do. A third case adds 1,000 and 10,000 lines to a full list (the oldest
 // eighth dropped each time it fills) and reports the cost per line of each:
 // equal costs mean the adding stays linear.
 #include <benchmark/benchmark.h>
@@ -54,8 +58,8 @@ HINSTANCE BenchModule()
     return reinterpret_cast<HINSTANCE>(uintptr_t(0x500000));
 }
 
-// Presents only when asked to, counting the copies to the window and their
-// pixels.
+// Presents only when asked to, counting the calls that copy to the window
+// and their pixels.
 class UiGraph : public KGraphGDI {
 public:
     bool m_present = false;
@@ -67,10 +71,30 @@ protected:
     {
         if (!m_present)
             return 0;
-        m_copies++;
-        m_pixels += double(c.right - c.left) * double(c.bottom - c.top);
+        if (!m_inRects) {  // counted by _renderrects
+            m_copies++;
+            m_pixels += double(c.right - c.left) * double(c.bottom - c.top);
+        }
         return KGraphGDI::_render(s, w, c);
     }
+    // Several rectangles at once: one copy (or one each, should the device
+    // copy them so), their pixels.
+    long _renderrects(SPRITE_DATA* s, const RECT* rects, size_t count) override
+    {
+        if (!m_present)
+            return 0;
+        m_copies++;
+        for (size_t i = 0; i < count; i++)
+            m_pixels +=
+                double(rects[i].right - rects[i].left) * double(rects[i].bottom - rects[i].top);
+        m_inRects = true;
+        const long result = KGraphGDI::_renderrects(s, rects, count);
+        m_inRects = false;
+        return result;
+    }
+
+private:
+    bool m_inRects = false;
 };
 
 // Skin pictures and tables in a scratch folder, made once.
@@ -344,6 +368,18 @@ struct ListScreen : Stage {
         backdrop->GetData()->Draw(0, 0);
         main.Render(NULL);
     }
+    // The list's area of this screen redrawn whole in place: the backdrop
+    // under it and the list, replayed without comparing, and only that area
+    // presented.
+    void FrameInPlace(long lx, long ly)
+    {
+        Pump();
+        graph.GetBackScreen()->Blt(lx, ly, backdrop->GetData(), lx, ly, lx + kListW, ly + kListH);
+        main.Draw(NULL);
+        graph.RenderToBack();
+        RECT area = {LONG(lx), LONG(ly), LONG(lx + kListW), LONG(ly + kListH)};
+        graph.RenderToScreen(area);
+    }
     static const int kListW = 300;
     static const int kListH = 480;
 };
@@ -407,6 +443,48 @@ void BM_UiListScroll(benchmark::State& state)
                    (varied ? ", every row's text new" : ", rows' numbers change"));
 }
 
+// The same scroll against the list's area redrawn whole and presented in
+// place, on a screen of the same size: both sides then read and write rows
+// of the same length and stride, so the ratio is the frame's own work and
+// pixels against the area's, without a smaller screen's memory layout.
+void BM_UiListScrollInPlace(benchmark::State& state)
+{
+    const bool varied = state.range(0) != 0;
+    StartDesktop();
+    static Assets assets;
+    ListScreen ours(assets, true, true, kW, kH, 100, 60, varied),
+        place(assets, false, true, kW, kH, 100, 60, varied);
+    ListScreen* screens[2] = {&ours, &place};
+    auto frame = [&](int which) {
+        screens[which]->Scroll();
+        if (which == 0)
+            ours.Frame();
+        else
+            place.FrameInPlace(100, 60);
+    };
+    for (int i = 0; i < 50; i++)
+        for (int which = 0; which < 2; which++)
+            frame(which);
+    std::vector<double> t[2];
+    long round = 0;
+    for (auto _ : state) {
+        for (int k = 0; k < 2; k++) {  // the order alternates
+            const int which = int((k + round) % 2);
+            const auto t0 = std::chrono::steady_clock::now();
+            frame(which);
+            const auto t1 = std::chrono::steady_clock::now();
+            t[which].push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+        }
+        round++;
+    }
+    const double mo = Median(t[0]), mp = Median(t[1]);
+    state.counters["frame_us"] = mo;
+    state.counters["in_place_us"] = mp;
+    state.counters["in_place_ratio"] = mp > 0 ? mo / mp : 0;
+    state.SetLabel(std::string("list scrolled, against its area redrawn in place, presented") +
+                   (varied ? ", every row's text new" : ", rows' numbers change"));
+}
+
 // Adds n lines to a full list of 1000 lines; microseconds per line.
 double AddLines(const Assets& a, int n)
 {
@@ -451,18 +529,25 @@ BENCHMARK(BM_UiListScroll)
     ->ArgNames({"present", "varied"})
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(200);
+BENCHMARK(BM_UiListScrollInPlace)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("varied")
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(200);
 BENCHMARK(BM_UiListAdd)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// `--profile-list FRAMES SCREEN [VARIED]` scrolls only one list screen, for
-// a profiler: SCREEN 1 with frame comparison, 0 redrawn whole, 2 the list's
-// area alone redrawn whole; VARIED 1 for lines that say different things.
-int ProfileList(long frames, int screen, bool varied)
+// `--profile-list FRAMES SCREEN [VARIED [PRESENT]]` scrolls only one list
+// screen, for a profiler: SCREEN 1 with frame comparison, 0 redrawn whole, 2
+// the list's area alone redrawn whole; VARIED 1 for lines that say different
+// things; PRESENT 1 to present each frame.
+int ProfileList(long frames, int screen, bool varied, bool present)
 {
     StartDesktop();
     static Assets assets;
-    ListScreen s(assets, screen == 1, false, screen == 2 ? ListScreen::kListW : kW,
-                 screen == 2 ? ListScreen::kListH : kH, screen == 2 ? 0 : 100,
-                 screen == 2 ? 0 : 60, varied);
+    ListScreen s(assets, screen == 1, present, screen == 2 ? ListScreen::kListW : kW,
+                 screen == 2 ? ListScreen::kListH : kH, screen == 2 ? 0 : 100, screen == 2 ? 0 : 60,
+                 varied);
     for (long i = 0; i < frames; i++) {
         s.Scroll();
         s.Frame();
@@ -475,8 +560,9 @@ int ProfileList(long frames, int screen, bool varied)
 int main(int argc, char** argv)
 {
     kbase::SetEcho(false);
-    if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--profile-list")
-        return ProfileList(std::atol(argv[2]), std::atoi(argv[3]), argc == 5 && std::atoi(argv[4]));
+    if (argc >= 4 && argc <= 6 && std::string(argv[1]) == "--profile-list")
+        return ProfileList(std::atol(argv[2]), std::atoi(argv[3]), argc >= 5 && std::atoi(argv[4]),
+                           argc == 6 && std::atoi(argv[5]));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

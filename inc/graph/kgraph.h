@@ -125,6 +125,9 @@ protected:
     virtual void _setcolorkey(void* spr) = 0;
     virtual void _line(SPRITE_DATA* spr, long x1, long y1, long x2, long y2, DWORD colour) = 0;
     virtual void _printanything() = 0;
+    // Presents several rectangles of spr (in client coordinates, inside the
+    // client area, disjoint) at once; by default one _render each.
+    virtual long _renderrects(SPRITE_DATA* spr, const RECT* rects, size_t count);
 
     long _present(RECT& rc);
     bool IsInited() const { return m_dwState.Has(KGRAPH_STATE_INIT); }

@@ -52,6 +52,7 @@ protected:
     void _setcolorkey(void* spr) override;
     void _line(SPRITE_DATA* spr, long x1, long y1, long x2, long y2, DWORD colour) override;
     void _printanything() override;
+    long _renderrects(SPRITE_DATA* spr, const RECT* rects, size_t count) override;
 
 private:
     long _get_screen_colormode_gdi(KESTREL_COLOR_MODE& cm);

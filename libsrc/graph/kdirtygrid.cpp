@@ -48,6 +48,7 @@ void KDirtyGrid::Reset(long w, long h, int shift)
     const size_t cells = size_t(m_cols * m_rows);
     m_marks.assign(cells, 0);
     m_marked = 0;
+    m_lastX0 = m_lastY0 = m_lastX1 = m_lastY1 = 0;
     m_rects.clear();
     // No more rectangles than cells, nor runs than columns: reserved once
     // for the sprite's size, merging allocates nothing in later frames.
@@ -79,8 +80,14 @@ void KDirtyGrid::Mark(const RECT& r)
     long x0, y0, x1, y1;
     if (!cellRange(r, x0, y0, x1, y1))
         return;
+    if (x0 >= m_lastX0 && y0 >= m_lastY0 && x1 <= m_lastX1 && y1 <= m_lastY1)
+        return;  // marked already
     for (long y = y0; y < y1; y++)
         markRun(&m_marks[size_t(y * m_cols + x0)], x1 - x0);
+    m_lastX0 = x0;
+    m_lastY0 = y0;
+    m_lastX1 = x1;
+    m_lastY1 = y1;
 }
 
 void KDirtyGrid::markRun(uint8_t* row, long n)

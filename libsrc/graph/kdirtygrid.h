@@ -91,6 +91,9 @@ private:
     long m_cols = 0, m_rows = 0;
     int m_shift = 0;
     long m_marked = 0;
+    // The cells Mark marked last: marks are only ever set until Reset, so a
+    // rectangle within them (a line's old text after its new one) is marked.
+    long m_lastX0 = 0, m_lastY0 = 0, m_lastX1 = 0, m_lastY1 = 0;
     std::vector<uint8_t> m_marks;   // one per cell, row by row
     // Per column of cells, one per row: m_coverBase + 1 + the position of
     // the cover, and at most m_coverBase where this frame has none.

@@ -7,6 +7,7 @@
 #include <kbase.h>
 #include <algorithm>
 #include <new>
+#include <vector>
 
 KGraph::KGraph()
     : m_hWnd(NULL), m_hInstance(NULL), m_nScreenW(0), m_nScreenH(0),
@@ -170,10 +171,11 @@ void KGraph::Redraw()
 }
 
 // One frame: replay what was recorded and, when anything was drawn, copy
-// what changed of the back screen into the window: the rectangles the frame
-// redrew, one copy each, or the whole client rectangle when the frame was
-// drawn whole (or not compared with the last one). The result is the first
-// failed copy's, 0 when every copy succeeded.
+// what changed of the back screen into the window: the frame's changed
+// rectangles (handed to the device together, which may copy them at once),
+// or the whole client rectangle when the frame was drawn whole (or not
+// compared with the last one). The result is the first failed copy's, 0
+// when every copy succeeded.
 long KGraph::Render()
 {
     long n = m_RenderEngine->Render();
@@ -183,16 +185,33 @@ long KGraph::Render()
     const RECT* rects = m_RenderEngine->Shown(count);
     if (rects == NULL)
         return _render(m_sprBackScreen.GetData(), m_rcWindow, m_rcClient);
-    long result = 0;
+    // Kept from frame to frame: a steady frame allocates nothing here.
+    static thread_local std::vector<RECT> inside;
+    inside.clear();
     for (size_t i = 0; i < count; i++) {
         RECT r = rects[i];
         r.left = std::max(r.left, m_rcClient.left);
         r.top = std::max(r.top, m_rcClient.top);
         r.right = std::min(r.right, m_rcClient.right);
         r.bottom = std::min(r.bottom, m_rcClient.bottom);
-        if (r.left >= r.right || r.top >= r.bottom)
-            continue;  // outside the window
-        const long copied = _present(r);
+        if (r.left < r.right && r.top < r.bottom)  // else outside the window
+            inside.push_back(r);
+    }
+    if (inside.empty())
+        return 0;
+    if (inside.size() == 1)
+        return _present(inside[0]);
+    return _renderrects(m_sprBackScreen.GetData(), inside.data(), inside.size());
+}
+
+long KGraph::_renderrects(SPRITE_DATA* spr, const RECT* rects, size_t count)
+{
+    long result = 0;
+    for (size_t i = 0; i < count; i++) {
+        RECT r = rects[i];
+        RECT moved = r;
+        ::OffsetRect(&moved, m_rcWindow.left, m_rcWindow.top);
+        const long copied = _render(spr, moved, r);
         if (result == 0)
             result = copied;
     }

@@ -4,11 +4,15 @@
 #include "krenderengine.h"
 #include "kspritemanager.h"
 #include "kfont_2.h"
+#include "kbands.h"
 #include <kbase.h>
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -133,21 +137,12 @@ long KGraphGDI::CreateSpriteManager()
 void KGraphGDI::_beginrender() {}
 void KGraphGDI::_endrender() {}
 
-// Copies the part of the back screen under the client rectangle to the same
-// place in the window. A client rectangle larger than the back screen is
-// clipped to it: nothing outside the block is ever read.
-long KGraphGDI::_render(SPRITE_DATA* spr, RECT&, RECT& client)
-{
-    if (spr == NULL)
-        return E_FAIL;
-    RECT rc = client;
-    if (rc.left < 0) rc.left = 0;
-    if (rc.top < 0) rc.top = 0;
-    if (rc.right > spr->width) rc.right = LONG(spr->width);
-    if (rc.bottom > spr->height) rc.bottom = LONG(spr->height);
-    if (rc.right <= rc.left || rc.bottom <= rc.top)
-        return 0;  // nothing of the back screen lies under the client area
+namespace {
 
+// Copies rc of spr (inside it) to the same place in the window of dc, as
+// 16-bit top-down rows; false when the copy failed.
+bool CopyRows(HDC dc, SPRITE_DATA* spr, const RECT& rc)
+{
     struct {
         BITMAPINFOHEADER header;
         DWORD masks[3];
@@ -162,13 +157,108 @@ long KGraphGDI::_render(SPRITE_DATA* spr, RECT&, RECT& client)
     bmi.masks[0] = 0xF800;
     bmi.masks[1] = 0x07E0;
     bmi.masks[2] = 0x001F;
+    return ::SetDIBitsToDevice(dc, rc.left, rc.top, DWORD(rc.right - rc.left), DWORD(rows), rc.left,
+                               0, 0, UINT(rows), spr->lpRows[rc.top],
+                               reinterpret_cast<BITMAPINFO*>(&bmi), DIB_RGB_COLORS) != 0;
+}
 
+// rc clipped to spr; false when nothing is left.
+bool ClipToSprite(RECT& rc, const SPRITE_DATA* spr)
+{
+    if (rc.left < 0)
+        rc.left = 0;
+    if (rc.top < 0)
+        rc.top = 0;
+    if (rc.right > spr->width)
+        rc.right = LONG(spr->width);
+    if (rc.bottom > spr->height)
+        rc.bottom = LONG(spr->height);
+    return rc.left < rc.right && rc.top < rc.bottom;
+}
+
+// The rectangles the copy under way is clipped to: set by _renderrects for
+// the one _render it makes (which a device deriving from this one sees and
+// may intercept as any copy), none otherwise.
+struct ClipList {
+    const RECT* rects = NULL;
+    size_t count = 0;
+};
+thread_local ClipList t_clip;
+
+// Copies rc of spr through a clip region of the rectangles (in band order):
+// one transfer for all of them. Without a region (it could not be made or
+// selected), each rectangle is copied on its own.
+bool CopyClipped(HDC dc, SPRITE_DATA* spr, const RECT& rc, const ClipList& clip)
+{
+    // The region's data, kept from frame to frame.
+    static thread_local std::vector<BYTE> data;
+    data.resize(sizeof(RGNDATAHEADER) + clip.count * sizeof(RECT));
+    RGNDATA* rgnData = reinterpret_cast<RGNDATA*>(data.data());
+    rgnData->rdh.dwSize = sizeof(RGNDATAHEADER);
+    rgnData->rdh.iType = RDH_RECTANGLES;
+    rgnData->rdh.nCount = DWORD(clip.count);
+    rgnData->rdh.nRgnSize = DWORD(clip.count * sizeof(RECT));
+    rgnData->rdh.rcBound = rc;
+    std::memcpy(rgnData->Buffer, clip.rects, clip.count * sizeof(RECT));
+    HRGN region = ::ExtCreateRegion(NULL, DWORD(data.size()), rgnData);
+    if (region != NULL && ::SelectClipRgn(dc, region) != ERROR) {
+        const bool copied = CopyRows(dc, spr, rc);
+        ::SelectClipRgn(dc, NULL);
+        ::DeleteObject(region);
+        return copied;
+    }
+    if (region != NULL)
+        ::DeleteObject(region);
+    bool copied = true;
+    for (size_t i = 0; i < clip.count; i++) {
+        RECT r = clip.rects[i];
+        if (IntersectRect(&r, &r, &rc))
+            copied = CopyRows(dc, spr, r) && copied;
+    }
+    return copied;
+}
+
+}  // namespace
+
+// Copies the part of the back screen under the client rectangle to the same
+// place in the window. A client rectangle larger than the back screen is
+// clipped to it: nothing outside the block is ever read.
+long KGraphGDI::_render(SPRITE_DATA* spr, RECT&, RECT& client)
+{
+    const ClipList clip = t_clip;
+    t_clip = ClipList();
+    if (spr == NULL)
+        return E_FAIL;
+    RECT rc = client;
+    if (!ClipToSprite(rc, spr))
+        return 0;  // nothing of the back screen lies under the client area
     HDC dc = ::GetDC(m_hWnd);
-    int copied = ::SetDIBitsToDevice(dc, rc.left, rc.top, DWORD(rc.right - rc.left), DWORD(rows),
-                                     rc.left, 0, 0, UINT(rows), spr->lpRows[rc.top],
-                                     reinterpret_cast<BITMAPINFO*>(&bmi), DIB_RGB_COLORS);
+    const bool copied = clip.count != 0 ? CopyClipped(dc, spr, rc, clip) : CopyRows(dc, spr, rc);
     ::ReleaseDC(m_hWnd, dc);
-    return copied != 0 ? 0 : E_FAIL;
+    return copied ? 0 : E_FAIL;
+}
+
+// Rows of changes (a list whose lines all changed) in one copy: their
+// bounds, clipped by a region of the rectangles themselves, so the window
+// gets exactly their pixels for one transfer's setting up. Rectangles in
+// any other order are copied one by one.
+long KGraphGDI::_renderrects(SPRITE_DATA* spr, const RECT* rects, size_t count)
+{
+    if (count < 2 || !kbands::InBandOrder(rects, count))
+        return KGraph::_renderrects(spr, rects, count);
+    RECT box = rects[0];
+    for (size_t i = 1; i < count; i++) {
+        box.left = std::min(box.left, rects[i].left);
+        box.right = std::max(box.right, rects[i].right);
+        box.bottom = std::max(box.bottom, rects[i].bottom);
+    }
+    RECT moved = box;
+    ::OffsetRect(&moved, m_rcWindow.left, m_rcWindow.top);
+    t_clip.rects = rects;
+    t_clip.count = count;
+    const long result = _render(spr, moved, box);
+    t_clip = ClipList();  // should a deriving device not have copied
+    return result;
 }
 
 SPRITE_DATA* KGraphGDI::_createsprite(long w, long h, KESTREL_COLOR_MODE cm, DWORD flags)

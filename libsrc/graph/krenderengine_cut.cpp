@@ -180,6 +180,7 @@ void KRenderEngine::ThisFrame(rectlist* list, void* cursor, RECT& rect)
 void KRenderEngine::BuildingFrame()
 {
     m_frame->m_dirty.clear();
+    m_frame->m_boxed.clear();
     m_frame->m_vanished.clear();
     m_frame->m_changes.clear();
     m_frame->m_nMarkedRects = 0;
@@ -205,6 +206,7 @@ void KRenderEngine::BuildingFrame()
     // frame no larger than those before it allocates nothing.
     const size_t most = size_t(prevCount) + m_pRecord->list.GetCount();
     m_frame->m_dirty.reserve(most);
+    m_frame->m_boxed.reserve(most);
     m_frame->m_changes.reserve(most);
     m_frame->m_vanished.reserve(most);
     m_frame->m_uncut.reserve(most);

@@ -313,6 +313,9 @@ bool KRenderEngine::_boxpays(bool forced)
         if (_estimate(box) >= kWholeShare * full)
             return false;
     }
+    // What changed inside the box is what the window is shown of it: the
+    // rest of the box is redrawn as it was.
+    m_frame->m_boxed.swap(m_frame->m_dirty);
     m_frame->m_dirty.assign(1, box);
     m_frame->m_vanished.assign(1, box);
     _spreaduncut(SIZE_MAX);

@@ -2,10 +2,12 @@
 // present. A frame compared with the last one redraws only some rectangles
 // of the back screen; presenting just those keeps a small change as cheap
 // on the window as it was to draw. They are the rectangles the frame was
-// cut by (the dirty rectangles, their bounds, or the grid's merged cells);
-// a frame drawn whole, a frame not compared, and the first frame after the
-// window or the back screen changed are shown whole.
+// cut by (the dirty rectangles or the grid's merged cells), or for a frame
+// redrawn in the bounds of its changes the changes themselves; a frame
+// drawn whole, a frame not compared, and the first frame after the window
+// or the back screen changed are shown whole.
 #include "krenderengine_state.h"
+#include "kbands.h"
 #include <algorithm>
 #include <cstddef>
 
@@ -13,6 +15,10 @@ namespace {
 
 // More rectangles than this are shown as they are, without merging.
 const size_t kMergeUpTo = 64;
+// A frame redrawn in the bounds of its changes shows the changes themselves
+// (the rest of the bounds is redrawn as it was), up to this many; past it,
+// the bounds. Measure: bench_ui --benchmark_filter='ListScroll.*varied:1'
+const size_t kShowChangesUpTo = 256;
 
 long Area(const RECT& r)
 {
@@ -68,6 +74,38 @@ void MergeShown(std::vector<RECT>& rects)
     }
 }
 
+bool RowOrder(const RECT& a, const RECT& b)
+{
+    if (a.top != b.top)
+        return a.top < b.top;
+    if (a.bottom != b.bottom)
+        return a.bottom < b.bottom;
+    return a.left < b.left;
+}
+
+// Sorts the rectangles by rows, top to bottom and each row left to right,
+// and joins those of one row (the same top and bottom) that overlap or
+// touch: a list's old and new line of text in one place become one.
+void JoinRows(std::vector<RECT>& rects)
+{
+    // Changes found in recording order mostly come sorted already.
+    const auto order = [](const RECT& a, const RECT& b) { return RowOrder(a, b); };
+    if (!std::is_sorted(rects.begin(), rects.end(), order))
+        std::sort(rects.begin(), rects.end(), order);
+    size_t kept = 0;
+    for (const RECT& r : rects) {
+        if (kept > 0) {
+            RECT& last = rects[kept - 1];
+            if (last.top == r.top && last.bottom == r.bottom && r.left <= last.right) {
+                last.right = std::max(last.right, r.right);
+                continue;
+            }
+        }
+        rects[kept++] = r;
+    }
+    rects.resize(kept);
+}
+
 }  // namespace
 
 const RECT* KRenderEngine::Shown(size_t& count) const
@@ -92,6 +130,8 @@ void KRenderEngine::_noteshown(bool cutIsBack)
         return;
     if (f.m_lastMode == FrameState::kFrameGrid && f.m_chosenGrid != NULL)
         f.m_shown = f.m_chosenGrid->Rects();
+    else if (f.m_lastMode == FrameState::kFrameBox && f.m_boxed.size() <= kShowChangesUpTo)
+        f.m_shown = f.m_boxed;
     else if (f.m_lastMode == FrameState::kFrameExact || f.m_lastMode == FrameState::kFrameBox)
         f.m_shown = f.m_dirty;
     size_t kept = 0;
@@ -99,7 +139,15 @@ void KRenderEngine::_noteshown(bool cutIsBack)
         if (ClipTo(r, m_sprCut->width, m_sprCut->height))
             f.m_shown[kept++] = r;
     f.m_shown.resize(kept);
-    MergeShown(f.m_shown);
+    // Rows first (cheap, and what a list's changes mostly are); rows that
+    // do not overlap are copied once each as they are, and a device may
+    // take them as a region. Others are merged, and put in rows again.
+    JoinRows(f.m_shown);
+    if (!kbands::InBandOrder(f.m_shown.data(), f.m_shown.size())) {
+        MergeShown(f.m_shown);
+        std::sort(f.m_shown.begin(), f.m_shown.end(),
+                  [](const RECT& a, const RECT& b) { return RowOrder(a, b); });
+    }
     for (size_t i = 0; i < f.m_shown.size(); i++)
         f.m_shownBox = i == 0 ? f.m_shown[0] : Bounds(f.m_shownBox, f.m_shown[i]);
 }

@@ -36,6 +36,7 @@ struct KRenderEngine::FrameState {
     std::vector<int> m_prevTails;      // last entry of each bucket, -1 when empty
     std::vector<uintptr_t> m_window;   // _window's sprite header and row pointers
     std::vector<RECT> m_dirty;         // the rectangles this frame redraws
+    std::vector<RECT> m_boxed;         // a box frame's changes inside its box
     std::vector<RECT> m_vanished;      // of the commands that vanished, in list order
     std::vector<Change> m_changes;     // what matching found changed, in m_dirty after
     long m_nBuildPos = 0;              // list position of the command being matched

@@ -67,12 +67,17 @@ long KestrelMainWnd::Render(RECT*)
     return m_Graph->Render();
 }
 
+// What Windows asks to be painted (a part uncovered, the window shown or
+// restored) gets the back screen's pixels at once: a frame that changes
+// nothing presents nothing, and that part would stay stale until it did.
 int KestrelMainWnd::OnPaint(WPARAM, LPARAM)
 {
     PAINTSTRUCT ps;
     BeginPaint(m_hWnd, &ps);
+    if (m_Graph != NULL && !IsRectEmpty(&ps.rcPaint))
+        m_Graph->RenderToScreen(ps.rcPaint);
     EndPaint(m_hWnd, &ps);
-    Draw(NULL);  // recorded; the next Render presents it
+    Draw(NULL);  // recorded; the next Render presents what changed
     return -1;
 }
 

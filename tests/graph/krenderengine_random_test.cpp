@@ -42,10 +42,25 @@ public:
 protected:
     long _render(SPRITE_DATA* spr, RECT& window, RECT& client) override
     {
-        m_copies++;
-        m_pixels += (client.right - client.left) * (client.bottom - client.top);
+        if (!m_inRects) {  // counted by _renderrects
+            m_copies++;
+            m_pixels += (client.right - client.left) * (client.bottom - client.top);
+        }
         return TestGraph::_render(spr, window, client);
     }
+    long _renderrects(SPRITE_DATA* spr, const RECT* rects, size_t count) override
+    {
+        m_copies++;
+        for (size_t i = 0; i < count; i++)
+            m_pixels += (rects[i].right - rects[i].left) * (rects[i].bottom - rects[i].top);
+        m_inRects = true;
+        const long result = TestGraph::_renderrects(spr, rects, count);
+        m_inRects = false;
+        return result;
+    }
+
+private:
+    bool m_inRects = false;
 };
 
 // One device with the same sprites as its twin, presenting into a window of
@@ -378,6 +393,48 @@ TEST_F(RandomFrames, RowsThatAllMoveEqualFullRedraws)
     }
     if (KRenderEngineAccess::ForcedFrame().empty()) {
         EXPECT_GT(boxFrames, 60);  // the one rectangle is what these frames exercise
+    }
+}
+
+// A list scrolled a line a frame whose lines all change and differ in
+// width, over a backdrop: the frame is redrawn in the bounds of its rows,
+// and the window is shown the rows alone (each line's old and new width,
+// in one copy), not the gaps between them nor the bounds' empty corner.
+TEST_F(RandomFrames, ListRowsRedrawnInTheirBoundsShowOnlyTheRows)
+{
+    Side cut(true, 3, kBigW, kBigH), full(false, 3, kBigW, kBigH);
+    const int kRows = 24;
+    const long kX = 100, kY = 60, kPitch = 17, kRowH = 16;
+    auto width = [](int row, int frame) { return 200 + 16 * ((row + frame) % 4); };
+    int boxFrames = 0;
+    for (int frame = 0; frame < 6; frame++) {
+        std::vector<Item> items;
+        for (int row = 0; row < kRows; row++) {
+            Item it = {kClear,
+                       kX,
+                       kY + kPitch * row,
+                       width(row, frame),
+                       kRowH,
+                       0,
+                       DWORD(0x0841 * (row + frame + 1))};
+            items.push_back(it);
+        }
+        const long before = cut.g.m_pixels, copies = cut.g.m_copies;
+        cut.Frame(items);
+        full.Frame(items);
+        ASSERT_NO_FATAL_FAILURE(ExpectSamePictures(cut, full, kBigW, kBigH, 3, frame));
+        const std::string mode = KRenderEngineAccess::LastFrameMode(cut.g.GetRenderEngine());
+        if (frame == 0 || (mode != "box" && mode != "exact"))
+            continue;
+        boxFrames += mode == "box";
+        long rows = 0;
+        for (int row = 0; row < kRows; row++)
+            rows += std::max(width(row, frame), width(row, frame - 1)) * kRowH;
+        EXPECT_EQ(cut.g.m_pixels - before, rows) << "frame " << frame;
+        EXPECT_EQ(cut.g.m_copies - copies, 1) << "frame " << frame;
+    }
+    if (KRenderEngineAccess::ForcedFrame().empty()) {
+        EXPECT_EQ(boxFrames, 5);
     }
 }
 

@@ -167,6 +167,67 @@ TEST(Win32Region, RandomUnionsHoldTheirPixelsInCanonicalBands)
     }
 }
 
+HRGN RegionOfList(const std::vector<RECT>& rects)
+{
+    std::vector<char> list(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
+    RGNDATA* data = reinterpret_cast<RGNDATA*>(list.data());
+    data->rdh = {sizeof(RGNDATAHEADER),
+                 RDH_RECTANGLES,
+                 (DWORD)rects.size(),
+                 (DWORD)(rects.size() * sizeof(RECT)),
+                 {0, 0, 0, 0}};
+    memcpy(data->Buffer, rects.data(), rects.size() * sizeof(RECT));
+    return ExtCreateRegion(nullptr, (DWORD)list.size(), data);
+}
+
+// A list already in band order (rows top to bottom, each row's rectangles
+// left to right, as a presentation's changed rows come) gives the region the
+// rectangles give one by one: rectangles that touch in a row become one, and
+// so do touching rows of the same rectangles; rows that overlap, or
+// rectangles out of order, still give the union.
+TEST(Win32Region, ListsInBandOrderGiveTheUnion)
+{
+    std::mt19937 rng(29);
+    for (int round = 0; round < 300; round++) {
+        SCOPED_TRACE(round);
+        std::vector<RECT> rects;
+        LONG top = LONG(rng() % 4);
+        for (int band = 0; band < 1 + int(rng() % 6); band++) {
+            const LONG height = 1 + LONG(rng() % 4);
+            LONG x = LONG(rng() % 5);
+            const bool sameAsLast = !rects.empty() && rng() % 3 == 0;
+            if (sameAsLast) {  // a touching row of the same rectangles
+                const LONG lastTop = rects.back().top;
+                std::vector<RECT> row;
+                for (const RECT& r : rects)
+                    if (r.top == lastTop)
+                        row.push_back(RECT{r.left, top, r.right, top + height});
+                rects.insert(rects.end(), row.begin(), row.end());
+            } else {
+                for (int i = 0; i < 1 + int(rng() % 4); i++) {
+                    const LONG w = 1 + LONG(rng() % 6);
+                    rects.push_back(RECT{x, top, x + w, top + height});
+                    x += w + LONG(rng() % 3);  // touching when 0
+                }
+            }
+            top += height + LONG(rng() % 2);
+        }
+        if (round % 5 == 4 && rects.size() >= 2)  // out of band order
+            std::swap(rects.front(), rects.back());
+        HRGN acc = CreateRectRgn(0, 0, 0, 0);
+        for (const RECT& r : rects) {
+            HRGN piece = CreateRectRgn(r.left, r.top, r.right, r.bottom);
+            CombineRgn(acc, acc, piece, RGN_OR);
+            DeleteObject(piece);
+        }
+        HRGN once = RegionOfList(rects);
+        ASSERT_NE(nullptr, once);
+        EXPECT_TRUE(Same(Rects(once), Rects(acc)));
+        DeleteObject(once);
+        DeleteObject(acc);
+    }
+}
+
 TEST(Win32Region, GetRegionDataCountsTheBytesItWrote)
 {
     // Windows answers a call without a buffer with the bytes the data takes,

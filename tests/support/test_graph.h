@@ -25,6 +25,7 @@ public:
     using KGraphGDI::_printanything;
     using KGraphGDI::_releasesprite;
     using KGraphGDI::_render;
+    using KGraphGDI::_renderrects;
     using KGraphGDI::_setcolorkey;
     using KGraphGDI::_unlocksprite;
 };

@@ -2,6 +2,8 @@
 // virtual top window and the host-side frame interface.
 #include "kwnd_fixture.h"
 
+#include <windows.h>
+
 namespace {
 
 using LoopTest = WndTest;
@@ -97,11 +99,53 @@ TEST_F(GameTest, IdleFramesRunWhileActiveAndTheLoopEndsOnANonZeroOnIdle)
     // frames are 20 ms apart, paced by KestrelFPS on the manual clock.
     EXPECT_EQ(m_game.m_dispatched, std::vector<UINT>{WM_USER});
     EXPECT_EQ(m_game.m_frameTimes, (std::vector<DWORD>{1000, 1020, 1040, 1060}));
-    // Showing the window made it need painting: WM_PAINT recorded one more
-    // drawing of the tree before frame 1, so frames 1 and 2 differ and were
-    // presented; frames 3 and 4 repeat frame 2 and were not.
-    EXPECT_EQ(desktop::PresentCount(m_game.GetHandle()), 2);
+    // Showing the window made it need painting: WM_PAINT presented the back
+    // screen and recorded one more drawing of the tree before frame 1, so
+    // frames 1 and 2 differ and were presented; frames 3 and 4 repeat frame
+    // 2 and were not.
+    EXPECT_EQ(desktop::PresentCount(m_game.GetHandle()), 3);
     EXPECT_EQ(Presented(m_game.GetHandle(), 5, 5), 0x07E0);
+}
+
+// Windows sends WM_PAINT for the part of a window that needs painting again
+// (uncovered, restored) with that part in BeginPaint's rcPaint; the window
+// gets the back screen's pixels there at once, though no frame changes
+// anything, and nowhere else.
+TEST_F(GameTest, APaintMessageShowsTheBackScreenInTheInvalidRectangle)
+{
+    const HWND hwnd = m_game.GetHandle();
+    ::ShowWindow(hwnd, SW_SHOW);
+    KestrelWnd control;
+    control.SetGraph(m_graph);
+    MakeControl(control, m_game, 4, 4, 8, 8);
+    GiveBack(control, 8, 8, 0x07E0);
+    m_game.m_endAt = 3;
+    ASSERT_EQ(m_game.MessageRunIdle(), 0);
+    ASSERT_EQ(Presented(hwnd, 5, 5), 0x07E0);
+    const WORD backAt2 = *SpritePixel16(m_graph->GetBackScreenData(), 2, 2);
+    // Something else paints over the window, as a window over it did.
+    HDC dc = GetDC(hwnd);
+    PatBlt(dc, 0, 0, 64, 48, WHITENESS);
+    ReleaseDC(hwnd, dc);
+    ASSERT_EQ(Presented(hwnd, 5, 5), 0xFFFF);
+    const int presents = desktop::PresentCount(hwnd);
+    RECT part = {2, 2, 10, 10};
+    InvalidateRect(hwnd, &part, FALSE);
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+    EXPECT_EQ(desktop::PresentCount(hwnd), presents + 1);
+    EXPECT_EQ(Presented(hwnd, 5, 5), 0x07E0);
+    EXPECT_EQ(Presented(hwnd, 9, 9), 0x07E0);
+    EXPECT_EQ(Presented(hwnd, 2, 2), backAt2);
+    EXPECT_EQ(Presented(hwnd, 10, 10), 0xFFFF);  // outside the rectangle
+    EXPECT_EQ(Presented(hwnd, 1, 5), 0xFFFF);
+    // The frames after it present only what they change (the painting
+    // recorded the tree once more, so the control's place), not the rest.
+    m_game.m_frames = 0;
+    ASSERT_EQ(m_game.MessageRunIdle(), 0);
+    EXPECT_EQ(Presented(hwnd, 10, 10), 0x07E0);
+    EXPECT_EQ(Presented(hwnd, 20, 20), 0xFFFF);
 }
 
 TEST_F(GameTest, WhileMinimisedTheLoopWaitsForTheNextMessage)

@@ -182,6 +182,51 @@ Region UnionOf(std::vector<Region> parts)
     return std::move(parts.front());
 }
 
+// The rectangles as they are when they already form a region's bands: each
+// band's rectangles share its top and bottom and follow each other left to
+// right, and the bands follow each other downwards (a presentation's list
+// of changed rows is such a list). Touching spans and touching bands with
+// the same spans are merged, as Combine leaves them. False when the list
+// is in any other form.
+bool BandsOf(const RGNDATA* data, DWORD count, Region& out)
+{
+    out.clear();
+    for (DWORD i = 0; i < count; i++) {
+        RECT rc;
+        memcpy(&rc, data->Buffer + (size_t)i * sizeof(RECT), sizeof(rc));
+        if (rc.left >= rc.right || rc.top >= rc.bottom)
+            return false;
+        if (!out.empty() && out.back().top == rc.top && out.back().bottom == rc.bottom) {
+            Span& last = out.back().spans.back();
+            if (rc.left < last.right)
+                return false;
+            if (rc.left == last.right)
+                last.right = rc.right;
+            else
+                out.back().spans.push_back(Span{rc.left, rc.right});
+            continue;
+        }
+        if (!out.empty() && rc.top < out.back().bottom)
+            return false;
+        if (out.size() >= 2) {  // the band before the last is complete
+            Band& before = out[out.size() - 2];
+            if (before.bottom == out.back().top && before.spans == out.back().spans) {
+                before.bottom = out.back().bottom;
+                out.pop_back();
+            }
+        }
+        out.push_back(Band{rc.top, rc.bottom, {Span{rc.left, rc.right}}});
+    }
+    if (out.size() >= 2) {
+        Band& before = out[out.size() - 2];
+        if (before.bottom == out.back().top && before.spans == out.back().spans) {
+            before.bottom = out.back().bottom;
+            out.pop_back();
+        }
+    }
+    return true;
+}
+
 HRGN Register(std::unique_ptr<Region> region)
 {
     Registry& r = Regions();
@@ -225,6 +270,9 @@ HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* 
     if (header.iType != RDH_RECTANGLES ||
         (uint64_t)header.nCount * sizeof(RECT) > bytes - sizeof(RGNDATAHEADER))
         return nullptr;
+    std::unique_ptr<Region> banded(new Region);
+    if (BandsOf(data, header.nCount, *banded))
+        return Register(std::move(banded));
     std::vector<Region> parts;
     parts.reserve(header.nCount);
     for (DWORD i = 0; i < header.nCount; i++) {
