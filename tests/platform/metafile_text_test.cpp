@@ -234,6 +234,31 @@ TEST(MetafileText, RightToLeftLayoutMirrorsThePlaceNotTheGlyphs)
     }
 }
 
+// With TA_UPDATECP under a right-to-left layout the current position moves
+// on past the string's logical end, which the mirror puts on its left: the
+// second string lands to the left of the first, each reading as written.
+TEST(MetafileText, RightToLeftLayoutChainsRecordsLeftwards)
+{
+    const int w = 200, h = 40;
+    const LogicalFont f = Font(-16);
+    Reference ref(w, h, PlatformFont(f, -16));
+    SetTextColor(ref.dc(), RGB(0, 0, 200));
+    const int head = ref.Width("Head"), tail = ref.Width("Tail");
+    ExtTextOutA(ref.dc(), w - 12 - head, 8, 0, nullptr, "Head", 4, nullptr);
+    ExtTextOutA(ref.dc(), w - 12 - head - tail, 8, 0, nullptr, "Tail", 4, nullptr);
+
+    EmfBuilder e = TextFile(w, h, f, kTaUpdateCp);
+    e.Record(115, {1});  // SETLAYOUT: LAYOUT_RTL
+    e.MoveTo(12, 8);
+    Text a;
+    a.wide = u"Head";
+    EmfText(e, a);
+    Text b = a;
+    b.wide = u"Tail";
+    EmfText(e, b);
+    EXPECT_EQ(Differences(Play(e.Bytes(), w, h), ref.Pixels()), 0u);
+}
+
 // Opaque background mode paints the cells behind the string in the
 // background colour; ETO_OPAQUE fills the record's rectangle whatever the
 // mode; ETO_CLIPPED keeps the string inside that rectangle; a spacing array
