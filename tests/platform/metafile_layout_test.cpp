@@ -124,12 +124,25 @@ TEST(MetafileLayout, DeviceRegionsAreMirrored)
              b.Rectangle(0, 0, kW, kH);
          },
          Fill(mirrored, kBlue)},
-        {"fill", [&](EmfBuilder& b) { b.Record(71, {0, 0, 0, 0, n, 1}, data); },
+        {"fill",
+         [&](EmfBuilder& b) {
+             b.Record(71, {0, 0, 0, 0, n, 1}, data);
+         },
          Fill(mirrored, kBlue)},
-        {"paint", [&](EmfBuilder& b) { b.Record(74, {0, 0, 0, 0, n}, data); },
+        {"paint",
+         [&](EmfBuilder& b) {
+             b.Record(74, {0, 0, 0, 0, n}, data);
+         },
          Fill(mirrored, kBlue)},
-        {"frame", [&](EmfBuilder& b) { b.Record(72, {0, 0, 0, 0, n, 1, 1, 1}, data); }, ring},
-        {"invert", [&](EmfBuilder& b) { b.Record(73, {0, 0, 0, 0, n}, data); },
+        {"frame",
+         [&](EmfBuilder& b) {
+             b.Record(72, {0, 0, 0, 0, n, 1, 1, 1}, data);
+         },
+         ring},
+        {"invert",
+         [&](EmfBuilder& b) {
+             b.Record(73, {0, 0, 0, 0, n}, data);
+         },
          Fill(mirrored, 0)},
     };
     for (const Case& c : cases) {

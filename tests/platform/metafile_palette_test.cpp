@@ -335,14 +335,26 @@ TEST(MetafilePalette, FillAndKeyColoursResolveThroughThePalette)
     } cases[] = {
         // The surface of the entry's colour at (1, 1) is filled.
         {"EXTFLOODFILL surface", false,
-         [](Writer& w) { w.emf->Record(53, {1, 1, int32_t(kIndex | 1), 1}); }, kBlue},
+         [](Writer& w) {
+             w.emf->Record(53, {1, 1, int32_t(kIndex | 1), 1});
+         },
+         kBlue},
         {"META_EXTFLOODFILL surface", true,
-         [](Writer& w) { w.wmf->Record(0x0548, {1, 1, kIndex >> 16, 1, 1}); }, kBlue},
+         [](Writer& w) {
+             w.wmf->Record(0x0548, {1, 1, kIndex >> 16, 1, 1});
+         },
+         kBlue},
         // A fill from (9, 1) stops at the entry's colour, so (1, 1) keeps it.
         {"EXTFLOODFILL border", false,
-         [](Writer& w) { w.emf->Record(53, {9, 1, int32_t(kIndex | 1), 0}); }, kA},
+         [](Writer& w) {
+             w.emf->Record(53, {9, 1, int32_t(kIndex | 1), 0});
+         },
+         kA},
         {"META_FLOODFILL border", true,
-         [](Writer& w) { w.wmf->Record(0x0419, {1, kIndex >> 16, 1, 9}); }, kA},
+         [](Writer& w) {
+             w.wmf->Record(0x0419, {1, kIndex >> 16, 1, 9});
+         },
+         kA},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -379,8 +391,9 @@ TEST(MetafilePalette, TransparentBlitKeyIsThePalettesEntry)
     const int32_t one = 0x3F800000;
     const std::vector<uint8_t> bytes = Build(false, [&](Writer& w) {
         w.CreateAndSelect(kTwo);
-        w.emf->Record(116, {0, 0, 0, 0, 0, 0, 2, 1, int32_t(kIndex | 1), 0, 0, one, 0, 0, one, 0,
-                            0, 0, 0, 108, 40, 148, int32_t(dib.size() - 40), 2, 1},
+        w.emf->Record(116,
+                      {0,   0, 0, 0, 0, 0,   2,  1,   int32_t(kIndex | 1),      0, 0, one, 0, 0,
+                       one, 0, 0, 0, 0, 108, 40, 148, int32_t(dib.size() - 40), 2, 1},
                       dib);
     });
     PlayStats stats;

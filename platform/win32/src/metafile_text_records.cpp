@@ -181,8 +181,8 @@ bool WmfCreateFont(const RecordBytes& r, Player& player)
 // Characters of a Windows metafile record: `count` bytes from byte `at`,
 // or with `glyphs` `count` 16-bit glyph numbers; spacing (one word a byte
 // or glyph) from byte `dxAt` when the record holds it.
-bool WmfRun(const RecordBytes& r, size_t at, size_t count, bool glyphs, size_t dxAt,
-            Player& player, TextRun& run)
+bool WmfRun(const RecordBytes& r, size_t at, size_t count, bool glyphs, size_t dxAt, Player& player,
+            TextRun& run)
 {
     if (!r.Has(at, glyphs ? 2 * count : count))
         return false;
