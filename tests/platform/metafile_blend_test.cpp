@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cmath>
+#include <string>
 
 #include "metafile_builder.h"
 #include "metafile_internal.h"
@@ -271,6 +272,41 @@ TEST(MetafilePlgBlt, CornersTurnedOverMirrorTheSource)
             EXPECT_EQ(px[size_t(y) * 10 + x], source[size_t(y / 2) * 2 + 1 - x / 2])
                 << x << "," << y;
     EXPECT_EQ(Ink(px), 16u);
+}
+
+// Under a right-to-left layout a sheared blit lands on the mirror of its
+// parallelogram, its picture turned over with it; with
+// LAYOUT_BITMAPORIENTATIONPRESERVED Windows leaves the picture, and the
+// mask with it, the way round it was, in the mirrored place.
+TEST(MetafilePlgBlt, MirroredLayoutKeepsTheBitmapsWayRoundWhenAsked)
+{
+    const std::vector<uint32_t> source = {0xFF0000, 0x00FF00, 0x0000FF, 0x000000};
+    const std::vector<int> maskBits = {1, 0, 1, 1};
+    for (bool keep : {false, true})
+        for (bool masked : {false, true}) {
+            SCOPED_TRACE(std::string(keep ? "kept" : "turned") + (masked ? " masked" : ""));
+            EmfBuilder b(0, 0, 9, 9);
+            b.Record(115, {keep ? 0x09 : 0x01});  // SETLAYOUT
+            const MfPoint c[3] = {{0, 0}, {4, 0}, {2, 4}};
+            PlgRecord(b, c, Dib(2, 2, 24, source),
+                      masked ? MonoDib(2, 2, maskBits) : std::vector<uint8_t>{});
+            PlayStats stats;
+            const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false, &stats);
+            EXPECT_EQ(stats.skipped, 0u);
+            for (int y = 0; y < 10; y++)
+                for (int x = 0; x < 10; x++) {
+                    // The logical point under the pixel's centre, mirrored;
+                    // there (2u + v, 2v) as in the upright case.
+                    const double lx = 10 - (x + 0.5), v = (y + 0.5) / 2, u = (lx - v) / 2;
+                    uint32_t want = kWhite;
+                    if (u >= 0 && u < 2 && v >= 0 && v < 2) {
+                        const size_t column = keep ? 1 - size_t(u) : size_t(u);
+                        const size_t i = size_t(v) * 2 + column;
+                        want = masked && maskBits[i] == 0 ? kWhite : source[i];
+                    }
+                    ASSERT_EQ(px[size_t(y) * 10 + x], want) << x << "," << y;
+                }
+        }
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
+
 #include "metafile_builder.h"
 #include "metafile_internal.h"
 #include "metafile_pixels.h"
@@ -87,6 +89,73 @@ TEST(MetafileLayout, RestoreDcTakesTheLayoutBack)
     b.RestoreDC(-1);
     BlueBox(b);
     EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false), Fill({1, 2, 5, 5}, kBlue)), 0u);
+}
+
+// Region data in device units: RGNDATAHEADER (32 bytes), then the rectangles.
+std::vector<uint8_t> RegionData(const RECT& r)
+{
+    std::vector<uint8_t> b;
+    for (uint32_t v : {32u, 1u, 1u, 16u, 0u, 0u, 0u, 0u})
+        Put32(b, v);
+    for (LONG v : {r.left, r.top, r.right, r.bottom})
+        Put32(b, uint32_t(v));
+    return b;
+}
+
+// Regions given in device units are mirrored with the rest of the picture:
+// Windows mirrors the clip region selected into a right-to-left context and
+// the regions filled, painted, framed and inverted there. The region (1, 1)
+// to (5, 5) lands on x 5..8.
+TEST(MetafileLayout, DeviceRegionsAreMirrored)
+{
+    const RECT mirrored = {5, 1, 9, 5};
+    const std::vector<uint8_t> data = RegionData({1, 1, 5, 5});
+    const int32_t n = int32_t(data.size());
+    std::vector<uint32_t> ring = Fill(mirrored, kBlue);
+    ring = Fill({6, 2, 8, 4}, kWhite, ring);
+    struct Case {
+        const char* name;
+        std::function<void(EmfBuilder&)> record;
+        std::vector<uint32_t> want;
+    } cases[] = {
+        {"clip",
+         [&](EmfBuilder& b) {
+             b.Record(75, {n, RGN_COPY}, data);  // EXTSELECTCLIPRGN
+             b.Rectangle(0, 0, kW, kH);
+         },
+         Fill(mirrored, kBlue)},
+        {"fill",
+         [&](EmfBuilder& b) {
+             b.Record(71, {0, 0, 0, 0, n, 1}, data);
+         },
+         Fill(mirrored, kBlue)},
+        {"paint",
+         [&](EmfBuilder& b) {
+             b.Record(74, {0, 0, 0, 0, n}, data);
+         },
+         Fill(mirrored, kBlue)},
+        {"frame",
+         [&](EmfBuilder& b) {
+             b.Record(72, {0, 0, 0, 0, n, 1, 1, 1}, data);
+         },
+         ring},
+        {"invert",
+         [&](EmfBuilder& b) {
+             b.Record(73, {0, 0, 0, 0, n}, data);
+         },
+         Fill(mirrored, 0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmfBuilder b(0, 0, kW - 1, kH - 1);
+        b.Record(115, {int32_t(kRtl)});
+        b.Select(b.CreateBrush(BS_SOLID, RGB(0, 0, 255)));  // slot 1
+        b.Select(b.CreatePen(PS_NULL, 0, 0));
+        c.record(b);
+        PlayStats stats;
+        EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false, &stats), c.want), 0u);
+        EXPECT_EQ(stats.skipped, 0u);
+    }
 }
 
 }  // namespace

@@ -321,4 +321,86 @@ TEST(MetafilePalette, PaletteIndexedBitmapsDrawThePalettesColours)
     }
 }
 
+// The records that take a colour of their own, not a pen's or brush's,
+// resolve a PALETTEINDEX colour through the selected palette too: a flood
+// fill's border or surface colour and TransparentBlt's key colour.
+TEST(MetafilePalette, FillAndKeyColoursResolveThroughThePalette)
+{
+    const uint32_t kBlue = Pixel(0, 0, 255);
+    struct Case {
+        const char* name;
+        bool wmf;
+        std::function<void(Writer&)> fill;
+        uint32_t want;  // pixel (1, 1) afterwards
+    } cases[] = {
+        // The surface of the entry's colour at (1, 1) is filled.
+        {"EXTFLOODFILL surface", false,
+         [](Writer& w) {
+             w.emf->Record(53, {1, 1, int32_t(kIndex | 1), 1});
+         },
+         kBlue},
+        {"META_EXTFLOODFILL surface", true,
+         [](Writer& w) {
+             w.wmf->Record(0x0548, {1, 1, kIndex >> 16, 1, 1});
+         },
+         kBlue},
+        // A fill from (9, 1) stops at the entry's colour, so (1, 1) keeps it.
+        {"EXTFLOODFILL border", false,
+         [](Writer& w) {
+             w.emf->Record(53, {9, 1, int32_t(kIndex | 1), 0});
+         },
+         kA},
+        {"META_FLOODFILL border", true,
+         [](Writer& w) {
+             w.wmf->Record(0x0419, {1, kIndex >> 16, 1, 9});
+         },
+         kA},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> bytes = Build(c.wmf, [&](Writer& w) {
+            w.CreateAndSelect(kTwo);
+            w.Swatch(0, kIndex | 1, Writer::kSetPixel);
+            w.m.Select(w.m.CreateBrush(0, RGB(0, 0, 255)));
+            c.fill(w);
+        });
+        PlayStats stats;
+        const std::vector<uint32_t> px = PlayOnWhite(bytes, 32, 4, c.wmf, &stats);
+        EXPECT_EQ(stats.skipped, 0u);
+        EXPECT_EQ(px[33], c.want);
+        // (2, 1): filled around the border, left white beside the surface.
+        EXPECT_EQ(px[34], c.want == kA ? kBlue : kWhite);
+    }
+}
+
+TEST(MetafilePalette, TransparentBlitKeyIsThePalettesEntry)
+{
+    // TRANSPARENTBLT (116) of a 2 x 1 bitmap, kA then kB, with the key
+    // PALETTEINDEX(1): the kA pixel is left out.
+    std::vector<uint8_t> dib;
+    for (uint32_t v : {40u, 2u, 1u})
+        Put32(dib, v);
+    Put16(dib, 1);
+    Put16(dib, 24);
+    for (int i = 0; i < 6; i++)
+        Put32(dib, 0);
+    for (uint32_t p : {kA, kB})
+        for (int k = 0; k < 3; k++)
+            dib.push_back(uint8_t(p >> (8 * k)));
+    dib.resize(dib.size() + 2, 0);
+    const int32_t one = 0x3F800000;
+    const std::vector<uint8_t> bytes = Build(false, [&](Writer& w) {
+        w.CreateAndSelect(kTwo);
+        w.emf->Record(116,
+                      {0,   0, 0, 0, 0, 0,   2,  1,   int32_t(kIndex | 1),      0, 0, one, 0, 0,
+                       one, 0, 0, 0, 0, 108, 40, 148, int32_t(dib.size() - 40), 2, 1},
+                      dib);
+    });
+    PlayStats stats;
+    const std::vector<uint32_t> px = PlayOnWhite(bytes, 32, 4, false, &stats);
+    EXPECT_EQ(stats.skipped, 0u);
+    EXPECT_EQ(px[0], kWhite);
+    EXPECT_EQ(px[1], kB);
+}
+
 }  // namespace

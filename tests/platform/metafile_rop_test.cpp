@@ -498,6 +498,34 @@ TEST(MetafileRop, MaskBltPicksTheCodeByTheMask)
     }
 }
 
+// Under a right-to-left layout the mask is mirrored with the source: the
+// pair lands on the mirrored place turned over, or the way round it was
+// when the layout keeps bitmaps' orientation.
+TEST(MetafileRop, MaskBltFollowsTheLayoutsMirror)
+{
+    const uint32_t red = 0xFF0000, blue = 0x0000FF;
+    const std::vector<uint8_t> source = PackedDib24(2, 1, {red, blue});
+    const std::vector<uint8_t> mask = PackedDib1({"10"}, 0x000000, 0xFFFFFF);
+    for (int layout : {0x01, 0x09}) {
+        SCOPED_TRACE(layout);
+        EmfBuilder e(0, 0, 3, 0);
+        e.Record(115, {layout});  // SETLAYOUT
+        std::vector<uint8_t> tail = source;
+        tail.insert(tail.end(), mask.begin(), mask.end());
+        e.Record(78, {0,  0,   0,  0,   0, 0, 2, 1, int32_t(0xAACC0020),
+                      0,  0,   1,  0,   0, 1, 0, 0, 0,
+                      0,  128, 40, 168, 8, 0, 0, 0, 176,
+                      48, 224, 4},
+                 tail);
+        PlayStats stats;
+        const std::vector<uint32_t> px = Play(false, e.Bytes(), 4, 1, 0xFFFFFF, &stats);
+        EXPECT_EQ(stats.skipped, 0u);
+        const std::vector<uint32_t> turned = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, red};
+        const std::vector<uint32_t> kept = {0xFFFFFF, 0xFFFFFF, red, 0xFFFFFF};
+        EXPECT_EQ(px, layout == 0x01 ? turned : kept);
+    }
+}
+
 // A pattern brush is the pattern of a blit too.
 TEST(MetafileBrush, PatBltPaintsTheHatch)
 {

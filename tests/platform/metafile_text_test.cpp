@@ -190,6 +190,75 @@ TEST(MetafileText, AlignmentMatchesTheContextsOwnTextOutput)
     }
 }
 
+// Under a right-to-left layout Windows mirrors where the string goes but
+// not its glyphs: the reference point is mirrored, and left and right in the
+// alignment read from the layout's side, so TA_LEFT ends the string at the
+// mirrored point and TA_RIGHT starts it there, the string reading as it
+// would unmirrored. A string drawn by ExtTextOutA, unmirrored, at the
+// mirrored place is the reference.
+TEST(MetafileText, RightToLeftLayoutMirrorsThePlaceNotTheGlyphs)
+{
+    const int w = 200, h = 60;
+    const LogicalFont f = Font(-20);
+    const LOGFONTA lf = PlatformFont(f, -20);
+    const std::string text = "Metafile Ag";
+    for (unsigned align : {0u, kTaRight, kTaCenter, kTaRight | kTaBaseline}) {
+        for (bool opaque : {false, true}) {
+            SCOPED_TRACE(align * 10 + opaque);
+            Reference ref(w, h, lf);
+            SetTextColor(ref.dc(), RGB(0, 0, 200));
+            SetBkColor(ref.dc(), RGB(250, 200, 0));
+            SetBkMode(ref.dc(), opaque ? kOpaque : kTransparent);
+            const TEXTMETRICA tm = ref.Metrics();
+            const int width = ref.Width(text);
+            const int px = 40, py = 30, mirrored = w - px;
+            int x = mirrored - width;  // TA_LEFT: the string ends at the point
+            if ((align & kTaCenter) == kTaRight)
+                x = mirrored;
+            else if ((align & kTaCenter) == kTaCenter)
+                x = mirrored - width / 2;
+            const int y = (align & kTaBaseline) == kTaBaseline ? py - tm.tmAscent : py;
+            ExtTextOutA(ref.dc(), x, y, 0, nullptr, text.data(), UINT(text.size()), nullptr);
+
+            EmfBuilder e = TextFile(w, h, f, align, opaque ? kOpaque : kTransparent);
+            e.Record(115, {1});  // SETLAYOUT: LAYOUT_RTL
+            Text t;
+            t.x = px;
+            t.y = py;
+            t.wide.assign(text.begin(), text.end());
+            EmfText(e, t);
+            const std::vector<uint32_t> got = Play(e.Bytes(), w, h);
+            EXPECT_GT(Ink(got), 50u);
+            EXPECT_EQ(Differences(got, ref.Pixels()), 0u);
+        }
+    }
+}
+
+// With TA_UPDATECP under a right-to-left layout the current position moves
+// on past the string's logical end, which the mirror puts on its left: the
+// second string lands to the left of the first, each reading as written.
+TEST(MetafileText, RightToLeftLayoutChainsRecordsLeftwards)
+{
+    const int w = 200, h = 40;
+    const LogicalFont f = Font(-16);
+    Reference ref(w, h, PlatformFont(f, -16));
+    SetTextColor(ref.dc(), RGB(0, 0, 200));
+    const int head = ref.Width("Head"), tail = ref.Width("Tail");
+    ExtTextOutA(ref.dc(), w - 12 - head, 8, 0, nullptr, "Head", 4, nullptr);
+    ExtTextOutA(ref.dc(), w - 12 - head - tail, 8, 0, nullptr, "Tail", 4, nullptr);
+
+    EmfBuilder e = TextFile(w, h, f, kTaUpdateCp);
+    e.Record(115, {1});  // SETLAYOUT: LAYOUT_RTL
+    e.MoveTo(12, 8);
+    Text a;
+    a.wide = u"Head";
+    EmfText(e, a);
+    Text b = a;
+    b.wide = u"Tail";
+    EmfText(e, b);
+    EXPECT_EQ(Differences(Play(e.Bytes(), w, h), ref.Pixels()), 0u);
+}
+
 // Opaque background mode paints the cells behind the string in the
 // background colour; ETO_OPAQUE fills the record's rectangle whatever the
 // mode; ETO_CLIPPED keeps the string inside that rectangle; a spacing array

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -187,6 +188,49 @@ TEST(MetafileTextUnicode, GlyphNumbersDrawTheFacesGlyphs)
     const std::vector<uint32_t> box = PlayOnWhite(zero.Bytes(), kW, kH, false);
     EXPECT_GT(Ink(box), 20u);
     EXPECT_EQ(Differences(PlayOnWhite(past.Bytes(), kW, kH, false), box), 0u);
+}
+
+// The Windows metafile's META_EXTTEXTOUT with ETO_GLYPH_INDEX holds its
+// count of 16-bit glyph numbers where the characters would be, a spacing
+// word a glyph after them: the glyphs draw the pixels the characters do.
+TEST(MetafileTextUnicode, WindowsMetafileGlyphNumbers)
+{
+    const std::string text = "Glyph ok";
+    const std::vector<uint16_t> indices =
+        FromTheFace(std::u32string(text.begin(), text.end()), 0, 0, nullptr);
+    const std::vector<int> dx = {15, 13, 11, 14, 12, 9, 13, 12};
+    auto file = [&](bool glyphs, bool spaced) {
+        WmfBuilder b;
+        b.SetMapMode(MM_TEXT);
+        b.SetBkMode(1);
+        b.SetTextColor(RGB(0, 0, 200));
+        std::vector<uint8_t> face(32, 0);
+        std::memcpy(face.data(), "DejaVu Sans", 11);
+        b.Record(0x02FB, {-24, 0, 0, 0, 400, 0, 0, 0, 0}, face);  // CREATEFONTINDIRECT
+        b.Select(0);
+        std::vector<uint8_t> tail;
+        if (glyphs) {
+            for (uint16_t g : indices)
+                Put16(tail, g);
+        } else {
+            tail.assign(text.begin(), text.end());
+        }
+        if (spaced) {
+            for (int d : dx)
+                Put16(tail, uint16_t(d));
+        }
+        b.Record(0x0A32, {8, 6, int(text.size()), glyphs ? int(kGlyphIndex) : 0}, tail);
+        return b.Bytes();
+    };
+    for (bool spaced : {false, true}) {
+        SCOPED_TRACE(spaced ? "spaced" : "the font's advances");
+        PlayStats stats;
+        const std::vector<uint32_t> want = PlayOnWhite(file(false, spaced), kW, kH, true);
+        const std::vector<uint32_t> got = PlayOnWhite(file(true, spaced), kW, kH, true, &stats);
+        EXPECT_EQ(stats.skipped, 0u);
+        EXPECT_GT(Ink(want), 100u);
+        EXPECT_EQ(Differences(got, want), 0u);
+    }
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ bool Player::TransparentBlit(long x, long y, long w, long h, const DibRef& dib, 
     DibReader reader;
     if (!reader.Open(dib) || !Forward(reader, w, h, sx, sy, sw, sh))
         return false;
-    const KeyMix mix(key);
+    const KeyMix mix(Colour(key));  // a PALETTEINDEX key is its palette entry
     return _blit(x, y, w, h, &reader, sx, sy, sw, sh, (BYTE)(kRopSrcCopy >> 16), nullptr, &mix);
 }
 

@@ -184,6 +184,21 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
         u = (lx - x) / w, v = (ly - y) / h;
         return u >= 0 && u < 1 && v >= 0 && v < 1;
     };
+    // A turned or sheared blit under a right-to-left layout is mirrored by
+    // the map; one whose layout keeps bitmaps the way round reads its source
+    // and mask turned back, right to left within their rectangles, so that
+    // the two reflections cancel and the picture sits where the mirror puts
+    // it but reads as drawn. (Upright blits do this in MirroredAxis.)
+    const bool turnBack =
+        m_skewed && (m_state.layout & kLayoutRtl) && (m_state.layout & kLayoutKeepBitmaps);
+    auto across = [turnBack](long origin, long extent, double u) {
+        const long at = SourceAt(origin, extent, u);
+        if (!turnBack)
+            return at;
+        // As far from the rectangle's last column as `at` is from its first.
+        const long last = origin + (extent < 0 ? -1 : 1) * (std::labs(extent) - 1);
+        return origin + last - at;
+    };
     const bool readPattern =
         mix == nullptr && (RopReadsPattern(code) || (mask && RopReadsPattern(mask->background)));
     if (readPattern && m_state.brush.style == kBrushNull)
@@ -204,7 +219,7 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
                 COLORREF s = 0, pat = m_state.brush.colour;
                 long srcX = 0, srcY = 0;
                 if (source != nullptr) {
-                    srcX = SourceAt(sx, sw, u), srcY = SourceAt(sy, sh, v);
+                    srcX = across(sx, sw, u), srcY = SourceAt(sy, sh, v);
                     have = srcX >= 0 && srcX < source->Width() && srcY >= 0 &&
                            srcY < source->Height() && source->HasRow(srcY);
                     if (have)
@@ -216,7 +231,7 @@ bool Player::_blit(long x, long y, long w, long h, const DibReader* source, long
                 BYTE pixelCode = code;
                 if (have && mask != nullptr) {
                     // Outside the mask nothing is drawn.
-                    const long maskX = SourceAt(mask->x, w, u), maskY = SourceAt(mask->y, h, v);
+                    const long maskX = across(mask->x, w, u), maskY = SourceAt(mask->y, h, v);
                     have = maskX >= 0 && maskX < mask->reader->Width() && maskY >= 0 &&
                            maskY < mask->reader->Height();
                     if (have && mask->reader->Index(maskX, maskY) == 0)

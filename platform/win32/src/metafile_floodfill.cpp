@@ -53,7 +53,8 @@ bool Player::FloodFill(long lx, long ly, COLORREF colour, bool surface)
     if (m_state.clip && m_state.meta)
         clip = CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd);
     size_t hint = 0;
-    colour &= 0xFFFFFF;
+    // A PALETTEINDEX colour is the selected palette's entry, as a brush's is.
+    colour = Colour(colour);
     auto fillable = [&](long x, long y) {
         const bool same = (m_raster.Get((int)x, (int)y) & 0xFFFFFF) == colour;
         return same == surface && Inside(clip.get(), x, y, hint);

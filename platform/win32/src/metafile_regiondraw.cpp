@@ -47,8 +47,16 @@ std::shared_ptr<const ClipRegion> Player::Region(const std::vector<RECT>& rects,
         if (logical) {
             c = _deviceRect(d.left, d.top, d.right, d.bottom);
         } else {
-            const long x0 = RoundPixel(d.left * m_fit.scaleX + m_fit.offsetX);
-            const long x1 = RoundPixel(d.right * m_fit.scaleX + m_fit.offsetX);
+            long x0 = RoundPixel(d.left * m_fit.scaleX + m_fit.offsetX);
+            long x1 = RoundPixel(d.right * m_fit.scaleX + m_fit.offsetX);
+            if (m_state.layout & kLayoutRtl) {
+                // Device units too are mirrored by a right-to-left layout:
+                // Windows mirrors a region selected as the clip of such a
+                // context, and the regions it fills, frames and inverts,
+                // as it mirrors everything drawn there.
+                x0 = w - x0;
+                x1 = w - x1;
+            }
             const long y0 = RoundPixel(d.top * m_fit.scaleY + m_fit.offsetY);
             const long y1 = RoundPixel(d.bottom * m_fit.scaleY + m_fit.offsetY);
             c = {(LONG)std::min(x0, x1), (LONG)std::min(y0, y1), (LONG)std::max(x0, x1),

@@ -398,10 +398,11 @@ bool ExtraFits(const Rule& rule, const RecordBytes& r, bool windows)
     }
     case Extra::kWinExtText: {
         // y, x, count, options, the rectangle when the options use one, then
-        // the string padded to whole words (a spacing array may follow).
+        // the string padded to whole words, or a word a glyph number (a
+        // spacing array may follow).
         const DWORD chars = Count(r, 10, 2), options = Count(r, 12, 2);
         const size_t text = (options & (kTextOpaque | kTextClipped)) ? 22 : 14;
-        return Holds(r, text, (chars + 1) / 2, 2);
+        return Holds(r, text, (options & kTextGlyphIndex) ? chars : (chars + 1) / 2, 2);
     }
     }
     return true;

@@ -89,7 +89,16 @@ void Player::_textBox(const PointD corners[4], COLORREF colour)
 bool Player::Text(const TextRun& run)
 {
     const LogicalFont& font = m_state.font;
-    const Affine& a = m_toCanvas;
+    // Under a right-to-left layout the string is laid out through the map
+    // without the layout's mirror, and its box mirrored afterwards.
+    const bool rtl = (m_state.layout & kLayoutRtl) != 0;
+    const double canvasWidth = m_raster.Width();
+    Affine a = m_toCanvas;
+    if (rtl) {
+        a.m11 = -a.m11;
+        a.m21 = -a.m21;
+        a.dx = canvasWidth - a.dx;
+    }
     // Canvas pixels a logical unit along each axis.
     const double sx = std::hypot(a.m11, a.m12), sy = std::hypot(a.m21, a.m22);
     if (!(sx > 0) || !(sy > 0) || !std::isfinite(sx) || !std::isfinite(sy))
@@ -129,7 +138,7 @@ bool Player::Text(const TextRun& run)
     if (font.width != 0 && tm.tmAveCharWidth > 0)
         stretch =
             std::max(0.05, std::min(20.0, std::fabs((double)font.width) * sx / tm.tmAveCharWidth));
-    const Vec wide = {along.x * stretch, along.y * stretch};
+    Vec wide = {along.x * stretch, along.y * stretch};
 
     // Pen positions in pixels along the baseline: the record's spacing, or
     // the font's advances and the context's character extra.
@@ -156,8 +165,11 @@ bool Player::Text(const TextRun& run)
 
     // Where the run starts: its reference point moved by the alignment.
     const bool useCp = (m_state.textAlign & kAlignUpdateCp) != 0;
-    const PointD refD = useCp ? _map(m_state.position.x, m_state.position.y) : _map(run.x, run.y);
-    Vec ref = {refD.x, refD.y};
+    Vec ref;
+    if (useCp)
+        a.Apply(m_state.position.x, m_state.position.y, ref.x, ref.y);
+    else
+        a.Apply(run.x, run.y, ref.x, ref.y);
     const unsigned horizontal = m_state.textAlign & kAlignHorizontal;
     const double shift = horizontal == kAlignRight    ? -width
                          : horizontal == kAlignCenter ? -width / 2
@@ -167,21 +179,38 @@ bool Player::Text(const TextRun& run)
     const double drop = vertical == kAlignBaseline ? 0
                         : vertical == kAlignBottom ? -(double)tm.tmDescent
                                                    : (double)tm.tmAscent;
-    Vec base = Add(start, down, drop);
-    if (upright) {
-        // Whole pixels, as ExtTextOutA places text.
-        base = {std::floor(base.x + 0.5), std::floor(base.y + 0.5)};
-        start = {base.x, base.y - drop};
-    }
     if (useCp) {
         Vec next = horizontal == kAlignRight    ? Add(ref, along, -width)
                    : horizontal == kAlignCenter ? ref
                                                 : Add(ref, along, width);
+        if (rtl)
+            next.x = canvasWidth - next.x;
         double lx, ly;
         m_fromCanvas.Apply(next.x, next.y, lx, ly);
         if (std::isfinite(lx) && std::isfinite(ly))
             m_state.position = {(LONG)std::floor(std::max(-1e9, std::min(1e9, lx)) + 0.5),
                                 (LONG)std::floor(std::max(-1e9, std::min(1e9, ly)) + 0.5)};
+    }
+
+    if (rtl) {
+        // Windows mirrors a right-to-left context's text as a whole: the
+        // string's box lands where the mirror puts it, so the reference point
+        // of TA_LEFT is the box's right edge on the device and that of
+        // TA_RIGHT its left edge (left and right read from the layout's
+        // side), while the glyphs keep their shapes and their order, the
+        // first one leftmost. Only TA_RTLREADING with a Hebrew or Arabic
+        // face would reverse the reading order, and no face the player
+        // draws from is one.
+        const Vec end = Add(start, along, width);
+        start = {canvasWidth - end.x, end.y};
+        along = {along.x, -along.y};
+        down = {-down.x, down.y};
+        wide = {along.x * stretch, along.y * stretch};
+    }
+    Vec base = Add(start, down, drop);
+    if (upright) {
+        // Whole pixels, as ExtTextOutA places text.
+        base = {std::floor(base.x + 0.5), std::floor(base.y + 0.5)};
     }
 
     if (m_inPath) {

@@ -5,7 +5,8 @@
 // character count, the string's offset from the record's start, options, a
 // rectangle (left out when the options say there is none) and the offset of
 // the spacing array. Windows: 16-bit words, the string padded to an even
-// length, the point after it (text out) or before it (extended text out).
+// length (or 16-bit glyph numbers with ETO_GLYPH_INDEX), the point after it
+// (text out) or before it (extended text out).
 #include "metafile_text_records.h"
 
 #include "font_codes.h"
@@ -178,14 +179,21 @@ bool WmfCreateFont(const RecordBytes& r, Player& player)
 }
 
 // Characters of a Windows metafile record: `count` bytes from byte `at`,
-// spacing (one word a byte) from byte `dxAt` when the record holds it.
-bool WmfRun(const RecordBytes& r, size_t at, size_t count, size_t dxAt, Player& player,
+// or with `glyphs` `count` 16-bit glyph numbers; spacing (one word a byte
+// or glyph) from byte `dxAt` when the record holds it.
+bool WmfRun(const RecordBytes& r, size_t at, size_t count, bool glyphs, size_t dxAt, Player& player,
             TextRun& run)
 {
-    if (!r.Has(at, count))
+    if (!r.Has(at, glyphs ? 2 * count : count))
         return false;
     std::vector<size_t> first;
-    run.codes = CodesFromBytes(r.Data() + at, count, player.Font().charSet, &first);
+    if (glyphs) {
+        run.codes = GlyphCodes(r.Data() + at, count, 2);
+        for (size_t i = 0; i < count; i++)
+            first.push_back(i);
+    } else {
+        run.codes = CodesFromBytes(r.Data() + at, count, player.Font().charSet, &first);
+    }
     if (dxAt != 0 && count != 0 && r.Has(dxAt, count * 2)) {
         for (size_t i = 0; i < first.size(); i++) {
             const size_t end = i + 1 < first.size() ? first[i + 1] : count;
@@ -264,7 +272,7 @@ bool PlayWindowsText(WORD function, const RecordBytes& r, Player& player)
         const size_t padded = ((size_t)count + 1) & ~size_t(1);
         TextRun run;
         if (!r.S16(p + 2 + padded, run.y) || !r.S16(p + 4 + padded, run.x) ||
-            !WmfRun(r, p + 2, count, 0, player, run))
+            !WmfRun(r, p + 2, count, false, 0, player, run))
             return false;
         return player.Text(run);
     }
@@ -286,8 +294,10 @@ bool PlayWindowsText(WORD function, const RecordBytes& r, Player& player)
             run.rect = {(LONG)l, (LONG)t, (LONG)rr, (LONG)b};
             at += 8;
         }
-        const size_t padded = ((size_t)count + 1) & ~size_t(1);
-        if (!WmfRun(r, at, count, at + padded, player, run))
+        // With ETO_GLYPH_INDEX the string is the count's 16-bit glyph numbers.
+        const bool glyphs = (options & kTextGlyphIndex) != 0;
+        const size_t padded = glyphs ? 2 * (size_t)count : ((size_t)count + 1) & ~size_t(1);
+        if (!WmfRun(r, at, count, glyphs, at + padded, player, run))
             return false;
         return player.Text(run);
     }
