@@ -789,31 +789,6 @@ void Player::ExcludeClip(long l, long t, long r, long b)
     _clipRect(l, t, r, b, kRegionDiff);
 }
 
-void Player::SelectClip(const std::vector<RECT>* deviceRects)
-{
-    if (deviceRects == nullptr) {
-        _setClip(nullptr);
-        return;
-    }
-    // Region rectangles are in the metafile's device units: fitted like
-    // everything else, then cut to the canvas.
-    const RECT all = {0, 0, m_raster.Width(), m_raster.Height()};
-    std::vector<RECT> pieces;
-    pieces.reserve(deviceRects->size());
-    for (const RECT& d : *deviceRects) {
-        const long x0 = RoundPixel(d.left * m_fit.scaleX + m_fit.offsetX);
-        const long x1 = RoundPixel(d.right * m_fit.scaleX + m_fit.offsetX);
-        const long y0 = RoundPixel(d.top * m_fit.scaleY + m_fit.offsetY);
-        const long y1 = RoundPixel(d.bottom * m_fit.scaleY + m_fit.offsetY);
-        pieces.push_back({(LONG)std::max<long>(std::min(x0, x1), all.left),
-                          (LONG)std::max<long>(std::min(y0, y1), all.top),
-                          (LONG)std::min<long>(std::max(x0, x1), all.right),
-                          (LONG)std::min<long>(std::max(y0, y1), all.bottom)});
-    }
-    m_raster.Charge(pieces.size());
-    _setClip(ClipRegion::FromRects(pieces));
-}
-
 // Saved states ---------------------------------------------------------------
 
 void Player::Save()

@@ -266,11 +266,9 @@ public:
     // a pen one pixel wide that is not geometric.
     bool WidenPath();
 
-    // Clipping, in logical coordinates; device rectangles for whole regions
-    // (null lifts the clip).
+    // Clipping, in logical coordinates.
     void IntersectClip(long l, long t, long r, long b);
     void ExcludeClip(long l, long t, long r, long b);
-    void SelectClip(const std::vector<RECT>* deviceRects);
 
     // Regions: rectangles in the metafile's device units, or (`logical`) in
     // logical units as Windows metafiles keep theirs, as a canvas region.
