@@ -212,7 +212,11 @@ KRE_PARAMBUFF* KRenderEngine::CreateParamBuff()
     buf->used = 0;
     buf->next = NULL;
     buf->data = new (std::nothrow) BYTE[KRE_PARAMBUFF_SIZE];
-    if (buf->data == NULL) {
+    // A command keeps a block's address in 48 bits: a buffer above that
+    // (which no 64-bit system hands out today) counts as one not made.
+    const uint64_t end = uint64_t(reinterpret_cast<uintptr_t>(buf->data)) + KRE_PARAMBUFF_SIZE;
+    if (buf->data == NULL || end >> 48 != 0) {
+        delete[] buf->data;
         delete buf;
         return NULL;
     }
