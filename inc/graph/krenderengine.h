@@ -236,6 +236,7 @@ private:
     __attribute__((noinline)) void _missed(Node* n, Node* p);
     // The previous command at the place of the command being recorded.
     inline Node* _stepnext();
+    inline Node* _stepnext(const Node* spare);
     inline void _step(Node* n);
     // Any other command: equal is whether it matched p, the previous
     // command at its place.

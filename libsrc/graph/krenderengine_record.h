@@ -229,13 +229,15 @@ inline __attribute__((always_inline)) void KRenderEngine::_commit(Node* n, SPRIT
         std::memcpy(reinterpret_cast<char*>(r) + 48, &tail, sizeof tail);
     }
     if (m_bStep) {
-        Node* p = _stepnext();
+        Node* p = _stepnext(n);
         if (p == NULL || dst != m_sprCut || !krecord::SameBlit(p, v0, v1, v2, tail)) {
             _missed(n, p);
             return;
         }
         if (!cuttable)
             _stepother(n, p, true);  // noted if the frame building cannot cut it
+        m_pRecord->list.AddFilled();  // on the cut sprite: none to count
+        return;
     }
     _appendrecord();
 }
@@ -304,6 +306,14 @@ inline __attribute__((always_inline)) void KRenderEngine::_recordfields(SPRITE_D
 // is matched by BuildingFrame's own search instead.
 inline __attribute__((always_inline)) KRenderEngine::Node* KRenderEngine::_stepnext()
 {
+    return _stepnext(m_pRecord->list.End());
+}
+
+// The same for the command filled in spare, the recording list's spare
+// node.
+inline __attribute__((always_inline)) KRenderEngine::Node* KRenderEngine::_stepnext(
+    const Node* spare)
+{
     m_nStepPos++;
     if (m_nStepLeft == 0)
         return NULL;
@@ -311,7 +321,7 @@ inline __attribute__((always_inline)) KRenderEngine::Node* KRenderEngine::_stepn
     Node* p = m_stepPrev;
     m_stepPrev = p->m_pNext;
     krecord::FetchAhead(p);
-    krecord::FetchAhead(m_pRecord->list.End());
+    krecord::FetchAhead(spare);
     return p;
 }
 
