@@ -244,3 +244,51 @@ TEST_F(Recording, TextIsTakenFromThePreviousFrameOnlyWhenAllOfItRepeats)
 }
 
 }  // namespace
+
+// A command keeps its param, op code and state in one word: each reads
+// back whole whatever the others hold, and setting or clearing state bits
+// leaves the op code and param alone.
+TEST(CommandWord, ParamOpAndStateKeepTheirOwnBits)
+{
+    struct Row {
+        uint64_t param;
+        DWORD op;
+        DWORD state;
+    };
+    const uint64_t widest = (uint64_t(1) << 48) - 1;
+    const DWORD allStates = KRE_STATE_NOTDRAW | KRE_STATE_NOTPROCESS | KRE_STATE_STALE |
+                            KRE_STATE_SPREAD | KRE_STATE_MATCHED;
+    static int block;
+    const Row rows[] = {
+        {0, 0, 0},
+        {0xFF, KRE_OP_BLT_ALPHA, 0},
+        {0xFFFFFFFFu, KRE_OP_CLEAR, KRE_STATE_NOTDRAW | KRE_STATE_NOTPROCESS},
+        {widest, KRE_OP_BLT_ZOOM_CK, allStates},
+        {uint64_t(reinterpret_cast<uintptr_t>(&block)), KRE_OP_PRINTF_WIDTH, KRE_STATE_MATCHED},
+        {widest, 0xFF, KRE_STATE_STALE},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE("param " + std::to_string(r.param) + " op " + std::to_string(r.op) +
+                     " state " + std::to_string(r.state));
+        KRenderEngine::rectlist_node n;
+        EXPECT_TRUE(n.param == 0 && n.op == 0 && n.state == 0);
+        n.param = r.param;
+        n.op = r.op;
+        n.state = r.state;
+        EXPECT_EQ(uint64_t(n.param), r.param);
+        EXPECT_EQ(DWORD(n.op), r.op);
+        EXPECT_EQ(DWORD(n.state), r.state);
+        n.state |= allStates;
+        EXPECT_EQ(DWORD(n.state), allStates);
+        n.state &= ~KRE_STATE_STALE;
+        EXPECT_EQ(DWORD(n.state), allStates & ~KRE_STATE_STALE);
+        n.state = 0;
+        EXPECT_EQ(uint64_t(n.param), r.param);
+        EXPECT_EQ(DWORD(n.op), r.op);
+        n.op = KRE_OP_LINE;
+        EXPECT_EQ(uint64_t(n.param), r.param);
+        EXPECT_EQ(DWORD(n.state), 0u);
+    }
+    // A command and its link fill one cache line.
+    EXPECT_EQ(sizeof(KRenderEngine::Node), 64u);
+}
