@@ -184,10 +184,10 @@ inline __attribute__((always_inline)) void KRenderEngine::_recordblit(SPRITE_DAT
 // call on the way of a command that repeats the previous frame's: a
 // call would cost as much again.
 //
-// The record is made in four registers, stored whole and compared from
-// the registers: reading it back from the node just written would wait
-// until the stores are done, since a load that spans two stores is not
-// served from them.
+// The record is made in three registers and a word, stored whole and
+// compared from the registers: reading it back from the node just written
+// would wait until the stores are done, since a load that spans two
+// stores is not served from them.
 template <class V>
 inline __attribute__((always_inline)) void KRenderEngine::_recordvec(SPRITE_DATA* dst, DWORD op, long x, long y,
                                                 SPRITE_DATA* src, V rc,
