@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 #include "klink.h"
 #include "kspritedata.h"
@@ -122,6 +123,16 @@ public:
         uint64_t state : 8;
         rectlist_node() : rcDst{0, 0, 0, 0}, dst(NULL), rcSrc{0, 0, 0, 0}, src(NULL), param(0),
                           op(0), state(0) {}
+        // The lists' blocks of commands share large pages (_nodeblock).
+        static void* operator new[](size_t size, const std::nothrow_t&) noexcept
+        {
+            return _nodeblock(size);
+        }
+        static void operator delete[](void* p) noexcept { _freenodeblock(p); }
+        static void operator delete[](void* p, const std::nothrow_t&) noexcept
+        {
+            _freenodeblock(p);
+        }
         // The sprite the command reads pixels from, or null: a colour fill
         // keeps its colour in the source field, so no sprite may match it.
         SPRITE_DATA* Source() const { return op == KRE_OP_FILL_ALPHA_SPR ? NULL : src; }
@@ -392,6 +403,11 @@ private:
     SPRITE_DATA* _window(SPRITE_DATA* spr, const RECT& r);
 
     // The lists and the text recorders (krenderengine.cpp).
+    // Blocks of command nodes: those of a list's usual block size come from
+    // large pages shared by every engine, so that the lists a frame walks
+    // cost few address translations; others from the heap.
+    static void* _nodeblock(size_t size) noexcept;
+    static void _freenodeblock(void* block) noexcept;
     rectlist* NewList();
     void EmptyList(rectlist* list);
     Node* TakeSpare(rectlist* list) { return list->list.GetEnd(); }
