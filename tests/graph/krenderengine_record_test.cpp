@@ -292,3 +292,48 @@ TEST(CommandWord, ParamOpAndStateKeepTheirOwnBits)
     // A command and its link fill one cache line.
     EXPECT_EQ(sizeof(KRenderEngine::Node), 64u);
 }
+
+// The lists' blocks of commands: each command on a cache line of its own,
+// blocks apart, and freed ones handed out again lowest address first, so
+// that a list that grows again grows forwards through memory; blocks of
+// other sizes come from the heap and go back to it.
+TEST(CommandBlocks, FreedBlocksComeBackLowestFirst)
+{
+    const size_t block = 16 * sizeof(KRenderEngine::Node);
+    std::vector<BYTE*> blocks;
+    for (int i = 0; i < 64; i++) {
+        BYTE* b = static_cast<BYTE*>(Access::NodeBlock(block));
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 64, 0u);
+        std::memset(b, i, block);
+        blocks.push_back(b);
+    }
+    std::vector<BYTE*> sorted = blocks;
+    std::sort(sorted.begin(), sorted.end());
+    for (size_t i = 0; i + 1 < sorted.size(); i++)
+        EXPECT_GE(sorted[i + 1] - sorted[i], long(block));
+    for (int i = 0; i < 64; i++)
+        EXPECT_EQ(blocks[size_t(i)][block - 1], BYTE(i));  // no block overlaps another
+    std::mt19937 rng(35);
+    std::shuffle(blocks.begin(), blocks.end(), rng);
+    for (BYTE* b : blocks)
+        Access::FreeNodeBlock(b);
+    BYTE* last = nullptr;
+    for (int i = 0; i < 64; i++) {
+        BYTE* b = static_cast<BYTE*>(Access::NodeBlock(block));
+        ASSERT_NE(b, nullptr);
+        EXPECT_LT(last, b) << "allocation " << i;
+        last = b;
+        blocks[size_t(i)] = b;
+    }
+    for (BYTE* b : blocks)
+        Access::FreeNodeBlock(b);
+    for (size_t size : {size_t(1), block - 1, block + 1, 3 * block}) {
+        SCOPED_TRACE(size);
+        BYTE* b = static_cast<BYTE*>(Access::NodeBlock(size));
+        ASSERT_NE(b, nullptr);
+        std::memset(b, 0x77, size);
+        Access::FreeNodeBlock(b);
+    }
+    Access::FreeNodeBlock(nullptr);
+}
