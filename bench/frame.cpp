@@ -472,7 +472,6 @@ void BM_Alongside(benchmark::State& state)
 
 BENCHMARK(BM_Alongside)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-
 // What a clipped replay costs beyond its pixels, in pixels: the screen's
 // grid of 32 x 32 tiles drawn whole, and again as four 16 x 16 pieces each
 // (the same pixels), in turn, medians of many rounds. The extra time per

@@ -121,8 +121,10 @@ public:
         uint64_t param : 48;
         uint64_t op : 8;
         uint64_t state : 8;
-        rectlist_node() : rcDst{0, 0, 0, 0}, dst(NULL), rcSrc{0, 0, 0, 0}, src(NULL), param(0),
-                          op(0), state(0) {}
+        rectlist_node()
+            : rcDst{0, 0, 0, 0}, dst(NULL), rcSrc{0, 0, 0, 0}, src(NULL), param(0), op(0), state(0)
+        {
+        }
         // The lists' blocks of commands share large pages (_nodeblock).
         static void* operator new[](size_t size, const std::nothrow_t&) noexcept
         {

@@ -56,9 +56,10 @@ void* KRenderEngine::_nodeblock(size_t size) noexcept
         if (pages.end - pages.next < kNodeBlock && pages.chunks.size() < pages.chunks.max_size()) {
             const SIZE_T large = GetLargePageMinimum();
             const SIZE_T chunk = large >= kNodeBlock ? large : SIZE_T(2) << 20;
-            void* p = large != 0 ? VirtualAlloc(NULL, chunk, MEM_RESERVE | MEM_COMMIT |
-                                                MEM_LARGE_PAGES, PAGE_READWRITE)
-                                 : NULL;
+            void* p = large != 0
+                          ? VirtualAlloc(NULL, chunk, MEM_RESERVE | MEM_COMMIT | MEM_LARGE_PAGES,
+                                         PAGE_READWRITE)
+                          : NULL;
             if (p == NULL)
                 p = VirtualAlloc(NULL, chunk, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
             if (p != NULL) {

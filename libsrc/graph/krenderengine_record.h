@@ -114,8 +114,8 @@ inline int64_t PackPair(long a, long b)
 
 // True when the record at p is v0 to v2 and the last word tail, that
 // word compared only in the bits of mask.
-inline bool SameVectors(const rectlist_node* n, __m128i v0, __m128i v1, __m128i v2,
-                        uint64_t tail, uint64_t mask)
+inline bool SameVectors(const rectlist_node* n, __m128i v0, __m128i v1, __m128i v2, uint64_t tail,
+                        uint64_t mask)
 {
     const __m128i* p = reinterpret_cast<const __m128i*>(n);
     __m128i d = _mm_xor_si128(_mm_loadu_si128(p), v0);
@@ -130,8 +130,7 @@ inline bool SameVectors(const rectlist_node* n, __m128i v0, __m128i v1, __m128i 
 // tail's 0).
 inline bool SameBlit(const rectlist_node* p, __m128i v0, __m128i v1, __m128i v2, uint64_t tail)
 {
-    return SameVectors(p, v0, v1, v2, tail,
-                       kNoState | uint64_t(KRE_STATE_STALE) << kStateShift);
+    return SameVectors(p, v0, v1, v2, tail, kNoState | uint64_t(KRE_STATE_STALE) << kStateShift);
 }
 #endif
 
@@ -214,8 +213,8 @@ inline __attribute__((always_inline)) void KRenderEngine::_recordvec(SPRITE_DATA
 // without scaling, a fill, a straight line); any other is handed to
 // _stepother when it matches, which notes it if it is drawn whole.
 template <class V>
-inline __attribute__((always_inline)) void KRenderEngine::_commit(Node* n, SPRITE_DATA* dst, V v0, V v1,
-                                            V v2, uint64_t tail, bool cuttable)
+inline __attribute__((always_inline)) void
+KRenderEngine::_commit(Node* n, SPRITE_DATA* dst, V v0, V v1, V v2, uint64_t tail, bool cuttable)
 {
     // The spare node last held the command recorded at this place two
     // frames ago, which on a steady screen is this one: it is then left
@@ -311,8 +310,8 @@ inline __attribute__((always_inline)) KRenderEngine::Node* KRenderEngine::_stepn
 
 // The same for the command filled in spare, the recording list's spare
 // node.
-inline __attribute__((always_inline)) KRenderEngine::Node* KRenderEngine::_stepnext(
-    const Node* spare)
+inline __attribute__((always_inline)) KRenderEngine::Node*
+KRenderEngine::_stepnext(const Node* spare)
 {
     m_nStepPos++;
     if (m_nStepLeft == 0)

@@ -38,7 +38,7 @@ TEST(VirtualMemory, BlocksAreZeroedWritableAndFreedOnce)
         EXPECT_TRUE(zero);
         std::memset(p, 0x5A, r.size);
         EXPECT_EQ(p[r.size - 1], 0x5A);
-        EXPECT_FALSE(VirtualFree(p + 1, 0, MEM_RELEASE));  // not a block's start
+        EXPECT_FALSE(VirtualFree(p + 1, 0, MEM_RELEASE));   // not a block's start
         EXPECT_FALSE(VirtualFree(p, r.size, MEM_RELEASE));  // Win32 wants size 0
         EXPECT_TRUE(VirtualFree(p, 0, MEM_RELEASE));
         EXPECT_FALSE(VirtualFree(p, 0, MEM_RELEASE));  // already freed
@@ -63,8 +63,7 @@ TEST(VirtualMemory, CallsOutsideTheSubsetFail)
         {"reserved only", NULL, 4096, MEM_RESERVE, PAGE_READWRITE},
         {"committed only", NULL, 4096, MEM_COMMIT, PAGE_READWRITE},
         {"other protection", NULL, 4096, commit, 0x02},
-        {"large pages of a part of one", NULL, large / 2, commit | MEM_LARGE_PAGES,
-         PAGE_READWRITE},
+        {"large pages of a part of one", NULL, large / 2, commit | MEM_LARGE_PAGES, PAGE_READWRITE},
         {"more than any address space", NULL, ~SIZE_T(0) - 4095, commit, PAGE_READWRITE},
     };
     for (const Row& r : rows) {

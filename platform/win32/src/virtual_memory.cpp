@@ -46,8 +46,7 @@ LPVOID WINAPI VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protec
     const DWORD commit = MEM_RESERVE | MEM_COMMIT;
     const bool large = (type & MEM_LARGE_PAGES) != 0;
     if (address != NULL || size == 0 || (type & ~DWORD(MEM_LARGE_PAGES)) != commit ||
-        protect != PAGE_READWRITE || (large && size % kLargePage != 0) ||
-        size > (SIZE_T(1) << 46))
+        protect != PAGE_READWRITE || (large && size % kLargePage != 0) || size > (SIZE_T(1) << 46))
         return NULL;
     void* p = MapAligned(size, large ? kLargePage : 4096);
     if (p == NULL)
