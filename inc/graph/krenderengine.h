@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 #include "klink.h"
 #include "kspritedata.h"
@@ -19,19 +20,19 @@
 class KGraph;
 class KDirtyGrid;
 
-// The bits of a command's state word. A recorder leaves it 0.
+// The bits of a command's state. A recorder leaves it 0.
 enum : DWORD {
     KRE_STATE_NOTDRAW = 1,     // the command is not drawn
     KRE_STATE_NOTPROCESS = 2,  // drawn whole; its whole rectangle counts as changed
     // A previous-frame command that may no longer match: what it read
     // changed or is gone. It still counts as vanished.
-    KRE_STATE_STALE = 0x20000000u,
+    KRE_STATE_STALE = 0x20u,
     // A drawn-whole command of the work list whose rectangle has already
     // been redrawn from the commands under and over it.
-    KRE_STATE_SPREAD = 0x40000000u,
+    KRE_STATE_SPREAD = 0x40u,
     // A previous-frame command this frame has already matched; set only
     // while a frame is built, whose last step empties that list.
-    KRE_STATE_MATCHED = 0x80000000u,
+    KRE_STATE_MATCHED = 0x80u,
 };
 
 // Operation codes of a command. 3, 11 and 14 are never recorded.
@@ -112,13 +113,28 @@ public:
         SPRITE_DATA* dst;
         RECT rcSrc;          // source pixels, where the command has a source
         SPRITE_DATA* src;    // for KRE_OP_FILL_ALPHA_SPR: the fill colour (see Source)
-        DWORD op;
-        DWORD state;         // KRE_STATE_* bits
-        uintptr_t param;     // byte, colour, or the address of a parameter block
-        // (state before param: no padding, so a command and its link take
-        // 72 bytes, and a frame's lists stream through less memory)
-        rectlist_node() : rcDst{0, 0, 0, 0}, dst(NULL), rcSrc{0, 0, 0, 0}, src(NULL), op(0),
-                          state(0), param(0) {}
+        // Byte, colour, or the address of a parameter block, with the op
+        // code and the KRE_STATE_* bits above it in one word: a command and
+        // its link then take one 64-byte cache line, and a frame's lists
+        // stream through as little memory as they can. Parameter blocks
+        // lie below 2^48 (their buffers are checked when made).
+        uint64_t param : 48;
+        uint64_t op : 8;
+        uint64_t state : 8;
+        rectlist_node()
+            : rcDst{0, 0, 0, 0}, dst(NULL), rcSrc{0, 0, 0, 0}, src(NULL), param(0), op(0), state(0)
+        {
+        }
+        // The lists' blocks of commands share large pages (_nodeblock).
+        static void* operator new[](size_t size, const std::nothrow_t&) noexcept
+        {
+            return _nodeblock(size);
+        }
+        static void operator delete[](void* p) noexcept { _freenodeblock(p); }
+        static void operator delete[](void* p, const std::nothrow_t&) noexcept
+        {
+            _freenodeblock(p);
+        }
         // The sprite the command reads pixels from, or null: a colour fill
         // keeps its colour in the source field, so no sprite may match it.
         SPRITE_DATA* Source() const { return op == KRE_OP_FILL_ALPHA_SPR ? NULL : src; }
@@ -223,7 +239,7 @@ private:
     inline void _recordvec(SPRITE_DATA* dst, DWORD op, long x, long y, SPRITE_DATA* src, V rc,
                            uintptr_t param);
     template <class V>
-    inline void _commit(Node* n, SPRITE_DATA* dst, V v0, V v1, V v2, V v3, bool cuttable);
+    inline void _commit(Node* n, SPRITE_DATA* dst, V v0, V v1, V v2, uint64_t tail, bool cuttable);
     inline void _recordfields(SPRITE_DATA* dst, DWORD op, long l, long t, long r, long b,
                               SPRITE_DATA* src, long sl, long st, long sr, long sb,
                               uintptr_t param, bool cuttable);
@@ -233,6 +249,7 @@ private:
     __attribute__((noinline)) void _missed(Node* n, Node* p);
     // The previous command at the place of the command being recorded.
     inline Node* _stepnext();
+    inline Node* _stepnext(const Node* spare);
     inline void _step(Node* n);
     // Any other command: equal is whether it matched p, the previous
     // command at its place.
@@ -388,6 +405,11 @@ private:
     SPRITE_DATA* _window(SPRITE_DATA* spr, const RECT& r);
 
     // The lists and the text recorders (krenderengine.cpp).
+    // Blocks of command nodes: those of a list's usual block size come from
+    // large pages shared by every engine, so that the lists a frame walks
+    // cost few address translations; others from the heap.
+    static void* _nodeblock(size_t size) noexcept;
+    static void _freenodeblock(void* block) noexcept;
     rectlist* NewList();
     void EmptyList(rectlist* list);
     Node* TakeSpare(rectlist* list) { return list->list.GetEnd(); }

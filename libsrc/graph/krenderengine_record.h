@@ -17,6 +17,26 @@ namespace krecord {
 typedef KRenderEngine::rectlist_node rectlist_node;
 typedef KRenderEngine::Node Node;
 
+// A record's last eight bytes: param in the low 48 bits, then the op code,
+// then the state (krenderengine.h). The rectangles and sprites make the 48
+// bytes before them.
+const unsigned kOpShift = 48;
+const unsigned kStateShift = 56;
+const uint64_t kNoState = (uint64_t(1) << kStateShift) - 1;
+
+inline uint64_t Tail(const rectlist_node* n)
+{
+    uint64_t w;
+    std::memcpy(&w, reinterpret_cast<const char*>(n) + 48, sizeof w);
+    return w;
+}
+
+// The last word of a command just recorded (state 0).
+inline uint64_t MakeTail(uintptr_t param, DWORD op)
+{
+    return uint64_t(param) | uint64_t(op) << kOpShift;
+}
+
 // True when two commands' records are equal field for field (the state
 // and the link aside). The recorders set every field, so equal records
 // are equal commands; the converse does not hold for text and the blits
@@ -24,7 +44,8 @@ typedef KRenderEngine::Node Node;
 // own buffers.
 inline bool SameRecord(const rectlist_node* a, const rectlist_node* b)
 {
-    static_assert(sizeof(rectlist_node) == 64, "a command without padding");
+    static_assert(sizeof(rectlist_node) == 56 && sizeof(Node) == 64,
+                  "a command and its link in one cache line");
     static_assert(offsetof(rectlist_node, rcDst) == 0 &&
                       offsetof(rectlist_node, src) + sizeof(void*) == 48,
                   "rectangles and sprites make the first 48 bytes");
@@ -36,12 +57,12 @@ inline bool SameRecord(const rectlist_node* a, const rectlist_node* b)
     d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(pa + 2), _mm_loadu_si128(pb + 2)));
     if (_mm_movemask_epi8(_mm_cmpeq_epi8(d, _mm_setzero_si128())) != 0xFFFF)
         return false;
-    return ((a->op ^ b->op) | (a->param ^ b->param)) == 0;
+    return ((Tail(a) ^ Tail(b)) & kNoState) == 0;
 #else
     uint64_t wa[6], wb[6];
     std::memcpy(wa, a, sizeof wa);
     std::memcpy(wb, b, sizeof wb);
-    uint64_t diff = (a->op ^ b->op) | (a->param ^ b->param);
+    uint64_t diff = (Tail(a) ^ Tail(b)) & kNoState;
     for (int i = 0; i < 6; i++)
         diff |= wa[i] ^ wb[i];
     return diff == 0;
@@ -91,24 +112,25 @@ inline int64_t PackPair(long a, long b)
     return int64_t(uint64_t(uint32_t(b)) << 32 | uint32_t(a));
 }
 
-// True when the 64 bytes at p are v0 to v3, the last 16 compared only
-// in the bits of mask3.
-inline bool SameVectors(const __m128i* p, __m128i v0, __m128i v1, __m128i v2, __m128i v3,
-                        __m128i mask3)
+// True when the record at p is v0 to v2 and the last word tail, that
+// word compared only in the bits of mask.
+inline bool SameVectors(const rectlist_node* n, __m128i v0, __m128i v1, __m128i v2, uint64_t tail,
+                        uint64_t mask)
 {
+    const __m128i* p = reinterpret_cast<const __m128i*>(n);
     __m128i d = _mm_xor_si128(_mm_loadu_si128(p), v0);
     d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(p + 1), v1));
     d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(p + 2), v2));
-    d = _mm_or_si128(d, _mm_and_si128(_mm_xor_si128(_mm_loadu_si128(p + 3), v3), mask3));
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(d, _mm_setzero_si128())) == 0xFFFF;
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(d, _mm_setzero_si128())) == 0xFFFF &&
+           ((Tail(n) ^ tail) & mask) == 0;
 }
 
-// True when the previous command p's record is v0 to v3 and p is not
-// stale: of the state, only the stale bit is compared (with v3's 0).
-inline bool SameBlit(const rectlist_node* p, __m128i v0, __m128i v1, __m128i v2, __m128i v3)
+// True when the previous command p's record is v0 to v2 and tail, and p
+// is not stale: of the state, only the stale bit is compared (with
+// tail's 0).
+inline bool SameBlit(const rectlist_node* p, __m128i v0, __m128i v1, __m128i v2, uint64_t tail)
 {
-    const __m128i stateMask = _mm_set_epi32(-1, -1, int(KRE_STATE_STALE), -1);
-    return SameVectors(reinterpret_cast<const __m128i*>(p), v0, v1, v2, v3, stateMask);
+    return SameVectors(p, v0, v1, v2, tail, kNoState | uint64_t(KRE_STATE_STALE) << kStateShift);
 }
 #endif
 
@@ -161,19 +183,17 @@ inline __attribute__((always_inline)) void KRenderEngine::_recordblit(SPRITE_DAT
 // call on the way of a command that repeats the previous frame's: a
 // call would cost as much again.
 //
-// The record is made in four registers, stored whole and compared from
-// the registers: reading it back from the node just written would wait
-// until the stores are done, since a load that spans two stores is not
-// served from them.
+// The record is made in three registers and a word, stored whole and
+// compared from the registers: reading it back from the node just written
+// would wait until the stores are done, since a load that spans two
+// stores is not served from them.
 template <class V>
 inline __attribute__((always_inline)) void KRenderEngine::_recordvec(SPRITE_DATA* dst, DWORD op, long x, long y,
                                                 SPRITE_DATA* src, V rc,
                                                 uintptr_t param)
 {
-    static_assert(offsetof(rectlist_node, rcSrc) == 24 && offsetof(rectlist_node, op) == 48 &&
-                      offsetof(rectlist_node, state) == 52 &&
-                      offsetof(rectlist_node, param) == 56,
-                  "the record's four 16-byte parts");
+    static_assert(offsetof(rectlist_node, rcSrc) == 24 && sizeof(rectlist_node) == 56,
+                  "the record's three 16-byte parts and its last word");
     Node* n = m_pRecord->list.End();
     // x, y, x + r - l, y + b - t: the position plus (0, 0, r - l, b - t).
     const __m128i xy = _mm_set_epi32(int(y), int(x), int(y), int(x));
@@ -182,38 +202,41 @@ inline __attribute__((always_inline)) void KRenderEngine::_recordvec(SPRITE_DATA
     const __m128i v1 = _mm_unpacklo_epi64(krecord::AsVector(dst), rc);  // dst, l, t
     const __m128i rb = _mm_unpackhi_epi64(rc, rc);
     const __m128i v2 = _mm_unpacklo_epi64(rb, krecord::AsVector(src));  // r, b, src
-    const __m128i v3 = _mm_set_epi64x(int64_t(param), int64_t(op));  // op, state 0, param
-    _commit(n, dst, v0, v1, v2, v3, true);
+    _commit(n, dst, v0, v1, v2, krecord::MakeTail(param, op), true);
 }
 
-// Stores the record v0 to v3 (the node's four 16-byte parts, state 0)
+// Stores the record v0 to v2 and tail (the node's three 16-byte parts
+// and its last word, state 0)
 // of a command on dst in n, the spare node, matches it against the
 // previous command at its place and appends it. cuttable: a command the
 // frame building always cuts into bands where it meets a change (a blit
 // without scaling, a fill, a straight line); any other is handed to
 // _stepother when it matches, which notes it if it is drawn whole.
 template <class V>
-inline __attribute__((always_inline)) void KRenderEngine::_commit(Node* n, SPRITE_DATA* dst, V v0, V v1,
-                                            V v2, V v3, bool cuttable)
+inline __attribute__((always_inline)) void
+KRenderEngine::_commit(Node* n, SPRITE_DATA* dst, V v0, V v1, V v2, uint64_t tail, bool cuttable)
 {
     // The spare node last held the command recorded at this place two
     // frames ago, which on a steady screen is this one: it is then left
     // as it is, and a frame that repeats the last writes no memory back.
-    __m128i* w = reinterpret_cast<__m128i*>(static_cast<rectlist_node*>(n));
-    if (!krecord::SameVectors(w, v0, v1, v2, v3, _mm_set1_epi32(-1))) {
+    rectlist_node* r = n;
+    if (!krecord::SameVectors(r, v0, v1, v2, tail, ~uint64_t(0))) {
+        __m128i* w = reinterpret_cast<__m128i*>(r);
         _mm_storeu_si128(w, v0);
         _mm_storeu_si128(w + 1, v1);
         _mm_storeu_si128(w + 2, v2);
-        _mm_storeu_si128(w + 3, v3);
+        std::memcpy(reinterpret_cast<char*>(r) + 48, &tail, sizeof tail);
     }
     if (m_bStep) {
-        Node* p = _stepnext();
-        if (p == NULL || dst != m_sprCut || !krecord::SameBlit(p, v0, v1, v2, v3)) {
+        Node* p = _stepnext(n);
+        if (p == NULL || dst != m_sprCut || !krecord::SameBlit(p, v0, v1, v2, tail)) {
             _missed(n, p);
             return;
         }
         if (!cuttable)
             _stepother(n, p, true);  // noted if the frame building cannot cut it
+        m_pRecord->list.AddFilled();  // on the cut sprite: none to count
+        return;
     }
     _appendrecord();
 }
@@ -256,7 +279,7 @@ inline __attribute__((always_inline)) void KRenderEngine::_recordfields(SPRITE_D
     _commit(n, dst, _mm_set_epi32(int(b), int(r), int(t), int(l)),
             _mm_set_epi64x(krecord::PackPair(sl, st), int64_t(reinterpret_cast<uintptr_t>(dst))),
             _mm_set_epi64x(int64_t(reinterpret_cast<uintptr_t>(src)), krecord::PackPair(sr, sb)),
-            _mm_set_epi64x(int64_t(param), int64_t(op)), cuttable);
+            krecord::MakeTail(param, op), cuttable);
 #else
     n->rcDst = {LONG(l), LONG(t), LONG(r), LONG(b)};
     n->dst = dst;
@@ -282,6 +305,14 @@ inline __attribute__((always_inline)) void KRenderEngine::_recordfields(SPRITE_D
 // is matched by BuildingFrame's own search instead.
 inline __attribute__((always_inline)) KRenderEngine::Node* KRenderEngine::_stepnext()
 {
+    return _stepnext(m_pRecord->list.End());
+}
+
+// The same for the command filled in spare, the recording list's spare
+// node.
+inline __attribute__((always_inline)) KRenderEngine::Node*
+KRenderEngine::_stepnext(const Node* spare)
+{
     m_nStepPos++;
     if (m_nStepLeft == 0)
         return NULL;
@@ -289,7 +320,7 @@ inline __attribute__((always_inline)) KRenderEngine::Node* KRenderEngine::_stepn
     Node* p = m_stepPrev;
     m_stepPrev = p->m_pNext;
     krecord::FetchAhead(p);
-    krecord::FetchAhead(m_pRecord->list.End());
+    krecord::FetchAhead(spare);
     return p;
 }
 

@@ -244,3 +244,96 @@ TEST_F(Recording, TextIsTakenFromThePreviousFrameOnlyWhenAllOfItRepeats)
 }
 
 }  // namespace
+
+// A command keeps its param, op code and state in one word: each reads
+// back whole whatever the others hold, and setting or clearing state bits
+// leaves the op code and param alone.
+TEST(CommandWord, ParamOpAndStateKeepTheirOwnBits)
+{
+    struct Row {
+        uint64_t param;
+        DWORD op;
+        DWORD state;
+    };
+    const uint64_t widest = (uint64_t(1) << 48) - 1;
+    const DWORD allStates = KRE_STATE_NOTDRAW | KRE_STATE_NOTPROCESS | KRE_STATE_STALE |
+                            KRE_STATE_SPREAD | KRE_STATE_MATCHED;
+    static int block;
+    const Row rows[] = {
+        {0, 0, 0},
+        {0xFF, KRE_OP_BLT_ALPHA, 0},
+        {0xFFFFFFFFu, KRE_OP_CLEAR, KRE_STATE_NOTDRAW | KRE_STATE_NOTPROCESS},
+        {widest, KRE_OP_BLT_ZOOM_CK, allStates},
+        {uint64_t(reinterpret_cast<uintptr_t>(&block)), KRE_OP_PRINTF_WIDTH, KRE_STATE_MATCHED},
+        {widest, 0xFF, KRE_STATE_STALE},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE("param " + std::to_string(r.param) + " op " + std::to_string(r.op) +
+                     " state " + std::to_string(r.state));
+        KRenderEngine::rectlist_node n;
+        EXPECT_TRUE(n.param == 0 && n.op == 0 && n.state == 0);
+        n.param = r.param;
+        n.op = r.op;
+        n.state = r.state;
+        EXPECT_EQ(uint64_t(n.param), r.param);
+        EXPECT_EQ(DWORD(n.op), r.op);
+        EXPECT_EQ(DWORD(n.state), r.state);
+        n.state |= allStates;
+        EXPECT_EQ(DWORD(n.state), allStates);
+        n.state &= ~KRE_STATE_STALE;
+        EXPECT_EQ(DWORD(n.state), allStates & ~KRE_STATE_STALE);
+        n.state = 0;
+        EXPECT_EQ(uint64_t(n.param), r.param);
+        EXPECT_EQ(DWORD(n.op), r.op);
+        n.op = KRE_OP_LINE;
+        EXPECT_EQ(uint64_t(n.param), r.param);
+        EXPECT_EQ(DWORD(n.state), 0u);
+    }
+    // A command and its link fill one cache line.
+    EXPECT_EQ(sizeof(KRenderEngine::Node), 64u);
+}
+
+// The lists' blocks of commands: each command on a cache line of its own,
+// blocks apart, and freed ones handed out again lowest address first, so
+// that a list that grows again grows forwards through memory; blocks of
+// other sizes come from the heap and go back to it.
+TEST(CommandBlocks, FreedBlocksComeBackLowestFirst)
+{
+    const size_t block = 16 * sizeof(KRenderEngine::Node);
+    std::vector<BYTE*> blocks;
+    for (int i = 0; i < 64; i++) {
+        BYTE* b = static_cast<BYTE*>(Access::NodeBlock(block));
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 64, 0u);
+        std::memset(b, i, block);
+        blocks.push_back(b);
+    }
+    std::vector<BYTE*> sorted = blocks;
+    std::sort(sorted.begin(), sorted.end());
+    for (size_t i = 0; i + 1 < sorted.size(); i++)
+        EXPECT_GE(sorted[i + 1] - sorted[i], long(block));
+    for (int i = 0; i < 64; i++)
+        EXPECT_EQ(blocks[size_t(i)][block - 1], BYTE(i));  // no block overlaps another
+    std::mt19937 rng(35);
+    std::shuffle(blocks.begin(), blocks.end(), rng);
+    for (BYTE* b : blocks)
+        Access::FreeNodeBlock(b);
+    BYTE* last = nullptr;
+    for (int i = 0; i < 64; i++) {
+        BYTE* b = static_cast<BYTE*>(Access::NodeBlock(block));
+        ASSERT_NE(b, nullptr);
+        EXPECT_LT(last, b) << "allocation " << i;
+        last = b;
+        blocks[size_t(i)] = b;
+    }
+    for (BYTE* b : blocks)
+        Access::FreeNodeBlock(b);
+    for (size_t size : {size_t(1), block - 1, block + 1, 3 * block}) {
+        SCOPED_TRACE(size);
+        BYTE* b = static_cast<BYTE*>(Access::NodeBlock(size));
+        ASSERT_NE(b, nullptr);
+        std::memset(b, 0x77, size);
+        Access::FreeNodeBlock(b);
+    }
+    Access::FreeNodeBlock(nullptr);
+}

@@ -10,6 +10,8 @@ struct KRenderEngineAccess {
     typedef KRenderEngine::rectlist_node Command;
 
     static SPRITE_DATA* CutSpr(KRenderEngine* e) { return e->GetCutSpr(); }
+    static void* NodeBlock(size_t size) { return KRenderEngine::_nodeblock(size); }
+    static void FreeNodeBlock(void* block) { KRenderEngine::_freenodeblock(block); }
     static bool CutMode(KRenderEngine* e) { return e->GetCutMode(); }
 
     static std::vector<Command> List(KRenderEngine::rectlist* list)

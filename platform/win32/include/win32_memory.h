@@ -33,3 +33,22 @@ SIZE_T WINAPI GlobalSize(HGLOBAL mem);
 HGLOBAL WINAPI GlobalHandle(LPCVOID address);
 // Frees the block: null on success, the handle when it is unknown.
 HGLOBAL WINAPI GlobalFree(HGLOBAL mem);
+
+// Win32 virtual memory: whole pages, reserved and committed at once.
+#define MEM_COMMIT 0x00001000
+#define MEM_RESERVE 0x00002000
+#define MEM_RELEASE 0x00008000
+#define MEM_LARGE_PAGES 0x20000000
+#define PAGE_READWRITE 0x04
+
+// A zeroed block of pages at an address of the system's choosing (address
+// must be null; type MEM_RESERVE | MEM_COMMIT, with MEM_LARGE_PAGES for a
+// size that is a multiple of GetLargePageMinimum; protect PAGE_READWRITE).
+// Large pages here are the system's transparent huge pages: asked for, not
+// guaranteed, and needing no privilege. Null on failure.
+LPVOID WINAPI VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protect);
+// Frees a whole block VirtualAlloc made (size 0, MEM_RELEASE); FALSE for
+// anything else.
+BOOL WINAPI VirtualFree(LPVOID address, SIZE_T size, DWORD type);
+// The size of a large page.
+SIZE_T WINAPI GetLargePageMinimum(void);
