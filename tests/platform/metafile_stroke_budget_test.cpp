@@ -1,4 +1,4 @@
-// Strokes against the play's work allowance. A curve record of a few bytes
+// Strokes and curves against the play's work allowance. A curve record of a few bytes
 // flattens into a thousand points a segment, so one record can ask for many
 // times the allowance at once: a stroke that the rest of the allowance does
 // not cover is not drawn, and the play stops there with what it drew.
@@ -7,9 +7,11 @@
 
 #include <vector>
 
+#include "alloc_counter.h"
 #include "metafile_builder.h"
 #include "metafile_internal.h"
 #include "metafile_pixels.h"
+#include "metafile_player.h"
 
 using namespace win32metafile;
 
@@ -74,5 +76,60 @@ TEST(MetafileStrokeBudget, StrokesPastTheAllowanceAreNotDrawn)
             EXPECT_EQ(px[size_t(20) * kSide + 50], 0xFF0000u);
             EXPECT_GT(Ink(px), 800u);
         }
+    }
+}
+
+// A curve is flattened only as far as the allowance left could pay for its
+// points: a polybezier of 5400 swinging segments (5.5 million points, over
+// 200 MB allocated as they grow)
+// under an allowance of 64 K units stops within 4096 points, drawn or in a
+// path, and spends the allowance. One the allowance covers is drawn whole.
+TEST(MetafileStrokeBudget, CurvesFlattenOnlyWhatTheAllowanceCovers)
+{
+    constexpr int kSmall = 32;
+    std::vector<POINT> swinging = {{0, 0}};
+    for (int i = 0; i < 5400; i++) {
+        swinging.push_back({30000, -30000});
+        swinging.push_back({-30000, 30000});
+        swinging.push_back({kSmall / 2, kSmall / 2});
+    }
+    const std::vector<POINT> gentle = {{2, 2}, {10, 30}, {20, 30}, {30, 2}};
+    const struct {
+        const char* name;
+        bool path;
+        const std::vector<POINT>* points;
+        bool spent;
+    } cases[] = {
+        {"drawn, swinging", false, &swinging, true},
+        {"in a path, swinging", true, &swinging, true},
+        {"drawn, gentle", false, &gentle, false},
+        {"in a path, gentle", true, &gentle, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint32_t> px(size_t(kSmall) * kSmall, kWhite);
+        BufferCanvas canvas(px.data(), kSmall, kSmall, kSmall);
+        Player player(canvas, Fit(), 1, 1, 4);
+        constexpr uint64_t kAllowance = 1 << 16;
+        player.SetAllowance(kAllowance);
+        size_t allocated = 0;
+        {
+            const AllocCounter counter;
+            if (c.path)
+                player.BeginPath();
+            player.PolyBezier(*c.points);
+            if (c.path) {
+                player.EndPath();
+                player.StrokePath();
+            }
+            allocated = counter.Total();
+        }
+        EXPECT_EQ(player.Spent(), c.spent);
+        if (c.spent)
+            EXPECT_GE(player.Work(), kAllowance);
+        else
+            EXPECT_GT(Ink(px), 30u);
+        if (AllocCounter::Available())
+            EXPECT_LT(allocated, size_t(1) << 20);
     }
 }

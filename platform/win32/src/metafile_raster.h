@@ -89,13 +89,18 @@ public:
     // the work is not to be done.
     bool Afford(uint64_t units)
     {
-        if (m_work <= m_allowance && units <= m_allowance - m_work) {
+        if (Covers(units)) {
             m_work += units;
             return true;
         }
         if (m_work <= m_allowance)
             m_work = m_allowance + 1;
         return false;
+    }
+    // Whether what is left of the allowance covers so much work.
+    bool Covers(uint64_t units) const
+    {
+        return m_work <= m_allowance && units <= m_allowance - m_work;
     }
     uint64_t Work() const { return m_work; }
     bool Spent() const { return m_work > m_allowance; }
