@@ -1,7 +1,8 @@
 // Arbitrary bytes through the WMF and EMF decoder and the metafile player
-// behind it: directly, at a small forced size, and through the format probe
-// when the picture the file asks for is small (a metafile may ask for 4000 x
-// 4000 pixels in a few bytes, which would slow the run to a crawl). Then the
+// behind it: through the format probe at its own size when the picture the
+// file asks for is small, and directly at a small forced size otherwise (a
+// metafile may ask for 4000 x 4000 pixels in a few bytes, which would slow
+// the run to a crawl; one decode an input keeps the run fast). Then the
 // bytes as a bare Windows metafile and as an enhanced one, played straight
 // onto a small canvas: every record passes the size tables first, and the
 // play's own figures must add up and keep to its work allowance.
@@ -86,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size > 0xFFFFFFFFu)
         return 0;
     const HeapCopy copy(data, size);
-    {
+    const bool small = SmallPicture(data, size);
+    if (!small) {
         RasterMemFile file(copy.Data(), (DWORD)size);
         RasterImageWMF img;
         if (img.Decode(&file, kForcedWidth, kForcedHeight) &&
@@ -95,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     PlayBare(copy.Data(), size, true);
     PlayBare(copy.Data(), size, false);
-    if (SmallPicture(data, size)) {
+    if (small) {
         RasterImage img;
         if (img.Decode(copy.Data(), (DWORD)size, RASTER_FORMAT_UNKNOWN) && !img.IsValid())
             abort();
