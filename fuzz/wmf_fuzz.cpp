@@ -1,8 +1,8 @@
 // Arbitrary bytes through the WMF and EMF decoder and the metafile player
-// behind it: through the format probe at its own size when the picture the
-// file asks for is small, and directly at a small forced size otherwise (a
-// metafile may ask for 4000 x 4000 pixels in a few bytes, which would slow
-// the run to a crawl; one decode an input keeps the run fast). Then the
+// behind it: through the format probe at its own size when the bytes start as
+// a metafile whose picture is small, and directly at a small forced size
+// otherwise (a metafile may ask for 4000 x 4000 pixels in a few bytes, which
+// would slow the run to a crawl; one decode an input keeps the run fast). Then the
 // bytes as a bare Windows metafile and as an enhanced one, played straight
 // onto a small canvas: every record passes the size tables first, and the
 // play's own figures must add up and keep to its work allowance.
@@ -29,27 +29,27 @@ long long Le(const uint8_t* p, int bytes)
     return v;
 }
 
-// Whether the picture the header asks for is at most kProbeSide a side, as
-// the decoder will size it: the placeable box at 96 dpi, or the enhanced
-// metafile's inclusive bounds.
-bool SmallPicture(const uint8_t* d, size_t n)
+// Whether the bytes start as a placeable or an enhanced metafile whose
+// picture is at most kProbeSide a side, as the decoder will size it: the
+// placeable box at 96 dpi, or the enhanced metafile's inclusive bounds. Other
+// bytes are left out of the probe, which would only try every other format's
+// decoder on them (their own targets fuzz those).
+bool SmallMetafile(const uint8_t* d, size_t n)
 {
     if (n >= 22 && Le(d, 4) == 0x9AC6CDD7) {
         const long long upi = Le(d + 14, 2);
-        if (upi != 0) {
-            const long long w = ((int16_t)Le(d + 10, 2) - (int16_t)Le(d + 6, 2)) * 96 / upi;
-            const long long h = ((int16_t)Le(d + 12, 2) - (int16_t)Le(d + 8, 2)) * 96 / upi;
-            if (w > kProbeSide || h > kProbeSide)
-                return false;
-        }
+        if (upi == 0)
+            return false;
+        const long long w = ((int16_t)Le(d + 10, 2) - (int16_t)Le(d + 6, 2)) * 96 / upi;
+        const long long h = ((int16_t)Le(d + 12, 2) - (int16_t)Le(d + 8, 2)) * 96 / upi;
+        return w <= kProbeSide && h <= kProbeSide;
     }
     if (n >= 24 && Le(d, 4) == 1) {
         const long long w = (int32_t)Le(d + 16, 4) - (long long)(int32_t)Le(d + 8, 4) + 1;
         const long long h = (int32_t)Le(d + 20, 4) - (long long)(int32_t)Le(d + 12, 4) + 1;
-        if (w > kProbeSide || h > kProbeSide)
-            return false;
+        return w <= kProbeSide && h <= kProbeSide;
     }
-    return true;
+    return false;
 }
 
 // Plays the bytes as a metafile of either kind onto a small canvas.
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size > 0xFFFFFFFFu)
         return 0;
     const HeapCopy copy(data, size);
-    const bool small = SmallPicture(data, size);
+    const bool small = SmallMetafile(data, size);
     if (!small) {
         RasterMemFile file(copy.Data(), (DWORD)size);
         RasterImageWMF img;
