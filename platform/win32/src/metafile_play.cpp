@@ -21,9 +21,17 @@ constexpr double kScreenPixelsPerMm = 96 / 25.4;
 // The work a play may do follows from the metafile's size, as the image
 // library's allowance for pixels no file backs does: so many units (a pixel
 // written, a row or span visited) a byte, and never less than the floor, so
-// a small file may still fill a large picture several times over.
+// a small file may still fill a large picture several times over. Under the
+// fuzzer, whose canvases are a few hundred pixels, a hundred or so fills of
+// them: an input that asks for all it may do then costs a millisecond or
+// two, not seconds, and every record still plays until it is spent.
+#ifdef KESTREL_FUZZ_LIMITS
+constexpr uint64_t kWorkPerByte = 16;
+constexpr uint64_t kWorkFloor = uint64_t(1) << 16;
+#else
 constexpr uint64_t kWorkPerByte = 768;
 constexpr uint64_t kWorkFloor = uint64_t(48) << 20;
+#endif
 
 std::mutex g_statsMutex;
 PlayStats g_lastStats;

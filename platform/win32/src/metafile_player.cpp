@@ -585,6 +585,23 @@ void Player::PolylineTo(const std::vector<POINT>& points)
         LineTo(pt.x, pt.y);
 }
 
+// A few bytes of curve flatten into a thousand points. A curve whose points
+// alone cost more than the allowance has left would not be drawn, nor a path
+// past its cap be kept: either is flattened no further, and the allowance is
+// spent as drawing or recording it would have spent it.
+bool Player::_affordsCurve(size_t points)
+{
+    if (m_inPath && m_pathPoints + points > kMaxPathPoints) {
+        m_raster.Charge(UINT64_MAX);
+        return false;
+    }
+    const uint64_t each = m_inPath ? kPathPointWork : kLinePointWork;
+    if (m_raster.Covers(points * each))
+        return true;
+    m_raster.Afford(UINT64_MAX);
+    return false;
+}
+
 void Player::PolyBezier(const std::vector<POINT>& points)
 {
     if (points.empty())
@@ -593,6 +610,8 @@ void Player::PolyBezier(const std::vector<POINT>& points)
     for (size_t i = 1; i + 2 < points.size(); i += 3) {
         BezierPoints(f.back(), _map(points[i].x, points[i].y),
                      _map(points[i + 1].x, points[i + 1].y), _map(points[i + 2].x, points[i + 2].y), f);
+        if (!_affordsCurve(f.size()))
+            return;
     }
     if (m_inPath)
         _addFigure(f, false);
@@ -610,6 +629,8 @@ void Player::PolyBezierTo(const std::vector<POINT>& points)
         BezierPoints(f.back(), _map(points[i].x, points[i].y),
                      _map(points[i + 1].x, points[i + 1].y), _map(points[i + 2].x, points[i + 2].y), f);
         m_state.position = points[i + 2];
+        if (!_affordsCurve(f.size()))
+            return;
     }
     if (m_inPath) {
         if (!m_figureOpen) {

@@ -398,6 +398,7 @@ private:
     double _penPixels() const;
     void _addFigure(const Figure& indexPoints, bool closed);
     void _countPath(size_t points);
+    bool _affordsCurve(size_t points);
     void _fill(const std::vector<Figure>& figures, bool winding);
     void _stroke(const Figure& indexPoints, bool closed, bool lastPixel);
     void _shape(Figure area, const Figure& outline, bool closed);

@@ -332,7 +332,8 @@ void Raster::_segment(long x0, long y0, long x1, long y1, bool last, COLORREF co
 
 void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORREF colour)
 {
-    Charge(points.size() * kLinePointWork);
+    if (!Afford(points.size() * kLinePointWork))
+        return;
     std::vector<POINT> px;
     for (const PointD& p : points) {
         if (!Finite(p))
@@ -348,7 +349,9 @@ void Raster::ThinLine(const Figure& points, bool closed, bool lastPixel, COLORRE
             _styledPixel(px[0].x, px[0].y, 0, colour);
         return;
     }
-    for (size_t i = 0; i + 1 < px.size(); i++)
+    // Each segment stays on the canvas, and once the allowance is spent no
+    // further one is walked.
+    for (size_t i = 0; i + 1 < px.size() && !Spent(); i++)
         _segment(px[i].x, px[i].y, px[i + 1].x, px[i + 1].y, false, colour);
     if (closed)
         _segment(px.back().x, px.back().y, px[0].x, px[0].y, false, colour);

@@ -84,6 +84,24 @@ public:
     {
         m_work = units > UINT64_MAX - m_work ? UINT64_MAX : m_work + units;
     }
+    // Charges work about to be done at once, when what is left of the
+    // allowance covers it; otherwise spends the rest and answers false, and
+    // the work is not to be done.
+    bool Afford(uint64_t units)
+    {
+        if (Covers(units)) {
+            m_work += units;
+            return true;
+        }
+        if (m_work <= m_allowance)
+            m_work = m_allowance + 1;
+        return false;
+    }
+    // Whether what is left of the allowance covers so much work.
+    bool Covers(uint64_t units) const
+    {
+        return m_work <= m_allowance && units <= m_allowance - m_work;
+    }
     uint64_t Work() const { return m_work; }
     bool Spent() const { return m_work > m_allowance; }
 

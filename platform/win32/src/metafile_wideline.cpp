@@ -233,14 +233,18 @@ void AddDisc(double cx, double cy, double r, RowRuns& runs)
 
 void Raster::WideLine(const Figure& points, bool closed, double width, COLORREF colour)
 {
-    // Each segment's pieces are visited on every row they reach.
-    Charge(points.size() * kPieceWork);
+    // Each segment's pieces are visited on every row they reach: a line of
+    // more work than the allowance has left is not drawn (a curve of a few
+    // bytes may have thousands of points).
+    uint64_t work = points.size() * kPieceWork;
     for (size_t i = 0; i + 1 < points.size(); i++) {
         const double rows = std::fabs(points[i + 1].y - points[i].y) + width + 1;
         // No more rows than the canvas has (nor for a point not finite).
         const double reached = rows < Height() + 1.0 ? rows : Height() + 1.0;
-        Charge((uint64_t)reached * kPieceRowWork);
+        work += (uint64_t)reached * kPieceRowWork;
     }
+    if (!Afford(work))
+        return;
     if (!WideLineByRuns(points, closed, width, colour))
         WideLineByFill(points, closed, width, colour);
 }
