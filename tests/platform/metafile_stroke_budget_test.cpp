@@ -125,11 +125,13 @@ TEST(MetafileStrokeBudget, CurvesFlattenOnlyWhatTheAllowanceCovers)
             allocated = counter.Total();
         }
         EXPECT_EQ(player.Spent(), c.spent);
-        if (c.spent)
+        if (c.spent) {
             EXPECT_GE(player.Work(), kAllowance);
-        else
+        } else {
             EXPECT_GT(Ink(px), 30u);
-        if (AllocCounter::Available())
+        }
+        if (AllocCounter::Available()) {
             EXPECT_LT(allocated, size_t(1) << 20);
+        }
     }
 }
