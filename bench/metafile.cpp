@@ -17,6 +17,8 @@
 #include "bench_util.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <vector>
@@ -258,6 +260,109 @@ void ClipsAndFills(benchmark::State& state)
     });
 }
 
+// EMR_EXTCREATEFONTINDIRECTW of a 20-unit face the machine has, selected.
+void SelectFont(EmfBuilder& b, int slot, int escapement)
+{
+    std::vector<uint8_t> t;
+    for (uint32_t v : {uint32_t(slot), uint32_t(-20), 0u, uint32_t(escapement),
+                       uint32_t(escapement), 400u})
+        Put32(t, v);
+    t.resize(t.size() + 8, 0);  // italic .. pitch and family
+    const char16_t face[] = u"DejaVu Sans";
+    for (size_t i = 0; i < 32; i++)
+        Put16(t, i < sizeof face / 2 - 1 ? uint16_t(face[i]) : 0);
+    b.Record(82, {}, t);
+    b.Select(slot);
+}
+
+// EMR_EXTTEXTOUTW of one line, half of them turned by 30 degrees.
+void Texts(benchmark::State& state)
+{
+    int n = 0;
+    OneKind(state, [&n](EmfBuilder& b, std::mt19937& r) {
+        if (n++ % 100 == 0)
+            SelectFont(b, 10 + n / 100, n > 100 ? 300 : 0);
+        const std::u16string text = u"Kestrel plays its text 0123";
+        std::vector<uint8_t> tail;
+        for (char16_t c : text)
+            Put16(tail, uint16_t(c));
+        tail.resize((tail.size() + 3) & ~size_t(3), 0);
+        b.Record(84, {0, 0, -1, -1, 1, 0, 0, Coord(r, 800), 20 + Coord(r, 700),
+                      int32_t(text.size()), 76, 0, 0, 0, 0, 0, 0},
+                 tail);
+    });
+}
+// BEGINPATH, a polygon or an ellipse, ENDPATH, FILLPATH.
+void FilledPaths(benchmark::State& state)
+{
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
+        const int x = Coord(r, 900), y = Coord(r, 650);
+        b.Record(59, {});
+        if (r() % 2) {
+            std::vector<MfPoint> points;
+            for (int i = 0; i < 6; i++)
+                points.push_back({x + Coord(r, 120), y + Coord(r, 120)});
+            b.Polygon(points);
+        } else {
+            b.Ellipse(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        }
+        b.Record(60, {});
+        b.Record(62, {0, 0, -1, -1});
+    });
+}
+// EMR_FILLRGN of eight rectangles stacked in bands.
+void RegionFills(benchmark::State& state)
+{
+    int brush = -1;
+    OneKind(state, [&brush](EmfBuilder& b, std::mt19937& r) {
+        if (brush < 0)
+            brush = b.CreateBrush(BS_SOLID, RGB(30, 90, 200));
+        const int x = Coord(r, 800), y = Coord(r, 600);
+        std::vector<uint8_t> data;
+        for (uint32_t v : {32u, 1u, 8u, 128u, 0u, 0u, 0u, 0u})
+            Put32(data, v);
+        for (int i = 0; i < 8; i++) {
+            const int l = x + Coord(r, 60);
+            for (int v : {l, y + 12 * i, l + 20 + Coord(r, 100), y + 12 * i + 10})
+                Put32(data, uint32_t(v));
+        }
+        b.Record(71, {0, 0, 0, 0, int32_t(data.size()), brush}, data);
+    });
+}
+// Rectangles and ellipses under a world transform turned by 30 degrees.
+void TurnedShapes(benchmark::State& state)
+{
+    bool first = true;
+    OneKind(state, [&first](EmfBuilder& b, std::mt19937& r) {
+        if (first) {
+            const float c = std::cos(float(M_PI / 6)), s = std::sin(float(M_PI / 6));
+            int32_t m[6];
+            const float values[6] = {c, s, -s, c, 300, -150};
+            std::memcpy(m, values, sizeof m);
+            b.Record(35, {m[0], m[1], m[2], m[3], m[4], m[5]});
+            first = false;
+        }
+        const int x = Coord(r, 900), y = Coord(r, 650);
+        if (r() % 2)
+            b.Rectangle(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        else
+            b.Ellipse(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+    });
+}
+// Rectangles filled with the six hatches in turn.
+void HatchFills(benchmark::State& state)
+{
+    int n = 0;
+    OneKind(state, [&n](EmfBuilder& b, std::mt19937& r) {
+        const int brush = 12;  // a slot the builder's own objects never reach
+        b.Record(39, {brush, BS_HATCHED, int32_t(RGB(0, 0, 160)), n++ % 6});
+        b.Select(brush);
+        const int x = Coord(r, 900), y = Coord(r, 650);
+        b.Rectangle(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        b.Delete(brush);
+    });
+}
+
 constexpr int32_t kFloatOne = 0x3F800000;
 
 // A 24-bit DIB of 64 x 64 noisy pixels, packed.
@@ -464,6 +569,11 @@ BENCHMARK(DashedWidePolylines)->Apply([](benchmark::internal::Benchmark* b) { Be
 BENCHMARK(PaletteFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(StretchBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(ClipsAndFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(Texts)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(FilledPaths)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(RegionFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(TurnedShapes)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(HatchFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(Gradients)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(AlphaBlends)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
 BENCHMARK(TransparentBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
