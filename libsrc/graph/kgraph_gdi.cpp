@@ -5,7 +5,6 @@
 #include "kspritemanager.h"
 #include "kfont_2.h"
 #include "kbands.h"
-#include "kscreenblock.h"
 #include <kbase.h>
 #include <cstddef>
 #include <cstdint>
@@ -262,79 +261,47 @@ long KGraphGDI::_renderrects(SPRITE_DATA* spr, const RECT* rects, size_t count)
     return result;
 }
 
-namespace {
-
-// reserved[0] of a block that came from kscreenblock's pages rather than
-// the heap: how _releasesprite knows which call gives it back.
-const DWORD kPagedBlock = 0x50474B53;
-
-// Where a sprite's parts lie in its one block: the header with its row
-// table, then the rows from an aligned offset.
-struct SpriteLayout {
-    uint64_t alignwidth = 0;
-    uint64_t pitch = 0;
-    size_t header = 0;  // bytes before row 0
-    size_t total = 0;   // bytes of the whole block
-};
-
-// False (reported) when the size is bad or too large for the format.
-bool LayOut(long w, long h, KESTREL_COLOR_MODE cm, SpriteLayout& out)
-{
-    if (w <= 0 || h <= 0) {
-        KRet(KRET_ERROR, "_createsprite: bad size %ld x %ld", w, h);
-        return false;
-    }
-    out.alignwidth = (uint64_t(w) + 3) & ~uint64_t(3);
-    out.pitch = cm == KCM_R5G6B5 ? out.alignwidth * 2 : out.alignwidth;
-    const uint64_t table = offsetof(SPRITE_DATA, lpRows) + uint64_t(h) * sizeof(BYTE*);
-    const uint64_t pixels = out.pitch * uint64_t(h);
-    if (out.pitch > kMaxSpriteBlock || uint64_t(h) > kMaxSpriteBlock || pixels > kMaxSpriteBlock ||
-        table + kPixelAlign + pixels > kMaxSpriteBlock) {
-        KRet(KRET_NOMEMORY, "_createsprite: %ld x %ld is too large", w, h);
-        return false;
-    }
-    out.header = RoundUp(size_t(table), kPixelAlign);
-    out.total = RoundUp(out.header + size_t(pixels), kPixelAlign);
-    return true;
-}
-
-// The header and row table of a sprite laid out as lay in block.
-SPRITE_DATA* FillSprite(void* block, const SpriteLayout& lay, long w, long h, KESTREL_COLOR_MODE cm,
-                        DWORD flags)
-{
-    SPRITE_DATA* spr = static_cast<SPRITE_DATA*>(block);
-    spr->flags = flags;
-    spr->width = w;
-    spr->height = h;
-    spr->alignwidth = long(lay.alignwidth);
-    spr->rows = h;
-    spr->pitch = DWORD(lay.pitch);
-    spr->ref = 1;
-    spr->kcm = cm;
-    spr->reserved[0] = 0;
-    spr->reserved[1] = 0;
-    BYTE* row = static_cast<BYTE*>(block) + lay.header;
-    for (long r = 0; r < h; r++, row += lay.pitch)
-        spr->lpRows[r] = row;
-    return spr;
-}
-
-}  // namespace
-
 SPRITE_DATA* KGraphGDI::_createsprite(long w, long h, KESTREL_COLOR_MODE cm, DWORD flags)
 {
     if (cm != KCM_R5G6B5 && cm != KCM_GRAY)
         return NULL;
-    SpriteLayout lay;
-    if (!LayOut(w, h, cm, lay))
+    if (w <= 0 || h <= 0) {
+        KRet(KRET_ERROR, "_createsprite: bad size %ld x %ld", w, h);
         return NULL;
+    }
+    const uint64_t alignwidth = (uint64_t(w) + 3) & ~uint64_t(3);
+    const uint64_t pitch = cm == KCM_R5G6B5 ? alignwidth * 2 : alignwidth;
+    const uint64_t table = offsetof(SPRITE_DATA, lpRows) + uint64_t(h) * sizeof(BYTE*);
+    const uint64_t pixels = pitch * uint64_t(h);
+    if (pitch > kMaxSpriteBlock || uint64_t(h) > kMaxSpriteBlock ||
+        pixels > kMaxSpriteBlock || table + kPixelAlign + pixels > kMaxSpriteBlock) {
+        KRet(KRET_NOMEMORY, "_createsprite: %ld x %ld is too large", w, h);
+        return NULL;
+    }
+    const size_t header = RoundUp(size_t(table), kPixelAlign);
+    const size_t total = RoundUp(header + size_t(pixels), kPixelAlign);
     // Aligned operator new rather than aligned_alloc, which not every C
     // library offers; _releasesprite gives the block back the same way.
-    void* tmp = ::operator new(lay.total, std::align_val_t(kPixelAlign), std::nothrow);
+    void* tmp = ::operator new(total, std::align_val_t(kPixelAlign), std::nothrow);
     KASSERT(tmp != NULL);
     if (tmp == NULL)
         return NULL;
-    return FillSprite(tmp, lay, w, h, cm, flags);
+
+    SPRITE_DATA* spr = static_cast<SPRITE_DATA*>(tmp);
+    spr->flags = flags;
+    spr->width = w;
+    spr->height = h;
+    spr->alignwidth = long(alignwidth);
+    spr->rows = h;
+    spr->pitch = DWORD(pitch);
+    spr->ref = 1;
+    spr->kcm = cm;
+    spr->reserved[0] = 0;
+    spr->reserved[1] = 0;
+    BYTE* row = static_cast<BYTE*>(tmp) + header;
+    for (long r = 0; r < h; r++, row += pitch)
+        spr->lpRows[r] = row;
+    return spr;
 }
 
 void KGraphGDI::_releasesprite(SPRITE_DATA*& spr)
@@ -347,10 +314,7 @@ void KGraphGDI::_releasesprite(SPRITE_DATA*& spr)
             m_sprManager->Release(spr);
         if (m_RenderEngine != NULL)
             m_RenderEngine->ForgetSprite(spr);
-        if (spr->reserved[0] == kPagedBlock)
-            kscreenblock::Free(spr, true);
-        else
-            ::operator delete(static_cast<void*>(spr), std::align_val_t(kPixelAlign));
+        ::operator delete(static_cast<void*>(spr), std::align_val_t(kPixelAlign));
         spr = NULL;
     } else {
         spr->ref--;
@@ -444,24 +408,10 @@ long KGraphGDI::_get_screen_colormode_gdi(KESTREL_COLOR_MODE&)
     return 0;
 }
 
-// The device's own screen: a large one on large pages (see kscreenblock),
-// marked so that _releasesprite frees it with the matching call.
 SPRITE_DATA* KGraphGDI::_createbackscreen_gdi(long w, long h, KESTREL_COLOR_MODE cm, bool)
 {
-    SpriteLayout lay;
-    if ((cm != KCM_R5G6B5 && cm != KCM_GRAY) || !LayOut(w, h, cm, lay)) {
+    SPRITE_DATA* spr = _createsprite(w, h, cm, 0);
+    if (spr == NULL)
         KRet(KRET_ERROR, "_createbackscreen_gdi:_createsprite");
-        return NULL;
-    }
-    static_assert(kscreenblock::kAlign == kPixelAlign, "the screen's rows align as a sprite's");
-    bool paged = false;
-    void* block = kscreenblock::Allocate(lay.total, paged);
-    if (block == NULL) {
-        KRet(KRET_NOMEMORY, "_createbackscreen_gdi: out of memory");
-        return NULL;
-    }
-    SPRITE_DATA* spr = FillSprite(block, lay, w, h, cm, 0);
-    if (paged)
-        spr->reserved[0] = kPagedBlock;
     return spr;
 }
