@@ -39,7 +39,7 @@ RECT Bounds(const RECT& a, const RECT& b)
 }
 
 // r clipped to a w x h sprite; false when nothing is left.
-bool ClipTo(RECT& r, long w, long h)
+inline bool ClipTo(RECT& r, long w, long h)
 {
     r.left = std::max<LONG>(r.left, 0);
     r.top = std::max<LONG>(r.top, 0);
@@ -159,6 +159,10 @@ void KRenderEngine::_showreplayed(const rectlist_node* n)
 {
     FrameState& f = *m_frame;
     if (f.m_bShownAll || n->dst != m_sprCut)
+        return;
+    // Nearly every command was cut to lie inside: the bounds, which lie in
+    // the sprite, answer without clipping.
+    if (Inside(n->rcDst, f.m_shownBox))
         return;
     RECT r = n->rcDst;
     if (!ClipTo(r, m_sprCut->width, m_sprCut->height) || Inside(r, f.m_shownBox))
