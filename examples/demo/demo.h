@@ -58,8 +58,9 @@ void DemoHold(DemoContext& ctx, const char* what);
 // Escape, clicks (when clickMovesOn; a screen whose controls take clicks
 // moves on with Escape only) or closes the window: every 20 ms the waiting
 // messages are dispatched and frame(ms since the hold began) draws and
-// presents the next frame. Without a frame it is DemoHold. Does nothing
-// headless.
+// presents the next frame; frame takes no messages itself, or the user's
+// Escape could be dispatched there instead of ending the screen. Without a
+// frame it is DemoHold. Does nothing headless.
 void DemoHoldLive(DemoContext& ctx, const char* what, const std::function<void(DWORD)>& frame,
                   bool clickMovesOn = true);
 // True for a message that ends the current screen on a real screen: Escape,

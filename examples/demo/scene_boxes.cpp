@@ -145,6 +145,12 @@ struct Scene {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
+        Draw();
+    }
+    // Only draws: on the live screen the hold's loop takes the messages and
+    // so sees the user's Escape, which taken here would only be dispatched.
+    void Draw()
+    {
         KSprite* back = ctx.graph->GetBackScreen();
         back->Clear(WORD(rgb(30, 34, 44)));
         if (font != NULL) {
@@ -283,7 +289,7 @@ int SceneBoxes(DemoContext& ctx, KestrelMainWnd& mainWnd)
     // bar drags it, the animation plays on the real clock.
     DemoHoldLive(
         ctx, "hover and click the picture (it opens its link), drag the dialog by its title",
-        [&](DWORD) { s.Frame(); }, false);
+        [&](DWORD) { s.Draw(); }, false);
     pulse.Release();
     picture.Release();
     dlg.Release();
