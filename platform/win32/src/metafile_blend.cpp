@@ -94,24 +94,14 @@ bool PlayBlendRecord(DWORD type, const RecordBytes& r, Player& player)
     // Bounds; destination x, y, w, h; the blend (or the key colour); source
     // x, y; the source's transform and background; usage; the bitmap's
     // offsets and sizes; source w, h.
-    auto l = [&r](size_t at) {
-        long v = 0;
-        r.S32(at, v);
-        return v;
-    };
-    auto d = [&r](size_t at) {
-        DWORD v = 0;
-        r.U32(at, v);
-        return v;
-    };
     DibRef dib;
     if (!RecordBitmap(r, 84, dib))
         return false;
     if (type == kEmrAlphaBlend)
-        return player.AlphaBlend(l(24), l(28), l(32), l(36), dib, l(44), l(48), l(100), l(104),
-                                 d(40));
-    return player.TransparentBlit(l(24), l(28), l(32), l(36), dib, l(44), l(48), l(100), l(104),
-                                  d(40));
+        return player.AlphaBlend(r.L(24), r.L(28), r.L(32), r.L(36), dib, r.L(44), r.L(48),
+                                 r.L(100), r.L(104), r.D(40));
+    return player.TransparentBlit(r.L(24), r.L(28), r.L(32), r.L(36), dib, r.L(44), r.L(48),
+                                  r.L(100), r.L(104), r.D(40));
 }
 
 bool RecordBitmap(const RecordBytes& r, size_t at, DibRef& dib)

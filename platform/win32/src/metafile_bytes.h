@@ -6,8 +6,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace win32metafile {
+
+// A 32-bit float from the bits a record stores it as.
+inline float FloatOfBits(DWORD bits)
+{
+    float f;
+    static_assert(sizeof f == sizeof bits, "a 32-bit float");
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
 
 class RecordBytes {
 public:
@@ -48,6 +58,20 @@ public:
             return false;
         v = (LONG)d;
         return true;
+    }
+
+    // The 32-bit field at `offset`, or 0 when it runs past the end.
+    long L(size_t offset) const
+    {
+        long v = 0;
+        S32(offset, v);
+        return v;
+    }
+    DWORD D(size_t offset) const
+    {
+        DWORD v = 0;
+        U32(offset, v);
+        return v;
     }
 
 private:

@@ -110,10 +110,7 @@ double MiterLimit(DWORD field)
 {
     if (field < 0x01000000)
         return (double)field;
-    float f;
-    static_assert(sizeof f == sizeof field, "a 32-bit float");
-    std::memcpy(&f, &field, sizeof f);
-    return f;
+    return FloatOfBits(field);
 }
 
 // Stock objects are named by their number with the top bit set.
@@ -124,18 +121,8 @@ public:
     explicit Fields(RecordBytes r) : m_r(r) {}
     size_t Size() const { return m_r.Size(); }
     // The 32-bit field at byte `offset`, or 0 past the end.
-    long L(size_t offset) const
-    {
-        long v = 0;
-        m_r.S32(offset, v);
-        return v;
-    }
-    DWORD D(size_t offset) const
-    {
-        DWORD v = 0;
-        m_r.U32(offset, v);
-        return v;
-    }
+    long L(size_t offset) const { return m_r.L(offset); }
+    DWORD D(size_t offset) const { return m_r.D(offset); }
     long S(size_t offset) const
     {
         long v = 0;
@@ -396,37 +383,6 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
             return false;
         player.SetBrushOrg(f.L(8), f.L(12));
         return true;
-    case kEmrSetMapperFlags:
-    case kEmrSetColorAdjustment:
-    case kEmrSetIcmMode:
-    case kEmrCreateColorSpace:
-    case kEmrSetColorSpace:
-    case kEmrDeleteColorSpace:
-    case kEmrGlsRecord:
-    case kEmrGlsBoundedRecord:
-    case kEmrPixelFormat:
-    case kEmrDrawEscape:
-    case kEmrExtEscape:
-    case kEmrForceUfiMapping:
-    case kEmrNamedEscape:
-    case kEmrSetIcmProfileA:
-    case kEmrSetIcmProfileW:
-    case kEmrSetLinkedUfis:
-    case kEmrColorMatchToTargetW:
-    case kEmrCreateColorSpaceW:
-    case kEmrSetMetaRgn:
-    case kEmrWidenPath:
-    case kEmrSetLayout:
-    case kEmrSetTextJustification:
-    case kEmrExtFloodFill:
-    case kEmrGradientFill:
-    case kEmrAlphaBlend:
-    case kEmrTransparentBlt:
-    case kEmrPlgBlt:
-    case kEmrArcTo:
-    case kEmrAngleArc:
-    case kEmrPolyDraw:
-    case kEmrPolyDraw16: return PlayEnhancedMore(type, f.Bytes(), player);
     case kSetStretchBltMode:
     case kFlattenPath:
     case kGdiComment:
@@ -603,7 +559,9 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kStretchDiBits:
         return BlitRecord(type, f, player);
     default:
-        return false;
+        // The rarer records, each in the file of what it draws; false for
+        // a type nothing plays.
+        return PlayEnhancedMore(type, f.Bytes(), player);
     }
 }
 

@@ -5,24 +5,6 @@
 
 namespace win32metafile {
 
-namespace {
-
-long L(const RecordBytes& r, size_t offset)
-{
-    long v = 0;
-    r.S32(offset, v);
-    return v;
-}
-
-DWORD D(const RecordBytes& r, size_t offset)
-{
-    DWORD v = 0;
-    r.U32(offset, v);
-    return v;
-}
-
-}  // namespace
-
 bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
 {
     switch (type) {
@@ -48,19 +30,19 @@ bool PlayEnhancedMore(DWORD type, const RecordBytes& r, Player& player)
     case kEmrCreateColorSpaceW:
         // A colour space takes its slot of the object table, so an object
         // made there later replaces it as GDI's table would.
-        return player.Put(D(r, 8), OtherObject());
-    case kEmrDeleteColorSpace: return player.Delete(D(r, 8));
+        return player.Put(r.D(8), OtherObject());
+    case kEmrDeleteColorSpace: return player.Delete(r.D(8));
     case kEmrExtFloodFill:
         // The start point, the colour, then the mode: 0 fills up to the
         // colour, 1 fills the colour.
-        return D(r, 20) <= 1 && player.FloodFill(L(r, 8), L(r, 12), D(r, 16), D(r, 20) == 1);
+        return r.D(20) <= 1 && player.FloodFill(r.L(8), r.L(12), r.D(16), r.D(20) == 1);
     case kEmrSetTextJustification:
         // The extra, then the number of breaks it is spread over.
-        player.State().breakExtra = L(r, 8);
-        player.State().breakCount = L(r, 12);
+        player.State().breakExtra = r.L(8);
+        player.State().breakCount = r.L(12);
         return true;
     case kEmrWidenPath: return player.WidenPath();
-    case kEmrSetLayout: player.SetLayout(D(r, 8)); return true;
+    case kEmrSetLayout: player.SetLayout(r.D(8)); return true;
     case kEmrSetMetaRgn: player.SetMetaRegion(); return true;
     case kEmrGradientFill: return PlayGradientRecord(r, player);
     case kEmrAlphaBlend:

@@ -503,12 +503,9 @@ void Player::Arc(ArcKind kind, long l, long t, long r, long b, long xs, long ys,
     _shape(std::move(area), outline, true);
 }
 
-// Under a turn or shear the arc is made in logical units, where the arc
-// direction is meant, and then mapped.
-void Player::_skewedArc(ArcKind kind, long l, long t, long r, long b, long xs, long ys, long xe,
-                        long ye)
+Figure Player::_logicalArc(long l, long t, long r, long b, long xs, long ys, long xe, long ye,
+                           double k) const
 {
-    const double k = _curveScale();
     const double cx = (l + (double)r) / 2 * k, cy = (t + (double)b) / 2 * k;
     const double rx = std::fabs((double)r - l) / 2 * k, ry = std::fabs((double)b - t) / 2 * k;
     const double a0 = std::atan2(-(ys * k - cy) * rx, (xs * k - cx) * ry);
@@ -521,8 +518,18 @@ void Player::_skewedArc(ArcKind kind, long l, long t, long r, long b, long xs, l
         sweep -= kTwoPi;
     Figure f;
     ArcPoints(cx, cy, rx, ry, a0, sweep, f);
+    return f;
+}
+
+// Under a turn or shear the arc is made in logical units, where the arc
+// direction is meant, and then mapped.
+void Player::_skewedArc(ArcKind kind, long l, long t, long r, long b, long xs, long ys, long xe,
+                        long ye)
+{
+    const double k = _curveScale();
+    Figure f = _logicalArc(l, t, r, b, xs, ys, xe, ye, k);
     if (kind == kPie)
-        f.push_back({cx, cy});
+        f.push_back({(l + (double)r) / 2 * k, (t + (double)b) / 2 * k});
     _mapScaled(f, k);
     if (kind != kArc) {
         _shape(f, f, true);
@@ -632,6 +639,11 @@ void Player::PolyBezierTo(const std::vector<POINT>& points)
         if (!_affordsCurve(f.size()))
             return;
     }
+    _drawOnFromPosition(f, false);
+}
+
+void Player::_drawOnFromPosition(const Figure& f, bool lastPixel)
+{
     if (m_inPath) {
         if (!m_figureOpen) {
             _addFigure({f[0]}, false);
@@ -641,7 +653,7 @@ void Player::PolyBezierTo(const std::vector<POINT>& points)
         m_path.back().insert(m_path.back().end(), f.begin() + 1, f.end());
         return;
     }
-    _stroke(f, false, false);
+    _stroke(f, false, lastPixel);
 }
 
 void Player::SetPixel(long x, long y, COLORREF colour)

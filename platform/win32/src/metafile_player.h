@@ -393,6 +393,10 @@ private:
     void _mapScaled(Figure& f, double k) const;
     void _skewedArc(ArcKind kind, long l, long t, long r, long b, long xs, long ys, long xe,
                     long ye);
+    // The arc of a box from the start to the end radial, the way the arc
+    // direction says, in logical units times `k` (_curveScale's).
+    Figure _logicalArc(long l, long t, long r, long b, long xs, long ys, long xe, long ye,
+                       double k) const;
     void _textBox(const PointD corners[4], COLORREF colour);
     void _remap();
     double _penPixels() const;
@@ -434,6 +438,9 @@ private:
         BYTE background;
     };
     void _figureFromPosition(const Figure& logical);
+    // Canvas points from the current position on: added to the path's open
+    // figure, or stroked (its last pixel drawn when `lastPixel`).
+    void _drawOnFromPosition(const Figure& f, bool lastPixel);
     void _gradientRect(const GradientVertex& a, const GradientVertex& b, bool across);
     void _gradientTriangle(const GradientVertex* v[3]);
     bool _blit(long x, long y, long w, long h, const DibReader* source, long sx, long sy, long sw,

@@ -54,24 +54,17 @@ bool PlayPlgBltRecord(const RecordBytes& r, Player& player)
     // Bounds; the three corners; source x, y, w, h; the source's transform,
     // background and usage; its bitmap; the mask's corner and usage, then
     // its bitmap (absent when its sizes are 0).
-    auto l = [&r](size_t at) {
-        long v = 0;
-        r.S32(at, v);
-        return v;
-    };
     POINT corners[3];
     for (int i = 0; i < 3; i++)
-        corners[i] = {(LONG)l(24 + 8 * i), (LONG)l(28 + 8 * i)};
+        corners[i] = {(LONG)r.L(24 + 8 * i), (LONG)r.L(28 + 8 * i)};
     DibRef dib, mask;
     if (!RecordBitmap(r, 96, dib))
         return false;
-    DWORD maskInfo = 0;
-    r.U32(128, maskInfo);
-    const bool hasMask = maskInfo != 0;
+    const bool hasMask = r.D(128) != 0;
     if (hasMask && !RecordBitmap(r, 124, mask))
         return false;
-    return player.PlgBlit(corners, dib, l(48), l(52), l(56), l(60), hasMask ? &mask : nullptr,
-                          l(112), l(116));
+    return player.PlgBlit(corners, dib, r.L(48), r.L(52), r.L(56), r.L(60),
+                          hasMask ? &mask : nullptr, r.L(112), r.L(116));
 }
 
 }  // namespace win32metafile

@@ -115,16 +115,7 @@ void Player::_figureFromPosition(const Figure& logical)
     for (const PointD& p : logical)
         f.push_back(_mapD(p.x, p.y));
     m_state.position = {(LONG)Whole(logical.back().x), (LONG)Whole(logical.back().y)};
-    if (m_inPath) {
-        if (!m_figureOpen) {
-            _addFigure({f[0]}, false);
-            m_figureOpen = true;
-        }
-        _countPath(f.size() - 1);
-        m_path.back().insert(m_path.back().end(), f.begin() + 1, f.end());
-        return;
-    }
-    _stroke(f, false, true);
+    _drawOnFromPosition(f, true);
 }
 
 void Player::ArcTo(long l, long t, long r, long b, long xs, long ys, long xe, long ye)
@@ -132,18 +123,7 @@ void Player::ArcTo(long l, long t, long r, long b, long xs, long ys, long xe, lo
     // Made in logical units, where the arc direction is meant, as many
     // points as it spans on the canvas.
     const double k = _curveScale();
-    const double cx = (l + (double)r) / 2 * k, cy = (t + (double)b) / 2 * k;
-    const double rx = std::fabs((double)r - l) / 2 * k, ry = std::fabs((double)b - t) / 2 * k;
-    const double a0 = std::atan2(-(ys * k - cy) * rx, (xs * k - cx) * ry);
-    const double a1 = std::atan2(-(ye * k - cy) * rx, (xe * k - cx) * ry);
-    const bool counter = m_state.arcDirection != kArcClockwise;
-    double sweep = a1 - a0;
-    if (counter && sweep <= 0)
-        sweep += kTwoPi;
-    else if (!counter && sweep >= 0)
-        sweep -= kTwoPi;
-    Figure f;
-    ArcPoints(cx, cy, rx, ry, a0, sweep, f);
+    Figure f = _logicalArc(l, t, r, b, xs, ys, xe, ye, k);
     for (PointD& p : f)
         p = {p.x / k, p.y / k};
     _figureFromPosition(f);
@@ -165,37 +145,16 @@ bool Player::AngleArc(long x, long y, long radius, double start, double sweep)
     return true;
 }
 
-namespace {
-
-float Float(const RecordBytes& r, size_t at)
-{
-    DWORD bits = 0;
-    r.U32(at, bits);
-    float f;
-    static_assert(sizeof f == sizeof bits, "a 32-bit float");
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-
-long L(const RecordBytes& r, size_t at)
-{
-    long v = 0;
-    r.S32(at, v);
-    return v;
-}
-
-}  // namespace
-
 bool PlayPolyDrawRecord(DWORD type, const RecordBytes& r, Player& player)
 {
     switch (type) {
     case kEmrArcTo:
         // The box, then the start and end points.
-        player.ArcTo(L(r, 8), L(r, 12), L(r, 16), L(r, 20), L(r, 24), L(r, 28), L(r, 32), L(r, 36));
+        player.ArcTo(r.L(8), r.L(12), r.L(16), r.L(20), r.L(24), r.L(28), r.L(32), r.L(36));
         return true;
     case kEmrAngleArc:
         // The centre, the radius, then the angles as floats.
-        return player.AngleArc(L(r, 8), L(r, 12), L(r, 16), Float(r, 20), Float(r, 24));
+        return player.AngleArc(r.L(8), r.L(12), r.L(16), FloatOfBits(r.D(20)), FloatOfBits(r.D(24)));
     default: {
         // Bounds, the count, the points (32 or 16 bits), then a type byte each.
         const bool small = type == kEmrPolyDraw16;

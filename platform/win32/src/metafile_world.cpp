@@ -18,10 +18,7 @@ bool ReadFloat(const RecordBytes& r, size_t at, double& out)
     DWORD bits = 0;
     if (!r.U32(at, bits))
         return false;
-    float f;
-    static_assert(sizeof f == sizeof bits, "a 32-bit float");
-    std::memcpy(&f, &bits, sizeof f);
-    out = f;
+    out = FloatOfBits(bits);
     return true;
 }
 
