@@ -137,7 +137,11 @@ EmfBuilder TextFile(int w, int h, const LogicalFont& f, unsigned align, int mode
 // Wide and narrow text in each alignment lands where ExtTextOutA puts the
 // string once the reference point is moved by the alignment: left, centre
 // or right of the string's advance, and the top, baseline or bottom of the
-// font's cell.
+// font's cell. Under a right-to-left layout Windows mirrors where the string
+// goes but not its glyphs: the reference point is mirrored, and left and
+// right in the alignment read from the layout's side, so TA_LEFT ends the
+// string at the mirrored point and TA_RIGHT starts it there, the string
+// reading as it would unmirrored.
 TEST(MetafileText, AlignmentMatchesTheContextsOwnTextOutput)
 {
     const int w = 200, h = 60;
@@ -147,6 +151,8 @@ TEST(MetafileText, AlignmentMatchesTheContextsOwnTextOutput)
         const char* name;
         unsigned align;
         bool wide;
+        bool rightToLeft = false;
+        bool opaque = false;
     } cases[] = {
         {"left top, wide", 0, true},
         {"left top, narrow", 0, false},
@@ -155,27 +161,40 @@ TEST(MetafileText, AlignmentMatchesTheContextsOwnTextOutput)
         {"baseline", kTaBaseline, true},
         {"bottom", kTaBottom, false},
         {"right bottom", kTaRight | kTaBottom, true},
+        {"right to left: left", 0, true, true},
+        {"right to left: left, opaque", 0, true, true, true},
+        {"right to left: right", kTaRight, true, true},
+        {"right to left: right, opaque", kTaRight, true, true, true},
+        {"right to left: centre", kTaCenter, true, true},
+        {"right to left: centre, opaque", kTaCenter, true, true, true},
+        {"right to left: right baseline", kTaRight | kTaBaseline, true, true},
+        {"right to left: right baseline, opaque", kTaRight | kTaBaseline, true, true, true},
     };
     const std::string text = "Metafile Ag";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Reference ref(w, h, lf);
         SetTextColor(ref.dc(), RGB(0, 0, 200));
+        SetBkColor(ref.dc(), RGB(250, 200, 0));
+        SetBkMode(ref.dc(), c.opaque ? kOpaque : kTransparent);
         const TEXTMETRICA tm = ref.Metrics();
         const int width = ref.Width(text);
-        const int px = 100, py = 30;
-        int x = px, y = py;
-        if ((c.align & kTaCenter) == kTaRight)
-            x -= width;
-        else if ((c.align & kTaCenter) == kTaCenter)
-            x -= width / 2;
+        // Off the middle, so that a point left unmirrored shows.
+        const int px = c.rightToLeft ? 40 : 100, py = 30;
+        const unsigned horizontal = c.align & kTaCenter;
+        int before = horizontal == kTaRight ? width : horizontal == kTaCenter ? width / 2 : 0;
+        if (c.rightToLeft && horizontal != kTaCenter)
+            before = width - before;
+        int x = (c.rightToLeft ? w - px : px) - before, y = py;
         if ((c.align & kTaBaseline) == kTaBaseline)
             y -= tm.tmAscent;
         else if ((c.align & kTaBaseline) == kTaBottom)
             y -= tm.tmHeight;
         ExtTextOutA(ref.dc(), x, y, 0, nullptr, text.data(), UINT(text.size()), nullptr);
 
-        EmfBuilder e = TextFile(w, h, f, c.align);
+        EmfBuilder e = TextFile(w, h, f, c.align, c.opaque ? kOpaque : kTransparent);
+        if (c.rightToLeft)
+            e.Record(115, {1});  // SETLAYOUT: LAYOUT_RTL
         Text t;
         t.x = px;
         t.y = py;
@@ -187,50 +206,6 @@ TEST(MetafileText, AlignmentMatchesTheContextsOwnTextOutput)
         const std::vector<uint32_t> got = Play(e.Bytes(), w, h);
         EXPECT_GT(Ink(got), 50u);
         EXPECT_EQ(Differences(got, ref.Pixels()), 0u);
-    }
-}
-
-// Under a right-to-left layout Windows mirrors where the string goes but
-// not its glyphs: the reference point is mirrored, and left and right in the
-// alignment read from the layout's side, so TA_LEFT ends the string at the
-// mirrored point and TA_RIGHT starts it there, the string reading as it
-// would unmirrored. A string drawn by ExtTextOutA, unmirrored, at the
-// mirrored place is the reference.
-TEST(MetafileText, RightToLeftLayoutMirrorsThePlaceNotTheGlyphs)
-{
-    const int w = 200, h = 60;
-    const LogicalFont f = Font(-20);
-    const LOGFONTA lf = PlatformFont(f, -20);
-    const std::string text = "Metafile Ag";
-    for (unsigned align : {0u, kTaRight, kTaCenter, kTaRight | kTaBaseline}) {
-        for (bool opaque : {false, true}) {
-            SCOPED_TRACE(align * 10 + opaque);
-            Reference ref(w, h, lf);
-            SetTextColor(ref.dc(), RGB(0, 0, 200));
-            SetBkColor(ref.dc(), RGB(250, 200, 0));
-            SetBkMode(ref.dc(), opaque ? kOpaque : kTransparent);
-            const TEXTMETRICA tm = ref.Metrics();
-            const int width = ref.Width(text);
-            const int px = 40, py = 30, mirrored = w - px;
-            int x = mirrored - width;  // TA_LEFT: the string ends at the point
-            if ((align & kTaCenter) == kTaRight)
-                x = mirrored;
-            else if ((align & kTaCenter) == kTaCenter)
-                x = mirrored - width / 2;
-            const int y = (align & kTaBaseline) == kTaBaseline ? py - tm.tmAscent : py;
-            ExtTextOutA(ref.dc(), x, y, 0, nullptr, text.data(), UINT(text.size()), nullptr);
-
-            EmfBuilder e = TextFile(w, h, f, align, opaque ? kOpaque : kTransparent);
-            e.Record(115, {1});  // SETLAYOUT: LAYOUT_RTL
-            Text t;
-            t.x = px;
-            t.y = py;
-            t.wide.assign(text.begin(), text.end());
-            EmfText(e, t);
-            const std::vector<uint32_t> got = Play(e.Bytes(), w, h);
-            EXPECT_GT(Ink(got), 50u);
-            EXPECT_EQ(Differences(got, ref.Pixels()), 0u);
-        }
     }
 }
 
