@@ -260,28 +260,13 @@ void ClipsAndFills(benchmark::State& state)
     });
 }
 
-// EMR_EXTCREATEFONTINDIRECTW of a 20-unit face the machine has, selected.
-void SelectFont(EmfBuilder& b, int slot, int escapement)
-{
-    std::vector<uint8_t> t;
-    for (uint32_t v : {uint32_t(slot), uint32_t(-20), 0u, uint32_t(escapement),
-                       uint32_t(escapement), 400u})
-        Put32(t, v);
-    t.resize(t.size() + 8, 0);  // italic .. pitch and family
-    const char16_t face[] = u"DejaVu Sans";
-    for (size_t i = 0; i < 32; i++)
-        Put16(t, i < sizeof face / 2 - 1 ? uint16_t(face[i]) : 0);
-    b.Record(82, {}, t);
-    b.Select(slot);
-}
-
 // EMR_EXTTEXTOUTW of one line, half of them turned by 30 degrees.
 void Texts(benchmark::State& state)
 {
     int n = 0;
     OneKind(state, [&n](EmfBuilder& b, std::mt19937& r) {
         if (n++ % 100 == 0)
-            SelectFont(b, 10 + n / 100, n > 100 ? 300 : 0);
+            b.SelectFont(10 + n / 100, -20, u"DejaVu Sans", 0, n > 100 ? 300 : 0);
         const std::u16string text = u"Kestrel plays its text 0123";
         std::vector<uint8_t> tail;
         for (char16_t c : text)

@@ -35,19 +35,6 @@ const struct {
     {"PS_DASHDOTDOT", 4, {3, 1, 1, 1, 1, 1}},
 };
 
-bool On(const std::vector<int>& runs, int n)
-{
-    int total = 0;
-    for (int r : runs)
-        total += r;
-    n %= total;
-    for (size_t i = 0;; i++) {
-        if (n < runs[i])
-            return i % 2 == 0;
-        n -= runs[i];
-    }
-}
-
 std::vector<int> Times(const std::vector<int>& units, int k)
 {
     std::vector<int> out;

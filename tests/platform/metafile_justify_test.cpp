@@ -95,14 +95,7 @@ TEST(MetafileJustification, BreakExtraSpreadsOverTheSpaces)
         // text record has no spacing array.
         EmfBuilder e(0, 0, kW - 1, kH - 1);
         e.SetBkMode(kTransparent);
-        std::vector<uint8_t> font;
-        for (int32_t v : {1, -16, 0, 0, 0, 400, 0, 0})
-            Put32(font, uint32_t(v));
-        for (char ch : std::string("DejaVu Sans"))
-            Put16(font, uint16_t(ch));
-        font.resize(4 + 92, 0);
-        e.Record(82, {}, font);
-        e.Select(1);
+        e.SelectFont(1, -16);
         e.Record(120, {c.extra, c.count});
         std::vector<uint8_t> chars(text.begin(), text.end());
         e.Record(83, {0, 0, kW, kH, 1, 0, 0, 6, 4, int32_t(text.size()), 76, 0, 0, 0, 0, 0, 0},

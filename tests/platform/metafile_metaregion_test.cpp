@@ -132,16 +132,7 @@ TEST(MetafileMetaRegion, ClippedTextStaysInsideIt)
             b.Record(28, {});
         }
         b.SetBkMode(1);
-        // A 24-pixel font in slot 1: height, width, escapement, orientation,
-        // weight, the byte fields, then the face.
-        std::vector<uint8_t> font;
-        for (int32_t v : {1, -24, 0, 0, 0, 700, 0, 0})
-            Put32(font, uint32_t(v));
-        for (char c : std::string("DejaVu Sans"))
-            Put16(font, uint16_t(c));
-        font.resize(4 + 92, 0);
-        b.Record(82, {}, font);
-        b.Select(1);
+        b.SelectFont(1, -24, u"DejaVu Sans", 0, 0, 700);  // bold
         // Bounds, mode, scales; the text block: reference (2, 2), 8
         // characters at 76, clipped to (0, 0)-(w, h), no spacing.
         std::vector<uint8_t> text;

@@ -25,20 +25,6 @@ std::vector<uint32_t> Play(bool wmf, const std::vector<uint8_t>& bytes, int w, i
     return PlayOnWhite(bytes, w, h, wmf);
 }
 
-// Whether step n of a style of on and off runs is on.
-bool On(const std::vector<int>& runs, int n)
-{
-    int total = 0;
-    for (int r : runs)
-        total += r;
-    n %= total;
-    for (size_t i = 0;; i++) {
-        if (n < runs[i])
-            return i % 2 == 0;
-        n -= runs[i];
-    }
-}
-
 struct Style {
     const char* name;
     int style;

@@ -59,3 +59,17 @@ inline size_t Ink(const std::vector<uint32_t>& px)
         n += p != kWhite;
     return n;
 }
+
+// Whether step n of a pen style of on and off runs is on.
+inline bool On(const std::vector<int>& runs, int n)
+{
+    int total = 0;
+    for (int r : runs)
+        total += r;
+    n %= total;
+    for (size_t i = 0;; i++) {
+        if (n < runs[i])
+            return i % 2 == 0;
+        n -= runs[i];
+    }
+}

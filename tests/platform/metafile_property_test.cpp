@@ -422,19 +422,7 @@ private:
         const int height = Int(6, 12);
         const Pt at = Somewhere();
         const int slot = kFirstFont + m_fonts++ % (kHandles - kFirstFont);
-        std::vector<uint8_t> lf;
-        Put32(lf, uint32_t(slot));
-        Put32(lf, uint32_t(-height));
-        for (int i = 0; i < 3; i++)
-            Put32(lf, 0);
-        Put32(lf, 400);
-        for (int i = 0; i < 8; i++)
-            lf.push_back(0);
-        const std::u16string face = u"DejaVu Sans";
-        for (size_t i = 0; i < 32; i++)
-            Put16(lf, i < face.size() ? uint16_t(face[i]) : 0);
-        m_emf.Record(82, {}, lf);
-        m_emf.Select(slot);
+        m_emf.SelectFont(slot, -height);
         std::vector<uint8_t> wide;
         for (char c : s)
             Put16(wide, uint16_t(c));

@@ -44,19 +44,7 @@ LogicalFont Font(long height, BYTE charSet = 0, long escapement = 0)
 // EMR_EXTCREATEFONTINDIRECTW into slot 1, selected.
 void EmfFont(EmfBuilder& e, const LogicalFont& f)
 {
-    std::vector<uint8_t> t;
-    Put32(t, 1);
-    Put32(t, uint32_t(f.height));
-    Put32(t, 0);
-    Put32(t, uint32_t(f.escapement));
-    Put32(t, uint32_t(f.escapement));
-    Put32(t, 400);
-    for (uint8_t b : {0, 0, 0, int(f.charSet), 0, 0, 0, 0})
-        t.push_back(b);
-    for (size_t i = 0; i < 32; i++)
-        Put16(t, i < f.face.size() ? uint16_t(f.face[i]) : 0);
-    e.Record(82, {}, t);
-    e.Select(1);
+    e.SelectFont(1, int32_t(f.height), f.face, 0, int32_t(f.escapement), 400, f.charSet);
 }
 
 struct Text {
@@ -636,19 +624,7 @@ TEST(MetafileText, FontWidthStretchesGlyphs)
         LogicalFont f = Font(-20);
         f.width = width;
         EmfBuilder e = TextFile(w, h, f, 0);
-        std::vector<uint8_t> t;
-        Put32(t, 1);
-        Put32(t, uint32_t(-20));
-        Put32(t, uint32_t(width));
-        Put32(t, 0);
-        Put32(t, 0);
-        Put32(t, 400);
-        for (int i = 0; i < 8; i++)
-            t.push_back(0);
-        for (size_t i = 0; i < 32; i++)
-            Put16(t, i < f.face.size() ? uint16_t(f.face[i]) : 0);
-        e.Record(82, {}, t);
-        e.Select(1);
+        e.SelectFont(1, -20, f.face, width);
         Text text;
         text.x = 4;
         text.y = 4;

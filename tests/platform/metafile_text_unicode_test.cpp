@@ -46,15 +46,7 @@ EmfBuilder TextFile()
     e.SetBkMode(1);
     e.SetTextColor(RGB(0, 0, 200));
     const LogicalFont f = Font();
-    std::vector<uint8_t> t;
-    for (int32_t v : {1, int32_t(f.height), 0, 0, 0, 400})
-        Put32(t, uint32_t(v));
-    for (int b = 0; b < 8; b++)
-        t.push_back(0);
-    for (size_t i = 0; i < 32; i++)
-        Put16(t, i < f.face.size() ? uint16_t(f.face[i]) : 0);
-    e.Record(82, {}, t);
-    e.Select(1);
+    e.SelectFont(1, int32_t(f.height), f.face);
     return e;
 }
 

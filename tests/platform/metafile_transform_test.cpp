@@ -324,18 +324,7 @@ TEST(MetafileTransform, TextFollowsTheTransform)
     EmfBuilder e(0, 0, kSide - 1, kSide - 1);
     e.SetBkMode(TRANSPARENT);
     SetWorld(e, {2, 0, 0, 2, 15, 30});
-    std::vector<uint8_t> t;
-    Put32(t, 1);
-    Put32(t, uint32_t(-11));
-    for (int i = 0; i < 3; i++)
-        Put32(t, 0);
-    Put32(t, 400);
-    for (int i = 0; i < 8; i++)
-        t.push_back(0);
-    for (size_t i = 0; i < 32; i++)
-        Put16(t, i < f.face.size() ? uint16_t(f.face[i]) : 0);
-    e.Record(82, {}, t);
-    e.Select(1);
+    e.SelectFont(1, -11, f.face);
     std::vector<uint8_t> text;
     for (char c : std::string("World"))
         Put16(text, uint16_t(c));
@@ -407,15 +396,7 @@ TEST(MetafileTransform, ExtremeTransformsPlaySafely)
         e.RoundRect(0, 0, 100, 100, 2000000000, 7);
         e.SaveDC();
         e.IntersectClipRect(-1000, -1000, 1000, 1000);
-        std::vector<uint8_t> t;
-        Put32(t, 1);
-        Put32(t, uint32_t(-2000000000));
-        for (int i = 0; i < 4; i++)
-            Put32(t, 0);
-        for (int i = 0; i < 8 + 64; i++)
-            t.push_back(0);
-        e.Record(82, {}, t);
-        e.Select(1);
+        e.SelectFont(1, -2000000000, u"");
         std::vector<uint8_t> s = {'W', 0, 'i', 0};
         e.Record(84, {0, 0, -1, -1, 1, 0, 0, 2000000000, -2000000000, 2, 76, 2, 0, 0, 9, 9, 0}, s);
         e.Record(84, {0, 0, -1, -1, 1, 0, 0, -2000000000, 2000000000, 2, 76, 0, 0, 0, 0, 0, 0}, s);

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "byte_builders.h"
@@ -317,6 +318,23 @@ public:
         return i;
     }
     void SelectPalette(int index) { Record(48, {index}); }
+    // EMR_EXTCREATEFONTINDIRECTW into `slot`, then selected: a LOGFONTW of
+    // the height, width, escapement (the orientation alike), weight,
+    // character set and face given, its other fields 0.
+    void SelectFont(int slot, int32_t height, const std::u16string& face = u"DejaVu Sans",
+                    int32_t width = 0, int32_t escapement = 0, int32_t weight = 400,
+                    uint8_t charSet = 0)
+    {
+        std::vector<uint8_t> lf;
+        for (int32_t v : {slot, height, width, escapement, escapement, weight})
+            Put32(lf, uint32_t(v));
+        for (uint8_t b : {0, 0, 0, int(charSet), 0, 0, 0, 0})
+            lf.push_back(b);
+        for (size_t i = 0; i < 32; i++)
+            Put16(lf, i < face.size() ? uint16_t(face[i]) : 0);
+        Record(82, {}, lf);
+        Select(slot);
+    }
     void Delete(int index) override { Record(40, {index}); }
     void MoveTo(int x, int y) override { Record(27, {x, y}); }
     void LineTo(int x, int y) override { Record(54, {x, y}); }
