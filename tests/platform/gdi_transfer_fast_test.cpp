@@ -1,6 +1,7 @@
-// The row loops of plain copies between 24- and 32-bit rows against the
-// general per-pixel transfer they bypass: the same call on two equal
-// targets, one through each, must leave the same bytes.
+// The row loops of plain copies between 24- and 32-bit rows, and of 5-6-5
+// rows into 32-bit ones (a presented frame), against the general per-pixel
+// transfer they bypass: the same call on two equal targets, one through
+// each, must leave the same bytes.
 #include "platform_fixture.h"
 #include "gdi_canvas.h"
 #include "gdi_internal.h"
@@ -22,16 +23,16 @@ protected:
 };
 
 // A 24- or 32-bit canvas of random size and row order (32 bits: the usual
-// masks given or implied), full of random bytes.
+// masks given or implied), full of random bytes; a source may also be 5-6-5.
 struct Shape {
     int w, h, bpp;
     bool topDown, masks;
 };
 
-Shape RandomShape(std::mt19937& rng)
+Shape RandomShape(std::mt19937& rng, bool source = false)
 {
-    return Shape{1 + int(rng() % 37), 1 + int(rng() % 23), rng() % 2 ? 24 : 32, rng() % 2 == 0,
-                 rng() % 3 == 0};
+    const int bpp = source && rng() % 3 == 0 ? 16 : rng() % 2 ? 24 : 32;
+    return Shape{1 + int(rng() % 37), 1 + int(rng() % 23), bpp, rng() % 2 == 0, rng() % 3 == 0};
 }
 
 std::unique_ptr<Canvas> Make(const Shape& s)
@@ -39,6 +40,8 @@ std::unique_ptr<Canvas> Make(const Shape& s)
     std::vector<DWORD> masks;
     if (s.bpp == 32 && s.masks)
         masks = {0xFF0000, 0x00FF00, 0x0000FF};
+    if (s.bpp == 16)
+        masks = {0xF800, 0x07E0, 0x001F};
     return std::make_unique<Canvas>(s.w, s.topDown ? -s.h : s.h, s.bpp, masks);
 }
 
@@ -57,14 +60,14 @@ std::string Describe(const Shape& s)
 }  // namespace
 
 // BitBlt, StretchBlt (mirrored on either side), SetDIBitsToDevice and
-// StretchDIBits (mirrored on the destination's side) between random 24- and
-// 32-bit sections of either row order, at random places, under random clip
-// regions of one or two rectangles.
+// StretchDIBits (mirrored on the destination's side) from random 5-6-5, 24-
+// and 32-bit sections to 24- and 32-bit ones of either row order, at random
+// places, under random clip regions of one or two rectangles.
 TEST_F(GdiFastTransfer, RowLoopsLeaveTheBytesOfTheGeneralPath)
 {
     std::mt19937 rng(2024);
     for (int round = 0; round < 600; ++round) {
-        const Shape ss = RandomShape(rng), ds = RandomShape(rng);
+        const Shape ss = RandomShape(rng, true), ds = RandomShape(rng);
         auto src = Make(ss);
         auto fast = Make(ds), general = Make(ds);
         Fill(*src, rng);
@@ -127,14 +130,15 @@ TEST_F(GdiFastTransfer, RowLoopsLeaveTheBytesOfTheGeneralPath)
 }
 
 // A window keeps 0 in its pixels' fourth byte, whatever a 32-bit source
-// holds there, on both paths.
+// holds there, on both paths; 5-6-5 and 24-bit sources land alike on both.
 TEST_F(GdiFastTransfer, WindowSurfacesKeepTheirFourthByteZero)
 {
     std::mt19937 rng(5);
     HWND hwnd = MakeWindow(WS_POPUP, 0, 0, 40, 30);
     ASSERT_NE(hwnd, nullptr);
-    for (int bpp : {24, 32}) {
-        Canvas src(33, 21, bpp);
+    for (int bpp : {16, 24, 32}) {
+        Canvas src(33, 21, bpp, bpp == 16 ? std::vector<DWORD>{0xF800, 0x07E0, 0x001F}
+                                          : std::vector<DWORD>{});
         Fill(src, rng);
         std::vector<DWORD> seen[2];
         for (bool fastPath : {true, false}) {

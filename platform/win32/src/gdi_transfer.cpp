@@ -4,9 +4,10 @@
 // a ternary raster operation, and written within the drawable area.
 //
 // Plain copies between 24- and 32-bit rows of whole-byte channels (the
-// pictures a game draws and the surfaces it draws on) take a fast path of
-// row loops beside the general one; KESTREL_BLIT=ref, or
-// SetFastTransfers(false), sends them through the general path instead.
+// pictures a game draws and the surfaces it draws on), and of 5-6-5 rows
+// into 8-8-8 ones (a frame presented), take a fast path of row loops beside
+// the general one; KESTREL_BLIT=ref, or SetFastTransfers(false), sends them
+// through the general path instead.
 #include "gdi_internal.h"
 
 #include <algorithm>
@@ -125,6 +126,46 @@ DWORD ColorBits(const PixelFormat& f)
     return f.bpp == 32 ? 0xFFFFFFFF : (DWORD(1) << f.bpp) - 1;
 }
 
+bool Is565(const PixelFormat& f)
+{
+    return f.bpp == 16 && f.red.mask == 0xF800 && f.green.mask == 0x07E0 && f.blue.mask == 0x001F;
+}
+
+bool Is888(const PixelFormat& f)
+{
+    return f.bpp == 32 && f.red.mask == 0xFF0000 && f.green.mask == 0xFF00 && f.blue.mask == 0xFF;
+}
+
+// 5-6-5 pixels to 8-8-8 ones with a zero fourth byte, eight a step, each
+// channel's bits repeated from the top down as DecodeChannel repeats them.
+// Presenting a frame reckons them rather than looking them up: the 256 KB
+// table of every value crowds out of the caches the rows the frame needs.
+// Returns the pixels done; the rest are left to the table.
+int Expand565To888(const BYTE* s, BYTE* d, int n)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i low5 = _mm_set1_epi16(0x1F), low6 = _mm_set1_epi16(0x3F);
+    for (; i + 8 <= n; i += 8, s += 16, d += 32) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const __m128i r = _mm_srli_epi16(v, 11);
+        const __m128i g = _mm_and_si128(_mm_srli_epi16(v, 5), low6);
+        const __m128i b = _mm_and_si128(v, low5);
+        const __m128i r8 = _mm_or_si128(_mm_slli_epi16(r, 3), _mm_srli_epi16(r, 2));
+        const __m128i g8 = _mm_or_si128(_mm_slli_epi16(g, 2), _mm_srli_epi16(g, 4));
+        const __m128i b8 = _mm_or_si128(_mm_slli_epi16(b, 3), _mm_srli_epi16(b, 2));
+        const __m128i gb = _mm_or_si128(b8, _mm_slli_epi16(g8, 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi16(gb, r8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), _mm_unpackhi_epi16(gb, r8));
+    }
+#else
+    (void)s;
+    (void)d;
+    (void)n;
+#endif
+    return i;
+}
+
 // Source values to destination values, by tables made once per transfer.
 class Converter {
 public:
@@ -160,9 +201,14 @@ public:
             return;
         }
         m_kind = m_dest.bpp >= 16 ? Kind::Channels : Kind::Nearest;
-        _channelTables(from);
-        if (m_kind == Kind::Channels && from.bpp == 16 && m_dest.bpp == 32)
+        if (m_kind == Kind::Channels && from.bpp == 16 && m_dest.bpp == 32) {
+            // Every value's result is in the kept table; the channel tables
+            // are made only when it must be filled again.
             m_table16 = _table16(from);
+            m_565To888 = FastTransfers() && Is565(from) && Is888(m_dest);
+            return;
+        }
+        _channelTables(from);
     }
 
     DWORD operator()(DWORD v) const
@@ -171,7 +217,7 @@ public:
         case Kind::Same: return v & m_colorBits;
         case Kind::Table: return m_table[v & 0xFF];
         case Kind::MatchBackground: return (v & m_colorBits) == m_background ? 1 : 0;
-        case Kind::Channels: return _channels(v);
+        case Kind::Channels: return m_table16 != nullptr ? m_table16[v & 0xFFFF] : _channels(v);
         case Kind::Nearest:
         default: {
             const COLORREF c = RGB(_decode(0, v), _decode(1, v), _decode(2, v));
@@ -203,7 +249,13 @@ public:
             BYTE* out = dst + 4 * int64_t(dx);
             if (from.bpp == 16) {
                 const BYTE* in = src + 2 * int64_t(sx);
-                for (int i = 0; i < n; ++i, in += 2, out += 4)
+                int i = 0;
+                if (m_565To888 && (valueBits & 0xFFFFFF) == 0xFFFFFF) {
+                    i = Expand565To888(in, out, n);
+                    in += 2 * int64_t(i);
+                    out += 4 * int64_t(i);
+                }
+                for (; i < n; ++i, in += 2, out += 4)
                     _store(out, m_table16[DWORD(in[0]) | DWORD(in[1]) << 8] & valueBits);
                 return;
             }
@@ -233,7 +285,7 @@ private:
     // Every 16-bit value's 32-bit value, for presenting 16-bit frames. The
     // last table made is kept (one format pair at a time is the common
     // case); every transfer runs under the GDI's mutex, which guards it.
-    const DWORD* _table16(const PixelFormat& from) const
+    const DWORD* _table16(const PixelFormat& from)
     {
         struct Table {
             DWORD key[6] = {};
@@ -243,6 +295,7 @@ private:
         const DWORD key[6] = {from.red.mask, from.green.mask, from.blue.mask,
                               m_dest.red.mask, m_dest.green.mask, m_dest.blue.mask};
         if (kept->values.empty() || std::memcmp(kept->key, key, sizeof(key)) != 0) {
+            _channelTables(from);
             kept->values.resize(65536);
             for (DWORD v = 0; v < 65536; ++v)
                 kept->values[v] = _channels(v);
@@ -297,6 +350,7 @@ private:
     BYTE m_decode[3][256] = {};
     DWORD m_encode[3][256] = {};
     const DWORD* m_table16 = nullptr;
+    bool m_565To888 = false;
     mutable bool m_cached = false;
     mutable COLORREF m_cachedColor = 0;
     mutable DWORD m_cachedValue = 0;
@@ -569,25 +623,6 @@ void CopyByteRow(int sbpp, const BYTE* srcRow, int64_t sx, const int* cols, int 
     }
 }
 
-// Rows fetched ahead of a converted copy: this many rows on.
-const int64_t kFetchAhead = 2;
-
-// Asks for the cache lines of a row part a converted copy will read and
-// write a few rows on. A part narrower than its surface starts a new run of
-// memory every row, which the processor's own fetching does not foresee:
-// converting a 300 x 480 area of an 800 x 600 frame into an 800 x 600
-// window cost a fifth (caches warm) to two fifths (caches cold) more a
-// pixel than the same area as a frame and window of its own; fetching
-// ahead takes away the first and half the second. Measure:
-// bench_ui --benchmark_filter='ListScroll.*varied:1'.
-void FetchAhead(const BYTE* src, int64_t srcBytes, const BYTE* dst, int64_t dstBytes)
-{
-    for (int64_t b = 0; b < srcBytes; b += 64)
-        __builtin_prefetch(src + b);
-    for (int64_t b = 0; b < dstBytes; b += 64)
-        __builtin_prefetch(dst + b, 1);
-}
-
 }  // namespace
 
 bool Transfer(DcAccess& dest, const Source* src, const Geometry& g, DWORD rop)
@@ -650,9 +685,6 @@ bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, cons
         }
         if (x0 >= x1 || y0 >= y1)
             continue;
-        // Rows of a part of the surface, each apart from the next.
-        const bool partRows =
-            plainCopy && df.bpp >= 8 && src->format->bpp >= 8 && x1 - x0 < s.width;
         if (src && !straight) {
             columns.resize(size_t(x1 - x0));
             for (int64_t x = x0; x < x1; ++x) {
@@ -675,16 +707,6 @@ bool TransferTo(Surface& s, const std::vector<RECT>& visible, const Dc& dc, cons
                 continue;
             }
             if (plainCopy) {
-                const int64_t ahead = y + kFetchAhead;
-                if (partRows && ahead < y1) {
-                    const int64_t sy = SourceIndex(hy, ahead - hy.dest);
-                    if (sy >= src->rowLo && sy < src->rowHi && sy >= 0 && sy < src->height)
-                        FetchAhead(src->base + sy * src->stride +
-                                       int64_t(src->format->bpp / 8) * (x0 - hx.dest + hx.src),
-                                   int64_t(src->format->bpp / 8) * (x1 - x0),
-                                   s.Row(int(ahead)) + int64_t(df.bpp / 8) * x0,
-                                   int64_t(df.bpp / 8) * (x1 - x0));
-                }
                 convert->Run(*src->format, srcRow, int(x0 - hx.dest + hx.src), row, int(x0),
                              int(x1 - x0), valueBits);
                 continue;
