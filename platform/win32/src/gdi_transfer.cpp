@@ -136,12 +136,12 @@ bool Is888(const PixelFormat& f)
     return f.bpp == 32 && f.red.mask == 0xFF0000 && f.green.mask == 0xFF00 && f.blue.mask == 0xFF;
 }
 
-// 5-6-5 pixels to 8-8-8 ones with a zero fourth byte, eight a step, each
-// channel's bits repeated from the top down as DecodeChannel repeats them.
-// Presenting a frame reckons them rather than looking them up: the 256 KB
-// table of every value crowds out of the caches the rows the frame needs.
-// Returns the pixels done; the rest are left to the table.
-int Expand565To888(const BYTE* s, BYTE* d, int n)
+// 5-6-5 pixels to 8-8-8 ones with a zero fourth byte, each channel's bits
+// repeated from the top down as DecodeChannel repeats them: eight a step,
+// the last few one at a time. Presenting a frame reckons them rather than
+// looking them up: the 256 KB table of every value crowds out of the caches
+// the rows the frame needs.
+void Expand565To888(const BYTE* s, BYTE* d, int n)
 {
     int i = 0;
 #if defined(__SSE2__)
@@ -158,12 +158,15 @@ int Expand565To888(const BYTE* s, BYTE* d, int n)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi16(gb, r8));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), _mm_unpackhi_epi16(gb, r8));
     }
-#else
-    (void)s;
-    (void)d;
-    (void)n;
 #endif
-    return i;
+    for (; i < n; ++i, s += 2, d += 4) {
+        const DWORD v = DWORD(s[0]) | DWORD(s[1]) << 8;
+        const DWORD r = v >> 11, g = (v >> 5) & 0x3F, b = v & 0x1F;
+        d[0] = BYTE(b << 3 | b >> 2);
+        d[1] = BYTE(g << 2 | g >> 4);
+        d[2] = BYTE(r << 3 | r >> 2);
+        d[3] = 0;
+    }
 }
 
 // Source values to destination values, by tables made once per transfer.
@@ -249,13 +252,11 @@ public:
             BYTE* out = dst + 4 * int64_t(dx);
             if (from.bpp == 16) {
                 const BYTE* in = src + 2 * int64_t(sx);
-                int i = 0;
                 if (m_565To888 && (valueBits & 0xFFFFFF) == 0xFFFFFF) {
-                    i = Expand565To888(in, out, n);
-                    in += 2 * int64_t(i);
-                    out += 4 * int64_t(i);
+                    Expand565To888(in, out, n);
+                    return;
                 }
-                for (; i < n; ++i, in += 2, out += 4)
+                for (int i = 0; i < n; ++i, in += 2, out += 4)
                     _store(out, m_table16[DWORD(in[0]) | DWORD(in[1]) << 8] & valueBits);
                 return;
             }
