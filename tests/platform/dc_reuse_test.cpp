@@ -4,9 +4,12 @@
 #include "alloc_counter.h"
 #include "platform_fixture.h"
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <random>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -125,6 +128,65 @@ TEST_F(DcReuse, PresentingAgainAllocatesNothing)
     EXPECT_EQ(counter.Total(), 0u);
     EXPECT_EQ(desktop::Pixel(hwnd, 5, 5), 6u);
     EXPECT_EQ(desktop::Pixel(hwnd, 7, 1), 8u);
+}
+
+// Presenting a frame's changed rows in one copy clipped to them (a region
+// made from the rows, selected, the copy, the region deleted) allocates
+// nothing once the first such frame has been presented, though the rows
+// differ from frame to frame; only the rows' pixels arrive.
+TEST_F(DcReuse, PresentingRowsThroughAClipRegionAgainAllocatesNothing)
+{
+    if (!AllocCounter::Available())
+        GTEST_SKIP() << "allocations are not counted under the sanitizers";
+    const int w = 40, h = 30;
+    const HWND hwnd = MakeWindow(WS_POPUP, 0, 0, w, h);
+    std::vector<DWORD> pixels(size_t(w * h));
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    // Rows of 3 pixels, every other one, each from its own left to its right.
+    auto rowsOf = [&](int frame) {
+        std::vector<RECT> rows;
+        for (int top = 0; top + 3 <= h; top += 6)
+            rows.push_back(RECT{LONG((top + frame) % 7), LONG(top), LONG(w - frame % 5), LONG(top + 3)});
+        return rows;
+    };
+    std::vector<BYTE> data;
+    auto present = [&](const std::vector<RECT>& rows) {
+        data.resize(sizeof(RGNDATAHEADER) + rows.size() * sizeof(RECT));
+        RGNDATA* rgn = reinterpret_cast<RGNDATA*>(data.data());
+        rgn->rdh = {sizeof(RGNDATAHEADER), RDH_RECTANGLES, DWORD(rows.size()),
+                    DWORD(rows.size() * sizeof(RECT)), RECT{0, 0, w, h}};
+        std::memcpy(rgn->Buffer, rows.data(), rows.size() * sizeof(RECT));
+        HDC dc = GetDC(hwnd);
+        HRGN region = ExtCreateRegion(nullptr, DWORD(data.size()), rgn);
+        EXPECT_EQ(SelectClipRgn(dc, region), COMPLEXREGION);
+        SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, pixels.data(), &bmi, DIB_RGB_COLORS);
+        SelectClipRgn(dc, nullptr);
+        DeleteObject(region);
+        return ReleaseDC(hwnd, dc);
+    };
+    ASSERT_EQ(present(rowsOf(0)), 1);
+    std::vector<std::vector<RECT>> frames;
+    for (int frame = 1; frame <= 8; ++frame)
+        frames.push_back(rowsOf(frame));  // made before counting
+    AllocCounter counter;
+    for (int frame = 1; frame <= 8; ++frame) {
+        std::fill(pixels.begin(), pixels.end(), DWORD(frame));
+        ASSERT_EQ(present(frames[size_t(frame - 1)]), 1);
+    }
+    EXPECT_EQ(counter.Total(), 0u);
+    const std::vector<RECT>& last = frames.back();
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            bool inRow = false;
+            for (const RECT& r : last)
+                inRow = inRow || (x >= r.left && x < r.right && y >= r.top && y < r.bottom);
+            if (inRow)
+                ASSERT_EQ(desktop::Pixel(hwnd, x, y), 8u) << x << "," << y;
+            else
+                ASSERT_NE(desktop::Pixel(hwnd, x, y), 8u) << x << "," << y;
+        }
+    }
 }
 
 }  // namespace

@@ -32,7 +32,9 @@ bool RectsOf(HRGN region, std::vector<RECT>& rects)
     const DWORD bytes = GetRegionData(region, 0, nullptr);
     if (bytes < sizeof(RGNDATAHEADER))
         return false;
-    std::vector<BYTE> data(bytes);
+    // Kept from call to call: a region selected every frame allocates nothing.
+    static thread_local std::vector<BYTE> data;
+    data.resize(bytes);
     if (GetRegionData(region, bytes, reinterpret_cast<RGNDATA*>(data.data())) == 0)
         return false;
     RGNDATAHEADER header;
@@ -83,13 +85,13 @@ int WINAPI ExtSelectClipRgn(HDC hdc, HRGN region, int mode)
         access.Refresh();
         return TypeOfRects(access.visible());
     }
-    std::vector<RECT> given;
+    static thread_local std::vector<RECT> given;  // as RectsOf's bytes
     if (!RectsOf(region, given))
         return ERROR;
-    std::vector<RECT> result;
     if (mode == RGN_COPY) {
-        result = given;
+        dc.clip.assign(given.begin(), given.end());  // in the room the clip had
     } else {
+        std::vector<RECT> result;
         // Without a clip region the whole surface is the current one.
         const std::vector<RECT> current = dc.hasClip ? dc.clip : std::vector<RECT>{access.bounds()};
         const HRGN a = RegionOf(current);
@@ -100,9 +102,9 @@ int WINAPI ExtSelectClipRgn(HDC hdc, HRGN region, int mode)
         win32region::DeleteRegion(b);
         if (!done)
             return ERROR;
+        dc.clip = std::move(result);
     }
     dc.hasClip = true;
-    dc.clip = std::move(result);
     access.Refresh();
     return TypeOfRects(access.visible());
 }

@@ -24,18 +24,76 @@ struct Span {
     bool operator==(const Span& o) const { return left == o.left && right == o.right; }
 };
 
+// Rows [top, bottom), covered by `count` spans of its region's list from
+// `first` on.
 struct Band {
-    LONG top, bottom;  // [top, bottom)
-    std::vector<Span> spans;
+    LONG top, bottom;
+    size_t first, count;
 };
 
-using Region = std::vector<Band>;
+// The bands top to bottom and their spans, left to right within each band,
+// in one list: a region of many rows (a frame's changed lines) is two
+// blocks, not one a row.
+struct Region {
+    std::vector<Band> bands;
+    std::vector<Span> spans;
+
+    const Span* SpansOf(const Band& b) const { return spans.data() + b.first; }
+    void Clear()
+    {
+        bands.clear();
+        spans.clear();
+    }
+    bool SameSpans(const Band& b, const Span* s, size_t n) const
+    {
+        return b.count == n && std::equal(s, s + n, SpansOf(b));
+    }
+    // A band of n spans below the others; the last band grows down to it
+    // instead when it touches and holds the same spans.
+    void AddBand(LONG top, LONG bottom, const Span* s, size_t n)
+    {
+        if (n == 0)
+            return;
+        if (!bands.empty() && bands.back().bottom == top && SameSpans(bands.back(), s, n)) {
+            bands.back().bottom = bottom;
+            return;
+        }
+        bands.push_back(Band{top, bottom, spans.size(), n});
+        spans.insert(spans.end(), s, s + n);
+    }
+    // The last band joined to the one above when they touch and hold the
+    // same spans.
+    void MergeLast()
+    {
+        const size_t n = bands.size();
+        if (n < 2)
+            return;
+        Band& above = bands[n - 2];
+        const Band& last = bands[n - 1];
+        if (above.bottom == last.top && SameSpans(above, SpansOf(last), last.count)) {
+            above.bottom = last.bottom;
+            spans.resize(last.first);
+            bands.pop_back();
+        }
+    }
+};
+
+using Table = std::map<uintptr_t, std::unique_ptr<Region>>;
+using Node = Table::node_type;
+
+// Deleted regions kept, with the room their lists had, for the next ones
+// made: a region made and deleted every frame then allocates nothing. Only
+// a few, and none that grew large.
+constexpr size_t kSpareRegions = 8;
+constexpr size_t kSpareRoom = 1024;
 
 struct Registry {
     std::mutex mutex;
-    std::map<uintptr_t, std::unique_ptr<Region>> regions;
+    Table regions;
+    std::vector<Node> spare;
     uint64_t serial = 0;
 
+    Registry() { spare.reserve(kSpareRegions); }
     Region* Find(HRGN handle)
     {
         auto it = regions.find(reinterpret_cast<uintptr_t>(handle));
@@ -50,32 +108,62 @@ Registry& Regions()
     return *registry;
 }
 
-// The spans of one band after a set operation: every elementary interval
-// between two boundaries is kept when op says so, and neighbours that touch
-// are merged, so spans never touch.
-std::vector<Span> CombineSpans(const std::vector<Span>& a, const std::vector<Span>& b, int mode)
+// A registry node holding an empty region: a deleted one when there is one.
+Node Fresh()
 {
-    std::vector<LONG> xs;
-    for (const Span& s : a) {
-        xs.push_back(s.left);
-        xs.push_back(s.right);
+    Registry& r = Regions();
+    {
+        std::lock_guard<std::mutex> lock(r.mutex);
+        if (!r.spare.empty()) {
+            Node node = std::move(r.spare.back());
+            r.spare.pop_back();
+            node.mapped()->Clear();
+            return node;
+        }
     }
-    for (const Span& s : b) {
-        xs.push_back(s.left);
-        xs.push_back(s.right);
+    Table one;
+    one.emplace(0, std::unique_ptr<Region>(new Region));
+    return one.extract(one.begin());
+}
+
+HRGN Register(Node node)
+{
+    Registry& r = Regions();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    const uintptr_t handle = kRegionHandleBase + ++r.serial * 16;
+    node.key() = handle;
+    r.regions.insert(std::move(node));
+    return reinterpret_cast<HRGN>(handle);
+}
+
+// The spans of one band after a set operation, into out: every elementary
+// interval between two boundaries is kept when op says so, and neighbours
+// that touch are merged, so spans never touch. xs is room for the
+// boundaries.
+void CombineSpans(const Span* a, size_t na, const Span* b, size_t nb, int mode,
+                  std::vector<LONG>& xs, std::vector<Span>& out)
+{
+    xs.clear();
+    out.clear();
+    for (size_t i = 0; i < na; i++) {
+        xs.push_back(a[i].left);
+        xs.push_back(a[i].right);
+    }
+    for (size_t i = 0; i < nb; i++) {
+        xs.push_back(b[i].left);
+        xs.push_back(b[i].right);
     }
     std::sort(xs.begin(), xs.end());
     xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
-    std::vector<Span> out;
     size_t ia = 0, ib = 0;
     for (size_t i = 0; i + 1 < xs.size(); i++) {
         const LONG x0 = xs[i], x1 = xs[i + 1];
-        while (ia < a.size() && a[ia].right <= x0)
+        while (ia < na && a[ia].right <= x0)
             ia++;
-        while (ib < b.size() && b[ib].right <= x0)
+        while (ib < nb && b[ib].right <= x0)
             ib++;
-        const bool inA = ia < a.size() && a[ia].left <= x0;
-        const bool inB = ib < b.size() && b[ib].left <= x0;
+        const bool inA = ia < na && a[ia].left <= x0;
+        const bool inB = ib < nb && b[ib].left <= x0;
         bool keep = false;
         switch (mode) {
         case RGN_AND: keep = inA && inB; break;
@@ -91,18 +179,16 @@ std::vector<Span> CombineSpans(const std::vector<Span>& a, const std::vector<Spa
         else
             out.push_back(Span{x0, x1});
     }
-    return out;
 }
 
-// The spans of the band of r that covers row y, or none.
-const std::vector<Span>& SpansAt(const Region& r, size_t& cursor, LONG y)
+// The band of r that covers row y, or null.
+const Band* BandAt(const Region& r, size_t& cursor, LONG y)
 {
-    static const std::vector<Span> none;
-    while (cursor < r.size() && r[cursor].bottom <= y)
+    while (cursor < r.bands.size() && r.bands[cursor].bottom <= y)
         cursor++;
-    if (cursor < r.size() && r[cursor].top <= y)
-        return r[cursor].spans;
-    return none;
+    if (cursor < r.bands.size() && r.bands[cursor].top <= y)
+        return &r.bands[cursor];
+    return nullptr;
 }
 
 // a op b, band by band over every horizontal boundary of either; bands that
@@ -110,57 +196,49 @@ const std::vector<Span>& SpansAt(const Region& r, size_t& cursor, LONG y)
 Region Combine(const Region& a, const Region& b, int mode)
 {
     std::vector<LONG> ys;
-    for (const Band& band : a) {
+    for (const Band& band : a.bands) {
         ys.push_back(band.top);
         ys.push_back(band.bottom);
     }
-    for (const Band& band : b) {
+    for (const Band& band : b.bands) {
         ys.push_back(band.top);
         ys.push_back(band.bottom);
     }
     std::sort(ys.begin(), ys.end());
     ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
     Region out;
+    std::vector<LONG> xs;
+    std::vector<Span> spans;
     size_t ca = 0, cb = 0;
     for (size_t i = 0; i + 1 < ys.size(); i++) {
         const LONG y0 = ys[i], y1 = ys[i + 1];
-        std::vector<Span> spans = CombineSpans(SpansAt(a, ca, y0), SpansAt(b, cb, y0), mode);
-        if (spans.empty())
-            continue;
-        if (!out.empty() && out.back().bottom == y0 && out.back().spans == spans)
-            out.back().bottom = y1;
-        else
-            out.push_back(Band{y0, y1, std::move(spans)});
+        const Band* ba = BandAt(a, ca, y0);
+        const Band* bb = BandAt(b, cb, y0);
+        CombineSpans(ba ? a.SpansOf(*ba) : nullptr, ba ? ba->count : 0,
+                     bb ? b.SpansOf(*bb) : nullptr, bb ? bb->count : 0, mode, xs, spans);
+        out.AddBand(y0, y1, spans.data(), spans.size());
     }
     return out;
 }
 
-size_t RectCount(const Region& r)
-{
-    size_t n = 0;
-    for (const Band& band : r)
-        n += band.spans.size();
-    return n;
-}
-
 int TypeOf(const Region& r)
 {
-    size_t n = RectCount(r);
+    const size_t n = r.spans.size();
     return n == 0 ? NULLREGION : n == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
 RECT BoundsOf(const Region& r)
 {
     RECT box = {0, 0, 0, 0};
-    if (r.empty())
+    if (r.bands.empty())
         return box;
-    box.top = r.front().top;
-    box.bottom = r.back().bottom;
-    box.left = r.front().spans.front().left;
-    box.right = r.front().spans.back().right;
-    for (const Band& band : r) {
-        box.left = std::min(box.left, band.spans.front().left);
-        box.right = std::max(box.right, band.spans.back().right);
+    box.top = r.bands.front().top;
+    box.bottom = r.bands.back().bottom;
+    box.left = r.SpansOf(r.bands.front())[0].left;
+    box.right = r.SpansOf(r.bands.front())[r.bands.front().count - 1].right;
+    for (const Band& band : r.bands) {
+        box.left = std::min(box.left, r.SpansOf(band)[0].left);
+        box.right = std::max(box.right, r.SpansOf(band)[band.count - 1].right);
     }
     return box;
 }
@@ -190,50 +268,35 @@ Region UnionOf(std::vector<Region> parts)
 // is in any other form.
 bool BandsOf(const RGNDATA* data, DWORD count, Region& out)
 {
-    out.clear();
+    out.Clear();
+    out.bands.reserve(count);
+    out.spans.reserve(count);
     for (DWORD i = 0; i < count; i++) {
         RECT rc;
         memcpy(&rc, data->Buffer + (size_t)i * sizeof(RECT), sizeof(rc));
         if (rc.left >= rc.right || rc.top >= rc.bottom)
             return false;
-        if (!out.empty() && out.back().top == rc.top && out.back().bottom == rc.bottom) {
-            Span& last = out.back().spans.back();
+        if (!out.bands.empty() && out.bands.back().top == rc.top &&
+            out.bands.back().bottom == rc.bottom) {
+            Span& last = out.spans.back();
             if (rc.left < last.right)
                 return false;
-            if (rc.left == last.right)
+            if (rc.left == last.right) {
                 last.right = rc.right;
-            else
-                out.back().spans.push_back(Span{rc.left, rc.right});
+            } else {
+                out.spans.push_back(Span{rc.left, rc.right});
+                out.bands.back().count++;
+            }
             continue;
         }
-        if (!out.empty() && rc.top < out.back().bottom)
+        if (!out.bands.empty() && rc.top < out.bands.back().bottom)
             return false;
-        if (out.size() >= 2) {  // the band before the last is complete
-            Band& before = out[out.size() - 2];
-            if (before.bottom == out.back().top && before.spans == out.back().spans) {
-                before.bottom = out.back().bottom;
-                out.pop_back();
-            }
-        }
-        out.push_back(Band{rc.top, rc.bottom, {Span{rc.left, rc.right}}});
+        out.MergeLast();  // the band before this one is complete
+        out.bands.push_back(Band{rc.top, rc.bottom, out.spans.size(), 1});
+        out.spans.push_back(Span{rc.left, rc.right});
     }
-    if (out.size() >= 2) {
-        Band& before = out[out.size() - 2];
-        if (before.bottom == out.back().top && before.spans == out.back().spans) {
-            before.bottom = out.back().bottom;
-            out.pop_back();
-        }
-    }
+    out.MergeLast();
     return true;
-}
-
-HRGN Register(std::unique_ptr<Region> region)
-{
-    Registry& r = Regions();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    const uintptr_t handle = kRegionHandleBase + ++r.serial * 16;
-    r.regions[handle] = std::move(region);
-    return reinterpret_cast<HRGN>(handle);
 }
 
 }  // namespace
@@ -244,7 +307,14 @@ bool DeleteRegion(HGDIOBJ handle)
 {
     Registry& r = Regions();
     std::lock_guard<std::mutex> lock(r.mutex);
-    return r.regions.erase(reinterpret_cast<uintptr_t>(handle)) != 0;
+    Node node = r.regions.extract(reinterpret_cast<uintptr_t>(handle));
+    if (node.empty())
+        return false;
+    const Region& region = *node.mapped();
+    if (r.spare.size() < kSpareRegions && region.bands.capacity() <= kSpareRoom &&
+        region.spans.capacity() <= kSpareRoom)
+        r.spare.push_back(std::move(node));
+    return true;
 }
 
 }  // namespace win32region
@@ -253,12 +323,13 @@ HRGN WINAPI CreateRectRgn(int left, int top, int right, int bottom)
 {
     if (desktop::detail::ShouldFail("CreateRectRgn"))
         return nullptr;
-    std::unique_ptr<Region> region(new Region);
+    Node node = Fresh();
     const LONG l = std::min(left, right), rt = std::max(left, right);
     const LONG t = std::min(top, bottom), b = std::max(top, bottom);
+    const Span span = {l, rt};
     if (l < rt && t < b)
-        region->push_back(Band{t, b, {Span{l, rt}}});
-    return Register(std::move(region));
+        node.mapped()->AddBand(t, b, &span, 1);
+    return Register(std::move(node));
 }
 
 HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* data)
@@ -270,9 +341,9 @@ HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* 
     if (header.iType != RDH_RECTANGLES ||
         (uint64_t)header.nCount * sizeof(RECT) > bytes - sizeof(RGNDATAHEADER))
         return nullptr;
-    std::unique_ptr<Region> banded(new Region);
-    if (BandsOf(data, header.nCount, *banded))
-        return Register(std::move(banded));
+    Node node = Fresh();
+    if (BandsOf(data, header.nCount, *node.mapped()))
+        return Register(std::move(node));
     std::vector<Region> parts;
     parts.reserve(header.nCount);
     for (DWORD i = 0; i < header.nCount; i++) {
@@ -280,10 +351,14 @@ HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* 
         memcpy(&rc, data->Buffer + (size_t)i * sizeof(RECT), sizeof(rc));
         const LONG l = std::min(rc.left, rc.right), rt = std::max(rc.left, rc.right);
         const LONG t = std::min(rc.top, rc.bottom), b = std::max(rc.top, rc.bottom);
-        if (l < rt && t < b)
-            parts.push_back(Region{Band{t, b, {Span{l, rt}}}});
+        if (l < rt && t < b) {
+            const Span span = {l, rt};
+            parts.emplace_back();
+            parts.back().AddBand(t, b, &span, 1);
+        }
     }
-    return Register(std::unique_ptr<Region>(new Region(UnionOf(std::move(parts)))));
+    *node.mapped() = UnionOf(std::move(parts));
+    return Register(std::move(node));
 }
 
 HRGN WINAPI CreateRectRgnIndirect(const RECT* rect)
@@ -320,7 +395,7 @@ DWORD WINAPI GetRegionData(HRGN region, DWORD count, LPRGNDATA data)
     const Region* rgn = r.Find(region);
     if (rgn == nullptr)
         return 0;
-    const size_t n = RectCount(*rgn);
+    const size_t n = rgn->spans.size();
     const uint64_t needed = sizeof(RGNDATAHEADER) + (uint64_t)n * sizeof(RECT);
     if (needed > UINT32_MAX)
         return 0;
@@ -336,9 +411,10 @@ DWORD WINAPI GetRegionData(HRGN region, DWORD count, LPRGNDATA data)
     header.rcBound = BoundsOf(*rgn);
     memcpy(&data->rdh, &header, sizeof(header));
     char* out = data->Buffer;
-    for (const Band& band : *rgn) {
-        for (const Span& s : band.spans) {
-            const RECT rc = {s.left, band.top, s.right, band.bottom};
+    for (const Band& band : rgn->bands) {
+        const Span* spans = rgn->SpansOf(band);
+        for (size_t i = 0; i < band.count; i++) {
+            const RECT rc = {spans[i].left, band.top, spans[i].right, band.bottom};
             memcpy(out, &rc, sizeof(rc));
             out += sizeof(rc);
         }
@@ -365,11 +441,12 @@ BOOL WINAPI PtInRegion(HRGN region, int x, int y)
     const Region* rgn = r.Find(region);
     if (rgn == nullptr)
         return FALSE;
-    for (const Band& band : *rgn) {
+    for (const Band& band : rgn->bands) {
         if (y < band.top || y >= band.bottom)
             continue;
-        for (const Span& s : band.spans) {
-            if (s.left <= x && x < s.right)
+        const Span* spans = rgn->SpansOf(band);
+        for (size_t i = 0; i < band.count; i++) {
+            if (spans[i].left <= x && x < spans[i].right)
                 return TRUE;
         }
     }
