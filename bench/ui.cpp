@@ -30,9 +30,10 @@
 // smaller screen is ahead by its memory layout alone (a pixel of the same
 // blits and conversions costs it a fifth to two fifths less): that case
 // shows what the frame costs when nothing can be saved, against both
-// measures. A third case adds 1,000 and 10,000 lines to a full list (the
-// oldest eighth dropped each time it fills) and reports the cost per line
-// of each: equal costs mean the adding stays linear.
+// measures. The compared frames' heap allocations are counted. A third case
+// adds 1,000 and 10,000 lines to a full list (the oldest eighth dropped each
+// time it fills) and reports the cost per line of each: equal costs mean
+// the adding stays linear.
 #include <benchmark/benchmark.h>
 #include <kestrel.h>
 #include <desktop/desktop.h>
@@ -413,6 +414,7 @@ void BM_UiListScroll(benchmark::State& state)
             s->Frame();
         }
     std::vector<double> t[3];
+    long allocations = 0;  // the compared frames'
     using clock = std::chrono::steady_clock;
     long frame = 0;
     for (ListScreen* s : screens) {
@@ -424,10 +426,13 @@ void BM_UiListScroll(benchmark::State& state)
         for (int k = 0; k < 3; k++) {
             const int which = int((k + frame) % 3);
             ListScreen* s = screens[which];
+            const long a0 = g_allocations.load();
             const auto t0 = clock::now();
             s->Scroll();
             s->Frame();
             const auto t1 = clock::now();
+            if (which == 0)
+                allocations += g_allocations.load() - a0;
             t[which].push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
         }
         frame++;
@@ -438,6 +443,7 @@ void BM_UiListScroll(benchmark::State& state)
     state.counters["area_us"] = ma;
     state.counters["ratio"] = mf > 0 ? mo / mf : 0;
     state.counters["area_ratio"] = ma > 0 ? mo / ma : 0;
+    state.counters["allocs"] = frame > 0 ? double(allocations) / double(frame) : 0;
     if (present && frame > 0) {  // copies a frame, and pixels against the list area's redraw
         state.counters["copies"] = double(ours.graph.m_copies) / double(frame);
         state.counters["shown_area"] =
