@@ -131,9 +131,14 @@ bool Is565(const PixelFormat& f)
     return f.bpp == 16 && f.red.mask == 0xF800 && f.green.mask == 0x07E0 && f.blue.mask == 0x001F;
 }
 
-bool Is888(const PixelFormat& f)
+// Formats whose channels are whole bytes, blue, green, red from the lowest:
+// 24-bit rows and 32-bit rows with the usual masks. Between two of them a
+// plain copy moves each pixel's three colour bytes as they are, which is
+// what the converter's tables work out one pixel at a time.
+bool ByteChannels(const PixelFormat& f)
 {
-    return f.bpp == 32 && f.red.mask == 0xFF0000 && f.green.mask == 0xFF00 && f.blue.mask == 0xFF;
+    return f.bpp == 24 || (f.bpp == 32 && f.red.mask == 0xFF0000 && f.green.mask == 0x00FF00 &&
+                           f.blue.mask == 0x0000FF);
 }
 
 // 5-6-5 pixels to 8-8-8 ones with a zero fourth byte, each channel's bits
@@ -208,7 +213,7 @@ public:
             // Every value's result is in the kept table; the channel tables
             // are made only when it must be filled again.
             m_table16 = _table16(from);
-            m_565To888 = FastTransfers() && Is565(from) && Is888(m_dest);
+            m_565To888 = FastTransfers() && Is565(from) && ByteChannels(m_dest);
             return;
         }
         _channelTables(from);
@@ -430,16 +435,6 @@ void RopRow32(BYTE code, DWORD p, BYTE* row, int64_t x0, int n, const BYTE* s, c
                      [code, p](DWORD sv, DWORD d) { return ApplyRop(code, p, sv, d); });
         break;
     }
-}
-
-// Formats whose channels are whole bytes, blue, green, red from the lowest:
-// 24-bit rows and 32-bit rows with the usual masks. Between two of them a
-// plain copy moves each pixel's three colour bytes as they are, which is
-// what the converter's tables work out one pixel at a time.
-bool ByteChannels(const PixelFormat& f)
-{
-    return f.bpp == 24 || (f.bpp == 32 && f.red.mask == 0xFF0000 && f.green.mask == 0x00FF00 &&
-                           f.blue.mask == 0x0000FF);
 }
 
 // Pixel words as stored (little-endian on every target this runs on, as the
