@@ -7,6 +7,16 @@
 
 namespace {
 
+// Eight cells' marks (each 0 or 1) in one word, all set.
+const uint64_t kAllMarked = 0x0101010101010101ull;
+
+// How many of the eight marks in w are set: their sum gathers in the top
+// byte of the product.
+inline long MarksIn(uint64_t w)
+{
+    return long((w * kAllMarked) >> 56);
+}
+
 // Four rows at a time: a tile's cover is a few dozen rows of each column.
 void FillRows(int32_t* p, long n, int32_t v)
 {
@@ -99,24 +109,22 @@ void KDirtyGrid::markRun(uint8_t* row, long n)
         }
         return;
     }
-    // Eight marks a word, counted as countMarks does, without a call: a
-    // line of text spans a few dozen cells. The last word, which may
-    // overlap the one before it, is read before any is written, and its
-    // overlap is shifted out so that no mark counts twice.
-    const uint64_t ones = 0x0101010101010101ull;
+    // Eight marks a word, without a call: a line of text spans a few dozen
+    // cells. The last word, which may overlap the one before it, is read
+    // before any is written, and its overlap is shifted out so that no
+    // mark counts twice.
     uint64_t last;
     std::memcpy(&last, row + n - 8, sizeof last);
     long set = 0, x = 0;
     for (; x + 8 <= n; x += 8) {
         uint64_t w;
         std::memcpy(&w, row + x, sizeof w);
-        set += long((w * ones) >> 56);
-        std::memcpy(row + x, &ones, sizeof ones);
+        set += MarksIn(w);
+        std::memcpy(row + x, &kAllMarked, sizeof kAllMarked);
     }
     if (x < n) {
-        last >>= 8 * (8 - (n - x));
-        set += long((last * ones) >> 56);
-        std::memcpy(row + n - 8, &ones, sizeof ones);
+        set += MarksIn(last >> 8 * (8 - (n - x)));
+        std::memcpy(row + n - 8, &kAllMarked, sizeof kAllMarked);
     }
     m_marked += n - set;
 }
@@ -206,7 +214,7 @@ long KDirtyGrid::countMarks(const uint8_t* p, long n)
     for (; i + 8 <= n; i += 8) {
         uint64_t w;
         std::memcpy(&w, p + i, sizeof w);
-        count += long((w * 0x0101010101010101ull) >> 56);
+        count += MarksIn(w);
     }
     for (; i < n; i++)
         count += p[i];
