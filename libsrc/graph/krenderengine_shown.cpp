@@ -89,9 +89,8 @@ bool RowOrder(const RECT& a, const RECT& b)
 void JoinRows(std::vector<RECT>& rects)
 {
     // Changes found in recording order mostly come sorted already.
-    const auto order = [](const RECT& a, const RECT& b) { return RowOrder(a, b); };
-    if (!std::is_sorted(rects.begin(), rects.end(), order))
-        std::sort(rects.begin(), rects.end(), order);
+    if (!std::is_sorted(rects.begin(), rects.end(), RowOrder))
+        std::sort(rects.begin(), rects.end(), RowOrder);
     size_t kept = 0;
     for (const RECT& r : rects) {
         if (kept > 0) {
@@ -145,8 +144,7 @@ void KRenderEngine::_noteshown(bool cutIsBack)
     JoinRows(f.m_shown);
     if (!kbands::InBandOrder(f.m_shown.data(), f.m_shown.size())) {
         MergeShown(f.m_shown);
-        std::sort(f.m_shown.begin(), f.m_shown.end(),
-                  [](const RECT& a, const RECT& b) { return RowOrder(a, b); });
+        std::sort(f.m_shown.begin(), f.m_shown.end(), RowOrder);
     }
     for (size_t i = 0; i < f.m_shown.size(); i++)
         f.m_shownBox = i == 0 ? f.m_shown[0] : Bounds(f.m_shownBox, f.m_shown[i]);
