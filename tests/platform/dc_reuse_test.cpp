@@ -150,32 +150,27 @@ TEST_F(DcReuse, PresentingRowsThroughAClipRegionAgainAllocatesNothing)
             rows.push_back(RECT{LONG((top + frame) % 7), LONG(top), LONG(w - frame % 5), LONG(top + 3)});
         return rows;
     };
-    std::vector<BYTE> data;
-    auto present = [&](const std::vector<RECT>& rows) {
-        data.resize(sizeof(RGNDATAHEADER) + rows.size() * sizeof(RECT));
-        RGNDATA* rgn = reinterpret_cast<RGNDATA*>(data.data());
-        rgn->rdh = {sizeof(RGNDATAHEADER), RDH_RECTANGLES, DWORD(rows.size()),
-                    DWORD(rows.size() * sizeof(RECT)), RECT{0, 0, w, h}};
-        std::memcpy(rgn->Buffer, rows.data(), rows.size() * sizeof(RECT));
+    auto present = [&](const std::vector<BYTE>& list) {
         HDC dc = GetDC(hwnd);
-        HRGN region = ExtCreateRegion(nullptr, DWORD(data.size()), rgn);
+        HRGN region = ExtCreateRegion(nullptr, DWORD(list.size()),
+                                      reinterpret_cast<const RGNDATA*>(list.data()));
         EXPECT_EQ(SelectClipRgn(dc, region), COMPLEXREGION);
         SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, pixels.data(), &bmi, DIB_RGB_COLORS);
         SelectClipRgn(dc, nullptr);
         DeleteObject(region);
         return ReleaseDC(hwnd, dc);
     };
-    ASSERT_EQ(present(rowsOf(0)), 1);
-    std::vector<std::vector<RECT>> frames;
+    ASSERT_EQ(present(RegionList(rowsOf(0))), 1);
+    std::vector<std::vector<BYTE>> frames;
     for (int frame = 1; frame <= 8; ++frame)
-        frames.push_back(rowsOf(frame));  // made before counting
+        frames.push_back(RegionList(rowsOf(frame)));  // made before counting
     AllocCounter counter;
     for (int frame = 1; frame <= 8; ++frame) {
         std::fill(pixels.begin(), pixels.end(), DWORD(frame));
         ASSERT_EQ(present(frames[size_t(frame - 1)]), 1);
     }
     EXPECT_EQ(counter.Total(), 0u);
-    const std::vector<RECT>& last = frames.back();
+    const std::vector<RECT> last = rowsOf(8);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             bool inRow = false;

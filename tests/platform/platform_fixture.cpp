@@ -1,6 +1,7 @@
 #include "platform_fixture.h"
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 
@@ -40,6 +41,17 @@ HWND MakeWindow(DWORD style, int x, int y, int w, int h)
     RegisterRecordingClass("TestWindow");  // fails harmlessly once registered
     g_messages = MessageLog();
     return CreateWindowExA(0, "TestWindow", "test", style, x, y, w, h, NULL, NULL, NULL, NULL);
+}
+
+std::vector<BYTE> RegionList(const std::vector<RECT>& rects)
+{
+    std::vector<BYTE> list(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
+    RGNDATAHEADER header = {sizeof(RGNDATAHEADER), RDH_RECTANGLES, DWORD(rects.size()),
+                            DWORD(rects.size() * sizeof(RECT)), RECT{0, 0, 0, 0}};
+    std::memcpy(list.data(), &header, sizeof header);
+    if (!rects.empty())
+        std::memcpy(list.data() + sizeof header, rects.data(), rects.size() * sizeof(RECT));
+    return list;
 }
 
 void ScratchTest::SetUp()

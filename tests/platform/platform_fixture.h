@@ -59,3 +59,6 @@ ATOM RegisterRecordingClass(const char* name);
 // A top-level window of the recording class "TestWindow" (registered on
 // demand) with the given style and outer rectangle.
 HWND MakeWindow(DWORD style, int x, int y, int w, int h);
+
+// The rectangles as a region's data (RGNDATA), as ExtCreateRegion takes them.
+std::vector<BYTE> RegionList(const std::vector<RECT>& rects);

@@ -1,5 +1,6 @@
 // GDI regions: banded rectangles, set operations, the rectangle list and the
 // bounding box, as Win32 documents them.
+#include "platform_fixture.h"
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -137,14 +138,8 @@ TEST(Win32Region, RandomUnionsHoldTheirPixelsInCanonicalBands)
             for (int x = 0; x < 50; x++)
                 ASSERT_EQ(want[y][x], (bool)PtInRegion(acc, x, y)) << x << "," << y;
         // The same rectangles as one list give the same region.
-        std::vector<char> list(sizeof(RGNDATAHEADER) + pieces.size() * sizeof(RECT));
-        RGNDATA* data = reinterpret_cast<RGNDATA*>(list.data());
-        data->rdh = {sizeof(RGNDATAHEADER),
-                     RDH_RECTANGLES,
-                     (DWORD)pieces.size(),
-                     (DWORD)(pieces.size() * sizeof(RECT)),
-                     {0, 0, 0, 0}};
-        memcpy(data->Buffer, pieces.data(), pieces.size() * sizeof(RECT));
+        std::vector<BYTE> list = RegionList(pieces);
+        const RGNDATA* data = reinterpret_cast<const RGNDATA*>(list.data());
         HRGN once = ExtCreateRegion(nullptr, (DWORD)list.size(), data);
         ASSERT_NE(nullptr, once);
         EXPECT_TRUE(Same(Rects(once), Rects(acc)));
@@ -169,15 +164,9 @@ TEST(Win32Region, RandomUnionsHoldTheirPixelsInCanonicalBands)
 
 HRGN RegionOfList(const std::vector<RECT>& rects)
 {
-    std::vector<char> list(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
-    RGNDATA* data = reinterpret_cast<RGNDATA*>(list.data());
-    data->rdh = {sizeof(RGNDATAHEADER),
-                 RDH_RECTANGLES,
-                 (DWORD)rects.size(),
-                 (DWORD)(rects.size() * sizeof(RECT)),
-                 {0, 0, 0, 0}};
-    memcpy(data->Buffer, rects.data(), rects.size() * sizeof(RECT));
-    return ExtCreateRegion(nullptr, (DWORD)list.size(), data);
+    const std::vector<BYTE> list = RegionList(rects);
+    return ExtCreateRegion(nullptr, (DWORD)list.size(),
+                           reinterpret_cast<const RGNDATA*>(list.data()));
 }
 
 // A list already in band order (rows top to bottom, each row's rectangles
