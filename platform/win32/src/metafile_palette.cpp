@@ -99,14 +99,6 @@ Object PaletteObject(std::vector<PALETTEENTRY> entries)
     return o;
 }
 
-// Windows metafile parameters: 16-bit words after the size and function.
-WORD Word(const RecordBytes& r, size_t i)
-{
-    WORD v = 0;
-    r.U16(6 + 2 * i, v);
-    return v;
-}
-
 }  // namespace
 
 COLORREF Player::Colour(DWORD ref) const
@@ -183,25 +175,26 @@ bool PlayEnhancedPalette(DWORD type, const RecordBytes& r, Player& player)
 
 bool PlayWindowsPalette(WORD function, const RecordBytes& r, Player& player)
 {
+    const WindowsParams p(r);
     switch (function) {
     case kMetaCreatePalette: {
         // The palette takes the first free slot; even a damaged one, so
         // that the slots after it stay right.
         const size_t slot = player.FreeSlot();
-        return player.Put(slot, PaletteObject(ReadEntries(r, 10, Word(r, 1))));
+        return player.Put(slot, PaletteObject(ReadEntries(r, 10, (WORD)p.W(1))));
     }
     case kMetaSelectPalette:
-        return player.SelectPalette(Word(r, 0));
+        return player.SelectPalette((WORD)p.W(0));
     case kMetaSetPalEntries:
     case kMetaAnimatePalette: {
         // The selected palette: first entry, count, the entries.
         std::vector<PALETTEENTRY>* palette = player.SelectedPalette();
-        return palette != nullptr && SetEntries(*palette, Word(r, 0),
-                                                ReadEntries(r, 10, Word(r, 1)),
-                                                function == kMetaAnimatePalette);
+        return palette != nullptr &&
+               SetEntries(*palette, (WORD)p.W(0), ReadEntries(r, 10, (WORD)p.W(1)),
+                          function == kMetaAnimatePalette);
     }
     case kMetaResizePalette:
-        return Resize(player.SelectedPalette(), Word(r, 0));
+        return Resize(player.SelectedPalette(), (WORD)p.W(0));
     case kMetaRealizePalette:
         return true;
     default:
