@@ -59,11 +59,6 @@ enum : DWORD {
     kArc = 45,
     kChord = 46,
     kPie = 47,
-    kSelectPalette = 48,
-    kCreatePalette = 49,
-    kSetPaletteEntries = 50,
-    kResizePalette = 51,
-    kRealizePalette = 52,
     kLineTo = 54,
     kSetArcDirection = 57,
     kSetMiterLimit = 58,
@@ -500,11 +495,11 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kEmrSetWorldTransform:
     case kEmrModifyWorldTransform:
         return PlayWorldRecord(type, f.Bytes(), player);
-    case kCreatePalette:
-    case kSelectPalette:
-    case kSetPaletteEntries:
-    case kResizePalette:
-    case kRealizePalette:
+    case kEmrCreatePalette:
+    case kEmrSelectPalette:
+    case kEmrSetPaletteEntries:
+    case kEmrResizePalette:
+    case kEmrRealizePalette:
         return PlayEnhancedPalette(type, f.Bytes(), player);
     case kBeginPath:
         player.BeginPath();

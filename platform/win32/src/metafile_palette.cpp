@@ -19,23 +19,6 @@ constexpr BYTE kPaletteIndexFlag = 0x01;
 constexpr DWORD kPaletteColours = 1;  // DIB_PAL_COLORS
 constexpr BYTE kReserved = 0x01;      // PC_RESERVED: an entry AnimatePalette may change
 
-enum : DWORD {
-    kEmrSelectPalette = 48,
-    kEmrCreatePalette = 49,
-    kEmrSetPaletteEntries = 50,
-    kEmrResizePalette = 51,
-    kEmrRealizePalette = 52,
-};
-
-enum : WORD {
-    kMetaRealizePalette = 0x0035,
-    kMetaSetPalEntries = 0x0037,
-    kMetaCreatePalette = 0x00F7,
-    kMetaResizePalette = 0x0139,
-    kMetaSelectPalette = 0x0234,
-    kMetaAnimatePalette = 0x0436,
-};
-
 // The most entries a logical palette holds (its count is 16 bits).
 constexpr size_t kMaxEntries = 0xFFFF;
 
@@ -177,25 +160,25 @@ bool PlayWindowsPalette(WORD function, const RecordBytes& r, Player& player)
 {
     const WindowsParams p(r);
     switch (function) {
-    case kMetaCreatePalette: {
+    case kWmfCreatePalette: {
         // The palette takes the first free slot; even a damaged one, so
         // that the slots after it stay right.
         const size_t slot = player.FreeSlot();
         return player.Put(slot, PaletteObject(ReadEntries(r, 10, (WORD)p.W(1))));
     }
-    case kMetaSelectPalette:
+    case kWmfSelectPalette:
         return player.SelectPalette((WORD)p.W(0));
-    case kMetaSetPalEntries:
-    case kMetaAnimatePalette: {
+    case kWmfSetPalEntries:
+    case kWmfAnimatePalette: {
         // The selected palette: first entry, count, the entries.
         std::vector<PALETTEENTRY>* palette = player.SelectedPalette();
         return palette != nullptr &&
                SetEntries(*palette, (WORD)p.W(0), ReadEntries(r, 10, (WORD)p.W(1)),
-                          function == kMetaAnimatePalette);
+                          function == kWmfAnimatePalette);
     }
-    case kMetaResizePalette:
+    case kWmfResizePalette:
         return Resize(player.SelectedPalette(), (WORD)p.W(0));
-    case kMetaRealizePalette:
+    case kWmfRealizePalette:
         return true;
     default:
         return false;

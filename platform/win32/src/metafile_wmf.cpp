@@ -57,21 +57,15 @@ enum : WORD {
     kSelectObject = 0x012D,
     kChord = 0x0830,
     kSetDibToDev = 0x0D33,
-    kSelectPalette = 0x0234,
     kOffsetClipRgn = 0x0220,
     kFillRegion = 0x0228,
     kFrameRegion = 0x0429,
-    kRealizePalette = 0x0035,
-    kSetPalEntries = 0x0037,
-    kResizePalette = 0x0139,
-    kAnimatePalette = 0x0436,
     kPolyPolygon = 0x0538,
     kDibBitBlt = 0x0940,
     kDibStretchBlt = 0x0B41,
     kDibCreatePatternBrush = 0x0142,
     kStretchDib = 0x0F43,
     kDeleteObject = 0x01F0,
-    kCreatePalette = 0x00F7,
     kCreatePatternBrush = 0x01F9,
     kCreatePenIndirect = 0x02FA,
     kCreateBrushIndirect = 0x02FC,
@@ -118,7 +112,7 @@ void Create(Player& player, const Object& object)
 bool CreatesObject(WORD function)
 {
     switch (function) {
-    case kCreatePalette:
+    case kWmfCreatePalette:
     case kCreatePatternBrush:
     case kCreatePenIndirect:
     case kWmfCreateFontIndirect:
@@ -438,12 +432,12 @@ bool PlayRecord(WORD function, const WindowsParams& p, Player& player)
     case kInvertRegion:
     case kPaintRegion:
         return RegionRecord(function, p, player);
-    case kCreatePalette:
-    case kSelectPalette:
-    case kSetPalEntries:
-    case kResizePalette:
-    case kAnimatePalette:
-    case kRealizePalette:
+    case kWmfCreatePalette:
+    case kWmfSelectPalette:
+    case kWmfSetPalEntries:
+    case kWmfResizePalette:
+    case kWmfAnimatePalette:
+    case kWmfRealizePalette:
         return PlayWindowsPalette(function, p.Bytes(), player);
     case kPatBlt:
     case kDibBitBlt:
