@@ -88,11 +88,7 @@ COLORREF Player::Colour(DWORD ref) const
 {
     if ((ref >> 24) != kPaletteIndexFlag)
         return ref & 0xFFFFFF;
-    // An index past the palette's end takes its first entry.
-    const std::vector<PALETTEENTRY>& entries = PaletteEntries();
-    const size_t i = ref & 0xFFFF;
-    const PALETTEENTRY& e = entries[i < entries.size() ? i : 0];
-    return RGB(e.peRed, e.peGreen, e.peBlue);
+    return EntryColour(PaletteEntries(), ref & 0xFFFF);
 }
 
 const std::vector<PALETTEENTRY>& Player::PaletteEntries() const
@@ -114,6 +110,14 @@ std::vector<PALETTEENTRY>* Player::PaletteAt(size_t slot)
     if (slot >= m_objects.size() || m_objects[slot].kind != Object::kPalette)
         return nullptr;
     return m_objects[slot].palette.get();
+}
+
+COLORREF EntryColour(const std::vector<PALETTEENTRY>& palette, size_t i)
+{
+    if (palette.empty())
+        return 0;
+    const PALETTEENTRY& e = palette[i < palette.size() ? i : 0];
+    return RGB(e.peRed, e.peGreen, e.peBlue);
 }
 
 void UsePaletteIndexes(DWORD usage, const Player& player, DibRef& dib)

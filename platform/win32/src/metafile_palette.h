@@ -30,6 +30,10 @@ bool PlayEnhancedPalette(DWORD type, const RecordBytes& record, Player& player);
 // RESIZEPALETTE, ANIMATEPALETTE and REALIZEPALETTE.
 bool PlayWindowsPalette(WORD function, const RecordBytes& record, Player& player);
 
+// Entry `i` of a palette as a colour; an entry number past its end takes
+// the first entry, and an empty palette gives black.
+COLORREF EntryColour(const std::vector<PALETTEENTRY>& palette, size_t i);
+
 // A bitmap's colour use: DIB_PAL_COLORS points its colour table at the
 // selected palette's entries.
 void UsePaletteIndexes(DWORD usage, const Player& player, DibRef& dib);
