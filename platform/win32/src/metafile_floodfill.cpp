@@ -49,15 +49,13 @@ bool Player::FloodFill(long lx, long ly, COLORREF colour, bool surface)
     if (fx < 0 || fy < 0 || fx >= w || fy >= h)
         return false;
     // The clip drawn through: the clip and the meta region.
-    std::shared_ptr<const ClipRegion> clip = m_state.clip ? m_state.clip : m_state.meta;
-    if (m_state.clip && m_state.meta)
-        clip = CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd);
+    const ClipRegion* clip = m_drawClip.get();
     size_t hint = 0;
     // A PALETTEINDEX colour is the selected palette's entry, as a brush's is.
     colour = Colour(colour);
     auto fillable = [&](long x, long y) {
         const bool same = (m_raster.Get((int)x, (int)y) & 0xFFFFFF) == colour;
-        return same == surface && Inside(clip.get(), x, y, hint);
+        return same == surface && Inside(clip, x, y, hint);
     };
     const long sx = (long)fx, sy = (long)fy;
     if (!fillable(sx, sy))

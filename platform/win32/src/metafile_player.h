@@ -466,6 +466,9 @@ private:
     bool m_figureOpen = false;
     size_t m_pathPoints = 0;
     bool m_pathWinding = false;  // a widened path: its pieces join by winding
+    // The clip within the meta region, as the raster was last given it;
+    // null when neither is set.
+    std::shared_ptr<const ClipRegion> m_drawClip;
     // Text pixels rendered and drawn in this play (metafile_text_draw.cpp).
     double m_textWork = 0;
 };
