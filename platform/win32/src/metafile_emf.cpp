@@ -108,9 +108,6 @@ double MiterLimit(DWORD field)
     return FloatOfBits(field);
 }
 
-// Stock objects are named by their number with the top bit set.
-constexpr DWORD kStockFlag = 0x80000000;
-
 class Fields {
 public:
     explicit Fields(RecordBytes r) : m_r(r) {}

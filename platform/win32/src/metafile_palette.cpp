@@ -13,7 +13,6 @@ namespace win32metafile {
 
 namespace {
 
-constexpr DWORD kStockFlag = 0x80000000;
 constexpr DWORD kDefaultPaletteStock = 15;
 constexpr BYTE kPaletteIndexFlag = 0x01;
 constexpr DWORD kPaletteColours = 1;  // DIB_PAL_COLORS

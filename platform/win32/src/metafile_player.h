@@ -37,6 +37,9 @@ constexpr DWORD kRopWhiteness = 0x00FF0062;
 
 constexpr int kPenUserStyle = 7;
 
+// Enhanced records name stock objects by their number with the top bit set.
+constexpr DWORD kStockFlag = 0x80000000;
+
 // Layout flags: x runs from the right edge of the canvas, and blits keep
 // their pictures the way round they were.
 constexpr DWORD kLayoutRtl = 0x01;

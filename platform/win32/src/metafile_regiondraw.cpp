@@ -9,7 +9,6 @@ namespace win32metafile {
 
 namespace {
 
-constexpr DWORD kStockFlag = 0x80000000;
 constexpr BYTE kRopInvert = 0x55;  // the destination inverted
 
 long RoundPixel(double v)
