@@ -440,7 +440,7 @@ private:
         long x, y;
         BYTE background;
     };
-    void _figureFromPosition(const Figure& logical);
+    void _figureFromPosition(Figure f, double k);
     // Canvas points from the current position on: added to the path's open
     // figure, or stroked (its last pixel drawn when `lastPixel`).
     void _drawOnFromPosition(const Figure& f, bool lastPixel);
