@@ -327,7 +327,7 @@ public:
     // only the scan lines the bits hold are drawn.
     bool SetDibits(long x, long y, long w, long h, const DibRef& dib, long sx, long sy);
 
-    // AlphaBlend (metafile_alphablend.cpp): the source rectangle stretched
+    // AlphaBlend (metafile_blend.cpp): the source rectangle stretched
     // onto the destination and blended by the BLENDFUNCTION: a constant
     // alpha, and with AC_SRC_ALPHA each pixel's own premultiplied alpha.
     // False for extents turned over, a source outside its bitmap, an
