@@ -5,6 +5,7 @@
 // outruns the allowance stops with it.
 #include "metafile_more_records.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace win32metafile {
@@ -25,12 +26,13 @@ bool Inside(const ClipRegion* region, long x, long y, size_t& hint)
     const ClipRegion::Band* band = region->BandAt(y, hint);
     if (band == nullptr)
         return false;
+    // The first span ending right of x, found as the raster finds it: a
+    // band may hold thousands of spans, and every pixel of the fill asks.
     const ClipRegion::Span* spans = region->Spans(*band);
-    for (size_t i = 0; i < band->count; i++) {
-        if (x >= spans[i].left && x < spans[i].right)
-            return true;
-    }
-    return false;
+    const ClipRegion::Span* end = spans + band->count;
+    const ClipRegion::Span* s = std::upper_bound(
+        spans, end, x, [](long v, const ClipRegion::Span& sp) { return v < sp.right; });
+    return s != end && s->left <= x;
 }
 
 struct Seed {
