@@ -19,7 +19,7 @@ bool OldBlit(WORD function, const RecordBytes& r, Player& player)
     const size_t params = p.Count();
     const DWORD rop = p.D(0);
     const size_t plain = stretch ? 11 : 9;  // the parameters without a bitmap
-    if (r.Size() == ((size_t)(function >> 8) + 3) * 2 && params == plain) {
+    if (params == plain) {
         const size_t at = plain - 4;
         return player.Blit(p.W(at + 3), p.W(at + 2), p.W(at + 1), p.W(at), nullptr, 0, 0, 0, 0,
                            rop);
