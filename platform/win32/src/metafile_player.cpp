@@ -709,7 +709,7 @@ void Player::CloseFigure()
 
 void Player::FillPath()
 {
-    _fill(m_path, m_pathWinding || m_state.fillMode == kFillWinding);
+    _fill(m_path, _pathByWinding());
     AbortPath();
 }
 
@@ -722,7 +722,7 @@ void Player::StrokePath()
 
 void Player::StrokeAndFillPath()
 {
-    _fill(m_path, m_pathWinding || m_state.fillMode == kFillWinding);
+    _fill(m_path, _pathByWinding());
     StrokePath();
 }
 

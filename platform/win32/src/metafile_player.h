@@ -406,6 +406,9 @@ private:
     void _addFigure(const Figure& indexPoints, bool closed);
     void _countPath(size_t points);
     bool _affordsCurve(size_t points);
+    // Whether the path fills by winding: a widened one always, as its
+    // pieces overlap, any other by the fill mode.
+    bool _pathByWinding() const { return m_pathWinding || m_state.fillMode == kFillWinding; }
     void _fill(const std::vector<Figure>& figures, bool winding);
     void _stroke(const Figure& indexPoints, bool closed, bool lastPixel);
     void _shape(Figure area, const Figure& outline, bool closed);

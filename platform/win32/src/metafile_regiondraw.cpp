@@ -120,8 +120,7 @@ bool Player::SelectClipPath(int mode)
         AbortPath();
         return false;
     }
-    const std::shared_ptr<const ClipRegion> area =
-        _areaRegion(m_path, m_pathWinding || m_state.fillMode == kFillWinding);
+    const std::shared_ptr<const ClipRegion> area = _areaRegion(m_path, _pathByWinding());
     AbortPath();
     return CombineClip(area.get(), mode);
 }
