@@ -15,8 +15,6 @@ namespace {
 
 constexpr DWORD kDefaultPaletteStock = 15;
 constexpr BYTE kPaletteIndexFlag = 0x01;
-constexpr DWORD kPaletteColours = 1;  // DIB_PAL_COLORS
-constexpr BYTE kReserved = 0x01;      // PC_RESERVED: an entry AnimatePalette may change
 
 // The most entries a logical palette holds (its count is 16 bits).
 constexpr size_t kMaxEntries = 0xFFFF;
@@ -57,7 +55,7 @@ bool SetEntries(std::vector<PALETTEENTRY>& palette, size_t start,
         return false;
     for (size_t i = 0; i < entries.size() && start + i < palette.size(); i++) {
         PALETTEENTRY& e = palette[start + i];
-        if (animate && !(e.peFlags & kReserved))
+        if (animate && !(e.peFlags & PC_RESERVED))
             continue;
         e = entries[i];
     }
@@ -121,7 +119,7 @@ COLORREF EntryColour(const std::vector<PALETTEENTRY>& palette, size_t i)
 
 void UsePaletteIndexes(DWORD usage, const Player& player, DibRef& dib)
 {
-    dib.palette = usage == kPaletteColours ? &player.PaletteEntries() : nullptr;
+    dib.palette = usage == DIB_PAL_COLORS ? &player.PaletteEntries() : nullptr;
 }
 
 bool PlayEnhancedPalette(DWORD type, const RecordBytes& r, Player& player)
