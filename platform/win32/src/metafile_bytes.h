@@ -79,4 +79,34 @@ private:
     size_t m_n;
 };
 
+// The parameters of a Windows metafile record, 16-bit words after its size
+// and function (6 bytes): word i of them, signed, or a 32-bit value over
+// words i and i + 1.
+class WindowsParams {
+public:
+    explicit WindowsParams(RecordBytes r) : m_r(r) {}
+    size_t Count() const { return (m_r.Size() - 6) / 2; }
+    long W(size_t i) const
+    {
+        long v = 0;
+        m_r.S16(6 + 2 * i, v);
+        return v;
+    }
+    DWORD D(size_t i) const
+    {
+        DWORD v = 0;
+        m_r.U32(6 + 2 * i, v);
+        return v;
+    }
+    const BYTE* At(size_t i) const { return m_r.Data() + 6 + 2 * i; }
+    const RecordBytes& Bytes() const { return m_r; }
+    size_t BytesFrom(size_t i) const
+    {
+        return 2 * i <= m_r.Size() - 6 ? m_r.Size() - 6 - 2 * i : 0;
+    }
+
+private:
+    RecordBytes m_r;
+};
+
 }  // namespace win32metafile

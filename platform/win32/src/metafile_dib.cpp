@@ -1,6 +1,8 @@
 // Device-independent bitmaps inside metafile records.
 #include "metafile_dib.h"
 
+#include "metafile_palette.h"
+
 #include <cstdint>
 
 namespace win32metafile {
@@ -32,16 +34,6 @@ BYTE Channel(DWORD pixel, DWORD mask)
     const DWORD top = mask >> shift;
     const DWORD v = (pixel & mask) >> shift;
     return (BYTE)((uint64_t)v * 255 / top);
-}
-
-// Entry `i` of a palette as a colour; an entry number past its end takes
-// the first entry.
-COLORREF PaletteColour(const std::vector<PALETTEENTRY>& palette, WORD i)
-{
-    if (palette.empty())
-        return 0;
-    const PALETTEENTRY& e = palette[i < palette.size() ? i : 0];
-    return RGB(e.peRed, e.peGreen, e.peBlue);
 }
 
 }  // namespace
@@ -90,7 +82,7 @@ bool DibReader::Open(const DibRef& dib)
         m_table.assign(most, 0);
         for (size_t i = 0; i < n; i++) {
             const BYTE* e = table + i * entrySize;
-            m_table[i] = dib.palette != nullptr ? PaletteColour(*dib.palette, Le16(e))
+            m_table[i] = dib.palette != nullptr ? EntryColour(*dib.palette, Le16(e))
                                                 : RGB(e[2], e[1], e[0]);
         }
     } else if (m_bits == 16 || m_bits == 32) {

@@ -59,11 +59,6 @@ enum : DWORD {
     kArc = 45,
     kChord = 46,
     kPie = 47,
-    kSelectPalette = 48,
-    kCreatePalette = 49,
-    kSetPaletteEntries = 50,
-    kResizePalette = 51,
-    kRealizePalette = 52,
     kLineTo = 54,
     kSetArcDirection = 57,
     kSetMiterLimit = 58,
@@ -112,9 +107,6 @@ double MiterLimit(DWORD field)
         return (double)field;
     return FloatOfBits(field);
 }
-
-// Stock objects are named by their number with the top bit set.
-constexpr DWORD kStockFlag = 0x80000000;
 
 class Fields {
 public:
@@ -205,26 +197,12 @@ bool PolyRecord(DWORD type, const Fields& f, Player& player)
     return true;
 }
 
-// A bitmap named by offset and size fields inside the record.
-bool RecordDib(const Fields& f, size_t offInfo, size_t offBits, DibRef& dib)
-{
-    const DWORD oi = f.D(offInfo), ci = f.D(offInfo + 4);
-    const DWORD ob = f.D(offBits), cb = f.D(offBits + 4);
-    if (ci == 0 || !f.Has(oi, ci) || !f.Has(ob, cb))
-        return false;
-    dib.info = f.At(oi);
-    dib.infoSize = ci;
-    dib.bits = f.At(ob);
-    dib.bitsSize = cb;
-    return true;
-}
-
 bool BlitRecord(DWORD type, const Fields& f, Player& player)
 {
     DibRef dib;
     if (type == kStretchDiBits) {
         // Dest x, y; source x, y, w, h; bitmap; usage, rop; dest w, h.
-        if (!f.Has(72, 8) || !RecordDib(f, 48, 56, dib))
+        if (!f.Has(72, 8) || !RecordBitmap(f.Bytes(), 48, dib))
             return false;
         UsePaletteIndexes(f.D(64), player, dib);
         return player.StretchDibits(f.L(8 + 16), f.L(12 + 16), f.L(72), f.L(76), dib, f.L(32),
@@ -232,7 +210,7 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
     }
     if (type == kSetDiBitsToDevice) {
         // Dest x, y; source x, y, w, h; bitmap; usage; the scan lines held.
-        if (!f.Has(48, 28) || !RecordDib(f, 48, 56, dib))
+        if (!f.Has(48, 28) || !RecordBitmap(f.Bytes(), 48, dib))
             return false;
         UsePaletteIndexes(f.D(64), player, dib);
         dib.startScan = f.L(68);
@@ -245,7 +223,8 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
             return false;
         DibRef mask;
         const bool hasSource = f.D(88) != 0, hasMask = f.D(116) != 0;
-        if ((hasSource && !RecordDib(f, 84, 92, dib)) || (hasMask && !RecordDib(f, 112, 120, mask)))
+        if ((hasSource && !RecordBitmap(f.Bytes(), 84, dib)) ||
+            (hasMask && !RecordBitmap(f.Bytes(), 112, mask)))
             return false;
         UsePaletteIndexes(f.D(80), player, dib);
         return player.MaskBlit(f.L(24), f.L(28), f.L(32), f.L(36), hasSource ? &dib : nullptr,
@@ -261,7 +240,7 @@ bool BlitRecord(DWORD type, const Fields& f, Player& player)
     const bool hasBitmap = f.D(84) != 0;
     if (!hasBitmap)
         return player.Blit(x, y, w, h, nullptr, 0, 0, 0, 0, rop);
-    if (!RecordDib(f, 84, 92, dib))
+    if (!RecordBitmap(f.Bytes(), 84, dib))
         return false;
     UsePaletteIndexes(f.D(80), player, dib);
     long sw = w, sh = h;
@@ -497,7 +476,7 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
         DibRef dib;
         if (type == kCreateDibPatternBrushPt)
             UsePaletteIndexes(f.D(12), player, dib);
-        const bool read = RecordDib(f, 16, 24, dib) &&
+        const bool read = RecordBitmap(f.Bytes(), 16, dib) &&
                           player.PatternBrush(dib, type == kCreateMonoBrush, o.brush);
         player.Put(f.D(8), o);
         return read;
@@ -513,11 +492,11 @@ bool PlayRecord(DWORD type, const Fields& f, Player& player)
     case kEmrSetWorldTransform:
     case kEmrModifyWorldTransform:
         return PlayWorldRecord(type, f.Bytes(), player);
-    case kCreatePalette:
-    case kSelectPalette:
-    case kSetPaletteEntries:
-    case kResizePalette:
-    case kRealizePalette:
+    case kEmrCreatePalette:
+    case kEmrSelectPalette:
+    case kEmrSetPaletteEntries:
+    case kEmrResizePalette:
+    case kEmrRealizePalette:
         return PlayEnhancedPalette(type, f.Bytes(), player);
     case kBeginPath:
         player.BeginPath();

@@ -5,6 +5,7 @@
 // outruns the allowance stops with it.
 #include "metafile_more_records.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace win32metafile {
@@ -25,12 +26,13 @@ bool Inside(const ClipRegion* region, long x, long y, size_t& hint)
     const ClipRegion::Band* band = region->BandAt(y, hint);
     if (band == nullptr)
         return false;
+    // The first span ending right of x, found as the raster finds it: a
+    // band may hold thousands of spans, and every pixel of the fill asks.
     const ClipRegion::Span* spans = region->Spans(*band);
-    for (size_t i = 0; i < band->count; i++) {
-        if (x >= spans[i].left && x < spans[i].right)
-            return true;
-    }
-    return false;
+    const ClipRegion::Span* end = spans + band->count;
+    const ClipRegion::Span* s = std::upper_bound(
+        spans, end, x, [](long v, const ClipRegion::Span& sp) { return v < sp.right; });
+    return s != end && s->left <= x;
 }
 
 struct Seed {
@@ -49,15 +51,13 @@ bool Player::FloodFill(long lx, long ly, COLORREF colour, bool surface)
     if (fx < 0 || fy < 0 || fx >= w || fy >= h)
         return false;
     // The clip drawn through: the clip and the meta region.
-    std::shared_ptr<const ClipRegion> clip = m_state.clip ? m_state.clip : m_state.meta;
-    if (m_state.clip && m_state.meta)
-        clip = CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd);
+    const ClipRegion* clip = m_drawClip.get();
     size_t hint = 0;
     // A PALETTEINDEX colour is the selected palette's entry, as a brush's is.
     colour = Colour(colour);
     auto fillable = [&](long x, long y) {
         const bool same = (m_raster.Get((int)x, (int)y) & 0xFFFFFF) == colour;
-        return same == surface && Inside(clip.get(), x, y, hint);
+        return same == surface && Inside(clip, x, y, hint);
     };
     const long sx = (long)fx, sy = (long)fy;
     if (!fillable(sx, sy))

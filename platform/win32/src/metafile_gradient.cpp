@@ -102,22 +102,32 @@ void Player::_gradientRect(const GradientVertex& a, const GradientVertex& b, boo
     };
     const long cx0 = std::max(x0, 0L), cx1 = std::min(x1, (long)m_raster.Width());
     const long cy0 = std::max(y0, 0L), cy1 = std::min(y1, (long)m_raster.Height());
-    for (long y = cy0; y < cy1 && !m_raster.Spent(); y++) {
-        if (!across) {
-            m_raster.Put((int)y, (int)cx0, (int)cx1, at(y - y0));
-            continue;
-        }
-        // Neighbours of one 8-bit colour are written as one run.
+    // Shaded across, every row is the same: its runs, neighbours of one
+    // 8-bit colour each, are found once for all the rows.
+    struct Run {
+        long start, end;
+        COLORREF colour;
+    };
+    std::vector<Run> runs;
+    if (across && cx0 < cx1) {
         long start = cx0;
         COLORREF colour = at(cx0 - x0);
         for (long x = cx0 + 1; x <= cx1; x++) {
             const COLORREF next = x < cx1 ? at(x - x0) : colour + 1;
             if (next != colour) {
-                m_raster.Put((int)y, (int)start, (int)x, colour);
+                runs.push_back({start, x, colour});
                 start = x;
                 colour = next;
             }
         }
+    }
+    for (long y = cy0; y < cy1 && !m_raster.Spent(); y++) {
+        if (!across) {
+            m_raster.Put((int)y, (int)cx0, (int)cx1, at(y - y0));
+            continue;
+        }
+        for (const Run& run : runs)
+            m_raster.Put((int)y, (int)run.start, (int)run.end, run.colour);
     }
 }
 

@@ -13,28 +13,8 @@ namespace win32metafile {
 
 namespace {
 
-constexpr DWORD kStockFlag = 0x80000000;
 constexpr DWORD kDefaultPaletteStock = 15;
 constexpr BYTE kPaletteIndexFlag = 0x01;
-constexpr DWORD kPaletteColours = 1;  // DIB_PAL_COLORS
-constexpr BYTE kReserved = 0x01;      // PC_RESERVED: an entry AnimatePalette may change
-
-enum : DWORD {
-    kEmrSelectPalette = 48,
-    kEmrCreatePalette = 49,
-    kEmrSetPaletteEntries = 50,
-    kEmrResizePalette = 51,
-    kEmrRealizePalette = 52,
-};
-
-enum : WORD {
-    kMetaRealizePalette = 0x0035,
-    kMetaSetPalEntries = 0x0037,
-    kMetaCreatePalette = 0x00F7,
-    kMetaResizePalette = 0x0139,
-    kMetaSelectPalette = 0x0234,
-    kMetaAnimatePalette = 0x0436,
-};
 
 // The most entries a logical palette holds (its count is 16 bits).
 constexpr size_t kMaxEntries = 0xFFFF;
@@ -75,7 +55,7 @@ bool SetEntries(std::vector<PALETTEENTRY>& palette, size_t start,
         return false;
     for (size_t i = 0; i < entries.size() && start + i < palette.size(); i++) {
         PALETTEENTRY& e = palette[start + i];
-        if (animate && !(e.peFlags & kReserved))
+        if (animate && !(e.peFlags & PC_RESERVED))
             continue;
         e = entries[i];
     }
@@ -99,25 +79,13 @@ Object PaletteObject(std::vector<PALETTEENTRY> entries)
     return o;
 }
 
-// Windows metafile parameters: 16-bit words after the size and function.
-WORD Word(const RecordBytes& r, size_t i)
-{
-    WORD v = 0;
-    r.U16(6 + 2 * i, v);
-    return v;
-}
-
 }  // namespace
 
 COLORREF Player::Colour(DWORD ref) const
 {
     if ((ref >> 24) != kPaletteIndexFlag)
         return ref & 0xFFFFFF;
-    // An index past the palette's end takes its first entry.
-    const std::vector<PALETTEENTRY>& entries = PaletteEntries();
-    const size_t i = ref & 0xFFFF;
-    const PALETTEENTRY& e = entries[i < entries.size() ? i : 0];
-    return RGB(e.peRed, e.peGreen, e.peBlue);
+    return EntryColour(PaletteEntries(), ref & 0xFFFF);
 }
 
 const std::vector<PALETTEENTRY>& Player::PaletteEntries() const
@@ -141,9 +109,17 @@ std::vector<PALETTEENTRY>* Player::PaletteAt(size_t slot)
     return m_objects[slot].palette.get();
 }
 
+COLORREF EntryColour(const std::vector<PALETTEENTRY>& palette, size_t i)
+{
+    if (palette.empty())
+        return 0;
+    const PALETTEENTRY& e = palette[i < palette.size() ? i : 0];
+    return RGB(e.peRed, e.peGreen, e.peBlue);
+}
+
 void UsePaletteIndexes(DWORD usage, const Player& player, DibRef& dib)
 {
-    dib.palette = usage == kPaletteColours ? &player.PaletteEntries() : nullptr;
+    dib.palette = usage == DIB_PAL_COLORS ? &player.PaletteEntries() : nullptr;
 }
 
 bool PlayEnhancedPalette(DWORD type, const RecordBytes& r, Player& player)
@@ -183,26 +159,27 @@ bool PlayEnhancedPalette(DWORD type, const RecordBytes& r, Player& player)
 
 bool PlayWindowsPalette(WORD function, const RecordBytes& r, Player& player)
 {
+    const WindowsParams p(r);
     switch (function) {
-    case kMetaCreatePalette: {
+    case kWmfCreatePalette: {
         // The palette takes the first free slot; even a damaged one, so
         // that the slots after it stay right.
         const size_t slot = player.FreeSlot();
-        return player.Put(slot, PaletteObject(ReadEntries(r, 10, Word(r, 1))));
+        return player.Put(slot, PaletteObject(ReadEntries(r, 10, (WORD)p.W(1))));
     }
-    case kMetaSelectPalette:
-        return player.SelectPalette(Word(r, 0));
-    case kMetaSetPalEntries:
-    case kMetaAnimatePalette: {
+    case kWmfSelectPalette:
+        return player.SelectPalette((WORD)p.W(0));
+    case kWmfSetPalEntries:
+    case kWmfAnimatePalette: {
         // The selected palette: first entry, count, the entries.
         std::vector<PALETTEENTRY>* palette = player.SelectedPalette();
-        return palette != nullptr && SetEntries(*palette, Word(r, 0),
-                                                ReadEntries(r, 10, Word(r, 1)),
-                                                function == kMetaAnimatePalette);
+        return palette != nullptr &&
+               SetEntries(*palette, (WORD)p.W(0), ReadEntries(r, 10, (WORD)p.W(1)),
+                          function == kWmfAnimatePalette);
     }
-    case kMetaResizePalette:
-        return Resize(player.SelectedPalette(), Word(r, 0));
-    case kMetaRealizePalette:
+    case kWmfResizePalette:
+        return Resize(player.SelectedPalette(), (WORD)p.W(0));
+    case kWmfRealizePalette:
         return true;
     default:
         return false;

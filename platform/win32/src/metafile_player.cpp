@@ -709,7 +709,7 @@ void Player::CloseFigure()
 
 void Player::FillPath()
 {
-    _fill(m_path, m_pathWinding || m_state.fillMode == kFillWinding);
+    _fill(m_path, _pathByWinding());
     AbortPath();
 }
 
@@ -722,7 +722,7 @@ void Player::StrokePath()
 
 void Player::StrokeAndFillPath()
 {
-    _fill(m_path, m_pathWinding || m_state.fillMode == kFillWinding);
+    _fill(m_path, _pathByWinding());
     StrokePath();
 }
 
@@ -743,15 +743,17 @@ RECT Player::_deviceRect(long l, long t, long r, long b) const
     return {(LONG)x0, (LONG)y0, (LONG)x1, (LONG)y1};
 }
 
-// What is drawn is cut to both the clip and the meta region.
+// What is drawn is cut to both the clip and the meta region: the two are
+// combined here, once a change, for the raster and every other use.
 void Player::_useClip()
 {
     if (m_state.meta && m_state.clip) {
         m_raster.Charge(m_state.meta->Size() + m_state.clip->Size());
-        m_raster.SetClip(CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd));
-        return;
+        m_drawClip = CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd);
+    } else {
+        m_drawClip = m_state.clip ? m_state.clip : m_state.meta;
     }
-    m_raster.SetClip(m_state.clip ? m_state.clip : m_state.meta);
+    m_raster.SetClip(m_drawClip);
 }
 
 void Player::SetLayout(DWORD layout)
@@ -762,12 +764,8 @@ void Player::SetLayout(DWORD layout)
 
 void Player::SetMetaRegion()
 {
-    if (m_state.clip && m_state.meta) {
-        m_raster.Charge(m_state.meta->Size() + m_state.clip->Size());
-        m_state.meta = CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd);
-    } else if (m_state.clip) {
-        m_state.meta = m_state.clip;
-    }
+    if (m_state.clip)
+        m_state.meta = m_drawClip;
     m_state.clip = nullptr;
     _useClip();
 }
@@ -787,12 +785,8 @@ void Player::_setClip(std::shared_ptr<const ClipRegion> clip)
 // region cuts the result, whatever the mode.
 std::shared_ptr<const ClipRegion> Player::_clipOrCanvas() const
 {
-    if (m_state.clip && m_state.meta)
-        return CombineRegions(*m_state.meta, *m_state.clip, kRegionAnd);
-    if (m_state.clip)
-        return m_state.clip;
-    if (m_state.meta)
-        return m_state.meta;
+    if (m_drawClip)
+        return m_drawClip;
     return ClipRegion::FromRects({{0, 0, m_raster.Width(), m_raster.Height()}});
 }
 

@@ -37,6 +37,9 @@ constexpr DWORD kRopWhiteness = 0x00FF0062;
 
 constexpr int kPenUserStyle = 7;
 
+// Enhanced records name stock objects by their number with the top bit set.
+constexpr DWORD kStockFlag = 0x80000000;
+
 // Layout flags: x runs from the right edge of the canvas, and blits keep
 // their pictures the way round they were.
 constexpr DWORD kLayoutRtl = 0x01;
@@ -324,7 +327,7 @@ public:
     // only the scan lines the bits hold are drawn.
     bool SetDibits(long x, long y, long w, long h, const DibRef& dib, long sx, long sy);
 
-    // AlphaBlend (metafile_alphablend.cpp): the source rectangle stretched
+    // AlphaBlend (metafile_blend.cpp): the source rectangle stretched
     // onto the destination and blended by the BLENDFUNCTION: a constant
     // alpha, and with AC_SRC_ALPHA each pixel's own premultiplied alpha.
     // False for extents turned over, a source outside its bitmap, an
@@ -403,6 +406,9 @@ private:
     void _addFigure(const Figure& indexPoints, bool closed);
     void _countPath(size_t points);
     bool _affordsCurve(size_t points);
+    // Whether the path fills by winding: a widened one always, as its
+    // pieces overlap, any other by the fill mode.
+    bool _pathByWinding() const { return m_pathWinding || m_state.fillMode == kFillWinding; }
     void _fill(const std::vector<Figure>& figures, bool winding);
     void _stroke(const Figure& indexPoints, bool closed, bool lastPixel);
     void _shape(Figure area, const Figure& outline, bool closed);
@@ -437,7 +443,7 @@ private:
         long x, y;
         BYTE background;
     };
-    void _figureFromPosition(const Figure& logical);
+    void _figureFromPosition(Figure f, double k);
     // Canvas points from the current position on: added to the path's open
     // figure, or stroked (its last pixel drawn when `lastPixel`).
     void _drawOnFromPosition(const Figure& f, bool lastPixel);
@@ -466,6 +472,9 @@ private:
     bool m_figureOpen = false;
     size_t m_pathPoints = 0;
     bool m_pathWinding = false;  // a widened path: its pieces join by winding
+    // The clip within the meta region, as the raster was last given it;
+    // null when neither is set.
+    std::shared_ptr<const ClipRegion> m_drawClip;
     // Text pixels rendered and drawn in this play (metafile_text_draw.cpp).
     double m_textWork = 0;
 };

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace win32metafile {
 
@@ -104,17 +105,17 @@ bool Player::PolyDraw(const std::vector<POINT>& points, const std::vector<BYTE>&
     return true;
 }
 
-// A figure of logical points (curves already flattened at the canvas's
-// resolution) drawn on from the current position.
-void Player::_figureFromPosition(const Figure& logical)
+// A figure of logical points times `k` (curves flattened at the canvas's
+// resolution, as _curveScale gives it) drawn on from the current position.
+void Player::_figureFromPosition(Figure f, double k)
 {
-    if (logical.empty())
+    if (f.empty())
         return;
+    const PointD end = {f.back().x / k, f.back().y / k};
+    _mapScaled(f, k);
     const POINT from = m_state.position;
-    Figure f = {_map(from.x, from.y)};
-    for (const PointD& p : logical)
-        f.push_back(_mapD(p.x, p.y));
-    m_state.position = {(LONG)Whole(logical.back().x), (LONG)Whole(logical.back().y)};
+    f.insert(f.begin(), _map(from.x, from.y));
+    m_state.position = {(LONG)Whole(end.x), (LONG)Whole(end.y)};
     _drawOnFromPosition(f, true);
 }
 
@@ -123,10 +124,7 @@ void Player::ArcTo(long l, long t, long r, long b, long xs, long ys, long xe, lo
     // Made in logical units, where the arc direction is meant, as many
     // points as it spans on the canvas.
     const double k = _curveScale();
-    Figure f = _logicalArc(l, t, r, b, xs, ys, xe, ye, k);
-    for (PointD& p : f)
-        p = {p.x / k, p.y / k};
-    _figureFromPosition(f);
+    _figureFromPosition(_logicalArc(l, t, r, b, xs, ys, xe, ye, k), k);
 }
 
 bool Player::AngleArc(long x, long y, long radius, double start, double sweep)
@@ -139,9 +137,7 @@ bool Player::AngleArc(long x, long y, long radius, double start, double sweep)
     Figure f;
     ArcPoints(x * k, y * k, radius * k, radius * k, std::fmod(start, 360.0) * M_PI / 180,
               sweep * M_PI / 180, f);
-    for (PointD& p : f)
-        p = {p.x / k, p.y / k};
-    _figureFromPosition(f);
+    _figureFromPosition(std::move(f), k);
     return true;
 }
 

@@ -9,7 +9,6 @@ namespace win32metafile {
 
 namespace {
 
-constexpr DWORD kStockFlag = 0x80000000;
 constexpr BYTE kRopInvert = 0x55;  // the destination inverted
 
 long RoundPixel(double v)
@@ -121,8 +120,7 @@ bool Player::SelectClipPath(int mode)
         AbortPath();
         return false;
     }
-    const std::shared_ptr<const ClipRegion> area =
-        _areaRegion(m_path, m_pathWinding || m_state.fillMode == kFillWinding);
+    const std::shared_ptr<const ClipRegion> area = _areaRegion(m_path, _pathByWinding());
     AbortPath();
     return CombineClip(area.get(), mode);
 }

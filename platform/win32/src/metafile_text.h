@@ -69,8 +69,10 @@ std::vector<UINT> CodesFromUtf16(const BYTE* text, size_t count, std::vector<siz
 // the face's missing-glyph box).
 UINT CodeOfChar(char32_t ch);
 // Codes of `count` glyph numbers of `unit` bytes each (1 or 2, read
-// little-endian), drawn from the face the platform matched.
-std::vector<UINT> GlyphCodes(const BYTE* text, size_t count, size_t unit);
+// little-endian), drawn from the face the platform matched; each is its own
+// unit in `unitOf`.
+std::vector<UINT> GlyphCodes(const BYTE* text, size_t count, size_t unit,
+                             std::vector<size_t>* unitOf);
 
 // The LOGFONTA the platform's font code is asked for: the face by name when
 // installed, otherwise a face of the same kind (serif, sans-serif, fixed

@@ -81,12 +81,15 @@ UINT CodeOfChar(char32_t ch)
     return it != table.end() ? it->second : win32font::UnicodeCode(ch);
 }
 
-std::vector<UINT> GlyphCodes(const BYTE* text, size_t count, size_t unit)
+std::vector<UINT> GlyphCodes(const BYTE* text, size_t count, size_t unit,
+                             std::vector<size_t>* unitOf)
 {
     std::vector<UINT> codes;
     for (size_t i = 0; i < count; i++) {
         const BYTE* p = text + i * unit;
         codes.push_back(win32font::GlyphIndexCode(unit == 2 ? UINT(p[0] | p[1] << 8) : p[0]));
+        if (unitOf != nullptr)
+            unitOf->push_back(i);
     }
     return codes;
 }

@@ -330,7 +330,7 @@ bool Player::Text(const TextRun& run)
         band(std::min(0.0, width), std::max(0.0, width), at, at + thickness, m_state.text);
     }
     if (clipped)
-        _useClip();
+        m_raster.SetClip(m_drawClip);  // the context's own clip, already combined
     return true;
 }
 

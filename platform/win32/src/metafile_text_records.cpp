@@ -50,14 +50,9 @@ bool ReadEmrText(const RecordBytes& r, size_t at, bool wide, bool knownRect, con
         return false;
     std::vector<size_t> first;
     const BYTE* text = r.Data() + offString;
-    if (glyphs) {
-        run.codes = GlyphCodes(text, count, 2);
-        for (size_t i = 0; i < count; i++)
-            first.push_back(i);
-    } else {
-        run.codes = wide ? CodesFromUtf16(text, count, &first)
-                         : CodesFromBytes(text, count, player.Font().charSet, &first);
-    }
+    run.codes = glyphs ? GlyphCodes(text, count, 2, &first)
+                : wide ? CodesFromUtf16(text, count, &first)
+                       : CodesFromBytes(text, count, player.Font().charSet, &first);
     // Spacing: one value a byte or unit (two with vertical steps, of which
     // the player keeps the horizontal); a record without it uses the font's.
     const size_t each = (options & kTextPdy) ? 8 : 4;
@@ -133,7 +128,7 @@ bool SmallTextOut(const RecordBytes& r, Player& player)
     if (count > kMaxChars || !r.Has(at, (size_t)count * (small ? 1 : 2)))
         return false;
     if (options & kTextGlyphIndex) {
-        run.codes = GlyphCodes(r.Data() + at, count, small ? 1 : 2);
+        run.codes = GlyphCodes(r.Data() + at, count, small ? 1 : 2, nullptr);
     } else if (small) {
         for (DWORD i = 0; i < count; i++)
             run.codes.push_back(CodeOfChar(r.Data()[at + i]));
@@ -187,13 +182,8 @@ bool WmfRun(const RecordBytes& r, size_t at, size_t count, bool glyphs, size_t d
     if (!r.Has(at, glyphs ? 2 * count : count))
         return false;
     std::vector<size_t> first;
-    if (glyphs) {
-        run.codes = GlyphCodes(r.Data() + at, count, 2);
-        for (size_t i = 0; i < count; i++)
-            first.push_back(i);
-    } else {
-        run.codes = CodesFromBytes(r.Data() + at, count, player.Font().charSet, &first);
-    }
+    run.codes = glyphs ? GlyphCodes(r.Data() + at, count, 2, &first)
+                       : CodesFromBytes(r.Data() + at, count, player.Font().charSet, &first);
     if (dxAt != 0 && count != 0 && r.Has(dxAt, count * 2)) {
         for (size_t i = 0; i < first.size(); i++) {
             const size_t end = i + 1 < first.size() ? first[i + 1] : count;

@@ -18,17 +18,6 @@ namespace {
 // each corner, and past this the play's allowance is spent instead.
 constexpr size_t kMaxWidenedPoints = size_t(1) << 21;
 
-// Twice the signed area of a figure: its sign is the way it turns.
-double Turning(const PointD* p, size_t n)
-{
-    double a = 0;
-    for (size_t i = 0; i < n; i++) {
-        const PointD& q = p[(i + 1) % n];
-        a += p[i].x * q.y - q.x * p[i].y;
-    }
-    return a;
-}
-
 }  // namespace
 
 bool Player::WidenPath()
@@ -59,7 +48,7 @@ bool Player::WidenPath()
                 if (!room(count))
                     return false;
                 if (turn == 0)
-                    turn = Turning(p, count);
+                    turn = scan::Area(p, count);
                 area.emplace_back(p, p + count);
                 return true;
             });
@@ -80,9 +69,9 @@ bool Player::WidenPath()
     }
     // Discs turned the way the pieces turn, so none cancels another.
     if (turn == 0 && !area.empty())
-        turn = Turning(area[0].data(), area[0].size());
+        turn = scan::Area(area[0].data(), area[0].size());
     for (Figure& f : area) {
-        if ((Turning(f.data(), f.size()) < 0) != (turn < 0))
+        if ((scan::Area(f.data(), f.size()) < 0) != (turn < 0))
             std::reverse(f.begin(), f.end());
     }
     AbortPath();

@@ -57,56 +57,24 @@ enum : WORD {
     kSelectObject = 0x012D,
     kChord = 0x0830,
     kSetDibToDev = 0x0D33,
-    kSelectPalette = 0x0234,
     kOffsetClipRgn = 0x0220,
     kFillRegion = 0x0228,
     kFrameRegion = 0x0429,
-    kRealizePalette = 0x0035,
-    kSetPalEntries = 0x0037,
-    kResizePalette = 0x0139,
-    kAnimatePalette = 0x0436,
     kPolyPolygon = 0x0538,
     kDibBitBlt = 0x0940,
     kDibStretchBlt = 0x0B41,
     kDibCreatePatternBrush = 0x0142,
     kStretchDib = 0x0F43,
     kDeleteObject = 0x01F0,
-    kCreatePalette = 0x00F7,
     kCreatePatternBrush = 0x01F9,
     kCreatePenIndirect = 0x02FA,
     kCreateBrushIndirect = 0x02FC,
     kCreateRegion = 0x06FF,
 };
 
-// The parameters of one record: word i of them, signed, or a 32-bit value
-// over words i and i + 1.
-class Params {
-public:
-    explicit Params(RecordBytes r) : m_r(r) {}
-    size_t Count() const { return (m_r.Size() - 6) / 2; }
-    long W(size_t i) const
-    {
-        long v = 0;
-        m_r.S16(6 + 2 * i, v);
-        return v;
-    }
-    DWORD D(size_t i) const
-    {
-        DWORD v = 0;
-        m_r.U32(6 + 2 * i, v);
-        return v;
-    }
-    const BYTE* At(size_t i) const { return m_r.Data() + 6 + 2 * i; }
-    const RecordBytes& Bytes() const { return m_r; }
-    size_t BytesFrom(size_t i) const { return 2 * i <= m_r.Size() - 6 ? m_r.Size() - 6 - 2 * i : 0; }
-
-private:
-    RecordBytes m_r;
-};
-
 // Points as x, y pairs of words from word `first` on; false when the record
 // is shorter than the count says.
-bool ReadPoints(const Params& p, size_t first, size_t count, std::vector<POINT>& out)
+bool ReadPoints(const WindowsParams& p, size_t first, size_t count, std::vector<POINT>& out)
 {
     if (first + 2 * count > p.Count())
         return false;
@@ -115,7 +83,7 @@ bool ReadPoints(const Params& p, size_t first, size_t count, std::vector<POINT>&
     return true;
 }
 
-bool PolyPolygonRecord(const Params& p, Player& player)
+bool PolyPolygonRecord(const WindowsParams& p, Player& player)
 {
     if (p.Count() < 1)
         return false;
@@ -144,7 +112,7 @@ void Create(Player& player, const Object& object)
 bool CreatesObject(WORD function)
 {
     switch (function) {
-    case kCreatePalette:
+    case kWmfCreatePalette:
     case kCreatePatternBrush:
     case kCreatePenIndirect:
     case kWmfCreateFontIndirect:
@@ -157,7 +125,7 @@ bool CreatesObject(WORD function)
     }
 }
 
-Object PenObject(const Params& p)
+Object PenObject(const WindowsParams& p)
 {
     Object o;
     o.kind = Object::kPen;
@@ -169,7 +137,7 @@ Object PenObject(const Params& p)
     return o;
 }
 
-Object BrushObject(const Params& p)
+Object BrushObject(const WindowsParams& p)
 {
     Object o;
     o.kind = Object::kBrush;
@@ -184,7 +152,7 @@ Object BrushObject(const Params& p)
 // count and tallest scan, its bounds, then the scans: a count of x
 // coordinates, top, bottom, the coordinates in left-right pairs, and the
 // count again.
-bool RegionObject(const Params& p, Object& out)
+bool RegionObject(const WindowsParams& p, Object& out)
 {
     if (p.Count() < 11)
         return false;
@@ -208,7 +176,7 @@ bool RegionObject(const Params& p, Object& out)
 
 // The region records: the region's slot first, then the brush's and the
 // frame's height and width.
-bool RegionRecord(WORD function, const Params& p, Player& player)
+bool RegionRecord(WORD function, const WindowsParams& p, Player& player)
 {
     const Object* o = p.Count() >= 1 ? player.At((WORD)p.W(0)) : nullptr;
     if (o == nullptr || o->kind != Object::kRegion)
@@ -240,7 +208,7 @@ bool RegionRecord(WORD function, const Params& p, Player& player)
 
 // The blit records: with a DIB after the raster operation and rectangles, or
 // (one word longer before the DIB would start) without one.
-bool BlitRecord(WORD function, const Params& p, Player& player)
+bool BlitRecord(WORD function, const WindowsParams& p, Player& player)
 {
     const DWORD rop = p.D(0);
     DibRef dib;
@@ -284,7 +252,7 @@ bool BlitRecord(WORD function, const Params& p, Player& player)
 
 // Plays one record; false when it is outside what the player draws or too
 // short for its parameters.
-bool PlayRecord(WORD function, const Params& p, Player& player)
+bool PlayRecord(WORD function, const WindowsParams& p, Player& player)
 {
     const size_t n = p.Count();
     DcState& s = player.State();
@@ -464,12 +432,12 @@ bool PlayRecord(WORD function, const Params& p, Player& player)
     case kInvertRegion:
     case kPaintRegion:
         return RegionRecord(function, p, player);
-    case kCreatePalette:
-    case kSelectPalette:
-    case kSetPalEntries:
-    case kResizePalette:
-    case kAnimatePalette:
-    case kRealizePalette:
+    case kWmfCreatePalette:
+    case kWmfSelectPalette:
+    case kWmfSetPalEntries:
+    case kWmfResizePalette:
+    case kWmfAnimatePalette:
+    case kWmfRealizePalette:
         return PlayWindowsPalette(function, p.Bytes(), player);
     case kPatBlt:
     case kDibBitBlt:
@@ -566,7 +534,7 @@ void PlayWindowsRecords(const Metafile& metafile, Player& player, PlayStats& sta
                 Create(player, OtherObject());
             stats.skipped++;
             stats.tooShort++;
-        } else if (PlayRecord(function, Params(record), player)) {
+        } else if (PlayRecord(function, WindowsParams(record), player)) {
             stats.played++;
         } else {
             stats.skipped++;

@@ -9,34 +9,19 @@ namespace win32metafile {
 
 namespace {
 
-// Parameter word i, signed.
-long W(const RecordBytes& r, size_t i)
-{
-    long v = 0;
-    r.S16(6 + 2 * i, v);
-    return v;
-}
-
-// Parameter words i and i + 1 as one 32-bit value.
-DWORD D(const RecordBytes& r, size_t i)
-{
-    DWORD v = 0;
-    r.U32(6 + 2 * i, v);
-    return v;
-}
-
 // BitBlt and StretchBlt of an old device bitmap. Without a bitmap the
 // record is three words longer than its function's top byte says, and a
 // reserved word stands where the bitmap's parameters end.
 bool OldBlit(WORD function, const RecordBytes& r, Player& player)
 {
+    const WindowsParams p(r);
     const bool stretch = function == kWmfStretchBlt;
-    const size_t params = (r.Size() - 6) / 2;
-    const DWORD rop = D(r, 0);
+    const size_t params = p.Count();
+    const DWORD rop = p.D(0);
     const size_t plain = stretch ? 11 : 9;  // the parameters without a bitmap
-    if (r.Size() == ((size_t)(function >> 8) + 3) * 2 && params == plain) {
+    if (params == plain) {
         const size_t at = plain - 4;
-        return player.Blit(W(r, at + 3), W(r, at + 2), W(r, at + 1), W(r, at), nullptr, 0, 0, 0, 0,
+        return player.Blit(p.W(at + 3), p.W(at + 2), p.W(at + 1), p.W(at), nullptr, 0, 0, 0, 0,
                            rop);
     }
     // rop, [source h, w,] source y, x, then h, w, y, x; then the bitmap.
@@ -47,14 +32,12 @@ bool OldBlit(WORD function, const RecordBytes& r, Player& player)
     std::vector<BYTE> store;
     DibRef dib;
     const DcState& s = player.State();
-    if (!Bitmap16Dib(r.Data() + 6 + 2 * bitmap, r.Size() - 6 - 2 * bitmap, s.text, s.background,
-                     store, dib))
+    if (!Bitmap16Dib(p.At(bitmap), p.BytesFrom(bitmap), s.text, s.background, store, dib))
         return false;
-    const long w = W(r, at + 1), h = W(r, at);
-    const long sw = stretch ? W(r, 3) : w, sh = stretch ? W(r, 2) : h;
+    const long w = p.W(at + 1), h = p.W(at);
+    const long sw = stretch ? p.W(3) : w, sh = stretch ? p.W(2) : h;
     const size_t src = stretch ? 4 : 2;
-    return player.Blit(W(r, at + 3), W(r, at + 2), w, h, &dib, W(r, src + 1), W(r, src), sw, sh,
-                       rop);
+    return player.Blit(p.W(at + 3), p.W(at + 2), w, h, &dib, p.W(src + 1), p.W(src), sw, sh, rop);
 }
 
 }  // namespace
@@ -76,24 +59,25 @@ bool OldColourBrush(const RecordBytes& r, Player& player, Brush& out)
 
 bool PlayWindowsMore(WORD function, const RecordBytes& r, Player& player)
 {
+    const WindowsParams p(r);
     switch (function) {
     case kWmfFloodFill:
         // The colour bounding the area, then y and x.
-        return player.FloodFill(W(r, 3), W(r, 2), D(r, 0), false);
+        return player.FloodFill(p.W(3), p.W(2), p.D(0), false);
     case kWmfExtFloodFill: {
         // The mode (0 up to the colour, 1 the colour), the colour, y, x.
-        const long mode = W(r, 0);
-        return (mode == 0 || mode == 1) && player.FloodFill(W(r, 4), W(r, 3), D(r, 1), mode == 1);
+        const long mode = p.W(0);
+        return (mode == 0 || mode == 1) && player.FloodFill(p.W(4), p.W(3), p.D(1), mode == 1);
     }
     case kWmfBitBlt:
     case kWmfStretchBlt: return OldBlit(function, r, player);
     case kWmfSetTextJustification:
         // The number of breaks, then the extra spread over them.
-        player.State().breakCount = W(r, 0);
-        player.State().breakExtra = W(r, 1);
+        player.State().breakCount = p.W(0);
+        player.State().breakExtra = p.W(1);
         return true;
     case kWmfSetLayout:
-        player.SetLayout((WORD)W(r, 0));  // the layout, then a reserved word
+        player.SetLayout((WORD)p.W(0));  // the layout, then a reserved word
         return true;
     case kWmfSetRelAbs:
     case kWmfSetMapperFlags:
