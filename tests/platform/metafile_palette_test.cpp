@@ -377,24 +377,9 @@ TEST(MetafilePalette, TransparentBlitKeyIsThePalettesEntry)
 {
     // TRANSPARENTBLT (116) of a 2 x 1 bitmap, kA then kB, with the key
     // PALETTEINDEX(1): the kA pixel is left out.
-    std::vector<uint8_t> dib;
-    for (uint32_t v : {40u, 2u, 1u})
-        Put32(dib, v);
-    Put16(dib, 1);
-    Put16(dib, 24);
-    for (int i = 0; i < 6; i++)
-        Put32(dib, 0);
-    for (uint32_t p : {kA, kB})
-        for (int k = 0; k < 3; k++)
-            dib.push_back(uint8_t(p >> (8 * k)));
-    dib.resize(dib.size() + 2, 0);
-    const int32_t one = 0x3F800000;
     const std::vector<uint8_t> bytes = Build(false, [&](Writer& w) {
         w.CreateAndSelect(kTwo);
-        w.emf->Record(116,
-                      {0,   0, 0, 0, 0, 0,   2,  1,   int32_t(kIndex | 1),      0, 0, one, 0, 0,
-                       one, 0, 0, 0, 0, 108, 40, 148, int32_t(dib.size() - 40), 2, 1},
-                      dib);
+        w.emf->BlendBlt(116, 0, 0, 2, 1, kIndex | 1, 0, 0, 2, 1, PackedDib24(2, 1, {kA, kB}));
     });
     PlayStats stats;
     const std::vector<uint32_t> px = PlayOnWhite(bytes, 32, 4, false, &stats);

@@ -374,31 +374,6 @@ TEST(MetafileBrush, HatchesAreEightByEightMasksFromTheDeviceOrigin)
     }
 }
 
-// A 1-bit DIB: rows top first as strings of '0' and '1', colour table
-// entries 0 and 1.
-std::vector<uint8_t> PackedDib1(const std::vector<std::string>& rows, uint32_t c0, uint32_t c1)
-{
-    std::vector<uint8_t> b;
-    const int w = int(rows[0].size()), h = int(rows.size());
-    Put32(b, 40);
-    Put32(b, uint32_t(w));
-    Put32(b, uint32_t(h));
-    Put16(b, 1);
-    Put16(b, 1);
-    for (int i = 0; i < 6; i++)
-        Put32(b, 0);
-    Put32(b, c0);  // as RGBQUAD: blue, green, red, 0
-    Put32(b, c1);
-    for (int y = h - 1; y >= 0; y--) {
-        uint8_t bits[4] = {0, 0, 0, 0};
-        for (int x = 0; x < w; x++)
-            if (rows[y][x] == '1')
-                bits[x / 8] |= uint8_t(0x80 >> (x % 8));
-        b.insert(b.end(), bits, bits + 4);
-    }
-    return b;
-}
-
 // Bitmap brushes repeat their pixels from the device origin; a monochrome
 // brush draws its 0 pixels in the text colour and its 1 pixels in the
 // background colour, whatever its colour table says.
@@ -590,13 +565,7 @@ namespace {
 TEST(MetafileBrush, AHugeBitmapBrushIsRefused)
 {
     std::vector<uint8_t> dib;
-    Put32(dib, 40);
-    Put32(dib, 2048);
-    Put32(dib, 1025);
-    Put16(dib, 1);
-    Put16(dib, 1);
-    for (int i = 0; i < 6; i++)
-        Put32(dib, 0);
+    PutInfoHeader(dib, 2048, 1025, 1);
     Put32(dib, 0);
     Put32(dib, 0xFFFFFF);
     dib.resize(dib.size() + 256 * 1025, 0);

@@ -56,27 +56,60 @@ public:
     virtual std::vector<uint8_t> Bytes() const = 0;
 };
 
-// A packed 24-bit bottom-up DIB: BITMAPINFOHEADER, then the rows.
-inline std::vector<uint8_t> PackedDib24(int w, int h, const std::vector<uint32_t>& topDown)
+// A DIB's 40-byte information header: w x h, one plane, `bits` per pixel,
+// every later field 0.
+inline void PutInfoHeader(std::vector<uint8_t>& b, int w, int h, int bits)
 {
-    std::vector<uint8_t> b;
     Put32(b, 40);
     Put32(b, uint32_t(w));
     Put32(b, uint32_t(h));
     Put16(b, 1);
-    Put16(b, 24);
+    Put16(b, uint16_t(bits));
     for (int i = 0; i < 6; i++)
         Put32(b, 0);
-    const int stride = (w * 3 + 3) & ~3;
+}
+
+// A packed bottom-up DIB of 24 or 32 bits: the information header, then
+// the rows, each pixel's bytes from the low one up (0xAARRGGBB as it lies
+// in memory).
+inline std::vector<uint8_t> PackedDib(int w, int h, int bits, const std::vector<uint32_t>& topDown)
+{
+    std::vector<uint8_t> b;
+    PutInfoHeader(b, w, h, bits);
+    const int bytes = bits / 8, stride = (w * bytes + 3) & ~3;
     for (int y = h - 1; y >= 0; y--) {
         const size_t start = b.size();
-        for (int x = 0; x < w; x++) {
-            const uint32_t p = topDown[size_t(y) * w + x];
-            b.push_back(uint8_t(p));
-            b.push_back(uint8_t(p >> 8));
-            b.push_back(uint8_t(p >> 16));
-        }
+        for (int x = 0; x < w; x++)
+            for (int k = 0; k < bytes; k++)
+                b.push_back(uint8_t(topDown[size_t(y) * w + x] >> (8 * k)));
         b.resize(start + stride, 0);
+    }
+    return b;
+}
+
+// A packed 24-bit bottom-up DIB: BITMAPINFOHEADER, then the rows.
+inline std::vector<uint8_t> PackedDib24(int w, int h, const std::vector<uint32_t>& topDown)
+{
+    return PackedDib(w, h, 24, topDown);
+}
+
+// A packed 1-bit DIB of up to 32 pixels a row: rows top first as strings
+// of '0' and '1', colour table entries 0 and 1 (as RGBQUAD: blue, green,
+// red, 0).
+inline std::vector<uint8_t> PackedDib1(const std::vector<std::string>& rows, uint32_t c0,
+                                       uint32_t c1)
+{
+    std::vector<uint8_t> b;
+    const int w = int(rows[0].size()), h = int(rows.size());
+    PutInfoHeader(b, w, h, 1);
+    Put32(b, c0);
+    Put32(b, c1);
+    for (int y = h - 1; y >= 0; y--) {
+        uint8_t bits[4] = {0, 0, 0, 0};
+        for (int x = 0; x < w; x++)
+            if (rows[y][x] == '1')
+                bits[x / 8] |= uint8_t(0x80 >> (x % 8));
+        b.insert(b.end(), bits, bits + 4);
     }
     return b;
 }
@@ -397,6 +430,17 @@ public:
             Put32(tail, i);
         const uint32_t shapes = uint32_t(indices.size() / (mode == 2 ? 3 : 2));
         Record(118, {0, 0, 0, 0, int32_t(v.size()), int32_t(shapes), int32_t(mode)}, tail);
+    }
+    // ALPHABLEND (114) or TRANSPARENTBLT (116) of a packed DIB: the
+    // destination, the blend function or key colour, the source corner, an
+    // identity transform, then the bitmap at 108 and the source extent.
+    void BlendBlt(uint32_t type, int x, int y, int w, int h, uint32_t blendOrKey, int sx, int sy,
+                  int sw, int sh, const std::vector<uint8_t>& dib)
+    {
+        const int32_t one = 0x3F800000;  // 1.0 as a float's bits
+        Record(type, {0,   0, 0, 0, x, y,   w,  h,   int32_t(blendOrKey),      sx, sy, one, 0, 0,
+                      one, 0, 0, 0, 0, 108, 40, 148, int32_t(dib.size() - 40), sw, sh},
+               dib);
     }
     void SetPolyFillMode(int mode) override { Record(19, {mode}); }
     void SetBkColor(uint32_t c) override { Record(25, {int32_t(c)}); }
