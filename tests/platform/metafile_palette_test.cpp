@@ -279,14 +279,33 @@ TEST(MetafilePalette, PaletteIndexedBitmapsDrawThePalettesColours)
          }},
         {"StretchBlt", false,
          [&](Writer& w) {
-             std::vector<int32_t> f = {0, 0, 0, 0, 0, 0, 2, 2, 0x00CC0020, 0, 0, 0x3F800000, 0,
-                                       0, 0x3F800000, 0, 0, 0, 1, 108, info, 108 + info,
-                                       int32_t(dib.size()) - info, 2, 2};
-             std::vector<uint8_t> head;
-             for (int32_t v : f)
-                 Put32(head, uint32_t(v));
-             head.insert(head.end(), dib.begin(), dib.end());
-             w.emf->Record(77, {}, head);
+             w.emf->Record(77,
+                           {0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            2,
+                            2,
+                            0x00CC0020,
+                            0,
+                            0,
+                            0x3F800000,
+                            0,
+                            0,
+                            0x3F800000,
+                            0,
+                            0,
+                            0,
+                            1,
+                            108,
+                            info,
+                            108 + info,
+                            int32_t(dib.size()) - info,
+                            2,
+                            2},
+                           dib);
          }},
         {"CREATEDIBPATTERNBRUSHPT", false,
          [&](Writer& w) {
@@ -296,9 +315,13 @@ TEST(MetafilePalette, PaletteIndexedBitmapsDrawThePalettesColours)
              w.m.Rectangle(0, 0, 3, 3);
          }},
         {"STRETCHDIB", true,
-         [&](Writer& w) { w.wmf->Record(0x0F43, {0x0020, 0x00CC, 1, 2, 2, 0, 0, 2, 2, 0, 0}, dib); }},
+         [&](Writer& w) {
+             w.wmf->Record(0x0F43, {0x0020, 0x00CC, 1, 2, 2, 0, 0, 2, 2, 0, 0}, dib);
+         }},
         {"SETDIBTODEV", true,
-         [&](Writer& w) { w.wmf->Record(0x0D33, {1, 2, 0, 0, 0, 2, 2, 0, 0}, dib); }},
+         [&](Writer& w) {
+             w.wmf->Record(0x0D33, {1, 2, 0, 0, 0, 2, 2, 0, 0}, dib);
+         }},
         {"DIBCREATEPATTERNBRUSH", true,
          [&](Writer& w) {
              // The palette in slot 0, the pen in 1, the brush in 2.
@@ -330,31 +353,16 @@ TEST(MetafilePalette, FillAndKeyColoursResolveThroughThePalette)
     struct Case {
         const char* name;
         bool wmf;
-        std::function<void(Writer&)> fill;
+        int type;  // the fill's record and its fields
+        std::vector<int> fields;
         uint32_t want;  // pixel (1, 1) afterwards
     } cases[] = {
         // The surface of the entry's colour at (1, 1) is filled.
-        {"EXTFLOODFILL surface", false,
-         [](Writer& w) {
-             w.emf->Record(53, {1, 1, int32_t(kIndex | 1), 1});
-         },
-         kBlue},
-        {"META_EXTFLOODFILL surface", true,
-         [](Writer& w) {
-             w.wmf->Record(0x0548, {1, 1, kIndex >> 16, 1, 1});
-         },
-         kBlue},
+        {"EXTFLOODFILL surface", false, 53, {1, 1, int32_t(kIndex | 1), 1}, kBlue},
+        {"META_EXTFLOODFILL surface", true, 0x0548, {1, 1, kIndex >> 16, 1, 1}, kBlue},
         // A fill from (9, 1) stops at the entry's colour, so (1, 1) keeps it.
-        {"EXTFLOODFILL border", false,
-         [](Writer& w) {
-             w.emf->Record(53, {9, 1, int32_t(kIndex | 1), 0});
-         },
-         kA},
-        {"META_FLOODFILL border", true,
-         [](Writer& w) {
-             w.wmf->Record(0x0419, {1, kIndex >> 16, 1, 9});
-         },
-         kA},
+        {"EXTFLOODFILL border", false, 53, {9, 1, int32_t(kIndex | 1), 0}, kA},
+        {"META_FLOODFILL border", true, 0x0419, {1, kIndex >> 16, 1, 9}, kA},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -362,7 +370,10 @@ TEST(MetafilePalette, FillAndKeyColoursResolveThroughThePalette)
             w.CreateAndSelect(kTwo);
             w.Swatch(0, kIndex | 1, Writer::kSetPixel);
             w.m.Select(w.m.CreateBrush(0, RGB(0, 0, 255)));
-            c.fill(w);
+            if (c.wmf)
+                w.wmf->Record(uint16_t(c.type), c.fields);
+            else
+                w.emf->Record(uint32_t(c.type), c.fields);
         });
         PlayStats stats;
         const std::vector<uint32_t> px = PlayOnWhite(bytes, 32, 4, c.wmf, &stats);

@@ -123,6 +123,12 @@ public:
     void Record(uint16_t function, std::initializer_list<int> params,
                 const std::vector<uint8_t>& tail = {})
     {
+        Record(function, std::vector<int>(params), tail);
+    }
+    // The same, the parameters held in a table's row.
+    void Record(uint16_t function, const std::vector<int>& params,
+                const std::vector<uint8_t>& tail = {})
+    {
         std::vector<uint8_t> r;
         Put32(r, 0);
         Put16(r, function);
@@ -302,6 +308,12 @@ public:
     }
 
     void Record(uint32_t type, std::initializer_list<int32_t> fields,
+                const std::vector<uint8_t>& tail = {})
+    {
+        Record(type, std::vector<int32_t>(fields), tail);
+    }
+    // The same, the fields held in a table's row.
+    void Record(uint32_t type, const std::vector<int32_t>& fields,
                 const std::vector<uint8_t>& tail = {})
     {
         std::vector<uint8_t> r;
