@@ -442,6 +442,21 @@ TEST(MetafileBrush, PatternBrushesTileFromTheDeviceOrigin)
 // EMR_MASKBLT: where the mask holds 1 the foreground code (the third byte)
 // combines source and screen, where it holds 0 the background code (the top
 // byte) does.
+// MASKBLT (78) of a 2 x 1 24-bit source onto (0, 0), its 2 x 1 1-bit mask
+// after it. The fields in order: bounds, destination, code, source corner,
+// source transform, background, the source's usage and its header at 128
+// (40 bytes, 8 of bits), then the mask's corner, usage and header at 176
+// (48 bytes with its colour table, 4 of bits).
+void MaskBlt2x1(EmfBuilder& e, uint32_t rop, const std::vector<uint8_t>& source,
+                const std::vector<uint8_t>& mask)
+{
+    std::vector<uint8_t> tail = source;
+    tail.insert(tail.end(), mask.begin(), mask.end());
+    e.Record(78, {0, 0,   0,  0,   0, 0, 2, 1, int32_t(rop), 0,  0,   1, 0, 0, 1, 0, 0, 0,
+                  0, 128, 40, 168, 8, 0, 0, 0, 176,          48, 224, 4},
+             tail);
+}
+
 TEST(MetafileRop, MaskBltPicksTheCodeByTheMask)
 {
     const uint32_t red = 0xFF0000, blue = 0x0000FF, grey = 0x808080;
@@ -459,13 +474,7 @@ TEST(MetafileRop, MaskBltPicksTheCodeByTheMask)
         SCOPED_TRACE(std::to_string(r.rop));
         EmfBuilder e(0, 0, 2, 0);
         Solid(e, 0, 0, 3, 1, grey);
-        std::vector<uint8_t> tail = source;
-        tail.insert(tail.end(), mask.begin(), mask.end());
-        e.Record(78, {0,  0,   0,  0,   0, 0, 2, 1, int32_t(r.rop),
-                      0,  0,   1,  0,   0, 1, 0, 0, 0,
-                      0,  128, 40, 168, 8, 0, 0, 0, 176,
-                      48, 224, 4},
-                 tail);
+        MaskBlt2x1(e, uint32_t(r.rop), source, mask);
         PlayStats stats;
         const std::vector<uint32_t> px = Play(false, e.Bytes(), 3, 1, 0xFFFFFF, &stats);
         EXPECT_EQ(stats.skipped, 0u);
@@ -485,13 +494,7 @@ TEST(MetafileRop, MaskBltFollowsTheLayoutsMirror)
         SCOPED_TRACE(layout);
         EmfBuilder e(0, 0, 3, 0);
         e.Record(115, {layout});  // SETLAYOUT
-        std::vector<uint8_t> tail = source;
-        tail.insert(tail.end(), mask.begin(), mask.end());
-        e.Record(78, {0,  0,   0,  0,   0, 0, 2, 1, int32_t(0xAACC0020),
-                      0,  0,   1,  0,   0, 1, 0, 0, 0,
-                      0,  128, 40, 168, 8, 0, 0, 0, 176,
-                      48, 224, 4},
-                 tail);
+        MaskBlt2x1(e, uint32_t(0xAACC0020), source, mask);
         PlayStats stats;
         const std::vector<uint32_t> px = Play(false, e.Bytes(), 4, 1, 0xFFFFFF, &stats);
         EXPECT_EQ(stats.skipped, 0u);
