@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "metafile_builder.h"
@@ -48,20 +47,6 @@ void ExtPen(EmfBuilder& e, int slot, int style, int width)
 {
     e.Record(95, {slot, 0, 0, 0, 0, style, width, 0, int32_t(kInkRef), 0, 0});
     e.Select(slot);
-}
-
-int32_t FloatBits(double v)
-{
-    const float f = float(v);
-    int32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return bits;
-}
-
-void SetWorld(EmfBuilder& e, double m11, double m12, double m21, double m22, double dx, double dy)
-{
-    e.Record(35, {FloatBits(m11), FloatBits(m12), FloatBits(m21), FloatBits(m22), FloatBits(dx),
-                  FloatBits(dy)});
 }
 
 // Along the middle row of a flat-ended pen four units wide, each style's
@@ -159,7 +144,7 @@ TEST(MetafileGeometricDash, DashesFollowTheTransformAlongTheLine)
         if (c.turned) {
             // (x, y) -> (-2y + 60, 2x): the line x 0..28 at y 10 runs down
             // column 40 from row 0 to 56, the pen 4 wide.
-            SetWorld(played, 0, 2, -2, 0, 60, 0);
+            played.SetWorldTransform(0, 2, -2, 0, 60, 0);
             ExtPen(played, 9, kGeometric | kFlatEnds | 1, 2);
             played.MoveTo(0, 10);
             played.LineTo(28, 10);

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <cmath>
-#include <cstring>
 
 #include "metafile_builder.h"
 #include "metafile_internal.h"
@@ -112,13 +111,6 @@ TEST(MetafilePolyDraw, TypesGdiRefusesDrawNothing)
     PlayStats stats;
     Play(b, &stats);
     EXPECT_EQ(stats.tooShort, 1u);
-}
-
-int32_t FloatBits(float f)
-{
-    int32_t v;
-    std::memcpy(&v, &f, sizeof v);
-    return v;
 }
 
 TEST(MetafileArcTo, LinesToTheArcThenDrawsItAndMovesToItsEnd)

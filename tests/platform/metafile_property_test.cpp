@@ -92,14 +92,6 @@ Xf Stored(const Xf& a)
     return {float(a.m11), float(a.m12), float(a.m21), float(a.m22), float(a.dx), float(a.dy)};
 }
 
-int32_t FloatBits(double v)
-{
-    const float f = float(v);
-    int32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return bits;
-}
-
 struct Pt {
     double x, y;
 };
@@ -533,8 +525,7 @@ private:
         a = Stored(Then(a, {1, 0, 0, 1, double(Int(0, kSide)), double(Int(0, kSide))}));
         if (!Reasonable(a))
             return;
-        m_emf.Record(35, {FloatBits(a.m11), FloatBits(a.m12), FloatBits(a.m21), FloatBits(a.m22),
-                          FloatBits(a.dx), FloatBits(a.dy)});
+        m_emf.SetWorldTransform(a.m11, a.m12, a.m21, a.m22, a.dx, a.dy);
         Note("set world", {a.m11, a.m12}, {a.dx, a.dy});
         m_state.world = a;
     }
@@ -548,8 +539,8 @@ private:
                                     : Then(m_state.world, given);
         if (!Reasonable(next))
             return;
-        m_emf.Record(36, {FloatBits(given.m11), FloatBits(given.m12), FloatBits(given.m21),
-                          FloatBits(given.m22), FloatBits(given.dx), FloatBits(given.dy), mode});
+        m_emf.ModifyWorldTransform(given.m11, given.m12, given.m21, given.m22, given.dx, given.dy,
+                                   mode);
         Note("modify world " + std::to_string(mode), {given.m11, given.m12}, {given.dx, given.dy});
         m_state.world = next;
     }

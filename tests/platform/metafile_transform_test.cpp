@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -29,24 +28,14 @@ namespace {
 constexpr int kSide = 160;
 constexpr int kFine = 10;  // reference logical units a pixel
 
-int32_t FloatBits(double v)
-{
-    const float f = float(v);
-    int32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return bits;
-}
-
 void SetWorld(EmfBuilder& e, const Affine& a)
 {
-    e.Record(35, {FloatBits(a.m11), FloatBits(a.m12), FloatBits(a.m21), FloatBits(a.m22),
-                  FloatBits(a.dx), FloatBits(a.dy)});
+    e.SetWorldTransform(a.m11, a.m12, a.m21, a.m22, a.dx, a.dy);
 }
 
 void ModifyWorld(EmfBuilder& e, const Affine& a, int mode)
 {
-    e.Record(36, {FloatBits(a.m11), FloatBits(a.m12), FloatBits(a.m21), FloatBits(a.m22),
-                  FloatBits(a.dx), FloatBits(a.dy), mode});
+    e.ModifyWorldTransform(a.m11, a.m12, a.m21, a.m22, a.dx, a.dy, mode);
 }
 
 // The transform as the record carries it: each value a 32-bit float.

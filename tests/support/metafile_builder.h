@@ -5,6 +5,7 @@
 // links the library alone.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -55,6 +56,16 @@ public:
                             const std::vector<uint32_t>& topDown) = 0;
     virtual std::vector<uint8_t> Bytes() const = 0;
 };
+
+// A value as a record's 32-bit float holds it, as the bits of an integer
+// field.
+inline int32_t FloatBits(double v)
+{
+    const float f = float(v);
+    int32_t bits;
+    std::memcpy(&bits, &f, 4);
+    return bits;
+}
 
 // A DIB's 40-byte information header: w x h, one plane, `bits` per pixel,
 // every later field 0.
@@ -453,6 +464,19 @@ public:
         Record(type, {0,   0, 0, 0, x, y,   w,  h,   int32_t(blendOrKey),      sx, sy, one, 0, 0,
                       one, 0, 0, 0, 0, 108, 40, 148, int32_t(dib.size() - 40), sw, sh},
                dib);
+    }
+    // SETWORLDTRANSFORM and MODIFYWORLDTRANSFORM (1 identity, 2 on the
+    // left, 3 on the right): the transform's values as 32-bit floats.
+    void SetWorldTransform(double m11, double m12, double m21, double m22, double dx, double dy)
+    {
+        Record(35, {FloatBits(m11), FloatBits(m12), FloatBits(m21), FloatBits(m22), FloatBits(dx),
+                    FloatBits(dy)});
+    }
+    void ModifyWorldTransform(double m11, double m12, double m21, double m22, double dx, double dy,
+                              int mode)
+    {
+        Record(36, {FloatBits(m11), FloatBits(m12), FloatBits(m21), FloatBits(m22), FloatBits(dx),
+                    FloatBits(dy), mode});
     }
     void SetPolyFillMode(int mode) override { Record(19, {mode}); }
     void SetBkColor(uint32_t c) override { Record(25, {int32_t(c)}); }
