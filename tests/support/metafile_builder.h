@@ -415,6 +415,20 @@ public:
         PutPoints(tail, p, small);
         Record(type, {0, 0, 0, 0, int32_t(p.size())}, tail);
     }
+    // Points as the 32-bit records hold them, or the 16-bit ones, `small`.
+    static void PutPoints(std::vector<uint8_t>& b, const std::vector<MfPoint>& p, bool small)
+    {
+        for (const MfPoint& q : p) {
+            if (small) {
+                Put16(b, uint16_t(q.x));
+                Put16(b, uint16_t(q.y));
+            } else {
+                Put32(b, uint32_t(q.x));
+                Put32(b, uint32_t(q.y));
+            }
+        }
+    }
+
     void PolyPolygon(const std::vector<std::vector<MfPoint>>& polys) override
     {
         PolyPoly(8, polys, false);
@@ -543,19 +557,6 @@ public:
     }
 
 private:
-    static void PutPoints(std::vector<uint8_t>& b, const std::vector<MfPoint>& p, bool small)
-    {
-        for (const MfPoint& q : p) {
-            if (small) {
-                Put16(b, uint16_t(q.x));
-                Put16(b, uint16_t(q.y));
-            } else {
-                Put32(b, uint32_t(q.x));
-                Put32(b, uint32_t(q.y));
-            }
-        }
-    }
-
     int m_bounds[4];
     uint16_t m_handles;
     int m_next = 1;
