@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <vector>
@@ -165,47 +164,54 @@ int Coord(std::mt19937& rng, int limit)
     return int(rng() % unsigned(limit));
 }
 
+// Eight points anywhere on the canvas.
+std::vector<MfPoint> RandomPoints(std::mt19937& rng)
+{
+    std::vector<MfPoint> p;
+    for (int i = 0; i < 8; i++)
+        p.push_back({Coord(rng, 1024), Coord(rng, 768)});
+    return p;
+}
+
+// A box of 20 to 119 pixels a side, its corner anywhere but near the
+// right and bottom edges.
+struct Box {
+    int l, t, r, b;
+};
+Box RandomBox(std::mt19937& rng)
+{
+    const int x = Coord(rng, 900), y = Coord(rng, 650);
+    return {x, y, x + 20 + Coord(rng, 100), y + 20 + Coord(rng, 100)};
+}
+
 void Rectangles(benchmark::State& state)
 {
     OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
-        const int x = Coord(r, 900), y = Coord(r, 650);
-        b.Rectangle(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        const Box x = RandomBox(r);
+        b.Rectangle(x.l, x.t, x.r, x.b);
     });
 }
 void Ellipses(benchmark::State& state)
 {
     OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
-        const int x = Coord(r, 900), y = Coord(r, 650);
-        b.Ellipse(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        const Box x = RandomBox(r);
+        b.Ellipse(x.l, x.t, x.r, x.b);
     });
 }
 void Polygons(benchmark::State& state)
 {
-    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
-        std::vector<MfPoint> p;
-        for (int i = 0; i < 8; i++)
-            p.push_back({Coord(r, 1024), Coord(r, 768)});
-        b.Polygon(p);
-    });
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) { b.Polygon(RandomPoints(r)); });
 }
 void ThinPolylines(benchmark::State& state)
 {
-    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
-        std::vector<MfPoint> p;
-        for (int i = 0; i < 8; i++)
-            p.push_back({Coord(r, 1024), Coord(r, 768)});
-        b.Polyline(p);
-    });
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) { b.Polyline(RandomPoints(r)); });
 }
 void WidePolylines(benchmark::State& state)
 {
     OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
         if (r() % 50 == 0)
             b.Select(b.CreatePen(PS_SOLID, 9, RGB(0, 0, 200)));
-        std::vector<MfPoint> p;
-        for (int i = 0; i < 8; i++)
-            p.push_back({Coord(r, 1024), Coord(r, 768)});
-        b.Polyline(p);
+        b.Polyline(RandomPoints(r));
     });
 }
 // A wide dash-dot pen (PS_DASHDOT): each dash a wide line of its own.
@@ -215,10 +221,7 @@ void DashedWidePolylines(benchmark::State& state)
     OneKind(state, [&n](EmfBuilder& b, std::mt19937& r) {
         if (n++ == 0)
             b.Select(b.CreatePen(3, 9, RGB(0, 0, 200)));
-        std::vector<MfPoint> p;
-        for (int i = 0; i < 8; i++)
-            p.push_back({Coord(r, 1024), Coord(r, 768)});
-        b.Polyline(p);
+        b.Polyline(RandomPoints(r));
     });
 }
 // Brushes of palette entries, made and selected for each rectangle.
@@ -234,8 +237,8 @@ void PaletteFills(benchmark::State& state)
         }
         const int brush = b.CreateBrush(BS_SOLID, 0x01000000u | (r() % 256));
         b.Select(brush);
-        const int x = Coord(r, 900), y = Coord(r, 650);
-        b.Rectangle(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        const Box x = RandomBox(r);
+        b.Rectangle(x.l, x.t, x.r, x.b);
         b.Delete(brush);
     });
 }
@@ -321,10 +324,7 @@ void TurnedShapes(benchmark::State& state)
     OneKind(state, [&first](EmfBuilder& b, std::mt19937& r) {
         if (first) {
             const float c = std::cos(float(M_PI / 6)), s = std::sin(float(M_PI / 6));
-            int32_t m[6];
-            const float values[6] = {c, s, -s, c, 300, -150};
-            std::memcpy(m, values, sizeof m);
-            b.Record(35, {m[0], m[1], m[2], m[3], m[4], m[5]});
+            b.SetWorldTransform(c, s, -s, c, 300, -150);
             first = false;
         }
         const int x = Coord(r, 900), y = Coord(r, 650);
@@ -342,8 +342,8 @@ void HatchFills(benchmark::State& state)
         const int brush = 12;  // a slot the builder's own objects never reach
         b.Record(39, {brush, BS_HATCHED, int32_t(RGB(0, 0, 160)), n++ % 6});
         b.Select(brush);
-        const int x = Coord(r, 900), y = Coord(r, 650);
-        b.Rectangle(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        const Box x = RandomBox(r);
+        b.Rectangle(x.l, x.t, x.r, x.b);
         b.Delete(brush);
     });
 }
@@ -378,33 +378,8 @@ void BlendKind(benchmark::State& state, uint32_t type)
     const std::vector<uint8_t> dib = NoiseDib();
     OneKind(state, [&](EmfBuilder& b, std::mt19937& r) {
         const int x = Coord(r, 900), y = Coord(r, 650);
-        b.Record(type,
-                 {0,
-                  0,
-                  0,
-                  0,
-                  x,
-                  y,
-                  30 + Coord(r, 90),
-                  30 + Coord(r, 90),
-                  type == 114 ? 0x800000 : 0x123456,
-                  0,
-                  0,
-                  kFloatOne,
-                  0,
-                  0,
-                  kFloatOne,
-                  0,
-                  0,
-                  0,
-                  0,
-                  108,
-                  40,
-                  148,
-                  int32_t(dib.size() - 40),
-                  64,
-                  64},
-                 dib);
+        const int w = 30 + Coord(r, 90), h = 30 + Coord(r, 90);
+        b.BlendBlt(type, x, y, w, h, type == 114 ? 0x800000 : 0x123456, 0, 0, 64, 64, dib);
     });
 }
 void AlphaBlends(benchmark::State& state)
@@ -444,10 +419,7 @@ void PolyDraws(benchmark::State& state)
 {
     OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
         std::vector<uint8_t> tail;
-        for (int i = 0; i < 8; i++) {
-            Put32(tail, uint32_t(Coord(r, 1024)));
-            Put32(tail, uint32_t(Coord(r, 768)));
-        }
+        EmfBuilder::PutPoints(tail, RandomPoints(r), false);
         for (uint8_t t : {6, 2, 4, 4, 4, 2, 2, 3})
             tail.push_back(t);
         b.Record(56, {0, 0, 0, 0, 8}, tail);
