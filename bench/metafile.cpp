@@ -510,42 +510,48 @@ void DecodeWorstSmallFile(benchmark::State& state)
     state.counters["ours_ms"] = runs > 0 ? ours * 1e3 / runs : 0;
 }
 
+// How long each case is measured.
+void HalfSecond(benchmark::internal::Benchmark* b)
+{
+    BenchMinTime(b, 0.5);
+}
+void OneSecond(benchmark::internal::Benchmark* b)
+{
+    BenchMinTime(b, 1.0);
+}
+
 }  // namespace
 
-BENCHMARK(GiantPenAroundSmallPicture)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(ThinPenOnHugeEllipse)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(PolylineOnScreen)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(EllipseOnScreen)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(GiantPenAroundSmallPicture)->Apply(HalfSecond);
+BENCHMARK(ThinPenOnHugeEllipse)->Apply(HalfSecond);
+BENCHMARK(PolylineOnScreen)->Apply(HalfSecond);
+BENCHMARK(EllipseOnScreen)->Apply(HalfSecond);
 
-BENCHMARK(Rectangles)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(Ellipses)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(Polygons)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(ThinPolylines)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(WidePolylines)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(DashedWidePolylines)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(PaletteFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(StretchBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(ClipsAndFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(Texts)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(FilledPaths)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(RegionFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(TurnedShapes)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(HatchFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(Gradients)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(AlphaBlends)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(TransparentBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(PlgBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(PolyDraws)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(ArcsFromThePosition)->Apply([](benchmark::internal::Benchmark* b) {
-    BenchMinTime(b, 0.5);
-});
-BENCHMARK(FloodFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(WidenedPaths)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(ClipHeavy)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(WorstSmallFile)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 1.0); });
+BENCHMARK(Rectangles)->Apply(HalfSecond);
+BENCHMARK(Ellipses)->Apply(HalfSecond);
+BENCHMARK(Polygons)->Apply(HalfSecond);
+BENCHMARK(ThinPolylines)->Apply(HalfSecond);
+BENCHMARK(WidePolylines)->Apply(HalfSecond);
+BENCHMARK(DashedWidePolylines)->Apply(HalfSecond);
+BENCHMARK(PaletteFills)->Apply(HalfSecond);
+BENCHMARK(StretchBlits)->Apply(HalfSecond);
+BENCHMARK(ClipsAndFills)->Apply(HalfSecond);
+BENCHMARK(Texts)->Apply(HalfSecond);
+BENCHMARK(FilledPaths)->Apply(HalfSecond);
+BENCHMARK(RegionFills)->Apply(HalfSecond);
+BENCHMARK(TurnedShapes)->Apply(HalfSecond);
+BENCHMARK(HatchFills)->Apply(HalfSecond);
+BENCHMARK(Gradients)->Apply(HalfSecond);
+BENCHMARK(AlphaBlends)->Apply(HalfSecond);
+BENCHMARK(TransparentBlits)->Apply(HalfSecond);
+BENCHMARK(PlgBlits)->Apply(HalfSecond);
+BENCHMARK(PolyDraws)->Apply(HalfSecond);
+BENCHMARK(ArcsFromThePosition)->Apply(HalfSecond);
+BENCHMARK(FloodFills)->Apply(HalfSecond);
+BENCHMARK(WidenedPaths)->Apply(HalfSecond);
+BENCHMARK(ClipHeavy)->Apply(HalfSecond);
+BENCHMARK(WorstSmallFile)->Apply(OneSecond);
 
-BENCHMARK(DecodeWorstSmallFile)->Apply([](benchmark::internal::Benchmark* b) {
-    BenchMinTime(b, 1.0);
-});
+BENCHMARK(DecodeWorstSmallFile)->Apply(OneSecond);
 
 BENCHMARK_MAIN();
