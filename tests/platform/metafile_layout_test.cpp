@@ -91,17 +91,6 @@ TEST(MetafileLayout, RestoreDcTakesTheLayoutBack)
     EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false), Fill({1, 2, 5, 5}, kBlue)), 0u);
 }
 
-// Region data in device units: RGNDATAHEADER (32 bytes), then the rectangles.
-std::vector<uint8_t> RegionData(const RECT& r)
-{
-    std::vector<uint8_t> b;
-    for (uint32_t v : {32u, 1u, 1u, 16u, 0u, 0u, 0u, 0u})
-        Put32(b, v);
-    for (LONG v : {r.left, r.top, r.right, r.bottom})
-        Put32(b, uint32_t(v));
-    return b;
-}
-
 // Regions given in device units are mirrored with the rest of the picture:
 // Windows mirrors the clip region selected into a right-to-left context and
 // the regions filled, painted, framed and inverted there. The region (1, 1)
@@ -109,7 +98,7 @@ std::vector<uint8_t> RegionData(const RECT& r)
 TEST(MetafileLayout, DeviceRegionsAreMirrored)
 {
     const RECT mirrored = {5, 1, 9, 5};
-    const std::vector<uint8_t> data = RegionData({1, 1, 5, 5});
+    const std::vector<uint8_t> data = RectRegionData({{1, 1, 5, 5}});
     const int32_t n = int32_t(data.size());
     std::vector<uint32_t> ring = Fill(mirrored, kBlue);
     ring = Fill({6, 2, 8, 4}, kWhite, ring);

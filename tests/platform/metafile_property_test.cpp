@@ -624,29 +624,21 @@ private:
             m_state.clip = nullptr;
             return;
         }
-        std::vector<RECT> rects;
+        std::vector<MfRect> rects;
         for (int n = Int(1, 3); n > 0; n--) {
             const int l = Int(-4, kSide), t = Int(-4, kSide);
             rects.push_back({l, t, l + Int(1, kSide / 2), t + Int(1, kSide / 2)});
         }
-        std::vector<uint8_t> data;
-        Put32(data, 32);
-        Put32(data, 1);  // RDH_RECTANGLES
-        Put32(data, uint32_t(rects.size()));
-        Put32(data, uint32_t(rects.size() * 16));
-        for (int i = 0; i < 4; i++)
-            Put32(data, 0);  // the bounds, unread
+        const std::vector<uint8_t> data = RectRegionData(rects);
         HRGN region = CreateRectRgn(0, 0, 0, 0);
-        for (const RECT& r : rects) {
-            for (LONG v : {r.left, r.top, r.right, r.bottom})
-                Put32(data, uint32_t(v));
-            HRGN piece = CreateRectRgn(r.left, r.top, r.right, r.bottom);
+        for (const MfRect& r : rects) {
+            HRGN piece = CreateRectRgn(r.l, r.t, r.r, r.b);
             CombineRgn(region, region, piece, RGN_OR);
             DeleteObject(piece);
         }
         m_emf.Record(75, {int32_t(data.size()), mode}, data);
-        Note("select clip " + std::to_string(mode), {double(rects[0].left), double(rects[0].top)},
-             {double(rects[0].right), double(rects[0].bottom)});
+        Note("select clip " + std::to_string(mode), {double(rects[0].l), double(rects[0].t)},
+             {double(rects[0].r), double(rects[0].b)});
         Combine(region, mode, nullptr);
         DeleteObject(region);
     }

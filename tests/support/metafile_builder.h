@@ -16,6 +16,28 @@ struct MfPoint {
     int x, y;
 };
 
+struct MfRect {
+    int l, t, r, b;
+};
+
+// RGNDATA of rectangles in device units: the 32-byte header (rectangle
+// kind, their count and size, the bounds given), then the rectangles.
+inline std::vector<uint8_t> RectRegionData(const std::vector<MfRect>& rects,
+                                           const MfRect& bounds = {0, 0, 0, 0})
+{
+    std::vector<uint8_t> b;
+    Put32(b, 32);
+    Put32(b, 1);
+    Put32(b, uint32_t(rects.size()));
+    Put32(b, uint32_t(rects.size() * 16));
+    for (int v : {bounds.l, bounds.t, bounds.r, bounds.b})
+        Put32(b, uint32_t(v));
+    for (const MfRect& r : rects)
+        for (int v : {r.l, r.t, r.r, r.b})
+            Put32(b, uint32_t(v));
+    return b;
+}
+
 // The drawing calls both formats have. Create* return the object's index
 // for Select and Delete.
 class MetafileWriter {
