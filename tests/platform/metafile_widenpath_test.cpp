@@ -21,9 +21,7 @@ constexpr int kSize = 40;
 // A geometric pen of `style` bits, `width` wide, red.
 void Pen(EmfBuilder& b, uint32_t style, int width)
 {
-    b.Record(95, {1, 0, 0, 0, 0, int32_t(0x10000 | style), width, BS_SOLID, int32_t(RGB(255, 0, 0)),
-                  0, 0});
-    b.Select(1);
+    b.SelectExtPen(1, int(0x10000 | style), width, BS_SOLID, RGB(255, 0, 0));
 }
 
 void Path(EmfBuilder& b, bool closed)

@@ -514,6 +514,17 @@ public:
         Record(36, {FloatBits(m11), FloatBits(m12), FloatBits(m21), FloatBits(m22), FloatBits(dx),
                     FloatBits(dy), mode});
     }
+    // EXTCREATEPEN into `slot`, then selected: no bitmap; the pen's style,
+    // width, brush style and colour, then its user style's runs.
+    void SelectExtPen(int slot, int style, int width, int brushStyle, uint32_t colour,
+                      const std::vector<int32_t>& runs = {})
+    {
+        std::vector<int32_t> f = {
+            slot, 0, 0, 0, 0, style, width, brushStyle, int32_t(colour), 0, int32_t(runs.size())};
+        f.insert(f.end(), runs.begin(), runs.end());
+        Record(95, f);
+        Select(slot);
+    }
     void SetPolyFillMode(int mode) override { Record(19, {mode}); }
     void SetBkColor(uint32_t c) override { Record(25, {int32_t(c)}); }
     void SetTextColor(uint32_t c) override { Record(24, {int32_t(c)}); }
