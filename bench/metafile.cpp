@@ -271,13 +271,8 @@ void Texts(benchmark::State& state)
         if (n++ % 100 == 0)
             b.SelectFont(10 + n / 100, -20, u"DejaVu Sans", 0, n > 100 ? 300 : 0);
         const std::u16string text = u"Kestrel plays its text 0123";
-        std::vector<uint8_t> tail;
-        for (char16_t c : text)
-            Put16(tail, uint16_t(c));
-        tail.resize((tail.size() + 3) & ~size_t(3), 0);
-        b.Record(84, {0, 0, -1, -1, 1, 0, 0, Coord(r, 800), 20 + Coord(r, 700),
-                      int32_t(text.size()), 76, 0, 0, 0, 0, 0, 0},
-                 tail);
+        const int x = Coord(r, 800), y = 20 + Coord(r, 700);
+        b.ExtTextOut(84, x, y, text.size(), Utf16Bytes(text));
     });
 }
 // BEGINPATH, a polygon or an ellipse, ENDPATH, FILLPATH.

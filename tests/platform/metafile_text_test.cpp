@@ -59,23 +59,10 @@ struct Text {
 void EmfText(EmfBuilder& e, const Text& t)
 {
     const bool wide = !t.wide.empty();
-    const size_t n = wide ? t.wide.size() : t.narrow.size();
-    const size_t strBytes = (n * (wide ? 2 : 1) + 3) & ~size_t(3);
-    const int32_t offString = 76, offDx = t.dx.empty() ? 0 : int32_t(76 + strBytes);
-    std::vector<uint8_t> tail;
-    for (size_t i = 0; i < n; i++) {
-        if (wide)
-            Put16(tail, uint16_t(t.wide[i]));
-        else
-            tail.push_back(uint8_t(t.narrow[i]));
-    }
-    tail.resize(strBytes, 0);
-    for (int d : t.dx)
-        Put32(tail, uint32_t(d));
-    e.Record(wide ? 84 : 83,
-             {0, 0, -1, -1, 1, 0, 0, t.x, t.y, int32_t(n), offString, int32_t(t.options),
-              t.rect.left, t.rect.top, t.rect.right, t.rect.bottom, offDx},
-             tail);
+    e.ExtTextOut(wide ? 84 : 83, t.x, t.y, wide ? t.wide.size() : t.narrow.size(),
+                 wide ? Utf16Bytes(t.wide) : std::vector<uint8_t>(t.narrow.begin(), t.narrow.end()),
+                 t.options,
+                 {int(t.rect.left), int(t.rect.top), int(t.rect.right), int(t.rect.bottom)}, t.dx);
 }
 
 std::vector<uint32_t> Play(const std::vector<uint8_t>& bytes, int w, int h, bool wmf = false,

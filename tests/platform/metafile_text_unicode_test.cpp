@@ -54,14 +54,8 @@ EmfBuilder TextFile()
 void ExtText(EmfBuilder& e, uint32_t type, int x, int y, const std::vector<uint16_t>& units,
              unsigned options)
 {
-    std::vector<uint8_t> tail;
-    for (uint16_t u : units)
-        Put16(tail, u);
-    while (tail.size() % 4)
-        tail.push_back(0);
-    e.Record(type, {0, 0, -1, -1, 1, 0, 0, x, y, int32_t(units.size()), 76, int32_t(options), 0,
-                    0, 0, 0, 0},
-             tail);
+    e.ExtTextOut(type, x, y, units.size(), Utf16Bytes(std::u16string(units.begin(), units.end())),
+                 options);
 }
 
 std::vector<uint16_t> Units(const std::u16string& s)

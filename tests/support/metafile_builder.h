@@ -89,6 +89,15 @@ inline int32_t FloatBits(double v)
     return bits;
 }
 
+// 16-bit units, little-endian, as the wide text records hold them.
+inline std::vector<uint8_t> Utf16Bytes(const std::u16string& units)
+{
+    std::vector<uint8_t> b;
+    for (char16_t u : units)
+        Put16(b, uint16_t(u));
+    return b;
+}
+
 // A DIB's 40-byte information header: w x h, one plane, `bits` per pixel,
 // every later field 0.
 inline void PutInfoHeader(std::vector<uint8_t>& b, int w, int h, int bits)
@@ -524,6 +533,22 @@ public:
         f.insert(f.end(), runs.begin(), runs.end());
         Record(95, f);
         Select(slot);
+    }
+    // EXTTEXTOUTA (83) or EXTTEXTOUTW (84) at (x, y), bounds unknown:
+    // `count` characters held in `text` (padded here to whole words), the
+    // options and rectangle, then the spacing array when there is one.
+    void ExtTextOut(uint32_t type, int x, int y, size_t count, std::vector<uint8_t> text,
+                    unsigned options = 0, const MfRect& rect = {0, 0, 0, 0},
+                    const std::vector<int32_t>& dx = {})
+    {
+        text.resize((text.size() + 3) & ~size_t(3), 0);
+        const int32_t offDx = dx.empty() ? 0 : int32_t(76 + text.size());
+        for (int32_t d : dx)
+            Put32(text, uint32_t(d));
+        Record(type,
+               {0, 0, -1, -1, 1, 0, 0, x, y, int32_t(count), 76, int32_t(options), rect.l, rect.t,
+                rect.r, rect.b, offDx},
+               text);
     }
     void SetPolyFillMode(int mode) override { Record(19, {mode}); }
     void SetBkColor(uint32_t c) override { Record(25, {int32_t(c)}); }
