@@ -97,9 +97,8 @@ TEST(MetafileJustification, BreakExtraSpreadsOverTheSpaces)
         e.SetBkMode(kTransparent);
         e.SelectFont(1, -16);
         e.Record(120, {c.extra, c.count});
-        std::vector<uint8_t> chars(text.begin(), text.end());
-        e.Record(83, {0, 0, kW, kH, 1, 0, 0, 6, 4, int32_t(text.size()), 76, 0, 0, 0, 0, 0, 0},
-                 chars);
+        e.ExtTextOut(83, 6, 4, text.size(), std::vector<uint8_t>(text.begin(), text.end()), 0,
+                     {0, 0, 0, 0}, {}, {0, 0, kW, kH});
         PlayStats es;
         const std::vector<uint32_t> emf = PlayOnWhite(e.Bytes(), kW, kH, false, &es);
         EXPECT_EQ(es.skipped, 0u);

@@ -125,10 +125,8 @@ TEST(MetafileMetaRegion, ClippedTextStaysInsideIt)
         b.SelectFont(1, -24, u"DejaVu Sans", 0, 0, 700);  // bold
         // Bounds, mode, scales; the text block: reference (2, 2), 8
         // characters at 76, clipped to (0, 0)-(w, h), no spacing.
-        std::vector<uint8_t> text;
-        for (char c : std::string("WWWWWWWW"))
-            Put16(text, uint16_t(c));
-        b.Record(84, {0, 0, w, h, 1, 0, 0, 2, 2, 8, 76, ETO_CLIPPED, 0, 0, w, h, 0}, text);
+        b.ExtTextOut(84, 2, 2, 8, Utf16Bytes(u"WWWWWWWW"), ETO_CLIPPED, {0, 0, w, h}, {},
+                     {0, 0, w, h});
         const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), w, h, false);
         size_t left = 0, right = 0;
         for (int y = 0; y < h; y++)

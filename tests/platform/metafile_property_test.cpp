@@ -415,12 +415,8 @@ private:
         const Pt at = Somewhere();
         const int slot = kFirstFont + m_fonts++ % (kHandles - kFirstFont);
         m_emf.SelectFont(slot, -height);
-        std::vector<uint8_t> wide;
-        for (char c : s)
-            Put16(wide, uint16_t(c));
-        m_emf.Record(
-            84, {0, 0, -1, -1, 1, 0, 0, int(at.x), int(at.y), int(s.size()), 76, 0, 0, 0, 0, 0, 0},
-            wide);
+        m_emf.ExtTextOut(84, int(at.x), int(at.y), s.size(),
+                         Utf16Bytes(std::u16string(s.begin(), s.end())));
         Note("text " + s, at, {double(height), 0});
 
         LOGFONTA font = {};

@@ -534,20 +534,21 @@ public:
         Record(95, f);
         Select(slot);
     }
-    // EXTTEXTOUTA (83) or EXTTEXTOUTW (84) at (x, y), bounds unknown:
-    // `count` characters held in `text` (padded here to whole words), the
-    // options and rectangle, then the spacing array when there is one.
+    // EXTTEXTOUTA (83) or EXTTEXTOUTW (84) at (x, y): `count` characters
+    // held in `text` (padded here to whole words), the options and
+    // rectangle, the spacing array when there is one, and the bounds
+    // (unknown unless given).
     void ExtTextOut(uint32_t type, int x, int y, size_t count, std::vector<uint8_t> text,
                     unsigned options = 0, const MfRect& rect = {0, 0, 0, 0},
-                    const std::vector<int32_t>& dx = {})
+                    const std::vector<int32_t>& dx = {}, const MfRect& bounds = {0, 0, -1, -1})
     {
         text.resize((text.size() + 3) & ~size_t(3), 0);
         const int32_t offDx = dx.empty() ? 0 : int32_t(76 + text.size());
         for (int32_t d : dx)
             Put32(text, uint32_t(d));
         Record(type,
-               {0, 0, -1, -1, 1, 0, 0, x, y, int32_t(count), 76, int32_t(options), rect.l, rect.t,
-                rect.r, rect.b, offDx},
+               {bounds.l, bounds.t, bounds.r, bounds.b, 1, 0, 0, x, y, int32_t(count), 76,
+                int32_t(options), rect.l, rect.t, rect.r, rect.b, offDx},
                text);
     }
     void SetPolyFillMode(int mode) override { Record(19, {mode}); }
