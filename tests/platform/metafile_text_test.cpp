@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -388,10 +387,7 @@ TEST(MetafileText, WindowsMetafileRecords)
     b.SetMapMode(MM_TEXT);
     b.SetBkMode(kTransparent);
     b.SetTextColor(RGB(200, 0, 0));
-    std::vector<uint8_t> face(32, 0);
-    std::memcpy(face.data(), "DejaVu Sans", 11);
-    b.Record(0x02FB, {-16, 0, 0, 0, 400, 0, 0, 0, 0}, face);
-    b.Select(0);
+    b.Select(b.CreateLogFont(-16));
     b.Record(0x0521, {5, 'P' | 'l' << 8, 'a' | 'i' << 8, 'n', 4, 6});
     b.Record(0x0A32, {24, 6, 4, ETO_CLIPPED, 0, 20, 40, 45, 'W' | 'i' << 8, 'd' | 'e' << 8, 12, 12,
                       12, 12});
@@ -576,10 +572,7 @@ TEST(MetafileText, CharacterExtraWidensAdvances)
 
     WmfBuilder b;
     b.SetBkMode(kTransparent);
-    std::vector<uint8_t> face(32, 0);
-    std::memcpy(face.data(), "DejaVu Sans", 11);
-    b.Record(0x02FB, {-16, 0, 0, 0, 400, 0, 0, 0, 0}, face);
-    b.Select(0);
+    b.Select(b.CreateLogFont(-16));
     b.Record(0x0108, {5});
     b.Record(0x0521, {5, 'e' | 'x' << 8, 't' | 'r' << 8, 'a', 4, 6});
     const std::vector<uint32_t> got = Play(b.Bytes(), w, h, true);

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -190,10 +189,7 @@ TEST(MetafileTextUnicode, WindowsMetafileGlyphNumbers)
         b.SetMapMode(MM_TEXT);
         b.SetBkMode(1);
         b.SetTextColor(RGB(0, 0, 200));
-        std::vector<uint8_t> face(32, 0);
-        std::memcpy(face.data(), "DejaVu Sans", 11);
-        b.Record(0x02FB, {-24, 0, 0, 0, 400, 0, 0, 0, 0}, face);  // CREATEFONTINDIRECT
-        b.Select(0);
+        b.Select(b.CreateLogFont(-24));
         std::vector<uint8_t> tail;
         if (glyphs) {
             for (uint16_t g : indices)

@@ -4,6 +4,7 @@
 // table of scenes can be written in both formats. Header-only: a fuzz target
 // links the library alone.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -215,6 +216,15 @@ public:
         for (uint32_t e : entries)
             Put32(tail, e);
         Record(0x00F7, {0x0300, int(entries.size())}, tail);
+        return Take();
+    }
+    // CREATEFONTINDIRECT: a LOGFONT of the height and weight given, its
+    // other fields 0, and the face in its 32 bytes.
+    int CreateLogFont(int height, const std::string& face = "DejaVu Sans", int weight = 400)
+    {
+        std::vector<uint8_t> name(32, 0);
+        std::copy(face.begin(), face.begin() + std::min<size_t>(face.size(), 31), name.begin());
+        Record(0x02FB, {height, 0, 0, 0, weight, 0, 0, 0, 0}, name);
         return Take();
     }
     void SelectPalette(int index) { Record(0x0234, {index}); }
