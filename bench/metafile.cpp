@@ -272,7 +272,7 @@ void Texts(benchmark::State& state)
             b.SelectFont(10 + n / 100, -20, u"DejaVu Sans", 0, n > 100 ? 300 : 0);
         const std::u16string text = u"Kestrel plays its text 0123";
         const int x = Coord(r, 800), y = 20 + Coord(r, 700);
-        b.ExtTextOut(84, x, y, text.size(), Utf16Bytes(text));
+        b.ExtTextRecord(84, x, y, text.size(), Utf16Bytes(text));
     });
 }
 // BEGINPATH, a polygon or an ellipse, ENDPATH, FILLPATH.

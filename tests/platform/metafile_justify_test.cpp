@@ -88,8 +88,8 @@ TEST(MetafileJustification, BreakExtraSpreadsOverTheSpaces)
         e.SetBkMode(kTransparent);
         e.SelectFont(1, -16);
         e.Record(120, {c.extra, c.count});
-        e.ExtTextOut(83, 6, 4, text.size(), std::vector<uint8_t>(text.begin(), text.end()), 0,
-                     {0, 0, 0, 0}, {}, {0, 0, kW, kH});
+        e.ExtTextRecord(83, 6, 4, text.size(), std::vector<uint8_t>(text.begin(), text.end()), 0,
+                        {0, 0, 0, 0}, {}, {0, 0, kW, kH});
         PlayStats es;
         const std::vector<uint32_t> emf = PlayOnWhite(e.Bytes(), kW, kH, false, &es);
         EXPECT_EQ(es.skipped, 0u);

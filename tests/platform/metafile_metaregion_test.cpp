@@ -125,8 +125,8 @@ TEST(MetafileMetaRegion, ClippedTextStaysInsideIt)
         b.SelectFont(1, -24, u"DejaVu Sans", 0, 0, 700);  // bold
         // Bounds, mode, scales; the text block: reference (2, 2), 8
         // characters at 76, clipped to (0, 0)-(w, h), no spacing.
-        b.ExtTextOut(84, 2, 2, 8, Utf16Bytes(u"WWWWWWWW"), ETO_CLIPPED, {0, 0, w, h}, {},
-                     {0, 0, w, h});
+        b.ExtTextRecord(84, 2, 2, 8, Utf16Bytes(u"WWWWWWWW"), ETO_CLIPPED, {0, 0, w, h}, {},
+                        {0, 0, w, h});
         const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), w, h, false);
         size_t left = 0, right = 0;
         for (int y = 0; y < h; y++)

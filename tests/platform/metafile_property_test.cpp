@@ -415,8 +415,8 @@ private:
         const Pt at = Somewhere();
         const int slot = kFirstFont + m_fonts++ % (kHandles - kFirstFont);
         m_emf.SelectFont(slot, -height);
-        m_emf.ExtTextOut(84, int(at.x), int(at.y), s.size(),
-                         Utf16Bytes(std::u16string(s.begin(), s.end())));
+        m_emf.ExtTextRecord(84, int(at.x), int(at.y), s.size(),
+                            Utf16Bytes(std::u16string(s.begin(), s.end())));
         Note("text " + s, at, {double(height), 0});
 
         LOGFONTA font = {};

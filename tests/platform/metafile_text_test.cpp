@@ -58,10 +58,11 @@ struct Text {
 void EmfText(EmfBuilder& e, const Text& t)
 {
     const bool wide = !t.wide.empty();
-    e.ExtTextOut(wide ? 84 : 83, t.x, t.y, wide ? t.wide.size() : t.narrow.size(),
-                 wide ? Utf16Bytes(t.wide) : std::vector<uint8_t>(t.narrow.begin(), t.narrow.end()),
-                 t.options,
-                 {int(t.rect.left), int(t.rect.top), int(t.rect.right), int(t.rect.bottom)}, t.dx);
+    e.ExtTextRecord(
+        wide ? 84 : 83, t.x, t.y, wide ? t.wide.size() : t.narrow.size(),
+        wide ? Utf16Bytes(t.wide) : std::vector<uint8_t>(t.narrow.begin(), t.narrow.end()),
+        t.options, {int(t.rect.left), int(t.rect.top), int(t.rect.right), int(t.rect.bottom)},
+        t.dx);
 }
 
 std::vector<uint32_t> Play(const std::vector<uint8_t>& bytes, int w, int h, bool wmf = false,

@@ -53,8 +53,8 @@ EmfBuilder TextFile()
 void ExtText(EmfBuilder& e, uint32_t type, int x, int y, const std::vector<uint16_t>& units,
              unsigned options)
 {
-    e.ExtTextOut(type, x, y, units.size(), Utf16Bytes(std::u16string(units.begin(), units.end())),
-                 options);
+    e.ExtTextRecord(type, x, y, units.size(),
+                    Utf16Bytes(std::u16string(units.begin(), units.end())), options);
 }
 
 std::vector<uint16_t> Units(const std::u16string& s)

@@ -314,7 +314,7 @@ TEST(MetafileTransform, TextFollowsTheTransform)
     e.SetBkMode(TRANSPARENT);
     SetWorld(e, {2, 0, 0, 2, 15, 30});
     e.SelectFont(1, -11, f.face);
-    e.ExtTextOut(84, 7, 9, 5, Utf16Bytes(u"World"));
+    e.ExtTextRecord(84, 7, 9, 5, Utf16Bytes(u"World"));
     const std::vector<uint32_t> got = Play(e.Bytes());
     EXPECT_GT(Ink(got), 100u);
     EXPECT_EQ(Differences(got, want), 0u);
@@ -384,10 +384,10 @@ TEST(MetafileTransform, ExtremeTransformsPlaySafely)
         e.IntersectClipRect(-1000, -1000, 1000, 1000);
         e.SelectFont(1, -2000000000, u"");
         const std::vector<uint8_t> s = Utf16Bytes(u"Wi");
-        e.ExtTextOut(84, 2000000000, -2000000000, 2, s, 2, {0, 0, 9, 9});
-        e.ExtTextOut(84, -2000000000, 2000000000, 2, s);
+        e.ExtTextRecord(84, 2000000000, -2000000000, 2, s, 2, {0, 0, 9, 9});
+        e.ExtTextRecord(84, -2000000000, 2000000000, 2, s);
         e.Record(22, {1});  // TA_UPDATECP
-        e.ExtTextOut(84, 0, 0, 2, s, 6, {-5, -5, 2000000000, 5});
+        e.ExtTextRecord(84, 0, 0, 2, s, 6, {-5, -5, 2000000000, 5});
         e.StretchDib(-2000000000, 0, 2000000000, 2000000000, 1, 1, {0x123456});
         e.RestoreDC(-1);                      // the clip lifted
         e.Record(36, {0, 0, 0, 0, 0, 0, 1});  // back to identity

@@ -548,9 +548,9 @@ public:
     // held in `text` (padded here to whole words), the options and
     // rectangle, the spacing array when there is one, and the bounds
     // (unknown unless given).
-    void ExtTextOut(uint32_t type, int x, int y, size_t count, std::vector<uint8_t> text,
-                    unsigned options = 0, const MfRect& rect = {0, 0, 0, 0},
-                    const std::vector<int32_t>& dx = {}, const MfRect& bounds = {0, 0, -1, -1})
+    void ExtTextRecord(uint32_t type, int x, int y, size_t count, std::vector<uint8_t> text,
+                       unsigned options = 0, const MfRect& rect = {0, 0, 0, 0},
+                       const std::vector<int32_t>& dx = {}, const MfRect& bounds = {0, 0, -1, -1})
     {
         text.resize((text.size() + 3) & ~size_t(3), 0);
         const int32_t offDx = dx.empty() ? 0 : int32_t(76 + text.size());
