@@ -195,7 +195,7 @@ TEST(MetafilePlgBlt, TheSourceFillsTheParallelogramOfItsCorners)
             SCOPED_TRACE(std::string(r.name) + (masked ? " masked" : ""));
             EmfBuilder b(0, 0, 9, 9);
             if (r.layout >= 0)
-                b.Record(115, {r.layout});  // SETLAYOUT
+                b.SetLayout(uint32_t(r.layout));
             const MfPoint c[3] = {{0, 0}, {4, 0}, {2, 4}};
             PlgRecord(b, c, PackedDib24(2, 2, source),
                       masked ? PackedDib1(mask, 0, 0xFFFFFF) : std::vector<uint8_t>{});

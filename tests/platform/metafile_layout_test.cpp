@@ -42,20 +42,15 @@ void BlueBox(Builder& b)
 TEST(MetafileLayout, RightToLeftMirrorsShapes)
 {
     const std::vector<uint32_t> want = Fill({5, 2, 9, 5}, kBlue);  // x 1..4 from the right
-    {
-        EmfBuilder b(0, 0, kW - 1, kH - 1);
-        b.Record(115, {int32_t(kRtl)});
-        BlueBox(b);
+    WmfBuilder w;
+    EmfBuilder e(0, 0, kW - 1, kH - 1);
+    for (MetafileWriter* b : {static_cast<MetafileWriter*>(&e), static_cast<MetafileWriter*>(&w)}) {
+        const bool wmf = b == &w;
+        SCOPED_TRACE(wmf ? "wmf" : "emf");
+        b->SetLayout(kRtl);
+        BlueBox(*b);
         PlayStats stats;
-        EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false, &stats), want), 0u);
-        EXPECT_EQ(stats.skipped, 0u);
-    }
-    {
-        WmfBuilder b;
-        b.Record(0x0149, {int(kRtl), 0});
-        BlueBox(b);
-        PlayStats stats;
-        EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, true, &stats), want), 0u);
+        EXPECT_EQ(Differences(PlayOnWhite(b->Bytes(), kW, kH, wmf, &stats), want), 0u);
         EXPECT_EQ(stats.skipped, 0u);
     }
 }
@@ -75,7 +70,7 @@ TEST(MetafileLayout, BlitsAreMirroredUnlessTheirOrientationIsKept)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EmfBuilder b(0, 0, kW - 1, kH - 1);
-        b.Record(115, {int32_t(c.layout)});
+        b.SetLayout(c.layout);
         b.StretchDib(0, 0, 4, 2, 2, 1, {kRed, kGreen});
         EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false), c.want), 0u);
     }
@@ -85,7 +80,7 @@ TEST(MetafileLayout, RestoreDcTakesTheLayoutBack)
 {
     EmfBuilder b(0, 0, kW - 1, kH - 1);
     b.SaveDC();
-    b.Record(115, {int32_t(kRtl)});
+    b.SetLayout(kRtl);
     b.RestoreDC(-1);
     BlueBox(b);
     EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false), Fill({1, 2, 5, 5}, kBlue)), 0u);
@@ -137,7 +132,7 @@ TEST(MetafileLayout, DeviceRegionsAreMirrored)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EmfBuilder b(0, 0, kW - 1, kH - 1);
-        b.Record(115, {int32_t(kRtl)});
+        b.SetLayout(kRtl);
         b.Select(b.CreateBrush(BS_SOLID, RGB(0, 0, 255)));  // slot 1
         b.Select(b.CreatePen(PS_NULL, 0, 0));
         c.record(b);

@@ -493,7 +493,7 @@ TEST(MetafileRop, MaskBltFollowsTheLayoutsMirror)
     for (int layout : {0x01, 0x09}) {
         SCOPED_TRACE(layout);
         EmfBuilder e(0, 0, 3, 0);
-        e.Record(115, {layout});  // SETLAYOUT
+        e.SetLayout(uint32_t(layout));
         MaskBlt2x1(e, uint32_t(0xAACC0020), source, mask);
         PlayStats stats;
         const std::vector<uint32_t> px = Play(false, e.Bytes(), 4, 1, 0xFFFFFF, &stats);

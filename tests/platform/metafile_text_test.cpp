@@ -169,7 +169,7 @@ TEST(MetafileText, AlignmentMatchesTheContextsOwnTextOutput)
 
         EmfBuilder e = TextFile(w, h, f, c.align, c.opaque ? kOpaque : kTransparent);
         if (c.rightToLeft)
-            e.Record(115, {1});  // SETLAYOUT: LAYOUT_RTL
+            e.SetLayout(1);  // LAYOUT_RTL
         Text t;
         t.x = px;
         t.y = py;
@@ -198,7 +198,7 @@ TEST(MetafileText, RightToLeftLayoutChainsRecordsLeftwards)
     ExtTextOutA(ref.dc(), w - 12 - head - tail, 8, 0, nullptr, "Tail", 4, nullptr);
 
     EmfBuilder e = TextFile(w, h, f, kTaUpdateCp);
-    e.Record(115, {1});  // SETLAYOUT: LAYOUT_RTL
+    e.SetLayout(1);  // LAYOUT_RTL
     e.MoveTo(12, 8);
     Text a;
     a.wide = u"Head";

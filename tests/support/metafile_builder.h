@@ -73,6 +73,8 @@ public:
     virtual void SaveDC() = 0;
     virtual void RestoreDC(int n) = 0;
     virtual void SetPixel(int x, int y, uint32_t colour) = 0;
+    // The layout flags (LAYOUT_RTL 1, LAYOUT_BITMAPORIENTATIONPRESERVED 8).
+    virtual void SetLayout(uint32_t layout) = 0;
     // A SRCCOPY stretch of a whole 24-bit DIB (rows given top first, each
     // pixel 0x00RRGGBB) onto the destination rectangle.
     virtual void StretchDib(int x, int y, int w, int h, int dibW, int dibH,
@@ -272,6 +274,10 @@ public:
     void SetPixel(int x, int y, uint32_t c) override
     {
         Record(0x041F, {int(c & 0xFFFF), int(c >> 16), y, x});
+    }
+    void SetLayout(uint32_t layout) override
+    {
+        Record(0x0149, {int(layout & 0xFFFF), int(layout >> 16)});
     }
     void StretchDib(int x, int y, int w, int h, int dibW, int dibH,
                     const std::vector<uint32_t>& topDown) override
@@ -570,6 +576,7 @@ public:
     void SaveDC() override { Record(33, {}); }
     void RestoreDC(int n) override { Record(34, {n}); }
     void SetPixel(int x, int y, uint32_t c) override { Record(15, {x, y, int32_t(c)}); }
+    void SetLayout(uint32_t layout) override { Record(115, {int32_t(layout)}); }
     void StretchDib(int x, int y, int w, int h, int dibW, int dibH,
                     const std::vector<uint32_t>& topDown) override
     {
