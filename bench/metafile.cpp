@@ -343,8 +343,6 @@ void HatchFills(benchmark::State& state)
     });
 }
 
-constexpr int32_t kFloatOne = 0x3F800000;
-
 // A 24-bit DIB of 64 x 64 noisy pixels, packed.
 std::vector<uint8_t> NoiseDib()
 {
@@ -390,24 +388,8 @@ void PlgBlits(benchmark::State& state)
     const std::vector<uint8_t> dib = NoiseDib();
     OneKind(state, [&](EmfBuilder& b, std::mt19937& r) {
         const int x = Coord(r, 900), y = Coord(r, 650), s = 30 + Coord(r, 60);
-        b.Record(79, {0,         0,
-                      0,         0,
-                      x,         y,
-                      x + s,     y + s / 3,
-                      x - s / 3, y + s,
-                      0,         0,
-                      64,        64,
-                      kFloatOne, 0,
-                      0,         kFloatOne,
-                      0,         0,
-                      0,         0,
-                      140,       40,
-                      180,       int32_t(dib.size() - 40),
-                      0,         0,
-                      0,         0,
-                      0,         0,
-                      0},
-                 dib);
+        const MfPoint corners[3] = {{x, y}, {x + s, y + s / 3}, {x - s / 3, y + s}};
+        b.PlgBlt(corners, 64, 64, dib);
     });
 }
 void PolyDraws(benchmark::State& state)

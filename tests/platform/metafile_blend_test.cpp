@@ -20,8 +20,6 @@ using namespace win32metafile;
 
 namespace {
 
-constexpr int32_t kOne = 0x3F800000;  // 1.0 as a float's bits
-
 uint32_t BlendFunction(int constant, bool perPixel)
 {
     return uint32_t(constant) << 16 | uint32_t(perPixel ? 1 : 0) << 24;
@@ -131,52 +129,6 @@ TEST(MetafileBlend, TransparentBlitLeavesOutItsKeyColour)
         }
 }
 
-// PLGBLT (79): the corners, source x, y, w, h, transform, background,
-// usage, the bitmap (header at 140), the mask's corner, usage and bitmap.
-void PlgRecord(EmfBuilder& b, const MfPoint (&c)[3], const std::vector<uint8_t>& dib,
-               const std::vector<uint8_t>& mask)
-{
-    std::vector<uint8_t> tail = dib;
-    tail.insert(tail.end(), mask.begin(), mask.end());
-    const int32_t maskAt = int32_t(140 + dib.size());
-    const int32_t maskInfo = mask.empty() ? 0 : 48;
-    b.Record(79,
-             {0,
-              0,
-              0,
-              0,
-              c[0].x,
-              c[0].y,
-              c[1].x,
-              c[1].y,
-              c[2].x,
-              c[2].y,
-              0,
-              0,
-              2,
-              2,
-              kOne,
-              0,
-              0,
-              kOne,
-              0,
-              0,
-              0,
-              0,
-              140,
-              40,
-              180,
-              int32_t(dib.size() - 40),
-              0,
-              0,
-              0,
-              maskAt,
-              maskInfo,
-              maskAt + maskInfo,
-              mask.empty() ? 0 : int32_t(mask.size() - 48)},
-             tail);
-}
-
 // Corners (0, 0), (4, 0) and (2, 4): a logical point is (2u + v, 2v) for
 // source coordinates u, v in [0, 2). Under a right-to-left layout the blit
 // lands on the mirror of its parallelogram, its picture turned over with
@@ -197,8 +149,8 @@ TEST(MetafilePlgBlt, TheSourceFillsTheParallelogramOfItsCorners)
             if (r.layout >= 0)
                 b.SetLayout(uint32_t(r.layout));
             const MfPoint c[3] = {{0, 0}, {4, 0}, {2, 4}};
-            PlgRecord(b, c, PackedDib24(2, 2, source),
-                      masked ? PackedDib1(mask, 0, 0xFFFFFF) : std::vector<uint8_t>{});
+            b.PlgBlt(c, 2, 2, PackedDib24(2, 2, source),
+                     masked ? PackedDib1(mask, 0, 0xFFFFFF) : std::vector<uint8_t>{});
             PlayStats stats;
             const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false, &stats);
             EXPECT_EQ(stats.skipped, 0u);
@@ -225,7 +177,7 @@ TEST(MetafilePlgBlt, CornersTurnedOverMirrorTheSource)
     const std::vector<uint32_t> source = {0xFF0000, 0x00FF00, 0x0000FF, 0x000000};
     EmfBuilder b(0, 0, 9, 9);
     const MfPoint c[3] = {{4, 0}, {0, 0}, {4, 4}};
-    PlgRecord(b, c, PackedDib24(2, 2, source), {});
+    b.PlgBlt(c, 2, 2, PackedDib24(2, 2, source));
     const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false);
     for (int y = 0; y < 4; y++)
         for (int x = 0; x < 4; x++)

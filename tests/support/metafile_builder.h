@@ -567,6 +567,30 @@ public:
                 int32_t(options), rect.l, rect.t, rect.r, rect.b, offDx},
                text);
     }
+    // PLGBLT (79) of a whole sw x sh packed DIB (a 40-byte header) onto the
+    // parallelogram of three corners: the bounds, the corners, the source
+    // rectangle, an identity transform, background, usage, the bitmap (header
+    // at 140), then the mask's corner, usage and bitmap (48 bytes of header
+    // and colour table), none when `mask` is empty.
+    void PlgBlt(const MfPoint (&c)[3], int sw, int sh, const std::vector<uint8_t>& dib,
+                const std::vector<uint8_t>& mask = {})
+    {
+        const int32_t one = 0x3F800000;  // 1.0 as a float's bits
+        std::vector<uint8_t> tail = dib;
+        tail.insert(tail.end(), mask.begin(), mask.end());
+        const int32_t maskAt = int32_t(140 + dib.size());
+        const int32_t maskInfo = mask.empty() ? 0 : 48;
+        const int32_t maskBits = mask.empty() ? 0 : int32_t(mask.size() - 48);
+        // The bounds, corners and source; transform, background, usage and
+        // bitmap; the mask.
+        std::vector<int32_t> f = {0,      0,      0,      0, c[0].x, c[0].y, c[1].x,
+                                  c[1].y, c[2].x, c[2].y, 0, 0,      sw,     sh};
+        for (int32_t v : {one, 0, 0, one, 0, 0, 0, 0, 140, 40, 180, int32_t(dib.size() - 40)})
+            f.push_back(v);
+        for (int32_t v : {0, 0, 0, maskAt, maskInfo, maskAt + maskInfo, maskBits})
+            f.push_back(v);
+        Record(79, f, tail);
+    }
     void SetPolyFillMode(int mode) override { Record(19, {mode}); }
     void SetBkColor(uint32_t c) override { Record(25, {int32_t(c)}); }
     void SetTextColor(uint32_t c) override { Record(24, {int32_t(c)}); }
