@@ -301,14 +301,12 @@ void RegionFills(benchmark::State& state)
         if (brush < 0)
             brush = b.CreateBrush(BS_SOLID, RGB(30, 90, 200));
         const int x = Coord(r, 800), y = Coord(r, 600);
-        std::vector<uint8_t> data;
-        for (uint32_t v : {32u, 1u, 8u, 128u, 0u, 0u, 0u, 0u})
-            Put32(data, v);
+        std::vector<MfRect> rects;
         for (int i = 0; i < 8; i++) {
             const int l = x + Coord(r, 60);
-            for (int v : {l, y + 12 * i, l + 20 + Coord(r, 100), y + 12 * i + 10})
-                Put32(data, uint32_t(v));
+            rects.push_back({l, y + 12 * i, l + 20 + Coord(r, 100), y + 12 * i + 10});
         }
+        const std::vector<uint8_t> data = RectRegionData(rects);
         b.Record(71, {0, 0, 0, 0, int32_t(data.size()), brush}, data);
     });
 }
