@@ -242,14 +242,21 @@ void PaletteFills(benchmark::State& state)
         b.Delete(brush);
     });
 }
+// 64 x 64 noisy pixels.
+std::vector<uint32_t> NoisePixels()
+{
+    std::vector<uint32_t> px(64 * 64);
+    for (size_t i = 0; i < px.size(); i++)
+        px[i] = uint32_t(i * 2654435761u) & 0xFFFFFF;
+    return px;
+}
 void StretchBlits(benchmark::State& state)
 {
-    std::vector<uint32_t> dib(64 * 64);
-    for (size_t i = 0; i < dib.size(); i++)
-        dib[i] = uint32_t(i * 2654435761u) & 0xFFFFFF;
+    const std::vector<uint32_t> dib = NoisePixels();
     OneKind(state, [&](EmfBuilder& b, std::mt19937& r) {
         const int x = Coord(r, 900), y = Coord(r, 650);
-        b.StretchDib(x, y, 30 + Coord(r, 90), 30 + Coord(r, 90), 64, 64, dib);
+        const int w = 30 + Coord(r, 90), h = 30 + Coord(r, 90);
+        b.StretchDib(x, y, w, h, 64, 64, dib);
     });
 }
 void ClipsAndFills(benchmark::State& state)
@@ -344,10 +351,7 @@ void HatchFills(benchmark::State& state)
 // A 24-bit DIB of 64 x 64 noisy pixels, packed.
 std::vector<uint8_t> NoiseDib()
 {
-    std::vector<uint32_t> px(64 * 64);
-    for (size_t i = 0; i < px.size(); i++)
-        px[i] = uint32_t(i * 2654435761u) & 0xFFFFFF;
-    return PackedDib24(64, 64, px);
+    return PackedDib24(64, 64, NoisePixels());
 }
 
 void Gradients(benchmark::State& state)
