@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <vector>
@@ -165,47 +164,54 @@ int Coord(std::mt19937& rng, int limit)
     return int(rng() % unsigned(limit));
 }
 
+// Eight points anywhere on the canvas.
+std::vector<MfPoint> RandomPoints(std::mt19937& rng)
+{
+    std::vector<MfPoint> p;
+    for (int i = 0; i < 8; i++)
+        p.push_back({Coord(rng, 1024), Coord(rng, 768)});
+    return p;
+}
+
+// A box of 20 to 119 pixels a side, its corner anywhere but near the
+// right and bottom edges.
+struct Box {
+    int l, t, r, b;
+};
+Box RandomBox(std::mt19937& rng)
+{
+    const int x = Coord(rng, 900), y = Coord(rng, 650);
+    return {x, y, x + 20 + Coord(rng, 100), y + 20 + Coord(rng, 100)};
+}
+
 void Rectangles(benchmark::State& state)
 {
     OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
-        const int x = Coord(r, 900), y = Coord(r, 650);
-        b.Rectangle(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        const Box x = RandomBox(r);
+        b.Rectangle(x.l, x.t, x.r, x.b);
     });
 }
 void Ellipses(benchmark::State& state)
 {
     OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
-        const int x = Coord(r, 900), y = Coord(r, 650);
-        b.Ellipse(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        const Box x = RandomBox(r);
+        b.Ellipse(x.l, x.t, x.r, x.b);
     });
 }
 void Polygons(benchmark::State& state)
 {
-    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
-        std::vector<MfPoint> p;
-        for (int i = 0; i < 8; i++)
-            p.push_back({Coord(r, 1024), Coord(r, 768)});
-        b.Polygon(p);
-    });
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) { b.Polygon(RandomPoints(r)); });
 }
 void ThinPolylines(benchmark::State& state)
 {
-    OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
-        std::vector<MfPoint> p;
-        for (int i = 0; i < 8; i++)
-            p.push_back({Coord(r, 1024), Coord(r, 768)});
-        b.Polyline(p);
-    });
+    OneKind(state, [](EmfBuilder& b, std::mt19937& r) { b.Polyline(RandomPoints(r)); });
 }
 void WidePolylines(benchmark::State& state)
 {
     OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
         if (r() % 50 == 0)
             b.Select(b.CreatePen(PS_SOLID, 9, RGB(0, 0, 200)));
-        std::vector<MfPoint> p;
-        for (int i = 0; i < 8; i++)
-            p.push_back({Coord(r, 1024), Coord(r, 768)});
-        b.Polyline(p);
+        b.Polyline(RandomPoints(r));
     });
 }
 // A wide dash-dot pen (PS_DASHDOT): each dash a wide line of its own.
@@ -215,10 +221,7 @@ void DashedWidePolylines(benchmark::State& state)
     OneKind(state, [&n](EmfBuilder& b, std::mt19937& r) {
         if (n++ == 0)
             b.Select(b.CreatePen(3, 9, RGB(0, 0, 200)));
-        std::vector<MfPoint> p;
-        for (int i = 0; i < 8; i++)
-            p.push_back({Coord(r, 1024), Coord(r, 768)});
-        b.Polyline(p);
+        b.Polyline(RandomPoints(r));
     });
 }
 // Brushes of palette entries, made and selected for each rectangle.
@@ -234,19 +237,26 @@ void PaletteFills(benchmark::State& state)
         }
         const int brush = b.CreateBrush(BS_SOLID, 0x01000000u | (r() % 256));
         b.Select(brush);
-        const int x = Coord(r, 900), y = Coord(r, 650);
-        b.Rectangle(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        const Box x = RandomBox(r);
+        b.Rectangle(x.l, x.t, x.r, x.b);
         b.Delete(brush);
     });
 }
+// 64 x 64 noisy pixels.
+std::vector<uint32_t> NoisePixels()
+{
+    std::vector<uint32_t> px(64 * 64);
+    for (size_t i = 0; i < px.size(); i++)
+        px[i] = uint32_t(i * 2654435761u) & 0xFFFFFF;
+    return px;
+}
 void StretchBlits(benchmark::State& state)
 {
-    std::vector<uint32_t> dib(64 * 64);
-    for (size_t i = 0; i < dib.size(); i++)
-        dib[i] = uint32_t(i * 2654435761u) & 0xFFFFFF;
+    const std::vector<uint32_t> dib = NoisePixels();
     OneKind(state, [&](EmfBuilder& b, std::mt19937& r) {
         const int x = Coord(r, 900), y = Coord(r, 650);
-        b.StretchDib(x, y, 30 + Coord(r, 90), 30 + Coord(r, 90), 64, 64, dib);
+        const int w = 30 + Coord(r, 90), h = 30 + Coord(r, 90);
+        b.StretchDib(x, y, w, h, 64, 64, dib);
     });
 }
 void ClipsAndFills(benchmark::State& state)
@@ -268,13 +278,8 @@ void Texts(benchmark::State& state)
         if (n++ % 100 == 0)
             b.SelectFont(10 + n / 100, -20, u"DejaVu Sans", 0, n > 100 ? 300 : 0);
         const std::u16string text = u"Kestrel plays its text 0123";
-        std::vector<uint8_t> tail;
-        for (char16_t c : text)
-            Put16(tail, uint16_t(c));
-        tail.resize((tail.size() + 3) & ~size_t(3), 0);
-        b.Record(84, {0, 0, -1, -1, 1, 0, 0, Coord(r, 800), 20 + Coord(r, 700),
-                      int32_t(text.size()), 76, 0, 0, 0, 0, 0, 0},
-                 tail);
+        const int x = Coord(r, 800), y = 20 + Coord(r, 700);
+        b.ExtTextRecord(84, x, y, text.size(), Utf16Bytes(text));
     });
 }
 // BEGINPATH, a polygon or an ellipse, ENDPATH, FILLPATH.
@@ -303,14 +308,12 @@ void RegionFills(benchmark::State& state)
         if (brush < 0)
             brush = b.CreateBrush(BS_SOLID, RGB(30, 90, 200));
         const int x = Coord(r, 800), y = Coord(r, 600);
-        std::vector<uint8_t> data;
-        for (uint32_t v : {32u, 1u, 8u, 128u, 0u, 0u, 0u, 0u})
-            Put32(data, v);
+        std::vector<MfRect> rects;
         for (int i = 0; i < 8; i++) {
             const int l = x + Coord(r, 60);
-            for (int v : {l, y + 12 * i, l + 20 + Coord(r, 100), y + 12 * i + 10})
-                Put32(data, uint32_t(v));
+            rects.push_back({l, y + 12 * i, l + 20 + Coord(r, 100), y + 12 * i + 10});
         }
+        const std::vector<uint8_t> data = RectRegionData(rects);
         b.Record(71, {0, 0, 0, 0, int32_t(data.size()), brush}, data);
     });
 }
@@ -321,10 +324,7 @@ void TurnedShapes(benchmark::State& state)
     OneKind(state, [&first](EmfBuilder& b, std::mt19937& r) {
         if (first) {
             const float c = std::cos(float(M_PI / 6)), s = std::sin(float(M_PI / 6));
-            int32_t m[6];
-            const float values[6] = {c, s, -s, c, 300, -150};
-            std::memcpy(m, values, sizeof m);
-            b.Record(35, {m[0], m[1], m[2], m[3], m[4], m[5]});
+            b.SetWorldTransform(c, s, -s, c, 300, -150);
             first = false;
         }
         const int x = Coord(r, 900), y = Coord(r, 650);
@@ -342,21 +342,16 @@ void HatchFills(benchmark::State& state)
         const int brush = 12;  // a slot the builder's own objects never reach
         b.Record(39, {brush, BS_HATCHED, int32_t(RGB(0, 0, 160)), n++ % 6});
         b.Select(brush);
-        const int x = Coord(r, 900), y = Coord(r, 650);
-        b.Rectangle(x, y, x + 20 + Coord(r, 100), y + 20 + Coord(r, 100));
+        const Box x = RandomBox(r);
+        b.Rectangle(x.l, x.t, x.r, x.b);
         b.Delete(brush);
     });
 }
 
-constexpr int32_t kFloatOne = 0x3F800000;
-
 // A 24-bit DIB of 64 x 64 noisy pixels, packed.
 std::vector<uint8_t> NoiseDib()
 {
-    std::vector<uint32_t> px(64 * 64);
-    for (size_t i = 0; i < px.size(); i++)
-        px[i] = uint32_t(i * 2654435761u) & 0xFFFFFF;
-    return PackedDib24(64, 64, px);
+    return PackedDib24(64, 64, NoisePixels());
 }
 
 void Gradients(benchmark::State& state)
@@ -378,33 +373,8 @@ void BlendKind(benchmark::State& state, uint32_t type)
     const std::vector<uint8_t> dib = NoiseDib();
     OneKind(state, [&](EmfBuilder& b, std::mt19937& r) {
         const int x = Coord(r, 900), y = Coord(r, 650);
-        b.Record(type,
-                 {0,
-                  0,
-                  0,
-                  0,
-                  x,
-                  y,
-                  30 + Coord(r, 90),
-                  30 + Coord(r, 90),
-                  type == 114 ? 0x800000 : 0x123456,
-                  0,
-                  0,
-                  kFloatOne,
-                  0,
-                  0,
-                  kFloatOne,
-                  0,
-                  0,
-                  0,
-                  0,
-                  108,
-                  40,
-                  148,
-                  int32_t(dib.size() - 40),
-                  64,
-                  64},
-                 dib);
+        const int w = 30 + Coord(r, 90), h = 30 + Coord(r, 90);
+        b.BlendBlt(type, x, y, w, h, type == 114 ? 0x800000 : 0x123456, 0, 0, 64, 64, dib);
     });
 }
 void AlphaBlends(benchmark::State& state)
@@ -420,34 +390,15 @@ void PlgBlits(benchmark::State& state)
     const std::vector<uint8_t> dib = NoiseDib();
     OneKind(state, [&](EmfBuilder& b, std::mt19937& r) {
         const int x = Coord(r, 900), y = Coord(r, 650), s = 30 + Coord(r, 60);
-        b.Record(79, {0,         0,
-                      0,         0,
-                      x,         y,
-                      x + s,     y + s / 3,
-                      x - s / 3, y + s,
-                      0,         0,
-                      64,        64,
-                      kFloatOne, 0,
-                      0,         kFloatOne,
-                      0,         0,
-                      0,         0,
-                      140,       40,
-                      180,       int32_t(dib.size() - 40),
-                      0,         0,
-                      0,         0,
-                      0,         0,
-                      0},
-                 dib);
+        const MfPoint corners[3] = {{x, y}, {x + s, y + s / 3}, {x - s / 3, y + s}};
+        b.PlgBlt(corners, 64, 64, dib);
     });
 }
 void PolyDraws(benchmark::State& state)
 {
     OneKind(state, [](EmfBuilder& b, std::mt19937& r) {
         std::vector<uint8_t> tail;
-        for (int i = 0; i < 8; i++) {
-            Put32(tail, uint32_t(Coord(r, 1024)));
-            Put32(tail, uint32_t(Coord(r, 768)));
-        }
+        EmfBuilder::PutPoints(tail, RandomPoints(r), false);
         for (uint8_t t : {6, 2, 4, 4, 4, 2, 2, 3})
             tail.push_back(t);
         b.Record(56, {0, 0, 0, 0, 8}, tail);
@@ -538,42 +489,48 @@ void DecodeWorstSmallFile(benchmark::State& state)
     state.counters["ours_ms"] = runs > 0 ? ours * 1e3 / runs : 0;
 }
 
+// How long each case is measured.
+void HalfSecond(benchmark::internal::Benchmark* b)
+{
+    BenchMinTime(b, 0.5);
+}
+void OneSecond(benchmark::internal::Benchmark* b)
+{
+    BenchMinTime(b, 1.0);
+}
+
 }  // namespace
 
-BENCHMARK(GiantPenAroundSmallPicture)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(ThinPenOnHugeEllipse)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(PolylineOnScreen)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(EllipseOnScreen)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
+BENCHMARK(GiantPenAroundSmallPicture)->Apply(HalfSecond);
+BENCHMARK(ThinPenOnHugeEllipse)->Apply(HalfSecond);
+BENCHMARK(PolylineOnScreen)->Apply(HalfSecond);
+BENCHMARK(EllipseOnScreen)->Apply(HalfSecond);
 
-BENCHMARK(Rectangles)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(Ellipses)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(Polygons)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(ThinPolylines)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(WidePolylines)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(DashedWidePolylines)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(PaletteFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(StretchBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(ClipsAndFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(Texts)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(FilledPaths)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(RegionFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(TurnedShapes)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(HatchFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(Gradients)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(AlphaBlends)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(TransparentBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(PlgBlits)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(PolyDraws)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(ArcsFromThePosition)->Apply([](benchmark::internal::Benchmark* b) {
-    BenchMinTime(b, 0.5);
-});
-BENCHMARK(FloodFills)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(WidenedPaths)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(ClipHeavy)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 0.5); });
-BENCHMARK(WorstSmallFile)->Apply([](benchmark::internal::Benchmark* b) { BenchMinTime(b, 1.0); });
+BENCHMARK(Rectangles)->Apply(HalfSecond);
+BENCHMARK(Ellipses)->Apply(HalfSecond);
+BENCHMARK(Polygons)->Apply(HalfSecond);
+BENCHMARK(ThinPolylines)->Apply(HalfSecond);
+BENCHMARK(WidePolylines)->Apply(HalfSecond);
+BENCHMARK(DashedWidePolylines)->Apply(HalfSecond);
+BENCHMARK(PaletteFills)->Apply(HalfSecond);
+BENCHMARK(StretchBlits)->Apply(HalfSecond);
+BENCHMARK(ClipsAndFills)->Apply(HalfSecond);
+BENCHMARK(Texts)->Apply(HalfSecond);
+BENCHMARK(FilledPaths)->Apply(HalfSecond);
+BENCHMARK(RegionFills)->Apply(HalfSecond);
+BENCHMARK(TurnedShapes)->Apply(HalfSecond);
+BENCHMARK(HatchFills)->Apply(HalfSecond);
+BENCHMARK(Gradients)->Apply(HalfSecond);
+BENCHMARK(AlphaBlends)->Apply(HalfSecond);
+BENCHMARK(TransparentBlits)->Apply(HalfSecond);
+BENCHMARK(PlgBlits)->Apply(HalfSecond);
+BENCHMARK(PolyDraws)->Apply(HalfSecond);
+BENCHMARK(ArcsFromThePosition)->Apply(HalfSecond);
+BENCHMARK(FloodFills)->Apply(HalfSecond);
+BENCHMARK(WidenedPaths)->Apply(HalfSecond);
+BENCHMARK(ClipHeavy)->Apply(HalfSecond);
+BENCHMARK(WorstSmallFile)->Apply(OneSecond);
 
-BENCHMARK(DecodeWorstSmallFile)->Apply([](benchmark::internal::Benchmark* b) {
-    BenchMinTime(b, 1.0);
-});
+BENCHMARK(DecodeWorstSmallFile)->Apply(OneSecond);
 
 BENCHMARK_MAIN();

@@ -20,62 +20,6 @@ using namespace win32metafile;
 
 namespace {
 
-constexpr int32_t kOne = 0x3F800000;  // 1.0 as a float's bits
-
-// A bottom-up DIB of `bits` (24 or 32) from top-first pixels 0xAARRGGBB.
-std::vector<uint8_t> Dib(int w, int h, int bits, const std::vector<uint32_t>& topDown)
-{
-    std::vector<uint8_t> b;
-    Put32(b, 40);
-    Put32(b, uint32_t(w));
-    Put32(b, uint32_t(h));
-    Put16(b, 1);
-    Put16(b, uint16_t(bits));
-    for (int i = 0; i < 6; i++)
-        Put32(b, 0);
-    const int bytes = bits / 8, stride = (w * bytes + 3) & ~3;
-    for (int y = h - 1; y >= 0; y--) {
-        const size_t start = b.size();
-        for (int x = 0; x < w; x++)
-            for (int k = 0; k < bytes; k++)
-                b.push_back(uint8_t(topDown[size_t(y) * w + x] >> (8 * k)));
-        b.resize(start + stride, 0);
-    }
-    return b;
-}
-
-// A 1-bit DIB (entries black and white) from top-first pixels 0 or 1.
-std::vector<uint8_t> MonoDib(int w, int h, const std::vector<int>& topDown)
-{
-    std::vector<uint8_t> b;
-    Put32(b, 40);
-    Put32(b, uint32_t(w));
-    Put32(b, uint32_t(h));
-    Put16(b, 1);
-    Put16(b, 1);
-    for (int i = 0; i < 6; i++)
-        Put32(b, 0);
-    Put32(b, 0);
-    Put32(b, 0xFFFFFF);
-    for (int y = h - 1; y >= 0; y--) {
-        uint32_t row = 0;
-        for (int x = 0; x < w; x++)
-            row |= uint32_t(topDown[size_t(y) * w + x]) << (7 - x);
-        Put32(b, row);
-    }
-    return b;
-}
-
-// ALPHABLEND (114) or TRANSPARENTBLT (116): destination, the blend or key,
-// source corner, then the bitmap at 108 and the source extent.
-void BlendRecord(EmfBuilder& b, uint32_t type, int x, int y, int w, int h, uint32_t blendOrKey,
-                 int sx, int sy, int sw, int sh, const std::vector<uint8_t>& dib)
-{
-    b.Record(type, {0,    0, 0, 0, x, y,   w,  h,   int32_t(blendOrKey),      sx, sy, kOne, 0, 0,
-                    kOne, 0, 0, 0, 0, 108, 40, 148, int32_t(dib.size() - 40), sw, sh},
-             dib);
-}
-
 uint32_t BlendFunction(int constant, bool perPixel)
 {
     return uint32_t(constant) << 16 | uint32_t(perPixel ? 1 : 0) << 24;
@@ -103,8 +47,8 @@ TEST(MetafileBlend, ConstantAlphaStretchesAndBlendsEachChannel)
     for (int constant : {0, 1, 0x80, 0xFE, 0xFF}) {
         SCOPED_TRACE(constant);
         EmfBuilder b(0, 0, 9, 9);
-        BlendRecord(b, 114, 2, 2, 4, 4, BlendFunction(constant, false), 0, 0, 2, 2,
-                    Dib(2, 2, 24, source));
+        b.BlendBlt(114, 2, 2, 4, 4, BlendFunction(constant, false), 0, 0, 2, 2,
+                   PackedDib24(2, 2, source));
         PlayStats stats;
         const std::vector<uint32_t> px = PlayOnto(b.Bytes(), 10, 10, false, background, &stats);
         EXPECT_EQ(stats.skipped, 0u);
@@ -128,8 +72,8 @@ TEST(MetafileBlend, PerPixelAlphaIsPremultipliedAndScaledByTheConstant)
     for (int constant : {0xFF, 0x80}) {
         SCOPED_TRACE(constant);
         EmfBuilder b(0, 0, 3, 0);
-        BlendRecord(b, 114, 0, 0, 4, 1, BlendFunction(constant, true), 0, 0, 4, 1,
-                    Dib(4, 1, 32, source));
+        b.BlendBlt(114, 0, 0, 4, 1, BlendFunction(constant, true), 0, 0, 4, 1,
+                   PackedDib(4, 1, 32, source));
         PlayStats stats;
         const std::vector<uint32_t> px = PlayOnto(b.Bytes(), 4, 1, false, background, &stats);
         EXPECT_EQ(stats.skipped, 0u);
@@ -156,8 +100,8 @@ TEST(MetafileBlend, RefusedBlendsDrawNothing)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EmfBuilder b(0, 0, 9, 9);
-        BlendRecord(b, 114, 4, 4, c.w, 2, c.blend, c.sx, 0, c.sw, 2,
-                    Dib(2, 2, c.bits, {0, 0, 0, 0}));
+        b.BlendBlt(114, 4, 4, c.w, 2, c.blend, c.sx, 0, c.sw, 2,
+                   PackedDib(2, 2, c.bits, {0, 0, 0, 0}));
         PlayStats stats;
         const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false, &stats);
         EXPECT_EQ(stats.skipped, 1u);
@@ -170,7 +114,7 @@ TEST(MetafileBlend, TransparentBlitLeavesOutItsKeyColour)
     const uint32_t key = 0x00FF00;
     const std::vector<uint32_t> source = {0xFF0000, key, key, 0x0000FF};
     EmfBuilder b(0, 0, 9, 9);
-    BlendRecord(b, 116, 1, 1, 4, 4, key, 0, 0, 2, 2, Dib(2, 2, 24, source));
+    b.BlendBlt(116, 1, 1, 4, 4, key, 0, 0, 2, 2, PackedDib24(2, 2, source));
     PlayStats stats;
     const std::vector<uint32_t> px = PlayOnto(b.Bytes(), 10, 10, false, 0x808080, &stats);
     EXPECT_EQ(stats.skipped, 0u);
@@ -185,77 +129,45 @@ TEST(MetafileBlend, TransparentBlitLeavesOutItsKeyColour)
         }
 }
 
-// PLGBLT (79): the corners, source x, y, w, h, transform, background,
-// usage, the bitmap (header at 140), the mask's corner, usage and bitmap.
-void PlgRecord(EmfBuilder& b, const MfPoint (&c)[3], const std::vector<uint8_t>& dib,
-               const std::vector<uint8_t>& mask)
-{
-    std::vector<uint8_t> tail = dib;
-    tail.insert(tail.end(), mask.begin(), mask.end());
-    const int32_t maskAt = int32_t(140 + dib.size());
-    const int32_t maskInfo = mask.empty() ? 0 : 48;
-    b.Record(79,
-             {0,
-              0,
-              0,
-              0,
-              c[0].x,
-              c[0].y,
-              c[1].x,
-              c[1].y,
-              c[2].x,
-              c[2].y,
-              0,
-              0,
-              2,
-              2,
-              kOne,
-              0,
-              0,
-              kOne,
-              0,
-              0,
-              0,
-              0,
-              140,
-              40,
-              180,
-              int32_t(dib.size() - 40),
-              0,
-              0,
-              0,
-              maskAt,
-              maskInfo,
-              maskAt + maskInfo,
-              mask.empty() ? 0 : int32_t(mask.size() - 48)},
-             tail);
-}
-
+// Corners (0, 0), (4, 0) and (2, 4): a logical point is (2u + v, 2v) for
+// source coordinates u, v in [0, 2). Under a right-to-left layout the blit
+// lands on the mirror of its parallelogram, its picture turned over with
+// it; with LAYOUT_BITMAPORIENTATIONPRESERVED Windows leaves the picture,
+// and the mask with it, the way round it was, in the mirrored place.
 TEST(MetafilePlgBlt, TheSourceFillsTheParallelogramOfItsCorners)
 {
     const std::vector<uint32_t> source = {0xFF0000, 0x00FF00, 0x0000FF, 0x000000};
-    // Corners (0, 0), (4, 0) and (2, 4): a logical point is
-    // (2u + v, 2v) for source coordinates u, v in [0, 2).
-    for (bool masked : {false, true}) {
-        SCOPED_TRACE(masked ? "masked" : "plain");
-        EmfBuilder b(0, 0, 9, 9);
-        const MfPoint c[3] = {{0, 0}, {4, 0}, {2, 4}};
-        PlgRecord(b, c, Dib(2, 2, 24, source),
-                  masked ? MonoDib(2, 2, {1, 0, 1, 1}) : std::vector<uint8_t>{});
-        PlayStats stats;
-        const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false, &stats);
-        EXPECT_EQ(stats.skipped, 0u);
-        for (int y = 0; y < 10; y++)
-            for (int x = 0; x < 10; x++) {
-                const double v = (y + 0.5) / 2, u = (x + 0.5 - v) / 2;
-                uint32_t want = kWhite;
-                if (u >= 0 && u < 2 && v >= 0 && v < 2) {
-                    const size_t i = size_t(v) * 2 + size_t(u);
-                    want = masked && i == 1 ? kWhite : source[i];
+    const std::vector<std::string> mask = {"10", "11"};
+    struct Row {
+        const char* name;
+        int layout;  // -1: no SETLAYOUT record
+    } rows[] = {{"upright", -1}, {"turned", 0x01}, {"kept", 0x09}};
+    for (const Row& r : rows)
+        for (bool masked : {false, true}) {
+            SCOPED_TRACE(std::string(r.name) + (masked ? " masked" : ""));
+            EmfBuilder b(0, 0, 9, 9);
+            if (r.layout >= 0)
+                b.SetLayout(uint32_t(r.layout));
+            const MfPoint c[3] = {{0, 0}, {4, 0}, {2, 4}};
+            b.PlgBlt(c, 2, 2, PackedDib24(2, 2, source),
+                     masked ? PackedDib1(mask, 0, 0xFFFFFF) : std::vector<uint8_t>{});
+            PlayStats stats;
+            const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false, &stats);
+            EXPECT_EQ(stats.skipped, 0u);
+            for (int y = 0; y < 10; y++)
+                for (int x = 0; x < 10; x++) {
+                    // The logical point under the pixel's centre.
+                    const double lx = r.layout < 0 ? x + 0.5 : 10 - (x + 0.5);
+                    const double v = (y + 0.5) / 2, u = (lx - v) / 2;
+                    uint32_t want = kWhite;
+                    if (u >= 0 && u < 2 && v >= 0 && v < 2) {
+                        const size_t column = r.layout == 0x09 ? 1 - size_t(u) : size_t(u);
+                        const size_t i = size_t(v) * 2 + column;
+                        want = masked && mask[i / 2][i % 2] == '0' ? kWhite : source[i];
+                    }
+                    ASSERT_EQ(px[size_t(y) * 10 + x], want) << x << "," << y;
                 }
-                ASSERT_EQ(px[size_t(y) * 10 + x], want) << x << "," << y;
-            }
-    }
+        }
 }
 
 TEST(MetafilePlgBlt, CornersTurnedOverMirrorTheSource)
@@ -265,48 +177,13 @@ TEST(MetafilePlgBlt, CornersTurnedOverMirrorTheSource)
     const std::vector<uint32_t> source = {0xFF0000, 0x00FF00, 0x0000FF, 0x000000};
     EmfBuilder b(0, 0, 9, 9);
     const MfPoint c[3] = {{4, 0}, {0, 0}, {4, 4}};
-    PlgRecord(b, c, Dib(2, 2, 24, source), {});
+    b.PlgBlt(c, 2, 2, PackedDib24(2, 2, source));
     const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false);
     for (int y = 0; y < 4; y++)
         for (int x = 0; x < 4; x++)
             EXPECT_EQ(px[size_t(y) * 10 + x], source[size_t(y / 2) * 2 + 1 - x / 2])
                 << x << "," << y;
     EXPECT_EQ(Ink(px), 16u);
-}
-
-// Under a right-to-left layout a sheared blit lands on the mirror of its
-// parallelogram, its picture turned over with it; with
-// LAYOUT_BITMAPORIENTATIONPRESERVED Windows leaves the picture, and the
-// mask with it, the way round it was, in the mirrored place.
-TEST(MetafilePlgBlt, MirroredLayoutKeepsTheBitmapsWayRoundWhenAsked)
-{
-    const std::vector<uint32_t> source = {0xFF0000, 0x00FF00, 0x0000FF, 0x000000};
-    const std::vector<int> maskBits = {1, 0, 1, 1};
-    for (bool keep : {false, true})
-        for (bool masked : {false, true}) {
-            SCOPED_TRACE(std::string(keep ? "kept" : "turned") + (masked ? " masked" : ""));
-            EmfBuilder b(0, 0, 9, 9);
-            b.Record(115, {keep ? 0x09 : 0x01});  // SETLAYOUT
-            const MfPoint c[3] = {{0, 0}, {4, 0}, {2, 4}};
-            PlgRecord(b, c, Dib(2, 2, 24, source),
-                      masked ? MonoDib(2, 2, maskBits) : std::vector<uint8_t>{});
-            PlayStats stats;
-            const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 10, 10, false, &stats);
-            EXPECT_EQ(stats.skipped, 0u);
-            for (int y = 0; y < 10; y++)
-                for (int x = 0; x < 10; x++) {
-                    // The logical point under the pixel's centre, mirrored;
-                    // there (2u + v, 2v) as in the upright case.
-                    const double lx = 10 - (x + 0.5), v = (y + 0.5) / 2, u = (lx - v) / 2;
-                    uint32_t want = kWhite;
-                    if (u >= 0 && u < 2 && v >= 0 && v < 2) {
-                        const size_t column = keep ? 1 - size_t(u) : size_t(u);
-                        const size_t i = size_t(v) * 2 + column;
-                        want = masked && maskBits[i] == 0 ? kWhite : source[i];
-                    }
-                    ASSERT_EQ(px[size_t(y) * 10 + x], want) << x << "," << y;
-                }
-        }
 }
 
 }  // namespace

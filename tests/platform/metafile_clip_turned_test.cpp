@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cmath>
-#include <cstring>
 #include <string>
 
 #include "metafile_builder.h"
@@ -16,14 +15,6 @@ using namespace win32metafile;
 namespace {
 
 constexpr int kSide = 64;
-
-int32_t FloatBits(double v)
-{
-    const float f = float(v);
-    int32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return bits;
-}
 
 struct Turn {
     const char* name;
@@ -75,8 +66,7 @@ TEST(MetafileClipTurned, ClipRectanglesTurnWithTheWorld)
             EmfBuilder e(0, 0, kSide - 1, kSide - 1);
             e.Select(e.CreateBrush(0, RGB(255, 0, 0)));
             e.SelectStock(8);  // NULL_PEN
-            e.Record(35, {FloatBits(turn.m11), FloatBits(turn.m12), FloatBits(turn.m21),
-                          FloatBits(turn.m22), FloatBits(turn.dx), FloatBits(turn.dy)});
+            e.SetWorldTransform(turn.m11, turn.m12, turn.m21, turn.m22, turn.dx, turn.dy);
             if (exclude)
                 e.ExcludeClipRect(l, t, r, b);
             else
@@ -116,8 +106,7 @@ TEST(MetafileClipTurned, ATurnedClipNarrowsTheClipAndIsRestored)
     e.IntersectClipRect(0, 0, 32, 64);
     e.SaveDC();
     // Turned 45 degrees about the canvas's centre: a diamond.
-    e.Record(35, {FloatBits(M_SQRT1_2), FloatBits(M_SQRT1_2), FloatBits(-M_SQRT1_2),
-                  FloatBits(M_SQRT1_2), FloatBits(32), FloatBits(32)});
+    e.SetWorldTransform(M_SQRT1_2, M_SQRT1_2, -M_SQRT1_2, M_SQRT1_2, 32, 32);
     e.IntersectClipRect(-16, -16, 16, 16);
     e.Record(36, {0, 0, 0, 0, 0, 0, 1});
     e.Rectangle(0, 0, kSide, kSide);

@@ -11,8 +11,6 @@
 #include "metafile_pixels.h"
 #include "metafile_readers.h"
 
-#include <functional>
-
 using namespace win32metafile;
 
 namespace {
@@ -39,72 +37,46 @@ uint32_t Want(int x, int y, bool inside, const RECT& clip)
     return in == inside && clipped ? kRed : kWhite;
 }
 
+// The outline, a clip to the columns left of `clipRight` when it is short
+// of the canvas's 12, then the fill's record.
+template <class Builder>
+std::vector<uint8_t> Filled(Builder b, int type, const std::vector<int>& fields, int clipRight)
+{
+    Outline(b);
+    if (clipRight < 12)
+        b.IntersectClipRect(0, 0, clipRight, 12);
+    b.Record(type, fields);
+    return b.Bytes();
+}
+
 TEST(MetafileFloodFill, FillsUpToTheBorderOrAcrossTheSurface)
 {
     struct Case {
         const char* name;
         bool wmf;
-        std::function<void(MetafileWriter&)> fill;
+        int type;  // the fill's record and its fields
+        std::vector<int> fields;
         bool inside;
-        RECT clip;
+        int clipRight;
     } cases[] = {
-        {"border",
-         false,
-         [](MetafileWriter& b) {
-             static_cast<EmfBuilder&>(b).Record(53, {5, 5, 0, 0});
-         },
-         true,
-         {0, 0, 12, 12}},
-        {"surface",
-         false,
-         [](MetafileWriter& b) {
-             static_cast<EmfBuilder&>(b).Record(53, {0, 11, 0xFFFFFF, 1});
-         },
-         false,
-         {0, 0, 12, 12}},
-        {"border inside a clip",
-         false,
-         [](MetafileWriter& b) {
-             b.IntersectClipRect(0, 0, 5, 12);
-             static_cast<EmfBuilder&>(b).Record(53, {4, 4, 0, 0});
-         },
-         true,
-         {0, 0, 5, 12}},
-        {"wmf flood fill",
-         true,
-         [](MetafileWriter& b) {
-             static_cast<WmfBuilder&>(b).Record(0x0419, {0, 0, 5, 5});
-         },
-         true,
-         {0, 0, 12, 12}},
-        {"wmf surface",
-         true,
-         [](MetafileWriter& b) {
-             static_cast<WmfBuilder&>(b).Record(0x0548, {1, 0xFFFF, 0xFF, 11, 11});
-         },
-         false,
-         {0, 0, 12, 12}},
+        {"border", false, 53, {5, 5, 0, 0}, true, 12},
+        {"surface", false, 53, {0, 11, 0xFFFFFF, 1}, false, 12},
+        {"border inside a clip", false, 53, {4, 4, 0, 0}, true, 5},
+        {"wmf flood fill", true, 0x0419, {0, 0, 5, 5}, true, 12},
+        {"wmf surface", true, 0x0548, {1, 0xFFFF, 0xFF, 11, 11}, false, 12},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<uint8_t> bytes;
-        if (c.wmf) {
-            WmfBuilder b;
-            Outline(b);
-            c.fill(b);
-            bytes = b.Bytes();
-        } else {
-            EmfBuilder b(0, 0, 11, 11);
-            Outline(b);
-            c.fill(b);
-            bytes = b.Bytes();
-        }
+        const std::vector<uint8_t> bytes =
+            c.wmf ? Filled(WmfBuilder(), c.type, c.fields, c.clipRight)
+                  : Filled(EmfBuilder(0, 0, 11, 11), c.type, c.fields, c.clipRight);
         PlayStats stats;
         const std::vector<uint32_t> px = PlayOnWhite(bytes, 12, 12, c.wmf, &stats);
         EXPECT_EQ(stats.skipped, 0u);
+        const RECT clip = {0, 0, c.clipRight, 12};
         for (int y = 0; y < 12; y++)
             for (int x = 0; x < 12; x++)
-                ASSERT_EQ(px[size_t(y) * 12 + x], Want(x, y, c.inside, c.clip)) << x << "," << y;
+                ASSERT_EQ(px[size_t(y) * 12 + x], Want(x, y, c.inside, clip)) << x << "," << y;
     }
 }
 
@@ -128,26 +100,30 @@ TEST(MetafileFloodFill, AStartPixelNotToBeFilledFailsTheCall)
     }
 }
 
+// A red brush filling the white surface of a w x h picture from (1, 1).
+std::vector<uint8_t> RedSurfaceFill(int w, int h)
+{
+    EmfBuilder b(0, 0, w - 1, h - 1);
+    b.Select(b.CreateBrush(BS_SOLID, RGB(255, 0, 0)));
+    b.Record(53, {1, 1, 0xFFFFFF, 1});
+    return b.Bytes();
+}
+
 TEST(MetafileFloodFill, ABigCanvasStaysWithinTheWorkAllowance)
 {
     // A metafile of a few hundred bytes filling a 4000 x 3000 canvas: the
     // play stops when the allowance is spent, having done no more than it
     // allows (the work of one row's run, some 7 units a pixel, at most past it).
-    EmfBuilder b(0, 0, 3999, 2999);
-    b.Select(b.CreateBrush(BS_SOLID, RGB(255, 0, 0)));
-    b.Record(53, {1, 1, 0xFFFFFF, 1});
-    const std::vector<uint8_t> bytes = b.Bytes();
+    const std::vector<uint8_t> bytes = RedSurfaceFill(4000, 3000);
     PlayStats stats;
     const std::vector<uint32_t> px = PlayOnWhite(bytes, 4000, 3000, false, &stats);
     EXPECT_EQ(stats.stopped, kStopWorkSpent);
     EXPECT_LE(stats.work, WorkAllowance(bytes.size()) + 8 * 4000);
     EXPECT_EQ(px[4000 + 1], kRed);  // the start's row was painted
     // Half the size is within the allowance and filled whole.
-    EmfBuilder small(0, 0, 1999, 1499);
-    small.Select(small.CreateBrush(BS_SOLID, RGB(255, 0, 0)));
-    small.Record(53, {1, 1, 0xFFFFFF, 1});
     PlayStats done;
-    const std::vector<uint32_t> all = PlayOnWhite(small.Bytes(), 2000, 1500, false, &done);
+    const std::vector<uint32_t> all =
+        PlayOnWhite(RedSurfaceFill(2000, 1500), 2000, 1500, false, &done);
     EXPECT_TRUE(done.stopped.empty());
     EXPECT_EQ(Ink(all), all.size());
 }

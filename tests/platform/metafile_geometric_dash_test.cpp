@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "metafile_builder.h"
@@ -43,27 +42,6 @@ std::vector<int> Times(const std::vector<int>& units, int k)
     return out;
 }
 
-// EMR_EXTCREATEPEN into `slot` with a solid brush, selected.
-void ExtPen(EmfBuilder& e, int slot, int style, int width)
-{
-    e.Record(95, {slot, 0, 0, 0, 0, style, width, 0, int32_t(kInkRef), 0, 0});
-    e.Select(slot);
-}
-
-int32_t FloatBits(double v)
-{
-    const float f = float(v);
-    int32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return bits;
-}
-
-void SetWorld(EmfBuilder& e, double m11, double m12, double m21, double m22, double dx, double dy)
-{
-    e.Record(35, {FloatBits(m11), FloatBits(m12), FloatBits(m21), FloatBits(m22), FloatBits(dx),
-                  FloatBits(dy)});
-}
-
 // Along the middle row of a flat-ended pen four units wide, each style's
 // runs are its units times four, from the line's first pixel; every row the
 // pen covers shows the same runs.
@@ -73,7 +51,7 @@ TEST(MetafileGeometricDash, FlatEndedStylesRunByTheWidth)
     for (const auto& s : kStyles) {
         SCOPED_TRACE(s.name);
         EmfBuilder e(0, 0, kLength - 1, 19);
-        ExtPen(e, 9, kGeometric | kFlatEnds | s.style, 4);
+        e.SelectExtPen(9, kGeometric | kFlatEnds | s.style, 4, 0, kInkRef);
         e.MoveTo(0, 10);
         e.LineTo(kLength, 10);
         const std::vector<uint32_t> px = PlayOnWhite(e.Bytes(), kLength, 20, false);
@@ -159,21 +137,21 @@ TEST(MetafileGeometricDash, DashesFollowTheTransformAlongTheLine)
         if (c.turned) {
             // (x, y) -> (-2y + 60, 2x): the line x 0..28 at y 10 runs down
             // column 40 from row 0 to 56, the pen 4 wide.
-            SetWorld(played, 0, 2, -2, 0, 60, 0);
-            ExtPen(played, 9, kGeometric | kFlatEnds | 1, 2);
+            played.SetWorldTransform(0, 2, -2, 0, 60, 0);
+            played.SelectExtPen(9, kGeometric | kFlatEnds | 1, 2, 0, kInkRef);
             played.MoveTo(0, 10);
             played.LineTo(28, 10);
             // Dashes of 3 x 2 logical units, 12 pixels; gaps 4.
-            ExtPen(reference, 9, kGeometric | kFlatEnds, 4);
+            reference.SelectExtPen(9, kGeometric | kFlatEnds, 4, 0, kInkRef);
         } else {
             played.SetMapMode(8);
             played.SetWindowExt(1, 1);
             played.SetViewportExt(2, 1);
-            ExtPen(played, 9, kGeometric | kFlatEnds | 1, 2);
+            played.SelectExtPen(9, kGeometric | kFlatEnds | 1, 2, 0, kInkRef);
             played.MoveTo(20, 0);
             played.LineTo(20, 56);
             // The pen 4 pixels wide about column 40; dashes of 6 y units.
-            ExtPen(reference, 9, kGeometric | kFlatEnds, 4);
+            reference.SelectExtPen(9, kGeometric | kFlatEnds, 4, 0, kInkRef);
         }
         const int dash = c.turned ? 12 : 6, gap = c.turned ? 4 : 2;
         for (int y = from; y < 56; y += dash + gap) {

@@ -110,8 +110,7 @@ TEST(MetafileGradient, ATurnedRectangleShadesAlongItsTurnedAxis)
     // A quarter turn (x' = 10 - y, y' = x): the shading across the
     // rectangle runs down the picture, over the 4 x 10 pixels it covers.
     EmfBuilder b(0, 0, 19, 19);
-    const int32_t one = 0x3F800000, minusOne = int32_t(0xBF800000), ten = 0x41200000;
-    b.Record(35, {0, one, minusOne, 0, ten, 0});
+    b.SetWorldTransform(0, 1, -1, 0, 10, 0);
     b.GradientFill({{0, 0, 0xFF00, 0, 0}, {10, 4, 0, 0, 0xFF00}}, {0, 1}, 0);
     PlayStats stats;
     const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), 20, 20, false, &stats);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -51,13 +50,6 @@ std::vector<uint32_t> Reference(const std::string& s, const std::vector<int>& ex
     return ref.Values();
 }
 
-std::vector<uint8_t> Face32()
-{
-    std::vector<uint8_t> face(32, 0);
-    std::memcpy(face.data(), "DejaVu Sans", 11);
-    return face;
-}
-
 TEST(MetafileJustification, BreakExtraSpreadsOverTheSpaces)
 {
     struct Case {
@@ -77,8 +69,7 @@ TEST(MetafileJustification, BreakExtraSpreadsOverTheSpaces)
 
         WmfBuilder b;
         b.SetBkMode(kTransparent);
-        b.Record(0x02FB, {-16, 0, 0, 0, 400, 0, 0, 0, 0}, Face32());
-        b.Select(0);
+        b.Select(b.CreateLogFont(-16));
         b.Record(0x020A, {c.count, c.extra});
         std::vector<uint8_t> tail(text.begin(), text.end());
         tail.push_back(0);
@@ -97,9 +88,8 @@ TEST(MetafileJustification, BreakExtraSpreadsOverTheSpaces)
         e.SetBkMode(kTransparent);
         e.SelectFont(1, -16);
         e.Record(120, {c.extra, c.count});
-        std::vector<uint8_t> chars(text.begin(), text.end());
-        e.Record(83, {0, 0, kW, kH, 1, 0, 0, 6, 4, int32_t(text.size()), 76, 0, 0, 0, 0, 0, 0},
-                 chars);
+        e.ExtTextRecord(83, 6, 4, text.size(), std::vector<uint8_t>(text.begin(), text.end()), 0,
+                        {0, 0, 0, 0}, {}, {0, 0, kW, kH});
         PlayStats es;
         const std::vector<uint32_t> emf = PlayOnWhite(e.Bytes(), kW, kH, false, &es);
         EXPECT_EQ(es.skipped, 0u);

@@ -42,20 +42,15 @@ void BlueBox(Builder& b)
 TEST(MetafileLayout, RightToLeftMirrorsShapes)
 {
     const std::vector<uint32_t> want = Fill({5, 2, 9, 5}, kBlue);  // x 1..4 from the right
-    {
-        EmfBuilder b(0, 0, kW - 1, kH - 1);
-        b.Record(115, {int32_t(kRtl)});
-        BlueBox(b);
+    WmfBuilder w;
+    EmfBuilder e(0, 0, kW - 1, kH - 1);
+    for (MetafileWriter* b : {static_cast<MetafileWriter*>(&e), static_cast<MetafileWriter*>(&w)}) {
+        const bool wmf = b == &w;
+        SCOPED_TRACE(wmf ? "wmf" : "emf");
+        b->SetLayout(kRtl);
+        BlueBox(*b);
         PlayStats stats;
-        EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false, &stats), want), 0u);
-        EXPECT_EQ(stats.skipped, 0u);
-    }
-    {
-        WmfBuilder b;
-        b.Record(0x0149, {int(kRtl), 0});
-        BlueBox(b);
-        PlayStats stats;
-        EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, true, &stats), want), 0u);
+        EXPECT_EQ(Differences(PlayOnWhite(b->Bytes(), kW, kH, wmf, &stats), want), 0u);
         EXPECT_EQ(stats.skipped, 0u);
     }
 }
@@ -75,7 +70,7 @@ TEST(MetafileLayout, BlitsAreMirroredUnlessTheirOrientationIsKept)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EmfBuilder b(0, 0, kW - 1, kH - 1);
-        b.Record(115, {int32_t(c.layout)});
+        b.SetLayout(c.layout);
         b.StretchDib(0, 0, 4, 2, 2, 1, {kRed, kGreen});
         EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false), c.want), 0u);
     }
@@ -85,21 +80,10 @@ TEST(MetafileLayout, RestoreDcTakesTheLayoutBack)
 {
     EmfBuilder b(0, 0, kW - 1, kH - 1);
     b.SaveDC();
-    b.Record(115, {int32_t(kRtl)});
+    b.SetLayout(kRtl);
     b.RestoreDC(-1);
     BlueBox(b);
     EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false), Fill({1, 2, 5, 5}, kBlue)), 0u);
-}
-
-// Region data in device units: RGNDATAHEADER (32 bytes), then the rectangles.
-std::vector<uint8_t> RegionData(const RECT& r)
-{
-    std::vector<uint8_t> b;
-    for (uint32_t v : {32u, 1u, 1u, 16u, 0u, 0u, 0u, 0u})
-        Put32(b, v);
-    for (LONG v : {r.left, r.top, r.right, r.bottom})
-        Put32(b, uint32_t(v));
-    return b;
 }
 
 // Regions given in device units are mirrored with the rest of the picture:
@@ -109,7 +93,7 @@ std::vector<uint8_t> RegionData(const RECT& r)
 TEST(MetafileLayout, DeviceRegionsAreMirrored)
 {
     const RECT mirrored = {5, 1, 9, 5};
-    const std::vector<uint8_t> data = RegionData({1, 1, 5, 5});
+    const std::vector<uint8_t> data = RectRegionData({{1, 1, 5, 5}});
     const int32_t n = int32_t(data.size());
     std::vector<uint32_t> ring = Fill(mirrored, kBlue);
     ring = Fill({6, 2, 8, 4}, kWhite, ring);
@@ -148,7 +132,7 @@ TEST(MetafileLayout, DeviceRegionsAreMirrored)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EmfBuilder b(0, 0, kW - 1, kH - 1);
-        b.Record(115, {int32_t(kRtl)});
+        b.SetLayout(kRtl);
         b.Select(b.CreateBrush(BS_SOLID, RGB(0, 0, 255)));  // slot 1
         b.Select(b.CreatePen(PS_NULL, 0, 0));
         c.record(b);

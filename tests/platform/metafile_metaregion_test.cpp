@@ -18,16 +18,6 @@ namespace {
 
 constexpr uint32_t kRed = 0xFF0000;
 
-std::vector<uint8_t> RegionData(const RECT& r)
-{
-    std::vector<uint8_t> b;
-    for (uint32_t v : {32u, 1u, 1u, 16u})
-        Put32(b, v);
-    for (LONG v : {r.left, r.top, r.right, r.bottom, r.left, r.top, r.right, r.bottom})
-        Put32(b, uint32_t(v));
-    return b;
-}
-
 // The pixels inside `r` red, the rest white.
 std::vector<uint32_t> Expected(const RECT& r)
 {
@@ -61,13 +51,13 @@ TEST(MetafileMetaRegion, LaterClipsCannotReachPastIt)
          {2, 2, 6, 6}},
         {"a wider clip copied",
          [](EmfBuilder& b) {
-             b.Record(75, {48, RGN_COPY}, RegionData({0, 0, 10, 10}));
+             b.Record(75, {48, RGN_COPY}, RectRegionData({{0, 0, 10, 10}}, {0, 0, 10, 10}));
          },
          {2, 2, 6, 6}},
         {"a clip joined with more",
          [](EmfBuilder& b) {
              b.IntersectClipRect(8, 8, 9, 9);  // outside the meta region
-             b.Record(75, {48, RGN_OR}, RegionData({0, 0, 10, 3}));
+             b.Record(75, {48, RGN_OR}, RectRegionData({{0, 0, 10, 3}}, {0, 0, 10, 3}));
          },
          {2, 2, 6, 3}},
         {"a narrower clip", [](EmfBuilder& b) { b.IntersectClipRect(4, 0, 10, 10); }, {4, 2, 6, 6}},
@@ -135,10 +125,8 @@ TEST(MetafileMetaRegion, ClippedTextStaysInsideIt)
         b.SelectFont(1, -24, u"DejaVu Sans", 0, 0, 700);  // bold
         // Bounds, mode, scales; the text block: reference (2, 2), 8
         // characters at 76, clipped to (0, 0)-(w, h), no spacing.
-        std::vector<uint8_t> text;
-        for (char c : std::string("WWWWWWWW"))
-            Put16(text, uint16_t(c));
-        b.Record(84, {0, 0, w, h, 1, 0, 0, 2, 2, 8, 76, ETO_CLIPPED, 0, 0, w, h, 0}, text);
+        b.ExtTextRecord(84, 2, 2, 8, Utf16Bytes(u"WWWWWWWW"), ETO_CLIPPED, {0, 0, w, h}, {},
+                        {0, 0, w, h});
         const std::vector<uint32_t> px = PlayOnWhite(b.Bytes(), w, h, false);
         size_t left = 0, right = 0;
         for (int y = 0; y < h; y++)

@@ -282,11 +282,7 @@ TEST(MetafilePalette, PaletteIndexedBitmapsDrawThePalettesColours)
              std::vector<int32_t> f = {0, 0, 0, 0, 0, 0, 2, 2, 0x00CC0020, 0, 0, 0x3F800000, 0,
                                        0, 0x3F800000, 0, 0, 0, 1, 108, info, 108 + info,
                                        int32_t(dib.size()) - info, 2, 2};
-             std::vector<uint8_t> head;
-             for (int32_t v : f)
-                 Put32(head, uint32_t(v));
-             head.insert(head.end(), dib.begin(), dib.end());
-             w.emf->Record(77, {}, head);
+             w.emf->Record(77, f, dib);
          }},
         {"CREATEDIBPATTERNBRUSHPT", false,
          [&](Writer& w) {
@@ -296,9 +292,13 @@ TEST(MetafilePalette, PaletteIndexedBitmapsDrawThePalettesColours)
              w.m.Rectangle(0, 0, 3, 3);
          }},
         {"STRETCHDIB", true,
-         [&](Writer& w) { w.wmf->Record(0x0F43, {0x0020, 0x00CC, 1, 2, 2, 0, 0, 2, 2, 0, 0}, dib); }},
+         [&](Writer& w) {
+             w.wmf->Record(0x0F43, {0x0020, 0x00CC, 1, 2, 2, 0, 0, 2, 2, 0, 0}, dib);
+         }},
         {"SETDIBTODEV", true,
-         [&](Writer& w) { w.wmf->Record(0x0D33, {1, 2, 0, 0, 0, 2, 2, 0, 0}, dib); }},
+         [&](Writer& w) {
+             w.wmf->Record(0x0D33, {1, 2, 0, 0, 0, 2, 2, 0, 0}, dib);
+         }},
         {"DIBCREATEPATTERNBRUSH", true,
          [&](Writer& w) {
              // The palette in slot 0, the pen in 1, the brush in 2.
@@ -330,31 +330,16 @@ TEST(MetafilePalette, FillAndKeyColoursResolveThroughThePalette)
     struct Case {
         const char* name;
         bool wmf;
-        std::function<void(Writer&)> fill;
+        int type;  // the fill's record and its fields
+        std::vector<int> fields;
         uint32_t want;  // pixel (1, 1) afterwards
     } cases[] = {
         // The surface of the entry's colour at (1, 1) is filled.
-        {"EXTFLOODFILL surface", false,
-         [](Writer& w) {
-             w.emf->Record(53, {1, 1, int32_t(kIndex | 1), 1});
-         },
-         kBlue},
-        {"META_EXTFLOODFILL surface", true,
-         [](Writer& w) {
-             w.wmf->Record(0x0548, {1, 1, kIndex >> 16, 1, 1});
-         },
-         kBlue},
+        {"EXTFLOODFILL surface", false, 53, {1, 1, int32_t(kIndex | 1), 1}, kBlue},
+        {"META_EXTFLOODFILL surface", true, 0x0548, {1, 1, kIndex >> 16, 1, 1}, kBlue},
         // A fill from (9, 1) stops at the entry's colour, so (1, 1) keeps it.
-        {"EXTFLOODFILL border", false,
-         [](Writer& w) {
-             w.emf->Record(53, {9, 1, int32_t(kIndex | 1), 0});
-         },
-         kA},
-        {"META_FLOODFILL border", true,
-         [](Writer& w) {
-             w.wmf->Record(0x0419, {1, kIndex >> 16, 1, 9});
-         },
-         kA},
+        {"EXTFLOODFILL border", false, 53, {9, 1, int32_t(kIndex | 1), 0}, kA},
+        {"META_FLOODFILL border", true, 0x0419, {1, kIndex >> 16, 1, 9}, kA},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -362,7 +347,10 @@ TEST(MetafilePalette, FillAndKeyColoursResolveThroughThePalette)
             w.CreateAndSelect(kTwo);
             w.Swatch(0, kIndex | 1, Writer::kSetPixel);
             w.m.Select(w.m.CreateBrush(0, RGB(0, 0, 255)));
-            c.fill(w);
+            if (c.wmf)
+                w.wmf->Record(uint16_t(c.type), c.fields);
+            else
+                w.emf->Record(uint32_t(c.type), c.fields);
         });
         PlayStats stats;
         const std::vector<uint32_t> px = PlayOnWhite(bytes, 32, 4, c.wmf, &stats);
@@ -377,24 +365,9 @@ TEST(MetafilePalette, TransparentBlitKeyIsThePalettesEntry)
 {
     // TRANSPARENTBLT (116) of a 2 x 1 bitmap, kA then kB, with the key
     // PALETTEINDEX(1): the kA pixel is left out.
-    std::vector<uint8_t> dib;
-    for (uint32_t v : {40u, 2u, 1u})
-        Put32(dib, v);
-    Put16(dib, 1);
-    Put16(dib, 24);
-    for (int i = 0; i < 6; i++)
-        Put32(dib, 0);
-    for (uint32_t p : {kA, kB})
-        for (int k = 0; k < 3; k++)
-            dib.push_back(uint8_t(p >> (8 * k)));
-    dib.resize(dib.size() + 2, 0);
-    const int32_t one = 0x3F800000;
     const std::vector<uint8_t> bytes = Build(false, [&](Writer& w) {
         w.CreateAndSelect(kTwo);
-        w.emf->Record(116,
-                      {0,   0, 0, 0, 0, 0,   2,  1,   int32_t(kIndex | 1),      0, 0, one, 0, 0,
-                       one, 0, 0, 0, 0, 108, 40, 148, int32_t(dib.size() - 40), 2, 1},
-                      dib);
+        w.emf->BlendBlt(116, 0, 0, 2, 1, kIndex | 1, 0, 0, 2, 1, PackedDib24(2, 1, {kA, kB}));
     });
     PlayStats stats;
     const std::vector<uint32_t> px = PlayOnWhite(bytes, 32, 4, false, &stats);

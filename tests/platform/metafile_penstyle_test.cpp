@@ -115,17 +115,7 @@ TEST(MetafilePenStyle, UserStylesDrawTheirOwnRuns)
         SCOPED_TRACE(runs.size());
         EmfBuilder e(0, 0, 39, 2);
         e.SetBkMode(1);
-        std::vector<int32_t> fields = {
-            9, 0, 0, 0, 0, 7, 1, 0, int32_t(kInkRef), 0, int32_t(runs.size())};
-        std::vector<uint8_t> tail;
-        for (int r : runs)
-            Put32(tail, uint32_t(r));
-        std::vector<uint8_t> head;
-        for (int32_t f : fields)
-            Put32(head, uint32_t(f));
-        head.insert(head.end(), tail.begin(), tail.end());
-        e.Record(95, {}, head);  // EXTCREATEPEN, PS_COSMETIC | PS_USERSTYLE
-        e.Select(9);
+        e.SelectExtPen(9, 7, 1, 0, kInkRef, runs);  // PS_COSMETIC | PS_USERSTYLE
         e.MoveTo(0, 1);
         e.LineTo(40, 1);
         const std::vector<uint32_t> px = Play(false, e.Bytes(), 40, 3);
@@ -155,25 +145,13 @@ TEST(MetafilePenStyle, WideOldStylePensDashesMeetAlongTheMiddle)
         EXPECT_EQ(px[4 * 40 + x], kInk) << x;
 }
 
-
-// EMR_EXTCREATEPEN into slot 9, selected: a geometric pen four units wide
-// in the ink, of a user style of `on` units drawn and `off` left.
-void SelectGeometricUserPen(EmfBuilder& e, int on, int off)
-{
-    std::vector<uint8_t> pen;
-    for (int v : {9, 0, 0, 0, 0, 0x10007, 4, 0, int(kInkRef), 0, 2, on, off})
-        Put32(pen, uint32_t(v));
-    e.Record(95, {}, pen);
-    e.Select(9);
-}
-
 // A geometric pen's user style is in logical units along the line: a pen
 // four wide with runs of 8 on and 8 off draws dashes centred where the runs
 // put them, each with its own round ends, and leaves the middle of each gap.
 TEST(MetafilePenStyle, GeometricUserStyleCutsAWideLineIntoDashes)
 {
     EmfBuilder e(0, 0, 47, 19);
-    SelectGeometricUserPen(e, 8, 8);
+    e.SelectExtPen(9, 0x10007, 4, 0, kInkRef, {8, 8});  // geometric, a user style
     e.MoveTo(0, 10);
     e.LineTo(48, 10);
     const std::vector<uint32_t> px = Play(false, e.Bytes(), 48, 20);
@@ -192,7 +170,7 @@ TEST(MetafilePenStyle, GeometricUserStyleCutsAWideLineIntoDashes)
 TEST(MetafilePenStyle, AFarLongDashedLineCostsOnlyWhatItShows)
 {
     EmfBuilder e(0, 0, 47, 19);
-    SelectGeometricUserPen(e, 1, 1);
+    e.SelectExtPen(9, 0x10007, 4, 0, kInkRef, {1, 1});  // geometric, a user style
     e.MoveTo(-2000000000, 10);
     e.LineTo(2000000000, 10);
     e.Polyline({{-2000000000, -2000000000}, {2000000000, 2000000000}, {5, -2000000000}});

@@ -8,17 +8,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "alloc_counter.h"
 #include "metafile_internal.h"
 
 constexpr uint32_t kWhite = 0xFFFFFF;
 
 // Plays an enhanced metafile's bytes, or a Windows metafile's through
 // SetWinMetaFileBits, onto a w x h block of the background colour; `ok`
-// gets what the player answered.
+// gets what the player answered, `peak` the most bytes the play held at
+// once (the canvas apart).
 inline std::vector<uint32_t> PlayOnto(const std::vector<uint8_t>& bytes, int w, int h, bool wmf,
                                       uint32_t background,
-                                      win32metafile::PlayStats* stats = nullptr,
-                                      bool* ok = nullptr)
+                                      win32metafile::PlayStats* stats = nullptr, bool* ok = nullptr,
+                                      size_t* peak = nullptr)
 {
     HENHMETAFILE mf = wmf ? SetWinMetaFileBits(UINT(bytes.size()), bytes.data(), nullptr, nullptr)
                           : SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
@@ -27,19 +29,28 @@ inline std::vector<uint32_t> PlayOnto(const std::vector<uint8_t>& bytes, int w, 
     if (mf == nullptr)
         return px;
     win32metafile::BufferCanvas canvas(px.data(), w, h, size_t(w));
-    const bool played =
-        win32metafile::Play(*win32metafile::Find(mf), canvas, RECT{0, 0, w, h}, stats);
+    const auto play = [&] {
+        return win32metafile::Play(*win32metafile::Find(mf), canvas, RECT{0, 0, w, h}, stats);
+    };
+    bool played;
+    if (peak != nullptr) {
+        const AllocCounter counter;
+        played = play();
+        *peak = counter.Peak();
+    } else {
+        played = play();
+    }
     if (ok != nullptr)
         *ok = played;
     EXPECT_TRUE(DeleteEnhMetaFile(mf));
     return px;
 }
 
-inline std::vector<uint32_t> PlayOnWhite(const std::vector<uint8_t>& bytes, int w, int h,
-                                         bool wmf, win32metafile::PlayStats* stats = nullptr,
-                                         bool* ok = nullptr)
+inline std::vector<uint32_t> PlayOnWhite(const std::vector<uint8_t>& bytes, int w, int h, bool wmf,
+                                         win32metafile::PlayStats* stats = nullptr,
+                                         bool* ok = nullptr, size_t* peak = nullptr)
 {
-    return PlayOnto(bytes, w, h, wmf, kWhite, stats, ok);
+    return PlayOnto(bytes, w, h, wmf, kWhite, stats, ok, peak);
 }
 
 // Pixels that differ between two blocks of one size.

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <cmath>
-#include <cstring>
 
 #include "metafile_builder.h"
 #include "metafile_internal.h"
@@ -24,15 +23,7 @@ void PolyDraw(EmfBuilder& b, const std::vector<MfPoint>& p, const std::vector<ui
               bool small)
 {
     std::vector<uint8_t> tail;
-    for (const MfPoint& q : p) {
-        if (small) {
-            Put16(tail, uint16_t(q.x));
-            Put16(tail, uint16_t(q.y));
-        } else {
-            Put32(tail, uint32_t(q.x));
-            Put32(tail, uint32_t(q.y));
-        }
-    }
+    EmfBuilder::PutPoints(tail, p, small);
     tail.insert(tail.end(), types.begin(), types.end());
     b.Record(small ? 92 : 56, {0, 0, 0, 0, int32_t(p.size())}, tail);
 }
@@ -112,13 +103,6 @@ TEST(MetafilePolyDraw, TypesGdiRefusesDrawNothing)
     PlayStats stats;
     Play(b, &stats);
     EXPECT_EQ(stats.tooShort, 1u);
-}
-
-int32_t FloatBits(float f)
-{
-    int32_t v;
-    std::memcpy(&v, &f, sizeof v);
-    return v;
 }
 
 TEST(MetafileArcTo, LinesToTheArcThenDrawsItAndMovesToItsEnd)

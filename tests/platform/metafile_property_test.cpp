@@ -92,14 +92,6 @@ Xf Stored(const Xf& a)
     return {float(a.m11), float(a.m12), float(a.m21), float(a.m22), float(a.dx), float(a.dy)};
 }
 
-int32_t FloatBits(double v)
-{
-    const float f = float(v);
-    int32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return bits;
-}
-
 struct Pt {
     double x, y;
 };
@@ -423,12 +415,8 @@ private:
         const Pt at = Somewhere();
         const int slot = kFirstFont + m_fonts++ % (kHandles - kFirstFont);
         m_emf.SelectFont(slot, -height);
-        std::vector<uint8_t> wide;
-        for (char c : s)
-            Put16(wide, uint16_t(c));
-        m_emf.Record(
-            84, {0, 0, -1, -1, 1, 0, 0, int(at.x), int(at.y), int(s.size()), 76, 0, 0, 0, 0, 0, 0},
-            wide);
+        m_emf.ExtTextRecord(84, int(at.x), int(at.y), s.size(),
+                            Utf16Bytes(std::u16string(s.begin(), s.end())));
         Note("text " + s, at, {double(height), 0});
 
         LOGFONTA font = {};
@@ -533,8 +521,7 @@ private:
         a = Stored(Then(a, {1, 0, 0, 1, double(Int(0, kSide)), double(Int(0, kSide))}));
         if (!Reasonable(a))
             return;
-        m_emf.Record(35, {FloatBits(a.m11), FloatBits(a.m12), FloatBits(a.m21), FloatBits(a.m22),
-                          FloatBits(a.dx), FloatBits(a.dy)});
+        m_emf.SetWorldTransform(a.m11, a.m12, a.m21, a.m22, a.dx, a.dy);
         Note("set world", {a.m11, a.m12}, {a.dx, a.dy});
         m_state.world = a;
     }
@@ -548,8 +535,8 @@ private:
                                     : Then(m_state.world, given);
         if (!Reasonable(next))
             return;
-        m_emf.Record(36, {FloatBits(given.m11), FloatBits(given.m12), FloatBits(given.m21),
-                          FloatBits(given.m22), FloatBits(given.dx), FloatBits(given.dy), mode});
+        m_emf.ModifyWorldTransform(given.m11, given.m12, given.m21, given.m22, given.dx, given.dy,
+                                   mode);
         Note("modify world " + std::to_string(mode), {given.m11, given.m12}, {given.dx, given.dy});
         m_state.world = next;
     }
@@ -633,29 +620,21 @@ private:
             m_state.clip = nullptr;
             return;
         }
-        std::vector<RECT> rects;
+        std::vector<MfRect> rects;
         for (int n = Int(1, 3); n > 0; n--) {
             const int l = Int(-4, kSide), t = Int(-4, kSide);
             rects.push_back({l, t, l + Int(1, kSide / 2), t + Int(1, kSide / 2)});
         }
-        std::vector<uint8_t> data;
-        Put32(data, 32);
-        Put32(data, 1);  // RDH_RECTANGLES
-        Put32(data, uint32_t(rects.size()));
-        Put32(data, uint32_t(rects.size() * 16));
-        for (int i = 0; i < 4; i++)
-            Put32(data, 0);  // the bounds, unread
+        const std::vector<uint8_t> data = RectRegionData(rects);
         HRGN region = CreateRectRgn(0, 0, 0, 0);
-        for (const RECT& r : rects) {
-            for (LONG v : {r.left, r.top, r.right, r.bottom})
-                Put32(data, uint32_t(v));
-            HRGN piece = CreateRectRgn(r.left, r.top, r.right, r.bottom);
+        for (const MfRect& r : rects) {
+            HRGN piece = CreateRectRgn(r.l, r.t, r.r, r.b);
             CombineRgn(region, region, piece, RGN_OR);
             DeleteObject(piece);
         }
         m_emf.Record(75, {int32_t(data.size()), mode}, data);
-        Note("select clip " + std::to_string(mode), {double(rects[0].left), double(rects[0].top)},
-             {double(rects[0].right), double(rects[0].bottom)});
+        Note("select clip " + std::to_string(mode), {double(rects[0].l), double(rects[0].t)},
+             {double(rects[0].r), double(rects[0].b)});
         Combine(region, mode, nullptr);
         DeleteObject(region);
     }

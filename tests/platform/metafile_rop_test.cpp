@@ -374,31 +374,6 @@ TEST(MetafileBrush, HatchesAreEightByEightMasksFromTheDeviceOrigin)
     }
 }
 
-// A 1-bit DIB: rows top first as strings of '0' and '1', colour table
-// entries 0 and 1.
-std::vector<uint8_t> PackedDib1(const std::vector<std::string>& rows, uint32_t c0, uint32_t c1)
-{
-    std::vector<uint8_t> b;
-    const int w = int(rows[0].size()), h = int(rows.size());
-    Put32(b, 40);
-    Put32(b, uint32_t(w));
-    Put32(b, uint32_t(h));
-    Put16(b, 1);
-    Put16(b, 1);
-    for (int i = 0; i < 6; i++)
-        Put32(b, 0);
-    Put32(b, c0);  // as RGBQUAD: blue, green, red, 0
-    Put32(b, c1);
-    for (int y = h - 1; y >= 0; y--) {
-        uint8_t bits[4] = {0, 0, 0, 0};
-        for (int x = 0; x < w; x++)
-            if (rows[y][x] == '1')
-                bits[x / 8] |= uint8_t(0x80 >> (x % 8));
-        b.insert(b.end(), bits, bits + 4);
-    }
-    return b;
-}
-
 // Bitmap brushes repeat their pixels from the device origin; a monochrome
 // brush draws its 0 pixels in the text colour and its 1 pixels in the
 // background colour, whatever its colour table says.
@@ -467,6 +442,21 @@ TEST(MetafileBrush, PatternBrushesTileFromTheDeviceOrigin)
 // EMR_MASKBLT: where the mask holds 1 the foreground code (the third byte)
 // combines source and screen, where it holds 0 the background code (the top
 // byte) does.
+// MASKBLT (78) of a 2 x 1 24-bit source onto (0, 0), its 2 x 1 1-bit mask
+// after it. The fields in order: bounds, destination, code, source corner,
+// source transform, background, the source's usage and its header at 128
+// (40 bytes, 8 of bits), then the mask's corner, usage and header at 176
+// (48 bytes with its colour table, 4 of bits).
+void MaskBlt2x1(EmfBuilder& e, uint32_t rop, const std::vector<uint8_t>& source,
+                const std::vector<uint8_t>& mask)
+{
+    std::vector<uint8_t> tail = source;
+    tail.insert(tail.end(), mask.begin(), mask.end());
+    e.Record(78, {0, 0,   0,  0,   0, 0, 2, 1, int32_t(rop), 0,  0,   1, 0, 0, 1, 0, 0, 0,
+                  0, 128, 40, 168, 8, 0, 0, 0, 176,          48, 224, 4},
+             tail);
+}
+
 TEST(MetafileRop, MaskBltPicksTheCodeByTheMask)
 {
     const uint32_t red = 0xFF0000, blue = 0x0000FF, grey = 0x808080;
@@ -484,13 +474,7 @@ TEST(MetafileRop, MaskBltPicksTheCodeByTheMask)
         SCOPED_TRACE(std::to_string(r.rop));
         EmfBuilder e(0, 0, 2, 0);
         Solid(e, 0, 0, 3, 1, grey);
-        std::vector<uint8_t> tail = source;
-        tail.insert(tail.end(), mask.begin(), mask.end());
-        e.Record(78, {0,  0,   0,  0,   0, 0, 2, 1, int32_t(r.rop),
-                      0,  0,   1,  0,   0, 1, 0, 0, 0,
-                      0,  128, 40, 168, 8, 0, 0, 0, 176,
-                      48, 224, 4},
-                 tail);
+        MaskBlt2x1(e, uint32_t(r.rop), source, mask);
         PlayStats stats;
         const std::vector<uint32_t> px = Play(false, e.Bytes(), 3, 1, 0xFFFFFF, &stats);
         EXPECT_EQ(stats.skipped, 0u);
@@ -509,14 +493,8 @@ TEST(MetafileRop, MaskBltFollowsTheLayoutsMirror)
     for (int layout : {0x01, 0x09}) {
         SCOPED_TRACE(layout);
         EmfBuilder e(0, 0, 3, 0);
-        e.Record(115, {layout});  // SETLAYOUT
-        std::vector<uint8_t> tail = source;
-        tail.insert(tail.end(), mask.begin(), mask.end());
-        e.Record(78, {0,  0,   0,  0,   0, 0, 2, 1, int32_t(0xAACC0020),
-                      0,  0,   1,  0,   0, 1, 0, 0, 0,
-                      0,  128, 40, 168, 8, 0, 0, 0, 176,
-                      48, 224, 4},
-                 tail);
+        e.SetLayout(uint32_t(layout));
+        MaskBlt2x1(e, uint32_t(0xAACC0020), source, mask);
         PlayStats stats;
         const std::vector<uint32_t> px = Play(false, e.Bytes(), 4, 1, 0xFFFFFF, &stats);
         EXPECT_EQ(stats.skipped, 0u);
@@ -590,13 +568,7 @@ namespace {
 TEST(MetafileBrush, AHugeBitmapBrushIsRefused)
 {
     std::vector<uint8_t> dib;
-    Put32(dib, 40);
-    Put32(dib, 2048);
-    Put32(dib, 1025);
-    Put16(dib, 1);
-    Put16(dib, 1);
-    for (int i = 0; i < 6; i++)
-        Put32(dib, 0);
+    PutInfoHeader(dib, 2048, 1025, 1);
     Put32(dib, 0);
     Put32(dib, 0xFFFFFF);
     dib.resize(dib.size() + 256 * 1025, 0);

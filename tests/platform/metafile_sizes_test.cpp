@@ -60,7 +60,15 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> v)
     return b;
 }
 
+// A row writes its record with the builder, or gives it whole: its type,
+// fields and the bytes after them.
 struct EmfRow {
+    EmfRow(const char* n, std::function<void(EmfBuilder&)> w) : name(n), write(std::move(w)) {}
+    EmfRow(const char* n, uint32_t type, std::vector<int32_t> fields,
+           std::vector<uint8_t> tail = {})
+        : name(n), write([=](EmfBuilder& b) { b.Record(type, fields, tail); })
+    {
+    }
     const char* name;
     std::function<void(EmfBuilder&)> write;
 };
@@ -70,10 +78,7 @@ TEST(MetafileRecordSizes, EnhancedRecordsFitWholeAndNotOneFieldShort)
     const std::vector<uint8_t> twoPoints = Bytes({1, 2, 3, 4});
     const EmfRow rows[] = {
         {"rectangle", [](EmfBuilder& b) { b.Rectangle(0, 0, 4, 4); }},
-        {"polygon",
-         [&](EmfBuilder& b) {
-             b.Record(3, {0, 0, 0, 0, 2}, twoPoints);
-         }},
+        {"polygon", 3, {0, 0, 0, 0, 2}, twoPoints},
         {"polygon16",
          [](EmfBuilder& b) {
              b.Polygon16({{1, 2}, {3, 4}, {5, 6}});
@@ -86,78 +91,39 @@ TEST(MetafileRecordSizes, EnhancedRecordsFitWholeAndNotOneFieldShort)
          [](EmfBuilder& b) {
              b.PolyPoly(90, {{{0, 0}, {4, 0}}, {{1, 1}}}, true);
          }},
-        {"set world transform",
-         [](EmfBuilder& b) {
-             b.Record(35, {1, 0, 0, 1, 0, 0});
-         }},
-        {"modify world transform",
-         [](EmfBuilder& b) {
-             b.Record(36, {1, 0, 0, 1, 0, 0, 1});
-         }},
+        {"set world transform", 35, {1, 0, 0, 1, 0, 0}},
+        {"modify world transform", 36, {1, 0, 0, 1, 0, 0, 1}},
         // The slot, then the font: 92 bytes.
-        {"font", [](EmfBuilder& b) { b.Record(82, {1}, std::vector<uint8_t>(92, 0)); }},
+        {"font", 82, {1}, std::vector<uint8_t>(92, 0)},
         // Bounds, mode, scales; the text block (reference, 3 characters at
         // 76, options, rectangle, spacing at 84); the string; the spacing.
-        {"wide text",
-         [](EmfBuilder& b) {
-             b.Record(84, {0, 0, 0, 0, 1, 0, 0, 0, 0, 3, 76, 0, 0, 0, 0, 0, 84},
-                      Bytes({0x00620061, 0x00000063, 5, 5, 5}));
-         }},
-        {"text of bytes",
-         [](EmfBuilder& b) {
-             b.Record(83, {0, 0, 0, 0, 1, 0, 0, 0, 0, 5, 76, 0, 0, 0, 0, 0, 84},
-                      Bytes({0x64636261, 0x65, 5, 5, 5, 5, 5}));
-         }},
+        {"wide text", 84, {0, 0, 0, 0, 1, 0, 0, 0, 0, 3, 76, 0, 0, 0, 0, 0, 84},
+         Bytes({0x00620061, 0x00000063, 5, 5, 5})},
+        {"text of bytes", 83, {0, 0, 0, 0, 1, 0, 0, 0, 0, 5, 76, 0, 0, 0, 0, 0, 84},
+         Bytes({0x64636261, 0x65, 5, 5, 5, 5, 5})},
         // Spacing in pairs, across and down: two values a character.
-        {"text spaced down too",
-         [](EmfBuilder& b) {
-             b.Record(84, {0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 76, 0x2000, 0, 0, 0, 0, 80},
-                      Bytes({0x61, 5, 5}));
-         }},
+        {"text spaced down too", 84, {0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 76, 0x2000, 0, 0, 0, 0, 80},
+         Bytes({0x61, 5, 5})},
         // One text block of two wide characters at 80, spacing at 84.
-        {"poly text",
-         [](EmfBuilder& b) {
-             b.Record(97, {0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 2, 80, 0, 0, 0, 0, 0, 84},
-                      Bytes({0x00620061, 5, 5}));
-         }},
+        {"poly text", 97, {0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 2, 80, 0, 0, 0, 0, 0, 84},
+         Bytes({0x00620061, 5, 5})},
         // Four 8-bit characters after the clip rectangle.
-        {"small text",
-         [](EmfBuilder& b) {
-             b.Record(108, {0, 0, 4, 0x200, 1, 0, 0, 0, 0, 4, 4}, Bytes({0x64636261}));
-         }},
-        {"small wide text without rectangle",
-         [](EmfBuilder& b) {
-             b.Record(108, {0, 0, 2, 0x100, 1, 0, 0}, Bytes({0x00620061}));
-         }},
+        {"small text", 108, {0, 0, 4, 0x200, 1, 0, 0, 0, 0, 4, 4}, Bytes({0x64636261})},
+        {"small wide text without rectangle", 108, {0, 0, 2, 0x100, 1, 0, 0}, Bytes({0x00620061})},
         {"stretched bitmap",
          [](EmfBuilder& b) {
              b.StretchDib(0, 0, 2, 2, 2, 1, {0xFF0000, 0x00FF00});
          }},
         // Region data: a 32-byte header and one rectangle.
-        {"clip region",
-         [](EmfBuilder& b) {
-             b.Record(75, {48, RGN_COPY, 32, 1, 1, 16, 0, 0, 4, 4}, Bytes({0, 0, 4, 4}));
-         }},
+        {"clip region", 75, {48, RGN_COPY, 32, 1, 1, 16, 0, 0, 4, 4}, Bytes({0, 0, 4, 4})},
         // The pen and two style entries.
-        {"extended pen",
-         [](EmfBuilder& b) {
-             b.Record(95, {1, 0, 0, 0, 0, 0x10007, 3, 0, 0xFF, 0, 2}, Bytes({2, 3}));
-         }},
+        {"extended pen", 95, {1, 0, 0, 0, 0, 0x10007, 3, 0, 0xFF, 0, 2}, Bytes({2, 3})},
         // Two points, then a type byte each.
-        {"poly draw",
-         [](EmfBuilder& b) {
-             b.Record(56, {0, 0, 0, 0, 2, 1, 1, 5, 5}, {6, 2});
-         }},
+        {"poly draw", 56, {0, 0, 0, 0, 2, 1, 1, 5, 5}, {6, 2}},
         // Slot, first entry, two entries.
-        {"palette entries",
-         [](EmfBuilder& b) {
-             b.Record(50, {1, 0, 2, 0xFF, 0xFF00});
-         }},
+        {"palette entries", 50, {1, 0, 2, 0xFF, 0xFF00}},
         // Bounds, two vertices, no shapes, rectangle mode; the vertices.
-        {"gradient",
-         [](EmfBuilder& b) {
-             b.Record(118, {0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 9, 9, 0, 0});
-         }},
+        {"gradient", 118, {0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 9, 9, 0, 0}},
         {"gradient rectangle",
          [](EmfBuilder& b) {
              b.GradientFill({{0, 0, 0, 0, 0}, {9, 9, 0, 0, 0}}, {0, 1}, 0);
@@ -167,34 +133,17 @@ TEST(MetafileRecordSizes, EnhancedRecordsFitWholeAndNotOneFieldShort)
              b.GradientFill({{0, 0, 0, 0, 0}, {9, 9, 0, 0, 0}, {0, 9, 0, 0, 0}}, {0, 1, 2}, 2);
          }},
         // No source bitmap; a mask whose info and bits close the record.
-        {"masked blit",
-         [](EmfBuilder& b) {
-             b.Record(78, {0, 0, 0, 0, 0, 0, 4, 4, 0xCC0020, 0, 0, 0,   0, 0,   0,
-                           0, 0, 0, 0, 0, 0, 0, 0, 0,        0, 0, 128, 4, 132, 4},
-                      Bytes({0, 0}));
-         }},
-        {"flood fill",
-         [](EmfBuilder& b) {
-             b.Record(53, {1, 1, 0, 0});
-         }},
-        {"arc to",
-         [](EmfBuilder& b) {
-             b.Record(55, {0, 0, 9, 9, 9, 5, 5, 0});
-         }},
-        {"angle arc",
-         [](EmfBuilder& b) {
-             b.Record(41, {5, 5, 4, 0, 0x42B40000});
-         }},
-        {"layout", [](EmfBuilder& b) { b.Record(115, {1}); }},
-        {"text justification",
-         [](EmfBuilder& b) {
-             b.Record(120, {7, 2});
-         }},
-        {"poly draw 16",
-         [](EmfBuilder& b) {
-             b.Record(92, {0, 0, 0, 0, 2, 0x10001, 0x50005}, {6, 2});
-         }},
-        {"colour space", [](EmfBuilder& b) { b.Record(99, {3}, std::vector<uint8_t>(328)); }},
+        {"masked blit", 78,
+         {0, 0, 0, 0, 0, 0, 4, 4, 0xCC0020, 0, 0, 0, 0, 0, 0,
+          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 128, 4, 132, 4},
+         Bytes({0, 0})},
+        {"flood fill", 53, {1, 1, 0, 0}},
+        {"arc to", 55, {0, 0, 9, 9, 9, 5, 5, 0}},
+        {"angle arc", 41, {5, 5, 4, 0, 0x42B40000}},
+        {"layout", 115, {1}},
+        {"text justification", 120, {7, 2}},
+        {"poly draw 16", 92, {0, 0, 0, 0, 2, 0x10001, 0x50005}, {6, 2}},
+        {"colour space", 99, {3}, std::vector<uint8_t>(328)},
         {"wide colour space with data",
          [](EmfBuilder& b) {
              std::vector<uint8_t> tail(588 + 8);
@@ -202,29 +151,14 @@ TEST(MetafileRecordSizes, EnhancedRecordsFitWholeAndNotOneFieldShort)
              tail.resize(tail.size() + 4);
              b.Record(122, {3}, tail);
          }},
-        {"pixel format", [](EmfBuilder& b) { b.Record(104, {}, std::vector<uint8_t>(40)); }},
-        {"escape with data",
-         [](EmfBuilder& b) {
-             b.Record(106, {4096, 4}, Bytes({0}));
-         }},
-        {"gl record", [](EmfBuilder& b) { b.Record(102, {4}, Bytes({0})); }},
-        {"linked fonts",
-         [](EmfBuilder& b) {
-             b.Record(119, {1, 7, 1, 0, 0});
-         }},
-        {"colour match",
-         [](EmfBuilder& b) {
-             b.Record(121, {1, 0, 4, 0}, Bytes({0}));
-         }},
-        {"font identifier",
-         [](EmfBuilder& b) {
-             b.Record(109, {7, 1});
-         }},
+        {"pixel format", 104, {}, std::vector<uint8_t>(40)},
+        {"escape with data", 106, {4096, 4}, Bytes({0})},
+        {"gl record", 102, {4}, Bytes({0})},
+        {"linked fonts", 119, {1, 7, 1, 0, 0}},
+        {"colour match", 121, {1, 0, 4, 0}, Bytes({0})},
+        {"font identifier", 109, {7, 1}},
         // Slot, version and an entry count of two in one field, the entries.
-        {"palette",
-         [](EmfBuilder& b) {
-             b.Record(49, {1, 0x20300}, Bytes({0xFF, 0xFF00}));
-         }},
+        {"palette", 49, {1, 0x20300}, Bytes({0xFF, 0xFF00})},
     };
     for (const EmfRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -237,6 +171,11 @@ TEST(MetafileRecordSizes, EnhancedRecordsFitWholeAndNotOneFieldShort)
 }
 
 struct WmfRow {
+    WmfRow(const char* n, std::function<void(WmfBuilder&)> w) : name(n), write(std::move(w)) {}
+    WmfRow(const char* n, uint16_t function, std::vector<int> params)
+        : name(n), write([=](WmfBuilder& b) { b.Record(function, params); })
+    {
+    }
     const char* name;
     std::function<void(WmfBuilder&)> write;
 };
@@ -259,70 +198,28 @@ TEST(MetafileRecordSizes, WindowsRecordsFitWholeAndNotOneWordShort)
         {"brush", [](WmfBuilder& b) { b.CreateBrush(BS_SOLID, 0xFF); }},
         {"window extent", [](WmfBuilder& b) { b.SetWindowExt(10, 10); }},
         // Three characters (padded to two words), then y and x.
-        {"text",
-         [](WmfBuilder& b) {
-             b.Record(0x0521, {3, 0x6261, 0x63, 5, 5});
-         }},
+        {"text", 0x0521, {3, 0x6261, 0x63, 5, 5}},
         // y, x, three characters, opaque: the rectangle, then the string.
-        {"extended text",
-         [](WmfBuilder& b) {
-             b.Record(0x0A32, {5, 5, 3, ETO_OPAQUE, 0, 0, 9, 9, 0x6261, 0x63});
-         }},
-        {"extended text without rectangle",
-         [](WmfBuilder& b) {
-             b.Record(0x0A32, {5, 5, 2, 0, 0x6261});
-         }},
+        {"extended text", 0x0A32, {5, 5, 3, ETO_OPAQUE, 0, 0, 9, 9, 0x6261, 0x63}},
+        {"extended text without rectangle", 0x0A32, {5, 5, 2, 0, 0x6261}},
         // Height, width, escapement, orientation, weight, four pairs of bytes.
-        {"font",
-         [](WmfBuilder& b) {
-             b.Record(0x02FB, {-12, 0, 0, 0, 400, 0, 0, 0, 0});
-         }},
+        {"font", 0x02FB, {-12, 0, 0, 0, 400, 0, 0, 0, 0}},
         {"stretched bitmap",
          [](WmfBuilder& b) {
              b.StretchDib(0, 0, 2, 2, 2, 1, {0xFF0000, 0x00FF00});
          }},
-        {"palette",
-         [](WmfBuilder& b) {
-             b.Record(0x00F7, {0x300, 2, 0xFF, 0, 0xFF00, 0});
-         }},
-        {"palette entries",
-         [](WmfBuilder& b) {
-             b.Record(0x0037, {0, 2, 0xFF, 0, 0xFF00, 0});
-         }},
-        {"mapper flags",
-         [](WmfBuilder& b) {
-             b.Record(0x0231, {1, 0});
-         }},
-        {"layout",
-         [](WmfBuilder& b) {
-             b.Record(0x0149, {1, 0});
-         }},
-        {"text justification",
-         [](WmfBuilder& b) {
-             b.Record(0x020A, {2, 7});
-         }},
-        {"flood fill",
-         [](WmfBuilder& b) {
-             b.Record(0x0419, {0, 0, 5, 5});
-         }},
-        {"extended flood fill",
-         [](WmfBuilder& b) {
-             b.Record(0x0548, {1, 0, 0, 5, 5});
-         }},
-        {"bit blit without a bitmap",
-         [](WmfBuilder& b) {
-             b.Record(0x0922, {0x21, 0xF0, 0, 0, 0, 2, 2, 1, 1});
-         }},
-        {"stretch blit without a bitmap",
-         [](WmfBuilder& b) {
-             b.Record(0x0B23, {0x21, 0xF0, 2, 2, 0, 0, 0, 2, 2, 1, 1});
-         }},
-        {"relative or absolute", [](WmfBuilder& b) { b.Record(0x0105, {1}); }},
+        {"palette", 0x00F7, {0x300, 2, 0xFF, 0, 0xFF00, 0}},
+        {"palette entries", 0x0037, {0, 2, 0xFF, 0, 0xFF00, 0}},
+        {"mapper flags", 0x0231, {1, 0}},
+        {"layout", 0x0149, {1, 0}},
+        {"text justification", 0x020A, {2, 7}},
+        {"flood fill", 0x0419, {0, 0, 5, 5}},
+        {"extended flood fill", 0x0548, {1, 0, 0, 5, 5}},
+        {"bit blit without a bitmap", 0x0922, {0x21, 0xF0, 0, 0, 0, 2, 2, 1, 1}},
+        {"stretch blit without a bitmap", 0x0B23, {0x21, 0xF0, 2, 2, 0, 0, 0, 2, 2, 1, 1}},
+        {"relative or absolute", 0x0105, {1}},
         // Function, byte count, the bytes.
-        {"escape",
-         [](WmfBuilder& b) {
-             b.Record(0x0626, {15, 4, 0x0101, 0x0202});
-         }},
+        {"escape", 0x0626, {15, 4, 0x0101, 0x0202}},
     };
     for (const WmfRow& row : rows) {
         SCOPED_TRACE(row.name);

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -59,23 +58,11 @@ struct Text {
 void EmfText(EmfBuilder& e, const Text& t)
 {
     const bool wide = !t.wide.empty();
-    const size_t n = wide ? t.wide.size() : t.narrow.size();
-    const size_t strBytes = (n * (wide ? 2 : 1) + 3) & ~size_t(3);
-    const int32_t offString = 76, offDx = t.dx.empty() ? 0 : int32_t(76 + strBytes);
-    std::vector<uint8_t> tail;
-    for (size_t i = 0; i < n; i++) {
-        if (wide)
-            Put16(tail, uint16_t(t.wide[i]));
-        else
-            tail.push_back(uint8_t(t.narrow[i]));
-    }
-    tail.resize(strBytes, 0);
-    for (int d : t.dx)
-        Put32(tail, uint32_t(d));
-    e.Record(wide ? 84 : 83,
-             {0, 0, -1, -1, 1, 0, 0, t.x, t.y, int32_t(n), offString, int32_t(t.options),
-              t.rect.left, t.rect.top, t.rect.right, t.rect.bottom, offDx},
-             tail);
+    e.ExtTextRecord(
+        wide ? 84 : 83, t.x, t.y, wide ? t.wide.size() : t.narrow.size(),
+        wide ? Utf16Bytes(t.wide) : std::vector<uint8_t>(t.narrow.begin(), t.narrow.end()),
+        t.options, {int(t.rect.left), int(t.rect.top), int(t.rect.right), int(t.rect.bottom)},
+        t.dx);
 }
 
 std::vector<uint32_t> Play(const std::vector<uint8_t>& bytes, int w, int h, bool wmf = false,
@@ -182,7 +169,7 @@ TEST(MetafileText, AlignmentMatchesTheContextsOwnTextOutput)
 
         EmfBuilder e = TextFile(w, h, f, c.align, c.opaque ? kOpaque : kTransparent);
         if (c.rightToLeft)
-            e.Record(115, {1});  // SETLAYOUT: LAYOUT_RTL
+            e.SetLayout(1);  // LAYOUT_RTL
         Text t;
         t.x = px;
         t.y = py;
@@ -211,7 +198,7 @@ TEST(MetafileText, RightToLeftLayoutChainsRecordsLeftwards)
     ExtTextOutA(ref.dc(), w - 12 - head - tail, 8, 0, nullptr, "Tail", 4, nullptr);
 
     EmfBuilder e = TextFile(w, h, f, kTaUpdateCp);
-    e.Record(115, {1});  // SETLAYOUT: LAYOUT_RTL
+    e.SetLayout(1);  // LAYOUT_RTL
     e.MoveTo(12, 8);
     Text a;
     a.wide = u"Head";
@@ -401,10 +388,7 @@ TEST(MetafileText, WindowsMetafileRecords)
     b.SetMapMode(MM_TEXT);
     b.SetBkMode(kTransparent);
     b.SetTextColor(RGB(200, 0, 0));
-    std::vector<uint8_t> face(32, 0);
-    std::memcpy(face.data(), "DejaVu Sans", 11);
-    b.Record(0x02FB, {-16, 0, 0, 0, 400, 0, 0, 0, 0}, face);
-    b.Select(0);
+    b.Select(b.CreateLogFont(-16));
     b.Record(0x0521, {5, 'P' | 'l' << 8, 'a' | 'i' << 8, 'n', 4, 6});
     b.Record(0x0A32, {24, 6, 4, ETO_CLIPPED, 0, 20, 40, 45, 'W' | 'i' << 8, 'd' | 'e' << 8, 12, 12,
                       12, 12});
@@ -589,10 +573,7 @@ TEST(MetafileText, CharacterExtraWidensAdvances)
 
     WmfBuilder b;
     b.SetBkMode(kTransparent);
-    std::vector<uint8_t> face(32, 0);
-    std::memcpy(face.data(), "DejaVu Sans", 11);
-    b.Record(0x02FB, {-16, 0, 0, 0, 400, 0, 0, 0, 0}, face);
-    b.Select(0);
+    b.Select(b.CreateLogFont(-16));
     b.Record(0x0108, {5});
     b.Record(0x0521, {5, 'e' | 'x' << 8, 't' | 'r' << 8, 'a', 4, 6});
     const std::vector<uint32_t> got = Play(b.Bytes(), w, h, true);

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -54,14 +53,8 @@ EmfBuilder TextFile()
 void ExtText(EmfBuilder& e, uint32_t type, int x, int y, const std::vector<uint16_t>& units,
              unsigned options)
 {
-    std::vector<uint8_t> tail;
-    for (uint16_t u : units)
-        Put16(tail, u);
-    while (tail.size() % 4)
-        tail.push_back(0);
-    e.Record(type, {0, 0, -1, -1, 1, 0, 0, x, y, int32_t(units.size()), 76, int32_t(options), 0,
-                    0, 0, 0, 0},
-             tail);
+    e.ExtTextRecord(type, x, y, units.size(),
+                    Utf16Bytes(std::u16string(units.begin(), units.end())), options);
 }
 
 std::vector<uint16_t> Units(const std::u16string& s)
@@ -196,10 +189,7 @@ TEST(MetafileTextUnicode, WindowsMetafileGlyphNumbers)
         b.SetMapMode(MM_TEXT);
         b.SetBkMode(1);
         b.SetTextColor(RGB(0, 0, 200));
-        std::vector<uint8_t> face(32, 0);
-        std::memcpy(face.data(), "DejaVu Sans", 11);
-        b.Record(0x02FB, {-24, 0, 0, 0, 400, 0, 0, 0, 0}, face);  // CREATEFONTINDIRECT
-        b.Select(0);
+        b.Select(b.CreateLogFont(-24));
         std::vector<uint8_t> tail;
         if (glyphs) {
             for (uint16_t g : indices)

@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -29,24 +28,14 @@ namespace {
 constexpr int kSide = 160;
 constexpr int kFine = 10;  // reference logical units a pixel
 
-int32_t FloatBits(double v)
-{
-    const float f = float(v);
-    int32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return bits;
-}
-
 void SetWorld(EmfBuilder& e, const Affine& a)
 {
-    e.Record(35, {FloatBits(a.m11), FloatBits(a.m12), FloatBits(a.m21), FloatBits(a.m22),
-                  FloatBits(a.dx), FloatBits(a.dy)});
+    e.SetWorldTransform(a.m11, a.m12, a.m21, a.m22, a.dx, a.dy);
 }
 
 void ModifyWorld(EmfBuilder& e, const Affine& a, int mode)
 {
-    e.Record(36, {FloatBits(a.m11), FloatBits(a.m12), FloatBits(a.m21), FloatBits(a.m22),
-                  FloatBits(a.dx), FloatBits(a.dy), mode});
+    e.ModifyWorldTransform(a.m11, a.m12, a.m21, a.m22, a.dx, a.dy, mode);
 }
 
 // The transform as the record carries it: each value a 32-bit float.
@@ -325,10 +314,7 @@ TEST(MetafileTransform, TextFollowsTheTransform)
     e.SetBkMode(TRANSPARENT);
     SetWorld(e, {2, 0, 0, 2, 15, 30});
     e.SelectFont(1, -11, f.face);
-    std::vector<uint8_t> text;
-    for (char c : std::string("World"))
-        Put16(text, uint16_t(c));
-    e.Record(84, {0, 0, -1, -1, 1, 0, 0, 7, 9, 5, 76, 0, 0, 0, 0, 0, 0}, text);
+    e.ExtTextRecord(84, 7, 9, 5, Utf16Bytes(u"World"));
     const std::vector<uint32_t> got = Play(e.Bytes());
     EXPECT_GT(Ink(got), 100u);
     EXPECT_EQ(Differences(got, want), 0u);
@@ -397,11 +383,11 @@ TEST(MetafileTransform, ExtremeTransformsPlaySafely)
         e.SaveDC();
         e.IntersectClipRect(-1000, -1000, 1000, 1000);
         e.SelectFont(1, -2000000000, u"");
-        std::vector<uint8_t> s = {'W', 0, 'i', 0};
-        e.Record(84, {0, 0, -1, -1, 1, 0, 0, 2000000000, -2000000000, 2, 76, 2, 0, 0, 9, 9, 0}, s);
-        e.Record(84, {0, 0, -1, -1, 1, 0, 0, -2000000000, 2000000000, 2, 76, 0, 0, 0, 0, 0, 0}, s);
+        const std::vector<uint8_t> s = Utf16Bytes(u"Wi");
+        e.ExtTextRecord(84, 2000000000, -2000000000, 2, s, 2, {0, 0, 9, 9});
+        e.ExtTextRecord(84, -2000000000, 2000000000, 2, s);
         e.Record(22, {1});  // TA_UPDATECP
-        e.Record(84, {0, 0, -1, -1, 1, 0, 0, 0, 0, 2, 76, 6, -5, -5, 2000000000, 5, 0}, s);
+        e.ExtTextRecord(84, 0, 0, 2, s, 6, {-5, -5, 2000000000, 5});
         e.StretchDib(-2000000000, 0, 2000000000, 2000000000, 1, 1, {0x123456});
         e.RestoreDC(-1);                      // the clip lifted
         e.Record(36, {0, 0, 0, 0, 0, 0, 1});  // back to identity

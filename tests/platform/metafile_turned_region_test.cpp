@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
 #include "metafile_builder.h"
@@ -20,30 +19,6 @@ namespace {
 
 constexpr uint32_t kInk = 0xFF0000;
 constexpr COLORREF kInkRef = 0x0000FF;
-
-int32_t FloatBits(double v)
-{
-    const float f = float(v);
-    int32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return bits;
-}
-
-void SetWorld(EmfBuilder& e, double m11, double m12, double m21, double m22)
-{
-    e.Record(35, {FloatBits(m11), FloatBits(m12), FloatBits(m21), FloatBits(m22), 0, 0});
-}
-
-// RGNDATA of one rectangle, device units.
-std::vector<uint8_t> OneRect(int l, int t, int r, int b)
-{
-    std::vector<uint8_t> d;
-    for (uint32_t v : {32u, 1u, 1u, 16u, 0u, 0u, 0u, 0u})
-        Put32(d, v);
-    for (int v : {l, t, r, b})
-        Put32(d, uint32_t(v));
-    return d;
-}
 
 std::string Picture(const std::vector<uint32_t>& px, int w)
 {
@@ -75,8 +50,8 @@ TEST(MetafileTurnedRegion, FrameSizesFollowTheTurn)
         SCOPED_TRACE(c.name);
         EmfBuilder e(0, 0, 23, 23);
         const int brush = e.CreateBrush(0, kInkRef);
-        SetWorld(e, c.m11, c.m12, c.m21, c.m22);
-        const std::vector<uint8_t> data = OneRect(4, 4, 20, 20);
+        e.SetWorldTransform(c.m11, c.m12, c.m21, c.m22, 0, 0);
+        const std::vector<uint8_t> data = RectRegionData({{4, 4, 20, 20}});
         e.Record(72, {0, 0, 0, 0, int32_t(data.size()), brush, 3, 1}, data);
         const std::vector<uint32_t> px = PlayOnWhite(e.Bytes(), 24, 24, false);
         std::vector<uint32_t> want(px.size(), kWhite);
@@ -93,11 +68,11 @@ TEST(MetafileTurnedRegion, FrameSizesFollowTheTurn)
 TEST(MetafileTurnedRegion, OffsetClipMovesAlongTheTurnedAxes)
 {
     EmfBuilder e(0, 0, 11, 11);
-    const std::vector<uint8_t> data = OneRect(2, 2, 6, 6);
+    const std::vector<uint8_t> data = RectRegionData({{2, 2, 6, 6}});
     e.Record(75, {int32_t(data.size()), 5}, data);  // EXTSELECTCLIPRGN, RGN_COPY
-    SetWorld(e, 0, 1, -1, 0);
+    e.SetWorldTransform(0, 1, -1, 0, 0, 0);
     e.Record(26, {3, 1});
-    SetWorld(e, 1, 0, 0, 1);
+    e.SetWorldTransform(1, 0, 0, 1, 0, 0);
     e.Select(e.CreatePen(5, 0, 0));
     e.Select(e.CreateBrush(0, kInkRef));
     e.Rectangle(0, 0, 12, 12);

@@ -21,9 +21,7 @@ constexpr int kSize = 40;
 // A geometric pen of `style` bits, `width` wide, red.
 void Pen(EmfBuilder& b, uint32_t style, int width)
 {
-    b.Record(95, {1, 0, 0, 0, 0, int32_t(0x10000 | style), width, BS_SOLID, int32_t(RGB(255, 0, 0)),
-                  0, 0});
-    b.Select(1);
+    b.SelectExtPen(1, int(0x10000 | style), width, BS_SOLID, RGB(255, 0, 0));
 }
 
 void Path(EmfBuilder& b, bool closed)
@@ -122,19 +120,9 @@ TEST(MetafileWidenPath, SharpCornersUnderAHugeRoundPenStayWithinAPathsPoints)
     b.Record(60, {});
     b.Record(66, {});
     b.Record(62, {0, 0, 0, 0});
-    const std::vector<uint8_t> bytes = b.Bytes();
-    std::vector<uint32_t> px(size_t(kSize) * kSize, kWhite);
-    HENHMETAFILE mf = SetEnhMetaFileBits(UINT(bytes.size()), bytes.data());
-    ASSERT_NE(mf, nullptr);
-    BufferCanvas canvas(px.data(), kSize, kSize, size_t(kSize));
     PlayStats stats;
     size_t peak = 0;
-    {
-        const AllocCounter counter;
-        Play(*Find(mf), canvas, RECT{0, 0, kSize, kSize}, &stats);
-        peak = counter.Peak();
-    }
-    DeleteEnhMetaFile(mf);
+    PlayOnWhite(b.Bytes(), kSize, kSize, false, &stats, nullptr, &peak);
     EXPECT_EQ(stats.stopped, kStopWorkSpent);
     if (AllocCounter::Available()) {
         EXPECT_LT(peak, size_t(96) << 20);

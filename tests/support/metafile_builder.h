@@ -4,7 +4,9 @@
 // table of scenes can be written in both formats. Header-only: a fuzz target
 // links the library alone.
 #pragma once
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -14,6 +16,28 @@
 struct MfPoint {
     int x, y;
 };
+
+struct MfRect {
+    int l, t, r, b;
+};
+
+// RGNDATA of rectangles in device units: the 32-byte header (rectangle
+// kind, their count and size, the bounds given), then the rectangles.
+inline std::vector<uint8_t> RectRegionData(const std::vector<MfRect>& rects,
+                                           const MfRect& bounds = {0, 0, 0, 0})
+{
+    std::vector<uint8_t> b;
+    Put32(b, 32);
+    Put32(b, 1);
+    Put32(b, uint32_t(rects.size()));
+    Put32(b, uint32_t(rects.size() * 16));
+    for (int v : {bounds.l, bounds.t, bounds.r, bounds.b})
+        Put32(b, uint32_t(v));
+    for (const MfRect& r : rects)
+        for (int v : {r.l, r.t, r.r, r.b})
+            Put32(b, uint32_t(v));
+    return b;
+}
 
 // The drawing calls both formats have. Create* return the object's index
 // for Select and Delete.
@@ -49,6 +73,8 @@ public:
     virtual void SaveDC() = 0;
     virtual void RestoreDC(int n) = 0;
     virtual void SetPixel(int x, int y, uint32_t colour) = 0;
+    // The layout flags (LAYOUT_RTL 1, LAYOUT_BITMAPORIENTATIONPRESERVED 8).
+    virtual void SetLayout(uint32_t layout) = 0;
     // A SRCCOPY stretch of a whole 24-bit DIB (rows given top first, each
     // pixel 0x00RRGGBB) onto the destination rectangle.
     virtual void StretchDib(int x, int y, int w, int h, int dibW, int dibH,
@@ -56,27 +82,79 @@ public:
     virtual std::vector<uint8_t> Bytes() const = 0;
 };
 
-// A packed 24-bit bottom-up DIB: BITMAPINFOHEADER, then the rows.
-inline std::vector<uint8_t> PackedDib24(int w, int h, const std::vector<uint32_t>& topDown)
+// A value as a record's 32-bit float holds it, as the bits of an integer
+// field.
+inline int32_t FloatBits(double v)
+{
+    const float f = float(v);
+    int32_t bits;
+    std::memcpy(&bits, &f, 4);
+    return bits;
+}
+
+// 16-bit units, little-endian, as the wide text records hold them.
+inline std::vector<uint8_t> Utf16Bytes(const std::u16string& units)
 {
     std::vector<uint8_t> b;
+    for (char16_t u : units)
+        Put16(b, uint16_t(u));
+    return b;
+}
+
+// A DIB's 40-byte information header: w x h, one plane, `bits` per pixel,
+// every later field 0.
+inline void PutInfoHeader(std::vector<uint8_t>& b, int w, int h, int bits)
+{
     Put32(b, 40);
     Put32(b, uint32_t(w));
     Put32(b, uint32_t(h));
     Put16(b, 1);
-    Put16(b, 24);
+    Put16(b, uint16_t(bits));
     for (int i = 0; i < 6; i++)
         Put32(b, 0);
-    const int stride = (w * 3 + 3) & ~3;
+}
+
+// A packed bottom-up DIB of 24 or 32 bits: the information header, then
+// the rows, each pixel's bytes from the low one up (0xAARRGGBB as it lies
+// in memory).
+inline std::vector<uint8_t> PackedDib(int w, int h, int bits, const std::vector<uint32_t>& topDown)
+{
+    std::vector<uint8_t> b;
+    PutInfoHeader(b, w, h, bits);
+    const int bytes = bits / 8, stride = (w * bytes + 3) & ~3;
     for (int y = h - 1; y >= 0; y--) {
         const size_t start = b.size();
-        for (int x = 0; x < w; x++) {
-            const uint32_t p = topDown[size_t(y) * w + x];
-            b.push_back(uint8_t(p));
-            b.push_back(uint8_t(p >> 8));
-            b.push_back(uint8_t(p >> 16));
-        }
+        for (int x = 0; x < w; x++)
+            for (int k = 0; k < bytes; k++)
+                b.push_back(uint8_t(topDown[size_t(y) * w + x] >> (8 * k)));
         b.resize(start + stride, 0);
+    }
+    return b;
+}
+
+// A packed 24-bit bottom-up DIB: BITMAPINFOHEADER, then the rows.
+inline std::vector<uint8_t> PackedDib24(int w, int h, const std::vector<uint32_t>& topDown)
+{
+    return PackedDib(w, h, 24, topDown);
+}
+
+// A packed 1-bit DIB of up to 32 pixels a row: rows top first as strings
+// of '0' and '1', colour table entries 0 and 1 (as RGBQUAD: blue, green,
+// red, 0).
+inline std::vector<uint8_t> PackedDib1(const std::vector<std::string>& rows, uint32_t c0,
+                                       uint32_t c1)
+{
+    std::vector<uint8_t> b;
+    const int w = int(rows[0].size()), h = int(rows.size());
+    PutInfoHeader(b, w, h, 1);
+    Put32(b, c0);
+    Put32(b, c1);
+    for (int y = h - 1; y >= 0; y--) {
+        uint8_t bits[4] = {0, 0, 0, 0};
+        for (int x = 0; x < w; x++)
+            if (rows[y][x] == '1')
+                bits[x / 8] |= uint8_t(0x80 >> (x % 8));
+        b.insert(b.end(), bits, bits + 4);
     }
     return b;
 }
@@ -88,6 +166,12 @@ public:
 
     // One record: function and 16-bit parameters as the file lists them.
     void Record(uint16_t function, std::initializer_list<int> params,
+                const std::vector<uint8_t>& tail = {})
+    {
+        Record(function, std::vector<int>(params), tail);
+    }
+    // The same, the parameters held in a table's row.
+    void Record(uint16_t function, const std::vector<int>& params,
                 const std::vector<uint8_t>& tail = {})
     {
         std::vector<uint8_t> r;
@@ -136,6 +220,15 @@ public:
         Record(0x00F7, {0x0300, int(entries.size())}, tail);
         return Take();
     }
+    // CREATEFONTINDIRECT: a LOGFONT of the height and weight given, its
+    // other fields 0, and the face in its 32 bytes.
+    int CreateLogFont(int height, const std::string& face = "DejaVu Sans", int weight = 400)
+    {
+        std::vector<uint8_t> name(32, 0);
+        std::copy(face.begin(), face.begin() + std::min<size_t>(face.size(), 31), name.begin());
+        Record(0x02FB, {height, 0, 0, 0, weight, 0, 0, 0, 0}, name);
+        return Take();
+    }
     void SelectPalette(int index) { Record(0x0234, {index}); }
     void Delete(int index) override
     {
@@ -181,6 +274,10 @@ public:
     void SetPixel(int x, int y, uint32_t c) override
     {
         Record(0x041F, {int(c & 0xFFFF), int(c >> 16), y, x});
+    }
+    void SetLayout(uint32_t layout) override
+    {
+        Record(0x0149, {int(layout & 0xFFFF), int(layout >> 16)});
     }
     void StretchDib(int x, int y, int w, int h, int dibW, int dibH,
                     const std::vector<uint32_t>& topDown) override
@@ -271,6 +368,12 @@ public:
     void Record(uint32_t type, std::initializer_list<int32_t> fields,
                 const std::vector<uint8_t>& tail = {})
     {
+        Record(type, std::vector<int32_t>(fields), tail);
+    }
+    // The same, the fields held in a table's row.
+    void Record(uint32_t type, const std::vector<int32_t>& fields,
+                const std::vector<uint8_t>& tail = {})
+    {
         std::vector<uint8_t> r;
         Put32(r, type);
         Put32(r, 0);
@@ -359,6 +462,20 @@ public:
         PutPoints(tail, p, small);
         Record(type, {0, 0, 0, 0, int32_t(p.size())}, tail);
     }
+    // Points as the 32-bit records hold them, or the 16-bit ones, `small`.
+    static void PutPoints(std::vector<uint8_t>& b, const std::vector<MfPoint>& p, bool small)
+    {
+        for (const MfPoint& q : p) {
+            if (small) {
+                Put16(b, uint16_t(q.x));
+                Put16(b, uint16_t(q.y));
+            } else {
+                Put32(b, uint32_t(q.x));
+                Put32(b, uint32_t(q.y));
+            }
+        }
+    }
+
     void PolyPolygon(const std::vector<std::vector<MfPoint>>& polys) override
     {
         PolyPoly(8, polys, false);
@@ -398,6 +515,82 @@ public:
         const uint32_t shapes = uint32_t(indices.size() / (mode == 2 ? 3 : 2));
         Record(118, {0, 0, 0, 0, int32_t(v.size()), int32_t(shapes), int32_t(mode)}, tail);
     }
+    // ALPHABLEND (114) or TRANSPARENTBLT (116) of a packed DIB: the
+    // destination, the blend function or key colour, the source corner, an
+    // identity transform, then the bitmap at 108 and the source extent.
+    void BlendBlt(uint32_t type, int x, int y, int w, int h, uint32_t blendOrKey, int sx, int sy,
+                  int sw, int sh, const std::vector<uint8_t>& dib)
+    {
+        const int32_t one = 0x3F800000;  // 1.0 as a float's bits
+        Record(type, {0,   0, 0, 0, x, y,   w,  h,   int32_t(blendOrKey),      sx, sy, one, 0, 0,
+                      one, 0, 0, 0, 0, 108, 40, 148, int32_t(dib.size() - 40), sw, sh},
+               dib);
+    }
+    // SETWORLDTRANSFORM and MODIFYWORLDTRANSFORM (1 identity, 2 on the
+    // left, 3 on the right): the transform's values as 32-bit floats.
+    void SetWorldTransform(double m11, double m12, double m21, double m22, double dx, double dy)
+    {
+        Record(35, {FloatBits(m11), FloatBits(m12), FloatBits(m21), FloatBits(m22), FloatBits(dx),
+                    FloatBits(dy)});
+    }
+    void ModifyWorldTransform(double m11, double m12, double m21, double m22, double dx, double dy,
+                              int mode)
+    {
+        Record(36, {FloatBits(m11), FloatBits(m12), FloatBits(m21), FloatBits(m22), FloatBits(dx),
+                    FloatBits(dy), mode});
+    }
+    // EXTCREATEPEN into `slot`, then selected: no bitmap; the pen's style,
+    // width, brush style and colour, then its user style's runs.
+    void SelectExtPen(int slot, int style, int width, int brushStyle, uint32_t colour,
+                      const std::vector<int32_t>& runs = {})
+    {
+        std::vector<int32_t> f = {
+            slot, 0, 0, 0, 0, style, width, brushStyle, int32_t(colour), 0, int32_t(runs.size())};
+        f.insert(f.end(), runs.begin(), runs.end());
+        Record(95, f);
+        Select(slot);
+    }
+    // EXTTEXTOUTA (83) or EXTTEXTOUTW (84) at (x, y): `count` characters
+    // held in `text` (padded here to whole words), the options and
+    // rectangle, the spacing array when there is one, and the bounds
+    // (unknown unless given).
+    void ExtTextRecord(uint32_t type, int x, int y, size_t count, std::vector<uint8_t> text,
+                       unsigned options = 0, const MfRect& rect = {0, 0, 0, 0},
+                       const std::vector<int32_t>& dx = {}, const MfRect& bounds = {0, 0, -1, -1})
+    {
+        text.resize((text.size() + 3) & ~size_t(3), 0);
+        const int32_t offDx = dx.empty() ? 0 : int32_t(76 + text.size());
+        for (int32_t d : dx)
+            Put32(text, uint32_t(d));
+        Record(type,
+               {bounds.l, bounds.t, bounds.r, bounds.b, 1, 0, 0, x, y, int32_t(count), 76,
+                int32_t(options), rect.l, rect.t, rect.r, rect.b, offDx},
+               text);
+    }
+    // PLGBLT (79) of a whole sw x sh packed DIB (a 40-byte header) onto the
+    // parallelogram of three corners: the bounds, the corners, the source
+    // rectangle, an identity transform, background, usage, the bitmap (header
+    // at 140), then the mask's corner, usage and bitmap (48 bytes of header
+    // and colour table), none when `mask` is empty.
+    void PlgBlt(const MfPoint (&c)[3], int sw, int sh, const std::vector<uint8_t>& dib,
+                const std::vector<uint8_t>& mask = {})
+    {
+        const int32_t one = 0x3F800000;  // 1.0 as a float's bits
+        std::vector<uint8_t> tail = dib;
+        tail.insert(tail.end(), mask.begin(), mask.end());
+        const int32_t maskAt = int32_t(140 + dib.size());
+        const int32_t maskInfo = mask.empty() ? 0 : 48;
+        const int32_t maskBits = mask.empty() ? 0 : int32_t(mask.size() - 48);
+        // The bounds, corners and source; transform, background, usage and
+        // bitmap; the mask.
+        std::vector<int32_t> f = {0,      0,      0,      0, c[0].x, c[0].y, c[1].x,
+                                  c[1].y, c[2].x, c[2].y, 0, 0,      sw,     sh};
+        for (int32_t v : {one, 0, 0, one, 0, 0, 0, 0, 140, 40, 180, int32_t(dib.size() - 40)})
+            f.push_back(v);
+        for (int32_t v : {0, 0, 0, maskAt, maskInfo, maskAt + maskInfo, maskBits})
+            f.push_back(v);
+        Record(79, f, tail);
+    }
     void SetPolyFillMode(int mode) override { Record(19, {mode}); }
     void SetBkColor(uint32_t c) override { Record(25, {int32_t(c)}); }
     void SetTextColor(uint32_t c) override { Record(24, {int32_t(c)}); }
@@ -407,6 +600,7 @@ public:
     void SaveDC() override { Record(33, {}); }
     void RestoreDC(int n) override { Record(34, {n}); }
     void SetPixel(int x, int y, uint32_t c) override { Record(15, {x, y, int32_t(c)}); }
+    void SetLayout(uint32_t layout) override { Record(115, {int32_t(layout)}); }
     void StretchDib(int x, int y, int w, int h, int dibW, int dibH,
                     const std::vector<uint32_t>& topDown) override
     {
@@ -463,19 +657,6 @@ public:
     }
 
 private:
-    static void PutPoints(std::vector<uint8_t>& b, const std::vector<MfPoint>& p, bool small)
-    {
-        for (const MfPoint& q : p) {
-            if (small) {
-                Put16(b, uint16_t(q.x));
-                Put16(b, uint16_t(q.y));
-            } else {
-                Put32(b, uint32_t(q.x));
-                Put32(b, uint32_t(q.y));
-            }
-        }
-    }
-
     int m_bounds[4];
     uint16_t m_handles;
     int m_next = 1;
