@@ -76,6 +76,24 @@ TEST(MetafileLayout, BlitsAreMirroredUnlessTheirOrientationIsKept)
     }
 }
 
+// A blit stretched 1e20 times across: under a right-to-left layout the
+// canvas sees only the end of it that lands at the right edge, which is the
+// picture's right half (green) when the picture is kept the way round and
+// its left half (red) when it is turned over with the layout.
+TEST(MetafileLayout, ABlitReachingFarPastTheCanvasShowsItsNearEnd)
+{
+    for (const DWORD layout : {kRtl | kKeepBitmaps, kRtl}) {
+        SCOPED_TRACE(layout);
+        EmfBuilder b(0, 0, kW - 1, kH - 1);
+        b.SetLayout(layout);
+        b.SetWorldTransform(1e20, 0, 0, 1, 0, 0);
+        b.StretchDib(0, 0, 4, 2, 2, 1, {kRed, kGreen});
+        const uint32_t near = layout & kKeepBitmaps ? kGreen : kRed;
+        EXPECT_EQ(Differences(PlayOnWhite(b.Bytes(), kW, kH, false), Fill({0, 0, kW, 2}, near)),
+                  0u);
+    }
+}
+
 TEST(MetafileLayout, RestoreDcTakesTheLayoutBack)
 {
     EmfBuilder b(0, 0, kW - 1, kH - 1);

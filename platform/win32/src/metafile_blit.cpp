@@ -22,7 +22,8 @@ namespace {
 struct Axis {
     long first = 0, end = 0;
     double origin = 0, length = 0;  // signed: negative runs back
-    long sign = 1, shift = 0;
+    long sign = 1;
+    double shift = 0;  // whole, but beyond a long where the blit reaches far off the canvas
     double Fraction(long i) const { return (sign * i + shift + 0.5 - origin) / length; }
 };
 
@@ -59,8 +60,7 @@ Axis MirroredAxis(double a, double b, int width, bool preserve)
         // land on [width - e, width - f) in the same order.
         const double ua = width - a, ub = width - b;
         const double lo = ub < ua ? ub + 1 : ua, hi = ub < ua ? ua + 1 : ub;
-        const long f = (long)std::ceil(lo - 0.5), e = (long)std::ceil(hi - 0.5);
-        out.shift = f + e - width;
+        out.shift = std::ceil(lo - 0.5) + std::ceil(hi - 0.5) - width;
     } else {
         out.sign = -1;
         out.shift = width - 1;
@@ -68,10 +68,14 @@ Axis MirroredAxis(double a, double b, int width, bool preserve)
     return out;
 }
 
-// The source index at a fraction of a source extent from `origin`.
+// The source index at a fraction of a source extent from `origin`. A pixel
+// drawn lies inside its blit, so the fraction is below 1; one that rounds
+// up to 1 (a blit stretched beyond what a double resolves) takes the last
+// index, not one past the rectangle.
 long SourceAt(long origin, long extent, double fraction)
 {
-    const double k = std::floor(fraction * std::fabs((double)extent));
+    const double n = std::fabs((double)extent);
+    const double k = std::min(std::floor(fraction * n), std::max(n - 1, 0.0));
     return extent < 0 ? origin - (long)k : origin + (long)k;
 }
 
