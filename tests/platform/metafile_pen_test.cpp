@@ -25,12 +25,6 @@ constexpr int kGeometric = 0x10000;
 constexpr int kCapSquare = 0x100, kCapFlat = 0x200;
 constexpr int kJoinBevel = 0x1000, kJoinMiter = 0x2000;
 
-// EMR_EXTCREATEPEN into `slot`: no bitmap, a solid brush, no user style.
-void ExtPen(EmfBuilder& e, int slot, int style, int width)
-{
-    e.Record(95, {slot, 0, 0, 0, 0, style, width, 0, int32_t(kInkRef), 0, 0});
-}
-
 // The rows of column x that hold ink.
 int InkInColumn(const std::vector<uint32_t>& px, int x)
 {
@@ -73,8 +67,7 @@ TEST(MetafilePen, WidthsThroughATenfoldViewport)
             m.SetViewportExt(10, 10);
             if (c.extended) {
                 auto& e = static_cast<EmfBuilder&>(m);
-                ExtPen(e, 9, c.style, c.width);
-                e.Select(9);
+                e.SelectExtPen(9, c.style, c.width, BS_SOLID, kInkRef);
             } else {
                 m.Select(m.CreatePen(c.style, c.width, kInkRef));
             }
@@ -223,8 +216,7 @@ std::vector<uint32_t> DrawWide(const std::vector<MfPoint>& line, int style, int 
     EmfBuilder e(0, 0, kCanvas - 1, kCanvas - 1);
     if (before)
         before(e);
-    ExtPen(e, 9, kGeometric | style, width);
-    e.Select(9);
+    e.SelectExtPen(9, kGeometric | style, width, BS_SOLID, kInkRef);
     e.Polyline(line);
     return PlayOnWhite(e.Bytes(), kCanvas, kCanvas, false);
 }

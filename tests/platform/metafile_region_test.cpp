@@ -91,23 +91,13 @@ TEST(MetafileRegion, CombinationsMatchThePixelTruth)
     EXPECT_EQ(CombineRegions(*ClipRegion::FromRects({}), *ClipRegion::FromRects({}), 6), nullptr);
 }
 
-// Region data: the 32-byte header, then the rectangles.
+// Region data of the rectangles, as the shared builder writes it.
 std::vector<uint8_t> RegionData(const std::vector<RECT>& rects)
 {
-    std::vector<uint8_t> b;
-    Put32(b, 32);
-    Put32(b, 1);
-    Put32(b, uint32_t(rects.size()));
-    Put32(b, uint32_t(rects.size() * 16));
-    for (int i = 0; i < 4; i++)
-        Put32(b, 0);
-    for (const RECT& r : rects) {
-        Put32(b, uint32_t(r.left));
-        Put32(b, uint32_t(r.top));
-        Put32(b, uint32_t(r.right));
-        Put32(b, uint32_t(r.bottom));
-    }
-    return b;
+    std::vector<MfRect> r;
+    for (const RECT& rc : rects)
+        r.push_back({int(rc.left), int(rc.top), int(rc.right), int(rc.bottom)});
+    return RectRegionData(r);
 }
 
 std::vector<uint32_t> Play(bool wmf, const std::vector<uint8_t>& bytes, int w, int h,
